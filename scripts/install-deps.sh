@@ -1,0 +1,28 @@
+#!/bin/sh
+# Installs the Debian packages the build needs, and nothing when all are present.
+# Usage: scripts/install-deps.sh [extra-package ...]
+set -eu
+
+packages="cmake ninja-build make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation $*"
+
+missing=""
+for p in $packages; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installing Debian packages:$missing"
+if [ "$(id -u)" -eq 0 ]; then
+    sudo=""
+elif command -v sudo >/dev/null 2>&1; then
+    sudo="sudo"
+else
+    echo "install-deps: need root or sudo to install:$missing" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+# shellcheck disable=SC2086
+$sudo apt-get install -y -qq --no-install-recommends $missing

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Everything the engine reads and writes: the data table, the cropped segment, the candidate,
+// the best models, the search counters and the boxes. Field names are the program's own names
+// for them; the window's program state extends this struct with its interaction flags.
+#pragma once
+
+#include "core/data/data_table.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace tolvenar {
+
+// Per-vertex values; element k belongs to vertex k = 1..6, element 0 is used only where noted.
+using Vertices = std::array<float, 7>;
+
+inline constexpr float kUnsetVertex = -9999.0f;         // unset best-model vertex or manual box
+inline constexpr float kEmptyLowerLimit = 999999.0f;    // empty constraint lower limit
+inline constexpr float kEmptyUpperLimit = -999999.0f;   // empty constraint upper limit
+inline constexpr float kUnsetBestOfBest = 999999.0f;    // best-of-best squared distance after reset
+inline constexpr float kRunBestStart = 100000000.0f;    // a run's best squared distance at its start
+inline constexpr int kConvergenceSlots = 500;           // points 1..500; slot 0 holds no point
+
+struct ConvergencePoint {
+    float x = 0.0f;  // TrialCount at the new overall best
+    float y = 0.0f;  // BestSqDist then
+};
+
+struct EngineState {
+    // Data table of the current set (filled by the import).
+    DataTable data;
+
+    // Cropped segment: cropped point k = 1..CropCount is data row CropStart + k.
+    std::int32_t CropStart = 0;
+    std::int32_t CropEnd = 0;
+    std::int16_t CropCount = 0;
+    std::vector<float> CropObserved;  // 0..CropCount, element 0 unused; empty = unallocated
+    std::vector<float> CropModel;     // 0..CropCount, element 0 unused
+    float CropMaxY = 0.0f;
+    float CropMinY = 0.0f;
+
+    // Candidate model and its score.
+    Vertices ModelX{};
+    Vertices ModelY{};
+    float SqDist = 0.0f;
+
+    // Best of the current run and best of all runs since the last reset.
+    Vertices BestModelX{};
+    Vertices BestModelY{};
+    float BestModelR = 0.0f;
+    float BestSqDist = 0.0f;
+    Vertices BestOfBestX{};
+    Vertices BestOfBestY{};
+    float BestOfBestR = 0.0f;
+    float BestOfBestSqDist = 0.0f;
+
+    // Search counters.
+    std::int32_t TrialCount = 0;
+    std::array<ConvergencePoint, kConvergenceSlots + 1> ConvergenceTrace{};
+    std::int16_t ConvergenceCount = 0;
+
+    // Constraint boxes (grown by unconstrained runs) and manual boxes (drawn with the mouse).
+    Vertices ConXMin{};
+    Vertices ConXMax{};
+    Vertices ConYMin{};
+    Vertices ConYMax{};
+    Vertices ManXMin{};
+    Vertices ManXMax{};
+    Vertices ManYMin{};
+    Vertices ManYMax{};
+
+    // Vertices of the chosen family; for "Manual constraint" the number of manual boxes (0..6).
+    std::int16_t NodeCount = 0;
+};
+
+}  // namespace tolvenar

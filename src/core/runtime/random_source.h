@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <random>
+
+namespace tolvenar {
+
+// The program's one uniform random source. It starts from the same fixed seed in every process
+// and is never reseeded, so the same actions after start-up draw the same candidates in the
+// window and in the command line. Create one per process and pass it by reference.
+class RandomSource {
+public:
+    RandomSource() = default;  // std::mt19937's default seed, 5489
+
+    // U in [0, 1): the top 24 bits of the next 32-bit output, times 2^-24. Exact in a float.
+    float next()
+    {
+        ++m_draws;
+        return static_cast<float>(m_engine() >> 8) * 0x1p-24f;
+    }
+
+    std::uint64_t draws() const noexcept { return m_draws; }  // draws since construction
+
+private:
+    std::mt19937 m_engine;
+    std::uint64_t m_draws = 0;
+};
+
+}  // namespace tolvenar
