@@ -130,6 +130,17 @@ INSTANTIATE_TEST_SUITE_P(
                       TextCase{-999999.0, "-999999"}, TextCase{3.14159265, "3.141593"},
                       TextCase{100000000.0, "1E+08"}, TextCase{0.0, "0"}));
 
+TEST(RoundedText, KeepsTheValuesPrecision)
+{
+    EXPECT_EQ(rounded_text(0.125, 2), "0.12");
+    EXPECT_EQ(rounded_text(0.375f, 2), "0.38");
+    EXPECT_EQ(rounded_text(-9999.0f, 2), "-9999");
+    EXPECT_EQ(rounded_text(5.4f, 2), "5.4");           // 5.4f lies above 5.4, still 5.4
+    EXPECT_EQ(rounded_text(123456.79f, 2), "123456.8");  // seven digits of a single
+    EXPECT_EQ(rounded_text(123456.79, 2), "123456.79");
+    EXPECT_EQ(rounded_text(3.0, 1), "3");
+}
+
 TEST(NumberText, ReadsBackThroughTheLeadingNumberParse)
 {
     for (double v : {0.1, -2.75, 1e-5, 1.5e16, 123.456, -9999.0}) {

@@ -188,6 +188,16 @@ std::string number_text(float value)
     return general_text(static_cast<double>(value), 7);
 }
 
+std::string rounded_text(double value, int decimals)
+{
+    return number_text(round_half_even(value, decimals));
+}
+
+std::string rounded_text(float value, int decimals)
+{
+    return number_text(static_cast<float>(round_half_even(static_cast<double>(value), decimals)));
+}
+
 std::int16_t to_int16(double value)
 {
     return to_integer<std::int16_t>(value);

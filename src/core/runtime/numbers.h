@@ -27,6 +27,11 @@ double round_half_even(double value, int decimals);
 std::string number_text(double value);
 std::string number_text(float value);
 
+// A value rounded half-even to `decimals` places, then written as number text. A single keeps
+// single precision: it is rounded on its own binary value and written with up to 7 digits.
+std::string rounded_text(double value, int decimals);
+std::string rounded_text(float value, int decimals);
+
 // Checked conversions. Halves round to even; a result outside the target range (or a NaN)
 // raises FaultKind::Overflow.
 std::int16_t to_int16(double value);
