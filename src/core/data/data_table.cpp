@@ -4,6 +4,8 @@
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 
+#include <limits>
+
 namespace tolvenar {
 
 namespace {
@@ -30,6 +32,26 @@ std::string_view DataTable::text_of(const Cell& cell) const
     if (cell.kind != CellKind::Text || cell.text >= texts.size())
         return {};
     return texts[cell.text];
+}
+
+void note_x_order(DataTable& table)
+{
+    table.x_ascending = false;
+    const std::int64_t n = table.DataCount;
+    if (n < 1 || table.DataX.size() != static_cast<std::size_t>(n) + 2 ||
+        table.DataY.size() != table.DataX.size())
+        return;
+    double previous = -std::numeric_limits<double>::infinity();
+    for (std::int64_t row = 1; row <= n; ++row) {
+        const Cell& cell = table.DataX[static_cast<std::size_t>(row)];
+        if (cell.kind == CellKind::Text)
+            return;
+        const double x = cell.kind == CellKind::Number ? cell.number : 0.0;
+        if (!(previous <= x))  // also refuses a NaN
+            return;
+        previous = x;
+    }
+    table.x_ascending = true;
 }
 
 double cell_number(const Cell& cell)

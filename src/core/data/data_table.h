@@ -30,6 +30,10 @@ struct DataTable {
     std::vector<Cell> DataY;  // y of each row
     std::vector<std::string> texts;  // text pool of the cells of kind Text
     std::int32_t DataCount = 0;      // number of data rows = index of the last one
+    // True when rows 1..DataCount hold numbers or empty cells in non-decreasing order and the
+    // spare row exists; lets the crop bisect instead of scanning. Set by note_x_order (the reader
+    // calls it); whoever edits DataX or DataCount afterwards must call it again.
+    bool x_ascending = false;
 
     bool allocated() const noexcept { return !DataX.empty(); }
     std::int32_t rows() const noexcept { return static_cast<std::int32_t>(DataX.size()); }
@@ -38,6 +42,9 @@ struct DataTable {
     const Cell& y_cell(std::int64_t row) const;  // checked
     std::string_view text_of(const Cell& cell) const;  // "" unless kind == Text
 };
+
+// Sets table.x_ascending from the current rows.
+void note_x_order(DataTable& table);
 
 // A cell used as a number: empty counts 0, text raises FaultKind::TypeMismatch.
 double cell_number(const Cell& cell);

@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The two row scans of the crop. With the table's x ascending they bisect; the plain loops stay
+// as the reference that the bisection must match row for row.
+#pragma once
+
+#include "core/data/data_table.h"
+
+#include <cstdint>
+
+namespace tolvenar {
+
+// First scan: the first row i = 1, 2, ... whose x is >= left, reading on into the spare row and
+// beyond. Raises IndexOutOfRange when it runs past the table.
+std::int64_t first_crop_row(const DataTable& table, float left);
+std::int64_t first_crop_row_linear(const DataTable& table, float left);
+
+// Second scan: the first row j = from, from + 1, ... with j > DataCount or x(j) > right, both
+// read for every j (so the spare row is read when the scan gets there).
+std::int64_t crop_stop_row(const DataTable& table, std::int64_t from, float right);
+std::int64_t crop_stop_row_linear(const DataTable& table, std::int64_t from, float right);
+
+}  // namespace tolvenar
