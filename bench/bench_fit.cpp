@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Fitting + GetSqDist per candidate over 100 to 10,000 cropped points: the fast scorer against
+// the straightforward reference loop. Counter "points/s" = point evaluations per second.
+#include "core/model/fit.h"
+#include "core/model/generate.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+using namespace tolvenar;
+
+// A noisy rise and return over n points, cropped whole.
+EngineState event_crop(int n)
+{
+    EngineState state;
+    state.data.DataX.assign(static_cast<std::size_t>(n) + 2, Cell::empty());
+    state.data.DataY.assign(static_cast<std::size_t>(n) + 2, Cell::empty());
+    state.data.DataCount = n;
+    for (int i = 1; i <= n; ++i) {
+        const double x = 0.01 * i;
+        const double y = std::exp(-std::pow((x - 0.005 * n) / (0.002 * n), 2.0)) +
+                         0.05 * std::sin(37.0 * i);
+        state.data.DataX[static_cast<std::size_t>(i)] = Cell::of_number(x);
+        state.data.DataY[static_cast<std::size_t>(i)] = Cell::of_number(y);
+    }
+    state.CropStart = 0;
+    state.CropEnd = n;
+    state.CropCount = static_cast<std::int16_t>(n);
+    state.CropObserved.assign(static_cast<std::size_t>(n) + 1, 0.0f);
+    state.CropModel.assign(static_cast<std::size_t>(n) + 1, 0.0f);
+    state.CropMinY = -0.05f;
+    state.CropMaxY = 1.05f;
+    return state;
+}
+
+// Free "Event with duration" candidates scaled to the crop, as the search draws them.
+std::vector<std::pair<Vertices, Vertices>> candidates(EngineState& state, int n)
+{
+    RandomSource random;
+    GenerateControls controls{ModelFamily::EventWithDuration, 0, 0.0f,
+                              static_cast<float>(0.01 * n)};
+    std::vector<std::pair<Vertices, Vertices>> result;
+    for (int c = 0; c < 64; ++c) {
+        GenerateModel(state, controls, random);
+        scale_model_to_plot(state, controls.scale_left, controls.scale_width);
+        result.emplace_back(state.ModelX, state.ModelY);
+    }
+    return result;
+}
+
+template <bool Fast>
+void fit_and_score(benchmark::State& bench)
+{
+    const int n = static_cast<int>(bench.range(0));
+    EngineState state = event_crop(n);
+    const auto models = candidates(state, n);
+    CropScorer scorer;
+    std::size_t c = 0;
+    for (auto _ : bench) {
+        state.ModelX = models[c].first;
+        state.ModelY = models[c].second;
+        c = (c + 1) % models.size();
+        if constexpr (Fast) {
+            scorer.fit_and_score(state);
+        } else {
+            Fitting(state);
+            GetSqDist(state);
+        }
+        benchmark::DoNotOptimize(state.SqDist);
+    }
+    bench.counters["points/s"] =
+        benchmark::Counter(static_cast<double>(bench.iterations()) * n,
+                           benchmark::Counter::kIsRate);
+}
+
+void BM_FitAndScore(benchmark::State& bench) { fit_and_score<true>(bench); }
+void BM_FitAndScoreReference(benchmark::State& bench) { fit_and_score<false>(bench); }
+
+BENCHMARK(BM_FitAndScore)->Arg(100)->Arg(1000)->Arg(10000);
+BENCHMARK(BM_FitAndScoreReference)->Arg(100)->Arg(1000)->Arg(10000);
+
+}  // namespace

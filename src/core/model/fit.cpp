@@ -1,0 +1,184 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/model/fit.h"
+
+#include "core/model/fit_kernel.h"
+#include "core/model/single_ops.h"
+#include "core/runtime/fault.h"
+#include "core/runtime/numbers.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tolvenar {
+
+namespace {
+
+using single::square;
+
+// Element i of a crop array; outside its bounds the runtime's out-of-range error.
+float& element(std::vector<float>& array, std::int32_t i, const char* where)
+{
+    if (i < 0 || static_cast<std::size_t>(i) >= array.size())
+        throw Fault(FaultKind::IndexOutOfRange, where);
+    return array[static_cast<std::size_t>(i)];
+}
+
+// The first segment k = 1..5 whose end vertex k + 1 is at or right of t; 0 beyond vertex 6.
+int segment_of(double t, const Vertices& x)
+{
+    for (int k = 1; k <= 5; ++k)
+        if (t <= static_cast<double>(x[k + 1]))
+            return k;
+    return 0;
+}
+
+}  // namespace
+
+void Fitting(EngineState& state)
+{
+    const std::int16_t n = state.CropCount;
+    const Vertices& mx = state.ModelX;
+    const Vertices& my = state.ModelY;
+    for (std::int32_t i = 1; i <= n; ++i) {
+        const std::int64_t row = static_cast<std::int64_t>(state.CropStart) + i;
+        const float observed = cell_single(state.data.y_cell(row));
+        element(state.CropObserved, i, "CropObserved") = observed;
+        const double t = cell_number(state.data.x_cell(row));
+        const int k = segment_of(t, mx);
+        if (k == 0)
+            continue;
+        const float dy = single::sub(my[k + 1], my[k], "Fitting");
+        const float dx = single::sub(mx[k + 1], mx[k], "Fitting");
+        const double along = checked_divide(t - static_cast<double>(mx[k]), dx);
+        const float value =
+            to_single(static_cast<double>(my[k]) + static_cast<double>(dy) * along);
+        element(state.CropModel, i, "CropModel") = value;
+    }
+}
+
+void GetSqDist(EngineState& state)
+{
+    const std::int16_t n = state.CropCount;
+    state.SqDist = 0.0f;
+    for (std::int32_t i = 1; i <= n; ++i) {
+        const float d = single::sub(element(state.CropObserved, i, "CropObserved"),
+                                    element(state.CropModel, i, "CropModel"), "GetSqDist");
+        state.SqDist = to_single(static_cast<double>(state.SqDist) + square(d));
+    }
+}
+
+void GetR(EngineState& state)
+{
+    constexpr const char* where = "GetR";
+    const std::int16_t n = state.CropCount;
+    const auto observed = [&](std::int32_t i) { return element(state.CropObserved, i, where); };
+    const auto model = [&](std::int32_t i) { return element(state.CropModel, i, where); };
+
+    float sum_observed = 0.0f;
+    float sum_model = 0.0f;
+    for (std::int32_t i = 1; i <= n; ++i) {
+        sum_observed = single::add(sum_observed, observed(i), where);
+        sum_model = single::add(sum_model, model(i), where);
+    }
+    const auto count = static_cast<float>(n);
+    const float observed_mean = single::div(sum_observed, count, where);
+    const float model_mean = single::div(sum_model, count, where);
+
+    float covariance = 0.0f;
+    for (std::int32_t i = 1; i <= n; ++i) {
+        const float product = single::mul(single::sub(model(i), model_mean, where),
+                                          single::sub(observed(i), observed_mean, where), where);
+        covariance = single::add(covariance, product, where);
+    }
+    float spread_observed = 0.0f;
+    float spread_model = 0.0f;
+    for (std::int32_t i = 1; i <= n; ++i) {
+        spread_observed = to_single(static_cast<double>(spread_observed) +
+                                    square(single::sub(observed(i), observed_mean, where)));
+        spread_model = to_single(static_cast<double>(spread_model) +
+                                 square(single::sub(model(i), model_mean, where)));
+    }
+    const float denominator = to_single(
+        std::sqrt(static_cast<double>(spread_model) * static_cast<double>(spread_observed)));
+    state.BestModelR =
+        denominator == 0.0f ? 0.0f : single::div(covariance, denominator, where);
+}
+
+bool CropScorer::reads_current_crop(const EngineState& state) const noexcept
+{
+    const auto needed = static_cast<std::size_t>(std::max<std::int16_t>(state.CropCount, 0)) + 1;
+    return m_ready && state.CropStart == m_crop_start && state.CropCount == m_crop_count &&
+           state.data.DataX.data() == m_x_cells && state.data.DataY.data() == m_y_cells &&
+           state.data.DataX.size() == m_rows && state.data.DataY.size() == m_rows &&
+           state.CropObserved.size() >= needed && state.CropModel.size() >= needed;
+}
+
+void CropScorer::read_crop(const EngineState& state)
+{
+    m_ready = false;
+    const std::int16_t n = std::max<std::int16_t>(state.CropCount, 0);
+    const auto needed = static_cast<std::size_t>(n) + 1;
+    if (state.CropObserved.size() < needed || state.CropModel.size() < needed ||
+        state.data.DataX.size() != state.data.DataY.size())
+        return;
+    m_x.resize(n);
+    m_observed.resize(n);
+    m_model.resize(n);
+    m_squares.resize(n);
+    try {
+        for (std::int32_t i = 1; i <= n; ++i) {
+            const std::int64_t row = static_cast<std::int64_t>(state.CropStart) + i;
+            m_observed[static_cast<std::size_t>(i - 1)] = cell_single(state.data.y_cell(row));
+            m_x[static_cast<std::size_t>(i - 1)] = cell_number(state.data.x_cell(row));
+        }
+    } catch (const Fault&) {
+        return;  // the reference raises the fault at the same row
+    }
+    m_crop_start = state.CropStart;
+    m_crop_count = state.CropCount;
+    m_x_cells = state.data.DataX.data();
+    m_y_cells = state.data.DataY.data();
+    m_rows = state.data.DataX.size();
+    m_ready = true;
+}
+
+void CropScorer::fit_and_score(EngineState& state)
+{
+    if (!reads_current_crop(state))
+        read_crop(state);
+    if (!m_ready) {
+        Fitting(state);
+        GetSqDist(state);
+        return;
+    }
+
+    const Vertices& mx = state.ModelX;
+    const Vertices& my = state.ModelY;
+    SegmentTable segments{};
+    for (int k = 1; k <= 5; ++k) {
+        segments.end[k - 1] = mx[k + 1];
+        segments.start_x[k - 1] = mx[k];
+        segments.start_y[k - 1] = my[k];
+        segments.dy[k - 1] = my[k + 1] - my[k];  // single subtraction, inf when out of range
+        segments.dx[k - 1] = mx[k + 1] - mx[k];
+    }
+    const int n = m_crop_count;
+    const int bad = fit_points(m_x.data(), m_observed.data(), state.CropModel.data() + 1,
+                               m_model.data(), m_squares.data(), n, segments);
+    if (bad != 0) {
+        // Some value faults: the reference raises it at the same point with the same writes.
+        Fitting(state);
+        GetSqDist(state);
+        return;
+    }
+    std::copy(m_observed.begin(), m_observed.end(), state.CropObserved.begin() + 1);
+    std::copy(m_model.begin(), m_model.end(), state.CropModel.begin() + 1);
+    SingleRunningSum sum;
+    sum.add(m_squares.data(), n);
+    if (sum.overflowed()) {
+        GetSqDist(state);
+        return;
+    }
+    state.SqDist = sum.value();
+}
+}  // namespace tolvenar

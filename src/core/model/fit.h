@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Goodness of fit of the candidate against the cropped points: the model values (Fitting), the
+// sum of squared distances (GetSqDist) and the correlation (GetR), each rounded to single
+// precision exactly where the program rounds.
+#pragma once
+
+#include "core/model/engine_state.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace tolvenar {
+
+// CropObserved(i) = y of row CropStart + i in single; CropModel(i) = the candidate polyline at
+// that row's x (first segment k with x <= ModelX(k + 1)); a point beyond ModelX(6) keeps its
+// CropModel value. Faults: TypeMismatch for a text cell, IndexOutOfRange outside the table or
+// the crop arrays, DivisionByZero/Overflow for a point on a zero-length first segment, Overflow
+// for a value beyond the single range. This is the reference; CropScorer is the fast path.
+void Fitting(EngineState& state);
+
+// SqDist = the sum over the cropped points of float(obs - model)^2, squares in double, the sum
+// rounded to single after every addition. Overflow beyond the single range.
+void GetSqDist(EngineState& state);
+
+// BestModelR = Pearson correlation of CropObserved and CropModel in single precision (0 when
+// either is constant). Faults: Overflow for CropCount = 0 (0 / 0 in the means).
+void GetR(EngineState& state);
+
+// Fitting followed by GetSqDist for many candidates over one crop, bit-identical to the
+// reference routines in results, state and faults. It reads the cropped rows once (x as double,
+// y as single) and re-reads them whenever the crop or the table is not the one it read.
+// Allocates only when it reads a crop.
+class CropScorer {
+public:
+    void fit_and_score(EngineState& state);
+
+    // Drops the rows read, e.g. after the table's cells changed in place.
+    void invalidate() noexcept { m_ready = false; }
+
+private:
+    bool reads_current_crop(const EngineState& state) const noexcept;
+    void read_crop(const EngineState& state);
+
+    bool m_ready = false;
+    std::int32_t m_crop_start = 0;
+    std::int16_t m_crop_count = 0;
+    const Cell* m_x_cells = nullptr;
+    const Cell* m_y_cells = nullptr;
+    std::size_t m_rows = 0;
+
+    std::vector<double> m_x;         // x of cropped point i + 1
+    std::vector<float> m_observed;   // y of cropped point i + 1, single
+    std::vector<float> m_model;      // scratch: model values of the current candidate
+    std::vector<double> m_squares;   // scratch: float(obs - model)^2 in double
+};
+
+}  // namespace tolvenar

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The per-point kernels of CropScorer. They only compute: the caller checks their flags and
+// replays the reference routines of fit.h to raise a fault where one arises.
+#pragma once
+
+namespace tolvenar {
+
+// One segment of the candidate as the per-point evaluation needs it, all in double.
+struct SegmentTable {
+    double end[5];      // ModelX(k + 1): a point t <= end[k - 1] lies on segment k or before
+    double start_x[5];  // ModelX(k)
+    double start_y[5];  // ModelY(k)
+    double dy[5];       // ModelY(k + 1) - ModelY(k) rounded to single
+    double dx[5];       // ModelX(k + 1) - ModelX(k) rounded to single
+};
+
+// Model values and squared distances of n points, each exactly as Fitting and GetSqDist form
+// them; a point beyond every segment end takes old_model. Returns nonzero when a value left the
+// single range or a division was by zero.
+int fit_points(const double* x, const float* observed, const float* old_model, float* model,
+               double* squares, int n, const SegmentTable& segments);
+
+// The running sum of GetSqDist: sum = float(double(sum) + square) after every addition.
+class SingleRunningSum {
+public:
+    // Adds n squares in order; after an overflow of the single range it adds nothing more.
+    void add(const double* squares, int n);
+    bool overflowed() const noexcept { return m_overflow; }
+    float value() const noexcept { return static_cast<float>(m_sum); }
+
+private:
+    double m_sum = 0.0;    // always a single value
+    double m_limit = 0.0;  // exact sums below it round within the binade of m_sum
+    double m_magic = 0.0;  // 1.5 * 2^52 single steps of that binade
+    bool m_overflow = false;
+};
+
+}  // namespace tolvenar

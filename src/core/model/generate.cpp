@@ -1,0 +1,323 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/model/generate.h"
+
+#include "core/model/single_ops.h"
+#include "core/runtime/fault.h"
+#include "core/runtime/numbers.h"
+
+namespace tolvenar {
+
+namespace {
+
+using single::add;
+using single::div;
+using single::mul;
+using single::square;
+using single::sub;
+
+constexpr const char* kWhere = "GenerateModel";
+constexpr float kLevelSpan = 1.6f;  // level draws: 1.6 * U - 0.3, 1.6 held in single
+constexpr float kBoxSpan = 1.2f;    // box draws: lo + (1.2 * U - 0.1) * (hi - lo), 1.2 in single
+
+// Arithmetic follows the program's typing: an operation on two singles is rounded to single,
+// one with a double operand (0.3, 0.1) is done in double; every stored value is single.
+// Free-mode steps and levels are below 10 in magnitude, so their sums need no overflow check.
+
+float level(RandomSource& random)
+{
+    return to_single(static_cast<double>(kLevelSpan * random.next()) - 0.3);
+}
+
+float box_draw(RandomSource& random, float lo, float hi)
+{
+    const double spread = static_cast<double>(kBoxSpan * random.next()) - 0.1;
+    const float width = sub(hi, lo, kWhere);
+    return to_single(static_cast<double>(lo) + spread * static_cast<double>(width));
+}
+
+// Vertices after `last` copy it.
+void copy_last_vertex(Vertices& x, Vertices& y, int last)
+{
+    for (int k = last + 1; k <= 6; ++k) {
+        x[k] = x[k - 1];
+        y[k] = y[k - 1];
+    }
+}
+
+// x(k) = x(k-1) + step for k = first..last.
+void step_vertices(Vertices& x, RandomSource& random, int first, int last)
+{
+    for (int k = first; k <= last; ++k)
+        x[k] = x[k - 1] + random.next();
+}
+
+// The baseline-peak-baseline levels shared by both event families: y1 plain, y3 level.
+void event_levels(Vertices& y, RandomSource& random)
+{
+    y[1] = random.next();
+    y[2] = y[1];
+    y[3] = level(random);
+    y[4] = y[1];
+    y[5] = y[1];
+    y[6] = y[5];
+}
+
+// Vertex 4 of a free "Event with duration" between the line from vertex 3 to vertex 5 (Lo) and
+// the rise through vertex 3 extended (Hi); both amplitudes shrink when y4 overshoots the peak.
+void free_plateau(Vertices& x, Vertices& y, RandomSource& random)
+{
+    const float lo =
+        sub(y[3], div(mul(sub(y[3], y[5], kWhere), sub(x[4], x[3], kWhere), kWhere),
+                      sub(x[5], x[3], kWhere), kWhere),
+            kWhere);
+    const float hi =
+        add(y[3], div(mul(sub(y[3], y[2], kWhere), sub(x[4], x[3], kWhere), kWhere),
+                      sub(x[3], x[2], kWhere), kWhere),
+            kWhere);
+    y[4] = add(lo, mul(random.next(), sub(hi, lo, kWhere), kWhere), kWhere);
+    if (square(sub(y[4], y[2], kWhere)) > square(sub(y[3], y[2], kWhere))) {
+        const float f = div(sub(y[3], y[2], kWhere), sub(y[4], y[2], kWhere), kWhere);
+        y[3] = add(y[2], mul(sub(y[3], y[2], kWhere), f, kWhere), kWhere);
+        y[4] = add(y[2], mul(sub(y[4], y[2], kWhere), f, kWhere), kWhere);
+    }
+}
+
+// The plateau of a constrained "Event with duration" is never steeper than the neighbouring
+// segment that runs the same way. Both slopes of a test are computed, even when its first
+// condition already fails, so a zero-length segment faults either way.
+void constrained_plateau(const Vertices& x, Vertices& y)
+{
+    const float rise = sub(y[3], y[2], kWhere);
+    const float plateau = sub(y[4], y[3], kWhere);
+    if (mul(rise, plateau, kWhere) <= 0.0f) {
+        const float fall = sub(y[5], y[4], kWhere);
+        const bool same_way = mul(plateau, fall, kWhere) > 0.0f;
+        const float plateau_slope = div(plateau, sub(x[4], x[3], kWhere), kWhere);
+        const float fall_slope = div(fall, sub(x[5], x[4], kWhere), kWhere);
+        if (same_way && square(plateau_slope) > square(fall_slope))
+            y[4] = add(y[5],
+                       div(mul(sub(x[5], x[4], kWhere), sub(y[3], y[5], kWhere), kWhere),
+                           sub(x[5], x[3], kWhere), kWhere),
+                       kWhere);
+    } else {
+        const float plateau_slope = div(plateau, sub(x[4], x[3], kWhere), kWhere);
+        const float rise_slope = div(rise, sub(x[3], x[2], kWhere), kWhere);
+        if (square(plateau_slope) > square(rise_slope))
+            y[3] = add(y[2],
+                       div(mul(sub(x[3], x[2], kWhere), sub(y[4], y[2], kWhere), kWhere),
+                           sub(x[4], x[2], kWhere), kWhere),
+                       kWhere);
+    }
+}
+
+void check_node_count(std::int16_t node_count)
+{
+    if (node_count < 0 || node_count > 6)
+        throw Fault(FaultKind::IndexOutOfRange, "NodeCount");
+}
+
+void generate_free(EngineState& s, ModelFamily family, const GenerateControls& controls,
+                   RandomSource& random)
+{
+    Vertices& x = s.ModelX;
+    Vertices& y = s.ModelY;
+    if (family != ModelFamily::ManualConstraint)
+        x[1] = 0.0f;
+    switch (family) {
+    case ModelFamily::Free4Segments:
+        step_vertices(x, random, 2, 5);
+        x[6] = x[5];
+        for (int k = 1; k <= 5; ++k)
+            y[k] = level(random);
+        y[6] = y[5];
+        return;
+    case ModelFamily::AsymmetricEvent:
+        step_vertices(x, random, 2, 5);
+        x[6] = x[5];
+        event_levels(y, random);
+        return;
+    case ModelFamily::SymmetricEvent:
+        step_vertices(x, random, 2, 3);
+        x[4] = x[3] + x[3] - x[2];
+        step_vertices(x, random, 5, 5);
+        x[6] = x[5];
+        event_levels(y, random);
+        return;
+    case ModelFamily::SimpleRamp:
+        step_vertices(x, random, 2, 4);
+        x[5] = x[4];
+        x[6] = x[5];
+        y[1] = random.next();
+        y[2] = y[1];
+        y[3] = random.next();
+        y[4] = y[3];
+        y[5] = y[4];
+        y[6] = y[5];
+        return;
+    case ModelFamily::Free3Segments:
+        step_vertices(x, random, 2, 4);
+        x[5] = x[4];
+        x[6] = x[5];
+        for (int k = 1; k <= 4; ++k)
+            y[k] = level(random);
+        y[5] = y[4];
+        y[6] = y[5];
+        return;
+    case ModelFamily::EventWithDuration:
+        step_vertices(x, random, 2, 6);
+        y[1] = level(random);
+        y[2] = y[1];
+        y[3] = level(random);
+        y[5] = y[1];
+        y[6] = y[1];
+        free_plateau(x, y, random);
+        return;
+    case ModelFamily::ManualConstraint: {
+        x[1] = s.ManXMin[1];
+        for (int k = 2; k <= 5; ++k)
+            x[k] = box_draw(random, s.ManXMin[k], s.ManXMax[k]);
+        x[6] = s.ManXMax[6];
+        for (int k = 1; k <= 6; ++k)
+            y[k] = box_draw(random, s.ManYMin[k], s.ManYMax[k]);
+        const std::int16_t n = s.NodeCount;
+        check_node_count(n);
+        x[n] = add(controls.scale_left, controls.scale_width, kWhere);
+        copy_last_vertex(x, y, n);
+        reorder_vertices(x);
+        return;
+    }
+    }
+}
+
+void generate_constrained(EngineState& s, ModelFamily family, RandomSource& random)
+{
+    Vertices& x = s.ModelX;
+    Vertices& y = s.ModelY;
+    const auto x_box = [&](int k) { return box_draw(random, s.ConXMin[k], s.ConXMax[k]); };
+    const auto y_box = [&](int k) { return box_draw(random, s.ConYMin[k], s.ConYMax[k]); };
+    x[1] = s.ConXMin[1];
+    switch (family) {
+    case ModelFamily::Free4Segments:
+        for (int k = 2; k <= 4; ++k)
+            x[k] = x_box(k);
+        x[5] = s.ConXMin[5];
+        x[6] = x[5];
+        for (int k = 1; k <= 5; ++k)
+            y[k] = y_box(k);
+        y[6] = y[5];
+        return;
+    case ModelFamily::Free3Segments:
+        for (int k = 2; k <= 3; ++k)
+            x[k] = x_box(k);
+        x[4] = s.ConXMin[4];
+        x[5] = x[4];
+        x[6] = x[5];
+        for (int k = 1; k <= 4; ++k)
+            y[k] = y_box(k);
+        y[5] = y[4];
+        y[6] = y[5];
+        return;
+    case ModelFamily::AsymmetricEvent:
+    case ModelFamily::SymmetricEvent:
+        if (family == ModelFamily::AsymmetricEvent) {
+            for (int k = 2; k <= 4; ++k)
+                x[k] = x_box(k);
+        } else {
+            x[2] = x_box(2);
+            x[4] = x_box(4);
+            x[3] = add(x[4], x[2], kWhere) / 2.0f;
+        }
+        x[5] = s.ConXMin[5];
+        x[6] = x[5];
+        y[1] = y_box(1);
+        y[2] = y[1];
+        y[3] = y_box(3);
+        y[4] = y[1];
+        y[5] = y[1];
+        y[6] = y[5];
+        return;
+    case ModelFamily::SimpleRamp:
+        x[2] = x_box(2);
+        x[3] = x_box(3);
+        x[4] = s.ConXMin[4];
+        x[5] = x[4];
+        x[6] = x[5];
+        y[1] = y_box(1);
+        y[2] = y[1];
+        y[3] = y_box(3);
+        y[4] = y[3];
+        y[5] = y[4];
+        y[6] = y[5];
+        return;
+    case ModelFamily::EventWithDuration:
+        for (int k = 2; k <= 5; ++k)
+            x[k] = x_box(k);
+        x[6] = s.ConXMin[6];
+        y[1] = y_box(1);
+        y[2] = y[1];
+        y[3] = y_box(3);
+        y[4] = y_box(4);
+        y[5] = y[1];
+        y[6] = y[1];
+        constrained_plateau(x, y);
+        return;
+    case ModelFamily::ManualConstraint:
+        for (int k = 2; k <= 5; ++k)
+            x[k] = x_box(k);
+        x[6] = s.ConXMin[6];
+        for (int k = 1; k <= 6; ++k)
+            y[k] = y_box(k);
+        // Vertex NodeCount + 1 copies vertex NodeCount; a negative count reaches below element 0.
+        if (s.NodeCount < 0)
+            throw Fault(FaultKind::IndexOutOfRange, "NodeCount");
+        copy_last_vertex(x, y, s.NodeCount);
+        return;
+    }
+}
+
+}  // namespace
+
+void GenerateModel(EngineState& state, const GenerateControls& controls, RandomSource& random)
+{
+    if (controls.constrain == 0) {
+        if (controls.family)
+            generate_free(state, *controls.family, controls, random);
+    } else if (controls.constrain == 1) {
+        if (controls.family)
+            generate_constrained(state, *controls.family, random);
+        reorder_vertices(state.ModelX);
+    }
+}
+
+bool needs_plot_scaling(const GenerateControls& controls)
+{
+    return controls.constrain == 0 && controls.family != ModelFamily::ManualConstraint;
+}
+
+void scale_model_to_plot(EngineState& state, float scale_left, float scale_width)
+{
+    constexpr const char* where = "plot scaling";
+    Vertices& x = state.ModelX;
+    Vertices& y = state.ModelY;
+    for (int k = 1; k <= 6; ++k)
+        x[k] = div(x[k], x[6], where);
+    for (int k = 1; k <= 6; ++k) {
+        x[k] = add(mul(scale_width, x[k], where), scale_left, where);
+        y[k] = add(mul(sub(state.CropMaxY, state.CropMinY, where), y[k], where), state.CropMinY,
+                   where);
+    }
+}
+
+void reorder_vertices(Vertices& x)
+{
+    for (int sweep = 0; sweep < 3; ++sweep) {
+        for (int k = 2; k <= 6; ++k) {
+            if (x[k - 1] > x[k]) {
+                x[k - 1] = add(x[k], x[k - 1], "reorder pass") / 2.0f;
+                x[k] = x[k - 1];
+            }
+        }
+    }
+}
+
+}  // namespace tolvenar
