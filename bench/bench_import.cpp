@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Reading a 1,000,000-row data file, generated once into the temp directory.
+#include "core/data/data_reader.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace {
+
+constexpr int kRows = 1'000'000;
+
+// time,value rows like a logger writes them: ascending time, a noisy signal.
+std::string million_rows()
+{
+    std::string text = "time_s,signal_mV\n";
+    std::mt19937 random(5);
+    std::normal_distribution<double> noise(0.0, 0.3);
+    char line[64];
+    for (int i = 0; i < kRows; ++i) {
+        const int length =
+            std::snprintf(line, sizeof line, "%.2f,%.3f\n", i * 0.01, 12.0 + noise(random));
+        text.append(line, static_cast<std::size_t>(length));
+    }
+    return text;
+}
+
+const std::filesystem::path& million_row_file()
+{
+    static const std::filesystem::path path = [] {
+        const auto file = std::filesystem::temp_directory_path() /
+                          ("tolvenar-bench-" + std::to_string(kRows) + ".csv");
+        std::ofstream(file, std::ios::binary) << million_rows();
+        return file;
+    }();
+    return path;
+}
+
+void BM_ReadDataFile(benchmark::State& state)
+{
+    const auto& path = million_row_file();
+    for (auto _ : state) {
+        auto series = tolvenar::read_data_file(path);
+        benchmark::DoNotOptimize(series.table.DataCount);
+    }
+    state.SetItemsProcessed(state.iterations() * kRows);
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<std::int64_t>(std::filesystem::file_size(path)));
+}
+BENCHMARK(BM_ReadDataFile)->Unit(benchmark::kMillisecond);
+
+// The whole import's core: reader, strip scale and the overview's conversions.
+void BM_ImportDataFile(benchmark::State& state)
+{
+    const auto& path = million_row_file();
+    for (auto _ : state) {
+        auto import = tolvenar::import_data_file(path);
+        benchmark::DoNotOptimize(import.scale.ScaleHeight);
+    }
+    state.SetItemsProcessed(state.iterations() * kRows);
+}
+BENCHMARK(BM_ImportDataFile)->Unit(benchmark::kMillisecond);
+
+void BM_ReadDataText(benchmark::State& state)
+{
+    const std::string text = million_rows();
+    for (auto _ : state) {
+        auto series = tolvenar::read_data_text(text);
+        benchmark::DoNotOptimize(series.table.DataCount);
+    }
+    state.SetItemsProcessed(state.iterations() * kRows);
+}
+BENCHMARK(BM_ReadDataText)->Unit(benchmark::kMillisecond);
+
+}  // namespace
