@@ -157,6 +157,11 @@ TEST(FieldStream, Quotes)
 
     const ImportedSeries series = read_data_text("\"a\"\"b\",v\n0,1\n1,3\n2,2\n3,5\n");
     EXPECT_EQ(series.table.text_of(series.table.DataX[0]), "a\"b");
+
+    // A spreadsheet's byte order mark must not unquote a title with a comma in it.
+    const ImportedSeries bom = read_data_text("\xEF\xBB\xBF\"time, s\",v\n0,1\n1,3\n2,2\n3,5\n");
+    EXPECT_EQ(bom.table.DataCount, 4);
+    EXPECT_EQ(bom.table.text_of(bom.table.DataX[0]), "time, s");
 }
 
 TEST(DataFile, TenFieldsGiveFourRowsAndAnEmptySpareRow)

@@ -195,7 +195,12 @@ ImportError::ImportError(ImportFailure reason, const std::string& message)
 {
 }
 
-FieldStream::FieldStream(std::string_view text) : m_text(text) {}
+FieldStream::FieldStream(std::string_view text) : m_text(text)
+{
+    // A UTF-8 byte order mark (spreadsheet exports) is no part of the first field.
+    if (m_text.starts_with("\xEF\xBB\xBF"))
+        m_pos = 3;
+}
 
 Field FieldStream::next()
 {

@@ -48,7 +48,8 @@ struct Field {
 // An unquoted field that is wholly a decimal number (optional sign, digits with an optional
 // full stop, optional exponent) is a number, any other one text, nothing at all the empty value.
 // The stream is at its end once the last separator has been taken: a final line end ends the
-// last field and makes none, a final empty line is one more (empty) field.
+// last field and makes none, a final empty line is one more (empty) field. A UTF-8 byte order
+// mark at the start is skipped.
 class FieldStream {
 public:
     explicit FieldStream(std::string_view text);
