@@ -39,8 +39,7 @@ std::int64_t first_crop_row(const DataTable& table, float left)
     // Past the data: the spare row (empty or a marker's text) decides, then the table ends.
     if (cell_at_least(table.x_cell(count + 1), left))
         return count + 1;
-    table.x_cell(count + 2);  // raises IndexOutOfRange
-    return count + 2;
+    throw Fault(FaultKind::IndexOutOfRange, "DataX");
 }
 
 std::int64_t crop_stop_row_linear(const DataTable& table, std::int64_t from, float right)
