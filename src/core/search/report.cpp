@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/search/report.h"
+
+#include "core/model/single_ops.h"
+#include "core/runtime/numbers.h"
+
+namespace tolvenar {
+
+namespace {
+
+std::string indexed(char letter, int i, std::string_view tail)
+{
+    std::string caption(1, letter);
+    caption += std::to_string(i);
+    caption += tail;
+    return caption;
+}
+
+void write(std::vector<LabelWrite>& writes, ResultLabel label, int index, bool enabled,
+           std::string caption)
+{
+    writes.push_back({label, static_cast<std::int16_t>(index), enabled, std::move(caption)});
+}
+
+// Steps 3 to 6 of the report; a Fault leaves the writes of the earlier steps.
+void family_steps(std::vector<LabelWrite>& writes, const EngineState& state,
+                  std::optional<ModelFamily> family)
+{
+    constexpr const char* where = "report";
+    const Vertices& x = state.BestOfBestX;
+    if (family == ModelFamily::AsymmetricEvent) {
+        const float index =
+            single::div(single::sub(x[3], x[2], where), single::sub(x[4], x[2], where), where);
+        write(writes, ResultLabel::Measure, 0, true,
+              std::string(kStartupMeasureCaption) + rounded_text(index, 4));
+    } else if (family == ModelFamily::SimpleRamp) {
+        const float duration = single::sub(x[3], x[2], where);
+        write(writes, ResultLabel::Measure, 0, true,
+              "Duration of change = " + rounded_text(duration, 2));
+    } else {
+        write(writes, ResultLabel::Measure, 0, false, std::string(kStartupMeasureCaption));
+    }
+
+    if (family == ModelFamily::SimpleRamp || family == ModelFamily::Free3Segments) {
+        write(writes, ResultLabel::X, 5, false, "X5 =");
+        write(writes, ResultLabel::Y, 5, false, "Y5 =");
+    }
+    if (family != ModelFamily::EventWithDuration && family != ModelFamily::ManualConstraint) {
+        write(writes, ResultLabel::X, 6, false, "X6 =");
+        write(writes, ResultLabel::Y, 6, false, "Y6 =");
+    }
+    if (family == ModelFamily::ManualConstraint) {
+        for (int i = state.NodeCount + 1; i <= 6; ++i) {
+            if (i < 1)
+                throw Fault(FaultKind::IndexOutOfRange, "Label2");
+            write(writes, ResultLabel::X, i, false, bare_x_caption(i));
+            write(writes, ResultLabel::Y, i, false, bare_y_caption(i));
+        }
+    }
+}
+
+}  // namespace
+
+ResultReport result_report(const EngineState& state, std::optional<ModelFamily> family)
+{
+    ResultReport report;
+    report.writes.reserve(20);
+    for (int i = 1; i <= 6; ++i) {
+        write(report.writes, ResultLabel::X, i, true,
+              indexed('X', i, " = ") + rounded_text(state.BestOfBestX[i], 2));
+        write(report.writes, ResultLabel::Y, i, true,
+              indexed('Y', i, " = ") + rounded_text(state.BestOfBestY[i], 2));
+    }
+    write(report.writes, ResultLabel::R, 0, true,
+          std::string(kRCaption) + rounded_text(state.BestOfBestR, 4));
+    try {
+        family_steps(report.writes, state, family);
+    } catch (const Fault& fault) {
+        report.fault = fault;
+    }
+    return report;
+}
+
+std::string bare_x_caption(int i)
+{
+    return indexed('X', i, " = ");
+}
+
+std::string bare_y_caption(int i)
+{
+    return indexed('Y', i, " = ");
+}
+
+std::string_view reset_measure_caption(bool simple_ramp_selected)
+{
+    return simple_ramp_selected ? "Duration of change =" : "Symmetry index =";
+}
+
+std::vector<LabelWrite> reset_label_writes(bool simple_ramp_selected)
+{
+    std::vector<LabelWrite> writes;
+    writes.reserve(14);
+    for (int i = 1; i <= 6; ++i) {
+        write(writes, ResultLabel::X, i, false, bare_x_caption(i));
+        write(writes, ResultLabel::Y, i, false, bare_y_caption(i));
+    }
+    write(writes, ResultLabel::R, 0, false, std::string(kRCaption));
+    write(writes, ResultLabel::Measure, 0, false,
+          std::string(reset_measure_caption(simple_ramp_selected)));
+    return writes;
+}
+
+ResultLabels::ResultLabels()
+{
+    for (int i = 1; i <= 6; ++i) {
+        x[static_cast<std::size_t>(i)].caption = indexed('X', i, " =");
+        y[static_cast<std::size_t>(i)].caption = indexed('Y', i, i <= 3 ? " =" : "=");
+    }
+}
+
+void ResultLabels::apply(const LabelWrite& w)
+{
+    LabelState* target = nullptr;
+    switch (w.label) {
+    case ResultLabel::X: target = &x.at(static_cast<std::size_t>(w.index)); break;
+    case ResultLabel::Y: target = &y.at(static_cast<std::size_t>(w.index)); break;
+    case ResultLabel::R: target = &r; break;
+    case ResultLabel::Measure: target = &measure; break;
+    }
+    target->caption = w.caption;
+    target->enabled = w.enabled;
+}
+
+void ResultLabels::apply(const std::vector<LabelWrite>& writes)
+{
+    for (const LabelWrite& w : writes)
+        apply(w);
+}
+
+}  // namespace tolvenar

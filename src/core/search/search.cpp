@@ -1,0 +1,197 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/search/search.h"
+
+#include "core/model/boxes.h"
+#include "core/model/generate.h"
+#include "core/model/single_ops.h"
+#include "core/runtime/clock.h"
+#include "core/runtime/numbers.h"
+
+#include <limits>
+#include <utility>
+
+namespace tolvenar {
+
+namespace {
+
+constexpr std::int32_t kEstimateTrial = 999;  // the estimate is made when TrialCount reaches it
+constexpr float kEstimateThreshold = 120.0f;  // seconds above which the user is asked
+
+// A single written into a plot's scale property: zero is refused.
+float scale_extent(float value, const char* where)
+{
+    if (value == 0.0f)
+        throw Fault(FaultKind::InvalidPropertyValue, where);
+    return value;
+}
+
+std::string two_digits(std::int32_t value)
+{
+    const std::string text = "00" + std::to_string(value);
+    return text.substr(text.size() - 2);
+}
+
+// Start step: the last manual box reaches the plot's right edge; the boxes after it copy it.
+void stretch_manual_boxes(EngineState& state, const SearchSettings& settings,
+                          SearchObserver& observer)
+{
+    const float right = single::add(settings.scale_left, settings.scale_width, "Run");
+    const std::int16_t k = state.NodeCount;
+    if (k < 0 || k > 6)
+        throw Fault(FaultKind::IndexOutOfRange, "NodeCount");
+    if (right > state.ManXMax[k]) {
+        state.ManXMax[k] = right;
+        observer.manual_box_stretched(state);
+    }
+    for (int i = k + 1; i <= 6; ++i) {
+        state.ManXMin[i] = state.ManXMin[i - 1];
+        state.ManYMin[i] = state.ManYMin[i - 1];
+        state.ManXMax[i] = state.ManXMax[i - 1];
+        state.ManYMax[i] = state.ManYMax[i - 1];
+    }
+}
+
+}  // namespace
+
+TimeEstimate time_estimate_fields(float seconds)
+{
+    TimeEstimate estimate;
+    estimate.seconds = seconds;
+    estimate.whole_seconds = to_int32(static_cast<double>(seconds));
+    const std::int32_t s = estimate.whole_seconds;
+    estimate.hours = two_digits((s / 60) / 60);
+    estimate.minutes = two_digits((s / 60) % 60);
+    estimate.seconds_text = two_digits(s % 60);
+    return estimate;
+}
+
+SearchEngine::SearchEngine() : SearchEngine(&monotonic_seconds) {}
+
+SearchEngine::SearchEngine(Clock clock) : m_clock(std::move(clock)) {}
+
+SearchOutcome SearchEngine::run(EngineState& state, const SearchSettings& settings,
+                                RandomSource& random, SearchObserver& observer)
+{
+    // The table may have been re-read in place since the last search.
+    m_scorer.invalidate();
+    SearchOutcome outcome;
+    try {
+        if (run_all(state, settings, random, observer)) {
+            observer.search_finished(state);
+            return outcome;
+        }
+        outcome.end = SearchEnd::Declined;
+    } catch (const Fault& fault) {
+        outcome.end = SearchEnd::Faulted;
+        outcome.fault = fault;
+    }
+    observer.search_failed(state, outcome);
+    return outcome;
+}
+
+bool SearchEngine::run_all(EngineState& state, const SearchSettings& settings,
+                           RandomSource& random, SearchObserver& observer)
+{
+    const bool manual = settings.family == ModelFamily::ManualConstraint;
+    if (manual)
+        stretch_manual_boxes(state, settings, observer);
+    observer.search_started(to_single(parse_leading_number(settings.runs_text)));
+    m_start = m_clock();
+    const std::int16_t runs = to_int16(parse_leading_number(settings.runs_text));
+
+    const GenerateControls controls{settings.family, settings.constrain, settings.scale_left,
+                                    settings.scale_width};
+    const bool scale_to_plot = needs_plot_scaling(controls);
+
+    for (std::int32_t run = 1; run <= runs; ++run) {
+        for (int i = 1; i <= 6; ++i) {
+            state.BestModelX[i] = kUnsetVertex;
+            state.BestModelY[i] = kUnsetVertex;
+        }
+        observer.run_started(static_cast<std::int16_t>(run), to_single(parse_leading_number(settings.trials_text)));
+        state.BestSqDist = kRunBestStart;
+        const std::int32_t trials = to_int32(parse_leading_number(settings.trials_text));
+
+        for (std::int64_t trial = 1; trial <= trials; ++trial) {
+            if (state.TrialCount == std::numeric_limits<std::int32_t>::max())
+                throw Fault(FaultKind::Overflow, "TrialCount");
+            ++state.TrialCount;
+            GenerateModel(state, controls, random);
+            if (scale_to_plot)
+                scale_model_to_plot(state, settings.scale_left, settings.scale_width);
+            m_scorer.fit_and_score(state);
+            // Strict: a tie never replaces the earlier candidate.
+            if (state.SqDist < state.BestSqDist) {
+                state.BestSqDist = state.SqDist;
+                GetR(state);
+                for (int i = 1; i <= 6; ++i) {
+                    state.BestModelX[i] = state.ModelX[i];
+                    state.BestModelY[i] = state.ModelY[i];
+                }
+                if (state.SqDist < state.BestOfBestSqDist)
+                    add_convergence_point(state, observer);
+            }
+            observer.candidate_evaluated(state, trial);
+            if (state.TrialCount == kEstimateTrial) {
+                const auto heavy = estimate(state, settings);
+                if (heavy && !observer.confirm_heavy_task(*heavy))
+                    return false;
+            }
+        }
+
+        observer.run_finished(state, static_cast<std::int16_t>(run));
+        if (state.BestSqDist < state.BestOfBestSqDist) {
+            state.BestOfBestSqDist = state.BestSqDist;
+            for (int i = 1; i <= 6; ++i) {
+                state.BestOfBestX[i] = state.BestModelX[i];
+                state.BestOfBestY[i] = state.BestModelY[i];
+            }
+            state.BestOfBestR = state.BestModelR;
+        }
+        if (settings.constrain == 0)
+            widen_constraint_boxes(state);
+        const ResultReport report = result_report(state, settings.family);
+        observer.report_written(report);
+        if (report.fault)
+            throw *report.fault;
+        m_scale.width =
+            scale_extent(static_cast<float>(state.TrialCount), "convergence plot width");
+        observer.convergence_redrawn(state, m_scale);
+    }
+    return true;
+}
+
+void SearchEngine::add_convergence_point(EngineState& state, SearchObserver& observer)
+{
+    // The trace holds points 1..500; the count never points past it.
+    if (state.ConvergenceCount >= kConvergenceSlots)
+        throw Fault(FaultKind::IndexOutOfRange, "ConvergenceTrace");
+    ++state.ConvergenceCount;
+    const auto trials = static_cast<float>(state.TrialCount);
+    state.ConvergenceTrace[static_cast<std::size_t>(state.ConvergenceCount)] = {trials,
+                                                                                state.BestSqDist};
+    m_scale.width = scale_extent(trials, "convergence plot width");
+    if (state.ConvergenceCount > 4) {
+        const float drop = single::sub(state.BestSqDist, m_scale.top, "convergence plot");
+        m_scale.height =
+            scale_extent(to_single(static_cast<double>(drop) * 1.2), "convergence plot height");
+    } else {
+        m_scale.top = state.BestSqDist;
+    }
+    observer.convergence_point_added(state, m_scale);
+}
+
+std::optional<TimeEstimate> SearchEngine::estimate(const EngineState& state,
+                                                   const SearchSettings& settings) const
+{
+    const double elapsed = m_clock() - m_start;
+    const double trials = parse_leading_number(settings.trials_text);
+    const double runs = parse_leading_number(settings.runs_text);
+    const float seconds =
+        to_single(elapsed * (runs * trials) / static_cast<double>(state.TrialCount));
+    if (!(seconds > kEstimateThreshold))
+        return std::nullopt;
+    return time_estimate_fields(seconds);
+}
+
+}  // namespace tolvenar

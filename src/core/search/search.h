@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The Monte Carlo search behind "Run": R runs of N random candidates, each scored against the
+// cropped points, the run's best kept, promoted to the best of best, gathered into the
+// constraint envelope and reported. Everything the window shows in the middle of the search
+// goes through a SearchObserver; the command line passes the empty one.
+#pragma once
+
+#include "core/model/engine_state.h"
+#include "core/model/family.h"
+#include "core/model/fit.h"
+#include "core/runtime/fault.h"
+#include "core/runtime/random_source.h"
+#include "core/search/report.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace tolvenar {
+
+// The window controls the search reads.
+struct SearchSettings {
+    std::optional<ModelFamily> family;  // the selected option button; nullopt = none selected
+    std::int16_t constrain = 0;         // "Constrain" check box: 0, 1 or 2 (greyed)
+    std::string runs_text = "10";       // Text6, read with the leading-number parse
+    std::string trials_text = "1000";   // Text3(0), likewise
+    float scale_left = 0.0f;            // working plot ScaleLeft, data x
+    float scale_width = 0.0f;           // working plot ScaleWidth, data x
+};
+
+// User scale of the convergence plot. It lives as long as the plot (the window's picture box,
+// the command line's engine): the search sets width on every point and redraw, top for the
+// first four points and height from the fifth on (using the top then in force).
+struct ConvergenceScale {
+    float top = 0.0f;
+    float height = 1.0f;  // until the fifth point: whatever the plot had
+    float width = 1.0f;
+};
+
+// The estimate on the 999th trial since the last reset, when it exceeds 120 s.
+struct TimeEstimate {
+    float seconds = 0.0f;            // elapsed * (runs * trials) / TrialCount, single
+    std::int32_t whole_seconds = 0;  // seconds rounded half-even
+    std::string hours;               // last two characters of "00" + hours: 100 h reads "00"
+    std::string minutes;             // "00".."59"
+    std::string seconds_text;        // "00".."59"
+};
+
+enum class SearchEnd {
+    Completed,  // every run made
+    Declined,   // "No" to the time estimate: the cleanup path
+    Faulted,    // a runtime fault: the cleanup path
+};
+
+struct SearchOutcome {
+    SearchEnd end = SearchEnd::Completed;
+    std::optional<Fault> fault;  // set when end == Faulted
+};
+
+// What the window does in the middle of the search. Every method defaults to nothing (the
+// question to Yes). candidate_evaluated is called on every trial: keep it cheap, and throttle
+// screen pushes there. A Fault thrown from a method ends the search like any other.
+class SearchObserver {
+public:
+    virtual ~SearchObserver() = default;
+
+    // Start: the last manual box was stretched to the plot's right edge (ManXMax(NodeCount)):
+    // wipe, draw the crop and the boxes, persist, refresh.
+    virtual void manual_box_stretched(const EngineState&) {}
+    // Start: hourglass; ProgressBar2 0..runs_maximum shown; Label7 and Label8 enabled.
+    virtual void search_started(float /*runs_maximum*/) {}
+    // Run start: ProgressBar2 = run; ProgressBar1 0..trials_maximum shown; clear the working
+    // plot to its background and refresh.
+    virtual void run_started(std::int16_t /*run*/, float /*trials_maximum*/) {}
+    // Trial: a new overall best is point ConvergenceCount of ConvergenceTrace; the plot takes
+    // the scale, is cleared, and from the fifth point on shows the lines from point 1.
+    virtual void convergence_point_added(const EngineState&, const ConvergenceScale&) {}
+    // Trial: Label8 = TrialCount; the candidate ModelX/Y drawn green over the cleared plot with
+    // the best of best in red; ProgressBar1 = trial; refresh.
+    virtual void candidate_evaluated(const EngineState&, std::int64_t /*trial*/) {}
+    // Trial 999 since the reset, estimate above 120 s: beep and ask "Heavy task!!". false = No.
+    virtual bool confirm_heavy_task(const TimeEstimate&) { return true; }
+    // Run end: the run's best BestModelX/Y drawn orange and persisted; ProgressBar1 hidden;
+    // Check1 and Frame5 enabled.
+    virtual void run_finished(const EngineState&, std::int16_t /*run*/) {}
+    // Run end: apply the report's writes (when report.fault is set the search fails next).
+    virtual void report_written(const ResultReport&) {}
+    // Run end: the convergence plot redrawn in full at the scale, with the level line from the
+    // last point (slot 0 when none) to the right edge.
+    virtual void convergence_redrawn(const EngineState&, const ConvergenceScale&) {}
+    // End: ProgressBar2 hidden; Frame6, Command5, Command7, Check2 enabled; best of best and
+    // constraint boxes drawn; pointer back.
+    virtual void search_finished(const EngineState&) {}
+    // Cleanup path (fault or No): wipe and redraw the crop, hide both bars, pointer back,
+    // Label5 = BestOfBestR as plain number text.
+    virtual void search_failed(const EngineState&, const SearchOutcome&) {}
+};
+
+class SearchEngine {
+public:
+    using Clock = std::function<double()>;  // seconds on a monotonic clock
+
+    SearchEngine();  // monotonic_seconds
+    explicit SearchEngine(Clock clock);
+
+    // The whole search. Any Fault ends it: the observer hears search_failed and the state keeps
+    // what the search had written (best of best, envelope, TrialCount, trace, labels).
+    SearchOutcome run(EngineState& state, const SearchSettings& settings, RandomSource& random,
+                      SearchObserver& observer);
+
+    ConvergenceScale& convergence_scale() noexcept { return m_scale; }
+
+private:
+    bool run_all(EngineState& state, const SearchSettings& settings, RandomSource& random,
+                 SearchObserver& observer);
+    void add_convergence_point(EngineState& state, SearchObserver& observer);
+    std::optional<TimeEstimate> estimate(const EngineState& state,
+                                         const SearchSettings& settings) const;
+
+    Clock m_clock;
+    CropScorer m_scorer;
+    ConvergenceScale m_scale;
+    double m_start = 0.0;  // clock at the start of the search
+};
+
+// The fields of the time estimate for a given number of seconds (rounded half-even).
+TimeEstimate time_estimate_fields(float seconds);
+
+}  // namespace tolvenar
