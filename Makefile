@@ -42,7 +42,8 @@ fuzz:
 	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DTOLVENAR_BUILD_FUZZ=ON -DTOLVENAR_BUILD_UI=OFF -DTOLVENAR_BUILD_TESTS=OFF >/dev/null
 	@cmake --build build-fuzz --target fuzz_data_reader
-	@echo "run: build-fuzz/tests/fuzz/fuzz_data_reader tests/fuzz/corpus"
+	@mkdir -p build-fuzz/corpus
+	@echo "run: build-fuzz/tests/fuzz/fuzz_data_reader -dict=tests/fuzz/data_reader.dict -max_len=1024 build-fuzz/corpus tests/fuzz/corpus"
 
 PREFIX ?= /usr/local
 install: build
