@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What every control of the window shares: placement in twips and its own Enabled flag.
+#pragma once
+
+#include <QRect>
+#include <QWidget>
+
+#include <cmath>
+
+namespace tolvenar {
+
+inline constexpr int kTwipsPerPixel = 15;  // 1440 twips per inch at 96 logical dots per inch
+
+// Logical pixels of a length in twips, to the nearest pixel (Qt's high-DPI scaling does the rest).
+inline int pixels_of_twips(double twips)
+{
+    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
+}
+
+// A Qt widget with the control behaviour the handlers rely on. Positions are twips relative to
+// the container (the window or a frame), as the window's layout tables give them.
+template <typename Widget>
+class Control : public Widget {
+public:
+    using Widget::Widget;
+
+    // The control's own Enabled flag: a disabled frame greys its members without changing it.
+    bool Enabled() const { return !this->testAttribute(Qt::WA_ForceDisabled); }
+
+    // Moves the keyboard focus here; a control that cannot take it (disabled) is left alone.
+    void SetFocus()
+    {
+        if (this->isEnabled() && this->focusPolicy() != Qt::NoFocus)
+            this->setFocus(Qt::OtherFocusReason);
+    }
+
+    // Left, Top, Width, Height in twips.
+    void place(int left, int top, int width, int height)
+    {
+        m_twips = QRect(left, top, width, height);
+        this->setGeometry(pixels_of_twips(left), pixels_of_twips(top), pixels_of_twips(width),
+                          pixels_of_twips(height));
+    }
+    int Left() const { return m_twips.x(); }
+    int Top() const { return m_twips.y(); }
+    int Width() const { return m_twips.width(); }
+    int Height() const { return m_twips.height(); }
+    void setLeft(int twips) { place(twips, Top(), Width(), Height()); }
+    void setTop(int twips) { place(Left(), twips, Width(), Height()); }
+
+private:
+    QRect m_twips;
+};
+
+}  // namespace tolvenar

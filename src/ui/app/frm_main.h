@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The program's one window. Its controls are public members under the program's names; its event
+// handlers and routines are members too, each defined in the source file of its subsystem
+// (app/, data/, window/, model/, search/, plot/). frmMain owns the program state for the life of
+// the process; handlers read and write it directly and take no other arguments than the event's.
+#pragma once
+
+#include "core/runtime/random_source.h"
+#include "ui/app/control_array.h"
+#include "ui/app/controls.h"
+#include "ui/app/picture_box.h"
+#include "ui/app/platform.h"
+#include "ui/app/program_state.h"
+
+#include <QRgb>
+#include <QWidget>
+
+#include <cstdint>
+
+class QAction;
+class QMenu;
+
+namespace tolvenar {
+
+inline constexpr QRgb kGrey = 0xff808080;   // icons while no data is loaded
+inline constexpr QRgb kBlack = 0xff000000;  // icons once data are loaded
+inline constexpr QRgb kWhite = 0xffffffff;
+inline constexpr QRgb kBlue = 0xff0000ff;   // the data's polylines
+
+class frmMain : public QWidget {
+public:
+    static constexpr int kClientWidthTwips = 10575;
+    static constexpr int kClientHeightTwips = 8085;
+
+    // Builds every control, connects its events to the handlers below and runs Form_Load.
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    static QString design_caption();  // "Tolvenar 1.5"
+    // Shows the chosen data file in the caption: "Tolvenar 1.5  (" + path + ")".
+    void ShowFileInCaption(const QString& path);
+    QString Caption() const { return windowTitle(); }
+
+    void Refresh();                 // repaints the whole window now
+    void PopupMenu(QMenu* menu);    // opens a popup menu at the mouse
+
+    ProgramState state;
+    RandomSource random;  // the one uniform random source of the window's searches
+    Platform platform;    // dialogs, beep; tests replace them
+
+    // ---- Controls on the window ----
+    PictureBox* Picture2 = nullptr;  // overview strip of the whole series
+    Shape* Shape1 = nullptr;         // crop window marker on Picture2
+    TextField* Text7 = nullptr;      // first x of the strip
+    TextField* Text8 = nullptr;      // last x of the strip
+    Label* Label7 = nullptr;         // left end of the convergence plot
+    Label* Label8 = nullptr;         // count of evaluated candidates
+    PictureBox* Picture3 = nullptr;  // convergence plot
+    CommandButton* Command1 = nullptr;  // "Import data"
+    CommandButton* Command7 = nullptr;  // "Reset"
+    PictureBox* Picture1 = nullptr;  // working plot
+    TextField* Text1 = nullptr;      // top of the vertical range
+    TextField* Text2 = nullptr;      // bottom of the vertical range
+    TextField* Text4 = nullptr;      // left x of the crop window
+    TextField* Text5 = nullptr;      // right x of the crop window
+    CommandButton* Command6 = nullptr;  // "Save": no action, always disabled
+    CommandButton* Command4 = nullptr;  // "Quit"
+    ProgressBar* ProgressBar1 = nullptr;
+    ProgressBar* ProgressBar2 = nullptr;
+
+    // " Monte Carlo simulation"
+    Frame* Frame4 = nullptr;
+    ControlArray<TextField, 0, 1> Text3;  // candidates per run; 1 is in Frame3
+    Label* Label4 = nullptr;
+    TextField* Text6 = nullptr;           // number of runs
+    ControlArray<Label, 0, 1> Label1;     // "times"; 1 is in Frame3
+    CommandButton* Command2 = nullptr;    // "Run"
+    CheckBox* Check1 = nullptr;           // "Constrain"
+
+    // " Display setting"
+    Frame* Frame6 = nullptr;
+    CommandButton* Command5 = nullptr;  // "Clean up diagram"
+    CheckBox* Check2 = nullptr;         // "Show constraint"
+    ImageBox* Image1 = nullptr;
+
+    // " Fitting model "
+    Frame* Frame1 = nullptr;
+    ControlArray<OptionButton, 0, 6> Option1;  // index = model family
+    ControlArray<Frame, 0, 5> Frame2;          // icon frames
+    ControlArray<LineControl, 0, 22> Line1;    // icon strokes
+    ControlArray<Shape, 0, 1> Shape2;          // icon of "Manual constraint"
+
+    // " Best fitting "
+    Frame* Frame5 = nullptr;
+    ControlArray<Label, 1, 6> Label2;  // "X1 = " ...
+    ControlArray<Label, 1, 6> Label3;  // "Y1 = " ...
+    Label* Label5 = nullptr;           // "R = "
+    Label* Label6 = nullptr;           // symmetry index or duration of change
+
+    // " Fine sampling ": present, never shown
+    Frame* Frame3 = nullptr;
+    CommandButton* Command3 = nullptr;  // has no action
+
+    // Popup menus of the working plot and of the overview strip.
+    QMenu* mnuRB1 = nullptr;
+    QAction* mnuFlipVertical1 = nullptr;
+    QAction* break1 = nullptr;
+    QAction* mnuCopy1 = nullptr;
+    QMenu* mnuRb2 = nullptr;
+    QAction* mnuFlipVertical2 = nullptr;
+    QAction* break2 = nullptr;
+    QAction* mnuCopy2 = nullptr;
+
+    // ---- Start-up and shell (app/) ----
+    void Form_Load();
+    void Command4_Click();
+    void Reset();
+    void Option1_Click(std::int16_t Index);
+    void Command7_Click();
+
+    // ---- Data import (data/) ----
+    void Command1_Click();
+
+    // ---- Data window (window/) ----
+    void CropCurve();
+    void WipePicture1();
+    void DrawCrop();
+    void DrawPreview();
+    void Picture2_MouseDown(std::int16_t Button, std::int16_t Shift, float X, float Y);
+    void Picture2_MouseMove(std::int16_t Button, std::int16_t Shift, float X, float Y);
+    void Picture2_MouseUp(std::int16_t Button, std::int16_t Shift, float X, float Y);
+    void Text4_Change();
+    void Text4_KeyDown(std::int16_t KeyCode, std::int16_t Shift);
+    void Text4_KeyUp(std::int16_t KeyCode, std::int16_t Shift);
+    void Text5_Change();
+    void Text5_KeyDown(std::int16_t KeyCode, std::int16_t Shift);
+    void Text5_KeyUp(std::int16_t KeyCode, std::int16_t Shift);
+    void Text7_Change();
+    void Text7_KeyDown(std::int16_t KeyCode, std::int16_t Shift);
+    void Text8_Change();
+    void Text8_KeyDown(std::int16_t KeyCode, std::int16_t Shift);
+
+    // ---- Model engine (model/) ----
+    void GenerateModel();
+    void Fitting();
+    void GetR();
+    void GetSqDist();
+    void DrawBox();
+    void DrawConstraint();
+    void Picture1_MouseDown(std::int16_t Button, std::int16_t Shift, float X, float Y);
+    void Picture1_MouseMove(std::int16_t Button, std::int16_t Shift, float X, float Y);
+    void Picture1_MouseUp(std::int16_t Button, std::int16_t Shift, float X, float Y);
+    void Check1_Click();
+
+    // ---- Search (search/) ----
+    void Command2_Click();
+    void Text3_Change(std::int16_t Index);
+    void Text6_Change();
+
+    // ---- Plot display (plot/) ----
+    void DrawBestOfBest();
+    void Command5_Click();
+    void Check2_Click();
+    void Text1_Change();
+    void Text2_Change();
+    void mnuFlipVertical1_Click();
+    void mnuFlipVertical2_Click();
+    void mnuCopy1_Click();
+    void mnuCopy2_Click();
+
+private:
+    void createControls();
+    void createModelFrame();
+    void createMenus();
+    void connectEvents();
+    void orderTabs();
+};
+
+}  // namespace tolvenar

@@ -1,0 +1,535 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/app/picture_box.h"
+
+#include "core/runtime/fault.h"
+#include "core/runtime/numbers.h"
+#include "ui/app/platform.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPen>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace tolvenar {
+
+namespace {
+
+constexpr double kFarPixels = 1.0e6;  // widget coordinates are clamped to this many pixels
+
+std::int16_t button_code(Qt::MouseButtons buttons)
+{
+    std::int16_t code = 0;
+    if (buttons & Qt::LeftButton)
+        code |= kLeftButton;
+    if (buttons & Qt::RightButton)
+        code |= kRightButton;
+    if (buttons & Qt::MiddleButton)
+        code |= kMiddleButton;
+    return code;
+}
+
+std::int16_t shift_code(Qt::KeyboardModifiers modifiers)
+{
+    std::int16_t code = 0;
+    if (modifiers & Qt::ShiftModifier)
+        code |= kShiftMask;
+    if (modifiers & Qt::ControlModifier)
+        code |= kCtrlMask;
+    if (modifiers & Qt::AltModifier)
+        code |= kAltMask;
+    return code;
+}
+
+// Cuts the segment (x1, y1)-(x2, y2) to `bounds` (Liang-Barsky); false when nothing is left.
+// Endpoints inside the bounds keep their exact values.
+bool clip_segment(double& x1, double& y1, double& x2, double& y2, const QRectF& bounds)
+{
+    const double dx = x2 - x1;
+    const double dy = y2 - y1;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x1 - bounds.left(), bounds.right() - x1, y1 - bounds.top(),
+                         bounds.bottom() - y1};
+    double t0 = 0.0;
+    double t1 = 1.0;
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0)
+                return false;
+            continue;
+        }
+        const double r = q[i] / p[i];
+        if (p[i] < 0.0) {
+            if (r > t1)
+                return false;
+            t0 = std::max(t0, r);
+        } else {
+            if (r < t0)
+                return false;
+            t1 = std::min(t1, r);
+        }
+    }
+    const double sx = x1;
+    const double sy = y1;
+    if (t1 < 1.0) {
+        x2 = sx + t1 * dx;
+        y2 = sy + t1 * dy;
+    }
+    if (t0 > 0.0) {
+        x1 = sx + t0 * dx;
+        y1 = sy + t0 * dy;
+    }
+    return true;
+}
+
+QImage blank_image(QSize device_size, qreal ratio, QRgb color)
+{
+    QImage image(device_size, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(color);
+    return image;
+}
+
+// `old` redrawn at a new size or pixel ratio; the part beyond the old size takes `color`.
+QImage resampled(const QImage& old, QSize device_size, qreal ratio, QRgb color)
+{
+    QImage image = blank_image(device_size, ratio, color);
+    if (!old.isNull()) {
+        QPainter painter(&image);
+        painter.drawImage(QRectF(QPointF(0, 0), old.deviceIndependentSize()), old);
+    }
+    return image;
+}
+
+float checked_single(double value)
+{
+    return to_single(value);
+}
+
+}  // namespace
+
+double ScaleAxis::user_length(double length_twips) const
+{
+    return length_twips * std::abs(extent) / twips;
+}
+
+double ScaleAxis::twips_length(double user_length) const
+{
+    return user_length * twips / std::abs(extent);
+}
+
+PictureBox::PictureBox(QWidget* parent)
+    : Control<QFrame>(parent), m_backColor(QApplication::palette().color(QPalette::Window).rgb())
+{
+    setFrameStyle(QFrame::WinPanel | QFrame::Sunken);  // the 2-pixel sunken border of a plot
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);  // moves arrive without a button held, for tooltip and pointer
+}
+
+PictureBox::~PictureBox()
+{
+    endPainting();
+}
+
+float PictureBox::ScaleLeft() const
+{
+    return m_userScale ? m_scaleLeft : 0.0f;
+}
+
+float PictureBox::ScaleTop() const
+{
+    return m_userScale ? m_scaleTop : 0.0f;
+}
+
+float PictureBox::ScaleWidth() const
+{
+    return m_userScale ? m_scaleWidth : static_cast<float>(contentsRect().width() * kTwipsPerPixel);
+}
+
+float PictureBox::ScaleHeight() const
+{
+    return m_userScale ? m_scaleHeight
+                       : static_cast<float>(contentsRect().height() * kTwipsPerPixel);
+}
+
+void PictureBox::enterUserScale()
+{
+    if (m_userScale)
+        return;
+    m_scaleLeft = ScaleLeft();
+    m_scaleTop = ScaleTop();
+    m_scaleWidth = ScaleWidth();
+    m_scaleHeight = ScaleHeight();
+    m_userScale = true;
+}
+
+void PictureBox::scaleWritten()
+{
+    ++m_scaleGeneration;
+}
+
+void PictureBox::setScaleLeft(double value)
+{
+    const float left = checked_single(value);
+    enterUserScale();
+    m_scaleLeft = left;
+    scaleWritten();
+}
+
+void PictureBox::setScaleTop(double value)
+{
+    const float top = checked_single(value);
+    enterUserScale();
+    m_scaleTop = top;
+    scaleWritten();
+}
+
+void PictureBox::setScaleWidth(double value)
+{
+    const float width = checked_single(value);
+    if (width == 0.0f)
+        throw Fault(FaultKind::InvalidPropertyValue, "ScaleWidth");
+    enterUserScale();
+    m_scaleWidth = width;
+    scaleWritten();
+}
+
+void PictureBox::setScaleHeight(double value)
+{
+    const float height = checked_single(value);
+    if (height == 0.0f)
+        throw Fault(FaultKind::InvalidPropertyValue, "ScaleHeight");
+    enterUserScale();
+    m_scaleHeight = height;
+    scaleWritten();
+}
+
+ScaleAxis PictureBox::axisX() const
+{
+    return {ScaleLeft(), ScaleWidth(),
+            std::max(1.0, static_cast<double>(contentsRect().width()) * kTwipsPerPixel)};
+}
+
+ScaleAxis PictureBox::axisY() const
+{
+    return {ScaleTop(), ScaleHeight(),
+            std::max(1.0, static_cast<double>(contentsRect().height()) * kTwipsPerPixel)};
+}
+
+void PictureBox::setDrawWidth(int pixels)
+{
+    if (pixels < 1 || pixels > 32767)
+        throw Fault(FaultKind::InvalidPropertyValue, "DrawWidth");
+    m_drawWidth = pixels;
+}
+
+void PictureBox::ensureImage() const
+{
+    const qreal ratio = devicePixelRatioF();
+    const QSize device_size = (QSizeF(contentsRect().size()) * ratio).toSize();
+    if (m_image.size() == device_size && m_image.devicePixelRatio() == ratio)
+        return;
+    endPainting();
+    m_image = resampled(m_image, device_size, ratio, m_backColor);
+    m_background = resampled(m_background, device_size, ratio, m_backColor);
+}
+
+QPainter& PictureBox::painter()
+{
+    ensureImage();
+    if (!m_painter) {
+        m_painter = std::make_unique<QPainter>(&m_image);
+        m_painter->setRenderHint(QPainter::Antialiasing, false);
+    }
+    return *m_painter;
+}
+
+void PictureBox::endPainting() const
+{
+    if (m_painter) {
+        m_painter->end();
+        m_painter.reset();
+    }
+}
+
+void PictureBox::showLater()
+{
+    if (!m_repaintPending) {
+        m_repaintPending = true;
+        update();
+    }
+}
+
+void PictureBox::Line(float x1, float y1, float x2, float y2, QRgb color, LineKind kind)
+{
+    const QRectF area(QPointF(0, 0), QSizeF(contentsRect().size()));
+    const ScaleAxis ax = axisX();
+    const ScaleAxis ay = axisY();
+    // Logical pixels from the area's top-left corner, in double: no float input overflows here.
+    const double px_per_x = area.width() / ax.extent;
+    const double px_per_y = area.height() / ay.extent;
+    double u1 = (x1 - ax.start) * px_per_x;
+    double v1 = (y1 - ay.start) * px_per_y;
+    double u2 = (x2 - ax.start) * px_per_x;
+    double v2 = (y2 - ay.start) * px_per_y;
+    if (std::isnan(u1) || std::isnan(v1) || std::isnan(u2) || std::isnan(v2))
+        return;
+    const double margin = m_drawWidth + 2.0;
+    const QRectF bounds = area.adjusted(-margin, -margin, margin, margin);
+
+    QPainter& p = painter();
+    const QColor pen_color = QColor::fromRgb(color);
+    switch (kind) {
+    case LineKind::Line:
+        if (!clip_segment(u1, v1, u2, v2, bounds))
+            return;
+        p.setPen(QPen(pen_color, m_drawWidth, Qt::SolidLine,
+                      m_drawWidth > 1 ? Qt::RoundCap : Qt::SquareCap, Qt::RoundJoin));
+        p.drawLine(QLineF(u1, v1, u2, v2));
+        break;
+    case LineKind::Box:
+    case LineKind::FilledBox: {
+        // Edges beyond the margin are invisible anyway; clamping keeps the visible ones exact.
+        const auto clamp_x = [&](double u) { return std::clamp(u, bounds.left(), bounds.right()); };
+        const auto clamp_y = [&](double v) { return std::clamp(v, bounds.top(), bounds.bottom()); };
+        const double left = clamp_x(std::min(u1, u2));
+        const double right = clamp_x(std::max(u1, u2));
+        const double top = clamp_y(std::min(v1, v2));
+        const double bottom = clamp_y(std::max(v1, v2));
+        if (kind == LineKind::FilledBox) {
+            // Whole pixels from the first corner's to the second's, both included.
+            p.fillRect(QRectF(QPointF(std::floor(left), std::floor(top)),
+                              QPointF(std::floor(right) + 1.0, std::floor(bottom) + 1.0)),
+                       pen_color);
+        } else {
+            p.setPen(QPen(pen_color, m_drawWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(QRectF(QPointF(left, top), QPointF(right, bottom)));
+        }
+        break;
+    }
+    }
+    showLater();
+}
+
+void PictureBox::setBackColor(QRgb color)
+{
+    ensureImage();
+    endPainting();
+    m_backColor = color;
+    m_image.fill(color);
+    m_background.fill(color);
+    showLater();
+}
+
+void PictureBox::Cls()
+{
+    ensureImage();
+    endPainting();
+    m_image = m_background;
+    showLater();
+}
+
+void PictureBox::Persist()
+{
+    ensureImage();
+    endPainting();
+    m_background = m_image;
+}
+
+void PictureBox::Refresh()
+{
+    repaint();
+}
+
+QImage PictureBox::Image() const
+{
+    ensureImage();
+    endPainting();
+    return m_image;
+}
+
+QCursor PictureBox::cursor_of_pointer(int code)
+{
+    switch (code) {
+    case 0: return QCursor();
+    case 1: return Qt::ArrowCursor;
+    case 2: return Qt::CrossCursor;
+    case 3: return Qt::IBeamCursor;
+    case 4: return Qt::ArrowCursor;
+    case 5: return Qt::SizeAllCursor;
+    case 6: return Qt::SizeBDiagCursor;
+    case 7: return Qt::SizeVerCursor;
+    case 8: return Qt::SizeFDiagCursor;
+    case 9: return Qt::SizeHorCursor;
+    case 10: return Qt::UpArrowCursor;
+    case 11: return Qt::WaitCursor;
+    case 12: return Qt::ForbiddenCursor;
+    case 13: return Qt::BusyCursor;
+    case 14: return Qt::WhatsThisCursor;
+    case 15: return Qt::SizeAllCursor;
+    default: throw Fault(FaultKind::InvalidPropertyValue, "MousePointer");
+    }
+}
+
+void PictureBox::setMousePointer(int code)
+{
+    const QCursor shape = cursor_of_pointer(code);
+    m_mousePointer = code;
+    if (code == 0)
+        unsetCursor();
+    else
+        setCursor(shape);
+}
+
+void PictureBox::paintEvent(QPaintEvent*)
+{
+    ensureImage();
+    endPainting();
+    m_repaintPending = false;
+    QPainter p(this);
+    p.drawImage(contentsRect().topLeft(), m_image);
+    drawFrame(&p);
+}
+
+void PictureBox::deliver(const MouseHandler& handler, std::int16_t button, const QMouseEvent& event)
+{
+    if (!handler)
+        return;
+    const QPointF at = event.position() - QPointF(contentsRect().topLeft());
+    const ScaleAxis ax = axisX();
+    const ScaleAxis ay = axisY();
+    run_event([&] {
+        const float x = to_single(ax.user_at(at.x() * kTwipsPerPixel));
+        const float y = to_single(ay.user_at(at.y() * kTwipsPerPixel));
+        handler(button, shift_code(event.modifiers()), x, y);
+    });
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    deliver(onMouseDown, button_code(event->button()), *event);
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent* event)
+{
+    event->accept();
+    deliver(onMouseMove, button_code(event->buttons()), *event);
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event)
+{
+    event->accept();
+    deliver(onMouseUp, button_code(event->button()), *event);
+}
+
+// ---- Shape ----
+
+Shape::Shape(QWidget* container)
+    : QWidget(container), m_plot(dynamic_cast<PictureBox*>(container))
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);  // the container receives the mouse
+    setAttribute(Qt::WA_NoSystemBackground);
+}
+
+ScaleAxis Shape::axis(int field) const
+{
+    if (m_plot)
+        return field % 2 == 0 ? m_plot->axisX() : m_plot->axisY();
+    return {};  // twips: start 0, one user unit per twip
+}
+
+const std::array<float, 4>& Shape::userValues() const
+{
+    const std::uint64_t generation = m_plot ? m_plot->scaleGeneration() : 0;
+    if (m_userValid && generation == m_generation)
+        return m_user;
+    for (int field = 0; field < 4; ++field) {
+        const ScaleAxis a = axis(field);
+        const double value = field < 2 ? a.user_at(m_twips[field]) : a.user_length(m_twips[field]);
+        m_user[field] = static_cast<float>(value);
+    }
+    m_generation = generation;
+    m_userValid = true;
+    return m_user;
+}
+
+void Shape::write(int field, double value)
+{
+    const float single = to_single(value);
+    if (field >= 2 && single < 0.0f)
+        throw Fault(FaultKind::InvalidPropertyValue, field == 2 ? "Shape.Width" : "Shape.Height");
+    userValues();  // the other fields in the current scale
+    const ScaleAxis a = axis(field);
+    m_twips[field] = field < 2 ? a.twips_at(single) : a.twips_length(single);
+    m_user[field] = single;
+    reposition();
+}
+
+void Shape::place(double left, double top, double width, double height)
+{
+    m_twips = {left, top, width, height};
+    m_userValid = false;
+    reposition();
+}
+
+void Shape::reposition()
+{
+    const QPoint origin = m_plot ? m_plot->contentsRect().topLeft() : QPoint();
+    const auto pixels = [](double twips, double low) {
+        return static_cast<int>(std::lround(std::clamp(twips / kTwipsPerPixel, low, kFarPixels)));
+    };
+    const int left = pixels(m_twips[0], -kFarPixels);
+    const int top = pixels(m_twips[1], -kFarPixels);
+    // A zero extent still shows as a one-pixel stroke.
+    const int width = std::max(1, pixels(m_twips[2], 0.0));
+    const int height = std::max(1, pixels(m_twips[3], 0.0));
+    setGeometry(origin.x() + left, origin.y() + top, width, height);
+}
+
+void Shape::setBorderColor(QRgb color)
+{
+    m_borderColor = color;
+    update();
+}
+
+void Shape::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setPen(QColor::fromRgb(m_borderColor));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+// ---- LineControl ----
+
+LineControl::LineControl(QWidget* container, int x1, int y1, int x2, int y2)
+    : QWidget(container), m_start(x1, y1), m_end(x2, y2)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    const QPoint a(pixels_of_twips(x1), pixels_of_twips(y1));
+    const QPoint b(pixels_of_twips(x2), pixels_of_twips(y2));
+    setGeometry(QRect(a, b).normalized().adjusted(0, 0, 1, 1));
+}
+
+void LineControl::setBorderColor(QRgb color)
+{
+    m_borderColor = color;
+    update();
+}
+
+void LineControl::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setPen(QPen(QColor::fromRgb(m_borderColor), 1));
+    const QPoint origin = pos();
+    p.drawLine(QPoint(pixels_of_twips(m_start.x()), pixels_of_twips(m_start.y())) - origin,
+               QPoint(pixels_of_twips(m_end.x()), pixels_of_twips(m_end.y())) - origin);
+}
+
+}  // namespace tolvenar

@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/app/platform.h"
+
+#include "ui/app/picture_box.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QStandardPaths>
+
+namespace tolvenar {
+
+namespace {
+
+int ask(QWidget* window, const QString& prompt, MsgBoxButtons buttons, const QString& title)
+{
+    QMessageBox box(QMessageBox::NoIcon, title, prompt, QMessageBox::NoButton, window);
+    if (buttons == MsgBoxButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes: return kMsgBoxYes;
+    case QMessageBox::No: return kMsgBoxNo;
+    default: return kMsgBoxOk;
+    }
+}
+
+bool is_inside(const QString& path, const QString& folder)
+{
+    const QString root = QDir::cleanPath(folder);
+    const QString inner = QDir::cleanPath(path);
+    return inner == root || inner.startsWith(root + QLatin1Char('/'));
+}
+
+int g_screen_pointer = 0;  // the screen-wide pointer code last set
+
+}  // namespace
+
+Platform desktop_platform(QWidget* window)
+{
+    const QPointer<QWidget> parent(window);
+    Platform platform;
+    platform.MsgBox = [parent](const QString& prompt, MsgBoxButtons buttons, const QString& title) {
+        return ask(parent, prompt, buttons, title);
+    };
+    platform.ShowOpen = [parent](const QString& filter) {
+        return QFileDialog::getOpenFileName(parent, QString(), examples_folder(), filter);
+    };
+    platform.Beep = [] { QApplication::beep(); };
+    return platform;
+}
+
+QString examples_folder()
+{
+#if defined(TOLVENAR_SOURCE_DIR) && defined(TOLVENAR_BINARY_DIR)
+    if (is_inside(QCoreApplication::applicationDirPath(), QStringLiteral(TOLVENAR_BINARY_DIR))) {
+        const QString shipped = QStringLiteral(TOLVENAR_SOURCE_DIR "/examples");
+        if (QFileInfo(shipped).isDir())
+            return shipped;
+    }
+#endif
+    const QString installed = QStandardPaths::locate(
+        QStandardPaths::GenericDataLocation, QStringLiteral("tolvenar/examples"),
+        QStandardPaths::LocateDirectory);
+    return installed.isEmpty() ? QDir::homePath() : installed;
+}
+
+void set_screen_mouse_pointer(int code)
+{
+    const QCursor cursor = PictureBox::cursor_of_pointer(code);  // refuses unknown codes
+    if (code == 0) {
+        if (g_screen_pointer != 0)
+            QGuiApplication::restoreOverrideCursor();
+    } else if (g_screen_pointer == 0) {
+        QGuiApplication::setOverrideCursor(cursor);
+    } else {
+        QGuiApplication::changeOverrideCursor(cursor);
+    }
+    g_screen_pointer = code;
+}
+
+int screen_mouse_pointer()
+{
+    return g_screen_pointer;
+}
+
+void put_clipboard_picture(const QImage& picture)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setImage(picture);
+}
+
+void end_untrapped_fault(const Fault&) noexcept
+{
+    QApplication::beep();
+}
+
+}  // namespace tolvenar

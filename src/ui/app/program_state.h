@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// All data of the window: the engine's state plus the interaction flags of the handlers. Every
+// field is zero at program start; Form_Load gives the start-up values.
+#pragma once
+
+#include "core/model/engine_state.h"
+
+#include <cstdint>
+
+namespace tolvenar {
+
+struct ProgramState : EngineState {
+    std::int16_t CurrentSet = 0;     // data set in use; 1 from start-up on, never changed
+    bool FieldCheckFailed = false;   // the import's field check rejected the file
+
+    bool BoxTyping = false;        // a key went down in a crop bound or strip end field
+    bool PreviewDrawn = false;     // the overview strip has been drawn once
+    bool CropDrawn = false;        // the cropped data have been drawn once
+    bool BestOfBestShown = false;  // the best of best is drawn on the working plot
+
+    bool DragLeftEdge = false;   // the crop window's left edge is being dragged
+    bool DragRightEdge = false;  // its right edge is being dragged
+    bool DragWindow = false;     // the whole window is being moved
+    float GrabOffset = 0.0f;     // mouse x - window left edge at the start of a window move
+    float AnchorRight = 0.0f;    // window right edge at the start of a left-edge drag
+
+    bool BoxDrawing = false;    // a manual box is being drawn
+    bool EdgeDragging = false;  // a constraint-box edge is being dragged
+    std::int16_t EdgeBox = 0;   // vertex 1..6 whose box edge is under the mouse; 0 none
+    std::int16_t EdgeSide = 0;  // 1 ConXMin, 2 ConYMax, 3 ConXMax, 4 ConYMin edge; 0 none
+};
+
+}  // namespace tolvenar

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Reset of everything a search produced, and the choice of the model family.
+#include "ui/app/frm_main.h"
+
+#include "core/model/boxes.h"
+#include "core/model/family.h"
+
+namespace tolvenar {
+
+void frmMain::Reset()
+{
+    Command3->setEnabled(false);
+    Check1->setEnabled(false);
+    Check1->setValue(0);  // fires Check1_Click when it was ticked
+    Command6->setEnabled(false);
+    for (int i = 1; i <= 6; ++i) {
+        Label2[i]->setEnabled(false);
+        Label3[i]->setEnabled(false);
+        Label2[i]->setCaption(QStringLiteral("X%1 = ").arg(i));
+        Label3[i]->setCaption(QStringLiteral("Y%1 = ").arg(i));
+    }
+    Label5->setEnabled(false);
+    Label5->setCaption(QStringLiteral("R = "));
+    Label6->setEnabled(false);
+    Label6->setCaption(Option1[1]->Value() ? QStringLiteral("Duration of change =")
+                                           : QStringLiteral("Symmetry index ="));
+    forget_best_of_best(state);
+    Check1->setValue(0);
+    Check1->setEnabled(false);
+    Frame6->setEnabled(false);
+    Command5->setEnabled(false);
+    Check2->setEnabled(false);  // its value stays
+
+    WipePicture1();
+    DrawCrop();
+    Picture1->Persist();
+
+    state.TrialCount = 0;
+    state.ConvergenceCount = 0;
+    Label8->setCaption(QStringLiteral("0"));
+    // "Manual constraint" with no result on display forgets the drawn boxes.
+    if (!state.BestOfBestShown && Option1[0]->Value() && Check1->Value() == 0)
+        state.NodeCount = 0;
+    state.BoxDrawing = false;
+    state.BestOfBestShown = false;
+    clear_manual_boxes(state);
+    Picture3->Cls();
+
+    if (state.BoxTyping)  // a key is held in a crop or strip field: "Run" stays as it is
+        return;
+    Command2->setEnabled(!Option1[0]->Value());
+}
+
+void frmMain::Option1_Click(std::int16_t Index)
+{
+    Reset();
+    if (Index != 0) {
+        Command2->setEnabled(true);
+        Command2->SetFocus();
+        Command7->setEnabled(false);
+    } else if (state.NodeCount != 0) {
+        // A result was on display: its vertex count survived Reset, and "Reset" clears it.
+        Command7->setEnabled(true);
+    } else {
+        Command2->setEnabled(false);
+    }
+    state.NodeCount = node_count_of(static_cast<ModelFamily>(Index));
+    Picture1->setMousePointer(1);
+}
+
+void frmMain::Command7_Click()
+{
+    Reset();
+    state.NodeCount = 0;
+}
+
+}  // namespace tolvenar

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The data on the two plots: blanking the working plot, the cropped data with their vertical
+// extent, and the whole series on the overview strip.
+#include "ui/app/frm_main.h"
+
+#include "core/runtime/fault.h"
+#include "core/window/crop.h"
+
+namespace tolvenar {
+
+namespace {
+
+// Before the first import the data table does not exist; reading its row count faults.
+void require_data(const DataTable& table)
+{
+    if (!table.allocated())
+        throw Fault(FaultKind::IndexOutOfRange, "DataCount");
+}
+
+}  // namespace
+
+void frmMain::WipePicture1()
+{
+    const float left = Picture1->ScaleLeft();
+    const float top = Picture1->ScaleTop();
+    const float width = Picture1->ScaleWidth();
+    const float height = Picture1->ScaleHeight();
+    Picture1->Line(left, top, left + width, top + height, kWhite, LineKind::FilledBox);
+    Picture1->Persist();
+    Command3->setEnabled(false);
+}
+
+void frmMain::DrawCrop()
+{
+    require_data(state.data);
+    // The measurement is the core's, so the search's level range is exactly what is drawn.
+    measure_crop(state.data, Shape1->Left(), Shape1->Width(), state.CropMinY, state.CropMaxY,
+                 [this](float x1, float y1, float x2, float y2) {
+                     Picture1->Line(x1, y1, x2, y2, kBlue);
+                 });
+    state.CropDrawn = true;
+}
+
+void frmMain::DrawPreview()
+{
+    Picture2->Cls();
+    const DataTable& table = state.data;
+    require_data(table);
+    const std::int64_t last = static_cast<std::int64_t>(table.DataCount) - 1;
+    for (std::int64_t i = 1; i <= last; ++i) {
+        Picture2->Line(cell_single(table.x_cell(i)), cell_single(table.y_cell(i)),
+                       cell_single(table.x_cell(i + 1)), cell_single(table.y_cell(i + 1)), kBlue);
+        if (!state.CropDrawn)  // only the import's first drawing shows its progress
+            ProgressBar1->setValue(static_cast<float>(i));
+    }
+    state.PreviewDrawn = true;
+}
+
+}  // namespace tolvenar
