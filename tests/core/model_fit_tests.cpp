@@ -221,14 +221,17 @@ Outcome score(EngineState state, Score&& score_it)
     return outcome;
 }
 
-TEST(CropScorer, IsBitIdenticalToTheReferenceLoop)
+class CropScorerVariant : public ::testing::TestWithParam<FitPointsVariant> {};
+
+// Every instruction-set variant this processor runs, against the straightforward loop.
+TEST_P(CropScorerVariant, IsBitIdenticalToTheReferenceLoop)
 {
     Candidates random(20261206);
     int faults = 0;
     int beyond = 0;
     for (int c = 0; c < 400; ++c) {
         EngineState state = random.crop();
-        CropScorer scorer;
+        CropScorer scorer(GetParam().function);
         for (int t = 0; t < 40; ++t) {
             random.candidate(state);
             const Outcome expected = score(state, [](EngineState& s) {
@@ -253,6 +256,9 @@ TEST(CropScorer, IsBitIdenticalToTheReferenceLoop)
     EXPECT_GT(faults, 100);
     EXPECT_GT(beyond, 1000);
 }
+
+INSTANTIATE_TEST_SUITE_P(Kernels, CropScorerVariant, ::testing::ValuesIn(fit_points_variants()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CropScorer, RereadsTheCropWhenItChanges)
 {

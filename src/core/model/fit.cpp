@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/model/fit.h"
 
-#include "core/model/fit_kernel.h"
 #include "core/model/single_ops.h"
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
@@ -104,6 +103,8 @@ void GetR(EngineState& state)
         denominator == 0.0f ? 0.0f : single::div(covariance, denominator, where);
 }
 
+CropScorer::CropScorer() : m_kernel(fit_points_variants().back().function) {}
+
 bool CropScorer::reads_current_crop(const EngineState& state) const noexcept
 {
     const auto needed = static_cast<std::size_t>(std::max<std::int16_t>(state.CropCount, 0)) + 1;
@@ -163,7 +164,7 @@ void CropScorer::fit_and_score(EngineState& state)
         segments.dx[k - 1] = mx[k + 1] - mx[k];
     }
     const int n = m_crop_count;
-    const int bad = fit_points(m_x.data(), m_observed.data(), state.CropModel.data() + 1,
+    const int bad = m_kernel(m_x.data(), m_observed.data(), state.CropModel.data() + 1,
                                m_model.data(), m_squares.data(), n, segments);
     if (bad != 0) {
         // Some value faults: the reference raises it at the same point with the same writes.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/model/engine_state.h"
+#include "core/model/fit_kernel.h"
 
 #include <cstdint>
 #include <vector>
@@ -32,6 +33,9 @@ void GetR(EngineState& state);
 // Allocates only when it reads a crop.
 class CropScorer {
 public:
+    CropScorer();  // the widest kernel this processor runs
+    explicit CropScorer(FitPointsFunction kernel) : m_kernel(kernel) {}
+
     void fit_and_score(EngineState& state);
 
     // Drops the rows read, e.g. after the table's cells changed in place.
@@ -41,6 +45,7 @@ private:
     bool reads_current_crop(const EngineState& state) const noexcept;
     void read_crop(const EngineState& state);
 
+    FitPointsFunction m_kernel;
     bool m_ready = false;
     std::int32_t m_crop_start = 0;
     std::int16_t m_crop_count = 0;

@@ -6,19 +6,18 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <vector>
 
 namespace tolvenar {
 
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
-#define TOLVENAR_WIDE_VECTORS __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define TOLVENAR_WIDE_VECTORS
-#endif
+namespace {
 
-// Vectorised: the segment choice is a chain of selects, the division exact IEEE double.
-TOLVENAR_WIDE_VECTORS
-int fit_points(const double* x, const float* observed, const float* old_model, float* model,
-               double* squares, int n, const SegmentTable& segments)
+// Vectorised: the segment choice is a chain of selects, the division exact IEEE double. Each
+// instruction set below compiles its own copy.
+[[gnu::always_inline]] inline int fit_points_body(const double* x, const float* observed,
+                                                  const float* old_model, float* model,
+                                                  double* squares, int n,
+                                                  const SegmentTable& segments)
 {
     SegmentTable s = segments;
     const double last_end = std::max({s.end[0], s.end[1], s.end[2], s.end[3], s.end[4]});
@@ -49,6 +48,54 @@ int fit_points(const double* x, const float* observed, const float* old_model, f
     }
     return bad;
 }
+
+int fit_points_baseline(const double* x, const float* observed, const float* old_model,
+                        float* model, double* squares, int n, const SegmentTable& segments)
+{
+    return fit_points_body(x, observed, old_model, model, squares, n, segments);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define TOLVENAR_WIDE_KERNELS 1
+
+[[gnu::target("avx2")]] int fit_points_avx2(const double* x, const float* observed,
+                                            const float* old_model, float* model,
+                                            double* squares, int n,
+                                            const SegmentTable& segments)
+{
+    return fit_points_body(x, observed, old_model, model, squares, n, segments);
+}
+
+[[gnu::target("avx512f,avx512vl,avx512dq")]] int fit_points_avx512(
+    const double* x, const float* observed, const float* old_model, float* model,
+    double* squares, int n, const SegmentTable& segments)
+{
+    return fit_points_body(x, observed, old_model, model, squares, n, segments);
+}
+#endif
+
+std::vector<FitPointsVariant> supported_variants()
+{
+    std::vector<FitPointsVariant> variants{{"baseline", &fit_points_baseline}};
+#ifdef TOLVENAR_WIDE_KERNELS
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2"))
+        variants.push_back({"avx2", &fit_points_avx2});
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("avx512dq"))
+        variants.push_back({"avx512", &fit_points_avx512});
+#endif
+    return variants;
+}
+
+}  // namespace
+
+const std::vector<FitPointsVariant>& fit_points_variants()
+{
+    static const std::vector<FitPointsVariant> variants = supported_variants();
+    return variants;
+}
+
 
 // The sum never falls, so while it stays within one binade of singles, rounding to single is
 // rounding to a fixed step, done by adding and subtracting 1.5 * 2^52 steps; only a change of

@@ -3,6 +3,8 @@
 // replays the reference routines of fit.h to raise a fault where one arises.
 #pragma once
 
+#include <vector>
+
 namespace tolvenar {
 
 // One segment of the candidate as the per-point evaluation needs it, all in double.
@@ -17,8 +19,15 @@ struct SegmentTable {
 // Model values and squared distances of n points, each exactly as Fitting and GetSqDist form
 // them; a point beyond every segment end takes old_model. Returns nonzero when a value left the
 // single range or a division was by zero.
-int fit_points(const double* x, const float* observed, const float* old_model, float* model,
-               double* squares, int n, const SegmentTable& segments);
+using FitPointsFunction = int (*)(const double*, const float*, const float*, float*, double*,
+                                  int, const SegmentTable&);
+struct FitPointsVariant {
+    const char* name;
+    FitPointsFunction function;
+};
+// The instruction-set variants of the kernel this processor runs, narrowest first; all give
+// the same bits.
+const std::vector<FitPointsVariant>& fit_points_variants();
 
 // The running sum of GetSqDist: sum = float(double(sum) + square) after every addition.
 class SingleRunningSum {
