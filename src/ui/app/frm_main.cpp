@@ -15,6 +15,7 @@
 
 #include <array>
 #include <initializer_list>
+#include <type_traits>
 #include <utility>
 
 namespace tolvenar {
@@ -83,6 +84,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent), platform(desktop_platform(t
 
     createControls();
     createMenus();
+    nameControls();
     connectEvents();
     orderTabs();
     Form_Load();
@@ -158,6 +160,9 @@ void frmMain::createControls()
     Text2 = text_field(this, 6360, 7080, 735);
     Text4 = text_field(this, 2640, 7440, 735);
     Text5 = text_field(this, 5760, 7440, 735);
+    // The range, crop and strip fields are designed disabled; the first import enables them.
+    for (TextField* field : {Text1, Text2, Text4, Text5, Text7, Text8})
+        field->setEnabled(false);
 
     createModelFrame();
 
@@ -226,6 +231,38 @@ void frmMain::createMenus()
     };
     mnuRB1 = make_menu(QStringLiteral("RB1"), mnuFlipVertical1, break1, mnuCopy1);
     mnuRb2 = make_menu(QStringLiteral("RB2"), mnuFlipVertical2, break2, mnuCopy2);
+}
+
+void frmMain::nameControls()
+{
+    // Object names are the program's names ("Text3(0)" for an array member), for inspection.
+    const std::initializer_list<std::pair<QObject*, const char*>> named{
+        {Picture1, "Picture1"}, {Picture2, "Picture2"}, {Picture3, "Picture3"}, {Shape1, "Shape1"},
+        {Text1, "Text1"}, {Text2, "Text2"}, {Text4, "Text4"}, {Text5, "Text5"}, {Text6, "Text6"},
+        {Text7, "Text7"}, {Text8, "Text8"}, {Label4, "Label4"}, {Label5, "Label5"},
+        {Label6, "Label6"}, {Label7, "Label7"}, {Label8, "Label8"}, {Command1, "Command1"},
+        {Command2, "Command2"}, {Command3, "Command3"}, {Command4, "Command4"},
+        {Command5, "Command5"}, {Command6, "Command6"}, {Command7, "Command7"},
+        {Check1, "Check1"}, {Check2, "Check2"}, {Image1, "Image1"}, {Frame1, "Frame1"},
+        {Frame3, "Frame3"}, {Frame4, "Frame4"}, {Frame5, "Frame5"}, {Frame6, "Frame6"},
+        {ProgressBar1, "ProgressBar1"}, {ProgressBar2, "ProgressBar2"}, {mnuRB1, "mnuRB1"},
+        {mnuRb2, "mnuRb2"}, {mnuFlipVertical1, "mnuFlipVertical1"}, {mnuCopy1, "mnuCopy1"},
+        {mnuFlipVertical2, "mnuFlipVertical2"}, {mnuCopy2, "mnuCopy2"}};
+    for (const auto& [object, name] : named)
+        object->setObjectName(QLatin1String(name));
+    const auto name_array = [](const auto& members, const char* name) {
+        int index = std::decay_t<decltype(members)>::LBound;
+        for (QObject* member : members)
+            member->setObjectName(QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index++));
+    };
+    name_array(Text3, "Text3");
+    name_array(Label1, "Label1");
+    name_array(Label2, "Label2");
+    name_array(Label3, "Label3");
+    name_array(Option1, "Option1");
+    name_array(Frame2, "Frame2");
+    name_array(Line1, "Line1");
+    name_array(Shape2, "Shape2");
 }
 
 void frmMain::connectEvents()

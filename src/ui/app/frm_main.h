@@ -172,6 +172,7 @@ private:
     void createControls();
     void createModelFrame();
     void createMenus();
+    void nameControls();
     void connectEvents();
     void orderTabs();
 };

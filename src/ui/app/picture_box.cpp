@@ -44,44 +44,54 @@ std::int16_t shift_code(Qt::KeyboardModifiers modifiers)
     return code;
 }
 
-// Cuts the segment (x1, y1)-(x2, y2) to `bounds` (Liang-Barsky); false when nothing is left.
-// Endpoints inside the bounds keep their exact values.
+int outcode(double x, double y, const QRectF& bounds)
+{
+    int code = 0;
+    if (x < bounds.left())
+        code |= 1;
+    else if (x > bounds.right())
+        code |= 2;
+    if (y < bounds.top())
+        code |= 4;
+    else if (y > bounds.bottom())
+        code |= 8;
+    return code;
+}
+
+// Cuts the segment (x1, y1)-(x2, y2) to `bounds`; false when nothing of it is inside. An end is
+// moved onto the edge it crosses, that coordinate exactly, the other measured from the opposite
+// end: exact for level and upright lines, and accurate whenever one end is near the plot.
 bool clip_segment(double& x1, double& y1, double& x2, double& y2, const QRectF& bounds)
 {
-    const double dx = x2 - x1;
-    const double dy = y2 - y1;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {x1 - bounds.left(), bounds.right() - x1, y1 - bounds.top(),
-                         bounds.bottom() - y1};
-    double t0 = 0.0;
-    double t1 = 1.0;
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0.0) {
-            if (q[i] < 0.0)
-                return false;
-            continue;
-        }
-        const double r = q[i] / p[i];
-        if (p[i] < 0.0) {
-            if (r > t1)
-                return false;
-            t0 = std::max(t0, r);
+    // Each pass puts one end on an edge; at a corner rounding may push it out again by a hair.
+    for (int pass = 0; pass < 8; ++pass) {
+        const int code1 = outcode(x1, y1, bounds);
+        const int code2 = outcode(x2, y2, bounds);
+        if ((code1 | code2) == 0)
+            return true;
+        if ((code1 & code2) != 0)
+            return false;  // wholly beyond one edge
+        const bool first = code1 != 0;
+        double& px = first ? x1 : x2;
+        double& py = first ? y1 : y2;
+        const double qx = first ? x2 : x1;
+        const double qy = first ? y2 : y1;
+        const int code = first ? code1 : code2;
+        // The other end lies on the inner side of the edge crossed, so no difference is zero.
+        if (code & 3) {
+            const double edge = (code & 1) ? bounds.left() : bounds.right();
+            py = qy + (edge - qx) * (py - qy) / (px - qx);
+            px = edge;
         } else {
-            if (r < t0)
-                return false;
-            t1 = std::min(t1, r);
+            const double edge = (code & 4) ? bounds.top() : bounds.bottom();
+            px = qx + (edge - qy) * (px - qx) / (py - qy);
+            py = edge;
         }
     }
-    const double sx = x1;
-    const double sy = y1;
-    if (t1 < 1.0) {
-        x2 = sx + t1 * dx;
-        y2 = sy + t1 * dy;
-    }
-    if (t0 > 0.0) {
-        x1 = sx + t0 * dx;
-        y1 = sy + t0 * dy;
-    }
+    x1 = std::clamp(x1, bounds.left(), bounds.right());
+    y1 = std::clamp(y1, bounds.top(), bounds.bottom());
+    x2 = std::clamp(x2, bounds.left(), bounds.right());
+    y2 = std::clamp(y2, bounds.top(), bounds.bottom());
     return true;
 }
 

@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Helpers of the window tests: a series placed into the program state as the import leaves it,
+// and pixel reads of a plot in its user units.
+#pragma once
+
+#include "core/data/data_reader.h"
+#include "ui/app/frm_main.h"
+
+#include <QImage>
+
+#include <cmath>
+#include <initializer_list>
+#include <utility>
+#include <string_view>
+
+namespace tolvenar::test {
+
+// Puts rows 1..n of (x, y) numbers into the window's data table, with titles in row 0 and an
+// empty spare row, as the import leaves it.
+inline void place_rows(frmMain& window, std::initializer_list<std::pair<double, double>> rows)
+{
+    DataTable table;
+    table.texts = {"x", "y"};
+    table.DataX.push_back({CellKind::Text, 0, 0.0});
+    table.DataY.push_back({CellKind::Text, 1, 0.0});
+    for (const auto& [x, y] : rows) {
+        table.DataX.push_back(Cell::of_number(x));
+        table.DataY.push_back(Cell::of_number(y));
+    }
+    table.DataX.push_back(Cell::empty());
+    table.DataY.push_back(Cell::empty());
+    table.DataCount = static_cast<std::int32_t>(rows.size());
+    note_x_order(table);
+    window.state.data = std::move(table);
+}
+
+// Makes the y cell of `row` a text, as a file with a word among the values would.
+inline void put_text_y(frmMain& window, int row, const char* text)
+{
+    DataTable& table = window.state.data;
+    table.texts.emplace_back(text);
+    table.DataY[static_cast<std::size_t>(row)] =
+        Cell{CellKind::Text, static_cast<std::uint32_t>(table.texts.size() - 1), 0.0};
+}
+
+// Reads `csv` (a title row, then x,y rows) into the window's data table.
+inline void place_series(frmMain& window, std::string_view csv)
+{
+    window.state.data = read_data_text(csv).table;
+}
+
+// The overview strip on x from `left` over `width`; the crop window from `crop_left` over
+// `crop_width` in that scale, and the working plot on the same x range with y from `top` over
+// `height`.
+inline void place_windows(frmMain& window, float left, float width, float crop_left,
+                          float crop_width, float top, float height)
+{
+    window.Picture2->setScaleLeft(left);
+    window.Picture2->setScaleWidth(width);
+    window.Picture2->setScaleTop(top);
+    window.Picture2->setScaleHeight(height);
+    window.Shape1->setLeft(crop_left);
+    window.Shape1->setWidth(crop_width);
+    window.Picture1->setScaleLeft(crop_left);
+    window.Picture1->setScaleWidth(crop_width);
+    window.Picture1->setScaleTop(top);
+    window.Picture1->setScaleHeight(height);
+}
+
+// The colour of the plot pixel that holds the point (x, y) in user units.
+inline QRgb pixel_at(const PictureBox& plot, double x, double y)
+{
+    const QImage image = plot.Image();
+    const double ratio = image.devicePixelRatio();
+    const double px = (x - plot.ScaleLeft()) / plot.ScaleWidth() * plot.contentsRect().width();
+    const double py = (y - plot.ScaleTop()) / plot.ScaleHeight() * plot.contentsRect().height();
+    const QPoint at(static_cast<int>(std::floor(px * ratio)), static_cast<int>(std::floor(py * ratio)));
+    return image.valid(at) ? image.pixel(at) | 0xff000000u : 0u;
+}
+
+// Number of pixels of `color` in the plot's current image.
+inline int count_pixels(const PictureBox& plot, QRgb color)
+{
+    const QImage image = plot.Image();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += (image.pixel(x, y) | 0xff000000u) == (color | 0xff000000u) ? 1 : 0;
+    return count;
+}
+
+}  // namespace tolvenar::test
