@@ -260,6 +260,43 @@ TEST_P(CropScorerVariant, IsBitIdenticalToTheReferenceLoop)
 INSTANTIATE_TEST_SUITE_P(Kernels, CropScorerVariant, ::testing::ValuesIn(fit_points_variants()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The running sum against float(double(sum) + square) on sequences made to hit its edges:
+// squares of short mantissas (exact halfway cases), zeros, magnitudes from subnormal to beyond
+// the single range, jumps of whole binades.
+TEST(SingleRunningSum, MatchesTheStraightforwardSum)
+{
+    std::mt19937 engine(7);
+    const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<>(lo, hi)(engine); };
+    for (int sequence = 0; sequence < 3000; ++sequence) {
+        const int length = pick(1, 400);
+        const int base = pick(-80, 64);
+        std::vector<double> squares;
+        for (int i = 0; i < length; ++i) {
+            const int bits = pick(1, 24);
+            const auto mantissa = static_cast<float>(pick(1, (1 << bits) - 1));
+            const float d = std::ldexp(mantissa, base + pick(-30, 6) - bits);
+            squares.push_back(pick(0, 20) == 0 ? 0.0 : static_cast<double>(d) * d);
+        }
+        float expected = 0.0f;
+        bool overflow = false;
+        for (double square : squares) {
+            expected = static_cast<float>(static_cast<double>(expected) + square);
+            if (std::isinf(expected)) {
+                overflow = true;
+                break;
+            }
+        }
+        SingleRunningSum sum;
+        const int split = pick(0, length);
+        sum.add(squares.data(), split);
+        sum.add(squares.data() + split, length - split);
+        ASSERT_EQ(sum.overflowed(), overflow) << "sequence " << sequence;
+        if (!overflow)
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(sum.value()), std::bit_cast<std::uint32_t>(expected))
+                << "sequence " << sequence << ": " << sum.value() << " vs " << expected;
+    }
+}
+
 TEST(CropScorer, RereadsTheCropWhenItChanges)
 {
     EngineState state = five_points();

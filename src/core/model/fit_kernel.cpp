@@ -97,36 +97,53 @@ const std::vector<FitPointsVariant>& fit_points_variants()
 }
 
 
-// The sum never falls, so while it stays within one binade of singles, rounding to single is
-// rounding to a fixed step, done by adding and subtracting 1.5 * 2^52 steps; only a change of
-// binade takes the conversion. The add-and-subtract chain is shorter than two conversions.
+// The sum never falls. While it stays within one binade of singles [2^e, 2^(e+1)), the
+// double addition rounds the square to the double step there, 2^(e-52), and the conversion
+// rounds to the single step 2^(e-23): both are fixed-step roundings, done by adding and
+// subtracting 1.5 * 2^52 steps (ties to even, as the hardware rounds). The sum is held biased
+// by the single step's constant, so the chain from one point to the next is one addition;
+// a change of binade, a square of half the binade or more, and sums below 2^-100 (where the
+// double step varies within the binade) take the exact conversion instead.
 void SingleRunningSum::add(const double* squares, int n)
 {
     if (m_overflow)
         return;
-    double sum = m_sum;
+    double biased = m_biased;
     for (int i = 0; i < n; ++i) {
-        const double exact = sum + squares[i];
-        if (exact < m_limit) {
-            sum = (exact + m_magic) - m_magic;
+        const double square = squares[i];
+        const double step = (square + m_square_magic) - m_square_magic;
+        const double next = biased + step;
+        if (square < m_square_limit && next < m_biased_limit) {
+            biased = next;
             continue;
         }
-        const auto rounded = static_cast<float>(exact);
+        const auto rounded = static_cast<float>((biased - m_magic) + square);
         if (std::isinf(rounded)) {
             m_overflow = true;
-            return;
+            break;
         }
-        sum = rounded;
-        if (rounded == 0.0f) {
-            m_limit = 0.0;
-            continue;
-        }
-        const int binade = std::max(std::ilogb(rounded), FLT_MIN_EXP - 2);  // -126: subnormals too
-        m_limit = binade == FLT_MAX_EXP - 1 ? static_cast<double>(FLT_MAX)
-                                            : std::ldexp(1.0, binade + 1);
-        m_magic = std::ldexp(1.5, binade - (FLT_MANT_DIG - 1) + (DBL_MANT_DIG - 1));
+        enter_binade(rounded);
+        biased = static_cast<double>(rounded) + m_magic;
     }
-    m_sum = sum;
+    m_biased = biased;
+}
+
+void SingleRunningSum::enter_binade(float sum)
+{
+    constexpr double kSmallest = 0x1p-100;
+    if (!(sum >= kSmallest)) {
+        m_magic = 0.0;
+        m_square_magic = 0.0;
+        m_square_limit = -HUGE_VAL;
+        m_biased_limit = -HUGE_VAL;
+        return;
+    }
+    const int e = std::ilogb(sum);
+    m_magic = std::ldexp(1.5, e - (FLT_MANT_DIG - 1) + (DBL_MANT_DIG - 1));
+    m_square_magic = std::ldexp(1.5, e);
+    m_square_limit = std::ldexp(1.0, e - 1);
+    m_biased_limit = m_magic + (e == FLT_MAX_EXP - 1 ? static_cast<double>(FLT_MAX)
+                                                      : std::ldexp(1.0, e + 1));
 }
 
 }  // namespace tolvenar

@@ -3,6 +3,7 @@
 // replays the reference routines of fit.h to raise a fault where one arises.
 #pragma once
 
+#include <cmath>
 #include <vector>
 
 namespace tolvenar {
@@ -29,18 +30,23 @@ struct FitPointsVariant {
 // the same bits.
 const std::vector<FitPointsVariant>& fit_points_variants();
 
-// The running sum of GetSqDist: sum = float(double(sum) + square) after every addition.
+// The running sum of GetSqDist: sum = float(double(sum) + square) after every addition, for
+// squares >= 0.
 class SingleRunningSum {
 public:
     // Adds n squares in order; after an overflow of the single range it adds nothing more.
     void add(const double* squares, int n);
     bool overflowed() const noexcept { return m_overflow; }
-    float value() const noexcept { return static_cast<float>(m_sum); }
+    float value() const noexcept { return static_cast<float>(m_biased - m_magic); }
 
 private:
-    double m_sum = 0.0;    // always a single value
-    double m_limit = 0.0;  // exact sums below it round within the binade of m_sum
-    double m_magic = 0.0;  // 1.5 * 2^52 single steps of that binade
+    void enter_binade(float sum);
+
+    double m_biased = 0.0;                 // the sum + m_magic, exactly
+    double m_magic = 0.0;                  // 1.5 * 2^52 single steps of the sum's binade; 0 = none
+    double m_square_magic = 0.0;           // 1.5 * 2^52 double steps of that binade
+    double m_square_limit = -HUGE_VAL;     // squares below it round by m_square_magic
+    double m_biased_limit = -HUGE_VAL;     // biased sums below it stay in the binade
     bool m_overflow = false;
 };
 
