@@ -8,7 +8,12 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <ostream>
 #include <random>
+
+namespace tolvenar {
+void PrintTo(const FitPointsVariant& variant, std::ostream* os) { *os << variant.name; }
+}  // namespace tolvenar
 
 using namespace tolvenar;
 using tolvenar::testing::fault_of;

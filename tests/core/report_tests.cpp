@@ -29,7 +29,7 @@ ResultLabels apply(const ResultReport& report)
 }
 
 const Vertices kX{0, 0.0f, 1.25f, 2.125f, 3.375f, 4.5f, 6.0f};
-const Vertices kY{0, 0.5f, 0.5f, 2.0f, 0.5f, 0.5f, 0.5f};
+const Vertices kY{0, 0.125f, 0.125f, 2.0f, 0.375f, 0.125f, 0.125f};
 
 TEST(Report, RoundsHalvesToEven)
 {
@@ -40,6 +40,8 @@ TEST(Report, RoundsHalvesToEven)
     EXPECT_EQ(labels.x[3].caption, "X3 = 2.12");  // 2.125 -> 2.12
     EXPECT_EQ(labels.x[4].caption, "X4 = 3.38");  // 3.375 -> 3.38
     EXPECT_EQ(labels.x[6].caption, "X6 = 6");
+    EXPECT_EQ(labels.y[1].caption, "Y1 = 0.12");  // 0.125 -> 0.12
+    EXPECT_EQ(labels.y[4].caption, "Y4 = 0.38");  // 0.375 -> 0.38
     EXPECT_EQ(labels.y[3].caption, "Y3 = 2");
     EXPECT_EQ(labels.r.caption, "R = 0.0312");  // 0.03125 -> 0.0312
     EXPECT_TRUE(labels.x[6].enabled);
@@ -143,6 +145,13 @@ TEST(Report, NoFamilyDisablesTheMeasureAndTheSixthBreakPoint)
     EXPECT_FALSE(labels.measure.enabled);
     EXPECT_TRUE(labels.x[5].enabled);
     EXPECT_FALSE(labels.x[6].enabled);
+}
+
+TEST(CleanupCaption, IsThePlainCorrelation)
+{
+    EngineState state;
+    state.BestOfBestR = 0.96299243f;
+    EXPECT_EQ(cleanup_r_caption(state), "0.9629924");
 }
 
 TEST(ResetCaptions, AreBareAndDisabled)

@@ -81,6 +81,11 @@ ResultReport result_report(const EngineState& state, std::optional<ModelFamily> 
     return report;
 }
 
+std::string cleanup_r_caption(const EngineState& state)
+{
+    return number_text(state.BestOfBestR);
+}
+
 std::string bare_x_caption(int i)
 {
     return indexed('X', i, " = ");

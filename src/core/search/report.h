@@ -45,6 +45,9 @@ struct ResultReport {
 // disabled ("X5 =", "X6 =" without, "Xi = " of missing manual boxes with a trailing blank).
 ResultReport result_report(const EngineState& state, std::optional<ModelFamily> family);
 
+// Label5 after a failed search: BestOfBestR as plain number text, without "R = ".
+std::string cleanup_r_caption(const EngineState& state);
+
 // Captions shared with Reset, the crop and start-up.
 inline constexpr std::string_view kRCaption = "R = ";
 inline constexpr std::string_view kStartupMeasureCaption = "Symmetry index = ";
