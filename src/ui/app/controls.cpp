@@ -255,8 +255,18 @@ Frame::Frame(const QString& caption, QWidget* parent) : Control<QGroupBox>(capti
 {
 }
 
+void Frame::setBorderStyle(int style)
+{
+    if (style != 0 && style != 1)
+        throw Fault(FaultKind::InvalidPropertyValue, "Frame.BorderStyle");
+    m_borderStyle = style;
+    update();
+}
+
 void Frame::paintEvent(QPaintEvent*)
 {
+    if (m_borderStyle == 0)
+        return;
     QPainter p(this);
     const QFontMetrics metrics(font());
     const int line_y = metrics.height() / 2;  // the border runs through the caption's middle

@@ -122,9 +122,14 @@ public:
     Frame(const QString& caption, QWidget* parent);
 
     QString Caption() const { return title(); }
+    int BorderStyle() const { return m_borderStyle; }
+    void setBorderStyle(int style);  // 0 none, 1 the etched border; else InvalidPropertyValue
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    int m_borderStyle = 1;
 };
 
 // A picture stretched to the control; a disabled frame does not grey it.

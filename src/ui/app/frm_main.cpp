@@ -198,6 +198,7 @@ void frmMain::createModelFrame()
     for (int i = 0; i < static_cast<int>(kIcons.size()); ++i) {
         const Icon& icon = kIcons[static_cast<std::size_t>(i)];
         Frame* frame = placed<Frame>(Frame1, 1920, icon.top, 1095, 495, QString());
+        frame->setBorderStyle(0);  // only the strokes show
         Frame2.set(i, frame);
         const auto* point = icon.points.begin();
         for (const auto* next = point + 1; next != icon.points.end(); ++point, ++next) {
