@@ -249,10 +249,12 @@ void PictureBox::ensureImage() const
 
 QPainter& PictureBox::painter()
 {
-    ensureImage();
     if (!m_painter) {
+        ensureImage();
         m_painter = std::make_unique<QPainter>(&m_image);
         m_painter->setRenderHint(QPainter::Antialiasing, false);
+        m_paintArea = QSizeF(contentsRect().size());
+        m_penWidth = 0;
     }
     return *m_painter;
 }
@@ -265,6 +267,23 @@ void PictureBox::endPainting() const
     }
 }
 
+void PictureBox::usePen(QRgb color, Qt::PenCapStyle cap)
+{
+    if (m_penWidth == m_drawWidth && m_penColor == color && m_penCap == cap)
+        return;
+    m_painter->setPen(QPen(QColor::fromRgb(color), m_drawWidth, Qt::SolidLine, cap,
+                           cap == Qt::RoundCap ? Qt::RoundJoin : Qt::MiterJoin));
+    m_penColor = color;
+    m_penWidth = m_drawWidth;
+    m_penCap = cap;
+}
+
+void PictureBox::resizeEvent(QResizeEvent* event)
+{
+    endPainting();  // the next drawing follows the new area
+    Control<QFrame>::resizeEvent(event);
+}
+
 void PictureBox::showLater()
 {
     if (!m_repaintPending) {
@@ -275,29 +294,27 @@ void PictureBox::showLater()
 
 void PictureBox::Line(float x1, float y1, float x2, float y2, QRgb color, LineKind kind)
 {
-    const QRectF area(QPointF(0, 0), QSizeF(contentsRect().size()));
-    const ScaleAxis ax = axisX();
-    const ScaleAxis ay = axisY();
+    QPainter& p = painter();
+    const QRectF area(QPointF(0, 0), m_paintArea);
     // Logical pixels from the area's top-left corner, in double: no float input overflows here.
-    const double px_per_x = area.width() / ax.extent;
-    const double px_per_y = area.height() / ay.extent;
-    double u1 = (x1 - ax.start) * px_per_x;
-    double v1 = (y1 - ay.start) * px_per_y;
-    double u2 = (x2 - ax.start) * px_per_x;
-    double v2 = (y2 - ay.start) * px_per_y;
+    const double left = ScaleLeft();
+    const double top = ScaleTop();
+    const double px_per_x = area.width() / ScaleWidth();
+    const double px_per_y = area.height() / ScaleHeight();
+    double u1 = (x1 - left) * px_per_x;
+    double v1 = (y1 - top) * px_per_y;
+    double u2 = (x2 - left) * px_per_x;
+    double v2 = (y2 - top) * px_per_y;
     if (std::isnan(u1) || std::isnan(v1) || std::isnan(u2) || std::isnan(v2))
         return;
     const double margin = m_drawWidth + 2.0;
     const QRectF bounds = area.adjusted(-margin, -margin, margin, margin);
 
-    QPainter& p = painter();
-    const QColor pen_color = QColor::fromRgb(color);
     switch (kind) {
     case LineKind::Line:
         if (!clip_segment(u1, v1, u2, v2, bounds))
             return;
-        p.setPen(QPen(pen_color, m_drawWidth, Qt::SolidLine,
-                      m_drawWidth > 1 ? Qt::RoundCap : Qt::SquareCap, Qt::RoundJoin));
+        usePen(color, m_drawWidth > 1 ? Qt::RoundCap : Qt::SquareCap);
         p.drawLine(QLineF(u1, v1, u2, v2));
         break;
     case LineKind::Box:
@@ -305,19 +322,19 @@ void PictureBox::Line(float x1, float y1, float x2, float y2, QRgb color, LineKi
         // Edges beyond the margin are invisible anyway; clamping keeps the visible ones exact.
         const auto clamp_x = [&](double u) { return std::clamp(u, bounds.left(), bounds.right()); };
         const auto clamp_y = [&](double v) { return std::clamp(v, bounds.top(), bounds.bottom()); };
-        const double left = clamp_x(std::min(u1, u2));
-        const double right = clamp_x(std::max(u1, u2));
-        const double top = clamp_y(std::min(v1, v2));
-        const double bottom = clamp_y(std::max(v1, v2));
+        const double box_left = clamp_x(std::min(u1, u2));
+        const double box_right = clamp_x(std::max(u1, u2));
+        const double box_top = clamp_y(std::min(v1, v2));
+        const double box_bottom = clamp_y(std::max(v1, v2));
         if (kind == LineKind::FilledBox) {
             // Whole pixels from the first corner's to the second's, both included.
-            p.fillRect(QRectF(QPointF(std::floor(left), std::floor(top)),
-                              QPointF(std::floor(right) + 1.0, std::floor(bottom) + 1.0)),
-                       pen_color);
+            p.fillRect(QRectF(QPointF(std::floor(box_left), std::floor(box_top)),
+                              QPointF(std::floor(box_right) + 1.0, std::floor(box_bottom) + 1.0)),
+                       QColor::fromRgb(color));
         } else {
-            p.setPen(QPen(pen_color, m_drawWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+            usePen(color, Qt::SquareCap);
             p.setBrush(Qt::NoBrush);
-            p.drawRect(QRectF(QPointF(left, top), QPointF(right, bottom)));
+            p.drawRect(QRectF(QPointF(box_left, box_top), QPointF(box_right, box_bottom)));
         }
         break;
     }

@@ -97,6 +97,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void enterUserScale();
@@ -105,6 +106,7 @@ private:
     void ensureImage() const;  // follows the area's size and the screen's pixel ratio
     QPainter& painter();       // opened on the current image until the next copy of it
     void endPainting() const;
+    void usePen(QRgb color, Qt::PenCapStyle cap);
     void showLater();
 
     bool m_userScale = false;
@@ -120,6 +122,10 @@ private:
     mutable QImage m_image;
     mutable QImage m_background;
     mutable std::unique_ptr<QPainter> m_painter;
+    QSizeF m_paintArea;          // the drawing area's logical size while m_painter is open
+    QRgb m_penColor = 0;         // the painter's pen while it is open; width 0 = none set
+    int m_penWidth = 0;
+    Qt::PenCapStyle m_penCap = Qt::SquareCap;
 };
 
 // A rectangle control over its container. Left, Top, Width and Height are in the container's

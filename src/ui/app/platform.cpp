@@ -69,6 +69,12 @@ QString examples_folder()
             return shipped;
     }
 #endif
+#if defined(TOLVENAR_EXAMPLES_FROM_BINDIR)
+    const QString beside = QDir::cleanPath(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(TOLVENAR_EXAMPLES_FROM_BINDIR)));
+    if (QFileInfo(beside).isDir())
+        return beside;
+#endif
     const QString installed = QStandardPaths::locate(
         QStandardPaths::GenericDataLocation, QStringLiteral("tolvenar/examples"),
         QStandardPaths::LocateDirectory);

@@ -35,7 +35,8 @@ struct Platform {
 Platform desktop_platform(QWidget* window);
 
 // Where the file dialog starts: the shipped examples/ of the source tree when the program runs
-// from its build tree, the installed examples otherwise, else the home folder.
+// from its build tree, else the installed examples beside the executable's prefix or in the
+// system's data folders, else the home folder.
 QString examples_folder();
 
 // The screen-wide mouse pointer: 11 shows the hourglass over the whole application, 0 the
