@@ -302,6 +302,17 @@ TEST(FitCommand, FromAndToCropTheSeries)
     }
 }
 
+// A title row and four data rows, the least the import takes, make a crop of four points.
+TEST(FitCommand, FitsTheSmallestDataFile)
+{
+    const Outcome run =
+        fit({"--json", "--runs", "2", "--trials", "50", case_file("four_rows.csv")});
+    ASSERT_EQ(run.code, kExitSuccess) << run.err;
+    const JsonValue object = JsonReader::parse(run.out);
+    EXPECT_EQ(object["crop"]["count"].text, "4");
+    EXPECT_EQ(object["report"].items.size(), 10u);
+}
+
 struct RefusalCase {
     std::string name;  // the test's name
     std::vector<std::string> args;
