@@ -64,8 +64,8 @@ void ResetTest::resetRewritesTheResultDisplay()
     w.Label5->setEnabled(true);
     w.Label6->setEnabled(true);
     w.Label8->setCaption(QStringLiteral("10000"));
-    for (QWidget* control : std::initializer_list<QWidget*>{w.Frame5, w.Frame6, w.Command5, w.Check2,
-                                                            w.Check1, w.Command3})
+    for (QWidget* control : std::initializer_list<QWidget*>{w.Frame5, w.Frame6, w.Command5,
+                                                            w.Check2, w.Check1, w.Command3})
         control->setEnabled(true);
 
     w.Reset();

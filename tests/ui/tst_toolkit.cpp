@@ -11,6 +11,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
+#include <QDir>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QTimer>
@@ -98,6 +100,8 @@ private slots:
     void progressBarTakesAnyRange();
     void screenPointerHourglassAndBack();
     void messageBoxAnswers();
+    void fileDialogStartsInTheShippedExamples();
+    void clipboardTakesThePlotsImage();
 };
 
 void ToolkitTest::textWriteFromCodeFiresBeforeItReturns()
@@ -152,9 +156,13 @@ void ToolkitTest::typingFiresKeyDownChangeKeyUpInOrder()
 {
     TextField field(nullptr);
     QStringList events;
-    field.onKeyDown = [&](std::int16_t key, std::int16_t) { events << QStringLiteral("down %1").arg(key); };
+    field.onKeyDown = [&](std::int16_t key, std::int16_t) {
+        events << QStringLiteral("down %1").arg(key);
+    };
     field.onChange = [&] { events << QStringLiteral("change ") + field.Text(); };
-    field.onKeyUp = [&](std::int16_t key, std::int16_t) { events << QStringLiteral("up %1").arg(key); };
+    field.onKeyUp = [&](std::int16_t key, std::int16_t) {
+        events << QStringLiteral("up %1").arg(key);
+    };
     QTest::keyClicks(&field, QStringLiteral("4."));
     QTest::keyClick(&field, Qt::Key_Backspace);
     QCOMPARE(events, (QStringList{"down 52", "change 4", "up 52", "down 190", "change 4.", "up 190",
@@ -169,9 +177,10 @@ void ToolkitTest::heldKeyGoesUpOnce()
     field.onKeyDown = [&](std::int16_t, std::int16_t) { ++downs; };
     field.onKeyUp = [&](std::int16_t, std::int16_t) { ++ups; };
     for (int i = 0; i < 3; ++i) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, QStringLiteral("7"), i > 0);
+        const QString seven = QStringLiteral("7");
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, seven, i > 0);
         QApplication::sendEvent(&field, &press);
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_7, Qt::NoModifier, QStringLiteral("7"), i < 2);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_7, Qt::NoModifier, seven, i < 2);
         QApplication::sendEvent(&field, &release);
     }
     QCOMPARE(field.Text(), QStringLiteral("777"));
@@ -458,9 +467,14 @@ void ToolkitTest::mouseEventsInUserUnits()
         float x, y;
     };
     QList<Event> downs, moves, ups;
-    plot.box->onMouseDown = [&](std::int16_t b, std::int16_t s, float x, float y) { downs << Event{b, s, x, y}; };
-    plot.box->onMouseMove = [&](std::int16_t b, std::int16_t s, float x, float y) { moves << Event{b, s, x, y}; };
-    plot.box->onMouseUp = [&](std::int16_t b, std::int16_t s, float x, float y) { ups << Event{b, s, x, y}; };
+    const auto recorder = [](QList<Event>& events) {
+        return [&events](std::int16_t b, std::int16_t s, float x, float y) {
+            events << Event{b, s, x, y};
+        };
+    };
+    plot.box->onMouseDown = recorder(downs);
+    plot.box->onMouseMove = recorder(moves);
+    plot.box->onMouseUp = recorder(ups);
     plot.host.show();
     QVERIFY(QTest::qWaitForWindowExposed(&plot.host));
     const QPoint origin = plot.box->contentsRect().topLeft();
@@ -484,7 +498,8 @@ void ToolkitTest::mousePointerCodes()
 {
     Plot plot;
     const QList<QPair<int, Qt::CursorShape>> codes{
-        {1, Qt::ArrowCursor}, {5, Qt::SizeAllCursor}, {7, Qt::SizeVerCursor}, {9, Qt::SizeHorCursor}};
+        {1, Qt::ArrowCursor}, {5, Qt::SizeAllCursor}, {7, Qt::SizeVerCursor},
+        {9, Qt::SizeHorCursor}};
     for (const auto& [code, shape] : codes) {
         plot.box->setMousePointer(code);
         QCOMPARE(plot.box->MousePointer(), code);
@@ -606,6 +621,25 @@ void ToolkitTest::messageBoxAnswers()
     QCOMPARE(platform.MsgBox(QStringLiteral("Sorry!"), MsgBoxButtons::OkOnly,
                              QStringLiteral("Caution")),
              kMsgBoxOk);
+}
+
+void ToolkitTest::fileDialogStartsInTheShippedExamples()
+{
+    // The tests run from the build tree, as the program does under `make run`.
+    QCOMPARE(QDir(examples_folder()).canonicalPath(),
+             QDir(QStringLiteral(TOLVENAR_SOURCE_DIR "/examples")).canonicalPath());
+}
+
+void ToolkitTest::clipboardTakesThePlotsImage()
+{
+    Plot plot;
+    plot.box->Line(0, 50, 199, 50, kRed);
+    QGuiApplication::clipboard()->setText(QStringLiteral("earlier"));
+    put_clipboard_picture(plot.box->Image());
+    const QImage pasted = QGuiApplication::clipboard()->image();
+    QCOMPARE(pasted.size(), QSize(200, 100));
+    QCOMPARE(pasted.pixel(120, 50) | 0xff000000u, kRed);
+    QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
 }
 
 QTEST_MAIN(ToolkitTest)

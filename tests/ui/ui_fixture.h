@@ -74,7 +74,8 @@ inline QRgb pixel_at(const PictureBox& plot, double x, double y)
     const double ratio = image.devicePixelRatio();
     const double px = (x - plot.ScaleLeft()) * plot.contentsRect().width() / plot.ScaleWidth();
     const double py = (y - plot.ScaleTop()) * plot.contentsRect().height() / plot.ScaleHeight();
-    const QPoint at(static_cast<int>(std::floor(px * ratio)), static_cast<int>(std::floor(py * ratio)));
+    const QPoint at(static_cast<int>(std::floor(px * ratio)),
+                    static_cast<int>(std::floor(py * ratio)));
     return image.valid(at) ? image.pixel(at) | 0xff000000u : 0u;
 }
 

@@ -43,7 +43,9 @@ std::int16_t key_code_of(int qt_key, Qt::KeyboardModifiers modifiers)
         default: break;
         }
     }
-    if ((qt_key >= Qt::Key_A && qt_key <= Qt::Key_Z) || (qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9))
+    const bool letter = qt_key >= Qt::Key_A && qt_key <= Qt::Key_Z;
+    const bool digit = qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9;
+    if (letter || digit)
         return static_cast<std::int16_t>(qt_key);
     if (qt_key >= Qt::Key_F1 && qt_key <= Qt::Key_F16)
         return static_cast<std::int16_t>(112 + qt_key - Qt::Key_F1);
@@ -97,8 +99,10 @@ void TextField::setText(const QString& text)
 
 void TextField::keyPressEvent(QKeyEvent* event)
 {
-    if (onKeyDown)
-        run_event([&] { onKeyDown(key_code_of(event->key(), event->modifiers()), shift_of(event->modifiers())); });
+    if (onKeyDown) {
+        const auto modifiers = event->modifiers();
+        run_event([&] { onKeyDown(key_code_of(event->key(), modifiers), shift_of(modifiers)); });
+    }
     QLineEdit::keyPressEvent(event);
 }
 
@@ -107,7 +111,8 @@ void TextField::keyReleaseEvent(QKeyEvent* event)
     QLineEdit::keyReleaseEvent(event);
     if (event->isAutoRepeat() || !onKeyUp)
         return;
-    run_event([&] { onKeyUp(key_code_of(event->key(), event->modifiers()), shift_of(event->modifiers())); });
+    const auto modifiers = event->modifiers();
+    run_event([&] { onKeyUp(key_code_of(event->key(), modifiers), shift_of(modifiers)); });
 }
 
 // ---- CheckBox ----

@@ -76,7 +76,7 @@ private:
 
 class Label : public Control<QLabel> {
 public:
-    Label(const QString& caption, QWidget* parent);  // left aligned, as QLabel's alignment can change
+    Label(const QString& caption, QWidget* parent);  // top left aligned; setAlignment changes it
 
     QString Caption() const { return text(); }
     void setCaption(const QString& caption) { setText(caption); }

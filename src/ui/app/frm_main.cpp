@@ -146,7 +146,8 @@ void frmMain::createControls()
     Command7 = placed<CommandButton>(this, 480, 3480, 1815, 375, QStringLiteral("Reset"));
 
     Frame6 = placed<Frame>(this, 240, 4560, 2295, 2295, QStringLiteral(" Display setting"));
-    Command5 = placed<CommandButton>(Frame6, 240, 360, 1815, 375, QStringLiteral("Clean up diagram"));
+    Command5 = placed<CommandButton>(Frame6, 240, 360, 1815, 375,
+                                     QStringLiteral("Clean up diagram"));
     Check2 = placed<CheckBox>(Frame6, 240, 840, 1815, 255, QStringLiteral("Show constraint"));
     Check2->setCheckState(Qt::Checked);
     Image1 = placed<ImageBox>(Frame6, 240, 1260, 1815, 855);
@@ -170,7 +171,8 @@ void frmMain::createControls()
     static constexpr std::array<const char*, 7> kYCaptions{"", "Y1 =", "Y2 =", "Y3 =",
                                                            "Y4=", "Y5=", "Y6="};
     for (int i = 1; i <= 6; ++i) {
-        Label2.set(i, placed<Label>(Frame5, 240, 240 * i, 1335, 255, QStringLiteral("X%1 =").arg(i)));
+        Label2.set(i, placed<Label>(Frame5, 240, 240 * i, 1335, 255,
+                                    QStringLiteral("X%1 =").arg(i)));
         Label3.set(i, placed<Label>(Frame5, 1680, 240 * i, 1335, 255,
                                     QString::fromLatin1(kYCaptions[static_cast<std::size_t>(i)])));
     }
@@ -318,7 +320,8 @@ void frmMain::connectEvents()
     };
 
     const auto on_trigger = [this](QAction* item, void (frmMain::*handler)()) {
-        connect(item, &QAction::triggered, this, [this, handler] { run_event([&] { (this->*handler)(); }); });
+        connect(item, &QAction::triggered, this,
+                [this, handler] { run_event([&] { (this->*handler)(); }); });
     };
     on_trigger(mnuFlipVertical1, &frmMain::mnuFlipVertical1_Click);
     on_trigger(mnuCopy1, &frmMain::mnuCopy1_Click);

@@ -75,7 +75,8 @@ QImage make_logo()
     title.setBold(true);
     p.setFont(title);
     p.setPen(QColor(40, 48, 72));
-    p.drawText(QRectF(12, 2, 240, 30), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tolvenar"));
+    p.drawText(QRectF(12, 2, 240, 30), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Tolvenar"));
     return logo;
 }
 

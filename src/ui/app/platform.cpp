@@ -70,8 +70,9 @@ QString examples_folder()
     }
 #endif
 #if defined(TOLVENAR_EXAMPLES_FROM_BINDIR)
-    const QString beside = QDir::cleanPath(
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(TOLVENAR_EXAMPLES_FROM_BINDIR)));
+    const QDir program_folder(QCoreApplication::applicationDirPath());
+    const QString beside =
+        QDir::cleanPath(program_folder.filePath(QStringLiteral(TOLVENAR_EXAMPLES_FROM_BINDIR)));
     if (QFileInfo(beside).isDir())
         return beside;
 #endif
