@@ -114,11 +114,6 @@ QImage resampled(const QImage& old, QSize device_size, qreal ratio, QRgb color)
     return image;
 }
 
-float checked_single(double value)
-{
-    return to_single(value);
-}
-
 }  // namespace
 
 double ScaleAxis::user_length(double length_twips) const
@@ -183,7 +178,7 @@ void PictureBox::scaleWritten()
 
 void PictureBox::setScaleLeft(double value)
 {
-    const float left = checked_single(value);
+    const float left = to_single(value);
     enterUserScale();
     m_scaleLeft = left;
     scaleWritten();
@@ -191,7 +186,7 @@ void PictureBox::setScaleLeft(double value)
 
 void PictureBox::setScaleTop(double value)
 {
-    const float top = checked_single(value);
+    const float top = to_single(value);
     enterUserScale();
     m_scaleTop = top;
     scaleWritten();
@@ -199,7 +194,7 @@ void PictureBox::setScaleTop(double value)
 
 void PictureBox::setScaleWidth(double value)
 {
-    const float width = checked_single(value);
+    const float width = to_single(value);
     if (width == 0.0f)
         throw Fault(FaultKind::InvalidPropertyValue, "ScaleWidth");
     enterUserScale();
@@ -209,7 +204,7 @@ void PictureBox::setScaleWidth(double value)
 
 void PictureBox::setScaleHeight(double value)
 {
-    const float height = checked_single(value);
+    const float height = to_single(value);
     if (height == 0.0f)
         throw Fault(FaultKind::InvalidPropertyValue, "ScaleHeight");
     enterUserScale();
