@@ -311,8 +311,8 @@ CropWindow crop_window(const DataTable& table, const FitOptions& options)
     const Edge from = options.from ? *options.from : data_edge(table, 1, "the first data x");
     const Edge to = options.to ? *options.to : data_edge(table, table.DataCount, "the last data x");
     if (to.value < from.value)
-        throw refused("the crop window's right edge, " + to.name + ", lies left of its left edge, " +
-                      from.name);
+        throw refused("the crop window's right edge, " + to.name +
+                      ", lies left of its left edge, " + from.name);
     if (to.value == from.value)
         throw refused("the crop window has zero width: " + from.name + " and " + to.name +
                       " are equal");
