@@ -69,8 +69,6 @@ private slots:
     void typingFiresKeyDownChangeKeyUpInOrder();
     void heldKeyGoesUpOnce();
     void untrappedFaultWhileTypingEndsOnlyTheHandler();
-    void keyCodes_data();
-    void keyCodes();
 
     void checkBoxClickFiresOnEveryChange();
     void checkBoxUserClickTicksAndUnticks();
@@ -199,30 +197,6 @@ void ToolkitTest::untrappedFaultWhileTypingEndsOnlyTheHandler()
     QTest::keyClicks(&field, QStringLiteral("99"));  // no exception leaves the event
     QCOMPARE(changes, 2);
     QCOMPARE(field.Text(), QStringLiteral("99"));
-}
-
-void ToolkitTest::keyCodes_data()
-{
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("modifiers");
-    QTest::addColumn<int>("code");
-    QTest::newRow("A") << int(Qt::Key_A) << 0 << 65;
-    QTest::newRow("5") << int(Qt::Key_5) << 0 << 53;
-    QTest::newRow("keypad 5") << int(Qt::Key_5) << int(Qt::KeypadModifier) << 101;
-    QTest::newRow("keypad point") << int(Qt::Key_Period) << int(Qt::KeypadModifier) << 110;
-    QTest::newRow("minus") << int(Qt::Key_Minus) << 0 << 189;
-    QTest::newRow("enter") << int(Qt::Key_Return) << 0 << 13;
-    QTest::newRow("delete") << int(Qt::Key_Delete) << 0 << 46;
-    QTest::newRow("F2") << int(Qt::Key_F2) << 0 << 113;
-    QTest::newRow("unknown") << int(Qt::Key_Launch0) << 0 << 0;
-}
-
-void ToolkitTest::keyCodes()
-{
-    QFETCH(int, key);
-    QFETCH(int, modifiers);
-    QFETCH(int, code);
-    QCOMPARE(int(key_code_of(key, Qt::KeyboardModifiers(modifiers))), code);
 }
 
 void ToolkitTest::checkBoxClickFiresOnEveryChange()
