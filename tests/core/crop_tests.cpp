@@ -240,6 +240,12 @@ TEST(CropMeasure, RepeatingLeavesTheRangeAndOneRowDrawsNothing)
     EXPECT_EQ(m.min_y, once.min_y);
     EXPECT_EQ(m.max_y, once.max_y);
 
+    // A range far beyond +-999999 is the data's own.
+    const DataTable far = table_of({1, 2, 3, 4}, {5e6, 6e6, 7e6, 8e6});
+    const Measured high = measure(far, 0.0f, 10.0f);
+    EXPECT_EQ(high.min_y, 6e6f);
+    EXPECT_EQ(high.max_y, 8e6f);
+
     EngineState single = state_with(table_of({4.0}));
     crop_without_drawing(single, 0.0f, 10.0f);
     EXPECT_EQ(single.CropCount, 1);

@@ -275,16 +275,19 @@ TEST(DataFile, RefusalLeavesTheCallersTableAlone)
     EXPECT_EQ(current.table.DataCount, 5);
 }
 
-TEST(YRange, SinglePrecisionWithTheSentinelStarts)
+TEST(YRange, SinglePrecisionFromTheDataAlone)
 {
     const ImportedSeries series = read_data_text("t,v\n0,0.1\n1,-2.5\n2,1e-30\n3,7.3\n");
     EXPECT_EQ(series.smallest_y, -2.5f);
     EXPECT_EQ(series.largest_y, 7.3f);  // rounded to single, not 7.3
 
-    // Row 0 takes no part; the starts 999999 / -999999 stay when no y passes them.
+    // Row 0 takes no part, and data beyond +-999999 are not stretched to the start values.
     const ImportedSeries big = read_data_text("1e9,-1e9\n0,2e6\n1,3e6\n2,4e6\n3,5e6\n");
-    EXPECT_EQ(big.smallest_y, 999999.0f);
+    EXPECT_EQ(big.smallest_y, 2e6f);
     EXPECT_EQ(big.largest_y, 5e6f);
+    const ImportedSeries deep = read_data_text("t,v\n0,-3e6\n1,-2e6\n2,-4e6\n3,-5e6\n");
+    EXPECT_EQ(deep.smallest_y, -5e6f);
+    EXPECT_EQ(deep.largest_y, -2e6f);
 
     EXPECT_EQ(fault_of("t,v\n0,1\n1,3\n2,1e39\n3,5\n"), FaultKind::Overflow);
     EXPECT_EQ(fault_of("t,v\n0,1\n1,3\n2,-1e39\n3,5\n"), FaultKind::Overflow);

@@ -312,11 +312,8 @@ ImportedSeries read_data_text(std::string_view text)
 
     // The y range in single precision; row 0 takes no part.
     for (std::int32_t row = 1; row <= table.DataCount; ++row) {
-        const double y = cell_number(table.DataY[static_cast<std::size_t>(row)]);
-        if (y < series.smallest_y)
-            series.smallest_y = to_single(y);
-        if (y > series.largest_y)
-            series.largest_y = to_single(y);
+        include_in_range(cell_number(table.DataY[static_cast<std::size_t>(row)]),
+                         series.smallest_y, series.largest_y);
     }
 
     note_x_order(table);

@@ -82,6 +82,18 @@ bool cells_equal(const DataTable& table, const Cell& a, const Cell& b)
     return cell_number(a) == cell_number(b);
 }
 
+void include_in_range(double value, float& lowest, float& highest)
+{
+    if (lowest > highest) {
+        lowest = highest = to_single(value);
+        return;
+    }
+    if (value < lowest)
+        lowest = to_single(value);
+    if (value > highest)
+        highest = to_single(value);
+}
+
 bool cell_at_least(const Cell& cell, double edge)
 {
     return cell.kind == CellKind::Text || cell_number(cell) >= edge;

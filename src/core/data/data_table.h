@@ -55,6 +55,12 @@ float cell_single(const Cell& cell);
 // unequal, the empty value equal to 0 and to the empty text.
 bool cells_equal(const DataTable& table, const Cell& a, const Cell& b);
 
+// Takes `value` into the single-precision range [lowest, highest]. The start values 999999 and
+// -999999 make an empty range (lowest > highest): the first value opens it, so data lying wholly
+// beyond +-999999 get their own range instead of one stretched to the start values. Beyond the
+// single range the conversion raises FaultKind::Overflow.
+void include_in_range(double value, float& lowest, float& highest);
+
 // Ordering of a cell against a number in the crop scans: a number compares numerically, an
 // empty cell as 0, and a text cell counts as greater than any number.
 bool cell_at_least(const Cell& cell, double edge);    // cell >= edge

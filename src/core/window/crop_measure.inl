@@ -21,11 +21,7 @@ void measure_segment(const DataTable& table, std::int64_t i, float left, float r
     const Cell& y1 = table.y_cell(i);
     const Cell& y2 = table.y_cell(i + 1);
     draw_line(cell_single(x1), cell_single(y1), cell_single(x2), cell_single(y2));
-    const double end_y = cell_number(y2);
-    if (end_y > max_y)
-        max_y = to_single(end_y);
-    if (end_y < min_y)
-        min_y = to_single(end_y);
+    include_in_range(cell_number(y2), min_y, max_y);
 }
 
 // With x ascending (no text among rows 1..DataCount) row `row` has number x(row); empty is 0.
