@@ -1,9 +1,126 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Data import: "Import data" reads a data file into the data table.
+// Data import: "Import data" reads a data file into the data table and brings the window into
+// its working state.
 #include "ui/app/frm_main.h"
+
+#include "core/data/data_reader.h"
+#include "core/model/boxes.h"
+#include "core/runtime/fault.h"
+#include "core/runtime/numbers.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <initializer_list>
+#include <new>
+#include <utility>
 
 namespace tolvenar {
 
-void frmMain::Command1_Click() {}  // Empty until the data import is built.
+namespace {
+
+QString text_of(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+void frmMain::Command1_Click()
+{
+    const QString caption_before = Caption();
+    bool table_replaced = false;
+    // The silent stop of every failure: no message; a refused file leaves the loaded data, and
+    // the caption goes back to the file whose data the window still shows.
+    const auto cleanup = [&] {
+        ProgressBar1->setValue(0);
+        ProgressBar1->hide();
+        set_screen_mouse_pointer(0);
+        if (!table_replaced)
+            setWindowTitle(caption_before);
+    };
+
+    try {
+        const QString chosen = platform.ShowOpen(QStringLiteral("DataFile(*.csv)"));
+        if (chosen.isEmpty()) {  // Cancel
+            cleanup();
+            return;
+        }
+        const QString path = QFileInfo(chosen).absoluteFilePath();
+        set_screen_mouse_pointer(11);
+        ShowFileInCaption(path);
+
+        // Reader, field check, y range, the strip's scale and the cells the strip converts: all
+        // that can refuse the file runs on a fresh table before the loaded one is touched.
+        CheckedImport imported = import_data_file(QFile::encodeName(path).toStdString());
+        state.data = std::move(imported.series.table);
+        table_replaced = true;
+        const std::int32_t n = state.data.DataCount;
+        const OverviewScale& scale = imported.scale;
+
+        for (PictureBox* plot : {Picture1, Picture2, Picture3})
+            plot->setBackColor(kWhite);
+
+        ProgressBar1->setMin(0);
+        ProgressBar1->setMax(n);
+        ProgressBar1->setValue(0);
+        ProgressBar1->show();
+
+        Picture2->setScaleLeft(scale.ScaleLeft);
+        Picture2->setScaleWidth(scale.ScaleWidth);
+        Picture2->setScaleTop(scale.ScaleTop);
+        Picture2->setScaleHeight(scale.ScaleHeight);
+
+        // The fields now show the new file's values; a key still counted as held in a strip end
+        // field must not turn these writes into typed bounds against the previous file's values.
+        state.BoxTyping = false;
+        const float top = Picture2->ScaleTop();
+        Text1->setText(text_of(rounded_text(top, 2)));
+        Text2->setText(text_of(rounded_text(top + Picture2->ScaleHeight(), 2)));
+        // Shape1 keeps its place on the strip, which now reads in data units.
+        const float left = Shape1->Left();
+        Text4->setText(text_of(rounded_text(left, 1)));
+        Text5->setText(text_of(rounded_text(left + Shape1->Width(), 1)));
+        Text7->setText(text_of(rounded_text(cell_number(state.data.x_cell(1)), 1)));
+        Text8->setText(text_of(rounded_text(cell_number(state.data.x_cell(n)), 1)));
+
+        DrawPreview();
+        CropCurve();
+
+        ProgressBar1->hide();
+        ProgressBar1->setValue(0);
+        set_screen_mouse_pointer(0);
+
+        for (Frame* frame : {Frame1, Frame3, Frame4})
+            frame->setEnabled(true);
+        for (OptionButton* option : Option1)
+            option->setEnabled(true);
+        for (QWidget* control : std::initializer_list<QWidget*>{Label1[0], Label1[1], Label4,
+                                                                Text3[0], Text3[1], Text6})
+            control->setEnabled(true);
+
+        for (LineControl* stroke : Line1)
+            stroke->setBorderColor(kBlack);
+        for (Shape* outline : Shape2)
+            outline->setBorderColor(kBlack);
+
+        for (QWidget* control : std::initializer_list<QWidget*>{Text1, Text2, Text4, Text5, Text7,
+                                                                Text8, Command2})
+            control->setEnabled(true);
+
+        WipePicture1();
+        DrawCrop();
+        Picture1->Persist();
+
+        forget_best_of_best(state);
+        Command2->SetFocus();
+    } catch (const ImportError&) {
+        cleanup();
+    } catch (const Fault&) {
+        cleanup();
+    } catch (const std::bad_alloc&) {  // a file too large for memory is refused as well
+        cleanup();
+    }
+}
 
 }  // namespace tolvenar

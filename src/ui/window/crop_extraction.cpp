@@ -2,8 +2,55 @@
 // Crop extraction: the crop window's rows become the cropped segment on the working plot.
 #include "ui/app/frm_main.h"
 
+#include "core/model/boxes.h"
+#include "core/runtime/fault.h"
+#include "core/window/crop.h"
+
 namespace tolvenar {
 
-void frmMain::CropCurve() {}  // Empty until crop extraction is built.
+// Every change of the crop window ends here. A runtime fault ends it silently where it arises:
+// what the earlier steps changed stays changed (a window beyond the data leaves the plot wiped
+// and the previous segment in force).
+void frmMain::CropCurve()
+{
+    try {
+        Picture1->setScaleTop(Picture2->ScaleTop());
+        Picture1->setScaleHeight(Picture2->ScaleHeight());
+        Picture1->setScaleLeft(Shape1->Left());
+        Picture1->setScaleWidth(Shape1->Width());
+        WipePicture1();
+
+        extract_crop(state, Shape1->Left(), Shape1->Width());
+        DrawCrop();
+        forget_best_of_best(state);
+
+        Check1->setValue(0);  // fires Check1_Click when it was ticked
+        Check1->setEnabled(false);
+        Frame6->setEnabled(false);
+        Command5->setEnabled(false);
+        Check2->setEnabled(false);
+        for (int k = 1; k <= 6; ++k) {
+            Label2[k]->setEnabled(false);
+            Label3[k]->setEnabled(false);
+            Label2[k]->setCaption(QStringLiteral("X%1 = ").arg(k));
+            Label3[k]->setCaption(QStringLiteral("Y%1 = ").arg(k));
+        }
+        Label5->setEnabled(false);
+        Label5->setCaption(QStringLiteral("R = "));
+        Label6->setEnabled(false);
+        Frame5->setEnabled(false);
+        Label6->setCaption(Option1[1]->Value() ? QStringLiteral("Duration of change =")
+                                               : QStringLiteral("Symmetry index ="));
+
+        Picture1->Persist();
+        Picture1->Cls();
+        Reset();
+        state.BestOfBestShown = false;
+        // While a bound is being typed the keyboard stays in its field.
+        if (Command2->Enabled() && !state.BoxTyping)
+            Command2->SetFocus();
+    } catch (const Fault&) {
+    }
+}
 
 }  // namespace tolvenar
