@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace tolvenar {
 
@@ -244,8 +245,29 @@ void ProgressBar::setValue(double value)
     showValue();
 }
 
+void ProgressBar::setDisplayDeferred(bool deferred)
+{
+    m_deferred = deferred;
+    if (!deferred)
+        showPending();
+}
+
+void ProgressBar::showPending()
+{
+    if (!m_pending)
+        return;
+    const bool deferred = std::exchange(m_deferred, false);
+    showValue();
+    m_deferred = deferred;
+}
+
 void ProgressBar::showValue()
 {
+    if (m_deferred) {
+        m_pending = true;
+        return;
+    }
+    m_pending = false;
     const double span = static_cast<double>(m_max) - m_min;
     double share = span > 0.0 ? (static_cast<double>(m_value) - m_min) / span : 0.0;
     if (!(share >= 0.0))  // also NaN

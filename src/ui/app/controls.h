@@ -108,12 +108,20 @@ public:
     void setValue(double value);
     bool Visible() const { return !isHidden(); }
 
+    // While deferred, Min, Max and Value are stored and read back at once but reach the bar only
+    // at showPending() or when deferring ends: a search writes them on every trial and shows
+    // them once per display frame.
+    void setDisplayDeferred(bool deferred);
+    void showPending();
+
 private:
     void showValue();
 
     float m_min = 0.0f;
     float m_max = 100.0f;
     float m_value = 0.0f;
+    bool m_deferred = false;
+    bool m_pending = false;  // a write not yet shown
 };
 
 // A frame: an etched border with its caption; disabling it greys its members.

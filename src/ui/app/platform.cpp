@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/app/platform.h"
 
+#include "core/runtime/clock.h"
 #include "ui/app/picture_box.h"
 
 #include <QApplication>
@@ -57,6 +58,7 @@ Platform desktop_platform(QWidget* window)
         return QFileDialog::getOpenFileName(parent, QString(), examples_folder(), filter);
     };
     platform.Beep = [] { QApplication::beep(); };
+    platform.MonotonicSeconds = &monotonic_seconds;
     return platform;
 }
 

@@ -29,6 +29,8 @@ struct Platform {
     // Asks for a file to open with a Qt name filter such as "DataFile(*.csv)"; "" = cancelled.
     std::function<QString(const QString& filter)> ShowOpen;
     std::function<void()> Beep;
+    // Seconds on a monotonic clock for the search's time estimate; only differences matter.
+    std::function<double()> MonotonicSeconds;
 };
 
 // The desktop's own dialogs, parented to `window`.

@@ -1,11 +1,78 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Drawing of the manual and constraint boxes on the working plot.
+// Drawing of the manual and constraint boxes on the working plot. Neither routine clears,
+// persists or refreshes the plot; both leave the draw width at 1.
+#include "core/model/single_ops.h"
+#include "core/runtime/numbers.h"
 #include "ui/app/frm_main.h"
+#include "ui/model/model_controls.h"
+#include "ui/plot/model_drawings.h"
 
 namespace tolvenar {
 
-// Empty until box drawing is built.
-void frmMain::DrawBox() {}
-void frmMain::DrawConstraint() {}
+namespace {
+
+// The last interior vertex of the family's model: its boxes 2..L get a sampling frame, and
+// L + 1 is the vertex on the plot's right edge.
+int last_interior_vertex(std::optional<ModelFamily> family, std::int16_t node_count)
+{
+    if (family == ModelFamily::SimpleRamp || family == ModelFamily::Free3Segments)
+        return 3;
+    if (family == ModelFamily::EventWithDuration)
+        return 5;
+    if (family == ModelFamily::ManualConstraint)
+        return node_count - 1;
+    return 4;
+}
+
+// The draw width goes back to 1 however the drawing ends.
+class DrawWidthBack {
+public:
+    explicit DrawWidthBack(PictureBox& plot) : m_plot(plot) {}
+    ~DrawWidthBack() { m_plot.setDrawWidth(1); }
+    DrawWidthBack(const DrawWidthBack&) = delete;
+    DrawWidthBack& operator=(const DrawWidthBack&) = delete;
+
+private:
+    PictureBox& m_plot;
+};
+
+}  // namespace
+
+void frmMain::DrawBox()
+{
+    for (int k = 1; k <= state.NodeCount; ++k) {
+        const std::size_t i = vertex_slot(k);
+        Picture1->Line(state.ManXMin[i], state.ManYMin[i], state.ManXMax[i], state.ManYMax[i],
+                       kManualBoxPink, LineKind::Box);
+    }
+}
+
+void frmMain::DrawConstraint()
+{
+    const std::optional<ModelFamily> family = selected_family(*this);
+    if (family == ModelFamily::ManualConstraint)
+        DrawBox();
+    const int last = last_interior_vertex(family, state.NodeCount);
+    const DrawWidthBack width_back(*Picture1);
+    constexpr const char* where = "DrawConstraint";
+
+    // Where the constrained search draws the interior vertices: each box widened by a tenth of
+    // its width and height on every side.
+    for (int k = 2; k <= last; ++k) {
+        const std::size_t i = vertex_slot(k);
+        const double w = single::sub(state.ConXMax[i], state.ConXMin[i], where);
+        const double h = single::sub(state.ConYMax[i], state.ConYMin[i], where);
+        Picture1->Line(to_single(state.ConXMin[i] - 0.1 * w), to_single(state.ConYMin[i] - 0.1 * h),
+                       to_single(state.ConXMax[i] + 0.1 * w), to_single(state.ConYMax[i] + 0.1 * h),
+                       kSamplingFrame, LineKind::Box);
+    }
+    // The boxes themselves; those of the end vertices are normally strokes on the plot's edges.
+    for (int k = 1; k <= last + 1; ++k) {
+        const std::size_t i = vertex_slot(k);
+        Picture1->setDrawWidth(k == 1 ? 3 : k == last + 1 ? 5 : 2);
+        Picture1->Line(state.ConXMin[i], state.ConYMin[i], state.ConXMax[i], state.ConYMax[i],
+                       kConstraintGreen, LineKind::Box);
+    }
+}
 
 }  // namespace tolvenar

@@ -1,9 +1,37 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Random candidate models of the chosen family.
+#include "ui/model/model_controls.h"
+
+#include "core/runtime/fault.h"
 #include "ui/app/frm_main.h"
 
 namespace tolvenar {
 
-void frmMain::GenerateModel() {}  // Empty until model generation is built.
+std::optional<ModelFamily> selected_family(const frmMain& window)
+{
+    for (int i = window.Option1.LBound; i <= window.Option1.UBound; ++i) {
+        if (window.Option1[i]->Value())
+            return static_cast<ModelFamily>(i);
+    }
+    return std::nullopt;
+}
+
+GenerateControls generate_controls(const frmMain& window)
+{
+    return {selected_family(window), static_cast<std::int16_t>(window.Check1->Value()),
+            window.Picture1->ScaleLeft(), window.Picture1->ScaleWidth()};
+}
+
+std::size_t vertex_slot(int k)
+{
+    if (k < 0 || k > 6)
+        throw Fault(FaultKind::IndexOutOfRange, "vertex");
+    return static_cast<std::size_t>(k);
+}
+
+void frmMain::GenerateModel()
+{
+    tolvenar::GenerateModel(state, generate_controls(*this), random);
+}
 
 }  // namespace tolvenar

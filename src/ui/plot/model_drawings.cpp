@@ -1,12 +1,37 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The best of best on the working plot, "Clean up diagram" and "Show constraint".
+#include "ui/plot/model_drawings.h"
+
 #include "ui/app/frm_main.h"
 
 namespace tolvenar {
 
-// Empty until the model drawings are built.
-void frmMain::DrawBestOfBest() {}
-void frmMain::Command5_Click() {}
-void frmMain::Check2_Click() {}
+void frmMain::DrawBestOfBest()
+{
+    Picture1->setDrawWidth(2);  // 1.5 rounded half to even
+    draw_model(*Picture1, state.BestOfBestX, state.BestOfBestY, kBestOfBestRed);
+    Picture1->setDrawWidth(1);
+    state.BestOfBestShown = true;
+}
+
+// Back to the bare data: the orange bests of earlier runs go, the best of best stays.
+void frmMain::Command5_Click()
+{
+    WipePicture1();
+    DrawCrop();
+    Picture1->Persist();
+    DrawBestOfBest();
+    if (Check2->Value() == 1)
+        DrawConstraint();
+}
+
+// Back to the persisted data and run bests; the boxes only while ticked (greyed counts as not).
+void frmMain::Check2_Click()
+{
+    Picture1->Cls();
+    DrawBestOfBest();
+    if (Check2->Value() == 1)
+        DrawConstraint();
+}
 
 }  // namespace tolvenar

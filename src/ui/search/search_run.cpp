@@ -1,14 +1,48 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The Monte Carlo search and its count fields.
+// "Run": the Monte Carlo search on the cropped data, shown as it goes; and its count fields.
+#include "core/model/boxes.h"
+#include "core/search/search.h"
 #include "ui/app/frm_main.h"
+#include "ui/model/model_controls.h"
+#include "ui/search/search_display.h"
 
 namespace tolvenar {
 
-void frmMain::Command2_Click() {}  // Empty until the search run is built.
+// The whole search runs here, from the first trial to the last; its faults and a No to the
+// time estimate end it through the display's cleanup path, without a message.
+void frmMain::Command2_Click()
+{
+    SearchSettings settings;
+    settings.family = selected_family(*this);
+    settings.constrain = static_cast<std::int16_t>(Check1->Value());
+    settings.runs_text = Text6->Text().toStdString();
+    settings.trials_text = Text3[0]->Text().toStdString();
+    settings.scale_left = Picture1->ScaleLeft();
+    settings.scale_width = Picture1->ScaleWidth();
+
+    SearchEngine engine([this] { return platform.MonotonicSeconds(); });
+    // The convergence plot keeps its scale from search to search.
+    engine.convergence_scale() = {Picture3->ScaleTop(), Picture3->ScaleHeight(),
+                                  Picture3->ScaleWidth()};
+    SearchDisplay display(*this);
+    engine.run(state, settings, random, display);
+}
 
 // The candidate count is read when a search starts; editing it changes nothing at once.
 void frmMain::Text3_Change(std::int16_t) {}
 
-void frmMain::Text6_Change() {}  // Empty until the search run is built.
+// A new repeat count starts the results afresh: the working plot back to the bare data, the best
+// of best and the constraint boxes emptied. BestOfBestR, TrialCount and the trace stay.
+void frmMain::Text6_Change()
+{
+    const float left = Picture1->ScaleLeft();
+    const float top = Picture1->ScaleTop();
+    Picture1->Line(left, top, left + Picture1->ScaleWidth(), top + Picture1->ScaleHeight(), kWhite,
+                   LineKind::FilledBox);
+    Picture1->Persist();
+    DrawCrop();
+    Picture1->Persist();
+    forget_best_of_best(state);
+}
 
 }  // namespace tolvenar

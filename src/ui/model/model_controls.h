@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the model engine reads from the window's controls: the selected family, "Constrain" and
+// the working plot's horizontal scale.
+#pragma once
+
+#include "core/model/family.h"
+#include "core/model/generate.h"
+
+#include <cstddef>
+#include <optional>
+
+namespace tolvenar {
+
+class frmMain;
+
+// The family of the selected Option1 button; nullopt while none is selected.
+std::optional<ModelFamily> selected_family(const frmMain& window);
+
+// The controls GenerateModel reads, at the moment of the call.
+GenerateControls generate_controls(const frmMain& window);
+
+// Slot of vertex k in the per-vertex arrays; k outside 0..6 raises IndexOutOfRange.
+std::size_t vertex_slot(int k);
+
+}  // namespace tolvenar
