@@ -73,6 +73,7 @@ private slots:
     void refusedFileLeavesThePreviousData_data();
     void refusedFileLeavesThePreviousData();
     void refusedFirstFileLeavesTheStartUpState();
+    void keyStillCountedAsHeldDoesNotBendTheNewFields();
 
 private:
     std::unique_ptr<frmMain> m_window;
@@ -293,6 +294,25 @@ void ImportTest::refusedFirstFileLeavesTheStartUpState()
     QVERIFY(!w.Frame1->isEnabled() && !w.Text4->isEnabled());
     QCOMPARE(w.Text1->Text(), QString());
     QCOMPARE(screen_mouse_pointer(), 0);
+}
+
+void ImportTest::keyStillCountedAsHeldDoesNotBendTheNewFields()
+{
+    frmMain& w = *m_window;
+    import_text(w, *m_dir, kSixRows, QStringLiteral("first.csv"));
+    // Typing in a strip end field leaves BoxTyping set (it has no key-up handler).
+    QTest::keyClick(w.Text8, Qt::Key_Backspace);
+    QVERIFY(w.state.BoxTyping);
+
+    import_text(w, *m_dir, "x,y\n100,1\n200,3\n300,2\n400,5\n", QStringLiteral("second.csv"));
+    QCOMPARE(w.Picture2->ScaleLeft(), 100.0f);
+    QCOMPARE(w.Picture2->ScaleWidth(), 300.0f);
+    QCOMPARE(w.Text7->Text(), QStringLiteral("100"));
+    QCOMPARE(w.Text8->Text(), QStringLiteral("400"));
+    QCOMPARE(w.Text4->Text(), QStringLiteral("100"));
+    QCOMPARE(w.Text5->Text(), QString::fromStdString(
+                                  rounded_text(w.Shape1->Left() + w.Shape1->Width(), 1)));
+    QVERIFY(!w.state.BoxTyping);
 }
 
 QTEST_MAIN(ImportTest)
