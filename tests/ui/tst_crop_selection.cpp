@@ -103,7 +103,8 @@ void CropSelectionTest::importSeries(int first, int last)
 
 void CropSelectionTest::press(double x, Qt::MouseButton button)
 {
-    QTest::mousePress(m_window->Picture2, button, {}, QPoint(column_at(*m_window->Picture2, x), kRow));
+    const QPoint at(column_at(*m_window->Picture2, x), kRow);
+    QTest::mousePress(m_window->Picture2, button, {}, at);
 }
 
 float CropSelectionTest::moveTo(int column)

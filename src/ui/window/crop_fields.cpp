@@ -24,7 +24,7 @@ QString text_of(const std::string& text)
 // The crop window [left, left + width] with the working plot on [plot_left, plot_left +
 // plot_width], checked whole before anything moves: a value beyond the single range, a negative
 // window width or a zero plot width raises the fault the controls would raise, with nothing
-// changed.
+// changed. applyTo moves the window and crops.
 struct TypedWindow {
     float left;
     float width;
@@ -41,6 +41,15 @@ struct TypedWindow {
             throw Fault(FaultKind::InvalidPropertyValue, "Shape.Width");
         if (plot_width == 0.0f)
             throw Fault(FaultKind::InvalidPropertyValue, "ScaleWidth");
+    }
+
+    void applyTo(frmMain& w) const
+    {
+        w.Shape1->setLeft(left);
+        w.Shape1->setWidth(width);
+        w.Picture1->setScaleLeft(plot_left);
+        w.Picture1->setScaleWidth(plot_width);
+        w.CropCurve();
     }
 };
 
@@ -89,12 +98,7 @@ void frmMain::Text4_Change()
                 return;
             const double left = val(*Text4);
             const double right = val(*Text5);
-            const TypedWindow window(left, right - left, left, right - left);
-            Shape1->setLeft(window.left);
-            Shape1->setWidth(window.width);
-            Picture1->setScaleLeft(window.plot_left);
-            Picture1->setScaleWidth(window.plot_width);
-            CropCurve();
+            TypedWindow(left, right - left, left, right - left).applyTo(*this);
             return;
         } catch (const Fault&) {
         }
@@ -118,11 +122,7 @@ void frmMain::Text5_Change()
             const TypedWindow window = right > left
                                            ? TypedWindow(left, right - left, left, right - left)
                                            : TypedWindow(right, left - right, left, right - left);
-            Shape1->setLeft(window.left);
-            Shape1->setWidth(window.width);
-            Picture1->setScaleLeft(window.plot_left);
-            Picture1->setScaleWidth(window.plot_width);
-            CropCurve();
+            window.applyTo(*this);
             return;
         } catch (const Fault&) {
         }
