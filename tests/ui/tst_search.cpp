@@ -347,18 +347,24 @@ void SearchTest::reportFaultKeepsTheStepsWritten()
 
 void SearchTest::heavyTaskQuestion_data()
 {
+    QTest::addColumn<double>("elapsed");  // seconds for the first 999 of 2 x 500 trials
     QTest::addColumn<int>("answer");
-    QTest::newRow("yes") << kMsgBoxYes;
-    QTest::newRow("no") << kMsgBoxNo;
+    QTest::addColumn<QString>("estimate");
+    // 1000 s: 1000 * 1000 / 999 = 1001 s in all.
+    QTest::newRow("yes") << 1000.0 << kMsgBoxYes << "00:16:41";
+    QTest::newRow("no") << 1000.0 << kMsgBoxNo << "00:16:41";
+    // 400000 s: 400400 s, 111 hours and more, shown with all the hours' digits.
+    QTest::newRow("over 100 hours") << 400000.0 << kMsgBoxYes << "111:13:20";
 }
 
-// 999 trials in 1000 s of a search of 2 x 500: 1000 * 1000 / 999 = 1001 s to go in all.
 void SearchTest::heavyTaskQuestion()
 {
+    QFETCH(double, elapsed);
     QFETCH(int, answer);
+    QFETCH(QString, estimate);
     frmMain& w = importSymmetricEvent();
     type_counts(w, QStringLiteral("2"), QStringLiteral("500"));
-    w.platform.MonotonicSeconds = clock_jumping_to(1000.0);
+    w.platform.MonotonicSeconds = clock_jumping_to(elapsed);
     std::int32_t asked_at = 0;
     w.platform.MsgBox = [&](const QString& prompt, MsgBoxButtons buttons, const QString& title) {
         m_questions.push_back({prompt, title, buttons});
@@ -371,8 +377,9 @@ void SearchTest::heavyTaskQuestion()
     QCOMPARE(asked_at, 999);
     QCOMPARE(m_beeps, 1);
     QCOMPARE(m_questions[0].title, QStringLiteral("Heavy task!!"));
-    QCOMPARE(m_questions[0].prompt,
-             QStringLiteral("Estimated processing time: 00:16:41 (hh:mm:ss). Do you continue?"));
+    QCOMPARE(m_questions[0].prompt, QStringLiteral("Estimated processing time: %1 (hh:mm:ss). "
+                                                   "Do you continue?")
+                                        .arg(estimate));
     QVERIFY(m_questions[0].buttons == MsgBoxButtons::YesNo);
     if (answer == kMsgBoxYes) {
         expectCompletedSearch(1000);
