@@ -11,6 +11,7 @@
 #include "core/search/report.h"
 #include "core/search/search.h"
 #include "core/window/crop.h"
+#include "core/window/crop_scan.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -340,14 +341,18 @@ void take_crop(EngineState& state, const CropWindow& window)
     try {
         crop_without_drawing(state, window.left, window.width);
     } catch (const Fault& fault) {
-        const std::int64_t rows = static_cast<std::int64_t>(state.CropEnd) - state.CropStart;
         std::string reason;
         if (fault.kind() == FaultKind::IndexOutOfRange)
             reason = "no data row at or right of the left edge " + number_text(window.left) +
                      " (the last data x is " +
                      number_text(cell_number(state.data.x_cell(state.data.DataCount))) + ")";
-        else if (fault.kind() == FaultKind::Overflow && rows > 32767)
-            reason = "more than 32767 points in the crop window (" + std::to_string(rows) + ")";
+        else if (fault.kind() == FaultKind::Overflow && fault.where() == "CropCount") {
+            const std::int64_t first = first_crop_row(state.data, window.left);
+            const std::int64_t stop =
+                crop_stop_row(state.data, first, window.left + window.width);
+            reason = "more than 32767 points in the crop window (" +
+                     std::to_string(stop - first) + ")";
+        }
         else if (fault.kind() == FaultKind::Overflow)
             reason = "the crop window's right edge lies beyond the single-precision range";
         else

@@ -159,9 +159,9 @@ TEST(CropSelection, AtMost32767Points)
 
     EngineState over = state_with(table_of(one_to(40000)));
     EXPECT_EQ(fault_of_crop(over, 1.0f, 32767.0f), FaultKind::Overflow);
-    EXPECT_EQ(over.CropStart, 0);      // stored before the count overflows
-    EXPECT_EQ(over.CropEnd, 32768);
-    EXPECT_EQ(over.CropCount, 7);      // the rest keeps its previous values
+    EXPECT_EQ(over.CropStart, 70);  // the previous segment stays whole
+    EXPECT_EQ(over.CropEnd, 77);
+    EXPECT_EQ(over.CropCount, 7);
     EXPECT_EQ(over.CropObserved.size(), 8u);
     EXPECT_EQ(over.CropMaxY, 1.0f);
 }
@@ -170,7 +170,7 @@ TEST(CropSelection, RightEdgeBeyondTheSingleRange)
 {
     EngineState state = state_with(table_of(one_to(10), {}, "---"));
     EXPECT_EQ(fault_of_crop(state, 3e38f, 3e38f), FaultKind::Overflow);
-    EXPECT_EQ(state.CropStart, 10);  // the first scan has finished
+    EXPECT_EQ(state.CropStart, 70);
     EXPECT_EQ(state.CropEnd, 77);
 }
 

@@ -70,11 +70,17 @@ void extract_crop(EngineState& state, float left, float width)
 {
     const DataTable& table = state.data;
     const std::int64_t first = first_crop_row(table, left);
-    state.CropStart = static_cast<std::int32_t>(first - 1);
     // The right edge is a single sum and overflows as one.
     const float right = to_single(static_cast<double>(left) + static_cast<double>(width));
-    state.CropEnd = static_cast<std::int32_t>(crop_stop_row(table, first, right) - 1);
-    state.CropCount = to_int16(static_cast<double>(state.CropEnd) - state.CropStart);
+    const std::int64_t stop = crop_stop_row(table, first, right);
+    // All or nothing: a window of more than 32767 points leaves the whole previous segment, so
+    // its first row, last row and count never describe different crops.
+    if (stop - first > 32767)
+        throw Fault(FaultKind::Overflow, "CropCount");
+    const auto count = static_cast<std::int16_t>(stop - first);
+    state.CropStart = static_cast<std::int32_t>(first - 1);
+    state.CropEnd = static_cast<std::int32_t>(stop - 1);
+    state.CropCount = count;
     const auto size = static_cast<std::size_t>(state.CropCount) + 1;
     state.CropObserved.assign(size, 0.0f);
     state.CropModel.assign(size, 0.0f);

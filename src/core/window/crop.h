@@ -14,10 +14,9 @@ namespace tolvenar {
 // Takes the rows under the crop window [left, left + width] (right edge rounded to single) into
 // the cropped segment: CropStart, CropEnd, CropCount, fresh zeroed CropObserved/CropModel of
 // CropCount + 1 elements, CropMinY = 999999 and CropMaxY = -999999.
-// Faults: IndexOutOfRange when no row up to the spare row reaches the left edge (nothing of
-// the segment changes); Overflow when more than 32767 rows are cropped (CropStart and CropEnd
-// are already stored, the rest keeps its previous values); Overflow also when left + width
-// exceeds the single range (CropStart is already stored). Bisects when table.x_ascending.
+// Faults leave the whole previous segment: IndexOutOfRange when no row up to the spare row
+// reaches the left edge; Overflow when more than 32767 rows would be cropped or left + width
+// exceeds the single range. Bisects when table.x_ascending.
 void extract_crop(EngineState& state, float left, float width);
 
 // The crop as the command line needs it, without drawing: extract_crop, then measure_crop into
