@@ -23,18 +23,6 @@ namespace {
 
 constexpr int kRows = 1'000'000;
 
-QApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "bench_data_window";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Never destroyed: Qt's own globals are gone by the time function statics are.
-    static auto* app = new QApplication(argc, argv);
-    return *app;
-}
-
 // time,value rows as a logger writes them: ascending time, an event on a noisy baseline.
 const std::filesystem::path& million_row_file()
 {
@@ -60,7 +48,6 @@ const std::filesystem::path& million_row_file()
 
 std::unique_ptr<frmMain> shown_window()
 {
-    application();
     auto window = std::make_unique<frmMain>();
     window->show();
     QApplication::processEvents();

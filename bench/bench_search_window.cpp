@@ -88,17 +88,3 @@ BENCHMARK(BM_RunSimpleRamp)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RunEventWithDuration)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
-
-// The application lives on main's stack: a static one would outlive Qt's own statics at exit.
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

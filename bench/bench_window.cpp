@@ -14,22 +14,10 @@ using namespace tolvenar;
 
 namespace {
 
-QApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "bench_window";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
-}
-
 // A window holding `rows` rows of a noisy event, the strip over all of them and the crop window
 // over `cropped` rows from the middle.
 std::unique_ptr<frmMain> window_with_series(int rows, int cropped)
 {
-    application();
     auto window = std::make_unique<frmMain>();
     DataTable& table = window->state.data;
     table.DataX.assign(1, Cell{});

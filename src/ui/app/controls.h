@@ -18,8 +18,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <string_view>
 
 namespace tolvenar {
+
+// A text of the core (number text, captions) as a control's text.
+inline QString qtext(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 using KeyHandler = std::function<void(std::int16_t KeyCode, std::int16_t Shift)>;
 

@@ -4,6 +4,8 @@
 
 #include "core/model/boxes.h"
 #include "core/model/family.h"
+#include "core/search/report.h"
+#include "ui/search/search_display.h"
 
 namespace tolvenar {
 
@@ -13,17 +15,7 @@ void frmMain::Reset()
     Check1->setEnabled(false);
     Check1->setValue(0);  // fires Check1_Click when it was ticked
     Command6->setEnabled(false);
-    for (int i = 1; i <= 6; ++i) {
-        Label2[i]->setEnabled(false);
-        Label3[i]->setEnabled(false);
-        Label2[i]->setCaption(QStringLiteral("X%1 = ").arg(i));
-        Label3[i]->setCaption(QStringLiteral("Y%1 = ").arg(i));
-    }
-    Label5->setEnabled(false);
-    Label5->setCaption(QStringLiteral("R = "));
-    Label6->setEnabled(false);
-    Label6->setCaption(Option1[1]->Value() ? QStringLiteral("Duration of change =")
-                                           : QStringLiteral("Symmetry index ="));
+    apply_label_writes(*this, reset_label_writes(Option1[1]->Value()));
     forget_best_of_best(state);
     Check1->setValue(0);
     Check1->setEnabled(false);

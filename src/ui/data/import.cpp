@@ -17,15 +17,6 @@
 
 namespace tolvenar {
 
-namespace {
-
-QString text_of(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
-}  // namespace
-
 void frmMain::Command1_Click()
 {
     const QString caption_before = Caption();
@@ -75,14 +66,14 @@ void frmMain::Command1_Click()
         // field must not turn these writes into typed bounds against the previous file's values.
         state.BoxTyping = false;
         const float top = Picture2->ScaleTop();
-        Text1->setText(text_of(rounded_text(top, 2)));
-        Text2->setText(text_of(rounded_text(top + Picture2->ScaleHeight(), 2)));
+        Text1->setText(qtext(rounded_text(top, 2)));
+        Text2->setText(qtext(rounded_text(top + Picture2->ScaleHeight(), 2)));
         // Shape1 keeps its place on the strip, which now reads in data units.
         const float left = Shape1->Left();
-        Text4->setText(text_of(rounded_text(left, 1)));
-        Text5->setText(text_of(rounded_text(left + Shape1->Width(), 1)));
-        Text7->setText(text_of(rounded_text(cell_number(state.data.x_cell(1)), 1)));
-        Text8->setText(text_of(rounded_text(cell_number(state.data.x_cell(n)), 1)));
+        Text4->setText(qtext(rounded_text(left, 1)));
+        Text5->setText(qtext(rounded_text(left + Shape1->Width(), 1)));
+        Text7->setText(qtext(rounded_text(cell_number(state.data.x_cell(1)), 1)));
+        Text8->setText(qtext(rounded_text(cell_number(state.data.x_cell(n)), 1)));
 
         DrawPreview();
         CropCurve();

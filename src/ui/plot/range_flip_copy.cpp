@@ -73,8 +73,8 @@ void flip_vertical(frmMain& w)
     // "temp" reads as 0 and differs from any number text, so the tie rule keeps out of the
     // exchange; each write redraws the plots through its change handler.
     w.Text2->setText(QStringLiteral("temp"));
-    w.Text1->setText(QString::fromStdString(number_text(bottom)));
-    w.Text2->setText(QString::fromStdString(number_text(top)));
+    w.Text1->setText(qtext(number_text(bottom)));
+    w.Text2->setText(qtext(number_text(top)));
     if (const auto scale = vertical_scale(field_number(*w.Text1), field_number(*w.Text2)))
         apply(*w.Picture2, *scale);
     w.DrawPreview();
@@ -93,7 +93,7 @@ void frmMain::Text1_Change()
     if (!state.CropDrawn)
         return;
     if (Text1->Text() == Text2->Text()) {  // the top ends one above the bottom
-        Text1->setText(QString::fromStdString(number_text(field_number(*Text2) + 1.0)));
+        Text1->setText(qtext(number_text(field_number(*Text2) + 1.0)));
         return;
     }
     apply_vertical_range(*this);
@@ -104,7 +104,7 @@ void frmMain::Text2_Change()
     if (!state.CropDrawn)
         return;
     if (Text1->Text() == Text2->Text()) {  // the bottom ends one below the top
-        Text2->setText(QString::fromStdString(number_text(field_number(*Text1) - 1.0)));
+        Text2->setText(qtext(number_text(field_number(*Text1) - 1.0)));
         return;
     }
     apply_vertical_range(*this);

@@ -17,7 +17,7 @@ void apply_label_writes(frmMain& window, const std::vector<LabelWrite>& writes)
         case ResultLabel::Measure: label = window.Label6; break;
         }
         label->setEnabled(write.enabled);
-        label->setCaption(QString::fromStdString(write.caption));
+        label->setCaption(qtext(write.caption));
     }
 }
 
@@ -125,12 +125,12 @@ bool SearchDisplay::confirm_heavy_task(const TimeEstimate& estimate)
     // on: a four-day search must not read as one of minutes.
     const std::int32_t hours = estimate.whole_seconds / 3600;
     const QString hours_text =
-        hours >= 100 ? QString::number(hours) : QString::fromStdString(estimate.hours);
+        hours >= 100 ? QString::number(hours) : qtext(estimate.hours);
     const QString prompt = QStringLiteral("Estimated processing time: %1:%2:%3 (hh:mm:ss). "
                                           "Do you continue?")
                                .arg(hours_text,
-                                    QString::fromStdString(estimate.minutes),
-                                    QString::fromStdString(estimate.seconds_text));
+                                    qtext(estimate.minutes),
+                                    qtext(estimate.seconds_text));
     return m_window.platform.MsgBox(prompt, MsgBoxButtons::YesNo,
                                     QStringLiteral("Heavy task!!")) != kMsgBoxNo;
 }
@@ -189,7 +189,7 @@ void SearchDisplay::search_failed(const EngineState& state, const SearchOutcome&
         bar->setValue(0.0);
     }
     set_screen_mouse_pointer(0);
-    m_window.Label5->setCaption(QString::fromStdString(cleanup_r_caption(state)));
+    m_window.Label5->setCaption(qtext(cleanup_r_caption(state)));
     // The count of the trial the fault stopped, which the trial's own write did not reach.
     m_window.Label8->setCaption(QString::number(state.TrialCount));
     m_window.WipePicture1();

@@ -4,7 +4,9 @@
 
 #include "core/model/boxes.h"
 #include "core/runtime/fault.h"
+#include "core/search/report.h"
 #include "core/window/crop.h"
+#include "ui/search/search_display.h"
 
 namespace tolvenar {
 
@@ -29,18 +31,8 @@ void frmMain::CropCurve()
         Frame6->setEnabled(false);
         Command5->setEnabled(false);
         Check2->setEnabled(false);
-        for (int k = 1; k <= 6; ++k) {
-            Label2[k]->setEnabled(false);
-            Label3[k]->setEnabled(false);
-            Label2[k]->setCaption(QStringLiteral("X%1 = ").arg(k));
-            Label3[k]->setCaption(QStringLiteral("Y%1 = ").arg(k));
-        }
-        Label5->setEnabled(false);
-        Label5->setCaption(QStringLiteral("R = "));
-        Label6->setEnabled(false);
+        apply_label_writes(*this, reset_label_writes(Option1[1]->Value()));
         Frame5->setEnabled(false);
-        Label6->setCaption(Option1[1]->Value() ? QStringLiteral("Duration of change =")
-                                               : QStringLiteral("Symmetry index ="));
 
         Picture1->Persist();
         Picture1->Cls();

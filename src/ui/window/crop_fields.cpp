@@ -16,11 +16,6 @@ double val(const TextField& field)
     return parse_leading_number(field.Text().toStdString());
 }
 
-QString text_of(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 // The crop window [left, left + width] with the working plot on [plot_left, plot_left +
 // plot_width], checked whole before anything moves: a value beyond the single range, a negative
 // window width or a zero plot width raises the fault the controls would raise, with nothing
@@ -103,7 +98,7 @@ void frmMain::Text4_Change()
         } catch (const Fault&) {
         }
     }
-    Text4->setText(text_of(number_text(round_half_even(val(*Text5) - 1.5, 0))));
+    Text4->setText(qtext(number_text(round_half_even(val(*Text5) - 1.5, 0))));
 }
 
 // The window's right edge. A right edge below the left one is taken as it stands: the window
@@ -127,7 +122,7 @@ void frmMain::Text5_Change()
         } catch (const Fault&) {
         }
     }
-    Text5->setText(text_of(number_text(round_half_even(val(*Text4) + 1.5, 0))));
+    Text5->setText(qtext(number_text(round_half_even(val(*Text4) + 1.5, 0))));
 }
 
 namespace {
@@ -166,8 +161,8 @@ void apply_strip_range(frmMain& w, double left, double right)
 
     w.state.BoxTyping = false;
     const float window_left = w.Shape1->Left();
-    w.Text4->setText(text_of(number_text(window_left)));
-    w.Text5->setText(text_of(number_text(w.Shape1->Width() + window_left)));
+    w.Text4->setText(qtext(number_text(window_left)));
+    w.Text5->setText(qtext(number_text(w.Shape1->Width() + window_left)));
     w.state.BoxTyping = true;
 
     w.DrawPreview();
@@ -191,7 +186,7 @@ void type_strip_end(frmMain& w, TextField& typed)
     }
     if (right <= left) {
         const double repaired = &typed == w.Text7 ? right - 1.0 : left + 1.0;
-        typed.setText(text_of(number_text(repaired)));
+        typed.setText(qtext(number_text(repaired)));
         return;
     }
     apply_strip_range(w, left, right);

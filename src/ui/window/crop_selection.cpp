@@ -28,11 +28,6 @@ StripHit hit_test(float X, float L, float W, float SW)
     return StripHit::Outside;
 }
 
-QString text_of(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 // Gives the window a new width, or keeps the old one where the new would be negative, which the
 // shape refuses.
 void set_width(Shape& window, double width)
@@ -90,8 +85,8 @@ void frmMain::Picture2_MouseDown(std::int16_t Button, std::int16_t, float X, flo
 
 void frmMain::Picture2_MouseMove(std::int16_t, std::int16_t, float X, float Y)
 {
-    Picture2->setToolTipText(text_of(number_text(X)) + QStringLiteral(", ")
-                             + text_of(number_text(Y)));
+    Picture2->setToolTipText(qtext(number_text(X)) + QStringLiteral(", ")
+                             + qtext(number_text(Y)));
 
     const float strip_left = Picture2->ScaleLeft();
     const float strip_width = Picture2->ScaleWidth();
@@ -137,8 +132,8 @@ void frmMain::Picture2_MouseMove(std::int16_t, std::int16_t, float X, float Y)
             CropCurve();
             state.BoxTyping = false;
             const float left = Shape1->Left();
-            Text4->setText(text_of(rounded_text(left, 1)));
-            Text5->setText(text_of(rounded_text(left + Shape1->Width(), 1)));
+            Text4->setText(qtext(rounded_text(left, 1)));
+            Text5->setText(qtext(rounded_text(left + Shape1->Width(), 1)));
         };
         if (state.DragRightEdge || state.DragLeftEdge)
             show_bounds();
@@ -168,9 +163,9 @@ void frmMain::Picture2_MouseUp(std::int16_t, std::int16_t, float, float)
         CropCurve();
     // While BoxTyping is set these writes apply the rounded bounds as typed ones.
     const float left = Shape1->Left();
-    Text4->setText(text_of(rounded_text(left, 1)));
+    Text4->setText(qtext(rounded_text(left, 1)));
     const float right = Shape1->Left() + Shape1->Width();
-    Text5->setText(text_of(rounded_text(right, 1)));
+    Text5->setText(qtext(rounded_text(right, 1)));
 }
 
 }  // namespace tolvenar
