@@ -16,7 +16,6 @@ using namespace tolvenar::test;
 namespace {
 
 constexpr QRgb kPink = 0xffff9696;
-constexpr QRgb kGreen = 0xff00ff00;
 constexpr QRgb kPaleGreen = 0xff96ff96;
 
 // A constraint box of vertex k.

@@ -13,26 +13,6 @@
 using namespace tolvenar;
 using namespace tolvenar::test;
 
-namespace {
-
-constexpr QRgb kRed = 0xffff0000;
-
-// Pixels of `color` in `area` of the rendered window (logical coordinates).
-int count_in(const QImage& shot, const QRect& area, QRgb color)
-{
-    const double ratio = shot.devicePixelRatio();
-    const QRect device(QPoint(static_cast<int>(area.left() * ratio),
-                              static_cast<int>(area.top() * ratio)),
-                       area.size() * ratio);
-    int count = 0;
-    for (int y = device.top(); y <= device.bottom(); ++y)
-        for (int x = device.left(); x <= device.right(); ++x)
-            count += shot.valid(x, y) && (shot.pixel(x, y) | 0xff000000u) == color ? 1 : 0;
-    return count;
-}
-
-}  // namespace
-
 class CropScreenshotTest : public QObject {
     Q_OBJECT
 

@@ -11,22 +11,6 @@
 using namespace tolvenar;
 using namespace tolvenar::test;
 
-namespace {
-
-constexpr QRgb kRed = 0xffff0000;
-
-std::optional<FaultKind> fault_of(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Fault& fault) {
-        return fault.kind();
-    }
-    return std::nullopt;
-}
-
-}  // namespace
-
 class DataPlotsTest : public QObject {
     Q_OBJECT
 

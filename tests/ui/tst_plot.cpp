@@ -15,7 +15,6 @@ using namespace tolvenar::test;
 
 namespace {
 
-constexpr QRgb kRed = 0xffff0000;
 
 struct VerticalScales {
     float top1, height1, top2, height2;  // working plot, overview strip

@@ -19,9 +19,6 @@ Q_DECLARE_METATYPE(tolvenar::ModelFamily)
 
 namespace {
 
-constexpr QRgb kGreen = 0xff00ff00;
-constexpr QRgb kOrange = 0xffffaa00;
-constexpr QRgb kRed = 0xffff0000;
 constexpr QRgb kPaleGreen = 0xff96ff96;
 
 // A clock that stands still at 0 for the search's start and reads `later` seconds afterwards.

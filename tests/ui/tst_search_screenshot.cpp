@@ -16,28 +16,6 @@ using namespace tolvenar::test;
 
 Q_DECLARE_METATYPE(tolvenar::ModelFamily)
 
-namespace {
-
-constexpr QRgb kRed = 0xffff0000;
-constexpr QRgb kOrange = 0xffffaa00;
-constexpr QRgb kGreen = 0xff00ff00;
-
-// Pixels of `color` in `area` of the rendered window (logical coordinates).
-int count_in(const QImage& shot, const QRect& area, QRgb color)
-{
-    const double ratio = shot.devicePixelRatio();
-    const QRect device(QPoint(static_cast<int>(area.left() * ratio),
-                              static_cast<int>(area.top() * ratio)),
-                       area.size() * ratio);
-    int count = 0;
-    for (int y = device.top(); y <= device.bottom(); ++y)
-        for (int x = device.left(); x <= device.right(); ++x)
-            count += shot.valid(x, y) && (shot.pixel(x, y) | 0xff000000u) == color ? 1 : 0;
-    return count;
-}
-
-}  // namespace
-
 class SearchScreenshotTest : public QObject {
     Q_OBJECT
 

@@ -22,23 +22,10 @@
 #include <limits>
 
 using namespace tolvenar;
-using tolvenar::test::count_pixels;
-using tolvenar::test::pixel_at;
+using namespace tolvenar::test;
 
 namespace {
 
-constexpr QRgb kRed = 0xffff0000;
-
-// The kind of fault `action` raises; fails the test when it raises none.
-std::optional<FaultKind> fault_of(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Fault& fault) {
-        return fault.kind();
-    }
-    return std::nullopt;
-}
 
 // A plot of 200 x 100 drawing-area pixels with one user unit per pixel, y growing downwards.
 struct Plot {

@@ -8,12 +8,32 @@
 
 #include <QImage>
 
+#include <QRect>
+
 #include <cmath>
+#include <functional>
 #include <initializer_list>
-#include <utility>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 namespace tolvenar::test {
+
+// The drawing colours the tests look for (kBlue, the data, comes with frmMain).
+inline constexpr QRgb kRed = 0xffff0000;      // best of best, crop window, convergence curve
+inline constexpr QRgb kGreen = 0xff00ff00;    // candidate and constraint boxes
+inline constexpr QRgb kOrange = 0xffffaa00;   // each run's best
+
+// The kind of fault `action` raises, nullopt when it raises none.
+inline std::optional<FaultKind> fault_of(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const Fault& fault) {
+        return fault.kind();
+    }
+    return std::nullopt;
+}
 
 // Puts rows 1..n of (x, y) numbers into the window's data table, with titles in row 0 and an
 // empty spare row, as the import leaves it.
@@ -87,6 +107,20 @@ inline int count_pixels(const PictureBox& plot, QRgb color)
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             count += (image.pixel(x, y) | 0xff000000u) == (color | 0xff000000u) ? 1 : 0;
+    return count;
+}
+
+// Pixels of `color` in `area` (logical coordinates) of a rendered window.
+inline int count_in(const QImage& shot, const QRect& area, QRgb color)
+{
+    const double ratio = shot.devicePixelRatio();
+    const QRect device(QPoint(static_cast<int>(area.left() * ratio),
+                              static_cast<int>(area.top() * ratio)),
+                       area.size() * ratio);
+    int count = 0;
+    for (int y = device.top(); y <= device.bottom(); ++y)
+        for (int x = device.left(); x <= device.right(); ++x)
+            count += shot.valid(x, y) && (shot.pixel(x, y) | 0xff000000u) == color ? 1 : 0;
     return count;
 }
 
