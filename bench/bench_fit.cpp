@@ -4,6 +4,8 @@
 #include "core/model/fit.h"
 #include "core/model/generate.h"
 
+#include "bench_series.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -16,25 +18,9 @@ using namespace tolvenar;
 // A noisy rise and return over n points, cropped whole.
 EngineState event_crop(int n)
 {
-    EngineState state;
-    state.data.DataX.assign(static_cast<std::size_t>(n) + 2, Cell::empty());
-    state.data.DataY.assign(static_cast<std::size_t>(n) + 2, Cell::empty());
-    state.data.DataCount = n;
-    for (int i = 1; i <= n; ++i) {
-        const double x = 0.01 * i;
-        const double y = std::exp(-std::pow((x - 0.005 * n) / (0.002 * n), 2.0)) +
-                         0.05 * std::sin(37.0 * i);
-        state.data.DataX[static_cast<std::size_t>(i)] = Cell::of_number(x);
-        state.data.DataY[static_cast<std::size_t>(i)] = Cell::of_number(y);
-    }
-    state.CropStart = 0;
-    state.CropEnd = n;
-    state.CropCount = static_cast<std::int16_t>(n);
-    state.CropObserved.assign(static_cast<std::size_t>(n) + 1, 0.0f);
-    state.CropModel.assign(static_cast<std::size_t>(n) + 1, 0.0f);
-    state.CropMinY = -0.05f;
-    state.CropMaxY = 1.05f;
-    return state;
+    return bench::whole_crop_of(n, [n](double x) {
+        return std::exp(-std::pow((x - 0.005 * n) / (0.002 * n), 2.0));
+    });
 }
 
 // Free "Event with duration" candidates scaled to the crop, as the search draws them.
