@@ -4,6 +4,7 @@
 #include "core/runtime/fault.h"
 #include "core/window/crop.h"
 #include "core/window/crop_scan.h"
+#include "data_reader_entry.h"
 
 #include <gtest/gtest.h>
 
@@ -309,45 +310,13 @@ TEST(XOrder, AscendingMeansNumericNonDecreasingWithASpareRow)
 
 // ---- The bisecting paths against the plain loops ------------------------------------------
 
-struct CropOutcome {
-    std::optional<FaultKind> fault;
-    std::int32_t start = 0;
-    std::int32_t end = 0;
-    std::int16_t count = 0;
-    std::size_t arrays = 0;
-    float min_y = 0.0f;
-    float max_y = 0.0f;
-    std::vector<std::array<float, 4>> lines;
-
-    bool operator==(const CropOutcome&) const = default;
-};
-
-// extract_crop then measure_crop, as the window's crop does; `plain` forces the plain loops.
-CropOutcome crop_outcome(DataTable table, float left, float width, bool plain)
+// The crop of `table` by the bisecting paths, or by the plain loops when `plain`.
+fuzz::CropOutcome crop_of(DataTable table, float left, float width, bool plain)
 {
     if (plain)
         table.x_ascending = false;
     EngineState state = state_with(std::move(table));
-    CropOutcome out;
-    try {
-        extract_crop(state, left, width);
-        const auto draw = [&out](float x1, float y1, float x2, float y2) {
-            out.lines.push_back({x1, y1, x2, y2});
-        };
-        if (plain)
-            measure_crop_linear(state.data, left, width, state.CropMinY, state.CropMaxY, draw);
-        else
-            measure_crop(state.data, left, width, state.CropMinY, state.CropMaxY, draw);
-    } catch (const Fault& fault) {
-        out.fault = fault.kind();
-    }
-    out.start = state.CropStart;
-    out.end = state.CropEnd;
-    out.count = state.CropCount;
-    out.arrays = state.CropObserved.size();
-    out.min_y = state.CropMinY;
-    out.max_y = state.CropMaxY;
-    return out;
+    return fuzz::crop_outcome(state, left, width, plain);
 }
 
 enum class Shape { Ascending, AscendingWithTies, NotAscending };
@@ -420,9 +389,9 @@ TEST(CropFastPaths, MatchThePlainLoops)
             const float right = random_edge(random, table);
             const float width =
                 std::bernoulli_distribution(0.9)(random) ? right - left : -std::abs(right - left);
-            const CropOutcome fast = crop_outcome(table, left, width, false);
-            const CropOutcome plain = crop_outcome(table, left, width, true);
-            ASSERT_EQ(fast, plain) << "shape " << static_cast<int>(shape) << " trial " << trial
+            const fuzz::CropOutcome fast = crop_of(table, left, width, false);
+            const fuzz::CropOutcome plain = crop_of(table, left, width, true);
+            ASSERT_TRUE(fast.same_as(plain)) << "shape " << static_cast<int>(shape) << " trial " << trial
                                    << " left " << left << " width " << width;
             bisected += table.x_ascending;
             faulted += fast.fault.has_value();

@@ -40,59 +40,6 @@ void check_table(const DataTable& table)
     require(copy.x_ascending == table.x_ascending, "x order noted");
 }
 
-struct Outcome {
-    std::optional<FaultKind> fault;
-    std::int32_t start = 0;
-    std::int32_t end = 0;
-    std::int16_t count = 0;
-    std::size_t arrays = 0;
-    float min_y = 0.0f;
-    float max_y = 0.0f;
-    std::vector<std::array<float, 4>> lines;
-
-    bool same_as(const Outcome& other) const
-    {
-        // Compare bits: a NaN edge must give the same (non-)results on both paths.
-        return fault == other.fault && start == other.start && end == other.end &&
-               count == other.count && arrays == other.arrays &&
-               std::memcmp(&min_y, &other.min_y, sizeof min_y) == 0 &&
-               std::memcmp(&max_y, &other.max_y, sizeof max_y) == 0 &&
-               lines.size() == other.lines.size() &&
-               (lines.empty() ||
-                std::memcmp(lines.data(), other.lines.data(), lines.size() * 16) == 0);
-    }
-};
-
-Outcome crop(EngineState& state, float left, float width, bool plain)
-{
-    Outcome out;
-    const auto draw = [&out](float x1, float y1, float x2, float y2) {
-        out.lines.push_back({x1, y1, x2, y2});
-    };
-    try {
-        extract_crop(state, left, width);
-    } catch (const Fault& fault) {
-        out.fault = fault.kind();
-    }
-    // Measure even after a failed extraction: the measurement must hold for any window.
-    try {
-        if (plain)
-            measure_crop_linear(state.data, left, width, state.CropMinY, state.CropMaxY, draw);
-        else
-            measure_crop(state.data, left, width, state.CropMinY, state.CropMaxY, draw);
-    } catch (const Fault& fault) {
-        if (!out.fault)
-            out.fault = fault.kind();
-    }
-    out.start = state.CropStart;
-    out.end = state.CropEnd;
-    out.count = state.CropCount;
-    out.arrays = state.CropObserved.size();
-    out.min_y = state.CropMinY;
-    out.max_y = state.CropMaxY;
-    return out;
-}
-
 void crop_both_ways(const DataTable& table, float left, float width)
 {
     EngineState fast;
@@ -101,8 +48,8 @@ void crop_both_ways(const DataTable& table, float left, float width)
     plain.data = table;
     plain.data.x_ascending = false;
     for (int repeat = 0; repeat < 2; ++repeat) {  // a second crop starts from the first's state
-        const Outcome a = crop(fast, left, width, false);
-        const Outcome b = crop(plain, left, width, true);
+        const CropOutcome a = crop_outcome(fast, left, width, false);
+        const CropOutcome b = crop_outcome(plain, left, width, true);
         require(a.same_as(b), "bisecting crop equals the plain loops");
         if (!a.fault)
             require(a.arrays == static_cast<std::size_t>(a.count) + 1 &&
@@ -142,6 +89,46 @@ void exercise_data_reader(const std::uint8_t* data, std::size_t size)
     }
     for (const auto& [left, width] : windows)
         crop_both_ways(series->table, left, width);
+}
+
+bool CropOutcome::same_as(const CropOutcome& other) const
+{
+    return fault == other.fault && start == other.start && end == other.end &&
+           count == other.count && arrays == other.arrays &&
+           std::memcmp(&min_y, &other.min_y, sizeof min_y) == 0 &&
+           std::memcmp(&max_y, &other.max_y, sizeof max_y) == 0 &&
+           lines.size() == other.lines.size() &&
+           (lines.empty() ||
+            std::memcmp(lines.data(), other.lines.data(), lines.size() * sizeof lines[0]) == 0);
+}
+
+CropOutcome crop_outcome(EngineState& state, float left, float width, bool plain)
+{
+    CropOutcome out;
+    const auto draw = [&out](float x1, float y1, float x2, float y2) {
+        out.lines.push_back({x1, y1, x2, y2});
+    };
+    try {
+        extract_crop(state, left, width);
+    } catch (const Fault& fault) {
+        out.fault = fault.kind();
+    }
+    try {
+        if (plain)
+            measure_crop_linear(state.data, left, width, state.CropMinY, state.CropMaxY, draw);
+        else
+            measure_crop(state.data, left, width, state.CropMinY, state.CropMaxY, draw);
+    } catch (const Fault& fault) {
+        if (!out.fault)
+            out.fault = fault.kind();
+    }
+    out.start = state.CropStart;
+    out.end = state.CropEnd;
+    out.count = state.CropCount;
+    out.arrays = state.CropObserved.size();
+    out.min_y = state.CropMinY;
+    out.max_y = state.CropMaxY;
+    return out;
 }
 
 }  // namespace tolvenar::fuzz

@@ -3,8 +3,14 @@
 // over the kept corpus by the unit tests.
 #pragma once
 
+#include "core/model/engine_state.h"
+#include "core/runtime/fault.h"
+
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 namespace tolvenar::fuzz {
 
@@ -12,5 +18,24 @@ namespace tolvenar::fuzz {
 // taken from the data and from the input. Refusals and runtime faults are expected outcomes;
 // a broken table invariant, or a bisecting crop that disagrees with the plain loops, aborts.
 void exercise_data_reader(const std::uint8_t* data, std::size_t size);
+
+// What a crop leaves: its fault, the segment, the measured range and the lines drawn.
+struct CropOutcome {
+    std::optional<FaultKind> fault;
+    std::int32_t start = 0;
+    std::int32_t end = 0;
+    std::int16_t count = 0;
+    std::size_t arrays = 0;
+    float min_y = 0.0f;
+    float max_y = 0.0f;
+    std::vector<std::array<float, 4>> lines;
+
+    // Bit for bit: a NaN edge must give the same (non-)results on both paths.
+    bool same_as(const CropOutcome& other) const;
+};
+
+// extract_crop then measure_crop on `state`, as the window's crop does (the measurement also
+// after a failed extraction: it must hold for any window); `plain` takes the plain loops.
+CropOutcome crop_outcome(EngineState& state, float left, float width, bool plain);
 
 }  // namespace tolvenar::fuzz
