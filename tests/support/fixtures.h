@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Fixtures shared by every test suite: data tables built from rows, an engine state cropped
+// over them, and the fault an action raises. Plain C++ over the core, no test framework.
+#pragma once
+
+#include "core/data/data_table.h"
+#include "core/model/engine_state.h"
+#include "core/runtime/fault.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace tolvenar::test {
+
+// The kind of the Fault that `action` raises; nullopt when it raises none.
+inline std::optional<FaultKind> fault_of(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const Fault& fault) {
+        return fault.kind();
+    }
+    return std::nullopt;
+}
+
+// Rows 1..n of numbers (x[i - 1], y[i - 1]) as the reader leaves them: the titles "x" and "y" in
+// row 0, an empty spare row n + 1, the x order noted. A missing y is 0.
+inline DataTable table_of(const std::vector<double>& x, const std::vector<double>& y = {})
+{
+    DataTable table;
+    table.texts = {"x", "y"};
+    table.DataX.push_back({CellKind::Text, 0, 0.0});
+    table.DataY.push_back({CellKind::Text, 1, 0.0});
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        table.DataX.push_back(Cell::of_number(x[i]));
+        table.DataY.push_back(Cell::of_number(i < y.size() ? y[i] : 0.0));
+    }
+    table.DataX.push_back(Cell::empty());
+    table.DataY.push_back(Cell::empty());
+    table.DataCount = static_cast<std::int32_t>(x.size());
+    note_x_order(table);
+    return table;
+}
+
+// An engine state over table_of(x, y) with every row cropped and CropMinY/CropMaxY the y extent,
+// as a crop over the whole series leaves it (without the drawing's measurement rules).
+inline EngineState state_over(const std::vector<double>& x, const std::vector<double>& y)
+{
+    EngineState state;
+    state.data = table_of(x, y);
+    const auto n = static_cast<std::int32_t>(x.size());
+    state.CropStart = 0;
+    state.CropEnd = n;
+    state.CropCount = static_cast<std::int16_t>(n);
+    state.CropObserved.assign(x.size() + 1, 0.0f);
+    state.CropModel.assign(x.size() + 1, 0.0f);
+    const auto [lo, hi] = std::minmax_element(y.begin(), y.end());
+    state.CropMinY = y.empty() ? 999999.0f : static_cast<float>(*lo);
+    state.CropMaxY = y.empty() ? -999999.0f : static_cast<float>(*hi);
+    return state;
+}
+
+// The candidate's vertices 1..6.
+inline void set_model(EngineState& state, const std::array<float, 6>& x,
+                      const std::array<float, 6>& y)
+{
+    for (std::size_t k = 1; k <= 6; ++k) {
+        state.ModelX[k] = x[k - 1];
+        state.ModelY[k] = y[k - 1];
+    }
+}
+
+}  // namespace tolvenar::test
