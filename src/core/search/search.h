@@ -21,8 +21,8 @@
 namespace tolvenar {
 
 // A count field's number: the leading number of its text, or the fault that reading it raised
-// (a magnitude beyond the double range). The search raises that fault where it first reads the
-// count, at the same step where a count beyond its integer range faults.
+// (a magnitude beyond the double range). The search raises that fault when it first reads the
+// count, which ends the search at that step like any other fault.
 class FieldNumber {
 public:
     FieldNumber(double value = 0.0) noexcept : m_value(value) {}  // implicit: a plain count
