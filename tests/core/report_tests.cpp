@@ -9,9 +9,13 @@ using namespace tolvenar;
 
 namespace {
 
-// Every label in reading order, a disabled one in brackets.
-std::string text_of(const ResultLabels& labels)
+// The labels after `writes` over those a reset leaves, in reading order, a disabled one in
+// brackets.
+std::string shown(const std::vector<LabelWrite>& writes, bool simple_ramp = false)
 {
+    ResultLabels labels;
+    labels.apply(reset_label_writes(simple_ramp));
+    labels.apply(writes);
     std::string text;
     const auto add = [&](const LabelState& label) {
         text += text.empty() ? "" : ", ";
@@ -21,15 +25,6 @@ std::string text_of(const ResultLabels& labels)
         add(labels.x[i]), add(labels.y[i]);
     add(labels.r), add(labels.measure);
     return text;
-}
-
-// The report over a best of best, applied to the labels a reset leaves.
-std::string report_text(const EngineState& state, std::optional<ModelFamily> family)
-{
-    ResultLabels labels;
-    labels.apply(reset_label_writes(false));
-    labels.apply(result_report(state, family).writes);
-    return text_of(labels);
 }
 
 // Break points with 2 decimals, R and the symmetry index with 4, halves to even on the single
@@ -63,24 +58,25 @@ TEST(Report, ShowsTheFamilysBreakPointsAndMeasure)
               "[X1 = ], [Y1 = ], [X2 = ], [Y2 = ], [X3 = ], [Y3 = ], [X4 = ], [Y4 = ], "
               "[X5 = ], [Y5 = ], [X6 = ], [Y6 = ], R = 0.0312, [Symmetry index = ]"}}) {
         state.NodeCount = r.boxes;
-        EXPECT_EQ(report_text(state, r.family), r.text);
+        EXPECT_EQ(shown(result_report(state, r.family).writes), r.text);
     }
 
     // The symmetry index over X4 = X2 faults after the break points and R are written; Label6
     // and the later steps keep what they showed.
     state.BestOfBestX[4] = state.BestOfBestX[2];
-    EXPECT_EQ(result_report(state, AsymmetricEvent).fault->kind(), FaultKind::DivisionByZero);
-    EXPECT_EQ(report_text(state, AsymmetricEvent),
+    const ResultReport faulted = result_report(state, AsymmetricEvent);
+    EXPECT_EQ(faulted.fault->kind(), FaultKind::DivisionByZero);
+    EXPECT_EQ(faulted.writes.size(), 13u);  // the break points and R
+    EXPECT_EQ(shown(faulted.writes),
               "X1 = 0, Y1 = 0.12, X2 = 1.25, Y2 = 0.12, X3 = 2.12, Y3 = 2, X4 = 1.25, "
               "Y4 = 0.38, X5 = 4.5, Y5 = 0.12, X6 = 6, Y6 = 0.12, R = 0.0312, [Symmetry index =]");
     forget_best_of_best(state);  // every break point -9999: 0 / 0
     EXPECT_EQ(result_report(state, AsymmetricEvent).fault->kind(), FaultKind::Overflow);
 
-    ResultLabels reset;  // Reset and a crop leave every label bare and disabled
-    reset.apply(reset_label_writes(true));
-    EXPECT_EQ(text_of(reset), "[X1 = ], [Y1 = ], [X2 = ], [Y2 = ], [X3 = ], [Y3 = ], [X4 = ], "
-                              "[Y4 = ], [X5 = ], [Y5 = ], [X6 = ], [Y6 = ], [R = ], "
-                              "[Duration of change =]");
+    // Reset and a crop leave every label bare and disabled.
+    EXPECT_EQ(shown({}, true), "[X1 = ], [Y1 = ], [X2 = ], [Y2 = ], [X3 = ], [Y3 = ], [X4 = ], "
+                               "[Y4 = ], [X5 = ], [Y5 = ], [X6 = ], [Y6 = ], [R = ], "
+                               "[Duration of change =]");
     state.BestOfBestR = 0.96299243f;
     EXPECT_EQ(cleanup_r_caption(state), "0.9629924");  // Label5 after a failed search
 }

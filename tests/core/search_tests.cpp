@@ -72,8 +72,7 @@ TEST_F(Search, GoldenSimpleRamp)
               "8.642357 0.9629924 1.300105");
     EXPECT_EQ(random.draws(), 500u);
     EXPECT_EQ(state.ConXMax[1], 0.0f);  // the envelope holds every run's best
-    // Eight new overall bests: the convergence plot's top is the fourth, its height 1.2 times
-    // the drop to the last.
+    // The plot's top is the fourth new overall best, its height 1.2 times the drop to the last.
     ASSERT_EQ(state.ConvergenceCount, 8);
     const ConvergenceScale& scale = engine.convergence_scale();
     EXPECT_EQ(scale.top, state.ConvergenceTrace[4].y);
@@ -132,19 +131,18 @@ TEST_F(Search, CountsFaultWhereTheSearchReadsThem)
 
 TEST_F(Search, AFaultKeepsTheResults)
 {
+    state.ConvergenceCount = 500;  // the trace holds 500 points
+    EXPECT_EQ(fault_of_run(ramp(1, 10)), FaultKind::IndexOutOfRange);
+    EXPECT_EQ(state.ConvergenceCount, 500);
+
+    state.ConvergenceCount = 0;
     run(ramp(1, 100));
     const EngineState before = state;
     state.data.texts.push_back("n/a");
     state.data.DataY[5] = Cell{CellKind::Text, 2, 0.0};  // the table re-read in place
     EXPECT_EQ(fault_of_run(ramp(2, 100)), FaultKind::TypeMismatch);
-    EXPECT_EQ(state.TrialCount, 101);
+    EXPECT_EQ(state.TrialCount, 102);
     EXPECT_EQ(state.BestOfBestX, before.BestOfBestX);
-
-    state.data.DataY[5] = before.data.DataY[5];
-    forget_best_of_best(state);
-    state.ConvergenceCount = 500;  // the trace holds 500 points
-    EXPECT_EQ(fault_of_run(ramp(1, 10)), FaultKind::IndexOutOfRange);
-    EXPECT_EQ(state.ConvergenceCount, 500);
 }
 
 // On trial 999 since the reset the search asks when elapsed * runs * trials / 999 exceeds
@@ -195,8 +193,7 @@ TEST_F(Search, TheLastManualBoxReachesTheRightEdge)
     state.NodeCount = 2;
     state.ManXMin = {0, 0.0f, 12.0f}, state.ManXMax = {0, 5.0f, 15.0f};
     state.ManYMin = {0, 0.5f, 2.5f}, state.ManYMax = {0, 1.5f, 3.5f};
-    SearchSettings settings = ramp(1, 50);
-    settings.family = ModelFamily::ManualConstraint;
+    const SearchSettings settings{ModelFamily::ManualConstraint, 0, 1, 50, 0.0f, 19.0f};
     EXPECT_EQ(fault_of_run(settings), std::nullopt);
     EXPECT_EQ(recorder.stretched, 1);
     for (std::size_t k = 2; k <= 6; ++k)  // the boxes after the last copy it
@@ -207,6 +204,10 @@ TEST_F(Search, TheLastManualBoxReachesTheRightEdge)
 
     run(settings);  // a box already reaching the edge is not widened
     EXPECT_EQ(recorder.stretched, 1);
+    state.NodeCount = 6;
+    EXPECT_EQ(fault_of_run(settings), std::nullopt);
+    state.NodeCount = 0;  // no box drawn: the stretch passes, the candidate divides by zero
+    EXPECT_EQ(fault_of_run(settings), FaultKind::DivisionByZero);
 }
 
 }  // namespace
