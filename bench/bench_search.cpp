@@ -25,7 +25,7 @@ void default_search(benchmark::State& bench, ModelFamily family)
 {
     constexpr int kPoints = 1000;
     const EngineState fresh = event_crop(kPoints);
-    const SearchSettings settings{family, 0, "10", "1000", 0.01f, 0.01f * (kPoints - 1)};
+    const SearchSettings settings{family, 0, 10.0, 1000.0, 0.01f, 0.01f * (kPoints - 1)};
     RandomSource random;
     SearchObserver quiet;
     SearchEngine engine;

@@ -3,7 +3,7 @@
 # Usage: scripts/install-deps.sh [extra-package ...]
 set -eu
 
-packages="cmake ninja-build make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation $*"
+packages="cmake ninja-build make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev fonts-liberation $*"
 
 missing=""
 for p in $packages; do

@@ -45,4 +45,39 @@ std::string json_number(float value)
     return std::string(buffer.data(), result.ptr);
 }
 
+namespace {
+
+std::string json_vertices(const Vertices& values)
+{
+    std::string text = "[";
+    for (std::size_t k = 1; k <= 6; ++k) {
+        text += json_number(values[k]);
+        text += k < 6 ? ", " : "]";
+    }
+    return text;
+}
+
+}  // namespace
+
+void write_json(std::ostream& out, ModelFamily family, const EngineState& state,
+                const std::vector<std::string>& lines)
+{
+    out << "{\n"
+        << "  \"model\": " << json_string(family_caption(family)) << ",\n"
+        << "  \"crop\": {\"start\": " << state.CropStart << ", \"count\": " << state.CropCount
+        << ", \"min_y\": " << json_number(state.CropMinY)
+        << ", \"max_y\": " << json_number(state.CropMaxY) << "},\n"
+        << "  \"best\": {\n"
+        << "    \"x\": " << json_vertices(state.BestOfBestX) << ",\n"
+        << "    \"y\": " << json_vertices(state.BestOfBestY) << ",\n"
+        << "    \"r\": " << json_number(state.BestOfBestR) << ",\n"
+        << "    \"sq_dist\": " << json_number(state.BestOfBestSqDist) << "\n"
+        << "  },\n"
+        << "  \"trials\": " << state.TrialCount << ",\n"
+        << "  \"report\": [";
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        out << (i == 0 ? "\n    " : ",\n    ") << json_string(lines[i]);
+    out << (lines.empty() ? "]\n" : "\n  ]\n") << "}\n";
+}
+
 }  // namespace tolvenar

@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// JSON texts of the command line's values.
+// JSON texts of the command line's values, and the --json object.
 #pragma once
 
+#include "core/model/engine_state.h"
+#include "core/model/family.h"
+
+#include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tolvenar {
 
@@ -14,5 +19,10 @@ std::string json_string(std::string_view text);
 // The shortest decimal text that reads back to the same float; null for an infinity or a NaN,
 // which JSON cannot hold.
 std::string json_number(float value);
+
+// The --json object: the family, the crop, the best of best, the trial count and the report
+// lines.
+void write_json(std::ostream& out, ModelFamily family, const EngineState& state,
+                const std::vector<std::string>& lines);
 
 }  // namespace tolvenar

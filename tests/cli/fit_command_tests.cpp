@@ -1,494 +1,348 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// tolvenar-fit in process: the report per family, the JSON object against the engine, the
-// second constrained search, crops, and every refusal as one line with its exit code.
+// tolvenar-fit in process and as a process: reports, the JSON object against the engine, crops,
+// refusals with their exit codes, and the JSON texts.
+#include "cli/arguments.h"
 #include "cli/fit_command.h"
 #include "cli/json_text.h"
+#include "cli/refusals.h"
 #include "core/data/data_reader.h"
 #include "core/model/boxes.h"
-#include "core/runtime/numbers.h"
-#include "core/search/search.h"
 #include "core/window/crop.h"
-#include "json_reader.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace tolvenar {
 namespace {
 
-using test::JsonReader;
-using test::JsonValue;
+using nlohmann::json;
 
 struct Outcome {
     int code = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 Outcome fit(const std::vector<std::string>& args)
 {
-    std::ostringstream out;
-    std::ostringstream err;
+    std::ostringstream out, err;
     const int code = run_fit_command(args, out, err);
     return {code, out.str(), err.str()};
 }
 
-std::string example(const std::string& name)
+json json_of(std::vector<std::string> args)
 {
-    return std::string(TOLVENAR_SOURCE_DIR) + "/examples/" + name;
+    args.insert(args.begin(), "--json");
+    const Outcome run = fit(args);
+    EXPECT_EQ(run.code, kExitSuccess) << run.err;
+    return run.code == kExitSuccess ? json::parse(run.out) : json();
 }
 
-std::string case_file(const std::string& name)
+// The executable run by the shell, its streams read back.
+Outcome fit_process(const std::string& args, const std::string& out_path = "")
 {
-    return std::string(TOLVENAR_SOURCE_DIR) + "/tests/cli/data/" + name;
+    const std::string stem = ::testing::TempDir() + "tolvenar_fit_" + std::to_string(getpid());
+    const std::string out = out_path.empty() ? stem + ".out" : out_path;
+    const int status = std::system(("'" TOLVENAR_FIT_EXECUTABLE "' " + args + " >" + out +
+                                    " 2>" + stem + ".err").c_str());
+    const auto read = [](const std::string& path) {
+        std::stringstream text;
+        text << std::ifstream(path).rdbuf();
+        std::filesystem::remove(path);
+        return text.str();
+    };
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out_path.empty() ? read(out) : "",
+            read(stem + ".err")};
 }
 
-std::vector<std::string> lines_of(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
+const std::string kSource = TOLVENAR_SOURCE_DIR;
+const std::string kStep = kSource + "/examples/step_ramp.csv";
+std::string case_file(const std::string& name) { return kSource + "/tests/cli/data/" + name; }
 
-float float_of(const JsonValue& number)
-{
-    EXPECT_EQ(number.kind, JsonValue::Kind::Number);
-    float value = 0.0f;
-    const auto result =
-        std::from_chars(number.text.data(), number.text.data() + number.text.size(), value);
-    EXPECT_EQ(result.ptr, number.text.data() + number.text.size()) << number.text;
-    return value;
-}
-
-// The (x, y) rows of an example file whose lines are a title and plain "x,y" pairs.
-std::vector<std::pair<double, double>> plain_rows(const std::string& path)
-{
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    std::vector<std::pair<double, double>> rows;
-    while (std::getline(in, line)) {
-        const auto comma = line.find(',');
-        rows.emplace_back(std::stod(line.substr(0, comma)), std::stod(line.substr(comma + 1)));
-    }
-    return rows;
-}
-
-// Pins the random stream, the arithmetic and the report text end to end.
+// Pins the random stream, the arithmetic and the report text end to end, as a process.
 TEST(FitCommand, GoldenSimpleRampOnTheStepExample)
 {
-    const Outcome run = fit({"--runs", "2", "--trials", "100", example("step_ramp.csv")});
-    ASSERT_EQ(run.code, kExitSuccess) << run.err;
+    const Outcome run = fit_process("--runs 2 --trials 100 '" + kStep + "'");
+    EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.out,
-              "X1 = 0\n"
-              "Y1 = 4.29\n"
-              "X2 = 102.32\n"
-              "Y2 = 4.29\n"
-              "X3 = 218.21\n"
-              "Y3 = 11.34\n"
-              "X4 = 300\n"
-              "Y4 = 11.34\n"
-              "R = 0.9838\n"
-              "Duration of change = 115.89\n");
-    // A second call starts from a fresh random source, as a new process does.
-    EXPECT_EQ(fit({"--runs=2", "--trials=100", example("step_ramp.csv")}).out, run.out);
+    EXPECT_EQ(run.out, "X1 = 0\nY1 = 4.29\nX2 = 102.32\nY2 = 4.29\nX3 = 218.21\nY3 = 11.34\n"
+                       "X4 = 300\nY4 = 11.34\nR = 0.9838\nDuration of change = 115.89\n");
+    // In process, each call starts from a fresh random source, as a new process does.
+    EXPECT_EQ(fit({"--model=ramp", "--runs=2", "--trials=100", kStep}).out, run.out);
 }
 
-struct FamilyCase {
-    std::string model;
-    std::string file;
-    int break_points;     // X1..Xn and Y1..Yn shown
-    std::string measure;  // the Label6 caption prefix shown, "" when disabled
-    float least_r;        // the search finds the event in its own example
-};
-
-void PrintTo(const FamilyCase& c, std::ostream* os)
+// Each family on its own example, with the default 10 runs of 1000 trials: the text report
+// and the JSON object's report show the family's break points and measure.
+TEST(FitCommand, ReportsEachFamilysLabels)
 {
-    *os << c.model << " on " << c.file;
-}
-
-class FamilyReport : public ::testing::TestWithParam<FamilyCase> {};
-
-// The text report and the JSON object of one search agree label by label with the best of
-// best, and each family shows exactly its break points and measure.
-TEST_P(FamilyReport, ShowsTheFamilysLabelsFromTheBestOfBest)
-{
-    const FamilyCase& c = GetParam();
-    const std::vector<std::string> args{"--model", c.model, example(c.file)};
-    const Outcome text = fit(args);
-    ASSERT_EQ(text.code, kExitSuccess) << text.err;
-    std::vector<std::string> json_args = args;
-    json_args.insert(json_args.begin(), "--json");
-    const Outcome json = fit(json_args);
-    ASSERT_EQ(json.code, kExitSuccess) << json.err;
-    const JsonValue object = JsonReader::parse(json.out);
-
-    const std::vector<std::string> lines = lines_of(text.out);
-    ASSERT_EQ(object["report"].items.size(), lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        EXPECT_EQ(object["report"][i].text, lines[i]);
-
-    std::vector<std::string> expected;
-    std::vector<float> x(7);
-    for (int k = 1; k <= c.break_points; ++k) {
-        const auto at = static_cast<std::size_t>(k - 1);
-        x[static_cast<std::size_t>(k)] = float_of(object["best"]["x"][at]);
-        const float y = float_of(object["best"]["y"][at]);
-        expected.push_back("X" + std::to_string(k) + " = " + rounded_text(x[k], 2));
-        expected.push_back("Y" + std::to_string(k) + " = " + rounded_text(y, 2));
-    }
-    const float r = float_of(object["best"]["r"]);
-    expected.push_back("R = " + rounded_text(r, 4));
-    if (c.measure == "Symmetry index")
-        expected.push_back("Symmetry index = " + rounded_text((x[3] - x[2]) / (x[4] - x[2]), 4));
-    else if (c.measure == "Duration of change")
-        expected.push_back("Duration of change = " + rounded_text(x[3] - x[2], 2));
-    EXPECT_EQ(lines, expected);
-
-    EXPECT_GE(r, c.least_r);
-    const auto rows = plain_rows(example(c.file));
-    EXPECT_EQ(x[1], static_cast<float>(rows.front().first));
-    EXPECT_EQ(x[static_cast<std::size_t>(c.break_points)], static_cast<float>(rows.back().first));
-    EXPECT_TRUE(std::is_sorted(x.begin() + 1, x.begin() + 1 + c.break_points));
-    EXPECT_EQ(object["model"].text, c.model);
-    EXPECT_EQ(object["trials"].text, "10000");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Examples, FamilyReport,
-    ::testing::Values(
-        FamilyCase{"Simple ramp", "step_ramp.csv", 4, "Duration of change", 0.99f},
-        FamilyCase{"Symmetric event", "symmetric_event.csv", 5, "", 0.98f},
-        FamilyCase{"Asymmetric event", "asymmetric_event.csv", 5, "Symmetry index", 0.95f},
-        FamilyCase{"Free 4 segments", "step_ramp.csv", 5, "", 0.98f},
-        FamilyCase{"Free 3 segments", "step_ramp.csv", 4, "", 0.99f},
-        FamilyCase{"Event with duration", "plateau_event.csv", 6, "", 0.95f}),
-    [](const auto& info) {
-        std::string name = info.param.model;
-        std::erase(name, ' ');
-        return name;
-    });
-
-TEST(FitCommand, ShortModelNamesChooseTheSameFamilies)
-{
-    for (const auto& [caption, short_name] :
-         std::vector<std::pair<std::string, std::string>>{{"Symmetric event", "symmetric"},
-                                                          {"Event with duration", "duration"}}) {
-        const std::vector<std::string> common{"--runs", "2", "--trials", "50",
-                                              example("symmetric_event.csv")};
-        std::vector<std::string> by_caption{"--model", caption};
-        std::vector<std::string> by_short{"--model=" + short_name};
-        by_caption.insert(by_caption.end(), common.begin(), common.end());
-        by_short.insert(by_short.end(), common.begin(), common.end());
-        EXPECT_EQ(fit(by_caption).out, fit(by_short).out) << caption;
+    struct Row { std::string model, file, report; };
+    for (Row r : std::vector<Row>{
+             {"Simple ramp", "step_ramp", "X1 = 0, Y1 = 3.98, X2 = 117.67, Y2 = 3.98, X3 = 192.17, "
+              "Y3 = 11.75, X4 = 300, Y4 = 11.75, R = 0.9982, Duration of change = 74.5"},
+             {"symmetric", "symmetric_event", "X1 = 0, Y1 = 11.99, X2 = 236.92, Y2 = 11.99, "
+              "X3 = 299.46, Y3 = 19.04, X4 = 362.01, Y4 = 11.99, X5 = 600, Y5 = 11.99, R = 0.9854"},
+             {"Asymmetric event", "asymmetric_event", "X1 = 0, Y1 = 3.43, X2 = 382.58, "
+              "Y2 = 3.43, X3 = 463.33, Y3 = 8.4, X4 = 848.22, Y4 = 3.43, X5 = 1200, Y5 = 3.43, "
+              "R = 0.9692, Symmetry index = 0.1734"},
+             {"free4", "step_ramp", "X1 = 0, Y1 = 3.9, X2 = 106.87, Y2 = 3.67, X3 = 208.48, "
+              "Y3 = 12.05, X4 = 297.61, Y4 = 11.95, X5 = 300, Y5 = 5.4, R = 0.9857"},
+             {"Free 3 segments", "step_ramp", "X1 = 0, Y1 = 3.26, X2 = 116.74, Y2 = 4, "
+              "X3 = 191.95, Y3 = 12.37, X4 = 300, Y4 = 12.84, R = 0.9967"},
+             {"duration", "plateau_event", "X1 = 0, Y1 = 0.43, X2 = 273.13, Y2 = 0.43, "
+              "X3 = 396.09, Y3 = 14.3, X4 = 582.65, Y4 = 13.73, X5 = 743.02, Y5 = 0.43, "
+              "X6 = 1000, Y6 = 0.43, R = 0.9765"}}) {
+        const std::vector<std::string> args{"--model", r.model,
+                                            kSource + "/examples/" + r.file + ".csv"};
+        const json object = json_of(args);
+        std::string lines;
+        for (const json& line : object["report"])
+            lines += line.get<std::string>() + "\n";
+        for (std::size_t at; (at = r.report.find(", ")) != std::string::npos;)
+            r.report.replace(at, 2, "\n");
+        EXPECT_EQ(lines, r.report + "\n");
+        EXPECT_EQ(fit(args).out, lines);
+        EXPECT_EQ(object["trials"], 10000);
     }
 }
 
 // The command gives what the engine gives for the same file, crop, family, runs and trials,
-// bit for bit, and writes each float as the shortest text that reads back to it.
+// bit for bit.
 TEST(FitCommand, JsonHoldsTheEnginesNumbersExactly)
 {
-    const std::string path = example("gauge_with_gaps.csv");
-    const Outcome run = fit({"--json", "--model", "asymmetric", "--runs", "3", "--trials", "200",
-                             "--from", "150", "--to", "260.5", path});
-    ASSERT_EQ(run.code, kExitSuccess) << run.err;
-    const JsonValue object = JsonReader::parse(run.out);
-    EXPECT_EQ(object.members.size(), 5u);
-    EXPECT_EQ(object["crop"].members.size(), 4u);
-    EXPECT_EQ(object["best"].members.size(), 4u);
-
+    const std::string path = kSource + "/examples/gauge_with_gaps.csv";
+    const json object = json_of({"--model", "asymmetric", "--runs", "3", "--trials", "200",
+                                 "--from", "150", "--to", "260.5", path});
     EngineState state;
     state.data = import_data_file(path).series.table;
-    const float left = 150.0f;
-    const float width = 110.5f;
-    crop_without_drawing(state, left, width);
+    crop_without_drawing(state, 150.0f, 110.5f);
     forget_best_of_best(state);
     clear_manual_boxes(state);
     state.NodeCount = node_count_of(ModelFamily::AsymmetricEvent);
     RandomSource random;
     SearchObserver silent;
-    SearchEngine engine;
-    const SearchSettings settings{ModelFamily::AsymmetricEvent, 0, "3", "200", left, width};
-    ASSERT_EQ(engine.run(state, settings, random, silent).end, SearchEnd::Completed);
+    const SearchSettings settings{ModelFamily::AsymmetricEvent, 0, 3, 200, 150.0f, 110.5f};
+    ASSERT_EQ(SearchEngine().run(state, settings, random, silent).end, SearchEnd::Completed);
 
-    const auto same = [](const JsonValue& number, float value) {
-        EXPECT_EQ(float_of(number), value) << number.text;
-        EXPECT_EQ(number.text, json_number(value));
-    };
-    EXPECT_EQ(object["crop"]["start"].text, std::to_string(state.CropStart));
-    EXPECT_EQ(object["crop"]["count"].text, std::to_string(state.CropCount));
-    same(object["crop"]["min_y"], state.CropMinY);
-    same(object["crop"]["max_y"], state.CropMaxY);
-    ASSERT_EQ(object["best"]["x"].items.size(), 6u);
-    ASSERT_EQ(object["best"]["y"].items.size(), 6u);
-    for (std::size_t k = 1; k <= 6; ++k) {
-        same(object["best"]["x"][k - 1], state.BestOfBestX[k]);
-        same(object["best"]["y"][k - 1], state.BestOfBestY[k]);
-    }
-    same(object["best"]["r"], state.BestOfBestR);
-    same(object["best"]["sq_dist"], state.BestOfBestSqDist);
-    EXPECT_EQ(object["trials"].text, "600");
+    // Each float as the shortest text that reads back to it; equal texts, equal floats.
+    const auto exact = [](float value) { return json::parse(json_number(value)); };
+    json x, y;
+    for (std::size_t k = 1; k <= 6; ++k)
+        x.push_back(exact(state.BestOfBestX[k])), y.push_back(exact(state.BestOfBestY[k]));
+    EXPECT_EQ(object["best"], (json{{"x", x}, {"y", y}, {"r", exact(state.BestOfBestR)},
+                                    {"sq_dist", exact(state.BestOfBestSqDist)}}));
+    EXPECT_EQ(object["crop"], (json{{"start", state.CropStart}, {"count", state.CropCount},
+                                    {"min_y", exact(state.CropMinY)},
+                                    {"max_y", exact(state.CropMaxY)}}));
+    EXPECT_EQ(object["model"], "Asymmetric event");
+    EXPECT_EQ(object["trials"], 600);
 }
 
 // --constrain presses Run again with "Constrain" ticked: the same state and random stream go
 // on, TrialCount continues and the best of best can only improve.
 TEST(FitCommand, ConstrainSearchesAgainInsideTheBoxes)
 {
-    const std::vector<std::string> args{"--json", "--model", "asymmetric", "--runs", "3",
-                                        "--trials", "200", example("asymmetric_event.csv")};
-    std::vector<std::string> constrained = args;
-    constrained.insert(constrained.begin(), "--constrain");
-    const Outcome free_run = fit(args);
-    const Outcome second = fit(constrained);
-    ASSERT_EQ(free_run.code, kExitSuccess) << free_run.err;
-    ASSERT_EQ(second.code, kExitSuccess) << second.err;
-    const JsonValue a = JsonReader::parse(free_run.out);
-    const JsonValue b = JsonReader::parse(second.out);
-    EXPECT_EQ(a["trials"].text, "600");
-    EXPECT_EQ(b["trials"].text, "1200");
-    EXPECT_LT(float_of(b["best"]["sq_dist"]), float_of(a["best"]["sq_dist"]));
-    EXPECT_GT(float_of(b["best"]["r"]), float_of(a["best"]["r"]));
+    std::vector<std::string> args{"--model", "asymmetric", "--runs", "3", "--trials", "200",
+                                  kSource + "/examples/asymmetric_event.csv"};
+    const json first = json_of(args);
+    args.push_back("--constrain");
+    const json second = json_of(args);
+    EXPECT_EQ(first["trials"], 600);
+    EXPECT_EQ(second["trials"], 1200);
+    EXPECT_LT(second["best"]["sq_dist"], first["best"]["sq_dist"]);
 }
 
-struct CropCase {
-    std::vector<std::string> bounds;
-    int start;           // CropStart
-    int count;           // CropCount
-    double measured_lo;  // min_y and max_y cover the rows with measured_lo < x <= measured_hi
-    double measured_hi;
-};
-
-// On step_ramp.csv (x = 0, 0.5, ..., 300 in rows 1..601): the cropped rows are those inside
-// the edges, inclusive; the measured y range runs from the first row right of the left edge
-// to the first row at or right of the right edge.
+// On step_ramp.csv (x = 0, 0.5, ..., 300 in rows 1..601) the crop holds the rows inside the
+// edges; the y range runs from the first row right of the left edge.
 TEST(FitCommand, FromAndToCropTheSeries)
 {
-    const std::string path = example("step_ramp.csv");
-    const auto rows = plain_rows(path);
-    for (const CropCase& c : std::vector<CropCase>{
-             {{"--from", "100", "--to", "110"}, 200, 21, 100.0, 110.0},
-             {{"--from", "100.2", "--to", "109.8"}, 201, 19, 100.2, 110.0},
-             {{"--from", "-5", "--to", "2"}, 0, 5, 0.0, 2.0},
-             {{"--from=250"}, 500, 101, 250.0, 300.0},
-             {{"--to", "1e3"}, 0, 601, 0.0, 300.0},
-         }) {
-        std::vector<std::string> args{"--json", "--runs", "1", "--trials", "20", path};
-        args.insert(args.begin(), c.bounds.begin(), c.bounds.end());
-        const Outcome run = fit(args);
-        ASSERT_EQ(run.code, kExitSuccess) << run.err;
-        const JsonValue object = JsonReader::parse(run.out);
-        float lo = 999999.0f;
-        float hi = -999999.0f;
-        for (const auto& [x, y] : rows) {
-            if (x > c.measured_lo && x <= c.measured_hi) {
-                lo = std::min(lo, static_cast<float>(y));
-                hi = std::max(hi, static_cast<float>(y));
-            }
-        }
-        EXPECT_EQ(object["crop"]["start"].text, std::to_string(c.start)) << c.bounds[0];
-        EXPECT_EQ(object["crop"]["count"].text, std::to_string(c.count)) << c.bounds[0];
-        EXPECT_EQ(float_of(object["crop"]["min_y"]), lo) << c.bounds[0];
-        EXPECT_EQ(float_of(object["crop"]["max_y"]), hi) << c.bounds[0];
+    for (const auto& [bounds, crop] : std::vector<std::pair<std::vector<std::string>, json>>{
+             {{"--from", "100", "--to", "110"}, {200, 21, 3.78, 4.32}},
+             {{"--from", "100.2", "--to", "109.8"}, {201, 19, 3.78, 4.32}},
+             {{"--from", "-5", "--to", "2"}, {0, 5, 4.02, 4.19}},
+             {{"--from=250"}, {500, 101, 11.56, 12.15}},
+             {{"--to", "1e3"}, {0, 601, 3.72, 12.15}}}) {
+        std::vector<std::string> args{"--runs", "1", "--trials", "20", kStep};
+        args.insert(args.begin(), bounds.begin(), bounds.end());
+        const json got = json_of(args)["crop"];
+        EXPECT_EQ((json{got["start"], got["count"], got["min_y"], got["max_y"]}), crop)
+            << bounds[0];
+    }
+    // A title row and four data rows, the least the import takes, make a crop of four points.
+    const json smallest = json_of({"--runs", "2", "--trials", "50", case_file("four_rows.csv")});
+    EXPECT_EQ(smallest["crop"]["count"], 4);
+}
+
+// Every refusal prints nothing on stdout and one line on stderr: "tolvenar-fit: " and the
+// reason (here its start).
+TEST(FitCommand, RefusalsExitWithOneLineNamingTheReason)
+{
+    struct Row { std::vector<std::string> args; int code; std::string message; };
+    constexpr int refused = kExitRefused, failed = kExitSearchFailed;
+    const std::string text_x = case_file("text_x.csv"), text_y = case_file("text_y.csv");
+    const std::string flat_y = case_file("flat_y.csv"), same_x = case_file("same_end_x.csv");
+    const std::vector<Row> rows{
+        {{}, refused, "no data file given (see --help)"},
+        {{"a.csv", "b.csv"}, refused, "more than one data file given (a.csv, b.csv)"},
+        {{"--fast", kStep}, refused, "unknown option --fast (see --help)"},
+        {{"-x", kStep}, refused, "unknown option -x"},
+        {{kStep, "--runs"}, refused, "option --runs needs a value"},
+        {{"--json=yes", kStep}, refused, "option --json takes no value"},
+        {{"--model", "Ramp", kStep}, refused, "unknown model \"Ramp\""},
+        {{"--model", "manual", kStep}, refused, "\"Manual constraint\" needs its boxes drawn"},
+        {{"--from", "12abc", kStep}, refused, "--from needs a number, not \"12abc\""},
+        {{"--to", "1e999", kStep}, refused, "--to 1e999 lies beyond the double-precision range"},
+        {{"--runs", "1", "--", "--json"}, refused, "cannot open --json"},
+        // The reader's refusals name the file; the import's faults are explained.
+        {{case_file("nine_fields.csv")}, refused,
+         case_file("nine_fields.csv") + ": not a data file: fewer than ten fields"},
+        {{flat_y}, refused, flat_y + ": all y values are equal (2)"},
+        {{same_x}, refused, same_x + ": the first and the last x are equal (5)"},
+        {{text_x}, refused, text_x + ": data row 6 holds the text \"BREAK\" where a number is"},
+        {{text_y}, refused, text_y + ": a y value is text where a number is needed"},
+        {{"--from", "100", "--to", "100.0", kStep}, refused,
+         "the crop window has zero width: --from 100 and --to 100.0 are equal"},
+        {{"--from", "200", "--to", "100", kStep}, refused,
+         "the crop window's right edge, --to 100, lies left of its left edge, --from 200"},
+        {{"--from", "301", kStep}, refused, "the crop window's right edge, the last data x (300)"},
+        {{"--from", "0", "--to", "1e-50", kStep}, refused,
+         "the crop window from --from 0 to --to 1e-50 has zero width in single precision"},
+        {{"--from", "400", "--to", "500", kStep}, refused,
+         "cannot crop: no data row at or right of the left edge 400 (the last data x is 300)"},
+        {{"--from", "1e39", "--to", "1e40", kStep}, refused,
+         "the crop window's left edge, --from 1e39, lies beyond the single-precision range"},
+        {{"--from", "-3e38", "--to", "3e38", kStep}, refused,
+         "the crop window is wider than the single-precision range"},
+        // Search faults, explained by the input or the limit behind them.
+        {{"--runs", "1", "--trials", "0", kStep}, failed,
+         "search stopped: invalid property value in convergence plot width (no trial made "
+         "since the reset: --trials 0 reads as no trial)"},
+        {{"--model", "asymmetric", "--runs", "1", "--trials", "0", kStep}, failed,
+         "search stopped: overflow in report (no model found yet, so the symmetry index"},
+        {{"--from", "100.1", "--to", "100.4", kStep}, failed,
+         "search stopped: overflow in GetR (the crop window holds no data point)"},
+        {{"--runs", "1e400", "--trials", "1e400", kStep}, failed,
+         "search stopped: overflow in number parse (--runs 1e400 lies outside -32768..32767)"},
+        {{"--runs", "2", "--trials", "1e39", kStep}, failed,
+         "search stopped: overflow in single conversion (--trials 1e39 lies outside the 32-bit"},
+        {{"--runs", "0.5", "--trials", "1e400", kStep}, failed,
+         "no run made: --runs 0.5 reads as no run"},
+        // Squared distances of about 5e8: no candidate beats a run's start value of 1e8.
+        {{"--runs", "2", "--trials", "50", case_file("zigzag.csv")}, failed,
+         "search found no model"}};
+    for (const Row& r : rows) {
+        const Outcome run = fit(r.args);
+        EXPECT_EQ(run.code, r.code) << r.message;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_TRUE(run.err.starts_with("tolvenar-fit: " + r.message)) << run.err;
     }
 }
 
-// A title row and four data rows, the least the import takes, make a crop of four points.
-TEST(FitCommand, FitsTheSmallestDataFile)
+// The hints of faults that no small input reaches, and of none where the fault tells all.
+TEST(FitCommand, SearchFaultsNameTheirLimit)
 {
-    const Outcome run =
-        fit({"--json", "--runs", "2", "--trials", "50", case_file("four_rows.csv")});
-    ASSERT_EQ(run.code, kExitSuccess) << run.err;
-    const JsonValue object = JsonReader::parse(run.out);
-    EXPECT_EQ(object["crop"]["count"].text, "4");
-    EXPECT_EQ(object["report"].items.size(), 10u);
+    EngineState state;
+    state.TrialCount = state.CropCount = 1;
+    state.BestOfBestSqDist = 1.0f;
+    using enum ModelFamily;
+    struct Row { std::string where; std::optional<ModelFamily> family; std::int16_t constrain;
+                 std::string hint; };
+    for (const Row& r : std::vector<Row>{
+             {"ConvergenceTrace", {}, 0, "more than 500 new overall bests since the reset"},
+             {"TrialCount", {}, 0, "more than 2147483647 trials since the reset"},
+             {"report", AsymmetricEvent, 0, "the symmetry index divides by X4 - X2 = 0"},
+             {"GenerateModel", EventWithDuration, 0, "a candidate's break points coincide where "
+              "the \"Event with duration\" rule divides by their distance"},
+             {"GenerateModel", EventWithDuration, 1, ""},
+             {"GetR", {}, 0, ""},
+             {"report", SimpleRamp, 0, ""},
+             {"convergence plot width", {}, 0, ""}}) {
+        const SearchSettings settings{r.family, r.constrain};
+        const Fault fault(FaultKind::IndexOutOfRange, r.where);
+        EXPECT_EQ(cli::search_fault_hint(fault, state, settings, {}), r.hint) << r.where;
+    }
 }
 
-struct RefusalCase {
-    std::string name;  // the test's name
-    std::vector<std::string> args;
-    int code;
-    std::string message;  // the line on stderr after "tolvenar-fit: ", or its start
-};
-
-void PrintTo(const RefusalCase& c, std::ostream* os)
+// --from and --to take a whole number, where a typed field would read "12abc" as 12.
+TEST(FitCommand, BoundsAreWholeNumbers)
 {
-    *os << c.name;
+    for (const auto& [text, whole] : std::vector<std::pair<std::string, bool>>{
+             {"12", true}, {" -1.5e+3\t", true}, {"+.5", true}, {"5.", true}, {"7E2", true},
+             {"", false}, {".", false}, {"-", false}, {"e5", false}, {"1e", false},
+             {"1e+", false}, {"12abc", false}, {"1 2", false}, {"0x10", false}})
+        EXPECT_EQ(cli::is_whole_number(text), whole) << text;
 }
-
-std::string refusal_name(const ::testing::TestParamInfo<RefusalCase>& info)
-{
-    return info.param.name;
-}
-
-class Refusal : public ::testing::TestWithParam<RefusalCase> {};
-
-// Every refusal prints nothing on stdout and one line naming the reason on stderr.
-TEST_P(Refusal, ExitsWithOneLineNamingTheReason)
-{
-    const RefusalCase& c = GetParam();
-    const Outcome run = fit(c.args);
-    EXPECT_EQ(run.code, c.code);
-    EXPECT_EQ(run.out, "");
-    ASSERT_FALSE(run.err.empty());
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-    EXPECT_EQ(run.err.back(), '\n');
-    EXPECT_TRUE(run.err.starts_with("tolvenar-fit: " + c.message)) << run.err;
-}
-
-const std::string kStep = example("step_ramp.csv");
-
-INSTANTIATE_TEST_SUITE_P(
-    Usage, Refusal,
-    ::testing::Values(
-        RefusalCase{"NoFile", {}, kExitRefused, "no data file given (see --help)"},
-        RefusalCase{"TwoFiles", {"a.csv", "b.csv"}, kExitRefused,
-                    "more than one data file given"},
-        RefusalCase{"UnknownOption", {"--fast", kStep}, kExitRefused,
-                    "unknown option --fast (see --help)"},
-        RefusalCase{"UnknownShortOption", {"-x", kStep}, kExitRefused, "unknown option -x"},
-        RefusalCase{"MissingValue", {kStep, "--runs"}, kExitRefused, "option --runs needs a value"},
-        RefusalCase{"FlagWithValue", {"--json=yes", kStep}, kExitRefused,
-                    "option --json takes no value"},
-        RefusalCase{"UnknownModel", {"--model", "Ramp", kStep}, kExitRefused,
-                    "unknown model \"Ramp\""},
-        RefusalCase{"ManualShortName", {"--model", "manual", kStep}, kExitRefused,
-                    "\"Manual constraint\" needs its boxes drawn with the mouse"},
-        RefusalCase{"ManualCaption", {"--model", "Manual constraint", kStep}, kExitRefused,
-                    "\"Manual constraint\" needs"},
-        RefusalCase{"FromNotANumber", {"--from", "12abc", kStep}, kExitRefused,
-                    "--from needs a number, not \"12abc\""},
-        RefusalCase{"ToBeyondDouble", {"--to", "1e999", kStep}, kExitRefused,
-                    "--to 1e999 lies beyond the double-precision range"}),
-    refusal_name);
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, Refusal,
-    ::testing::Values(
-        RefusalCase{"MissingFile", {case_file("missing.csv")}, kExitRefused, "cannot open "},
-        RefusalCase{"NineFields", {case_file("nine_fields.csv")}, kExitRefused,
-                    case_file("nine_fields.csv") + ": not a data file: fewer than ten fields"},
-        RefusalCase{"OddFieldCount", {case_file("odd_fields.csv")}, kExitRefused,
-                    case_file("odd_fields.csv") + ": the file ends inside a pair"},
-        RefusalCase{"FieldCheck", {case_file("field_check.csv")}, kExitRefused,
-                    case_file("field_check.csv") + ": not a data file: fields 4, 7 and 10"},
-        RefusalCase{"AllYEqual", {case_file("flat_y.csv")}, kExitRefused,
-                    case_file("flat_y.csv") + ": all y values are equal (2)"},
-        RefusalCase{"FirstAndLastXEqual", {case_file("same_end_x.csv")}, kExitRefused,
-                    case_file("same_end_x.csv") + ": the first and the last x are equal (5)"},
-        RefusalCase{"TextX", {case_file("text_x.csv")}, kExitRefused,
-                    case_file("text_x.csv") +
-                        ": data row 6 holds the text \"BREAK\" where a number is needed"},
-        RefusalCase{"TextY", {case_file("text_y.csv")}, kExitRefused,
-                    case_file("text_y.csv") + ": a y value is text where a number is needed"}),
-    refusal_name);
-
-INSTANTIATE_TEST_SUITE_P(
-    Crops, Refusal,
-    ::testing::Values(
-        RefusalCase{"ZeroWidth", {"--from", "100", "--to", "100.0", kStep}, kExitRefused,
-                    "the crop window has zero width: --from 100 and --to 100.0 are equal"},
-        RefusalCase{"ToLeftOfFrom", {"--from", "200", "--to", "100", kStep}, kExitRefused,
-                    "the crop window's right edge, --to 100, lies left of its left edge, "
-                    "--from 200"},
-        RefusalCase{"FromRightOfTheData", {"--from", "301", kStep}, kExitRefused,
-                    "the crop window's right edge, the last data x (300), lies left"},
-        RefusalCase{"ZeroSingleWidth", {"--from", "0", "--to", "1e-50", kStep}, kExitRefused,
-                    "the crop window from --from 0 to --to 1e-50 has zero width in single "
-                    "precision"},
-        RefusalCase{"BeyondTheData", {"--from", "400", "--to", "500", kStep}, kExitRefused,
-                    "cannot crop: no data row at or right of the left edge 400 (the last data "
-                    "x is 300)"},
-        RefusalCase{"LeftBeyondSingle", {"--from", "1e39", "--to", "1e40", kStep}, kExitRefused,
-                    "the crop window's left edge, --from 1e39, lies beyond the single-precision "
-                    "range"}),
-    refusal_name);
-
-INSTANTIATE_TEST_SUITE_P(
-    Searches, Refusal,
-    ::testing::Values(
-        // Right after the reset no trial has set the convergence plot's width.
-        RefusalCase{"NoTrialAfterReset", {"--runs", "1", "--trials", "0", kStep}, kExitSearchFailed,
-                    "search stopped: invalid property value in convergence plot width (no "
-                    "trial made since the reset"},
-        RefusalCase{"AsymmetricWithoutModel",
-                    {"--model", "asymmetric", "--runs", "1", "--trials", "0", kStep},
-                    kExitSearchFailed,
-                    "search stopped: overflow in report (no model found yet, so the symmetry "
-                    "index divides by X4 - X2 = 0)"},
-        RefusalCase{"EmptyCrop", {"--from", "100.1", "--to", "100.4", kStep}, kExitSearchFailed,
-                    "search stopped: overflow in GetR (the crop window holds no data point)"},
-        RefusalCase{"RunsBeyond16Bits", {"--runs", "40000", kStep}, kExitSearchFailed,
-                    "search stopped: overflow in integer conversion (--runs 40000 lies outside"},
-        RefusalCase{"TrialsBeyond32Bits", {"--trials", "3e9", kStep}, kExitSearchFailed,
-                    "search stopped: overflow in integer conversion (--trials 3e9 lies outside"},
-        RefusalCase{"NoRun", {"--runs", "none", kStep}, kExitSearchFailed,
-                    "no run made: --runs none reads as no run"},
-        // Squared distances of about 5e8: no candidate beats a run's start value of 1e8.
-        RefusalCase{"NoModel", {"--runs", "2", "--trials", "50", case_file("zigzag.csv")},
-                    kExitSearchFailed, "search found no model"}),
-    refusal_name);
 
 // More than 32767 rows in the window: the crop refuses them, a narrower window takes them.
 TEST(FitCommand, CropOfMoreThan32767PointsIsRefused)
 {
-    const auto path = std::filesystem::path(::testing::TempDir()) / "tolvenar_fit_long.csv";
-    {
-        std::ofstream file(path);
-        file << "x,y\n";
-        for (int i = 0; i < 33000; ++i)
-            file << i << ',' << (i % 7) << '\n';
-    }
-    const Outcome whole = fit({"--runs", "1", "--trials", "5", path.string()});
-    EXPECT_EQ(whole.code, kExitRefused);
-    EXPECT_EQ(whole.err, "tolvenar-fit: cannot crop: more than 32767 points in the crop window "
-                         "(33000)\n");
-    const Outcome part =
-        fit({"--json", "--runs", "1", "--trials", "5", "--to", "32766", path.string()});
-    ASSERT_EQ(part.code, kExitSuccess) << part.err;
-    EXPECT_EQ(JsonReader::parse(part.out)["crop"]["count"].text, "32767");
+    const std::string path = ::testing::TempDir() + "tolvenar_fit_long.csv";
+    std::string rows = "x,y\n";
+    for (int i = 0; i < 33000; ++i)
+        rows += std::to_string(i) + ',' + std::to_string(i % 7) + '\n';
+    std::ofstream(path) << rows;
+    EXPECT_EQ(fit({"--runs", "1", "--trials", "5", path}).err,
+              "tolvenar-fit: cannot crop: more than 32767 points in the crop window (33000)\n");
+    EXPECT_EQ(json_of({"--runs", "1", "--trials", "5", "--to", "32766", path})["crop"]["count"],
+              32767);
     std::filesystem::remove(path);
 }
 
-TEST(FitCommand, HelpAndVersionGoToStdout)
+// The exit codes and streams a shell script sees (success: the golden report above); a report
+// lost on its way out is no success.
+TEST(FitCommand, TheExecutableTellsRefusalsSearchFaultsAndLostOutput)
 {
-    for (const std::string flag : {"--help", "-h"}) {
-        const Outcome help = fit({flag});
-        EXPECT_EQ(help.code, kExitSuccess);
-        EXPECT_EQ(help.out, fit_usage());
-        EXPECT_EQ(help.err, "");
+    EXPECT_EQ(fit_process("--help").out, fit_usage());
+    EXPECT_EQ(fit({"-h"}).out, fit_usage());
+    EXPECT_TRUE(fit_process("--version").out.starts_with("tolvenar-fit "));
+    const Outcome missing = fit_process("nofile.csv");
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_EQ(missing.err, "tolvenar-fit: cannot open nofile.csv: No such file or directory\n");
+    EXPECT_EQ(fit_process("").err, "tolvenar-fit: no data file given (see --help)\n");
+    EXPECT_EQ(fit_process("--runs 1 --trials 0 '" + kStep + "'").code, 3);
+    const Outcome full = fit_process("--runs 1 --trials 5 '" + kStep + "'", "/dev/full");
+    EXPECT_EQ(full.code, 1);
+    EXPECT_EQ(full.err, "tolvenar-fit: cannot write the output\n");
+}
+
+TEST(JsonText, StringsEscapeQuotesBackslashesAndControlCharacters)
+{
+    EXPECT_EQ(json_string("a\"b\\c\n\t\r"), "\"a\\\"b\\\\c\\n\\t\\r\"");
+    EXPECT_EQ(json_string(std::string_view("\x01\x1f", 2)), "\"\\u0001\\u001f\"");
+    EXPECT_EQ(json_string("m\xC2\xB3/s"), "\"m\xC2\xB3/s\"");  // UTF-8 as it stands
+    const std::string odd("x\0\"\b\f/\x7f", 7);
+    EXPECT_EQ(json::parse(json_string(odd)), odd);
+}
+
+// The shortest text that reads back to the float; every finite float, whatever its bits.
+TEST(JsonText, NumbersReadBackToTheSameFloat)
+{
+    EXPECT_EQ(json_number(0.1f) + " " + json_number(-9999.0f) + " " + json_number(1e8f),
+              "0.1 -9999 1e+08");
+    EXPECT_EQ(json_number(INFINITY) + json_number(NAN), "nullnull");  // JSON holds neither
+    std::mt19937 bits(7);
+    for (int i = 0; i < 20000; ++i) {
+        const float value = std::bit_cast<float>(static_cast<std::uint32_t>(bits()));
+        if (!std::isfinite(value))
+            continue;
+        const std::string text = json_number(value);
+        ASSERT_TRUE(json::parse(text).is_number()) << text;
+        float back = 0.0f;
+        std::from_chars(text.data(), text.data() + text.size(), back);
+        ASSERT_EQ(std::bit_cast<std::uint32_t>(back), std::bit_cast<std::uint32_t>(value)) << text;
     }
-    EXPECT_TRUE(fit_usage().starts_with("Usage: tolvenar-fit "));
-    const Outcome version = fit({"--version"});
-    EXPECT_EQ(version.code, kExitSuccess);
-    EXPECT_TRUE(version.out.starts_with("tolvenar-fit ")) << version.out;
-}
-
-TEST(FitCommand, FileNamesAfterDoubleDashAreNotOptions)
-{
-    const Outcome run = fit({"--runs", "1", "--trials", "5", "--", "--json"});
-    EXPECT_EQ(run.code, kExitRefused);
-    EXPECT_EQ(run.err.rfind("tolvenar-fit: cannot open --json", 0), 0u) << run.err;
-}
-
-// A report lost on its way out is no success.
-TEST(FitCommand, UnwritableOutputFails)
-{
-    std::ostringstream out;
-    out.setstate(std::ios::badbit);
-    std::ostringstream err;
-    const std::vector<std::string> args{"--runs", "1", "--trials", "5", kStep};
-    EXPECT_EQ(run_fit_command(args, out, err), kExitOutputFailed);
-    EXPECT_EQ(err.str(), "tolvenar-fit: cannot write the output\n");
 }
 
 }  // namespace

@@ -5,168 +5,80 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 using namespace tolvenar;
 
 namespace {
 
-EngineState best_of_best(const Vertices& x, const Vertices& y, float r)
-{
-    EngineState state;
-    state.BestOfBestX = x;
-    state.BestOfBestY = y;
-    state.BestOfBestR = r;
-    return state;
-}
-
-ResultLabels apply(const ResultReport& report)
+// The labels after `writes` over those a reset leaves, in reading order, a disabled one in
+// brackets.
+std::string shown(const std::vector<LabelWrite>& writes, bool simple_ramp = false)
 {
     ResultLabels labels;
-    labels.apply(reset_label_writes(false));
-    labels.apply(report.writes);
-    return labels;
+    labels.apply(reset_label_writes(simple_ramp));
+    labels.apply(writes);
+    std::string text;
+    const auto add = [&](const LabelState& label) {
+        text += text.empty() ? "" : ", ";
+        text += label.enabled ? label.caption : "[" + label.caption + "]";
+    };
+    for (std::size_t i = 1; i <= 6; ++i)
+        add(labels.x[i]), add(labels.y[i]);
+    add(labels.r), add(labels.measure);
+    return text;
 }
 
-const Vertices kX{0, 0.0f, 1.25f, 2.125f, 3.375f, 4.5f, 6.0f};
-const Vertices kY{0, 0.125f, 0.125f, 2.0f, 0.375f, 0.125f, 0.125f};
-
-TEST(Report, RoundsHalvesToEven)
+// Break points with 2 decimals, R and the symmetry index with 4, halves to even on the single
+// values; the labels a family lacks disabled, with bare captions (boxes: the manual boxes drawn).
+TEST(Report, ShowsTheFamilysBreakPointsAndMeasure)
 {
-    const ResultLabels labels = apply(result_report(best_of_best(kX, kY, 0.03125f),
-                                                    ModelFamily::EventWithDuration));
-    EXPECT_EQ(labels.x[1].caption, "X1 = 0");
-    EXPECT_EQ(labels.x[2].caption, "X2 = 1.25");
-    EXPECT_EQ(labels.x[3].caption, "X3 = 2.12");  // 2.125 -> 2.12
-    EXPECT_EQ(labels.x[4].caption, "X4 = 3.38");  // 3.375 -> 3.38
-    EXPECT_EQ(labels.x[6].caption, "X6 = 6");
-    EXPECT_EQ(labels.y[1].caption, "Y1 = 0.12");  // 0.125 -> 0.12
-    EXPECT_EQ(labels.y[4].caption, "Y4 = 0.38");  // 0.375 -> 0.38
-    EXPECT_EQ(labels.y[3].caption, "Y3 = 2");
-    EXPECT_EQ(labels.r.caption, "R = 0.0312");  // 0.03125 -> 0.0312
-    EXPECT_TRUE(labels.x[6].enabled);
-}
-
-struct FamilyCase {
-    ModelFamily family;
-    int shown;                 // break points 1..shown enabled
-    const char* measure;       // Label6 caption
-    bool measure_enabled;
-};
-void PrintTo(const FamilyCase& c, std::ostream* os) { *os << family_caption(c.family); }
-
-class ReportPerFamily : public ::testing::TestWithParam<FamilyCase> {};
-
-TEST_P(ReportPerFamily, ShowsTheFamilysBreakPointsAndMeasure)
-{
-    const FamilyCase& c = GetParam();
-    EngineState state = best_of_best(kX, kY, 0.5f);
-    state.NodeCount = 6;
-    const ResultReport report = result_report(state, c.family);
-    ASSERT_FALSE(report.fault);
-    const ResultLabels labels = apply(report);
-    for (int i = 1; i <= 6; ++i) {
-        EXPECT_EQ(labels.x[i].enabled, i <= c.shown) << i;
-        EXPECT_EQ(labels.y[i].enabled, i <= c.shown) << i;
+    EngineState state;
+    state.BestOfBestX = {0, 0.0f, 1.25f, 2.125f, 3.375f, 4.5f, 6.0f};
+    state.BestOfBestY = {0, 0.125f, 0.125f, 2.0f, 0.375f, 0.125f, 0.125f};
+    state.BestOfBestR = 0.03125f;
+    const std::string four = "X1 = 0, Y1 = 0.12, X2 = 1.25, Y2 = 0.12, X3 = 2.12, Y3 = 2, "
+                             "X4 = 3.38, Y4 = 0.38, ";
+    const std::string five = four + "X5 = 4.5, Y5 = 0.12, ";
+    const std::string six = five + "X6 = 6, Y6 = 0.12, R = 0.0312, [Symmetry index = ]";
+    const std::string no_more = "[X5 =], [Y5 =], [X6 =], [Y6 =], R = 0.0312, ";
+    const std::string no_six = "[X6 =], [Y6 =], R = 0.0312, ";
+    using enum ModelFamily;
+    struct Row { std::optional<ModelFamily> family; std::int16_t boxes; std::string text; };
+    for (const Row& r : std::vector<Row>{
+             {SimpleRamp, 6, four + no_more + "Duration of change = 0.88"},
+             {SymmetricEvent, 6, five + no_six + "[Symmetry index = ]"},
+             // (2.125 - 1.25) / (3.375 - 1.25) in single precision.
+             {AsymmetricEvent, 6, five + no_six + "Symmetry index = 0.4118"},
+             {Free3Segments, 6, four + no_more + "[Symmetry index = ]"},
+             {std::nullopt, 6, five + no_six + "[Symmetry index = ]"},
+             {EventWithDuration, 6, six},
+             {ManualConstraint, 6, six},
+             {ManualConstraint, 4,
+              four + "[X5 = ], [Y5 = ], [X6 = ], [Y6 = ], R = 0.0312, [Symmetry index = ]"},
+             {ManualConstraint, 0,
+              "[X1 = ], [Y1 = ], [X2 = ], [Y2 = ], [X3 = ], [Y3 = ], [X4 = ], [Y4 = ], "
+              "[X5 = ], [Y5 = ], [X6 = ], [Y6 = ], R = 0.0312, [Symmetry index = ]"}}) {
+        state.NodeCount = r.boxes;
+        EXPECT_EQ(shown(result_report(state, r.family).writes), r.text);
     }
-    if (c.shown < 5)
-        EXPECT_EQ(labels.x[5].caption, "X5 =");
-    if (c.shown < 6) {
-        EXPECT_EQ(labels.x[6].caption, "X6 =");
-        EXPECT_EQ(labels.y[6].caption, "Y6 =");
-    }
-    EXPECT_EQ(labels.measure.caption, c.measure);
-    EXPECT_EQ(labels.measure.enabled, c.measure_enabled);
-}
 
-INSTANTIATE_TEST_SUITE_P(
-    Families, ReportPerFamily,
-    ::testing::Values(
-        // Duration X3 - X2 = 0.875, rounded half to even at 2 decimals.
-        FamilyCase{ModelFamily::SimpleRamp, 4, "Duration of change = 0.88", true},
-        FamilyCase{ModelFamily::SymmetricEvent, 5, "Symmetry index = ", false},
-        // (2.125 - 1.25) / (3.375 - 1.25) = 0.875 / 2.125 in single.
-        FamilyCase{ModelFamily::AsymmetricEvent, 5, "Symmetry index = 0.4118", true},
-        FamilyCase{ModelFamily::Free4Segments, 5, "Symmetry index = ", false},
-        FamilyCase{ModelFamily::Free3Segments, 4, "Symmetry index = ", false},
-        FamilyCase{ModelFamily::EventWithDuration, 6, "Symmetry index = ", false},
-        FamilyCase{ModelFamily::ManualConstraint, 6, "Symmetry index = ", false}));
-
-TEST(Report, ManualWithoutBoxesShowsOnlyNames)
-{
-    EngineState state = best_of_best(kX, kY, 0.5f);
-    state.NodeCount = 0;
-    const ResultLabels labels = apply(result_report(state, ModelFamily::ManualConstraint));
-    for (int i = 1; i <= 6; ++i) {
-        EXPECT_FALSE(labels.x[i].enabled);
-        EXPECT_EQ(labels.x[i].caption, "X" + std::to_string(i) + " = ");
-        EXPECT_EQ(labels.y[i].caption, "Y" + std::to_string(i) + " = ");
-    }
-}
-
-TEST(Report, ManualShowsItsBoxes)
-{
-    EngineState state = best_of_best(kX, kY, 0.5f);
-    state.NodeCount = 3;
-    const ResultLabels labels = apply(result_report(state, ModelFamily::ManualConstraint));
-    EXPECT_TRUE(labels.x[3].enabled);
-    EXPECT_EQ(labels.x[3].caption, "X3 = 2.12");
-    EXPECT_FALSE(labels.x[4].enabled);
-    EXPECT_EQ(labels.x[4].caption, "X4 = ");
-}
-
-// The symmetry index over X4 = X2 faults after the break points and R are written; Label6
-// and the later steps keep what they showed.
-TEST(Report, ASymmetryIndexOverAZeroSpanFaultsAfterStepsOneAndTwo)
-{
-    EngineState state = best_of_best(kX, kY, 0.5f);
+    // The symmetry index over X4 = X2 faults after the break points and R are written; Label6
+    // and the later steps keep what they showed.
     state.BestOfBestX[4] = state.BestOfBestX[2];
-    const ResultReport report = result_report(state, ModelFamily::AsymmetricEvent);
-    ASSERT_TRUE(report.fault);
-    EXPECT_EQ(report.fault->kind(), FaultKind::DivisionByZero);
-    ASSERT_EQ(report.writes.size(), 13u);
-    EXPECT_EQ(report.writes.back().label, ResultLabel::R);
-    const ResultLabels labels = apply(report);
-    EXPECT_EQ(labels.x[6].caption, "X6 = 6");
-    EXPECT_TRUE(labels.x[6].enabled);
-    EXPECT_EQ(labels.measure.caption, "Symmetry index =");
-    EXPECT_FALSE(labels.measure.enabled);
+    const ResultReport faulted = result_report(state, AsymmetricEvent);
+    EXPECT_EQ(faulted.fault->kind(), FaultKind::DivisionByZero);
+    EXPECT_EQ(faulted.writes.size(), 13u);  // the break points and R
+    EXPECT_EQ(shown(faulted.writes),
+              "X1 = 0, Y1 = 0.12, X2 = 1.25, Y2 = 0.12, X3 = 2.12, Y3 = 2, X4 = 1.25, "
+              "Y4 = 0.38, X5 = 4.5, Y5 = 0.12, X6 = 6, Y6 = 0.12, R = 0.0312, [Symmetry index =]");
+    forget_best_of_best(state);  // every break point -9999: 0 / 0
+    EXPECT_EQ(result_report(state, AsymmetricEvent).fault->kind(), FaultKind::Overflow);
 
-    // After a reset every break point is -9999: 0 / 0.
-    forget_best_of_best(state);
-    EXPECT_EQ(result_report(state, ModelFamily::AsymmetricEvent).fault->kind(),
-              FaultKind::Overflow);
-    EXPECT_EQ(apply(result_report(state, ModelFamily::SimpleRamp)).x[1].caption, "X1 = -9999");
-}
-
-TEST(Report, NoFamilyDisablesTheMeasureAndTheSixthBreakPoint)
-{
-    const ResultLabels labels = apply(result_report(best_of_best(kX, kY, 0.5f), std::nullopt));
-    EXPECT_FALSE(labels.measure.enabled);
-    EXPECT_TRUE(labels.x[5].enabled);
-    EXPECT_FALSE(labels.x[6].enabled);
-}
-
-TEST(CleanupCaption, IsThePlainCorrelation)
-{
-    EngineState state;
+    // Reset and a crop leave every label bare and disabled.
+    EXPECT_EQ(shown({}, true), "[X1 = ], [Y1 = ], [X2 = ], [Y2 = ], [X3 = ], [Y3 = ], [X4 = ], "
+                               "[Y4 = ], [X5 = ], [Y5 = ], [X6 = ], [Y6 = ], [R = ], "
+                               "[Duration of change =]");
     state.BestOfBestR = 0.96299243f;
-    EXPECT_EQ(cleanup_r_caption(state), "0.9629924");
-}
-
-TEST(ResetCaptions, AreBareAndDisabled)
-{
-    ResultLabels labels;
-    EXPECT_EQ(labels.y[4].caption, "Y4=");  // design caption until the first reset
-    EXPECT_EQ(labels.measure.caption, "Symmetry index = ");
-    labels.apply(reset_label_writes(true));
-    EXPECT_EQ(labels.x[1].caption, "X1 = ");
-    EXPECT_EQ(labels.y[4].caption, "Y4 = ");
-    EXPECT_EQ(labels.r.caption, "R = ");
-    EXPECT_EQ(labels.measure.caption, "Duration of change =");
-    EXPECT_FALSE(labels.x[1].enabled);
-    labels.apply(reset_label_writes(false));
-    EXPECT_EQ(labels.measure.caption, "Symmetry index =");
+    EXPECT_EQ(cleanup_r_caption(state), "0.9629924");  // Label5 after a failed search
 }
 
 }  // namespace

@@ -27,8 +27,7 @@ float scale_extent(float value, const char* where)
 
 std::string two_digits(std::int32_t value)
 {
-    const std::string text = "00" + std::to_string(value);
-    return text.substr(text.size() - 2);
+    return (value < 10 ? "0" : "") + std::to_string(value);
 }
 
 // Start step: the last manual box reaches the plot's right edge; the boxes after it copy it.
@@ -53,16 +52,35 @@ void stretch_manual_boxes(EngineState& state, const SearchSettings& settings,
 
 }  // namespace
 
-TimeEstimate time_estimate_fields(float seconds)
+FieldNumber FieldNumber::of_text(std::string_view text)
 {
-    TimeEstimate estimate;
-    estimate.seconds = seconds;
-    estimate.whole_seconds = to_int32(static_cast<double>(seconds));
-    const std::int32_t s = estimate.whole_seconds;
-    estimate.hours = two_digits((s / 60) / 60);
-    estimate.minutes = two_digits((s / 60) % 60);
-    estimate.seconds_text = two_digits(s % 60);
-    return estimate;
+    try {
+        return parse_leading_number(text);
+    } catch (const Fault& fault) {
+        FieldNumber number;
+        number.m_fault = fault;
+        return number;
+    }
+}
+
+double FieldNumber::value() const
+{
+    if (m_fault)
+        throw *m_fault;
+    return m_value;
+}
+
+TimeEstimate time_estimate(float seconds)
+{
+    return {seconds, to_int32(static_cast<double>(seconds))};
+}
+
+std::string heavy_task_prompt(std::int32_t whole_seconds)
+{
+    const std::int32_t minutes = whole_seconds / 60;
+    return "Estimated processing time: " + two_digits(minutes / 60) + ":" +
+           two_digits(minutes % 60) + ":" + two_digits(whole_seconds % 60) +
+           " (hh:mm:ss). Do you continue?";
 }
 
 SearchEngine::SearchEngine() : SearchEngine(&monotonic_seconds) {}
@@ -95,9 +113,9 @@ bool SearchEngine::run_all(EngineState& state, const SearchSettings& settings,
     const bool manual = settings.family == ModelFamily::ManualConstraint;
     if (manual)
         stretch_manual_boxes(state, settings, observer);
-    observer.search_started(to_single(parse_leading_number(settings.runs_text)));
+    observer.search_started(to_single(settings.runs.value()));
     m_start = m_clock();
-    const std::int16_t runs = to_int16(parse_leading_number(settings.runs_text));
+    const std::int16_t runs = to_int16(settings.runs.value());
 
     const GenerateControls controls{settings.family, settings.constrain, settings.scale_left,
                                     settings.scale_width};
@@ -108,9 +126,9 @@ bool SearchEngine::run_all(EngineState& state, const SearchSettings& settings,
             state.BestModelX[i] = kUnsetVertex;
             state.BestModelY[i] = kUnsetVertex;
         }
-        observer.run_started(static_cast<std::int16_t>(run), to_single(parse_leading_number(settings.trials_text)));
+        observer.run_started(static_cast<std::int16_t>(run), to_single(settings.trials.value()));
         state.BestSqDist = kRunBestStart;
-        const std::int32_t trials = to_int32(parse_leading_number(settings.trials_text));
+        const std::int32_t trials = to_int32(settings.trials.value());
 
         for (std::int64_t trial = 1; trial <= trials; ++trial) {
             if (state.TrialCount == std::numeric_limits<std::int32_t>::max())
@@ -185,13 +203,11 @@ std::optional<TimeEstimate> SearchEngine::estimate(const EngineState& state,
                                                    const SearchSettings& settings) const
 {
     const double elapsed = m_clock() - m_start;
-    const double trials = parse_leading_number(settings.trials_text);
-    const double runs = parse_leading_number(settings.runs_text);
-    const float seconds =
-        to_single(elapsed * (runs * trials) / static_cast<double>(state.TrialCount));
+    const double work = settings.runs.value() * settings.trials.value();
+    const float seconds = to_single(elapsed * work / static_cast<double>(state.TrialCount));
     if (!(seconds > kEstimateThreshold))
         return std::nullopt;
-    return time_estimate_fields(seconds);
+    return time_estimate(seconds);
 }
 
 }  // namespace tolvenar

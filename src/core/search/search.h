@@ -16,15 +16,31 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tolvenar {
+
+// A count field's number: the leading number of its text, or the fault that reading it raised
+// (a magnitude beyond the double range). The search raises that fault when it first reads the
+// count, which ends the search at that step like any other fault.
+class FieldNumber {
+public:
+    FieldNumber(double value = 0.0) noexcept : m_value(value) {}  // implicit: a plain count
+    static FieldNumber of_text(std::string_view text);
+
+    double value() const;  // raises the fault of the text's reading, if any
+
+private:
+    double m_value = 0.0;
+    std::optional<Fault> m_fault;
+};
 
 // The window controls the search reads.
 struct SearchSettings {
     std::optional<ModelFamily> family;  // the selected option button; nullopt = none selected
     std::int16_t constrain = 0;         // "Constrain" check box: 0, 1 or 2 (greyed)
-    std::string runs_text = "10";       // Text6, read with the leading-number parse
-    std::string trials_text = "1000";   // Text3(0), likewise
+    FieldNumber runs = 10.0;            // Text6; a fraction counts in the time estimate
+    FieldNumber trials = 1000.0;        // Text3(0), likewise
     float scale_left = 0.0f;            // working plot ScaleLeft, data x
     float scale_width = 0.0f;           // working plot ScaleWidth, data x
 };
@@ -42,9 +58,6 @@ struct ConvergenceScale {
 struct TimeEstimate {
     float seconds = 0.0f;            // elapsed * (runs * trials) / TrialCount, single
     std::int32_t whole_seconds = 0;  // seconds rounded half-even
-    std::string hours;               // last two characters of "00" + hours: 100 h reads "00"
-    std::string minutes;             // "00".."59"
-    std::string seconds_text;        // "00".."59"
 };
 
 enum class SearchEnd {
@@ -124,7 +137,11 @@ private:
     double m_start = 0.0;  // clock at the start of the search
 };
 
-// The fields of the time estimate for a given number of seconds (rounded half-even).
-TimeEstimate time_estimate_fields(float seconds);
+// The estimate of `seconds`; whole seconds beyond the 32-bit range raise an Overflow.
+TimeEstimate time_estimate(float seconds);
+
+// "Estimated processing time: H:MM:SS (hh:mm:ss). Do you continue?" for whole_seconds >= 0: every
+// digit of the hours, at least two, so that a search of days never reads as one of minutes.
+std::string heavy_task_prompt(std::int32_t whole_seconds);
 
 }  // namespace tolvenar

@@ -121,17 +121,8 @@ bool SearchDisplay::confirm_heavy_task(const TimeEstimate& estimate)
 {
     showNow();  // the question stands over the search as it is
     m_window.platform.Beep();
-    // Two digits for the hours as for the minutes and seconds, but all of them from 100 hours
-    // on: a four-day search must not read as one of minutes.
-    const std::int32_t hours = estimate.whole_seconds / 3600;
-    const QString hours_text =
-        hours >= 100 ? QString::number(hours) : qtext(estimate.hours);
-    const QString prompt = QStringLiteral("Estimated processing time: %1:%2:%3 (hh:mm:ss). "
-                                          "Do you continue?")
-                               .arg(hours_text,
-                                    qtext(estimate.minutes),
-                                    qtext(estimate.seconds_text));
-    return m_window.platform.MsgBox(prompt, MsgBoxButtons::YesNo,
+    return m_window.platform.MsgBox(qtext(heavy_task_prompt(estimate.whole_seconds)),
+                                    MsgBoxButtons::YesNo,
                                     QStringLiteral("Heavy task!!")) != kMsgBoxNo;
 }
 

@@ -15,8 +15,8 @@ void frmMain::Command2_Click()
     SearchSettings settings;
     settings.family = selected_family(*this);
     settings.constrain = static_cast<std::int16_t>(Check1->Value());
-    settings.runs_text = Text6->Text().toStdString();
-    settings.trials_text = Text3[0]->Text().toStdString();
+    settings.runs = FieldNumber::of_text(Text6->Text().toStdString());
+    settings.trials = FieldNumber::of_text(Text3[0]->Text().toStdString());
     settings.scale_left = Picture1->ScaleLeft();
     settings.scale_width = Picture1->ScaleWidth();
 
