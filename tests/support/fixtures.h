@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace tolvenar::test {
@@ -28,8 +29,10 @@ inline std::optional<FaultKind> fault_of(const std::function<void()>& action)
 }
 
 // Rows 1..n of numbers (x[i - 1], y[i - 1]) as the reader leaves them: the titles "x" and "y" in
-// row 0, an empty spare row n + 1, the x order noted. A missing y is 0.
-inline DataTable table_of(const std::vector<double>& x, const std::vector<double>& y = {})
+// row 0, a spare row n + 1 (empty, or x the text `spare_x` as a final marker leaves it), the x
+// order noted. A missing y is 0.
+inline DataTable table_of(const std::vector<double>& x, const std::vector<double>& y = {},
+                          std::string_view spare_x = {})
 {
     DataTable table;
     table.texts = {"x", "y"};
@@ -39,7 +42,9 @@ inline DataTable table_of(const std::vector<double>& x, const std::vector<double
         table.DataX.push_back(Cell::of_number(x[i]));
         table.DataY.push_back(Cell::of_number(i < y.size() ? y[i] : 0.0));
     }
-    table.DataX.push_back(Cell::empty());
+    if (!spare_x.empty())
+        table.texts.emplace_back(spare_x);
+    table.DataX.push_back(spare_x.empty() ? Cell::empty() : Cell{CellKind::Text, 2, 0.0});
     table.DataY.push_back(Cell::empty());
     table.DataCount = static_cast<std::int32_t>(x.size());
     note_x_order(table);
@@ -59,8 +64,8 @@ inline EngineState state_over(const std::vector<double>& x, const std::vector<do
     state.CropObserved.assign(x.size() + 1, 0.0f);
     state.CropModel.assign(x.size() + 1, 0.0f);
     const auto [lo, hi] = std::minmax_element(y.begin(), y.end());
-    state.CropMinY = y.empty() ? 999999.0f : static_cast<float>(*lo);
-    state.CropMaxY = y.empty() ? -999999.0f : static_cast<float>(*hi);
+    state.CropMinY = y.empty() ? kEmptyRangeLowest : static_cast<float>(*lo);
+    state.CropMaxY = y.empty() ? kEmptyRangeHighest : static_cast<float>(*hi);
     return state;
 }
 
