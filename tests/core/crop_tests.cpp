@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 #include <random>
 #include <tuple>
 
@@ -21,9 +22,8 @@ using Line = std::array<float, 4>;
 
 std::vector<double> one_to(int n)
 {
-    std::vector<double> xs;
-    for (int i = 1; i <= n; ++i)
-        xs.push_back(i);
+    std::vector<double> xs(static_cast<std::size_t>(n));
+    std::iota(xs.begin(), xs.end(), 1.0);
     return xs;
 }
 
@@ -106,17 +106,6 @@ TEST(CropMeasure, DrawsOverlappingSegmentsAndMeasuresTheirEnds)
         EXPECT_EQ(std::tuple(m.lines, m.min_y, m.max_y), std::tuple(c.lines, c.min_y, c.max_y))
             << c.left << ", +" << c.width;
     }
-    // Cells fault only where they are used: row 5 beyond the last segment drawn is not read.
-    DataTable table = table_of(five, five);
-    table.DataY[5] = table.DataY[0];  // a text
-    const auto fault = [&](float left, float width) {
-        EngineState state = state_with(table);
-        return fuzz::crop_outcome(state, left, width, true).fault;
-    };
-    EXPECT_EQ(fault(1.0f, 2.5f), std::nullopt);
-    EXPECT_EQ(fault(1.0f, 3.5f), FaultKind::TypeMismatch);
-    table.DataY[5] = Cell::of_number(1e39);
-    EXPECT_EQ(fault(3.5f, 1.0f), FaultKind::Overflow);
 }
 
 // The bisecting scans and measurement against the plain loops on random tables (x ascending,
@@ -129,8 +118,7 @@ TEST(CropFastPaths, MatchThePlainLoops)
         return std::uniform_real_distribution<>(lo, hi)(random);
     };
     const auto chance = [&](double p) { return std::bernoulli_distribution(p)(random); };
-    int bisected = 0;
-    int faulted = 0;
+    int bisected = 0, faulted = 0;
     for (int trial = 0; trial < 12000; ++trial) {
         const int shape = trial % 3;  // ascending, ascending with ties, any order
         const std::size_t n = 1 + random() % 40;
@@ -165,8 +153,7 @@ TEST(CropFastPaths, MatchThePlainLoops)
         const float left = edge();
         const float right = edge();
         const float width = chance(0.9) ? right - left : -std::abs(right - left);
-        EngineState fast = state_with(table);
-        EngineState plain = state_with(table);
+        EngineState fast = state_with(table), plain = state_with(table);
         plain.data.x_ascending = false;
         const fuzz::CropOutcome a = fuzz::crop_outcome(fast, left, width, false);
         ASSERT_TRUE(a.same_as(fuzz::crop_outcome(plain, left, width, true)))
@@ -174,10 +161,12 @@ TEST(CropFastPaths, MatchThePlainLoops)
         bisected += table.x_ascending;
         faulted += a.fault.has_value();
         // Each scan on its own, the second from every start row.
-        const auto first = [&](auto scan) { return fault_of([&] { scan(table, left); }); };
+        const auto first = [&](auto scan) {
+            std::optional<std::int64_t> row;  // none: the scan ran off the table
+            fault_of([&] { row = scan(table, left); });
+            return row;
+        };
         ASSERT_EQ(first(first_crop_row), first(first_crop_row_linear)) << "trial " << trial;
-        if (!first(first_crop_row))
-            ASSERT_EQ(first_crop_row(table, left), first_crop_row_linear(table, left));
         for (std::int64_t from = 1; from <= table.DataCount + 1; ++from)
             ASSERT_EQ(crop_stop_row(table, from, right), crop_stop_row_linear(table, from, right));
     }

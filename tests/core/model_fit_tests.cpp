@@ -20,68 +20,48 @@ namespace {
 
 using Six = std::array<float, 6>;
 
-// The reference routines and the fast scorer on the same candidates: model values, squared
-// distance and correlation, or the fault that ends them.
+// The reference routines and the fast scorer on the same candidates: model values (the last
+// point's 10 left from an earlier candidate), squared distance and correlation, or the fault.
 TEST(FitMeasures, ModelValuesDistanceAndCorrelation)
 {
-    const std::vector<double> ramp = {0, 1, 2, 3, 4};
-    // CropModel(1..n) after the fit; CropModel(n) holds 10 before it.
-    const struct { const char* what; std::vector<double> x, y; Six model_x, model_y;
-                   std::vector<float> model; float sq_dist, r; std::optional<FaultKind> fault; } cases[] = {
-        {"vertices on points", ramp, ramp, {0, 1, 3, 4, 4, 4}, {0, 5, 1, 2, 2, 2},
-         {0, 5, 3, 1, 2}, 25, 0},
-        {"perfect fit", ramp, ramp, {0, 1, 2, 3, 4, 4}, {0, 1, 2, 3, 4, 4}, {0, 1, 2, 3, 4}, 0, 1},
-        {"flat", ramp, ramp, {0, 1, 2, 3, 4, 4}, {2, 2, 2, 2, 2, 2}, {2, 2, 2, 2, 2}, 10, 0},
-        {"mirrored", ramp, ramp, {0, 4, 4, 4, 4, 4}, {4, 0, 0, 0, 0, 0}, {4, 3, 2, 1, 0}, 40, -1},
-        {"beyond vertex 6 keeps its value", ramp, ramp, {0, 1, 2, 3, 3, 3}, {0, 1, 2, 3, 3, 3},
-         {0, 1, 2, 3, 10}, 36, 0.8778956f},
-        {"copies at the end never chosen", ramp, ramp, {0, 2, 4, 4, 4, 4}, {0, 2, 4, 99, 99, 99},
-         {0, 1, 2, 3, 4}, 0, 1},
-        {"left of vertex 1 extends segment 1", {-2, 0, 2}, {0, 0, 0}, {0, 2, 2, 2, 2, 2},
-         {1, 2, 2, 2, 2, 2}, {0, 1, 2}, 5, 0},
+    const std::vector<double> v = {0, 1, 2, 3, 4};
+    const std::optional<FaultKind> overflow = FaultKind::Overflow;
+    const float huge = -3e38f;
+    const struct { std::vector<double> x, y; Six model_x, model_y; std::vector<float> model;
+                   float sq_dist, r; std::optional<FaultKind> fault; } cases[] = {
+        {v, v, {0, 1, 3, 4, 4, 4}, {0, 5, 1, 2, 2, 2}, {0, 5, 3, 1, 2}, 25, 0},  // on vertices
+        {v, v, {0, 1, 2, 3, 4, 4}, {0, 1, 2, 3, 4, 4}, {0, 1, 2, 3, 4}, 0, 1},
+        {v, v, {0, 1, 2, 3, 4, 4}, {2, 2, 2, 2, 2, 2}, {2, 2, 2, 2, 2}, 10, 0},  // flat: no R
+        {v, v, {0, 4, 4, 4, 4, 4}, {4, 0, 0, 0, 0, 0}, {4, 3, 2, 1, 0}, 40, -1},
+        {v, v, {0, 1, 2, 3, 3, 3}, {0, 1, 2, 3, 3, 3}, {0, 1, 2, 3, 10}, 36, 0.8778956f},  // beyond
+        {v, v, {0, 2, 4, 4, 4, 4}, {0, 2, 4, 99, 99, 99}, {0, 1, 2, 3, 4}, 0, 1},  // copies unused
+        {{-2, 0, 2}, {0, 0, 0}, {0, 2, 2, 2, 2, 2}, {1, 2, 2, 2, 2, 2}, {0, 1, 2}, 5, 0},  // left
         // 2^24 + 1 is not a single: each 1 added to 2^24 is lost.
-        {"sums round to single", {0, 1, 2}, {4096, 1, 1}, {0, 2, 2, 2, 2, 2}, {0, 0, 0, 0, 0, 0},
-         {0, 0, 0}, 16777216, 0},
-        {"zero-length first segment", ramp, ramp, {1, 1, 4, 4, 4, 4}, {0, 1, 4, 4, 4, 4}, {}, 0, 0,
-         FaultKind::DivisionByZero},
-        {"zero-length segment at its point", {1, 2}, {0, 0}, {1, 1, 4, 4, 4, 4}, {0, 1, 4, 4, 4, 4},
-         {}, 0, 0, FaultKind::Overflow},
-        {"distance beyond single", {0, 1}, {3e38, -3e38}, {0, 1, 1, 1, 1, 1},
-         {-3e38f, -3e38f, -3e38f, -3e38f, -3e38f, -3e38f}, {}, 0, 0, FaultKind::Overflow},
-        {"value beyond single", {0, 2}, {0, 0}, {0, 1, 1, 1, 1, 1}, {-3e38f, 3e38f, 0, 0, 0, 0},
-         {}, 0, 0, FaultKind::Overflow},
-        {"empty crop has no mean", {}, {}, {0, 1, 2, 3, 4, 4}, {0, 1, 2, 3, 4, 4}, {}, 0, 0,
-         FaultKind::Overflow},
+        {{0, 1, 2}, {4096, 1, 1}, {0, 2, 2, 2, 2, 2}, {}, {0, 0, 0}, 16777216, 0},
+        {v, v, {1, 1, 4, 4, 4, 4}, {0, 1, 4, 4, 4, 4}, {}, 0, 0, FaultKind::DivisionByZero},
+        {{1, 2}, {0, 0}, {1, 1, 4, 4, 4, 4}, {0, 1, 4, 4, 4, 4}, {}, 0, 0, overflow},  // 0 / 0
+        {{0, 1}, {3e38, -3e38}, {0, 1, 1, 1, 1, 1}, {huge, huge, huge, huge, huge, huge}, {}, 0, 0,
+         overflow},  // the distance
+        {{0, 2}, {0, 0}, {0, 1, 1, 1, 1, 1}, {huge, 3e38f}, {}, 0, 0, overflow},  // the slope
+        {{}, {}, {0, 1, 2, 3, 4, 4}, {0, 1, 2, 3, 4, 4}, {}, 0, 0, overflow},  // no mean
     };
     const std::function<void(EngineState&)> ways[] = {
         [](EngineState& s) { Fitting(s); GetSqDist(s); GetR(s); },
         [](EngineState& s) { CropScorer().fit_and_score(s); GetR(s); }};
-    for (const auto& c : cases) {
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
         for (const auto& fit : ways) {
-            EngineState s = state_over(c.x, c.y);
-            s.CropModel.back() = 10.0f;  // from an earlier candidate
+            EngineState s = test::state_over(c.x, c.y);
+            s.CropModel.back() = 10.0f;
             set_model(s, c.model_x, c.model_y);
-            EXPECT_EQ(fault_of([&] { fit(s); }), c.fault) << c.what;
+            EXPECT_EQ(fault_of([&] { fit(s); }), c.fault) << "case " << i;
             if (c.fault)
                 continue;
             const std::vector<float> model(s.CropModel.begin() + 1, s.CropModel.end());
-            EXPECT_EQ(std::tuple(model, s.SqDist), std::tuple(c.model, c.sq_dist)) << c.what;
-            EXPECT_NEAR(s.BestModelR, c.r, 1e-6f) << c.what;
+            EXPECT_EQ(std::tuple(model, s.SqDist), std::tuple(c.model, c.sq_dist)) << "case " << i;
+            EXPECT_NEAR(s.BestModelR, c.r, 1e-6f) << "case " << i;
         }
     }
-}
-
-TEST(CropScorer, RereadsTheCropWhenItChanges)
-{
-    EngineState state = state_over({0, 1, 2, 3, 4}, {0, 1, 2, 3, 4});
-    set_model(state, {0, 1, 2, 3, 4, 4}, {0, 0, 0, 0, 0, 0});
-    CropScorer scorer;
-    scorer.fit_and_score(state);
-    EXPECT_EQ(state.SqDist, 30.0f);
-    state.CropStart = 2;
-    state.CropCount = 3;
-    scorer.fit_and_score(state);
-    EXPECT_EQ(state.SqDist, 4.0f + 9.0f + 16.0f);  // rows 3..5
 }
 
 bool same_bits(const EngineState& a, const EngineState& b)
@@ -96,9 +76,9 @@ bool same_bits(const EngineState& a, const EngineState& b)
 class CropScorerVariant : public ::testing::TestWithParam<FitPointsVariant> {};
 
 // Every instruction-set variant this processor runs, against the reference loop: crops of
-// 0..600 points (x ascending with ties and strays, now and then a text), y and earlier model
-// values at one scale from tiny to overflowing; candidates on points, coinciding, inverted,
-// beyond the points, at huge levels.
+// 0..600 points (x ascending with ties and strays, now and then a text; now and then cropped
+// anew), y and earlier model values at one scale from tiny to overflowing; candidates on
+// points, coinciding, inverted, beyond the points, at huge levels.
 TEST_P(CropScorerVariant, IsBitIdenticalToTheReferenceLoop)
 {
     std::mt19937 engine(20261206);
@@ -136,6 +116,10 @@ TEST_P(CropScorerVariant, IsBitIdenticalToTheReferenceLoop)
             }
             if (chance(0.05))
                 state.ModelX[2] = state.ModelX[1];
+            if (n > 0 && chance(0.1)) {  // another crop of the same rows: the scorer rereads
+                state.CropStart = static_cast<std::int32_t>(engine() % n);
+                state.CropCount = static_cast<std::int16_t>(engine() % (n - state.CropStart + 1));
+            }
             EngineState expected = state;
             const auto fault = fault_of([&] { Fitting(expected); GetSqDist(expected); });
             ASSERT_EQ(fault_of([&] { scorer.fit_and_score(state); }), fault) << c << "/" << t;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The old names of the shared fixtures, for the search tests until they include fixtures.h.
+// The shared fixtures under their former names, until the search tests include fixtures.h.
 #pragma once
 
 #include "support/fixtures.h"
@@ -7,8 +7,5 @@
 namespace tolvenar::testing {
 using test::fault_of;
 using test::set_model;
-inline EngineState state_with_points(const std::vector<double>& x, const std::vector<double>& y)
-{
-    return test::state_over(x, y);
-}
+constexpr auto& state_with_points = test::state_over;
 }  // namespace tolvenar::testing

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/model/boxes.h"
 #include "core/model/generate.h"
 #include "core/runtime/numbers.h"
 #include "support/fixtures.h"
@@ -8,7 +9,7 @@
 #include <cmath>
 #include <functional>
 #include <optional>
-#include <string>
+#include <utility>
 
 using namespace tolvenar;
 using tolvenar::test::fault_of;
@@ -18,14 +19,7 @@ namespace {
 
 using F = ModelFamily;
 using Six = std::array<float, 6>;  // vertices 1..6
-struct Model {
-    Six x, y;
-    bool operator==(const Model&) const = default;
-};
-void PrintTo(const Model& m, std::ostream* os)
-{
-    *os << ::testing::PrintToString(m.x) << " " << ::testing::PrintToString(m.y);
-}
+using Model = std::pair<Six, Six>;  // x and y
 using Draws = std::array<float, 10>;
 
 // A level draw: 1.6 U - 0.3, the 1.6 held in single, the rest in double, stored as single.
@@ -47,43 +41,33 @@ Six steps(const Draws& u, int n)
 TEST(GenerateModel, FreeFamiliesPlaceTheirDraws)
 {
     constexpr float kPlateau = NAN;  // the plateau rule's levels, not checked here
-    const auto l = [](const Draws& u, int i) { return level(u[i]); };
-    const struct {
-        ModelFamily family;
-        std::uint64_t draws;
-        std::function<Model(const Draws&)> expected;
-    } cases[] = {
-        {F::Free4Segments, 9, [&](const Draws& u) {
-             return Model{steps(u, 4), {l(u, 4), l(u, 5), l(u, 6), l(u, 7), l(u, 8), l(u, 8)}};
-         }},
-        {F::AsymmetricEvent, 6, [&](const Draws& u) {
-             return Model{steps(u, 4), {u[4], u[4], l(u, 5), u[4], u[4], u[4]}};
-         }},
-        {F::SymmetricEvent, 5, [&](const Draws& u) {  // x4 mirrors x2 about x3
+    const struct { ModelFamily family; std::uint64_t draws;
+                   std::function<Model(const Draws& u, const Draws& level)> expected; } cases[] = {
+        {F::Free4Segments, 9, [](auto& u, auto& l) {
+             return Model{steps(u, 4), {l[4], l[5], l[6], l[7], l[8], l[8]}}; }},
+        {F::AsymmetricEvent, 6, [](auto& u, auto& l) {
+             return Model{steps(u, 4), {u[4], u[4], l[5], u[4], u[4], u[4]}}; }},
+        {F::SymmetricEvent, 5, [](auto& u, auto& l) {  // x4 mirrors x2 about x3
              const float x2 = u[0], x3 = x2 + u[1], x4 = x3 + x3 - x2, x5 = x4 + u[2];
-             return Model{{0, x2, x3, x4, x5, x5}, {u[3], u[3], l(u, 4), u[3], u[3], u[3]}};
-         }},
-        {F::SimpleRamp, 5, [&](const Draws& u) {
-             return Model{steps(u, 3), {u[3], u[3], u[4], u[4], u[4], u[4]}};
-         }},
-        {F::Free3Segments, 7, [&](const Draws& u) {
-             return Model{steps(u, 3), {l(u, 3), l(u, 4), l(u, 5), l(u, 6), l(u, 6), l(u, 6)}};
-         }},
-        {F::EventWithDuration, 8, [&](const Draws& u) {
-             return Model{steps(u, 5), {l(u, 5), l(u, 5), kPlateau, kPlateau, l(u, 5), l(u, 5)}};
-         }},
+             return Model{{0, x2, x3, x4, x5, x5}, {u[3], u[3], l[4], u[3], u[3], u[3]}}; }},
+        {F::SimpleRamp, 5, [](auto& u, auto&) {
+             return Model{steps(u, 3), {u[3], u[3], u[4], u[4], u[4], u[4]}}; }},
+        {F::Free3Segments, 7, [](auto& u, auto& l) {
+             return Model{steps(u, 3), {l[3], l[4], l[5], l[6], l[6], l[6]}}; }},
+        {F::EventWithDuration, 8, [](auto& u, auto& l) {
+             return Model{steps(u, 5), {l[5], l[5], kPlateau, kPlateau, l[5], l[5]}}; }},
     };
     RandomSource random;
     EngineState state;
     for (int call = 0; call < 300; ++call) {
         for (const auto& c : cases) {
             RandomSource replay = random;
-            Draws u{};
-            for (float& draw : u)
-                draw = replay.next();
+            Draws u{}, levels{};
+            for (std::size_t i = 0; i < u.size(); ++i)
+                levels[i] = level(u[i] = replay.next());
             const std::uint64_t before = random.draws();
             GenerateModel(state, {c.family, 0, 0.0f, 1.0f}, random);
-            const auto [x, y] = c.expected(u);
+            const auto [x, y] = c.expected(u, levels);
             const auto what = ::testing::Message() << family_caption(c.family) << ", call " << call;
             ASSERT_EQ(random.draws() - before, c.draws) << what;
             ASSERT_EQ(six(state.ModelX), x) << what;
@@ -102,14 +86,8 @@ TEST(GenerateModel, BoxedFamiliesTakeTheirLimits)
     const Six ys = {1, 2, 3, 4, 5, 6};
     const Six steep = {0, 0, 1, 4, 0, 0};
     const std::optional<FaultKind> none;
-    const struct {
-        std::optional<ModelFamily> family;
-        std::int16_t constrain, nodes;
-        Six box_x, box_y;
-        std::uint64_t draws;
-        Model want;
-        std::optional<FaultKind> fault;
-    } cases[] = {
+    const struct { std::optional<ModelFamily> family; std::int16_t constrain, nodes; Six box_x, box_y;
+                   std::uint64_t draws; Model want; std::optional<FaultKind> fault; } cases[] = {
         {F::Free4Segments, 1, 6, xs, ys, 8, {{10, 20, 30, 40, 50, 50}, {1, 2, 3, 4, 5, 5}}},
         {F::Free3Segments, 1, 6, xs, ys, 6, {{10, 20, 30, 40, 40, 40}, {1, 2, 3, 4, 4, 4}}},
         {F::AsymmetricEvent, 1, 6, xs, ys, 5, {{10, 20, 30, 40, 50, 50}, {1, 1, 3, 1, 1, 1}}},
@@ -121,8 +99,9 @@ TEST(GenerateModel, BoxedFamiliesTakeTheirLimits)
         {F::ManualConstraint, 1, 3, xs, ys, 10, {{10, 20, 30, 30, 30, 30}, {1, 2, 3, 3, 3, 3}}},
         {F::ManualConstraint, 1, -1, xs, ys, 10, {}, FaultKind::IndexOutOfRange},
         // "Event with duration": a plateau no steeper than its neighbour running the same way.
-        {F::EventWithDuration, 1, 6, xs, {1, 2, 3, 2.5f, 5, 6}, 7,
-         {{10, 20, 30, 40, 50, 60}, {1, 1, 3, 2.5f, 1, 1}}},
+        {F::EventWithDuration, 1, 6, xs, {1, 2, 3, 2.5f, 5, 6}, 7, {xs, {1, 1, 3, 2.5f, 1, 1}}},
+        {F::EventWithDuration, 1, 6, xs, {1, 2, 3, 0.5f, 5, 6}, 7,  // steep, but falls the other way
+         {xs, {1, 1, 3, 0.5f, 1, 1}}},
         {F::EventWithDuration, 1, 6, {0, 1, 2, 3, 4, 5}, steep, 7,  // y3 onto the line 2-4
          {{0, 1, 2, 3, 4, 5}, {0, 0, 2, 4, 0, 0}}},
         {F::EventWithDuration, 1, 6, {0, 1, 2, 3, 4, 5}, {0, 0, 4, 0.5f, 0, 0}, 7,  // y4 onto 3-5
@@ -158,21 +137,19 @@ TEST(GenerateModel, BoxedFamiliesTakeTheirLimits)
     }
 }
 
-// A box draw lies within the box widened by a tenth of its width on either side.
-TEST(GenerateModel, BoxDrawsStayNearTheirBoxes)
+// Forgotten boxes are empty; each run's best vertices then widen them.
+TEST(ConstraintBoxes, WidenFromEmptyToEnclose)
 {
     EngineState state;
-    for (int k = 1; k <= 6; ++k) {
-        state.ConXMin[k] = state.ConYMin[k] = 10.0f * static_cast<float>(k);
-        state.ConXMax[k] = state.ConYMax[k] = state.ConXMin[k] + 5.0f;
-    }
-    RandomSource random;
-    for (int call = 0; call < 300; ++call) {
-        GenerateModel(state, {F::Free4Segments, 1, 0.0f, 1.0f}, random);
-        for (int k = 1; k <= 5; ++k)
-            for (const float v : {state.ModelX[k], state.ModelY[k]})
-                ASSERT_TRUE(v >= state.ConXMin[k] - 0.5f && v <= state.ConXMax[k] + 0.5f) << v;
-    }
+    forget_best_of_best(state);
+    state.BestModelX = {0, 1, 2, 3, 4, 5, 6};
+    widen_constraint_boxes(state);  // an empty box takes the vertex itself
+    state.BestModelX = {9, 0, 3, 2, 5, 4, 7};
+    widen_constraint_boxes(state);
+    EXPECT_EQ(state.ConXMin, (Vertices{0, 0, 2, 2, 4, 4, 6}));
+    EXPECT_EQ(state.ConXMax, (Vertices{0, 1, 3, 3, 5, 5, 7}));
+    EXPECT_EQ(state.ConYMin, Vertices{});
+    EXPECT_EQ(state.ConYMax, Vertices{});
 }
 
 TEST(ReorderPass, ThreeSweepsOfMeans)
@@ -191,12 +168,7 @@ TEST(ReorderPass, ThreeSweepsOfMeans)
 
 TEST(PlotScaling, MapsStepsIntoTheWindowAndLevelsIntoTheMeasuredRange)
 {
-    const struct {
-        Six x;
-        float left, width;
-        Six scaled_x;
-        std::optional<FaultKind> fault;
-    } cases[] = {
+    const struct { Six x; float left, width; Six scaled_x; std::optional<FaultKind> fault; } cases[] = {
         {{0, 1, 2, 4, 4, 4}, 5, 20, {5, 10, 15, 25, 25, 25}},
         {{0, 1, 1, 1, 1, 0}, 0, 1, {}, FaultKind::Overflow},  // 0 / 0 at vertex 1
         {{1, 1, 1, 1, 1, 0}, 0, 1, {}, FaultKind::DivisionByZero},

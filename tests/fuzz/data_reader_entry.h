@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// One input through the whole import and a few crops: the fuzz target's body, also replayed
-// over the kept corpus by the unit tests.
+// The data file fuzz target: one input through the whole import and a few crops.
 #pragma once
 
 #include "core/model/engine_state.h"
@@ -14,8 +13,8 @@
 namespace tolvenar::fuzz {
 
 // Reads `data` as a data file, runs the overview checks and crops the result with windows from
-// the data and from the input's last bytes. Refusals and runtime faults are expected outcomes;
-// a broken table invariant, or a bisecting crop that disagrees with the plain loops, aborts.
+// the data and from the input's last bytes. Refusals and runtime faults are expected outcomes; a
+// bisecting crop that disagrees with the plain loops, or a broken segment, aborts.
 void exercise_data_reader(const std::uint8_t* data, std::size_t size);
 
 // What a crop leaves: its fault, the segment, the measured range and the lines drawn.

@@ -55,18 +55,13 @@ inline DataTable table_of(const std::vector<double>& x, const std::vector<double
 // as a crop over the whole series leaves it (without the drawing's measurement rules).
 inline EngineState state_over(const std::vector<double>& x, const std::vector<double>& y)
 {
-    EngineState state;
-    state.data = table_of(x, y);
-    const auto n = static_cast<std::int32_t>(x.size());
-    state.CropStart = 0;
-    state.CropEnd = n;
-    state.CropCount = static_cast<std::int16_t>(n);
-    state.CropObserved.assign(x.size() + 1, 0.0f);
-    state.CropModel.assign(x.size() + 1, 0.0f);
+    const auto n = static_cast<std::int16_t>(x.size());
     const auto [lo, hi] = std::minmax_element(y.begin(), y.end());
-    state.CropMinY = y.empty() ? kEmptyRangeLowest : static_cast<float>(*lo);
-    state.CropMaxY = y.empty() ? kEmptyRangeHighest : static_cast<float>(*hi);
-    return state;
+    return {.data = table_of(x, y), .CropEnd = n, .CropCount = n,
+            .CropObserved = std::vector<float>(x.size() + 1),
+            .CropModel = std::vector<float>(x.size() + 1),
+            .CropMaxY = y.empty() ? kEmptyRangeHighest : static_cast<float>(*hi),
+            .CropMinY = y.empty() ? kEmptyRangeLowest : static_cast<float>(*lo)};
 }
 
 // The candidate's vertices 1..6.
