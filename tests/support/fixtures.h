@@ -8,8 +8,6 @@
 #include "core/runtime/fault.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string_view>
