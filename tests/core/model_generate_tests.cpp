@@ -1,385 +1,181 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/model/boxes.h"
 #include "core/model/generate.h"
-
-#include "model_fixture.h"
+#include "core/runtime/numbers.h"
+#include "support/fixtures.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <ostream>
+#include <utility>
 
 using namespace tolvenar;
-using tolvenar::testing::fault_of;
+using namespace tolvenar::test;
 
 namespace {
 
-constexpr std::array<ModelFamily, 7> kFamilies{
-    ModelFamily::ManualConstraint, ModelFamily::SimpleRamp,    ModelFamily::SymmetricEvent,
-    ModelFamily::AsymmetricEvent,  ModelFamily::Free4Segments, ModelFamily::Free3Segments,
-    ModelFamily::EventWithDuration};
+using F = ModelFamily;
+using Six = std::array<float, 6>;  // vertices 1..6
+using Model = std::pair<Six, Six>;  // x and y
+using Draws = std::array<float, 10>;
 
-// Boxes that hold every vertex somewhere sensible: x box k around k, y box k around k / 10.
-EngineState state_with_boxes()
+// A level draw: 1.6 U - 0.3, the 1.6 held in single, the rest in double, stored as single.
+float level(float u) { return to_single(static_cast<double>(1.6f * u) - 0.3); }
+
+Six six(const Vertices& v) { return {v[1], v[2], v[3], v[4], v[5], v[6]}; }
+
+// Vertex 1 at 0, then `n` steps of the draws u[0], u[1], ...; later vertices copy the last.
+Six steps(const Draws& u, int n)
 {
-    EngineState state;
-    for (int k = 1; k <= 6; ++k) {
-        state.ConXMin[k] = static_cast<float>(k) - 0.25f;
-        state.ConXMax[k] = static_cast<float>(k) + 0.25f;
-        state.ConYMin[k] = 0.1f * static_cast<float>(k);
-        state.ConYMax[k] = 0.1f * static_cast<float>(k) + 0.05f;
-        state.ManXMin[k] = state.ConXMin[k];
-        state.ManXMax[k] = state.ConXMax[k];
-        state.ManYMin[k] = state.ConYMin[k];
-        state.ManYMax[k] = state.ConYMax[k];
-    }
-    state.NodeCount = 6;
-    return state;
+    Six x{};
+    for (int k = 1; k < 6; ++k)
+        x[k] = k <= n ? x[k - 1] + u[k - 1] : x[k - 1];
+    return x;
 }
 
-float level_of(float u)
+// Free candidates in steps and levels from the call's draws u[0], u[1], ..., and the number of
+// draws, which the window and the command line share.
+TEST(GenerateModel, FreeFamiliesPlaceTheirDraws)
 {
-    return static_cast<float>(static_cast<double>(1.6f * u) - 0.3);
-}
-
-struct DrawCase {
-    ModelFamily family;
-    std::int16_t constrain;
-    std::uint64_t draws;
-};
-void PrintTo(const DrawCase& c, std::ostream* os)
-{
-    *os << family_caption(c.family) << (c.constrain ? " constrained" : " free");
-}
-
-class DrawCount : public ::testing::TestWithParam<DrawCase> {};
-
-// The random stream is shared by the window and the command line: each family draws a fixed
-// number of values per call, in both modes.
-TEST_P(DrawCount, IsFixedPerFamilyAndMode)
-{
-    const DrawCase& c = GetParam();
-    EngineState state = state_with_boxes();
-    RandomSource random;
-    const GenerateControls controls{c.family, c.constrain, 0.0f, 10.0f};
-    for (int call = 1; call <= 50; ++call) {
-        GenerateModel(state, controls, random);
-        ASSERT_EQ(random.draws(), c.draws * static_cast<std::uint64_t>(call));
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Families, DrawCount,
-    ::testing::Values(DrawCase{ModelFamily::Free4Segments, 0, 9},
-                      DrawCase{ModelFamily::AsymmetricEvent, 0, 6},
-                      DrawCase{ModelFamily::SymmetricEvent, 0, 5},
-                      DrawCase{ModelFamily::SimpleRamp, 0, 5},
-                      DrawCase{ModelFamily::Free3Segments, 0, 7},
-                      DrawCase{ModelFamily::EventWithDuration, 0, 8},
-                      DrawCase{ModelFamily::ManualConstraint, 0, 10},
-                      DrawCase{ModelFamily::Free4Segments, 1, 8},
-                      DrawCase{ModelFamily::Free3Segments, 1, 6},
-                      DrawCase{ModelFamily::AsymmetricEvent, 1, 5},
-                      DrawCase{ModelFamily::SymmetricEvent, 1, 4},
-                      DrawCase{ModelFamily::SimpleRamp, 1, 4},
-                      DrawCase{ModelFamily::EventWithDuration, 1, 7},
-                      DrawCase{ModelFamily::ManualConstraint, 1, 10}));
-
-TEST(GenerateModel, GreyedConstrainOrNoFamilyLeavesTheCandidate)
-{
-    EngineState state = state_with_boxes();
-    tolvenar::testing::set_model(state, {1, 3, 2, 4, 5, 6}, {1, 2, 3, 4, 5, 6});
-    RandomSource random;
-    GenerateModel(state, {ModelFamily::SimpleRamp, 2, 0.0f, 1.0f}, random);
-    GenerateModel(state, {std::nullopt, 0, 0.0f, 1.0f}, random);
-    EXPECT_EQ(random.draws(), 0u);
-    EXPECT_EQ(state.ModelX[2], 3.0f);
-    EXPECT_EQ(state.ModelX[3], 2.0f);
-
-    // Constrained without a family the reorder pass still runs.
-    GenerateModel(state, {std::nullopt, 1, 0.0f, 1.0f}, random);
-    EXPECT_EQ(random.draws(), 0u);
-    EXPECT_EQ(state.ModelX[2], 2.5f);
-    EXPECT_EQ(state.ModelX[3], 2.5f);
-    EXPECT_EQ(state.ModelY[2], 2.0f);
-}
-
-// Every free family: x1 = 0, the tied levels equal, the vertices after the last copy it.
-TEST(GenerateModel, FreeFamiliesKeepTheirTies)
-{
+    using Drawn = std::function<Model(const Draws& u, const Draws& level, const Vertices& y)>;
+    const struct { ModelFamily family; std::uint64_t draws; Drawn expected; } cases[] = {
+        {F::Free4Segments, 9, [](auto& u, auto& l, auto&) {
+             return Model{steps(u, 4), {l[4], l[5], l[6], l[7], l[8], l[8]}}; }},
+        {F::AsymmetricEvent, 6, [](auto& u, auto& l, auto&) {
+             return Model{steps(u, 4), {u[4], u[4], l[5], u[4], u[4], u[4]}}; }},
+        {F::SymmetricEvent, 5, [](auto& u, auto& l, auto&) {  // x4 mirrors x2 about x3
+             const float x2 = u[0], x3 = x2 + u[1], x4 = x3 + x3 - x2, x5 = x4 + u[2];
+             return Model{{0, x2, x3, x4, x5, x5}, {u[3], u[3], l[4], u[3], u[3], u[3]}}; }},
+        {F::SimpleRamp, 5, [](auto& u, auto&, auto&) {
+             return Model{steps(u, 3), {u[3], u[3], u[4], u[4], u[4], u[4]}}; }},
+        {F::Free3Segments, 7, [](auto& u, auto& l, auto&) {
+             return Model{steps(u, 3), {l[3], l[4], l[5], l[6], l[6], l[6]}}; }},
+        {F::EventWithDuration, 8, [](auto& u, auto& l, auto& y) {  // y3, y4: the plateau rule's
+             return Model{steps(u, 5), {l[5], l[5], y[3], y[4], l[5], l[5]}}; }},
+    };
     RandomSource random;
     EngineState state;
     for (int call = 0; call < 300; ++call) {
-        for (ModelFamily family : kFamilies) {
-            if (family == ModelFamily::ManualConstraint)
-                continue;
-            GenerateModel(state, {family, 0, 0.0f, 1.0f}, random);
-            const Vertices& x = state.ModelX;
-            const Vertices& y = state.ModelY;
-            SCOPED_TRACE(std::string(family_caption(family)));
-            ASSERT_EQ(x[1], 0.0f);
-            ASSERT_TRUE(std::is_sorted(x.begin() + 1, x.end()));
-            switch (family) {
-            case ModelFamily::SimpleRamp:
-                ASSERT_EQ(y[2], y[1]);
-                ASSERT_EQ(y[4], y[3]);
-                ASSERT_TRUE(y[1] >= 0.0f && y[1] < 1.0f && y[3] >= 0.0f && y[3] < 1.0f);
-                ASSERT_TRUE(x[5] == x[4] && x[6] == x[4] && y[5] == y[4] && y[6] == y[4]);
-                break;
-            case ModelFamily::SymmetricEvent:
-                ASSERT_EQ(x[4], (x[3] + x[3]) - x[2]);
-                [[fallthrough]];
-            case ModelFamily::AsymmetricEvent:
-                ASSERT_TRUE(y[2] == y[1] && y[4] == y[1] && y[5] == y[1] && y[6] == y[1]);
-                ASSERT_TRUE(y[3] >= -0.3f && y[3] < 1.3f);
-                ASSERT_TRUE(x[6] == x[5] && x[5] > x[4]);
-                break;
-            case ModelFamily::Free4Segments:
-                ASSERT_TRUE(x[6] == x[5] && y[6] == y[5]);
-                break;
-            case ModelFamily::Free3Segments:
-                ASSERT_TRUE(x[5] == x[4] && x[6] == x[4] && y[5] == y[4] && y[6] == y[4]);
-                break;
-            case ModelFamily::EventWithDuration:
-                ASSERT_TRUE(y[2] == y[1] && y[5] == y[1] && y[6] == y[1]);
-                break;
-            case ModelFamily::ManualConstraint: break;
-            }
+        for (const auto& c : cases) {
+            RandomSource replay = random;
+            Draws u{}, levels{};
+            for (std::size_t i = 0; i < u.size(); ++i)
+                levels[i] = level(u[i] = replay.next());
+            const std::uint64_t before = random.draws();
+            GenerateModel(state, {c.family, 0, 0.0f, 1.0f}, random);
+            const auto what = ::testing::Message() << family_caption(c.family) << ", call " << call;
+            ASSERT_EQ(random.draws() - before, c.draws) << what;
+            ASSERT_EQ(Model(six(state.ModelX), six(state.ModelY)),
+                      c.expected(u, levels, state.ModelY)) << what;
         }
     }
 }
 
-// "Event with duration", free: steps, two levels, then y4 between Lo and Hi, and when y4 lies
-// farther from the baseline than the peak both amplitudes shrink so that vertex 4 ends at the
-// peak's drawn amplitude.
-TEST(GenerateModel, FreeEventWithDurationPlateau)
+// Constrained and manual candidates inside boxes of zero width, where every value is a box
+// limit, with the number of draws they take.
+TEST(GenerateModel, BoxedFamiliesTakeTheirLimits)
 {
-    RandomSource random;
-    EngineState state;
-    int rescaled = 0;
-    for (int call = 0; call < 2000; ++call) {
-        RandomSource replay = random;
-        float u[8];
-        for (float& v : u)
-            v = replay.next();
-        GenerateModel(state, {ModelFamily::EventWithDuration, 0, 0.0f, 1.0f}, random);
-        const Vertices& x = state.ModelX;
-        const Vertices& y = state.ModelY;
-        float expected_x = 0.0f;
-        for (int k = 2; k <= 6; ++k) {
-            expected_x += u[k - 2];
-            ASSERT_EQ(x[k], expected_x);
-        }
-        const float base = level_of(u[5]);
-        const float peak = level_of(u[6]);
-        ASSERT_EQ(y[1], base);
-        const float lo = peak - (peak - base) * (x[4] - x[3]) / (x[5] - x[3]);
-        const float hi = peak + (peak - base) * (x[4] - x[3]) / (x[3] - x[2]);
-        const float drawn = lo + u[7] * (hi - lo);
-        if (std::fabs(drawn - base) > std::fabs(peak - base)) {
-            ++rescaled;
-            ASSERT_NEAR(std::fabs(y[4] - base), std::fabs(peak - base), 1e-5f);
-            ASSERT_LT(std::fabs(y[3] - base), std::fabs(peak - base) + 1e-6f);
-        } else {
-            ASSERT_EQ(y[3], peak);
-            ASSERT_EQ(y[4], drawn);
-            ASSERT_TRUE((y[4] >= std::min(lo, hi)) && (y[4] <= std::max(lo, hi)));
-        }
-    }
-    EXPECT_GT(rescaled, 0);
-}
-
-// A box of zero width yields exactly its limit, in every family.
-TEST(GenerateModel, ZeroWidthBoxesYieldTheLimit)
-{
-    for (ModelFamily family : kFamilies) {
-        SCOPED_TRACE(std::string(family_caption(family)));
-        EngineState state;
-        // Levels that leave the plateau rule of "Event with duration" alone.
-        const float levels[7] = {0, 0.5f, 0.5f, 3.0f, 2.5f, 0.5f, 0.5f};
+    const Six xs = {10, 20, 30, 40, 50, 60};
+    const Six ys = {1, 2, 3, 4, 5, 6};
+    const Six steep = {0, 0, 1, 4, 0, 0};
+    const Six ramp = {0, 1, 2, 3, 4, 5};
+    const Six edge = {100, 100, 100, 100, 100, 100};
+    const struct { std::optional<ModelFamily> family; std::int16_t constrain, nodes;
+                   Six box_x, box_y; std::uint64_t draws; Model want;
+                   std::optional<FaultKind> fault; } cases[] = {
+        {F::Free4Segments, 1, 6, xs, ys, 8, {{10, 20, 30, 40, 50, 50}, {1, 2, 3, 4, 5, 5}}},
+        {F::Free3Segments, 1, 6, xs, ys, 6, {{10, 20, 30, 40, 40, 40}, {1, 2, 3, 4, 4, 4}}},
+        {F::AsymmetricEvent, 1, 6, xs, ys, 5, {{10, 20, 30, 40, 50, 50}, {1, 1, 3, 1, 1, 1}}},
+        {F::SymmetricEvent, 1, 6, {10, 20, 35, 40, 50, 60}, ys, 4,  // x3 the mean of x2 and x4
+         {{10, 20, 30, 40, 50, 50}, {1, 1, 3, 1, 1, 1}}},
+        {F::SimpleRamp, 1, 6, xs, ys, 4, {{10, 20, 30, 40, 40, 40}, {1, 1, 3, 3, 3, 3}}},
+        {F::AsymmetricEvent, 1, 6, {10, 30, 20, 40, 50, 60}, ys, 5,  // the reorder pass
+         {{10, 25, 25, 40, 50, 50}, {1, 1, 3, 1, 1, 1}}},
+        {F::ManualConstraint, 1, 3, xs, ys, 10, {{10, 20, 30, 30, 30, 30}, {1, 2, 3, 3, 3, 3}}},
+        {F::ManualConstraint, 1, -1, xs, ys, 10, {}, FaultKind::IndexOutOfRange},
+        // "Event with duration": a plateau no steeper than its neighbour running the same way.
+        {F::EventWithDuration, 1, 6, xs, {1, 2, 3, 2.5f, 5, 6}, 7, {xs, {1, 1, 3, 2.5f, 1, 1}}},
+        {F::EventWithDuration, 1, 6, xs, {1, 2, 3, 0.5f, 5, 6}, 7,  // steep, falling the other way
+         {xs, {1, 1, 3, 0.5f, 1, 1}}},
+        {F::EventWithDuration, 1, 6, ramp, steep, 7, {ramp, {0, 0, 2, 4, 0, 0}}},  // y3 onto 2-4
+        {F::EventWithDuration, 1, 6, ramp, {0, 0, 4, 0.5f, 0, 0}, 7, {ramp, {0, 0, 4, 2, 0, 0}}},
+        {F::EventWithDuration, 1, 6, {0, 1, 1, 3, 4, 5}, steep, 7, {}, FaultKind::DivisionByZero},
+        // Manual boxes, free: vertex `nodes` on the plot's right edge (0 + 100), the rest copy
+        // it; without boxes the copy starts from vertex 0.
+        {F::ManualConstraint, 0, 3, xs, ys, 10, {{10, 20, 100, 100, 100, 100}, {1, 2, 3, 3, 3, 3}}},
+        {F::ManualConstraint, 0, 1, xs, ys, 10, {edge, {1, 1, 1, 1, 1, 1}}},
+        {F::ManualConstraint, 0, 0, xs, ys, 10, {edge, {}}},
+        {F::ManualConstraint, 0, 7, xs, ys, 10, {}, FaultKind::IndexOutOfRange},
+        // Greyed "Constrain" or no family: nothing drawn; constrained, the reorder pass runs.
+        {F::SimpleRamp, 2, 6, xs, ys, 0, {{1, 3, 2, 4, 5, 6}, ys}},
+        {std::nullopt, 0, 6, xs, ys, 0, {{1, 3, 2, 4, 5, 6}, ys}},
+        {std::nullopt, 1, 6, xs, ys, 0, {{1, 2.5f, 2.5f, 4, 5, 6}, ys}},
+    };
+    for (const auto& c : cases) {
+        EngineState s;
+        set_model(s, {1, 3, 2, 4, 5, 6}, ys);
         for (int k = 1; k <= 6; ++k) {
-            state.ConXMin[k] = state.ConXMax[k] = 10.0f * static_cast<float>(k);
-            state.ConYMin[k] = state.ConYMax[k] = levels[k];
+            s.ConXMin[k] = s.ConXMax[k] = s.ManXMin[k] = s.ManXMax[k] = c.box_x[k - 1];
+            s.ConYMin[k] = s.ConYMax[k] = s.ManYMin[k] = s.ManYMax[k] = c.box_y[k - 1];
         }
-        state.NodeCount = 6;
+        s.NodeCount = c.nodes;
         RandomSource random;
-        GenerateModel(state, {family, 1, 0.0f, 1.0f}, random);
-        for (int k = 1; k <= 6; ++k) {
-            // Every x is a limit (or the mean of two, x3 of "Symmetric event": 30), every y a level.
-            EXPECT_EQ(std::fmod(state.ModelX[k], 10.0f), 0.0f) << "x" << k;
-            const float y = state.ModelY[k];
-            EXPECT_TRUE(y == 0.5f || y == 3.0f || y == 2.5f) << "y" << k << " = " << y;
-        }
-        EXPECT_EQ(state.ModelX[1], 10.0f);
-        EXPECT_EQ(state.ModelX[2], 20.0f);
-        EXPECT_EQ(state.ModelX[3], 30.0f);
-        EXPECT_EQ(state.ModelY[1], 0.5f);
-        EXPECT_EQ(state.ModelY[3], 3.0f);
+        const auto what = ::testing::Message() << (c.family ? family_caption(*c.family) : "none")
+                                                << ", constrain " << c.constrain << ", " << c.nodes;
+        EXPECT_EQ(fault_of([&] { GenerateModel(s, {c.family, c.constrain, 0, 100}, random); }),
+                  c.fault) << what;
+        EXPECT_EQ(random.draws(), c.draws) << what;
+        if (!c.fault)
+            EXPECT_EQ((Model{six(s.ModelX), six(s.ModelY)}), c.want) << what;
     }
 }
 
-// The program keeps "Constrain" disabled until a run has filled the boxes; drawn inside empty
-// boxes the values land around +-10^6 and stay finite.
-TEST(GenerateModel, EmptyBoxesDrawAroundAMillion)
+TEST(ConstraintBoxes, ForgottenBoxesWidenFromEmptyToEncloseEachRunsBest)
 {
     EngineState state;
-    for (int k = 1; k <= 6; ++k) {
-        state.ConXMin[k] = state.ConYMin[k] = kEmptyLowerLimit;
-        state.ConXMax[k] = state.ConYMax[k] = kEmptyUpperLimit;
-    }
-    RandomSource random;
-    for (int call = 0; call < 100; ++call) {
-        GenerateModel(state, {ModelFamily::Free4Segments, 1, 0.0f, 1.0f}, random);
-        for (int k = 1; k <= 6; ++k) {
-            ASSERT_LE(std::fabs(state.ModelX[k]), 1.2e6f);
-            ASSERT_LE(std::fabs(state.ModelY[k]), 1.2e6f);
-        }
-    }
+    forget_best_of_best(state);
+    state.BestModelX = {0, 1, 2, 3, 4, 5, 6};
+    widen_constraint_boxes(state);  // an empty box takes the vertex itself
+    state.BestModelX = {9, 0, 3, 2, 5, 4, 7};
+    widen_constraint_boxes(state);
+    EXPECT_EQ(std::pair(state.ConXMin, state.ConXMax),
+              std::pair(Vertices{0, 0, 2, 2, 4, 4, 6}, Vertices{0, 1, 3, 3, 5, 5, 7}));
 }
 
-TEST(GenerateModel, ConstrainedEventWithDurationFlattensASteepPlateau)
+TEST(ReorderPass, ThreeSweepsOfMeans)
 {
-    EngineState state;
-    const float xs[7] = {0, 0, 1, 2, 3, 4, 5};
-    for (int k = 1; k <= 6; ++k)
-        state.ConXMin[k] = state.ConXMax[k] = xs[k];
-    RandomSource random;
-
-    // The plateau continues the rise more steeply: vertex 3 moves onto the line 2 -> 4.
-    const float rising[7] = {0, 0, 0, 1, 4, 0, 0};
-    for (int k = 1; k <= 6; ++k)
-        state.ConYMin[k] = state.ConYMax[k] = rising[k];
-    GenerateModel(state, {ModelFamily::EventWithDuration, 1, 0.0f, 1.0f}, random);
-    EXPECT_EQ(state.ModelY[3], 2.0f);
-    EXPECT_EQ(state.ModelY[4], 4.0f);
-
-    // The plateau turns down more steeply than the fall: vertex 4 moves onto the line 3 -> 5.
-    const float falling[7] = {0, 0, 0, 4, 0.5f, 0, 0};
-    for (int k = 1; k <= 6; ++k)
-        state.ConYMin[k] = state.ConYMax[k] = falling[k];
-    GenerateModel(state, {ModelFamily::EventWithDuration, 1, 0.0f, 1.0f}, random);
-    EXPECT_EQ(state.ModelY[3], 4.0f);
-    EXPECT_EQ(state.ModelY[4], 2.0f);
-
-    // Vertices 2 and 3 at the same x: the rise's slope divides by zero.
-    state.ConXMin[3] = state.ConXMax[3] = 1.0f;
-    for (int k = 1; k <= 6; ++k)
-        state.ConYMin[k] = state.ConYMax[k] = rising[k];
-    EXPECT_EQ(fault_of([&] {
-                  GenerateModel(state, {ModelFamily::EventWithDuration, 1, 0.0f, 1.0f}, random);
-              }),
-              FaultKind::DivisionByZero);
-}
-
-TEST(GenerateModel, ManualWithoutBoxesLiesOnTheRightEdge)
-{
-    EngineState state = state_with_boxes();
-    state.NodeCount = 0;
-    RandomSource random;
-    GenerateModel(state, {ModelFamily::ManualConstraint, 0, 2.0f, 8.0f}, random);
-    EXPECT_EQ(state.ModelX[0], 10.0f);
-    EXPECT_EQ(state.ModelY[0], 0.0f);
-    for (int k = 1; k <= 6; ++k) {
-        EXPECT_EQ(state.ModelX[k], 10.0f);
-        EXPECT_EQ(state.ModelY[k], 0.0f);
+    const std::pair<Vertices, Vertices> cases[] = {
+        {{0, 0, 5, 3, 6, 7, 8}, {0, 0, 4, 4, 6, 7, 8}},
+        // A fourth sweep would move these again: three leave inversions.
+        {{0, 10, 0, 0, 0, 0, 0},
+         {0, 3.125f, 2.34375f, 1.640625f, 1.1328125f, 0.87890625f, 0.87890625f}},
+    };
+    for (auto [x, reordered] : cases) {
+        reorder_vertices(x);
+        EXPECT_EQ(x, reordered);
     }
 }
 
-TEST(GenerateModel, ManualWithOneBoxPutsEveryVertexOnTheRightEdge)
+TEST(PlotScaling, MapsStepsIntoTheWindowAndLevelsIntoTheMeasuredRange)
 {
-    EngineState state = state_with_boxes();
-    state.NodeCount = 1;
-    RandomSource random;
-    GenerateModel(state, {ModelFamily::ManualConstraint, 0, 2.0f, 8.0f}, random);
-    for (int k = 1; k <= 6; ++k) {
-        EXPECT_EQ(state.ModelX[k], 10.0f);
-        EXPECT_EQ(state.ModelY[k], state.ModelY[1]);
+    const std::pair<Six, std::optional<FaultKind>> cases[] = {
+        {{0, 1, 2, 4, 4, 4}, {}}, {{0, 1, 1, 1, 1, 0}, FaultKind::Overflow},  // 0 / 0 at vertex 1
+        {{1, 1, 1, 1, 1, 0}, FaultKind::DivisionByZero}};
+    const std::pair<Vertices, Vertices> scaled = {{0, 5, 10, 15, 25, 25, 25},  // x, then y
+                                                  {0, -2, 2, 6, 0, -4, -2}};
+    for (const auto& [x, fault] : cases) {
+        EngineState state{.CropMaxY = 6.0f, .CropMinY = -2.0f};
+        set_model(state, x, {0, 0.5f, 1, 0.25f, -0.25f, 0});
+        EXPECT_EQ(fault_of([&] { scale_model_to_plot(state, 5.0f, 20.0f); }), fault);
+        if (!fault)  // vertex 0 takes no part
+            EXPECT_EQ(std::pair(state.ModelX, state.ModelY), scaled);
     }
-}
-
-TEST(GenerateModel, ManualWithThreeBoxesSpansThePlot)
-{
-    EngineState state = state_with_boxes();
-    state.NodeCount = 3;
-    state.ManXMin[1] = 0.5f;  // the first box starts at the plot's left edge
-    RandomSource random;
-    for (int call = 0; call < 100; ++call) {
-        GenerateModel(state, {ModelFamily::ManualConstraint, 0, 0.5f, 9.5f}, random);
-        EXPECT_EQ(state.ModelX[1], 0.5f);
-        EXPECT_EQ(state.ModelX[3], 10.0f);
-        EXPECT_GE(state.ModelX[2], 1.75f - 0.05f);
-        EXPECT_LE(state.ModelX[2], 2.25f + 0.05f);
-        for (int k = 4; k <= 6; ++k) {
-            EXPECT_EQ(state.ModelX[k], state.ModelX[3]);
-            EXPECT_EQ(state.ModelY[k], state.ModelY[3]);
-        }
-    }
-}
-
-TEST(GenerateModel, ManualNodeCountOutsideTheTableFaults)
-{
-    EngineState state = state_with_boxes();
-    RandomSource random;
-    state.NodeCount = 7;
-    EXPECT_EQ(fault_of([&] {
-                  GenerateModel(state, {ModelFamily::ManualConstraint, 0, 0.0f, 1.0f}, random);
-              }),
-              FaultKind::IndexOutOfRange);
-    state.NodeCount = -1;
-    EXPECT_EQ(fault_of([&] {
-                  GenerateModel(state, {ModelFamily::ManualConstraint, 1, 0.0f, 1.0f}, random);
-              }),
-              FaultKind::IndexOutOfRange);
-}
-
-TEST(ReorderPass, AnInversionTakesTheMean)
-{
-    Vertices x{0, 0, 5, 3, 6, 7, 8};
-    reorder_vertices(x);
-    EXPECT_EQ(x, (Vertices{0, 0, 4, 4, 6, 7, 8}));
-}
-
-TEST(ReorderPass, ThreeSweepsCanLeaveAnInversion)
-{
-    Vertices x{0, 10, 0, 0, 0, 0, 0};
-    reorder_vertices(x);
-    EXPECT_FALSE(std::is_sorted(x.begin() + 1, x.end()));
-}
-
-TEST(PlotScaling, MapsTheFirstVertexToTheLeftEdgeAndTheLastToTheRight)
-{
-    EngineState state;
-    state.CropMinY = -2.0f;
-    state.CropMaxY = 6.0f;
-    RandomSource random;
-    for (int call = 0; call < 200; ++call) {
-        GenerateModel(state, {ModelFamily::SimpleRamp, 0, 5.0f, 20.0f}, random);
-        scale_model_to_plot(state, 5.0f, 20.0f);
-        ASSERT_EQ(state.ModelX[1], 5.0f);
-        ASSERT_EQ(state.ModelX[4], 25.0f);
-        ASSERT_EQ(state.ModelX[6], 25.0f);
-        ASSERT_EQ(state.ModelY[5], state.ModelY[4]);
-        ASSERT_GE(state.ModelY[1], -2.0f);
-        ASSERT_LT(state.ModelY[1], 6.0f);
-    }
-}
-
-TEST(PlotScaling, ALastVertexAtZeroFaults)
-{
-    EngineState state;
-    EXPECT_EQ(fault_of([&] { scale_model_to_plot(state, 0.0f, 1.0f); }), FaultKind::Overflow);
-    state.ModelX = {0, 1, 1, 1, 1, 1, 0};
-    EXPECT_EQ(fault_of([&] { scale_model_to_plot(state, 0.0f, 1.0f); }),
-              FaultKind::DivisionByZero);
-}
-
-TEST(PlotScaling, AppliesToFreeFamiliesButNotManual)
-{
-    EXPECT_TRUE(needs_plot_scaling({ModelFamily::SimpleRamp, 0, 0.0f, 1.0f}));
-    EXPECT_TRUE(needs_plot_scaling({std::nullopt, 0, 0.0f, 1.0f}));
-    EXPECT_FALSE(needs_plot_scaling({ModelFamily::ManualConstraint, 0, 0.0f, 1.0f}));
-    EXPECT_FALSE(needs_plot_scaling({ModelFamily::SimpleRamp, 1, 0.0f, 1.0f}));
-    EXPECT_FALSE(needs_plot_scaling({ModelFamily::SimpleRamp, 2, 0.0f, 1.0f}));
+    // Only free candidates of a family other than "Manual constraint" are scaled.
+    const auto scales = [](std::optional<F> family, std::int16_t constrain) {
+        return needs_plot_scaling({family, constrain});
+    };
+    EXPECT_TRUE(scales(F::SimpleRamp, 0) && scales(std::nullopt, 0));
+    EXPECT_FALSE(scales(F::ManualConstraint, 0) || scales(F::SimpleRamp, 1));
 }
 
 }  // namespace

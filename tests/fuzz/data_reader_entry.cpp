@@ -2,133 +2,76 @@
 #include "data_reader_entry.h"
 
 #include "core/data/data_reader.h"
-#include "core/runtime/fault.h"
 #include "core/window/crop.h"
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
-#include <string_view>
-#include <vector>
 
 namespace tolvenar::fuzz {
 
-namespace {
-
-void require(bool holds, const char* what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
-
-void check_table(const DataTable& table)
-{
-    require(table.DataCount >= 4, "at least four data rows");
-    require(table.DataX.size() == static_cast<std::size_t>(table.DataCount) + 2,
-            "rows 0..DataCount + 1 of x");
-    require(table.DataY.size() == table.DataX.size(), "as many y as x");
-    for (const auto* column : {&table.DataX, &table.DataY})
-        for (const Cell& cell : *column)
-            require(cell.kind != CellKind::Text || cell.text < table.texts.size(),
-                    "text cells point into the pool");
-    DataTable copy = table;
-    note_x_order(copy);
-    require(copy.x_ascending == table.x_ascending, "x order noted");
-}
-
-void crop_both_ways(const DataTable& table, float left, float width)
-{
-    EngineState fast;
-    fast.data = table;
-    EngineState plain;
-    plain.data = table;
-    plain.data.x_ascending = false;
-    for (int repeat = 0; repeat < 2; ++repeat) {  // a second crop starts from the first's state
-        const CropOutcome a = crop_outcome(fast, left, width, false);
-        const CropOutcome b = crop_outcome(plain, left, width, true);
-        require(a.same_as(b), "bisecting crop equals the plain loops");
-        if (!a.fault)
-            require(a.arrays == static_cast<std::size_t>(a.count) + 1 &&
-                        a.start + a.count == a.end,
-                    "segment invariants");
-    }
-}
-
-}  // namespace
-
 void exercise_data_reader(const std::uint8_t* data, std::size_t size)
 {
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
-    std::optional<ImportedSeries> series;
+    ImportedSeries series;
     try {
-        series = read_data_text(text);
-    } catch (const ImportError&) {
-        return;
-    } catch (const Fault&) {
+        series = read_data_text({reinterpret_cast<const char*>(data), size});
+    } catch (const std::runtime_error&) {  // a refusal or a runtime fault
         return;
     }
-    check_table(series->table);
-
     std::vector<std::array<float, 2>> windows;
     try {
-        const OverviewScale scale = overview_scale(*series);
-        check_overview_cells(series->table);
+        const OverviewScale scale = overview_scale(series);
+        check_overview_cells(series.table);
         windows.push_back({scale.ScaleLeft, scale.ScaleWidth});
         windows.push_back({scale.ScaleLeft + scale.ScaleWidth / 4, scale.ScaleWidth / 2});
     } catch (const Fault&) {
     }
-    // Edges straight from the input's last bytes: any float, NaN and infinities included.
-    if (size >= 8) {
-        std::array<float, 2> edges{};
-        std::memcpy(edges.data(), data + size - 8, 8);
-        windows.push_back(edges);
+    if (size >= 8) {  // any float from the last bytes, NaN and infinities included
+        windows.emplace_back();
+        std::memcpy(windows.back().data(), data + size - 8, 8);
     }
-    for (const auto& [left, width] : windows)
-        crop_both_ways(series->table, left, width);
-}
-
-bool CropOutcome::same_as(const CropOutcome& other) const
-{
-    return fault == other.fault && start == other.start && end == other.end &&
-           count == other.count && arrays == other.arrays &&
-           std::memcmp(&min_y, &other.min_y, sizeof min_y) == 0 &&
-           std::memcmp(&max_y, &other.max_y, sizeof max_y) == 0 &&
-           lines.size() == other.lines.size() &&
-           (lines.empty() ||
-            std::memcmp(lines.data(), other.lines.data(), lines.size() * sizeof lines[0]) == 0);
+    for (const auto& [left, width] : windows) {
+        EngineState fast, plain;
+        fast.data = plain.data = series.table;
+        plain.data.x_ascending = false;
+        for (int repeat = 0; repeat < 2; ++repeat) {  // a second crop starts from the first's
+            if (crop_outcome(fast, left, width, false) != crop_outcome(plain, left, width, true)) {
+                std::fprintf(stderr, "the bisecting crop differs from the plain one\n");
+                std::abort();
+            }
+        }
+    }
 }
 
 CropOutcome crop_outcome(EngineState& state, float left, float width, bool plain)
 {
-    CropOutcome out;
-    const auto draw = [&out](float x1, float y1, float x2, float y2) {
-        out.lines.push_back({x1, y1, x2, y2});
+    std::optional<FaultKind> fault;
+    std::vector<std::array<float, 4>> lines;
+    const auto draw = [&lines](float x1, float y1, float x2, float y2) {
+        lines.push_back({x1, y1, x2, y2});
     };
     try {
         extract_crop(state, left, width);
-    } catch (const Fault& fault) {
-        out.fault = fault.kind();
+    } catch (const Fault& error) {
+        fault = error.kind();
     }
     try {
         if (plain)
             measure_crop_linear(state.data, left, width, state.CropMinY, state.CropMaxY, draw);
         else
             measure_crop(state.data, left, width, state.CropMinY, state.CropMaxY, draw);
-    } catch (const Fault& fault) {
-        if (!out.fault)
-            out.fault = fault.kind();
+    } catch (const Fault& error) {
+        fault = fault.value_or(error.kind());
     }
-    out.start = state.CropStart;
-    out.end = state.CropEnd;
-    out.count = state.CropCount;
-    out.arrays = state.CropObserved.size();
-    out.min_y = state.CropMinY;
-    out.max_y = state.CropMaxY;
-    return out;
+    return {fault, state.CropStart, state.CropEnd, state.CropCount, state.CropObserved.size(),
+            state.CropMinY, state.CropMaxY, std::move(lines)};
 }
 
 }  // namespace tolvenar::fuzz
+
+// libFuzzer's entry point; the unit tests call exercise_data_reader over the kept corpus.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    tolvenar::fuzz::exercise_data_reader(data, size);
+    return 0;
+}

@@ -1,37 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// One input through the whole import and a few crops: the fuzz target's body, also replayed
-// over the kept corpus by the unit tests.
+// The data file fuzz target: one input through the whole import and a few crops.
 #pragma once
 
 #include "core/model/engine_state.h"
 #include "core/runtime/fault.h"
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 namespace tolvenar::fuzz {
 
-// Reads `data` as a data file, runs the overview checks and crops the result with windows
-// taken from the data and from the input. Refusals and runtime faults are expected outcomes;
-// a broken table invariant, or a bisecting crop that disagrees with the plain loops, aborts.
+// Reads `data` as a data file, runs the overview checks and crops the result with windows from
+// the data and from the input's last bytes. Refusals and runtime faults are expected outcomes; a
+// bisecting crop that disagrees with the plain loops aborts.
 void exercise_data_reader(const std::uint8_t* data, std::size_t size);
 
 // What a crop leaves: its fault, the segment, the measured range and the lines drawn.
 struct CropOutcome {
     std::optional<FaultKind> fault;
-    std::int32_t start = 0;
-    std::int32_t end = 0;
+    std::int32_t start = 0, end = 0;
     std::int16_t count = 0;
     std::size_t arrays = 0;
-    float min_y = 0.0f;
-    float max_y = 0.0f;
+    float min_y = 0.0f, max_y = 0.0f;
     std::vector<std::array<float, 4>> lines;
 
-    // Bit for bit: a NaN edge must give the same (non-)results on both paths.
-    bool same_as(const CropOutcome& other) const;
+    bool operator==(const CropOutcome&) const = default;  // the values are never NaN
 };
 
 // extract_crop then measure_crop on `state`, as the window's crop does (the measurement also

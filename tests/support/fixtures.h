@@ -8,10 +8,9 @@
 #include "core/runtime/fault.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdint>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace tolvenar::test {
@@ -28,8 +27,10 @@ inline std::optional<FaultKind> fault_of(const std::function<void()>& action)
 }
 
 // Rows 1..n of numbers (x[i - 1], y[i - 1]) as the reader leaves them: the titles "x" and "y" in
-// row 0, an empty spare row n + 1, the x order noted. A missing y is 0.
-inline DataTable table_of(const std::vector<double>& x, const std::vector<double>& y = {})
+// row 0, a spare row n + 1 (empty, or x the text `spare_x` as a final marker leaves it), the x
+// order noted. A missing y is 0.
+inline DataTable table_of(const std::vector<double>& x, const std::vector<double>& y = {},
+                          std::string_view spare_x = {})
 {
     DataTable table;
     table.texts = {"x", "y"};
@@ -39,7 +40,9 @@ inline DataTable table_of(const std::vector<double>& x, const std::vector<double
         table.DataX.push_back(Cell::of_number(x[i]));
         table.DataY.push_back(Cell::of_number(i < y.size() ? y[i] : 0.0));
     }
-    table.DataX.push_back(Cell::empty());
+    if (!spare_x.empty())
+        table.texts.emplace_back(spare_x);
+    table.DataX.push_back(spare_x.empty() ? Cell::empty() : Cell{CellKind::Text, 2, 0.0});
     table.DataY.push_back(Cell::empty());
     table.DataCount = static_cast<std::int32_t>(x.size());
     note_x_order(table);
@@ -50,18 +53,13 @@ inline DataTable table_of(const std::vector<double>& x, const std::vector<double
 // as a crop over the whole series leaves it (without the drawing's measurement rules).
 inline EngineState state_over(const std::vector<double>& x, const std::vector<double>& y)
 {
-    EngineState state;
-    state.data = table_of(x, y);
-    const auto n = static_cast<std::int32_t>(x.size());
-    state.CropStart = 0;
-    state.CropEnd = n;
-    state.CropCount = static_cast<std::int16_t>(n);
-    state.CropObserved.assign(x.size() + 1, 0.0f);
-    state.CropModel.assign(x.size() + 1, 0.0f);
+    const auto n = static_cast<std::int16_t>(x.size());
     const auto [lo, hi] = std::minmax_element(y.begin(), y.end());
-    state.CropMinY = y.empty() ? 999999.0f : static_cast<float>(*lo);
-    state.CropMaxY = y.empty() ? -999999.0f : static_cast<float>(*hi);
-    return state;
+    return {.data = table_of(x, y), .CropEnd = n, .CropCount = n,
+            .CropObserved = std::vector<float>(x.size() + 1),
+            .CropModel = std::vector<float>(x.size() + 1),
+            .CropMaxY = y.empty() ? kEmptyRangeHighest : static_cast<float>(*hi),
+            .CropMinY = y.empty() ? kEmptyRangeLowest : static_cast<float>(*lo)};
 }
 
 // The candidate's vertices 1..6.

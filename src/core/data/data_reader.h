@@ -69,8 +69,8 @@ private:
 struct ImportedSeries {
     DataTable table;
     bool FieldCheckFailed = false;  // always False in a returned series: a failed check refuses
-    float smallest_y = 999999.0f;   // 999999 / -999999 (an empty range) only without data rows
-    float largest_y = -999999.0f;
+    float smallest_y = kEmptyRangeLowest;  // still the empty range only without data rows
+    float largest_y = kEmptyRangeHighest;
 };
 
 // Reads a whole data file. Refusals throw ImportError; a text y or one beyond the single range

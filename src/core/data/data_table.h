@@ -55,10 +55,14 @@ float cell_single(const Cell& cell);
 // unequal, the empty value equal to 0 and to the empty text.
 bool cells_equal(const DataTable& table, const Cell& a, const Cell& b);
 
-// Takes `value` into the single-precision range [lowest, highest]. The start values 999999 and
-// -999999 make an empty range (lowest > highest): the first value opens it, so data lying wholly
-// beyond +-999999 get their own range instead of one stretched to the start values. Beyond the
-// single range the conversion raises FaultKind::Overflow.
+// A measured range before its first value: lowest above highest.
+inline constexpr float kEmptyRangeLowest = 999999.0f;
+inline constexpr float kEmptyRangeHighest = -999999.0f;
+
+// Takes `value` into the single-precision range [lowest, highest]. Started at kEmptyRangeLowest
+// and kEmptyRangeHighest the range is empty (lowest > highest): the first value opens it, so data
+// lying wholly beyond +-999999 get their own range instead of one stretched to the start values.
+// Beyond the single range the conversion raises FaultKind::Overflow.
 void include_in_range(double value, float& lowest, float& highest);
 
 // Ordering of a cell against a number in the crop scans: a number compares numerically, an

@@ -84,8 +84,8 @@ void extract_crop(EngineState& state, float left, float width)
     const auto size = static_cast<std::size_t>(state.CropCount) + 1;
     state.CropObserved.assign(size, 0.0f);
     state.CropModel.assign(size, 0.0f);
-    state.CropMinY = 999999.0f;   // nothing measured yet: the measurement narrows both
-    state.CropMaxY = -999999.0f;
+    state.CropMinY = kEmptyRangeLowest;  // nothing measured yet: the measurement opens the range
+    state.CropMaxY = kEmptyRangeHighest;
 }
 
 void crop_without_drawing(EngineState& state, float left, float width)

@@ -13,7 +13,7 @@ namespace tolvenar {
 
 // Takes the rows under the crop window [left, left + width] (right edge rounded to single) into
 // the cropped segment: CropStart, CropEnd, CropCount, fresh zeroed CropObserved/CropModel of
-// CropCount + 1 elements, CropMinY = 999999 and CropMaxY = -999999.
+// CropCount + 1 elements, CropMinY/CropMaxY the empty range (kEmptyRangeLowest/Highest).
 // Faults leave the whole previous segment: IndexOutOfRange when no row up to the spare row
 // reaches the left edge; Overflow when more than 32767 rows would be cropped or left + width
 // exceeds the single range. Bisects when table.x_ascending.
