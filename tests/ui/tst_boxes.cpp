@@ -313,7 +313,7 @@ void BoxesTest::edgeHitTest()
     hover(w.Picture1, at(x, y));
     QCOMPARE(w.Picture1->MousePointer(), pointer);
     QCOMPARE(w.state.EdgeBox, static_cast<std::int16_t>(box));
-    QCOMPARE(w.state.EdgeSide, static_cast<std::int16_t>(side));
+    QCOMPARE(static_cast<int>(w.state.EdgeSide), side);
 }
 
 void BoxesTest::hitTestNeedsAResultAndBothTicks()
@@ -380,7 +380,7 @@ void BoxesTest::pointerLeftFromAnEarlierHitMovesNothing()
     QTest::mouseClick(w.Check2, Qt::LeftButton);
     hover(w.Picture1, at(250, 15));
     QCOMPARE(w.Picture1->MousePointer(), 7);
-    QCOMPARE(s.EdgeSide, std::int16_t{0});
+    QCOMPARE(static_cast<int>(s.EdgeSide), 0);
 
     const ProgramState before = s;
     drag(250, 15, 260, 16);

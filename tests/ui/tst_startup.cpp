@@ -180,7 +180,7 @@ void StartupTest::programStateStartValues()
     QVERIFY(!s.DragLeftEdge && !s.DragRightEdge && !s.DragWindow);
     QVERIFY(!s.BoxDrawing && !s.EdgeDragging && !s.FieldCheckFailed);
     QCOMPARE(s.EdgeBox, std::int16_t{0});
-    QCOMPARE(s.EdgeSide, std::int16_t{0});
+    QCOMPARE(static_cast<int>(s.EdgeSide), 0);
     QVERIFY(!s.data.allocated());
     QVERIFY(s.CropObserved.empty() && s.CropModel.empty());
     QCOMPARE(s.BestOfBestSqDist, 0.0f);  // sentinels arrive with the first import

@@ -3,10 +3,10 @@
 // control arrays, the plots' scale, persistent image and drawing, shapes on a rescaled plot,
 // progress bars, the screen pointer and the message box.
 #include "core/runtime/fault.h"
-#include "ui/app/control_array.h"
-#include "ui/app/controls.h"
-#include "ui/app/picture_box.h"
-#include "ui/app/platform.h"
+#include "ui/toolkit/control_array.h"
+#include "ui/toolkit/controls.h"
+#include "ui/toolkit/picture_box.h"
+#include "ui/toolkit/platform.h"
 #include "ui_fixture.h"
 
 #include <QAbstractButton>

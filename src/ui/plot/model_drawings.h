@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/model/engine_state.h"
-#include "ui/app/picture_box.h"
+#include "ui/toolkit/picture_box.h"
 
 #include <QRgb>
 
