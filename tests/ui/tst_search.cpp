@@ -1,16 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// "Run" driven as a user drives it: a sample imported through the dialog, the crop typed, a
-// family clicked, the counts typed and "Run" pressed. The report equals tolvenar-fit's for the
-// same file, crop, family and counts; the controls, the trial count, the pictures, the
-// cleanup path on a fault or a No to the time estimate, and the count fields.
-#include "core/runtime/numbers.h"
-#include "search_fixture.h"
-#include "ui_fixture.h"
-
-#include <QtTest>
+// "Run" as a user runs it: each family's report equals tolvenar-fit's for the same file, crop,
+// counts and family; the pictures a search leaves; its silent endings; edits after a result.
+#include "window_fixture.h"
 
 #include <memory>
-#include <string>
 
 using namespace tolvenar;
 using namespace tolvenar::test;
@@ -19,20 +12,14 @@ Q_DECLARE_METATYPE(tolvenar::ModelFamily)
 
 namespace {
 
-constexpr QRgb kPaleGreen = 0xff96ff96;
+constexpr QRgb kPaleGreen = 0xff96ff96;  // sampling frames of the constraint boxes
 
-// A clock that stands still at 0 for the search's start and reads `later` seconds afterwards.
+// A clock standing at 0 for the search's start that reads `later` seconds afterwards.
 std::function<double()> clock_jumping_to(double later)
 {
     auto calls = std::make_shared<int>(0);
     return [calls, later] { return (*calls)++ == 0 ? 0.0 : later; };
 }
-
-struct Question {
-    QString prompt;
-    QString title;
-    MsgBoxButtons buttons = MsgBoxButtons::OkOnly;
-};
 
 }  // namespace
 
@@ -41,410 +28,185 @@ class SearchTest : public QObject {
 
 private slots:
     void init();
-    void cleanup();
-
-    void eachFamilyReportsAsTheCommandLine_data();
-    void eachFamilyReportsAsTheCommandLine();
-    void constrainedSearchAsTheCommandLine();
-    void tiedCandidatesKeepTheFirst();
-    void trialCountAndConvergencePlotAcrossSearches();
-    void finalPictureHoldsTheResultsNotTheCandidate();
-    void noRunsStillEndsTheSearch();
-    void cropWithoutPointsEndsThroughTheCleanupPath();
-    void reportFaultKeepsTheStepsWritten();
-    void heavyTaskQuestion_data();
-    void heavyTaskQuestion();
-    void questionOnlyAboveTwoMinutes_data();
-    void questionOnlyAboveTwoMinutes();
-    void editingTheRunCountForgetsTheBestOfBest();
-    void editingTheTrialCountChangesNothing();
+    void reportAsTheCommandLine_data();
+    void reportAsTheCommandLine();
+    void picturesOfAResult();
+    void silentEndings_data();
+    void silentEndings();
+    void constraintEdgeDrag();
+    void manualBoxesBoundTheSearch();
 
 private:
-    frmMain& importSymmetricEvent();  // cropped to 150..450, R = 2, N = 60
-    void expectCompletedSearch(int trials);
-    void expectCleanupPath();
-
+    frmMain& prepare(ModelFamily family, const QString& runs = QStringLiteral("2"),
+                     const QString& trials = QStringLiteral("60"));
     std::unique_ptr<frmMain> m_window;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::vector<Question> m_questions;
-    int m_beeps = 0;
+    Dialogs m_dialogs;
+    const QString m_file = example_path(QStringLiteral("symmetric_event.csv"));
 };
 
 void SearchTest::init()
 {
     m_window = std::make_unique<frmMain>();
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_questions.clear();
-    m_beeps = 0;
-    m_window->platform.MsgBox = [this](const QString& prompt, MsgBoxButtons buttons,
-                                       const QString& title) {
-        m_questions.push_back({prompt, title, buttons});
-        return kMsgBoxYes;
-    };
-    m_window->platform.Beep = [this] { ++m_beeps; };
+    m_dialogs = {};
+    m_dialogs.attach(*m_window);
 }
 
-void SearchTest::cleanup()
+frmMain& SearchTest::prepare(ModelFamily family, const QString& runs, const QString& trials)
 {
-    m_window.reset();
-    m_dir.reset();
+    prepare_search(*m_window, m_file, QStringLiteral("150"), QStringLiteral("450"), runs, trials,
+                   family);
+    return *m_window;
 }
 
-frmMain& SearchTest::importSymmetricEvent()
-{
-    frmMain& w = *m_window;
-    import_file(w, example_path("symmetric_event.csv"));
-    type_crop(w, QStringLiteral("150"), QStringLiteral("450"));
-    type_counts(w, QStringLiteral("2"), QStringLiteral("60"));
-    return w;
-}
-
-void SearchTest::expectCompletedSearch(int trials)
-{
-    const frmMain& w = *m_window;
-    QCOMPARE(w.Label8->Caption(), QString::number(trials));
-    QCOMPARE(w.state.TrialCount, trials);
-    QVERIFY(w.Label7->Enabled() && w.Label8->Enabled());
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{w.Frame6, w.Command5, w.Command7, w.Check2})
-        QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
-    // Each run enables "Constrain" and the report's frame (a search of no trials made no run).
-    QCOMPARE(w.Check1->isEnabled(), trials > 0);
-    QCOMPARE(w.Frame5->isEnabled(), trials > 0);
-    QVERIFY(!w.ProgressBar1->Visible() && !w.ProgressBar2->Visible());
-    QCOMPARE(w.ProgressBar2->Value(), 0.0f);
-    QCOMPARE(screen_mouse_pointer(), 0);
-    QVERIFY(w.state.BestOfBestShown);
-}
-
-// The state the cleanup path leaves: bars gone, pointer back, the display frame still off and
-// the working plot back to the bare data.
-void SearchTest::expectCleanupPath()
-{
-    const frmMain& w = *m_window;
-    QVERIFY(!w.ProgressBar1->Visible() && !w.ProgressBar2->Visible());
-    QCOMPARE(w.ProgressBar1->Value(), 0.0f);
-    QCOMPARE(w.ProgressBar2->Value(), 0.0f);
-    QCOMPARE(screen_mouse_pointer(), 0);
-    QCOMPARE(w.Label5->Caption(), QString::fromStdString(number_text(w.state.BestOfBestR)));
-    QCOMPARE(w.Label8->Caption(), QString::number(w.state.TrialCount));
-    QVERIFY(!w.Frame6->Enabled() && !w.Command5->Enabled() && !w.Check2->Enabled());
-    for (const QRgb colour : {kGreen, kOrange, kRed})
-        QCOMPARE(count_pixels(*w.Picture1, colour), 0);
-}
-
-void SearchTest::eachFamilyReportsAsTheCommandLine_data()
+void SearchTest::reportAsTheCommandLine_data()
 {
     QTest::addColumn<ModelFamily>("family");
-    QTest::addColumn<int>("points");      // break points shown
-    QTest::addColumn<QString>("measure");  // the start of Label6 when it is enabled, else ""
-    QTest::newRow("ramp") << ModelFamily::SimpleRamp << 4 << "Duration of change = ";
-    QTest::newRow("symmetric") << ModelFamily::SymmetricEvent << 5 << "";
-    QTest::newRow("asymmetric") << ModelFamily::AsymmetricEvent << 5 << "Symmetry index = ";
-    QTest::newRow("free4") << ModelFamily::Free4Segments << 5 << "";
-    QTest::newRow("free3") << ModelFamily::Free3Segments << 4 << "";
-    QTest::newRow("duration") << ModelFamily::EventWithDuration << 6 << "";
+    for (const ModelFamily family :
+         {ModelFamily::SimpleRamp, ModelFamily::SymmetricEvent, ModelFamily::AsymmetricEvent,
+          ModelFamily::Free4Segments, ModelFamily::Free3Segments, ModelFamily::EventWithDuration})
+        QTest::newRow(family_caption(family).data()) << family;
 }
 
-void SearchTest::eachFamilyReportsAsTheCommandLine()
+void SearchTest::reportAsTheCommandLine()
 {
     QFETCH(ModelFamily, family);
-    QFETCH(int, points);
-    QFETCH(QString, measure);
-    frmMain& w = importSymmetricEvent();
-    choose_family(w, family);
-    press_run(w);
+    frmMain& w = prepare(family);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QCOMPARE(shown_report(w), fit_report_for(w, m_file, family, false));
+    QCOMPARE(w.Label8->Caption(), QStringLiteral("120"));
+    QVERIFY(!w.ProgressBar1->Visible() && !w.ProgressBar2->Visible());
+    QCOMPARE(screen_mouse_pointer(), pointer::kDefault);
+    QVERIFY(w.Frame6->isEnabled() && w.Check1->isEnabled() && w.Command7->isEnabled());
 
-    expectCompletedSearch(120);
-    const QStringList report = shown_report(w);
-    QCOMPARE(report, fit_report_for(w, example_path("symmetric_event.csv"), family));
-    QCOMPARE(report.size(), 2 * points + 1 + (measure.isEmpty() ? 0 : 1));
-    QCOMPARE(report.front(), QStringLiteral("X1 = 150"));  // vertex 1 on the plot's left edge
-    QCOMPARE(report[2 * points - 2], QStringLiteral("X%1 = 450").arg(points));
-    QVERIFY(w.Label5->Caption().startsWith(QStringLiteral("R = 0.")));
-    if (measure.isEmpty()) {
-        QVERIFY(!w.Label6->Enabled());
-        QCOMPARE(w.Label6->Caption(), QStringLiteral("Symmetry index = "));
-    } else {
-        QVERIFY(w.Label6->Caption().startsWith(measure));
-    }
-    for (int i = points + 1; i <= 6; ++i) {
-        QVERIFY(!w.Label2[i]->Enabled() && !w.Label3[i]->Enabled());
-        QCOMPARE(w.Label2[i]->Caption(), QStringLiteral("X%1 =").arg(i));
-        QCOMPARE(w.Label3[i]->Caption(), QStringLiteral("Y%1 =").arg(i));
-    }
+    QTest::mouseClick(w.Check1, Qt::LeftButton);  // "Constrain": inside the first search's boxes
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QCOMPARE(shown_report(w), fit_report_for(w, m_file, family, true));
+    QCOMPARE(w.Label8->Caption(), QStringLiteral("240"));
 }
 
-void SearchTest::constrainedSearchAsTheCommandLine()
+void SearchTest::picturesOfAResult()
 {
-    frmMain& w = importSymmetricEvent();
-    choose_family(w, ModelFamily::AsymmetricEvent);
-    press_run(w);
-    const ProgramState before = w.state;
-
-    QTest::mouseClick(w.Check1, Qt::LeftButton);
-    QCOMPARE(w.Check1->Value(), 1);
-    press_run(w);
-
-    expectCompletedSearch(240);
-    QCOMPARE(shown_report(w), fit_report_for(w, example_path("symmetric_event.csv"),
-                                             ModelFamily::AsymmetricEvent, true));
-    // Constrained runs draw inside the boxes and leave them as they were.
-    QCOMPARE(w.state.ConXMin, before.ConXMin);
-    QCOMPARE(w.state.ConXMax, before.ConXMax);
-    QCOMPARE(w.state.ConYMin, before.ConYMin);
-    QCOMPARE(w.state.ConYMax, before.ConYMax);
-    QVERIFY(w.state.BestOfBestSqDist <= before.BestOfBestSqDist);
-    QCOMPARE(w.Check1->Value(), 1);
-}
-
-// On a crop where every candidate fits equally well (flat data, so every free candidate is flat
-// at the same level), the first candidate of the first run stays the best of best.
-void SearchTest::tiedCandidatesKeepTheFirst()
-{
-    std::string csv = "x,y\n";
-    for (int x = 0; x <= 100; ++x)
-        csv += std::to_string(x) + ",5\n";
-    for (int x = 101; x <= 110; ++x)
-        csv += std::to_string(x) + "," + std::to_string(x - 95) + "\n";
-    const QString file = write_data_file(*m_dir, QStringLiteral("flat.csv"), csv);
-
-    const auto search = [&](frmMain& w, const QString& runs, const QString& trials) {
-        import_file(w, file);
-        type_crop(w, QStringLiteral("10"), QStringLiteral("50"));
-        type_counts(w, runs, trials);
-        choose_family(w, ModelFamily::SymmetricEvent);
-        press_run(w);
-        QCOMPARE(w.state.CropMinY, 5.0f);
-        QCOMPARE(w.state.CropMaxY, 5.0f);
-    };
-    frmMain& first = *m_window;
-    search(first, QStringLiteral("1"), QStringLiteral("1"));
-    frmMain later;
-    search(later, QStringLiteral("3"), QStringLiteral("10"));
-
-    QCOMPARE(later.state.BestOfBestSqDist, 0.0f);
-    QCOMPARE(later.state.BestOfBestX, first.state.BestOfBestX);
-    QCOMPARE(shown_report(later), shown_report(first));
-    QCOMPARE(later.Label5->Caption(), QStringLiteral("R = 0"));  // constant data correlate 0
-    QCOMPARE(shown_report(later), fit_report_for(later, file, ModelFamily::SymmetricEvent));
-}
-
-void SearchTest::trialCountAndConvergencePlotAcrossSearches()
-{
-    frmMain& w = importSymmetricEvent();
-    press_run(w);
-    const std::int16_t points = w.state.ConvergenceCount;
-    QVERIFY(points >= 1);
-    press_run(w);
-
-    expectCompletedSearch(240);
-    QCOMPARE(w.Picture3->ScaleWidth(), 240.0f);
-    QVERIFY(w.state.ConvergenceCount >= points);
-    // Points record falling squared distances at rising trial counts.
-    for (int i = 2; i <= w.state.ConvergenceCount; ++i) {
-        QVERIFY(w.state.ConvergenceTrace[i].x > w.state.ConvergenceTrace[i - 1].x);
-        QVERIFY(w.state.ConvergenceTrace[i].y < w.state.ConvergenceTrace[i - 1].y);
-    }
-    const ConvergencePoint& last = w.state.ConvergenceTrace[w.state.ConvergenceCount];
-    QCOMPARE(last.y, w.state.BestOfBestSqDist);
-    QVERIFY(count_pixels(*w.Picture3, kRed) > 0);  // at least the level line to the right edge
-}
-
-void SearchTest::finalPictureHoldsTheResultsNotTheCandidate()
-{
-    frmMain& w = importSymmetricEvent();
-    type_counts(w, QStringLiteral("4"), QStringLiteral("60"));
-    press_run(w);
-    QCOMPARE(w.Check2->Value(), 1);
-    QVERIFY(count_pixels(*w.Picture1, kRed) > 0);
-    QVERIFY(count_pixels(*w.Picture1, kPaleGreen) > 0);  // sampling frames, drawn at the end
-
-    // Unticking "Show constraint" goes back to the persisted plot: no green is left, so none of
-    // it was the last candidate.
+    frmMain& w = prepare(ModelFamily::SymmetricEvent);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    PictureBox& plot = *w.Picture1;
+    QVERIFY(count_pixels(plot, kRed) > 0 && count_pixels(plot, kPaleGreen) > 0);
+    QVERIFY(count_pixels(*w.Picture3, kRed) > 0);  // the convergence trace
+    // Unticking "Show constraint" leaves no green: none of it was the last candidate.
     QTest::mouseClick(w.Check2, Qt::LeftButton);
-    QCOMPARE(w.Check2->Value(), 0);
-    QCOMPARE(count_pixels(*w.Picture1, kGreen), 0);
-    QCOMPARE(count_pixels(*w.Picture1, kPaleGreen), 0);
-    QVERIFY(count_pixels(*w.Picture1, kRed) > 0);
-    QVERIFY(count_pixels(*w.Picture1, kOrange) > 0);  // the runs' bests stay
-
-    QTest::mouseClick(w.Check2, Qt::LeftButton);
-    QVERIFY(count_pixels(*w.Picture1, kGreen) > 0);
-
-    QTest::mouseClick(w.Command5, Qt::LeftButton);  // "Clean up diagram"
-    QCOMPARE(count_pixels(*w.Picture1, kOrange), 0);
-    QVERIFY(count_pixels(*w.Picture1, kRed) > 0);
-    QVERIFY(count_pixels(*w.Picture1, kGreen) > 0);
-}
-
-void SearchTest::noRunsStillEndsTheSearch()
-{
-    frmMain& w = importSymmetricEvent();
-    type_counts(w, QStringLiteral("0"), QStringLiteral("60"));
-    press_run(w);
-    expectCompletedSearch(0);
-    QVERIFY(!w.Check1->isEnabled() && !w.Frame5->isEnabled());
-    QCOMPARE(w.Label5->Caption(), QStringLiteral("R = "));  // no report was written
-    QVERIFY(!w.Label2[1]->Enabled());
-}
-
-// A crop between two data points holds none: the first candidate fits it perfectly and its
-// correlation divides 0 by 0. The search ends silently; R of the earlier crop's search shows
-// plainly in Label5.
-void SearchTest::cropWithoutPointsEndsThroughTheCleanupPath()
-{
-    std::string csv = "x,y\n";
-    for (int x = 0; x <= 200; x += 10)
-        csv += std::to_string(x) + "," + std::to_string((x * 7) % 13) + "\n";
-    const QString file = write_data_file(*m_dir, QStringLiteral("sparse.csv"), csv);
-    frmMain& w = *m_window;
-    import_file(w, file);
-    type_crop(w, QStringLiteral("0"), QStringLiteral("200"));
-    type_counts(w, QStringLiteral("1"), QStringLiteral("20"));
-    press_run(w);
-    expectCompletedSearch(20);
-    const float earlier_r = w.state.BestOfBestR;
-    QVERIFY(earlier_r != 0.0f);
-
-    type_crop(w, QStringLiteral("12"), QStringLiteral("18"));
-    QCOMPARE(w.state.CropCount, std::int16_t{0});
-    press_run(w);
-
-    expectCleanupPath();
-    QCOMPARE(w.state.BestOfBestR, earlier_r);
-    QCOMPARE(w.Label5->Caption(), QString::fromStdString(number_text(earlier_r)));
-    QCOMPARE(w.state.TrialCount, 1);
-    QCOMPARE(w.Label8->Caption(), QStringLiteral("1"));
-    QCOMPARE(w.Label2[1]->Caption(), QStringLiteral("X1 = "));  // the crop's reset labels stay
-    QVERIFY(count_pixels(*w.Picture1, kBlue) > 0);
-}
-
-// "Asymmetric event" after runs without trials: the report's break points are the -9999 of an
-// empty best of best, and its symmetry index divides 0 by 0 after they and R were written.
-void SearchTest::reportFaultKeepsTheStepsWritten()
-{
-    frmMain& w = importSymmetricEvent();
-    choose_family(w, ModelFamily::AsymmetricEvent);
-    type_counts(w, QStringLiteral("2"), QStringLiteral("0"));
-    press_run(w);
-
-    expectCleanupPath();
-    for (int i = 1; i <= 6; ++i) {
-        QCOMPARE(w.Label2[i]->Caption(), QStringLiteral("X%1 = -9999").arg(i));
-        QVERIFY(w.Label3[i]->Enabled());
-    }
-    QCOMPARE(w.Label5->Caption(), QStringLiteral("0"));
-    QVERIFY(!w.Label6->Enabled());
-    QCOMPARE(w.Label6->Caption(), QStringLiteral("Symmetry index ="));
-    QVERIFY(w.Check1->isEnabled() && w.Frame5->isEnabled());  // the run itself ended
-    QCOMPARE(w.state.ConXMin[3], -9999.0f);  // the empty run's best widened the envelope
-}
-
-void SearchTest::heavyTaskQuestion_data()
-{
-    QTest::addColumn<double>("elapsed");  // seconds for the first 999 of 2 x 500 trials
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<QString>("estimate");
-    // 1000 s: 1000 * 1000 / 999 = 1001 s in all.
-    QTest::newRow("yes") << 1000.0 << kMsgBoxYes << "00:16:41";
-    QTest::newRow("no") << 1000.0 << kMsgBoxNo << "00:16:41";
-    // 400000 s: 400400 s, 111 hours and more, shown with all the hours' digits.
-    QTest::newRow("over 100 hours") << 400000.0 << kMsgBoxYes << "111:13:20";
-}
-
-void SearchTest::heavyTaskQuestion()
-{
-    QFETCH(double, elapsed);
-    QFETCH(int, answer);
-    QFETCH(QString, estimate);
-    frmMain& w = importSymmetricEvent();
-    type_counts(w, QStringLiteral("2"), QStringLiteral("500"));
-    w.platform.MonotonicSeconds = clock_jumping_to(elapsed);
-    std::int32_t asked_at = 0;
-    w.platform.MsgBox = [&](const QString& prompt, MsgBoxButtons buttons, const QString& title) {
-        m_questions.push_back({prompt, title, buttons});
-        asked_at = w.state.TrialCount;
-        return answer;
-    };
-    press_run(w);
-
-    QCOMPARE(m_questions.size(), std::size_t{1});
-    QCOMPARE(asked_at, 999);
-    QCOMPARE(m_beeps, 1);
-    QCOMPARE(m_questions[0].title, QStringLiteral("Heavy task!!"));
-    QCOMPARE(m_questions[0].prompt, QStringLiteral("Estimated processing time: %1 (hh:mm:ss). "
-                                                   "Do you continue?")
-                                        .arg(estimate));
-    QVERIFY(m_questions[0].buttons == MsgBoxButtons::YesNo);
-    if (answer == kMsgBoxYes) {
-        expectCompletedSearch(1000);
-        return;
-    }
-    expectCleanupPath();
-    QCOMPARE(w.state.TrialCount, 999);
-    // The first run's result stays on the labels.
-    QVERIFY(w.Label2[2]->Enabled());
-    QVERIFY(w.Label2[2]->Caption() != QStringLiteral("X2 = -9999"));
-    QVERIFY(w.state.BestOfBestSqDist < 999999.0f);
-}
-
-void SearchTest::questionOnlyAboveTwoMinutes_data()
-{
-    QTest::addColumn<double>("elapsed");
-    QTest::addColumn<bool>("asked");
-    // 1 x 1000 trials: the estimate is elapsed * 1000 / 999.
-    QTest::newRow("estimate 119.88 s") << 119.76 << false;
-    QTest::newRow("estimate 120.02 s") << 119.9 << true;
-}
-
-void SearchTest::questionOnlyAboveTwoMinutes()
-{
-    QFETCH(double, elapsed);
-    QFETCH(bool, asked);
-    frmMain& w = importSymmetricEvent();
-    type_counts(w, QStringLiteral("1"), QStringLiteral("1000"));
-    w.platform.MonotonicSeconds = clock_jumping_to(elapsed);
-    press_run(w);
-    QCOMPARE(m_questions.size(), asked ? std::size_t{1} : std::size_t{0});
-    expectCompletedSearch(1000);
-}
-
-void SearchTest::editingTheRunCountForgetsTheBestOfBest()
-{
-    frmMain& w = importSymmetricEvent();
-    press_run(w);
+    QCOMPARE(count_pixels(plot, kGreen) + count_pixels(plot, kPaleGreen), 0);
+    QVERIFY(count_pixels(plot, kOrange) > 0 && count_pixels(plot, kRed) > 0);
+    QTest::mouseClick(w.Command5, Qt::LeftButton);  // "Clean up diagram": the run bests go
+    QCOMPARE(count_pixels(plot, kOrange), 0);
+    QVERIFY(count_pixels(plot, kRed) > 0);
+    // A new run count forgets the result: the bare data, the report's labels kept.
     const QStringList report = shown_report(w);
-    const float r = w.state.BestOfBestR;
-
     type_into(w.Text6, QStringLiteral("3"));
-
-    for (int k = 1; k <= 6; ++k) {
-        QCOMPARE(w.state.BestOfBestX[k], -9999.0f);
-        QCOMPARE(w.state.BestOfBestY[k], -9999.0f);
-        QCOMPARE(w.state.ConXMin[k], 999999.0f);
-        QCOMPARE(w.state.ConYMax[k], -999999.0f);
-    }
-    QCOMPARE(w.state.BestOfBestSqDist, 999999.0f);
-    QCOMPARE(w.state.BestOfBestR, r);
-    QCOMPARE(w.state.TrialCount, 120);
-    QCOMPARE(shown_report(w), report);  // the labels keep the last report
-    QVERIFY(w.state.BestOfBestShown);
-    for (const QRgb colour : {kGreen, kOrange, kRed})
-        QCOMPARE(count_pixels(*w.Picture1, colour), 0);
-    QVERIFY(count_pixels(*w.Picture1, kBlue) > 0);
+    QCOMPARE(count_pixels(plot, kRed), 0);
+    QCOMPARE(w.state.BestOfBestX[2], kUnsetVertex);
+    QCOMPARE(shown_report(w), report);
 }
 
-void SearchTest::editingTheTrialCountChangesNothing()
+void SearchTest::silentEndings_data()
 {
-    frmMain& w = importSymmetricEvent();
-    press_run(w);
-    const QImage picture = w.Picture1->Image();
-    const Vertices best = w.state.BestOfBestX;
-    type_into(w.Text3[0], QStringLiteral("5"));
-    QCOMPARE(w.Picture1->Image(), picture);
-    QCOMPARE(w.state.BestOfBestX, best);
+    QTest::addColumn<ModelFamily>("family");
+    QTest::addColumn<QString>("trials");
+    QTest::addColumn<QString>("from");  // crop bounds
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<double>("later");  // clock reading after the start, seconds
+    QTest::addColumn<int>("answer");  // to "Heavy task!!"
+    QTest::addColumn<QString>("label5");
+    QTest::addColumn<int>("count");  // TrialCount at the end
+    // Asymmetric event after runs without trials: the symmetry index divides 0 by 0 after the
+    // break points (-9999) and R were written.
+    QTest::newRow("report fault") << ModelFamily::AsymmetricEvent << "0" << "150" << "450" << 0.0
+                                  << kMsgBoxYes << "0" << 0;
+    // A crop between two data points holds none: its correlation divides 0 by 0.
+    QTest::newRow("empty crop") << ModelFamily::SymmetricEvent << "60" << "150.2" << "150.8" << 0.0
+                                << kMsgBoxYes << "0" << 1;
+    QTest::newRow("No to the estimate") << ModelFamily::SymmetricEvent << "500" << "150" << "450"
+                                        << 1000.0 << kMsgBoxNo << "" << 999;
+    QTest::newRow("Yes to the estimate") << ModelFamily::SymmetricEvent << "500" << "150" << "450"
+                                         << 1000.0 << kMsgBoxYes << "" << 1000;
+}
+
+void SearchTest::silentEndings()
+{
+    QFETCH(ModelFamily, family);
+    QFETCH(QString, trials);
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(double, later);
+    QFETCH(int, answer);
+    QFETCH(QString, label5);
+    QFETCH(int, count);
+    frmMain& w = *m_window;
+    prepare_search(w, m_file, from, to, QStringLiteral("2"), trials, family);
+    w.platform.MonotonicSeconds = clock_jumping_to(later);
+    m_dialogs.answer = answer;
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+
+    QCOMPARE(w.state.TrialCount, count);
+    QCOMPARE(w.Label8->Caption(), QString::number(count));
+    QCOMPARE(m_dialogs.titles, later > 0 ? QStringList{"Heavy task!!"} : QStringList{});
+    QCOMPARE(m_dialogs.beeps, later > 0 ? 1 : 0);
+    QVERIFY(!w.ProgressBar1->Visible() && !w.ProgressBar2->Visible());
+    QCOMPARE(w.ProgressBar2->Value(), 0.0f);
+    QCOMPARE(screen_mouse_pointer(), pointer::kDefault);
+    const bool ended_well = label5.isEmpty() && answer == kMsgBoxYes;
+    QCOMPARE(w.Frame6->isEnabled(), ended_well);
+    if (ended_well)
+        return;
+    if (!label5.isEmpty())
+        QCOMPARE(w.Label5->Caption(), label5);  // the plain R of the best of best
+    for (const QRgb colour : {kGreen, kOrange, kRed})
+        QCOMPARE(count_pixels(*w.Picture1, colour), 0);  // the bare data again
+    QVERIFY(count_pixels(*w.Picture1, kBlue) > 0 || w.state.CropCount == 0);
+}
+
+void SearchTest::constraintEdgeDrag()
+{
+    frmMain& w = prepare(ModelFamily::SymmetricEvent);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QTest::mouseClick(w.Check1, Qt::LeftButton);
+    ProgramState& s = w.state;
+    PictureBox& plot = *w.Picture1;
+    for (std::size_t k = 1; k <= 6; ++k) {  // baseline boxes at 11..12
+        s.ConXMin[k] = k == 1 ? 150 : 150 + 50 * k;
+        s.ConXMax[k] = k == 1 ? 150 : 180 + 50 * k;
+        s.ConYMin[k] = 11;
+        s.ConYMax[k] = 12;
+    }
+    const QPoint edge = point_at(plot, 265, 12);  // the top of box 2
+    hover(&plot, edge);
+    QCOMPARE(plot.MousePointer(), pointer::kSizeVertical);
+    drag(&plot, edge, point_at(plot, 265, 14));
+    const float top = s.ConYMax[2];
+    QVERIFY(top > 13.5f && top < 14.5f);
+    QCOMPARE((QList<float>{s.ConYMax[1], s.ConYMax[4], s.ConYMax[5], s.ConYMax[3]}),
+             (QList<float>{top, top, top, 12}));  // the baseline's levels are tied
+    hover(&plot, point_at(plot, 300, 20));
+    QCOMPARE(plot.MousePointer(), pointer::kArrow);
+}
+
+void SearchTest::manualBoxesBoundTheSearch()
+{
+    frmMain& w = prepare(ModelFamily::ManualConstraint);
+    PictureBox& plot = *w.Picture1;
+    drag(&plot, point_at(plot, 160, 11), point_at(plot, 200, 12));
+    drag(&plot, point_at(plot, 260, 16), point_at(plot, 300, 20));
+    drag(&plot, point_at(plot, 380, 11), point_at(plot, 420, 12.5));
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    // The last box reaches the right edge and holds vertices 4 to 6.
+    QCOMPARE(w.state.ManXMax[3], 450.0f);
+    QCOMPARE(w.state.ManXMin[6], w.state.ManXMin[3]);
+    QCOMPARE(w.Label8->Caption(), QStringLiteral("120"));
+    for (int k = 1; k <= 3; ++k) {
+        const float margin = 0.1f * (w.state.ManYMax[k] - w.state.ManYMin[k]);
+        QVERIFY(w.state.BestOfBestY[k] >= w.state.ManYMin[k] - margin);
+        QVERIFY(w.state.BestOfBestY[k] <= w.state.ManYMax[k] + margin);
+    }
+    QVERIFY(w.Label2[3]->Enabled() && !w.Label2[4]->Enabled());
+    QVERIFY(count_pixels(plot, kPink) > 0);
 }
 
 QTEST_MAIN(SearchTest)
