@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the window tests do as a user does: import a file through the dialog seam, type into a
-// field, drag on a plot in its user units, answer the message box, run a search; and what they
-// read back: pixels of a colour, the report shown, the report of tolvenar-fit.
+// The window tests act as a user does (import through the dialog seam, type, drag in user units,
+// answer message boxes) and read back pixels, the report shown and tolvenar-fit's report.
 #pragma once
 
 #include "cli/fit_command.h"
@@ -12,35 +11,24 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace tolvenar::test {
 
-inline constexpr QRgb kRed = 0xffff0000;     // best of best, crop window, convergence trace
+inline constexpr QRgb kRed = 0xffff0000;     // best of best, convergence trace
 inline constexpr QRgb kGreen = 0xff00ff00;   // candidate and constraint boxes
 inline constexpr QRgb kOrange = 0xffffaa00;  // each run's best
 inline constexpr QRgb kPink = 0xffff9696;    // manual boxes
 
-inline QString example_path(const QString& name)
+inline QString example_path(const char* name)
 {
-    return QStringLiteral(TOLVENAR_SOURCE_DIR "/examples/") + name;
-}
-
-inline QString write_data_file(const QTemporaryDir& dir, const QString& name, const QByteArray& text)
-{
-    const QString path = QDir(dir.path()).filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
+    return QStringLiteral(TOLVENAR_SOURCE_DIR "/examples/") + QLatin1String(name);
 }
 
 // Clicks "Import data" while the file dialog answers `path` ("" is Cancel).
@@ -68,17 +56,17 @@ inline QPoint point_at(const PictureBox& plot, double x, double y)
     return plot.contentsRect().topLeft() + QPoint(pixel(plot.axisX(), x), pixel(plot.axisY(), y));
 }
 
-// The user x the plot reports at widget column `column`, as its handlers receive it.
-inline float user_x_at(const PictureBox& plot, int column)
+// The user x the plot's handlers receive at the widget point nearest to x.
+inline float reported_x(const PictureBox& plot, double x)
 {
-    return to_single(plot.axisX().user_at((column - plot.contentsRect().left()) * kTwipsPerPixel));
+    const int column = point_at(plot, x, 0).x() - plot.contentsRect().left();
+    return to_single(plot.axisX().user_at(column * kTwipsPerPixel));
 }
 
 // A move with no button held, sent straight to the widget (QTest moves the screen pointer).
 inline void hover(QWidget* widget, QPoint at)
 {
-    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, {}, {});
     QApplication::sendEvent(widget, &move);
 }
 
@@ -93,25 +81,20 @@ inline void drag(QWidget* widget, QPoint from, QPoint to)
 
 inline int count_pixels(const PictureBox& plot, QRgb color)
 {
-    const QImage image = plot.Image();
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            count += (image.pixel(x, y) | 0xff000000u) == color ? 1 : 0;
-    return count;
+    const QImage image = plot.Image().convertToFormat(QImage::Format_RGB32);
+    const auto* pixels = reinterpret_cast<const QRgb*>(image.constBits());
+    return static_cast<int>(std::count(pixels, pixels + image.width() * image.height(), color));
 }
 
-// The message boxes a window showed, answered with `answer`, and its beeps.
+// The titles of the message boxes a window showed, each answered `answer` (OK where it is the
+// only button), and its beeps.
 struct Dialogs {
-    QStringList prompts;
     QStringList titles;
     int answer = kMsgBoxYes;
     int beeps = 0;
-
     void attach(frmMain& w)
     {
-        w.platform.MsgBox = [this](const QString& prompt, MsgBoxButtons buttons, const QString& title) {
-            prompts << prompt;
+        w.platform.MsgBox = [this](const QString&, MsgBoxButtons buttons, const QString& title) {
             titles << title;
             return buttons == MsgBoxButtons::OkOnly ? kMsgBoxOk : answer;
         };
@@ -119,15 +102,15 @@ struct Dialogs {
     }
 };
 
-// A sample imported, cropped by typing its bounds, the counts typed and the family clicked.
-inline void prepare_search(frmMain& w, const QString& file, const QString& from, const QString& to,
+// A sample imported, cropped by typing its bounds (the right one first, so that no prefix of the
+// left one passes it), the counts typed and the family clicked.
+inline void prepare_search(frmMain& w, const char* file, const QString& from, const QString& to,
                            const QString& runs, const QString& trials, ModelFamily family)
 {
-    import_file(w, file);
-    type_into(w.Text5, to);  // the right bound first: no prefix of the left one reaches it
-    type_into(w.Text4, from);
-    type_into(w.Text6, runs);
-    type_into(w.Text3[0], trials);
+    import_file(w, example_path(file));
+    for (const auto& [field, text] : {std::pair{w.Text5, to}, {w.Text4, from}, {w.Text6, runs},
+                                      {w.Text3[0], trials}})
+        type_into(field, text);
     QTest::mouseClick(w.Option1[static_cast<int>(family)], Qt::LeftButton);
 }
 
@@ -135,31 +118,27 @@ inline void prepare_search(frmMain& w, const QString& file, const QString& from,
 inline QStringList shown_report(const frmMain& w)
 {
     QStringList lines;
-    for (int i = 1; i <= 6; ++i)
-        for (const Label* label : {w.Label2[i], w.Label3[i]})
-            if (label->Enabled())
-                lines << label->Caption();
-    for (const Label* label : {w.Label5, w.Label6})
+    for (const Label* label : {w.Label2[1], w.Label3[1], w.Label2[2], w.Label3[2], w.Label2[3],
+                               w.Label3[3], w.Label2[4], w.Label3[4], w.Label2[5], w.Label3[5],
+                               w.Label2[6], w.Label3[6], w.Label5, w.Label6})
         if (label->Enabled())
             lines << label->Caption();
     return lines;
 }
 
-// What tolvenar-fit prints for the window's file, typed bounds, counts and family.
-inline QStringList fit_report_for(const frmMain& w, const QString& file, ModelFamily family,
+// What tolvenar-fit prints for the file and the window's typed bounds, counts and family.
+inline QStringList fit_report_for(const frmMain& w, const char* file, ModelFamily family,
                                   bool constrain)
 {
-    std::vector<std::string> args{"--model", std::string(family_caption(family)),
-                                  "--runs", w.Text6->Text().toStdString(),
-                                  "--trials", w.Text3[0]->Text().toStdString(),
-                                  "--from", w.Text4->Text().toStdString(),
-                                  "--to", w.Text5->Text().toStdString()};
+    std::vector<std::string> args{"--model", std::string(family_caption(family))};
+    for (const auto& [option, field] : {std::pair{"--runs", w.Text6}, {"--trials", w.Text3[0]},
+                                        {"--from", w.Text4}, {"--to", w.Text5}})
+        args.insert(args.end(), {option, field->Text().toStdString()});
     if (constrain)
         args.emplace_back("--constrain");
-    args.push_back(file.toStdString());
-    std::ostringstream out, err;
-    if (run_fit_command(args, out, err) != kExitSuccess)
-        return {QString::fromStdString("refused: " + err.str())};
+    args.push_back(example_path(file).toStdString());
+    std::ostringstream out;
+    run_fit_command(args, out, out);  // a refusal shows as its message
     return QString::fromStdString(out.str()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
