@@ -46,15 +46,15 @@ private slots:
 void ToolkitTest::textWrites_data()
 {
     // Writes from code, or keys typed after "+"; "|" marks the return of each, "v" and "^" a key
-    // going down and up. The change handler repairs "bad" to "8".
+    // going down and up with its code. The change handler repairs "bad" to "8".
     QTest::addColumn<QStringList>("writes");
     QTest::addColumn<QStringList>("seen");
     QTest::newRow("new text") << QStringList{"12", ""} << QStringList{"12", "|", "", "|"};
     QTest::newRow("same text") << QStringList{"", "5", "5"} << QStringList{"|", "5", "|", "|"};
     QTest::newRow("same number") << QStringList{"5", "5.0"} << QStringList{"5", "|", "5.0", "|"};
     QTest::newRow("repair re-enters") << QStringList{"bad"} << QStringList{"bad", "8", "|"};
-    QTest::newRow("typing") << QStringList{"+4."}
-                            << QStringList{"v", "4", "^", "v", "4.", "^", "|"};
+    QTest::newRow("typing") << QStringList{"+4.a"} << QStringList{"v52", "4", "^52", "v190", "4.",
+                                                                  "^190", "v65", "4.a", "^65", "|"};
 }
 
 void ToolkitTest::textWrites()
@@ -68,8 +68,8 @@ void ToolkitTest::textWrites()
         if (field.Text() == QStringLiteral("bad"))
             field.setText(QStringLiteral("8"));
     };
-    field.onKeyDown = [&](std::int16_t, std::int16_t) { events << QStringLiteral("v"); };
-    field.onKeyUp = [&](std::int16_t, std::int16_t) { events << QStringLiteral("^"); };
+    field.onKeyDown = [&](std::int16_t key, std::int16_t) { events << QStringLiteral("v%1").arg(key); };
+    field.onKeyUp = [&](std::int16_t key, std::int16_t) { events << QStringLiteral("^%1").arg(key); };
     for (const QString& text : writes) {
         if (text.startsWith(QLatin1Char('+')))
             QTest::keyClicks(&field, text.mid(1));
