@@ -90,8 +90,8 @@ TEST(TypedEdgeRule, AppliesOrRepairsOneAndAHalfAwayRoundedHalfEven)
         {true, "1e999", "302", true, R, none, "300"},    // beyond double
         {false, "300", "100", true, A, {100, 200, 300, -200}, ""},  // reversed as it stands
         {false, "300", "3e2", true, R, none, "302"},  // zero plot width
-        {false, "300", "300", true, R, none, "302"}, {false, "300", "6001e38", true, R, none, "302"},
-        {false, "100", "200", false, N, none, ""},
+        {false, "300", "300", true, R, none, "302"}, {false, "100", "200", false, N, none, ""},
+        {false, "300", "6001e38", true, R, none, "302"},
     };
     for (const Case& c : cases) {
         const TypedBound b = c.left_typed ? typed_left_edge(c.left, c.right, c.drawn)
@@ -232,8 +232,8 @@ TEST(ManualBoxRule, OrderedOnReleaseAndTheSixthReachesTheRightEdge)
         EngineState s;
         start_box(s, c.n, c.press_x, c.press_y, 150);
         finish_box(s, c.n, c.x, c.y, 150, 300);
-        const std::vector<float> box{s.ManXMin[c.n], s.ManXMax[c.n], s.ManYMin[c.n], s.ManYMax[c.n]};
-        EXPECT_EQ(box, c.want) << c.n << " to " << c.x;
+        EXPECT_EQ((std::vector{s.ManXMin[c.n], s.ManXMax[c.n], s.ManYMin[c.n], s.ManYMax[c.n]}),
+                  c.want) << c.n << " to " << c.x;
     }
     EngineState s;
     follow_box(s, 3, 480, 12, 150, 300);  // held within the plot while it follows

@@ -22,7 +22,7 @@ constexpr QRgb kPaleGreen = 0xff96ff96;  // sampling frames of the constraint bo
 QStringList snapshot(const frmMain& w)
 {
     QStringList shown{w.Caption(), QString::number(w.state.data.DataCount),
-                      QString::number(w.state.CropCount), QString::number(w.Picture2->ScaleWidth())};
+                      QString::number(w.state.CropCount)};
     for (const TextField* field : {w.Text1, w.Text2, w.Text4, w.Text5, w.Text7, w.Text8})
         shown << field->Text();
     return shown;
@@ -75,7 +75,6 @@ void WindowTest::importShowsTheSeries()
     QCOMPARE((QStringList{w.Text7->Text(), w.Text8->Text()}), (QStringList{"0", "600"}));
     QCOMPARE(w.Text1->Text(), qtext(rounded_text(w.Picture2->ScaleTop(), 2)));
     QCOMPARE(w.Text5->Text(), qtext(rounded_text(w.Shape1->Left() + w.Shape1->Width(), 1)));
-    QCOMPARE(w.Picture1->ScaleWidth(), w.Shape1->Width());
     QCOMPARE(int{w.state.CropCount}, static_cast<int>(w.Shape1->Width()) + 1);
     QVERIFY(count_pixels(*w.Picture2, kBlue) > 0 && count_pixels(*w.Picture1, kBlue) > 0);
     QVERIFY(w.Command2->isEnabled() && w.Frame1->isEnabled() && w.Text4->isEnabled());
@@ -87,7 +86,6 @@ void WindowTest::refusedFileKeepsTheData_data()
     QTest::addColumn<QByteArray>("csv");  // "-" no file at all, "" Cancel in the dialog
     QTest::newRow("all y equal") << QByteArray("x,y\n1,2\n2,2\n3,2\n4,2\n5,2\n");
     QTest::newRow("text y") << QByteArray("x,y\n1,2\n2,3\n3,high\n4,5\n");
-    QTest::newRow("empty") << QByteArray("\n");
     QTest::newRow("missing") << QByteArray("-");
     QTest::newRow("cancel") << QByteArray();
 }
@@ -117,7 +115,8 @@ void WindowTest::cropByDragging()
         QCOMPARE((QStringList{w.Text4->Text(), w.Text5->Text()}),
                  (QStringList{qtext(rounded_text(left, 1)), qtext(rounded_text(right, 1))}));
         QCOMPARE(w.state.CropStart, static_cast<std::int32_t>(std::ceil(left)));
-        QCOMPARE(w.Picture1->ScaleLeft(), left);
+        QCOMPARE((QList<float>{w.Picture1->ScaleLeft(), w.Picture1->ScaleWidth()}),
+                 (QList<float>{left, w.Shape1->Width()}));
     };
     for (const auto& [x, code] : {std::pair{0.0, pointer::kSizeHorizontal},
                                   {20.0, pointer::kSizeAll}, {300.0, pointer::kArrow}}) {
@@ -126,14 +125,17 @@ void WindowTest::cropByDragging()
     }
     QVERIFY(strip.ToolTipText().startsWith(qtext(number_text(reported_x(strip, 300)) + ", ")));
 
-    drag(&strip, at(w.Shape1->Width()), at(400));  // the right edge out
+    QTest::mousePress(&strip, Qt::LeftButton, {}, at(w.Shape1->Width()));  // the right edge out
+    QTest::mouseMove(&strip, at(400));  // the crop follows the mouse before the release
     expect_window(0, reported_x(strip, 400));
+    QTest::mouseRelease(&strip, Qt::LeftButton, {}, at(400));
     drag(&strip, at(0), at(150));  // the left edge in
     expect_window(reported_x(strip, 150), reported_x(strip, 400));
     const float width = w.Shape1->Width();
     drag(&strip, at(300), at(2000));  // the whole window, held on the strip
     expect_window(to_single(600.0 - width), to_single(600.0 - width) + width);
-    QVERIFY(!w.state.DragWindow && !w.state.DragLeftEdge && !w.state.DragRightEdge);
+    // The drag is over, and "Run" stays on for the family chosen.
+    QVERIFY(!w.state.DragWindow && !w.state.DragRightEdge && w.Command2->isEnabled());
 }
 
 void WindowTest::cropByTyping()
@@ -146,7 +148,6 @@ void WindowTest::cropByTyping()
     w.Text4->setFocus();
     type_into(w.Text4, QStringLiteral("200"));
     QCOMPARE(window(), (QList<float>{200, 300}));
-    QCOMPARE(w.Picture1->ScaleWidth(), 300.0f);
     QCOMPARE((QList<int>{w.state.CropStart, w.state.CropCount}), (QList<int>{200, 301}));
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Text4));  // typing goes on
     type_into(w.Text4, QStringLiteral("500"));  // equal texts: 498.5 to even
@@ -160,11 +161,12 @@ void WindowTest::cropByTyping()
 
     // The strip's ends: the window keeps its place on the screen and so its share of the strip.
     const float share = w.Shape1->Width() / 600.0f;
+    w.Text8->setFocus();
     type_into(w.Text8, QStringLiteral("300"));
-    QCOMPARE((QList<float>{w.Picture2->ScaleLeft(), w.Picture2->ScaleWidth()}), (QList<float>{0, 300}));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Text8));
+    QCOMPARE(w.Picture2->ScaleWidth(), 300.0f);
     QVERIFY(qAbs(w.Shape1->Width() - 300 * share) < 1e-3f);
     QCOMPARE(w.Text5->Text(), qtext(number_text(w.Shape1->Width() + w.Shape1->Left())));
-    QCOMPARE(w.Picture1->ScaleWidth(), w.Shape1->Width());
     type_into(w.Text7, QStringLiteral("2000"));  // past the right end: one unit before it
     QCOMPARE(w.Text7->Text(), QStringLiteral("299"));
     QCOMPARE(w.Picture2->ScaleWidth(), 1.0f);
@@ -199,8 +201,6 @@ void WindowTest::plotMenusAndVerticalRange()
     const QImage upright = w.Picture1->Image();
     type_into(w.Text1, QStringLiteral("0"));  // the top typed to the bottom: one above it
     QCOMPARE(w.Text1->Text(), QStringLiteral("1"));
-    type_into(w.Text1, QStringLiteral("0.0"));  // no extent: the scale stays
-    QCOMPARE(scales(), (QList<float>{1, -1, 1, -1}));
     type_into(w.Text1, QStringLiteral("40"));
     w.mnuFlipVertical1->trigger();
     QCOMPARE((QStringList{w.Text1->Text(), w.Text2->Text()}), (QStringList{"0", "40"}));
@@ -218,7 +218,8 @@ void WindowTest::manualBoxes()
     PictureBox& plot = *w.Picture1;
     ProgramState& s = w.state;
     drag(&plot, point_at(plot, 200, 12), point_at(plot, 230, 11));  // the first from the left edge
-    QCOMPARE((QList<float>{s.ManXMin[1], s.ManXMax[1]}), (QList<float>{150, reported_x(plot, 230)}));
+    QCOMPARE((QList<float>{s.ManXMin[1], s.ManXMax[1]}),
+             (QList<float>{150, reported_x(plot, 230)}));
     QVERIFY(s.ManYMin[1] < s.ManYMax[1] && count_pixels(plot, kPink) > 0);
     QVERIFY(!w.Command2->isEnabled());
     drag(&plot, point_at(plot, 300, 11), point_at(plot, 260, 19));  // put in order on release
@@ -253,11 +254,11 @@ void WindowTest::reportAsTheCommandLine()
     QCOMPARE(shown_report(w), fit_report_for(w, kSample, family, false));
     QCOMPARE(w.Label8->Caption(), QStringLiteral("120"));
     QVERIFY(!w.ProgressBar1->Visible() && !w.ProgressBar2->Visible());
-    QVERIFY(w.Frame6->isEnabled() && w.Check1->isEnabled() && screen_mouse_pointer() == pointer::kDefault);
+    QVERIFY(w.Frame6->isEnabled() && w.Check1->isEnabled());
+    QCOMPARE(screen_mouse_pointer(), pointer::kDefault);
     QTest::mouseClick(w.Check1, Qt::LeftButton);  // "Constrain": inside the first search's boxes
     QTest::mouseClick(w.Command2, Qt::LeftButton);
     QCOMPARE(shown_report(w), fit_report_for(w, kSample, family, true));
-    QCOMPARE(w.Label8->Caption(), QStringLiteral("240"));
 }
 
 void WindowTest::picturesOfAResult()
@@ -271,12 +272,10 @@ void WindowTest::picturesOfAResult()
     // Dragging a box's edge moves the levels the family ties: the baseline's boxes 1, 2, 4, 5.
     QTest::mouseClick(w.Check1, Qt::LeftButton);
     ProgramState& s = w.state;
-    for (std::size_t k = 1; k <= 6; ++k) {
-        s.ConXMin[k] = k == 1 ? 150 : 150 + 50 * k;
-        s.ConXMax[k] = k == 1 ? 150 : 180 + 50 * k;
-        s.ConYMin[k] = 11;
-        s.ConYMax[k] = 12;
-    }
+    s.ConXMin = {0, 150, 250, 300, 350, 400, 450};
+    s.ConXMax = {0, 150, 280, 330, 380, 430, 480};
+    s.ConYMin.fill(11);
+    s.ConYMax.fill(12);
     hover(&plot, point_at(plot, 265, 12));  // the top of box 2
     QCOMPARE(plot.MousePointer(), pointer::kSizeVertical);
     drag(&plot, point_at(plot, 265, 12), point_at(plot, 265, 14));
@@ -307,7 +306,8 @@ void WindowTest::silentEndings_data()
     QTest::addColumn<int>("count");     // TrialCount at the end
     const ModelFamily symmetric = ModelFamily::SymmetricEvent;
     // The symmetry index divides 0 by 0 after the break points (-9999) and R were written.
-    QTest::newRow("report fault") << ModelFamily::AsymmetricEvent << "0" << "150" << "450" << 0.0 << 0;
+    QTest::newRow("report fault") << ModelFamily::AsymmetricEvent << "0" << "150" << "450" << 0.0
+                                  << 0;
     // A crop between two data points holds none: its correlation divides 0 by 0.
     QTest::newRow("empty crop") << symmetric << "60" << "150.2" << "150.8" << 0.0 << 1;
     QTest::newRow("No to the estimate") << symmetric << "500" << "150" << "450" << 1000.0 << 999;
@@ -331,6 +331,7 @@ void WindowTest::silentEndings()
     QCOMPARE(w.state.TrialCount, count);
     QCOMPARE(w.Label8->Caption(), QString::number(count));
     QCOMPARE(m_dialogs.titles, later > 0 ? QStringList{"Heavy task!!"} : QStringList{});
+    QCOMPARE(m_dialogs.busy, later > 0 ? QList<bool>{true} : QList<bool>{});
     QCOMPARE(m_dialogs.beeps, later > 0 ? 1 : 0);
     QVERIFY(!w.ProgressBar1->Visible() && !w.ProgressBar2->Visible() && !w.Frame6->isEnabled());
     QCOMPARE(screen_mouse_pointer(), pointer::kDefault);

@@ -87,16 +87,19 @@ inline int count_pixels(const PictureBox& plot, QRgb color)
 }
 
 // The titles of the message boxes a window showed, each answered `answer` (OK where it is the
-// only button), and its beeps.
+// only button); whether both progress bars and the hourglass showed meanwhile; its beeps.
 struct Dialogs {
     QStringList titles;
+    QList<bool> busy;
     int answer = kMsgBoxYes;
     int beeps = 0;
     void attach(frmMain& w)
     {
-        w.platform.MsgBox = [this](const QString&, MsgBoxButtons buttons, const QString& title) {
+        w.platform.MsgBox = [this, &w](const QString&, MsgBoxButtons b, const QString& title) {
             titles << title;
-            return buttons == MsgBoxButtons::OkOnly ? kMsgBoxOk : answer;
+            busy << (w.ProgressBar1->Visible() && w.ProgressBar2->Visible()
+                     && screen_mouse_pointer() == pointer::kHourglass);
+            return b == MsgBoxButtons::OkOnly ? kMsgBoxOk : answer;
         };
         w.platform.Beep = [this] { ++beeps; };
     }

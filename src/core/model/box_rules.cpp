@@ -73,7 +73,9 @@ EdgeHit box_edge_at(const EngineState& state, float x, float y, float scale_widt
                     float scale_height)
 {
     const EdgeTolerance near(scale_width, scale_height);
-    const auto hit = [](int k, BoxEdge edge) { return EdgeHit{static_cast<std::int16_t>(k), edge}; };
+    const auto hit = [](int k, BoxEdge edge) {
+        return EdgeHit{static_cast<std::int16_t>(k), edge};
+    };
     EdgeHit miss;
     for (int k = 2; k <= state.NodeCount - 1; ++k) {
         const std::size_t i = vertex_slot(k);

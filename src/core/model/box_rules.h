@@ -21,7 +21,7 @@ enum class BoxEdge : std::int16_t { None = 0, XMin = 1, YMax = 2, XMax = 3, YMin
 struct EdgeHit {
     std::int16_t box = 0;  // vertex 1..6 whose box edge is under the mouse; 0 none
     BoxEdge edge = BoxEdge::None;
-    bool missed = false;  // no edge, after interior boxes were looked at: the pointer shows an arrow
+    bool missed = false;  // no edge after interior boxes were looked at: the arrow pointer
 };
 
 // The first constraint-box edge within a hundredth of the plot's scale width (x) or height (y)

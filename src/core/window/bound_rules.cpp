@@ -36,7 +36,8 @@ TypedBound repaired_to(double value)
 
 }  // namespace
 
-TypedBound typed_left_edge(std::string_view left_text, std::string_view right_text, bool crop_drawn)
+TypedBound typed_left_edge(std::string_view left_text, std::string_view right_text,
+                           bool crop_drawn)
 {
     if (left_text != right_text) {
         if (!crop_drawn)
@@ -83,8 +84,10 @@ StripEnds typed_strip_end(std::string_view left_text, std::string_view right_tex
     } catch (const Fault&) {
         return {};  // beyond the double range: refused like a value beyond the single range
     }
-    if (right <= left)
-        return {BoundAction::Repair, 0.0f, 0.0f, number_text(left_typed ? right - 1.0 : left + 1.0)};
+    if (right <= left) {
+        const double repaired = left_typed ? right - 1.0 : left + 1.0;
+        return {BoundAction::Repair, 0.0f, 0.0f, number_text(repaired)};
+    }
     try {
         const StripEnds ends{BoundAction::Apply, to_single(left), to_single(right - left), {}};
         return ends.width != 0.0f ? ends : StripEnds{};

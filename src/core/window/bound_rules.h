@@ -25,7 +25,8 @@ struct TypedBound {
 // The left edge typed. Before the first crop only equal texts act. Equal texts, a value beyond
 // the single range, a negative width or a zero plot width repair the left edge to the right
 // edge - 1.5, rounded half to even; a right text beyond the double range then raises Overflow.
-TypedBound typed_left_edge(std::string_view left_text, std::string_view right_text, bool crop_drawn);
+TypedBound typed_left_edge(std::string_view left_text, std::string_view right_text,
+                           bool crop_drawn);
 
 // The right edge typed; one below the left edge is taken as it stands (the window spans the two
 // values). Its repair is the left edge + 1.5, rounded half to even.
