@@ -138,7 +138,7 @@ void ToolkitTest::persistClearAndLines_data()
     const int line = static_cast<int>(LineKind::Line);
     QTest::newRow("row from far off both sides") << QList<float>{-far, 50, far, 50} << line << 200;
     QTest::newRow("steep from far away") << QList<float>{100, -1e30f, 100, 1e30f} << line << 100;
-    QTest::newRow("unset vertex") << QList<float>{-9999, -9999, -9999, 300} << line << 0;
+    QTest::newRow("unset vertex") << QList<float>{kUnsetVertex, 0, kUnsetVertex, 300} << line << 0;
     QTest::newRow("beyond a corner") << QList<float>{300, 300, 400, 400} << line << 0;
     QTest::newRow("through two edges") << QList<float>{-100, -50, 300, 350} << line << 50;
     QTest::newRow("filled box") << QList<float>{10, 10, 19, 19} << int(LineKind::FilledBox) << 100;

@@ -305,7 +305,7 @@ void WindowTest::silentEndings_data()
     QTest::addColumn<double>("later");  // the clock after the start: "Heavy task!!", answered No
     QTest::addColumn<int>("count");     // TrialCount at the end
     const ModelFamily symmetric = ModelFamily::SymmetricEvent;
-    // The symmetry index divides 0 by 0 after the break points (-9999) and R were written.
+    // The symmetry index divides 0 by 0 after the unset break points and R were written.
     QTest::newRow("report fault") << ModelFamily::AsymmetricEvent << "0" << "150" << "450" << 0.0
                                   << 0;
     // A crop between two data points holds none: its correlation divides 0 by 0.
