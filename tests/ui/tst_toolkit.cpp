@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the handlers rely on from the toolkit: change and click events, refused scales, persisted
-// pictures, clipped lines, and a message box that always closes.
+// What the handlers rely on from the toolkit, and a message box that always closes.
 #include "window_fixture.h"
 
 #include <QAbstractButton>
@@ -53,8 +52,8 @@ void ToolkitTest::textWrites_data()
     QTest::newRow("same text") << QStringList{"", "5", "5"} << QStringList{"|", "5", "|", "|"};
     QTest::newRow("same number") << QStringList{"5", "5.0"} << QStringList{"5", "|", "5.0", "|"};
     QTest::newRow("repair re-enters") << QStringList{"bad"} << QStringList{"bad", "8", "|"};
-    QTest::newRow("typing") << QStringList{"+4.a"} << QStringList{"v52", "4", "^52", "v190", "4.",
-                                                                  "^190", "v65", "4.a", "^65", "|"};
+    QTest::newRow("typing") << QStringList{"+0.a"} << QStringList{"v48", "0", "^48", "v190", "0.",
+                                                                  "^190", "v65", "0.a", "^65", "|"};
 }
 
 void ToolkitTest::textWrites()
@@ -108,7 +107,6 @@ void ToolkitTest::scaleWrites_data()
     QTest::addColumn<double>("value");
     QTest::addColumn<bool>("refused");
     QTest::newRow("zero width") << false << 0.0 << true;
-    QTest::newRow("zero height") << true << 0.0 << true;
     QTest::newRow("zero in single") << true << 1e-50 << true;
     QTest::newRow("beyond single") << false << 1e39 << true;
     QTest::newRow("mirrored") << false << -200.0 << false;
@@ -139,7 +137,6 @@ void ToolkitTest::persistClearAndLines_data()
     QTest::newRow("row from far off both sides") << QList<float>{-far, 50, far, 50} << line << 200;
     QTest::newRow("steep from far away") << QList<float>{100, -1e30f, 100, 1e30f} << line << 100;
     QTest::newRow("unset vertex") << QList<float>{kUnsetVertex, 0, kUnsetVertex, 300} << line << 0;
-    QTest::newRow("beyond a corner") << QList<float>{300, 300, 400, 400} << line << 0;
     QTest::newRow("through two edges") << QList<float>{-100, -50, 300, 350} << line << 50;
     QTest::newRow("filled box") << QList<float>{10, 10, 19, 19} << int(LineKind::FilledBox) << 100;
     QTest::newRow("box outline") << QList<float>{19, 19, 10, 10} << int(LineKind::Box) << 36;
@@ -185,15 +182,10 @@ void ToolkitTest::messageBox()
     QStringList seen;
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&] {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(top);
-            if (!box || !box->isVisible())
-                continue;
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             seen << box->windowTitle() << QString::number(box->buttons().size());
-            if (QAbstractButton* button = box->button(QMessageBox::StandardButton(press)))
-                button->click();
-            else
-                box->reject();
+            QAbstractButton* button = box->button(QMessageBox::StandardButton(press));
+            button ? button->click() : box->reject();
         }
     });
     closer.start(10);

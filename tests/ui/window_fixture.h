@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The window tests act as a user does (import through the dialog seam, type, drag in user units,
-// answer message boxes) and read back pixels, the report shown and tolvenar-fit's report.
+// The window tests act as a user does, and read back pixels, reports and tolvenar-fit's report.
 #pragma once
 
 #include "cli/fit_command.h"
@@ -77,6 +76,12 @@ inline void drag(QWidget* widget, QPoint from, QPoint to)
     QTest::mouseMove(widget, (from + to) / 2);
     QTest::mouseMove(widget, to);
     QTest::mouseRelease(widget, Qt::LeftButton, {}, to);
+}
+
+// The colour of the plot's pixel at the user point (x, y).
+inline QRgb pixel_at(const PictureBox& plot, double x, double y)
+{
+    return plot.Image().pixel(point_at(plot, x, y) - plot.contentsRect().topLeft()) | 0xff000000u;
 }
 
 inline int count_pixels(const PictureBox& plot, QRgb color)
