@@ -163,6 +163,7 @@ void WindowTest::cropByTyping()
     type_into(w.Text8, QStringLiteral("300"));
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Text8));
     QCOMPARE(w.Picture2->ScaleWidth(), 300.0f);
+    QCOMPARE(w.Shape1->Width(), 199.0f);  // half the span it was: the window kept its place
     QCOMPARE(w.Text5->Text(), qtext(number_text(w.Shape1->Width() + w.Shape1->Left())));
     type_into(w.Text8, QStringLiteral("600"));
     type_into(w.Text7, QStringLiteral("2000"));  // past the right end: one unit before it
