@@ -28,9 +28,10 @@ test-sanitize: deps
 	@cmake --build --preset dev-asan
 	@ctest --preset dev-asan
 
-# Renders the window offscreen into docs/.
+# Renders the pictures of docs/ offscreen: the window at start-up, a crop and two searches.
 screenshot: build
 	@QT_QPA_PLATFORM=offscreen build/src/ui/tolvenar --screenshot docs/window.png
+	@QT_QPA_PLATFORM=offscreen build/src/ui/tolvenar-screenshots examples docs
 
 bench: deps
 	@cmake --preset bench >/dev/null

@@ -93,8 +93,8 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent), platform(desktop_platform(t
 
 frmMain::~frmMain()
 {
-    if (screen_mouse_pointer() != 0)
-        set_screen_mouse_pointer(0);
+    if (screen_mouse_pointer() != pointer::kDefault)
+        set_screen_mouse_pointer(pointer::kDefault);
 }
 
 QString frmMain::design_caption()

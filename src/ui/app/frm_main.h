@@ -6,11 +6,11 @@
 #pragma once
 
 #include "core/runtime/random_source.h"
-#include "ui/app/control_array.h"
-#include "ui/app/controls.h"
-#include "ui/app/picture_box.h"
-#include "ui/app/platform.h"
 #include "ui/app/program_state.h"
+#include "ui/toolkit/control_array.h"
+#include "ui/toolkit/controls.h"
+#include "ui/toolkit/picture_box.h"
+#include "ui/toolkit/platform.h"
 
 #include <QRgb>
 #include <QWidget>

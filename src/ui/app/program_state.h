@@ -3,6 +3,7 @@
 // field is zero at program start; Form_Load gives the start-up values.
 #pragma once
 
+#include "core/model/box_rules.h"
 #include "core/model/engine_state.h"
 
 #include <cstdint>
@@ -27,7 +28,7 @@ struct ProgramState : EngineState {
     bool BoxDrawing = false;    // a manual box is being drawn
     bool EdgeDragging = false;  // a constraint-box edge is being dragged
     std::int16_t EdgeBox = 0;   // vertex 1..6 whose box edge is under the mouse; 0 none
-    std::int16_t EdgeSide = 0;  // 1 ConXMin, 2 ConYMax, 3 ConXMax, 4 ConYMin edge; 0 none
+    BoxEdge EdgeSide = BoxEdge::None;  // the limit of that box the edge drag moves
 };
 
 }  // namespace tolvenar

@@ -5,7 +5,7 @@
 #include "core/model/boxes.h"
 #include "core/model/family.h"
 #include "core/search/report.h"
-#include "ui/search/search_display.h"
+#include "ui/app/result_labels.h"
 
 namespace tolvenar {
 
@@ -57,7 +57,7 @@ void frmMain::Option1_Click(std::int16_t Index)
         Command2->setEnabled(false);
     }
     state.NodeCount = node_count_of(static_cast<ModelFamily>(Index));
-    Picture1->setMousePointer(1);
+    Picture1->setMousePointer(pointer::kArrow);
 }
 
 void frmMain::Command7_Click()

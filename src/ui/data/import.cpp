@@ -26,7 +26,7 @@ void frmMain::Command1_Click()
     const auto cleanup = [&] {
         ProgressBar1->setValue(0);
         ProgressBar1->hide();
-        set_screen_mouse_pointer(0);
+        set_screen_mouse_pointer(pointer::kDefault);
         if (!table_replaced)
             setWindowTitle(caption_before);
     };
@@ -38,7 +38,7 @@ void frmMain::Command1_Click()
             return;
         }
         const QString path = QFileInfo(chosen).absoluteFilePath();
-        set_screen_mouse_pointer(11);
+        set_screen_mouse_pointer(pointer::kHourglass);
         ShowFileInCaption(path);
 
         // Reader, field check, y range, the strip's scale and the cells the strip converts: all
@@ -80,7 +80,7 @@ void frmMain::Command1_Click()
 
         ProgressBar1->hide();
         ProgressBar1->setValue(0);
-        set_screen_mouse_pointer(0);
+        set_screen_mouse_pointer(pointer::kDefault);
 
         for (Frame* frame : {Frame1, Frame3, Frame4})
             frame->setEnabled(true);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Drawing of the manual and constraint boxes on the working plot. Neither routine clears,
 // persists or refreshes the plot; both leave the draw width at 1.
+#include "core/model/box_rules.h"
 #include "core/model/single_ops.h"
 #include "core/runtime/numbers.h"
 #include "ui/app/frm_main.h"

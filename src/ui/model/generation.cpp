@@ -2,7 +2,6 @@
 // Random candidate models of the chosen family.
 #include "ui/model/model_controls.h"
 
-#include "core/runtime/fault.h"
 #include "ui/app/frm_main.h"
 
 namespace tolvenar {
@@ -20,13 +19,6 @@ GenerateControls generate_controls(const frmMain& window)
 {
     return {selected_family(window), static_cast<std::int16_t>(window.Check1->Value()),
             window.Picture1->ScaleLeft(), window.Picture1->ScaleWidth()};
-}
-
-std::size_t vertex_slot(int k)
-{
-    if (k < 0 || k > 6)
-        throw Fault(FaultKind::IndexOutOfRange, "vertex");
-    return static_cast<std::size_t>(k);
 }
 
 void frmMain::GenerateModel()

@@ -6,7 +6,6 @@
 #include "core/model/family.h"
 #include "core/model/generate.h"
 
-#include <cstddef>
 #include <optional>
 
 namespace tolvenar {
@@ -18,8 +17,5 @@ std::optional<ModelFamily> selected_family(const frmMain& window);
 
 // The controls GenerateModel reads, at the moment of the call.
 GenerateControls generate_controls(const frmMain& window);
-
-// Slot of vertex k in the per-vertex arrays; k outside 0..6 raises IndexOutOfRange.
-std::size_t vertex_slot(int k);
 
 }  // namespace tolvenar

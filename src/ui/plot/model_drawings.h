@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/model/engine_state.h"
-#include "ui/app/picture_box.h"
+#include "ui/toolkit/picture_box.h"
 
 #include <QRgb>
 
@@ -17,7 +17,7 @@ inline constexpr QRgb kSamplingFrame = 0xff96ff96;    // constraint box widened 
 inline constexpr QRgb kConstraintGreen = 0xff00ff00;  // constraint boxes
 
 // The polyline through vertices 1..6 in index order, at the plot's current draw width; unset
-// vertices (-9999) lie far off the plot and are clipped.
+// vertices (kUnsetVertex) lie far off the plot and are clipped.
 inline void draw_model(PictureBox& plot, const Vertices& x, const Vertices& y, QRgb color)
 {
     for (std::size_t i = 2; i <= 6; ++i)

@@ -2,9 +2,8 @@
 // The vertical range fields, "Flip vertical" and "Copy" of the plots' popup menus. Text1 holds
 // the value at the top edge of both plots, Text2 the value at the bottom edge.
 #include "core/runtime/numbers.h"
+#include "core/window/range_rules.h"
 #include "ui/app/frm_main.h"
-
-#include <optional>
 
 namespace tolvenar {
 
@@ -15,20 +14,9 @@ double field_number(const TextField& field)
     return parse_leading_number(field.Text().toStdString());
 }
 
-struct VerticalScale {
-    float top = 0.0f;
-    float height = 0.0f;
-};
-
-// The scale from `top` to `bottom` in single precision. A zero extent (5 and 5.0, or a flip
-// through 0 to 0) cannot be a scale: nullopt, and the plots keep the one they have. A value
-// beyond the single range faults before anything is applied.
-std::optional<VerticalScale> vertical_scale(double top, double bottom)
+std::optional<VerticalScale> scale_of_fields(const frmMain& w)
 {
-    const VerticalScale scale{to_single(top), to_single(bottom - top)};
-    if (scale.height == 0.0f)
-        return std::nullopt;
-    return scale;
+    return vertical_scale(field_number(*w.Text1), field_number(*w.Text2));
 }
 
 void apply(PictureBox& plot, const VerticalScale& scale)
@@ -52,7 +40,7 @@ void redraw_models(frmMain& w)
 // The orange bests of earlier runs are wiped with the old scale.
 void apply_vertical_range(frmMain& w)
 {
-    const auto scale = vertical_scale(field_number(*w.Text1), field_number(*w.Text2));
+    const auto scale = scale_of_fields(w);
     if (!scale)
         return;
     apply(*w.Picture1, *scale);
@@ -64,18 +52,32 @@ void apply_vertical_range(frmMain& w)
     redraw_models(w);
 }
 
+// A range field changed: equal texts move the changed field away from the other, else both
+// plots take the range.
+void range_changed(frmMain& w, TextField& changed)
+{
+    if (!w.state.CropDrawn)
+        return;
+    const auto tie = range_tie(w.Text1->Text().toStdString(), w.Text2->Text().toStdString(),
+                               &changed == w.Text1);
+    if (tie)
+        changed.setText(qtext(*tie));
+    else
+        apply_vertical_range(w);
+}
+
 void flip_vertical(frmMain& w)
 {
     if (!w.state.PreviewDrawn)  // no series on the strip yet: nothing to turn
         return;
-    const float top = to_single(field_number(*w.Text1));
-    const float bottom = to_single(field_number(*w.Text2));
+    const FlippedRange flipped =
+        flipped_range(w.Text1->Text().toStdString(), w.Text2->Text().toStdString());
     // "temp" reads as 0 and differs from any number text, so the tie rule keeps out of the
     // exchange; each write redraws the plots through its change handler.
     w.Text2->setText(QStringLiteral("temp"));
-    w.Text1->setText(qtext(number_text(bottom)));
-    w.Text2->setText(qtext(number_text(top)));
-    if (const auto scale = vertical_scale(field_number(*w.Text1), field_number(*w.Text2)))
+    w.Text1->setText(qtext(flipped.top));
+    w.Text2->setText(qtext(flipped.bottom));
+    if (const auto scale = scale_of_fields(w))
         apply(*w.Picture2, *scale);
     w.DrawPreview();
     redraw_models(w);
@@ -90,24 +92,12 @@ void copy_working_plot(frmMain& w)
 
 void frmMain::Text1_Change()
 {
-    if (!state.CropDrawn)
-        return;
-    if (Text1->Text() == Text2->Text()) {  // the top ends one above the bottom
-        Text1->setText(qtext(number_text(field_number(*Text2) + 1.0)));
-        return;
-    }
-    apply_vertical_range(*this);
+    range_changed(*this, *Text1);
 }
 
 void frmMain::Text2_Change()
 {
-    if (!state.CropDrawn)
-        return;
-    if (Text1->Text() == Text2->Text()) {  // the bottom ends one below the top
-        Text2->setText(qtext(number_text(field_number(*Text1) - 1.0)));
-        return;
-    }
-    apply_vertical_range(*this);
+    range_changed(*this, *Text2);
 }
 
 void frmMain::mnuFlipVertical1_Click()

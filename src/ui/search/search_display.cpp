@@ -2,24 +2,10 @@
 #include "ui/search/search_display.h"
 
 #include "ui/app/frm_main.h"
+#include "ui/app/result_labels.h"
 #include "ui/plot/model_drawings.h"
 
 namespace tolvenar {
-
-void apply_label_writes(frmMain& window, const std::vector<LabelWrite>& writes)
-{
-    for (const LabelWrite& write : writes) {
-        Label* label = nullptr;
-        switch (write.label) {
-        case ResultLabel::X: label = window.Label2[write.index]; break;
-        case ResultLabel::Y: label = window.Label3[write.index]; break;
-        case ResultLabel::R: label = window.Label5; break;
-        case ResultLabel::Measure: label = window.Label6; break;
-        }
-        label->setEnabled(write.enabled);
-        label->setCaption(qtext(write.caption));
-    }
-}
 
 SearchDisplay::SearchDisplay(frmMain& window) : m_window(window)
 {
@@ -59,7 +45,7 @@ void SearchDisplay::manual_box_stretched(const EngineState&)
 
 void SearchDisplay::search_started(float runs_maximum)
 {
-    set_screen_mouse_pointer(11);  // the hourglass: input waits until the search ends
+    set_screen_mouse_pointer(pointer::kHourglass);  // input waits until the search ends
     ProgressBar& runs = *m_window.ProgressBar2;
     runs.setMin(0.0);
     runs.setMax(runs_maximum);
@@ -167,7 +153,7 @@ void SearchDisplay::search_finished(const EngineState&)
     m_window.Check2->setEnabled(true);
     m_window.DrawBestOfBest();
     m_window.DrawConstraint();  // whatever "Show constraint" says
-    set_screen_mouse_pointer(0);
+    set_screen_mouse_pointer(pointer::kDefault);
     showNow();
 }
 
@@ -179,7 +165,7 @@ void SearchDisplay::search_failed(const EngineState& state, const SearchOutcome&
         bar->setVisible(false);
         bar->setValue(0.0);
     }
-    set_screen_mouse_pointer(0);
+    set_screen_mouse_pointer(pointer::kDefault);
     m_window.Label5->setCaption(qtext(cleanup_r_caption(state)));
     // The count of the trial the fault stopped, which the trial's own write did not reach.
     m_window.Label8->setCaption(QString::number(state.TrialCount));

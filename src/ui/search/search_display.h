@@ -16,9 +16,6 @@ namespace tolvenar {
 
 class frmMain;
 
-// Label2(i), Label3(i), Label5 and Label6 take the writes' captions and enabled states, in order.
-void apply_label_writes(frmMain& window, const std::vector<LabelWrite>& writes);
-
 class SearchDisplay final : public SearchObserver {
 public:
     static constexpr qint64 kFrameMilliseconds = 16;  // about one display frame at 60 Hz

@@ -6,7 +6,7 @@
 #include "core/runtime/fault.h"
 #include "core/search/report.h"
 #include "core/window/crop.h"
-#include "ui/search/search_display.h"
+#include "ui/app/result_labels.h"
 
 namespace tolvenar {
 

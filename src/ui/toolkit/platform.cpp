@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/app/platform.h"
+#include "ui/toolkit/platform.h"
 
 #include "core/runtime/clock.h"
-#include "ui/app/picture_box.h"
+#include "ui/toolkit/pointer.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -43,7 +43,7 @@ bool is_inside(const QString& path, const QString& folder)
     return inner == root || inner.startsWith(root + QLatin1Char('/'));
 }
 
-int g_screen_pointer = 0;  // the screen-wide pointer code last set
+int g_screen_pointer = pointer::kDefault;  // the screen-wide pointer code last set
 
 }  // namespace
 
@@ -86,11 +86,11 @@ QString examples_folder()
 
 void set_screen_mouse_pointer(int code)
 {
-    const QCursor cursor = PictureBox::cursor_of_pointer(code);  // refuses unknown codes
-    if (code == 0) {
-        if (g_screen_pointer != 0)
+    const QCursor cursor = pointer::cursor_of(code);  // refuses unknown codes
+    if (code == pointer::kDefault) {
+        if (g_screen_pointer != pointer::kDefault)
             QGuiApplication::restoreOverrideCursor();
-    } else if (g_screen_pointer == 0) {
+    } else if (g_screen_pointer == pointer::kDefault) {
         QGuiApplication::setOverrideCursor(cursor);
     } else {
         QGuiApplication::changeOverrideCursor(cursor);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/runtime/fault.h"
+#include "ui/toolkit/pointer.h"
 
 #include <QImage>
 #include <QString>
@@ -41,8 +42,8 @@ Platform desktop_platform(QWidget* window);
 // system's data folders, else the home folder.
 QString examples_folder();
 
-// The screen-wide mouse pointer: 11 shows the hourglass over the whole application, 0 the
-// default again; the other pointer codes of PictureBox::setMousePointer are accepted too.
+// The screen-wide mouse pointer: pointer::kHourglass over the whole application,
+// pointer::kDefault the default again; the other codes of ui/toolkit/pointer.h are accepted too.
 void set_screen_mouse_pointer(int code);
 int screen_mouse_pointer();
 

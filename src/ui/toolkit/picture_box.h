@@ -3,9 +3,8 @@
 // current image; a background picture keeps what was persisted so that Cls returns to it.
 #pragma once
 
-#include "ui/app/control.h"
+#include "ui/toolkit/control.h"
 
-#include <QCursor>
 #include <QFrame>
 #include <QImage>
 #include <QRgb>
@@ -82,11 +81,9 @@ public:
     QString ToolTipText() const { return toolTip(); }
     void setToolTipText(const QString& text) { setToolTip(text); }
 
-    // Pointer codes: 0 default, 1 arrow, 2 cross, 3 I-beam, 5 and 15 four-way, 6, 7 vertical,
-    // 8 and 9 horizontal resize, 10 up arrow, 11 hourglass, 12 no-drop, 13 busy, 14 help.
+    // A pointer code of ui/toolkit/pointer.h.
     int MousePointer() const { return m_mousePointer; }
     void setMousePointer(int code);  // an unknown code raises InvalidPropertyValue
-    static QCursor cursor_of_pointer(int code);
 
     MouseHandler onMouseDown;
     MouseHandler onMouseMove;

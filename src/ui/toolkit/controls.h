@@ -5,7 +5,7 @@
 // fault in it travels to the writer.
 #pragma once
 
-#include "ui/app/control.h"
+#include "ui/toolkit/control.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

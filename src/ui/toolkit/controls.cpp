@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/app/controls.h"
+#include "ui/toolkit/controls.h"
 
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
-#include "ui/app/platform.h"
+#include "ui/toolkit/platform.h"
 
 #include <QKeyEvent>
 #include <QPainter>

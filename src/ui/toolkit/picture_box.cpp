@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/app/picture_box.h"
+#include "ui/toolkit/picture_box.h"
 
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
-#include "ui/app/platform.h"
+#include "ui/toolkit/platform.h"
+#include "ui/toolkit/pointer.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -374,34 +375,11 @@ QImage PictureBox::Image() const
     return m_image;
 }
 
-QCursor PictureBox::cursor_of_pointer(int code)
-{
-    switch (code) {
-    case 0: return QCursor();
-    case 1: return Qt::ArrowCursor;
-    case 2: return Qt::CrossCursor;
-    case 3: return Qt::IBeamCursor;
-    case 4: return Qt::ArrowCursor;
-    case 5: return Qt::SizeAllCursor;
-    case 6: return Qt::SizeBDiagCursor;
-    case 7: return Qt::SizeVerCursor;
-    case 8: return Qt::SizeFDiagCursor;
-    case 9: return Qt::SizeHorCursor;
-    case 10: return Qt::UpArrowCursor;
-    case 11: return Qt::WaitCursor;
-    case 12: return Qt::ForbiddenCursor;
-    case 13: return Qt::BusyCursor;
-    case 14: return Qt::WhatsThisCursor;
-    case 15: return Qt::SizeAllCursor;
-    default: throw Fault(FaultKind::InvalidPropertyValue, "MousePointer");
-    }
-}
-
 void PictureBox::setMousePointer(int code)
 {
-    const QCursor shape = cursor_of_pointer(code);
+    const QCursor shape = pointer::cursor_of(code);
     m_mousePointer = code;
-    if (code == 0)
+    if (code == pointer::kDefault)
         unsetCursor();
     else
         setCursor(shape);

@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/model/box_rules.h"
+
+#include "core/model/single_ops.h"
+#include "core/runtime/fault.h"
+
+#include <initializer_list>
+#include <utility>
+
+namespace tolvenar {
+
+namespace {
+
+// Distance tests against the edge tolerance, compared squared.
+class EdgeTolerance {
+public:
+    EdgeTolerance(float scale_width, float scale_height)
+        : m_x(square(scale_width / 100.0)), m_y(square(scale_height / 100.0))
+    {
+    }
+    bool nearX(float x, float edge) const { return square(static_cast<double>(x) - edge) < m_x; }
+    bool nearY(float y, float edge) const { return square(static_cast<double>(y) - edge) < m_y; }
+
+private:
+    static double square(double value) { return value * value; }
+    double m_x;
+    double m_y;
+};
+
+bool strictly_between(float low, float value, float high)
+{
+    return low < value && value < high;
+}
+
+// Vertices whose levels the family ties together share the y limits of box e.
+void tie_levels(EngineState& state, std::optional<ModelFamily> family, std::size_t e)
+{
+    const auto copy_levels = [&state, e](std::initializer_list<std::size_t> boxes) {
+        for (const std::size_t k : boxes) {
+            state.ConYMin[k] = state.ConYMin[e];
+            state.ConYMax[k] = state.ConYMax[e];
+        }
+    };
+    if (family == ModelFamily::SimpleRamp) {
+        if (e == 1 || e == 2)
+            copy_levels({1, 2});
+        else if (e == 3 || e == 4)
+            copy_levels({3, 4});
+    } else if (family == ModelFamily::SymmetricEvent || family == ModelFamily::AsymmetricEvent) {
+        if (e != 3)
+            copy_levels({1, 2, 4, 5});
+    } else if (family == ModelFamily::EventWithDuration) {
+        if (e != 3 && e != 4)
+            copy_levels({1, 2, 5, 6});
+    }
+}
+
+float plot_right(float plot_left, float plot_width)
+{
+    return single::add(plot_left, plot_width, "Picture1");
+}
+
+}  // namespace
+
+std::size_t vertex_slot(int k)
+{
+    if (k < 0 || k > 6)
+        throw Fault(FaultKind::IndexOutOfRange, "vertex");
+    return static_cast<std::size_t>(k);
+}
+
+EdgeHit box_edge_at(const EngineState& state, float x, float y, float scale_width,
+                    float scale_height)
+{
+    const EdgeTolerance near(scale_width, scale_height);
+    const auto hit = [](int k, BoxEdge edge) {
+        return EdgeHit{static_cast<std::int16_t>(k), edge};
+    };
+    EdgeHit miss;
+    for (int k = 2; k <= state.NodeCount - 1; ++k) {
+        const std::size_t i = vertex_slot(k);
+        const bool within_y = strictly_between(state.ConYMin[i], y, state.ConYMax[i]);
+        const bool within_x = strictly_between(state.ConXMin[i], x, state.ConXMax[i]);
+        if (near.nearX(x, state.ConXMin[i])) {
+            if (within_y)
+                return hit(k, BoxEdge::XMin);
+        } else if (near.nearX(x, state.ConXMax[i])) {
+            if (within_y)
+                return hit(k, BoxEdge::XMax);
+        }
+        if (near.nearY(y, state.ConYMin[i])) {
+            if (within_x)
+                return hit(k, BoxEdge::YMin);
+        } else if (near.nearY(y, state.ConYMax[i])) {
+            if (within_x)
+                return hit(k, BoxEdge::YMax);
+        }
+        miss.missed = true;
+    }
+    const std::size_t first = vertex_slot(1);
+    if (near.nearX(x, state.ConXMax[first])) {
+        if (near.nearY(y, state.ConYMin[first]))
+            return hit(1, BoxEdge::YMin);
+        if (near.nearY(y, state.ConYMax[first]))
+            return hit(1, BoxEdge::YMax);
+    }
+    const std::size_t last = vertex_slot(state.NodeCount);
+    if (near.nearX(x, state.ConXMin[last])) {
+        if (near.nearY(y, state.ConYMin[last]))
+            return hit(state.NodeCount, BoxEdge::YMin);
+        if (near.nearY(y, state.ConYMax[last]))
+            return hit(state.NodeCount, BoxEdge::YMax);
+    }
+    return miss;
+}
+
+void move_box_edge(EngineState& state, std::optional<ModelFamily> family, std::int16_t box,
+                   BoxEdge edge, float x, float y)
+{
+    const std::size_t e = vertex_slot(box);
+    switch (edge) {
+    case BoxEdge::XMin: state.ConXMin[e] = x; break;
+    case BoxEdge::XMax: state.ConXMax[e] = x; break;
+    case BoxEdge::YMin: state.ConYMin[e] = y; break;
+    case BoxEdge::YMax: state.ConYMax[e] = y; break;
+    case BoxEdge::None: return;  // the pointer outlived its hit: nothing moves
+    }
+    tie_levels(state, family, e);
+}
+
+void start_box(EngineState& state, std::size_t n, float x, float y, float plot_left)
+{
+    state.ManXMin[n] = n == 1 ? plot_left : x;
+    state.ManYMin[n] = y;
+}
+
+void follow_box(EngineState& state, std::size_t n, float x, float y, float plot_left,
+                float plot_width)
+{
+    state.ManXMax[n] = x;
+    state.ManYMax[n] = y;
+    const float right = plot_right(plot_left, plot_width);
+    if (right < state.ManXMax[n])
+        state.ManXMax[n] = right;
+}
+
+void finish_box(EngineState& state, std::size_t n, float x, float y, float plot_left,
+                float plot_width)
+{
+    state.ManXMax[n] = x;  // beyond the right edge it stays where it was released
+    state.ManYMax[n] = y;
+    if (state.ManXMin[n] > state.ManXMax[n])
+        std::swap(state.ManXMin[n], state.ManXMax[n]);
+    if (state.ManYMin[n] > state.ManYMax[n])
+        std::swap(state.ManYMin[n], state.ManYMax[n]);
+    // The sixth box holds the last vertex, which lies on the plot's right edge.
+    const float right = plot_right(plot_left, plot_width);
+    if (n == 6 && right > state.ManXMax[6])
+        state.ManXMax[6] = right;
+}
+
+}  // namespace tolvenar

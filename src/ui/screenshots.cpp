@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// tolvenar-screenshots EXAMPLES DOCS: the pictures of docs/ beyond the start-up window, made by
+// driving the window with mouse and key events as a user does: a crop window dragged over the
+// event of a sample, and the results of two searches. Built beside the window, not installed.
+#include "core/model/family.h"
+#include "ui/app/frm_main.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QPixmap>
+#include <QTest>
+
+#include <cmath>
+#include <cstdio>
+
+using namespace tolvenar;
+
+namespace {
+
+QPoint strip_point(const PictureBox& strip, double x)
+{
+    constexpr int kRow = 30;  // the drag's y plays no part
+    const double twips = strip.axisX().twips_at(x);
+    return {strip.contentsRect().left() + static_cast<int>(std::lround(twips / kTwipsPerPixel)),
+            kRow};
+}
+
+void import_file(frmMain& w, const QString& path)
+{
+    auto dialog = std::move(w.platform.ShowOpen);
+    w.platform.ShowOpen = [path](const QString&) { return path; };
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    w.platform.ShowOpen = std::move(dialog);
+}
+
+void type_into(TextField* field, const QString& keys)
+{
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(field, keys);
+}
+
+bool save(frmMain& w, const QString& file)
+{
+    if (w.grab().toImage().save(file, "PNG"))
+        return true;
+    std::fprintf(stderr, "tolvenar-screenshots: cannot write %s\n", qPrintable(file));
+    return false;
+}
+
+// The right edge of the crop window out to 600 min, then the whole window to 300..900.
+bool crop_window(const QDir& examples, const QDir& docs)
+{
+    frmMain w;
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        return false;
+    import_file(w, examples.filePath(QStringLiteral("asymmetric_event.csv")));
+    PictureBox& strip = *w.Picture2;
+    const QPoint right_edge = strip_point(strip, w.Shape1->Left() + w.Shape1->Width());
+    QTest::mousePress(&strip, Qt::LeftButton, {}, right_edge);
+    QTest::mouseMove(&strip, strip_point(strip, 600));
+    QTest::mouseRelease(&strip, Qt::LeftButton, {}, strip_point(strip, 600));
+    QTest::mousePress(&strip, Qt::LeftButton, {}, strip_point(strip, 300));
+    QTest::mouseMove(&strip, strip_point(strip, 450));
+    QTest::mouseMove(&strip, strip_point(strip, 600));
+    QTest::mouseRelease(&strip, Qt::LeftButton, {}, strip_point(strip, 600));
+    return save(w, docs.filePath(QStringLiteral("crop_window.png")));
+}
+
+// A default search (10 x 1000) with "Show constraint" ticked; `constrain` runs a second one
+// inside the boxes of the first.
+bool search(const QDir& examples, const QDir& docs, const char* file, const char* from,
+            const char* to, ModelFamily family, bool constrain, const char* name)
+{
+    frmMain w;
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        return false;
+    import_file(w, examples.filePath(QLatin1String(file)));
+    type_into(w.Text5, QLatin1String(to));
+    type_into(w.Text4, QLatin1String(from));
+    QTest::mouseClick(w.Option1[static_cast<int>(family)], Qt::LeftButton);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    if (constrain) {
+        QTest::mouseClick(w.Check1, Qt::LeftButton);
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+    }
+    return save(w, docs.filePath(QStringLiteral("search_%1.png").arg(QLatin1String(name))));
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    // The pictures are drawn at 96 dots per inch whatever the screen says.
+    QApplication::setAttribute(Qt::AA_Use96Dpi, true);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: tolvenar-screenshots EXAMPLES DOCS\n");
+        return 2;
+    }
+    const QDir examples(QString::fromLocal8Bit(argv[1]));
+    const QDir docs(QString::fromLocal8Bit(argv[2]));
+    const bool made =
+        crop_window(examples, docs)
+        && search(examples, docs, "symmetric_event.csv", "150", "450",
+                  ModelFamily::SymmetricEvent, false, "symmetric_event")
+        && search(examples, docs, "plateau_event.csv", "200", "800",
+                  ModelFamily::EventWithDuration, true, "event_with_duration");
+    return made ? 0 : 1;
+}

@@ -1,0 +1,349 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window's workflows as a user runs them, up to a report that equals tolvenar-fit's.
+#include "window_fixture.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
+
+using namespace tolvenar;
+using namespace tolvenar::test;
+
+Q_DECLARE_METATYPE(tolvenar::ModelFamily)
+
+namespace {
+
+constexpr const char* kSample = "symmetric_event.csv";  // x = 0, 1, ..., 600: row r holds r - 1
+constexpr QRgb kPaleGreen = 0xff96ff96;  // sampling frames of the constraint boxes
+
+// What a refused import must leave as it was.
+QStringList snapshot(const frmMain& w)
+{
+    QStringList shown{w.Caption(), QString::number(w.state.data.DataCount),
+                      QString::number(w.state.CropCount)};
+    for (const TextField* field : {w.Text1, w.Text2, w.Text4, w.Text5, w.Text7, w.Text8})
+        shown << field->Text();
+    return shown;
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void importShowsTheSeries();
+    void refusedFileKeepsTheData_data();
+    void refusedFileKeepsTheData();
+    void cropByDragging();
+    void cropByTyping();
+    void plotMenusAndVerticalRange();
+    void manualBoxes();
+    void reportAsTheCommandLine_data();
+    void reportAsTheCommandLine();
+    void picturesOfAResult();
+    void silentEndings_data();
+    void silentEndings();
+
+private:
+    frmMain& imported();
+    std::unique_ptr<frmMain> m_window;
+    Dialogs m_dialogs;
+};
+
+void WindowTest::init()
+{
+    m_window = std::make_unique<frmMain>();
+    m_dialogs = {};
+    m_dialogs.attach(*m_window);
+}
+
+frmMain& WindowTest::imported()
+{
+    import_file(*m_window, example_path(kSample));
+    return *m_window;
+}
+
+void WindowTest::importShowsTheSeries()
+{
+    frmMain& w = imported();
+    QVERIFY(w.Caption().endsWith(QStringLiteral("  (") + example_path(kSample) + QLatin1Char(')')));
+    QCOMPARE(w.state.data.DataCount, 601);
+    QCOMPARE((QStringList{w.Text7->Text(), w.Text8->Text()}), (QStringList{"0", "600"}));
+    QCOMPARE(w.Text1->Text(), qtext(rounded_text(w.Picture2->ScaleTop(), 2)));
+    QCOMPARE(w.Text5->Text(), qtext(rounded_text(w.Shape1->Left() + w.Shape1->Width(), 1)));
+    QCOMPARE(int{w.state.CropCount}, static_cast<int>(w.Shape1->Width()) + 1);
+    QVERIFY(count_pixels(*w.Picture2, kBlue) > 0 && count_pixels(*w.Picture1, kBlue) > 0);
+    QVERIFY(w.Command2->isEnabled() && w.Frame1->isEnabled() && w.Text4->isEnabled());
+    QVERIFY(!w.ProgressBar1->Visible() && screen_mouse_pointer() == pointer::kDefault);
+}
+
+void WindowTest::refusedFileKeepsTheData_data()
+{
+    QTest::addColumn<QByteArray>("csv");  // "-" no file at all, "" Cancel in the dialog
+    QTest::newRow("text y") << QByteArray("x,y\n1,2\n2,3\n3,high\n4,5\n");
+    QTest::newRow("missing") << QByteArray("-");
+    QTest::newRow("cancel") << QByteArray();
+}
+
+void WindowTest::refusedFileKeepsTheData()
+{
+    QFETCH(QByteArray, csv);
+    frmMain& w = imported();
+    const QStringList before = snapshot(w);
+    QTemporaryDir dir;
+    QFile file(QDir(dir.path()).filePath(QStringLiteral("refused.csv")));
+    QVERIFY(csv == "-" || (file.open(QIODevice::WriteOnly) && file.write(csv) == csv.size()));
+    file.close();
+    import_file(w, csv.isEmpty() ? QString() : file.fileName());
+    QCOMPARE(snapshot(w), before);
+    QVERIFY(!w.ProgressBar1->Visible() && screen_mouse_pointer() == pointer::kDefault);
+}
+
+void WindowTest::cropByDragging()
+{
+    frmMain& w = imported();
+    PictureBox& strip = *w.Picture2;
+    const auto at = [&](double x) { return point_at(strip, x, 15); };
+    const auto expect_window = [&](float left, float right) {
+        QCOMPARE(w.Shape1->Left(), left);
+        QCOMPARE(w.Shape1->Left() + w.Shape1->Width(), right);
+        QCOMPARE((QStringList{w.Text4->Text(), w.Text5->Text()}),
+                 (QStringList{qtext(rounded_text(left, 1)), qtext(rounded_text(right, 1))}));
+        QCOMPARE(w.state.CropStart, static_cast<std::int32_t>(std::ceil(left)));
+        QCOMPARE((QList<float>{w.Picture1->ScaleLeft(), w.Picture1->ScaleWidth()}),
+                 (QList<float>{left, w.Shape1->Width()}));
+    };
+    const float start_width = w.Shape1->Width();
+    for (const auto& [x, code] : {std::pair{0.0, pointer::kSizeHorizontal},
+                                  {20.0, pointer::kSizeAll}, {300.0, pointer::kArrow}}) {
+        hover(&strip, at(x));
+        QCOMPARE(strip.MousePointer(), code);
+    }
+    QVERIFY(strip.ToolTipText().startsWith(qtext(number_text(reported_x(strip, 300)) + ", ")));
+    QCOMPARE(w.Shape1->Width(), start_width);  // hovering moves nothing
+
+    QTest::mousePress(&strip, Qt::LeftButton, {}, at(w.Shape1->Width()));  // the right edge out
+    QTest::mouseMove(&strip, at(400));  // the crop follows the mouse before the release
+    expect_window(0, reported_x(strip, 400));
+    QTest::mouseRelease(&strip, Qt::LeftButton, {}, at(400));
+    drag(&strip, at(0), at(150));  // the left edge in
+    expect_window(reported_x(strip, 150), reported_x(strip, 400));
+    const float width = w.Shape1->Width();
+    drag(&strip, at(300), at(2000));  // the whole window, held on the strip
+    expect_window(to_single(600.0 - width), to_single(600.0 - width) + width);
+    QVERIFY(!w.state.DragWindow && !w.state.DragLeftEdge && !w.state.DragRightEdge);
+    QVERIFY(w.Command2->isEnabled());  // "Run" stays on for the family chosen
+}
+
+void WindowTest::cropByTyping()
+{
+    frmMain& w = imported();
+    const auto window = [&] { return QList<float>{w.Shape1->Left(), w.Shape1->Width()}; };
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    type_into(w.Text5, QStringLiteral("500"));
+    w.Text4->setFocus();
+    type_into(w.Text4, QStringLiteral("200"));
+    QCOMPARE(window(), (QList<float>{200, 300}));
+    QCOMPARE((QList<int>{w.state.CropStart, w.state.CropCount}), (QList<int>{200, 301}));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Text4));  // typing goes on
+    type_into(w.Text4, QStringLiteral("500"));  // equal texts: 498.5 to even
+    QCOMPARE(w.Text4->Text(), QStringLiteral("498"));
+    QCOMPARE(window(), (QList<float>{498, 2}));
+    type_into(w.Text5, QStringLiteral("100"));  // below the left edge: taken as it stands
+    QCOMPARE(window(), (QList<float>{100, 398}));
+    w.Text4->setText(QStringLiteral("300"));  // the program's own writes change nothing
+    w.Text5->setText(QStringLiteral("300"));
+    QCOMPARE(window(), (QList<float>{100, 398}));
+
+    // The strip's ends: the window keeps its place on the screen, now over another span.
+    w.Text8->setFocus();
+    type_into(w.Text8, QStringLiteral("300"));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Text8));
+    QCOMPARE(w.Picture2->ScaleWidth(), 300.0f);
+    QCOMPARE(w.Shape1->Width(), 199.0f);  // half the span it was: the window kept its place
+    QCOMPARE(w.Text5->Text(), qtext(number_text(w.Shape1->Width() + w.Shape1->Left())));
+    type_into(w.Text8, QStringLiteral("600"));
+    type_into(w.Text7, QStringLiteral("2000"));  // past the right end: one unit before it
+    QCOMPARE(w.Text7->Text(), QStringLiteral("599"));
+    QCOMPARE(w.Picture2->ScaleWidth(), 1.0f);
+    QVERIFY(count_pixels(*w.Picture2, kBlue) > 100);  // the series' last segment across the strip
+}
+
+void WindowTest::plotMenusAndVerticalRange()
+{
+    frmMain& w = imported();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // A right press inside the crop window opens the strip's menu; its closing ends the drag.
+    QTest::mousePress(w.Picture2, Qt::RightButton, {}, point_at(*w.Picture2, 20, 15));
+    QVERIFY(w.mnuRb2->isVisible() && w.state.DragWindow);
+    QTest::keyClick(w.mnuRb2, Qt::Key_Escape);
+    QVERIFY(!w.state.DragWindow);
+    QTest::mouseRelease(w.Picture2, Qt::RightButton);
+    QTest::mousePress(w.Picture1, Qt::RightButton, {}, point_at(*w.Picture1, 20, 15));
+    QVERIFY(w.mnuRB1->isVisible());
+    w.mnuRB1->close();
+    QTest::mouseRelease(w.Picture1, Qt::RightButton);
+    w.mnuCopy2->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
+             w.Picture1->Image().convertToFormat(QImage::Format_RGB32));
+
+    const auto scales = [&] {
+        return QList<float>{w.Picture1->ScaleTop(), w.Picture1->ScaleHeight(),
+                            w.Picture2->ScaleTop(), w.Picture2->ScaleHeight()};
+    };
+    type_into(w.Text2, QStringLiteral("0"));
+    type_into(w.Text1, QStringLiteral("40"));
+    QCOMPARE(scales(), (QList<float>{40, -40, 40, -40}));
+    const QImage upright = w.Picture1->Image();
+    type_into(w.Text1, QStringLiteral("0"));  // the top typed to the bottom: one above it
+    QCOMPARE(w.Text1->Text(), QStringLiteral("1"));
+    type_into(w.Text1, QStringLiteral("40"));
+    w.mnuFlipVertical1->trigger();
+    QCOMPARE((QStringList{w.Text1->Text(), w.Text2->Text()}), (QStringList{"0", "40"}));
+    QCOMPARE(scales(), (QList<float>{0, 40, 0, 40}));
+    w.mnuFlipVertical2->trigger();
+    QCOMPARE(scales(), (QList<float>{40, -40, 40, -40}));
+    QCOMPARE(w.Picture1->Image(), upright);
+}
+
+void WindowTest::manualBoxes()
+{
+    frmMain& w = *m_window;
+    prepare_search(w, kSample, "150", "450", "2", "60", ModelFamily::ManualConstraint);
+    QVERIFY(!w.Command2->isEnabled());
+    PictureBox& plot = *w.Picture1;
+    ProgramState& s = w.state;
+    drag(&plot, point_at(plot, 200, 12), point_at(plot, 230, 11));  // the first from the left edge
+    QCOMPARE((QList<float>{s.ManXMin[1], s.ManXMax[1]}),
+             (QList<float>{150, reported_x(plot, 230)}));
+    QVERIFY(s.ManYMin[1] < s.ManYMax[1] && count_pixels(plot, kPink) > 0);
+    QVERIFY(!w.Command2->isEnabled());
+    drag(&plot, point_at(plot, 300, 11), point_at(plot, 260, 19));  // put in order on release
+    QVERIFY(s.ManXMin[2] < s.ManXMax[2] && s.ManYMin[2] < s.ManYMax[2]);
+    QVERIFY(w.Command2->isEnabled() && w.Command7->isEnabled());
+    drag(&plot, point_at(plot, 380, 11), point_at(plot, 420, 12.5));
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    // The last box reaches the right edge and holds vertices 4 to 6.
+    QCOMPARE((QList<float>{s.ManXMax[3], s.ManXMin[6]}), (QList<float>{450, s.ManXMin[3]}));
+    QVERIFY(w.Label2[3]->Enabled() && !w.Label2[4]->Enabled());
+    for (int k = 1; k <= 7; ++k)  // a new set after a result; the seventh box is refused
+        drag(&plot, point_at(plot, 160 + 30 * k, 12), point_at(plot, 180 + 30 * k, 14));
+    QCOMPARE(s.ManXMax[6], 450.0f);  // the sixth reaches the right edge
+    QCOMPARE(m_dialogs.titles, QStringList{"Caution"});
+}
+
+void WindowTest::reportAsTheCommandLine_data()
+{
+    QTest::addColumn<ModelFamily>("family");
+    for (const ModelFamily family :
+         {ModelFamily::SimpleRamp, ModelFamily::SymmetricEvent, ModelFamily::AsymmetricEvent,
+          ModelFamily::Free4Segments, ModelFamily::Free3Segments, ModelFamily::EventWithDuration})
+        QTest::newRow(family_caption(family).data()) << family;
+}
+
+void WindowTest::reportAsTheCommandLine()
+{
+    QFETCH(ModelFamily, family);
+    frmMain& w = *m_window;
+    prepare_search(w, kSample, "150", "450", "2", "60", family);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QCOMPARE(shown_report(w), fit_report_for(w, kSample, family, false));
+    QCOMPARE(w.Label8->Caption(), QStringLiteral("120"));
+    QVERIFY(!w.ProgressBar1->Visible() && !w.ProgressBar2->Visible());
+    QVERIFY(w.Frame6->isEnabled() && w.Check1->isEnabled() && !w.Command6->isEnabled());
+    QCOMPARE(screen_mouse_pointer(), pointer::kDefault);
+    QTest::mouseClick(w.Check1, Qt::LeftButton);  // "Constrain": inside the first search's boxes
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QCOMPARE(shown_report(w), fit_report_for(w, kSample, family, true));
+}
+
+void WindowTest::picturesOfAResult()
+{
+    frmMain& w = *m_window;
+    prepare_search(w, kSample, "150", "450", "2", "60", ModelFamily::SymmetricEvent);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    PictureBox& plot = *w.Picture1;
+    QVERIFY(count_pixels(*w.Picture3, kRed) > 0);  // the convergence trace
+    // Dragging a box's edge moves the levels the family ties: the baseline's boxes 1, 2, 4, 5.
+    QTest::mouseClick(w.Check1, Qt::LeftButton);
+    ProgramState& s = w.state;
+    s.ConXMin = {0, 150, 250, 300, 350, 400, 450};
+    s.ConXMax = {0, 150, 280, 330, 380, 430, 480};
+    s.ConYMin.fill(11);
+    s.ConYMax.fill(12);
+    hover(&plot, point_at(plot, 265, 12));  // the top of box 2
+    QCOMPARE(plot.MousePointer(), pointer::kSizeVertical);
+    drag(&plot, point_at(plot, 265, 12), point_at(plot, 265, 14));
+    QCOMPARE((QList<float>{s.ConYMax[1], s.ConYMax[4], s.ConYMax[5], s.ConYMax[3]}),
+             (QList<float>{s.ConYMax[2], s.ConYMax[2], s.ConYMax[2], 12}));
+    QVERIFY(s.ConYMax[2] > 13.5f && s.ConYMax[2] < 14.5f);
+    // The sampling frames, a tenth of a box wider each side, of the interior boxes 2 to 4 only.
+    for (const double x : {247.0, 297.0, 347.0})
+        QCOMPARE(pixel_at(plot, x, 10.95), kPaleGreen);
+    // Unticking "Show constraint" leaves no green: none of it was the last candidate.
+    QTest::mouseClick(w.Check2, Qt::LeftButton);
+    QCOMPARE(count_pixels(plot, kGreen) + count_pixels(plot, kPaleGreen), 0);
+    QVERIFY(count_pixels(plot, kOrange) > 0);
+    for (std::size_t k = 1; k <= 4; ++k)  // the best of best through its vertices
+        QCOMPARE(pixel_at(plot, (s.BestOfBestX[k] + s.BestOfBestX[k + 1]) / 2,
+                          (s.BestOfBestY[k] + s.BestOfBestY[k + 1]) / 2), kRed);
+    QTest::mouseClick(w.Command5, Qt::LeftButton);  // "Clean up diagram": the run bests go
+    QCOMPARE(count_pixels(plot, kOrange), 0);
+    QVERIFY(count_pixels(plot, kRed) > 0);
+    const QStringList report = shown_report(w);
+    type_into(w.Text6, QStringLiteral("3"));  // a new run count forgets the result, not its labels
+    QCOMPARE(count_pixels(plot, kRed), 0);
+    QCOMPARE(w.state.BestOfBestX[2], kUnsetVertex);
+    QCOMPARE(shown_report(w), report);
+}
+
+void WindowTest::silentEndings_data()
+{
+    QTest::addColumn<ModelFamily>("family");
+    QTest::addColumn<QString>("trials");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<double>("later");  // the clock after the start: "Heavy task!!", answered No
+    QTest::addColumn<int>("count");     // TrialCount at the end
+    const ModelFamily symmetric = ModelFamily::SymmetricEvent;
+    // The symmetry index divides 0 by 0 after the unset break points and R were written.
+    QTest::newRow("report fault") << ModelFamily::AsymmetricEvent << "0" << "150" << "450" << 0.0
+                                  << 0;
+    // A crop between two data points holds none: its correlation divides 0 by 0.
+    QTest::newRow("empty crop") << symmetric << "60" << "150.2" << "150.8" << 0.0 << 1;
+    QTest::newRow("No to the estimate") << symmetric << "500" << "150" << "450" << 1000.0 << 999;
+}
+
+void WindowTest::silentEndings()
+{
+    QFETCH(ModelFamily, family);
+    QFETCH(QString, trials);
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(double, later);
+    QFETCH(int, count);
+    frmMain& w = *m_window;
+    prepare_search(w, kSample, from, to, QStringLiteral("2"), trials, family);
+    int reads = 0;  // the clock stands at 0 for the start and reads `later` afterwards
+    w.platform.MonotonicSeconds = [&reads, later] { return reads++ == 0 ? 0.0 : later; };
+    m_dialogs.answer = kMsgBoxNo;
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+
+    QCOMPARE(w.state.TrialCount, count);
+    QCOMPARE(w.Label8->Caption(), QString::number(count));
+    QCOMPARE(m_dialogs.titles, later > 0 ? QStringList{"Heavy task!!"} : QStringList{});
+    QCOMPARE(m_dialogs.busy, later > 0 ? QList<bool>{true} : QList<bool>{});
+    QCOMPARE(m_dialogs.beeps, later > 0 ? 1 : 0);
+    QVERIFY(!w.ProgressBar1->Visible() && !w.ProgressBar2->Visible() && !w.Frame6->isEnabled());
+    QCOMPARE(screen_mouse_pointer(), pointer::kDefault);
+    QCOMPARE(w.Label5->Caption(), qtext(number_text(w.state.BestOfBestR)));  // R, plainly
+    for (const QRgb colour : {kGreen, kOrange, kRed})
+        QCOMPARE(count_pixels(*w.Picture1, colour), 0);  // the bare data again
+}
+
+QTEST_MAIN(WindowTest)
+#include "tst_window.moc"
