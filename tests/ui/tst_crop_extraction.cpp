@@ -44,7 +44,7 @@ private slots:
     void windowBetweenTwoPointsCropsNothing();
     void windowBeyondTheDataKeepsThePreviousSegment();
     void windowBeyondTheDataWithAMarkerInTheSpareRow();
-    void tooManyPointsEndTheCropSilently();
+    void cropsOfMoreThan32767PointsAreTaken();
 
 private:
     void importSeries(const std::string& csv);
@@ -204,25 +204,19 @@ void CropExtractionTest::windowBeyondTheDataWithAMarkerInTheSpareRow()
     QCOMPARE(w.state.CropMaxY, -999999.0f);
 }
 
-void CropExtractionTest::tooManyPointsEndTheCropSilently()
+void CropExtractionTest::cropsOfMoreThan32767PointsAreTaken()
 {
     importSeries(series_text(40000));
     frmMain& w = *m_window;
     typeWindow(QStringLiteral("100"), QStringLiteral("3286"));
     QCOMPARE(int{w.state.CropCount}, 3187);
     w.state.BestOfBestSqDist = 2.0f;
-    // "32867": 32768 points, one more than a segment holds.
+    // "32867": 32768 points, a count of 32 bits.
     QTest::keyClicks(w.Text5, QStringLiteral("7"));
     QCOMPARE(w.state.CropStart, 100);
-    QCOMPARE(w.state.CropEnd, 3287);  // the previous segment stays whole
-    QCOMPARE(int{w.state.CropCount}, 3187);
-    QCOMPARE(w.state.CropObserved.size(), std::size_t{3188});
-    QCOMPARE(w.state.BestOfBestSqDist, 2.0f);
-    // One point fewer fits.
-    QTest::keyClick(w.Text5, Qt::Key_Backspace);
-    QTest::keyClicks(w.Text5, QStringLiteral("6"));
-    QCOMPARE(int{w.state.CropCount}, 32767);
-    QCOMPARE(w.state.CropEnd, 32867);
+    QCOMPARE(w.state.CropEnd, 32868);
+    QCOMPARE(int{w.state.CropCount}, 32768);
+    QCOMPARE(w.state.CropObserved.size(), std::size_t{32769});
     QCOMPARE(w.state.BestOfBestSqDist, kUnsetBestOfBest);
 }
 

@@ -120,7 +120,7 @@ void ResetTest::resetEmptiesResultsAndBoxes()
         QCOMPARE(s.ManYMax[k], -9999.0f);
     }
     QCOMPARE(s.BestOfBestX[0], 3.0f);  // element 0 belongs to no vertex
-    QCOMPARE(s.BestOfBestSqDist, 999999.0f);
+    QCOMPARE(s.BestOfBestSqDist, kUnsetBestOfBest);
     QCOMPARE(s.BestOfBestR, 0.75f);
     QCOMPARE(s.TrialCount, 0);
     QCOMPARE(s.ConvergenceCount, std::int16_t{0});
@@ -295,7 +295,7 @@ void ResetTest::faultInTheDrawingReachesTheCaller()
         QCOMPARE(fault.kind(), FaultKind::TypeMismatch);
     }
     QCOMPARE(w.Label2[1]->Caption(), QStringLiteral("X1 = "));
-    QCOMPARE(w.state.BestOfBestSqDist, 999999.0f);
+    QCOMPARE(w.state.BestOfBestSqDist, kUnsetBestOfBest);
     QCOMPARE(w.state.TrialCount, 5);
 }
 

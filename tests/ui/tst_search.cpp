@@ -426,7 +426,7 @@ void SearchTest::editingTheRunCountForgetsTheBestOfBest()
         QCOMPARE(w.state.ConXMin[k], 999999.0f);
         QCOMPARE(w.state.ConYMax[k], -999999.0f);
     }
-    QCOMPARE(w.state.BestOfBestSqDist, 999999.0f);
+    QCOMPARE(w.state.BestOfBestSqDist, kUnsetBestOfBest);
     QCOMPARE(w.state.BestOfBestR, r);
     QCOMPARE(w.state.TrialCount, 120);
     QCOMPARE(shown_report(w), report);  // the labels keep the last report
