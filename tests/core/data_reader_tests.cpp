@@ -139,6 +139,7 @@ TEST(DataFile, ImportsPairsOrRefuses)
         // Files of another format, whatever else their fields make of them.
         {four + "\n", "empty line"}, {four + "4,7\r\n \r\n", "empty line"},
         {"t;v\n0;1\n1;3\n2;2\n3;5\n", "semicolons"}, {"t;v\n0;1\n1;3\n2;2\n", "semicolons"},
+        {"t,v\n0,\"a;b\"\n1,3\n2,2\n3,5\n", text},  // inside quotes a semicolon is text
         {"t,v\n0,\"1,5\"\n1,3\n2,2\n3,5\n", "decimal comma"},
         {"\xFF\xFE" + utf16le(four), "utf-16"}, {utf16le(four), "utf-16"},
     };

@@ -285,7 +285,13 @@ ImportError diagnosed(std::string_view text, const ImportError& error)
         return ImportError(ImportFailure::Utf16,
                            "the file is UTF-16 text, where a data file is UTF-8 or plain ASCII");
     const std::string_view line = first_data_line(text);
-    if (line.find(';') != std::string_view::npos) {
+    std::string unquoted;  // a semicolon inside quotes is text, no separator
+    for (bool quoted = false; const char c : line) {
+        quoted ^= c == '"';
+        if (!quoted && c != '"')
+            unquoted += c;
+    }
+    if (unquoted.find(';') != std::string::npos) {
         bool comma = false;
         for (std::size_t at = line.find(','); at != std::string_view::npos && !comma;
              at = line.find(',', at + 1))
@@ -583,10 +589,14 @@ CheckedImport import_data_text(std::string_view text)
         // The strip refuses a zero extent: the x ascend, so equal ends mean one x throughout.
         const double first_x = cell_number(table.x_cell(1));
         const double last_x = cell_number(table.x_cell(table.DataCount));
-        if (static_cast<float>(last_x - first_x) == 0.0f)
+        if (last_x == first_x)
             throw ImportError(ImportFailure::FlatSeries,
                               "the first and the last x are equal (" + number_text(first_x) +
                                   "): the series has no horizontal extent");
+        if (static_cast<float>(last_x - first_x) == 0.0f)
+            throw ImportError(ImportFailure::FlatSeries,
+                              "the x span from " + number_text(first_x) + " to " +
+                                  number_text(last_x) + " is 0 in single precision");
         throw ImportError(ImportFailure::FlatSeries,
                           "all y values are equal (" + number_text(result.series.largest_y) +
                               "): the series has no vertical extent");
