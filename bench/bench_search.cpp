@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A whole default search (10 runs x 1000 trials) over a 1,000-point crop with the command
-// line's empty observer. Counter "trials/s" = candidates generated and scored per second.
+// A whole default search (10 runs x 1000 trials) over a 1,000- and a 100,000-point crop with
+// the command line's empty observer. Counter "trials/s" = candidates generated and scored per
+// second.
 #include "core/model/boxes.h"
 #include "core/search/search.h"
 
@@ -23,9 +24,10 @@ EngineState event_crop(int n)
 
 void default_search(benchmark::State& bench, ModelFamily family)
 {
-    constexpr int kPoints = 1000;
-    const EngineState fresh = event_crop(kPoints);
-    const SearchSettings settings{family, 0, 10.0, 1000.0, 0.01f, 0.01f * (kPoints - 1)};
+    const auto points = static_cast<int>(bench.range(0));
+    const EngineState fresh = event_crop(points);
+    const SearchSettings settings{family, 0, 10.0, 1000.0, 0.01f,
+                                  0.01f * static_cast<float>(points - 1)};
     RandomSource random;
     SearchObserver quiet;
     SearchEngine engine;
@@ -43,7 +45,7 @@ void default_search(benchmark::State& bench, ModelFamily family)
         benchmark::Counter(static_cast<double>(bench.iterations()) * 10000.0,
                            benchmark::Counter::kIsRate);
     bench.counters["points/s"] =
-        benchmark::Counter(static_cast<double>(bench.iterations()) * 10000.0 * kPoints,
+        benchmark::Counter(static_cast<double>(bench.iterations()) * 10000.0 * points,
                            benchmark::Counter::kIsRate);
 }
 
@@ -57,7 +59,7 @@ void BM_DefaultSearchEventWithDuration(benchmark::State& bench)
     default_search(bench, ModelFamily::EventWithDuration);
 }
 
-BENCHMARK(BM_DefaultSearchSimpleRamp)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DefaultSearchEventWithDuration)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DefaultSearchSimpleRamp)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DefaultSearchEventWithDuration)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

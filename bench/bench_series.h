@@ -26,7 +26,7 @@ EngineState whole_crop_of(int n, Event event)
     note_x_order(state.data);
     state.CropStart = 0;
     state.CropEnd = n;
-    state.CropCount = static_cast<std::int16_t>(n);
+    state.CropCount = n;
     state.CropObserved.assign(static_cast<std::size_t>(n) + 1, 0.0f);
     state.CropModel.assign(static_cast<std::size_t>(n) + 1, 0.0f);
     state.CropMinY = -0.05f;

@@ -6,6 +6,7 @@
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace tolvenar {
@@ -35,6 +36,13 @@ Edge typed_edge(const std::string& option, const std::string& text)
     }
 }
 
+std::string count_text(const std::string& option, const std::string& text)
+{
+    if (!is_whole_count(text))
+        throw usage_error(option + " needs a whole number, not \"" + text + "\"");
+    return text;
+}
+
 ModelFamily model_named(const std::string& name)
 {
     const std::optional<ModelFamily> family = family_from_name(name);
@@ -46,6 +54,13 @@ ModelFamily model_named(const std::string& name)
 }
 
 }  // namespace
+
+bool is_whole_count(std::string_view text)
+{
+    if (!text.empty() && (text.front() == '+' || text.front() == '-'))
+        text.remove_prefix(1);
+    return !text.empty() && std::all_of(text.begin(), text.end(), is_digit);
+}
 
 bool is_whole_number(std::string_view text)
 {
@@ -131,9 +146,9 @@ FitOptions parse_arguments(std::span<const std::string> args)
         else if (name == "--model")
             options.family = model_named(value());
         else if (name == "--runs")
-            options.runs_text = value();
+            options.runs_text = count_text("--runs", value());
         else if (name == "--trials")
-            options.trials_text = value();
+            options.trials_text = count_text("--trials", value());
         else if (name == "--from")
             options.from = typed_edge("--from", value());
         else if (name == "--to")
@@ -165,8 +180,8 @@ index or the duration of change, as the window reports them.
                    "Symmetric event" or symmetric "Free 3 segments" or free3
                    "Asymmetric event" or asymmetric
                    "Event with duration" or duration
-  --runs R       runs per search (default 10)
-  --trials N     random candidates per run (default 1000)
+  --runs R       runs per search, a whole number (default 10)
+  --trials N     random candidates per run, a whole number (default 1000)
   --from X       left edge of the crop window in data x (default: the first data x)
   --to X         right edge of the crop window (default: the last data x)
   --constrain    search a second time, inside the boxes around the break points found
@@ -174,11 +189,12 @@ index or the duration of change, as the window reports them.
   -h, --help     print this help and exit
   --version      print the version and exit
 
-Options take their value as "--runs 5" or "--runs=5". "Manual constraint" needs boxes drawn
-with the mouse and is the window's alone.
+Options take their value as "--runs 5" or "--runs=5". FILE "-" reads the data from standard
+input. "Manual constraint" needs boxes drawn with the mouse and is the window's alone.
 
 Exit status: 0 done; 1 the output could not be written; 2 bad usage, or a data file that
-cannot be read, imported or cropped; 3 the search stopped on a fault or found no model.
+cannot be read, imported or cropped (a crop window without a data point included); 3 the
+search stopped on a fault or found no model.
 )";
 }
 

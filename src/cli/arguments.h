@@ -19,7 +19,7 @@ struct Edge {
 
 struct FitOptions {
     ModelFamily family = ModelFamily::SimpleRamp;
-    std::string runs_text = "10";      // as typed; read like Text6, with the leading-number parse
+    std::string runs_text = "10";      // as typed, a whole decimal number; read like Text6
     std::string trials_text = "1000";  // likewise, like Text3(0)
     std::optional<Edge> from;          // crop left edge; unset = the first data x
     std::optional<Edge> to;            // crop right edge; unset = the last data x
@@ -27,11 +27,16 @@ struct FitOptions {
     bool json = false;
     bool help = false;
     bool version = false;
-    std::string file;
+    std::string file;  // "-": standard input
 };
 
-// Throws Refused for bad usage, an unknown or manual family, or a bound that is no number.
+// Throws Refused for bad usage, an unknown or manual family, a bound that is no number, or a
+// count that is no whole decimal number.
 FitOptions parse_arguments(std::span<const std::string> args);
+
+// True when `text` is an optional sign and decimal digits, nothing else: "12abc", "2.5", "1e3"
+// and "" are no count.
+bool is_whole_count(std::string_view text);
 
 // True when `text`, blanks around it aside, is wholly one decimal number in the syntax of the
 // leading-number parse. A command line refuses "12abc", where a typed field would read 12.

@@ -5,8 +5,8 @@
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 #include "core/window/crop.h"
-#include "core/window/crop_scan.h"
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -33,18 +33,23 @@ CropWindow crop_window(const DataTable& table, const FitOptions& options)
     if (to.value == from.value)
         throw refused("the crop window has zero width: " + from.name + " and " + to.name +
                       " are equal");
+    const double span = to.value - from.value;
     CropWindow window;
+    window.origin = crop_origin(from.value, span);
     try {
-        window.left = to_single(from.value);
+        window.left = window.origin == 0.0 ? static_cast<double>(to_single(from.value))
+                                           : from.value;
     } catch (const Fault&) {
         throw refused("the crop window's left edge, " + from.name +
                       ", lies beyond the single-precision range");
     }
     try {
-        window.width = to_single(to.value - from.value);
+        window.width = to_single(span);
     } catch (const Fault&) {
         throw refused("the crop window is wider than the single-precision range");
     }
+    if (window.origin != 0.0 && static_cast<double>(window.width) < span)
+        window.width = std::nextafter(window.width, INFINITY);
     if (window.width == 0.0f)
         throw refused("the crop window from " + from.name + " to " + to.name +
                       " has zero width in single precision");
@@ -54,26 +59,12 @@ CropWindow crop_window(const DataTable& table, const FitOptions& options)
 void take_crop(EngineState& state, const CropWindow& window)
 {
     try {
-        crop_without_drawing(state, window.left, window.width);
+        crop_without_drawing(state, window.left, window.width, window.origin);
     } catch (const Fault& fault) {
-        std::string reason;
-        if (fault.kind() == FaultKind::IndexOutOfRange)
-            reason = "no data row at or right of the left edge " + number_text(window.left) +
-                     " (the last data x is " +
-                     number_text(cell_number(state.data.x_cell(state.data.DataCount))) + ")";
-        else if (fault.kind() == FaultKind::Overflow && fault.where() == "CropCount") {
-            const std::int64_t first = first_crop_row(state.data, window.left);
-            const std::int64_t stop =
-                crop_stop_row(state.data, first, window.left + window.width);
-            reason = "more than 32767 points in the crop window (" +
-                     std::to_string(stop - first) + ")";
-        }
-        else if (fault.kind() == FaultKind::Overflow)
-            reason = "the crop window's right edge lies beyond the single-precision range";
-        else
-            reason = fault.what();
-        throw refused("cannot crop: " + reason);
+        throw refused(crop_refusal(state.data, window.left, window.origin, fault));
     }
+    if (state.CropCount == 0)
+        throw refused(empty_crop_refusal(window.left, window.width, window.origin));
 }
 
 }  // namespace tolvenar::cli

@@ -10,15 +10,19 @@
 namespace tolvenar::cli {
 
 struct CropWindow {
-    float left = 0.0f;   // working plot ScaleLeft, data x
-    float width = 0.0f;  // working plot ScaleWidth, data x
+    double left = 0.0;    // working plot ScaleLeft, data x (a single near zero)
+    float width = 0.0f;   // working plot ScaleWidth
+    double origin = 0.0;  // the crop's model-x origin (crop_origin)
 };
 
-// left = single(from), width = single(to - from) with the difference in double; the data's
-// first and last x stand for an edge not given.
+// The data's first and last x stand for an edge not given. Near zero, as the window takes a
+// crop: left = single(from), width = single(to - from) with the difference in double. Far from
+// zero: left = from and the origin, width = to - from rounded up to a single, so that a point at
+// `to` stays in the crop.
 CropWindow crop_window(const DataTable& table, const FitOptions& options);
 
-// The crop as the window takes it; a fault, which the window leaves silently, is refused.
+// The crop as the window takes it; a fault, which the window leaves silently, is refused, and so
+// is a crop without a data point, which no search can fit.
 void take_crop(EngineState& state, const CropWindow& window);
 
 }  // namespace tolvenar::cli

@@ -12,7 +12,10 @@
 #include "core/runtime/random_source.h"
 #include "core/search/report.h"
 #include "core/search/search.h"
+#include "core/window/crop.h"
 
+#include <iostream>
+#include <iterator>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -24,17 +27,22 @@ namespace {
 
 using namespace cli;
 
-// The data table of an accepted file; the import's refusals and faults as exit 2.
-DataTable import_table(const std::string& file)
+// The data table of an accepted file ("-": standard input); the import's refusals as exit 2.
+DataTable import_table(const std::string& file, std::istream& in)
 {
+    const bool standard_input = file == "-";
     try {
-        return std::move(import_data_file(file).series.table);
+        std::string text;
+        if (standard_input) {
+            text.assign(std::istreambuf_iterator<char>(in), {});
+            if (in.bad())
+                throw ImportError(ImportFailure::CannotOpen, "cannot read standard input");
+        } else {
+            text = read_data_bytes(file);
+        }
+        return std::move(import_data_text(text).series.table);
     } catch (const ImportError& error) {
-        if (error.reason() == ImportFailure::CannotOpen)
-            throw refused(error.what());  // names the path itself
-        throw refused(file + ": " + error.what());
-    } catch (const Fault& fault) {
-        throw refused(file + ": " + import_fault_reason(file, fault));
+        throw refused(import_refusal_line(standard_input ? "standard input" : file, error));
     }
 }
 
@@ -79,10 +87,10 @@ std::vector<std::string> report_lines(const ResultLabels& labels)
     return lines;
 }
 
-int fit(const FitOptions& options, RandomSource& random, std::ostream& out)
+int fit(const FitOptions& options, RandomSource& random, std::istream& in, std::ostream& out)
 {
     EngineState state;
-    state.data = import_table(options.file);
+    state.data = import_table(options.file, in);
     const CropWindow window = crop_window(state.data, options);
     take_crop(state, window);
     reset_for(state, options.family);
@@ -92,7 +100,7 @@ int fit(const FitOptions& options, RandomSource& random, std::ostream& out)
     settings.constrain = 0;
     settings.runs = FieldNumber::of_text(options.runs_text);
     settings.trials = FieldNumber::of_text(options.trials_text);
-    settings.scale_left = window.left;
+    settings.scale_left = model_x_of(state, window.left);
     settings.scale_width = window.width;
 
     // One engine for both searches: its convergence scale lives on like the window's plot.
@@ -118,7 +126,8 @@ int fit(const FitOptions& options, RandomSource& random, std::ostream& out)
 
 }  // namespace
 
-int run_fit_command(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+int run_fit_command(std::span<const std::string> args, std::istream& in, std::ostream& out,
+                    std::ostream& err)
 {
     // Created first and drawn from by the search alone, as in a freshly started window.
     RandomSource random;
@@ -130,7 +139,7 @@ int run_fit_command(std::span<const std::string> args, std::ostream& out, std::o
         else if (options.version)
             out << "tolvenar-fit " << TOLVENAR_VERSION << '\n';
         else
-            code = fit(options, random, out);
+            code = fit(options, random, in, out);
     } catch (const Refused& refusal) {
         say(err, refusal.what());
         return refusal.code();
@@ -144,6 +153,11 @@ int run_fit_command(std::span<const std::string> args, std::ostream& out, std::o
         return kExitOutputFailed;
     }
     return code;
+}
+
+int run_fit_command(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+    return run_fit_command(args, std::cin, out, err);
 }
 
 }  // namespace tolvenar

@@ -36,7 +36,10 @@ std::string json_string(std::string_view text)
     return quoted;
 }
 
-std::string json_number(float value)
+namespace {
+
+template <typename Number>
+std::string shortest_text(Number value)
 {
     if (!std::isfinite(value))
         return "null";
@@ -45,19 +48,29 @@ std::string json_number(float value)
     return std::string(buffer.data(), result.ptr);
 }
 
-namespace {
-
-std::string json_vertices(const Vertices& values)
+// Vertices 1..6; x far from zero in data units.
+std::string json_vertices(const Vertices& values, double origin = 0.0)
 {
     std::string text = "[";
     for (std::size_t k = 1; k <= 6; ++k) {
-        text += json_number(values[k]);
+        text += origin == 0.0 ? json_number(values[k])
+                              : json_number(origin + static_cast<double>(values[k]));
         text += k < 6 ? ", " : "]";
     }
     return text;
 }
 
 }  // namespace
+
+std::string json_number(float value)
+{
+    return shortest_text(value);
+}
+
+std::string json_number(double value)
+{
+    return shortest_text(value);
+}
 
 void write_json(std::ostream& out, ModelFamily family, const EngineState& state,
                 const std::vector<std::string>& lines)
@@ -66,9 +79,11 @@ void write_json(std::ostream& out, ModelFamily family, const EngineState& state,
         << "  \"model\": " << json_string(family_caption(family)) << ",\n"
         << "  \"crop\": {\"start\": " << state.CropStart << ", \"count\": " << state.CropCount
         << ", \"min_y\": " << json_number(state.CropMinY)
-        << ", \"max_y\": " << json_number(state.CropMaxY) << "},\n"
+        << ", \"max_y\": " << json_number(state.CropMaxY)
+        << (state.CropOrigin == 0.0 ? "" : ", \"origin\": " + json_number(state.CropOrigin))
+        << "},\n"
         << "  \"best\": {\n"
-        << "    \"x\": " << json_vertices(state.BestOfBestX) << ",\n"
+        << "    \"x\": " << json_vertices(state.BestOfBestX, state.CropOrigin) << ",\n"
         << "    \"y\": " << json_vertices(state.BestOfBestY) << ",\n"
         << "    \"r\": " << json_number(state.BestOfBestR) << ",\n"
         << "    \"sq_dist\": " << json_number(state.BestOfBestSqDist) << "\n"

@@ -20,8 +20,12 @@ std::string json_string(std::string_view text);
 // which JSON cannot hold.
 std::string json_number(float value);
 
+// The shortest decimal text that reads back to the same double; null for an infinity or a NaN.
+std::string json_number(double value);
+
 // The --json object: the family, the crop, the best of best, the trial count and the report
-// lines.
+// lines. Break points far from zero are data x in double (CropOrigin + x), and the crop names
+// the origin; near zero they are the singles the search kept.
 void write_json(std::ostream& out, ModelFamily family, const EngineState& state,
                 const std::vector<std::string>& lines);
 

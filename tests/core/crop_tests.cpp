@@ -56,8 +56,7 @@ TEST(CropSelection, TakesTheRowsUnderTheWindow)
         {ten, "---", 3e38f, 3e38f, 0, 0, FaultKind::Overflow},  // the right edge in single
         {unordered, "", 4.5f, 1.5f, 1, 4},  // from the first x at or right of the left edge
         {unordered, "", 2.0f, 2.0f, 1, 1},  // x = 5 already beyond the right edge
-        {one_to(40000), "", 1.0f, 32766.0f, 0, 32767},
-        {one_to(40000), "", 1.0f, 32767.0f, 0, 0, FaultKind::Overflow},  // one point too many
+        {one_to(100000), "", 1.0f, 99999.0f, 0, 100000},  // counts are 32-bit
     };
     const auto segment_of = [](const EngineState& s) {
         return std::tuple(s.CropStart, s.CropEnd, s.CropCount, s.CropObserved, s.CropModel,
@@ -71,10 +70,36 @@ TEST(CropSelection, TakesTheRowsUnderTheWindow)
         const std::vector<float> zeros(static_cast<std::size_t>(c.end - c.start) + 1);
         EXPECT_EQ(segment_of(state),
                   c.fault ? previous
-                          : std::tuple(c.start, c.end, static_cast<std::int16_t>(c.end - c.start),
+                          : std::tuple(c.start, c.end, c.end - c.start,
                                        zeros, zeros, kEmptyRangeLowest, kEmptyRangeHighest))
             << c.x.size() << " rows, [" << c.left << ", +" << c.width << "]";
     }
+}
+
+// A crop far from zero measures model x from its left edge; within 1000 crop widths of zero
+// from 0, where every number stays as it was.
+TEST(CropOrigin, IsTheLeftEdgeOfACropFarFromZero)
+{
+    for (const auto& [left, width, origin] : std::vector<std::array<double, 3>>{
+             {0, 10, 0}, {-5, 10, 0}, {9990, 10, 0}, {-10000, 10, 0}, {9991, 10, 9991},
+             {-10001, 10, -10001}, {2460000, 41.625, 2460000}, {1.7e9, 59940, 1.7e9},
+             {5, 0, 0}, {5, -1, 0}, {1e308, 1e308, 0}})
+        EXPECT_EQ(crop_origin(left, width), origin) << left << ", +" << width;
+
+    // Hourly Julian days: the crop takes every row, the model x of the right edge is the width.
+    std::vector<double> days;
+    for (int i = 0; i < 1000; ++i)
+        days.push_back(2460000.0 + i / 24.0);
+    EngineState state = state_with(table_of(days));
+    const float width = 41.625f;  // days.back() - days[0], exactly
+    extract_crop(state, days[0], width, days[0]);
+    EXPECT_EQ(std::tuple(state.CropStart, state.CropCount, state.CropOrigin),
+              std::tuple(0, 1000, days[0]));
+    EXPECT_EQ(model_x_of(state, days[0] + width), width);
+    EXPECT_EQ(data_x_of(state, 12.5f), 2460012.5);
+    // Taken in data x, the single right edge 2460041.5 loses the last three rows.
+    extract_crop(state, static_cast<float>(days[0]), width);
+    EXPECT_EQ(std::tuple(state.CropCount, state.CropOrigin), std::tuple(997, 0.0));
 }
 
 // Segments from row i to i + 1 overlapping the window strictly, and the y of their end rows.
@@ -142,16 +167,18 @@ TEST(CropFastPaths, MatchThePlainLoops)
         };
         const float left = edge(), right = edge();
         const float width = chance(0.9) ? right - left : -std::abs(right - left);
+        const double origin = chance(0.3) ? left : 0.0;
         EngineState fast = state_with(table), plain = state_with(table);
         plain.data.x_ascending = false;
-        const fuzz::CropOutcome a = fuzz::crop_outcome(fast, left, width, false);
-        ASSERT_TRUE(a == fuzz::crop_outcome(plain, left, width, true))
-            << "trial " << trial << " [" << left << ", +" << width << "]";
+        const fuzz::CropOutcome a = fuzz::crop_outcome(fast, left, width, false, origin);
+        ASSERT_TRUE(a == fuzz::crop_outcome(plain, left, width, true, origin))
+            << "trial " << trial << " [" << left << ", +" << width << "] from " << origin;
         bisected += table.x_ascending;
         faulted += a.fault.has_value();
         // The second scan also from start rows the crop itself never takes.
         for (std::int64_t from = 1; from <= table.DataCount + 1; ++from)
-            ASSERT_EQ(crop_stop_row(table, from, right), crop_stop_row_linear(table, from, right));
+            ASSERT_EQ(crop_stop_row(table, from, right - origin, origin),
+                      crop_stop_row_linear(table, from, right - origin, origin));
     }
     EXPECT_GT(bisected, 7000);  // the ascending shapes really took the bisecting paths
     EXPECT_GT(faulted, 100);    // and faults were compared too

@@ -17,6 +17,15 @@ namespace {
 
 using test::fault_of;
 
+// Each character followed by a zero byte, as UTF-16 stores ASCII text.
+std::string utf16le(std::string_view text)
+{
+    std::string wide;
+    for (const char c : text)
+        wide += std::string{c, '\0'};
+    return wide;
+}
+
 // "12" for a number, "'abc'" for a text, "" for the empty value.
 std::string shown(CellKind kind, double number, std::string_view text)
 {
@@ -47,7 +56,9 @@ std::string import_of(std::string_view text)
         return rows;
     } catch (const ImportError& error) {
         EXPECT_EQ(std::string(error.what()).find('\n'), std::string::npos);
-        const char* reasons[] = {"cannot open", "too few fields", "field check", "inside a pair"};
+        const char* reasons[] = {"cannot open", "too few fields", "field check", "inside a pair",
+                                 "text", "x decreases", "out of range", "flat", "utf-16",
+                                 "semicolons", "decimal comma", "empty line"};
         return reasons[static_cast<int>(error.reason())];
     } catch (const Fault& fault) {
         return std::string(fault_kind_name(fault.kind()));
@@ -88,7 +99,7 @@ TEST(DataFile, ImportsPairsOrRefuses)
 {
     const std::string four = "time,value\n0,1\n1,3\n2,2\n3,5\n";
     const std::string rows = "'time';'value'|0;1|1;3|2;2|3;5|";
-    const std::string mismatch = "type mismatch";
+    const std::string text = "text";
     const std::pair<std::string, std::string> cases[] = {
         {four, rows + ";|"}, {four + "4,7\n", rows + "4;7|;|"},
         {"time,value,0,1,1,3,2,2,3,5,4,7", rows + "4;7|;|"},  // pairs need not sit on lines
@@ -98,36 +109,78 @@ TEST(DataFile, ImportsPairsOrRefuses)
         {four + "4,7\nBreak,1\n5,8\nbreak,\n---,3\n6,---\n\"---\",\"x\"\n7,9\n",
          rows + "4;7|5;8|7;9|;|"},
         {four + "4,7\nBreak,1\n---,x\n", rows + "4;7|'---';'x'|"},  // the last one stays spare
-        {four + "BREAK,1\n", mismatch}, {four + "5,6\nBreak.,4\n", mismatch},  // exact text only
-        {four + "5,6\n----,4\n", mismatch},
-        {"t,v\n0,1\nBreak,3\n2,2\n3,5\n", mismatch}, {"t,v\n0,1\n1,---\n2,2\n3,5\n", mismatch},
+        {four + "BREAK,1\n", text}, {four + "5,6\nBreak.,4\n", text},  // exact text only
+        {four + "5,6\n----,4\n", text},
+        {"t,v\n0,1\nBreak,3\n2,2\n3,5\n", text}, {"t,v\n0,1\n1,---\n2,2\n3,5\n", text},
         // A line of three fields shifts the pairing.
-        {"t,v\n0,1\n1,3,9\n2,2\n3,5\n4,4,7\n", "'t';'v'|0;1|1;3|9;2|2;3|5;4|4;7|;|"},
+        {"t,v\n0,1\n1,3,9\n10,11\n12,13,14\n", "'t';'v'|0;1|1;3|9;10|11;12|13;14|;|"},
         {"", "too few fields"}, {"time,value\n0,1\n1,3\n2,2\n3\n", "too few fields"},  // nine
         {four + "4\n", "inside a pair"}, {four + "4,7\n8\n", "inside a pair"},
-        {four + "\n", "inside a pair"}, {four + "4,7,\n", "inside a pair"},  // an empty 11th
+        {four + "4,7,\n", "inside a pair"},  // an empty 11th field
         // Fields 4, 7 and 10 refuse the file when all three hold equal values.
         {"t,v\n0,5\n1,3\n5,2\n3,5.0\n", "field check"},
         {"t,v\n0,a\n1,3\na,2\n3,a\n", "field check"},
         {"t,v\n0,\n1,3\n,2\n3,\n", "field check"}, {"t,v\n0,\n1,3\n0,2\n3,\n", "field check"},
         {"t,v\n0,\"\"\n1,3\n,2\n3,\"\"\n", "field check"},  // empty, 0 and the empty text alike
         {"t,v\n0,\"\"\n1,3\n\"\",2\n3,\n", "field check"},
-        {"t,v\n0,5\n1,3\n5,2\n3,6\n", "'t';'v'|0;5|1;3|5;2|3;6|;|"},
-        {"t,v\n0,\n1,3\n,2\n3,1\n", "'t';'v'|0;|1;3|;2|3;1|;|"},
-        {"t,v\n0,5\n1,3\n\"5\",2\n3,5\n", mismatch},  // passes the check: 5 is no text
-        {"t,v\n0,5\n1,3\n\"\",2\n3,\"\"\n", mismatch},  // nor is the empty text
-        // Faults of the y range and the strip's scale, in single precision.
-        {"t,v\n0,1\n1,3\n2,\"2\"\n3,5\n", mismatch}, {"t,v\nx,1\n1,3\n2,2\n3,5\n", mismatch},
-        {"t,v\n0,1\n1,3\n2,1e39\n3,5\n", "overflow"}, {"t,v\n0,1\n1,3\n2,-1e39\n3,5\n", "overflow"},
-        {"t,v\n0,1\n1,3\n2,2\n1e300,5\n", "overflow"}, {four + "1e39,4\n5,6\n", "overflow"},
-        {"t,v\n-1e308,1\n1,3\n2,2\n1e308,5\n", "overflow"},  // the width in double
-        {"t,v\n0,-3e38\n1,3e38\n2,2\n3,5\n", "overflow"},     // the y span in single
-        {"t,v\n10,2\n11,2\n12,2\n13,2\n", "invalid property value"},  // all y equal
-        {"t,v\n5,1\n1,3\n2,2\n5,5\n", "invalid property value"},      // x ends equal
-        {"t,v\n0,1\n1,3\n2,2\n1e-50,5\n", "invalid property value"},  // width single 0
+        {"t,v\n0,5\n1,3\n5,2\n6,6\n", "'t';'v'|0;5|1;3|5;2|6;6|;|"},
+        {"t,v\n-2,\n-1,3\n,2\n3,1\n", "'t';'v'|-2;|-1;3|;2|3;1|;|"},
+        {"t,v\n0,5\n1,3\n\"5\",2\n3,5\n", text},  // passes the check: 5 is no text
+        {"t,v\n0,5\n1,3\n\"\",2\n3,\"\"\n", text},  // nor is the empty text
+        // Every data row: numbers within the single range, x never falling.
+        {"t,v\n0,1\n1,3\n2,\"2\"\n3,5\n", text}, {"t,v\nx,1\n1,3\n2,2\n3,5\n", text},
+        {"t,v\n0,1\n1,3\n2,1e39\n3,5\n", "out of range"}, {four + "1e39,4\n5,6\n", "out of range"},
+        {"t,v\n0,1\n1,3\n2,2\n3,1e400\n", "out of range"},  // beyond the double range
+        {"t,v\n0,1\n1,3\n2,2\n1,5\n", "x decreases"}, {four + "3,0\n", rows + "3;0|;|"},
+        {"t,v\n0,-3e38\n1,3e38\n2,2\n3,5\n", "out of range"},  // the y span in single
+        // The strip's scale needs an extent each way.
+        {"t,v\n10,2\n11,2\n12,2\n13,2\n", "flat"}, {"t,v\n5,1\n5,3\n5,2\n5,5\n", "flat"},
+        {"t,v\n0,1\n0,3\n1e-50,2\n1e-50,5\n", "flat"},  // width single 0
+        // Files of another format, whatever else their fields make of them.
+        {four + "\n", "empty line"}, {four + "4,7\r\n \r\n", "empty line"},
+        {"t;v\n0;1\n1;3\n2;2\n3;5\n", "semicolons"}, {"t;v\n0;1\n1;3\n2;2\n", "semicolons"},
+        {"t,v\n0,\"a;b\"\n1,3\n2,2\n3,5\n", text},  // inside quotes a semicolon is text
+        {"t,v\n0,\"1,5\"\n1,3\n2,2\n3,5\n", "decimal comma"},
+        {"\xFF\xFE" + utf16le(four), "utf-16"}, {utf16le(four), "utf-16"},
     };
     for (const auto& [text, outcome] : cases)
         EXPECT_EQ(import_of(text), outcome) << text;
+}
+
+// A refusal names the line (and data row) and the text behind it, in one line.
+TEST(DataFile, RefusalsNameTheLineAndTheText)
+{
+    const std::string head = "t,v\n0,1\n1,3\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {head + "2,2\n3,5\n2.5,4\n", "line 6 (data row 5): x = 2.5 is less than the x before it, "
+                                       "3: the rows must be in increasing x order"},
+        {head + "2,NaN\n3,5\n", "line 4 (data row 3): y is the text \"NaN\", not a number"},
+        {head + "2,2\n3,5\n-inf,4\n", "line 6 (data row 5): x is the text \"-inf\", not a number"},
+        {head + "2,\"2\"\n3,5\n", "line 4 (data row 3): y is the quoted text \"2\", and a quoted "
+                                   "field is text, not a number"},
+        {head + "2,1e39\n3,5\n", "line 4 (data row 3): y = 1E+39 lies beyond the single-precision "
+                                "range"},
+        {head + "2,2\n3,5\n\"a\nb\",1e999\n", "line 7: a number lies beyond the double-precision "
+                                               "range"},  // a quoted line end counts
+        {head + "2,\"2,5\"\n3,5\n", "line 4 (data row 3): y \"2,5\" has a decimal comma, where a "
+                                     "data file has a decimal point"},
+        {"t;v\n0,5;1,25\n1;3\n2;2\n3;5\n", "the fields are separated by semicolons and the "
+         "numbers have decimal commas (\"0,5;1,25\"), where a data file has commas between fields "
+         "and decimal points"},
+        {head + "2,2\r\n3,5\r\n\r\n", "the file ends with an empty line (line 6), which is one "
+                                       "field more than its pairs hold"},
+        {"t,v\n0,1\n1,1\n2,1\n3,1\n", "all y values are equal (1): the series has no vertical "
+                                       "extent"},
+    };
+    for (const auto& [text, message] : cases) {
+        try {
+            import_data_text(text);
+            ADD_FAILURE() << text;
+        } catch (const ImportError& error) {
+            EXPECT_EQ(error.what(), message);
+            EXPECT_EQ(import_refusal_line("d.csv", error), "d.csv: " + message);
+        }
+    }
 }
 
 // The y range in single precision, and the strip's scale from it: a single difference of the
@@ -139,10 +192,9 @@ TEST(DataFile, YRangeAndOverviewScale)
         {"t,v\n0,1\n1,3\n2,2\n3,5\n", {1, 5, 0, 5.4f, 3, -4.8f}},
         {"t,v\n10,-100000\n20,-24282.4\n30,-348027\n40,-200000\n",
          {-348027, -24282.4f, 10, 8092.05908f, 30, -388493.5f}},
-        {"t,v\n3,1\n2,3\n1,2\n0,5\n", {1, 5, 3, 5.4f, -3, -4.8f}},  // descending x mirrors
         {"t,v\n0,0.1\n1,-2.5\n2,1e-30\n3,7.5\n", {-2.5f, 7.5f, 0, 8.5f, 3, -12}},
         {"t,v\n0,1\n1,3\n2,\n3,5\n", {0, 5, 0, 5.5f, 3, -6}},  // an empty y counts 0
-        {"t,v\n0,1\n1,3\n2,2\n3,5\n,4\n5,6\n", {1, 6, 0, 6.5f, 5, -6}},  // and an empty x
+        {"t,v\n-1,1\n,3\n2,2\n3,5\n", {1, 5, -1, 5.4f, 4, -4.8f}},  // and an empty x
         // Data wholly beyond +-999999 get their own range; the title row takes no part.
         {"1e9,-1e9\n0,2e6\n1,3e6\n2,4e6\n3,5e6\n", {2e6f, 5e6f, 0, 5.3e6f, 3, -3.6e6f}},
     };

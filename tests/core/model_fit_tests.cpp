@@ -58,6 +58,31 @@ TEST(FitMeasures, ModelValuesDistanceAndCorrelation)
     }
 }
 
+// The candidate at model x t = x - CropOrigin; a fault leaves both crop arrays as they were, also
+// at points evaluated before the one that faults.
+TEST(FitMeasures, ModelXFromTheOriginAndNothingWrittenOnAFault)
+{
+    const std::function<void(EngineState&)> ways[] = {
+        [](EngineState& s) { Fitting(s); GetSqDist(s); },
+        [](EngineState& s) { CropScorer().fit_and_score(s); }};
+    for (const auto& fit : ways) {
+        EngineState far = state_over({2460003, 2459999.5, 2460001}, {1, 2, 3});
+        far.CropOrigin = 2460000;
+        set_model(far, {0, 1, 3, 4, 4, 4}, {0, 1, 3, 4, 4, 4});
+        fit(far);
+        EXPECT_EQ(std::vector<float>(far.CropModel.begin() + 1, far.CropModel.end()),
+                  (std::vector<float>{3, -0.5f, 1}));
+        EXPECT_EQ(far.SqDist, 14.25f);
+
+        far.ModelX[2] = 0;  // a zero-length first segment holding the second point
+        far.CropModel = far.CropObserved = {7, 7, 7, 7};
+        const std::optional<FaultKind> fault = fault_of([&] { fit(far); });
+        EXPECT_EQ(fault, FaultKind::DivisionByZero);
+        EXPECT_EQ(far.CropModel, far.CropObserved);
+        EXPECT_EQ(far.CropModel, (std::vector<float>{7, 7, 7, 7}));
+    }
+}
+
 class CropScorerVariant : public ::testing::TestWithParam<FitPointsVariant> {};
 
 // Every instruction-set variant this processor runs, against the reference loop: crops of
@@ -109,7 +134,7 @@ TEST_P(CropScorerVariant, IsBitIdenticalToTheReferenceLoop)
                 state.ModelX[2] = state.ModelX[1];
             if (n > 0 && chance(0.1)) {  // another crop of the same rows: the scorer rereads
                 state.CropStart = static_cast<std::int32_t>(engine() % n);
-                state.CropCount = static_cast<std::int16_t>(engine() % (n - state.CropStart + 1));
+                state.CropCount = static_cast<std::int32_t>(engine() % (n - state.CropStart + 1));
             }
             EngineState expected = state;
             const auto fault = fault_of([&] { Fitting(expected); GetSqDist(expected); });

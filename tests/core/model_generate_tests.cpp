@@ -130,6 +130,23 @@ TEST(GenerateModel, BoxedFamiliesTakeTheirLimits)
     }
 }
 
+// A free "Event with duration" whose x3 = x2 divides by zero after its last draw, so it takes
+// the draws of any other candidate and the stream stays in step with the trials.
+TEST(GenerateModel, ACandidateWithCoincidingBreakPointsTakesItsFamilysDraws)
+{
+    RandomSource random = random_with_zero_as_draw(2);
+    const std::uint64_t before = random.draws();
+    EngineState state;
+    try {
+        GenerateModel(state, {F::EventWithDuration, 0, 0.0f, 1.0f}, random);
+        ADD_FAILURE() << "no fault";
+    } catch (const Fault& fault) {
+        EXPECT_TRUE(fault.is_zero_divisor());
+    }
+    EXPECT_EQ(state.ModelX[3], state.ModelX[2]);
+    EXPECT_EQ(random.draws() - before, 8u);
+}
+
 TEST(ConstraintBoxes, ForgottenBoxesWidenFromEmptyToEncloseEachRunsBest)
 {
     EngineState state;

@@ -73,6 +73,15 @@ TEST(Report, ShowsTheFamilysBreakPointsAndMeasure)
     forget_best_of_best(state);  // every break point -9999: 0 / 0
     EXPECT_EQ(result_report(state, AsymmetricEvent).fault->kind(), FaultKind::Overflow);
 
+    // Far from zero a break point shows its data x with every digit; -9999 stays unset.
+    state.BestOfBestX[2] = 12.47f, state.BestOfBestX[3] = kUnsetVertex;
+    for (const auto& [origin, x2] : std::vector<std::pair<double, std::string>>{
+             {2460000.0, "X2 = 2460012.47"}, {1.7e9, "X2 = 1700000012.47"}, {0.0, "X2 = 12.47"}}) {
+        state.CropOrigin = origin;
+        const std::vector<LabelWrite> writes = result_report(state, SimpleRamp).writes;
+        EXPECT_EQ(writes[2].caption + ", " + writes[4].caption, x2 + ", X3 = -9999");
+    }
+
     // Reset and a crop leave every label bare and disabled.
     EXPECT_EQ(shown({}, true), "[X1 = ], [Y1 = ], [X2 = ], [Y2 = ], [X3 = ], [Y3 = ], [X4 = ], "
                                "[Y4 = ], [X5 = ], [Y5 = ], [X6 = ], [Y6 = ], [R = ], "

@@ -206,8 +206,68 @@ TEST_F(Search, TheLastManualBoxReachesTheRightEdge)
     EXPECT_EQ(recorder.stretched, 1);
     state.NodeCount = 6;
     EXPECT_EQ(fault_of_run(settings), std::nullopt);
-    state.NodeCount = 0;  // no box drawn: the stretch passes, the candidate divides by zero
-    EXPECT_EQ(fault_of_run(settings), FaultKind::DivisionByZero);
+    // No box drawn: the stretch passes, every candidate's vertices coincide and none is scored.
+    state.NodeCount = 0;
+    forget_best_of_best(state);
+    EXPECT_EQ(fault_of_run(settings), std::nullopt);
+    EXPECT_EQ(state.BestOfBestSqDist, kUnsetBestOfBest);
+}
+
+// A candidate whose break points coincide where generation (x3 = x2) or evaluation (x2 = x1 on
+// the first point) divides by their distance is no improvement; the search goes on, every
+// trial taking the family's eight draws.
+TEST_F(Search, CoincidingBreakPointsAreNoImprovement)
+{
+    for (const std::uint64_t zero : {8 * 30 + 2, 8 * 30 + 1}) {
+        random = test::random_with_zero_as_draw(zero);
+        const std::uint64_t before = random.draws();
+        forget_best_of_best(state);
+        const SearchSettings settings{ModelFamily::EventWithDuration, 0, 2, 40, 0.0f, 19.0f};
+        EXPECT_EQ(fault_of_run(settings), std::nullopt) << zero;
+        EXPECT_EQ(random.draws() - before, 2u * 40 * 8) << zero;
+        EXPECT_LT(state.BestOfBestSqDist, kUnsetBestOfBest);
+    }
+}
+
+// Sums of squares of any size can win: y around 5000 make every sum above the old starts 1e8
+// and 999999. While the best of best has no value every improvement is a convergence point.
+TEST_F(Search, AnyFiniteSumOfSquaresCanWin)
+{
+    for (std::size_t row = 1; row <= 20; ++row)
+        state.data.DataY[row].number = 5000 + 2000 * state.data.DataY[row].number;
+    state.CropMinY = 7000, state.CropMaxY = 11000;
+    EXPECT_EQ(fault_of_run(ramp(2, 50)), std::nullopt);
+    EXPECT_GT(state.BestOfBestSqDist, 1e6f);
+    EXPECT_LT(state.BestOfBestSqDist, 1e8f);
+    EXPECT_GT(state.ConvergenceTrace[1].y, 1e8f);
+    EXPECT_NE(state.BestOfBestX[2], kUnsetVertex);
+}
+
+// The hints of faults that no small input reaches, and of none where the fault tells all.
+TEST(SearchStop, FaultsNameTheirLimit)
+{
+    EngineState state;
+    state.TrialCount = state.CropCount = 1;
+    state.BestOfBestSqDist = 1.0f;
+    using enum ModelFamily;
+    struct Row { std::string where; std::optional<ModelFamily> family; std::string hint; };
+    for (const Row& r : std::vector<Row>{
+             {"ConvergenceTrace", {}, "more than 500 new overall bests since the reset"},
+             {"TrialCount", {}, "more than 2147483647 trials since the reset"},
+             {"report", AsymmetricEvent, "the symmetry index divides by X4 - X2 = 0"},
+             {"GetR", {}, ""},
+             {"report", SimpleRamp, ""},
+             {"convergence plot width", {}, ""}}) {
+        const SearchSettings settings{r.family, 0};
+        const Fault fault(FaultKind::IndexOutOfRange, r.where);
+        EXPECT_EQ(search_fault_hint(fault, state, settings, {}), r.hint) << r.where;
+    }
+    const SearchOutcome stopped{SearchEnd::Faulted, Fault(FaultKind::Overflow, "GetR")};
+    state.CropCount = 0;
+    EXPECT_EQ(search_stop_line("search", stopped, state, {}, {}),
+              "search stopped: overflow in GetR (the crop window holds no data point)");
+    EXPECT_EQ(search_stop_line("search", {SearchEnd::Declined}, state, {}, {}), "search stopped");
+    EXPECT_EQ(search_stop_line("search", {}, state, {}, {}), "");
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ void exercise_data_reader(const std::uint8_t* data, std::size_t size)
     }
 }
 
-CropOutcome crop_outcome(EngineState& state, float left, float width, bool plain)
+CropOutcome crop_outcome(EngineState& state, double left, float width, bool plain, double origin)
 {
     std::optional<FaultKind> fault;
     std::vector<std::array<float, 4>> lines;
@@ -51,15 +51,16 @@ CropOutcome crop_outcome(EngineState& state, float left, float width, bool plain
         lines.push_back({x1, y1, x2, y2});
     };
     try {
-        extract_crop(state, left, width);
+        extract_crop(state, left, width, origin);
     } catch (const Fault& error) {
         fault = error.kind();
     }
     try {
         if (plain)
-            measure_crop_linear(state.data, left, width, state.CropMinY, state.CropMaxY, draw);
+            measure_crop_linear(state.data, left, width, state.CropMinY, state.CropMaxY, draw,
+                                origin);
         else
-            measure_crop(state.data, left, width, state.CropMinY, state.CropMaxY, draw);
+            measure_crop(state.data, left, width, state.CropMinY, state.CropMaxY, draw, origin);
     } catch (const Fault& error) {
         fault = fault.value_or(error.kind());
     }

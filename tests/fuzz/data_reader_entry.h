@@ -21,7 +21,7 @@ void exercise_data_reader(const std::uint8_t* data, std::size_t size);
 struct CropOutcome {
     std::optional<FaultKind> fault;
     std::int32_t start = 0, end = 0;
-    std::int16_t count = 0;
+    std::int32_t count = 0;
     std::size_t arrays = 0;
     float min_y = 0.0f, max_y = 0.0f;
     std::vector<std::array<float, 4>> lines;
@@ -31,6 +31,7 @@ struct CropOutcome {
 
 // extract_crop then measure_crop on `state`, as the window's crop does (the measurement also
 // after a failed extraction: it must hold for any window); `plain` takes the plain loops.
-CropOutcome crop_outcome(EngineState& state, float left, float width, bool plain);
+CropOutcome crop_outcome(EngineState& state, double left, float width, bool plain,
+                         double origin = 0.0);
 
 }  // namespace tolvenar::fuzz

@@ -6,6 +6,7 @@
 #include "core/data/data_table.h"
 #include "core/model/engine_state.h"
 #include "core/runtime/fault.h"
+#include "core/runtime/random_source.h"
 
 #include <algorithm>
 #include <functional>
@@ -53,13 +54,30 @@ inline DataTable table_of(const std::vector<double>& x, const std::vector<double
 // as a crop over the whole series leaves it (without the drawing's measurement rules).
 inline EngineState state_over(const std::vector<double>& x, const std::vector<double>& y)
 {
-    const auto n = static_cast<std::int16_t>(x.size());
+    const auto n = static_cast<std::int32_t>(x.size());
     const auto [lo, hi] = std::minmax_element(y.begin(), y.end());
     return {.data = table_of(x, y), .CropEnd = n, .CropCount = n,
             .CropObserved = std::vector<float>(x.size() + 1),
             .CropModel = std::vector<float>(x.size() + 1),
             .CropMaxY = y.empty() ? kEmptyRangeHighest : static_cast<float>(*hi),
             .CropMinY = y.empty() ? kEmptyRangeLowest : static_cast<float>(*lo)};
+}
+
+// A random source whose draw number k (from 1) is the stream's first draw of exactly 0, which
+// makes a step of 0 and so two coinciding break points.
+inline RandomSource random_with_zero_as_draw(std::uint64_t k)
+{
+    static const std::uint64_t zero_at = [] {  // draws before the first 0
+        RandomSource scan;
+        std::uint64_t draws = 0;
+        while (scan.next() != 0.0f)
+            ++draws;
+        return draws;
+    }();
+    RandomSource source;
+    while (source.draws() + k <= zero_at)
+        source.next();
+    return source;
 }
 
 // The candidate's vertices 1..6.

@@ -32,6 +32,15 @@ constexpr bool is_digit(char c)
     return c >= '0' && c <= '9';
 }
 
+// Line ends in `s`: LF, CR LF and a lone CR, one each.
+std::size_t line_ends(std::string_view s)
+{
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < s.size(); ++i)
+        count += s[i] == '\n' || (s[i] == '\r' && (i + 1 == s.size() || s[i + 1] != '\n'));
+    return count;
+}
+
 // Whether all of `s` is a decimal number; if so its value goes to `value`. A magnitude beyond
 // the double range raises Overflow, one below it reads as (signed) 0.
 bool read_number(std::string_view s, double& value)
@@ -145,19 +154,163 @@ std::size_t expected_rows(std::string_view text)
     return lines + 2;
 }
 
+// The refusals of the file's layout, which need no line to explain them.
 [[noreturn]] void refuse(ImportFailure reason)
 {
-    switch (reason) {
-    case ImportFailure::TooFewFields:
+    if (reason == ImportFailure::TooFewFields)
         throw ImportError(reason, "not a data file: fewer than ten fields "
                                   "(a title row and four data rows are needed)");
-    case ImportFailure::FieldCheckFailed:
+    if (reason == ImportFailure::FieldCheckFailed)
         throw ImportError(reason, "not a data file: fields 4, 7 and 10 hold the same value");
-    case ImportFailure::EndsInsidePair:
-        throw ImportError(reason, "the file ends inside a pair: the last x has no y");
-    case ImportFailure::CannotOpen: break;
+    throw ImportError(reason, "the file ends inside a pair: the last x has no y");
+}
+
+// A cell's text for a message: quoted, at most 40 characters, control characters as blanks.
+std::string excerpt(std::string_view text)
+{
+    constexpr std::size_t kLongest = 40;
+    std::string shown = "\"";
+    for (const char c : text.substr(0, kLongest))
+        shown += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+    return shown + (text.size() > kLongest ? "...\"" : "\"");
+}
+
+// "line 7 (data row 6)": where a data row's pair starts in the file.
+std::string row_place(std::size_t line, std::int64_t row)
+{
+    return "line " + std::to_string(line) + " (data row " + std::to_string(row) + ")";
+}
+
+// Whether `s` is a number written with a decimal comma: digits, one comma, digits.
+bool has_decimal_comma(std::string_view s)
+{
+    if (!s.empty() && (s.front() == '+' || s.front() == '-'))
+        s.remove_prefix(1);
+    const std::size_t comma = s.find(',');
+    const auto digits = [](std::string_view part) {
+        return !part.empty() && std::all_of(part.begin(), part.end(), is_digit);
+    };
+    return comma != std::string_view::npos && digits(s.substr(0, comma)) &&
+           digits(s.substr(comma + 1));
+}
+
+// Refuses a data row's x or y field unless it is a number within the single range (or empty).
+void check_value(const Field& field, char column, std::int64_t row)
+{
+    const std::string where = row_place(field.line, row) + ": " + column;
+    if (field.kind == CellKind::Text) {
+        if (has_decimal_comma(field.text))
+            throw ImportError(ImportFailure::DecimalComma,
+                              where + " " + excerpt(field.text) +
+                                  " has a decimal comma, where a data file has a decimal point");
+        if (field.quoted)
+            throw ImportError(ImportFailure::TextValue,
+                              where + " is the quoted text " + excerpt(field.text) +
+                                  ", and a quoted field is text, not a number");
+        throw ImportError(ImportFailure::TextValue,
+                          where + " is the text " + excerpt(field.text) + ", not a number");
     }
-    throw ImportError(reason, "cannot open the data file");
+    if (field.kind == CellKind::Number && !std::isfinite(static_cast<float>(field.number)))
+        throw ImportError(ImportFailure::OutOfRange,
+                          where + " = " + number_text(field.number) +
+                              " lies beyond the single-precision range");
+}
+
+// Refuses data row `row` unless x and y are numbers and x does not fall below the x before it.
+void check_row(const Field& x, const Field& y, std::int64_t row, double& previous_x)
+{
+    check_value(x, 'x', row);
+    check_value(y, 'y', row);
+    const double value = x.kind == CellKind::Number ? x.number : 0.0;
+    if (value < previous_x)
+        throw ImportError(ImportFailure::XDecreases,
+                          row_place(x.line, row) + ": x = " + number_text(value) +
+                              " is less than the x before it, " + number_text(previous_x) +
+                              ": the rows must be in increasing x order");
+    previous_x = value;
+}
+
+// The first line of the file after the title that holds anything; the title when none does.
+std::string_view first_data_line(std::string_view text)
+{
+    std::string_view title;
+    bool first = true;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find_first_of("\r\n"), text.size());
+        const std::string_view line = text.substr(0, end);
+        if (first)
+            title = line;
+        else if (line.find_first_not_of(" \t") != std::string_view::npos)
+            return line;
+        first = false;
+        text.remove_prefix(end);
+        if (text.starts_with("\r\n"))
+            text.remove_prefix(2);
+        else if (!text.empty())
+            text.remove_prefix(1);
+    }
+    return title;
+}
+
+// UTF-16 text: a byte order mark, or ASCII characters each followed or preceded by a zero byte.
+bool is_utf16(std::string_view text)
+{
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
+        return true;
+    const std::size_t pairs = std::min<std::size_t>(text.size(), 64) / 2;
+    std::size_t zero_even = 0, zero_odd = 0;
+    for (std::size_t i = 0; i < 2 * pairs; ++i)
+        (i % 2 == 0 ? zero_even : zero_odd) += text[i] == '\0';
+    const auto mostly = [pairs](std::size_t zeros) { return 4 * zeros >= 3 * pairs; };
+    return pairs > 0 && (mostly(zero_even) != mostly(zero_odd));
+}
+
+// An empty or blank line after the last line that holds anything: the line it is on, else 0.
+std::size_t trailing_empty_line(std::string_view text)
+{
+    const std::size_t last = text.find_last_not_of(" \t\r\n");
+    const std::string_view tail = text.substr(last == std::string_view::npos ? 0 : last + 1);
+    const std::size_t ends = line_ends(tail);
+    const bool ends_on_line_end = tail.ends_with('\n') || tail.ends_with('\r');
+    if (ends >= 2 || (ends == 1 && !ends_on_line_end))
+        return line_ends(text.substr(0, text.size() - tail.size())) + 2;
+    return 0;
+}
+
+// A file of another format explains a refusal better than the refusal itself: the reason for
+// `error` with that in view.
+ImportError diagnosed(std::string_view text, const ImportError& error)
+{
+    if (is_utf16(text))
+        return ImportError(ImportFailure::Utf16,
+                           "the file is UTF-16 text, where a data file is UTF-8 or plain ASCII");
+    const std::string_view line = first_data_line(text);
+    std::string unquoted;  // a semicolon inside quotes is text, no separator
+    for (bool quoted = false; const char c : line) {
+        quoted ^= c == '"';
+        if (!quoted && c != '"')
+            unquoted += c;
+    }
+    if (unquoted.find(';') != std::string::npos) {
+        bool comma = false;
+        for (std::size_t at = line.find(','); at != std::string_view::npos && !comma;
+             at = line.find(',', at + 1))
+            comma = at > 0 && at + 1 < line.size() && is_digit(line[at - 1]) &&
+                    is_digit(line[at + 1]);
+        return ImportError(ImportFailure::Semicolons,
+                           std::string("the fields are separated by semicolons") +
+                               (comma ? " and the numbers have decimal commas" : "") + " (" +
+                               excerpt(line) + "), where a data file has commas between fields" +
+                               (comma ? " and decimal points" : ""));
+    }
+    if (error.reason() == ImportFailure::EndsInsidePair) {
+        if (const std::size_t empty = trailing_empty_line(text))
+            return ImportError(ImportFailure::TrailingEmptyLine,
+                               "the file ends with an empty line (line " +
+                                   std::to_string(empty) +
+                                   "), which is one field more than its pairs hold");
+    }
+    return error;
 }
 
 std::string read_whole_file(const std::filesystem::path& path)
@@ -211,7 +364,9 @@ Field FieldStream::next()
         ++p;
 
     Field field;
+    field.line = m_line;
     if (p < size && t[p] == '"') {
+        field.quoted = true;
         const std::size_t begin = ++p;
         std::size_t close = t.find('"', p);
         while (close != std::string_view::npos && close + 1 < size && t[close + 1] == '"') {
@@ -225,6 +380,7 @@ Field FieldStream::next()
             return field;
         }
         field.text = t.substr(begin, close - begin);
+        m_line += line_ends(field.text);
         p = close + 1;
         while (p < size && !is_separator(t[p]))
             ++p;
@@ -247,6 +403,8 @@ Field FieldStream::next()
     }
 
     if (p < size) {
+        if (t[p] != ',')
+            ++m_line;
         if (t[p] == '\r' && p + 1 < size && t[p + 1] == '\n')
             ++p;
         ++p;
@@ -255,30 +413,50 @@ Field FieldStream::next()
     return field;
 }
 
-ImportedSeries read_data_text(std::string_view text)
+namespace {
+
+// The next field; a number beyond the double range refuses the file, naming its line.
+Field next_field(FieldStream& fields)
+{
+    const std::size_t line = fields.line();
+    try {
+        return fields.next();
+    } catch (const Fault&) {
+        throw ImportError(ImportFailure::OutOfRange,
+                          "line " + std::to_string(line) +
+                              ": a number lies beyond the double-precision range");
+    }
+}
+
+ImportedSeries read_fields(std::string_view text)
 {
     ImportedSeries series;
     DataTable& table = series.table;
     FieldStream fields(text);
 
     // The title row and the first four data rows, taken as they are.
-    Cell head[10];
-    for (Cell& cell : head) {
+    Field head[10];
+    Cell cells[10];
+    for (int i = 0; i < 10; ++i) {
         if (fields.at_end())
             refuse(ImportFailure::TooFewFields);
-        cell = store(table, fields.next());
+        head[i] = next_field(fields);
+        cells[i] = store(table, head[i]);
     }
     series.FieldCheckFailed =
-        cells_equal(table, head[6], head[3]) && cells_equal(table, head[9], head[3]);
+        cells_equal(table, cells[6], cells[3]) && cells_equal(table, cells[9], cells[3]);
     if (series.FieldCheckFailed)
         refuse(ImportFailure::FieldCheckFailed);
 
     const std::size_t capacity = expected_rows(text);
     table.DataX.reserve(capacity);
     table.DataY.reserve(capacity);
+    double previous_x = -std::numeric_limits<double>::infinity();
     for (int row = 0; row < 5; ++row) {
-        table.DataX.push_back(head[2 * row]);
-        table.DataY.push_back(head[2 * row + 1]);
+        if (row > 0)
+            check_row(head[2 * row], head[2 * row + 1], row, previous_x);
+        table.DataX.push_back(cells[2 * row]);
+        table.DataY.push_back(cells[2 * row + 1]);
     }
 
     // Further rows. A marker pair stays in the last row until the next pair overwrites it, so
@@ -292,17 +470,23 @@ ImportedSeries read_data_text(std::string_view text)
             table.DataY.pop_back();
         } else if (table.DataX.size() > static_cast<std::size_t>(
                                             std::numeric_limits<std::int32_t>::max())) {
-            throw Fault(FaultKind::Overflow, "data row count");
+            throw ImportError(ImportFailure::OutOfRange,
+                              "more than 2147483646 data rows");
         }
         const std::size_t texts_before = table.texts.size();
-        const Cell x = store(table, fields.next());
+        const Field x_field = next_field(fields);
         if (fields.at_end())
             refuse(ImportFailure::EndsInsidePair);
-        const Cell y = store(table, fields.next());
-        table.DataX.push_back(x);
-        table.DataY.push_back(y);
+        const Field y_field = next_field(fields);
+        const Cell x = store(table, x_field);
+        const Cell y = store(table, y_field);
         marker_pending = is_marker(table, x, y);
         marker_texts = texts_before;
+        if (!marker_pending)
+            check_row(x_field, y_field, static_cast<std::int64_t>(table.DataX.size()),
+                      previous_x);
+        table.DataX.push_back(x);
+        table.DataY.push_back(y);
     }
     if (!marker_pending) {
         table.DataX.push_back(Cell::empty());
@@ -318,6 +502,29 @@ ImportedSeries read_data_text(std::string_view text)
 
     note_x_order(table);
     return series;
+}
+
+}  // namespace
+
+ImportedSeries read_data_text(std::string_view text)
+{
+    try {
+        return read_fields(text);
+    } catch (const ImportError& error) {
+        throw diagnosed(text, error);
+    }
+}
+
+std::string read_data_bytes(const std::filesystem::path& path)
+{
+    return read_whole_file(path);
+}
+
+std::string import_refusal_line(std::string_view source, const ImportError& error)
+{
+    if (error.reason() == ImportFailure::CannotOpen)
+        return error.what();
+    return std::string(source) + ": " + error.what();
 }
 
 ImportedSeries read_data_file(const std::filesystem::path& path)
@@ -370,8 +577,30 @@ void check_overview_cells(const DataTable& table)
 CheckedImport import_data_text(std::string_view text)
 {
     CheckedImport result{read_data_text(text), {}};
-    result.scale = overview_scale(result.series);
-    check_overview_cells(result.series.table);
+    const DataTable& table = result.series.table;
+    try {
+        result.scale = overview_scale(result.series);
+        check_overview_cells(table);
+    } catch (const Fault& fault) {
+        if (fault.kind() != FaultKind::InvalidPropertyValue)
+            throw ImportError(ImportFailure::OutOfRange,
+                              "the span of the x or the y values lies beyond the "
+                              "single-precision range");
+        // The strip refuses a zero extent: the x ascend, so equal ends mean one x throughout.
+        const double first_x = cell_number(table.x_cell(1));
+        const double last_x = cell_number(table.x_cell(table.DataCount));
+        if (last_x == first_x)
+            throw ImportError(ImportFailure::FlatSeries,
+                              "the first and the last x are equal (" + number_text(first_x) +
+                                  "): the series has no horizontal extent");
+        if (static_cast<float>(last_x - first_x) == 0.0f)
+            throw ImportError(ImportFailure::FlatSeries,
+                              "the x span from " + number_text(first_x) + " to " +
+                                  number_text(last_x) + " is 0 in single precision");
+        throw ImportError(ImportFailure::FlatSeries,
+                          "all y values are equal (" + number_text(result.series.largest_y) +
+                              "): the series has no vertical extent");
+    }
     return result;
 }
 

@@ -13,15 +13,24 @@
 
 namespace tolvenar {
 
-// Why a data file was refused before any runtime fault (those stay tolvenar::Fault).
+// Why a data file was refused.
 enum class ImportFailure {
-    CannotOpen,        // the file could not be opened or read
-    TooFewFields,      // fewer than ten fields: no title row and four data rows
-    FieldCheckFailed,  // fields 4, 7 and 10 hold equal values
-    EndsInsidePair,    // the last pair has no y: an odd number of fields
+    CannotOpen,         // the file could not be opened or read
+    TooFewFields,       // fewer than ten fields: no title row and four data rows
+    FieldCheckFailed,   // fields 4, 7 and 10 hold equal values
+    EndsInsidePair,     // the last pair has no y: an odd number of fields
+    TextValue,          // a data row's x or y is text (quoted, NaN, inf, ...)
+    XDecreases,         // a data row's x is less than the one before it
+    OutOfRange,         // a number beyond the double range, a value or span beyond the single's
+    FlatSeries,         // all y equal, or the first and last x: the overview has no extent
+    Utf16,              // UTF-16 text
+    Semicolons,         // fields separated by semicolons
+    DecimalComma,       // a number written with a decimal comma
+    TrailingEmptyLine,  // an empty line after the last pair
 };
 
-// A refused data file. what() is a one-line message for the user.
+// A refused data file. what() is a one-line message for the user that names the line and the
+// text behind the refusal where there is one.
 class ImportError : public std::runtime_error {
 public:
     ImportError(ImportFailure reason, const std::string& message);
@@ -38,6 +47,8 @@ struct Field {
     double number = 0.0;    // when kind == Number
     std::string_view text;  // when kind == Text: the text, quotes removed (see FieldStream)
     bool doubled_quotes = false;  // the text holds "" pairs, each standing for one quote
+    bool quoted = false;          // the field opened with a double quote
+    std::size_t line = 0;         // line of the file (from 1) where the field starts
 };
 
 // The data file as a stream of fields. A field ends at a comma, at a line end (CR, LF or
@@ -55,6 +66,7 @@ public:
     explicit FieldStream(std::string_view text);
 
     bool at_end() const noexcept { return m_pos == m_text.size(); }
+    std::size_t line() const noexcept { return m_line; }  // where the next field starts, from 1
     // The next field (an empty one at the end). A number beyond the double range raises
     // FaultKind::Overflow; one below it reads as 0.
     Field next();
@@ -62,6 +74,7 @@ public:
 private:
     std::string_view m_text;
     std::size_t m_pos = 0;
+    std::size_t m_line = 1;  // line at m_pos
 };
 
 // The reader's result: the fresh data table (rows 0..DataCount + 1, x order noted) and the
@@ -73,11 +86,20 @@ struct ImportedSeries {
     float largest_y = kEmptyRangeHighest;
 };
 
-// Reads a whole data file. Refusals throw ImportError; a text y or one beyond the single range
-// raises Fault (TypeMismatch, Overflow) from the y range. Nothing is shared with any earlier
-// table, so a caller's previous table survives every failure.
+// Reads a whole data file. Every refusal throws ImportError: besides the layout's, a data row
+// whose x or y is not a number within the single range, or whose x falls below the row before.
+// A file of another format (UTF-16, semicolons, decimal commas, an empty last line) is refused
+// with that reason. Nothing is shared with any earlier table, so a caller's previous table
+// survives every failure.
 ImportedSeries read_data_text(std::string_view text);
 ImportedSeries read_data_file(const std::filesystem::path& path);
+
+// The bytes of a data file; ImportError CannotOpen, naming the path, when they cannot be read.
+std::string read_data_bytes(const std::filesystem::path& path);
+
+// The one line that says why the data from `source` (the path as given) were refused:
+// "<source>: <reason>", or the reason alone when it names the source itself (CannotOpen).
+std::string import_refusal_line(std::string_view source, const ImportError& error);
 
 // The overview strip's user scale, each value in single precision.
 struct OverviewScale {
@@ -103,7 +125,8 @@ struct CheckedImport {
 };
 
 // The reader, the strip's scale and the overview's conversions in the import's order; the
-// window and the command line both use these, so they refuse the same files.
+// window and the command line both use these, so they refuse the same files. The strip's
+// refusals become ImportError too (FlatSeries, OutOfRange).
 CheckedImport import_data_text(std::string_view text);
 CheckedImport import_data_file(const std::filesystem::path& path);
 

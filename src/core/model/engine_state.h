@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace tolvenar {
@@ -18,8 +19,10 @@ using Vertices = std::array<float, 7>;
 inline constexpr float kUnsetVertex = -9999.0f;         // unset best-model vertex or manual box
 inline constexpr float kEmptyLowerLimit = 999999.0f;    // empty constraint lower limit
 inline constexpr float kEmptyUpperLimit = -999999.0f;   // empty constraint upper limit
-inline constexpr float kUnsetBestOfBest = 999999.0f;    // best-of-best squared distance after reset
-inline constexpr float kRunBestStart = 100000000.0f;    // a run's best squared distance at its start
+// "No value yet" for the best-of-best squared distance after a reset and a run's best at its
+// start: any finite sum of squares beats it, however large the data's y.
+inline constexpr float kUnsetBestOfBest = std::numeric_limits<float>::infinity();
+inline constexpr float kRunBestStart = std::numeric_limits<float>::infinity();
 inline constexpr int kConvergenceSlots = 500;           // points 1..500; slot 0 holds no point
 
 struct ConvergencePoint {
@@ -34,7 +37,11 @@ struct EngineState {
     // Cropped segment: cropped point k = 1..CropCount is data row CropStart + k.
     std::int32_t CropStart = 0;
     std::int32_t CropEnd = 0;
-    std::int16_t CropCount = 0;
+    std::int32_t CropCount = 0;
+    // Data x of model x 0. Every model-space x (ModelX, the best models, the boxes, the plot
+    // scaling's left edge) is single precision relative to it, so break points keep their
+    // resolution on a crop far from zero; 0 for a crop near zero (see crop_origin).
+    double CropOrigin = 0.0;
     std::vector<float> CropObserved;  // 0..CropCount, element 0 unused; empty = unallocated
     std::vector<float> CropModel;     // 0..CropCount, element 0 unused
     float CropMaxY = 0.0f;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace tolvenar {
 
@@ -31,33 +32,53 @@ int segment_of(double t, const Vertices& x)
     return 0;
 }
 
+// Cropped point i as Fitting takes it: its observed y, and the candidate's value at its model x
+// unless it lies beyond vertex 6.
+struct PointFit {
+    float observed = 0.0f;
+    std::optional<float> model;
+};
+
+PointFit fit_point(const EngineState& state, std::int32_t i)
+{
+    const Vertices& mx = state.ModelX;
+    const Vertices& my = state.ModelY;
+    const std::int64_t row = static_cast<std::int64_t>(state.CropStart) + i;
+    PointFit point{cell_single(state.data.y_cell(row)), std::nullopt};
+    const double t = cell_number(state.data.x_cell(row)) - state.CropOrigin;
+    const int k = segment_of(t, mx);
+    if (k == 0)
+        return point;
+    const float dy = single::sub(my[k + 1], my[k], "Fitting");
+    const float dx = single::sub(mx[k + 1], mx[k], "Fitting");
+    const double along = checked_divide(t - static_cast<double>(mx[k]), dx);
+    point.model = to_single(static_cast<double>(my[k]) + static_cast<double>(dy) * along);
+    return point;
+}
+
 }  // namespace
 
 void Fitting(EngineState& state)
 {
-    const std::int16_t n = state.CropCount;
-    const Vertices& mx = state.ModelX;
-    const Vertices& my = state.ModelY;
+    const std::int32_t n = state.CropCount;
+    // All or nothing: the first pass raises any fault before the second writes, so a candidate
+    // that faults (coinciding break points on a point) leaves both arrays as they were.
     for (std::int32_t i = 1; i <= n; ++i) {
-        const std::int64_t row = static_cast<std::int64_t>(state.CropStart) + i;
-        const float observed = cell_single(state.data.y_cell(row));
-        element(state.CropObserved, i, "CropObserved") = observed;
-        const double t = cell_number(state.data.x_cell(row));
-        const int k = segment_of(t, mx);
-        if (k == 0)
-            continue;
-        const float dy = single::sub(my[k + 1], my[k], "Fitting");
-        const float dx = single::sub(mx[k + 1], mx[k], "Fitting");
-        const double along = checked_divide(t - static_cast<double>(mx[k]), dx);
-        const float value =
-            to_single(static_cast<double>(my[k]) + static_cast<double>(dy) * along);
-        element(state.CropModel, i, "CropModel") = value;
+        element(state.CropObserved, i, "CropObserved");
+        if (fit_point(state, i).model)
+            element(state.CropModel, i, "CropModel");
+    }
+    for (std::int32_t i = 1; i <= n; ++i) {
+        const PointFit point = fit_point(state, i);
+        state.CropObserved[static_cast<std::size_t>(i)] = point.observed;
+        if (point.model)
+            state.CropModel[static_cast<std::size_t>(i)] = *point.model;
     }
 }
 
 void GetSqDist(EngineState& state)
 {
-    const std::int16_t n = state.CropCount;
+    const std::int32_t n = state.CropCount;
     state.SqDist = 0.0f;
     for (std::int32_t i = 1; i <= n; ++i) {
         const float d = single::sub(element(state.CropObserved, i, "CropObserved"),
@@ -69,7 +90,7 @@ void GetSqDist(EngineState& state)
 void GetR(EngineState& state)
 {
     constexpr const char* where = "GetR";
-    const std::int16_t n = state.CropCount;
+    const std::int32_t n = state.CropCount;
     const auto observed = [&](std::int32_t i) { return element(state.CropObserved, i, where); };
     const auto model = [&](std::int32_t i) { return element(state.CropModel, i, where); };
 
@@ -107,8 +128,9 @@ CropScorer::CropScorer() : m_kernel(fit_points_variants().back().function) {}
 
 bool CropScorer::reads_current_crop(const EngineState& state) const noexcept
 {
-    const auto needed = static_cast<std::size_t>(std::max<std::int16_t>(state.CropCount, 0)) + 1;
+    const auto needed = static_cast<std::size_t>(std::max<std::int32_t>(state.CropCount, 0)) + 1;
     return m_ready && state.CropStart == m_crop_start && state.CropCount == m_crop_count &&
+           state.CropOrigin == m_origin &&
            state.data.DataX.data() == m_x_cells && state.data.DataY.data() == m_y_cells &&
            state.data.DataX.size() == m_rows && state.data.DataY.size() == m_rows &&
            state.CropObserved.size() >= needed && state.CropModel.size() >= needed;
@@ -117,7 +139,7 @@ bool CropScorer::reads_current_crop(const EngineState& state) const noexcept
 void CropScorer::read_crop(const EngineState& state)
 {
     m_ready = false;
-    const std::int16_t n = std::max<std::int16_t>(state.CropCount, 0);
+    const std::int32_t n = std::max<std::int32_t>(state.CropCount, 0);
     const auto needed = static_cast<std::size_t>(n) + 1;
     if (state.CropObserved.size() < needed || state.CropModel.size() < needed ||
         state.data.DataX.size() != state.data.DataY.size())
@@ -130,13 +152,15 @@ void CropScorer::read_crop(const EngineState& state)
         for (std::int32_t i = 1; i <= n; ++i) {
             const std::int64_t row = static_cast<std::int64_t>(state.CropStart) + i;
             m_observed[static_cast<std::size_t>(i - 1)] = cell_single(state.data.y_cell(row));
-            m_x[static_cast<std::size_t>(i - 1)] = cell_number(state.data.x_cell(row));
+            m_x[static_cast<std::size_t>(i - 1)] =
+                cell_number(state.data.x_cell(row)) - state.CropOrigin;
         }
     } catch (const Fault&) {
         return;  // the reference raises the fault at the same row
     }
     m_crop_start = state.CropStart;
     m_crop_count = state.CropCount;
+    m_origin = state.CropOrigin;
     m_x_cells = state.data.DataX.data();
     m_y_cells = state.data.DataY.data();
     m_rows = state.data.DataX.size();

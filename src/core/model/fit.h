@@ -13,10 +13,12 @@
 namespace tolvenar {
 
 // CropObserved(i) = y of row CropStart + i in single; CropModel(i) = the candidate polyline at
-// that row's x (first segment k with x <= ModelX(k + 1)); a point beyond ModelX(6) keeps its
-// CropModel value. Faults: TypeMismatch for a text cell, IndexOutOfRange outside the table or
-// the crop arrays, DivisionByZero/Overflow for a point on a zero-length first segment, Overflow
-// for a value beyond the single range. This is the reference; CropScorer is the fast path.
+// that row's model x t = x - CropOrigin (first segment k with t <= ModelX(k + 1)); a point beyond
+// ModelX(6) keeps its CropModel value. Faults, which leave both arrays as they were:
+// TypeMismatch for a text cell, IndexOutOfRange outside the table or the crop arrays, a zero
+// divisor (DivisionByZero, or Overflow for 0 / 0) for a point on a zero-length first segment,
+// Overflow for a value beyond the single range. This is the reference; CropScorer is the fast
+// path.
 void Fitting(EngineState& state);
 
 // SqDist = the sum over the cropped points of float(obs - model)^2, squares in double, the sum
@@ -28,8 +30,8 @@ void GetSqDist(EngineState& state);
 void GetR(EngineState& state);
 
 // Fitting followed by GetSqDist for many candidates over one crop, bit-identical to the
-// reference routines in results, state and faults. It reads the cropped rows once (x as double,
-// y as single) and re-reads them whenever the crop or the table is not the one it read.
+// reference routines in results, state and faults. It reads the cropped rows once (model x as
+// double, y as single) and re-reads them whenever the crop or the table is not the one it read.
 // Allocates only when it reads a crop.
 class CropScorer {
 public:
@@ -48,7 +50,8 @@ private:
     FitPointsFunction m_kernel;
     bool m_ready = false;
     std::int32_t m_crop_start = 0;
-    std::int16_t m_crop_count = 0;
+    std::int32_t m_crop_count = 0;
+    double m_origin = 0.0;
     const Cell* m_x_cells = nullptr;
     const Cell* m_y_cells = nullptr;
     std::size_t m_rows = 0;

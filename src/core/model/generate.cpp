@@ -66,6 +66,9 @@ void event_levels(Vertices& y, RandomSource& random)
 // the rise through vertex 3 extended (Hi); both amplitudes shrink when y4 overshoots the peak.
 void free_plateau(Vertices& x, Vertices& y, RandomSource& random)
 {
+    // Drawn before Lo and Hi divide by the x distances: a candidate whose break points coincide
+    // takes as many draws as any other, so the stream stays in step with the trial count.
+    const float u = random.next();
     const float lo =
         sub(y[3], div(mul(sub(y[3], y[5], kWhere), sub(x[4], x[3], kWhere), kWhere),
                       sub(x[5], x[3], kWhere), kWhere),
@@ -74,7 +77,7 @@ void free_plateau(Vertices& x, Vertices& y, RandomSource& random)
         add(y[3], div(mul(sub(y[3], y[2], kWhere), sub(x[4], x[3], kWhere), kWhere),
                       sub(x[3], x[2], kWhere), kWhere),
             kWhere);
-    y[4] = add(lo, mul(random.next(), sub(hi, lo, kWhere), kWhere), kWhere);
+    y[4] = add(lo, mul(u, sub(hi, lo, kWhere), kWhere), kWhere);
     if (square(sub(y[4], y[2], kWhere)) > square(sub(y[3], y[2], kWhere))) {
         const float f = div(sub(y[3], y[2], kWhere), sub(y[4], y[2], kWhere), kWhere);
         y[3] = add(y[2], mul(sub(y[3], y[2], kWhere), f, kWhere), kWhere);

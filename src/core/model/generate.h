@@ -18,26 +18,27 @@ namespace tolvenar {
 struct GenerateControls {
     std::optional<ModelFamily> family;  // the selected option button; nullopt = none selected
     std::int16_t constrain = 0;         // "Constrain" check box: 0 free, 1 in the boxes, 2 greyed
-    float scale_left = 0.0f;            // working plot ScaleLeft, data x
-    float scale_width = 0.0f;           // working plot ScaleWidth, data x
+    float scale_left = 0.0f;            // working plot ScaleLeft, model x
+    float scale_width = 0.0f;           // working plot ScaleWidth
 };
 
 // Draws one candidate into ModelX/ModelY(1..6) (ModelX(0) only for "Manual constraint" without
 // boxes). Greyed "Constrain" returns at once; no family leaves the candidate as it was (the
 // constrained reorder pass still runs). Free candidates are in abstract steps and levels until
-// scale_model_to_plot; constrained and manual ones are in data units.
-// Faults: DivisionByZero/Overflow in single precision ("Event with duration" with x3 = x2,
-// x5 = x3, x4 = x3 or x5 = x4 where the rule divides by them; huge box limits), IndexOutOfRange
-// for a NodeCount outside 0..6 in "Manual constraint".
+// scale_model_to_plot; constrained and manual ones are in model x (CropOrigin) and data y.
+// Every draw comes before any division, so a call takes the same number of draws per family and
+// mode whatever it raises. Faults: a zero divisor ("Event with duration" with x3 = x2, x5 = x3,
+// x4 = x3 or x5 = x4 where the rule divides by them), Overflow in single precision (huge box
+// limits), IndexOutOfRange for a NodeCount outside 0..6 in "Manual constraint".
 void GenerateModel(EngineState& state, const GenerateControls& controls, RandomSource& random);
 
 // True when the search maps the candidate with scale_model_to_plot: free mode, any family but
 // "Manual constraint" (also when no family is selected).
 bool needs_plot_scaling(const GenerateControls& controls);
 
-// Plot scaling step: x(k) /= x(6) for k = 1..6 in order, then x into [left, left + width] and y
-// by (CropMaxY - CropMinY) * y + CropMinY. Faults: x(6) = 0 (0 / 0 at vertex 1: Overflow),
-// results beyond the single range (Overflow).
+// Plot scaling step: x(k) /= x(6) for k = 1..6 in order, then x into [left, left + width] (model
+// x) and y by (CropMaxY - CropMinY) * y + CropMinY. Faults: x(6) = 0 (a zero divisor, 0 / 0 at
+// vertex 1), results beyond the single range (Overflow).
 void scale_model_to_plot(EngineState& state, float scale_left, float scale_width);
 
 // Reorder pass: three sweeps over k = 2..6; an inversion x(k-1) > x(k) sets both to their mean.

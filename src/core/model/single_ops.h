@@ -24,7 +24,7 @@ inline float mul(float a, float b, const char* where) { return finite(a * b, whe
 inline float div(float a, float b, const char* where)
 {
     if (b == 0.0f)
-        throw Fault(a == 0.0f ? FaultKind::Overflow : FaultKind::DivisionByZero, where);
+        throw Fault::zero_divisor(a, where);
     return finite(a / b, where);
 }
 

@@ -32,4 +32,11 @@ Fault::Fault(FaultKind kind, std::string_view where)
 {
 }
 
+Fault Fault::zero_divisor(double numerator, std::string_view where)
+{
+    Fault fault(numerator == 0.0 ? FaultKind::Overflow : FaultKind::DivisionByZero, where);
+    fault.m_zero_divisor = true;
+    return fault;
+}
+
 }  // namespace tolvenar

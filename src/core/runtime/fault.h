@@ -24,12 +24,18 @@ class Fault : public std::runtime_error {
 public:
     Fault(FaultKind kind, std::string_view where);
 
+    // A division by zero: DivisionByZero, or Overflow for 0 / 0, as the runtime reports them.
+    // The search tells a candidate whose break points coincide by it.
+    static Fault zero_divisor(double numerator, std::string_view where);
+
     FaultKind kind() const noexcept { return m_kind; }
     const std::string& where() const noexcept { return m_where; }
+    bool is_zero_divisor() const noexcept { return m_zero_divisor; }
 
 private:
     FaultKind m_kind;
     std::string m_where;
+    bool m_zero_divisor = false;
 };
 
 }  // namespace tolvenar

@@ -221,7 +221,7 @@ float to_single(double value)
 double checked_divide(double a, double b)
 {
     if (b == 0.0)
-        throw Fault(a == 0.0 ? FaultKind::Overflow : FaultKind::DivisionByZero, "division");
+        throw Fault::zero_divisor(a, "division");
     const double quotient = a / b;
     if (!std::isfinite(quotient))
         throw Fault(FaultKind::Overflow, "division");

@@ -59,6 +59,15 @@ void family_steps(std::vector<LabelWrite>& writes, const EngineState& state,
     }
 }
 
+// A break point's x with 2 decimals. Far from zero it is the data x CropOrigin + x, in double
+// with every digit it needs ("2460012.47"); the unset -9999 stays as it is.
+std::string x_caption_value(const EngineState& state, float x)
+{
+    if (state.CropOrigin == 0.0 || x == kUnsetVertex)
+        return rounded_text(x, 2);
+    return rounded_text(state.CropOrigin + static_cast<double>(x), 2);
+}
+
 }  // namespace
 
 ResultReport result_report(const EngineState& state, std::optional<ModelFamily> family)
@@ -67,7 +76,7 @@ ResultReport result_report(const EngineState& state, std::optional<ModelFamily> 
     report.writes.reserve(20);
     for (int i = 1; i <= 6; ++i) {
         write(report.writes, ResultLabel::X, i, true,
-              indexed('X', i, " = ") + rounded_text(state.BestOfBestX[i], 2));
+              indexed('X', i, " = ") + x_caption_value(state, state.BestOfBestX[i]));
         write(report.writes, ResultLabel::Y, i, true,
               indexed('Y', i, " = ") + rounded_text(state.BestOfBestY[i], 2));
     }

@@ -41,8 +41,9 @@ struct ResultReport {
 };
 
 // The report over BestOfBestX/Y/R: break points with 2 decimals, R and the symmetry index with
-// 4, the duration with 2 (half-even on the single values), then the labels the family lacks
-// disabled ("X5 =", "X6 =" without, "Xi = " of missing manual boxes with a trailing blank).
+// 4, the duration with 2 (half-even on the single values; an x far from zero on its data x
+// CropOrigin + x in double), then the labels the family lacks disabled ("X5 =", "X6 =" without,
+// "Xi = " of missing manual boxes with a trailing blank).
 ResultReport result_report(const EngineState& state, std::optional<ModelFamily> family);
 
 // Label5 after a failed search: BestOfBestR as plain number text, without "R = ".

@@ -134,12 +134,9 @@ bool SearchEngine::run_all(EngineState& state, const SearchSettings& settings,
             if (state.TrialCount == std::numeric_limits<std::int32_t>::max())
                 throw Fault(FaultKind::Overflow, "TrialCount");
             ++state.TrialCount;
-            GenerateModel(state, controls, random);
-            if (scale_to_plot)
-                scale_model_to_plot(state, settings.scale_left, settings.scale_width);
-            m_scorer.fit_and_score(state);
             // Strict: a tie never replaces the earlier candidate.
-            if (state.SqDist < state.BestSqDist) {
+            if (score_candidate(state, controls, scale_to_plot, random) &&
+                state.SqDist < state.BestSqDist) {
                 state.BestSqDist = state.SqDist;
                 GetR(state);
                 for (int i = 1; i <= 6; ++i) {
@@ -179,6 +176,22 @@ bool SearchEngine::run_all(EngineState& state, const SearchSettings& settings,
     return true;
 }
 
+bool SearchEngine::score_candidate(EngineState& state, const GenerateControls& controls,
+                                   bool scale_to_plot, RandomSource& random)
+{
+    try {
+        GenerateModel(state, controls, random);
+        if (scale_to_plot)
+            scale_model_to_plot(state, controls.scale_left, controls.scale_width);
+        m_scorer.fit_and_score(state);
+        return true;
+    } catch (const Fault& fault) {
+        if (!fault.is_zero_divisor())
+            throw;
+        return false;
+    }
+}
+
 void SearchEngine::add_convergence_point(EngineState& state, SearchObserver& observer)
 {
     // The trace holds points 1..500; the count never points past it.
@@ -208,6 +221,54 @@ std::optional<TimeEstimate> SearchEngine::estimate(const EngineState& state,
     if (!(seconds > kEstimateThreshold))
         return std::nullopt;
     return time_estimate(seconds);
+}
+
+std::string search_fault_hint(const Fault& fault, const EngineState& state,
+                              const SearchSettings& settings, const CountNames& names)
+{
+    const std::string& where = fault.where();
+    if (fault.kind() == FaultKind::Overflow) {
+        try {
+            to_int16(to_single(settings.runs.value()));
+        } catch (const Fault&) {
+            return names.runs + " lies outside -32768..32767";
+        }
+        try {
+            to_int32(to_single(settings.trials.value()));
+        } catch (const Fault&) {
+            return names.trials + " lies outside the 32-bit range";
+        }
+    }
+    if (where == "convergence plot width" && state.TrialCount == 0)
+        return "no trial made since the reset: " + names.trials + " reads as no trial";
+    if (where == "report" && settings.family == ModelFamily::AsymmetricEvent)
+        return state.BestOfBestSqDist == kUnsetBestOfBest
+                   ? "no model found yet, so the symmetry index divides by X4 - X2 = 0"
+                   : "the symmetry index divides by X4 - X2 = 0";
+    if (where == "GetR" && state.CropCount == 0)
+        return "the crop window holds no data point";
+    if (where == "ConvergenceTrace")
+        return "more than 500 new overall bests since the reset";
+    if (where == "TrialCount")
+        return "more than 2147483647 trials since the reset";
+    return {};
+}
+
+std::string search_stop_line(std::string_view search, const SearchOutcome& outcome,
+                             const EngineState& state, const SearchSettings& settings,
+                             const CountNames& names)
+{
+    if (outcome.end == SearchEnd::Completed)
+        return {};
+    std::string line = std::string(search) + " stopped";
+    if (outcome.fault) {
+        line += ": ";
+        line += outcome.fault->what();
+        const std::string hint = search_fault_hint(*outcome.fault, state, settings, names);
+        if (!hint.empty())
+            line += " (" + hint + ")";
+    }
+    return line;
 }
 
 }  // namespace tolvenar

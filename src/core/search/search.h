@@ -8,6 +8,7 @@
 #include "core/model/engine_state.h"
 #include "core/model/family.h"
 #include "core/model/fit.h"
+#include "core/model/generate.h"
 #include "core/runtime/fault.h"
 #include "core/runtime/random_source.h"
 #include "core/search/report.h"
@@ -41,8 +42,8 @@ struct SearchSettings {
     std::int16_t constrain = 0;         // "Constrain" check box: 0, 1 or 2 (greyed)
     FieldNumber runs = 10.0;            // Text6; a fraction counts in the time estimate
     FieldNumber trials = 1000.0;        // Text3(0), likewise
-    float scale_left = 0.0f;            // working plot ScaleLeft, data x
-    float scale_width = 0.0f;           // working plot ScaleWidth, data x
+    float scale_left = 0.0f;            // working plot ScaleLeft, model x (see CropOrigin)
+    float scale_width = 0.0f;           // working plot ScaleWidth
 };
 
 // User scale of the convergence plot. It lives as long as the plot (the window's picture box,
@@ -117,8 +118,11 @@ public:
     SearchEngine();  // monotonic_seconds
     explicit SearchEngine(Clock clock);
 
-    // The whole search. Any Fault ends it: the observer hears search_failed and the state keeps
-    // what the search had written (best of best, envelope, TrialCount, trace, labels).
+    // The whole search. A candidate whose generation or evaluation divides by zero (coinciding
+    // break points) is no improvement and the search goes on: it writes neither CropModel nor
+    // SqDist, and takes the draws any candidate of its family takes. Any other Fault ends the
+    // search: the observer hears search_failed and the state keeps what the search had written
+    // (best of best, envelope, TrialCount, trace, labels).
     SearchOutcome run(EngineState& state, const SearchSettings& settings, RandomSource& random,
                       SearchObserver& observer);
 
@@ -127,6 +131,8 @@ public:
 private:
     bool run_all(EngineState& state, const SearchSettings& settings, RandomSource& random,
                  SearchObserver& observer);
+    bool score_candidate(EngineState& state, const GenerateControls& controls, bool scale_to_plot,
+                         RandomSource& random);
     void add_convergence_point(EngineState& state, SearchObserver& observer);
     std::optional<TimeEstimate> estimate(const EngineState& state,
                                          const SearchSettings& settings) const;
@@ -143,5 +149,24 @@ TimeEstimate time_estimate(float seconds);
 // "Estimated processing time: H:MM:SS (hh:mm:ss). Do you continue?" for whole_seconds >= 0: every
 // digit of the hours, at least two, so that a search of days never reads as one of minutes.
 std::string heavy_task_prompt(std::int32_t whole_seconds);
+
+// The run and trial counts as the user gave them, for the reasons below: "--runs 1e400" on the
+// command line.
+struct CountNames {
+    std::string runs;
+    std::string trials;
+};
+
+// What in the input or which limit lies behind a search's `fault`, or "" when the fault tells
+// all, e.g. "--runs 40000 lies outside -32768..32767".
+std::string search_fault_hint(const Fault& fault, const EngineState& state,
+                              const SearchSettings& settings, const CountNames& names);
+
+// The one line that says why the search named `search` ("search", "constrained search")
+// stopped, e.g. "search stopped: overflow in GetR (the crop window holds no data point)"; ""
+// when it completed.
+std::string search_stop_line(std::string_view search, const SearchOutcome& outcome,
+                             const EngineState& state, const SearchSettings& settings,
+                             const CountNames& names);
 
 }  // namespace tolvenar

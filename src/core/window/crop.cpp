@@ -6,20 +6,60 @@
 #include "core/window/crop_scan.h"
 
 #include <cmath>
+#include <limits>
 
 namespace tolvenar {
 
 namespace {
 
 // Bisection needs ascending numeric x (table.x_ascending) and an edge that orders with them.
-bool can_bisect(const DataTable& table, float edge)
+bool can_bisect(const DataTable& table, double edge)
 {
     return table.x_ascending && !std::isnan(edge);
 }
 
+// Beyond the right edge: a text cell always, a number when x - origin > right.
+bool cell_beyond(const Cell& cell, double right, double origin)
+{
+    return cell.kind == CellKind::Text || cell_number(cell) - origin > right;
+}
+
+// The right edge as the row scan reads it, relative to the origin.
+double scanned_right(double left, float width, double origin)
+{
+    // At origin 0 the edge is a single sum and overflows as one.
+    return origin == 0.0 ? static_cast<double>(to_single(left + static_cast<double>(width)))
+                         : static_cast<double>(width);
+}
+
+std::string edge_text(double x, double origin)
+{
+    // A crop near zero has single edges: their shortest single text reads as typed.
+    return origin == 0.0 ? number_text(static_cast<float>(x)) : number_text(x);
+}
+
 }  // namespace
 
-std::int64_t first_crop_row_linear(const DataTable& table, float left)
+double crop_origin(double left, double width)
+{
+    const double right = left + width;
+    if (!(width > 0.0) || !std::isfinite(right))
+        return 0.0;
+    const double reach = 1000.0 * width;
+    return std::fabs(left) <= reach && std::fabs(right) <= reach ? 0.0 : left;
+}
+
+float model_x_of(const EngineState& state, double data_x)
+{
+    return to_single(data_x - state.CropOrigin);
+}
+
+double data_x_of(const EngineState& state, float model_x)
+{
+    return state.CropOrigin + static_cast<double>(model_x);
+}
+
+std::int64_t first_crop_row_linear(const DataTable& table, double left)
 {
     std::int64_t row = 1;
     while (!cell_at_least(table.x_cell(row), left))
@@ -27,7 +67,7 @@ std::int64_t first_crop_row_linear(const DataTable& table, float left)
     return row;
 }
 
-std::int64_t first_crop_row(const DataTable& table, float left)
+std::int64_t first_crop_row(const DataTable& table, double left)
 {
     if (!can_bisect(table, left))
         return first_crop_row_linear(table, left);
@@ -42,45 +82,46 @@ std::int64_t first_crop_row(const DataTable& table, float left)
     throw Fault(FaultKind::IndexOutOfRange, "DataX");
 }
 
-std::int64_t crop_stop_row_linear(const DataTable& table, std::int64_t from, float right)
+std::int64_t crop_stop_row_linear(const DataTable& table, std::int64_t from, double right,
+                                  double origin)
 {
     std::int64_t row = from;
     for (;;) {
         const bool past_data = row > table.DataCount;
-        const bool past_edge = cell_greater_than(table.x_cell(row), right);
+        const bool past_edge = cell_beyond(table.x_cell(row), right, origin);
         if (past_data || past_edge)
             return row;
         ++row;
     }
 }
 
-std::int64_t crop_stop_row(const DataTable& table, std::int64_t from, float right)
+std::int64_t crop_stop_row(const DataTable& table, std::int64_t from, double right, double origin)
 {
     const std::int64_t count = table.DataCount;
     if (!can_bisect(table, right) || from < 1 || from > count)
-        return crop_stop_row_linear(table, from, right);
-    const std::int64_t row =
-        detail::first_row_where(table, from, count + 1, [right](double x) { return x > right; });
+        return crop_stop_row_linear(table, from, right, origin);
+    const std::int64_t row = detail::first_row_where(
+        table, from, count + 1, [right, origin](double x) { return x - origin > right; });
     if (row > count)
         table.x_cell(row);  // the scan reads the spare row before it stops there
     return row;
 }
 
-void extract_crop(EngineState& state, float left, float width)
+void extract_crop(EngineState& state, double left, float width, double origin)
 {
     const DataTable& table = state.data;
     const std::int64_t first = first_crop_row(table, left);
-    // The right edge is a single sum and overflows as one.
-    const float right = to_single(static_cast<double>(left) + static_cast<double>(width));
-    const std::int64_t stop = crop_stop_row(table, first, right);
-    // All or nothing: a window of more than 32767 points leaves the whole previous segment, so
-    // its first row, last row and count never describe different crops.
-    if (stop - first > 32767)
+    const double right = scanned_right(left, width, origin);
+    const std::int64_t stop = crop_stop_row(table, first, right, origin);
+    // Row numbers are 32-bit, so a count of them is too; checked all the same, since the first
+    // row, the last row and the count must never describe different crops.
+    if (stop - first > std::numeric_limits<std::int32_t>::max())
         throw Fault(FaultKind::Overflow, "CropCount");
-    const auto count = static_cast<std::int16_t>(stop - first);
+    const auto count = static_cast<std::int32_t>(stop - first);
     state.CropStart = static_cast<std::int32_t>(first - 1);
     state.CropEnd = static_cast<std::int32_t>(stop - 1);
     state.CropCount = count;
+    state.CropOrigin = origin;
     const auto size = static_cast<std::size_t>(state.CropCount) + 1;
     state.CropObserved.assign(size, 0.0f);
     state.CropModel.assign(size, 0.0f);
@@ -88,12 +129,36 @@ void extract_crop(EngineState& state, float left, float width)
     state.CropMaxY = kEmptyRangeHighest;
 }
 
-void crop_without_drawing(EngineState& state, float left, float width)
+void crop_without_drawing(EngineState& state, double left, float width, double origin)
 {
-    extract_crop(state, left, width);
+    extract_crop(state, left, width, origin);
     measure_crop(state.data, left, width, state.CropMinY, state.CropMaxY,
-                 [](float, float, float, float) {});
+                 [](float, float, float, float) {}, origin);
     forget_best_of_best(state);
+}
+
+std::string crop_refusal(const DataTable& table, double left, double origin, const Fault& fault)
+{
+    std::string reason;
+    if (fault.kind() == FaultKind::IndexOutOfRange) {
+        reason = "no data row at or right of the left edge " + edge_text(left, origin);
+        if (table.DataCount >= 1 && table.x_cell(table.DataCount).kind != CellKind::Text)
+            reason += " (the last data x is " +
+                      number_text(cell_number(table.x_cell(table.DataCount))) + ")";
+    } else if (fault.kind() == FaultKind::Overflow) {
+        reason = "the crop window's right edge lies beyond the single-precision range";
+    } else {
+        reason = fault.what();
+    }
+    return "cannot crop: " + reason;
+}
+
+std::string empty_crop_refusal(double left, float width, double origin)
+{
+    const double right = origin == 0.0 ? static_cast<double>(static_cast<float>(left) + width)
+                                       : left + static_cast<double>(width);
+    return "the crop window from " + edge_text(left, origin) + " to " + edge_text(right, origin) +
+           " holds no data point";
 }
 
 }  // namespace tolvenar

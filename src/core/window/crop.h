@@ -5,36 +5,58 @@
 
 #include "core/data/data_table.h"
 #include "core/model/engine_state.h"
+#include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 
 #include <cstdint>
+#include <string>
 
 namespace tolvenar {
 
-// Takes the rows under the crop window [left, left + width] (right edge rounded to single) into
-// the cropped segment: CropStart, CropEnd, CropCount, fresh zeroed CropObserved/CropModel of
-// CropCount + 1 elements, CropMinY/CropMaxY the empty range (kEmptyRangeLowest/Highest).
+// The model-x origin of the crop window [left, left + width]: 0 while both edges lie within
+// 1000 crop widths of zero, where single-precision model x resolve the crop as finely as the
+// data; else the left edge, so that break points far from zero (Julian days, Unix seconds)
+// still stand apart. A window without a positive finite extent keeps 0.
+double crop_origin(double left, double width);
+
+// A data x in model space: relative to CropOrigin, in single (Overflow beyond its range).
+float model_x_of(const EngineState& state, double data_x);
+// A model x in data units, in double: CropOrigin + x.
+double data_x_of(const EngineState& state, float model_x);
+
+// Takes the rows under the crop window into the cropped segment: CropStart, CropEnd, CropCount,
+// fresh zeroed CropObserved/CropModel of CropCount + 1 elements, CropMinY/CropMaxY the empty
+// range (kEmptyRangeLowest/Highest), CropOrigin = origin. A row x is in the window when
+// x >= left and x - origin <= right, where right is left + width rounded to single at origin 0
+// and the width itself otherwise, so the plot's right edge and the crop's always agree.
 // Faults leave the whole previous segment: IndexOutOfRange when no row up to the spare row
-// reaches the left edge; Overflow when more than 32767 rows would be cropped or left + width
-// exceeds the single range. Bisects when table.x_ascending.
-void extract_crop(EngineState& state, float left, float width);
+// reaches the left edge; Overflow when the right edge exceeds the single range at origin 0.
+// Bisects when table.x_ascending.
+void extract_crop(EngineState& state, double left, float width, double origin = 0.0);
 
 // The crop as the command line needs it, without drawing: extract_crop, then measure_crop into
 // CropMinY/CropMaxY, then forget_best_of_best. A fault ends it where it arises, as in the window.
-void crop_without_drawing(EngineState& state, float left, float width);
+void crop_without_drawing(EngineState& state, double left, float width, double origin);
 
 // Visits, in row order, every segment from row i to row i + 1 (i = 1..DataCount - 1) that
-// overlaps the crop window (x(i + 1) > left and x(i) < right, strictly), calls
-// draw_line(x1, y1, x2, y2) with the cells in single precision, and narrows min_y/max_y with
-// the y of the segment's end row only. A text cell among the rows raises TypeMismatch.
-// With table.x_ascending it visits only the overlapping run of segments (same calls, same
-// faults as measure_crop_linear, the plain loop over i = 1..DataCount - 1).
+// overlaps the crop window (x(i + 1) > left and x(i) < right, strictly; right as extract_crop
+// reads it, at origin 0 the single sum left + width), calls draw_line(x1, y1, x2, y2) with the
+// cells in single precision, and narrows min_y/max_y with the y of the segment's end row only.
+// A text cell among the rows raises TypeMismatch. With table.x_ascending it visits only the
+// overlapping run of segments (same calls, same faults as measure_crop_linear, the plain loop
+// over i = 1..DataCount - 1).
 template <typename DrawLine>
-void measure_crop(const DataTable& table, float left, float width, float& min_y, float& max_y,
-                  DrawLine&& draw_line);
+void measure_crop(const DataTable& table, double left, float width, float& min_y, float& max_y,
+                  DrawLine&& draw_line, double origin = 0.0);
 template <typename DrawLine>
-void measure_crop_linear(const DataTable& table, float left, float width, float& min_y,
-                         float& max_y, DrawLine&& draw_line);
+void measure_crop_linear(const DataTable& table, double left, float width, float& min_y,
+                         float& max_y, DrawLine&& draw_line, double origin = 0.0);
+
+// The one line that says why extract_crop refused the window with `fault`, e.g. "cannot crop:
+// no data row at or right of the left edge 400 (the last data x is 300)".
+std::string crop_refusal(const DataTable& table, double left, double origin, const Fault& fault);
+// The line for a crop that holds no data point, which no search can fit.
+std::string empty_crop_refusal(double left, float width, double origin);
 
 }  // namespace tolvenar
 

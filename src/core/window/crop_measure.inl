@@ -11,12 +11,12 @@ namespace detail {
 
 // One segment of the measurement: row i to row i + 1, if it overlaps the window.
 template <typename DrawLine>
-void measure_segment(const DataTable& table, std::int64_t i, float left, float right,
-                     float& min_y, float& max_y, DrawLine& draw_line)
+void measure_segment(const DataTable& table, std::int64_t i, double left, double right,
+                     double origin, float& min_y, float& max_y, DrawLine& draw_line)
 {
     const Cell& x1 = table.x_cell(i);
     const Cell& x2 = table.x_cell(i + 1);
-    if (!(cell_number(x2) > left && cell_number(x1) < right))
+    if (!(cell_number(x2) > left && cell_number(x1) - origin < right))
         return;
     const Cell& y1 = table.y_cell(i);
     const Cell& y2 = table.y_cell(i + 1);
@@ -47,26 +47,34 @@ std::int64_t first_row_where(const DataTable& table, std::int64_t begin, std::in
     return begin;
 }
 
+// The right edge relative to the origin: at origin 0 the single sum the plots draw to (an
+// overflow gives an infinite edge), else the width.
+inline double measured_right(double left, float width, double origin)
+{
+    return origin == 0.0 ? static_cast<double>(static_cast<float>(left) + width)
+                         : static_cast<double>(width);
+}
+
 }  // namespace detail
 
 // The plain loop over every segment: the reference for measure_crop.
 template <typename DrawLine>
-void measure_crop_linear(const DataTable& table, float left, float width, float& min_y,
-                         float& max_y, DrawLine&& draw_line)
+void measure_crop_linear(const DataTable& table, double left, float width, float& min_y,
+                         float& max_y, DrawLine&& draw_line, double origin)
 {
     const std::int64_t last = static_cast<std::int64_t>(table.DataCount) - 1;
-    const float right = left + width;
+    const double right = detail::measured_right(left, width, origin);
     for (std::int64_t i = 1; i <= last; ++i)
-        detail::measure_segment(table, i, left, right, min_y, max_y, draw_line);
+        detail::measure_segment(table, i, left, right, origin, min_y, max_y, draw_line);
 }
 
 template <typename DrawLine>
-void measure_crop(const DataTable& table, float left, float width, float& min_y, float& max_y,
-                  DrawLine&& draw_line)
+void measure_crop(const DataTable& table, double left, float width, float& min_y, float& max_y,
+                  DrawLine&& draw_line, double origin)
 {
-    const float right = left + width;
+    const double right = detail::measured_right(left, width, origin);
     if (!table.x_ascending || std::isnan(left) || std::isnan(right)) {
-        measure_crop_linear(table, left, width, min_y, max_y, draw_line);
+        measure_crop_linear(table, left, width, min_y, max_y, draw_line, origin);
         return;
     }
     // Ascending x: x(i + 1) > left turns true, x(i) < right turns false along i, so the
@@ -75,11 +83,11 @@ void measure_crop(const DataTable& table, float left, float width, float& min_y,
     const std::int64_t first = detail::first_row_where(
         table, 2, count + 1, [left](double x) { return x > left; }) - 1;
     const std::int64_t last = std::min(
-        count - 1,
-        detail::first_row_where(table, 1, count + 1, [right](double x) { return !(x < right); }) -
-            1);
+        count - 1, detail::first_row_where(table, 1, count + 1, [right, origin](double x) {
+                       return !(x - origin < right);
+                   }) - 1);
     for (std::int64_t i = std::max<std::int64_t>(first, 1); i <= last; ++i)
-        detail::measure_segment(table, i, left, right, min_y, max_y, draw_line);
+        detail::measure_segment(table, i, left, right, origin, min_y, max_y, draw_line);
 }
 
 }  // namespace tolvenar

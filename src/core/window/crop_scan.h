@@ -11,12 +11,15 @@ namespace tolvenar {
 
 // First scan: the first row i = 1, 2, ... whose x is >= left, reading on into the spare row and
 // beyond. Raises IndexOutOfRange when it runs past the table.
-std::int64_t first_crop_row(const DataTable& table, float left);
-std::int64_t first_crop_row_linear(const DataTable& table, float left);
+std::int64_t first_crop_row(const DataTable& table, double left);
+std::int64_t first_crop_row_linear(const DataTable& table, double left);
 
-// Second scan: the first row j = from, from + 1, ... with j > DataCount or x(j) > right, both
-// read for every j (so the spare row is read when the scan gets there).
-std::int64_t crop_stop_row(const DataTable& table, std::int64_t from, float right);
-std::int64_t crop_stop_row_linear(const DataTable& table, std::int64_t from, float right);
+// Second scan: the first row j = from, from + 1, ... with j > DataCount or x(j) - origin > right
+// (right relative to the model-x origin), both read for every j (so the spare row is read when
+// the scan gets there).
+std::int64_t crop_stop_row(const DataTable& table, std::int64_t from, double right,
+                           double origin = 0.0);
+std::int64_t crop_stop_row_linear(const DataTable& table, std::int64_t from, double right,
+                                  double origin = 0.0);
 
 }  // namespace tolvenar
