@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QTimer>
 
 using namespace tolvenar;
 using namespace tolvenar::test;
@@ -23,6 +24,19 @@ QStringList snapshot(const frmMain& w)
                       QString::number(w.state.CropCount)};
     for (const TextField* field : {w.Text1, w.Text2, w.Text4, w.Text5, w.Text7, w.Text8})
         shown << field->Text();
+    return shown;
+}
+
+// What the plots and the range, bound and strip fields show.
+QStringList view(const frmMain& w)
+{
+    QStringList shown;
+    for (const TextField* field : {w.Text1, w.Text2, w.Text4, w.Text5, w.Text7, w.Text8})
+        shown << field->Text();
+    for (const PictureBox* plot : {w.Picture1, w.Picture2})
+        for (const float scale : {plot->ScaleLeft(), plot->ScaleWidth(), plot->ScaleTop(),
+                                  plot->ScaleHeight()})
+            shown << QString::number(scale);
     return shown;
 }
 
@@ -45,6 +59,11 @@ private slots:
     void picturesOfAResult();
     void silentEndings_data();
     void silentEndings();
+    void reimportShowsTheNewRange();
+    void resultsGoWithTheirCrop_data();
+    void resultsGoWithTheirCrop();
+    void searchStopsAndDropsInput_data();
+    void searchStopsAndDropsInput();
 
 private:
     frmMain& imported();
@@ -77,6 +96,8 @@ void WindowTest::importShowsTheSeries()
     QVERIFY(count_pixels(*w.Picture2, kBlue) > 0 && count_pixels(*w.Picture1, kBlue) > 0);
     QVERIFY(w.Command2->isEnabled() && w.Frame1->isEnabled() && w.Text4->isEnabled());
     QVERIFY(!w.ProgressBar1->Visible() && screen_mouse_pointer() == pointer::kDefault);
+    for (const TextField* field : {w.Text1, w.Text2, w.Text4, w.Text5, w.Text7, w.Text8})
+        QCOMPARE(field->cursorPosition(), 0);  // a narrow field shows the number's start
 }
 
 void WindowTest::refusedFileKeepsTheData_data()
@@ -151,6 +172,7 @@ void WindowTest::cropByTyping()
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Text4));  // typing goes on
     type_into(w.Text4, QStringLiteral("500"));  // equal texts: 498.5 to even
     QCOMPARE(w.Text4->Text(), QStringLiteral("498"));
+    QCOMPARE(w.Text4->cursorPosition(), 3);  // the caret stays where the typing goes on
     QCOMPARE(window(), (QList<float>{498, 2}));
     type_into(w.Text5, QStringLiteral("100"));  // below the left edge: taken as it stands
     QCOMPARE(window(), (QList<float>{100, 398}));
@@ -294,11 +316,6 @@ void WindowTest::picturesOfAResult()
     QTest::mouseClick(w.Command5, Qt::LeftButton);  // "Clean up diagram": the run bests go
     QCOMPARE(count_pixels(plot, kOrange), 0);
     QVERIFY(count_pixels(plot, kRed) > 0);
-    const QStringList report = shown_report(w);
-    type_into(w.Text6, QStringLiteral("3"));  // a new run count forgets the result, not its labels
-    QCOMPARE(count_pixels(plot, kRed), 0);
-    QCOMPARE(w.state.BestOfBestX[2], kUnsetVertex);
-    QCOMPARE(shown_report(w), report);
 }
 
 void WindowTest::silentEndings_data()
@@ -343,6 +360,97 @@ void WindowTest::silentEndings()
     QCOMPARE(w.Label5->Caption(), qtext(number_text(w.state.BestOfBestR)));  // R, plainly
     for (const QRgb colour : {kGreen, kOrange, kRed})
         QCOMPARE(count_pixels(*w.Picture1, colour), 0);  // the bare data again
+}
+
+void WindowTest::reimportShowsTheNewRange()
+{
+    import_file(*m_window, example_path("gauge_with_gaps.csv"));  // y about 85, the sample's 11
+    frmMain& w = imported();
+    frmMain fresh;
+    import_file(fresh, example_path(kSample));
+    QCOMPARE(view(w), view(fresh));
+    QCOMPARE(w.Picture1->Image(), fresh.Picture1->Image());
+    QCOMPARE(w.Picture2->Image(), fresh.Picture2->Image());
+}
+
+void WindowTest::resultsGoWithTheirCrop_data()
+{
+    QTest::addColumn<int>("change");  // after a search with "Constrain" ticked
+    QTest::newRow("runs typed") << 0;
+    QTest::newRow("crop refused") << 1;
+    QTest::newRow("file imported") << 2;
+}
+
+void WindowTest::resultsGoWithTheirCrop()
+{
+    QFETCH(int, change);
+    frmMain& w = *m_window;
+    QTemporaryDir dir;
+    QFile file(QDir(dir.path()).filePath(QStringLiteral("long.csv")));  // too long to crop whole
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("x,y\n");
+    for (int i = 0; i < 40000; ++i)
+        file.write(QByteArray::number(i) + (i % 7 ? ",1\n" : ",2\n"));
+    file.close();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    import_file(w, file.fileName());
+    type_into(w.Text3[0], QStringLiteral("60"));
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QTest::mouseClick(w.Check1, Qt::LeftButton);
+    const QStringList report = shown_report(w);
+    PictureBox& strip = *w.Picture2;
+    switch (change) {
+    case 0:
+        w.Text6->setFocus();
+        type_into(w.Text6, QStringLiteral("3"));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Text6));
+        break;
+    case 1:  // the right edge thrown to the end in one move
+        QTest::mousePress(&strip, Qt::LeftButton, {}, point_at(strip, w.Shape1->Width(), 1));
+        QTest::mouseMove(&strip, point_at(strip, 39999, 1));
+        break;
+    default: import_file(w, example_path(kSample));
+    }
+    QVERIFY(w.Check1->Value() == 0 && !w.Check1->isEnabled());
+    QCOMPARE(w.state.ConXMin[1], kEmptyLowerLimit);
+    QCOMPARE(count_pixels(*w.Picture1, kRed), 0);
+    QCOMPARE(shown_report(w), change == 0 ? report : QStringList{});  // a run count keeps it
+}
+
+void WindowTest::searchStopsAndDropsInput_data()
+{
+    QTest::addColumn<bool>("close");
+    QTest::newRow("Escape") << false;
+    QTest::newRow("window closed") << true;
+}
+
+void WindowTest::searchStopsAndDropsInput()
+{
+    QFETCH(bool, close);
+    frmMain& w = *m_window;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    prepare_search(w, kSample, "150", "450", "3", "100000", ModelFamily::SymmetricEvent);
+    w.platform.MonotonicSeconds = [] { return 0.0; };  // no time estimate to answer
+    // Posted while the search runs: clicks on "Reset" and on another family, then the stop.
+    QTimer::singleShot(0, &w, [&w, close] {
+        for (QWidget* target : std::initializer_list<QWidget*>{w.Command7, w.Option1[3]}) {
+            const QPoint at = target->rect().center();
+            for (const auto& [type, held] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
+                                             {QEvent::MouseButtonRelease, Qt::NoButton}})
+                QCoreApplication::postEvent(target, new QMouseEvent(type, at, target->mapToGlobal(at),
+                                                                    Qt::LeftButton, held, {}));
+        }
+        QCoreApplication::postEvent(&w, close ? static_cast<QEvent*>(new QCloseEvent)
+                                              : new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
+    });
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QVERIFY(w.state.TrialCount < 100000);  // within the first run
+    QTRY_COMPARE(w.isVisible(), !close);
+    // The best so far is the result, drawn and reported; the clicks never arrive.
+    QVERIFY(w.state.BestOfBestShown && w.Frame6->isEnabled() && w.Label5->Enabled());
+    QVERIFY(count_pixels(*w.Picture1, kRed) > 0 && w.Option1[2]->Value());
 }
 
 QTEST_MAIN(WindowTest)

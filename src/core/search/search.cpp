@@ -152,6 +152,8 @@ bool SearchEngine::run_all(EngineState& state, const SearchSettings& settings,
                 if (heavy && !observer.confirm_heavy_task(*heavy))
                     return false;
             }
+            if (observer.stop_requested())
+                break;
         }
 
         observer.run_finished(state, static_cast<std::int16_t>(run));
@@ -172,6 +174,8 @@ bool SearchEngine::run_all(EngineState& state, const SearchSettings& settings,
         m_scale.width =
             scale_extent(static_cast<float>(state.TrialCount), "convergence plot width");
         observer.convergence_redrawn(state, m_scale);
+        if (observer.stop_requested())
+            break;
     }
     return true;
 }

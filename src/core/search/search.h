@@ -109,6 +109,9 @@ public:
     // Cleanup path (fault or No): wipe and redraw the crop, hide both bars, pointer back,
     // Label5 = BestOfBestR as plain number text.
     virtual void search_failed(const EngineState&, const SearchOutcome&) {}
+    // After each trial and each run: true ends the search there. The run in progress closes with
+    // its best so far as a whole run does, and the search ends as a completed one.
+    virtual bool stop_requested() { return false; }
 };
 
 class SearchEngine {

@@ -46,6 +46,10 @@ void frmMain::Command1_Click()
         CheckedImport imported = import_data_file(QFile::encodeName(path).toStdString());
         state.data = std::move(imported.series.table);
         table_replaced = true;
+        // Nothing of the new series is drawn yet: the range and bound writes below are display
+        // writes, as after start-up, and must not rescale the plots half-way through.
+        state.PreviewDrawn = false;
+        state.CropDrawn = false;
         const std::int32_t n = state.data.DataCount;
         const OverviewScale& scale = imported.scale;
 

@@ -7,7 +7,7 @@
 
 namespace tolvenar {
 
-SearchDisplay::SearchDisplay(frmMain& window) : m_window(window)
+SearchDisplay::SearchDisplay(frmMain& window) : m_window(window), m_pump(window)
 {
     m_window.ProgressBar1->setDisplayDeferred(true);
     m_window.ProgressBar2->setDisplayDeferred(true);
@@ -31,6 +31,7 @@ void SearchDisplay::showNow()
     m_window.ProgressBar1->showPending();
     m_window.ProgressBar2->showPending();
     m_window.Refresh();
+    m_pump.pump();
     m_sinceShown.start();
 }
 
@@ -45,7 +46,7 @@ void SearchDisplay::manual_box_stretched(const EngineState&)
 
 void SearchDisplay::search_started(float runs_maximum)
 {
-    set_screen_mouse_pointer(pointer::kHourglass);  // input waits until the search ends
+    set_screen_mouse_pointer(pointer::kHourglass);  // input is dropped until the search ends
     ProgressBar& runs = *m_window.ProgressBar2;
     runs.setMin(0.0);
     runs.setMax(runs_maximum);

@@ -2,11 +2,13 @@
 // What the window shows while "Run" searches: progress, the trial count, every candidate over
 // the data, the run bests, the report and the convergence plot. The state of every control is
 // written exactly as the search goes; the screen is updated at most once per display frame and
-// always at the end of each run and of the search.
+// always at the end of each run and of the search. Each update also pumps the window's events:
+// input is dropped, Escape stops the search and closing the window stops it and then closes.
 #pragma once
 
 #include "core/search/report.h"
 #include "core/search/search.h"
+#include "ui/toolkit/busy_pump.h"
 
 #include <QElapsedTimer>
 
@@ -36,6 +38,7 @@ public:
     void convergence_redrawn(const EngineState& state, const ConvergenceScale& scale) override;
     void search_finished(const EngineState& state) override;
     void search_failed(const EngineState& state, const SearchOutcome& outcome) override;
+    bool stop_requested() override { return m_pump.stop_requested(); }
 
 private:
     void drawTrace(const EngineState& state);  // lines from point 1 to point ConvergenceCount
@@ -43,6 +46,7 @@ private:
     void showNow();
 
     frmMain& m_window;
+    BusyPump m_pump;
     QElapsedTimer m_sinceShown;
 };
 

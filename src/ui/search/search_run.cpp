@@ -32,7 +32,8 @@ void frmMain::Command2_Click()
 void frmMain::Text3_Change(std::int16_t) {}
 
 // A new repeat count starts the results afresh: the working plot back to the bare data, the best
-// of best and the constraint boxes emptied. BestOfBestR, TrialCount and the trace stay.
+// of best and the constraint boxes emptied, and "Constrain" off, having no boxes to search in.
+// BestOfBestR, TrialCount and the trace stay.
 void frmMain::Text6_Change()
 {
     const float left = Picture1->ScaleLeft();
@@ -43,6 +44,11 @@ void frmMain::Text6_Change()
     DrawCrop();
     Picture1->Persist();
     forget_best_of_best(state);
+    const bool typing = Text6->hasFocus();
+    Check1->setValue(0);  // its click handler moves the focus to "Run"
+    Check1->setEnabled(false);
+    if (typing)
+        Text6->SetFocus();
 }
 
 }  // namespace tolvenar

@@ -94,6 +94,10 @@ void TextField::setText(const QString& text)
     if (text == QLineEdit::text())
         return;
     QLineEdit::setText(text);
+    // A narrow field shows the start of a number the program wrote; one being typed in keeps
+    // its caret where the typing goes on.
+    if (!hasFocus())
+        setCursorPosition(0);
     if (onChange)
         onChange();
 }

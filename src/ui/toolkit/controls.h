@@ -40,6 +40,7 @@ public:
 
     QString Text() const { return text(); }
     // A different text fires the change handler before this returns; the same text fires nothing.
+    // Without the keyboard focus the field shows the text's start.
     void setText(const QString& text);
 
     std::function<void()> onChange;  // also on every edit by the user

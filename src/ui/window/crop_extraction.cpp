@@ -10,9 +10,27 @@
 
 namespace tolvenar {
 
-// Every change of the crop window ends here. A runtime fault ends it silently where it arises:
-// what the earlier steps changed stays changed (a window beyond the data leaves the plot wiped
-// and the previous segment in force).
+namespace {
+
+// What a search left on display, which a new crop no longer matches: the report, the best of
+// best with its boxes, "Constrain" (its boxes are gone) and the display settings.
+void forget_results(frmMain& w)
+{
+    forget_best_of_best(w.state);
+    w.Check1->setValue(0);  // fires Check1_Click when it was ticked
+    w.Check1->setEnabled(false);
+    w.Frame6->setEnabled(false);
+    w.Command5->setEnabled(false);
+    w.Check2->setEnabled(false);
+    apply_label_writes(w, reset_label_writes(w.Option1[1]->Value()));
+    w.Frame5->setEnabled(false);
+}
+
+}  // namespace
+
+// Every change of the crop window ends here. A refused crop leaves the plot wiped and the
+// previous segment in force; the results go with it, since the crop window no longer shows
+// what they were found on.
 void frmMain::CropCurve()
 {
     try {
@@ -24,16 +42,17 @@ void frmMain::CropCurve()
 
         extract_crop(state, Shape1->Left(), Shape1->Width());
         DrawCrop();
-        forget_best_of_best(state);
-
-        Check1->setValue(0);  // fires Check1_Click when it was ticked
-        Check1->setEnabled(false);
-        Frame6->setEnabled(false);
-        Command5->setEnabled(false);
-        Check2->setEnabled(false);
-        apply_label_writes(*this, reset_label_writes(Option1[1]->Value()));
-        Frame5->setEnabled(false);
-
+    } catch (const Fault&) {
+        forget_results(*this);
+        Picture3->Cls();
+        Label8->setCaption(QStringLiteral("0"));
+        state.TrialCount = 0;
+        state.ConvergenceCount = 0;
+        state.BestOfBestShown = false;
+        return;
+    }
+    try {
+        forget_results(*this);
         Picture1->Persist();
         Picture1->Cls();
         Reset();
