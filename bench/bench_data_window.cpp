@@ -115,6 +115,7 @@ void BM_DragMoveRecrop(benchmark::State& state)
 BENCHMARK(BM_DragMoveRecrop)
     ->Arg(1'000)
     ->Arg(30'000)
+    ->Arg(100'000)
     ->Arg(kRows)
     ->Unit(benchmark::kMillisecond);
 

@@ -41,7 +41,8 @@ void crop_without_drawing(EngineState& state, double left, float width, double o
 // Visits, in row order, every segment from row i to row i + 1 (i = 1..DataCount - 1) that
 // overlaps the crop window (x(i + 1) > left and x(i) < right, strictly; right as extract_crop
 // reads it, at origin 0 the single sum left + width), calls draw_line(x1, y1, x2, y2) with the
-// cells in single precision, and narrows min_y/max_y with the y of the segment's end row only.
+// cells in single precision (x in model space, relative to origin), and narrows min_y/max_y
+// with the y of the segment's end row only.
 // A text cell among the rows raises TypeMismatch. With table.x_ascending it visits only the
 // overlapping run of segments (same calls, same faults as measure_crop_linear, the plain loop
 // over i = 1..DataCount - 1).

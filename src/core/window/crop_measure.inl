@@ -9,6 +9,12 @@ namespace tolvenar {
 
 namespace detail {
 
+// A cell's x on the plots: relative to the crop's origin, in single.
+inline float plot_x(const Cell& cell, double origin)
+{
+    return origin == 0.0 ? cell_single(cell) : to_single(cell_number(cell) - origin);
+}
+
 // One segment of the measurement: row i to row i + 1, if it overlaps the window.
 template <typename DrawLine>
 void measure_segment(const DataTable& table, std::int64_t i, double left, double right,
@@ -20,7 +26,7 @@ void measure_segment(const DataTable& table, std::int64_t i, double left, double
         return;
     const Cell& y1 = table.y_cell(i);
     const Cell& y2 = table.y_cell(i + 1);
-    draw_line(cell_single(x1), cell_single(y1), cell_single(x2), cell_single(y2));
+    draw_line(plot_x(x1, origin), cell_single(y1), plot_x(x2, origin), cell_single(y2));
     include_in_range(cell_number(y2), min_y, max_y);
 }
 

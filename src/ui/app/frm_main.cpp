@@ -408,6 +408,11 @@ void frmMain::Form_Load()
     }
 }
 
+void frmMain::SayWhy(const QString& action, const std::string& line)
+{
+    platform.MsgBox(qtext(line), MsgBoxButtons::OkOnly, action);
+}
+
 void frmMain::Command4_Click()
 {
     close();  // the program ends with its only window

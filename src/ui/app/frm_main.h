@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/runtime/random_source.h"
+#include "core/window/crop_edges.h"
 #include "ui/app/program_state.h"
 #include "ui/toolkit/control_array.h"
 #include "ui/toolkit/controls.h"
@@ -16,6 +17,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <string>
 
 class QAction;
 class QMenu;
@@ -42,6 +44,9 @@ public:
     QString Caption() const { return windowTitle(); }
 
     void Refresh();                 // repaints the whole window now
+    // One message box over the window with the line that says why `action` ("Import data",
+    // "Crop", "Run") was refused or stopped; nothing else changes.
+    void SayWhy(const QString& action, const std::string& line);
     void PopupMenu(QMenu* menu);    // opens a popup menu at the mouse
 
     ProgramState state;
@@ -123,6 +128,7 @@ public:
 
     // ---- Data window (window/) ----
     void CropCurve();
+    CropEdges CropWindowEdges() const;  // the crop the window marker stands for, in data x
     void WipePicture1();
     void DrawCrop();
     void DrawPreview();

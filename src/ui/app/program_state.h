@@ -7,6 +7,9 @@
 #include "core/model/engine_state.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
 
 namespace tolvenar {
 
@@ -18,6 +21,13 @@ struct ProgramState : EngineState {
     bool PreviewDrawn = false;     // the overview strip has been drawn once
     bool CropDrawn = false;        // the cropped data have been drawn once
     bool BestOfBestShown = false;  // the best of best is drawn on the working plot
+
+    // The crop bounds as last typed, lower first, in data x. While the crop window marker still
+    // stands where they put it, the crop takes their own digits: the strip holds singles, too
+    // coarse for a crop far from zero.
+    std::optional<std::pair<double, double>> TypedCrop;
+    // Why the crop window was last refused, as one line; empty while the crop is taken.
+    std::string CropRefusal;
 
     bool DragLeftEdge = false;   // the crop window's left edge is being dragged
     bool DragRightEdge = false;  // its right edge is being dragged

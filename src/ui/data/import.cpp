@@ -21,8 +21,9 @@ void frmMain::Command1_Click()
 {
     const QString caption_before = Caption();
     bool table_replaced = false;
-    // The silent stop of every failure: no message; a refused file leaves the loaded data, and
-    // the caption goes back to the file whose data the window still shows.
+    QString path;
+    // The stop of every failure: a refused file leaves the loaded data, and the caption goes
+    // back to the file whose data the window still shows; then the box says why.
     const auto cleanup = [&] {
         ProgressBar1->setValue(0);
         ProgressBar1->hide();
@@ -37,7 +38,7 @@ void frmMain::Command1_Click()
             cleanup();
             return;
         }
-        const QString path = QFileInfo(chosen).absoluteFilePath();
+        path = QFileInfo(chosen).absoluteFilePath();
         set_screen_mouse_pointer(pointer::kHourglass);
         ShowFileInCaption(path);
 
@@ -46,6 +47,9 @@ void frmMain::Command1_Click()
         CheckedImport imported = import_data_file(QFile::encodeName(path).toStdString());
         state.data = std::move(imported.series.table);
         table_replaced = true;
+        // A new series gets its own verdict on the crop, in the marker's own place.
+        state.TypedCrop.reset();
+        state.CropRefusal.clear();
         // Nothing of the new series is drawn yet: the range and bound writes below are display
         // writes, as after start-up, and must not rescale the plots half-way through.
         state.PreviewDrawn = false;
@@ -109,12 +113,15 @@ void frmMain::Command1_Click()
 
         forget_best_of_best(state);
         Command2->SetFocus();
-    } catch (const ImportError&) {
+    } catch (const ImportError& error) {
         cleanup();
-    } catch (const Fault&) {
+        SayWhy(QStringLiteral("Import data"), import_refusal_line(path.toStdString(), error));
+    } catch (const Fault& fault) {
         cleanup();
+        SayWhy(QStringLiteral("Import data"), path.toStdString() + ": " + fault.what());
     } catch (const std::bad_alloc&) {  // a file too large for memory is refused as well
         cleanup();
+        SayWhy(QStringLiteral("Import data"), "out of memory");
     }
 }
 

@@ -2,6 +2,7 @@
 // "Run": the Monte Carlo search on the cropped data, shown as it goes; and its count fields.
 #include "core/model/boxes.h"
 #include "core/search/search.h"
+#include "core/window/crop.h"
 #include "ui/app/frm_main.h"
 #include "ui/model/model_controls.h"
 #include "ui/search/search_display.h"
@@ -9,9 +10,19 @@
 namespace tolvenar {
 
 // The whole search runs here, from the first trial to the last; its faults and a No to the
-// time estimate end it through the display's cleanup path, without a message.
+// time estimate end it through the display's cleanup path, and a fault then says why. A crop
+// that was refused or holds no point is no ground for a search: its reason is said instead.
 void frmMain::Command2_Click()
 {
+    if (!state.CropRefusal.empty()) {
+        SayWhy(QStringLiteral("Run"), state.CropRefusal);
+        return;
+    }
+    if (state.CropCount == 0) {
+        const CropEdges edges = CropWindowEdges();
+        SayWhy(QStringLiteral("Run"), empty_crop_refusal(edges.left, edges.width, edges.origin));
+        return;
+    }
     SearchSettings settings;
     settings.family = selected_family(*this);
     settings.constrain = static_cast<std::int16_t>(Check1->Value());
@@ -24,8 +35,19 @@ void frmMain::Command2_Click()
     // The convergence plot keeps its scale from search to search.
     engine.convergence_scale() = {Picture3->ScaleTop(), Picture3->ScaleHeight(),
                                   Picture3->ScaleWidth()};
-    SearchDisplay display(*this);
-    engine.run(state, settings, random, display);
+    SearchOutcome outcome;
+    {
+        SearchDisplay display(*this);
+        outcome = engine.run(state, settings, random, display);
+    }
+    if (outcome.end == SearchEnd::Faulted) {
+        // The counts named as the fields hold them.
+        const CountNames names{"runs " + Text6->Text().toStdString(),
+                               "trials " + Text3[0]->Text().toStdString()};
+        SayWhy(QStringLiteral("Run"),
+               search_stop_line(settings.constrain == 1 ? "constrained search" : "search", outcome,
+                                state, settings, names));
+    }
 }
 
 // The candidate count is read when a search starts; editing it changes nothing at once.

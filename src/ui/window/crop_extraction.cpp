@@ -4,6 +4,7 @@
 
 #include "core/model/boxes.h"
 #include "core/runtime/fault.h"
+#include "core/runtime/numbers.h"
 #include "core/search/report.h"
 #include "core/window/crop.h"
 #include "ui/app/result_labels.h"
@@ -26,29 +27,60 @@ void forget_results(frmMain& w)
     w.Frame5->setEnabled(false);
 }
 
-}  // namespace
-
-// Every change of the crop window ends here. A refused crop leaves the plot wiped and the
-// previous segment in force; the results go with it, since the crop window no longer shows
-// what they were found on.
-void frmMain::CropCurve()
+// The typed bounds still give the marker's place: it holds their single roundings.
+bool marker_holds(const Shape& marker, const std::pair<double, double>& typed)
 {
     try {
+        return to_single(typed.first) == marker.Left() &&
+               to_single(typed.second - typed.first) == marker.Width();
+    } catch (const Fault&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+CropEdges frmMain::CropWindowEdges() const
+{
+    if (state.TypedCrop && marker_holds(*Shape1, *state.TypedCrop))
+        return crop_edges(state.TypedCrop->first, state.TypedCrop->second);
+    const float left = Shape1->Left();
+    return crop_edges(left, static_cast<double>(left) + Shape1->Width());
+}
+
+// Every change of the crop window ends here. The working plot's x runs in model x, from the
+// crop's origin. A refused crop leaves the plot wiped and the previous segment in force; the
+// results go with it, since the crop window no longer shows what they were found on. Its reason
+// is said once as it arises, but not in the middle of a drag: the drag's release says it then.
+void frmMain::CropCurve()
+{
+    const bool was_refused = !state.CropRefusal.empty();
+    CropEdges edges;
+    try {
+        edges = CropWindowEdges();
         Picture1->setScaleTop(Picture2->ScaleTop());
         Picture1->setScaleHeight(Picture2->ScaleHeight());
-        Picture1->setScaleLeft(Shape1->Left());
-        Picture1->setScaleWidth(Shape1->Width());
+        Picture1->setScaleLeft(edges.left - edges.origin);
+        Picture1->setScaleWidth(edges.width);
         WipePicture1();
 
-        extract_crop(state, Shape1->Left(), Shape1->Width());
+        extract_crop(state, edges.left, edges.width, edges.origin);
+        state.CropRefusal.clear();
         DrawCrop();
-    } catch (const Fault&) {
+    } catch (const Fault& fault) {
         forget_results(*this);
         Picture3->Cls();
         Label8->setCaption(QStringLiteral("0"));
         state.TrialCount = 0;
         state.ConvergenceCount = 0;
         state.BestOfBestShown = false;
+        if (!state.data.allocated())
+            return;
+        state.CropRefusal = crop_refusal(state.data, edges.left, edges.origin, fault);
+        if (!was_refused && !state.DragLeftEdge && !state.DragRightEdge && !state.DragWindow) {
+            SayWhy(QStringLiteral("Crop"), state.CropRefusal);
+            state.BoxTyping = false;  // the box took the typed key's release
+        }
         return;
     }
     try {

@@ -7,6 +7,7 @@
 #include "core/runtime/numbers.h"
 #include "core/window/bound_rules.h"
 
+#include <algorithm>
 #include <string>
 
 namespace tolvenar {
@@ -24,6 +25,9 @@ void apply(frmMain& w, TextField& typed, const TypedBound& bound)
 {
     switch (bound.action) {
     case BoundAction::Apply:
+        // The crop takes the typed digits, which the marker's singles may not hold.
+        w.state.TypedCrop = std::minmax(parse_leading_number(text_of(*w.Text4)),
+                                        parse_leading_number(text_of(*w.Text5)));
         w.Shape1->setLeft(bound.left);
         w.Shape1->setWidth(bound.width);
         w.Picture1->setScaleLeft(bound.plot_left);
@@ -44,6 +48,7 @@ void apply(frmMain& w, TextField& typed, const StripEnds& ends)
         typed.setText(qtext(ends.repair));
     if (ends.action != BoundAction::Apply)
         return;
+    w.state.TypedCrop.reset();  // the marker now stands for other bounds
     w.Picture2->setScaleLeft(ends.left);
     w.Picture2->setScaleWidth(ends.width);
     w.Picture1->setScaleLeft(w.Shape1->Left());

@@ -44,7 +44,10 @@ void frmMain::Picture2_MouseDown(std::int16_t Button, std::int16_t, float X, flo
 {
     const float left = Shape1->Left();
     const float width = Shape1->Width();
-    switch (strip_grip(X, left, width, Picture2->ScaleWidth())) {
+    const StripGrip grip = strip_grip(X, left, width, Picture2->ScaleWidth());
+    if (grip != StripGrip::Outside)
+        state.TypedCrop.reset();  // the drag puts the marker's own values in force
+    switch (grip) {
     case StripGrip::LeftEdge:
         state.DragLeftEdge = true;
         state.AnchorRight = left + width;
@@ -125,6 +128,10 @@ void frmMain::Picture2_MouseUp(std::int16_t, std::int16_t, float, float)
         CropCurve();
     if (state.DragWindow)
         CropCurve();
+    // Said once per drag, where the mouse let go: a box at every refused step would end the drag.
+    if ((state.DragRightEdge || state.DragLeftEdge || state.DragWindow) &&
+        !state.CropRefusal.empty())
+        SayWhy(QStringLiteral("Crop"), state.CropRefusal);
     // While BoxTyping is set these writes apply the rounded bounds as typed ones.
     const float left = Shape1->Left();
     Text4->setText(qtext(rounded_text(left, 1)));

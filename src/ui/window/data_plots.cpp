@@ -4,11 +4,20 @@
 #include "ui/app/frm_main.h"
 
 #include "core/runtime/fault.h"
+#include "core/window/column_thinning.h"
 #include "core/window/crop.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace tolvenar {
 
 namespace {
+
+// Crops of up to this many points draw every segment, exactly as they always have; longer ones
+// draw per pixel column only what the column can show, so a drag over a long series stays as
+// quick as one over a short series.
+constexpr std::int32_t kCropDrawnWhole = 32767;
 
 // Before the first import the data table does not exist; reading its row count faults.
 void require_data(const DataTable& table)
@@ -33,11 +42,23 @@ void frmMain::WipePicture1()
 void frmMain::DrawCrop()
 {
     require_data(state.data);
+    const CropEdges edges = CropWindowEdges();
+    const auto line = [this](float x1, float y1, float x2, float y2) {
+        Picture1->Line(x1, y1, x2, y2, kBlue);
+    };
     // The measurement is the core's, so the search's level range is exactly what is drawn.
-    measure_crop(state.data, Shape1->Left(), Shape1->Width(), state.CropMinY, state.CropMaxY,
-                 [this](float x1, float y1, float x2, float y2) {
-                     Picture1->Line(x1, y1, x2, y2, kBlue);
-                 });
+    if (state.CropCount <= kCropDrawnWhole) {
+        measure_crop(state.data, edges.left, edges.width, state.CropMinY, state.CropMaxY, line,
+                     edges.origin);
+    } else {
+        const int columns = std::max(
+            1, static_cast<int>(std::ceil(Picture1->contentsRect().width() *
+                                          Picture1->devicePixelRatioF())));
+        ColumnThinner thinned(Picture1->ScaleLeft(), Picture1->ScaleWidth(), columns, line);
+        measure_crop(state.data, edges.left, edges.width, state.CropMinY, state.CropMaxY, thinned,
+                     edges.origin);
+        thinned.finish();
+    }
     state.CropDrawn = true;
 }
 
