@@ -17,16 +17,6 @@ namespace {
 constexpr const char* kSample = "symmetric_event.csv";  // x = 0, 1, ..., 600: row r holds r - 1
 constexpr QRgb kPaleGreen = 0xff96ff96;  // sampling frames of the constraint boxes
 
-// What a refused import must leave as it was.
-QStringList snapshot(const frmMain& w)
-{
-    QStringList shown{w.Caption(), QString::number(w.state.data.DataCount),
-                      QString::number(w.state.CropCount)};
-    for (const TextField* field : {w.Text1, w.Text2, w.Text4, w.Text5, w.Text7, w.Text8})
-        shown << field->Text();
-    return shown;
-}
-
 // What the plots and the range, bound and strip fields show.
 QStringList view(const frmMain& w)
 {
@@ -38,6 +28,13 @@ QStringList view(const frmMain& w)
                                   plot->ScaleHeight()})
             shown << QString::number(scale);
     return shown;
+}
+
+// What a refused import must leave as it was.
+QStringList snapshot(const frmMain& w)
+{
+    return QStringList{w.Caption(), QString::number(w.state.data.DataCount),
+                       QString::number(w.state.CropCount)} + view(w);
 }
 
 }  // namespace
@@ -57,8 +54,10 @@ private slots:
     void reportAsTheCommandLine_data();
     void reportAsTheCommandLine();
     void picturesOfAResult();
-    void silentEndings_data();
-    void silentEndings();
+    void searchCleanup_data();
+    void searchCleanup();
+    void generatedSeriesAsTheCommandLine_data();
+    void generatedSeriesAsTheCommandLine();
     void reimportShowsTheNewRange();
     void resultsGoWithTheirCrop_data();
     void resultsGoWithTheirCrop();
@@ -114,11 +113,12 @@ void WindowTest::refusedFileKeepsTheData()
     frmMain& w = imported();
     const QStringList before = snapshot(w);
     QTemporaryDir dir;
-    QFile file(QDir(dir.path()).filePath(QStringLiteral("refused.csv")));
-    QVERIFY(csv == "-" || (file.open(QIODevice::WriteOnly) && file.write(csv) == csv.size()));
-    file.close();
-    import_file(w, csv.isEmpty() ? QString() : file.fileName());
+    const QString path = csv == "-" ? dir.filePath(QStringLiteral("none.csv"))
+                                    : write_file(dir, "refused.csv", csv);
+    import_file(w, csv.isEmpty() ? QString() : path);
     QCOMPARE(snapshot(w), before);
+    QCOMPARE(m_dialogs.prompts, csv.isEmpty() ? QStringList{}  // tolvenar-fit's, for any family
+                                              : fit_report_for(w, path, ModelFamily{1}, false));
     QVERIFY(!w.ProgressBar1->Visible() && screen_mouse_pointer() == pointer::kDefault);
 }
 
@@ -318,24 +318,29 @@ void WindowTest::picturesOfAResult()
     QVERIFY(count_pixels(plot, kRed) > 0);
 }
 
-void WindowTest::silentEndings_data()
+void WindowTest::searchCleanup_data()
 {
     QTest::addColumn<ModelFamily>("family");
     QTest::addColumn<QString>("trials");
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("to");
     QTest::addColumn<double>("later");  // the clock after the start: "Heavy task!!", answered No
-    QTest::addColumn<int>("count");     // TrialCount at the end
+    QTest::addColumn<int>("count");     // TrialCount at the end; -1: no search made
+    QTest::addColumn<QStringList>("titles");  // but the estimate, each says tolvenar-fit's line
     const ModelFamily symmetric = ModelFamily::SymmetricEvent;
     // The symmetry index divides 0 by 0 after the unset break points and R were written.
     QTest::newRow("report fault") << ModelFamily::AsymmetricEvent << "0" << "150" << "450" << 0.0
-                                  << 0;
-    // A crop between two data points holds none: its correlation divides 0 by 0.
-    QTest::newRow("empty crop") << symmetric << "60" << "150.2" << "150.8" << 0.0 << 1;
-    QTest::newRow("No to the estimate") << symmetric << "500" << "150" << "450" << 1000.0 << 999;
+                                  << 0 << QStringList{"Run"};
+    QTest::newRow("No to the estimate") << symmetric << "500" << "150" << "450" << 1000.0 << 999
+                                        << QStringList{"Heavy task!!"};
+    // Said as the typed bound takes it, and again for a Run on it, which searches nothing.
+    QTest::newRow("crop past the data") << symmetric << "60" << "700" << "800" << 0.0 << -1
+                                        << QStringList{"Crop", "Run"};
+    QTest::newRow("crop between two points") << symmetric << "60" << "150.2" << "150.8" << 0.0
+                                             << -1 << QStringList{"Run"};
 }
 
-void WindowTest::silentEndings()
+void WindowTest::searchCleanup()
 {
     QFETCH(ModelFamily, family);
     QFETCH(QString, trials);
@@ -343,6 +348,7 @@ void WindowTest::silentEndings()
     QFETCH(QString, to);
     QFETCH(double, later);
     QFETCH(int, count);
+    QFETCH(QStringList, titles);
     frmMain& w = *m_window;
     prepare_search(w, kSample, from, to, QStringLiteral("2"), trials, family);
     int reads = 0;  // the clock stands at 0 for the start and reads `later` afterwards
@@ -350,16 +356,59 @@ void WindowTest::silentEndings()
     m_dialogs.answer = kMsgBoxNo;
     QTest::mouseClick(w.Command2, Qt::LeftButton);
 
-    QCOMPARE(w.state.TrialCount, count);
-    QCOMPARE(w.Label8->Caption(), QString::number(count));
-    QCOMPARE(m_dialogs.titles, later > 0 ? QStringList{"Heavy task!!"} : QStringList{});
-    QCOMPARE(m_dialogs.busy, later > 0 ? QList<bool>{true} : QList<bool>{});
+    QCOMPARE(w.state.TrialCount, std::max(count, 0));
+    QCOMPARE(w.Label8->Caption(), QString::number(std::max(count, 0)));
+    QCOMPARE(m_dialogs.titles, titles);
+    if (later == 0)  // said once the bars are gone
+        QCOMPARE(m_dialogs.prompts,
+                 QStringList(titles.size(), fit_report_for(w, kSample, family, false).value(0)));
+    QCOMPARE(m_dialogs.busy.count(true), later > 0 ? 1 : 0);
     QCOMPARE(m_dialogs.beeps, later > 0 ? 1 : 0);
     QVERIFY(!w.ProgressBar1->Visible() && !w.ProgressBar2->Visible() && !w.Frame6->isEnabled());
     QCOMPARE(screen_mouse_pointer(), pointer::kDefault);
-    QCOMPARE(w.Label5->Caption(), qtext(number_text(w.state.BestOfBestR)));  // R, plainly
+    QCOMPARE(w.Label5->Caption(), count < 0 ? QStringLiteral("R = ")
+                                            : qtext(number_text(w.state.BestOfBestR)));
     for (const QRgb colour : {kGreen, kOrange, kRed})
         QCOMPARE(count_pixels(*w.Picture1, colour), 0);  // the bare data again
+}
+
+void WindowTest::generatedSeriesAsTheCommandLine_data()
+{
+    QTest::addColumn<double>("start");
+    QTest::addColumn<double>("step");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("Julian days") << 2460000.0 << 1.0 / 24 << 1000;
+    QTest::newRow("Unix seconds") << 1.7e9 << 60.0 << 1000;
+    QTest::newRow("more points than 32767") << 0.0 << 1.0 << 40000;
+}
+
+// A ramp with noise, cropped whole by its typed ends: the report is tolvenar-fit's, and the
+// best of best is drawn through its vertices on the working plot, which runs from the origin.
+void WindowTest::generatedSeriesAsTheCommandLine()
+{
+    QFETCH(double, start);
+    QFETCH(double, step);
+    QFETCH(int, rows);
+    QByteArray csv = "x,y\n";
+    const auto x = [&](int i) { return QByteArray::number(start + i * step, 'g', 17); };
+    for (int i = 0; i < rows; ++i) {
+        const double ramp = 10.0 + 10.0 * std::clamp((i - 0.4 * rows) / (0.2 * rows), 0.0, 1.0);
+        csv += x(i) + ',' + QByteArray::number(ramp + 0.3 * std::sin(i * 1.7)) + '\n';
+    }
+    QTemporaryDir dir;
+    const QString path = write_file(dir, "ramp.csv", csv);
+    frmMain& w = *m_window;
+    prepare_search(w, path, QString::fromLatin1(x(0)), QString::fromLatin1(x(rows - 1)),
+                   QStringLiteral("2"), QStringLiteral("30"), ModelFamily::SimpleRamp);
+    QCOMPARE(w.state.CropCount, rows);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QCOMPARE(shown_report(w), fit_report_for(w, path, ModelFamily::SimpleRamp, false));
+    QCOMPARE(w.Picture1->ScaleLeft(), start > 1e6 ? 0.0f : to_single(start));  // model x
+    QVERIFY(count_pixels(*w.Picture1, kBlue) > rows / 40);
+    const ProgramState& s = w.state;
+    for (std::size_t k = 1; k <= 2; ++k)
+        QCOMPARE(pixel_at(*w.Picture1, (s.BestOfBestX[k] + s.BestOfBestX[k + 1]) / 2,
+                          (s.BestOfBestY[k] + s.BestOfBestY[k + 1]) / 2), kRed);
 }
 
 void WindowTest::reimportShowsTheNewRange()
@@ -377,7 +426,7 @@ void WindowTest::resultsGoWithTheirCrop_data()
 {
     QTest::addColumn<int>("change");  // after a search with "Constrain" ticked
     QTest::newRow("runs typed") << 0;
-    QTest::newRow("crop refused") << 1;
+    QTest::newRow("crop dragged past the data") << 1;
     QTest::newRow("file imported") << 2;
 }
 
@@ -385,16 +434,15 @@ void WindowTest::resultsGoWithTheirCrop()
 {
     QFETCH(int, change);
     frmMain& w = *m_window;
-    QTemporaryDir dir;
-    QFile file(QDir(dir.path()).filePath(QStringLiteral("long.csv")));  // too long to crop whole
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("x,y\n");
+    QByteArray csv = "x,y\n";
     for (int i = 0; i < 40000; ++i)
-        file.write(QByteArray::number(i) + (i % 7 ? ",1\n" : ",2\n"));
-    file.close();
+        csv += QByteArray::number(i) + (i % 7 ? ",1\n" : ",2\n");
+    QTemporaryDir dir;
+    const QString path = write_file(dir, "long.csv", csv);
     w.show();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    import_file(w, file.fileName());
+    import_file(w, path);
+    type_into(w.Text8, QStringLiteral("80000"));  // the strip reaches past the data
     type_into(w.Text3[0], QStringLiteral("60"));
     QTest::mouseClick(w.Command2, Qt::LeftButton);
     QTest::mouseClick(w.Check1, Qt::LeftButton);
@@ -406,9 +454,11 @@ void WindowTest::resultsGoWithTheirCrop()
         type_into(w.Text6, QStringLiteral("3"));
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Text6));
         break;
-    case 1:  // the right edge thrown to the end in one move
-        QTest::mousePress(&strip, Qt::LeftButton, {}, point_at(strip, w.Shape1->Width(), 1));
-        QTest::mouseMove(&strip, point_at(strip, 39999, 1));
+    case 1:  // the window dragged to the strip's end: its reason once, where the mouse let go
+        drag(&strip, point_at(strip, w.Shape1->Left() + w.Shape1->Width() / 2, 1),
+             point_at(strip, 80000, 1));
+        QCOMPARE(m_dialogs.titles, QStringList{"Crop"});
+        QVERIFY(m_dialogs.prompts[0].endsWith(QStringLiteral("(the last data x is 39999)")));
         break;
     default: import_file(w, example_path(kSample));
     }

@@ -25,9 +25,17 @@ inline constexpr QRgb kGreen = 0xff00ff00;   // candidate and constraint boxes
 inline constexpr QRgb kOrange = 0xffffaa00;  // each run's best
 inline constexpr QRgb kPink = 0xffff9696;    // manual boxes
 
-inline QString example_path(const char* name)
+inline QString example_path(const QString& name)  // an absolute path stays as it is
 {
-    return QStringLiteral(TOLVENAR_SOURCE_DIR "/examples/") + QLatin1String(name);
+    return QDir(QStringLiteral(TOLVENAR_SOURCE_DIR "/examples/")).filePath(name);
+}
+
+// `text` written as the file `name` in `dir`; its path ("" when it cannot be written).
+inline QString write_file(const QTemporaryDir& dir, const char* name, const QByteArray& text)
+{
+    const QString path = dir.filePath(QLatin1String(name));
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() ? path : QString();
 }
 
 // Clicks "Import data" while the file dialog answers `path` ("" is Cancel).
@@ -91,17 +99,20 @@ inline int count_pixels(const PictureBox& plot, QRgb color)
     return static_cast<int>(std::count(pixels, pixels + image.width() * image.height(), color));
 }
 
-// The titles of the message boxes a window showed, each answered `answer` (OK where it is the
-// only button); whether both progress bars and the hourglass showed meanwhile; its beeps.
+// The titles and texts of the message boxes a window showed, each answered `answer` (OK where
+// it is the only button); whether both progress bars and the hourglass showed meanwhile; beeps.
 struct Dialogs {
     QStringList titles;
+    QStringList prompts;
     QList<bool> busy;
     int answer = kMsgBoxYes;
     int beeps = 0;
     void attach(frmMain& w)
     {
-        w.platform.MsgBox = [this, &w](const QString&, MsgBoxButtons b, const QString& title) {
+        w.platform.MsgBox = [this, &w](const QString& prompt, MsgBoxButtons b,
+                                       const QString& title) {
             titles << title;
+            prompts << prompt;
             busy << (w.ProgressBar1->Visible() && w.ProgressBar2->Visible()
                      && screen_mouse_pointer() == pointer::kHourglass);
             return b == MsgBoxButtons::OkOnly ? kMsgBoxOk : answer;
@@ -112,8 +123,9 @@ struct Dialogs {
 
 // A sample imported, cropped by typing its bounds (the right one first, so that no prefix of the
 // left one passes it), the counts typed and the family clicked.
-inline void prepare_search(frmMain& w, const char* file, const QString& from, const QString& to,
-                           const QString& runs, const QString& trials, ModelFamily family)
+inline void prepare_search(frmMain& w, const QString& file, const QString& from,
+                           const QString& to, const QString& runs, const QString& trials,
+                           ModelFamily family)
 {
     import_file(w, example_path(file));
     for (const auto& [field, text] : {std::pair{w.Text5, to}, {w.Text4, from}, {w.Text6, runs},
@@ -134,8 +146,9 @@ inline QStringList shown_report(const frmMain& w)
     return lines;
 }
 
-// What tolvenar-fit prints for the file and the window's typed bounds, counts and family.
-inline QStringList fit_report_for(const frmMain& w, const char* file, ModelFamily family,
+// What tolvenar-fit prints for the file and the window's typed bounds, counts and family; a
+// refusal as its one line, without the program's name.
+inline QStringList fit_report_for(const frmMain& w, const QString& file, ModelFamily family,
                                   bool constrain)
 {
     std::vector<std::string> args{"--model", std::string(family_caption(family))};
@@ -146,8 +159,10 @@ inline QStringList fit_report_for(const frmMain& w, const char* file, ModelFamil
         args.emplace_back("--constrain");
     args.push_back(example_path(file).toStdString());
     std::ostringstream out;
-    run_fit_command(args, out, out);  // a refusal shows as its message
-    return QString::fromStdString(out.str()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    run_fit_command(args, out, out);
+    return QString::fromStdString(out.str())
+        .remove(QStringLiteral("tolvenar-fit: "))
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 }  // namespace tolvenar::test
