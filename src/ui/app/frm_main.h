@@ -128,6 +128,7 @@ public:
 
     // ---- Data window (window/) ----
     void CropCurve();
+    void SayCropRefusal();              // a newly refused crop's reason, once
     CropEdges CropWindowEdges() const;  // the crop the window marker stands for, in data x
     void WipePicture1();
     void DrawCrop();

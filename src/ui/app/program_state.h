@@ -28,6 +28,7 @@ struct ProgramState : EngineState {
     std::optional<std::pair<double, double>> TypedCrop;
     // Why the crop window was last refused, as one line; empty while the crop is taken.
     std::string CropRefusal;
+    bool CropRefusalUnsaid = false;  // newly refused: its box comes once the change is complete
 
     bool DragLeftEdge = false;   // the crop window's left edge is being dragged
     bool DragRightEdge = false;  // its right edge is being dragged

@@ -50,6 +50,7 @@ void frmMain::Command1_Click()
         // A new series gets its own verdict on the crop, in the marker's own place.
         state.TypedCrop.reset();
         state.CropRefusal.clear();
+        state.CropRefusalUnsaid = false;
         // Nothing of the new series is drawn yet: the range and bound writes below are display
         // writes, as after start-up, and must not rescale the plots half-way through.
         state.PreviewDrawn = false;
@@ -113,6 +114,7 @@ void frmMain::Command1_Click()
 
         forget_best_of_best(state);
         Command2->SetFocus();
+        SayCropRefusal();  // the new series under a crop window that holds none of it
     } catch (const ImportError& error) {
         cleanup();
         SayWhy(QStringLiteral("Import data"), import_refusal_line(path.toStdString(), error));

@@ -51,7 +51,7 @@ CropEdges frmMain::CropWindowEdges() const
 // Every change of the crop window ends here. The working plot's x runs in model x, from the
 // crop's origin. A refused crop leaves the plot wiped and the previous segment in force; the
 // results go with it, since the crop window no longer shows what they were found on. Its reason
-// is said once as it arises, but not in the middle of a drag: the drag's release says it then.
+// waits for the change to complete (a typed key, an import, a drag's release).
 void frmMain::CropCurve()
 {
     const bool was_refused = !state.CropRefusal.empty();
@@ -66,6 +66,7 @@ void frmMain::CropCurve()
 
         extract_crop(state, edges.left, edges.width, edges.origin);
         state.CropRefusal.clear();
+        state.CropRefusalUnsaid = false;
         DrawCrop();
     } catch (const Fault& fault) {
         forget_results(*this);
@@ -77,10 +78,7 @@ void frmMain::CropCurve()
         if (!state.data.allocated())
             return;
         state.CropRefusal = crop_refusal(state.data, edges.left, edges.origin, fault);
-        if (!was_refused && !state.DragLeftEdge && !state.DragRightEdge && !state.DragWindow) {
-            SayWhy(QStringLiteral("Crop"), state.CropRefusal);
-            state.BoxTyping = false;  // the box took the typed key's release
-        }
+        state.CropRefusalUnsaid = state.CropRefusalUnsaid || !was_refused;
         return;
     }
     try {
@@ -94,6 +92,16 @@ void frmMain::CropCurve()
             Command2->SetFocus();
     } catch (const Fault&) {
     }
+}
+
+// Typing on in a refused bound refuses it again: one box for the lot, not one per key.
+void frmMain::SayCropRefusal()
+{
+    if (!state.CropRefusalUnsaid)
+        return;
+    state.CropRefusalUnsaid = false;
+    SayWhy(QStringLiteral("Crop"), state.CropRefusal);
+    state.BoxTyping = false;  // the box took the typed key's release
 }
 
 }  // namespace tolvenar

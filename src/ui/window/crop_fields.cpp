@@ -33,6 +33,7 @@ void apply(frmMain& w, TextField& typed, const TypedBound& bound)
         w.Picture1->setScaleLeft(bound.plot_left);
         w.Picture1->setScaleWidth(bound.plot_width);
         w.CropCurve();
+        w.SayCropRefusal();
         break;
     case BoundAction::Repair: typed.setText(qtext(bound.repair)); break;
     case BoundAction::None: break;
@@ -64,6 +65,7 @@ void apply(frmMain& w, TextField& typed, const StripEnds& ends)
     if (w.state.CropDrawn) {
         w.CropCurve();
         w.DrawCrop();
+        w.SayCropRefusal();
     }
 }
 

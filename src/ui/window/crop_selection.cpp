@@ -130,8 +130,10 @@ void frmMain::Picture2_MouseUp(std::int16_t, std::int16_t, float, float)
         CropCurve();
     // Said once per drag, where the mouse let go: a box at every refused step would end the drag.
     if ((state.DragRightEdge || state.DragLeftEdge || state.DragWindow) &&
-        !state.CropRefusal.empty())
+        !state.CropRefusal.empty()) {
+        state.CropRefusalUnsaid = false;
         SayWhy(QStringLiteral("Crop"), state.CropRefusal);
+    }
     // While BoxTyping is set these writes apply the rounded bounds as typed ones.
     const float left = Shape1->Left();
     Text4->setText(qtext(rounded_text(left, 1)));
