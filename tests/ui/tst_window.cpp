@@ -403,6 +403,8 @@ void WindowTest::generatedSeriesAsTheCommandLine()
     QCOMPARE(w.state.CropCount, rows);
     QTest::mouseClick(w.Command2, Qt::LeftButton);
     QCOMPARE(shown_report(w), fit_report_for(w, path, ModelFamily::SimpleRamp, false));
+    for (const Label* x : w.Label2)  // every digit shown, in a smaller font where needed
+        QVERIFY(x->fontMetrics().horizontalAdvance(x->Caption()) <= x->contentsRect().width());
     QCOMPARE(w.Picture1->ScaleLeft(), start > 1e6 ? 0.0f : to_single(start));  // model x
     QVERIFY(count_pixels(*w.Picture1, kBlue) > rows / 40);
     const ProgramState& s = w.state;
