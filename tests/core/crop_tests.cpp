@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/window/column_thinning.h"
 #include "core/window/crop.h"
-#include "core/window/crop_edges.h"
 #include "core/window/crop_scan.h"
 #include "data_reader_entry.h"
 #include "support/fixtures.h"
@@ -102,21 +101,6 @@ TEST(CropOrigin, IsTheLeftEdgeOfACropFarFromZero)
     // Taken in data x, the single right edge 2460041.5 loses the last three rows.
     extract_crop(state, static_cast<float>(days[0]), width);
     EXPECT_EQ(std::tuple(state.CropCount, state.CropOrigin), std::tuple(997, 0.0));
-}
-
-// Near zero the edges are the plots' singles; far from it the left edge keeps its digits and the
-// width is rounded up, so that the last point stays in the crop.
-TEST(CropEdges, AreSinglesNearZeroAndKeepTheLastPointFarFromIt)
-{
-    using Edges = std::tuple<double, float, double>;
-    for (const auto& [from, to, edges] : std::vector<std::tuple<double, double, Edges>>{
-             {0.1, 0.3, {0.1f, to_single(0.3 - 0.1), 0}},
-             {2460000, 2460041.7, {2460000, 41.7f, 2460000}},
-             {2460000, 2460041.8, {2460000, std::nextafter(41.8f, INFINITY), 2460000}},
-             {1.7e9 + 0.5, 1.7e9 + 60.5, {1.7e9 + 0.5, 60, 1.7e9 + 0.5}}}) {
-        const CropEdges e = crop_edges(from, to);
-        EXPECT_EQ(Edges(e.left, e.width, e.origin), edges) << from;
-    }
 }
 
 // Per pixel column (here one x unit wide) the first, lowest, highest and last point in their
