@@ -110,17 +110,15 @@ TEST(ColumnThinner, KeepsWhatEachColumnShows)
     const struct { std::vector<Line> segments, drawn; } cases[] = {
         {{{0.1, 5, 0.2, 9}, {0.2, 9, 0.3, 1}, {0.3, 1, 0.4, 4}, {0.4, 4, 0.5, 3}, {0.5, 3, 1.5, 2}},
          {{0.1, 5, 0.2, 9}, {0.2, 9, 0.3, 1}, {0.3, 1, 0.5, 3}, {0.5, 3, 1.5, 2}}},
-        {{{0.1, 1, 0.2, 3}, {0.2, 3, 0.3, 0}, {0.3, 0, 0.4, 2}},
-         {{0.1, 1, 0.2, 3}, {0.2, 3, 0.3, 0}, {0.3, 0, 0.4, 2}}},
+        {{{0.1, 5, 0.2, 1}, {0.2, 1, 0.3, 9}, {0.3, 9, 0.4, 4}},  // the lowest first
+         {{0.1, 5, 0.2, 1}, {0.2, 1, 0.3, 9}, {0.3, 9, 0.4, 4}}},
         {{{0.1, 1, 0.2, 2}, {5.1, 1, 5.2, 3}}, {{0.1, 1, 0.2, 2}, {5.1, 1, 5.2, 3}}},
         {{{1.1, 0, 1.2, 0}, {1.2, 0, 1.3, 0}, {1.3, 0, 2.5, 4}},
          {{1.1, 0, 1.3, 0}, {1.3, 0, 2.5, 4}}},
     };
     for (const auto& c : cases) {
         std::vector<Line> drawn;
-        ColumnThinner thin(0.0, 10.0, 10, [&](float a, float b, float d, float e) {
-            drawn.push_back({a, b, d, e});
-        });
+        ColumnThinner thin(0.0, 10.0, 10, [&](auto... ends) { drawn.push_back({ends...}); });
         for (const Line& s : c.segments)
             thin(s[0], s[1], s[2], s[3]);
         thin.finish();
