@@ -32,7 +32,7 @@ while IFS='|' read -r words want; do
     [ "${COMPREPLY[*]}" = "$want" ] || fail "completing '$words' gives '${COMPREPLY[*]}'"
 done <<'CASES'
 --mo|--model
---model sy|symmetric
+--model f|free3 free4
 --model = as|asymmetric
 --runs 1|
 ex|examples
