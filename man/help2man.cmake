@@ -7,7 +7,6 @@ cmake_path(GET PROGRAM PARENT_PATH folder)
 cmake_path(GET PROGRAM FILENAME name)
 set(ENV{PATH} "${folder}:$ENV{PATH}")
 set(ENV{QT_QPA_PLATFORM} offscreen)  # the window's --help needs no display
-set(ENV{ASAN_OPTIONS} detect_leaks=0)  # a sanitizer build's leak report is no part of the page
 execute_process(COMMAND ${HELP2MAN} --no-info --section=1 --include=${INCLUDE} --output=${OUTPUT}
                         ${name}
                 RESULT_VARIABLE status)
