@@ -46,9 +46,11 @@ fuzz:
 	@mkdir -p build-fuzz/corpus
 	@echo "run: build-fuzz/tests/fuzz/fuzz_data_reader -dict=tests/fuzz/data_reader.dict -max_len=1024 build-fuzz/corpus tests/fuzz/corpus"
 
+# Stripped binaries, man pages, completion, desktop entry and licence under PREFIX (DESTDIR is
+# honoured for staging a package).
 PREFIX ?= /usr/local
 install: build
-	@cmake --install build --prefix "$(PREFIX)"
+	@cmake --install build --prefix "$(PREFIX)" --strip
 
 clean:
 	@rm -rf build build-asan build-bench build-fuzz

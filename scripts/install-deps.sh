@@ -3,7 +3,8 @@
 # Usage: scripts/install-deps.sh [extra-package ...]
 set -eu
 
-packages="cmake ninja-build make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev fonts-liberation $*"
+# help2man writes the man pages; the tests run the desktop entry and metainfo validators.
+packages="cmake ninja-build make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev fonts-liberation help2man desktop-file-utils appstream $*"
 
 missing=""
 for p in $packages; do

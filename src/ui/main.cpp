@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The tolvenar executable: opens the window. --screenshot FILE renders it into a PNG and exits;
-// --import FILE imports that data file first, as if it had been chosen in the dialog.
+// The tolvenar executable: opens the window. A data file given as its argument (or with
+// --import FILE) is imported first, as if it had been chosen in the "Import data" dialog;
+// --screenshot FILE renders the window into a PNG and exits.
 #include "ui/app/frm_main.h"
 
 #include <QApplication>
@@ -21,24 +22,47 @@ int main(int argc, char* argv[])
         QApplication::setStyle(style);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Find and measure an event in a measured series."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Find and measure an event in a measured series: import a CSV file of (x, y) pairs, crop "
+        "a window of it, and fit a piecewise-linear model family to it by Monte Carlo search."));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addPositionalArgument(
+        QStringLiteral("file"),
+        QStringLiteral("Data file to import at start, as \"Import data\" would; the window opens "
+                       "as at start-up when the file is refused."),
+        QStringLiteral("[file]"));
     const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                         QStringLiteral("Save a picture of the window and exit."),
                                         QStringLiteral("file"));
     const QCommandLineOption import(QStringLiteral("import"),
-                                    QStringLiteral("Import a data file at start."),
+                                    QStringLiteral("Import a data file at start (as [file])."),
                                     QStringLiteral("file"));
     parser.addOption(screenshot);
     parser.addOption(import);
     parser.process(app);
 
+    QStringList files = parser.positionalArguments();
+    if (parser.isSet(import))
+        files.prepend(parser.value(import));
+    if (files.size() > 1) {  // the window holds one series at a time
+        std::fprintf(stderr, "tolvenar: one data file at a time\n");
+        return 2;
+    }
+
     tolvenar::frmMain window;
+    if (parser.isSet(screenshot)) {
+        // Nobody answers a dialog during a picture run: its prompt goes to stderr instead.
+        window.platform.MsgBox = [](const QString& prompt, tolvenar::MsgBoxButtons buttons,
+                                    const QString&) {
+            std::fprintf(stderr, "tolvenar: %s\n", qPrintable(prompt));
+            return buttons == tolvenar::MsgBoxButtons::YesNo ? tolvenar::kMsgBoxNo
+                                                             : tolvenar::kMsgBoxOk;
+        };
+    }
     window.show();
-    if (parser.isSet(import)) {
-        const QString path = parser.value(import);
+    if (!files.isEmpty()) {
+        const QString path = files.first();
         auto dialog = std::move(window.platform.ShowOpen);
         window.platform.ShowOpen = [path](const QString&) { return path; };
         window.Command1_Click();

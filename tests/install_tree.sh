@@ -1,0 +1,36 @@
+#!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The install tree as a distribution takes it: no library search path, licence and man pages in
+# place, desktop entry and metainfo clean for their validators (where installed), and the
+# completion offering tolvenar-fit's options, model names and data files. Run from the sources.
+set -eu
+tree=$2
+fail() { echo "install_tree: $*" >&2; exit 1; }
+rm -rf "$tree" && cmake --install "$1" --prefix "$tree" >/dev/null
+for f in doc/tolvenar/LICENSE man/man1/tolvenar.1 man/man1/tolvenar-fit.1; do
+    [ -s "$tree/share/$f" ] || fail "share/$f is missing"
+done
+for program in "$tree"/bin/*; do
+    ! readelf -d "$program" | grep -E 'R(UN)?PATH' || fail "$program has a search path"
+done
+if command -v desktop-file-validate >/dev/null; then
+    out=$(desktop-file-validate "$tree"/share/applications/*.desktop) && [ -z "$out" ] || fail "$out"
+fi
+if command -v appstreamcli >/dev/null; then
+    out=$(appstreamcli validate-tree --no-net --pedantic "$tree") || fail "$out"
+    ! grep -E '^ *[EWIP]:' <<<"$out" || fail "appstreamcli found the issues above"
+fi
+compopt() { :; }  # bash refuses it outside a completion
+. "$tree"/share/bash-completion/completions/tolvenar-fit
+while IFS='|' read -r words want; do
+    read -ra COMP_WORDS <<<"$tree/bin/tolvenar-fit $words"
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    _tolvenar_fit "${COMP_WORDS[0]}"
+    [ "${COMPREPLY[*]}" = "$want" ] || fail "completing '$words' gives '${COMPREPLY[*]}'"
+done <<<'--mo|--model
+--model f|free3 free4
+--model = as|asymmetric
+--runs 1|
+ex|examples
+examples/R|
+examples/sy|examples/symmetric_event.csv'
