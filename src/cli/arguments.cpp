@@ -83,11 +83,10 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     };
     value("--model", texts.model, "NAME",
-          "model family (default \"Simple ramp\"):\n"
-          "  \"Simple ramp\" or ramp          \"Free 4 segments\" or free4\n"
-          "  \"Symmetric event\" or symmetric \"Free 3 segments\" or free3\n"
-          "  \"Asymmetric event\" or asymmetric\n"
-          "  \"Event with duration\" or duration");
+          "model family: \"Simple ramp\" or ramp (the default),\n"
+          "\"Symmetric event\" or symmetric, \"Asymmetric event\"\n"
+          "or asymmetric, \"Event with duration\" or duration,\n"
+          "\"Free 3 segments\" or free3, \"Free 4 segments\" or free4");
     value("--runs", texts.runs, "R", "runs per search, a whole number (default 10)");
     value("--trials", texts.trials, "N", "random candidates per run, a whole number (default 1000)");
     value("--from", texts.from, "X", "left edge of the crop window in data x\n(default: the first data x)");

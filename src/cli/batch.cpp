@@ -86,6 +86,7 @@ void run_in_order(std::size_t count, std::size_t workers,
         results[i].reset();  // a large batch keeps only what is not yet written
         lock.unlock();
         take(std::move(result));
+        tick();
     }
 }
 
@@ -97,8 +98,11 @@ ProgressLine::ProgressLine(std::ostream& err, bool terminal, std::size_t files,
 
 void ProgressLine::update(const Progress& progress)
 {
-    if (!m_terminal || std::chrono::steady_clock::now() - m_start < std::chrono::seconds(1))
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_terminal || now - m_start < std::chrono::seconds(1) ||
+        now - m_drawn < std::chrono::milliseconds(200))
         return;
+    m_drawn = now;
     m_err << "\r\033[Ktolvenar-fit: " << progress.files.load() << '/' << m_files << " files, "
           << progress.trials.load() << '/' << m_trials << " trials" << std::flush;
     m_shown = true;

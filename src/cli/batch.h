@@ -28,7 +28,7 @@ std::size_t usable_cores();
 
 // Calls fit(i) for i in 0..count - 1 on up to `workers` threads, and take(result) on the
 // calling thread in the order of i, each as soon as it and those before it are done; tick()
-// about five times a second in between.
+// after each take and at least five times a second while waiting.
 void run_in_order(std::size_t count, std::size_t workers,
                   const std::function<FileResult(std::size_t)>& fit,
                   const std::function<void(FileResult&&)>& take,
@@ -48,6 +48,7 @@ private:
     std::size_t m_files;
     std::int64_t m_trials;
     std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point m_drawn;  // last drawn; at most five times a second
     bool m_shown = false;
 };
 

@@ -238,16 +238,23 @@ FileResult fit_file(const FitOptions& options, const std::string& file,
     return result;
 }
 
-// The picture of each file: PATH itself for one file given; for many, PATH is a folder and
-// each picture is named after its file (stdin.png for "-"), a second file of the same name
-// getting "-2", and so on.
+// --plot names a folder of pictures for many files, and for one when it says so ("out/") or is
+// one already.
+bool plot_folder(const FitOptions& options)
+{
+    return options.files.size() > 1 || options.plot.ends_with('/') ||
+           std::filesystem::is_directory(options.plot);
+}
+
+// The picture of each file: PATH itself, or in the folder PATH one named after its file
+// (stdin.png for "-"), a second file of the same name getting "-2", and so on.
 std::vector<std::string> picture_paths(const FitOptions& options,
                                        const std::vector<std::string>& files)
 {
     std::vector<std::string> paths(files.size());
     if (options.plot.empty())
         return paths;
-    if (options.files.size() == 1) {
+    if (!plot_folder(options)) {
         paths[0] = options.plot;
         return paths;
     }
@@ -267,7 +274,7 @@ void check_plot_path(const FitOptions& options)
 {
     if (options.plot.empty())
         return;
-    if (options.files.size() == 1) {
+    if (!plot_folder(options)) {
         if (!plot::is_picture_name(options.plot))
             throw usage_error("--plot " + options.plot + ": the picture's name needs to end in "
                               ".png or .svg");
@@ -315,10 +322,6 @@ int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std:
     const auto take = [&](FileResult&& result) {
         line.wipe();
         code = std::max(code, result.code);
-        if (!result.found)
-            say(err, many && result.reason.find(result.file) == std::string::npos
-                         ? result.file + ": " + result.reason
-                         : result.reason);
         if (options.json)
             out << json_object(result, options).dump() << '\n';
         else if (options.csv)
@@ -326,7 +329,11 @@ int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std:
         else
             write_text(out, result, many, written == 0);
         ++written;
-        out.flush();
+        out.flush();  // before the reason, which follows the file's name line on a terminal
+        if (!result.found)
+            say(err, many && result.reason.find(result.file) == std::string::npos
+                         ? result.file + ": " + result.reason
+                         : result.reason);
     };
     run_in_order(files.size(), usable_cores(), fit, take, [&] { line.update(progress); });
     line.wipe();
