@@ -88,8 +88,10 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
           "or asymmetric, \"Event with duration\" or duration,\n"
           "\"Free 3 segments\" or free3, \"Free 4 segments\" or free4");
     value("--runs", texts.runs, "R", "runs per search, a whole number (default 10)");
-    value("--trials", texts.trials, "N", "random candidates per run, a whole number (default 1000)");
-    value("--from", texts.from, "X", "left edge of the crop window in data x\n(default: the first data x)");
+    value("--trials", texts.trials, "N",
+          "random candidates per run, a whole number (default 1000)");
+    value("--from", texts.from, "X",
+          "left edge of the crop window in data x\n(default: the first data x)");
     value("--to", texts.to, "X", "right edge of the crop window (default: the last data x)");
     app.add_flag("--constrain", options.constrain,
                  "search a second time, inside the boxes around the\nbreak points found")

@@ -35,7 +35,7 @@ struct FitOptions {
     bool constrain = false;
     bool json = false;  // one JSON object per file, one a line
     bool csv = false;   // a header row, then one row per file
-    std::string plot;   // picture of each fit: a .png/.svg file, or a folder for many files; "" none
+    std::string plot;   // a .png or .svg picture of the fit, or a folder of them; "" none
     Shard shard;
     // The random source's fixed start (std::mt19937's default seed), named in every result.
     std::uint32_t seed = std::mt19937::default_seed;

@@ -146,8 +146,9 @@ std::vector<Column> csv_columns(const FitOptions& options)
     columns.push_back({"sq_dist", found([](const FoundModel& f) { return exact(f.sq_dist); })});
     columns.push_back(
         {"duration", found([](const FoundModel& f) { return optional_number(f.duration); })});
-    columns.push_back({"symmetry_index",
-                       found([](const FoundModel& f) { return optional_number(f.symmetry_index); })});
+    columns.push_back({"symmetry_index", found([](const FoundModel& f) {
+                           return optional_number(f.symmetry_index);
+                       })});
     // Option groups (a refined model, intervals) are appended here when their option is set.
     columns.push_back({"status", [](const FileResult& r) { return Json(status_word(r)); }});
     columns.push_back({"reason", [](const FileResult& r) { return Json(r.reason); }});

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/plot/fit_picture.h"
 
+#include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -21,6 +22,9 @@ std::string ending(const std::string& path)
 
 void draw(QPainter& painter, const FitPicture& picture)
 {
+    QFont font;  // no text is drawn, but an SVG states a font, and a size of -1 is none
+    font.setPixelSize(12);
+    painter.setFont(font);
     painter.fillRect(0, 0, kWidth, kHeight, Qt::white);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setClipRect(0, 0, kWidth, kHeight);
@@ -29,10 +33,12 @@ void draw(QPainter& painter, const FitPicture& picture)
     for (const Polyline& line : picture.lines) {
         if (line.points.empty())
             continue;
-        QPainterPath path;
-        path.moveTo(line.points.front().first * sx, (line.points.front().second - picture.top) * sy);
-        for (const auto& [x, y] : line.points)
-            path.lineTo(x * sx, (y - picture.top) * sy);
+        const auto pixel = [&](const std::pair<double, double>& point) {
+            return QPointF(point.first * sx, (point.second - picture.top) * sy);
+        };
+        QPainterPath path(pixel(line.points.front()));
+        for (const auto& point : line.points)
+            path.lineTo(pixel(point));
         QPen pen{QColor::fromRgb(static_cast<QRgb>(line.rgb))};
         pen.setWidthF(line.pen);
         painter.strokePath(path, pen);
