@@ -115,9 +115,9 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
 void describe(CLI::App& app)
 {
     app.description("Fit a piecewise-linear model to a cropped window of each data series by Monte "
-                 "Carlo search\nand print the best model's break points, its correlation R and, "
-                 "for two families,\nthe symmetry index or the duration of change, as the window "
-                 "reports them.");
+                    "Carlo search\nand print the best model's break points, its correlation R "
+                    "and, for two families,\nthe symmetry index or the duration of change, as "
+                    "the window reports them.");
     app.footer(R"(Options take their value as "--runs 5" or "--runs=5". Many files are fitted in
 parallel over the cores, each exactly as alone; the output keeps their order. "Manual
 constraint" needs boxes drawn with the mouse and is the window's alone. On a terminal a
@@ -227,8 +227,9 @@ FitOptions parse_arguments(std::span<const std::string> args)
 std::vector<std::string> shard_files(const FitOptions& options)
 {
     std::vector<std::string> files;
-    for (std::size_t i = options.shard.k - 1; i < options.files.size(); i += options.shard.n)
-        files.push_back(options.files[i]);
+    for (std::size_t i = 0; i < options.files.size(); ++i)
+        if (i % options.shard.n == options.shard.k - 1)
+            files.push_back(options.files[i]);
     return files;
 }
 
