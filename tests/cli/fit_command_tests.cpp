@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tolvenar-fit in process and as a process: reports, the JSON object against the engine, crops,
-// refusals with their exit codes, and the JSON texts.
+// refusals with their exit codes, number texts, and batches of files: each as alone, the table
+// and the JSON Lines read back, shards, Ctrl-C and pictures.
 #include "cli/arguments.h"
 #include "cli/fit_command.h"
 #include "cli/result_output.h"
