@@ -219,8 +219,10 @@ FileResult fit_file(const FitOptions& options, const std::string& file,
         if (!picture_path.empty()) {
             const std::string failed = plot::write_picture(
                 picture_path, fit_picture(state, imported.scale, window, *result.found));
-            if (!failed.empty())
-                throw Refused(kExitOutputFailed, failed);
+            if (!failed.empty() && result.code == kExitSuccess) {  // the numbers stand
+                result.code = kExitOutputFailed;
+                result.reason = failed;
+            }
         }
     } catch (const Refused& refusal) {
         result.code = std::max(result.code, refusal.code());
@@ -330,7 +332,8 @@ int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std:
             write_text(out, result, many, written == 0);
         ++written;
         out.flush();  // before the reason, which follows the file's name line on a terminal
-        if (!result.found)
+        // An interruption is told in the output, after the best found if any.
+        if (!result.reason.empty() && result.code != kExitInterrupted)
             say(err, many && result.reason.find(result.file) == std::string::npos
                          ? result.file + ": " + result.reason
                          : result.reason);

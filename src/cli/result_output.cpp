@@ -187,11 +187,10 @@ void write_text(std::ostream& out, const FileResult& result, bool many, bool fir
 {
     if (many)
         out << (first ? "" : "\n") << "==> " << result.file << " <==\n";
-    if (!result.found)
-        return;
-    for (const std::string& line : result.found->report)
-        out << line << '\n';
-    if (!result.reason.empty())
+    if (result.found)
+        for (const std::string& line : result.found->report)
+            out << line << '\n';
+    if (result.code == kExitInterrupted)
         out << result.reason << '\n';
 }
 

@@ -49,8 +49,8 @@ void write_csv_row(std::ostream& out, const std::vector<Column>& columns,
                    const FileResult& result);
 
 // Text: the report lines, after a line naming the file when `many` (the first without the blank
-// line before it); an interruption's reason as the last line. A failure shows only its name
-// line: its reason is for standard error.
+// line before it); an interruption's reason as the last line. Other reasons are for standard
+// error.
 void write_text(std::ostream& out, const FileResult& result, bool many, bool first);
 
 }  // namespace tolvenar::cli

@@ -515,6 +515,12 @@ TEST(FitBatch, PlotWritesPngOrSvgPerFile)
     EXPECT_NE(svg.find("stroke=\"#ff0000\""), std::string::npos);  // the best of best
     ASSERT_EQ(fit(joined(settings, {folder + "/one.PNG", kStep})).code, kExitSuccess);
     EXPECT_TRUE(read(folder + "/one.PNG").starts_with("\x89PNG\r\n\x1a\n"));
+    // A picture that cannot be written costs the exit status, not the numbers.
+    const Outcome lost = fit(joined(settings, {folder + "/no/one.png", "--json", kStep}));
+    EXPECT_EQ(lost.code, kExitOutputFailed);
+    EXPECT_EQ(lost.err, "tolvenar-fit: cannot write the picture " + folder + "/no/one.png\n");
+    EXPECT_EQ(json::parse(lost.out)["status"], "not written");
+    EXPECT_TRUE(json::parse(lost.out).contains("best"));
     const std::string sym = kSource + "/examples/symmetric_event.csv";
     EXPECT_EQ(fit(joined(settings, {folder + "/many", kStep, "nofile.csv", sym, sym})).code,
               kExitRefused);
