@@ -179,8 +179,8 @@ FileResult fit_file(const FitOptions& options, const std::string& file,
         // Created first and drawn from by the search alone, as in a freshly started window.
         RandomSource random;
         EngineState state;
-        const CheckedImport imported = import_file(file, in);
-        state.data = imported.series.table;
+        CheckedImport imported = import_file(file, in);
+        state.data = std::move(imported.series.table);
         const CropWindow window = crop_window(state.data, options);
         result.from = window.from;
         result.to = window.to;
@@ -256,8 +256,8 @@ std::vector<std::string> picture_paths(const FitOptions& options,
     std::vector<std::string> paths(files.size());
     if (options.plot.empty())
         return paths;
-    if (!plot_folder(options)) {
-        paths[0] = options.plot;
+    if (!plot_folder(options)) {  // one file given, none or one in this shard
+        std::fill(paths.begin(), paths.end(), options.plot);
         return paths;
     }
     std::map<std::string, int> taken;
