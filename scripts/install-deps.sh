@@ -4,7 +4,8 @@
 set -eu
 
 # help2man writes the man pages; the tests run the desktop entry and metainfo validators.
-packages="cmake ninja-build make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev fonts-liberation help2man desktop-file-utils appstream $*"
+# tolvenar-fit reads its options with CLI11 and draws its pictures with Qt SVG.
+packages="cmake ninja-build make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev qt6-svg-dev fonts-liberation help2man desktop-file-utils appstream $*"
 
 missing=""
 for p in $packages; do

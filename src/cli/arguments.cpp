@@ -6,7 +6,10 @@
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
+#include <charconv>
 #include <vector>
 
 namespace tolvenar {
@@ -53,6 +56,80 @@ ModelFamily model_named(const std::string& name)
     return *family;
 }
 
+Shard shard_named(const std::string& text)
+{
+    Shard shard;
+    const char* end = text.data() + text.size();
+    const auto k = std::from_chars(text.data(), end, shard.k);
+    const bool read = k.ec == std::errc() && k.ptr != end && *k.ptr == '/' &&
+                      std::from_chars(k.ptr + 1, end, shard.n).ptr == end && k.ptr + 1 != end;
+    if (!read || shard.k < 1 || shard.k > shard.n)
+        throw usage_error("--shard needs K/N with 1 <= K <= N, not \"" + text + "\"");
+    return shard;
+}
+
+// Every option, declared once; values land as text and are read after the parse, so that the
+// refusals name them as typed.
+struct OptionTexts {
+    std::string model, runs, trials, from, to, shard;
+};
+
+void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
+{
+    const auto value = [&](const std::string& name, std::string& target, const std::string& kind,
+                           const std::string& description) {
+        return app.add_option(name, target, description)
+            ->type_name(kind)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    };
+    value("--model", texts.model, "NAME",
+          "model family: \"Simple ramp\" or ramp (the default),\n"
+          "\"Symmetric event\" or symmetric, \"Asymmetric event\"\n"
+          "or asymmetric, \"Event with duration\" or duration,\n"
+          "\"Free 3 segments\" or free3, \"Free 4 segments\" or free4");
+    value("--runs", texts.runs, "R", "runs per search, a whole number (default 10)");
+    value("--trials", texts.trials, "N",
+          "random candidates per run, a whole number (default 1000)");
+    value("--from", texts.from, "X",
+          "left edge of the crop window in data x\n(default: the first data x)");
+    value("--to", texts.to, "X", "right edge of the crop window (default: the last data x)");
+    app.add_flag("--constrain", options.constrain,
+                 "search a second time, inside the boxes around the\nbreak points found")
+        ->disable_flag_override();
+    app.add_flag("--json", options.json, "print one JSON object per file, one a line")
+        ->disable_flag_override();
+    app.add_flag("--csv", options.csv, "print a header row, then one row per file")
+        ->disable_flag_override();
+    value("--plot", options.plot, "PATH",
+          "draw each fit into PATH.png or PATH.svg; with many\nfiles PATH is a folder of "
+          "pictures named after them");
+    value("--shard", texts.shard, "K/N",
+          "fit only the K-th of N shares of the files: those at\npositions K, K + N, K + 2N, ...");
+    app.add_option("FILE", options.files, "data files; \"-\" reads standard input")
+        ->type_name("");
+    app.set_version_flag("--version", std::string("tolvenar-fit ") + TOLVENAR_VERSION,
+                         "print the version and exit");
+    app.set_help_flag("-h,--help", "print this help and exit");
+}
+
+void describe(CLI::App& app)
+{
+    app.description("Fit a piecewise-linear model to a cropped window of each data series by Monte "
+                    "Carlo search\nand print the best model's break points, its correlation R "
+                    "and, for two families,\nthe symmetry index or the duration of change, as "
+                    "the window reports them.");
+    app.footer(R"(Options take their value as "--runs 5" or "--runs=5". Many files are fitted in
+parallel over the cores, each exactly as alone; the output keeps their order. "Manual
+constraint" needs boxes drawn with the mouse and is the window's alone. On a terminal a
+progress line shows on standard error; Ctrl-C prints the best found so far, marked as
+interrupted ("status": "interrupted"), and exits 130.
+
+Exit status: 0 every file fitted; 1 the output could not be written; 2 bad usage, or a data
+file that cannot be read, imported or cropped (a crop window without a data point included);
+3 the search stopped on a fault or found no model; 130 interrupted. With many files, the
+largest status of any file.)");
+}
+
 }  // namespace
 
 bool is_whole_count(std::string_view text)
@@ -97,105 +174,75 @@ bool is_whole_number(std::string_view text)
 FitOptions parse_arguments(std::span<const std::string> args)
 {
     FitOptions options;
-    std::vector<std::string> files;
+    OptionTexts texts{"", options.runs_text, options.trials_text, "", "", ""};
+    CLI::App app("", "tolvenar-fit");
+    describe(app);
+    declare_options(app, options, texts);
+    // CLI11 reads "--runs=" as "--runs" taking the next argument; an empty value it stays.
+    std::vector<std::string> reversed;
     bool options_ended = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (options_ended || arg.size() < 2 || arg.front() != '-') {
-            files.push_back(arg);
-            continue;
+    for (const std::string& arg : args) {
+        options_ended = options_ended || arg == "--";
+        if (!options_ended && arg.starts_with("--") && arg.ends_with('=') &&
+            arg.find('=') == arg.size() - 1) {
+            reversed.push_back(arg.substr(0, arg.size() - 1));
+            reversed.emplace_back();
+        } else {
+            reversed.push_back(arg);
         }
-        if (arg == "--") {
-            options_ended = true;
-            continue;
-        }
-        if (arg == "-h") {
-            options.help = true;
-            continue;
-        }
-        if (!arg.starts_with("--"))
-            throw usage_error("unknown option " + arg);
-
-        const std::size_t equals = arg.find('=');
-        const std::string name = arg.substr(0, equals);
-        const std::optional<std::string> attached =
-            equals == std::string::npos ? std::nullopt
-                                        : std::optional<std::string>(arg.substr(equals + 1));
-        // An option's value is attached (--runs=5) or the next argument, whatever it looks like.
-        const auto value = [&]() -> std::string {
-            if (attached)
-                return *attached;
-            if (i + 1 >= args.size())
-                throw usage_error("option " + name + " needs a value");
-            return args[++i];
-        };
-        const auto flag = [&](bool& target) {
-            if (attached)
-                throw usage_error("option " + name + " takes no value");
-            target = true;
-        };
-
-        if (name == "--help")
-            flag(options.help);
-        else if (name == "--version")
-            flag(options.version);
-        else if (name == "--constrain")
-            flag(options.constrain);
-        else if (name == "--json")
-            flag(options.json);
-        else if (name == "--model")
-            options.family = model_named(value());
-        else if (name == "--runs")
-            options.runs_text = count_text("--runs", value());
-        else if (name == "--trials")
-            options.trials_text = count_text("--trials", value());
-        else if (name == "--from")
-            options.from = typed_edge("--from", value());
-        else if (name == "--to")
-            options.to = typed_edge("--to", value());
-        else
-            throw usage_error("unknown option " + name);
     }
-    if (options.help || options.version)
+    std::reverse(reversed.begin(), reversed.end());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        options.help = true;
         return options;
-    if (files.empty())
+    } catch (const CLI::CallForVersion&) {
+        options.version = true;
+        return options;
+    } catch (const CLI::ParseError& error) {
+        throw usage_error(error.what());
+    }
+    if (app.count("--model") > 0)
+        options.family = model_named(texts.model);
+    options.runs_text = count_text("--runs", texts.runs);
+    options.trials_text = count_text("--trials", texts.trials);
+    if (app.count("--from") > 0)
+        options.from = typed_edge("--from", texts.from);
+    if (app.count("--to") > 0)
+        options.to = typed_edge("--to", texts.to);
+    if (app.count("--shard") > 0)
+        options.shard = shard_named(texts.shard);
+    if (options.json && options.csv)
+        throw usage_error("--json and --csv exclude each other");
+    if (options.files.empty())
         throw usage_error("no data file given");
-    if (files.size() > 1)
-        throw usage_error("more than one data file given (" + files[0] + ", " + files[1] + ")");
-    options.file = files.front();
+    if (std::count(options.files.begin(), options.files.end(), "-") > 1)
+        throw usage_error("standard input \"-\" given more than once");
+    if (app.count("--plot") > 0 && options.plot.empty())
+        throw usage_error("--plot needs a path");
     return options;
+}
+
+std::vector<std::string> shard_files(const FitOptions& options)
+{
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < options.files.size(); ++i)
+        if (i % options.shard.n == options.shard.k - 1)
+            files.push_back(options.files[i]);
+    return files;
 }
 
 }  // namespace cli
 
 std::string fit_usage()
 {
-    return R"(Usage: tolvenar-fit [OPTION]... FILE.csv
-Fit a piecewise-linear model to a cropped window of a data series by Monte Carlo search and
-print the best model's break points, its correlation R and, for two families, the symmetry
-index or the duration of change, as the window reports them.
-
-  --model NAME   model family (default "Simple ramp"):
-                   "Simple ramp" or ramp          "Free 4 segments" or free4
-                   "Symmetric event" or symmetric "Free 3 segments" or free3
-                   "Asymmetric event" or asymmetric
-                   "Event with duration" or duration
-  --runs R       runs per search, a whole number (default 10)
-  --trials N     random candidates per run, a whole number (default 1000)
-  --from X       left edge of the crop window in data x (default: the first data x)
-  --to X         right edge of the crop window (default: the last data x)
-  --constrain    search a second time, inside the boxes around the break points found
-  --json         print one JSON object instead of the report lines
-  -h, --help     print this help and exit
-  --version      print the version and exit
-
-Options take their value as "--runs 5" or "--runs=5". FILE "-" reads the data from standard
-input. "Manual constraint" needs boxes drawn with the mouse and is the window's alone.
-
-Exit status: 0 done; 1 the output could not be written; 2 bad usage, or a data file that
-cannot be read, imported or cropped (a crop window without a data point included); 3 the
-search stopped on a fault or found no model.
-)";
+    cli::FitOptions options;
+    cli::OptionTexts texts;
+    CLI::App app("", "tolvenar-fit");
+    cli::describe(app);
+    cli::declare_options(app, options, texts);
+    return app.help();
 }
 
 }  // namespace tolvenar

@@ -4,10 +4,13 @@
 
 #include "core/model/family.h"
 
+#include <cstdint>
 #include <optional>
+#include <random>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tolvenar::cli {
 
@@ -17,6 +20,12 @@ struct Edge {
     std::string name;  // "--from 12" or "the first data x (0)"
 };
 
+// The K-th of N shares of the file list: the files at 0-based positions i with i mod N = K - 1.
+struct Shard {
+    std::size_t k = 1;
+    std::size_t n = 1;
+};
+
 struct FitOptions {
     ModelFamily family = ModelFamily::SimpleRamp;
     std::string runs_text = "10";      // as typed, a whole decimal number; read like Text6
@@ -24,15 +33,23 @@ struct FitOptions {
     std::optional<Edge> from;          // crop left edge; unset = the first data x
     std::optional<Edge> to;            // crop right edge; unset = the last data x
     bool constrain = false;
-    bool json = false;
+    bool json = false;  // one JSON object per file, one a line
+    bool csv = false;   // a header row, then one row per file
+    std::string plot;   // a .png or .svg picture of the fit, or a folder of them; "" none
+    Shard shard;
+    // The random source's fixed start (std::mt19937's default seed), named in every result.
+    std::uint32_t seed = std::mt19937::default_seed;
     bool help = false;
     bool version = false;
-    std::string file;  // "-": standard input
+    std::vector<std::string> files;  // as given, before the shard is taken; "-": standard input
 };
 
-// Throws Refused for bad usage, an unknown or manual family, a bound that is no number, or a
-// count that is no whole decimal number.
+// Throws Refused for bad usage, an unknown or manual family, a bound that is no number, a
+// count that is no whole decimal number, or a shard outside 1..N.
 FitOptions parse_arguments(std::span<const std::string> args);
+
+// The files of the options' shard, in the order given.
+std::vector<std::string> shard_files(const FitOptions& options);
 
 // True when `text` is an optional sign and decimal digits, nothing else: "12abc", "2.5", "1e3"
 // and "" are no count.

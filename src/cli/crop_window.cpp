@@ -35,6 +35,8 @@ CropWindow crop_window(const DataTable& table, const FitOptions& options)
                       " are equal");
     const double span = to.value - from.value;
     CropWindow window;
+    window.from = from.value;
+    window.to = to.value;
     window.origin = crop_origin(from.value, span);
     try {
         window.left = window.origin == 0.0 ? static_cast<double>(to_single(from.value))

@@ -13,6 +13,8 @@ struct CropWindow {
     double left = 0.0;    // working plot ScaleLeft, data x (a single near zero)
     float width = 0.0f;   // working plot ScaleWidth
     double origin = 0.0;  // the crop's model-x origin (crop_origin)
+    double from = 0.0;    // the edges as given, or the data's first and last x
+    double to = 0.0;
 };
 
 // The data's first and last x stand for an edge not given. Near zero, as the window takes a

@@ -2,20 +2,28 @@
 #include "cli/fit_command.h"
 
 #include "cli/arguments.h"
+#include "cli/batch.h"
 #include "cli/crop_window.h"
-#include "cli/json_text.h"
+#include "cli/file_result.h"
+#include "cli/plot/fit_picture.h"
 #include "cli/refusals.h"
+#include "cli/result_output.h"
 #include "core/data/data_reader.h"
 #include "core/model/boxes.h"
 #include "core/model/family.h"
+#include "core/model/single_ops.h"
 #include "core/runtime/fault.h"
 #include "core/runtime/random_source.h"
 #include "core/search/report.h"
 #include "core/search/search.h"
 #include "core/window/crop.h"
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <iostream>
 #include <iterator>
+#include <map>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -27,8 +35,8 @@ namespace {
 
 using namespace cli;
 
-// The data table of an accepted file ("-": standard input); the import's refusals as exit 2.
-DataTable import_table(const std::string& file, std::istream& in)
+// The data of an accepted file ("-": standard input); the import's refusals as exit 2.
+CheckedImport import_file(const std::string& file, std::istream& in)
 {
     const bool standard_input = file == "-";
     try {
@@ -40,7 +48,7 @@ DataTable import_table(const std::string& file, std::istream& in)
         } else {
             text = read_data_bytes(file);
         }
-        return std::move(import_data_text(text).series.table);
+        return import_data_text(text);
     } catch (const ImportError& error) {
         throw refused(import_refusal_line(standard_input ? "standard input" : file, error));
     }
@@ -57,17 +65,40 @@ void reset_for(EngineState& state, ModelFamily family)
     state.NodeCount = node_count_of(family);
 }
 
-// Keeps the result labels as the window shows them.
-class LabelMirror final : public SearchObserver {
+// Keeps the result labels as the window shows them, counts trials for the progress line, and
+// stops the search on Ctrl-C.
+class FitObserver final : public SearchObserver {
 public:
-    explicit LabelMirror(ModelFamily family)
+    FitObserver(ModelFamily family, Progress& progress) : m_progress(progress)
     {
         labels.apply(reset_label_writes(family == ModelFamily::SimpleRamp));
     }
+    ~FitObserver() override { publish(); }
 
     void report_written(const ResultReport& report) override { labels.apply(report.writes); }
+    void candidate_evaluated(const EngineState&, std::int64_t) override
+    {
+        if (++m_unpublished == 1024)
+            publish();
+    }
+    bool stop_requested() override
+    {
+        stopped = stopped || interrupt_flag().load(std::memory_order_relaxed);
+        return stopped;
+    }
 
     ResultLabels labels;
+    bool stopped = false;
+
+private:
+    void publish()
+    {
+        m_progress.trials.fetch_add(m_unpublished, std::memory_order_relaxed);
+        m_unpublished = 0;
+    }
+
+    Progress& m_progress;
+    std::int64_t m_unpublished = 0;
 };
 
 // The enabled labels in the window's reading order: X1, Y1, ..., X6, Y6, R, the measure.
@@ -87,50 +118,236 @@ std::vector<std::string> report_lines(const ResultLabels& labels)
     return lines;
 }
 
-int fit(const FitOptions& options, RandomSource& random, std::istream& in, std::ostream& out)
+FoundModel found_model(const EngineState& state, ModelFamily family, const ResultLabels& labels)
 {
-    EngineState state;
-    state.data = import_table(options.file, in);
-    const CropWindow window = crop_window(state.data, options);
-    take_crop(state, window);
-    reset_for(state, options.family);
+    FoundModel found{state.CropStart, state.CropCount, state.CropMinY, state.CropMaxY,
+                     state.CropOrigin, node_count_of(family), state.BestOfBestX,
+                     state.BestOfBestY, state.BestOfBestR, state.BestOfBestSqDist,
+                     state.TrialCount, std::nullopt, std::nullopt, report_lines(labels)};
+    // The measures as the report computes them, before its rounding.
+    const Vertices& x = state.BestOfBestX;
+    if (family == ModelFamily::SimpleRamp)
+        found.duration = single::sub(x[3], x[2], "report");
+    if (family == ModelFamily::AsymmetricEvent)
+        found.symmetry_index = single::div(single::sub(x[3], x[2], "report"),
+                                           single::sub(x[4], x[2], "report"), "report");
+    return found;
+}
 
-    SearchSettings settings;
-    settings.family = options.family;
-    settings.constrain = 0;
-    settings.runs = FieldNumber::of_text(options.runs_text);
-    settings.trials = FieldNumber::of_text(options.trials_text);
-    settings.scale_left = model_x_of(state, window.left);
-    settings.scale_width = window.width;
-
-    // One engine for both searches: its convergence scale lives on like the window's plot.
-    SearchEngine engine;
-    LabelMirror mirror(options.family);
-    check_search(engine.run(state, settings, random, mirror), "search", state, settings, options);
-    if (options.constrain) {
-        settings.constrain = 1;
-        check_search(engine.run(state, settings, random, mirror), "constrained search", state,
-                     settings, options);
+// The working plot of the fit: the cropped data in blue under the best of best in red, x from
+// the crop's left edge, y over the whole series' range as the plot shows it.
+plot::FitPicture fit_picture(const EngineState& state, const OverviewScale& scale,
+                             const CropWindow& window, const FoundModel& found)
+{
+    const double left = window.left;
+    const double right = window.origin == 0.0
+                             ? static_cast<double>(static_cast<float>(window.left + window.width))
+                             : window.left + static_cast<double>(window.width);
+    plot::FitPicture picture{right - left, scale.ScaleTop,
+                             static_cast<double>(scale.ScaleTop) + scale.ScaleHeight, {}};
+    plot::Polyline data{{}, plot::kDataBlue, 1.0};
+    const DataTable& table = state.data;
+    for (std::int32_t i = 1; i < table.DataCount; ++i) {
+        const double x1 = cell_number(table.x_cell(i)), x2 = cell_number(table.x_cell(i + 1));
+        if (x2 <= left || x1 >= right)
+            continue;
+        if (data.points.empty())
+            data.points.emplace_back(x1 - left, cell_number(table.y_cell(i)));
+        data.points.emplace_back(x2 - left, cell_number(table.y_cell(i + 1)));
     }
-    check_found(state, settings, options);
+    plot::Polyline best{{}, plot::kBestOfBestRed, 2.0};
+    for (std::size_t k = 1; k <= static_cast<std::size_t>(found.vertices); ++k)
+        best.points.emplace_back(found.origin + found.x[k] - left, found.y[k]);
+    picture.lines = {std::move(data), std::move(best)};
+    // A refined model goes here, drawn last in plot::kRefinedBlack, once refinement is asked for.
+    return picture;
+}
 
-    const std::vector<std::string> lines = report_lines(mirror.labels);
-    if (options.json) {
-        write_json(out, options.family, state, lines);
-    } else {
-        for (const std::string& line : lines)
-            out << line << '\n';
+// Fits one file as a call with it alone does, from a fresh random source; every refusal, fault
+// and interruption ends up in the result.
+FileResult fit_file(const FitOptions& options, const std::string& file,
+                    const std::string& picture_path, std::istream& in, Progress& progress)
+{
+    FileResult result;
+    result.file = file;
+    if (interrupt_flag().load()) {
+        result.code = kExitInterrupted;
+        result.reason = "interrupted before its search began";
+        return result;
     }
-    return kExitSuccess;
+    try {
+        // Created first and drawn from by the search alone, as in a freshly started window.
+        RandomSource random;
+        EngineState state;
+        CheckedImport imported = import_file(file, in);
+        state.data = std::move(imported.series.table);
+        const CropWindow window = crop_window(state.data, options);
+        result.from = window.from;
+        result.to = window.to;
+        take_crop(state, window);
+        reset_for(state, options.family);
+
+        SearchSettings settings;
+        settings.family = options.family;
+        settings.constrain = 0;
+        settings.runs = FieldNumber::of_text(options.runs_text);
+        settings.trials = FieldNumber::of_text(options.trials_text);
+        settings.scale_left = model_x_of(state, window.left);
+        settings.scale_width = window.width;
+
+        // One engine for both searches: its convergence scale lives on like the window's plot.
+        SearchEngine engine;
+        FitObserver observer(options.family, progress);
+        check_search(engine.run(state, settings, random, observer), "search", state, settings,
+                     options);
+        if (options.constrain && !observer.stopped) {
+            settings.constrain = 1;
+            check_search(engine.run(state, settings, random, observer), "constrained search",
+                         state, settings, options);
+        }
+        if (observer.stopped) {
+            result.code = kExitInterrupted;
+            result.reason = "interrupted after " + std::to_string(state.TrialCount) + " trials";
+            if (state.BestOfBestSqDist == kUnsetBestOfBest) {
+                result.reason += ", before a model was found";
+                return result;
+            }
+        } else {
+            check_found(state, settings, options);
+        }
+        result.found = found_model(state, options.family, observer.labels);
+        if (!picture_path.empty()) {
+            const std::string failed = plot::write_picture(
+                picture_path, fit_picture(state, imported.scale, window, *result.found));
+            if (!failed.empty() && result.code == kExitSuccess) {  // the numbers stand
+                result.code = kExitOutputFailed;
+                result.reason = failed;
+            }
+        }
+    } catch (const Refused& refusal) {
+        result.code = std::max(result.code, refusal.code());
+        result.reason = refusal.what();
+        result.found.reset();
+    } catch (const Fault& fault) {  // a fault outside the searches, which explain their own
+        result.code = kExitSearchFailed;
+        result.reason = fault.what();
+        result.found.reset();
+    } catch (const std::bad_alloc&) {
+        result.code = kExitRefused;
+        result.reason = "out of memory";
+        result.found.reset();
+    }
+    return result;
+}
+
+// --plot names a folder of pictures for many files, and for one when it says so ("out/") or is
+// one already.
+bool plot_folder(const FitOptions& options)
+{
+    return options.files.size() > 1 || options.plot.ends_with('/') ||
+           std::filesystem::is_directory(options.plot);
+}
+
+// The picture of each file: PATH itself, or in the folder PATH one named after its file
+// (stdin.png for "-"), a second file of the same name getting "-2", and so on.
+std::vector<std::string> picture_paths(const FitOptions& options,
+                                       const std::vector<std::string>& files)
+{
+    std::vector<std::string> paths(files.size());
+    if (options.plot.empty())
+        return paths;
+    if (!plot_folder(options)) {  // one file given, none or one in this shard
+        std::fill(paths.begin(), paths.end(), options.plot);
+        return paths;
+    }
+    std::map<std::string, int> taken;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::string stem =
+            files[i] == "-" ? "stdin" : std::filesystem::path(files[i]).stem().string();
+        if (const int n = ++taken[stem]; n > 1)
+            stem += "-" + std::to_string(n);
+        paths[i] = (std::filesystem::path(options.plot) / (stem + ".png")).string();
+    }
+    return paths;
+}
+
+// The picture's destination exists or is made; a single picture needs a .png or .svg name.
+void check_plot_path(const FitOptions& options)
+{
+    if (options.plot.empty())
+        return;
+    if (!plot_folder(options)) {
+        if (!plot::is_picture_name(options.plot))
+            throw usage_error("--plot " + options.plot + ": the picture's name needs to end in "
+                              ".png or .svg");
+        return;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(options.plot, error);
+    if (!std::filesystem::is_directory(options.plot))
+        throw refused("--plot " + options.plot + ": cannot make the folder for the pictures");
+}
+
+// The trials all searches make together, for the progress line; 0 when the counts are odd.
+std::int64_t planned_trials(const FitOptions& options, std::size_t files)
+{
+    try {
+        const double trials = FieldNumber::of_text(options.runs_text).value() *
+                              FieldNumber::of_text(options.trials_text).value() *
+                              (options.constrain ? 2.0 : 1.0) * static_cast<double>(files);
+        return trials > 0.0 && trials < 9e18 ? static_cast<std::int64_t>(trials) : 0;
+    } catch (const Fault&) {
+        return 0;
+    }
+}
+
+int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std::ostream& err,
+            bool terminal)
+{
+    check_plot_path(options);
+    const std::vector<std::string> files = shard_files(options);
+    const std::vector<std::string> pictures = picture_paths(options, files);
+    const bool many = options.files.size() > 1;
+    const std::vector<Column> columns = csv_columns(options);
+    if (options.csv)
+        write_csv_header(out, columns);
+
+    Progress progress;
+    ProgressLine line(err, terminal, files.size(), planned_trials(options, files.size()));
+    int code = kExitSuccess;
+    std::size_t written = 0;
+    const auto fit = [&](std::size_t i) {
+        FileResult result = fit_file(options, files[i], pictures[i], in, progress);
+        ++progress.files;
+        return result;
+    };
+    const auto take = [&](FileResult&& result) {
+        line.wipe();
+        code = std::max(code, result.code);
+        if (options.json)
+            out << json_object(result, options).dump() << '\n';
+        else if (options.csv)
+            write_csv_row(out, columns, result);
+        else
+            write_text(out, result, many, written == 0);
+        ++written;
+        out.flush();  // before the reason, which follows the file's name line on a terminal
+        // An interruption is told in the output, after the best found if any.
+        if (!result.reason.empty() && result.code != kExitInterrupted)
+            say(err, many && result.reason.find(result.file) == std::string::npos
+                         ? result.file + ": " + result.reason
+                         : result.reason);
+    };
+    run_in_order(files.size(), usable_cores(), fit, take, [&] { line.update(progress); });
+    line.wipe();
+    return code;
 }
 
 }  // namespace
 
 int run_fit_command(std::span<const std::string> args, std::istream& in, std::ostream& out,
-                    std::ostream& err)
+                    std::ostream& err, bool terminal)
 {
-    // Created first and drawn from by the search alone, as in a freshly started window.
-    RandomSource random;
     int code = kExitSuccess;
     try {
         const FitOptions options = parse_arguments(args);
@@ -139,7 +356,7 @@ int run_fit_command(std::span<const std::string> args, std::istream& in, std::os
         else if (options.version)
             out << "tolvenar-fit " << TOLVENAR_VERSION << '\n';
         else
-            code = fit(options, random, in, out);
+            code = fit_all(options, in, out, err, terminal);
     } catch (const Refused& refusal) {
         say(err, refusal.what());
         return refusal.code();
@@ -150,14 +367,15 @@ int run_fit_command(std::span<const std::string> args, std::istream& in, std::os
     out.flush();
     if (!out) {
         say(err, "cannot write the output");
-        return kExitOutputFailed;
+        return std::max(code, kExitOutputFailed);
     }
     return code;
 }
 
 int run_fit_command(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
-    return run_fit_command(args, std::cin, out, err);
+    install_interrupt_handler();
+    return run_fit_command(args, std::cin, out, err, isatty(STDERR_FILENO) == 1);
 }
 
 }  // namespace tolvenar

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// tolvenar-fit: the Monte Carlo fit of one data file, headless (see fit_command.h).
+// tolvenar-fit: the Monte Carlo fit of data files, headless (see fit_command.h).
 #include "cli/fit_command.h"
 
 #include <iostream>

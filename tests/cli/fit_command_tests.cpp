@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tolvenar-fit in process and as a process: reports, the JSON object against the engine, crops,
-// refusals with their exit codes, and the JSON texts.
+// refusals with their exit codes, number texts, and batches of files: each as alone, the table
+// and the JSON Lines read back, shards, Ctrl-C and pictures.
 #include "cli/arguments.h"
 #include "cli/fit_command.h"
-#include "cli/json_text.h"
+#include "cli/result_output.h"
 #include "cli/refusals.h"
 #include "core/data/data_reader.h"
 #include "core/model/boxes.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +25,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <sstream>
 
 namespace tolvenar {
@@ -114,7 +117,7 @@ TEST(FitCommand, ReportsEachFamilysLabels)
             r.report.replace(at, 2, "\n");
         EXPECT_EQ(lines, r.report + "\n");
         EXPECT_EQ(fit(args).out, lines);
-        EXPECT_EQ(object["trials"], 10000);
+        EXPECT_EQ(object["trials_made"], 10000);
     }
 }
 
@@ -137,7 +140,7 @@ TEST(FitCommand, JsonHoldsTheEnginesNumbersExactly)
     ASSERT_EQ(SearchEngine().run(state, settings, random, silent).end, SearchEnd::Completed);
 
     // Each float as the shortest text that reads back to it; equal texts, equal floats.
-    const auto exact = [](float value) { return json::parse(json_number(value)); };
+    const auto exact = [](float value) { return json::parse(cli::exact(value).dump()); };
     json x, y;
     for (std::size_t k = 1; k <= 6; ++k)
         x.push_back(exact(state.BestOfBestX[k])), y.push_back(exact(state.BestOfBestY[k]));
@@ -147,7 +150,7 @@ TEST(FitCommand, JsonHoldsTheEnginesNumbersExactly)
                                     {"min_y", exact(state.CropMinY)},
                                     {"max_y", exact(state.CropMaxY)}}));
     EXPECT_EQ(object["model"], "Asymmetric event");
-    EXPECT_EQ(object["trials"], 600);
+    EXPECT_EQ(object["trials_made"], 600);
 }
 
 // Hourly Julian days and the same hours from 0 fit alike: model x count from the crop's left
@@ -190,8 +193,8 @@ TEST(FitCommand, ConstrainSearchesAgainInsideTheBoxes)
     const json first = json_of(args);
     args.push_back("--constrain");
     const json second = json_of(args);
-    EXPECT_EQ(first["trials"], 600);
-    EXPECT_EQ(second["trials"], 1200);
+    EXPECT_EQ(first["trials_made"], 600);
+    EXPECT_EQ(second["trials_made"], 1200);
     EXPECT_LT(second["best"]["sq_dist"], first["best"]["sq_dist"]);
 }
 
@@ -226,11 +229,15 @@ TEST(FitCommand, RefusalsExitWithOneLineNamingTheReason)
     const std::string flat_y = case_file("flat_y.csv"), same_x = case_file("same_end_x.csv");
     const std::vector<Row> rows{
         {{}, refused, "no data file given (see --help)"},
-        {{"a.csv", "b.csv"}, refused, "more than one data file given (a.csv, b.csv)"},
-        {{"--fast", kStep}, refused, "unknown option --fast (see --help)"},
-        {{"-x", kStep}, refused, "unknown option -x"},
-        {{kStep, "--runs"}, refused, "option --runs needs a value"},
-        {{"--json=yes", kStep}, refused, "option --json takes no value"},
+        {{"--fast", kStep}, refused, "The following argument was not expected: --fast (see"},
+        {{"-x", kStep}, refused, "The following argument was not expected: -x"},
+        {{kStep, "--runs"}, refused, "--runs: 1 required R missing"},
+        {{"--json=yes", kStep}, refused, "json was given a disallowed flag override"},
+        {{"--json", "--csv", kStep}, refused, "--json and --csv exclude each other"},
+        {{"-", "-"}, refused, "standard input \"-\" given more than once"},
+        {{"--shard", "3/2", kStep}, refused, "--shard needs K/N with 1 <= K <= N, not \"3/2\""},
+        {{"--shard", "1/", kStep}, refused, "--shard needs K/N"},
+        {{"--plot", "fit.jpg", kStep}, refused, "--plot fit.jpg: the picture's name needs"},
         {{"--model", "Ramp", kStep}, refused, "unknown model \"Ramp\""},
         {{"--model", "manual", kStep}, refused, "\"Manual constraint\" needs its boxes drawn"},
         {{"--from", "12abc", kStep}, refused, "--from needs a number, not \"12abc\""},
@@ -335,27 +342,206 @@ TEST(FitCommand, TheExecutableTellsRefusalsSearchFaultsAndLostOutput)
     EXPECT_EQ(full.err, "tolvenar-fit: cannot write the output\n");
 }
 
-TEST(JsonText, StringsEscapeQuotesBackslashesAndControlCharacters)
+// An RFC 4180 reader: quoted fields hold commas, doubled quotes and line ends.
+std::vector<std::vector<std::string>> csv_rows(const std::string& text)
 {
-    EXPECT_EQ(json_string("a\"b\\c\n\t\r"), "\"a\\\"b\\\\c\\n\\t\\r\"");
-    EXPECT_EQ(json_string(std::string_view("\x01\x1f", 2)), "\"\\u0001\\u001f\"");
-    EXPECT_EQ(json_string("m\xC2\xB3/s"), "\"m\xC2\xB3/s\"");  // UTF-8 as it stands
-    const std::string odd("x\0\"\b\f/\x7f", 7);
-    EXPECT_EQ(json::parse(json_string(odd)), odd);
+    std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(1));
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"')
+            rows.back().back() += text[i++];
+        else if (c == '"')
+            quoted = !quoted;
+        else if (!quoted && c == ',')
+            rows.back().emplace_back();
+        else if (!quoted && c == '\n')
+            rows.emplace_back(1);
+        else if (quoted || c != '\r')
+            rows.back().back() += c;
+    }
+    rows.pop_back();  // what follows the last line end
+    return rows;
+}
+
+std::vector<std::string> joined(std::vector<std::string> head, const std::vector<std::string>& tail)
+{
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+// Many files, unreadable and uncroppable ones among them: the others are fitted, each object is the one the
+// file alone gives, the table holds the same values and the reasons, the text names each file,
+// and the exit status is the worst file's.
+TEST(FitBatch, EachFileAsAloneInFileOrder)
+{
+    const std::string odd = ::testing::TempDir() + "ramp, \"copy\".csv";  // quoted in CSV
+    std::filesystem::copy_file(kStep, odd, std::filesystem::copy_options::overwrite_existing);
+    const std::vector<std::string> files{kStep, "nofile.csv", odd, case_file("flat_y.csv"),
+                                         kSource + "/examples/symmetric_event.csv",
+                                         case_file("four_rows.csv")};  // x 0..3: no crop
+    const std::vector<std::string> settings{"--model", "free3", "--runs", "2", "--trials", "90",
+                                            "--from", "100"};
+    const Outcome csv = fit(joined(joined(settings, {"--csv"}), files));
+    const Outcome lines = fit(joined(joined(settings, {"--json"}), files));
+    const Outcome text = fit(joined(settings, files));
+    for (const Outcome* run : {&csv, &lines, &text})
+        EXPECT_EQ(run->code, kExitRefused);
+    const auto rows = csv_rows(csv.out);
+    ASSERT_EQ(rows.size(), files.size() + 1) << csv.out;
+    std::string header;
+    for (const std::string& name : rows[0])
+        header += name + " ";
+    EXPECT_EQ(header, "file model from to points runs trials seed constrain version x1 x2 x3 x4 x5 "
+                      "x6 y1 y2 y3 y4 y5 y6 r sq_dist duration symmetry_index status reason ");
+    std::istringstream objects(lines.out);
+    std::string want_text, want_err;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const Outcome alone = fit(joined(joined(settings, {"--json"}), {files[i]}));
+        std::string line;
+        std::getline(objects, line);
+        const json object = json::parse(line);
+        EXPECT_EQ(object, json::parse(alone.out)) << files[i];
+        std::map<std::string, std::string> row;
+        for (std::size_t c = 0; c < rows[0].size(); ++c)
+            row[rows[0][c]] = rows[i + 1].at(c);
+        EXPECT_EQ(row["file"], files[i]);
+        EXPECT_EQ(row["status"], object["status"]);
+        EXPECT_EQ(row["reason"], object.value("reason", ""));
+        want_text += (i == 0 ? "==> " : "\n==> ") + files[i] + " <==\n";
+        if (object["status"] == "fitted") {
+            EXPECT_EQ(row["x2"] + " " + row["r"] + " " + row["points"] + " " + row["x5"],
+                      object["best"]["x"][1].dump() + " " + object["best"]["r"].dump() + " " +
+                          object["points"].dump() + " ");  // free3 has four break points
+            want_text += fit(joined(settings, {files[i]})).out;
+        } else {
+            const std::string reason = object["reason"];
+            EXPECT_EQ(alone.err, "tolvenar-fit: " + reason + "\n");
+            // With many files, a reason that does not name its file comes after the name.
+            want_err += reason.find(files[i]) == std::string::npos
+                            ? "tolvenar-fit: " + files[i] + ": " + reason + "\n"
+                            : alone.err;
+        }
+    }
+    EXPECT_EQ(rows[2][rows[0].size() - 2], "refused");
+    EXPECT_TRUE(rows[4].back().starts_with(case_file("flat_y.csv") + ": all y values are equal"));
+    EXPECT_EQ(text.out, want_text);
+    EXPECT_EQ(text.err, want_err);
+    EXPECT_EQ(lines.err, want_err);
+}
+
+// The shares of a list, whatever its length, hold each file exactly once, in the given order.
+TEST(FitBatch, ShardsCoverTheListOnce)
+{
+    for (const std::size_t count : {1, 2, 5, 7})
+        for (const std::size_t n : {1, 2, 3, 8}) {
+            std::vector<std::string> files;
+            for (std::size_t i = 0; i < count; ++i)
+                files.push_back(std::to_string(100 + i) + ".csv");
+            std::vector<std::string> seen;
+            for (std::size_t k = 1; k <= n; ++k) {
+                const auto options = cli::parse_arguments(
+                    joined({"--shard", std::to_string(k) + "/" + std::to_string(n)}, files));
+                const std::vector<std::string> share = cli::shard_files(options);
+                EXPECT_TRUE(std::is_sorted(share.begin(), share.end()));
+                seen.insert(seen.end(), share.begin(), share.end());
+            }
+            std::sort(seen.begin(), seen.end());
+            EXPECT_EQ(seen, files) << count << " files, " << n << " shares";
+        }
+}
+
+// Ctrl-C during a search of hours: the best so far, marked, and the status a shell expects.
+TEST(FitBatch, InterruptPrintsTheBestSoFarAndExits130)
+{
+    int pipe_ends[2];
+    ASSERT_EQ(pipe(pipe_ends), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(pipe_ends[1], STDOUT_FILENO);
+        close(pipe_ends[0]);
+        execl(TOLVENAR_FIT_EXECUTABLE, "tolvenar-fit", "--json", "--runs", "30000", "--trials",
+              "100000", kStep.c_str(), nullptr);
+        _exit(127);
+    }
+    close(pipe_ends[1]);
+    // Sent once the search runs: after a tenth of a second of CPU time, of which reading the
+    // file and catching SIGINT take a few thousandths.
+    const auto searching = [&] {
+        std::ifstream stat("/proc/" + std::to_string(child) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        std::istringstream fields(text.substr(text.rfind(')') + 2));
+        std::string field;
+        for (int i = 3; i < 14; ++i)  // state .. cmajflt
+            fields >> field;
+        long user = 0, system = 0;
+        fields >> user >> system;
+        return (user + system) * 10 >= sysconf(_SC_CLK_TCK);
+    };
+    for (int wait = 0; wait < 3000 && !searching(); ++wait)
+        usleep(10000);
+    kill(child, SIGINT);
+    std::string out;
+    char buffer[4096];
+    for (ssize_t n; (n = read(pipe_ends[0], buffer, sizeof buffer)) > 0;)
+        out.append(buffer, static_cast<std::size_t>(n));
+    close(pipe_ends[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    const json object = json::parse(out);
+    EXPECT_EQ(object["status"], "interrupted");
+    EXPECT_GT(object["trials_made"], 0);
+    EXPECT_LT(object["trials_made"], 3000000000LL);
+    EXPECT_EQ(object["reason"], "interrupted after " + object["trials_made"].dump() + " trials");
+    EXPECT_GT(object["best"]["r"], 0.0);
+}
+
+// A picture of each fit: one file's by its name's ending, many files' into a folder.
+TEST(FitBatch, PlotWritesPngOrSvgPerFile)
+{
+    const std::string folder = ::testing::TempDir() + "plots_" + std::to_string(getpid());
+    std::filesystem::create_directories(folder);
+    const auto read = [](const std::string& path) {
+        std::stringstream bytes;
+        bytes << std::ifstream(path, std::ios::binary).rdbuf();
+        return bytes.str();
+    };
+    const std::vector<std::string> settings{"--runs", "2", "--trials", "50", "--plot"};
+    ASSERT_EQ(fit(joined(settings, {folder + "/one.svg", kStep})).code, kExitSuccess);
+    const std::string svg = read(folder + "/one.svg");
+    EXPECT_NE(svg.find("stroke=\"#0000ff\""), std::string::npos);  // the data
+    EXPECT_NE(svg.find("stroke=\"#ff0000\""), std::string::npos);  // the best of best
+    ASSERT_EQ(fit(joined(settings, {folder + "/one.PNG", kStep})).code, kExitSuccess);
+    EXPECT_TRUE(read(folder + "/one.PNG").starts_with("\x89PNG\r\n\x1a\n"));
+    // A picture that cannot be written costs the exit status, not the numbers.
+    const Outcome lost = fit(joined(settings, {folder + "/no/one.png", "--json", kStep}));
+    EXPECT_EQ(lost.code, kExitOutputFailed);
+    EXPECT_EQ(lost.err, "tolvenar-fit: cannot write the picture " + folder + "/no/one.png\n");
+    EXPECT_EQ(json::parse(lost.out)["status"], "not written");
+    EXPECT_TRUE(json::parse(lost.out).contains("best"));
+    const std::string sym = kSource + "/examples/symmetric_event.csv";
+    EXPECT_EQ(fit(joined(settings, {folder + "/many", kStep, "nofile.csv", sym, sym})).code,
+              kExitRefused);
+    for (const char* name : {"step_ramp", "symmetric_event", "symmetric_event-2"})
+        EXPECT_TRUE(read(folder + "/many/" + name + ".png").starts_with("\x89PNG")) << name;
+    std::filesystem::remove_all(folder);
 }
 
 // The shortest text that reads back to the float; every finite float, whatever its bits.
-TEST(JsonText, NumbersReadBackToTheSameFloat)
+TEST(ResultOutput, NumbersReadBackToTheSameFloat)
 {
-    EXPECT_EQ(json_number(0.1f) + " " + json_number(-9999.0f) + " " + json_number(1e8f),
-              "0.1 -9999 1e+08");
-    EXPECT_EQ(json_number(INFINITY) + json_number(NAN), "nullnull");  // JSON holds neither
+    const auto text = [](auto value) { return cli::exact(value).dump(); };
+    EXPECT_EQ(text(0.1f) + " " + text(-9999.0f) + " " + text(1e20f) + " " + text(2460018.5),
+              "0.1 -9999 1e+20 2460018.5");
+    EXPECT_EQ(text(INFINITY) + text(NAN), "nullnull");  // JSON holds neither
     std::mt19937 bits(7);
     for (int i = 0; i < 20000; ++i) {
         const float value = std::bit_cast<float>(static_cast<std::uint32_t>(bits()));
         if (!std::isfinite(value))
             continue;
-        const std::string text = json_number(value);
+        const std::string text = cli::exact(value).dump();
         ASSERT_TRUE(json::parse(text).is_number()) << text;
         float back = 0.0f;
         std::from_chars(text.data(), text.data() + text.size(), back);

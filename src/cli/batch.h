@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Many files at once: a worker pool whose results come back in file order, the Ctrl-C flag the
+// searches poll, and the progress line a terminal shows.
+#pragma once
+
+#include "cli/file_result.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <ostream>
+
+namespace tolvenar::cli {
+
+// Shared by the workers; read by the progress line.
+struct Progress {
+    std::atomic<std::int64_t> trials{0};  // trials made, every file together
+    std::atomic<std::size_t> files{0};    // files finished
+};
+
+// Set by SIGINT once install_interrupt_handler() has run; a second Ctrl-C ends the process.
+std::atomic<bool>& interrupt_flag();
+void install_interrupt_handler();
+
+// The cores this process may run on (its CPU affinity, as taskset or a batch scheduler sets it).
+std::size_t usable_cores();
+
+// Calls fit(i) for i in 0..count - 1 on up to `workers` threads, and take(result) on the
+// calling thread in the order of i, each as soon as it and those before it are done; tick()
+// after each take and at least five times a second while waiting.
+void run_in_order(std::size_t count, std::size_t workers,
+                  const std::function<FileResult(std::size_t)>& fit,
+                  const std::function<void(FileResult&&)>& take,
+                  const std::function<void()>& tick);
+
+// "tolvenar-fit: 3/10 files, 12000/100000 trials" on one terminal line, rewritten in place; shown
+// once the work has lasted a second, and wiped before any other line goes to the terminal.
+class ProgressLine {
+public:
+    ProgressLine(std::ostream& err, bool terminal, std::size_t files, std::int64_t trials);
+    void update(const Progress& progress);
+    void wipe();
+
+private:
+    std::ostream& m_err;
+    bool m_terminal;
+    std::size_t m_files;
+    std::int64_t m_trials;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point m_drawn;  // last drawn; at most five times a second
+    bool m_shown = false;
+};
+
+}  // namespace tolvenar::cli

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What fitting one file gave: plain values from which the text, JSON and CSV outputs are made.
+#pragma once
+
+#include "core/model/engine_state.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tolvenar::cli {
+
+inline constexpr int kExitInterrupted = 130;  // Ctrl-C, as a shell reports a SIGINT
+
+// The best model a search found, as the engine left it.
+struct FoundModel {
+    std::int32_t crop_start = 0;
+    std::int32_t points = 0;  // CropCount
+    float min_y = 0.0f;
+    float max_y = 0.0f;
+    double origin = 0.0;        // CropOrigin: x below are model x, data x = origin + x
+    std::int16_t vertices = 0;  // the family's break points
+    Vertices x{};
+    Vertices y{};
+    float r = 0.0f;
+    float sq_dist = 0.0f;
+    std::int64_t trials_made = 0;  // TrialCount, both searches together
+    std::optional<float> duration;        // "Simple ramp" alone
+    std::optional<float> symmetry_index;  // "Asymmetric event" alone
+    std::vector<std::string> report;      // the enabled result labels, in reading order
+};
+
+struct FileResult {
+    std::string file;   // as given
+    int code = 0;       // the exit status a call with this file alone gives
+    std::string reason;  // one line: why it failed or was interrupted; "" when fitted
+    std::optional<double> from, to;  // the crop's edges, once known
+    std::optional<FoundModel> found;  // set when fitted, and when interrupted after a model
+};
+
+}  // namespace tolvenar::cli
