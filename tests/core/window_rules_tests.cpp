@@ -89,6 +89,7 @@ TEST(TypedEdgeRule, AppliesOrRepairsOneAndAHalfAwayRoundedHalfEven)
         {true, "6001e38", "600", true, R, none, "598"},  // beyond single
         {true, "1e999", "302", true, R, none, "300"},    // beyond double
         {false, "300", "100", true, A, {100, 200, 300, -200}, ""},  // reversed as it stands
+        {false, "200", "600", true, A, {200, 400, 200, 400}, ""},
         {false, "300", "3e2", true, R, none, "302"},  // zero plot width
         {false, "300", "300", true, R, none, "302"}, {false, "100", "200", false, N, none, ""},
         {false, "300", "6001e38", true, R, none, "302"},
@@ -177,6 +178,7 @@ TEST(BoxEdgeRule, FirstEdgeWithinAPercentOfTheScale)
              {203, 11.5f, 5, 0, BoxEdge::None, true}, {319.5f, 18, 5, 3, X1, false},
              {300, 17.03f, 5, 3, Y0, false}, {360, 11.97f, 5, 4, Y1, false},
              {200.5f, 11, 5, 2, Y0, false},  // an x edge needs y within the box
+             {200.5f, 12, 5, 2, Y1, false}, {240, 11, 5, 0, BoxEdge::None, true},
              {200.5f, 15, 5, 0, BoxEdge::None, true},
              {151, 11.03f, 5, 1, Y0, false}, {151, 11.5f, 5, 0, BoxEdge::None, true},  // end boxes
              {449, 11.97f, 5, 5, Y1, false}, {341, 11.97f, 4, 4, Y1, false},  // last by the count

@@ -40,7 +40,37 @@ private slots:
     void persistClearAndLines();
     void messageBox_data();
     void messageBox();
+    void buttonKeys_data();
+    void buttonKeys();
 };
+
+void ToolkitTest::buttonKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<bool>("repeated");
+    QTest::addColumn<int>("clicks");
+    QTest::newRow("Return") << int{Qt::Key_Return} << Qt::KeyboardModifiers{} << false << 1;
+    QTest::newRow("keypad Enter") << int{Qt::Key_Enter} << Qt::KeyboardModifiers{} << false << 1;
+    QTest::newRow("held down") << int{Qt::Key_Return} << Qt::KeyboardModifiers{} << true << 0;
+    QTest::newRow("with Shift") << int{Qt::Key_Return} << Qt::KeyboardModifiers{Qt::ShiftModifier}
+                                << false << 0;
+    QTest::newRow("a letter") << int{Qt::Key_A} << Qt::KeyboardModifiers{} << false << 0;
+}
+
+void ToolkitTest::buttonKeys()
+{
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(bool, repeated);
+    QFETCH(int, clicks);
+    CommandButton button(QStringLiteral("Run"), nullptr);
+    int seen = 0;
+    button.onClick = [&seen] { ++seen; };
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), repeated);
+    QCoreApplication::sendEvent(&button, &press);
+    QCOMPARE(seen, clicks);
+}
 
 void ToolkitTest::textWrites_data()
 {
