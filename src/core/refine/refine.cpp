@@ -1,0 +1,452 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/refine/refine.h"
+
+#include "core/model/fit.h"
+#include "core/model/single_ops.h"
+#include "core/refine/levels.h"
+#include "core/runtime/fault.h"
+#include "core/runtime/numbers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+namespace tolvenar::refine {
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// What a family leaves free: the break points the optimiser moves (the vertices its draws place
+// in boxes), the level each vertex takes, and the vertex whose y box bounds each level.
+struct Shape {
+    int last = 0;                   // the family's last vertex, on the right edge
+    std::vector<int> breaks;        // moved vertices, in increasing order
+    bool midway = false;            // x3 midway between x2 and x4
+    std::array<int, 7> level_of{};  // level index of vertex k = 1..6
+    std::vector<int> level_box;     // vertex whose y box bounds level j
+};
+
+Shape shape_of(ModelFamily family, std::int16_t node_count)
+{
+    Shape s;
+    const auto levels = [&](std::initializer_list<std::initializer_list<int>> groups) {
+        int j = 0;
+        for (const auto& group : groups) {
+            for (int k : group)
+                s.level_of[static_cast<std::size_t>(k)] = j;
+            s.level_box.push_back(*group.begin());
+            ++j;
+        }
+    };
+    switch (family) {
+    case ModelFamily::SimpleRamp:
+        s = {4, {2, 3}, false, {}, {}};
+        levels({{1, 2}, {3, 4, 5, 6}});
+        break;
+    case ModelFamily::SymmetricEvent:
+        s = {5, {2, 4}, true, {}, {}};
+        levels({{1, 2, 4, 5, 6}, {3}});
+        break;
+    case ModelFamily::AsymmetricEvent:
+        s = {5, {2, 3, 4}, false, {}, {}};
+        levels({{1, 2, 4, 5, 6}, {3}});
+        break;
+    case ModelFamily::Free4Segments:
+        s = {5, {2, 3, 4}, false, {}, {}};
+        levels({{1}, {2}, {3}, {4}, {5, 6}});
+        break;
+    case ModelFamily::Free3Segments:
+        s = {4, {2, 3}, false, {}, {}};
+        levels({{1}, {2}, {3}, {4, 5, 6}});
+        break;
+    case ModelFamily::EventWithDuration:
+        s = {6, {2, 3, 4, 5}, false, {}, {}};
+        levels({{1, 2, 5, 6}, {3}, {4}});
+        break;
+    case ModelFamily::ManualConstraint: {
+        const int n = std::clamp<int>(node_count, 0, 6);
+        s.last = n;
+        for (int k = 2; k < n; ++k)
+            s.breaks.push_back(k);
+        for (int k = 1; k <= 6; ++k) {
+            s.level_of[static_cast<std::size_t>(k)] = std::max(0, std::min(k, n) - 1);
+            if (k <= n)
+                s.level_box.push_back(k);
+        }
+        break;
+    }
+    }
+    return s;
+}
+
+// A box as the draws use it: [lo - (hi - lo) / 10, hi + (hi - lo) / 10]; an empty box bounds
+// nothing.
+std::pair<double, double> widened(float lo, float hi)
+{
+    if (lo > hi)
+        return {-kInf, kInf};
+    const double spread = 0.1 * (static_cast<double>(hi) - static_cast<double>(lo));
+    return {static_cast<double>(lo) - spread, static_cast<double>(hi) + spread};
+}
+
+// The cropped points, and a small state holding just them on which the search's measures run.
+struct Crop {
+    std::vector<double> t;
+    std::vector<double> y;  // observed y as the measures read it, single
+    EngineState scratch;
+};
+
+Crop read_crop(const EngineState& state)
+{
+    Crop crop;
+    const std::int32_t n = std::max<std::int32_t>(state.CropCount, 0);
+    DataTable& table = crop.scratch.data;
+    table.texts = state.data.texts;
+    table.DataX.push_back(Cell::empty());
+    table.DataY.push_back(Cell::empty());
+    for (std::int32_t i = 1; i <= n; ++i) {
+        const std::int64_t row = static_cast<std::int64_t>(state.CropStart) + i;
+        const Cell& xc = state.data.x_cell(row);
+        const Cell& yc = state.data.y_cell(row);
+        crop.t.push_back(cell_number(xc) - state.CropOrigin);
+        crop.y.push_back(static_cast<double>(cell_single(yc)));
+        table.DataX.push_back(xc);
+        table.DataY.push_back(yc);
+    }
+    table.DataX.push_back(Cell::empty());
+    table.DataY.push_back(Cell::empty());
+    table.DataCount = n;
+    EngineState& s = crop.scratch;
+    s.CropCount = n;
+    s.CropEnd = n;
+    s.CropOrigin = state.CropOrigin;
+    s.CropObserved.assign(static_cast<std::size_t>(n) + 1, 0.0f);
+    s.CropModel.assign(static_cast<std::size_t>(n) + 1, 0.0f);
+    return crop;
+}
+
+struct Scored {
+    float sq_dist = std::numeric_limits<float>::infinity();
+    float r = 0.0f;
+};
+
+// The search's own measures of `model`; a model they fault on scores as no model.
+Scored score(Crop& crop, const Model& model)
+{
+    EngineState& s = crop.scratch;
+    s.ModelX = model.x;
+    s.ModelY = model.y;
+    try {
+        Fitting(s);
+        GetSqDist(s);
+        GetR(s);
+    } catch (const Fault&) {
+        return {};
+    }
+    return {s.SqDist, s.BestModelR};
+}
+
+// The sum of squares profiled over the levels, as a function of the moved break points.
+class Profile {
+public:
+    Profile(const Crop& crop, const Shape& shape, const Model& start, const EngineState& state,
+            ModelFamily family, bool constrained)
+        : m_crop(crop), m_shape(shape), m_left(start.x[1]),
+          m_right(start.x[static_cast<std::size_t>(shape.last)])
+    {
+        const bool manual = family == ModelFamily::ManualConstraint;
+        const bool boxed = constrained || manual;
+        const Vertices& xmin = constrained ? state.ConXMin : state.ManXMin;
+        const Vertices& xmax = constrained ? state.ConXMax : state.ManXMax;
+        const Vertices& ymin = constrained ? state.ConYMin : state.ManYMin;
+        const Vertices& ymax = constrained ? state.ConYMax : state.ManYMax;
+        for (int k : shape.breaks) {
+            auto [lo, hi] = boxed ? widened(xmin[k], xmax[k]) : std::pair{-kInf, kInf};
+            m_lower.push_back(std::max(lo, m_left));
+            m_upper.push_back(std::min(hi, m_right));
+        }
+        for (int k : shape.level_box) {
+            auto [lo, hi] = boxed ? widened(ymin[k], ymax[k]) : std::pair{-kInf, kInf};
+            m_level_lower.push_back(lo);
+            m_level_upper.push_back(hi);
+        }
+    }
+
+    std::size_t dimension() const { return m_shape.breaks.size(); }
+    double width() const { return m_right - m_left; }
+
+    // Vertex x of the moved break points, in double.
+    std::array<double, 7> vertices(const std::vector<double>& p) const
+    {
+        std::array<double, 7> x{};
+        x[1] = m_left;
+        for (std::size_t i = 0; i < p.size(); ++i)
+            x[static_cast<std::size_t>(m_shape.breaks[i])] = p[i];
+        if (m_shape.midway)
+            x[3] = 0.5 * (x[2] + x[4]);
+        for (int k = m_shape.last; k <= 6; ++k)
+            x[static_cast<std::size_t>(k)] = m_right;
+        return x;
+    }
+
+    // The nearest break points in their boxes and in order; nullopt when the boxes leave none.
+    std::optional<std::vector<double>> feasible(std::vector<double> p) const
+    {
+        double floor = m_left;
+        for (std::size_t i = 0; i < p.size(); ++i) {
+            p[i] = std::max({p[i], m_lower[i], floor});
+            if (!(p[i] <= m_upper[i]))
+                p[i] = m_upper[i];
+            if (p[i] < floor)
+                return std::nullopt;
+            floor = p[i];
+        }
+        return p;
+    }
+
+    // The levels and their sum of squares at vertex x; nullopt for a degenerate model.
+    std::optional<LevelFit> levels_at(const std::array<double, 7>& x) const
+    {
+        const std::size_t n = m_crop.t.size();
+        const std::size_t p = m_shape.level_box.size();
+        std::vector<double> design(n * p, 0.0);
+        const auto& of = m_shape.level_of;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double t = m_crop.t[i];
+            int k = 1;
+            while (k < 6 && t > x[static_cast<std::size_t>(k + 1)])
+                ++k;
+            // The point's segment k..k+1 as Fitting finds it; beyond vertex 6 it holds y6.
+            const double dx = x[static_cast<std::size_t>(k + 1)] - x[static_cast<std::size_t>(k)];
+            double a = dx > 0.0 ? (t - x[static_cast<std::size_t>(k)]) / dx : 1.0;
+            a = std::clamp(a, 0.0, 1.0);
+            design[static_cast<std::size_t>(of[static_cast<std::size_t>(k)]) * n + i] += 1.0 - a;
+            design[static_cast<std::size_t>(of[static_cast<std::size_t>(k + 1)]) * n + i] += a;
+        }
+        return solve_levels(design, p, m_crop.y, m_level_lower, m_level_upper);
+    }
+
+    // The optimiser's objective: the profiled sum of squares at the nearest feasible break
+    // points, plus a pull back towards them for steps outside.
+    double operator()(const std::vector<double>& p) const
+    {
+        const auto q = feasible(p);
+        if (!q)
+            return kInf;
+        const auto fit = levels_at(vertices(*q));
+        if (!fit)
+            return kInf;
+        double outside = 0.0;
+        for (std::size_t i = 0; i < p.size(); ++i)
+            outside += (p[i] - (*q)[i]) * (p[i] - (*q)[i]);
+        return fit->sq_dist * (1.0 + outside / (width() * width()) * 1e3);
+    }
+
+    const std::vector<double>& level_lower() const { return m_level_lower; }
+    const std::vector<double>& level_upper() const { return m_level_upper; }
+
+private:
+    const Crop& m_crop;
+    const Shape& m_shape;
+    double m_left;
+    double m_right;
+    std::vector<double> m_lower, m_upper;              // per moved break point
+    std::vector<double> m_level_lower, m_level_upper;  // per level
+};
+
+struct Minimum {
+    std::vector<double> at;
+    double value = kInf;
+};
+
+// Nelder-Mead simplex from `start` with initial steps `step`, until the simplex's values agree
+// to a relative 1e-12 or `budget` evaluations are spent.
+Minimum nelder_mead(const std::function<double(const std::vector<double>&)>& f,
+                    const std::vector<double>& start, double step, int budget)
+{
+    const std::size_t d = start.size();
+    std::vector<std::vector<double>> pts(d + 1, start);
+    std::vector<double> val(d + 1);
+    for (std::size_t i = 0; i < d; ++i)
+        pts[i + 1][i] += step;
+    for (std::size_t i = 0; i <= d; ++i)
+        val[i] = f(pts[i]);
+    int evaluations = static_cast<int>(d) + 1;
+    std::vector<std::size_t> order(d + 1);
+    const auto along = [&](const std::vector<double>& c, const std::vector<double>& w, double t) {
+        std::vector<double> p(d);
+        for (std::size_t i = 0; i < d; ++i)
+            p[i] = c[i] + t * (w[i] - c[i]);
+        return p;
+    };
+    while (evaluations < budget) {
+        for (std::size_t i = 0; i <= d; ++i)
+            order[i] = i;
+        // Ties broken by index, so the walk is the same on every machine.
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return val[a] < val[b]; });
+        const std::size_t best = order.front(), worst = order.back(), second = order[d - 1];
+        if (std::isfinite(val[worst]) &&
+            val[worst] - val[best] <= 1e-12 * std::abs(val[best]) + 1e-300)
+            break;
+        std::vector<double> centre(d, 0.0);
+        for (std::size_t i = 0; i <= d; ++i)
+            if (i != worst)
+                for (std::size_t j = 0; j < d; ++j)
+                    centre[j] += pts[i][j] / static_cast<double>(d);
+        const auto reflected = along(centre, pts[worst], -1.0);
+        const double fr = f(reflected);
+        ++evaluations;
+        if (fr < val[best]) {
+            const auto expanded = along(centre, pts[worst], -2.0);
+            const double fe = f(expanded);
+            ++evaluations;
+            if (fe < fr) {
+                pts[worst] = expanded;
+                val[worst] = fe;
+            } else {
+                pts[worst] = reflected;
+                val[worst] = fr;
+            }
+            continue;
+        }
+        if (fr < val[second]) {
+            pts[worst] = reflected;
+            val[worst] = fr;
+            continue;
+        }
+        const bool outside = fr < val[worst];
+        const auto contracted = along(centre, pts[worst], outside ? -0.5 : 0.5);
+        const double fc = f(contracted);
+        ++evaluations;
+        if (fc < (outside ? fr : val[worst])) {
+            pts[worst] = contracted;
+            val[worst] = fc;
+            continue;
+        }
+        for (std::size_t i = 0; i <= d; ++i) {
+            if (i == best)
+                continue;
+            pts[i] = along(pts[best], pts[i], 0.5);
+            val[i] = f(pts[i]);
+            ++evaluations;
+        }
+    }
+    const auto it = std::min_element(val.begin(), val.end());
+    return {pts[static_cast<std::size_t>(it - val.begin())], *it};
+}
+
+// Simplex searches from `start`, restarted from their own end with a smaller simplex while that
+// still lowers the sum: a collapsed simplex otherwise stops short on a ridge.
+Minimum descend(const Profile& profile, const std::vector<double>& start)
+{
+    const auto f = [&](const std::vector<double>& p) { return profile(p); };
+    Minimum best{start, profile(start)};
+    double step = 0.05 * profile.width();
+    for (int round = 0; round < 8 && step > 1e-9 * profile.width(); ++round) {
+        const Minimum next = nelder_mead(f, best.at, step, 400 * static_cast<int>(start.size()));
+        const bool better = next.value < best.value * (1.0 - 1e-12);
+        if (next.value < best.value)
+            best = next;
+        step *= better ? 0.5 : 0.1;
+    }
+    return best;
+}
+
+std::vector<double> moved_of(const Shape& shape, const Model& model)
+{
+    std::vector<double> p;
+    for (int k : shape.breaks)
+        p.push_back(static_cast<double>(model.x[static_cast<std::size_t>(k)]));
+    return p;
+}
+
+// The model at break points `p` in single precision: x rounded (x3 midway in single, as the
+// constrained draws form it), the levels solved again at those x and rounded, held in their
+// boxes.
+std::optional<Model> model_at(const Profile& profile, const Shape& shape, const Model& start,
+                              const std::vector<double>& p)
+{
+    Model m;
+    const std::array<double, 7> wide = profile.vertices(p);
+    for (std::size_t k = 1; k <= 6; ++k)
+        m.x[k] = static_cast<float>(wide[k]);
+    m.x[1] = start.x[1];
+    if (shape.midway)
+        m.x[3] = (m.x[2] + m.x[4]) / 2.0f;
+    for (int k = shape.last; k <= 6; ++k)
+        m.x[static_cast<std::size_t>(k)] = start.x[static_cast<std::size_t>(shape.last)];
+    std::array<double, 7> rounded{};
+    for (std::size_t k = 1; k <= 6; ++k)
+        rounded[k] = static_cast<double>(m.x[k]);
+    const auto fit = profile.levels_at(rounded);
+    if (!fit)
+        return std::nullopt;
+    for (std::size_t k = 1; k <= 6; ++k) {
+        const auto j = static_cast<std::size_t>(shape.level_of[k]);
+        const double level = std::clamp(fit->levels[j], profile.level_lower()[j],
+                                        profile.level_upper()[j]);
+        if (!(std::abs(level) < 3e38))
+            return std::nullopt;
+        m.y[k] = static_cast<float>(level);
+    }
+    return m;
+}
+
+}  // namespace
+
+std::optional<float> family_measure(ModelFamily family, const Vertices& x)
+{
+    try {
+        if (family == ModelFamily::SimpleRamp)
+            return single::sub(x[3], x[2], "refine");
+        if (family == ModelFamily::AsymmetricEvent)
+            return single::div(single::sub(x[3], x[2], "refine"),
+                               single::sub(x[4], x[2], "refine"), "refine");
+    } catch (const Fault&) {
+    }
+    return std::nullopt;
+}
+
+RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
+{
+    Crop crop = read_crop(state);
+    const Shape shape = shape_of(request.family, state.NodeCount);
+    const Scored at_start = score(crop, request.start);
+    RefinedFit result{request.start, at_start.sq_dist, at_start.r,
+                      family_measure(request.family, request.start.x), false};
+    if (shape.last < 2 || crop.t.empty())
+        return result;
+
+    const Profile profile(crop, shape, request.start, state, request.family, request.constrained);
+    if (!(profile.width() > 0.0))
+        return result;
+    Minimum best;
+    std::vector<std::vector<double>> tried;
+    std::vector<Model> starts{request.start};
+    starts.insert(starts.end(), request.restarts.begin(), request.restarts.end());
+    for (const Model& start : starts) {
+        const auto p = profile.feasible(moved_of(shape, start));
+        if (!p || std::find(tried.begin(), tried.end(), *p) != tried.end())
+            continue;
+        tried.push_back(*p);
+        const Minimum m = shape.breaks.empty() ? Minimum{*p, profile(*p)} : descend(profile, *p);
+        if (m.value < best.value)
+            best = m;
+    }
+    if (!std::isfinite(best.value))
+        return result;
+    const auto p = profile.feasible(best.at);
+    const auto model = p ? model_at(profile, shape, request.start, *p) : std::nullopt;
+    if (!model)
+        return result;
+    const Scored refined = score(crop, *model);
+    // Compared as the search compares: strictly lower, so a tie keeps the start.
+    if (!(refined.sq_dist < at_start.sq_dist))
+        return result;
+    return {*model, refined.sq_dist, refined.r, family_measure(request.family, model->x), true};
+}
+
+}  // namespace tolvenar::refine
