@@ -7,6 +7,8 @@
 #include "core/runtime/numbers.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 namespace tolvenar {
@@ -41,6 +43,30 @@ std::string count_text(const std::string& option, const std::string& text)
     if (!is_whole_count(text))
         throw usage_error(option + " needs a whole number, not \"" + text + "\"");
     return text;
+}
+
+// A whole number in [low, high] for `option`.
+std::int64_t bounded_count(const std::string& option, const std::string& text, std::int64_t low,
+                           std::int64_t high)
+{
+    const std::string digits = count_text(option, text);
+    errno = 0;
+    const long long value = std::strtoll(digits.c_str(), nullptr, 10);
+    if (errno == ERANGE || value < low || value > high)
+        throw usage_error(option + " needs a whole number from " + std::to_string(low) + " to " +
+                          std::to_string(high) + ", not \"" + text + "\"");
+    return value;
+}
+
+double interval_level(const std::string& text)
+{
+    if (!is_whole_number(text))
+        throw usage_error("--level needs a number, not \"" + text + "\"");
+    const double level = std::strtod(text.c_str(), nullptr);
+    if (!(level > 0.0 && level < 1.0))
+        throw usage_error("--level needs a fraction between 0 and 1 (0.9 for 90 %), not \"" +
+                          text + "\"");
+    return level;
 }
 
 ModelFamily model_named(const std::string& name)
@@ -143,6 +169,16 @@ FitOptions parse_arguments(std::span<const std::string> args)
             flag(options.constrain);
         else if (name == "--json")
             flag(options.json);
+        else if (name == "--refine")
+            flag(options.refine);
+        else if (name == "--bootstrap")
+            options.bootstrap =
+                static_cast<std::int32_t>(bounded_count("--bootstrap", value(), 1, 1000000));
+        else if (name == "--level")
+            options.level = interval_level(value());
+        else if (name == "--seed")
+            options.seed =
+                static_cast<std::uint32_t>(bounded_count("--seed", value(), 0, 4294967295LL));
         else if (name == "--model")
             options.family = model_named(value());
         else if (name == "--runs")
@@ -156,6 +192,8 @@ FitOptions parse_arguments(std::span<const std::string> args)
         else
             throw usage_error("unknown option " + name);
     }
+    if (options.bootstrap > 0)
+        options.refine = true;
     if (options.help || options.version)
         return options;
     if (files.empty())
@@ -185,6 +223,12 @@ index or the duration of change, as the window reports them.
   --from X       left edge of the crop window in data x (default: the first data x)
   --to X         right edge of the crop window (default: the last data x)
   --constrain    search a second time, inside the boxes around the break points found
+  --refine       then move to the family's least-squares optimum near the best model found
+                 (ties and boxes kept, never worse) and print it after the search's report
+  --bootstrap B  refine, then refit B replicates of the crop (the refined curve plus its
+                 residuals resampled in blocks) and print an interval for every value
+  --level P      the intervals' level, a fraction (default 0.9)
+  --seed S       start of the random source, 0 to 4294967295 (default 5489, the window's)
   --json         print one JSON object instead of the report lines
   -h, --help     print this help and exit
   --version      print the version and exit

@@ -4,6 +4,7 @@
 
 #include "core/model/family.h"
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,6 +25,10 @@ struct FitOptions {
     std::optional<Edge> from;          // crop left edge; unset = the first data x
     std::optional<Edge> to;            // crop right edge; unset = the last data x
     bool constrain = false;
+    bool refine = false;             // the least-squares optimum after the search
+    std::int32_t bootstrap = 0;      // replicates of the refined fit's intervals; 0: none
+    double level = 0.9;              // the intervals' level, in (0, 1)
+    std::uint32_t seed = 5489;       // start of the search's random source (the window's)
     bool json = false;
     bool help = false;
     bool version = false;

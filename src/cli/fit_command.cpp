@@ -4,11 +4,13 @@
 #include "cli/arguments.h"
 #include "cli/crop_window.h"
 #include "cli/json_text.h"
+#include "cli/refine_output.h"
 #include "cli/refusals.h"
 #include "core/data/data_reader.h"
 #include "core/model/boxes.h"
 #include "core/model/family.h"
 #include "core/runtime/fault.h"
+#include "core/runtime/numbers.h"
 #include "core/runtime/random_source.h"
 #include "core/search/report.h"
 #include "core/search/search.h"
@@ -67,8 +69,40 @@ public:
 
     void report_written(const ResultReport& report) override { labels.apply(report.writes); }
 
+    // Every run's best, the refinement's further starts.
+    void run_finished(const EngineState& state, std::int16_t) override
+    {
+        if (state.BestModelX[1] != kUnsetVertex)
+            run_bests.push_back({state.BestModelX, state.BestModelY});
+    }
+
     ResultLabels labels;
+    std::vector<refine::Model> run_bests;
 };
+
+RefineOutput refined(const EngineState& state, const SearchSettings& settings,
+                     const FitOptions& options, std::vector<refine::Model> run_bests)
+{
+    RefineOutput output;
+    output.search_sq_dist = state.BestOfBestSqDist;
+    output.fit = refine::refine_fit(state, {options.family, options.constrain,
+                                            {state.BestOfBestX, state.BestOfBestY},
+                                            std::move(run_bests)});
+    if (options.bootstrap == 0)
+        return output;
+    refine::BootstrapSettings& b = output.settings;
+    b.family = options.family;
+    b.constrained = options.constrain;
+    b.runs = to_int16(settings.runs.value());  // both counts already read by the search
+    b.trials = to_int32(settings.trials.value());
+    b.scale_left = settings.scale_left;
+    b.scale_width = settings.scale_width;
+    b.replicates = options.bootstrap;
+    b.level = options.level;
+    b.seed = options.seed;
+    output.bootstrap = refine::bootstrap(state, output.fit, b);
+    return output;
+}
 
 // The enabled labels in the window's reading order: X1, Y1, ..., X6, Y6, R, the measure.
 std::vector<std::string> report_lines(const ResultLabels& labels)
@@ -114,10 +148,17 @@ int fit(const FitOptions& options, RandomSource& random, std::istream& in, std::
     }
     check_found(state, settings, options);
 
-    const std::vector<std::string> lines = report_lines(mirror.labels);
+    std::vector<std::string> lines = report_lines(mirror.labels);
+    std::optional<RefineOutput> refinement;
+    if (options.refine)
+        refinement = refined(state, settings, options, std::move(mirror.run_bests));
     if (options.json) {
-        write_json(out, options.family, state, lines);
+        write_json(out, options.family, state, lines,
+                   refinement ? refine_json(state, options.family, *refinement) : "");
     } else {
+        if (refinement)
+            for (std::string& line : refine_lines(state, options.family, *refinement))
+                lines.push_back(std::move(line));
         for (const std::string& line : lines)
             out << line << '\n';
     }
@@ -129,11 +170,11 @@ int fit(const FitOptions& options, RandomSource& random, std::istream& in, std::
 int run_fit_command(std::span<const std::string> args, std::istream& in, std::ostream& out,
                     std::ostream& err)
 {
-    // Created first and drawn from by the search alone, as in a freshly started window.
-    RandomSource random;
     int code = kExitSuccess;
     try {
         const FitOptions options = parse_arguments(args);
+        // Drawn from by the search alone: with the default seed, as in a freshly started window.
+        RandomSource random(options.seed);
         if (options.help)
             out << fit_usage();
         else if (options.version)

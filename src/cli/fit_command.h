@@ -18,8 +18,8 @@ inline constexpr int kExitSearchFailed = 3;  // the search stopped on a fault or
 
 // Runs the command with `args` (without the program name); the file "-" is read from `in`. The
 // report or the JSON object goes to `out` only on success; every refusal is one line on `err`.
-// Creates the process's random source itself, so each call draws the candidates a freshly
-// started window would draw.
+// Creates the process's random source itself from --seed, so each call without it draws the
+// candidates a freshly started window would draw.
 int run_fit_command(std::span<const std::string> args, std::istream& in, std::ostream& out,
                     std::ostream& err);
 // The same with the process's standard input.

@@ -73,7 +73,7 @@ std::string json_number(double value)
 }
 
 void write_json(std::ostream& out, ModelFamily family, const EngineState& state,
-                const std::vector<std::string>& lines)
+                const std::vector<std::string>& lines, std::string_view more)
 {
     out << "{\n"
         << "  \"model\": " << json_string(family_caption(family)) << ",\n"
@@ -92,7 +92,7 @@ void write_json(std::ostream& out, ModelFamily family, const EngineState& state,
         << "  \"report\": [";
     for (std::size_t i = 0; i < lines.size(); ++i)
         out << (i == 0 ? "\n    " : ",\n    ") << json_string(lines[i]);
-    out << (lines.empty() ? "]\n" : "\n  ]\n") << "}\n";
+    out << (lines.empty() ? "]" : "\n  ]") << more << "\n}\n";
 }
 
 }  // namespace tolvenar

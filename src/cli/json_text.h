@@ -25,8 +25,9 @@ std::string json_number(double value);
 
 // The --json object: the family, the crop, the best of best, the trial count and the report
 // lines. Break points far from zero are data x in double (CropOrigin + x), and the crop names
-// the origin; near zero they are the singles the search kept.
+// the origin; near zero they are the singles the search kept. `more` (members, each after a
+// comma) follows the report.
 void write_json(std::ostream& out, ModelFamily family, const EngineState& state,
-                const std::vector<std::string>& lines);
+                const std::vector<std::string>& lines, std::string_view more = {});
 
 }  // namespace tolvenar

@@ -100,30 +100,12 @@ struct Crop {
 
 Crop read_crop(const EngineState& state)
 {
-    Crop crop;
-    const std::int32_t n = std::max<std::int32_t>(state.CropCount, 0);
-    DataTable& table = crop.scratch.data;
-    table.texts = state.data.texts;
-    table.DataX.push_back(Cell::empty());
-    table.DataY.push_back(Cell::empty());
-    for (std::int32_t i = 1; i <= n; ++i) {
-        const std::int64_t row = static_cast<std::int64_t>(state.CropStart) + i;
-        const Cell& xc = state.data.x_cell(row);
-        const Cell& yc = state.data.y_cell(row);
-        crop.t.push_back(cell_number(xc) - state.CropOrigin);
-        crop.y.push_back(static_cast<double>(cell_single(yc)));
-        table.DataX.push_back(xc);
-        table.DataY.push_back(yc);
+    Crop crop{{}, {}, crop_only(state)};
+    const EngineState& s = crop.scratch;
+    for (std::int32_t i = 1; i <= s.CropCount; ++i) {
+        crop.t.push_back(cell_number(s.data.x_cell(i)) - s.CropOrigin);
+        crop.y.push_back(static_cast<double>(cell_single(s.data.y_cell(i))));
     }
-    table.DataX.push_back(Cell::empty());
-    table.DataY.push_back(Cell::empty());
-    table.DataCount = n;
-    EngineState& s = crop.scratch;
-    s.CropCount = n;
-    s.CropEnd = n;
-    s.CropOrigin = state.CropOrigin;
-    s.CropObserved.assign(static_cast<std::size_t>(n) + 1, 0.0f);
-    s.CropModel.assign(static_cast<std::size_t>(n) + 1, 0.0f);
     return crop;
 }
 
@@ -396,6 +378,50 @@ std::optional<Model> model_at(const Profile& profile, const Shape& shape, const 
 }
 
 }  // namespace
+
+std::size_t parameter_count(ModelFamily family, std::int16_t node_count)
+{
+    const Shape shape = shape_of(family, node_count);
+    return shape.breaks.size() + shape.level_box.size();
+}
+
+EngineState crop_only(const EngineState& state)
+{
+    EngineState s;
+    const std::int32_t n = std::max<std::int32_t>(state.CropCount, 0);
+    DataTable& table = s.data;
+    table.texts = state.data.texts;
+    table.DataX.reserve(static_cast<std::size_t>(n) + 2);
+    table.DataY.reserve(static_cast<std::size_t>(n) + 2);
+    table.DataX.push_back(Cell::empty());
+    table.DataY.push_back(Cell::empty());
+    for (std::int32_t i = 1; i <= n; ++i) {
+        const std::int64_t row = static_cast<std::int64_t>(state.CropStart) + i;
+        table.DataX.push_back(state.data.x_cell(row));
+        table.DataY.push_back(state.data.y_cell(row));
+    }
+    table.DataX.push_back(Cell::empty());
+    table.DataY.push_back(Cell::empty());
+    table.DataCount = n;
+    note_x_order(table);
+    s.CropCount = n;
+    s.CropEnd = n;
+    s.CropOrigin = state.CropOrigin;
+    s.CropObserved.assign(static_cast<std::size_t>(n) + 1, 0.0f);
+    s.CropModel.assign(static_cast<std::size_t>(n) + 1, 0.0f);
+    s.CropMinY = state.CropMinY;
+    s.CropMaxY = state.CropMaxY;
+    s.NodeCount = state.NodeCount;
+    s.ConXMin = state.ConXMin;
+    s.ConXMax = state.ConXMax;
+    s.ConYMin = state.ConYMin;
+    s.ConYMax = state.ConYMax;
+    s.ManXMin = state.ManXMin;
+    s.ManXMax = state.ManXMax;
+    s.ManYMin = state.ManYMin;
+    s.ManYMax = state.ManYMax;
+    return s;
+}
 
 std::optional<float> family_measure(ModelFamily family, const Vertices& x)
 {

@@ -42,6 +42,14 @@ struct RefinedFit {
 // cells (a text cell) propagate as the search would raise them.
 RefinedFit refine_fit(const EngineState& state, const RefineRequest& request);
 
+// Free parameters of the family's least squares (moved break points and levels).
+std::size_t parameter_count(ModelFamily family, std::int16_t node_count);
+
+// A state holding just the cropped rows of `state` as rows 1..CropCount (CropStart 0) with its
+// origin, extent, NodeCount and boxes: what a fit of the crop reads, without the rest of the
+// table.
+EngineState crop_only(const EngineState& state);
+
 // The family's measure of a model: X3 - X2 for "Simple ramp", (X3 - X2) / (X4 - X2) for
 // "Asymmetric event", in single precision as the report forms it; none for the other families
 // or when the index divides by zero.
