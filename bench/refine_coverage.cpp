@@ -7,7 +7,7 @@
 //
 //   refine_coverage [--series S] [--replicates B] [--runs R] [--trials N] [--block L] [--seed K]
 //
-// Prints, per noise kind: coverage per method, the block length, the replicates' bias
+// Prints, per noise kind: coverage per interval method, the block length, the replicates' bias
 // (their mean minus the estimate) beside the estimates' own bias (their mean minus the truth),
 // the replicates' spread beside the estimates' spread over the series, how far the search's
 // best was from the refined fit, and the seconds per series.
@@ -72,10 +72,10 @@ EngineState ramp_series(double phi, std::mt19937_64& engine)
 }
 
 struct Tally {
-    int covered[3][2] = {};  // method x (X2, X3)
+    int covered[4][2] = {};  // method x (X2, X3)
     int series = 0;
     double seconds = 0.0, blocks = 0.0, search_excess = 0.0, search_x_gap = 0.0;
-    std::vector<double> estimates[2], replicate_bias[2], replicate_sd[2];
+    std::vector<double> estimates[2], replicate_bias[2], replicate_sd[2], estimate_se[2];
 };
 
 double mean(const std::vector<double>& v)
@@ -99,8 +99,8 @@ void simulate(const char* name, double phi, const Options& o)
 {
     std::mt19937_64 engine(o.seed * 1000003ULL + static_cast<std::uint64_t>(phi * 10));
     Tally t;
-    const IntervalMethod methods[3] = {IntervalMethod::Percentile, IntervalMethod::Basic,
-                                       IntervalMethod::BiasCorrected};
+    const IntervalMethod methods[4] = {IntervalMethod::Percentile, IntervalMethod::Basic,
+                                       IntervalMethod::BiasCorrected, IntervalMethod::Studentized};
     const double truth[2] = {kX2, kX3};
     for (int s = 0; s < o.series; ++s) {
         const auto started = std::chrono::steady_clock::now();
@@ -108,10 +108,16 @@ void simulate(const char* name, double phi, const Options& o)
         SearchSettings settings{ModelFamily::SimpleRamp, 0, o.runs, o.trials, 0.0f,
                                 static_cast<float>(kPoints - 1)};
         RandomSource random(static_cast<std::uint32_t>(o.seed + s));
-        SearchObserver quiet;
-        SearchEngine().run(state, settings, random, quiet);
+        struct : SearchObserver {  // every run's best, further starts as tolvenar-fit gives
+            std::vector<Model> bests;
+            void run_finished(const EngineState& st, std::int16_t) override
+            {
+                bests.push_back({st.BestModelX, st.BestModelY});
+            }
+        } runs;
+        SearchEngine().run(state, settings, random, runs);
         const Model best{state.BestOfBestX, state.BestOfBestY};
-        const RefinedFit fit = refine_fit(state, {ModelFamily::SimpleRamp, false, best, {}});
+        const RefinedFit fit = refine_fit(state, {ModelFamily::SimpleRamp, false, best, runs.bests});
         BootstrapSettings b{ModelFamily::SimpleRamp, false, o.runs, o.trials, 0.0f,
                             static_cast<float>(kPoints - 1), o.replicates, 0.9,
                             static_cast<std::uint32_t>(o.seed * 7919 + s), 0, o.block};
@@ -121,16 +127,20 @@ void simulate(const char* name, double phi, const Options& o)
         t.search_excess += state.BestOfBestSqDist / fit.sq_dist - 1.0;
         t.search_x_gap += std::abs(static_cast<double>(best.x[2]) - fit.model.x[2]);
         for (int q = 0; q < 2; ++q) {
-            std::vector<double> values;
+            std::vector<double> values, errors;
             for (const auto& r : boot.replicates)
-                if (r)
+                if (r) {
                     values.push_back(r->model.x[2 + q]);
+                    errors.push_back(r->errors ? r->errors->x[2 + q] : 0.0);
+                }
+            const double error = boot.errors ? boot.errors->x[2 + q] : 0.0;
+            t.estimate_se[q].push_back(error);
             const double estimate = fit.model.x[2 + q];
             t.estimates[q].push_back(estimate);
             t.replicate_bias[q].push_back(mean(values) - estimate);
             t.replicate_sd[q].push_back(sd(values));
-            for (int m = 0; m < 3; ++m) {
-                const Interval i = bootstrap_interval(values, estimate, 0.9, methods[m]);
+            for (int m = 0; m < 4; ++m) {
+                const Interval i = bootstrap_interval(values, estimate, 0.9, methods[m], errors, error);
                 t.covered[m][q] += i.lo <= truth[q] && truth[q] <= i.hi;
             }
         }
@@ -139,15 +149,15 @@ void simulate(const char* name, double phi, const Options& o)
     const double n = t.series;
     std::printf("%s noise, %d series, %d replicates, search %d x %d, mean block length %.1f\n",
                 name, t.series, o.replicates, o.runs, o.trials, t.blocks / n);
-    const char* names[3] = {"percentile", "basic", "bias-corrected"};
-    for (int m = 0; m < 3; ++m)
+    const char* names[4] = {"percentile", "basic", "bias-corrected", "studentized"};
+    for (int m = 0; m < 4; ++m)
         std::printf("  90 %% %-15s X2 %5.1f %%  X3 %5.1f %%\n", names[m],
                     100.0 * t.covered[m][0] / n, 100.0 * t.covered[m][1] / n);
     for (int q = 0; q < 2; ++q)
         std::printf("  X%d: estimates' bias %+.2f, replicates' bias %+.2f; estimates' sd %.2f, "
-                    "replicates' mean sd %.2f\n",
+                    "replicates' mean sd %.2f, mean standard error %.2f\n",
                     2 + q, mean(t.estimates[q]) - truth[q], mean(t.replicate_bias[q]),
-                    sd(t.estimates[q]), mean(t.replicate_sd[q]));
+                    sd(t.estimates[q]), mean(t.replicate_sd[q]), mean(t.estimate_se[q]));
     std::printf("  search's best vs refined: sum of squares +%.2f %%, |X2 gap| %.2f\n",
                 100.0 * t.search_excess / n, t.search_x_gap / n);
     std::printf("  %.2f s per series\n", t.seconds / n);

@@ -66,6 +66,7 @@ public:
 // Replicate `index`: residuals in moving blocks on the refined curve, searched and refined.
 std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vector<double>& curve,
                                        const std::vector<double>& residuals, std::size_t block,
+                                       std::size_t lag,
                                        const RefinedFit& fit, const BootstrapSettings& settings,
                                        std::int32_t index)
 {
@@ -112,7 +113,8 @@ std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vecto
     const RefinedFit refit = refine_fit(
         state, {settings.family, settings.constrained,
                 {state.BestOfBestX, state.BestOfBestY}, std::move(observer.bests)});
-    return Replicate{refit.model, refit.measure, state.BestOfBestSqDist, refit.sq_dist};
+    return Replicate{refit.model, refit.measure, state.BestOfBestSqDist, refit.sq_dist,
+                     standard_errors(state, settings.family, refit.model, lag)};
 }
 
 }  // namespace
@@ -168,8 +170,21 @@ std::size_t block_length_of(std::span<const double> residuals)
 }
 
 Interval bootstrap_interval(std::vector<double> values, double estimate, double level,
-                            IntervalMethod method)
+                            IntervalMethod method, const std::vector<double>& errors, double error)
 {
+    if (method == IntervalMethod::Studentized) {
+        // The replicates' deviations in their own standard errors: how far the estimate can lie
+        // from the truth in units of its standard error, whatever the curve makes that error.
+        std::vector<double> t;
+        for (std::size_t b = 0; b < values.size() && b < errors.size(); ++b)
+            if (errors[b] > 0.0)
+                t.push_back((values[b] - estimate) / errors[b]);
+        if (t.size() < 2 || !(error > 0.0))
+            return {estimate, estimate};
+        std::sort(t.begin(), t.end());
+        const double tail = (1.0 - level) / 2.0;
+        return {estimate - quantile(t, 1.0 - tail) * error, estimate - quantile(t, tail) * error};
+    }
     if (values.size() < 2)
         return {estimate, estimate};
     std::sort(values.begin(), values.end());
@@ -192,6 +207,8 @@ Interval bootstrap_interval(std::vector<double> values, double estimate, double 
         return {quantile(values, normal_cdf(2.0 * z0 - z)),
                 quantile(values, normal_cdf(2.0 * z0 + z))};
     }
+    case IntervalMethod::Studentized:
+        break;  // above
     }
     return {estimate, estimate};
 }
@@ -226,7 +243,8 @@ BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
         const auto work = [&] {
             for (std::size_t b; (b = next.fetch_add(1)) < count;) {
                 try {
-                    result.replicates[b] = fit_replicate(crop, curve, residuals, result.block_length, fit,
+                    result.replicates[b] = fit_replicate(crop, curve, residuals, result.block_length,
+                                                         result.block_length, fit,
                                                          settings, static_cast<std::int32_t>(b));
                 } catch (const Fault&) {
                     result.replicates[b].reset();
@@ -244,26 +262,45 @@ BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
             t.join();
     }
 
-    const auto interval_of = [&](auto value_of, double estimate) {
-        std::vector<double> values;
+    result.errors = standard_errors(state, settings.family, fit.model, result.block_length);
+    // value_of gives a replicate's value and standard error; error is the estimate's.
+    const auto interval_of = [&](auto value_of, double estimate, double error) {
+        std::vector<double> values, errors;
         for (const auto& r : result.replicates)
             if (r)
-                if (const std::optional<double> v = value_of(*r))
-                    values.push_back(*v);
-        return bootstrap_interval(std::move(values), estimate, settings.level, method);
+                if (const auto v = value_of(*r)) {
+                    values.push_back(v->first);
+                    errors.push_back(v->second);
+                }
+        return bootstrap_interval(std::move(values), estimate, settings.level, method, errors,
+                                  error);
+    };
+    using Value = std::optional<std::pair<double, double>>;
+    const auto error_of = [](const std::optional<StandardErrors>& e, auto pick) {
+        return e ? static_cast<double>(pick(*e)) : 0.0;
     };
     for (std::size_t v = 1; v <= 6; ++v) {
-        result.x[v] = interval_of([&](const Replicate& r) { return std::optional<double>(r.model.x[v]); },
-                                  static_cast<double>(fit.model.x[v]));
-        result.y[v] = interval_of([&](const Replicate& r) { return std::optional<double>(r.model.y[v]); },
-                                  static_cast<double>(fit.model.y[v]));
-    }
-    if (fit.measure)
-        result.measure = interval_of(
-            [](const Replicate& r) {
-                return r.measure ? std::optional<double>(*r.measure) : std::nullopt;
+        const auto x_error = [v](const StandardErrors& e) { return e.x[v]; };
+        const auto y_error = [v](const StandardErrors& e) { return e.y[v]; };
+        result.x[v] = interval_of(
+            [&](const Replicate& r) {
+                return Value({r.model.x[v], error_of(r.errors, x_error)});
             },
-            static_cast<double>(*fit.measure));
+            fit.model.x[v], error_of(result.errors, x_error));
+        result.y[v] = interval_of(
+            [&](const Replicate& r) {
+                return Value({r.model.y[v], error_of(r.errors, y_error)});
+            },
+            fit.model.y[v], error_of(result.errors, y_error));
+    }
+    if (fit.measure) {
+        const auto m_error = [](const StandardErrors& e) { return e.measure.value_or(0.0f); };
+        result.measure = interval_of(
+            [&](const Replicate& r) {
+                return r.measure ? Value({*r.measure, error_of(r.errors, m_error)}) : Value();
+            },
+            *fit.measure, error_of(result.errors, m_error));
+    }
     return result;
 }
 

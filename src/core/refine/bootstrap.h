@@ -31,7 +31,7 @@ struct BootstrapSettings {
     std::size_t block_length = 0;  // 0: block_length_of the residuals
 };
 
-enum class IntervalMethod { Percentile, Basic, BiasCorrected };
+enum class IntervalMethod { Percentile, Basic, BiasCorrected, Studentized };
 
 struct Interval {
     double lo = 0.0;
@@ -44,6 +44,7 @@ struct Replicate {
     std::optional<float> measure;
     float search_sq_dist = 0.0f;  // the replicate search's best, before refinement
     float sq_dist = 0.0f;         // refined
+    std::optional<StandardErrors> errors;  // of the refined model, for studentized intervals
 };
 
 struct BootstrapResult {
@@ -51,6 +52,7 @@ struct BootstrapResult {
     std::array<Interval, 7> y{};
     std::optional<Interval> measure;  // duration of change or symmetry index
     std::size_t block_length = 1;
+    std::optional<StandardErrors> errors;  // of the estimate
     std::vector<std::optional<Replicate>> replicates;  // in replicate order; none: no model found
 };
 
@@ -59,11 +61,14 @@ struct BootstrapResult {
 // found a model; with fewer than two, every interval is the estimate itself.
 BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
                           const BootstrapSettings& settings,
-                          IntervalMethod method = IntervalMethod::BiasCorrected);
+                          IntervalMethod method = IntervalMethod::Studentized);
 
 // The interval of `values` (replicates of a statistic) around `estimate` at `level`.
+// Studentized: `errors` are the replicates' standard errors (pairs with one of 0 are left out)
+// and `error` the estimate's; the others ignore them.
 Interval bootstrap_interval(std::vector<double> values, double estimate, double level,
-                            IntervalMethod method);
+                            IntervalMethod method, const std::vector<double>& errors = {},
+                            double error = 0.0);
 
 // Block length of the moving-block resampling of `residuals` (see the definition).
 std::size_t block_length_of(std::span<const double> residuals);

@@ -226,6 +226,8 @@ public:
         return fit->sq_dist * (1.0 + outside / (width() * width()) * 1e3);
     }
 
+    double lower(std::size_t i) const { return m_lower[i]; }
+    double upper(std::size_t i) const { return m_upper[i]; }
     const std::vector<double>& level_lower() const { return m_level_lower; }
     const std::vector<double>& level_upper() const { return m_level_upper; }
 
@@ -337,6 +339,35 @@ Minimum descend(const Profile& profile, const std::vector<double>& start)
     return best;
 }
 
+// The best break points of a coarse grid over their ranges, in order: a start in the basin of
+// the optimum when the search's best lies in another. Cells per range fall with the dimension
+// so that the grid costs about a thousand profiles.
+std::vector<double> grid_start(const Profile& profile)
+{
+    const std::size_t d = profile.dimension();
+    const int cells = d <= 1 ? 200 : d == 2 ? 40 : d == 3 ? 20 : 12;
+    std::vector<double> p(d), best;
+    double best_value = kInf;
+    const std::function<void(std::size_t, double)> visit = [&](std::size_t i, double floor) {
+        if (i == d) {
+            if (const double v = profile(p); v < best_value) {
+                best_value = v;
+                best = p;
+            }
+            return;
+        }
+        const double lo = profile.lower(i), hi = profile.upper(i);
+        for (int c = 0; c < cells; ++c) {
+            p[i] = lo + (c + 0.5) / cells * (hi - lo);
+            if (p[i] >= floor)
+                visit(i + 1, p[i]);
+        }
+    };
+    if (d > 0)
+        visit(0, -kInf);
+    return best;
+}
+
 std::vector<double> moved_of(const Shape& shape, const Model& model)
 {
     std::vector<double> p;
@@ -423,6 +454,170 @@ EngineState crop_only(const EngineState& state)
     return s;
 }
 
+namespace {
+
+// The polyline at t as Fitting evaluates it, in double.
+double polyline_at(double t, const std::array<double, 7>& x, const std::array<double, 7>& y)
+{
+    int k = 1;
+    while (k < 6 && t > x[static_cast<std::size_t>(k + 1)])
+        ++k;
+    const auto i = static_cast<std::size_t>(k);
+    const double dx = x[i + 1] - x[i];
+    const double a = dx > 0.0 ? std::clamp((t - x[i]) / dx, 0.0, 1.0) : 1.0;
+    return y[i] + a * (y[i + 1] - y[i]);
+}
+
+// Inverse of a small symmetric positive definite matrix (Gauss-Jordan, partial pivoting).
+std::optional<std::vector<double>> inverse(std::vector<double> a, std::size_t q)
+{
+    std::vector<double> inv(q * q, 0.0);
+    for (std::size_t i = 0; i < q; ++i)
+        inv[i * q + i] = 1.0;
+    double scale = 0.0;
+    for (std::size_t i = 0; i < q; ++i)
+        scale = std::max(scale, std::abs(a[i * q + i]));
+    for (std::size_t c = 0; c < q; ++c) {
+        std::size_t pivot = c;
+        for (std::size_t r = c + 1; r < q; ++r)
+            if (std::abs(a[r * q + c]) > std::abs(a[pivot * q + c]))
+                pivot = r;
+        if (!(std::abs(a[pivot * q + c]) > 1e-13 * scale))
+            return std::nullopt;
+        for (std::size_t k = 0; k < q; ++k) {
+            std::swap(a[c * q + k], a[pivot * q + k]);
+            std::swap(inv[c * q + k], inv[pivot * q + k]);
+        }
+        const double d = a[c * q + c];
+        for (std::size_t k = 0; k < q; ++k) {
+            a[c * q + k] /= d;
+            inv[c * q + k] /= d;
+        }
+        for (std::size_t r = 0; r < q; ++r) {
+            if (r == c)
+                continue;
+            const double f = a[r * q + c];
+            for (std::size_t k = 0; k < q; ++k) {
+                a[r * q + k] -= f * a[c * q + k];
+                inv[r * q + k] -= f * inv[c * q + k];
+            }
+        }
+    }
+    return inv;
+}
+
+}  // namespace
+
+std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFamily family,
+                                              const Model& model, std::size_t lag)
+{
+    const Crop crop = read_crop(state);
+    const Shape shape = shape_of(family, state.NodeCount);
+    const std::size_t d = shape.breaks.size(), q = d + shape.level_box.size();
+    const std::size_t n = crop.t.size();
+    if (shape.last < 2 || n <= q)
+        return std::nullopt;
+    const double left = model.x[1];
+    const double right = model.x[static_cast<std::size_t>(shape.last)];
+    std::vector<double> theta;
+    for (int k : shape.breaks)
+        theta.push_back(model.x[static_cast<std::size_t>(k)]);
+    for (int k : shape.level_box)
+        theta.push_back(model.y[static_cast<std::size_t>(k)]);
+    const auto curve = [&](const std::vector<double>& p, std::vector<double>& f) {
+        std::array<double, 7> x{}, y{};
+        x[1] = left;
+        for (std::size_t i = 0; i < d; ++i)
+            x[static_cast<std::size_t>(shape.breaks[i])] = p[i];
+        if (shape.midway)
+            x[3] = 0.5 * (x[2] + x[4]);
+        for (int k = shape.last; k <= 6; ++k)
+            x[static_cast<std::size_t>(k)] = right;
+        for (std::size_t k = 1; k <= 6; ++k)
+            y[k] = p[d + static_cast<std::size_t>(shape.level_of[k])];
+        for (std::size_t i = 0; i < n; ++i)
+            f[i] = polyline_at(crop.t[i], x, y);
+    };
+    std::vector<double> f0(n), plus(n), minus(n), jac(n * q);
+    curve(theta, f0);
+    for (std::size_t j = 0; j < q; ++j) {
+        const double h = (j < d ? 1e-5 * (right - left) : 1e-3 * (1.0 + std::abs(theta[j])));
+        std::vector<double> p = theta;
+        p[j] = theta[j] + h;
+        curve(p, plus);
+        p[j] = theta[j] - h;
+        curve(p, minus);
+        for (std::size_t i = 0; i < n; ++i)
+            jac[i * q + j] = (plus[i] - minus[i]) / (2.0 * h);
+    }
+    std::vector<double> bread(q * q, 0.0), meat(q * q, 0.0);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t a = 0; a < q; ++a)
+            for (std::size_t b = 0; b < q; ++b)
+                bread[a * q + b] += jac[i * q + a] * jac[i * q + b];
+    for (std::size_t h = 0; h <= std::min(lag, n - 1); ++h) {
+        const double w = (h == 0 ? 1.0 : 1.0 - static_cast<double>(h) / static_cast<double>(lag + 1));
+        for (std::size_t i = 0; i + h < n; ++i) {
+            const double ee = w * (crop.y[i] - f0[i]) * (crop.y[i + h] - f0[i + h]);
+            for (std::size_t a = 0; a < q; ++a)
+                for (std::size_t b = 0; b < q; ++b)
+                    meat[a * q + b] += ee * (h == 0 ? jac[i * q + a] * jac[i * q + b]
+                                                    : jac[i * q + a] * jac[(i + h) * q + b] +
+                                                          jac[(i + h) * q + a] * jac[i * q + b]);
+        }
+    }
+    const auto inv = inverse(bread, q);
+    if (!inv)
+        return std::nullopt;
+    std::vector<double> cov(q * q, 0.0), tmp(q * q, 0.0);
+    for (std::size_t a = 0; a < q; ++a)
+        for (std::size_t b = 0; b < q; ++b)
+            for (std::size_t c = 0; c < q; ++c)
+                tmp[a * q + b] += (*inv)[a * q + c] * meat[c * q + b];
+    for (std::size_t a = 0; a < q; ++a)
+        for (std::size_t b = 0; b < q; ++b)
+            for (std::size_t c = 0; c < q; ++c)
+                cov[a * q + b] += tmp[a * q + c] * (*inv)[c * q + b];
+    // The standard error of a linear combination g of the parameters.
+    const auto se = [&](const std::vector<double>& g) {
+        double v = 0.0;
+        for (std::size_t a = 0; a < q; ++a)
+            for (std::size_t b = 0; b < q; ++b)
+                v += g[a] * cov[a * q + b] * g[b];
+        return static_cast<float>(std::sqrt(std::max(v, 0.0)));
+    };
+    const auto of_break = [&](int vertex) {
+        std::vector<double> g(q, 0.0);
+        for (std::size_t i = 0; i < d; ++i)
+            if (shape.breaks[i] == vertex)
+                g[i] = 1.0;
+        if (shape.midway && vertex == 3)
+            g[0] = g[1] = 0.5;
+        return g;
+    };
+    StandardErrors out;
+    for (int k = 1; k <= 6; ++k) {
+        out.x[static_cast<std::size_t>(k)] = se(of_break(k));
+        std::vector<double> g(q, 0.0);
+        g[d + static_cast<std::size_t>(shape.level_of[static_cast<std::size_t>(k)])] = 1.0;
+        out.y[static_cast<std::size_t>(k)] = se(g);
+    }
+    std::vector<double> g(q, 0.0);
+    const std::vector<double> g2 = of_break(2), g3 = of_break(3), g4 = of_break(4);
+    if (family == ModelFamily::SimpleRamp) {
+        for (std::size_t a = 0; a < q; ++a)
+            g[a] = g3[a] - g2[a];
+        out.measure = se(g);
+    } else if (family == ModelFamily::AsymmetricEvent && model.x[4] != model.x[2]) {
+        const double x2 = model.x[2], x3 = model.x[3], x4 = model.x[4];
+        const double span = x4 - x2;
+        for (std::size_t a = 0; a < q; ++a)
+            g[a] = (x3 - x4) / (span * span) * g2[a] + g3[a] / span - (x3 - x2) / (span * span) * g4[a];
+        out.measure = se(g);
+    }
+    return out;
+}
+
 std::optional<float> family_measure(ModelFamily family, const Vertices& x)
 {
     try {
@@ -453,8 +648,12 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
     std::vector<std::vector<double>> tried;
     std::vector<Model> starts{request.start};
     starts.insert(starts.end(), request.restarts.begin(), request.restarts.end());
-    for (const Model& start : starts) {
-        const auto p = profile.feasible(moved_of(shape, start));
+    std::vector<std::optional<std::vector<double>>> points;
+    for (const Model& start : starts)
+        points.push_back(profile.feasible(moved_of(shape, start)));
+    if (const std::vector<double> grid = grid_start(profile); !grid.empty())
+        points.push_back(grid);
+    for (const auto& p : points) {
         if (!p || std::find(tried.begin(), tried.end(), *p) != tried.end())
             continue;
         tried.push_back(*p);

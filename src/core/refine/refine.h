@@ -42,6 +42,19 @@ struct RefinedFit {
 // cells (a text cell) propagate as the search would raise them.
 RefinedFit refine_fit(const EngineState& state, const RefineRequest& request);
 
+// Standard errors of a least-squares model's vertices and measure from its linearisation: the
+// sandwich covariance of the moved break points and levels, whose middle sums the residual
+// products up to `lag` points apart (Bartlett weights), so that correlated noise widens them.
+// Fixed and tied vertices take their share (0 for the end vertices). nullopt when the
+// parameters are not identified at the model (a segment without points).
+struct StandardErrors {
+    Vertices x{};  // as doubles would do, but the vertices' own type keeps the report simple
+    Vertices y{};
+    std::optional<float> measure;
+};
+std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFamily family,
+                                              const Model& model, std::size_t lag);
+
 // Free parameters of the family's least squares (moved break points and levels).
 std::size_t parameter_count(ModelFamily family, std::int16_t node_count);
 
