@@ -72,7 +72,7 @@ EngineState ramp_series(double phi, std::mt19937_64& engine)
 }
 
 struct Tally {
-    int covered[4][2] = {};  // method x (X2, X3)
+    int covered[5][2] = {};  // method x (X2, X3)
     int series = 0;
     double seconds = 0.0, blocks = 0.0, search_excess = 0.0, search_x_gap = 0.0;
     std::vector<double> estimates[2], replicate_bias[2], replicate_sd[2], estimate_se[2];
@@ -99,8 +99,9 @@ void simulate(const char* name, double phi, const Options& o)
 {
     std::mt19937_64 engine(o.seed * 1000003ULL + static_cast<std::uint64_t>(phi * 10));
     Tally t;
-    const IntervalMethod methods[4] = {IntervalMethod::Percentile, IntervalMethod::Basic,
-                                       IntervalMethod::BiasCorrected, IntervalMethod::Studentized};
+    const IntervalMethod methods[5] = {IntervalMethod::Percentile, IntervalMethod::Basic,
+                                       IntervalMethod::BiasCorrected, IntervalMethod::Studentized,
+                                       IntervalMethod::Symmetric};
     const double truth[2] = {kX2, kX3};
     for (int s = 0; s < o.series; ++s) {
         const auto started = std::chrono::steady_clock::now();
@@ -139,7 +140,7 @@ void simulate(const char* name, double phi, const Options& o)
             t.estimates[q].push_back(estimate);
             t.replicate_bias[q].push_back(mean(values) - estimate);
             t.replicate_sd[q].push_back(sd(values));
-            for (int m = 0; m < 4; ++m) {
+            for (int m = 0; m < 5; ++m) {
                 const Interval i = bootstrap_interval(values, estimate, 0.9, methods[m], errors, error);
                 t.covered[m][q] += i.lo <= truth[q] && truth[q] <= i.hi;
             }
@@ -149,8 +150,9 @@ void simulate(const char* name, double phi, const Options& o)
     const double n = t.series;
     std::printf("%s noise, %d series, %d replicates, search %d x %d, mean block length %.1f\n",
                 name, t.series, o.replicates, o.runs, o.trials, t.blocks / n);
-    const char* names[4] = {"percentile", "basic", "bias-corrected", "studentized"};
-    for (int m = 0; m < 4; ++m)
+    const char* names[5] = {"percentile", "basic", "bias-corrected", "studentized",
+                            "symmetric stud."};
+    for (int m = 0; m < 5; ++m)
         std::printf("  90 %% %-15s X2 %5.1f %%  X3 %5.1f %%\n", names[m],
                     100.0 * t.covered[m][0] / n, 100.0 * t.covered[m][1] / n);
     for (int q = 0; q < 2; ++q)

@@ -253,7 +253,8 @@ TEST(Bootstrap, IntervalMethodsTable)
     for (const Row& r : {Row{IntervalMethod::Percentile, 40, 5.9, 94.1},
                          Row{IntervalMethod::Basic, 40, -14.1, 74.1},
                          Row{IntervalMethod::BiasCorrected, 50, 5.9, 94.1},
-                         Row{IntervalMethod::Studentized, 50, 50 - 44.1 * 4 / 2, 50 + 44.1 * 4 / 2}}) {
+                         Row{IntervalMethod::Studentized, 50, 50 - 44.1 * 4 / 2, 50 + 44.1 * 4 / 2},
+                         Row{IntervalMethod::Symmetric, 40, 40 - 49.2 * 4 / 2, 40 + 49.2 * 4 / 2}}) {
         const Interval i = bootstrap_interval(values, r.estimate, 0.9, r.method, errors, 4.0);
         EXPECT_NEAR(i.lo, r.lo, 1e-9) << static_cast<int>(r.method);
         EXPECT_NEAR(i.hi, r.hi, 1e-9) << static_cast<int>(r.method);

@@ -172,7 +172,7 @@ std::size_t block_length_of(std::span<const double> residuals)
 Interval bootstrap_interval(std::vector<double> values, double estimate, double level,
                             IntervalMethod method, const std::vector<double>& errors, double error)
 {
-    if (method == IntervalMethod::Studentized) {
+    if (method == IntervalMethod::Studentized || method == IntervalMethod::Symmetric) {
         // The replicates' deviations in their own standard errors: how far the estimate can lie
         // from the truth in units of its standard error, whatever the curve makes that error.
         std::vector<double> t;
@@ -181,6 +181,13 @@ Interval bootstrap_interval(std::vector<double> values, double estimate, double 
                 t.push_back((values[b] - estimate) / errors[b]);
         if (t.size() < 2 || !(error > 0.0))
             return {estimate, estimate};
+        if (method == IntervalMethod::Symmetric) {
+            for (double& v : t)
+                v = std::abs(v);
+            std::sort(t.begin(), t.end());
+            const double half = quantile(t, level) * error;
+            return {estimate - half, estimate + half};
+        }
         std::sort(t.begin(), t.end());
         const double tail = (1.0 - level) / 2.0;
         return {estimate - quantile(t, 1.0 - tail) * error, estimate - quantile(t, tail) * error};
@@ -208,6 +215,7 @@ Interval bootstrap_interval(std::vector<double> values, double estimate, double 
                 quantile(values, normal_cdf(2.0 * z0 + z))};
     }
     case IntervalMethod::Studentized:
+    case IntervalMethod::Symmetric:
         break;  // above
     }
     return {estimate, estimate};

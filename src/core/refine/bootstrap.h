@@ -31,7 +31,9 @@ struct BootstrapSettings {
     std::size_t block_length = 0;  // 0: block_length_of the residuals
 };
 
-enum class IntervalMethod { Percentile, Basic, BiasCorrected, Studentized };
+// Studentized: quantiles of the replicates' (value - estimate) / standard error; Symmetric:
+// the same with |value - estimate|, an interval centred on the estimate.
+enum class IntervalMethod { Percentile, Basic, BiasCorrected, Studentized, Symmetric };
 
 struct Interval {
     double lo = 0.0;
