@@ -63,7 +63,7 @@ struct BootstrapResult {
 // found a model; with fewer than two, every interval is the estimate itself.
 BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
                           const BootstrapSettings& settings,
-                          IntervalMethod method = IntervalMethod::Studentized);
+                          IntervalMethod method = IntervalMethod::Symmetric);
 
 // The interval of `values` (replicates of a statistic) around `estimate` at `level`.
 // Studentized: `errors` are the replicates' standard errors (pairs with one of 0 are left out)

@@ -648,16 +648,23 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
     std::vector<std::vector<double>> tried;
     std::vector<Model> starts{request.start};
     starts.insert(starts.end(), request.restarts.begin(), request.restarts.end());
-    std::vector<std::optional<std::vector<double>>> points;
+    // The start, then the other starts in order of their sums of squares: the best few are
+    // descended from, the rest lie in basins already seen or worse ones.
+    std::vector<std::pair<double, std::vector<double>>> points;
     for (const Model& start : starts)
-        points.push_back(profile.feasible(moved_of(shape, start)));
+        if (const auto p = profile.feasible(moved_of(shape, start)))
+            points.emplace_back(profile(*p), *p);
     if (const std::vector<double> grid = grid_start(profile); !grid.empty())
-        points.push_back(grid);
-    for (const auto& p : points) {
-        if (!p || std::find(tried.begin(), tried.end(), *p) != tried.end())
+        points.emplace_back(profile(grid), grid);
+    if (points.size() > 1)
+        std::stable_sort(points.begin() + 1, points.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    constexpr std::size_t kDescents = 4;
+    for (const auto& [value, p] : points) {
+        if (tried.size() == kDescents || std::find(tried.begin(), tried.end(), p) != tried.end())
             continue;
-        tried.push_back(*p);
-        const Minimum m = shape.breaks.empty() ? Minimum{*p, profile(*p)} : descend(profile, *p);
+        tried.push_back(p);
+        const Minimum m = shape.breaks.empty() ? Minimum{p, value} : descend(profile, p);
         if (m.value < best.value)
             best = m;
     }

@@ -48,7 +48,7 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request);
 // Fixed and tied vertices take their share (0 for the end vertices). nullopt when the
 // parameters are not identified at the model (a segment without points).
 struct StandardErrors {
-    Vertices x{};  // as doubles would do, but the vertices' own type keeps the report simple
+    Vertices x{};  // per vertex 1..6, in the units of the vertex
     Vertices y{};
     std::optional<float> measure;
 };
