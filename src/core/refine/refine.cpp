@@ -200,8 +200,12 @@ public:
             int k = 1;
             while (k < 6 && t > x[static_cast<std::size_t>(k + 1)])
                 ++k;
-            // The point's segment k..k+1 as Fitting finds it; beyond vertex 6 it holds y6.
+            // The point's segment k..k+1 as Fitting finds it; beyond vertex 6 it holds y6. A
+            // point on a zero-length segment (at the left edge, x2 = x1) is a model Fitting
+            // refuses.
             const double dx = x[static_cast<std::size_t>(k + 1)] - x[static_cast<std::size_t>(k)];
+            if (dx <= 0.0 && t <= x[static_cast<std::size_t>(k + 1)])
+                return std::nullopt;
             double a = dx > 0.0 ? (t - x[static_cast<std::size_t>(k)]) / dx : 1.0;
             a = std::clamp(a, 0.0, 1.0);
             design[static_cast<std::size_t>(of[static_cast<std::size_t>(k)]) * n + i] += 1.0 - a;
@@ -644,12 +648,11 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
     const Profile profile(crop, shape, request.start, state, request.family, request.constrained);
     if (!(profile.width() > 0.0))
         return result;
-    Minimum best;
     std::vector<std::vector<double>> tried;
     std::vector<Model> starts{request.start};
     starts.insert(starts.end(), request.restarts.begin(), request.restarts.end());
     // The start, then the other starts in order of their sums of squares: the best few are
-    // descended from, the rest lie in basins already seen or worse ones.
+    // descended from (six in all), the rest lie in basins already seen or worse ones.
     std::vector<std::pair<double, std::vector<double>>> points;
     for (const Model& start : starts)
         if (const auto p = profile.feasible(moved_of(shape, start)))
@@ -659,26 +662,29 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
     if (points.size() > 1)
         std::stable_sort(points.begin() + 1, points.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
-    constexpr std::size_t kDescents = 4;
+    constexpr std::size_t kDescents = 6;
+    std::vector<Minimum> ends;
     for (const auto& [value, p] : points) {
         if (tried.size() == kDescents || std::find(tried.begin(), tried.end(), p) != tried.end())
             continue;
         tried.push_back(p);
-        const Minimum m = shape.breaks.empty() ? Minimum{p, value} : descend(profile, p);
-        if (m.value < best.value)
-            best = m;
+        ends.push_back(shape.breaks.empty() ? Minimum{p, value} : descend(profile, p));
     }
-    if (!std::isfinite(best.value))
-        return result;
-    const auto p = profile.feasible(best.at);
-    const auto model = p ? model_at(profile, shape, request.start, *p) : std::nullopt;
-    if (!model)
-        return result;
-    const Scored refined = score(crop, *model);
-    // Compared as the search compares: strictly lower, so a tie keeps the start.
-    if (!(refined.sq_dist < at_start.sq_dist))
-        return result;
-    return {*model, refined.sq_dist, refined.r, family_measure(request.family, model->x), true};
+    std::stable_sort(ends.begin(), ends.end(),
+                     [](const Minimum& a, const Minimum& b) { return a.value < b.value; });
+    // The lowest end whose single-precision model the search's measures score below the start,
+    // compared as the search compares: strictly lower, so a tie keeps the start.
+    for (const Minimum& end : ends) {
+        const auto p = std::isfinite(end.value) ? profile.feasible(end.at) : std::nullopt;
+        const auto model = p ? model_at(profile, shape, request.start, *p) : std::nullopt;
+        if (!model)
+            continue;
+        const Scored refined = score(crop, *model);
+        if (refined.sq_dist < at_start.sq_dist)
+            return {*model, refined.sq_dist, refined.r, family_measure(request.family, model->x),
+                    true};
+    }
+    return result;
 }
 
 }  // namespace tolvenar::refine
