@@ -46,6 +46,31 @@ std::string count_text(const std::string& option, const std::string& text)
     return text;
 }
 
+// A whole number in [low, high] for `option`.
+std::int64_t bounded_count(const std::string& option, const std::string& text, std::int64_t low,
+                           std::int64_t high)
+{
+    std::int64_t value = 0;
+    const std::string digits = count_text(option, text);
+    const char* first = digits.data() + (digits.starts_with('+') ? 1 : 0);
+    const auto read = std::from_chars(first, digits.data() + digits.size(), value);
+    if (read.ec != std::errc() || value < low || value > high)
+        throw usage_error(option + " needs a whole number from " + std::to_string(low) + " to " +
+                          std::to_string(high) + ", not \"" + text + "\"");
+    return value;
+}
+
+double interval_level(const std::string& text)
+{
+    if (!is_whole_number(text))
+        throw usage_error("--level needs a number, not \"" + text + "\"");
+    const double level = parse_leading_number(text);
+    if (!(level > 0.0 && level < 1.0))
+        throw usage_error("--level needs a fraction between 0 and 1 (0.9 for 90 %), not \"" +
+                          text + "\"");
+    return level;
+}
+
 ModelFamily model_named(const std::string& name)
 {
     const std::optional<ModelFamily> family = family_from_name(name);
@@ -71,7 +96,7 @@ Shard shard_named(const std::string& text)
 // Every option, declared once; values land as text and are read after the parse, so that the
 // refusals name them as typed.
 struct OptionTexts {
-    std::string model, runs, trials, from, to, shard;
+    std::string model, runs, trials, from, to, shard, bootstrap, level, seed;
 };
 
 void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
@@ -96,6 +121,16 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
     app.add_flag("--constrain", options.constrain,
                  "search a second time, inside the boxes around the\nbreak points found")
         ->disable_flag_override();
+    app.add_flag("--refine", options.refine,
+                 "then move to the family's least-squares optimum near\nthe best model found "
+                 "(ties and boxes kept, never worse)\nand print it after the search's report")
+        ->disable_flag_override();
+    value("--bootstrap", texts.bootstrap, "B",
+          "refine, then refit B replicates of the crop (the\nrefined curve plus its residuals "
+          "resampled in\nblocks) and print an interval for every value");
+    value("--level", texts.level, "P", "the intervals' level, a fraction (default 0.9)");
+    value("--seed", texts.seed, "S",
+          "start of the random source, 0 to 4294967295\n(default 5489, the window's)");
     app.add_flag("--json", options.json, "print one JSON object per file, one a line")
         ->disable_flag_override();
     app.add_flag("--csv", options.csv, "print a header row, then one row per file")
@@ -174,7 +209,9 @@ bool is_whole_number(std::string_view text)
 FitOptions parse_arguments(std::span<const std::string> args)
 {
     FitOptions options;
-    OptionTexts texts{"", options.runs_text, options.trials_text, "", "", ""};
+    OptionTexts texts;
+    texts.runs = options.runs_text;
+    texts.trials = options.trials_text;
     CLI::App app("", "tolvenar-fit");
     describe(app);
     declare_options(app, options, texts);
@@ -213,6 +250,15 @@ FitOptions parse_arguments(std::span<const std::string> args)
         options.to = typed_edge("--to", texts.to);
     if (app.count("--shard") > 0)
         options.shard = shard_named(texts.shard);
+    if (app.count("--bootstrap") > 0)
+        options.bootstrap =
+            static_cast<std::int32_t>(bounded_count("--bootstrap", texts.bootstrap, 1, 1000000));
+    options.refine = options.refine || options.bootstrap > 0;
+    if (app.count("--level") > 0)
+        options.level = interval_level(texts.level);
+    if (app.count("--seed") > 0)
+        options.seed =
+            static_cast<std::uint32_t>(bounded_count("--seed", texts.seed, 0, 4294967295LL));
     if (options.json && options.csv)
         throw usage_error("--json and --csv exclude each other");
     if (options.files.empty())

@@ -37,7 +37,10 @@ struct FitOptions {
     bool csv = false;   // a header row, then one row per file
     std::string plot;   // a .png or .svg picture of the fit, or a folder of them; "" none
     Shard shard;
-    // The random source's fixed start (std::mt19937's default seed), named in every result.
+    bool refine = false;         // the least-squares optimum after the search
+    std::int32_t bootstrap = 0;  // replicates of the refined fit's intervals; 0: none
+    double level = 0.9;          // the intervals' level, in (0, 1)
+    // The random source's start, named in every result; by default std::mt19937's, the window's.
     std::uint32_t seed = std::mt19937::default_seed;
     bool help = false;
     bool version = false;

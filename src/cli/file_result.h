@@ -4,6 +4,8 @@
 
 #include "core/model/engine_state.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,6 +14,35 @@
 namespace tolvenar::cli {
 
 inline constexpr int kExitInterrupted = 130;  // Ctrl-C, as a shell reports a SIGINT
+
+// An interval of a reported value, x in model x like the vertices.
+struct Range {
+    double lo = 0.0;
+    double hi = 0.0;
+};
+
+// The bootstrap's intervals of the refined model's values.
+struct Intervals {
+    std::int32_t replicates = 0;
+    std::int32_t fitted = 0;  // replicates whose search found a model
+    double level = 0.9;
+    std::uint32_t seed = 0;
+    std::size_t block_length = 1;
+    std::array<Range, 7> x{};  // vertices 1..6; element 0 unused
+    std::array<Range, 7> y{};
+    std::optional<Range> measure;  // duration of change or symmetry index
+};
+
+// The family's least-squares optimum near the search's best (--refine), in model x.
+struct RefinedModel {
+    Vertices x{};
+    Vertices y{};
+    float r = 0.0f;
+    float sq_dist = 0.0f;
+    std::optional<float> measure;        // duration of change or symmetry index
+    std::vector<std::string> lines;      // the text lines after the search's report
+    std::optional<Intervals> intervals;  // --bootstrap
+};
 
 // The best model a search found, as the engine left it.
 struct FoundModel {
@@ -29,6 +60,7 @@ struct FoundModel {
     std::optional<float> duration;        // "Simple ramp" alone
     std::optional<float> symmetry_index;  // "Asymmetric event" alone
     std::vector<std::string> report;      // the enabled result labels, in reading order
+    std::optional<RefinedModel> refined;  // --refine
 };
 
 struct FileResult {

@@ -6,6 +6,7 @@
 #include "cli/crop_window.h"
 #include "cli/file_result.h"
 #include "cli/plot/fit_picture.h"
+#include "cli/refine_output.h"
 #include "cli/refusals.h"
 #include "cli/result_output.h"
 #include "core/data/data_reader.h"
@@ -76,6 +77,12 @@ public:
     ~FitObserver() override { publish(); }
 
     void report_written(const ResultReport& report) override { labels.apply(report.writes); }
+    // Every run's best: the refinement's further starts.
+    void run_finished(const EngineState& state, std::int16_t) override
+    {
+        if (state.BestModelX[1] != kUnsetVertex)
+            run_bests.push_back({state.BestModelX, state.BestModelY});
+    }
     void candidate_evaluated(const EngineState&, std::int64_t) override
     {
         if (++m_unpublished == 1024)
@@ -88,6 +95,7 @@ public:
     }
 
     ResultLabels labels;
+    std::vector<refine::Model> run_bests;
     bool stopped = false;
 
 private:
@@ -123,7 +131,8 @@ FoundModel found_model(const EngineState& state, ModelFamily family, const Resul
     FoundModel found{state.CropStart, state.CropCount, state.CropMinY, state.CropMaxY,
                      state.CropOrigin, node_count_of(family), state.BestOfBestX,
                      state.BestOfBestY, state.BestOfBestR, state.BestOfBestSqDist,
-                     state.TrialCount, std::nullopt, std::nullopt, report_lines(labels)};
+                     state.TrialCount, std::nullopt, std::nullopt, report_lines(labels),
+                     std::nullopt};
     // The measures as the report computes them, before its rounding.
     const Vertices& x = state.BestOfBestX;
     if (family == ModelFamily::SimpleRamp)
@@ -159,7 +168,13 @@ plot::FitPicture fit_picture(const EngineState& state, const OverviewScale& scal
     for (std::size_t k = 1; k <= static_cast<std::size_t>(found.vertices); ++k)
         best.points.emplace_back(found.origin + found.x[k] - left, found.y[k]);
     picture.lines = {std::move(data), std::move(best)};
-    // A refined model goes here, drawn last in plot::kRefinedBlack, once refinement is asked for.
+    if (found.refined) {
+        plot::Polyline refined{{}, plot::kRefinedBlack, 1.0};
+        for (std::size_t k = 1; k <= static_cast<std::size_t>(found.vertices); ++k)
+            refined.points.emplace_back(found.origin + found.refined->x[k] - left,
+                                        found.refined->y[k]);
+        picture.lines.push_back(std::move(refined));
+    }
     return picture;
 }
 
@@ -176,8 +191,8 @@ FileResult fit_file(const FitOptions& options, const std::string& file,
         return result;
     }
     try {
-        // Created first and drawn from by the search alone, as in a freshly started window.
-        RandomSource random;
+        // Drawn from by the search alone: with the default seed, as in a freshly started window.
+        RandomSource random(options.seed);
         EngineState state;
         CheckedImport imported = import_file(file, in);
         state.data = std::move(imported.series.table);
@@ -216,6 +231,9 @@ FileResult fit_file(const FitOptions& options, const std::string& file,
             check_found(state, settings, options);
         }
         result.found = found_model(state, options.family, observer.labels);
+        if (options.refine && result.code == kExitSuccess)
+            result.found->refined =
+                refined_model(state, settings, options, std::move(observer.run_bests));
         if (!picture_path.empty()) {
             const std::string failed = plot::write_picture(
                 picture_path, fit_picture(state, imported.scale, window, *result.found));

@@ -44,6 +44,42 @@ std::string csv_text(const Json& value)
     return value.dump();
 }
 
+Json range_of(const Range& range, double origin = 0.0)
+{
+    return Json::array({exact(origin + range.lo), exact(origin + range.hi)});
+}
+
+// "refined" and "bootstrap": the measure under its own name, x in data x.
+void add_refined(Json& object, const FoundModel& found, ModelFamily family)
+{
+    const RefinedModel& refined = *found.refined;
+    const char* measure = family == ModelFamily::SimpleRamp ? "duration" : "symmetry_index";
+    Json x = Json::array(), y = Json::array();
+    for (std::size_t k = 1; k <= 6; ++k) {
+        x.push_back(found.origin == 0.0 ? exact(refined.x[k])
+                                        : exact(found.origin + static_cast<double>(refined.x[k])));
+        y.push_back(exact(refined.y[k]));
+    }
+    Json member{{"x", std::move(x)}, {"y", std::move(y)}, {"r", exact(refined.r)},
+                {"sq_dist", exact(refined.sq_dist)}};
+    if (refined.measure)
+        member[measure] = exact(*refined.measure);
+    object["refined"] = std::move(member);
+    if (!refined.intervals)
+        return;
+    const Intervals& in = *refined.intervals;
+    Json xs = Json::array(), ys = Json::array();
+    for (std::size_t k = 1; k <= 6; ++k) {
+        xs.push_back(range_of(in.x[k], found.origin));
+        ys.push_back(range_of(in.y[k]));
+    }
+    Json boot{{"replicates", in.replicates}, {"level", in.level},   {"seed", in.seed},
+              {"block_length", in.block_length}, {"x", std::move(xs)}, {"y", std::move(ys)}};
+    if (in.measure)
+        boot[measure] = range_of(*in.measure);
+    object["bootstrap"] = std::move(boot);
+}
+
 }  // namespace
 
 Json exact(double value)
@@ -111,7 +147,84 @@ Json json_object(const FileResult& result, const FitOptions& options)
     object["symmetry_index"] = optional_number(found.symmetry_index);
     object["trials_made"] = found.trials_made;
     object["report"] = found.report;
+    if (found.refined)
+        add_refined(object, found, options.family);
     return object;
+}
+
+// refined_x1..refined_y6, refined_r, refined_sq_dist, refined_duration and
+// refined_symmetry_index; with intervals x1_lo, x1_hi, .., y6_hi, duration_lo, ..,
+// symmetry_index_hi. A family's vertices beyond its own, and measures it has none of, stay empty.
+void add_refined_columns(std::vector<Column>& columns, bool intervals)
+{
+    using Pick = std::function<Json(const FoundModel&, const RefinedModel&)>;
+    const auto refined = [](std::string name, Pick pick) {
+        return Column{std::move(name), [pick](const FileResult& r) {
+                          return r.found && r.found->refined ? pick(*r.found, *r.found->refined)
+                                                             : Json();
+                      }};
+    };
+    // Vertex k of the family, else empty.
+    const auto vertex = [&](std::string name, std::size_t k, Pick pick) {
+        return refined(std::move(name), [k, pick](const FoundModel& f, const RefinedModel& m) {
+            return static_cast<std::size_t>(f.vertices) < k ? Json() : pick(f, m);
+        });
+    };
+    // The measure under the family's own name, the other column empty.
+    const auto measure = [&](std::string name, bool duration, Pick pick) {
+        return refined(std::move(name), [duration, pick](const FoundModel& f,
+                                                         const RefinedModel& m) {
+            const bool own = duration ? f.duration.has_value() : f.symmetry_index.has_value();
+            return own ? pick(f, m) : Json();
+        });
+    };
+    for (std::size_t k = 1; k <= 6; ++k)
+        columns.push_back(vertex("refined_x" + std::to_string(k), k,
+                                 [k](const FoundModel& f, const RefinedModel& m) {
+                                     return f.origin == 0.0
+                                                ? exact(m.x[k])
+                                                : exact(f.origin + static_cast<double>(m.x[k]));
+                                 }));
+    for (std::size_t k = 1; k <= 6; ++k)
+        columns.push_back(vertex("refined_y" + std::to_string(k), k,
+                                 [k](const FoundModel&, const RefinedModel& m) {
+                                     return exact(m.y[k]);
+                                 }));
+    columns.push_back(refined("refined_r", [](const FoundModel&, const RefinedModel& m) {
+        return exact(m.r);
+    }));
+    columns.push_back(refined("refined_sq_dist", [](const FoundModel&, const RefinedModel& m) {
+        return exact(m.sq_dist);
+    }));
+    for (const bool duration : {true, false})
+        columns.push_back(measure(duration ? "refined_duration" : "refined_symmetry_index",
+                                  duration, [](const FoundModel&, const RefinedModel& m) {
+                                      return m.measure ? exact(*m.measure) : Json();
+                                  }));
+    if (!intervals)
+        return;
+    const auto end = [](const std::optional<Intervals>& in, auto range, bool hi, double origin) {
+        return in ? exact(origin + (hi ? range(*in).hi : range(*in).lo)) : Json();
+    };
+    for (const bool is_x : {true, false})
+        for (std::size_t k = 1; k <= 6; ++k)
+            for (const bool hi : {false, true})
+                columns.push_back(vertex(
+                    (is_x ? "x" : "y") + std::to_string(k) + (hi ? "_hi" : "_lo"), k,
+                    [=](const FoundModel& f, const RefinedModel& m) {
+                        return end(m.intervals,
+                                   [&](const Intervals& in) { return is_x ? in.x[k] : in.y[k]; },
+                                   hi, is_x ? f.origin : 0.0);
+                    }));
+    for (const bool duration : {true, false})
+        for (const bool hi : {false, true})
+            columns.push_back(measure(
+                std::string(duration ? "duration" : "symmetry_index") + (hi ? "_hi" : "_lo"),
+                duration, [=](const FoundModel&, const RefinedModel& m) {
+                    return m.intervals && m.intervals->measure
+                               ? exact(hi ? m.intervals->measure->hi : m.intervals->measure->lo)
+                               : Json();
+                }));
 }
 
 std::vector<Column> csv_columns(const FitOptions& options)
@@ -149,7 +262,8 @@ std::vector<Column> csv_columns(const FitOptions& options)
     columns.push_back({"symmetry_index", found([](const FoundModel& f) {
                            return optional_number(f.symmetry_index);
                        })});
-    // Option groups (a refined model, intervals) are appended here when their option is set.
+    if (options.refine)
+        add_refined_columns(columns, options.bootstrap > 0);
     columns.push_back({"status", [](const FileResult& r) { return Json(status_word(r)); }});
     columns.push_back({"reason", [](const FileResult& r) { return Json(r.reason); }});
     return columns;
@@ -187,9 +301,13 @@ void write_text(std::ostream& out, const FileResult& result, bool many, bool fir
 {
     if (many)
         out << (first ? "" : "\n") << "==> " << result.file << " <==\n";
-    if (result.found)
+    if (result.found) {
         for (const std::string& line : result.found->report)
             out << line << '\n';
+        if (result.found->refined)
+            for (const std::string& line : result.found->refined->lines)
+                out << line << '\n';
+    }
     if (result.code == kExitInterrupted)
         out << result.reason << '\n';
 }

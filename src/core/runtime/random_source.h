@@ -12,6 +12,8 @@ namespace tolvenar {
 class RandomSource {
 public:
     RandomSource() = default;  // std::mt19937's default seed, 5489
+    // Another start, for a stream of its own (a bootstrap replicate, tolvenar-fit --seed).
+    explicit RandomSource(std::uint32_t seed) : m_engine(seed) {}
 
     // U in [0, 1): the top 24 bits of the next 32-bit output, times 2^-24. Exact in a float.
     float next()

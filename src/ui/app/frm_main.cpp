@@ -234,6 +234,7 @@ void frmMain::createMenus()
     };
     mnuRB1 = make_menu(QStringLiteral("RB1"), mnuFlipVertical1, break1, mnuCopy1);
     mnuRb2 = make_menu(QStringLiteral("RB2"), mnuFlipVertical2, break2, mnuCopy2);
+    mnuRefine1 = mnuRB1->addAction(QStringLiteral("Refine best fit"));
 }
 
 void frmMain::nameControls()
@@ -250,6 +251,7 @@ void frmMain::nameControls()
         {Frame3, "Frame3"}, {Frame4, "Frame4"}, {Frame5, "Frame5"}, {Frame6, "Frame6"},
         {ProgressBar1, "ProgressBar1"}, {ProgressBar2, "ProgressBar2"}, {mnuRB1, "mnuRB1"},
         {mnuRb2, "mnuRb2"}, {mnuFlipVertical1, "mnuFlipVertical1"}, {mnuCopy1, "mnuCopy1"},
+        {mnuRefine1, "mnuRefine1"},
         {mnuFlipVertical2, "mnuFlipVertical2"}, {mnuCopy2, "mnuCopy2"}};
     for (const auto& [object, name] : named)
         object->setObjectName(QLatin1String(name));
@@ -327,6 +329,8 @@ void frmMain::connectEvents()
     on_trigger(mnuCopy1, &frmMain::mnuCopy1_Click);
     on_trigger(mnuFlipVertical2, &frmMain::mnuFlipVertical2_Click);
     on_trigger(mnuCopy2, &frmMain::mnuCopy2_Click);
+    on_trigger(mnuRefine1, &frmMain::mnuRefine1_Click);
+    connect(mnuRB1, &QMenu::aboutToShow, this, [this] { mnuRB1_AboutToShow(); });
 }
 
 void frmMain::orderTabs()

@@ -111,6 +111,7 @@ public:
     QAction* mnuFlipVertical1 = nullptr;
     QAction* break1 = nullptr;
     QAction* mnuCopy1 = nullptr;
+    QAction* mnuRefine1 = nullptr;  // "Refine best fit"
     QMenu* mnuRb2 = nullptr;
     QAction* mnuFlipVertical2 = nullptr;
     QAction* break2 = nullptr;
@@ -174,6 +175,8 @@ public:
     void mnuFlipVertical2_Click();
     void mnuCopy1_Click();
     void mnuCopy2_Click();
+    void mnuRB1_AboutToShow();
+    void mnuRefine1_Click();
 
 private:
     void createControls();

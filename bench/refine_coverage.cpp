@@ -1,0 +1,190 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// How often the bootstrap's intervals hold the true break points of simulated ramps, and why
+// they miss. Each series: 300 points x = 0..299, a ramp from 0 (up to X2 = 100) to 1 (from
+// X3 = 180), noise of sd 0.3, white or AR(1) with phi 0.6 (same marginal sd). It is searched,
+// refined and bootstrapped as tolvenar-fit --bootstrap does; the intervals of X2 and X3 of each
+// method are checked against the truth.
+//
+//   refine_coverage [--series S] [--replicates B] [--runs R] [--trials N] [--block L] [--seed K]
+//
+// Prints, per noise kind: coverage per interval method, the block length, the replicates' bias
+// (their mean minus the estimate) beside the estimates' own bias (their mean minus the truth),
+// the replicates' spread beside the estimates' spread over the series, how far the search's
+// best was from the refined fit, and the seconds per series.
+#include "core/model/boxes.h"
+#include "core/refine/bootstrap.h"
+#include "core/search/search.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tolvenar;
+using namespace tolvenar::refine;
+
+constexpr int kPoints = 300;
+constexpr double kX2 = 100.0, kX3 = 180.0, kSd = 0.3;
+
+struct Options {
+    int series = 30, replicates = 200, runs = 5, trials = 500;
+    std::size_t block = 0;
+    std::uint32_t seed = 1;
+};
+
+EngineState ramp_series(double phi, std::mt19937_64& engine)
+{
+    std::normal_distribution<double> normal(0.0, 1.0);
+    const double innovation = kSd * std::sqrt(1.0 - phi * phi);
+    EngineState s;
+    s.data.texts = {"x", "y"};
+    s.data.DataX.push_back({CellKind::Text, 0, 0.0});
+    s.data.DataY.push_back({CellKind::Text, 1, 0.0});
+    double e = kSd * normal(engine);
+    float lo = kEmptyRangeLowest, hi = kEmptyRangeHighest;
+    for (int i = 0; i < kPoints; ++i) {
+        if (i > 0)
+            e = phi * e + innovation * normal(engine);
+        const double t = i;
+        const double curve = t <= kX2 ? 0.0 : t >= kX3 ? 1.0 : (t - kX2) / (kX3 - kX2);
+        s.data.DataX.push_back(Cell::of_number(t));
+        s.data.DataY.push_back(Cell::of_number(curve + e));
+        include_in_range(curve + e, lo, hi);
+    }
+    s.data.DataX.push_back(Cell::empty());
+    s.data.DataY.push_back(Cell::empty());
+    s.data.DataCount = kPoints;
+    note_x_order(s.data);
+    s.CropCount = s.CropEnd = kPoints;
+    s.CropObserved.assign(kPoints + 1, 0.0f);
+    s.CropModel.assign(kPoints + 1, 0.0f);
+    s.CropMinY = lo;
+    s.CropMaxY = hi;
+    s.NodeCount = node_count_of(ModelFamily::SimpleRamp);
+    forget_best_of_best(s);
+    return s;
+}
+
+struct Tally {
+    int covered[5][2] = {};  // method x (X2, X3)
+    int series = 0;
+    double seconds = 0.0, blocks = 0.0, search_excess = 0.0, search_x_gap = 0.0;
+    std::vector<double> estimates[2], replicate_bias[2], replicate_sd[2], estimate_se[2];
+};
+
+double mean(const std::vector<double>& v)
+{
+    double s = 0.0;
+    for (double x : v)
+        s += x;
+    return v.empty() ? 0.0 : s / static_cast<double>(v.size());
+}
+
+double sd(const std::vector<double>& v)
+{
+    const double m = mean(v);
+    double s = 0.0;
+    for (double x : v)
+        s += (x - m) * (x - m);
+    return v.size() < 2 ? 0.0 : std::sqrt(s / static_cast<double>(v.size() - 1));
+}
+
+void simulate(const char* name, double phi, const Options& o)
+{
+    std::mt19937_64 engine(o.seed * 1000003ULL + static_cast<std::uint64_t>(phi * 10));
+    Tally t;
+    const IntervalMethod methods[5] = {IntervalMethod::Percentile, IntervalMethod::Basic,
+                                       IntervalMethod::BiasCorrected, IntervalMethod::Studentized,
+                                       IntervalMethod::Symmetric};
+    const double truth[2] = {kX2, kX3};
+    for (int s = 0; s < o.series; ++s) {
+        const auto started = std::chrono::steady_clock::now();
+        EngineState state = ramp_series(phi, engine);
+        SearchSettings settings{ModelFamily::SimpleRamp, 0, o.runs, o.trials, 0.0f,
+                                static_cast<float>(kPoints - 1)};
+        RandomSource random(static_cast<std::uint32_t>(o.seed + s));
+        struct : SearchObserver {  // every run's best, further starts as tolvenar-fit gives
+            std::vector<Model> bests;
+            void run_finished(const EngineState& st, std::int16_t) override
+            {
+                bests.push_back({st.BestModelX, st.BestModelY});
+            }
+        } runs;
+        SearchEngine().run(state, settings, random, runs);
+        const Model best{state.BestOfBestX, state.BestOfBestY};
+        const RefinedFit fit = refine_fit(state, {ModelFamily::SimpleRamp, false, best, runs.bests});
+        BootstrapSettings b{ModelFamily::SimpleRamp, false, o.runs, o.trials, 0.0f,
+                            static_cast<float>(kPoints - 1), o.replicates, 0.9,
+                            static_cast<std::uint32_t>(o.seed * 7919 + s), 0, o.block};
+        const BootstrapResult boot = bootstrap(state, fit, b);
+        t.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        t.blocks += static_cast<double>(boot.block_length);
+        t.search_excess += state.BestOfBestSqDist / fit.sq_dist - 1.0;
+        t.search_x_gap += std::abs(static_cast<double>(best.x[2]) - fit.model.x[2]);
+        for (int q = 0; q < 2; ++q) {
+            std::vector<double> values, errors;
+            for (const auto& r : boot.replicates)
+                if (r) {
+                    values.push_back(r->model.x[2 + q]);
+                    errors.push_back(r->errors ? r->errors->x[2 + q] : 0.0);
+                }
+            const double error = boot.errors ? boot.errors->x[2 + q] : 0.0;
+            t.estimate_se[q].push_back(error);
+            const double estimate = fit.model.x[2 + q];
+            t.estimates[q].push_back(estimate);
+            t.replicate_bias[q].push_back(mean(values) - estimate);
+            t.replicate_sd[q].push_back(sd(values));
+            for (int m = 0; m < 5; ++m) {
+                const Interval i = bootstrap_interval(values, estimate, 0.9, methods[m], errors, error);
+                t.covered[m][q] += i.lo <= truth[q] && truth[q] <= i.hi;
+            }
+        }
+        ++t.series;
+    }
+    const double n = t.series;
+    std::printf("%s noise, %d series, %d replicates, search %d x %d, mean block length %.1f\n",
+                name, t.series, o.replicates, o.runs, o.trials, t.blocks / n);
+    const char* names[5] = {"percentile", "basic", "bias-corrected", "studentized",
+                            "symmetric stud."};
+    for (int m = 0; m < 5; ++m)
+        std::printf("  90 %% %-15s X2 %5.1f %%  X3 %5.1f %%\n", names[m],
+                    100.0 * t.covered[m][0] / n, 100.0 * t.covered[m][1] / n);
+    for (int q = 0; q < 2; ++q)
+        std::printf("  X%d: estimates' bias %+.2f, replicates' bias %+.2f; estimates' sd %.2f, "
+                    "replicates' mean sd %.2f, mean standard error %.2f\n",
+                    2 + q, mean(t.estimates[q]) - truth[q], mean(t.replicate_bias[q]),
+                    sd(t.estimates[q]), mean(t.replicate_sd[q]), mean(t.estimate_se[q]));
+    std::printf("  search's best vs refined: sum of squares +%.2f %%, |X2 gap| %.2f\n",
+                100.0 * t.search_excess / n, t.search_x_gap / n);
+    std::printf("  %.2f s per series\n", t.seconds / n);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        const long v = std::strtol(argv[i + 1], nullptr, 10);
+        if (name == "--series") o.series = static_cast<int>(v);
+        else if (name == "--replicates") o.replicates = static_cast<int>(v);
+        else if (name == "--runs") o.runs = static_cast<int>(v);
+        else if (name == "--trials") o.trials = static_cast<int>(v);
+        else if (name == "--block") o.block = static_cast<std::size_t>(v);
+        else if (name == "--seed") o.seed = static_cast<std::uint32_t>(v);
+        else {
+            std::fprintf(stderr, "unknown option %s\n", name.c_str());
+            return 2;
+        }
+    }
+    simulate("white", 0.0, o);
+    simulate("AR(1) 0.6", 0.6, o);
+    return 0;
+}

@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// tolvenar-fit's --refine and --bootstrap: the family's optimum near the search's best, its
+// intervals, and the lines that follow the search's report.
+#pragma once
+
+#include "cli/arguments.h"
+#include "cli/file_result.h"
+#include "core/model/engine_state.h"
+#include "core/refine/refine.h"
+#include "core/search/search.h"
+
+#include <vector>
+
+namespace tolvenar::cli {
+
+// The refinement of the best of best in `state` from the run bests, and with options.bootstrap
+// its intervals from replicates searched as `settings` searched the crop. The lines read
+// "Refined X1 = ..", the sums of squares, then one line on the bootstrap and
+// "X2 90 % interval = lo .. hi" per reported value.
+RefinedModel refined_model(const EngineState& state, const SearchSettings& settings,
+                           const FitOptions& options, std::vector<refine::Model> run_bests);
+
+}  // namespace tolvenar::cli

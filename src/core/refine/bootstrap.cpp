@@ -1,0 +1,315 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/refine/bootstrap.h"
+
+#include "core/model/boxes.h"
+#include "core/model/fit.h"
+#include "core/runtime/fault.h"
+#include "core/runtime/random_source.h"
+#include "core/search/search.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <numeric>
+#include <random>
+#include <thread>
+
+namespace tolvenar::refine {
+
+namespace {
+
+// SplitMix64 finaliser: well-spread stream keys from (seed, replicate).
+std::uint64_t mix(std::uint64_t z)
+{
+    z += 0x9E3779B97F4A7C15ULL;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+double normal_cdf(double z)
+{
+    return 0.5 * std::erfc(-z / std::sqrt(2.0));
+}
+
+double normal_quantile(double p)
+{
+    double lo = -40.0, hi = 40.0;
+    for (int i = 0; i < 200; ++i) {
+        const double mid = 0.5 * (lo + hi);
+        (normal_cdf(mid) < p ? lo : hi) = mid;
+    }
+    return 0.5 * (lo + hi);
+}
+
+// Quantile of sorted values by linear interpolation between order statistics.
+double quantile(const std::vector<double>& sorted, double p)
+{
+    const double h = std::clamp(p, 0.0, 1.0) * static_cast<double>(sorted.size() - 1);
+    const auto i = static_cast<std::size_t>(std::floor(h));
+    if (i + 1 >= sorted.size())
+        return sorted.back();
+    return sorted[i] + (h - static_cast<double>(i)) * (sorted[i + 1] - sorted[i]);
+}
+
+// Keeps each run's best as a restart for the refinement.
+class RunBests final : public SearchObserver {
+public:
+    void run_finished(const EngineState& state, std::int16_t) override
+    {
+        if (state.BestModelX[1] != kUnsetVertex)
+            bests.push_back({state.BestModelX, state.BestModelY});
+    }
+    std::vector<Model> bests;
+};
+
+// Replicate `index`: residuals in moving blocks on the refined curve, searched and refined.
+std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vector<double>& curve,
+                                       const std::vector<double>& residuals, std::size_t block,
+                                       std::size_t lag,
+                                       const RefinedFit& fit, const BootstrapSettings& settings,
+                                       std::int32_t index)
+{
+    const std::uint64_t key =
+        mix(mix(settings.seed) ^ static_cast<std::uint64_t>(static_cast<std::uint32_t>(index)));
+    std::mt19937_64 blocks(key);
+    const std::size_t n = residuals.size();
+    const std::size_t starts = n - block + 1;
+
+    EngineState state = crop;
+    float lo = kEmptyRangeLowest, hi = kEmptyRangeHighest;
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t from = static_cast<std::size_t>(blocks() % starts);
+        for (std::size_t j = 0; j < block && i < n; ++j, ++i) {
+            const double y = curve[i] + residuals[from + j];
+            state.data.DataY[i + 1] = Cell::of_number(y);
+            include_in_range(y, lo, hi);
+        }
+    }
+    state.CropMinY = lo;
+    state.CropMaxY = hi;
+    forget_best_of_best(state);
+    state.TrialCount = 0;
+    state.ConvergenceCount = 0;
+
+    RandomSource random(static_cast<std::uint32_t>(key >> 32));
+    SearchEngine engine;
+    RunBests observer;
+    SearchSettings search{settings.family, 0, settings.runs, settings.trials,
+                          settings.scale_left, settings.scale_width};
+    if (engine.run(state, search, random, observer).end != SearchEnd::Completed)
+        return std::nullopt;
+    if (settings.constrained) {
+        search.constrain = 1;
+        if (engine.run(state, search, random, observer).end != SearchEnd::Completed)
+            return std::nullopt;
+    }
+    if (state.BestOfBestSqDist == kUnsetBestOfBest)
+        return std::nullopt;
+    // The original fit is one more start: a search that misses the replicate's optimum would
+    // otherwise widen the spread with its own failures.
+    observer.bests.push_back(fit.model);
+    const RefinedFit refit = refine_fit(
+        state, {settings.family, settings.constrained,
+                {state.BestOfBestX, state.BestOfBestY}, std::move(observer.bests)});
+    return Replicate{refit.model, refit.measure, state.BestOfBestSqDist, refit.sq_dist,
+                     standard_errors(state, settings.family, refit.model, lag)};
+}
+
+}  // namespace
+
+std::size_t block_length_of(std::span<const double> residuals)
+{
+    // Politis and White's automatic length for the moving-block bootstrap (with Patton, Politis
+    // and White's correction): b = (2 G^2 / D)^(1/3) n^(1/3), G and D from the autocovariances
+    // under a flat-top lag window whose width is read off where the autocorrelation dies out.
+    // It grows with the noise's correlation length and is 1 for white noise.
+    const std::size_t n = residuals.size();
+    if (n < 8)
+        return 1;
+    const double mean = std::accumulate(residuals.begin(), residuals.end(), 0.0) / static_cast<double>(n);
+    const auto acov = [&](std::size_t k) {
+        double s = 0.0;
+        for (std::size_t i = 0; i + k < n; ++i)
+            s += (residuals[i] - mean) * (residuals[i + k] - mean);
+        return s / static_cast<double>(n);
+    };
+    const double r0 = acov(0);
+    if (!(r0 > 0.0))
+        return 1;
+    const double ln = std::log10(static_cast<double>(n));
+    const auto kn = static_cast<std::size_t>(std::max(5.0, std::ceil(std::sqrt(ln))));
+    const double bound = 2.0 * std::sqrt(ln / static_cast<double>(n));
+    const std::size_t max_lag = std::min(n - 1, static_cast<std::size_t>(std::ceil(std::sqrt(static_cast<double>(n)))) + kn);
+    std::vector<double> r(max_lag + 1);
+    for (std::size_t k = 0; k <= max_lag; ++k)
+        r[k] = acov(k);
+    std::size_t m = max_lag;
+    for (std::size_t cand = 0; cand + kn <= max_lag; ++cand) {
+        bool small = true;
+        for (std::size_t j = 1; j <= kn && small; ++j)
+            small = std::abs(r[cand + j] / r0) < bound;
+        if (small) {
+            m = cand;
+            break;
+        }
+    }
+    const std::size_t width = std::min(2 * std::max<std::size_t>(m, 1), max_lag);
+    double g = 0.0, d0 = r0;
+    for (std::size_t k = 1; k <= width; ++k) {
+        const double s = static_cast<double>(k) / static_cast<double>(width);
+        const double w = s <= 0.5 ? 1.0 : 2.0 * (1.0 - s);
+        g += 2.0 * w * static_cast<double>(k) * r[k];
+        d0 += 2.0 * w * r[k];
+    }
+    const double d = 4.0 / 3.0 * d0 * d0;
+    const double b = d > 0.0 ? std::cbrt(2.0 * g * g / d * static_cast<double>(n)) : 1.0;
+    const double cap = std::min(3.0 * std::sqrt(static_cast<double>(n)), static_cast<double>(n) / 3.0);
+    return static_cast<std::size_t>(std::clamp(std::round(b), 1.0, std::max(1.0, cap)));
+}
+
+Interval bootstrap_interval(std::vector<double> values, double estimate, double level,
+                            IntervalMethod method, const std::vector<double>& errors, double error)
+{
+    if (method == IntervalMethod::Studentized || method == IntervalMethod::Symmetric) {
+        // The replicates' deviations in their own standard errors: how far the estimate can lie
+        // from the truth in units of its standard error, whatever the curve makes that error.
+        std::vector<double> t;
+        for (std::size_t b = 0; b < values.size() && b < errors.size(); ++b)
+            if (errors[b] > 0.0)
+                t.push_back((values[b] - estimate) / errors[b]);
+        if (t.size() < 2 || !(error > 0.0))
+            return {estimate, estimate};
+        if (method == IntervalMethod::Symmetric) {
+            for (double& v : t)
+                v = std::abs(v);
+            std::sort(t.begin(), t.end());
+            const double half = quantile(t, level) * error;
+            return {estimate - half, estimate + half};
+        }
+        std::sort(t.begin(), t.end());
+        const double tail = (1.0 - level) / 2.0;
+        return {estimate - quantile(t, 1.0 - tail) * error, estimate - quantile(t, tail) * error};
+    }
+    if (values.size() < 2)
+        return {estimate, estimate};
+    std::sort(values.begin(), values.end());
+    const double tail = (1.0 - level) / 2.0;
+    switch (method) {
+    case IntervalMethod::Percentile:
+        return {quantile(values, tail), quantile(values, 1.0 - tail)};
+    case IntervalMethod::Basic:
+        return {2.0 * estimate - quantile(values, 1.0 - tail),
+                2.0 * estimate - quantile(values, tail)};
+    case IntervalMethod::BiasCorrected: {
+        // The share of replicates below the estimate (ties half) measures the median bias;
+        // the percentile points move by twice its normal score.
+        const auto below = std::lower_bound(values.begin(), values.end(), estimate) - values.begin();
+        const auto upto = std::upper_bound(values.begin(), values.end(), estimate) - values.begin();
+        const double share = (static_cast<double>(below + upto) / 2.0 + 0.5) /
+                             (static_cast<double>(values.size()) + 1.0);
+        const double z0 = normal_quantile(share);
+        const double z = normal_quantile(1.0 - tail);
+        return {quantile(values, normal_cdf(2.0 * z0 - z)),
+                quantile(values, normal_cdf(2.0 * z0 + z))};
+    }
+    case IntervalMethod::Studentized:
+    case IntervalMethod::Symmetric:
+        break;  // above
+    }
+    return {estimate, estimate};
+}
+
+BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
+                          const BootstrapSettings& settings, IntervalMethod method)
+{
+    BootstrapResult result;
+    EngineState crop = crop_only(state);
+    crop.ModelX = fit.model.x;
+    crop.ModelY = fit.model.y;
+    Fitting(crop);
+    const auto n = static_cast<std::size_t>(crop.CropCount);
+    std::vector<double> curve(n), residuals(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        curve[i] = static_cast<double>(crop.CropModel[i + 1]);
+        residuals[i] = static_cast<double>(crop.CropObserved[i + 1]) - curve[i];
+    }
+    // Residuals of a least-squares fit are smaller than the noise by the parameters it spent.
+    const double mean = std::accumulate(residuals.begin(), residuals.end(), 0.0) / static_cast<double>(std::max<std::size_t>(n, 1));
+    const std::size_t k = parameter_count(settings.family, state.NodeCount);
+    const double inflate = n > k ? std::sqrt(static_cast<double>(n) / static_cast<double>(n - k)) : 1.0;
+    for (double& e : residuals)
+        e = (e - mean) * inflate;
+    result.block_length = std::min(
+        settings.block_length ? settings.block_length : block_length_of(residuals), std::max<std::size_t>(n, 1));
+
+    const auto count = static_cast<std::size_t>(std::max(settings.replicates, 0));
+    result.replicates.resize(count);
+    if (n > 0) {
+        std::atomic<std::size_t> next{0};
+        const auto work = [&] {
+            for (std::size_t b; (b = next.fetch_add(1)) < count;) {
+                try {
+                    result.replicates[b] = fit_replicate(crop, curve, residuals, result.block_length,
+                                                         result.block_length, fit,
+                                                         settings, static_cast<std::int32_t>(b));
+                } catch (const Fault&) {
+                    result.replicates[b].reset();
+                }
+            }
+        };
+        const unsigned threads = std::max(1u, std::min<unsigned>(
+            settings.threads ? settings.threads : std::thread::hardware_concurrency(),
+            static_cast<unsigned>(std::max<std::size_t>(count, 1))));
+        std::vector<std::thread> pool;
+        for (unsigned t = 1; t < threads; ++t)
+            pool.emplace_back(work);
+        work();
+        for (auto& t : pool)
+            t.join();
+    }
+
+    result.errors = standard_errors(state, settings.family, fit.model, result.block_length);
+    // value_of gives a replicate's value and standard error; error is the estimate's.
+    const auto interval_of = [&](auto value_of, double estimate, double error) {
+        std::vector<double> values, errors;
+        for (const auto& r : result.replicates)
+            if (r)
+                if (const auto v = value_of(*r)) {
+                    values.push_back(v->first);
+                    errors.push_back(v->second);
+                }
+        return bootstrap_interval(std::move(values), estimate, settings.level, method, errors,
+                                  error);
+    };
+    using Value = std::optional<std::pair<double, double>>;
+    const auto error_of = [](const std::optional<StandardErrors>& e, auto pick) {
+        return e ? static_cast<double>(pick(*e)) : 0.0;
+    };
+    for (std::size_t v = 1; v <= 6; ++v) {
+        const auto x_error = [v](const StandardErrors& e) { return e.x[v]; };
+        const auto y_error = [v](const StandardErrors& e) { return e.y[v]; };
+        result.x[v] = interval_of(
+            [&](const Replicate& r) {
+                return Value({r.model.x[v], error_of(r.errors, x_error)});
+            },
+            fit.model.x[v], error_of(result.errors, x_error));
+        result.y[v] = interval_of(
+            [&](const Replicate& r) {
+                return Value({r.model.y[v], error_of(r.errors, y_error)});
+            },
+            fit.model.y[v], error_of(result.errors, y_error));
+    }
+    if (fit.measure) {
+        const auto m_error = [](const StandardErrors& e) { return e.measure.value_or(0.0f); };
+        result.measure = interval_of(
+            [&](const Replicate& r) {
+                return r.measure ? Value({*r.measure, error_of(r.errors, m_error)}) : Value();
+            },
+            *fit.measure, error_of(result.errors, m_error));
+    }
+    return result;
+}
+
+}  // namespace tolvenar::refine

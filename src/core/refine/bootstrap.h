@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// How sure a refined fit is: replicates of the crop made of the refined curve plus its residuals
+// resampled in moving blocks (so that correlated noise keeps its correlation), each fitted again
+// by the same search and refinement, and intervals from the spread of their break points,
+// levels and measure. Replicates run on every core; the result depends on the seed alone.
+#pragma once
+
+#include "core/model/engine_state.h"
+#include "core/model/family.h"
+#include "core/refine/refine.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace tolvenar::refine {
+
+struct BootstrapSettings {
+    ModelFamily family = ModelFamily::SimpleRamp;
+    bool constrained = false;  // the original fit ended with a constrained search: so do replicates
+    std::int32_t runs = 10;    // search settings of every replicate, as of the original fit
+    std::int32_t trials = 1000;
+    float scale_left = 0.0f;   // the crop window in model x (working plot ScaleLeft, ScaleWidth)
+    float scale_width = 0.0f;
+    std::int32_t replicates = 200;
+    double level = 0.9;
+    std::uint32_t seed = 5489;
+    unsigned threads = 0;  // 0: every core; the result is the same for any number
+    std::size_t block_length = 0;  // 0: block_length_of the residuals
+};
+
+// Studentized: quantiles of the replicates' (value - estimate) / standard error; Symmetric:
+// the same with |value - estimate|, an interval centred on the estimate.
+enum class IntervalMethod { Percentile, Basic, BiasCorrected, Studentized, Symmetric };
+
+struct Interval {
+    double lo = 0.0;
+    double hi = 0.0;
+};
+
+// One fitted replicate.
+struct Replicate {
+    Model model;
+    std::optional<float> measure;
+    float search_sq_dist = 0.0f;  // the replicate search's best, before refinement
+    float sq_dist = 0.0f;         // refined
+    std::optional<StandardErrors> errors;  // of the refined model, for studentized intervals
+};
+
+struct BootstrapResult {
+    std::array<Interval, 7> x{};  // vertices 1..6, model x; element 0 unused
+    std::array<Interval, 7> y{};
+    std::optional<Interval> measure;  // duration of change or symmetry index
+    std::size_t block_length = 1;
+    std::optional<StandardErrors> errors;  // of the estimate
+    std::vector<std::optional<Replicate>> replicates;  // in replicate order; none: no model found
+};
+
+// The bootstrap of `fit` over the crop of `state` (its NodeCount and manual boxes as the
+// original search had them). Intervals by `method` at settings.level from the replicates that
+// found a model; with fewer than two, every interval is the estimate itself.
+BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
+                          const BootstrapSettings& settings,
+                          IntervalMethod method = IntervalMethod::Symmetric);
+
+// The interval of `values` (replicates of a statistic) around `estimate` at `level`.
+// Studentized: `errors` are the replicates' standard errors (pairs with one of 0 are left out)
+// and `error` the estimate's; the others ignore them.
+Interval bootstrap_interval(std::vector<double> values, double estimate, double level,
+                            IntervalMethod method, const std::vector<double>& errors = {},
+                            double error = 0.0);
+
+// Block length of the moving-block resampling of `residuals` (see the definition).
+std::size_t block_length_of(std::span<const double> residuals);
+
+}  // namespace tolvenar::refine

@@ -1,0 +1,690 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/refine/refine.h"
+
+#include "core/model/fit.h"
+#include "core/model/single_ops.h"
+#include "core/refine/levels.h"
+#include "core/runtime/fault.h"
+#include "core/runtime/numbers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+namespace tolvenar::refine {
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// What a family leaves free: the break points the optimiser moves (the vertices its draws place
+// in boxes), the level each vertex takes, and the vertex whose y box bounds each level.
+struct Shape {
+    int last = 0;                   // the family's last vertex, on the right edge
+    std::vector<int> breaks;        // moved vertices, in increasing order
+    bool midway = false;            // x3 midway between x2 and x4
+    std::array<int, 7> level_of{};  // level index of vertex k = 1..6
+    std::vector<int> level_box;     // vertex whose y box bounds level j
+};
+
+Shape shape_of(ModelFamily family, std::int16_t node_count)
+{
+    Shape s;
+    const auto levels = [&](std::initializer_list<std::initializer_list<int>> groups) {
+        int j = 0;
+        for (const auto& group : groups) {
+            for (int k : group)
+                s.level_of[static_cast<std::size_t>(k)] = j;
+            s.level_box.push_back(*group.begin());
+            ++j;
+        }
+    };
+    switch (family) {
+    case ModelFamily::SimpleRamp:
+        s = {4, {2, 3}, false, {}, {}};
+        levels({{1, 2}, {3, 4, 5, 6}});
+        break;
+    case ModelFamily::SymmetricEvent:
+        s = {5, {2, 4}, true, {}, {}};
+        levels({{1, 2, 4, 5, 6}, {3}});
+        break;
+    case ModelFamily::AsymmetricEvent:
+        s = {5, {2, 3, 4}, false, {}, {}};
+        levels({{1, 2, 4, 5, 6}, {3}});
+        break;
+    case ModelFamily::Free4Segments:
+        s = {5, {2, 3, 4}, false, {}, {}};
+        levels({{1}, {2}, {3}, {4}, {5, 6}});
+        break;
+    case ModelFamily::Free3Segments:
+        s = {4, {2, 3}, false, {}, {}};
+        levels({{1}, {2}, {3}, {4, 5, 6}});
+        break;
+    case ModelFamily::EventWithDuration:
+        s = {6, {2, 3, 4, 5}, false, {}, {}};
+        levels({{1, 2, 5, 6}, {3}, {4}});
+        break;
+    case ModelFamily::ManualConstraint: {
+        const int n = std::clamp<int>(node_count, 0, 6);
+        s.last = n;
+        for (int k = 2; k < n; ++k)
+            s.breaks.push_back(k);
+        for (int k = 1; k <= 6; ++k) {
+            s.level_of[static_cast<std::size_t>(k)] = std::max(0, std::min(k, n) - 1);
+            if (k <= n)
+                s.level_box.push_back(k);
+        }
+        break;
+    }
+    }
+    return s;
+}
+
+// A box as the draws use it: [lo - (hi - lo) / 10, hi + (hi - lo) / 10]; an empty box bounds
+// nothing.
+std::pair<double, double> widened(float lo, float hi)
+{
+    if (lo > hi)
+        return {-kInf, kInf};
+    const double spread = 0.1 * (static_cast<double>(hi) - static_cast<double>(lo));
+    return {static_cast<double>(lo) - spread, static_cast<double>(hi) + spread};
+}
+
+// The cropped points, and a small state holding just them on which the search's measures run.
+struct Crop {
+    std::vector<double> t;
+    std::vector<double> y;  // observed y as the measures read it, single
+    EngineState scratch;
+};
+
+Crop read_crop(const EngineState& state)
+{
+    Crop crop{{}, {}, crop_only(state)};
+    const EngineState& s = crop.scratch;
+    for (std::int32_t i = 1; i <= s.CropCount; ++i) {
+        crop.t.push_back(cell_number(s.data.x_cell(i)) - s.CropOrigin);
+        crop.y.push_back(static_cast<double>(cell_single(s.data.y_cell(i))));
+    }
+    return crop;
+}
+
+struct Scored {
+    float sq_dist = std::numeric_limits<float>::infinity();
+    float r = 0.0f;
+};
+
+// The search's own measures of `model`; a model they fault on scores as no model.
+Scored score(Crop& crop, const Model& model)
+{
+    EngineState& s = crop.scratch;
+    s.ModelX = model.x;
+    s.ModelY = model.y;
+    try {
+        Fitting(s);
+        GetSqDist(s);
+        GetR(s);
+    } catch (const Fault&) {
+        return {};
+    }
+    return {s.SqDist, s.BestModelR};
+}
+
+// The sum of squares profiled over the levels, as a function of the moved break points.
+class Profile {
+public:
+    Profile(const Crop& crop, const Shape& shape, const Model& start, const EngineState& state,
+            ModelFamily family, bool constrained)
+        : m_crop(crop), m_shape(shape), m_left(start.x[1]),
+          m_right(start.x[static_cast<std::size_t>(shape.last)])
+    {
+        const bool manual = family == ModelFamily::ManualConstraint;
+        const bool boxed = constrained || manual;
+        const Vertices& xmin = constrained ? state.ConXMin : state.ManXMin;
+        const Vertices& xmax = constrained ? state.ConXMax : state.ManXMax;
+        const Vertices& ymin = constrained ? state.ConYMin : state.ManYMin;
+        const Vertices& ymax = constrained ? state.ConYMax : state.ManYMax;
+        for (int k : shape.breaks) {
+            auto [lo, hi] = boxed ? widened(xmin[k], xmax[k]) : std::pair{-kInf, kInf};
+            m_lower.push_back(std::max(lo, m_left));
+            m_upper.push_back(std::min(hi, m_right));
+        }
+        for (int k : shape.level_box) {
+            auto [lo, hi] = boxed ? widened(ymin[k], ymax[k]) : std::pair{-kInf, kInf};
+            m_level_lower.push_back(lo);
+            m_level_upper.push_back(hi);
+        }
+    }
+
+    std::size_t dimension() const { return m_shape.breaks.size(); }
+    double width() const { return m_right - m_left; }
+
+    // Vertex x of the moved break points, in double.
+    std::array<double, 7> vertices(const std::vector<double>& p) const
+    {
+        std::array<double, 7> x{};
+        x[1] = m_left;
+        for (std::size_t i = 0; i < p.size(); ++i)
+            x[static_cast<std::size_t>(m_shape.breaks[i])] = p[i];
+        if (m_shape.midway)
+            x[3] = 0.5 * (x[2] + x[4]);
+        for (int k = m_shape.last; k <= 6; ++k)
+            x[static_cast<std::size_t>(k)] = m_right;
+        return x;
+    }
+
+    // The nearest break points in their boxes and in order; nullopt when the boxes leave none.
+    std::optional<std::vector<double>> feasible(std::vector<double> p) const
+    {
+        double floor = m_left;
+        for (std::size_t i = 0; i < p.size(); ++i) {
+            p[i] = std::max({p[i], m_lower[i], floor});
+            if (!(p[i] <= m_upper[i]))
+                p[i] = m_upper[i];
+            if (p[i] < floor)
+                return std::nullopt;
+            floor = p[i];
+        }
+        return p;
+    }
+
+    // The levels and their sum of squares at vertex x; nullopt for a degenerate model.
+    std::optional<LevelFit> levels_at(const std::array<double, 7>& x) const
+    {
+        const std::size_t n = m_crop.t.size();
+        const std::size_t p = m_shape.level_box.size();
+        std::vector<double> design(n * p, 0.0);
+        const auto& of = m_shape.level_of;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double t = m_crop.t[i];
+            int k = 1;
+            while (k < 6 && t > x[static_cast<std::size_t>(k + 1)])
+                ++k;
+            // The point's segment k..k+1 as Fitting finds it; beyond vertex 6 it holds y6. A
+            // point on a zero-length segment (at the left edge, x2 = x1) is a model Fitting
+            // refuses.
+            const double dx = x[static_cast<std::size_t>(k + 1)] - x[static_cast<std::size_t>(k)];
+            if (dx <= 0.0 && t <= x[static_cast<std::size_t>(k + 1)])
+                return std::nullopt;
+            double a = dx > 0.0 ? (t - x[static_cast<std::size_t>(k)]) / dx : 1.0;
+            a = std::clamp(a, 0.0, 1.0);
+            design[static_cast<std::size_t>(of[static_cast<std::size_t>(k)]) * n + i] += 1.0 - a;
+            design[static_cast<std::size_t>(of[static_cast<std::size_t>(k + 1)]) * n + i] += a;
+        }
+        return solve_levels(design, p, m_crop.y, m_level_lower, m_level_upper);
+    }
+
+    // The optimiser's objective: the profiled sum of squares at the nearest feasible break
+    // points, plus a pull back towards them for steps outside.
+    double operator()(const std::vector<double>& p) const
+    {
+        const auto q = feasible(p);
+        if (!q)
+            return kInf;
+        const auto fit = levels_at(vertices(*q));
+        if (!fit)
+            return kInf;
+        double outside = 0.0;
+        for (std::size_t i = 0; i < p.size(); ++i)
+            outside += (p[i] - (*q)[i]) * (p[i] - (*q)[i]);
+        return fit->sq_dist * (1.0 + outside / (width() * width()) * 1e3);
+    }
+
+    double lower(std::size_t i) const { return m_lower[i]; }
+    double upper(std::size_t i) const { return m_upper[i]; }
+    const std::vector<double>& level_lower() const { return m_level_lower; }
+    const std::vector<double>& level_upper() const { return m_level_upper; }
+
+private:
+    const Crop& m_crop;
+    const Shape& m_shape;
+    double m_left;
+    double m_right;
+    std::vector<double> m_lower, m_upper;              // per moved break point
+    std::vector<double> m_level_lower, m_level_upper;  // per level
+};
+
+struct Minimum {
+    std::vector<double> at;
+    double value = kInf;
+};
+
+// Nelder-Mead simplex from `start` with initial steps `step`, until the simplex's values agree
+// to a relative 1e-12 or `budget` evaluations are spent.
+Minimum nelder_mead(const std::function<double(const std::vector<double>&)>& f,
+                    const std::vector<double>& start, double step, int budget)
+{
+    const std::size_t d = start.size();
+    std::vector<std::vector<double>> pts(d + 1, start);
+    std::vector<double> val(d + 1);
+    for (std::size_t i = 0; i < d; ++i)
+        pts[i + 1][i] += step;
+    for (std::size_t i = 0; i <= d; ++i)
+        val[i] = f(pts[i]);
+    int evaluations = static_cast<int>(d) + 1;
+    std::vector<std::size_t> order(d + 1);
+    const auto along = [&](const std::vector<double>& c, const std::vector<double>& w, double t) {
+        std::vector<double> p(d);
+        for (std::size_t i = 0; i < d; ++i)
+            p[i] = c[i] + t * (w[i] - c[i]);
+        return p;
+    };
+    while (evaluations < budget) {
+        for (std::size_t i = 0; i <= d; ++i)
+            order[i] = i;
+        // Ties broken by index, so the walk is the same on every machine.
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return val[a] < val[b]; });
+        const std::size_t best = order.front(), worst = order.back(), second = order[d - 1];
+        if (std::isfinite(val[worst]) &&
+            val[worst] - val[best] <= 1e-12 * std::abs(val[best]) + 1e-300)
+            break;
+        std::vector<double> centre(d, 0.0);
+        for (std::size_t i = 0; i <= d; ++i)
+            if (i != worst)
+                for (std::size_t j = 0; j < d; ++j)
+                    centre[j] += pts[i][j] / static_cast<double>(d);
+        const auto reflected = along(centre, pts[worst], -1.0);
+        const double fr = f(reflected);
+        ++evaluations;
+        if (fr < val[best]) {
+            const auto expanded = along(centre, pts[worst], -2.0);
+            const double fe = f(expanded);
+            ++evaluations;
+            if (fe < fr) {
+                pts[worst] = expanded;
+                val[worst] = fe;
+            } else {
+                pts[worst] = reflected;
+                val[worst] = fr;
+            }
+            continue;
+        }
+        if (fr < val[second]) {
+            pts[worst] = reflected;
+            val[worst] = fr;
+            continue;
+        }
+        const bool outside = fr < val[worst];
+        const auto contracted = along(centre, pts[worst], outside ? -0.5 : 0.5);
+        const double fc = f(contracted);
+        ++evaluations;
+        if (fc < (outside ? fr : val[worst])) {
+            pts[worst] = contracted;
+            val[worst] = fc;
+            continue;
+        }
+        for (std::size_t i = 0; i <= d; ++i) {
+            if (i == best)
+                continue;
+            pts[i] = along(pts[best], pts[i], 0.5);
+            val[i] = f(pts[i]);
+            ++evaluations;
+        }
+    }
+    const auto it = std::min_element(val.begin(), val.end());
+    return {pts[static_cast<std::size_t>(it - val.begin())], *it};
+}
+
+// Simplex searches from `start`, restarted from their own end with a smaller simplex while that
+// still lowers the sum: a collapsed simplex otherwise stops short on a ridge.
+Minimum descend(const Profile& profile, const std::vector<double>& start)
+{
+    const auto f = [&](const std::vector<double>& p) { return profile(p); };
+    Minimum best{start, profile(start)};
+    double step = 0.05 * profile.width();
+    for (int round = 0; round < 8 && step > 1e-9 * profile.width(); ++round) {
+        const Minimum next = nelder_mead(f, best.at, step, 400 * static_cast<int>(start.size()));
+        const bool better = next.value < best.value * (1.0 - 1e-12);
+        if (next.value < best.value)
+            best = next;
+        step *= better ? 0.5 : 0.1;
+    }
+    return best;
+}
+
+// The best break points of a coarse grid over their ranges, in order: a start in the basin of
+// the optimum when the search's best lies in another. Cells per range fall with the dimension
+// so that the grid costs about a thousand profiles.
+std::vector<double> grid_start(const Profile& profile)
+{
+    const std::size_t d = profile.dimension();
+    const int cells = d <= 1 ? 200 : d == 2 ? 40 : d == 3 ? 20 : 12;
+    std::vector<double> p(d), best;
+    double best_value = kInf;
+    const std::function<void(std::size_t, double)> visit = [&](std::size_t i, double floor) {
+        if (i == d) {
+            if (const double v = profile(p); v < best_value) {
+                best_value = v;
+                best = p;
+            }
+            return;
+        }
+        const double lo = profile.lower(i), hi = profile.upper(i);
+        for (int c = 0; c < cells; ++c) {
+            p[i] = lo + (c + 0.5) / cells * (hi - lo);
+            if (p[i] >= floor)
+                visit(i + 1, p[i]);
+        }
+    };
+    if (d > 0)
+        visit(0, -kInf);
+    return best;
+}
+
+std::vector<double> moved_of(const Shape& shape, const Model& model)
+{
+    std::vector<double> p;
+    for (int k : shape.breaks)
+        p.push_back(static_cast<double>(model.x[static_cast<std::size_t>(k)]));
+    return p;
+}
+
+// The model at break points `p` in single precision: x rounded (x3 midway in single, as the
+// constrained draws form it), the levels solved again at those x and rounded, held in their
+// boxes.
+std::optional<Model> model_at(const Profile& profile, const Shape& shape, const Model& start,
+                              const std::vector<double>& p)
+{
+    Model m;
+    const std::array<double, 7> wide = profile.vertices(p);
+    for (std::size_t k = 1; k <= 6; ++k)
+        m.x[k] = static_cast<float>(wide[k]);
+    m.x[1] = start.x[1];
+    if (shape.midway)
+        m.x[3] = (m.x[2] + m.x[4]) / 2.0f;
+    for (int k = shape.last; k <= 6; ++k)
+        m.x[static_cast<std::size_t>(k)] = start.x[static_cast<std::size_t>(shape.last)];
+    std::array<double, 7> rounded{};
+    for (std::size_t k = 1; k <= 6; ++k)
+        rounded[k] = static_cast<double>(m.x[k]);
+    const auto fit = profile.levels_at(rounded);
+    if (!fit)
+        return std::nullopt;
+    for (std::size_t k = 1; k <= 6; ++k) {
+        const auto j = static_cast<std::size_t>(shape.level_of[k]);
+        const double level = std::clamp(fit->levels[j], profile.level_lower()[j],
+                                        profile.level_upper()[j]);
+        if (!(std::abs(level) < 3e38))
+            return std::nullopt;
+        m.y[k] = static_cast<float>(level);
+    }
+    return m;
+}
+
+}  // namespace
+
+std::size_t parameter_count(ModelFamily family, std::int16_t node_count)
+{
+    const Shape shape = shape_of(family, node_count);
+    return shape.breaks.size() + shape.level_box.size();
+}
+
+EngineState crop_only(const EngineState& state)
+{
+    EngineState s;
+    const std::int32_t n = std::max<std::int32_t>(state.CropCount, 0);
+    DataTable& table = s.data;
+    table.texts = state.data.texts;
+    table.DataX.reserve(static_cast<std::size_t>(n) + 2);
+    table.DataY.reserve(static_cast<std::size_t>(n) + 2);
+    table.DataX.push_back(Cell::empty());
+    table.DataY.push_back(Cell::empty());
+    for (std::int32_t i = 1; i <= n; ++i) {
+        const std::int64_t row = static_cast<std::int64_t>(state.CropStart) + i;
+        table.DataX.push_back(state.data.x_cell(row));
+        table.DataY.push_back(state.data.y_cell(row));
+    }
+    table.DataX.push_back(Cell::empty());
+    table.DataY.push_back(Cell::empty());
+    table.DataCount = n;
+    note_x_order(table);
+    s.CropCount = n;
+    s.CropEnd = n;
+    s.CropOrigin = state.CropOrigin;
+    s.CropObserved.assign(static_cast<std::size_t>(n) + 1, 0.0f);
+    s.CropModel.assign(static_cast<std::size_t>(n) + 1, 0.0f);
+    s.CropMinY = state.CropMinY;
+    s.CropMaxY = state.CropMaxY;
+    s.NodeCount = state.NodeCount;
+    s.ConXMin = state.ConXMin;
+    s.ConXMax = state.ConXMax;
+    s.ConYMin = state.ConYMin;
+    s.ConYMax = state.ConYMax;
+    s.ManXMin = state.ManXMin;
+    s.ManXMax = state.ManXMax;
+    s.ManYMin = state.ManYMin;
+    s.ManYMax = state.ManYMax;
+    return s;
+}
+
+namespace {
+
+// The polyline at t as Fitting evaluates it, in double.
+double polyline_at(double t, const std::array<double, 7>& x, const std::array<double, 7>& y)
+{
+    int k = 1;
+    while (k < 6 && t > x[static_cast<std::size_t>(k + 1)])
+        ++k;
+    const auto i = static_cast<std::size_t>(k);
+    const double dx = x[i + 1] - x[i];
+    const double a = dx > 0.0 ? std::clamp((t - x[i]) / dx, 0.0, 1.0) : 1.0;
+    return y[i] + a * (y[i + 1] - y[i]);
+}
+
+// Inverse of a small symmetric positive definite matrix (Gauss-Jordan, partial pivoting).
+std::optional<std::vector<double>> inverse(std::vector<double> a, std::size_t q)
+{
+    std::vector<double> inv(q * q, 0.0);
+    for (std::size_t i = 0; i < q; ++i)
+        inv[i * q + i] = 1.0;
+    double scale = 0.0;
+    for (std::size_t i = 0; i < q; ++i)
+        scale = std::max(scale, std::abs(a[i * q + i]));
+    for (std::size_t c = 0; c < q; ++c) {
+        std::size_t pivot = c;
+        for (std::size_t r = c + 1; r < q; ++r)
+            if (std::abs(a[r * q + c]) > std::abs(a[pivot * q + c]))
+                pivot = r;
+        if (!(std::abs(a[pivot * q + c]) > 1e-13 * scale))
+            return std::nullopt;
+        for (std::size_t k = 0; k < q; ++k) {
+            std::swap(a[c * q + k], a[pivot * q + k]);
+            std::swap(inv[c * q + k], inv[pivot * q + k]);
+        }
+        const double d = a[c * q + c];
+        for (std::size_t k = 0; k < q; ++k) {
+            a[c * q + k] /= d;
+            inv[c * q + k] /= d;
+        }
+        for (std::size_t r = 0; r < q; ++r) {
+            if (r == c)
+                continue;
+            const double f = a[r * q + c];
+            for (std::size_t k = 0; k < q; ++k) {
+                a[r * q + k] -= f * a[c * q + k];
+                inv[r * q + k] -= f * inv[c * q + k];
+            }
+        }
+    }
+    return inv;
+}
+
+}  // namespace
+
+std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFamily family,
+                                              const Model& model, std::size_t lag)
+{
+    const Crop crop = read_crop(state);
+    const Shape shape = shape_of(family, state.NodeCount);
+    const std::size_t d = shape.breaks.size(), q = d + shape.level_box.size();
+    const std::size_t n = crop.t.size();
+    if (shape.last < 2 || n <= q)
+        return std::nullopt;
+    const double left = model.x[1];
+    const double right = model.x[static_cast<std::size_t>(shape.last)];
+    std::vector<double> theta;
+    for (int k : shape.breaks)
+        theta.push_back(model.x[static_cast<std::size_t>(k)]);
+    for (int k : shape.level_box)
+        theta.push_back(model.y[static_cast<std::size_t>(k)]);
+    const auto curve = [&](const std::vector<double>& p, std::vector<double>& f) {
+        std::array<double, 7> x{}, y{};
+        x[1] = left;
+        for (std::size_t i = 0; i < d; ++i)
+            x[static_cast<std::size_t>(shape.breaks[i])] = p[i];
+        if (shape.midway)
+            x[3] = 0.5 * (x[2] + x[4]);
+        for (int k = shape.last; k <= 6; ++k)
+            x[static_cast<std::size_t>(k)] = right;
+        for (std::size_t k = 1; k <= 6; ++k)
+            y[k] = p[d + static_cast<std::size_t>(shape.level_of[k])];
+        for (std::size_t i = 0; i < n; ++i)
+            f[i] = polyline_at(crop.t[i], x, y);
+    };
+    std::vector<double> f0(n), plus(n), minus(n), jac(n * q);
+    curve(theta, f0);
+    for (std::size_t j = 0; j < q; ++j) {
+        const double h = (j < d ? 1e-5 * (right - left) : 1e-3 * (1.0 + std::abs(theta[j])));
+        std::vector<double> p = theta;
+        p[j] = theta[j] + h;
+        curve(p, plus);
+        p[j] = theta[j] - h;
+        curve(p, minus);
+        for (std::size_t i = 0; i < n; ++i)
+            jac[i * q + j] = (plus[i] - minus[i]) / (2.0 * h);
+    }
+    std::vector<double> bread(q * q, 0.0), meat(q * q, 0.0);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t a = 0; a < q; ++a)
+            for (std::size_t b = 0; b < q; ++b)
+                bread[a * q + b] += jac[i * q + a] * jac[i * q + b];
+    for (std::size_t h = 0; h <= std::min(lag, n - 1); ++h) {
+        const double w = (h == 0 ? 1.0 : 1.0 - static_cast<double>(h) / static_cast<double>(lag + 1));
+        for (std::size_t i = 0; i + h < n; ++i) {
+            const double ee = w * (crop.y[i] - f0[i]) * (crop.y[i + h] - f0[i + h]);
+            for (std::size_t a = 0; a < q; ++a)
+                for (std::size_t b = 0; b < q; ++b)
+                    meat[a * q + b] += ee * (h == 0 ? jac[i * q + a] * jac[i * q + b]
+                                                    : jac[i * q + a] * jac[(i + h) * q + b] +
+                                                          jac[(i + h) * q + a] * jac[i * q + b]);
+        }
+    }
+    const auto inv = inverse(bread, q);
+    if (!inv)
+        return std::nullopt;
+    std::vector<double> cov(q * q, 0.0), tmp(q * q, 0.0);
+    for (std::size_t a = 0; a < q; ++a)
+        for (std::size_t b = 0; b < q; ++b)
+            for (std::size_t c = 0; c < q; ++c)
+                tmp[a * q + b] += (*inv)[a * q + c] * meat[c * q + b];
+    for (std::size_t a = 0; a < q; ++a)
+        for (std::size_t b = 0; b < q; ++b)
+            for (std::size_t c = 0; c < q; ++c)
+                cov[a * q + b] += tmp[a * q + c] * (*inv)[c * q + b];
+    // The standard error of a linear combination g of the parameters.
+    const auto se = [&](const std::vector<double>& g) {
+        double v = 0.0;
+        for (std::size_t a = 0; a < q; ++a)
+            for (std::size_t b = 0; b < q; ++b)
+                v += g[a] * cov[a * q + b] * g[b];
+        return static_cast<float>(std::sqrt(std::max(v, 0.0)));
+    };
+    const auto of_break = [&](int vertex) {
+        std::vector<double> g(q, 0.0);
+        for (std::size_t i = 0; i < d; ++i)
+            if (shape.breaks[i] == vertex)
+                g[i] = 1.0;
+        if (shape.midway && vertex == 3)
+            g[0] = g[1] = 0.5;
+        return g;
+    };
+    StandardErrors out;
+    for (int k = 1; k <= 6; ++k) {
+        out.x[static_cast<std::size_t>(k)] = se(of_break(k));
+        std::vector<double> g(q, 0.0);
+        g[d + static_cast<std::size_t>(shape.level_of[static_cast<std::size_t>(k)])] = 1.0;
+        out.y[static_cast<std::size_t>(k)] = se(g);
+    }
+    std::vector<double> g(q, 0.0);
+    const std::vector<double> g2 = of_break(2), g3 = of_break(3), g4 = of_break(4);
+    if (family == ModelFamily::SimpleRamp) {
+        for (std::size_t a = 0; a < q; ++a)
+            g[a] = g3[a] - g2[a];
+        out.measure = se(g);
+    } else if (family == ModelFamily::AsymmetricEvent && model.x[4] != model.x[2]) {
+        const double x2 = model.x[2], x3 = model.x[3], x4 = model.x[4];
+        const double span = x4 - x2;
+        for (std::size_t a = 0; a < q; ++a)
+            g[a] = (x3 - x4) / (span * span) * g2[a] + g3[a] / span - (x3 - x2) / (span * span) * g4[a];
+        out.measure = se(g);
+    }
+    return out;
+}
+
+std::optional<float> family_measure(ModelFamily family, const Vertices& x)
+{
+    try {
+        if (family == ModelFamily::SimpleRamp)
+            return single::sub(x[3], x[2], "refine");
+        if (family == ModelFamily::AsymmetricEvent)
+            return single::div(single::sub(x[3], x[2], "refine"),
+                               single::sub(x[4], x[2], "refine"), "refine");
+    } catch (const Fault&) {
+    }
+    return std::nullopt;
+}
+
+RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
+{
+    Crop crop = read_crop(state);
+    const Shape shape = shape_of(request.family, state.NodeCount);
+    const Scored at_start = score(crop, request.start);
+    RefinedFit result{request.start, at_start.sq_dist, at_start.r,
+                      family_measure(request.family, request.start.x), false};
+    if (shape.last < 2 || crop.t.empty())
+        return result;
+
+    const Profile profile(crop, shape, request.start, state, request.family, request.constrained);
+    if (!(profile.width() > 0.0))
+        return result;
+    std::vector<std::vector<double>> tried;
+    std::vector<Model> starts{request.start};
+    starts.insert(starts.end(), request.restarts.begin(), request.restarts.end());
+    // The start, then the other starts in order of their sums of squares: the best few are
+    // descended from (six in all), the rest lie in basins already seen or worse ones.
+    std::vector<std::pair<double, std::vector<double>>> points;
+    for (const Model& start : starts)
+        if (const auto p = profile.feasible(moved_of(shape, start)))
+            points.emplace_back(profile(*p), *p);
+    if (const std::vector<double> grid = grid_start(profile); !grid.empty())
+        points.emplace_back(profile(grid), grid);
+    if (points.size() > 1)
+        std::stable_sort(points.begin() + 1, points.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    constexpr std::size_t kDescents = 6;
+    std::vector<Minimum> ends;
+    for (const auto& [value, p] : points) {
+        if (tried.size() == kDescents || std::find(tried.begin(), tried.end(), p) != tried.end())
+            continue;
+        tried.push_back(p);
+        ends.push_back(shape.breaks.empty() ? Minimum{p, value} : descend(profile, p));
+    }
+    std::stable_sort(ends.begin(), ends.end(),
+                     [](const Minimum& a, const Minimum& b) { return a.value < b.value; });
+    // The lowest end whose single-precision model the search's measures score below the start,
+    // compared as the search compares: strictly lower, so a tie keeps the start.
+    for (const Minimum& end : ends) {
+        const auto p = std::isfinite(end.value) ? profile.feasible(end.at) : std::nullopt;
+        const auto model = p ? model_at(profile, shape, request.start, *p) : std::nullopt;
+        if (!model)
+            continue;
+        const Scored refined = score(crop, *model);
+        if (refined.sq_dist < at_start.sq_dist)
+            return {*model, refined.sq_dist, refined.r, family_measure(request.family, model->x),
+                    true};
+    }
+    return result;
+}
+
+}  // namespace tolvenar::refine

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The least-squares optimum of a family near the search's best: the levels solved exactly for
+// given break points, the break points moved by a deterministic local search over that profiled
+// sum of squares, every tie of the family and every box of the search's mode kept. The result
+// is a model in the engine's own representation, scored by the search's own measures, and never
+// worse than the model it started from.
+#pragma once
+
+#include "core/model/engine_state.h"
+#include "core/model/family.h"
+
+#include <optional>
+#include <vector>
+
+namespace tolvenar::refine {
+
+struct Model {
+    Vertices x{};  // model x (relative to CropOrigin), vertices 1..6
+    Vertices y{};
+};
+
+struct RefineRequest {
+    ModelFamily family = ModelFamily::SimpleRamp;
+    // The constrained search's boxes (ConX/ConY, widened by a tenth a side as its draws use
+    // them) bound the drawn vertices. "Manual constraint" is always held in its manual boxes.
+    bool constrained = false;
+    Model start;                  // the search's best of best: its end vertices stay
+    std::vector<Model> restarts;  // further starts, e.g. the best of every run
+};
+
+struct RefinedFit {
+    Model model;
+    float sq_dist = 0.0f;  // GetSqDist of the model over the crop
+    float r = 0.0f;        // GetR
+    // "Simple ramp": X3 - X2; "Asymmetric event": (X3 - X2) / (X4 - X2); else none.
+    std::optional<float> measure;
+    bool improved = false;  // false: no better model than the start was found; model = start
+};
+
+// The family's optimum over the cropped points of `state` (rows CropStart + 1..CropCount at
+// t = x - CropOrigin), reading its NodeCount and boxes. Deterministic. Faults of the crop's
+// cells (a text cell) propagate as the search would raise them.
+RefinedFit refine_fit(const EngineState& state, const RefineRequest& request);
+
+// Standard errors of a least-squares model's vertices and measure from its linearisation: the
+// sandwich covariance of the moved break points and levels, whose middle sums the residual
+// products up to `lag` points apart (Bartlett weights), so that correlated noise widens them.
+// Fixed and tied vertices take their share (0 for the end vertices). nullopt when the
+// parameters are not identified at the model (a segment without points).
+struct StandardErrors {
+    Vertices x{};  // per vertex 1..6, in the units of the vertex
+    Vertices y{};
+    std::optional<float> measure;
+};
+std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFamily family,
+                                              const Model& model, std::size_t lag);
+
+// Free parameters of the family's least squares (moved break points and levels).
+std::size_t parameter_count(ModelFamily family, std::int16_t node_count);
+
+// A state holding just the cropped rows of `state` as rows 1..CropCount (CropStart 0) with its
+// origin, extent, NodeCount and boxes: what a fit of the crop reads, without the rest of the
+// table.
+EngineState crop_only(const EngineState& state);
+
+// The family's measure of a model: X3 - X2 for "Simple ramp", (X3 - X2) / (X4 - X2) for
+// "Asymmetric event", in single precision as the report forms it; none for the other families
+// or when the index divides by zero.
+std::optional<float> family_measure(ModelFamily family, const Vertices& x);
+
+}  // namespace tolvenar::refine

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// tolvenar-fit --refine, --bootstrap, --level and --seed: additions after an unchanged report.
+#include "cli/fit_command.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <map>
+#include <sstream>
+
+namespace tolvenar {
+namespace {
+
+using nlohmann::json;
+
+std::pair<int, std::string> run(std::vector<std::string> args)
+{
+    args.insert(args.end(), {"--model", "ramp", "--runs", "2", "--trials", "200",
+                             TOLVENAR_SOURCE_DIR "/examples/step_ramp.csv"});
+    std::istringstream in;
+    std::ostringstream out, err;
+    const int code = run_fit_command(args, in, out, err);
+    return {code, out.str() + err.str()};
+}
+
+TEST(RefineCommand, AddsTheRefinedFitAndItsIntervalsAfterAnUnchangedReport)
+{
+    const json plain = json::parse(run({"--json"}).second);
+    EXPECT_EQ(json::parse(run({"--json", "--seed", "5489"}).second), plain);
+    EXPECT_NE(json::parse(run({"--json", "--seed", "1"}).second)["best"], plain["best"]);
+
+    json refined = json::parse(run({"--json", "--refine"}).second);
+    EXPECT_LE(refined["refined"]["sq_dist"], plain["best"]["sq_dist"]);
+    EXPECT_EQ(refined["refined"]["duration"].get<float>(),
+              refined["refined"]["x"][2].get<float>() - refined["refined"]["x"][1].get<float>());
+    refined.erase("refined");
+    EXPECT_EQ(refined, plain);
+
+    const json boot = json::parse(run({"--json", "--bootstrap", "6", "--level", "0.8"}).second);
+    EXPECT_EQ(boot["refined"], json::parse(run({"--json", "--refine"}).second)["refined"]);
+    EXPECT_EQ(boot["bootstrap"]["replicates"], 6);
+    EXPECT_EQ(boot["bootstrap"]["level"], 0.8);
+    EXPECT_EQ(boot["bootstrap"]["seed"], 5489);
+    for (const char* key : {"x", "y"})
+        for (const json& pair : boot["bootstrap"][key])
+            EXPECT_LE(pair[0], pair[1]) << key;
+    EXPECT_LE(boot["bootstrap"]["duration"][0], boot["bootstrap"]["duration"][1]);
+
+    // Text: the report, the refined report, then one interval per reported value.
+    const std::string text = run({"--bootstrap", "3"}).second;
+    EXPECT_EQ(text.find(run({}).second), 0u);
+    for (const char* line : {"\nRefined X2 = ", "\nRefined Duration of change = ",
+                             "\nBootstrap = 3 replicates", "\nX2 90 % interval = ",
+                             "\nY4 90 % interval = ", "\nDuration of change 90 % interval = "})
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    EXPECT_EQ(text.find("X5 90 %"), std::string::npos);
+
+    // The table's refined and interval columns hold the JSON's numbers; a family's absent
+    // vertices and measures stay empty.
+    std::istringstream table(run({"--csv", "--bootstrap", "6", "--level", "0.8"}).second);
+    std::string header, row, name, field;
+    std::getline(table, header);
+    std::getline(table, row);
+    std::istringstream names(header), fields(row);
+    std::map<std::string, std::string> cell;
+    while (std::getline(names, name, ',') && std::getline(fields, field, ','))
+        cell[name] = field;
+    const auto number = [](const json& value) { return value.dump(); };
+    EXPECT_EQ(cell["refined_x2"], number(boot["refined"]["x"][1]));
+    EXPECT_EQ(cell["refined_duration"], number(boot["refined"]["duration"]));
+    EXPECT_EQ(cell["x3_lo"], number(boot["bootstrap"]["x"][2][0]));
+    EXPECT_EQ(cell["y4_hi"], number(boot["bootstrap"]["y"][3][1]));
+    EXPECT_EQ(cell["duration_hi"], number(boot["bootstrap"]["duration"][1]));
+    for (const char* empty : {"refined_x5", "x5_lo", "y6_hi", "refined_symmetry_index",
+                              "symmetry_index_lo"})
+        EXPECT_EQ(cell[empty], "") << empty;
+}
+
+TEST(RefineCommand, RefusesCountsAndLevelsOutOfRange)
+{
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--bootstrap", "0"}, {"--bootstrap", "2.5"}, {"--level", "1"}, {"--level", "0"},
+             {"--level", "90%"}, {"--seed", "-1"}, {"--seed", "4294967296"}, {"--refine=1"}}) {
+        const auto [code, said] = run(args);
+        EXPECT_EQ(code, kExitRefused) << args[0] << " " << said;
+    }
+}
+
+}  // namespace
+}  // namespace tolvenar

@@ -1,0 +1,254 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/refine/bootstrap.h"
+#include "core/refine/refine.h"
+#include "core/search/search.h"
+#include "support/fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <random>
+
+namespace tolvenar::refine {
+namespace {
+
+// Normal deviates by Box-Muller over mt19937, the same on every library; AR(1) when phi > 0.
+std::vector<double> noise(std::size_t n, double sd, std::uint32_t seed, double phi = 0.0)
+{
+    std::mt19937 engine(seed);
+    const auto uniform = [&] { return (static_cast<double>(engine()) + 0.5) * 0x1p-32; };
+    std::vector<double> e(n);
+    double last = 0.0;
+    for (auto& v : e)
+        v = last = phi * last + sd * std::sqrt(-2.0 * std::log(uniform())) *
+                                    std::cos(6.283185307179586 * uniform());
+    return e;
+}
+
+// The polyline through vertices 1..6 at t, written apart from the engine's own evaluation.
+double polyline(double t, const std::array<double, 7>& x, const std::array<double, 7>& y)
+{
+    for (int k = 1; k < 6; ++k)
+        if (t <= x[k + 1])
+            return x[k + 1] == x[k] ? y[k + 1]
+                                    : y[k] + (y[k + 1] - y[k]) * (t - x[k]) / (x[k + 1] - x[k]);
+    return y[6];
+}
+
+struct Case {
+    ModelFamily family;
+    std::array<double, 7> x, y;            // the true curve over t = 0..119
+    std::vector<std::vector<int>> levels;  // vertices sharing each level
+    std::vector<int> moved;                // break points on the brute force's grid
+    double step;                           // its grid step
+};
+
+const std::vector<Case> kCases{
+    {ModelFamily::SimpleRamp, {0, 0, 40, 70, 119, 119, 119}, {0, 1, 1, 3, 3, 3, 3},
+     {{1, 2}, {3, 4, 5, 6}}, {2, 3}, 1},
+    {ModelFamily::Free3Segments, {0, 0, 30, 80, 119, 119, 119}, {0, 1, 2.5, 2, 0.5, 0.5, 0.5},
+     {{1}, {2}, {3}, {4, 5, 6}}, {2, 3}, 1},
+    {ModelFamily::SymmetricEvent, {0, 0, 30, 55, 80, 119, 119}, {0, 1, 1, 3, 1, 1, 1},
+     {{1, 2, 4, 5, 6}, {3}}, {2, 4}, 1},
+    {ModelFamily::AsymmetricEvent, {0, 0, 35, 50, 90, 119, 119}, {0, 1, 1, 3, 1, 1, 1},
+     {{1, 2, 4, 5, 6}, {3}}, {2, 3, 4}, 2},
+};
+
+// The least sum of squares over break points on the case's grid, the levels solved exactly by
+// normal equations in long double.
+std::pair<double, std::array<double, 7>> brute_force(const Case& c, const std::vector<double>& y)
+{
+    const std::size_t p = c.levels.size();
+    std::array<double, 7> x = c.x, best_x{};
+    double best = INFINITY;
+    const auto evaluate = [&] {
+        if (c.family == ModelFamily::SymmetricEvent)
+            x[3] = 0.5 * (x[2] + x[4]);
+        std::vector<std::vector<long double>> a(p, std::vector<long double>(p + 1, 0.0L));
+        for (std::size_t i = 0; i < y.size(); ++i) {
+            std::vector<long double> col(p);
+            for (std::size_t j = 0; j < p; ++j) {
+                std::array<double, 7> unit{};
+                for (int k : c.levels[j])
+                    unit[k] = 1.0;
+                col[j] = polyline(static_cast<double>(i), x, unit);
+            }
+            for (std::size_t j = 0; j < p; ++j) {
+                for (std::size_t k = 0; k < p; ++k)
+                    a[j][k] += col[j] * col[k];
+                a[j][p] += col[j] * y[i];
+            }
+        }
+        for (std::size_t j = 0; j < p; ++j)  // elimination, then back substitution into a[j][p]
+            for (std::size_t r = 0; r < p; ++r)
+                if (r != j)
+                    for (std::size_t k = p + 1; k-- > j;)
+                        a[r][k] -= a[r][j] / a[j][j] * a[j][k];
+        std::array<double, 7> levels{};
+        for (std::size_t j = 0; j < p; ++j)
+            for (int k : c.levels[j])
+                levels[k] = static_cast<double>(a[j][p] / a[j][j]);
+        double s = 0.0;
+        for (std::size_t i = 0; i < y.size(); ++i)
+            s += std::pow(y[i] - polyline(static_cast<double>(i), x, levels), 2);
+        if (s < best)
+            best = s, best_x = x;
+    };
+    const std::function<void(std::size_t, double)> grid = [&](std::size_t i, double from) {
+        if (i == c.moved.size())
+            return evaluate();
+        for (double v = from + c.step; v < 119.0; v += c.step)
+            x[c.moved[i]] = v, grid(i + 1, v);
+    };
+    grid(0, 0.0);
+    return {best, best_x};
+}
+
+// The case's curve plus noise on t = 0..119, cropped whole, as singles (as the engine reads y).
+EngineState series_of(const Case& c, std::uint32_t seed, std::vector<double>& y, double sd = 0.3)
+{
+    const std::vector<double> e = noise(120, sd, seed);
+    std::vector<double> t(120);
+    y.resize(120);
+    for (std::size_t i = 0; i < 120; ++i)
+        t[i] = static_cast<double>(i), y[i] = static_cast<float>(polyline(t[i], c.x, c.y) + e[i]);
+    EngineState s = test::state_over(t, y);
+    s.NodeCount = node_count_of(c.family);
+    return s;
+}
+
+// A short search's best of best.
+Model searched(EngineState& s, ModelFamily family, int runs)
+{
+    s.BestOfBestSqDist = kUnsetBestOfBest;
+    RandomSource random;
+    SearchObserver quiet;
+    SearchEngine().run(s, {family, 0, runs, 200, 0.0f, 119.0f}, random, quiet);
+    return {s.BestOfBestX, s.BestOfBestY};
+}
+
+TEST(Refine, ReachesTheGridOptimumKeepingTheFamilysTiesAndNeverWorsens)
+{
+    for (const Case& c : kCases) {
+        std::vector<double> y;
+        EngineState s = series_of(c, 11, y);
+        const Model start = searched(s, c.family, 2);
+        const RefinedFit fit = refine_fit(s, {c.family, false, start, {}});
+        const auto [brute, brute_x] = brute_force(c, y);
+        const std::string name(family_caption(c.family));
+        EXPECT_TRUE(fit.improved) << name;
+        // Single-precision vertices and sums cost a few parts in a million at most.
+        EXPECT_LE(fit.sq_dist, brute * (1.0 + 1e-5)) << name;
+        for (int k : c.moved)
+            EXPECT_NEAR(fit.model.x[k], brute_x[k], c.step) << name << " X" << k;
+        EXPECT_EQ(fit.model.x[1], start.x[1]) << name;
+        EXPECT_EQ(fit.model.x[6], start.x[6]) << name;
+        for (int k = 2; k <= 6; ++k)
+            EXPECT_LE(fit.model.x[k - 1], fit.model.x[k]) << name << " X" << k;
+        for (const auto& group : c.levels)
+            for (int k : group)
+                EXPECT_EQ(fit.model.y[k], fit.model.y[group.front()]) << name << " Y" << k;
+        if (c.family == ModelFamily::SymmetricEvent)
+            EXPECT_EQ(fit.model.x[3], (fit.model.x[2] + fit.model.x[4]) / 2.0f);
+        EXPECT_LE(refine_fit(s, {c.family, false, fit.model, {start}}).sq_dist, fit.sq_dist);
+        EXPECT_EQ(fit.measure, family_measure(c.family, fit.model.x)) << name;
+    }
+    // A start on noise-free data is the optimum: nothing beats it, and it comes back as it was.
+    std::vector<double> y;
+    EngineState exact = series_of(kCases[0], 1, y, 0.0);
+    Model truth;
+    std::copy(kCases[0].x.begin(), kCases[0].x.end(), truth.x.begin());
+    std::copy(kCases[0].y.begin(), kCases[0].y.end(), truth.y.begin());
+    const RefinedFit kept = refine_fit(exact, {kCases[0].family, false, truth, {}});
+    EXPECT_FALSE(kept.improved);
+    EXPECT_EQ(kept.model.x, truth.x);
+    EXPECT_EQ(kept.sq_dist, 0.0f);
+}
+
+TEST(Refine, StaysInTheConstrainedBoxesWidenedByATenth)
+{
+    struct Boxed {
+        Case c;
+        int vertex;          // a break point whose box [lo, hi] excludes its optimum
+        float lo, hi;
+        float level_lo, level_hi;  // the baseline's box
+        bool level_held;           // its optimum (1) lies above the box
+    };
+    for (const Boxed& b : {Boxed{kCases[0], 2, 30.0f, 35.0f, 0.5f, 0.6f, true},
+                           Boxed{kCases[2], 4, 85.0f, 90.0f, 0.9f, 1.4f, false}}) {
+        std::vector<double> y;
+        EngineState s = series_of(b.c, 5, y);
+        Model start = searched(s, b.c.family, 2);
+        s.ConXMin.fill(0.0f), s.ConXMax.fill(119.0f), s.ConYMin.fill(-9.0f), s.ConYMax.fill(9.0f);
+        s.ConXMin[b.vertex] = b.lo, s.ConXMax[b.vertex] = b.hi;
+        s.ConYMin[1] = b.level_lo, s.ConYMax[1] = b.level_hi;
+        start.x[b.vertex] = b.hi;  // a start the constrained search could have drawn
+        for (int k : b.c.levels[0])
+            start.y[k] = b.level_hi;
+        start.x[3] = b.c.family == ModelFamily::SymmetricEvent ? (start.x[2] + start.x[4]) / 2 : start.x[3];
+        const RefinedFit fit = refine_fit(s, {b.c.family, true, start, {}});
+        const float spread = (b.hi - b.lo) / 10, level_spread = (b.level_hi - b.level_lo) / 10;
+        EXPECT_TRUE(fit.improved);
+        EXPECT_GE(fit.model.x[b.vertex], b.lo - spread - 1e-4f);
+        EXPECT_LE(fit.model.x[b.vertex], b.hi + spread + 1e-4f);
+        EXPECT_GE(fit.model.y[1], b.level_lo - level_spread - 1e-6f);
+        EXPECT_LE(fit.model.y[1], b.level_hi + level_spread + 1e-6f);
+        EXPECT_EQ(std::abs(fit.model.y[1] - (b.level_hi + level_spread)) < 1e-6f, b.level_held);
+        for (int k : b.c.levels[0])
+            EXPECT_EQ(fit.model.y[k], fit.model.y[1]) << k;
+    }
+}
+
+TEST(Bootstrap, TheSameForAnyNumberOfThreadsAndItsIntervalsHoldTheEstimate)
+{
+    std::vector<double> y;
+    EngineState s = series_of(kCases[0], 7, y);
+    const RefinedFit fit = refine_fit(s, {kCases[0].family, false, searched(s, kCases[0].family, 2), {}});
+    BootstrapSettings settings{kCases[0].family, false, 2, 200, 0.0f, 119.0f, 8, 0.9, 99, 1};
+    const BootstrapResult one = bootstrap(s, fit, settings);
+    settings.threads = 3;
+    const BootstrapResult three = bootstrap(s, fit, settings);
+    ASSERT_EQ(one.replicates.size(), 8u);
+    for (std::size_t b = 0; b < 8; ++b)
+        EXPECT_EQ(one.replicates[b]->model.x, three.replicates[b]->model.x) << b;
+    for (int k : {2, 3}) {
+        EXPECT_EQ(one.x[k].lo, three.x[k].lo);
+        EXPECT_LT(one.x[k].lo, fit.model.x[k]);
+        EXPECT_GT(one.x[k].hi, fit.model.x[k]);
+    }
+    EXPECT_EQ(one.x[1].lo, one.x[1].hi);  // a fixed end has no spread
+    settings.seed = 100;
+    EXPECT_NE(bootstrap(s, fit, settings).replicates[0]->model.x, one.replicates[0]->model.x);
+}
+
+TEST(Bootstrap, BlocksGrowWithTheNoisesCorrelation)
+{
+    for (const auto& [phi, shortest, longest] : {std::tuple{0.0, 1, 3}, {0.6, 5, 20}, {0.9, 12, 60}}) {
+        const auto length = static_cast<int>(block_length_of(noise(300, 1.0, 4, phi)));
+        EXPECT_GE(length, shortest) << phi;
+        EXPECT_LE(length, longest) << phi;
+    }
+}
+
+TEST(Bootstrap, IntervalMethodsTable)
+{
+    std::vector<double> values(99), errors(99, 2.0);
+    for (std::size_t i = 0; i < 99; ++i)
+        values[i] = static_cast<double>(i + 1);  // quantiles 5% = 5.9, 95% = 94.1
+    struct Row { IntervalMethod method; double estimate, lo, hi; };
+    for (const Row& r : {Row{IntervalMethod::Percentile, 40, 5.9, 94.1},
+                         Row{IntervalMethod::Basic, 40, -14.1, 74.1},
+                         Row{IntervalMethod::BiasCorrected, 50, 5.9, 94.1},
+                         Row{IntervalMethod::Studentized, 50, 50 - 44.1 * 4 / 2, 50 + 44.1 * 4 / 2},
+                         Row{IntervalMethod::Symmetric, 40, 40 - 49.2 * 4 / 2, 40 + 49.2 * 4 / 2}}) {
+        const Interval i = bootstrap_interval(values, r.estimate, 0.9, r.method, errors, 4.0);
+        EXPECT_NEAR(i.lo, r.lo, 1e-9) << static_cast<int>(r.method);
+        EXPECT_NEAR(i.hi, r.hi, 1e-9) << static_cast<int>(r.method);
+    }
+    const Interval shifted = bootstrap_interval(values, 40, 0.9, IntervalMethod::BiasCorrected);
+    EXPECT_LT(shifted.hi, 94.1);  // a median above the estimate moves the interval down
+}
+
+}  // namespace
+}  // namespace tolvenar::refine
