@@ -16,15 +16,9 @@ namespace {
 ResultLabels refined_labels(const EngineState& state, ModelFamily family,
                             const refine::RefinedFit& fit)
 {
-    EngineState shown;
-    shown.CropOrigin = state.CropOrigin;
-    shown.NodeCount = state.NodeCount;
-    shown.BestOfBestX = fit.model.x;
-    shown.BestOfBestY = fit.model.y;
-    shown.BestOfBestR = fit.r;
     ResultLabels labels;
     labels.apply(reset_label_writes(family == ModelFamily::SimpleRamp));
-    labels.apply(result_report(shown, family).writes);
+    labels.apply(refine::refined_report(state, family, fit).writes);
     return labels;
 }
 

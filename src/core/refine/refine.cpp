@@ -687,4 +687,15 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
     return result;
 }
 
+ResultReport refined_report(const EngineState& state, ModelFamily family, const RefinedFit& fit)
+{
+    EngineState shown;
+    shown.CropOrigin = state.CropOrigin;
+    shown.NodeCount = state.NodeCount;
+    shown.BestOfBestX = fit.model.x;
+    shown.BestOfBestY = fit.model.y;
+    shown.BestOfBestR = fit.r;
+    return result_report(shown, family);
+}
+
 }  // namespace tolvenar::refine

@@ -8,6 +8,7 @@
 
 #include "core/model/engine_state.h"
 #include "core/model/family.h"
+#include "core/search/report.h"
 
 #include <optional>
 #include <vector>
@@ -67,5 +68,9 @@ EngineState crop_only(const EngineState& state);
 // "Asymmetric event", in single precision as the report forms it; none for the other families
 // or when the index divides by zero.
 std::optional<float> family_measure(ModelFamily family, const Vertices& x);
+
+// The report's own writes (captions, decimals, data x) over the refined model in place of the
+// best of best of `state`.
+ResultReport refined_report(const EngineState& state, ModelFamily family, const RefinedFit& fit);
 
 }  // namespace tolvenar::refine

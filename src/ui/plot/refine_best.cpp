@@ -3,7 +3,6 @@
 // best of best, drawn in its place and shown in " Best fitting ". The search's own best of best
 // and boxes stay as they are, so the next "Run" goes on from the search.
 #include "core/refine/refine.h"
-#include "core/search/report.h"
 #include "ui/app/frm_main.h"
 #include "ui/app/result_labels.h"
 #include "ui/model/model_controls.h"
@@ -29,14 +28,7 @@ void frmMain::mnuRefine1_Click()
         request.restarts.push_back({state.BestModelX, state.BestModelY});
     const refine::RefinedFit fit = refine::refine_fit(state, request);
 
-    // The report's own captions over the refined model.
-    EngineState shown;
-    shown.CropOrigin = state.CropOrigin;
-    shown.NodeCount = state.NodeCount;
-    shown.BestOfBestX = fit.model.x;
-    shown.BestOfBestY = fit.model.y;
-    shown.BestOfBestR = fit.r;
-    apply_label_writes(*this, result_report(shown, family).writes);
+    apply_label_writes(*this, refine::refined_report(state, *family, fit).writes);
 
     Picture1->Cls();
     Picture1->setDrawWidth(2);
