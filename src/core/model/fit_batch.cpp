@@ -120,8 +120,8 @@ void BatchScorer::score(const Vertices* x, const Vertices* y, int count,
     }
 }
 
-void BatchScorer::model_after(const Vertices* x, const Vertices* y, int last, const float* before,
-                              float* model) const
+void BatchScorer::model_after(const Vertices* x, const Vertices* y, int last,
+                              const float* before, float* model) const
 {
     std::copy(before, before + m_x.size(), model);
     // Backwards: a candidate sets the points up to its last vertex not set by a later one.
