@@ -4,7 +4,8 @@
 //
 // Sixteen candidates go through the points together, each lane keeping its own running sum. On
 // ascending x every lane walks its own current segment; the points where some lane moves on,
-// lies beyond its last vertex or hands its value to later candidates take the slow step.
+// lies left of its first segment or beyond its last vertex, or hands its value to later
+// candidates take the slow step.
 //
 // The quotient (t - x) / dx is replaced by (t - x) * (1 / dx): the value then lies within a few
 // double roundings of the exact one. Rounding both ends of that margin to single proves the
@@ -59,43 +60,49 @@ inline bool any(vi m)
 #endif
 }
 
-// The segment each lane is on, as the values need it.
+// The segment each lane is on, as vectors for the values and as numbers for the rest.
+struct Lanes {
+    vd x, reciprocal, dy, y, end;
+    vd margin;  // kRelative * (|y| + |dy|) + kAbsolute: the value lies within |y| + |dy|
+};
 struct Current {
-    alignas(64) double x[kLanes];
-    alignas(64) double reciprocal[kLanes];
-    alignas(64) double dy[kLanes];
-    alignas(64) double y[kLanes];
-    alignas(64) double margin[kLanes];  // kRelative * |y| + kAbsolute
-    alignas(64) double dx[kLanes];
-    alignas(64) double end[kLanes];
-    int segment[kLanes];  // 5: beyond the last vertex
+    double x[kLanes], dx[kLanes], dy[kLanes], y[kLanes], end[kLanes];
+    double fast_from[kLanes];  // left of it the margin above does not hold
+    int segment[kLanes];       // 5: beyond the last vertex
 };
 
-inline vd load(const double* p)
+[[gnu::always_inline]] inline vd magnitude(vd v)
 {
-    vd v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
+    return (vd)((vl)v & kMagnitude);
 }
 
-void enter(Current& c, const LaneSegments& s, int l, int k)
+// Lane l onto segment k. On a segment past the first, t lies right of its start and at or left
+// of its end, so the value lies between its two levels; on the first, t may lie left of it.
+[[gnu::always_inline]] inline void enter(Lanes& v, Current& c, const LaneSegments& s, int l,
+                                         int k)
 {
     c.segment[l] = k;
     if (k == 5) {  // a value of 0 that the caller replaces
-        c.x[l] = c.reciprocal[l] = c.dy[l] = c.y[l] = c.margin[l] = 0.0;
+        v.x[l] = v.reciprocal[l] = v.dy[l] = v.y[l] = v.margin[l] = 0.0;
+        c.x[l] = c.dy[l] = c.y[l] = 0.0;
         c.dx[l] = 1.0;
-        c.end[l] = HUGE_VAL;
+        v.end[l] = c.end[l] = HUGE_VAL;
+        c.fast_from[l] = -HUGE_VAL;
         return;
     }
-    c.x[l] = s.start_x[k][l];
-    c.dx[l] = s.dx[k][l];
-    c.reciprocal[l] = 1.0 / c.dx[l];
-    c.dy[l] = s.dy[k][l];
+    const double dx = s.dx[k][l];
+    const double dy = s.dy[k][l];
     // A difference beyond the single range faults in the reference once a point lies here.
-    const bool finite = std::fabs(c.dx[l]) <= 0x1p1000 && std::fabs(c.dy[l]) <= 0x1p1000;
-    c.y[l] = finite ? s.start_y[k][l] : NAN;
-    c.margin[l] = kRelative * std::fabs(c.y[l]) + kAbsolute;
-    c.end[l] = s.end[k][l];
+    const bool finite = std::fabs(dx) <= 0x1p1000 && std::fabs(dy) <= 0x1p1000;
+    const double y = finite ? s.start_y[k][l] : NAN;
+    v.x[l] = c.x[l] = s.start_x[k][l];
+    c.dx[l] = dx;
+    v.reciprocal[l] = 1.0 / dx;
+    v.dy[l] = c.dy[l] = dy;
+    v.y[l] = c.y[l] = y;
+    v.margin[l] = kRelative * (std::fabs(y) + std::fabs(dy)) + kAbsolute;
+    v.end[l] = c.end[l] = s.end[k][l];
+    c.fast_from[l] = k > 0 ? -HUGE_VAL : (c.x[l] <= c.end[l] ? c.x[l] : HUGE_VAL);
 }
 
 [[gnu::noinline, gnu::cold]] void divide_exactly(vf& value, vi unsure, double t, const Current& c)
@@ -105,25 +112,22 @@ void enter(Current& c, const LaneSegments& s, int l, int k)
             value[l] = static_cast<float>(c.y[l] + c.dy[l] * ((t - c.x[l]) / c.dx[l]));
 }
 
-struct Segment {
-    vd x, reciprocal, dy, y, margin;
-};
-
-[[gnu::always_inline]] inline Segment load_segment(const Current& c)
+[[gnu::always_inline]] inline vf values(double t, const Lanes& v, vd margin, const Current& c)
 {
-    return {load(c.x), load(c.reciprocal), load(c.dy), load(c.y), load(c.margin)};
+    const vd value = v.y + v.dy * ((t - v.x) * v.reciprocal);
+    vf high = __builtin_convertvector(value + margin, vf);
+    const vf low = __builtin_convertvector(value - margin, vf);
+    const vi unsure = high != low;
+    if (any(unsure)) [[unlikely]]
+        divide_exactly(high, unsure, t, c);
+    return high;
 }
 
-[[gnu::always_inline]] inline vf values(double t, const Segment& s, const Current& c)
+// Anywhere: the margin from the value itself.
+[[gnu::always_inline]] inline vf values_anywhere(double t, const Lanes& v, const Current& c)
 {
-    const vd v = s.y + s.dy * ((t - s.x) * s.reciprocal);
-    const vd margin = (vd)((vl)v & kMagnitude) * kRelative + s.margin;
-    vf value = __builtin_convertvector(v + margin, vf);
-    const vf low = __builtin_convertvector(v - margin, vf);
-    const vi unsure = value != low;
-    if (any(unsure)) [[unlikely]]
-        divide_exactly(value, unsure, t, c);
-    return value;
+    const vd value = v.y + v.dy * ((t - v.x) * v.reciprocal);
+    return values(t, v, (magnitude(value) + magnitude(v.y)) * kRelative + kAbsolute, c);
 }
 
 [[gnu::always_inline]] inline vf add_square(vf sum, vf d)
@@ -135,37 +139,50 @@ struct Segment {
 [[gnu::always_inline]] inline void score(const LanePoints& p, const LaneSegments& s, float* kept,
                                          double keep_above, float* sums)
 {
+    Lanes v;
     Current c;
     for (int l = 0; l < kLanes; ++l)
-        enter(c, s, l, 0);
+        enter(v, c, s, l, 0);
     vf sum = {};
-    double fast_up_to = -HUGE_VAL;  // points at or left of it need no slow step
+    double fast_up_to = -HUGE_VAL;  // the fast step takes fast_from <= t <= fast_up_to
+    double fast_from = HUGE_VAL;
+    double next_end = -HUGE_VAL;    // the left-most segment end of the lanes
+    bool beyond = false;
     const int n = p.count;
     int i = 0;
     while (i < n) {
-        const Segment segment = load_segment(c);
-        for (; i < n; ++i) {
-            const double t = p.x[i];
-            if (!(t <= fast_up_to))
-                break;
-            sum = add_square(sum, p.observed[i] - values(t, segment, c));
+        {  // copies the compiler keeps in registers
+            const Lanes fixed = v;
+            for (; i < n; ++i) {
+                const double t = p.x[i];
+                if (!(t <= fast_up_to && t >= fast_from))
+                    break;
+                sum = add_square(sum, p.observed[i] - values(t, fixed, fixed.margin, c));
+            }
         }
         if (i == n)
             break;
-
         const double t = p.x[i];
-        bool beyond = false;
-        double next_end = HUGE_VAL;
-        for (int l = 0; l < kLanes; ++l) {
-            int k = p.ascending ? c.segment[l] : 0;
-            while (k < 5 && !(t <= s.end[k][l]))
-                ++k;
-            if (k != c.segment[l])
-                enter(c, s, l, k);
-            beyond |= k == 5;
-            next_end = c.end[l] < next_end ? c.end[l] : next_end;
+        if (!p.ascending || t > next_end) {
+            next_end = HUGE_VAL;
+            fast_from = -HUGE_VAL;
+            beyond = beyond && p.ascending;  // in no order, each point finds its lanes anew
+            for (int l = 0; l < kLanes; ++l) {
+                int k = p.ascending ? c.segment[l] : 0;
+                while (k < 5 && !(t <= s.end[k][l]))
+                    ++k;
+                if (k != c.segment[l])
+                    enter(v, c, s, l, k);
+                beyond |= k == 5;
+                next_end = c.end[l] < next_end ? c.end[l] : next_end;
+                fast_from = c.fast_from[l] > fast_from ? c.fast_from[l] : fast_from;
+            }
         }
-        vf value = values(t, load_segment(c), c);
+        const bool fast = p.ascending && !beyond && t <= keep_above;
+        fast_up_to = fast ? (next_end < keep_above ? next_end : keep_above) : -HUGE_VAL;
+        if (fast && t >= fast_from)
+            continue;  // the fast step takes it
+        vf value = values_anywhere(t, v, c);
         if (beyond) {
             float previous = kept[i];
             for (int l = 0; l < kLanes; ++l) {
@@ -177,8 +194,6 @@ struct Segment {
         if (t > keep_above)
             kept[i] = value[kLanes - 1];
         sum = add_square(sum, p.observed[i] - value);
-        fast_up_to = p.ascending && !beyond ? (next_end < keep_above ? next_end : keep_above)
-                                            : -HUGE_VAL;
         ++i;
     }
     std::memcpy(sums, &sum, sizeof sum);
