@@ -43,6 +43,18 @@ std::string count_text(const std::string& option, const std::string& text)
     return text;
 }
 
+constexpr int kMostThreads = 1024;
+
+int thread_count(const std::string& text)
+{
+    const bool digits = !text.empty() && std::all_of(text.begin(), text.end(), is_digit);
+    const int count = digits && text.size() <= 4 ? std::stoi(text) : 0;
+    if (count < 1 || count > kMostThreads)
+        throw usage_error("--threads needs a whole number from 1 to " +
+                          std::to_string(kMostThreads) + ", not \"" + text + "\"");
+    return count;
+}
+
 ModelFamily model_named(const std::string& name)
 {
     const std::optional<ModelFamily> family = family_from_name(name);
@@ -149,6 +161,8 @@ FitOptions parse_arguments(std::span<const std::string> args)
             options.runs_text = count_text("--runs", value());
         else if (name == "--trials")
             options.trials_text = count_text("--trials", value());
+        else if (name == "--threads")
+            options.threads = thread_count(value());
         else if (name == "--from")
             options.from = typed_edge("--from", value());
         else if (name == "--to")
@@ -185,6 +199,8 @@ index or the duration of change, as the window reports them.
   --from X       left edge of the crop window in data x (default: the first data x)
   --to X         right edge of the crop window (default: the last data x)
   --constrain    search a second time, inside the boxes around the break points found
+  --threads N    threads that score candidates (default: one per core); the results are the
+                 same for every number
   --json         print one JSON object instead of the report lines
   -h, --help     print this help and exit
   --version      print the version and exit

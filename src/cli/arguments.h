@@ -23,6 +23,7 @@ struct FitOptions {
     std::string trials_text = "1000";  // likewise, like Text3(0)
     std::optional<Edge> from;          // crop left edge; unset = the first data x
     std::optional<Edge> to;            // crop right edge; unset = the last data x
+    int threads = 0;                   // threads of the search; 0 = one per core
     bool constrain = false;
     bool json = false;
     bool help = false;

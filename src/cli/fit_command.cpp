@@ -105,6 +105,8 @@ int fit(const FitOptions& options, RandomSource& random, std::istream& in, std::
 
     // One engine for both searches: its convergence scale lives on like the window's plot.
     SearchEngine engine;
+    if (options.threads > 0)
+        engine.set_threads(options.threads);
     LabelMirror mirror(options.family);
     check_search(engine.run(state, settings, random, mirror), "search", state, settings, options);
     if (options.constrain) {
