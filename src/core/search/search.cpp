@@ -157,10 +157,14 @@ bool SearchEngine::run_all(EngineState& state, const SearchSettings& settings,
         // try, more the more often it fails: a crop where every candidate faults stays cheap.
         std::int64_t plain_left = 0, plain_after_failure = 1;
         for (std::int64_t trial = 1; trial <= trials && next == Next::Go;) {
-            const int ahead = static_cast<int>(std::min<std::int64_t>(batch, trials - trial + 1));
+            std::int64_t ahead = std::min<std::int64_t>(batch, trials - trial + 1);
+            // Trial 999 ends a batch, so that the estimate made there times 999 trials.
+            if (state.TrialCount < kEstimateTrial)
+                ahead = std::min<std::int64_t>(ahead, kEstimateTrial - state.TrialCount);
             int ready = 0;
             if (m_batched && plain_left == 0) {
-                ready = m_batch.draw(state, controls, scale_to_plot, random, ahead, m_threads);
+                ready = m_batch.draw(state, controls, scale_to_plot, random,
+                                     static_cast<int>(ahead), m_threads);
                 plain_left = ready == 0 ? plain_after_failure : 0;
                 plain_after_failure = ready == 0 ? std::min<std::int64_t>(
                                                        2 * plain_after_failure, kMostBatchTrials)
