@@ -194,7 +194,8 @@ TEST_P(LaneKernel, ScoresCandidatesInARowAsTheReferenceDoes)
             const double level = chance(0.03) ? 3e38 : (chance(0.5) ? 4.0 : 1e6);
             for (std::size_t v = 1; v <= 6; ++v) {
                 const double step = uniform(chance(0.1) ? -30 : 0, 90);
-                x[k][v] = static_cast<float>(on_grid(v == 1 ? uniform(-10, 40) : x[k][v - 1] + step, 1));
+                x[k][v] = static_cast<float>(
+                    on_grid(v == 1 ? uniform(-10, 40) : x[k][v - 1] + step, 1));
                 y[k][v] = static_cast<float>(on_grid(level * uniform(-1, 1), 0.25));
             }
             if (chance(0.03))

@@ -106,7 +106,8 @@ void BatchScorer::score(const Vertices* x, const Vertices* y, int count,
     for (int c = count - 1; c >= 0; --c)
         later_end[c] = std::min(later_end[c + 1], last_end(x[c]));
 
-    const LanePoints points{m_x.data(), m_observed.data(), static_cast<int>(m_x.size()), m_ascending};
+    const LanePoints points{m_x.data(), m_observed.data(), static_cast<int>(m_x.size()),
+                            m_ascending};
     LaneSegments segments;
     float lane_sums[kLanes];
     for (int first = 0; first < count; first += kLanes) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <system_error>
 #include <thread>
 
 namespace tolvenar {
@@ -101,10 +102,16 @@ int TrialBatch::draw(const EngineState& state, const GenerateControls& controls,
         m_chunks.push_back({first, std::min(count, first + size), 0, {}});
     {
         std::vector<std::jthread> helpers;
-        for (std::size_t k = 1; k < m_chunks.size(); ++k)
-            helpers.emplace_back([&, k] {
+        for (std::size_t k = 1; k < m_chunks.size(); ++k) {
+            const auto work = [&, k] {
                 run_chunk(m_chunks[k], state, controls, scale_to_plot, random);
-            });
+            };
+            try {
+                helpers.emplace_back(work);
+            } catch (const std::system_error&) {  // no thread to be had: this one does it
+                work();
+            }
+        }
         run_chunk(m_chunks[0], state, controls, scale_to_plot, random);
     }
 
