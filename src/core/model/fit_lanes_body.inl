@@ -60,6 +60,40 @@ inline bool any(vi m)
 #endif
 }
 
+// The lanes whose segment ends left of t, one bit each.
+[[gnu::always_inline]] inline unsigned ending_before(vd end, double t)
+{
+#if defined(__AVX512F__)
+    typedef double v8 __attribute__((vector_size(64)));
+    const __m512d at = _mm512_set1_pd(t);
+    const v8 low = __builtin_shufflevector(end, end, 0, 1, 2, 3, 4, 5, 6, 7);
+    const v8 high = __builtin_shufflevector(end, end, 8, 9, 10, 11, 12, 13, 14, 15);
+    return _mm512_cmp_pd_mask((__m512d)low, at, _CMP_LT_OQ) |
+           (static_cast<unsigned>(_mm512_cmp_pd_mask((__m512d)high, at, _CMP_LT_OQ)) << 8);
+#else
+    unsigned bits = 0;
+    for (int l = 0; l < kLanes; ++l)
+        bits |= static_cast<unsigned>(end[l] < t) << l;
+    return bits;
+#endif
+}
+
+// The smallest of the lanes.
+[[gnu::always_inline]] inline double smallest(vd v)
+{
+    typedef double v8 __attribute__((vector_size(64)));
+    typedef double v4 __attribute__((vector_size(32)));
+    typedef double v2 __attribute__((vector_size(16)));
+    const v8 a = __builtin_shufflevector(v, v, 0, 1, 2, 3, 4, 5, 6, 7);
+    const v8 b = __builtin_shufflevector(v, v, 8, 9, 10, 11, 12, 13, 14, 15);
+    const v8 m8 = a < b ? a : b;
+    const v4 c = __builtin_shufflevector(m8, m8, 0, 1, 2, 3);
+    const v4 d = __builtin_shufflevector(m8, m8, 4, 5, 6, 7);
+    const v4 m4 = c < d ? c : d;
+    const v2 m2 = m4[0] < m4[2] ? v2{m4[0], m4[1]} : v2{m4[2], m4[3]};
+    return m2[0] < m2[1] ? m2[0] : m2[1];
+}
+
 // The segment each lane is on, as vectors for the values and as numbers for the rest.
 struct Lanes {
     vd x, reciprocal, dy, y, end;
@@ -67,7 +101,7 @@ struct Lanes {
 };
 struct Current {
     double x[kLanes], dx[kLanes], dy[kLanes], y[kLanes], end[kLanes];
-    double fast_from[kLanes];  // left of it the margin above does not hold
+    alignas(64) double fast_from[kLanes];  // left of it the margin above does not hold
     int segment[kLanes];       // 5: beyond the last vertex
 };
 
@@ -164,19 +198,22 @@ struct Current {
             break;
         const double t = p.x[i];
         if (!p.ascending || t > next_end) {
-            next_end = HUGE_VAL;
-            fast_from = -HUGE_VAL;
             beyond = beyond && p.ascending;  // in no order, each point finds its lanes anew
-            for (int l = 0; l < kLanes; ++l) {
+            unsigned moving = p.ascending ? ending_before(v.end, t) : (1u << kLanes) - 1;
+            while (moving != 0) {
+                const int l = __builtin_ctz(moving);
+                moving &= moving - 1;
                 int k = p.ascending ? c.segment[l] : 0;
                 while (k < 5 && !(t <= s.end[k][l]))
                     ++k;
                 if (k != c.segment[l])
                     enter(v, c, s, l, k);
                 beyond |= k == 5;
-                next_end = c.end[l] < next_end ? c.end[l] : next_end;
-                fast_from = c.fast_from[l] > fast_from ? c.fast_from[l] : fast_from;
             }
+            next_end = smallest(v.end);
+            vd from;
+            std::memcpy(&from, c.fast_from, sizeof from);
+            fast_from = -smallest(-from);
         }
         const bool fast = p.ascending && !beyond && t <= keep_above;
         fast_up_to = fast ? (next_end < keep_above ? next_end : keep_above) : -HUGE_VAL;
