@@ -90,7 +90,9 @@ inline bool any(vi m)
     const v4 c = __builtin_shufflevector(m8, m8, 0, 1, 2, 3);
     const v4 d = __builtin_shufflevector(m8, m8, 4, 5, 6, 7);
     const v4 m4 = c < d ? c : d;
-    const v2 m2 = m4[0] < m4[2] ? v2{m4[0], m4[1]} : v2{m4[2], m4[3]};
+    const v2 e = __builtin_shufflevector(m4, m4, 0, 1);
+    const v2 f = __builtin_shufflevector(m4, m4, 2, 3);
+    const v2 m2 = e < f ? e : f;
     return m2[0] < m2[1] ? m2[0] : m2[1];
 }
 
