@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <system_error>
-#include <thread>
 
 namespace tolvenar {
 
@@ -100,20 +98,9 @@ int TrialBatch::draw(const EngineState& state, const GenerateControls& controls,
     m_chunks.clear();
     for (int first = 0; first < count; first += size)
         m_chunks.push_back({first, std::min(count, first + size), 0, {}});
-    {
-        std::vector<std::jthread> helpers;
-        for (std::size_t k = 1; k < m_chunks.size(); ++k) {
-            const auto work = [&, k] {
-                run_chunk(m_chunks[k], state, controls, scale_to_plot, random);
-            };
-            try {
-                helpers.emplace_back(work);
-            } catch (const std::system_error&) {  // no thread to be had: this one does it
-                work();
-            }
-        }
-        run_chunk(m_chunks[0], state, controls, scale_to_plot, random);
-    }
+    m_pool.run(static_cast<int>(m_chunks.size()), [&](int k) {
+        run_chunk(m_chunks[static_cast<std::size_t>(k)], state, controls, scale_to_plot, random);
+    });
 
     // In order. A chunk started from the values before the batch; where an earlier chunk set a
     // point that one of its candidates reads beyond its last vertex, it is scored again.
