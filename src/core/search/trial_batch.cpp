@@ -4,6 +4,7 @@
 #include "core/runtime/fault.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 namespace tolvenar {
@@ -11,6 +12,7 @@ namespace tolvenar {
 namespace {
 
 constexpr int kFewestPerThread = 64;  // trials below which a thread costs more than it saves
+constexpr int kChunksPerThread = 4;
 
 // What generation reads and writes, without the table and the crop arrays.
 EngineState generation_state(const EngineState& s)
@@ -92,14 +94,21 @@ int TrialBatch::draw(const EngineState& state, const GenerateControls& controls,
     m_y.resize(static_cast<std::size_t>(count));
     m_sums.resize(static_cast<std::size_t>(count));
 
+    // A few chunks per thread, taken in order by whichever thread is free: a thread slowed by
+    // other work on its core holds up little.
     const int parts = std::max(1, std::min(threads, count / kFewestPerThread));
-    const int per_part = (count + parts - 1) / parts;
-    const int size = (per_part + kLanes - 1) / kLanes * kLanes;
+    const int chunks =
+        parts == 1 ? 1 : std::min(count / kFewestPerThread, kChunksPerThread * parts);
+    const int per_chunk = (count + chunks - 1) / chunks;
+    const int size = (per_chunk + kLanes - 1) / kLanes * kLanes;
     m_chunks.clear();
     for (int first = 0; first < count; first += size)
         m_chunks.push_back({first, std::min(count, first + size), 0, {}});
-    m_pool.run(static_cast<int>(m_chunks.size()), [&](int k) {
-        run_chunk(m_chunks[static_cast<std::size_t>(k)], state, controls, scale_to_plot, random);
+    std::atomic<std::size_t> next_chunk = 0;
+    m_pool.run(parts, [&](int) {
+        Stream stream{random, 0};
+        for (std::size_t k = next_chunk++; k < m_chunks.size(); k = next_chunk++)
+            run_chunk(m_chunks[k], stream, state, controls, scale_to_plot, random);
     });
 
     // In order. A chunk started from the values before the batch; where an earlier chunk set a
@@ -127,14 +136,17 @@ int TrialBatch::draw(const EngineState& state, const GenerateControls& controls,
     return ready;
 }
 
-void TrialBatch::run_chunk(Chunk& chunk, const EngineState& state,
+void TrialBatch::run_chunk(Chunk& chunk, Stream& position, const EngineState& state,
                            const GenerateControls& controls, bool scale_to_plot,
                            const RandomSource& random)
 {
     chunk.ready = 0;
     try {
-        RandomSource stream = random;
-        skip(stream, static_cast<std::uint64_t>(chunk.first) * m_draws_per_trial);
+        if (position.trial < 0 || position.trial > chunk.first)
+            position = {random, 0};
+        RandomSource& stream = position.source;
+        skip(stream, static_cast<std::uint64_t>(chunk.first - position.trial) * m_draws_per_trial);
+        position.trial = -1;  // until the chunk's trials are all drawn
         EngineState g = generation_state(state);
         if (chunk.first > 0) {
             // The candidate before is another thread's: one that still shows through is not
@@ -151,8 +163,10 @@ void TrialBatch::run_chunk(Chunk& chunk, const EngineState& state,
             m_x[static_cast<std::size_t>(drawn)] = g.ModelX;
             m_y[static_cast<std::size_t>(drawn)] = g.ModelY;
         }
-        if (drawn == chunk.end)
+        if (drawn == chunk.end) {
             chunk.after = stream;
+            position.trial = chunk.end;
+        }
         if (drawn > chunk.first) {
             std::vector<float> kept = m_before;
             m_scorer.score(&m_x[chunk.first], &m_y[chunk.first], drawn - chunk.first, kept,
@@ -161,6 +175,7 @@ void TrialBatch::run_chunk(Chunk& chunk, const EngineState& state,
         chunk.ready = first_unfinished(chunk, drawn) - chunk.first;
     } catch (...) {  // out of memory: the plain way
         chunk.ready = 0;
+        position.trial = -1;
     }
 }
 

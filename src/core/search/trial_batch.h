@@ -44,8 +44,13 @@ private:
         int ready = 0;  // leading trials drawn and scored
         RandomSource after;  // the stream after its trials, when all are ready
     };
-    void run_chunk(Chunk& chunk, const EngineState& state, const GenerateControls& controls,
-                   bool scale_to_plot, const RandomSource& random);
+    struct Stream {  // a thread's random stream, at the start of trial `trial` (-1: unknown)
+        RandomSource source;
+        int trial = 0;
+    };
+    void run_chunk(Chunk& chunk, Stream& position, const EngineState& state,
+                   const GenerateControls& controls, bool scale_to_plot,
+                   const RandomSource& random);
     int first_unfinished(const Chunk& chunk, int drawn) const;
 
     BatchScorer m_scorer;
