@@ -18,9 +18,9 @@ namespace {
 
 constexpr std::int32_t kEstimateTrial = 999;  // the estimate is made when TrialCount reaches it
 constexpr float kEstimateThreshold = 120.0f;  // seconds above which the user is asked
-// Point evaluations drawn ahead at a time: a few milliseconds, so that a window between them
-// stays responsive.
-constexpr std::int64_t kBatchPoints = std::int64_t{1} << 23;
+// Point evaluations drawn ahead at a time: some 20 ms on one core, so that a window between
+// them stays responsive, and long enough that setting up a batch costs little.
+constexpr std::int64_t kBatchPoints = std::int64_t{1} << 25;
 constexpr std::int64_t kFewestBatchTrials = 64;
 constexpr std::int64_t kMostBatchTrials = 8192;
 
