@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Fitting + GetSqDist per candidate over 100 to 10,000 cropped points: the fast scorer against
-// the straightforward reference loop. Counter "points/s" = point evaluations per second.
+// Fitting + GetSqDist per candidate over 100 to 32,767 cropped points: the batched scorer of the
+// search (sixteen candidates at a time), the one-candidate scorer and the straightforward
+// reference loop. Counter "points/s" = point evaluations per second, on one core.
 #include "core/model/fit.h"
+#include "core/model/fit_batch.h"
 #include "core/model/generate.h"
 
 #include "bench_series.h"
@@ -66,7 +68,33 @@ void fit_and_score(benchmark::State& bench)
 void BM_FitAndScore(benchmark::State& bench) { fit_and_score<true>(bench); }
 void BM_FitAndScoreReference(benchmark::State& bench) { fit_and_score<false>(bench); }
 
-BENCHMARK(BM_FitAndScore)->Arg(100)->Arg(1000)->Arg(10000);
-BENCHMARK(BM_FitAndScoreReference)->Arg(100)->Arg(1000)->Arg(10000);
+// The 64 candidates in a row, as a search scores them.
+void BM_BatchScorer(benchmark::State& bench)
+{
+    const int n = static_cast<int>(bench.range(0));
+    EngineState state = event_crop(n);
+    const auto models = candidates(state, n);
+    std::vector<Vertices> x, y;
+    for (const auto& [mx, my] : models)
+        x.push_back(mx), y.push_back(my);
+    BatchScorer scorer;
+    if (!scorer.read_crop(state))
+        bench.SkipWithError("crop not read");
+    const std::vector<float> before(state.CropModel.begin() + 1, state.CropModel.end());
+    std::vector<float> kept, sums(x.size());
+    for (auto _ : bench) {
+        kept = before;
+        scorer.score(x.data(), y.data(), static_cast<int>(x.size()), kept, sums.data());
+        benchmark::DoNotOptimize(sums.data());
+    }
+    bench.counters["points/s"] = benchmark::Counter(
+        static_cast<double>(bench.iterations()) * static_cast<double>(x.size()) * n,
+        benchmark::Counter::kIsRate);
+    bench.SetLabel(lane_variants().back().name);
+}
+
+BENCHMARK(BM_BatchScorer)->Arg(100)->Arg(1000)->Arg(10000)->Arg(32767);
+BENCHMARK(BM_FitAndScore)->Arg(100)->Arg(1000)->Arg(10000)->Arg(32767);
+BENCHMARK(BM_FitAndScoreReference)->Arg(1000);
 
 }  // namespace

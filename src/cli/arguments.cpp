@@ -71,6 +71,18 @@ double interval_level(const std::string& text)
     return level;
 }
 
+constexpr int kMostThreads = 1024;
+
+int thread_count(const std::string& text)
+{
+    const bool digits = !text.empty() && std::all_of(text.begin(), text.end(), is_digit);
+    const int count = digits && text.size() <= 4 ? std::stoi(text) : 0;
+    if (count < 1 || count > kMostThreads)
+        throw usage_error("--threads needs a whole number from 1 to " +
+                          std::to_string(kMostThreads) + ", not \"" + text + "\"");
+    return count;
+}
+
 ModelFamily model_named(const std::string& name)
 {
     const std::optional<ModelFamily> family = family_from_name(name);
@@ -96,7 +108,7 @@ Shard shard_named(const std::string& text)
 // Every option, declared once; values land as text and are read after the parse, so that the
 // refusals name them as typed.
 struct OptionTexts {
-    std::string model, runs, trials, from, to, shard, bootstrap, level, seed;
+    std::string model, runs, trials, from, to, shard, bootstrap, level, seed, threads;
 };
 
 void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
@@ -118,6 +130,9 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
     value("--from", texts.from, "X",
           "left edge of the crop window in data x\n(default: the first data x)");
     value("--to", texts.to, "X", "right edge of the crop window (default: the last data x)");
+    value("--threads", texts.threads, "N",
+          "cores to use, shared out over the files and each\nfile's search (default: every "
+          "usable core); the\nresults are the same for every number");
     app.add_flag("--constrain", options.constrain,
                  "search a second time, inside the boxes around the\nbreak points found")
         ->disable_flag_override();
@@ -250,6 +265,8 @@ FitOptions parse_arguments(std::span<const std::string> args)
         options.to = typed_edge("--to", texts.to);
     if (app.count("--shard") > 0)
         options.shard = shard_named(texts.shard);
+    if (app.count("--threads") > 0)
+        options.threads = thread_count(texts.threads);
     if (app.count("--bootstrap") > 0)
         options.bootstrap =
             static_cast<std::int32_t>(bounded_count("--bootstrap", texts.bootstrap, 1, 1000000));

@@ -33,6 +33,7 @@ struct FitOptions {
     std::optional<Edge> from;          // crop left edge; unset = the first data x
     std::optional<Edge> to;            // crop right edge; unset = the last data x
     bool constrain = false;
+    int threads = 0;    // the cores tolvenar-fit uses, over files and searches; 0: all usable
     bool json = false;  // one JSON object per file, one a line
     bool csv = false;   // a header row, then one row per file
     std::string plot;   // a .png or .svg picture of the fit, or a folder of them; "" none

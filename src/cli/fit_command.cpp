@@ -181,7 +181,8 @@ plot::FitPicture fit_picture(const EngineState& state, const OverviewScale& scal
 // Fits one file as a call with it alone does, from a fresh random source; every refusal, fault
 // and interruption ends up in the result.
 FileResult fit_file(const FitOptions& options, const std::string& file,
-                    const std::string& picture_path, std::istream& in, Progress& progress)
+                    const std::string& picture_path, int threads, std::istream& in,
+                    Progress& progress)
 {
     FileResult result;
     result.file = file;
@@ -212,6 +213,7 @@ FileResult fit_file(const FitOptions& options, const std::string& file,
 
         // One engine for both searches: its convergence scale lives on like the window's plot.
         SearchEngine engine;
+        engine.set_threads(threads);
         FitObserver observer(options.family, progress);
         check_search(engine.run(state, settings, random, observer), "search", state, settings,
                      options);
@@ -233,7 +235,7 @@ FileResult fit_file(const FitOptions& options, const std::string& file,
         result.found = found_model(state, options.family, observer.labels);
         if (options.refine && result.code == kExitSuccess)
             result.found->refined =
-                refined_model(state, settings, options, std::move(observer.run_bests));
+                refined_model(state, settings, options, std::move(observer.run_bests), threads);
         if (!picture_path.empty()) {
             const std::string failed = plot::write_picture(
                 picture_path, fit_picture(state, imported.scale, window, *result.found));
@@ -330,12 +332,18 @@ int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std:
     if (options.csv)
         write_csv_header(out, columns);
 
+    // The cores go to the files first, one each, and what is left over to each file's search;
+    // the results are the same for any share.
+    const std::size_t cores = options.threads > 0 ? static_cast<std::size_t>(options.threads)
+                                                  : usable_cores();
+    const std::size_t workers = std::max<std::size_t>(1, std::min(cores, files.size()));
+    const int threads = static_cast<int>(std::max<std::size_t>(1, cores / workers));
     Progress progress;
     ProgressLine line(err, terminal, files.size(), planned_trials(options, files.size()));
     int code = kExitSuccess;
     std::size_t written = 0;
     const auto fit = [&](std::size_t i) {
-        FileResult result = fit_file(options, files[i], pictures[i], in, progress);
+        FileResult result = fit_file(options, files[i], pictures[i], threads, in, progress);
         ++progress.files;
         return result;
     };
@@ -356,7 +364,7 @@ int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std:
                          ? result.file + ": " + result.reason
                          : result.reason);
     };
-    run_in_order(files.size(), usable_cores(), fit, take, [&] { line.update(progress); });
+    run_in_order(files.size(), workers, fit, take, [&] { line.update(progress); });
     line.wipe();
     return code;
 }

@@ -95,7 +95,8 @@ std::vector<std::string> lines_of(const EngineState& state, ModelFamily family,
 }  // namespace
 
 RefinedModel refined_model(const EngineState& state, const SearchSettings& settings,
-                           const FitOptions& options, std::vector<refine::Model> run_bests)
+                           const FitOptions& options, std::vector<refine::Model> run_bests,
+                           int threads)
 {
     const refine::RefinedFit fit = refine::refine_fit(
         state, {options.family, options.constrain, {state.BestOfBestX, state.BestOfBestY},
@@ -112,6 +113,7 @@ RefinedModel refined_model(const EngineState& state, const SearchSettings& setti
         b.replicates = options.bootstrap;
         b.level = options.level;
         b.seed = options.seed;
+        b.threads = static_cast<unsigned>(threads);
         refined.intervals = intervals_of(refine::bootstrap(state, fit, b), b);
     }
     refined.lines = lines_of(state, options.family, fit, refined);

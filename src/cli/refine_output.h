@@ -14,10 +14,11 @@
 namespace tolvenar::cli {
 
 // The refinement of the best of best in `state` from the run bests, and with options.bootstrap
-// its intervals from replicates searched as `settings` searched the crop. The lines read
-// "Refined X1 = ..", the sums of squares, then one line on the bootstrap and
+// its intervals from replicates searched as `settings` searched the crop, on `threads` cores.
+// The lines read "Refined X1 = ..", the sums of squares, then one line on the bootstrap and
 // "X2 90 % interval = lo .. hi" per reported value.
 RefinedModel refined_model(const EngineState& state, const SearchSettings& settings,
-                           const FitOptions& options, std::vector<refine::Model> run_bests);
+                           const FitOptions& options, std::vector<refine::Model> run_bests,
+                           int threads);
 
 }  // namespace tolvenar::cli

@@ -85,6 +85,11 @@ TEST(FitCommand, GoldenSimpleRampOnTheStepExample)
                        "X4 = 300\nY4 = 11.34\nR = 0.9838\nDuration of change = 115.89\n");
     // In process, each call starts from a fresh random source, as a new process does.
     EXPECT_EQ(fit({"--model=ramp", "--runs=2", "--trials=100", kStep}).out, run.out);
+    // Any number of threads finds the same.
+    const auto on = [](const std::string& threads) {
+        return fit({"--constrain", "--json", "--threads", threads, kStep}).out;
+    };
+    EXPECT_EQ(on("1"), on("3"));
 }
 
 // Each family on its own example, with the default 10 runs of 1000 trials: the text report
@@ -283,7 +288,9 @@ TEST(FitCommand, RefusalsExitWithOneLineNamingTheReason)
         {{"--runs", "2.5", kStep}, refused, "--runs needs a whole number, not \"2.5\""},
         {{"--trials", "12,5", kStep}, refused, "--trials needs a whole number, not \"12,5\""},
         {{"--runs=", kStep}, refused, "--runs needs a whole number, not \"\""},
-        {{"--trials", "1e3", kStep}, refused, "--trials needs a whole number, not \"1e3\""}};
+        {{"--trials", "1e3", kStep}, refused, "--trials needs a whole number, not \"1e3\""},
+        {{"--threads", "0", kStep}, refused, "--threads needs a whole number from 1 to 1024"},
+        {{"--threads=+2", kStep}, refused, "--threads needs a whole number from 1 to 1024, not"}};
     for (const Row& r : rows) {
         const Outcome run = fit(r.args);
         EXPECT_EQ(run.code, r.code) << r.message;

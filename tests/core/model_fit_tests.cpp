@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/model/fit.h"
+#include "core/model/fit_batch.h"
 #include "support/fixtures.h"
 
 #include <gtest/gtest.h>
@@ -149,6 +150,79 @@ TEST_P(CropScorerVariant, IsBitIdenticalToTheReferenceLoop)
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, CropScorerVariant, ::testing::ValuesIn(fit_points_variants()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class LaneKernel : public ::testing::TestWithParam<LaneVariant> {};
+
+// Every variant against Fitting + GetSqDist candidate after candidate, on crops in any x order
+// with repeats: candidates with inversions, coinciding break points, points beyond their last
+// vertex, levels and break points whose differences leave the single range. The same sums, a
+// sum that is not finite exactly where the reference faults, the same model values after.
+TEST_P(LaneKernel, ScoresCandidatesInARowAsTheReferenceDoes)
+{
+    std::mt19937 engine(5);
+    const auto uniform = [&](double lo, double hi) {
+        return std::uniform_real_distribution<>(lo, hi)(engine);
+    };
+    const auto chance = [&](double p) { return std::bernoulli_distribution(p)(engine); };
+    const auto bits = [](const std::vector<float>& values) {
+        std::vector<std::uint32_t> out;
+        for (const float v : values)
+            out.push_back(std::bit_cast<std::uint32_t>(v));
+        return out;
+    };
+    int faults = 0;
+    for (int c = 0; c < 80; ++c) {
+        // On a grid (x whole, levels in quarters) the reciprocal's value now and then rounds
+        // to the other single.
+        const bool grid = c % 2 == 0, ordered = chance(0.7);
+        const auto on_grid = [&](double v, double step) {
+            return grid ? std::round(v / step) * step : v;
+        };
+        const auto n = static_cast<std::size_t>(uniform(0, 300));
+        std::vector<double> xs, ys;
+        for (double x = 0; xs.size() < n; x += chance(0.2) ? 0 : on_grid(uniform(0, 2), 1))
+            xs.push_back(ordered ? x : uniform(-20, 320)), ys.push_back(uniform(-1, 1));
+        EngineState state = state_over(xs, ys);
+        for (float& old : state.CropModel)
+            old = static_cast<float>(uniform(-1, 1));
+        BatchScorer scorer(GetParam().function);
+        ASSERT_TRUE(scorer.read_crop(state));
+        const int count = static_cast<int>(uniform(1, 60));
+        std::vector<Vertices> x(count), y(count);
+        for (int k = 0; k < count; ++k) {
+            const double level = chance(0.03) ? 3e38 : (chance(0.5) ? 4.0 : 1e6);
+            for (std::size_t v = 1; v <= 6; ++v) {
+                const double step = uniform(chance(0.1) ? -30 : 0, 90);
+                x[k][v] = static_cast<float>(
+                    on_grid(v == 1 ? uniform(-10, 40) : x[k][v - 1] + step, 1));
+                y[k][v] = static_cast<float>(on_grid(level * uniform(-1, 1), 0.25));
+            }
+            if (chance(0.03))
+                x[k][2] = x[k][1];
+            if (chance(0.01))
+                x[k][3] = -3e38f, x[k][4] = 3e38f;
+        }
+        const std::vector<float> before(state.CropModel.begin() + 1, state.CropModel.end());
+        std::vector<float> kept = before, sums(count), model(n);
+        scorer.score(x.data(), y.data(), count, kept, sums.data());
+        for (int k = 0; k < count; ++k) {
+            set_model(state, {x[k][1], x[k][2], x[k][3], x[k][4], x[k][5], x[k][6]},
+                      {y[k][1], y[k][2], y[k][3], y[k][4], y[k][5], y[k][6]});
+            const auto fault = fault_of([&] { Fitting(state); GetSqDist(state); });
+            ASSERT_EQ(!std::isfinite(sums[k]), fault.has_value()) << c << "/" << k;
+            faults += fault.has_value();
+            if (fault)
+                break;
+            ASSERT_EQ(bits({sums[k]}), bits({state.SqDist})) << c << "/" << k;
+            scorer.model_after(x.data(), y.data(), k, before.data(), model.data());
+            ASSERT_EQ(bits(model), bits({state.CropModel.begin() + 1, state.CropModel.end()}));
+        }
+    }
+    EXPECT_GT(faults, 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, LaneKernel, ::testing::ValuesIn(lane_variants()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The running sum against float(double(sum) + square) on sequences made to hit its edges:

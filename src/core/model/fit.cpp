@@ -87,9 +87,61 @@ void GetSqDist(EngineState& state)
     }
 }
 
+namespace {
+
+// GetR in plain single operations, in the same order; nullopt where some value left the single
+// range, for the checked version to raise the fault. A value out of range shows in the sums:
+// an infinite or NaN term leaves every later sum infinite or NaN.
+std::optional<float> plain_correlation(const float* observed, const float* model, std::int32_t n)
+{
+    if (n <= 0)
+        return std::nullopt;
+    float sum_observed = 0.0f;
+    float sum_model = 0.0f;
+    for (std::int32_t i = 0; i < n; ++i) {
+        sum_observed += observed[i];
+        sum_model += model[i];
+    }
+    const auto count = static_cast<float>(n);
+    const float observed_mean = sum_observed / count;
+    const float model_mean = sum_model / count;
+    float covariance = 0.0f;
+    float spread_observed = 0.0f;
+    float spread_model = 0.0f;
+    for (std::int32_t i = 0; i < n; ++i) {
+        const float to_model = model[i] - model_mean;
+        const float to_observed = observed[i] - observed_mean;
+        covariance += to_model * to_observed;
+        spread_observed = static_cast<float>(static_cast<double>(spread_observed) +
+                                             square(to_observed));
+        spread_model =
+            static_cast<float>(static_cast<double>(spread_model) + square(to_model));
+    }
+    if (!std::isfinite(observed_mean) || !std::isfinite(model_mean) ||
+        !std::isfinite(covariance) || !std::isfinite(spread_observed) ||
+        !std::isfinite(spread_model))
+        return std::nullopt;
+    const auto denominator = static_cast<float>(
+        std::sqrt(static_cast<double>(spread_model) * static_cast<double>(spread_observed)));
+    if (denominator == 0.0f)
+        return 0.0f;
+    const float r = covariance / denominator;
+    return std::isfinite(r) ? std::optional(r) : std::nullopt;
+}
+
+}  // namespace
+
 void GetR(EngineState& state)
 {
     constexpr const char* where = "GetR";
+    const auto size = static_cast<std::size_t>(std::max<std::int32_t>(state.CropCount, 0)) + 1;
+    if (state.CropObserved.size() >= size && state.CropModel.size() >= size) {
+        if (const auto r = plain_correlation(state.CropObserved.data() + 1,
+                                             state.CropModel.data() + 1, state.CropCount)) {
+            state.BestModelR = *r;
+            return;
+        }
+    }
     const std::int32_t n = state.CropCount;
     const auto observed = [&](std::int32_t i) { return element(state.CropObserved, i, where); };
     const auto model = [&](std::int32_t i) { return element(state.CropModel, i, where); };

@@ -95,6 +95,7 @@ std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vecto
 
     RandomSource random(static_cast<std::uint32_t>(key >> 32));
     SearchEngine engine;
+    engine.set_threads(1);  // the replicates themselves share out the cores
     RunBests observer;
     SearchSettings search{settings.family, 0, settings.runs, settings.trials,
                           settings.scale_left, settings.scale_width};

@@ -7,7 +7,9 @@
 #include "core/runtime/clock.h"
 #include "core/runtime/numbers.h"
 
+#include <algorithm>
 #include <limits>
+#include <thread>
 #include <utility>
 
 namespace tolvenar {
@@ -16,6 +18,18 @@ namespace {
 
 constexpr std::int32_t kEstimateTrial = 999;  // the estimate is made when TrialCount reaches it
 constexpr float kEstimateThreshold = 120.0f;  // seconds above which the user is asked
+// Point evaluations drawn ahead at a time: some 20 ms on one core, so that a window between
+// them stays responsive, and long enough that setting up a batch costs little.
+constexpr std::int64_t kBatchPoints = std::int64_t{1} << 25;
+constexpr std::int64_t kFewestBatchTrials = 64;
+constexpr std::int64_t kMostBatchTrials = 8192;
+
+void count_trial(EngineState& state)
+{
+    if (state.TrialCount == std::numeric_limits<std::int32_t>::max())
+        throw Fault(FaultKind::Overflow, "TrialCount");
+    ++state.TrialCount;
+}
 
 // A single written into a plot's scale property: zero is refused.
 float scale_extent(float value, const char* where)
@@ -85,13 +99,18 @@ std::string heavy_task_prompt(std::int32_t whole_seconds)
 
 SearchEngine::SearchEngine() : SearchEngine(&monotonic_seconds) {}
 
-SearchEngine::SearchEngine(Clock clock) : m_clock(std::move(clock)) {}
+SearchEngine::SearchEngine(Clock clock)
+    : m_clock(std::move(clock)), m_threads(static_cast<int>(std::thread::hardware_concurrency()))
+{
+    set_threads(m_threads);
+}
 
 SearchOutcome SearchEngine::run(EngineState& state, const SearchSettings& settings,
                                 RandomSource& random, SearchObserver& observer)
 {
     // The table may have been re-read in place since the last search.
     m_scorer.invalidate();
+    m_batched = m_batch.prepare(state);
     SearchOutcome outcome;
     try {
         if (run_all(state, settings, random, observer)) {
@@ -130,31 +149,40 @@ bool SearchEngine::run_all(EngineState& state, const SearchSettings& settings,
         state.BestSqDist = kRunBestStart;
         const std::int32_t trials = to_int32(settings.trials.value());
 
-        for (std::int64_t trial = 1; trial <= trials; ++trial) {
-            if (state.TrialCount == std::numeric_limits<std::int32_t>::max())
-                throw Fault(FaultKind::Overflow, "TrialCount");
-            ++state.TrialCount;
-            // Strict: a tie never replaces the earlier candidate.
-            if (score_candidate(state, controls, scale_to_plot, random) &&
-                state.SqDist < state.BestSqDist) {
-                state.BestSqDist = state.SqDist;
-                GetR(state);
-                for (int i = 1; i <= 6; ++i) {
-                    state.BestModelX[i] = state.ModelX[i];
-                    state.BestModelY[i] = state.ModelY[i];
-                }
-                if (state.SqDist < state.BestOfBestSqDist)
-                    add_convergence_point(state, observer);
+        const std::int64_t batch =
+            std::clamp(kBatchPoints / std::max(state.CropCount, 1), kFewestBatchTrials,
+                       kMostBatchTrials);
+        Next next = Next::Go;
+        // After a candidate that cannot be taken ahead, a few go the plain way before the next
+        // try, more the more often it fails: a crop where every candidate faults stays cheap.
+        std::int64_t plain_left = 0, plain_after_failure = 1;
+        for (std::int64_t trial = 1; trial <= trials && next == Next::Go;) {
+            std::int64_t ahead = std::min<std::int64_t>(batch, trials - trial + 1);
+            // Trial 999 ends a batch, so that the estimate made there times 999 trials.
+            if (state.TrialCount < kEstimateTrial)
+                ahead = std::min<std::int64_t>(ahead, kEstimateTrial - state.TrialCount);
+            int ready = 0;
+            if (m_batched && plain_left == 0) {
+                ready = m_batch.draw(state, controls, scale_to_plot, random,
+                                     static_cast<int>(ahead), m_threads);
+                plain_left = ready == 0 ? plain_after_failure : 0;
+                plain_after_failure = ready == 0 ? std::min<std::int64_t>(
+                                                       2 * plain_after_failure, kMostBatchTrials)
+                                                 : 1;
             }
-            observer.candidate_evaluated(state, trial);
-            if (state.TrialCount == kEstimateTrial) {
-                const auto heavy = estimate(state, settings);
-                if (heavy && !observer.confirm_heavy_task(*heavy))
-                    return false;
+            if (ready == 0) {
+                next = plain_trial(state, settings, controls, scale_to_plot, random, observer,
+                                   trial);
+                plain_left = std::max<std::int64_t>(plain_left - 1, 0);
+                ++trial;
+            } else {
+                const Taken taken = take_ready(state, settings, random, observer, trial, ready);
+                next = taken.next;
+                trial += taken.trials;
             }
-            if (observer.stop_requested())
-                break;
         }
+        if (next == Next::Decline)
+            return false;
 
         observer.run_finished(state, static_cast<std::int16_t>(run));
         if (state.BestSqDist < state.BestOfBestSqDist) {
@@ -178,6 +206,79 @@ bool SearchEngine::run_all(EngineState& state, const SearchSettings& settings,
             break;
     }
     return true;
+}
+
+SearchEngine::Next SearchEngine::plain_trial(EngineState& state, const SearchSettings& settings,
+                                             const GenerateControls& controls,
+                                             bool scale_to_plot, RandomSource& random,
+                                             SearchObserver& observer, std::int64_t trial)
+{
+    count_trial(state);
+    // Strict: a tie never replaces the earlier candidate.
+    if (score_candidate(state, controls, scale_to_plot, random) &&
+        state.SqDist < state.BestSqDist)
+        take_best(state, observer);
+    return after_trial(state, settings, observer, trial);
+}
+
+// The trials drawn ahead, taken one by one as the plain way takes them. The model values are
+// set up only where something reads them: for a new best, and after the last trial taken.
+SearchEngine::Taken SearchEngine::take_ready(EngineState& state, const SearchSettings& settings,
+                                             RandomSource& random, SearchObserver& observer,
+                                             std::int64_t first_trial, int ready)
+{
+    int taken = -1;
+    Next next = Next::Go;
+    const auto settle = [&] {
+        m_batch.restore_model(state, taken);
+        random = m_batch.source_after(random, taken);
+    };
+    try {
+        for (int j = 0; j < ready && next == Next::Go; ++j) {
+            count_trial(state);
+            taken = j;
+            state.ModelX = m_batch.x(j);
+            state.ModelY = m_batch.y(j);
+            state.SqDist = m_batch.sum(j);
+            if (j == 0)
+                std::copy(m_batch.observed().begin(), m_batch.observed().end(),
+                          state.CropObserved.begin() + 1);
+            if (state.SqDist < state.BestSqDist) {
+                m_batch.restore_model(state, j);
+                take_best(state, observer);
+            }
+            next = after_trial(state, settings, observer, first_trial + j);
+        }
+    } catch (const Fault&) {
+        settle();
+        throw;
+    }
+    settle();
+    return {next, taken + 1};
+}
+
+SearchEngine::Next SearchEngine::after_trial(EngineState& state, const SearchSettings& settings,
+                                             SearchObserver& observer, std::int64_t trial)
+{
+    observer.candidate_evaluated(state, trial);
+    if (state.TrialCount == kEstimateTrial) {
+        const auto heavy = estimate(state, settings);
+        if (heavy && !observer.confirm_heavy_task(*heavy))
+            return Next::Decline;
+    }
+    return observer.stop_requested() ? Next::StopRun : Next::Go;
+}
+
+void SearchEngine::take_best(EngineState& state, SearchObserver& observer)
+{
+    state.BestSqDist = state.SqDist;
+    GetR(state);
+    for (int i = 1; i <= 6; ++i) {
+        state.BestModelX[i] = state.ModelX[i];
+        state.BestModelY[i] = state.ModelY[i];
+    }
+    if (state.SqDist < state.BestOfBestSqDist)
+        add_convergence_point(state, observer);
 }
 
 bool SearchEngine::score_candidate(EngineState& state, const GenerateControls& controls,

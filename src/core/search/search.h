@@ -12,6 +12,7 @@
 #include "core/runtime/fault.h"
 #include "core/runtime/random_source.h"
 #include "core/search/report.h"
+#include "core/search/trial_batch.h"
 
 #include <cstdint>
 #include <functional>
@@ -121,6 +122,11 @@ public:
     SearchEngine();  // monotonic_seconds
     explicit SearchEngine(Clock clock);
 
+    // Threads that score candidates, 1 or more; all the processor's cores by default. The
+    // results are the same, bit for bit, for every count.
+    void set_threads(int threads) noexcept { m_threads = threads < 1 ? 1 : threads; }
+    int threads() const noexcept { return m_threads; }
+
     // The whole search. A candidate whose generation or evaluation divides by zero (coinciding
     // break points) is no improvement and the search goes on: it writes neither CropModel nor
     // SqDist, and takes the draws any candidate of its family takes. Any other Fault ends the
@@ -134,6 +140,19 @@ public:
 private:
     bool run_all(EngineState& state, const SearchSettings& settings, RandomSource& random,
                  SearchObserver& observer);
+    enum class Next { Go, StopRun, Decline };
+    struct Taken {
+        Next next;
+        std::int64_t trials;
+    };
+    Next plain_trial(EngineState& state, const SearchSettings& settings,
+                     const GenerateControls& controls, bool scale_to_plot, RandomSource& random,
+                     SearchObserver& observer, std::int64_t trial);
+    Taken take_ready(EngineState& state, const SearchSettings& settings, RandomSource& random,
+                     SearchObserver& observer, std::int64_t first_trial, int ready);
+    Next after_trial(EngineState& state, const SearchSettings& settings, SearchObserver& observer,
+                     std::int64_t trial);
+    void take_best(EngineState& state, SearchObserver& observer);
     bool score_candidate(EngineState& state, const GenerateControls& controls, bool scale_to_plot,
                          RandomSource& random);
     void add_convergence_point(EngineState& state, SearchObserver& observer);
@@ -142,6 +161,9 @@ private:
 
     Clock m_clock;
     CropScorer m_scorer;
+    TrialBatch m_batch;
+    bool m_batched = false;  // the crop was read for trials taken ahead
+    int m_threads = 1;
     ConvergenceScale m_scale;
     double m_start = 0.0;  // clock at the start of the search
 };

@@ -28,6 +28,15 @@ void SearchDisplay::showWhenDue()
 
 void SearchDisplay::showNow()
 {
+    if (m_candidate != nullptr) {
+        // Only the latest candidate can be seen: the next trial's clears it.
+        PictureBox& plot = *m_window.Picture1;
+        plot.Cls();
+        plot.setDrawWidth(1);
+        draw_model(plot, m_candidate->ModelX, m_candidate->ModelY, kCandidateGreen);
+        m_window.DrawBestOfBest();
+        m_candidate = nullptr;
+    }
     m_window.ProgressBar1->showPending();
     m_window.ProgressBar2->showPending();
     m_window.Refresh();
@@ -62,6 +71,7 @@ void SearchDisplay::run_started(std::int16_t run, float trials_maximum)
     trials.setMin(0.0);
     trials.setMax(trials_maximum);
     trials.setVisible(true);
+    m_candidate = nullptr;
     m_window.Picture1->Cls();  // the data and the orange bests of earlier runs
     showWhenDue();
 }
@@ -95,11 +105,7 @@ void SearchDisplay::convergence_point_added(const EngineState& state,
 void SearchDisplay::candidate_evaluated(const EngineState& state, std::int64_t trial)
 {
     m_window.Label8->setCaption(QString::number(state.TrialCount));
-    PictureBox& plot = *m_window.Picture1;
-    plot.Cls();
-    plot.setDrawWidth(1);
-    draw_model(plot, state.ModelX, state.ModelY, kCandidateGreen);
-    m_window.DrawBestOfBest();
+    m_candidate = &state;  // drawn when the screen is next updated
     m_window.ProgressBar1->setValue(static_cast<double>(trial));
     showWhenDue();
 }
@@ -115,6 +121,7 @@ bool SearchDisplay::confirm_heavy_task(const TimeEstimate& estimate)
 
 void SearchDisplay::run_finished(const EngineState& state, std::int16_t)
 {
+    m_candidate = nullptr;
     PictureBox& plot = *m_window.Picture1;
     plot.Cls();
     plot.setDrawWidth(1);
@@ -167,6 +174,7 @@ void SearchDisplay::search_failed(const EngineState& state, const SearchOutcome&
         bar->setValue(0.0);
     }
     set_screen_mouse_pointer(pointer::kDefault);
+    m_candidate = nullptr;
     m_window.Label5->setCaption(qtext(cleanup_r_caption(state)));
     // The count of the trial the fault stopped, which the trial's own write did not reach.
     m_window.Label8->setCaption(QString::number(state.TrialCount));

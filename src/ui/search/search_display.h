@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the window shows while "Run" searches: progress, the trial count, every candidate over
-// the data, the run bests, the report and the convergence plot. The state of every control is
+// What the window shows while "Run" searches: progress, the trial count, the candidate over the
+// data, the run bests, the report and the convergence plot. The state of every control is
 // written exactly as the search goes; the screen is updated at most once per display frame and
-// always at the end of each run and of the search. Each update also pumps the window's events:
-// input is dropped, Escape stops the search and closing the window stops it and then closes.
+// always at the end of each run and of the search, with the latest candidate drawn (each
+// trial's drawing clears the one before, so no other could be seen). Each update also pumps
+// the window's events: input is dropped, Escape stops the search and closing the window stops
+// it and then closes.
 #pragma once
 
 #include "core/search/report.h"
@@ -48,6 +50,7 @@ private:
     frmMain& m_window;
     BusyPump m_pump;
     QElapsedTimer m_sinceShown;
+    const EngineState* m_candidate = nullptr;  // a candidate not drawn yet
 };
 
 }  // namespace tolvenar
