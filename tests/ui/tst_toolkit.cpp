@@ -82,8 +82,9 @@ void ToolkitTest::textWrites_data()
     QTest::newRow("same text") << QStringList{"", "5", "5"} << QStringList{"|", "5", "|", "|"};
     QTest::newRow("same number") << QStringList{"5", "5.0"} << QStringList{"5", "|", "5.0", "|"};
     QTest::newRow("repair re-enters") << QStringList{"bad"} << QStringList{"bad", "8", "|"};
-    QTest::newRow("typing") << QStringList{"+0.a"} << QStringList{"v48", "0", "^48", "v190", "0.",
-                                                                  "^190", "v65", "0.a", "^65", "|"};
+    QTest::newRow("typing") << QStringList{"+0.az"} << QStringList{"v48", "0", "^48", "v190", "0.",
+                                                                   "^190", "v65", "0.a", "^65",
+                                                                   "v90", "0.az", "^90", "|"};
 }
 
 void ToolkitTest::textWrites()

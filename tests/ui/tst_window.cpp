@@ -149,6 +149,8 @@ void WindowTest::cropByDragging()
     QTest::mouseMove(&strip, at(400));  // the crop follows the mouse before the release
     expect_window(0, reported_x(strip, 400));
     QTest::mouseRelease(&strip, Qt::LeftButton, {}, at(400));
+    hover(&strip, at(500));  // the release ended the drag
+    expect_window(0, reported_x(strip, 400));
     drag(&strip, at(0), at(150));  // the left edge in
     expect_window(reported_x(strip, 150), reported_x(strip, 400));
     const float width = w.Shape1->Width();
@@ -275,6 +277,32 @@ void WindowTest::reportAsTheCommandLine()
     QTest::mouseClick(w.Command2, Qt::LeftButton);
     QCOMPARE(shown_report(w), fit_report_for(w, kSample, family, false));
     QCOMPARE(w.Label8->Caption(), QStringLiteral("120"));
+    // The best of best and the convergence trace (drawn from its fifth point) reach their last
+    // points: red within two pixels of the last segment's middle.
+    const auto red_near = [](const PictureBox& plot, float x0, float y0, float x1, float y1) {
+        const QImage image = plot.Image();
+        const QPoint at =
+            point_at(plot, (x0 + x1) / 2, (y0 + y1) / 2) - plot.contentsRect().topLeft();
+        for (int dx = -2; dx <= 2; ++dx)
+            for (int dy = -2; dy <= 2; ++dy)
+                if (image.valid(at + QPoint(dx, dy)) &&
+                    (image.pixel(at + QPoint(dx, dy)) | 0xff000000u) == kRed)
+                    return true;
+        return false;
+    };
+    QTest::mouseClick(w.Check2, Qt::LeftButton);  // "Show constraint" off: the boxes hide none
+    const ProgramState& s = w.state;
+    const auto& x = s.BestOfBestX;
+    const auto& y = s.BestOfBestY;
+    std::size_t k = 5;
+    while (x[k] == x[k + 1])  // vertices past the family's own copy the last
+        --k;
+    QVERIFY(red_near(*w.Picture1, x[k], y[k], x[k + 1], y[k + 1]));
+    const auto& trace = s.ConvergenceTrace;
+    const auto last = static_cast<std::size_t>(s.ConvergenceCount);
+    if (last > 4)
+        QVERIFY(red_near(*w.Picture3, trace[last - 1].x, trace[last - 1].y, trace[last].x,
+                         trace[last].y));
     QVERIFY(!w.ProgressBar1->Visible() && !w.ProgressBar2->Visible());
     QVERIFY(w.Frame6->isEnabled() && w.Check1->isEnabled() && !w.Command6->isEnabled());
     QCOMPARE(screen_mouse_pointer(), pointer::kDefault);
@@ -297,8 +325,11 @@ void WindowTest::picturesOfAResult()
     s.ConXMax = {0, 150, 280, 330, 380, 430, 480};
     s.ConYMin.fill(11);
     s.ConYMax.fill(12);
-    hover(&plot, point_at(plot, 265, 12));  // the top of box 2
-    QCOMPARE(plot.MousePointer(), pointer::kSizeVertical);
+    for (const auto& [x, y, code] : {std::tuple{250.0, 11.5, pointer::kSizeHorizontal},  // box 2's
+                                     {265.0, 12.0, pointer::kSizeVertical}}) {  // left, its top
+        hover(&plot, point_at(plot, x, y));
+        QCOMPARE(plot.MousePointer(), code);
+    }
     drag(&plot, point_at(plot, 265, 12), point_at(plot, 265, 14));
     QCOMPARE((QList<float>{s.ConYMax[1], s.ConYMax[4], s.ConYMax[5], s.ConYMax[3]}),
              (QList<float>{s.ConYMax[2], s.ConYMax[2], s.ConYMax[2], 12}));
@@ -316,6 +347,10 @@ void WindowTest::picturesOfAResult()
     QTest::mouseClick(w.Command5, Qt::LeftButton);  // "Clean up diagram": the run bests go
     QCOMPARE(count_pixels(plot, kOrange), 0);
     QVERIFY(count_pixels(plot, kRed) > 0);
+    QTest::mouseClick(w.Check2, Qt::LeftButton);  // shown again, and after a flip and back
+    w.mnuFlipVertical1->trigger();
+    w.mnuFlipVertical1->trigger();
+    QCOMPARE(pixel_at(plot, 297, 10.95), kPaleGreen);
 }
 
 void WindowTest::searchCleanup_data()
