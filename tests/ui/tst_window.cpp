@@ -201,12 +201,17 @@ void WindowTest::plotMenusAndVerticalRange()
     frmMain& w = imported();
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    // A right press inside the crop window opens the strip's menu; its closing ends the drag.
-    QTest::mousePress(w.Picture2, Qt::RightButton, {}, point_at(*w.Picture2, 20, 15));
-    QVERIFY(w.mnuRb2->isVisible() && w.state.DragWindow);
-    QTest::keyClick(w.mnuRb2, Qt::Key_Escape);
-    QVERIFY(!w.state.DragWindow);
-    QTest::mouseRelease(w.Picture2, Qt::RightButton);
+    // A right press on the crop window, its left or its right edge opens the strip's menu, which
+    // takes the release: its closing ends the drag, and a move after it moves nothing.
+    const QList<float> crop{w.Shape1->Left(), w.Shape1->Width()};
+    for (const float x : {0.0f, 20.0f, w.Shape1->Width()}) {
+        QTest::mousePress(w.Picture2, Qt::RightButton, {}, point_at(*w.Picture2, x, 15));
+        QVERIFY(w.mnuRb2->isVisible());
+        QTest::keyClick(w.mnuRb2, Qt::Key_Escape);
+        hover(w.Picture2, point_at(*w.Picture2, x + 5, 15));
+        QCOMPARE((QList<float>{w.Shape1->Left(), w.Shape1->Width()}), crop);
+        QTest::mouseRelease(w.Picture2, Qt::RightButton);
+    }
     QTest::mousePress(w.Picture1, Qt::RightButton, {}, point_at(*w.Picture1, 20, 15));
     QVERIFY(w.mnuRB1->isVisible());
     w.mnuRB1->close();
