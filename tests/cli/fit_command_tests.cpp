@@ -89,8 +89,9 @@ TEST(FitCommand, GoldenSimpleRampOnTheStepExample)
 
 // Each family on its own example, with the default 10 runs of 1000 trials, free and then again
 // inside the boxes (--constrain: Run pressed again, the same state and random stream going on,
-// so the trials add up and the best of best can only improve): the text report and the JSON object's report show the family's
-// break points and measure, and the JSON measures are the break points' before rounding.
+// so the trials add up and the best of best can only improve): the text report and the JSON
+// object's report show the family's break points and measure, and the JSON measures are the
+// break points' before rounding.
 TEST(FitCommand, ReportsEachFamilysLabels)
 {
     struct Row { std::string model, file, report, constrained; };
@@ -394,8 +395,8 @@ TEST(FitBatch, EachFileAsAloneInFileOrder)
     const std::vector<std::string> files{kStep, "nofile.csv", odd, case_file("flat_y.csv"),
                                          kSource + "/examples/symmetric_event.csv",
                                          case_file("four_rows.csv")};  // x 0..3: no crop
-    const std::vector<std::string> settings{"--model", "free3", "--runs", "2", "--trials", "90",
-                                            "--from", "100"};
+    const std::vector<std::string> settings{"--model", "asymmetric", "--runs", "2",
+                                            "--trials", "90", "--from", "100"};
     const Outcome csv = fit(joined(joined(settings, {"--csv"}), files));
     const Outcome lines = fit(joined(joined(settings, {"--json"}), files));
     const Outcome text = fit(joined(settings, files));
@@ -424,9 +425,11 @@ TEST(FitBatch, EachFileAsAloneInFileOrder)
         EXPECT_EQ(row["reason"], object.value("reason", ""));
         want_text += (i == 0 ? "==> " : "\n==> ") + files[i] + " <==\n";
         if (object["status"] == "fitted") {
-            EXPECT_EQ(row["x2"] + " " + row["r"] + " " + row["points"] + " " + row["x5"],
+            // Five break points and a symmetry index: no sixth, no duration.
+            EXPECT_EQ(row["x2"] + " " + row["r"] + " " + row["points"] + " " + row["x6"] + " " +
+                          row["duration"] + " " + row["symmetry_index"],
                       object["best"]["x"][1].dump() + " " + object["best"]["r"].dump() + " " +
-                          object["points"].dump() + " ");  // free3 has four break points
+                          object["points"].dump() + "   " + object["symmetry_index"].dump());
             want_text += fit(joined(settings, {files[i]})).out;
         } else {
             const std::string reason = object["reason"];
