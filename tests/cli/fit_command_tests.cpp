@@ -252,6 +252,7 @@ TEST(FitCommand, RefusalsExitWithOneLineNamingTheReason)
         {{"-", "-"}, refused, "standard input \"-\" given more than once"},
         {{"--shard", "3/2", kStep}, refused, "--shard needs K/N with 1 <= K <= N, not \"3/2\""},
         {{"--shard", "1/", kStep}, refused, "--shard needs K/N"},
+        {{"--shard", "0/2", kStep}, refused, "--shard needs K/N with 1 <= K <= N, not \"0/2\""},
         {{"--plot", "fit.jpg", kStep}, refused, "--plot fit.jpg: the picture's name needs"},
         {{"--model", "Ramp", kStep}, refused, "unknown model \"Ramp\""},
         {{"--model", "manual", kStep}, refused, "\"Manual constraint\" needs its boxes drawn"},
