@@ -85,7 +85,13 @@ frmMain& WindowTest::imported()
 
 void WindowTest::importShowsTheSeries()
 {
+    const QList<QWidget*> controls{m_window->Option1[1], m_window->Command2, m_window->Frame1,
+                                   m_window->Text4, m_window->Text6};
+    for (const QWidget* control : controls)  // nothing to crop or fit before a file
+        QVERIFY(!control->isEnabled());
     frmMain& w = imported();
+    for (const QWidget* control : controls)
+        QVERIFY(control->isEnabled());
     QVERIFY(w.Caption().endsWith(QStringLiteral("  (") + example_path(kSample) + QLatin1Char(')')));
     QCOMPARE(w.state.data.DataCount, 601);
     QCOMPARE((QStringList{w.Text7->Text(), w.Text8->Text()}), (QStringList{"0", "600"}));
@@ -93,7 +99,6 @@ void WindowTest::importShowsTheSeries()
     QCOMPARE(w.Text5->Text(), qtext(rounded_text(w.Shape1->Left() + w.Shape1->Width(), 1)));
     QCOMPARE(int{w.state.CropCount}, static_cast<int>(w.Shape1->Width()) + 1);
     QVERIFY(count_pixels(*w.Picture2, kBlue) > 0 && count_pixels(*w.Picture1, kBlue) > 0);
-    QVERIFY(w.Command2->isEnabled() && w.Frame1->isEnabled() && w.Text4->isEnabled());
     QVERIFY(!w.ProgressBar1->Visible() && screen_mouse_pointer() == pointer::kDefault);
     for (const TextField* field : {w.Text1, w.Text2, w.Text4, w.Text5, w.Text7, w.Text8})
         QCOMPARE(field->cursorPosition(), 0);  // a narrow field shows the number's start
@@ -149,7 +154,12 @@ void WindowTest::cropByDragging()
     QTest::mouseMove(&strip, at(400));  // the crop follows the mouse before the release
     expect_window(0, reported_x(strip, 400));
     QTest::mouseRelease(&strip, Qt::LeftButton, {}, at(400));
-    drag(&strip, at(0), at(150));  // the left edge in
+    hover(&strip, at(500));  // the release ended the drag
+    expect_window(0, reported_x(strip, 400));
+    QTest::mousePress(&strip, Qt::LeftButton, {}, at(0));  // the left edge in
+    QTest::mouseMove(&strip, at(150));
+    expect_window(reported_x(strip, 150), reported_x(strip, 400));
+    QTest::mouseRelease(&strip, Qt::LeftButton, {}, at(150));
     expect_window(reported_x(strip, 150), reported_x(strip, 400));
     const float width = w.Shape1->Width();
     drag(&strip, at(300), at(2000));  // the whole window, held on the strip
@@ -199,12 +209,17 @@ void WindowTest::plotMenusAndVerticalRange()
     frmMain& w = imported();
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    // A right press inside the crop window opens the strip's menu; its closing ends the drag.
-    QTest::mousePress(w.Picture2, Qt::RightButton, {}, point_at(*w.Picture2, 20, 15));
-    QVERIFY(w.mnuRb2->isVisible() && w.state.DragWindow);
-    QTest::keyClick(w.mnuRb2, Qt::Key_Escape);
-    QVERIFY(!w.state.DragWindow);
-    QTest::mouseRelease(w.Picture2, Qt::RightButton);
+    // A right press on the crop window, its left or its right edge opens the strip's menu, which
+    // takes the release: its closing ends the drag, and a move after it moves nothing.
+    const QList<float> crop{w.Shape1->Left(), w.Shape1->Width()};
+    for (const float x : {0.0f, 20.0f, w.Shape1->Width()}) {
+        QTest::mousePress(w.Picture2, Qt::RightButton, {}, point_at(*w.Picture2, x, 15));
+        QVERIFY(w.mnuRb2->isVisible());
+        QTest::keyClick(w.mnuRb2, Qt::Key_Escape);
+        hover(w.Picture2, point_at(*w.Picture2, x + 5, 15));
+        QCOMPARE((QList<float>{w.Shape1->Left(), w.Shape1->Width()}), crop);
+        QTest::mouseRelease(w.Picture2, Qt::RightButton);
+    }
     QTest::mousePress(w.Picture1, Qt::RightButton, {}, point_at(*w.Picture1, 20, 15));
     QVERIFY(w.mnuRB1->isVisible());
     w.mnuRB1->close();
@@ -275,6 +290,32 @@ void WindowTest::reportAsTheCommandLine()
     QTest::mouseClick(w.Command2, Qt::LeftButton);
     QCOMPARE(shown_report(w), fit_report_for(w, kSample, family, false));
     QCOMPARE(w.Label8->Caption(), QStringLiteral("120"));
+    // The best of best and the convergence trace (drawn from its fifth point) reach their last
+    // points: red within two pixels of the last segment's middle.
+    const auto red_near = [](const PictureBox& plot, float x0, float y0, float x1, float y1) {
+        const QImage image = plot.Image();
+        const QPoint at =
+            point_at(plot, (x0 + x1) / 2, (y0 + y1) / 2) - plot.contentsRect().topLeft();
+        for (int dx = -2; dx <= 2; ++dx)
+            for (int dy = -2; dy <= 2; ++dy)
+                if (image.valid(at + QPoint(dx, dy)) &&
+                    (image.pixel(at + QPoint(dx, dy)) | 0xff000000u) == kRed)
+                    return true;
+        return false;
+    };
+    QTest::mouseClick(w.Check2, Qt::LeftButton);  // "Show constraint" off: the boxes hide none
+    const ProgramState& s = w.state;
+    const auto& x = s.BestOfBestX;
+    const auto& y = s.BestOfBestY;
+    std::size_t k = 5;
+    while (x[k] == x[k + 1])  // vertices past the family's own copy the last
+        --k;
+    QVERIFY(red_near(*w.Picture1, x[k], y[k], x[k + 1], y[k + 1]));
+    const auto& trace = s.ConvergenceTrace;
+    const auto last = static_cast<std::size_t>(s.ConvergenceCount);
+    if (last > 4)
+        QVERIFY(red_near(*w.Picture3, trace[last - 1].x, trace[last - 1].y, trace[last].x,
+                         trace[last].y));
     QVERIFY(!w.ProgressBar1->Visible() && !w.ProgressBar2->Visible());
     QVERIFY(w.Frame6->isEnabled() && w.Check1->isEnabled() && !w.Command6->isEnabled());
     QCOMPARE(screen_mouse_pointer(), pointer::kDefault);
@@ -297,8 +338,11 @@ void WindowTest::picturesOfAResult()
     s.ConXMax = {0, 150, 280, 330, 380, 430, 480};
     s.ConYMin.fill(11);
     s.ConYMax.fill(12);
-    hover(&plot, point_at(plot, 265, 12));  // the top of box 2
-    QCOMPARE(plot.MousePointer(), pointer::kSizeVertical);
+    for (const auto& [x, y, code] : {std::tuple{250.0, 11.5, pointer::kSizeHorizontal},  // box 2's
+                                     {265.0, 12.0, pointer::kSizeVertical}}) {  // left, its top
+        hover(&plot, point_at(plot, x, y));
+        QCOMPARE(plot.MousePointer(), code);
+    }
     drag(&plot, point_at(plot, 265, 12), point_at(plot, 265, 14));
     QCOMPARE((QList<float>{s.ConYMax[1], s.ConYMax[4], s.ConYMax[5], s.ConYMax[3]}),
              (QList<float>{s.ConYMax[2], s.ConYMax[2], s.ConYMax[2], 12}));
@@ -316,6 +360,10 @@ void WindowTest::picturesOfAResult()
     QTest::mouseClick(w.Command5, Qt::LeftButton);  // "Clean up diagram": the run bests go
     QCOMPARE(count_pixels(plot, kOrange), 0);
     QVERIFY(count_pixels(plot, kRed) > 0);
+    QTest::mouseClick(w.Check2, Qt::LeftButton);  // shown again, and after a flip and back
+    w.mnuFlipVertical1->trigger();
+    w.mnuFlipVertical1->trigger();
+    QCOMPARE(pixel_at(plot, 297, 10.95), kPaleGreen);
 }
 
 void WindowTest::searchCleanup_data()
