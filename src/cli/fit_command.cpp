@@ -169,7 +169,7 @@ plot::FitPicture fit_picture(const EngineState& state, const OverviewScale& scal
         best.points.emplace_back(found.origin + found.x[k] - left, found.y[k]);
     picture.lines = {std::move(data), std::move(best)};
     if (found.refined) {
-        plot::Polyline refined{{}, plot::kRefinedBlack, 1.0};
+        plot::Polyline refined{{}, plot::kRefinedBlack, 2.0};
         for (std::size_t k = 1; k <= static_cast<std::size_t>(found.vertices); ++k)
             refined.points.emplace_back(found.origin + found.refined->x[k] - left,
                                         found.refined->y[k]);
