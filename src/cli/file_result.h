@@ -2,6 +2,7 @@
 // What fitting one file gave: plain values from which the text, JSON and CSV outputs are made.
 #pragma once
 
+#include "cli/plot/fit_picture.h"
 #include "core/model/engine_state.h"
 
 #include <array>
@@ -69,6 +70,10 @@ struct FileResult {
     std::string reason;  // one line: why it failed or was interrupted; "" when fitted
     std::optional<double> from, to;  // the crop's edges, once known
     std::optional<FoundModel> found;  // set when fitted, and when interrupted after a model
+    // The fit's picture and where it goes, written on the main thread: Qt's painting without an
+    // application object is not made for other threads.
+    std::string picture_path;
+    std::optional<plot::FitPicture> picture;
 };
 
 }  // namespace tolvenar::cli

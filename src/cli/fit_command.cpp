@@ -237,12 +237,8 @@ FileResult fit_file(const FitOptions& options, const std::string& file,
             result.found->refined =
                 refined_model(state, settings, options, std::move(observer.run_bests), threads);
         if (!picture_path.empty()) {
-            const std::string failed = plot::write_picture(
-                picture_path, fit_picture(state, imported.scale, window, *result.found));
-            if (!failed.empty() && result.code == kExitSuccess) {  // the numbers stand
-                result.code = kExitOutputFailed;
-                result.reason = failed;
-            }
+            result.picture_path = picture_path;
+            result.picture = fit_picture(state, imported.scale, window, *result.found);
         }
     } catch (const Refused& refusal) {
         result.code = std::max(result.code, refusal.code());
@@ -349,6 +345,14 @@ int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std:
     };
     const auto take = [&](FileResult&& result) {
         line.wipe();
+        if (result.picture) {
+            const std::string failed = plot::write_picture(result.picture_path, *result.picture);
+            result.picture.reset();
+            if (!failed.empty() && result.code == kExitSuccess) {  // the numbers stand
+                result.code = kExitOutputFailed;
+                result.reason = failed;
+            }
+        }
         code = std::max(code, result.code);
         if (options.json)
             out << json_object(result, options).dump() << '\n';

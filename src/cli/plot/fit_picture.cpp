@@ -8,8 +8,6 @@
 #include <QString>
 #include <QSvgGenerator>
 
-#include <mutex>
-
 namespace tolvenar::plot {
 
 namespace {
@@ -60,10 +58,6 @@ bool is_picture_name(const std::string& path)
 
 std::string write_picture(const std::string& path, const FitPicture& picture)
 {
-    // Files are fitted on several threads, and without an application object Qt's painting
-    // and font defaults are not made for concurrent use: one picture at a time, a few ms each.
-    static std::mutex one_at_a_time;
-    const std::lock_guard lock(one_at_a_time);
     const QString name = QString::fromStdString(path);
     if (ending(path) == ".svg") {
         QSvgGenerator svg;
