@@ -40,4 +40,16 @@ void widen_constraint_boxes(EngineState& state)
     }
 }
 
+void copy_boxes(const EngineState& from, EngineState& to)
+{
+    to.ConXMin = from.ConXMin;
+    to.ConXMax = from.ConXMax;
+    to.ConYMin = from.ConYMin;
+    to.ConYMax = from.ConYMax;
+    to.ManXMin = from.ManXMin;
+    to.ManXMax = from.ManXMax;
+    to.ManYMin = from.ManYMin;
+    to.ManYMax = from.ManYMax;
+}
+
 }  // namespace tolvenar

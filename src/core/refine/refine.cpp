@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/refine/refine.h"
 
+#include "core/model/boxes.h"
 #include "core/model/fit.h"
 #include "core/model/single_ops.h"
 #include "core/refine/levels.h"
@@ -447,14 +448,7 @@ EngineState crop_only(const EngineState& state)
     s.CropMinY = state.CropMinY;
     s.CropMaxY = state.CropMaxY;
     s.NodeCount = state.NodeCount;
-    s.ConXMin = state.ConXMin;
-    s.ConXMax = state.ConXMax;
-    s.ConYMin = state.ConYMin;
-    s.ConYMax = state.ConYMax;
-    s.ManXMin = state.ManXMin;
-    s.ManXMax = state.ManXMax;
-    s.ManYMin = state.ManYMin;
-    s.ManYMax = state.ManYMax;
+    copy_boxes(state, s);
     return s;
 }
 

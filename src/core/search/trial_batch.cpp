@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/search/trial_batch.h"
 
+#include "core/model/boxes.h"
 #include "core/runtime/fault.h"
 
 #include <algorithm>
@@ -23,14 +24,7 @@ EngineState generation_state(const EngineState& s)
     g.CropMinY = s.CropMinY;
     g.ModelX = s.ModelX;
     g.ModelY = s.ModelY;
-    g.ConXMin = s.ConXMin;
-    g.ConXMax = s.ConXMax;
-    g.ConYMin = s.ConYMin;
-    g.ConYMax = s.ConYMax;
-    g.ManXMin = s.ManXMin;
-    g.ManXMax = s.ManXMax;
-    g.ManYMin = s.ManYMin;
-    g.ManYMax = s.ManYMax;
+    copy_boxes(s, g);
     g.NodeCount = s.NodeCount;
     return g;
 }
