@@ -18,11 +18,6 @@ namespace cli {
 
 namespace {
 
-bool is_blank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
 bool is_digit(char c)
 {
     return c >= '0' && c <= '9';
@@ -30,7 +25,7 @@ bool is_digit(char c)
 
 Edge typed_edge(const std::string& option, const std::string& text)
 {
-    if (!is_whole_number(text))
+    if (!is_number_text(text))
         throw usage_error(option + " needs a number, not \"" + text + "\"");
     try {
         return {parse_leading_number(text), option + " " + text};
@@ -62,7 +57,7 @@ std::int64_t bounded_count(const std::string& option, const std::string& text, s
 
 double interval_level(const std::string& text)
 {
-    if (!is_whole_number(text))
+    if (!is_number_text(text))
         throw usage_error("--level needs a number, not \"" + text + "\"");
     const double level = parse_leading_number(text);
     if (!(level > 0.0 && level < 1.0))
@@ -187,38 +182,6 @@ bool is_whole_count(std::string_view text)
     if (!text.empty() && (text.front() == '+' || text.front() == '-'))
         text.remove_prefix(1);
     return !text.empty() && std::all_of(text.begin(), text.end(), is_digit);
-}
-
-bool is_whole_number(std::string_view text)
-{
-    while (!text.empty() && is_blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && is_blank(text.back()))
-        text.remove_suffix(1);
-    std::size_t i = 0;
-    const auto digits = [&] {
-        const std::size_t start = i;
-        while (i < text.size() && is_digit(text[i]))
-            ++i;
-        return i - start;
-    };
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        ++i;
-    std::size_t mantissa = digits();
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        mantissa += digits();
-    }
-    if (mantissa == 0)
-        return false;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-            ++i;
-        if (digits() == 0)
-            return false;
-    }
-    return i == text.size();
 }
 
 FitOptions parse_arguments(std::span<const std::string> args)

@@ -59,8 +59,4 @@ std::vector<std::string> shard_files(const FitOptions& options);
 // and "" are no count.
 bool is_whole_count(std::string_view text);
 
-// True when `text`, blanks around it aside, is wholly one decimal number in the syntax of the
-// leading-number parse. A command line refuses "12abc", where a typed field would read 12.
-bool is_whole_number(std::string_view text);
-
 }  // namespace tolvenar::cli

@@ -8,6 +8,7 @@
 #include "cli/refusals.h"
 #include "core/data/data_reader.h"
 #include "core/model/boxes.h"
+#include "core/runtime/numbers.h"
 #include "core/window/crop.h"
 
 #include <gtest/gtest.h>
@@ -328,7 +329,7 @@ TEST(FitCommand, BoundsAreWholeNumbersAndCountsDigits)
              {"-", false, false}, {"e5", false, false}, {"1e", false, false},
              {"1e+", false, false}, {"12abc", false, false}, {"1 2", false, false},
              {"0x10", false, false}, {"12,5", false, false}})
-        EXPECT_EQ(std::pair(cli::is_whole_number(r.text), cli::is_whole_count(r.text)),
+        EXPECT_EQ(std::pair(is_number_text(r.text), cli::is_whole_count(r.text)),
                   std::pair(r.number, r.count)) << r.text;
 }
 

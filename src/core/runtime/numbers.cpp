@@ -136,6 +136,15 @@ Int to_integer(double value)
 
 }  // namespace
 
+bool is_number_text(std::string_view text)
+{
+    while (!text.empty() && is_blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && is_blank(text.back()))
+        text.remove_suffix(1);
+    return !text.empty() && number_syntax_length(text) == text.size();
+}
+
 double parse_leading_number(std::string_view text)
 {
     std::size_t start = 0;

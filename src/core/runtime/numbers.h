@@ -16,6 +16,10 @@ namespace tolvenar {
 // double range raises FaultKind::Overflow; one below it reads as 0.
 double parse_leading_number(std::string_view text);
 
+// True when `text`, blanks around it aside, is wholly one number in that syntax: "12abc", "1e"
+// and "" are not, where the leading parse reads 12, 1 and 0.
+bool is_number_text(std::string_view text);
+
 // `value` rounded to `decimals` places (0..15), halves to the even neighbour, decided on the exact
 // binary value (0.125 -> 0.12, 0.375 -> 0.38, 2.675 -> 2.67 since 2.675 is stored below the half).
 // Never returns negative zero.
