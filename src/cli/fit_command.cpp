@@ -12,7 +12,7 @@
 #include "core/data/data_reader.h"
 #include "core/model/boxes.h"
 #include "core/model/family.h"
-#include "core/model/single_ops.h"
+#include "core/refine/refine.h"
 #include "core/runtime/fault.h"
 #include "core/runtime/random_source.h"
 #include "core/search/report.h"
@@ -133,13 +133,12 @@ FoundModel found_model(const EngineState& state, ModelFamily family, const Resul
                      state.BestOfBestY, state.BestOfBestR, state.BestOfBestSqDist,
                      state.TrialCount, std::nullopt, std::nullopt, report_lines(labels),
                      std::nullopt};
-    // The measures as the report computes them, before its rounding.
-    const Vertices& x = state.BestOfBestX;
+    // The measure as the report computes it, before its rounding.
+    const std::optional<float> measure = refine::family_measure(family, state.BestOfBestX);
     if (family == ModelFamily::SimpleRamp)
-        found.duration = single::sub(x[3], x[2], "report");
+        found.duration = measure;
     if (family == ModelFamily::AsymmetricEvent)
-        found.symmetry_index = single::div(single::sub(x[3], x[2], "report"),
-                                           single::sub(x[4], x[2], "report"), "report");
+        found.symmetry_index = measure;
     return found;
 }
 
