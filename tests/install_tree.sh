@@ -10,7 +10,10 @@ rm -rf "$tree" && cmake --install "$1" --prefix "$tree" >/dev/null
 for f in doc/tolvenar/LICENSE man/man1/tolvenar.1 man/man1/tolvenar-fit.1; do
     [ -s "$tree/share/$f" ] || fail "share/$f is missing"
 done
-for program in "$tree"/bin/*; do
+"$tree"/bin/tolvenar-fit --runs 1 --trials 10 --plot "$tree/fit.png" examples/symmetric_event.csv \
+    >/dev/null || fail "tolvenar-fit --plot does not find its picture module"
+for program in "$tree"/bin/* "$tree"/lib*/*/tolvenar/*.so "$tree"/lib*/tolvenar/*.so; do
+    [ -e "$program" ] || continue
     ! readelf -d "$program" | grep -E 'R(UN)?PATH' || fail "$program has a search path"
 done
 if command -v desktop-file-validate >/dev/null; then

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The drawing module of --plot, loaded only when a picture is written, so that a search alone
+// does not load Qt.
 #include "cli/plot/fit_picture.h"
 
 #include <QFont>
@@ -14,11 +16,6 @@ namespace {
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
-
-std::string ending(const std::string& path)
-{
-    return QString::fromStdString(path).right(4).toLower().toStdString();
-}
 
 void draw(QPainter& painter, const FitPicture& picture)
 {
@@ -48,18 +45,10 @@ void draw(QPainter& painter, const FitPicture& picture)
     painter.drawRect(0, 0, kWidth - 1, kHeight - 1);
 }
 
-}  // namespace
-
-bool is_picture_name(const std::string& path)
-{
-    const std::string end = ending(path);
-    return end == ".png" || end == ".svg";
-}
-
-std::string write_picture(const std::string& path, const FitPicture& picture)
+std::string draw_picture(const std::string& path, const FitPicture& picture)
 {
     const QString name = QString::fromStdString(path);
-    if (ending(path) == ".svg") {
+    if (name.right(4).toLower() == QStringLiteral(".svg")) {
         QSvgGenerator svg;
         svg.setFileName(name);
         svg.setSize({kWidth, kHeight});
@@ -78,4 +67,14 @@ std::string write_picture(const std::string& path, const FitPicture& picture)
     return image.save(name, "PNG") ? "" : "cannot write the picture " + path;
 }
 
+}  // namespace
+
 }  // namespace tolvenar::plot
+
+// The module's one entry, found by name when the first picture is written.
+extern "C" [[gnu::visibility("default")]] void
+tolvenar_fit_draw_picture(const std::string& path, const tolvenar::plot::FitPicture& picture,
+                          std::string& failed)
+{
+    failed = tolvenar::plot::draw_picture(path, picture);
+}

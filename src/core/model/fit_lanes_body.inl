@@ -166,10 +166,32 @@ struct Current {
     return values(t, v, (magnitude(value) + magnitude(v.y)) * kRelative + kAbsolute, c);
 }
 
-[[gnu::always_inline]] inline vf add_square(vf sum, vf d)
+// The running sums stay in double, each a single value, in two halves of eight lanes: the
+// rounding to single and back is then all that lies between one point's sum and the next, and
+// the halves do not wait for each other.
+typedef double vh __attribute__((vector_size(kLanes * 4)));
+struct Sums {
+    vh low = {}, high = {};
+};
+
+[[gnu::always_inline]] inline vh add_square(vh sum, vh d)
+{
+    const vh exact = sum + d * d;
+#if defined(__AVX512F__)
+    static_assert(sizeof(vh) == sizeof(__m512d));
+    return (vh)_mm512_maskz_cvtps_pd(0xff, _mm512_maskz_cvtpd_ps(0xff, (__m512d)exact));
+#else
+    typedef float vhf __attribute__((vector_size(kLanes * 2)));
+    return __builtin_convertvector(__builtin_convertvector(exact, vhf), vh);
+#endif
+}
+
+[[gnu::always_inline]] inline Sums add_square(Sums sum, vf d)
 {
     const vd wide = __builtin_convertvector(d, vd);
-    return __builtin_convertvector(__builtin_convertvector(sum, vd) + wide * wide, vf);
+    return {add_square(sum.low, __builtin_shufflevector(wide, wide, 0, 1, 2, 3, 4, 5, 6, 7)),
+            add_square(sum.high,
+                       __builtin_shufflevector(wide, wide, 8, 9, 10, 11, 12, 13, 14, 15))};
 }
 
 [[gnu::always_inline]] inline void score(const LanePoints& p, const LaneSegments& s, float* kept,
@@ -179,7 +201,7 @@ struct Current {
     Current c;
     for (int l = 0; l < kLanes; ++l)
         enter(v, c, s, l, 0);
-    vf sum = {};
+    Sums sum;
     double fast_up_to = -HUGE_VAL;  // the fast step takes fast_from <= t <= fast_up_to
     double fast_from = HUGE_VAL;
     double next_end = -HUGE_VAL;    // the left-most segment end of the lanes
@@ -189,12 +211,14 @@ struct Current {
     while (i < n) {
         {  // copies the compiler keeps in registers
             const Lanes fixed = v;
+            Sums running = sum;
             for (; i < n; ++i) {
                 const double t = p.x[i];
                 if (!(t <= fast_up_to && t >= fast_from))
                     break;
-                sum = add_square(sum, p.observed[i] - values(t, fixed, fixed.margin, c));
+                running = add_square(running, p.observed[i] - values(t, fixed, fixed.margin, c));
             }
+            sum = running;
         }
         if (i == n)
             break;
@@ -235,7 +259,10 @@ struct Current {
         sum = add_square(sum, p.observed[i] - value);
         ++i;
     }
-    std::memcpy(sums, &sum, sizeof sum);
+    const vd whole = __builtin_shufflevector(sum.low, sum.high, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10,
+                                             11, 12, 13, 14, 15);
+    const vf single = __builtin_convertvector(whole, vf);
+    std::memcpy(sums, &single, sizeof single);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ namespace tolvenar {
 namespace {
 
 constexpr int kFewestPerThread = 64;  // trials below which a thread costs more than it saves
-constexpr int kChunksPerThread = 4;
+constexpr int kChunksPerThread = 16;
 
 // What generation reads and writes, without the table and the crop arrays.
 EngineState generation_state(const EngineState& s)
