@@ -22,6 +22,13 @@ public:
         return static_cast<float>(m_engine() >> 8) * 0x1p-24f;
     }
 
+    // Steps over `count` draws, as that many next() calls would, without forming them.
+    void skip(std::uint64_t count)
+    {
+        m_draws += count;
+        m_engine.discard(count);
+    }
+
     std::uint64_t draws() const noexcept { return m_draws; }  // draws since construction
 
 private:

@@ -22,7 +22,7 @@ constexpr float kEstimateThreshold = 120.0f;  // seconds above which the user is
 // them stays responsive, and long enough that setting up a batch costs little.
 constexpr std::int64_t kBatchPoints = std::int64_t{1} << 25;
 constexpr std::int64_t kFewestBatchTrials = 64;
-constexpr std::int64_t kMostBatchTrials = 8192;
+constexpr std::int64_t kMostBatchTrials = 32768;
 
 void count_trial(EngineState& state)
 {

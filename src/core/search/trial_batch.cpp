@@ -51,12 +51,6 @@ bool all_finite(const Vertices& x, const Vertices& y)
     return true;
 }
 
-void skip(RandomSource& random, std::uint64_t draws)
-{
-    for (std::uint64_t i = 0; i < draws; ++i)
-        random.next();
-}
-
 }  // namespace
 
 bool TrialBatch::prepare(const EngineState& state)
@@ -139,7 +133,7 @@ void TrialBatch::run_chunk(Chunk& chunk, Stream& position, const EngineState& st
         if (position.trial < 0 || position.trial > chunk.first)
             position = {random, 0};
         RandomSource& stream = position.source;
-        skip(stream, static_cast<std::uint64_t>(chunk.first - position.trial) * m_draws_per_trial);
+        stream.skip(static_cast<std::uint64_t>(chunk.first - position.trial) * m_draws_per_trial);
         position.trial = -1;  // until the chunk's trials are all drawn
         EngineState g = generation_state(state);
         if (chunk.first > 0) {
@@ -196,7 +190,7 @@ RandomSource TrialBatch::source_after(const RandomSource& start, int trial) cons
         if (chunk.end == trial + 1 && chunk.ready == chunk.end - chunk.first)
             return chunk.after;
     RandomSource stream = start;
-    skip(stream, static_cast<std::uint64_t>(trial + 1) * m_draws_per_trial);
+    stream.skip(static_cast<std::uint64_t>(trial + 1) * m_draws_per_trial);
     return stream;
 }
 
