@@ -166,6 +166,55 @@ TEST(Refine, ReachesTheGridOptimumKeepingTheFamilysTiesAndNeverWorsens)
     EXPECT_EQ(kept.sq_dist, 0.0f);
 }
 
+// Every family's refined fit and standard errors (white and lag 2) on one noisy event, as a
+// reviewed run gave them: the optimiser and the sandwich have no simpler check that would
+// notice a step taken wrongly. A change in these digits must be explained.
+TEST(Refine, EveryFamilysFitAndErrorsAsReviewed)
+{
+    const std::vector<std::pair<ModelFamily, const char*>> rows{
+        {ModelFamily::SimpleRamp,
+         "46.5630264 0.444426179 x 35.5733147 38 119 119"
+         " | 0.537284 0 0.0494002 0.0811566 1.35621"
+         " | 0.508311 0 0.0553026 0.133335 1.3364"},
+        {ModelFamily::SymmetricEvent,
+         "14.2367334 0.868700027 x 29.1976795 57.7076073 86.2175369 119"
+         " | 1.80976 1.60254 0.0356235 0.108141 -1"
+         " | 2.5932 2.13329 0.0389189 0.160706 -1"},
+        {ModelFamily::AsymmetricEvent,
+         "9.60789967 0.913462043 x 35.3515434 49.6891708 91.5440598 119"
+         " | 1.02427 1.8922 0.0361332 0.0721565 0.0272045"
+         " | 0.892532 2.25053 0.0405713 0.0795498 0.0217863"},
+        {ModelFamily::Free4Segments,
+         "9.22668266 0.917051733 x 35 49.5068245 89.4333267 119"
+         " | 1.09675 2.57734 0.0925089 0.0739895 -1"
+         " | 1.05511 2.90717 0.0882211 0.0829344 -1"},
+        {ModelFamily::Free3Segments,
+         "12.6123447 0.884666026 x 35 47.6455994 119 119"
+         " | 1.1109 0 0.0924784 0.0729061 -1"
+         " | 1.11183 0 0.0881835 0.0912912 -1"},
+        {ModelFamily::EventWithDuration,
+         "9.26335049 0.916706622 x 35.597908 51.6879082 52.4171219 92.319046"
+         " | none | none"},
+    };
+    for (const auto& [family, expected] : rows) {
+        std::vector<double> y;
+        EngineState s = series_of(kCases[3], 3, y);
+        s.NodeCount = node_count_of(family);
+        const RefinedFit fit = refine_fit(s, {family, false, searched(s, family, 1), {}});
+        char text[512];
+        int at = std::snprintf(text, sizeof text, "%.9g %.9g x", fit.sq_dist, fit.r);
+        for (int k = 2; k <= 5; ++k)
+            at += std::snprintf(text + at, sizeof text - at, " %.9g", fit.model.x[k]);
+        for (const std::size_t lag : {0, 2}) {
+            const auto e = standard_errors(s, family, fit.model, lag);
+            at += e ? std::snprintf(text + at, sizeof text - at, " | %.6g %.6g %.6g %.6g %.6g",
+                                    e->x[2], e->x[4], e->y[1], e->y[3], e->measure.value_or(-1))
+                    : std::snprintf(text + at, sizeof text - at, " | none");
+        }
+        EXPECT_EQ(std::string(text), expected) << family_caption(family);
+    }
+}
+
 TEST(Refine, StaysInTheConstrainedBoxesWidenedByATenth)
 {
     struct Boxed {
@@ -218,6 +267,11 @@ TEST(Bootstrap, TheSameForAnyNumberOfThreadsAndItsIntervalsHoldTheEstimate)
         EXPECT_GT(one.x[k].hi, fit.model.x[k]);
     }
     EXPECT_EQ(one.x[1].lo, one.x[1].hi);  // a fixed end has no spread
+    char pinned[160];  // as a reviewed run gave them (see EveryFamilysFitAndErrorsAsReviewed)
+    std::snprintf(pinned, sizeof pinned, "%zu %.6g %.6g %.6g %.6g %.6g %.6g", one.block_length,
+                  one.x[2].lo, one.x[2].hi, one.y[3].lo, one.y[3].hi, one.measure->lo,
+                  one.measure->hi);
+    EXPECT_STREQ(pinned, "1 39.0837 43.8772 2.90425 3.01891 26.4227 30.8353");
     settings.seed = 100;
     EXPECT_NE(bootstrap(s, fit, settings).replicates[0]->model.x, one.replicates[0]->model.x);
 }
