@@ -52,7 +52,7 @@ std::unique_ptr<frmMain> window_with_crop(int rows, ModelFamily family)
         frame->setEnabled(true);
     for (OptionButton* option : w.Option1)
         option->setEnabled(true);
-    w.Option1[static_cast<int>(family)]->setValue(true);  // resets and draws the crop
+    w.Option1[static_cast<int>(family)]->select();  // resets and draws the crop
     w.show();
     QApplication::processEvents();
     return window;

@@ -39,6 +39,8 @@ TEST(FitMeasures, ModelValuesDistanceAndCorrelation)
         {{0, 1}, {3e38, -3e38}, {0, 1, 1, 1, 1, 1}, {h, h, h, h, h, h}, {}, 0, 0, overflow},
         {{0, 2}, {0, 0}, {0, 1, 1, 1, 1, 1}, {h, 3e38f}, {}, 0, 0, overflow},  // the slope
         {{}, {}, {0, 1, 2, 3, 4, 4}, {0, 1, 2, 3, 4, 4}, {}, 0, 0, overflow},  // no mean
+        {{0, 1}, {1e20, -1e20}, {0, 1, 1, 1, 1, 1}, {1e20f, -1e20f, -1e20f, -1e20f, -1e20f,
+         -1e20f}, {}, 0, 0, overflow},  // a fit, but R's covariance leaves the single range
     };
     const std::function<void(EngineState&)> ways[] = {
         [](EngineState& s) { Fitting(s); GetSqDist(s); GetR(s); },

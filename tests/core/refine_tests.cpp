@@ -192,6 +192,10 @@ TEST(Refine, EveryFamilysFitAndErrorsAsReviewed)
          "12.6123447 0.884666026 x 35 47.6455994 119 119"
          " | 1.1109 0 0.0924784 0.0729061 -1"
          " | 1.11183 0 0.0881835 0.0912912 -1"},
+        {ModelFamily::ManualConstraint,
+         "22.0259132 0.787652791 x 60 89.0971451 119 119"
+         " | 2.20773 0 0.128456 0.077796 -1"
+         " | 3.05994 0 0.188426 0.0747998 -1"},
         {ModelFamily::EventWithDuration,
          "9.26335049 0.916706622 x 35.597908 51.6879082 52.4171219 92.319046"
          " | none | none"},
@@ -200,6 +204,14 @@ TEST(Refine, EveryFamilysFitAndErrorsAsReviewed)
         std::vector<double> y;
         EngineState s = series_of(kCases[3], 3, y);
         s.NodeCount = node_count_of(family);
+        if (family == ModelFamily::ManualConstraint) {  // four boxes across the event
+            s.NodeCount = 4;
+            for (std::size_t k = 1; k <= 6; ++k) {
+                const float at = std::min(static_cast<float>(k - 1) * 40.0f, 119.0f);
+                s.ManXMin[k] = at, s.ManXMax[k] = std::min(at + 20.0f, 119.0f);
+                s.ManYMin[k] = -1.0f, s.ManYMax[k] = 4.0f;
+            }
+        }
         const RefinedFit fit = refine_fit(s, {family, false, searched(s, family, 1), {}});
         char text[512];
         int at = std::snprintf(text, sizeof text, "%.9g %.9g x", fit.sq_dist, fit.r);
@@ -272,12 +284,19 @@ TEST(Bootstrap, TheSameForAnyNumberOfThreadsAndItsIntervalsHoldTheEstimate)
                   one.x[2].lo, one.x[2].hi, one.y[3].lo, one.y[3].hi, one.measure->lo,
                   one.measure->hi);
     EXPECT_STREQ(pinned, "1 39.0837 43.8772 2.90425 3.01891 26.4227 30.8353");
+    settings.constrained = true;  // each replicate searches again inside its first search's boxes
+    const BootstrapResult boxed = bootstrap(s, fit, settings);
+    std::snprintf(pinned, sizeof pinned, "%.6g %.6g", boxed.x[2].lo, boxed.x[2].hi);
+    EXPECT_STREQ(pinned, "36.1133 46.8476");
+    settings.constrained = false;
     settings.seed = 100;
     EXPECT_NE(bootstrap(s, fit, settings).replicates[0]->model.x, one.replicates[0]->model.x);
 }
 
 TEST(Bootstrap, BlocksGrowWithTheNoisesCorrelation)
 {
+    EXPECT_EQ(block_length_of(noise(7, 1.0, 4, 0.9)), 1u);  // too short to tell
+    EXPECT_EQ(block_length_of(std::vector<double>(300, 2.0)), 1u);  // no spread at all
     for (const auto& [phi, shortest, longest] : {std::tuple{0.0, 1, 3}, {0.6, 5, 20}, {0.9, 12, 60}}) {
         const auto length = static_cast<int>(block_length_of(noise(300, 1.0, 4, phi)));
         EXPECT_GE(length, shortest) << phi;

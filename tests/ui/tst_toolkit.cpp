@@ -43,6 +43,7 @@ private slots:
     void buttonKeys_data();
     void buttonKeys();
     void progressBar();
+    void keyCodes();
 };
 
 void ToolkitTest::buttonKeys_data()
@@ -71,6 +72,35 @@ void ToolkitTest::buttonKeys()
     QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), repeated);
     QCoreApplication::sendEvent(&button, &press);
     QCOMPARE(seen, clicks);
+}
+
+// The key codes and shift states a field's key handlers receive.
+void ToolkitTest::keyCodes()
+{
+    TextField field(nullptr);
+    std::vector<int> seen;
+    field.onKeyDown = [&seen](std::int16_t code, std::int16_t shift) {
+        seen.insert(seen.end(), {code, shift});
+    };
+    const Qt::KeyboardModifiers pad = Qt::KeypadModifier, none;
+    struct Row {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        std::vector<int> code_and_shift;
+    };
+    for (const Row& r : std::initializer_list<Row>{
+             {Qt::Key_A, none, {65, 0}}, {Qt::Key_Z, Qt::ShiftModifier, {90, 1}},
+             {Qt::Key_0, Qt::ControlModifier, {48, 2}}, {Qt::Key_9, Qt::AltModifier, {57, 4}},
+             {Qt::Key_Slash, none, {0, 0}}, {Qt::Key_Colon, none, {0, 0}},
+             {Qt::Key_0, pad, {96, 0}}, {Qt::Key_9, pad, {105, 0}},
+             {Qt::Key_Minus, pad, {109, 0}}, {Qt::Key_Minus, none, {189, 0}},
+             {Qt::Key_Enter, pad, {13, 0}}, {Qt::Key_F1, none, {112, 0}},
+             {Qt::Key_F12, Qt::ShiftModifier | Qt::ControlModifier, {123, 3}}}) {
+        seen.clear();
+        QKeyEvent press(QEvent::KeyPress, r.key, r.modifiers);
+        QCoreApplication::sendEvent(&field, &press);
+        QCOMPARE(seen, r.code_and_shift);
+    }
 }
 
 void ToolkitTest::progressBar()

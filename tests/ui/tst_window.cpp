@@ -128,6 +128,9 @@ void WindowTest::importShowsTheSeries()
     QVERIFY(!w.ProgressBar1->Visible() && screen_mouse_pointer() == pointer::kDefault);
     for (const TextField* field : {w.Text1, w.Text2, w.Text4, w.Text5, w.Text7, w.Text8})
         QCOMPARE(field->cursorPosition(), 0);  // a narrow field shows the number's start
+    QTemporaryDir dir;  // the strip's ends to a tenth
+    import_file(w, write_file(dir, "tenths.csv", "x,y\n1.26,1\n2,2\n3,1\n9.74,3\n"));
+    QCOMPARE((QStringList{w.Text7->Text(), w.Text8->Text()}), (QStringList{"1.3", "9.7"}));
 }
 
 void WindowTest::controlsThroughAWorkflow()

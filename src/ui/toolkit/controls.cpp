@@ -167,19 +167,8 @@ OptionButton::OptionButton(const QString& caption, QWidget* parent)
     });
 }
 
-void OptionButton::setValue(bool value)
+void OptionButton::select()
 {
-    if (!value) {
-        if (isChecked()) {
-            // An auto-exclusive button cannot be cleared while it is the selected one.
-            m_writing = true;
-            setAutoExclusive(false);
-            setChecked(false);
-            setAutoExclusive(true);
-            m_writing = false;
-        }
-        return;
-    }
     m_writing = true;
     setChecked(true);
     m_writing = false;

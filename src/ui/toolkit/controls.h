@@ -72,9 +72,9 @@ public:
     OptionButton(const QString& caption, QWidget* parent);
 
     bool Value() const { return isChecked(); }
-    // True selects this button, clears the others of its container and fires the click handler,
-    // also when it was selected already; False clears it without an event.
-    void setValue(bool value);
+    // Value = True: selects this button, clears the others of its container and fires the click
+    // handler, also when it was selected already. (The window never clears a family.)
+    void select();
 
     std::function<void()> onClick;  // after the button became selected
 
