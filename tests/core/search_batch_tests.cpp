@@ -2,6 +2,7 @@
 #include "core/model/boxes.h"
 #include "core/model/fit_batch.h"
 #include "core/search/search.h"
+#include "core/search/trial_batch.h"
 #include "support/fixtures.h"
 
 #include <gtest/gtest.h>
@@ -174,6 +175,26 @@ TEST(BatchedSearch, IsBitIdenticalToThePlainLoopOnAnyNumberOfThreads)
             ASSERT_EQ(fault, expected_fault) << "case " << c << ", " << threads << " threads";
             ASSERT_EQ(bits_of(state, random), bits_of(expected, expected_random))
                 << "case " << c << ", " << threads << " threads";
+        }
+    }
+}
+
+// The point of drawing ahead: every trial of a batch is taken ahead, on any number of threads,
+// up to the first candidate whose break points coincide on a point.
+TEST(TrialBatch, TakesEveryTrialAheadUpToTheFirstFault)
+{
+    std::vector<double> xs, ys;
+    for (int i = 0; i < 200; ++i)
+        xs.push_back(i), ys.push_back(i < 100 ? 0.0 : 1.0);
+    EngineState s = test::state_over(xs, ys);
+    s.NodeCount = node_count_of(ModelFamily::SimpleRamp);
+    const GenerateControls ramp{ModelFamily::SimpleRamp, 0, 0.0f, 199.0f};
+    for (const int threads : {1, 2, 3}) {
+        for (const auto& [random, ready] :
+             {std::pair{RandomSource(), 1000}, {test::random_with_zero_as_draw(5 * 700 + 1), 700}}) {
+            TrialBatch batch;
+            ASSERT_TRUE(batch.prepare(s));
+            EXPECT_EQ(batch.draw(s, ramp, false, random, 1000, threads), ready) << threads;
         }
     }
 }
