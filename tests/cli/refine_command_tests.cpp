@@ -73,6 +73,7 @@ TEST(RefineCommand, AddsTheRefinedFitAndItsIntervalsAfterAnUnchangedReport)
     while (std::getline(names, name, ',') && std::getline(fields, field, ','))
         cell[name] = field;
     const auto number = [](const json& value) { return value.dump(); };
+    EXPECT_EQ(cell["x4"], number(boot["best"]["x"][3]));  // the ramp's last vertex
     EXPECT_EQ(cell["refined_x2"], number(boot["refined"]["x"][1]));
     EXPECT_EQ(cell["refined_duration"], number(boot["refined"]["duration"]));
     EXPECT_EQ(cell["x3_lo"], number(boot["bootstrap"]["x"][2][0]));

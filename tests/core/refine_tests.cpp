@@ -118,13 +118,13 @@ EngineState series_of(const Case& c, std::uint32_t seed, std::vector<double>& y,
     return s;
 }
 
-// A short search's best of best.
-Model searched(EngineState& s, ModelFamily family, int runs)
+// A short search's best of best, the plot from `left` to t = 119.
+Model searched(EngineState& s, ModelFamily family, int runs, float left = 0.0f)
 {
     s.BestOfBestSqDist = kUnsetBestOfBest;
     RandomSource random;
     SearchObserver quiet;
-    SearchEngine().run(s, {family, 0, runs, 200, 0.0f, 119.0f}, random, quiet);
+    SearchEngine().run(s, {family, 0, runs, 200, left, 119.0f - left}, random, quiet);
     return {s.BestOfBestX, s.BestOfBestY};
 }
 
@@ -173,32 +173,33 @@ TEST(Refine, EveryFamilysFitAndErrorsAsReviewed)
 {
     const std::vector<std::pair<ModelFamily, const char*>> rows{
         {ModelFamily::SimpleRamp,
-         "46.5630264 0.444426179 x 35.5733147 38 119 119"
-         " | 0.537284 0 0.0494002 0.0811566 1.35621"
-         " | 0.508311 0 0.0553026 0.133335 1.3364"},
+         "46.5630264 0.444426179 x 2.5 35.5733147 38 119 119"
+         " | 0.537283 0 0.0494002 0.0811566 1.3562"
+         " | 0.508309 0 0.0553026 0.133335 1.33639"},
         {ModelFamily::SymmetricEvent,
-         "14.2367334 0.868700027 x 29.1976795 57.7076073 86.2175369 119"
+         "14.2367334 0.868700027 x 2.5 29.1976795 57.7076073 86.2175369 119"
          " | 1.80976 1.60254 0.0356235 0.108141 -1"
          " | 2.5932 2.13329 0.0389189 0.160706 -1"},
         {ModelFamily::AsymmetricEvent,
-         "9.60789967 0.913462043 x 35.3515434 49.6891708 91.5440598 119"
+         "9.60789967 0.913461983 x 2.5 35.3515434 49.689167 91.5440674 119"
          " | 1.02427 1.8922 0.0361332 0.0721565 0.0272045"
-         " | 0.892532 2.25053 0.0405713 0.0795498 0.0217863"},
+         " | 0.892532 2.25053 0.0405713 0.0795499 0.0217863"},
         {ModelFamily::Free4Segments,
-         "9.22668266 0.917051733 x 35 49.5068245 89.4333267 119"
-         " | 1.09675 2.57734 0.0925089 0.0739895 -1"
-         " | 1.05511 2.90717 0.0882211 0.0829344 -1"},
+         "9.2267313 0.917051494 x 2.5 35 49.5078621 89.4333267 119"
+         " | 1.10049 2.57734 0.0868971 0.0739892 -1"
+         " | 1.05951 2.90717 0.0827044 0.0829304 -1"},
         {ModelFamily::Free3Segments,
-         "12.6123447 0.884666026 x 35 47.6455994 119 119"
-         " | 1.1109 0 0.0924784 0.0729061 -1"
-         " | 1.11183 0 0.0881835 0.0912912 -1"},
+         "12.6123924 0.884665787 x 2.5 35 47.6467476 119 119"
+         " | 1.11446 0 0.0868743 0.0729035 -1"
+         " | 1.11591 0 0.0826695 0.0912854 -1"},
         {ModelFamily::ManualConstraint,
-         "22.0259132 0.787652791 x 60 89.0971451 119 119"
+         "22.0259132 0.787652791 x 0 60 89.0971451 119 119"
          " | 2.20773 0 0.128456 0.077796 -1"
          " | 3.05994 0 0.188426 0.0747998 -1"},
         {ModelFamily::EventWithDuration,
-         "9.26335049 0.916706622 x 35.597908 51.6879082 52.4171219 92.319046"
-         " | none | none"},
+         "9.03056145 0.918892622 x 2.5 35.3676147 49.1596031 82 84.6666946"
+         " | 1.01723 1.72306 0.0330745 0.0872523 -1"
+         " | 0.881581 1.44295 0.0368372 0.103958 -1"},
     };
     for (const auto& [family, expected] : rows) {
         std::vector<double> y;
@@ -212,10 +213,11 @@ TEST(Refine, EveryFamilysFitAndErrorsAsReviewed)
                 s.ManYMin[k] = -1.0f, s.ManYMax[k] = 4.0f;
             }
         }
-        const RefinedFit fit = refine_fit(s, {family, false, searched(s, family, 1), {}});
+        // The plot starts right of the first points: X1 is no point's t.
+        const RefinedFit fit = refine_fit(s, {family, false, searched(s, family, 1, 2.5f), {}});
         char text[512];
         int at = std::snprintf(text, sizeof text, "%.9g %.9g x", fit.sq_dist, fit.r);
-        for (int k = 2; k <= 5; ++k)
+        for (int k = 1; k <= 5; ++k)
             at += std::snprintf(text + at, sizeof text - at, " %.9g", fit.model.x[k]);
         for (const std::size_t lag : {0, 2}) {
             const auto e = standard_errors(s, family, fit.model, lag);
