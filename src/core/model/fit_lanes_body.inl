@@ -166,11 +166,11 @@ struct Current {
     return values(t, v, (magnitude(value) + magnitude(v.y)) * kRelative + kAbsolute, c);
 }
 
-// The running sums stay in double, each a single value, in two halves of eight lanes: the
+// Lanes 0..7 and 8..15 in double. The running sums are held so, each a single value: the
 // rounding to single and back is then all that lies between one point's sum and the next, and
 // the halves do not wait for each other.
 typedef double vh __attribute__((vector_size(kLanes * 4)));
-struct Sums {
+struct Halves {
     vh low = {}, high = {};
 };
 
@@ -186,7 +186,7 @@ struct Sums {
 #endif
 }
 
-[[gnu::always_inline]] inline Sums add_square(Sums sum, vf d)
+[[gnu::always_inline]] inline Halves add_square(Halves sum, vf d)
 {
     const vd wide = __builtin_convertvector(d, vd);
     return {add_square(sum.low, __builtin_shufflevector(wide, wide, 0, 1, 2, 3, 4, 5, 6, 7)),
@@ -196,8 +196,9 @@ struct Sums {
 
 // The fast step of one point: the lanes' values on their current segments, proved by the
 // margin, squared into the sums. With AVX-512 the two halves stay apart throughout.
-[[gnu::always_inline]] inline Sums add_point(Sums sum, float observed, double t,
-                                             const Lanes& v, const Sums& margin, const Current& c)
+[[gnu::always_inline]] inline Halves add_point(Halves sum, float observed, double t,
+                                               const Lanes& v, const Halves& margin,
+                                               const Current& c)
 {
 #if defined(__AVX512F__)
     const vd value = v.y + v.dy * ((t - v.x) * v.reciprocal);
@@ -231,7 +232,7 @@ struct Sums {
     Current c;
     for (int l = 0; l < kLanes; ++l)
         enter(v, c, s, l, 0);
-    Sums sum;
+    Halves sum;
     double fast_up_to = -HUGE_VAL;  // the fast step takes fast_from <= t <= fast_up_to
     double fast_from = HUGE_VAL;
     double next_end = -HUGE_VAL;    // the left-most segment end of the lanes
@@ -241,8 +242,8 @@ struct Sums {
     while (i < n) {
         {  // copies the compiler keeps in registers
             const Lanes fixed = v;
-            Sums running = sum;
-            const Sums margin{
+            Halves running = sum;
+            const Halves margin{
                 __builtin_shufflevector(v.margin, v.margin, 0, 1, 2, 3, 4, 5, 6, 7),
                 __builtin_shufflevector(v.margin, v.margin, 8, 9, 10, 11, 12, 13, 14, 15)};
             for (; i < n; ++i) {
