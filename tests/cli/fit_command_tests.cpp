@@ -537,8 +537,18 @@ TEST(FitBatch, PlotWritesPngOrSvgPerFile)
     const std::vector<std::string> settings{"--runs", "2", "--trials", "50", "--plot"};
     ASSERT_EQ(fit(joined(settings, {folder + "/one.svg", kStep})).code, kExitSuccess);
     const std::string svg = read(folder + "/one.svg");
-    EXPECT_NE(svg.find("stroke=\"#0000ff\""), std::string::npos);  // the data
-    EXPECT_NE(svg.find("stroke=\"#ff0000\""), std::string::npos);  // the best of best
+    // The data (x = 0, 0.5, ..., 300 across 640 pixels), the best of best over it and the
+    // frame, as a reviewed run drew them.
+    for (const char* drawn :
+         {"stroke=\"#0000ff\"", "d=\"M0,426.24 L1.06667,422.444 L2.13333,", "stroke=\"#ff0000\"",
+          "d=\"M0,418.739 L131.712,418.739 L441.878,111.522 L640,111.522\"", "stroke=\"#a0a0a4\"",
+          "<rect x=\"0\" y=\"0\" width=\"639\" height=\"479\"/>"})
+        EXPECT_NE(svg.find(drawn), std::string::npos) << drawn;
+    ASSERT_EQ(fit(joined(settings, {folder + "/refined.svg", "--refine", kStep})).code,
+              kExitSuccess);  // the refined model in black over the best
+    EXPECT_NE(read(folder + "/refined.svg").find("d=\"M0,421.459 L255.951,421.459 L394.31,56.782 "
+                                                 "L640,56.782\""),
+              std::string::npos);
     ASSERT_EQ(fit(joined(settings, {folder + "/one.PNG", kStep})).code, kExitSuccess);
     EXPECT_TRUE(read(folder + "/one.PNG").starts_with("\x89PNG\r\n\x1a\n"));
     // A picture that cannot be written costs the exit status, not the numbers.
