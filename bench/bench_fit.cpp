@@ -68,16 +68,19 @@ void fit_and_score(benchmark::State& bench)
 void BM_FitAndScore(benchmark::State& bench) { fit_and_score<true>(bench); }
 void BM_FitAndScoreReference(benchmark::State& bench) { fit_and_score<false>(bench); }
 
-// The 64 candidates in a row, as a search scores them.
-void BM_BatchScorer(benchmark::State& bench)
+// The 64 candidates in a row, as a search scores them: `points` points, the lane variant
+// `variant` (lane_variants(), narrowest first; -1 the widest, which the search takes).
+void batch_scorer(benchmark::State& bench, int n, int variant)
 {
-    const int n = static_cast<int>(bench.range(0));
     EngineState state = event_crop(n);
     const auto models = candidates(state, n);
     std::vector<Vertices> x, y;
     for (const auto& [mx, my] : models)
         x.push_back(mx), y.push_back(my);
-    BatchScorer scorer;
+    const auto& variants = lane_variants();
+    const LaneVariant& lanes =
+        variant < 0 ? variants.back() : variants[static_cast<std::size_t>(variant)];
+    BatchScorer scorer(lanes.function);
     if (!scorer.read_crop(state))
         bench.SkipWithError("crop not read");
     const std::vector<float> before(state.CropModel.begin() + 1, state.CropModel.end());
@@ -90,10 +93,25 @@ void BM_BatchScorer(benchmark::State& bench)
     bench.counters["points/s"] = benchmark::Counter(
         static_cast<double>(bench.iterations()) * static_cast<double>(x.size()) * n,
         benchmark::Counter::kIsRate);
-    bench.SetLabel(lane_variants().back().name);
+    bench.SetLabel(lanes.name);
+}
+
+void BM_BatchScorer(benchmark::State& bench)
+{
+    batch_scorer(bench, static_cast<int>(bench.range(0)), -1);
+}
+
+// Each variant this processor runs, at 1,000 points: what a processor without the wider
+// instruction sets gets.
+void BM_LaneVariant(benchmark::State& bench)
+{
+    if (static_cast<std::size_t>(bench.range(0)) >= lane_variants().size())
+        return bench.SkipWithError("not run by this processor");
+    batch_scorer(bench, 1000, static_cast<int>(bench.range(0)));
 }
 
 BENCHMARK(BM_BatchScorer)->Arg(100)->Arg(1000)->Arg(10000)->Arg(32767);
+BENCHMARK(BM_LaneVariant)->DenseRange(0, 2);
 BENCHMARK(BM_FitAndScore)->Arg(100)->Arg(1000)->Arg(10000)->Arg(32767);
 BENCHMARK(BM_FitAndScoreReference)->Arg(1000);
 

@@ -219,6 +219,39 @@ struct Halves {
     const auto wide = [](__m256 d) { return (vh)_mm512_maskz_cvtps_pd(0xff, d); };
     return {add_square(sum.low, wide(_mm256_sub_ps(seen, high_low))),
             add_square(sum.high, wide(_mm256_sub_ps(seen, high_high)))};
+#elif defined(__AVX2__)
+    // In quarters of four lanes, the width of a register: wider vectors are split lane by lane.
+    typedef double vq __attribute__((vector_size(32)));
+    const vd value = v.y + v.dy * ((t - v.x) * v.reciprocal);
+    const vq value_q[4] = {__builtin_shufflevector(value, value, 0, 1, 2, 3),
+                           __builtin_shufflevector(value, value, 4, 5, 6, 7),
+                           __builtin_shufflevector(value, value, 8, 9, 10, 11),
+                           __builtin_shufflevector(value, value, 12, 13, 14, 15)};
+    const vq margin_q[4] = {__builtin_shufflevector(margin.low, margin.low, 0, 1, 2, 3),
+                            __builtin_shufflevector(margin.low, margin.low, 4, 5, 6, 7),
+                            __builtin_shufflevector(margin.high, margin.high, 0, 1, 2, 3),
+                            __builtin_shufflevector(margin.high, margin.high, 4, 5, 6, 7)};
+    __m128 high[4];
+    int unsure = 0;
+    for (int q = 0; q < 4; ++q) {
+        high[q] = _mm256_cvtpd_ps((__m256d)(value_q[q] + margin_q[q]));
+        const __m128 low = _mm256_cvtpd_ps((__m256d)(value_q[q] - margin_q[q]));
+        unsure |= _mm_movemask_ps(_mm_cmp_ps(high[q], low, _CMP_NEQ_UQ));
+    }
+    if (unsure != 0) [[unlikely]]
+        return add_square(sum, observed - values(t, v, v.margin, c));
+    const __m128 seen = _mm_set1_ps(observed);
+    const vq sum_q[4] = {__builtin_shufflevector(sum.low, sum.low, 0, 1, 2, 3),
+                         __builtin_shufflevector(sum.low, sum.low, 4, 5, 6, 7),
+                         __builtin_shufflevector(sum.high, sum.high, 0, 1, 2, 3),
+                         __builtin_shufflevector(sum.high, sum.high, 4, 5, 6, 7)};
+    vq next[4];
+    for (int q = 0; q < 4; ++q) {
+        const vq d = (vq)_mm256_cvtps_pd(_mm_sub_ps(seen, high[q]));
+        next[q] = (vq)_mm256_cvtps_pd(_mm256_cvtpd_ps((__m256d)(sum_q[q] + d * d)));
+    }
+    return {__builtin_shufflevector(next[0], next[1], 0, 1, 2, 3, 4, 5, 6, 7),
+            __builtin_shufflevector(next[2], next[3], 0, 1, 2, 3, 4, 5, 6, 7)};
 #else
     (void)margin;
     return add_square(sum, observed - values(t, v, v.margin, c));
