@@ -222,14 +222,21 @@ SearchEngine::Next SearchEngine::plain_trial(EngineState& state, const SearchSet
 }
 
 // The trials drawn ahead, taken one by one as the plain way takes them. The model values are
-// set up only where something reads them: for a new best, and after the last trial taken.
+// set up only where something reads them: for R of a new best, and after the last trial taken.
+// R is read at the end of a run, so of the new bests whose R cannot fault only the last one's
+// is formed, once the batch is taken.
 SearchEngine::Taken SearchEngine::take_ready(EngineState& state, const SearchSettings& settings,
                                              RandomSource& random, SearchObserver& observer,
                                              std::int64_t first_trial, int ready)
 {
     int taken = -1;
+    int r_due = -1;  // the new best whose R is still to be formed
     Next next = Next::Go;
     const auto settle = [&] {
+        if (r_due >= 0) {
+            m_batch.restore_model(state, r_due);
+            GetR(state);
+        }
         m_batch.restore_model(state, taken);
         random = m_batch.source_after(random, taken);
     };
@@ -244,8 +251,11 @@ SearchEngine::Taken SearchEngine::take_ready(EngineState& state, const SearchSet
                 std::copy(m_batch.observed().begin(), m_batch.observed().end(),
                           state.CropObserved.begin() + 1);
             if (state.SqDist < state.BestSqDist) {
-                m_batch.restore_model(state, j);
-                take_best(state, observer);
+                const bool later = m_batch.r_cannot_fault(state.SqDist);
+                r_due = later ? j : -1;
+                if (!later)
+                    m_batch.restore_model(state, j);
+                take_best(state, observer, !later);
             }
             next = after_trial(state, settings, observer, first_trial + j);
         }
@@ -269,10 +279,11 @@ SearchEngine::Next SearchEngine::after_trial(EngineState& state, const SearchSet
     return observer.stop_requested() ? Next::StopRun : Next::Go;
 }
 
-void SearchEngine::take_best(EngineState& state, SearchObserver& observer)
+void SearchEngine::take_best(EngineState& state, SearchObserver& observer, bool with_r)
 {
     state.BestSqDist = state.SqDist;
-    GetR(state);
+    if (with_r)
+        GetR(state);
     for (int i = 1; i <= 6; ++i) {
         state.BestModelX[i] = state.ModelX[i];
         state.BestModelY[i] = state.ModelY[i];

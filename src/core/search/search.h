@@ -75,7 +75,9 @@ struct SearchOutcome {
 
 // What the window does in the middle of the search. Every method defaults to nothing (the
 // question to Yes). candidate_evaluated is called on every trial: keep it cheap, and throttle
-// screen pushes there. A Fault thrown from a method ends the search like any other.
+// screen pushes there. A Fault thrown from a method ends the search like any other. Within a
+// run, the state's crop model values and BestModelR may lag behind the trial: both are as the
+// plain search leaves them when a run ends.
 class SearchObserver {
 public:
     virtual ~SearchObserver() = default;
@@ -152,7 +154,9 @@ private:
                      SearchObserver& observer, std::int64_t first_trial, int ready);
     Next after_trial(EngineState& state, const SearchSettings& settings, SearchObserver& observer,
                      std::int64_t trial);
-    void take_best(EngineState& state, SearchObserver& observer);
+    // The new run best in state.ModelX/ModelY/SqDist; its R is formed here unless `with_r` is
+    // false (the caller forms it later).
+    void take_best(EngineState& state, SearchObserver& observer, bool with_r = true);
     bool score_candidate(EngineState& state, const GenerateControls& controls, bool scale_to_plot,
                          RandomSource& random);
     void add_convergence_point(EngineState& state, SearchObserver& observer);

@@ -58,7 +58,18 @@ bool TrialBatch::prepare(const EngineState& state)
     if (!m_scorer.read_crop(state))
         return false;
     m_points = m_scorer.count();
+    m_largest_observed = 0.0;
+    for (const float y : m_scorer.observed())
+        m_largest_observed = std::max(m_largest_observed, std::fabs(static_cast<double>(y)));
     return true;
+}
+
+bool TrialBatch::r_cannot_fault(float sq_dist) const
+{
+    // Every term GetR sums (products and squares of distances from the means) is then at most
+    // (2 * bound)^2, and all of them together far below the single range.
+    const double bound = m_largest_observed + std::sqrt(static_cast<double>(sq_dist));
+    return m_points > 0 && 4.0 * bound * bound * static_cast<double>(m_points) < 1e36;
 }
 
 int TrialBatch::draw(const EngineState& state, const GenerateControls& controls,

@@ -32,6 +32,10 @@ public:
     float sum(int trial) const { return m_sums[static_cast<std::size_t>(trial)]; }
     const std::vector<float>& observed() const noexcept { return m_scorer.observed(); }
 
+    // Whether GetR of a candidate with this sum of squares over the crop stays within the
+    // single range, whatever its model values: each lies within sqrt(sum) of its point's y.
+    bool r_cannot_fault(float sq_dist) const;
+
     // CropModel(1..n) after ready trials 0..trial (-1: as before the batch).
     void restore_model(EngineState& state, int trial) const;
     // The random source after ready trials 0..trial.
@@ -55,6 +59,7 @@ private:
 
     BatchScorer m_scorer;
     std::int32_t m_points = 0;
+    double m_largest_observed = 0.0;  // the largest |y| of the crop
     std::vector<float> m_before;  // CropModel(1..n) before the batch
     std::uint64_t m_draws_per_trial = 0;
     std::vector<Vertices> m_x, m_y;
