@@ -237,9 +237,12 @@ TEST(Refine, StaysInTheConstrainedBoxesWidenedByATenth)
         float lo, hi;
         float level_lo, level_hi;  // the baseline's box
         bool level_held;           // its optimum (1) lies above the box
+        const char* reviewed;      // the sum of squares, Y1 and Y3 a reviewed run gave
     };
-    for (const Boxed& b : {Boxed{kCases[0], 2, 30.0f, 35.0f, 0.5f, 0.6f, true},
-                           Boxed{kCases[2], 4, 85.0f, 90.0f, 0.9f, 1.4f, false}}) {
+    for (const Boxed& b :
+         {Boxed{kCases[0], 2, 30.0f, 35.0f, 0.5f, 0.6f, true, "17.9642849 0.610000014 2.99360347"},
+          Boxed{kCases[2], 4, 85.0f, 90.0f, 0.9f, 1.4f, false,
+                "12.2345943 0.977637649 2.83342075"}}) {
         std::vector<double> y;
         EngineState s = series_of(b.c, 5, y);
         Model start = searched(s, b.c.family, 2);
@@ -258,6 +261,10 @@ TEST(Refine, StaysInTheConstrainedBoxesWidenedByATenth)
         EXPECT_GE(fit.model.y[1], b.level_lo - level_spread - 1e-6f);
         EXPECT_LE(fit.model.y[1], b.level_hi + level_spread + 1e-6f);
         EXPECT_EQ(std::abs(fit.model.y[1] - (b.level_hi + level_spread)) < 1e-6f, b.level_held);
+        char text[64];  // the free level solved beside the held one
+        std::snprintf(text, sizeof text, "%.9g %.9g %.9g", fit.sq_dist, fit.model.y[1],
+                      fit.model.y[3]);
+        EXPECT_STREQ(text, b.reviewed);
         for (int k : b.c.levels[0])
             EXPECT_EQ(fit.model.y[k], fit.model.y[1]) << k;
     }

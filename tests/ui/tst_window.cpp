@@ -304,10 +304,13 @@ void WindowTest::plotMenusAndVerticalRange()
 void WindowTest::manualBoxes()
 {
     frmMain& w = *m_window;
-    prepare_search(w, kSample, "150", "450", "2", "60", ModelFamily::ManualConstraint);
-    QVERIFY(!w.Command2->isEnabled());
+    prepare_search(w, kSample, "150", "450", "2", "60", ModelFamily::SimpleRamp);
     PictureBox& plot = *w.Picture1;
     ProgramState& s = w.state;
+    drag(&plot, point_at(plot, 200, 12), point_at(plot, 230, 11));  // another family: no box
+    QCOMPARE(count_pixels(plot, kPink), 0);
+    QTest::mouseClick(w.Option1[0], Qt::LeftButton);  // "Manual constraint"
+    QVERIFY(!w.Command2->isEnabled());
     drag(&plot, point_at(plot, 200, 12), point_at(plot, 230, 11));  // the first from the left edge
     QCOMPARE((QList<float>{s.ManXMin[1], s.ManXMax[1]}),
              (QList<float>{150, reported_x(plot, 230)}));
