@@ -31,9 +31,9 @@ std::vector<std::string> module_places()
     std::error_code error;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (!error) {
-        places.push_back((exe.parent_path() / kModuleName).string());
-        places.push_back(
-            (exe.parent_path() / TOLVENAR_PLOT_MODULE_DIR / kModuleName).lexically_normal().string());
+        const std::filesystem::path folder = exe.parent_path();
+        places.push_back((folder / kModuleName).string());
+        places.push_back((folder / TOLVENAR_PLOT_MODULE_DIR / kModuleName).lexically_normal());
     }
     return places;
 }
@@ -48,7 +48,8 @@ Module load_module()
     Module module;
     module.reason = std::string("the picture module ") + kModuleName + " was not found";
     for (const std::string& place : module_places()) {
-        if (!std::filesystem::exists(place))
+        std::error_code missing;
+        if (!std::filesystem::exists(place, missing))
             continue;
         void* handle = dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
