@@ -16,11 +16,10 @@ std::vector<LaneVariant> supported_lane_variants()
 {
     std::vector<LaneVariant> variants{{"portable", &lanes::score_portable}};
 #ifdef TOLVENAR_WIDE_LANES
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2"))
+    const InstructionSets sets = instruction_sets();
+    if (sets.avx2)
         variants.push_back({"avx2", &lanes::score_avx2});
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw"))
+    if (sets.avx512)
         variants.push_back({"avx512", &lanes::score_avx512});
 #endif
     return variants;

@@ -6,6 +6,7 @@
 
 #include "core/model/engine_state.h"
 #include "core/model/fit_lanes.h"
+#include "core/model/kernel_variant.h"
 
 #include <cstdint>
 #include <optional>
@@ -20,10 +21,7 @@ double last_end(const Vertices& x);
 // for a candidate that Fitting takes without a fault there.
 std::optional<float> model_value(double t, const Vertices& x, const Vertices& y);
 
-struct LaneVariant {
-    const char* name;
-    ScoreLanesFunction function;
-};
+using LaneVariant = KernelVariant<ScoreLanesFunction>;
 // The instruction-set variants of the lane kernel this processor runs, narrowest first; all
 // give the same bits.
 const std::vector<LaneVariant>& lane_variants();

@@ -78,11 +78,10 @@ std::vector<FitPointsVariant> supported_variants()
 {
     std::vector<FitPointsVariant> variants{{"baseline", &fit_points_baseline}};
 #ifdef TOLVENAR_WIDE_KERNELS
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2"))
+    const InstructionSets sets = instruction_sets();
+    if (sets.avx2)
         variants.push_back({"avx2", &fit_points_avx2});
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-        __builtin_cpu_supports("avx512dq"))
+    if (sets.avx512)
         variants.push_back({"avx512", &fit_points_avx512});
 #endif
     return variants;

@@ -3,6 +3,8 @@
 // replays the reference routines of fit.h to raise a fault where one arises.
 #pragma once
 
+#include "core/model/kernel_variant.h"
+
 #include <cmath>
 #include <vector>
 
@@ -22,10 +24,7 @@ struct SegmentTable {
 // single range or a division was by zero.
 using FitPointsFunction = int (*)(const double*, const float*, const float*, float*, double*,
                                   int, const SegmentTable&);
-struct FitPointsVariant {
-    const char* name;
-    FitPointsFunction function;
-};
+using FitPointsVariant = KernelVariant<FitPointsFunction>;
 // The instruction-set variants of the kernel this processor runs, narrowest first; all give
 // the same bits.
 const std::vector<FitPointsVariant>& fit_points_variants();
