@@ -134,10 +134,10 @@ FoundModel found_model(const EngineState& state, ModelFamily family, const Resul
                      state.TrialCount, std::nullopt, std::nullopt, report_lines(labels),
                      std::nullopt};
     // The measure as the report computes it, before its rounding.
-    const std::optional<float> measure = refine::family_measure(family, state.BestOfBestX);
-    if (family == ModelFamily::SimpleRamp)
+    const std::optional<float> measure = family_measure(family, state.BestOfBestX);
+    if (family_row(family).measure == FamilyMeasure::Duration)
         found.duration = measure;
-    if (family == ModelFamily::AsymmetricEvent)
+    if (family_row(family).measure == FamilyMeasure::SymmetryIndex)
         found.symmetry_index = measure;
     return found;
 }

@@ -84,11 +84,11 @@ std::vector<std::string> lines_of(const EngineState& state, ModelFamily family,
             lines.push_back("Y" + std::to_string(i) + level +
                             range_text(in.y[i].lo, in.y[i].hi, 2));
     }
-    if (labels.measure.enabled && in.measure)
-        lines.push_back((family == ModelFamily::SimpleRamp ? "Duration of change" : "Symmetry index") +
-                        level +
-                        range_text(in.measure->lo, in.measure->hi,
-                                   family == ModelFamily::SimpleRamp ? 2 : 4));
+    if (labels.measure.enabled && in.measure) {
+        const MeasureNames& names = measure_names(family_row(family).measure);
+        lines.push_back(std::string(names.caption) + level +
+                        range_text(in.measure->lo, in.measure->hi, names.decimals));
+    }
     return lines;
 }
 

@@ -53,7 +53,7 @@ Json range_of(const Range& range, double origin = 0.0)
 void add_refined(Json& object, const FoundModel& found, ModelFamily family)
 {
     const RefinedModel& refined = *found.refined;
-    const char* measure = family == ModelFamily::SimpleRamp ? "duration" : "symmetry_index";
+    const std::string measure(measure_names(family_row(family).measure).key);
     Json x = Json::array(), y = Json::array();
     for (std::size_t k = 1; k <= 6; ++k) {
         x.push_back(found.origin == 0.0 ? exact(refined.x[k])

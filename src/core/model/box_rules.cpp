@@ -4,7 +4,6 @@
 #include "core/model/single_ops.h"
 #include "core/runtime/fault.h"
 
-#include <initializer_list>
 #include <utility>
 
 namespace tolvenar {
@@ -32,26 +31,21 @@ bool strictly_between(float low, float value, float high)
     return low < value && value < high;
 }
 
-// Vertices whose levels the family ties together share the y limits of box e.
+// Vertices whose levels the family ties together share the y limits of box e, among the
+// boxes of the family's vertices.
 void tie_levels(EngineState& state, std::optional<ModelFamily> family, std::size_t e)
 {
-    const auto copy_levels = [&state, e](std::initializer_list<std::size_t> boxes) {
-        for (const std::size_t k : boxes) {
+    if (!family || *family == ModelFamily::ManualConstraint)
+        return;
+    const FamilyRow& row = family_row(*family);
+    const auto boxes = static_cast<std::size_t>(row.vertices);
+    if (e > boxes)
+        return;
+    for (std::size_t k = 1; k <= boxes; ++k) {
+        if (row.level_of[k] == row.level_of[e]) {
             state.ConYMin[k] = state.ConYMin[e];
             state.ConYMax[k] = state.ConYMax[e];
         }
-    };
-    if (family == ModelFamily::SimpleRamp) {
-        if (e == 1 || e == 2)
-            copy_levels({1, 2});
-        else if (e == 3 || e == 4)
-            copy_levels({3, 4});
-    } else if (family == ModelFamily::SymmetricEvent || family == ModelFamily::AsymmetricEvent) {
-        if (e != 3)
-            copy_levels({1, 2, 4, 5});
-    } else if (family == ModelFamily::EventWithDuration) {
-        if (e != 3 && e != 4)
-            copy_levels({1, 2, 5, 6});
     }
 }
 

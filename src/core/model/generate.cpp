@@ -119,163 +119,228 @@ void check_node_count(std::int16_t node_count)
         throw Fault(FaultKind::IndexOutOfRange, "NodeCount");
 }
 
-void generate_free(EngineState& s, ModelFamily family, const GenerateControls& controls,
-                   RandomSource& random)
+// Free draws: steps from x1 = 0 and levels in abstract units, mapped to the plot afterwards.
+
+void free4_free(EngineState& s, const GenerateControls&, RandomSource& random)
 {
     Vertices& x = s.ModelX;
     Vertices& y = s.ModelY;
-    if (family != ModelFamily::ManualConstraint)
-        x[1] = 0.0f;
-    switch (family) {
-    case ModelFamily::Free4Segments:
-        step_vertices(x, random, 2, 5);
-        x[6] = x[5];
-        for (int k = 1; k <= 5; ++k)
-            y[k] = level(random);
-        y[6] = y[5];
-        return;
-    case ModelFamily::AsymmetricEvent:
-        step_vertices(x, random, 2, 5);
-        x[6] = x[5];
-        event_levels(y, random);
-        return;
-    case ModelFamily::SymmetricEvent:
-        step_vertices(x, random, 2, 3);
-        x[4] = x[3] + x[3] - x[2];
-        step_vertices(x, random, 5, 5);
-        x[6] = x[5];
-        event_levels(y, random);
-        return;
-    case ModelFamily::SimpleRamp:
-        step_vertices(x, random, 2, 4);
-        x[5] = x[4];
-        x[6] = x[5];
-        y[1] = random.next();
-        y[2] = y[1];
-        y[3] = random.next();
-        y[4] = y[3];
-        y[5] = y[4];
-        y[6] = y[5];
-        return;
-    case ModelFamily::Free3Segments:
-        step_vertices(x, random, 2, 4);
-        x[5] = x[4];
-        x[6] = x[5];
-        for (int k = 1; k <= 4; ++k)
-            y[k] = level(random);
-        y[5] = y[4];
-        y[6] = y[5];
-        return;
-    case ModelFamily::EventWithDuration:
-        step_vertices(x, random, 2, 6);
-        y[1] = level(random);
-        y[2] = y[1];
-        y[3] = level(random);
-        y[5] = y[1];
-        y[6] = y[1];
-        free_plateau(x, y, random);
-        return;
-    case ModelFamily::ManualConstraint: {
-        x[1] = s.ManXMin[1];
-        for (int k = 2; k <= 5; ++k)
-            x[k] = box_draw(random, s.ManXMin[k], s.ManXMax[k]);
-        x[6] = s.ManXMax[6];
-        for (int k = 1; k <= 6; ++k)
-            y[k] = box_draw(random, s.ManYMin[k], s.ManYMax[k]);
-        const std::int16_t n = s.NodeCount;
-        check_node_count(n);
-        x[n] = add(controls.scale_left, controls.scale_width, kWhere);
-        copy_last_vertex(x, y, n);
-        reorder_vertices(x);
-        return;
-    }
-    }
+    x[1] = 0.0f;
+    step_vertices(x, random, 2, 5);
+    x[6] = x[5];
+    for (int k = 1; k <= 5; ++k)
+        y[k] = level(random);
+    y[6] = y[5];
 }
 
-void generate_constrained(EngineState& s, ModelFamily family, RandomSource& random)
+void asymmetric_free(EngineState& s, const GenerateControls&, RandomSource& random)
+{
+    Vertices& x = s.ModelX;
+    x[1] = 0.0f;
+    step_vertices(x, random, 2, 5);
+    x[6] = x[5];
+    event_levels(s.ModelY, random);
+}
+
+void symmetric_free(EngineState& s, const GenerateControls&, RandomSource& random)
+{
+    Vertices& x = s.ModelX;
+    x[1] = 0.0f;
+    step_vertices(x, random, 2, 3);
+    x[4] = x[3] + x[3] - x[2];
+    step_vertices(x, random, 5, 5);
+    x[6] = x[5];
+    event_levels(s.ModelY, random);
+}
+
+void ramp_free(EngineState& s, const GenerateControls&, RandomSource& random)
 {
     Vertices& x = s.ModelX;
     Vertices& y = s.ModelY;
-    const auto x_box = [&](int k) { return box_draw(random, s.ConXMin[k], s.ConXMax[k]); };
-    const auto y_box = [&](int k) { return box_draw(random, s.ConYMin[k], s.ConYMax[k]); };
+    x[1] = 0.0f;
+    step_vertices(x, random, 2, 4);
+    x[5] = x[4];
+    x[6] = x[5];
+    y[1] = random.next();
+    y[2] = y[1];
+    y[3] = random.next();
+    y[4] = y[3];
+    y[5] = y[4];
+    y[6] = y[5];
+}
+
+void free3_free(EngineState& s, const GenerateControls&, RandomSource& random)
+{
+    Vertices& x = s.ModelX;
+    Vertices& y = s.ModelY;
+    x[1] = 0.0f;
+    step_vertices(x, random, 2, 4);
+    x[5] = x[4];
+    x[6] = x[5];
+    for (int k = 1; k <= 4; ++k)
+        y[k] = level(random);
+    y[5] = y[4];
+    y[6] = y[5];
+}
+
+void duration_free(EngineState& s, const GenerateControls&, RandomSource& random)
+{
+    Vertices& x = s.ModelX;
+    Vertices& y = s.ModelY;
+    x[1] = 0.0f;
+    step_vertices(x, random, 2, 6);
+    y[1] = level(random);
+    y[2] = y[1];
+    y[3] = level(random);
+    y[5] = y[1];
+    y[6] = y[1];
+    free_plateau(x, y, random);
+}
+
+// "Manual constraint" draws in its manual boxes even when free; the last box's vertex lies on
+// the plot's right edge.
+void manual_free(EngineState& s, const GenerateControls& controls, RandomSource& random)
+{
+    Vertices& x = s.ModelX;
+    Vertices& y = s.ModelY;
+    x[1] = s.ManXMin[1];
+    for (int k = 2; k <= 5; ++k)
+        x[k] = box_draw(random, s.ManXMin[k], s.ManXMax[k]);
+    x[6] = s.ManXMax[6];
+    for (int k = 1; k <= 6; ++k)
+        y[k] = box_draw(random, s.ManYMin[k], s.ManYMax[k]);
+    const std::int16_t n = s.NodeCount;
+    check_node_count(n);
+    x[n] = add(controls.scale_left, controls.scale_width, kWhere);
+    copy_last_vertex(x, y, n);
+    reorder_vertices(x);
+}
+
+// Constrained draws: every moved vertex and level in its constraint box, the end vertices on the
+// boxes' outer limits.
+
+float x_box(EngineState& s, RandomSource& random, int k)
+{
+    return box_draw(random, s.ConXMin[k], s.ConXMax[k]);
+}
+
+float y_box(EngineState& s, RandomSource& random, int k)
+{
+    return box_draw(random, s.ConYMin[k], s.ConYMax[k]);
+}
+
+void free4_constrained(EngineState& s, RandomSource& random)
+{
+    Vertices& x = s.ModelX;
+    Vertices& y = s.ModelY;
     x[1] = s.ConXMin[1];
-    switch (family) {
-    case ModelFamily::Free4Segments:
-        for (int k = 2; k <= 4; ++k)
-            x[k] = x_box(k);
-        x[5] = s.ConXMin[5];
-        x[6] = x[5];
-        for (int k = 1; k <= 5; ++k)
-            y[k] = y_box(k);
-        y[6] = y[5];
-        return;
-    case ModelFamily::Free3Segments:
-        for (int k = 2; k <= 3; ++k)
-            x[k] = x_box(k);
-        x[4] = s.ConXMin[4];
-        x[5] = x[4];
-        x[6] = x[5];
-        for (int k = 1; k <= 4; ++k)
-            y[k] = y_box(k);
-        y[5] = y[4];
-        y[6] = y[5];
-        return;
-    case ModelFamily::AsymmetricEvent:
-    case ModelFamily::SymmetricEvent:
-        if (family == ModelFamily::AsymmetricEvent) {
-            for (int k = 2; k <= 4; ++k)
-                x[k] = x_box(k);
-        } else {
-            x[2] = x_box(2);
-            x[4] = x_box(4);
-            x[3] = add(x[4], x[2], kWhere) / 2.0f;
-        }
-        x[5] = s.ConXMin[5];
-        x[6] = x[5];
-        y[1] = y_box(1);
-        y[2] = y[1];
-        y[3] = y_box(3);
-        y[4] = y[1];
-        y[5] = y[1];
-        y[6] = y[5];
-        return;
-    case ModelFamily::SimpleRamp:
-        x[2] = x_box(2);
-        x[3] = x_box(3);
-        x[4] = s.ConXMin[4];
-        x[5] = x[4];
-        x[6] = x[5];
-        y[1] = y_box(1);
-        y[2] = y[1];
-        y[3] = y_box(3);
-        y[4] = y[3];
-        y[5] = y[4];
-        y[6] = y[5];
-        return;
-    case ModelFamily::EventWithDuration:
-        for (int k = 2; k <= 5; ++k)
-            x[k] = x_box(k);
-        x[6] = s.ConXMin[6];
-        y[1] = y_box(1);
-        y[2] = y[1];
-        y[3] = y_box(3);
-        y[4] = y_box(4);
-        y[5] = y[1];
-        y[6] = y[1];
-        constrained_plateau(x, y);
-        return;
-    case ModelFamily::ManualConstraint:
-        for (int k = 2; k <= 5; ++k)
-            x[k] = x_box(k);
-        x[6] = s.ConXMin[6];
-        for (int k = 1; k <= 6; ++k)
-            y[k] = y_box(k);
-        // Vertex NodeCount + 1 copies vertex NodeCount; a negative count reaches below element 0.
-        if (s.NodeCount < 0)
-            throw Fault(FaultKind::IndexOutOfRange, "NodeCount");
-        copy_last_vertex(x, y, s.NodeCount);
-        return;
-    }
+    for (int k = 2; k <= 4; ++k)
+        x[k] = x_box(s, random, k);
+    x[5] = s.ConXMin[5];
+    x[6] = x[5];
+    for (int k = 1; k <= 5; ++k)
+        y[k] = y_box(s, random, k);
+    y[6] = y[5];
+}
+
+void free3_constrained(EngineState& s, RandomSource& random)
+{
+    Vertices& x = s.ModelX;
+    Vertices& y = s.ModelY;
+    x[1] = s.ConXMin[1];
+    for (int k = 2; k <= 3; ++k)
+        x[k] = x_box(s, random, k);
+    x[4] = s.ConXMin[4];
+    x[5] = x[4];
+    x[6] = x[5];
+    for (int k = 1; k <= 4; ++k)
+        y[k] = y_box(s, random, k);
+    y[5] = y[4];
+    y[6] = y[5];
+}
+
+// The baseline and peak of both event families, after their break points.
+void constrained_event_levels(EngineState& s, RandomSource& random)
+{
+    Vertices& x = s.ModelX;
+    Vertices& y = s.ModelY;
+    x[5] = s.ConXMin[5];
+    x[6] = x[5];
+    y[1] = y_box(s, random, 1);
+    y[2] = y[1];
+    y[3] = y_box(s, random, 3);
+    y[4] = y[1];
+    y[5] = y[1];
+    y[6] = y[5];
+}
+
+void asymmetric_constrained(EngineState& s, RandomSource& random)
+{
+    s.ModelX[1] = s.ConXMin[1];
+    for (int k = 2; k <= 4; ++k)
+        s.ModelX[k] = x_box(s, random, k);
+    constrained_event_levels(s, random);
+}
+
+void symmetric_constrained(EngineState& s, RandomSource& random)
+{
+    Vertices& x = s.ModelX;
+    x[1] = s.ConXMin[1];
+    x[2] = x_box(s, random, 2);
+    x[4] = x_box(s, random, 4);
+    x[3] = add(x[4], x[2], kWhere) / 2.0f;
+    constrained_event_levels(s, random);
+}
+
+void ramp_constrained(EngineState& s, RandomSource& random)
+{
+    Vertices& x = s.ModelX;
+    Vertices& y = s.ModelY;
+    x[1] = s.ConXMin[1];
+    x[2] = x_box(s, random, 2);
+    x[3] = x_box(s, random, 3);
+    x[4] = s.ConXMin[4];
+    x[5] = x[4];
+    x[6] = x[5];
+    y[1] = y_box(s, random, 1);
+    y[2] = y[1];
+    y[3] = y_box(s, random, 3);
+    y[4] = y[3];
+    y[5] = y[4];
+    y[6] = y[5];
+}
+
+void duration_constrained(EngineState& s, RandomSource& random)
+{
+    Vertices& x = s.ModelX;
+    Vertices& y = s.ModelY;
+    x[1] = s.ConXMin[1];
+    for (int k = 2; k <= 5; ++k)
+        x[k] = x_box(s, random, k);
+    x[6] = s.ConXMin[6];
+    y[1] = y_box(s, random, 1);
+    y[2] = y[1];
+    y[3] = y_box(s, random, 3);
+    y[4] = y_box(s, random, 4);
+    y[5] = y[1];
+    y[6] = y[1];
+    constrained_plateau(x, y);
+}
+
+void manual_constrained(EngineState& s, RandomSource& random)
+{
+    Vertices& x = s.ModelX;
+    Vertices& y = s.ModelY;
+    x[1] = s.ConXMin[1];
+    for (int k = 2; k <= 5; ++k)
+        x[k] = x_box(s, random, k);
+    x[6] = s.ConXMin[6];
+    for (int k = 1; k <= 6; ++k)
+        y[k] = y_box(s, random, k);
+    // Vertex NodeCount + 1 copies vertex NodeCount; a negative count reaches below element 0.
+    if (s.NodeCount < 0)
+        throw Fault(FaultKind::IndexOutOfRange, "NodeCount");
+    copy_last_vertex(x, y, s.NodeCount);
 }
 
 }  // namespace
@@ -284,13 +349,23 @@ void GenerateModel(EngineState& state, const GenerateControls& controls, RandomS
 {
     if (controls.constrain == 0) {
         if (controls.family)
-            generate_free(state, *controls.family, controls, random);
+            family_row(*controls.family).draws->free(state, controls, random);
     } else if (controls.constrain == 1) {
         if (controls.family)
-            generate_constrained(state, *controls.family, random);
+            family_row(*controls.family).draws->constrained(state, random);
         reorder_vertices(state.ModelX);
     }
 }
+
+namespace draws {
+const CandidateDraws manual{manual_free, manual_constrained};
+const CandidateDraws ramp{ramp_free, ramp_constrained};
+const CandidateDraws symmetric{symmetric_free, symmetric_constrained};
+const CandidateDraws asymmetric{asymmetric_free, asymmetric_constrained};
+const CandidateDraws free4{free4_free, free4_constrained};
+const CandidateDraws free3{free3_free, free3_constrained};
+const CandidateDraws duration{duration_free, duration_constrained};
+}  // namespace draws
 
 bool needs_plot_scaling(const GenerateControls& controls)
 {

@@ -41,6 +41,18 @@ bool needs_plot_scaling(const GenerateControls& controls);
 // vertex 1), results beyond the single range (Overflow).
 void scale_model_to_plot(EngineState& state, float scale_left, float scale_width);
 
+// How the search draws a family's candidates into ModelX/ModelY: free (abstract steps and
+// levels, or for "Manual constraint" inside the manual boxes) and inside the constraint boxes.
+// Both set every vertex the family has and copy the last into the later ones.
+struct CandidateDraws {
+    void (*free)(EngineState& state, const GenerateControls& controls, RandomSource& random);
+    void (*constrained)(EngineState& state, RandomSource& random);
+};
+
+namespace draws {
+extern const CandidateDraws manual, ramp, symmetric, asymmetric, free4, free3, duration;
+}
+
 // Reorder pass: three sweeps over k = 2..6; an inversion x(k-1) > x(k) sets both to their mean.
 // A strongly disordered draw can keep an inversion.
 void reorder_vertices(Vertices& x);

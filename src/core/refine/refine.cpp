@@ -19,68 +19,7 @@ namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// What a family leaves free: the break points the optimiser moves (the vertices its draws place
-// in boxes), the level each vertex takes, and the vertex whose y box bounds each level.
-struct Shape {
-    int last = 0;                   // the family's last vertex, on the right edge
-    std::vector<int> breaks;        // moved vertices, in increasing order
-    bool midway = false;            // x3 midway between x2 and x4
-    std::array<int, 7> level_of{};  // level index of vertex k = 1..6
-    std::vector<int> level_box;     // vertex whose y box bounds level j
-};
-
-Shape shape_of(ModelFamily family, std::int16_t node_count)
-{
-    Shape s;
-    const auto levels = [&](std::initializer_list<std::initializer_list<int>> groups) {
-        int j = 0;
-        for (const auto& group : groups) {
-            for (int k : group)
-                s.level_of[static_cast<std::size_t>(k)] = j;
-            s.level_box.push_back(*group.begin());
-            ++j;
-        }
-    };
-    switch (family) {
-    case ModelFamily::SimpleRamp:
-        s = {4, {2, 3}, false, {}, {}};
-        levels({{1, 2}, {3, 4, 5, 6}});
-        break;
-    case ModelFamily::SymmetricEvent:
-        s = {5, {2, 4}, true, {}, {}};
-        levels({{1, 2, 4, 5, 6}, {3}});
-        break;
-    case ModelFamily::AsymmetricEvent:
-        s = {5, {2, 3, 4}, false, {}, {}};
-        levels({{1, 2, 4, 5, 6}, {3}});
-        break;
-    case ModelFamily::Free4Segments:
-        s = {5, {2, 3, 4}, false, {}, {}};
-        levels({{1}, {2}, {3}, {4}, {5, 6}});
-        break;
-    case ModelFamily::Free3Segments:
-        s = {4, {2, 3}, false, {}, {}};
-        levels({{1}, {2}, {3}, {4, 5, 6}});
-        break;
-    case ModelFamily::EventWithDuration:
-        s = {6, {2, 3, 4, 5}, false, {}, {}};
-        levels({{1, 2, 5, 6}, {3}, {4}});
-        break;
-    case ModelFamily::ManualConstraint: {
-        const int n = std::clamp<int>(node_count, 0, 6);
-        s.last = n;
-        for (int k = 2; k < n; ++k)
-            s.breaks.push_back(k);
-        for (int k = 1; k <= 6; ++k) {
-            s.level_of[static_cast<std::size_t>(k)] = std::max(0, std::min(k, n) - 1);
-            if (k <= n)
-                s.level_box.push_back(k);
-        }
-        break;
-    }
-    }
-    return s;
-}
+using Shape = FamilyShape;
 
 // A box as the draws use it: [lo - (hi - lo) / 10, hi + (hi - lo) / 10]; an empty box bounds
 // nothing.
@@ -145,19 +84,19 @@ public:
         const Vertices& xmax = constrained ? state.ConXMax : state.ManXMax;
         const Vertices& ymin = constrained ? state.ConYMin : state.ManYMin;
         const Vertices& ymax = constrained ? state.ConYMax : state.ManYMax;
-        for (int k : shape.breaks) {
+        for (int k : shape.moved) {
             auto [lo, hi] = boxed ? widened(xmin[k], xmax[k]) : std::pair{-kInf, kInf};
             m_lower.push_back(std::max(lo, m_left));
             m_upper.push_back(std::min(hi, m_right));
         }
-        for (int k : shape.level_box) {
+        for (int k : shape.level_vertex) {
             auto [lo, hi] = boxed ? widened(ymin[k], ymax[k]) : std::pair{-kInf, kInf};
             m_level_lower.push_back(lo);
             m_level_upper.push_back(hi);
         }
     }
 
-    std::size_t dimension() const { return m_shape.breaks.size(); }
+    std::size_t dimension() const { return m_shape.moved.size(); }
     double width() const { return m_right - m_left; }
 
     // Vertex x of the moved break points, in double.
@@ -166,7 +105,7 @@ public:
         std::array<double, 7> x{};
         x[1] = m_left;
         for (std::size_t i = 0; i < p.size(); ++i)
-            x[static_cast<std::size_t>(m_shape.breaks[i])] = p[i];
+            x[static_cast<std::size_t>(m_shape.moved[i])] = p[i];
         if (m_shape.midway)
             x[3] = 0.5 * (x[2] + x[4]);
         for (int k = m_shape.last; k <= 6; ++k)
@@ -193,7 +132,7 @@ public:
     std::optional<LevelFit> levels_at(const std::array<double, 7>& x) const
     {
         const std::size_t n = m_crop.t.size();
-        const std::size_t p = m_shape.level_box.size();
+        const std::size_t p = m_shape.level_vertex.size();
         std::vector<double> design(n * p, 0.0);
         const auto& of = m_shape.level_of;
         for (std::size_t i = 0; i < n; ++i) {
@@ -376,7 +315,7 @@ std::vector<double> grid_start(const Profile& profile)
 std::vector<double> moved_of(const Shape& shape, const Model& model)
 {
     std::vector<double> p;
-    for (int k : shape.breaks)
+    for (int k : shape.moved)
         p.push_back(static_cast<double>(model.x[static_cast<std::size_t>(k)]));
     return p;
 }
@@ -417,8 +356,8 @@ std::optional<Model> model_at(const Profile& profile, const Shape& shape, const 
 
 std::size_t parameter_count(ModelFamily family, std::int16_t node_count)
 {
-    const Shape shape = shape_of(family, node_count);
-    return shape.breaks.size() + shape.level_box.size();
+    const Shape shape = family_shape(family, node_count);
+    return shape.moved.size() + shape.level_vertex.size();
 }
 
 EngineState crop_only(const EngineState& state)
@@ -510,23 +449,23 @@ std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFam
                                               const Model& model, std::size_t lag)
 {
     const Crop crop = read_crop(state);
-    const Shape shape = shape_of(family, state.NodeCount);
-    const std::size_t d = shape.breaks.size(), q = d + shape.level_box.size();
+    const Shape shape = family_shape(family, state.NodeCount);
+    const std::size_t d = shape.moved.size(), q = d + shape.level_vertex.size();
     const std::size_t n = crop.t.size();
     if (shape.last < 2 || n <= q)
         return std::nullopt;
     const double left = model.x[1];
     const double right = model.x[static_cast<std::size_t>(shape.last)];
     std::vector<double> theta;
-    for (int k : shape.breaks)
+    for (int k : shape.moved)
         theta.push_back(model.x[static_cast<std::size_t>(k)]);
-    for (int k : shape.level_box)
+    for (int k : shape.level_vertex)
         theta.push_back(model.y[static_cast<std::size_t>(k)]);
     const auto curve = [&](const std::vector<double>& p, std::vector<double>& f) {
         std::array<double, 7> x{}, y{};
         x[1] = left;
         for (std::size_t i = 0; i < d; ++i)
-            x[static_cast<std::size_t>(shape.breaks[i])] = p[i];
+            x[static_cast<std::size_t>(shape.moved[i])] = p[i];
         if (shape.midway)
             x[3] = 0.5 * (x[2] + x[4]);
         for (int k = shape.last; k <= 6; ++k)
@@ -587,7 +526,7 @@ std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFam
     const auto of_break = [&](int vertex) {
         std::vector<double> g(q, 0.0);
         for (std::size_t i = 0; i < d; ++i)
-            if (shape.breaks[i] == vertex)
+            if (shape.moved[i] == vertex)
                 g[i] = 1.0;
         if (shape.midway && vertex == 3)
             g[0] = g[1] = 0.5;
@@ -602,11 +541,11 @@ std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFam
     }
     std::vector<double> g(q, 0.0);
     const std::vector<double> g2 = of_break(2), g3 = of_break(3), g4 = of_break(4);
-    if (family == ModelFamily::SimpleRamp) {
+    if (shape.measure == FamilyMeasure::Duration) {
         for (std::size_t a = 0; a < q; ++a)
             g[a] = g3[a] - g2[a];
         out.measure = se(g);
-    } else if (family == ModelFamily::AsymmetricEvent && model.x[4] != model.x[2]) {
+    } else if (shape.measure == FamilyMeasure::SymmetryIndex && model.x[4] != model.x[2]) {
         const double x2 = model.x[2], x3 = model.x[3], x4 = model.x[4];
         const double span = x4 - x2;
         for (std::size_t a = 0; a < q; ++a)
@@ -616,23 +555,10 @@ std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFam
     return out;
 }
 
-std::optional<float> family_measure(ModelFamily family, const Vertices& x)
-{
-    try {
-        if (family == ModelFamily::SimpleRamp)
-            return single::sub(x[3], x[2], "refine");
-        if (family == ModelFamily::AsymmetricEvent)
-            return single::div(single::sub(x[3], x[2], "refine"),
-                               single::sub(x[4], x[2], "refine"), "refine");
-    } catch (const Fault&) {
-    }
-    return std::nullopt;
-}
-
 RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
 {
     Crop crop = read_crop(state);
-    const Shape shape = shape_of(request.family, state.NodeCount);
+    const Shape shape = family_shape(request.family, state.NodeCount);
     const Scored at_start = score(crop, request.start);
     RefinedFit result{request.start, at_start.sq_dist, at_start.r,
                       family_measure(request.family, request.start.x), false};
@@ -662,7 +588,7 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
         if (tried.size() == kDescents || std::find(tried.begin(), tried.end(), p) != tried.end())
             continue;
         tried.push_back(p);
-        ends.push_back(shape.breaks.empty() ? Minimum{p, value} : descend(profile, p));
+        ends.push_back(shape.moved.empty() ? Minimum{p, value} : descend(profile, p));
     }
     std::stable_sort(ends.begin(), ends.end(),
                      [](const Minimum& a, const Minimum& b) { return a.value < b.value; });

@@ -64,11 +64,6 @@ std::size_t parameter_count(ModelFamily family, std::int16_t node_count);
 // table.
 EngineState crop_only(const EngineState& state);
 
-// The family's measure of a model: X3 - X2 for "Simple ramp", (X3 - X2) / (X4 - X2) for
-// "Asymmetric event", in single precision as the report forms it; none for the other families
-// or when the index divides by zero.
-std::optional<float> family_measure(ModelFamily family, const Vertices& x);
-
 // The report's own writes (captions, decimals, data x) over the refined model in place of the
 // best of best of `state`.
 ResultReport refined_report(const EngineState& state, ModelFamily family, const RefinedFit& fit);

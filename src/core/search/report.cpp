@@ -28,24 +28,30 @@ void family_steps(std::vector<LabelWrite>& writes, const EngineState& state,
 {
     constexpr const char* where = "report";
     const Vertices& x = state.BestOfBestX;
-    if (family == ModelFamily::AsymmetricEvent) {
-        const float index =
-            single::div(single::sub(x[3], x[2], where), single::sub(x[4], x[2], where), where);
-        write(writes, ResultLabel::Measure, 0, true,
-              std::string(kStartupMeasureCaption) + rounded_text(index, 4));
-    } else if (family == ModelFamily::SimpleRamp) {
-        const float duration = single::sub(x[3], x[2], where);
-        write(writes, ResultLabel::Measure, 0, true,
-              "Duration of change = " + rounded_text(duration, 2));
-    } else {
+    const FamilyMeasure measure = family ? family_row(*family).measure : FamilyMeasure::None;
+    if (measure == FamilyMeasure::None) {
         write(writes, ResultLabel::Measure, 0, false, std::string(kStartupMeasureCaption));
+    } else {
+        // A zero span of the symmetry index faults here, as the report's division does.
+        const float value =
+            measure == FamilyMeasure::Duration
+                ? single::sub(x[3], x[2], where)
+                : single::div(single::sub(x[3], x[2], where), single::sub(x[4], x[2], where),
+                              where);
+        const MeasureNames& names = measure_names(measure);
+        write(writes, ResultLabel::Measure, 0, true,
+              std::string(names.caption) + " = " + rounded_text(value, names.decimals));
     }
 
-    if (family == ModelFamily::SimpleRamp || family == ModelFamily::Free3Segments) {
-        write(writes, ResultLabel::X, 5, false, "X5 =");
-        write(writes, ResultLabel::Y, 5, false, "Y5 =");
+    // The labels past the family's last vertex, without a trailing blank.
+    const int vertices = family ? family_row(*family).vertices : 0;
+    for (int i = 5; i <= 6; ++i) {
+        if (vertices != 0 && vertices < i) {
+            write(writes, ResultLabel::X, i, false, indexed('X', i, " ="));
+            write(writes, ResultLabel::Y, i, false, indexed('Y', i, " ="));
+        }
     }
-    if (family != ModelFamily::EventWithDuration && family != ModelFamily::ManualConstraint) {
+    if (!family) {  // no option selected: the labels of vertex 6 as for most families
         write(writes, ResultLabel::X, 6, false, "X6 =");
         write(writes, ResultLabel::Y, 6, false, "Y6 =");
     }

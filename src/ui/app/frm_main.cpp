@@ -25,19 +25,20 @@ namespace {
 constexpr QRgb kRed = 0xffff0000;
 
 // The families' option buttons top to bottom: index, caption, Top and Width in twips.
-struct FamilyRow {
-    int index;
-    const char* caption;
+struct OptionPlace {
+    ModelFamily family;
     int top;
     int width;
 };
-constexpr std::array<FamilyRow, 7> kFamilyRows{{{1, "Simple ramp", 360, 1575},
-                                                {2, "Symmetric event", 840, 1815},
-                                                {3, "Asymmetric event", 1320, 1755},
-                                                {6, "Event with duration", 1800, 1875},
-                                                {5, "Free 3 segments", 2280, 1755},
-                                                {4, "Free 4 segments", 2760, 1755},
-                                                {0, "Manual constraint", 3240, 1815}}};
+constexpr std::array<OptionPlace, kFamilyCount> kOptionPlaces{{
+    {ModelFamily::SimpleRamp, 360, 1575},
+    {ModelFamily::SymmetricEvent, 840, 1815},
+    {ModelFamily::AsymmetricEvent, 1320, 1755},
+    {ModelFamily::EventWithDuration, 1800, 1875},
+    {ModelFamily::Free3Segments, 2280, 1755},
+    {ModelFamily::Free4Segments, 2760, 1755},
+    {ModelFamily::ManualConstraint, 3240, 1815},
+}};
 
 // The icon of a family: its icon frame's Top and the polyline of its strokes in twips.
 struct Icon {
@@ -214,10 +215,12 @@ void frmMain::createModelFrame()
     Shape2[1]->place(2520, 3240, 375, 255);
 
     // Above the icon frames, so a click on a long caption reaches the button.
-    for (const FamilyRow& row : kFamilyRows) {
-        auto* option = placed<OptionButton>(Frame1, 180, row.top, row.width, 255,
-                                            QString::fromLatin1(row.caption));
-        Option1.set(row.index, option);
+    for (const OptionPlace& place : kOptionPlaces) {
+        const std::string_view caption = family_caption(place.family);
+        auto* option = placed<OptionButton>(
+            Frame1, 180, place.top, place.width, 255,
+            QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())));
+        Option1.set(static_cast<int>(place.family), option);
     }
     Option1[1]->setChecked(true);
 }

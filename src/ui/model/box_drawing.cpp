@@ -16,13 +16,10 @@ namespace {
 // L + 1 is the vertex on the plot's right edge.
 int last_interior_vertex(std::optional<ModelFamily> family, std::int16_t node_count)
 {
-    if (family == ModelFamily::SimpleRamp || family == ModelFamily::Free3Segments)
-        return 3;
-    if (family == ModelFamily::EventWithDuration)
-        return 5;
-    if (family == ModelFamily::ManualConstraint)
-        return node_count - 1;
-    return 4;
+    if (!family)
+        return 4;
+    const std::int16_t vertices = family_row(*family).vertices;
+    return (vertices == 0 ? node_count : vertices) - 1;
 }
 
 // The draw width goes back to 1 however the drawing ends.
