@@ -36,9 +36,9 @@ EngineState searched(ModelFamily family, std::vector<refine::Model>& bests)
     forget_best_of_best(s);
     struct : SearchObserver {
         std::vector<refine::Model>* out;
-        void run_finished(const EngineState& st, std::int16_t) override
+        void run_finished(const SearchView& view, std::int16_t) override
         {
-            out->push_back({st.BestModelX, st.BestModelY});
+            out->push_back(view.run_best());
         }
     } observer;
     observer.out = &bests;

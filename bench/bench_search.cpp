@@ -30,7 +30,7 @@ void search(benchmark::State& bench)
     const auto trials = static_cast<double>(bench.range(1));
     const auto threads = static_cast<int>(bench.range(2));
     const EngineState fresh = event_crop(points);
-    const SearchSettings settings{ModelFamily::SimpleRamp, 0, 10.0, trials, 0.01f,
+    const SearchRequest settings{ModelFamily::SimpleRamp, 0, 10.0, trials, 0.01f,
                                   0.01f * static_cast<float>(points - 1)};
     SearchObserver quiet;
     SearchEngine engine;

@@ -106,14 +106,14 @@ void simulate(const char* name, double phi, const Options& o)
     for (int s = 0; s < o.series; ++s) {
         const auto started = std::chrono::steady_clock::now();
         EngineState state = ramp_series(phi, engine);
-        SearchSettings settings{ModelFamily::SimpleRamp, 0, o.runs, o.trials, 0.0f,
+        SearchRequest settings{ModelFamily::SimpleRamp, 0, o.runs, o.trials, 0.0f,
                                 static_cast<float>(kPoints - 1)};
         RandomSource random(static_cast<std::uint32_t>(o.seed + s));
         struct : SearchObserver {  // every run's best, further starts as tolvenar-fit gives
             std::vector<Model> bests;
-            void run_finished(const EngineState& st, std::int16_t) override
+            void run_finished(const SearchView& view, std::int16_t) override
             {
-                bests.push_back({st.BestModelX, st.BestModelY});
+                bests.push_back(view.run_best());
             }
         } runs;
         SearchEngine().run(state, settings, random, runs);

@@ -58,14 +58,15 @@ CropWindow crop_window(const DataTable& table, const FitOptions& options)
     return window;
 }
 
-void take_crop(EngineState& state, const CropWindow& window)
+void take_crop(FitSession& session, const CropWindow& window)
 {
+    const CropEdges edges{window.left, window.width, window.origin};
     try {
-        crop_without_drawing(state, window.left, window.width, window.origin);
+        session.crop_and_measure(edges);
     } catch (const Fault& fault) {
-        throw refused(crop_refusal(state.data, window.left, window.origin, fault));
+        throw refused(session.crop_refusal(edges, fault));
     }
-    if (state.CropCount == 0)
+    if (session.crop_info().points == 0)
         throw refused(empty_crop_refusal(window.left, window.width, window.origin));
 }
 

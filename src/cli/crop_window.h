@@ -5,7 +5,7 @@
 
 #include "cli/arguments.h"
 #include "core/data/data_table.h"
-#include "core/model/engine_state.h"
+#include "core/session/fit_session.h"
 
 namespace tolvenar::cli {
 
@@ -25,6 +25,6 @@ CropWindow crop_window(const DataTable& table, const FitOptions& options);
 
 // The crop as the window takes it; a fault, which the window leaves silently, is refused, and so
 // is a crop without a data point, which no search can fit.
-void take_crop(EngineState& state, const CropWindow& window);
+void take_crop(FitSession& session, const CropWindow& window);
 
 }  // namespace tolvenar::cli

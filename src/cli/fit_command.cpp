@@ -10,13 +10,10 @@
 #include "cli/refusals.h"
 #include "cli/result_output.h"
 #include "core/data/data_reader.h"
-#include "core/model/boxes.h"
 #include "core/model/family.h"
-#include "core/refine/refine.h"
 #include "core/runtime/fault.h"
-#include "core/runtime/random_source.h"
 #include "core/search/report.h"
-#include "core/search/search.h"
+#include "core/session/fit_session.h"
 #include "core/window/crop.h"
 
 #include <unistd.h>
@@ -55,15 +52,14 @@ CheckedImport import_file(const std::string& file, std::istream& in)
     }
 }
 
-// What choosing the family in the window does to the engine: the results, the counters and
-// the manual boxes forgotten, NodeCount from the family.
-void reset_for(EngineState& state, ModelFamily family)
+// What choosing the family in the window does to the session: the results, the counters and
+// the manual boxes forgotten, the family's vertices.
+void reset_for(FitSession& session, ModelFamily family)
 {
-    forget_best_of_best(state);
-    state.TrialCount = 0;
-    state.ConvergenceCount = 0;
-    clear_manual_boxes(state);
-    state.NodeCount = node_count_of(family);
+    session.forget_results();
+    session.reset_counters();
+    session.clear_manual_boxes();
+    session.set_vertices(node_count_of(family));
 }
 
 // Keeps the result labels as the window shows them, counts trials for the progress line, and
@@ -77,13 +73,7 @@ public:
     ~FitObserver() override { publish(); }
 
     void report_written(const ResultReport& report) override { labels.apply(report.writes); }
-    // Every run's best: the refinement's further starts.
-    void run_finished(const EngineState& state, std::int16_t) override
-    {
-        if (state.BestModelX[1] != kUnsetVertex)
-            run_bests.push_back({state.BestModelX, state.BestModelY});
-    }
-    void candidate_evaluated(const EngineState&, std::int64_t) override
+    void candidate_evaluated(const SearchView&, std::int64_t) override
     {
         if (++m_unpublished == 1024)
             publish();
@@ -95,7 +85,6 @@ public:
     }
 
     ResultLabels labels;
-    std::vector<refine::Model> run_bests;
     bool stopped = false;
 
 private:
@@ -126,15 +115,17 @@ std::vector<std::string> report_lines(const ResultLabels& labels)
     return lines;
 }
 
-FoundModel found_model(const EngineState& state, ModelFamily family, const ResultLabels& labels)
+FoundModel found_model(const FitSession& session, ModelFamily family, const ResultLabels& labels)
 {
-    FoundModel found{state.CropStart, state.CropCount, state.CropMinY, state.CropMaxY,
-                     state.CropOrigin, node_count_of(family), state.BestOfBestX,
-                     state.BestOfBestY, state.BestOfBestR, state.BestOfBestSqDist,
-                     state.TrialCount, std::nullopt, std::nullopt, report_lines(labels),
+    const CropInfo crop = session.crop_info();
+    const Model best = session.best();
+    FoundModel found{crop.first_row, crop.points, crop.min_y, crop.max_y,
+                     crop.origin, node_count_of(family), best.x,
+                     best.y, session.best_r(), session.best_sq_dist(),
+                     session.trials_made(), std::nullopt, std::nullopt, report_lines(labels),
                      std::nullopt};
     // The measure as the report computes it, before its rounding.
-    const std::optional<float> measure = family_measure(family, state.BestOfBestX);
+    const std::optional<float> measure = family_measure(family, best.x);
     if (family_row(family).measure == FamilyMeasure::Duration)
         found.duration = measure;
     if (family_row(family).measure == FamilyMeasure::SymmetryIndex)
@@ -144,7 +135,7 @@ FoundModel found_model(const EngineState& state, ModelFamily family, const Resul
 
 // The working plot of the fit: the cropped data in blue under the best of best in red, x from
 // the crop's left edge, y over the whole series' range as the plot shows it.
-plot::FitPicture fit_picture(const EngineState& state, const OverviewScale& scale,
+plot::FitPicture fit_picture(const FitSession& session, const OverviewScale& scale,
                              const CropWindow& window, const FoundModel& found)
 {
     const double left = window.left;
@@ -154,7 +145,7 @@ plot::FitPicture fit_picture(const EngineState& state, const OverviewScale& scal
     plot::FitPicture picture{right - left, scale.ScaleTop,
                              static_cast<double>(scale.ScaleTop) + scale.ScaleHeight, {}};
     plot::Polyline data{{}, plot::kDataBlue, 1.0};
-    const DataTable& table = state.data;
+    const DataTable& table = session.table();
     for (std::int32_t i = 1; i < table.DataCount; ++i) {
         const double x1 = cell_number(table.x_cell(i)), x2 = cell_number(table.x_cell(i + 1));
         if (x2 <= left || x1 >= right)
@@ -192,52 +183,50 @@ FileResult fit_file(const FitOptions& options, const std::string& file,
     }
     try {
         // Drawn from by the search alone: with the default seed, as in a freshly started window.
-        RandomSource random(options.seed);
-        EngineState state;
+        FitSession session(options.seed);
         CheckedImport imported = import_file(file, in);
-        state.data = std::move(imported.series.table);
-        const CropWindow window = crop_window(state.data, options);
+        session.load(std::move(imported.series.table));
+        const CropWindow window = crop_window(session.table(), options);
         result.from = window.from;
         result.to = window.to;
-        take_crop(state, window);
-        reset_for(state, options.family);
+        take_crop(session, window);
+        reset_for(session, options.family);
 
-        SearchSettings settings;
-        settings.family = options.family;
-        settings.constrain = 0;
-        settings.runs = FieldNumber::of_text(options.runs_text);
-        settings.trials = FieldNumber::of_text(options.trials_text);
-        settings.scale_left = model_x_of(state, window.left);
-        settings.scale_width = window.width;
+        SearchRequest request;
+        request.family = options.family;
+        request.constrain = 0;
+        request.runs = FieldNumber::of_text(options.runs_text);
+        request.trials = FieldNumber::of_text(options.trials_text);
+        request.scale_left = session.model_x(window.left);
+        request.scale_width = window.width;
 
-        // One engine for both searches: its convergence scale lives on like the window's plot.
-        SearchEngine engine;
-        engine.set_threads(threads);
+        // Both searches in one session: the convergence scale lives on like the window's plot.
+        session.set_threads(threads);
         FitObserver observer(options.family, progress);
-        check_search(engine.run(state, settings, random, observer), "search", state, settings,
+        check_search(session.search(request, observer).outcome, "search", session, request,
                      options);
         if (options.constrain && !observer.stopped) {
-            settings.constrain = 1;
-            check_search(engine.run(state, settings, random, observer), "constrained search",
-                         state, settings, options);
+            request.constrain = 1;
+            check_search(session.search(request, observer).outcome, "constrained search",
+                         session, request, options);
         }
         if (observer.stopped) {
             result.code = kExitInterrupted;
-            result.reason = "interrupted after " + std::to_string(state.TrialCount) + " trials";
-            if (state.BestOfBestSqDist == kUnsetBestOfBest) {
+            result.reason =
+                "interrupted after " + std::to_string(session.trials_made()) + " trials";
+            if (!session.has_best()) {
                 result.reason += ", before a model was found";
                 return result;
             }
         } else {
-            check_found(state, settings, options);
+            check_found(session, request, options);
         }
-        result.found = found_model(state, options.family, observer.labels);
+        result.found = found_model(session, options.family, observer.labels);
         if (options.refine && result.code == kExitSuccess)
-            result.found->refined =
-                refined_model(state, settings, options, std::move(observer.run_bests), threads);
+            result.found->refined = refined_model(session, options, threads);
         if (!picture_path.empty()) {
             result.picture_path = picture_path;
-            result.picture = fit_picture(state, imported.scale, window, *result.found);
+            result.picture = fit_picture(session, imported.scale, window, *result.found);
         }
     } catch (const Refused& refusal) {
         result.code = std::max(result.code, refusal.code());

@@ -5,20 +5,13 @@
 
 #include "cli/arguments.h"
 #include "cli/file_result.h"
-#include "core/model/engine_state.h"
-#include "core/refine/refine.h"
-#include "core/search/search.h"
-
-#include <vector>
+#include "core/session/fit_session.h"
 
 namespace tolvenar::cli {
 
-// The refinement of the best of best in `state` from the run bests, and with options.bootstrap
-// its intervals from replicates searched as `settings` searched the crop, on `threads` cores.
-// The lines read "Refined X1 = ..", the sums of squares, then one line on the bootstrap and
-// "X2 90 % interval = lo .. hi" per reported value.
-RefinedModel refined_model(const EngineState& state, const SearchSettings& settings,
-                           const FitOptions& options, std::vector<refine::Model> run_bests,
-                           int threads);
+// The session's refinement of its best of best, and with options.bootstrap its intervals, on
+// `threads` cores. The lines read "Refined X1 = ..", the sums of squares, then one line on the
+// bootstrap and "X2 90 % interval = lo .. hi" per reported value.
+RefinedModel refined_model(const FitSession& session, const FitOptions& options, int threads);
 
 }  // namespace tolvenar::cli

@@ -37,23 +37,24 @@ CountNames count_names(const FitOptions& options)
     return {"--runs " + options.runs_text, "--trials " + options.trials_text};
 }
 
-void check_search(const SearchOutcome& outcome, std::string_view search, const EngineState& state,
-                  const SearchSettings& settings, const FitOptions& options)
+void check_search(const SearchOutcome& outcome, std::string_view search,
+                  const FitSession& session, const SearchRequest& request,
+                  const FitOptions& options)
 {
     if (outcome.end == SearchEnd::Completed)
         return;
     throw Refused(kExitSearchFailed,
-                  search_stop_line(search, outcome, state, settings, count_names(options)));
+                  session.stop_line(search, outcome, request, count_names(options)));
 }
 
-void check_found(const EngineState& state, const SearchSettings& settings,
+void check_found(const FitSession& session, const SearchRequest& request,
                  const FitOptions& options)
 {
-    if (state.BestOfBestSqDist != kUnsetBestOfBest)
+    if (session.has_best())
         return;
     double runs = 0.0;
     try {
-        runs = static_cast<double>(to_int16(settings.runs.value()));
+        runs = static_cast<double>(to_int16(request.runs.value()));
     } catch (const Fault&) {
     }
     if (runs < 1.0)

@@ -4,8 +4,7 @@
 #pragma once
 
 #include "cli/arguments.h"
-#include "core/model/engine_state.h"
-#include "core/search/search.h"
+#include "core/session/fit_session.h"
 
 #include <ostream>
 #include <stdexcept>
@@ -34,11 +33,12 @@ void say(std::ostream& err, std::string_view message);
 CountNames count_names(const FitOptions& options);
 
 // Exit 3 unless the search named `search` ("search", "constrained search") completed.
-void check_search(const SearchOutcome& outcome, std::string_view search, const EngineState& state,
-                  const SearchSettings& settings, const FitOptions& options);
+void check_search(const SearchOutcome& outcome, std::string_view search,
+                  const FitSession& session, const SearchRequest& request,
+                  const FitOptions& options);
 
 // Exit 3 when the searches promoted no run: the sentinels stand where the break points belong.
-void check_found(const EngineState& state, const SearchSettings& settings,
+void check_found(const FitSession& session, const SearchRequest& request,
                  const FitOptions& options);
 
 }  // namespace tolvenar::cli

@@ -82,9 +82,11 @@ bool search(const QDir& examples, const QDir& docs, const char* file, const char
     type_into(w.Text4, QLatin1String(from));
     QTest::mouseClick(w.Option1[static_cast<int>(family)], Qt::LeftButton);
     QTest::mouseClick(w.Command2, Qt::LeftButton);
+    w.Work->wait_until_idle();
     if (constrain) {
         QTest::mouseClick(w.Check1, Qt::LeftButton);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
+        w.Work->wait_until_idle();
     }
     return save(w, docs.filePath(QStringLiteral("search_%1.png").arg(QLatin1String(name))));
 }

@@ -171,7 +171,7 @@ TEST(FitCommand, JsonHoldsTheEnginesNumbersExactly)
     state.NodeCount = node_count_of(ModelFamily::AsymmetricEvent);
     RandomSource random;
     SearchObserver silent;
-    const SearchSettings settings{ModelFamily::AsymmetricEvent, 0, 3, 200, 150.0f, 110.5f};
+    const SearchRequest settings{ModelFamily::AsymmetricEvent, 0, 3, 200, 150.0f, 110.5f};
     ASSERT_EQ(SearchEngine().run(state, settings, random, silent).end, SearchEnd::Completed);
 
     // Each float as the shortest text that reads back to it; equal texts, equal floats.

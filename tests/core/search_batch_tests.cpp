@@ -17,7 +17,7 @@ namespace {
 
 // The search as it is defined: one candidate after the other through GenerateModel, Fitting,
 // GetSqDist and GetR. It stops after the trial that makes TrialCount stop_at.
-void plain_search(EngineState& s, const SearchSettings& settings, RandomSource& random,
+void plain_search(EngineState& s, const SearchRequest& settings, RandomSource& random,
                   std::int32_t stop_at)
 {
     const GenerateControls controls{settings.family, settings.constrain, settings.scale_left,
@@ -90,7 +90,7 @@ std::vector<std::uint32_t> bits_of(const EngineState& s, RandomSource random)
 
 struct StopAt : SearchObserver {  // a stop asked for once TrialCount reaches `at`
     explicit StopAt(std::int32_t at) : at(at) {}
-    void candidate_evaluated(const EngineState& s, std::int64_t) override { trials = s.TrialCount; }
+    void candidate_evaluated(const SearchView& s, std::int64_t) override { trials = s.trials(); }
     bool stop_requested() override { return trials == at; }
     std::int32_t at, trials = -1;
 };
@@ -127,7 +127,7 @@ TEST(BatchedSearch, IsBitIdenticalToThePlainLoopOnAnyNumberOfThreads)
         start.NodeCount = node_count_of(family);
         // The plot ends left of the last points: they lie beyond every free candidate.
         const auto extent = static_cast<float>(0.5 * static_cast<double>(n));
-        const SearchSettings free{family, 0, 2, 300, 3.0f, extent * 0.9f};
+        const SearchRequest free{family, 0, 2, 300, 3.0f, extent * 0.9f};
         if (family == ModelFamily::ManualConstraint) {  // boxes already reaching the right edge
             start.NodeCount = 4;
             for (std::size_t k = 1; k <= 6; ++k) {
@@ -145,7 +145,7 @@ TEST(BatchedSearch, IsBitIdenticalToThePlainLoopOnAnyNumberOfThreads)
         if (twist == Twist::TrialCountOverflow)
             start.TrialCount = std::numeric_limits<std::int32_t>::max() - 170 - 300 * (c % 3);
         const std::int32_t stop_at = twist == Twist::Stop ? 171 + 300 * (c % 4) : -1;
-        SearchSettings constrained = free;
+        SearchRequest constrained = free;
         constrained.constrain = 1;
 
         EngineState expected = start;

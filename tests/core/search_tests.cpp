@@ -15,7 +15,7 @@ namespace {
 
 // Records what the window would be told.
 struct Recorder : SearchObserver {
-    void manual_box_stretched(const EngineState&) override { ++stretched; }
+    void manual_box_stretched(const SearchView&) override { ++stretched; }
     void search_started(float runs_maximum) override { runs_max = runs_maximum; }
     void run_started(std::int16_t, float trials_maximum) override { trials_max = trials_maximum; }
     bool confirm_heavy_task(const TimeEstimate& estimate) override
@@ -23,8 +23,8 @@ struct Recorder : SearchObserver {
         asked = estimate.whole_seconds;
         return answer;
     }
-    void search_finished(const EngineState&) override { ++endings; }
-    void search_failed(const EngineState&, const SearchOutcome&) override { ++endings; }
+    void search_finished(const SearchView&) override { ++endings; }
+    void search_failed(const SearchView&, const SearchOutcome&) override { ++endings; }
 
     bool answer = true;
     int stretched = 0, endings = 0;
@@ -43,12 +43,12 @@ protected:
         forget_best_of_best(state);
         state.NodeCount = 4;
     }
-    static SearchSettings ramp(FieldNumber runs, FieldNumber trials)
+    static SearchRequest ramp(FieldNumber runs, FieldNumber trials)
     {
         return {ModelFamily::SimpleRamp, 0, runs, trials, 0.0f, 19.0f};
     }
-    SearchOutcome run(const SearchSettings& s) { return engine.run(state, s, random, recorder); }
-    std::optional<FaultKind> fault_of_run(const SearchSettings& s)
+    SearchOutcome run(const SearchRequest& s) { return engine.run(state, s, random, recorder); }
+    std::optional<FaultKind> fault_of_run(const SearchRequest& s)
     {
         recorder.endings = 0;
         const SearchOutcome outcome = run(s);
@@ -83,7 +83,7 @@ TEST_F(Search, GoldenSimpleRamp)
 TEST_F(Search, ATieNeverReplacesAndAnEqualRunIsNotPromoted)
 {
     test::set_model(state, {0, 9.5f, 19, 19, 19, 19}, {2, 2, 2, 2, 2, 2});
-    SearchSettings settings{std::nullopt, 1, 2, 5, 0.0f, 19.0f};  // no family, ticked: it stays
+    SearchRequest settings{std::nullopt, 1, 2, 5, 0.0f, 19.0f};  // no family, ticked: it stays
     run(settings);
     EXPECT_EQ(state.ConvergenceCount, 1);  // only the first trial is a new overall best
     EXPECT_EQ(state.ConvergenceTrace[1].x, 1.0f);
@@ -193,7 +193,7 @@ TEST_F(Search, TheLastManualBoxReachesTheRightEdge)
     state.NodeCount = 2;
     state.ManXMin = {0, 0.0f, 12.0f}, state.ManXMax = {0, 5.0f, 15.0f};
     state.ManYMin = {0, 0.5f, 2.5f}, state.ManYMax = {0, 1.5f, 3.5f};
-    const SearchSettings settings{ModelFamily::ManualConstraint, 0, 1, 50, 0.0f, 19.0f};
+    const SearchRequest settings{ModelFamily::ManualConstraint, 0, 1, 50, 0.0f, 19.0f};
     EXPECT_EQ(fault_of_run(settings), std::nullopt);
     EXPECT_EQ(recorder.stretched, 1);
     for (std::size_t k = 2; k <= 6; ++k)  // the boxes after the last copy it
@@ -222,7 +222,7 @@ TEST_F(Search, CoincidingBreakPointsAreNoImprovement)
         random = test::random_with_zero_as_draw(zero);
         const std::uint64_t before = random.draws();
         forget_best_of_best(state);
-        const SearchSettings settings{ModelFamily::EventWithDuration, 0, 2, 40, 0.0f, 19.0f};
+        const SearchRequest settings{ModelFamily::EventWithDuration, 0, 2, 40, 0.0f, 19.0f};
         EXPECT_EQ(fault_of_run(settings), std::nullopt) << zero;
         EXPECT_EQ(random.draws() - before, 2u * 40 * 8) << zero;
         EXPECT_LT(state.BestOfBestSqDist, kUnsetBestOfBest);
@@ -258,7 +258,7 @@ TEST(SearchStop, FaultsNameTheirLimit)
              {"GetR", {}, ""},
              {"report", SimpleRamp, ""},
              {"convergence plot width", {}, ""}}) {
-        const SearchSettings settings{r.family, 0};
+        const SearchRequest settings{r.family, 0};
         const Fault fault(FaultKind::IndexOutOfRange, r.where);
         EXPECT_EQ(search_fault_hint(fault, state, settings, {}), r.hint) << r.where;
     }

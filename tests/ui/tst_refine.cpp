@@ -32,11 +32,12 @@ private slots:
         prepare_search(w, "plateau_event.csv", "0", "1000", "2", "200",
                        ModelFamily::EventWithDuration);
         QVERIFY(!refine_offered(w));
-        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        click_and_wait(w, w.Command2);
         QVERIFY(refine_offered(w));
-        const Vertices searched = w.state.BestOfBestX;
+        const Vertices searched = w.session.best().x;
         const int red_before = count_pixels(*w.Picture1, kRed);
         w.mnuRefine1->trigger();
+        w.Work->wait_until_idle();
 
         std::ostringstream out;
         const std::vector<std::string> args{"--model", "duration", "--runs", "2", "--trials", "200",
@@ -49,7 +50,7 @@ private slots:
                 refined << line.mid(8);
         QCOMPARE(refined.size(), 13);  // X1..X6, Y1..Y6, R
         QCOMPARE(shown_report(w), refined);
-        QCOMPARE(w.state.BestOfBestX, searched);
+        QCOMPARE(w.session.best().x, searched);
         QVERIFY(count_pixels(*w.Picture1, kRed) > 0 && count_pixels(*w.Picture1, kRed) != red_before);
     }
 };

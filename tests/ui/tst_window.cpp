@@ -33,8 +33,8 @@ QStringList view(const frmMain& w)
 // What a refused import must leave as it was.
 QStringList snapshot(const frmMain& w)
 {
-    return QStringList{w.Caption(), QString::number(w.state.data.DataCount),
-                       QString::number(w.state.CropCount)} + view(w);
+    return QStringList{w.Caption(), QString::number(w.session.table().DataCount),
+                       QString::number(w.session.crop_info().points)} + view(w);
 }
 
 // Which controls take input, in groups: the buttons 1 to 7; Constrain, Show constraint and the
@@ -119,11 +119,11 @@ void WindowTest::importShowsTheSeries()
 {
     frmMain& w = imported();
     QVERIFY(w.Caption().endsWith(QStringLiteral("  (") + example_path(kSample) + QLatin1Char(')')));
-    QCOMPARE(w.state.data.DataCount, 601);
+    QCOMPARE(w.session.table().DataCount, 601);
     QCOMPARE((QStringList{w.Text7->Text(), w.Text8->Text()}), (QStringList{"0", "600"}));
     QCOMPARE(w.Text1->Text(), qtext(rounded_text(w.Picture2->ScaleTop(), 2)));
     QCOMPARE(w.Text5->Text(), qtext(rounded_text(w.Shape1->Left() + w.Shape1->Width(), 1)));
-    QCOMPARE(int{w.state.CropCount}, static_cast<int>(w.Shape1->Width()) + 1);
+    QCOMPARE(w.session.crop_info().points, static_cast<int>(w.Shape1->Width()) + 1);
     QVERIFY(count_pixels(*w.Picture2, kBlue) > 0 && count_pixels(*w.Picture1, kBlue) > 0);
     QVERIFY(!w.ProgressBar1->Visible() && screen_mouse_pointer() == pointer::kDefault);
     for (const TextField* field : {w.Text1, w.Text2, w.Text4, w.Text5, w.Text7, w.Text8})
@@ -139,10 +139,10 @@ void WindowTest::controlsThroughAWorkflow()
     QStringList seen{controls(w)};
     prepare_search(w, kSample, "150", "450", "2", "60", ModelFamily::SymmetricEvent);
     seen << controls(w);
-    QTest::mouseClick(w.Command2, Qt::LeftButton);  // "Run"
+    click_and_wait(w, w.Command2);  // "Run"
     seen << controls(w);
     QTest::mouseClick(w.Check1, Qt::LeftButton);    // "Constrain", then "Run" again
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    click_and_wait(w, w.Command2);
     seen << controls(w);
     QTest::mouseClick(w.Command7, Qt::LeftButton);  // "Reset"
     seen << controls(w);
@@ -191,7 +191,7 @@ void WindowTest::cropByDragging()
         QCOMPARE(w.Shape1->Left() + w.Shape1->Width(), right);
         QCOMPARE((QStringList{w.Text4->Text(), w.Text5->Text()}),
                  (QStringList{qtext(rounded_text(left, 1)), qtext(rounded_text(right, 1))}));
-        QCOMPARE(w.state.CropStart, static_cast<std::int32_t>(std::ceil(left)));
+        QCOMPARE(w.session.crop_info().first_row, static_cast<std::int32_t>(std::ceil(left)));
         QCOMPARE((QList<float>{w.Picture1->ScaleLeft(), w.Picture1->ScaleWidth()}),
                  (QList<float>{left, w.Shape1->Width()}));
     };
@@ -232,7 +232,8 @@ void WindowTest::cropByTyping()
     w.Text4->setFocus();
     type_into(w.Text4, QStringLiteral("200"));
     QCOMPARE(window(), (QList<float>{200, 300}));
-    QCOMPARE((QList<int>{w.state.CropStart, w.state.CropCount}), (QList<int>{200, 301}));
+    QCOMPARE((QList<int>{w.session.crop_info().first_row, w.session.crop_info().points}),
+             (QList<int>{200, 301}));
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Text4));  // typing goes on
     type_into(w.Text4, QStringLiteral("500"));  // equal texts: 498.5 to even
     QCOMPARE(w.Text4->Text(), QStringLiteral("498"));
@@ -306,27 +307,28 @@ void WindowTest::manualBoxes()
     frmMain& w = *m_window;
     prepare_search(w, kSample, "150", "450", "2", "60", ModelFamily::SimpleRamp);
     PictureBox& plot = *w.Picture1;
-    ProgramState& s = w.state;
+    const auto boxes = [&w] { return w.session.manual_boxes(); };
     drag(&plot, point_at(plot, 200, 12), point_at(plot, 230, 11));  // another family: no box
     QCOMPARE(count_pixels(plot, kPink), 0);
     QTest::mouseClick(w.Option1[0], Qt::LeftButton);  // "Manual constraint"
     QVERIFY(!w.Command2->isEnabled());
     drag(&plot, point_at(plot, 200, 12), point_at(plot, 230, 11));  // the first from the left edge
-    QCOMPARE((QList<float>{s.ManXMin[1], s.ManXMax[1]}),
+    QCOMPARE((QList<float>{boxes().xmin[1], boxes().xmax[1]}),
              (QList<float>{150, reported_x(plot, 230)}));
-    QVERIFY(s.ManYMin[1] < s.ManYMax[1] && count_pixels(plot, kPink) > 0);
+    QVERIFY(boxes().ymin[1] < boxes().ymax[1] && count_pixels(plot, kPink) > 0);
     QVERIFY(!w.Command2->isEnabled());
     drag(&plot, point_at(plot, 300, 11), point_at(plot, 260, 19));  // put in order on release
-    QVERIFY(s.ManXMin[2] < s.ManXMax[2] && s.ManYMin[2] < s.ManYMax[2]);
+    QVERIFY(boxes().xmin[2] < boxes().xmax[2] && boxes().ymin[2] < boxes().ymax[2]);
     QVERIFY(w.Command2->isEnabled() && w.Command7->isEnabled());
     drag(&plot, point_at(plot, 380, 11), point_at(plot, 420, 12.5));
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    click_and_wait(w, w.Command2);
     // The last box reaches the right edge and holds vertices 4 to 6.
-    QCOMPARE((QList<float>{s.ManXMax[3], s.ManXMin[6]}), (QList<float>{450, s.ManXMin[3]}));
+    QCOMPARE((QList<float>{boxes().xmax[3], boxes().xmin[6]}),
+             (QList<float>{450, boxes().xmin[3]}));
     QVERIFY(w.Label2[3]->Enabled() && !w.Label2[4]->Enabled());
     for (int k = 1; k <= 7; ++k)  // a new set after a result; the seventh box is refused
         drag(&plot, point_at(plot, 160 + 30 * k, 12), point_at(plot, 180 + 30 * k, 14));
-    QCOMPARE(s.ManXMax[6], 450.0f);  // the sixth reaches the right edge
+    QCOMPARE(boxes().xmax[6], 450.0f);  // the sixth reaches the right edge
     QCOMPARE(m_dialogs.titles, QStringList{"Caution"});
 }
 
@@ -344,7 +346,7 @@ void WindowTest::reportAsTheCommandLine()
     QFETCH(ModelFamily, family);
     frmMain& w = *m_window;
     prepare_search(w, kSample, "150", "450", "2", "60", family);
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    click_and_wait(w, w.Command2);
     QCOMPARE(shown_report(w), fit_report_for(w, kSample, family, false));
     QCOMPARE(w.Label8->Caption(), QStringLiteral("120"));
     // The best of best and the convergence trace (drawn from its fifth point) reach their last
@@ -361,22 +363,22 @@ void WindowTest::reportAsTheCommandLine()
         return false;
     };
     QTest::mouseClick(w.Check2, Qt::LeftButton);  // "Show constraint" off: the boxes hide none
-    const ProgramState& s = w.state;
-    const auto& x = s.BestOfBestX;
-    const auto& y = s.BestOfBestY;
+    const Model best = w.session.best();
+    const auto& x = best.x;
+    const auto& y = best.y;
     std::size_t k = 5;
     while (x[k] == x[k + 1])  // vertices past the family's own copy the last
         --k;
     QVERIFY(red_near(*w.Picture1, x[k], y[k], x[k + 1], y[k + 1]));
-    const auto& trace = s.ConvergenceTrace;
-    const auto last = static_cast<std::size_t>(s.ConvergenceCount);
+    const auto trace = w.session.trace();
+    const std::size_t last = trace.size() - 1;
     if (last > 4)
         QVERIFY(red_near(*w.Picture3, trace[last - 1].x, trace[last - 1].y, trace[last].x,
                          trace[last].y));
     QVERIFY(!w.ProgressBar1->Visible() && !w.ProgressBar2->Visible());
     QCOMPARE(screen_mouse_pointer(), pointer::kDefault);
     QTest::mouseClick(w.Check1, Qt::LeftButton);  // "Constrain": inside the first search's boxes
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    click_and_wait(w, w.Command2);
     QCOMPARE(shown_report(w), fit_report_for(w, kSample, family, true));
 }
 
@@ -384,25 +386,26 @@ void WindowTest::picturesOfAResult()
 {
     frmMain& w = *m_window;
     prepare_search(w, kSample, "150", "450", "2", "60", ModelFamily::SymmetricEvent);
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    click_and_wait(w, w.Command2);
     PictureBox& plot = *w.Picture1;
     QVERIFY(count_pixels(*w.Picture3, kRed) > 0);  // the convergence trace
     // Dragging a box's edge moves the levels the family ties: the baseline's boxes 1, 2, 4, 5.
     QTest::mouseClick(w.Check1, Qt::LeftButton);
-    ProgramState& s = w.state;
-    s.ConXMin = {0, 150, 250, 300, 350, 400, 450};
-    s.ConXMax = {0, 150, 280, 330, 380, 430, 480};
-    s.ConYMin.fill(11);
-    s.ConYMax.fill(12);
+    BoxLimits set{{0, 150, 250, 300, 350, 400, 450}, {0, 150, 280, 330, 380, 430, 480}, {}, {}};
+    set.ymin.fill(11);
+    set.ymax.fill(12);
+    w.session.set_constraint_boxes(set);
+    const auto boxes = [&w] { return w.session.constraint_boxes(); };
     for (const auto& [x, y, code] : {std::tuple{250.0, 11.5, pointer::kSizeHorizontal},  // box 2's
                                      {265.0, 12.0, pointer::kSizeVertical}}) {  // left, its top
         hover(&plot, point_at(plot, x, y));
         QCOMPARE(plot.MousePointer(), code);
     }
     drag(&plot, point_at(plot, 265, 12), point_at(plot, 265, 14));
-    QCOMPARE((QList<float>{s.ConYMax[1], s.ConYMax[4], s.ConYMax[5], s.ConYMax[3]}),
-             (QList<float>{s.ConYMax[2], s.ConYMax[2], s.ConYMax[2], 12}));
-    QVERIFY(s.ConYMax[2] > 13.5f && s.ConYMax[2] < 14.5f);
+    const Vertices top = boxes().ymax;
+    QCOMPARE((QList<float>{top[1], top[4], top[5], top[3]}),
+             (QList<float>{top[2], top[2], top[2], 12}));
+    QVERIFY(top[2] > 13.5f && top[2] < 14.5f);
     // The sampling frames, a tenth of a box wider each side, of the interior boxes 2 to 4 only.
     for (const double x : {247.0, 297.0, 347.0})
         QCOMPARE(pixel_at(plot, x, 10.95), kPaleGreen);
@@ -410,9 +413,10 @@ void WindowTest::picturesOfAResult()
     QTest::mouseClick(w.Check2, Qt::LeftButton);
     QCOMPARE(count_pixels(plot, kGreen) + count_pixels(plot, kPaleGreen), 0);
     QVERIFY(count_pixels(plot, kOrange) > 0);
+    const Model best = w.session.best();
     for (std::size_t k = 1; k <= 4; ++k)  // the best of best through its vertices
-        QCOMPARE(pixel_at(plot, (s.BestOfBestX[k] + s.BestOfBestX[k + 1]) / 2,
-                          (s.BestOfBestY[k] + s.BestOfBestY[k + 1]) / 2), kRed);
+        QCOMPARE(pixel_at(plot, (best.x[k] + best.x[k + 1]) / 2,
+                          (best.y[k] + best.y[k + 1]) / 2), kRed);
     QTest::mouseClick(w.Command5, Qt::LeftButton);  // "Clean up diagram": the run bests go
     QCOMPARE(count_pixels(plot, kOrange), 0);
     QVERIFY(count_pixels(plot, kRed) > 0);
@@ -458,9 +462,9 @@ void WindowTest::searchCleanup()
     int reads = 0;  // the clock stands at 0 for the start and reads `later` afterwards
     w.platform.MonotonicSeconds = [&reads, later] { return reads++ == 0 ? 0.0 : later; };
     m_dialogs.answer = kMsgBoxNo;
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    click_and_wait(w, w.Command2);
 
-    QCOMPARE(w.state.TrialCount, std::max(count, 0));
+    QCOMPARE(w.session.trials_made(), std::max(count, 0));
     QCOMPARE(w.Label8->Caption(), QString::number(std::max(count, 0)));
     QCOMPARE(m_dialogs.titles, titles);
     if (later == 0)  // said once the bars are gone
@@ -471,7 +475,7 @@ void WindowTest::searchCleanup()
     QVERIFY(!w.ProgressBar1->Visible() && !w.ProgressBar2->Visible() && !w.Frame6->isEnabled());
     QCOMPARE(screen_mouse_pointer(), pointer::kDefault);
     QCOMPARE(w.Label5->Caption(), count < 0 ? QStringLiteral("R = ")
-                                            : qtext(number_text(w.state.BestOfBestR)));
+                                            : qtext(number_text(w.session.best_r())));
     for (const QRgb colour : {kGreen, kOrange, kRed})
         QCOMPARE(count_pixels(*w.Picture1, colour), 0);  // the bare data again
 }
@@ -504,8 +508,8 @@ void WindowTest::generatedSeriesAsTheCommandLine()
     frmMain& w = *m_window;
     prepare_search(w, path, QString::fromLatin1(x(0)), QString::fromLatin1(x(rows - 1)),
                    QStringLiteral("2"), QStringLiteral("30"), ModelFamily::SimpleRamp);
-    QCOMPARE(w.state.CropCount, rows);
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    QCOMPARE(w.session.crop_info().points, rows);
+    click_and_wait(w, w.Command2);
     QCOMPARE(shown_report(w), fit_report_for(w, path, ModelFamily::SimpleRamp, false));
     for (const Label* l : w.Label2)  // every digit shown, in a smaller font where needed
         QVERIFY(l->fontMetrics().horizontalAdvance(l->Caption()) <= l->contentsRect().width());
@@ -546,7 +550,7 @@ void WindowTest::resultsGoWithTheirCrop()
     import_file(w, path);
     type_into(w.Text8, QStringLiteral("80000"));  // the strip reaches past the data
     type_into(w.Text3[0], QStringLiteral("60"));
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    click_and_wait(w, w.Command2);
     QTest::mouseClick(w.Check1, Qt::LeftButton);
     const QStringList report = shown_report(w);
     PictureBox& strip = *w.Picture2;
@@ -565,7 +569,7 @@ void WindowTest::resultsGoWithTheirCrop()
     default: import_file(w, example_path(kSample));
     }
     QVERIFY(w.Check1->Value() == 0 && !w.Check1->isEnabled());
-    QCOMPARE(w.state.ConXMin[1], kEmptyLowerLimit);
+    QCOMPARE(w.session.constraint_boxes().xmin[1], kEmptyLowerLimit);
     QCOMPARE(count_pixels(*w.Picture1, kRed), 0);
     QCOMPARE(shown_report(w), change == 0 ? report : QStringList{});  // a run count keeps it
     if (change != 0)  // "Simple ramp" stays selected: its measure's bare caption
@@ -600,7 +604,8 @@ void WindowTest::searchStopsAndDropsInput()
                                               : new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
     });
     QTest::mouseClick(w.Command2, Qt::LeftButton);
-    QVERIFY(w.state.TrialCount < 100000);  // within the first run
+    w.Work->wait_until_idle();
+    QVERIFY(w.session.trials_made() < 100000);  // within the first run
     QTRY_COMPARE(w.isVisible(), !close);
     // The best so far is the result, drawn and reported; the clicks never arrive.
     QVERIFY(w.state.BestOfBestShown && w.Frame6->isEnabled() && w.Label5->Enabled());

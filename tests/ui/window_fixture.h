@@ -47,6 +47,13 @@ inline void import_file(frmMain& w, const QString& path)
     w.platform.ShowOpen = std::move(dialog);
 }
 
+// Clicks `button` ("Run") and waits until the work it started has ended.
+inline void click_and_wait(frmMain& w, QWidget* button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+    w.Work->wait_until_idle();
+}
+
 // Replaces the field's text by typing: select all, then the keys one by one.
 inline void type_into(TextField* field, const QString& keys)
 {

@@ -25,6 +25,22 @@ inline constexpr float kUnsetBestOfBest = std::numeric_limits<float>::infinity()
 inline constexpr float kRunBestStart = std::numeric_limits<float>::infinity();
 inline constexpr int kConvergenceSlots = 500;           // points 1..500; slot 0 holds no point
 
+// A model polyline: vertex k = 1..6 at index k of x and y; x in model x (see CropOrigin), y in
+// data units.
+struct Model {
+    Vertices x{};
+    Vertices y{};
+};
+
+// Boxes around the vertices: box k = 1..6 at index k. An empty box has its lower limits above
+// its upper ones (kEmptyLowerLimit, kEmptyUpperLimit); an unset manual box holds kUnsetVertex.
+struct BoxLimits {
+    Vertices xmin{};
+    Vertices xmax{};
+    Vertices ymin{};
+    Vertices ymax{};
+};
+
 struct ConvergencePoint {
     float x = 0.0f;  // TrialCount at the new overall best
     float y = 0.0f;  // BestSqDist then

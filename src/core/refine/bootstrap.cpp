@@ -55,12 +55,20 @@ double quantile(const std::vector<double>& sorted, double p)
 // Keeps each run's best as a restart for the refinement.
 class RunBests final : public SearchObserver {
 public:
-    void run_finished(const EngineState& state, std::int16_t) override
+    explicit RunBests(const std::atomic<bool>* stop) : m_stop(stop) {}
+    bool stop_requested() override
     {
-        if (state.BestModelX[1] != kUnsetVertex)
-            bests.push_back({state.BestModelX, state.BestModelY});
+        return m_stop != nullptr && m_stop->load(std::memory_order_relaxed);
+    }
+    void run_finished(const SearchView& view, std::int16_t) override
+    {
+        if (view.run_best().x[1] != kUnsetVertex)
+            bests.push_back(view.run_best());
     }
     std::vector<Model> bests;
+
+private:
+    const std::atomic<bool>* m_stop;
 };
 
 // Replicate `index`: residuals in moving blocks on the refined curve, searched and refined.
@@ -96,8 +104,8 @@ std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vecto
     RandomSource random(static_cast<std::uint32_t>(key >> 32));
     SearchEngine engine;
     engine.set_threads(1);  // the replicates themselves share out the cores
-    RunBests observer;
-    SearchSettings search{settings.family, 0, settings.runs, settings.trials,
+    RunBests observer(settings.stop);
+    SearchRequest search{settings.family, 0, settings.runs, settings.trials,
                           settings.scale_left, settings.scale_width};
     if (engine.run(state, search, random, observer).end != SearchEnd::Completed)
         return std::nullopt;
@@ -168,6 +176,30 @@ std::size_t block_length_of(std::span<const double> residuals)
     const double b = d > 0.0 ? std::cbrt(2.0 * g * g / d * static_cast<double>(n)) : 1.0;
     const double cap = std::min(3.0 * std::sqrt(static_cast<double>(n)), static_cast<double>(n) / 3.0);
     return static_cast<std::size_t>(std::clamp(std::round(b), 1.0, std::max(1.0, cap)));
+}
+
+Band curve_band(const BootstrapResult& result, double level, double left, double right,
+                int samples)
+{
+    std::vector<const Model*> curves;
+    for (const auto& replicate : result.replicates)
+        if (replicate)
+            curves.push_back(&replicate->model);
+    Band band;
+    if (curves.size() < 2 || samples < 2)
+        return band;
+    const double tail = (1.0 - level) / 2.0;
+    std::vector<double> values(curves.size());
+    for (int i = 0; i < samples; ++i) {
+        const double x = left + (right - left) * i / (samples - 1);
+        for (std::size_t c = 0; c < curves.size(); ++c)
+            values[c] = model_value_at(*curves[c], x);
+        std::sort(values.begin(), values.end());
+        band.x.push_back(x);
+        band.lo.push_back(quantile(values, tail));
+        band.hi.push_back(quantile(values, 1.0 - tail));
+    }
+    return band;
 }
 
 Interval bootstrap_interval(std::vector<double> values, double estimate, double level,
@@ -249,8 +281,12 @@ BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
     result.replicates.resize(count);
     if (n > 0) {
         std::atomic<std::size_t> next{0};
+        std::atomic<std::int32_t> finished{0};
+        const auto stopped = [&] {
+            return settings.stop != nullptr && settings.stop->load(std::memory_order_relaxed);
+        };
         const auto work = [&] {
-            for (std::size_t b; (b = next.fetch_add(1)) < count;) {
+            for (std::size_t b; !stopped() && (b = next.fetch_add(1)) < count;) {
                 try {
                     result.replicates[b] = fit_replicate(crop, curve, residuals, result.block_length,
                                                          result.block_length, fit,
@@ -258,6 +294,13 @@ BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
                 } catch (const Fault&) {
                     result.replicates[b].reset();
                 }
+                if (stopped()) {  // cut short: not one of the replicates done
+                    result.replicates[b].reset();
+                    break;
+                }
+                ++finished;
+                if (settings.done != nullptr)
+                    ++*settings.done;
             }
         };
         const unsigned threads = std::max(1u, std::min<unsigned>(
@@ -269,6 +312,7 @@ BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
         work();
         for (auto& t : pool)
             t.join();
+        result.replicates_done = finished.load();
     }
 
     result.errors = standard_errors(state, settings.family, fit.model, result.block_length);

@@ -10,6 +10,7 @@
 #include "core/refine/refine.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -29,6 +30,8 @@ struct BootstrapSettings {
     std::uint32_t seed = 5489;
     unsigned threads = 0;  // 0: every core; the result is the same for any number
     std::size_t block_length = 0;  // 0: block_length_of the residuals
+    const std::atomic<bool>* stop = nullptr;  // set: no further replicate starts
+    std::atomic<std::int32_t>* done = nullptr;  // counts finished replicates, for progress
 };
 
 // Studentized: quantiles of the replicates' (value - estimate) / standard error; Symmetric:
@@ -56,6 +59,7 @@ struct BootstrapResult {
     std::size_t block_length = 1;
     std::optional<StandardErrors> errors;  // of the estimate
     std::vector<std::optional<Replicate>> replicates;  // in replicate order; none: no model found
+    std::int32_t replicates_done = 0;  // fewer than asked when stopped
 };
 
 // The bootstrap of `fit` over the crop of `state` (its NodeCount and manual boxes as the
@@ -64,6 +68,17 @@ struct BootstrapResult {
 BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
                           const BootstrapSettings& settings,
                           IntervalMethod method = IntervalMethod::Symmetric);
+
+// The band the replicates' curves span at `level`: at each of `samples` x spread evenly from
+// `left` to `right` (model x), the (1 - level) / 2 and (1 + level) / 2 quantiles of the values
+// of the replicates that found a model. Empty with fewer than two such replicates.
+struct Band {
+    std::vector<double> x;
+    std::vector<double> lo;
+    std::vector<double> hi;
+};
+Band curve_band(const BootstrapResult& result, double level, double left, double right,
+                int samples);
 
 // The interval of `values` (replicates of a statistic) around `estimate` at `level`.
 // Studentized: `errors` are the replicates' standard errors (pairs with one of 0 are left out)

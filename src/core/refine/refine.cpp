@@ -268,12 +268,15 @@ Minimum nelder_mead(const std::function<double(const std::vector<double>&)>& f,
 
 // Simplex searches from `start`, restarted from their own end with a smaller simplex while that
 // still lowers the sum: a collapsed simplex otherwise stops short on a ridge.
-Minimum descend(const Profile& profile, const std::vector<double>& start)
+Minimum descend(const Profile& profile, const std::vector<double>& start,
+                const std::atomic<bool>* stop)
 {
     const auto f = [&](const std::vector<double>& p) { return profile(p); };
     Minimum best{start, profile(start)};
     double step = 0.05 * profile.width();
     for (int round = 0; round < 8 && step > 1e-9 * profile.width(); ++round) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed))
+            break;
         const Minimum next = nelder_mead(f, best.at, step, 400 * static_cast<int>(start.size()));
         const bool better = next.value < best.value * (1.0 - 1e-12);
         if (next.value < best.value)
@@ -445,6 +448,16 @@ std::optional<std::vector<double>> inverse(std::vector<double> a, std::size_t q)
 
 }  // namespace
 
+double model_value_at(const Model& model, double t)
+{
+    std::array<double, 7> x{}, y{};
+    for (std::size_t k = 1; k <= 6; ++k) {
+        x[k] = model.x[k];
+        y[k] = model.y[k];
+    }
+    return polyline_at(t, x, y);
+}
+
 std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFamily family,
                                               const Model& model, std::size_t lag)
 {
@@ -588,7 +601,7 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
         if (tried.size() == kDescents || std::find(tried.begin(), tried.end(), p) != tried.end())
             continue;
         tried.push_back(p);
-        ends.push_back(shape.moved.empty() ? Minimum{p, value} : descend(profile, p));
+        ends.push_back(shape.moved.empty() ? Minimum{p, value} : descend(profile, p, request.stop));
     }
     std::stable_sort(ends.begin(), ends.end(),
                      [](const Minimum& a, const Minimum& b) { return a.value < b.value; });

@@ -10,15 +10,13 @@
 #include "core/model/family.h"
 #include "core/search/report.h"
 
+#include <atomic>
 #include <optional>
 #include <vector>
 
 namespace tolvenar::refine {
 
-struct Model {
-    Vertices x{};  // model x (relative to CropOrigin), vertices 1..6
-    Vertices y{};
-};
+using tolvenar::Model;
 
 struct RefineRequest {
     ModelFamily family = ModelFamily::SimpleRamp;
@@ -27,6 +25,7 @@ struct RefineRequest {
     bool constrained = false;
     Model start;                  // the search's best of best: its end vertices stay
     std::vector<Model> restarts;  // further starts, e.g. the best of every run
+    const std::atomic<bool>* stop = nullptr;  // set: the best found so far is the result
 };
 
 struct RefinedFit {
@@ -55,6 +54,9 @@ struct StandardErrors {
 };
 std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFamily family,
                                               const Model& model, std::size_t lag);
+
+// The model's value at model x t as the fit measures evaluate it, in double.
+double model_value_at(const Model& model, double t);
 
 // Free parameters of the family's least squares (moved break points and levels).
 std::size_t parameter_count(ModelFamily family, std::int16_t node_count);

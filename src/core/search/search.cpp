@@ -45,7 +45,7 @@ std::string two_digits(std::int32_t value)
 }
 
 // Start step: the last manual box reaches the plot's right edge; the boxes after it copy it.
-void stretch_manual_boxes(EngineState& state, const SearchSettings& settings,
+void stretch_manual_boxes(EngineState& state, const SearchRequest& settings,
                           SearchObserver& observer)
 {
     const float right = single::add(settings.scale_left, settings.scale_width, "Run");
@@ -54,7 +54,7 @@ void stretch_manual_boxes(EngineState& state, const SearchSettings& settings,
         throw Fault(FaultKind::IndexOutOfRange, "NodeCount");
     if (right > state.ManXMax[k]) {
         state.ManXMax[k] = right;
-        observer.manual_box_stretched(state);
+        observer.manual_box_stretched(SearchView(state));
     }
     for (int i = k + 1; i <= 6; ++i) {
         state.ManXMin[i] = state.ManXMin[i - 1];
@@ -65,6 +65,11 @@ void stretch_manual_boxes(EngineState& state, const SearchSettings& settings,
 }
 
 }  // namespace
+
+BoxLimits SearchView::manual_boxes() const
+{
+    return {m_state.ManXMin, m_state.ManXMax, m_state.ManYMin, m_state.ManYMax};
+}
 
 FieldNumber FieldNumber::of_text(std::string_view text)
 {
@@ -105,7 +110,7 @@ SearchEngine::SearchEngine(Clock clock)
     set_threads(m_threads);
 }
 
-SearchOutcome SearchEngine::run(EngineState& state, const SearchSettings& settings,
+SearchOutcome SearchEngine::run(EngineState& state, const SearchRequest& settings,
                                 RandomSource& random, SearchObserver& observer)
 {
     // The table may have been re-read in place since the last search.
@@ -114,7 +119,7 @@ SearchOutcome SearchEngine::run(EngineState& state, const SearchSettings& settin
     SearchOutcome outcome;
     try {
         if (run_all(state, settings, random, observer)) {
-            observer.search_finished(state);
+            observer.search_finished(SearchView(state));
             return outcome;
         }
         outcome.end = SearchEnd::Declined;
@@ -122,11 +127,11 @@ SearchOutcome SearchEngine::run(EngineState& state, const SearchSettings& settin
         outcome.end = SearchEnd::Faulted;
         outcome.fault = fault;
     }
-    observer.search_failed(state, outcome);
+    observer.search_failed(SearchView(state), outcome);
     return outcome;
 }
 
-bool SearchEngine::run_all(EngineState& state, const SearchSettings& settings,
+bool SearchEngine::run_all(EngineState& state, const SearchRequest& settings,
                            RandomSource& random, SearchObserver& observer)
 {
     const bool manual = settings.family == ModelFamily::ManualConstraint;
@@ -184,7 +189,7 @@ bool SearchEngine::run_all(EngineState& state, const SearchSettings& settings,
         if (next == Next::Decline)
             return false;
 
-        observer.run_finished(state, static_cast<std::int16_t>(run));
+        observer.run_finished(SearchView(state), static_cast<std::int16_t>(run));
         if (state.BestSqDist < state.BestOfBestSqDist) {
             state.BestOfBestSqDist = state.BestSqDist;
             for (int i = 1; i <= 6; ++i) {
@@ -201,14 +206,14 @@ bool SearchEngine::run_all(EngineState& state, const SearchSettings& settings,
             throw *report.fault;
         m_scale.width =
             scale_extent(static_cast<float>(state.TrialCount), "convergence plot width");
-        observer.convergence_redrawn(state, m_scale);
+        observer.convergence_redrawn(SearchView(state), m_scale);
         if (observer.stop_requested())
             break;
     }
     return true;
 }
 
-SearchEngine::Next SearchEngine::plain_trial(EngineState& state, const SearchSettings& settings,
+SearchEngine::Next SearchEngine::plain_trial(EngineState& state, const SearchRequest& settings,
                                              const GenerateControls& controls,
                                              bool scale_to_plot, RandomSource& random,
                                              SearchObserver& observer, std::int64_t trial)
@@ -225,7 +230,7 @@ SearchEngine::Next SearchEngine::plain_trial(EngineState& state, const SearchSet
 // set up only where something reads them: for R of a new best, and after the last trial taken.
 // R is read at the end of a run, so of the new bests whose R cannot fault only the last one's
 // is formed, once the batch is taken.
-SearchEngine::Taken SearchEngine::take_ready(EngineState& state, const SearchSettings& settings,
+SearchEngine::Taken SearchEngine::take_ready(EngineState& state, const SearchRequest& settings,
                                              RandomSource& random, SearchObserver& observer,
                                              std::int64_t first_trial, int ready)
 {
@@ -267,10 +272,10 @@ SearchEngine::Taken SearchEngine::take_ready(EngineState& state, const SearchSet
     return {next, taken + 1};
 }
 
-SearchEngine::Next SearchEngine::after_trial(EngineState& state, const SearchSettings& settings,
+SearchEngine::Next SearchEngine::after_trial(EngineState& state, const SearchRequest& settings,
                                              SearchObserver& observer, std::int64_t trial)
 {
-    observer.candidate_evaluated(state, trial);
+    observer.candidate_evaluated(SearchView(state), trial);
     if (state.TrialCount == kEstimateTrial) {
         const auto heavy = estimate(state, settings);
         if (heavy && !observer.confirm_heavy_task(*heavy))
@@ -325,11 +330,11 @@ void SearchEngine::add_convergence_point(EngineState& state, SearchObserver& obs
     } else {
         m_scale.top = state.BestSqDist;
     }
-    observer.convergence_point_added(state, m_scale);
+    observer.convergence_point_added(SearchView(state), m_scale);
 }
 
 std::optional<TimeEstimate> SearchEngine::estimate(const EngineState& state,
-                                                   const SearchSettings& settings) const
+                                                   const SearchRequest& settings) const
 {
     const double elapsed = m_clock() - m_start;
     const double work = settings.runs.value() * settings.trials.value();
@@ -340,7 +345,7 @@ std::optional<TimeEstimate> SearchEngine::estimate(const EngineState& state,
 }
 
 std::string search_fault_hint(const Fault& fault, const EngineState& state,
-                              const SearchSettings& settings, const CountNames& names)
+                              const SearchRequest& settings, const CountNames& names)
 {
     const std::string& where = fault.where();
     if (fault.kind() == FaultKind::Overflow) {
@@ -371,7 +376,7 @@ std::string search_fault_hint(const Fault& fault, const EngineState& state,
 }
 
 std::string search_stop_line(std::string_view search, const SearchOutcome& outcome,
-                             const EngineState& state, const SearchSettings& settings,
+                             const EngineState& state, const SearchRequest& settings,
                              const CountNames& names)
 {
     if (outcome.end == SearchEnd::Completed)

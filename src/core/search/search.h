@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The Monte Carlo search behind "Run": R runs of N random candidates, each scored against the
-// cropped points, the run's best kept, promoted to the best of best, gathered into the
-// constraint envelope and reported. Everything the window shows in the middle of the search
-// goes through a SearchObserver; the command line passes the empty one.
+// The Monte Carlo search: R runs of N random candidates, each scored against the cropped
+// points, the run's best kept, promoted to the best of best, gathered into the constraint
+// envelope and reported. Whatever a front end shows in the middle of the search it hears
+// through a SearchObserver.
 #pragma once
 
 #include "core/model/engine_state.h"
@@ -14,9 +14,11 @@
 #include "core/search/report.h"
 #include "core/search/trial_batch.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -37,14 +39,43 @@ private:
     std::optional<Fault> m_fault;
 };
 
-// The window controls the search reads.
-struct SearchSettings {
-    std::optional<ModelFamily> family;  // the selected option button; nullopt = none selected
-    std::int16_t constrain = 0;         // "Constrain" check box: 0, 1 or 2 (greyed)
-    FieldNumber runs = 10.0;            // Text6; a fraction counts in the time estimate
-    FieldNumber trials = 1000.0;        // Text3(0), likewise
-    float scale_left = 0.0f;            // working plot ScaleLeft, model x (see CropOrigin)
-    float scale_width = 0.0f;           // working plot ScaleWidth
+// What one search is asked to do.
+struct SearchRequest {
+    std::optional<ModelFamily> family;  // none: no candidate is drawn (no family chosen)
+    // 0: candidates drawn freely (in the manual boxes for "Manual constraint"); 1: inside the
+    // constraint boxes; 2: not drawn at all (a choice that is neither), each trial scoring the
+    // candidate left from before.
+    std::int16_t constrain = 0;
+    FieldNumber runs = 10.0;    // runs as typed; a fraction counts in the time estimate
+    FieldNumber trials = 1000.0;  // trials per run, likewise
+    float scale_left = 0.0f;    // the crop window's left edge in model x (see CropOrigin)
+    float scale_width = 0.0f;   // its width: free candidates are mapped onto it
+};
+
+// The search's records as an observer may read them during its call: the candidate, the run's
+// best, the best of best, the count of trials and the convergence trace.
+class SearchView {
+public:
+    explicit SearchView(const EngineState& state) : m_state(state) {}
+
+    Model candidate() const { return {m_state.ModelX, m_state.ModelY}; }
+    Model run_best() const { return {m_state.BestModelX, m_state.BestModelY}; }
+    float run_best_sq_dist() const { return m_state.BestSqDist; }
+    Model best() const { return {m_state.BestOfBestX, m_state.BestOfBestY}; }
+    float best_r() const { return m_state.BestOfBestR; }
+    float best_sq_dist() const { return m_state.BestOfBestSqDist; }
+    std::int32_t trials() const { return m_state.TrialCount; }
+    // The trace's origin (slot 0) and its points 1..count.
+    std::span<const ConvergencePoint> trace() const
+    {
+        return {m_state.ConvergenceTrace.data(),
+                static_cast<std::size_t>(std::max<std::int16_t>(m_state.ConvergenceCount, 0)) + 1};
+    }
+    std::int16_t vertices() const { return m_state.NodeCount; }
+    BoxLimits manual_boxes() const;
+
+private:
+    const EngineState& m_state;
 };
 
 // User scale of the convergence plot. It lives as long as the plot (the window's picture box,
@@ -73,45 +104,39 @@ struct SearchOutcome {
     std::optional<Fault> fault;  // set when end == Faulted
 };
 
-// What the window does in the middle of the search. Every method defaults to nothing (the
-// question to Yes). candidate_evaluated is called on every trial: keep it cheap, and throttle
-// screen pushes there. A Fault thrown from a method ends the search like any other. Within a
-// run, the state's crop model values and BestModelR may lag behind the trial: both are as the
-// plain search leaves them when a run ends.
+// What a front end hears in the middle of the search, in order. Every method defaults to
+// nothing (the question to Yes). candidate_evaluated is called on every trial: keep it cheap.
+// A Fault thrown from a method ends the search like any other. Within a run, the crop's model
+// values and the run best's R may lag behind the trial: both are as the plain search leaves
+// them when a run ends. The view is valid during the call only.
 class SearchObserver {
 public:
     virtual ~SearchObserver() = default;
 
-    // Start: the last manual box was stretched to the plot's right edge (ManXMax(NodeCount)):
-    // wipe, draw the crop and the boxes, persist, refresh.
-    virtual void manual_box_stretched(const EngineState&) {}
-    // Start: hourglass; ProgressBar2 0..runs_maximum shown; Label7 and Label8 enabled.
+    // Start: the last manual box was stretched to the crop window's right edge.
+    virtual void manual_box_stretched(const SearchView&) {}
+    // Start: `runs_maximum` runs are to come.
     virtual void search_started(float /*runs_maximum*/) {}
-    // Run start: ProgressBar2 = run; ProgressBar1 0..trials_maximum shown; clear the working
-    // plot to its background and refresh.
+    // Run start: run `run` of trials_maximum trials begins.
     virtual void run_started(std::int16_t /*run*/, float /*trials_maximum*/) {}
-    // Trial: a new overall best is point ConvergenceCount of ConvergenceTrace; the plot takes
-    // the scale, is cleared, and from the fifth point on shows the lines from point 1.
-    virtual void convergence_point_added(const EngineState&, const ConvergenceScale&) {}
-    // Trial: Label8 = TrialCount; the candidate ModelX/Y drawn green over the cleared plot with
-    // the best of best in red; ProgressBar1 = trial; refresh.
-    virtual void candidate_evaluated(const EngineState&, std::int64_t /*trial*/) {}
-    // Trial 999 since the reset, estimate above 120 s: beep and ask "Heavy task!!". false = No.
+    // Trial: a new overall best is the trace's last point; the convergence plot's scale
+    // follows it (the top from the first four points, the height from the fifth on).
+    virtual void convergence_point_added(const SearchView&, const ConvergenceScale&) {}
+    // Trial `trial` of the run has been scored.
+    virtual void candidate_evaluated(const SearchView&, std::int64_t /*trial*/) {}
+    // Trial 999 since the reset, with an estimate above 120 s: go on? false ends the search
+    // through its cleanup path.
     virtual bool confirm_heavy_task(const TimeEstimate&) { return true; }
-    // Run end: the run's best BestModelX/Y drawn orange and persisted; ProgressBar1 hidden;
-    // Check1 and Frame5 enabled.
-    virtual void run_finished(const EngineState&, std::int16_t /*run*/) {}
-    // Run end: apply the report's writes (when report.fault is set the search fails next).
+    // Run end: the run's best is final (before it is promoted to the best of best).
+    virtual void run_finished(const SearchView&, std::int16_t /*run*/) {}
+    // Run end: the report of the best of best (when report.fault is set the search fails next).
     virtual void report_written(const ResultReport&) {}
-    // Run end: the convergence plot redrawn in full at the scale, with the level line from the
-    // last point (slot 0 when none) to the right edge.
-    virtual void convergence_redrawn(const EngineState&, const ConvergenceScale&) {}
-    // End: ProgressBar2 hidden; Frame6, Command5, Command7, Check2 enabled; best of best and
-    // constraint boxes drawn; pointer back.
-    virtual void search_finished(const EngineState&) {}
-    // Cleanup path (fault or No): wipe and redraw the crop, hide both bars, pointer back,
-    // Label5 = BestOfBestR as plain number text.
-    virtual void search_failed(const EngineState&, const SearchOutcome&) {}
+    // Run end: the convergence trace is complete for the run, at the scale.
+    virtual void convergence_redrawn(const SearchView&, const ConvergenceScale&) {}
+    // End: every run made (or the search stopped between trials).
+    virtual void search_finished(const SearchView&) {}
+    // End through the cleanup path: a fault, or No to the estimate.
+    virtual void search_failed(const SearchView&, const SearchOutcome&) {}
     // After each trial and each run: true ends the search there. The run in progress closes with
     // its best so far as a whole run does, and the search ends as a completed one.
     virtual bool stop_requested() { return false; }
@@ -134,25 +159,25 @@ public:
     // SqDist, and takes the draws any candidate of its family takes. Any other Fault ends the
     // search: the observer hears search_failed and the state keeps what the search had written
     // (best of best, envelope, TrialCount, trace, labels).
-    SearchOutcome run(EngineState& state, const SearchSettings& settings, RandomSource& random,
+    SearchOutcome run(EngineState& state, const SearchRequest& settings, RandomSource& random,
                       SearchObserver& observer);
 
     ConvergenceScale& convergence_scale() noexcept { return m_scale; }
 
 private:
-    bool run_all(EngineState& state, const SearchSettings& settings, RandomSource& random,
+    bool run_all(EngineState& state, const SearchRequest& settings, RandomSource& random,
                  SearchObserver& observer);
     enum class Next { Go, StopRun, Decline };
     struct Taken {
         Next next;
         std::int64_t trials;
     };
-    Next plain_trial(EngineState& state, const SearchSettings& settings,
+    Next plain_trial(EngineState& state, const SearchRequest& settings,
                      const GenerateControls& controls, bool scale_to_plot, RandomSource& random,
                      SearchObserver& observer, std::int64_t trial);
-    Taken take_ready(EngineState& state, const SearchSettings& settings, RandomSource& random,
+    Taken take_ready(EngineState& state, const SearchRequest& settings, RandomSource& random,
                      SearchObserver& observer, std::int64_t first_trial, int ready);
-    Next after_trial(EngineState& state, const SearchSettings& settings, SearchObserver& observer,
+    Next after_trial(EngineState& state, const SearchRequest& settings, SearchObserver& observer,
                      std::int64_t trial);
     // The new run best in state.ModelX/ModelY/SqDist; its R is formed here unless `with_r` is
     // false (the caller forms it later).
@@ -161,7 +186,7 @@ private:
                          RandomSource& random);
     void add_convergence_point(EngineState& state, SearchObserver& observer);
     std::optional<TimeEstimate> estimate(const EngineState& state,
-                                         const SearchSettings& settings) const;
+                                         const SearchRequest& settings) const;
 
     Clock m_clock;
     CropScorer m_scorer;
@@ -189,13 +214,13 @@ struct CountNames {
 // What in the input or which limit lies behind a search's `fault`, or "" when the fault tells
 // all, e.g. "--runs 40000 lies outside -32768..32767".
 std::string search_fault_hint(const Fault& fault, const EngineState& state,
-                              const SearchSettings& settings, const CountNames& names);
+                              const SearchRequest& settings, const CountNames& names);
 
 // The one line that says why the search named `search` ("search", "constrained search")
 // stopped, e.g. "search stopped: overflow in GetR (the crop window holds no data point)"; ""
 // when it completed.
 std::string search_stop_line(std::string_view search, const SearchOutcome& outcome,
-                             const EngineState& state, const SearchSettings& settings,
+                             const EngineState& state, const SearchRequest& settings,
                              const CountNames& names);
 
 }  // namespace tolvenar

@@ -73,7 +73,8 @@ TextField* text_field(QWidget* container, int left, int top, int width, const QS
 
 }  // namespace
 
-frmMain::frmMain(QWidget* parent) : QWidget(parent), platform(desktop_platform(this))
+frmMain::frmMain(QWidget* parent)
+    : QWidget(parent), platform(desktop_platform(this)), Work(new WorkRunner(*this))
 {
     setWindowTitle(design_caption());
     setWindowIcon(QIcon(QPixmap::fromImage(make_icon(64))));
@@ -94,6 +95,7 @@ frmMain::frmMain(QWidget* parent) : QWidget(parent), platform(desktop_platform(t
 
 frmMain::~frmMain()
 {
+    Work->shut_down();  // the work reads the session, which goes with the window
     if (screen_mouse_pointer() != pointer::kDefault)
         set_screen_mouse_pointer(pointer::kDefault);
 }
@@ -238,6 +240,7 @@ void frmMain::createMenus()
     mnuRB1 = make_menu(QStringLiteral("RB1"), mnuFlipVertical1, break1, mnuCopy1);
     mnuRb2 = make_menu(QStringLiteral("RB2"), mnuFlipVertical2, break2, mnuCopy2);
     mnuRefine1 = mnuRB1->addAction(QStringLiteral("Refine best fit"));
+    mnuBootstrap1 = mnuRB1->addAction(QStringLiteral("Bootstrap intervals…"));
 }
 
 void frmMain::nameControls()
@@ -279,6 +282,7 @@ void frmMain::connectEvents()
     Command2->onClick = [this] { Command2_Click(); };
     Command4->onClick = [this] { Command4_Click(); };
     Command5->onClick = [this] { Command5_Click(); };
+    Command6->onClick = [this] { Command6_Click(); };
     Command7->onClick = [this] { Command7_Click(); };
     Check1->onClick = [this] { Check1_Click(); };
     Check2->onClick = [this] { Check2_Click(); };
@@ -333,6 +337,7 @@ void frmMain::connectEvents()
     on_trigger(mnuFlipVertical2, &frmMain::mnuFlipVertical2_Click);
     on_trigger(mnuCopy2, &frmMain::mnuCopy2_Click);
     on_trigger(mnuRefine1, &frmMain::mnuRefine1_Click);
+    on_trigger(mnuBootstrap1, &frmMain::mnuBootstrap1_Click);
     connect(mnuRB1, &QMenu::aboutToShow, this, [this] { mnuRB1_AboutToShow(); });
 }
 
@@ -401,18 +406,36 @@ void frmMain::Form_Load()
     for (Shape* outline : Shape2)
         outline->setBorderColor(kGrey);
 
-    state.TrialCount = 0;
-    state.ConvergenceTrace[0].x = 0.0f;
-    state.ConvergenceTrace[1].x = 0.0f;
-    state.ConvergenceCount = 0;
+    session.reset_counters();
 
     for (OptionButton* option : Option1)
         option->setEnabled(false);
 
     for (int i = Option1.LBound; i <= Option1.UBound; ++i) {
         if (Option1[i]->Value())
-            state.NodeCount = node_count_of(static_cast<ModelFamily>(i));
+            session.set_vertices(node_count_of(static_cast<ModelFamily>(i)));
     }
+}
+
+// The controls that would change what the work reads or shows: the import, the counts and
+// the family, the crop and range fields, the display settings and the reset. The plots take no
+// mouse while work runs (their handlers ask Busy()).
+void frmMain::BeginWork()
+{
+    m_guarded.clear();
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             Command1, Frame4, Command7, Frame1, Frame6, Command6, Text1, Text2, Text4, Text5,
+             Text7, Text8}) {
+        m_guarded.emplace_back(control, control->isEnabled());
+        control->setEnabled(false);
+    }
+}
+
+void frmMain::EndWork()
+{
+    for (const auto& [control, enabled] : m_guarded)
+        control->setEnabled(enabled);
+    m_guarded.clear();
 }
 
 void frmMain::SayWhy(const QString& action, const std::string& line)

@@ -5,24 +5,30 @@
 // the process; handlers read and write it directly and take no other arguments than the event's.
 #pragma once
 
-#include "core/runtime/random_source.h"
+#include "core/session/fit_session.h"
 #include "core/window/crop_edges.h"
 #include "ui/app/program_state.h"
 #include "ui/toolkit/control_array.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/picture_box.h"
 #include "ui/toolkit/platform.h"
+#include "ui/toolkit/work_runner.h"
 
 #include <QRgb>
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QAction;
 class QMenu;
 
 namespace tolvenar {
+
+class IntervalsWindow;
 
 inline constexpr QRgb kGrey = 0xff808080;   // icons while no data is loaded
 inline constexpr QRgb kBlack = 0xff000000;  // icons once data are loaded
@@ -50,8 +56,25 @@ public:
     void PopupMenu(QMenu* menu);    // opens a popup menu at the mouse
 
     ProgramState state;
-    RandomSource random;  // the one uniform random source of the window's searches
+    FitSession session;   // the series, its crop, boxes and results; the searches' random source
     Platform platform;    // dialogs, beep; tests replace them
+    WorkRunner* Work = nullptr;  // search, refinement and bootstrap, off the window's thread
+
+    // The refined fit shown in place of the best of best, and its intervals; both go with the
+    // results they came from.
+    std::optional<refine::RefinedFit> Refined;
+    std::optional<refine::BootstrapResult> Intervals;
+    IntervalRequest IntervalChoice;  // the bootstrap dialog's last values
+    // Asks for the bootstrap's replicates, level and seed (the dialog); nullopt: Cancel. Tests
+    // answer it themselves.
+    std::function<std::optional<IntervalRequest>(const IntervalRequest&)> AskIntervals;
+    IntervalsWindow* frmIntervals = nullptr;  // the "Intervals" table, once a bootstrap is done
+
+    // While work runs the controls that would change its inputs are disabled (BeginWork), and
+    // EndWork gives them back the states they had; what the work's end enables comes after.
+    bool Busy() const { return Work->busy(); }
+    void BeginWork();
+    void EndWork();
 
     // ---- Controls on the window ----
     PictureBox* Picture2 = nullptr;  // overview strip of the whole series
@@ -68,7 +91,7 @@ public:
     TextField* Text2 = nullptr;      // bottom of the vertical range
     TextField* Text4 = nullptr;      // left x of the crop window
     TextField* Text5 = nullptr;      // right x of the crop window
-    CommandButton* Command6 = nullptr;  // "Save": no action, always disabled
+    CommandButton* Command6 = nullptr;  // "Save": the fit as JSON, CSV or a picture
     CommandButton* Command4 = nullptr;  // "Quit"
     ProgressBar* ProgressBar1 = nullptr;
     ProgressBar* ProgressBar2 = nullptr;
@@ -111,7 +134,8 @@ public:
     QAction* mnuFlipVertical1 = nullptr;
     QAction* break1 = nullptr;
     QAction* mnuCopy1 = nullptr;
-    QAction* mnuRefine1 = nullptr;  // "Refine best fit"
+    QAction* mnuRefine1 = nullptr;     // "Refine best fit"
+    QAction* mnuBootstrap1 = nullptr;  // "Bootstrap intervals…"
     QMenu* mnuRb2 = nullptr;
     QAction* mnuFlipVertical2 = nullptr;
     QAction* break2 = nullptr;
@@ -149,10 +173,6 @@ public:
     void Text8_KeyDown(std::int16_t KeyCode, std::int16_t Shift);
 
     // ---- Model engine (model/) ----
-    void GenerateModel();
-    void Fitting();
-    void GetR();
-    void GetSqDist();
     void DrawBox();
     void DrawConstraint();
     void Picture1_MouseDown(std::int16_t Button, std::int16_t Shift, float X, float Y);
@@ -177,9 +197,16 @@ public:
     void mnuCopy2_Click();
     void mnuRB1_AboutToShow();
     void mnuRefine1_Click();
+    void mnuBootstrap1_Click();
+    void DrawIntervals();  // the bootstrap's band and bars, behind the models
+    void Command6_Click();  // "Save"
+
+    // The best of best or the refined fit in its place, as " Best fitting " shows it.
+    Model ShownModel() const;
 
 private:
     void createControls();
+    std::vector<std::pair<QWidget*, bool>> m_guarded;  // the guarded controls' states after work
     void createModelFrame();
     void createMenus();
     void nameControls();

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// All data of the window: the engine's state plus the interaction flags of the handlers. Every
-// field is zero at program start; Form_Load gives the start-up values.
+// The window's own data: the interaction flags of the handlers. What is fitted (the series, the
+// crop, the boxes and the results) lives in the window's fit session. Every field is zero at
+// program start; Form_Load gives the start-up values.
 #pragma once
 
 #include "core/model/box_rules.h"
-#include "core/model/engine_state.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,7 +13,7 @@
 
 namespace tolvenar {
 
-struct ProgramState : EngineState {
+struct ProgramState {
     std::int16_t CurrentSet = 0;     // data set in use; 1 from start-up on, never changed
     bool FieldCheckFailed = false;   // the import's field check rejected the file
 

@@ -2,7 +2,6 @@
 // Reset of everything a search produced, and the choice of the model family.
 #include "ui/app/frm_main.h"
 
-#include "core/model/boxes.h"
 #include "core/model/family.h"
 #include "core/search/report.h"
 #include "ui/app/result_labels.h"
@@ -16,7 +15,9 @@ void frmMain::Reset()
     Check1->setValue(0);  // fires Check1_Click when it was ticked
     Command6->setEnabled(false);
     apply_label_writes(*this, reset_label_writes(Option1[1]->Value()));
-    forget_best_of_best(state);
+    session.forget_results();
+    Refined.reset();
+    Intervals.reset();
     Check1->setValue(0);
     Check1->setEnabled(false);
     Frame6->setEnabled(false);
@@ -27,15 +28,14 @@ void frmMain::Reset()
     DrawCrop();
     Picture1->Persist();
 
-    state.TrialCount = 0;
-    state.ConvergenceCount = 0;
+    session.reset_counters();
     Label8->setCaption(QStringLiteral("0"));
     // "Manual constraint" with no result on display forgets the drawn boxes.
     if (!state.BestOfBestShown && Option1[0]->Value() && Check1->Value() == 0)
-        state.NodeCount = 0;
+        session.set_vertices(0);
     state.BoxDrawing = false;
     state.BestOfBestShown = false;
-    clear_manual_boxes(state);
+    session.clear_manual_boxes();
     Picture3->Cls();
 
     if (state.BoxTyping)  // a key is held in a crop or strip field: "Run" stays as it is
@@ -50,20 +50,20 @@ void frmMain::Option1_Click(std::int16_t Index)
         Command2->setEnabled(true);
         Command2->SetFocus();
         Command7->setEnabled(false);
-    } else if (state.NodeCount != 0) {
+    } else if (session.vertices() != 0) {
         // A result was on display: its vertex count survived Reset, and "Reset" clears it.
         Command7->setEnabled(true);
     } else {
         Command2->setEnabled(false);
     }
-    state.NodeCount = node_count_of(static_cast<ModelFamily>(Index));
+    session.set_vertices(node_count_of(static_cast<ModelFamily>(Index)));
     Picture1->setMousePointer(pointer::kArrow);
 }
 
 void frmMain::Command7_Click()
 {
     Reset();
-    state.NodeCount = 0;
+    session.set_vertices(0);
 }
 
 }  // namespace tolvenar

@@ -4,7 +4,6 @@
 #include "ui/app/frm_main.h"
 
 #include "core/data/data_reader.h"
-#include "core/model/boxes.h"
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 
@@ -45,7 +44,7 @@ void frmMain::Command1_Click()
         // Reader, field check, y range, the strip's scale and the cells the strip converts: all
         // that can refuse the file runs on a fresh table before the loaded one is touched.
         CheckedImport imported = import_data_file(QFile::encodeName(path).toStdString());
-        state.data = std::move(imported.series.table);
+        session.load(std::move(imported.series.table));
         table_replaced = true;
         // A new series gets its own verdict on the crop, in the marker's own place.
         state.TypedCrop.reset();
@@ -55,7 +54,7 @@ void frmMain::Command1_Click()
         // writes, as after start-up, and must not rescale the plots half-way through.
         state.PreviewDrawn = false;
         state.CropDrawn = false;
-        const std::int32_t n = state.data.DataCount;
+        const std::int32_t n = session.table().DataCount;
         const OverviewScale& scale = imported.scale;
 
         for (PictureBox* plot : {Picture1, Picture2, Picture3})
@@ -81,8 +80,8 @@ void frmMain::Command1_Click()
         const float left = Shape1->Left();
         Text4->setText(qtext(rounded_text(left, 1)));
         Text5->setText(qtext(rounded_text(left + Shape1->Width(), 1)));
-        Text7->setText(qtext(rounded_text(cell_number(state.data.x_cell(1)), 1)));
-        Text8->setText(qtext(rounded_text(cell_number(state.data.x_cell(n)), 1)));
+        Text7->setText(qtext(rounded_text(cell_number(session.table().x_cell(1)), 1)));
+        Text8->setText(qtext(rounded_text(cell_number(session.table().x_cell(n)), 1)));
 
         DrawPreview();
         CropCurve();
@@ -112,7 +111,9 @@ void frmMain::Command1_Click()
         DrawCrop();
         Picture1->Persist();
 
-        forget_best_of_best(state);
+        session.forget_results();
+        Refined.reset();
+        Intervals.reset();
         Command2->SetFocus();
         SayCropRefusal();  // the new series under a crop window that holds none of it
     } catch (const ImportError& error) {

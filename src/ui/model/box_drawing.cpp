@@ -36,13 +36,18 @@ private:
 
 }  // namespace
 
+void draw_manual_boxes(frmMain& w, const BoxLimits& boxes, std::int16_t count)
+{
+    for (int k = 1; k <= count; ++k) {
+        const std::size_t i = vertex_slot(k);
+        w.Picture1->Line(boxes.xmin[i], boxes.ymin[i], boxes.xmax[i], boxes.ymax[i],
+                         kManualBoxPink, LineKind::Box);
+    }
+}
+
 void frmMain::DrawBox()
 {
-    for (int k = 1; k <= state.NodeCount; ++k) {
-        const std::size_t i = vertex_slot(k);
-        Picture1->Line(state.ManXMin[i], state.ManYMin[i], state.ManXMax[i], state.ManYMax[i],
-                       kManualBoxPink, LineKind::Box);
-    }
+    draw_manual_boxes(*this, session.manual_boxes(), session.vertices());
 }
 
 void frmMain::DrawConstraint()
@@ -50,7 +55,8 @@ void frmMain::DrawConstraint()
     const std::optional<ModelFamily> family = selected_family(*this);
     if (family == ModelFamily::ManualConstraint)
         DrawBox();
-    const int last = last_interior_vertex(family, state.NodeCount);
+    const int last = last_interior_vertex(family, session.vertices());
+    const BoxLimits boxes = session.constraint_boxes();
     const DrawWidthBack width_back(*Picture1);
     constexpr const char* where = "DrawConstraint";
 
@@ -58,17 +64,17 @@ void frmMain::DrawConstraint()
     // its width and height on every side.
     for (int k = 2; k <= last; ++k) {
         const std::size_t i = vertex_slot(k);
-        const double w = single::sub(state.ConXMax[i], state.ConXMin[i], where);
-        const double h = single::sub(state.ConYMax[i], state.ConYMin[i], where);
-        Picture1->Line(to_single(state.ConXMin[i] - 0.1 * w), to_single(state.ConYMin[i] - 0.1 * h),
-                       to_single(state.ConXMax[i] + 0.1 * w), to_single(state.ConYMax[i] + 0.1 * h),
+        const double w = single::sub(boxes.xmax[i], boxes.xmin[i], where);
+        const double h = single::sub(boxes.ymax[i], boxes.ymin[i], where);
+        Picture1->Line(to_single(boxes.xmin[i] - 0.1 * w), to_single(boxes.ymin[i] - 0.1 * h),
+                       to_single(boxes.xmax[i] + 0.1 * w), to_single(boxes.ymax[i] + 0.1 * h),
                        kSamplingFrame, LineKind::Box);
     }
     // The boxes themselves; those of the end vertices are normally strokes on the plot's edges.
     for (int k = 1; k <= last + 1; ++k) {
         const std::size_t i = vertex_slot(k);
         Picture1->setDrawWidth(k == 1 ? 3 : k == last + 1 ? 5 : 2);
-        Picture1->Line(state.ConXMin[i], state.ConYMin[i], state.ConXMax[i], state.ConYMax[i],
+        Picture1->Line(boxes.xmin[i], boxes.ymin[i], boxes.xmax[i], boxes.ymax[i],
                        kConstraintGreen, LineKind::Box);
     }
 }

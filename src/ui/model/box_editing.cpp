@@ -20,23 +20,25 @@ int pointer_of(BoxEdge edge)
 
 void frmMain::Picture1_MouseDown(std::int16_t Button, std::int16_t, float X, float Y)
 {
+    if (Busy())  // the plot takes no mouse while work runs on it
+        return;
     if (Button == kRightButton)
         PopupMenu(mnuRB1);
     if (Option1[0]->Value() && Button == kLeftButton && Check1->Value() == 0) {
         if (state.BestOfBestShown) {  // a new box after a result starts a new set
-            state.NodeCount = 0;
+            session.set_vertices(0);
             Reset();
         }
-        if (state.NodeCount == 6) {
+        if (session.vertices() == 6) {
             platform.MsgBox(QStringLiteral("Sorry! I am only able to take no more than 6 "
                                            "constraints."),
                             MsgBoxButtons::OkOnly, QStringLiteral("Caution"));
             return;
         }
         state.BoxDrawing = true;
-        const std::size_t n = vertex_slot(state.NodeCount + 1);
-        state.NodeCount = static_cast<std::int16_t>(n);
-        start_box(state, n, X, Y, Picture1->ScaleLeft());
+        const std::size_t n = vertex_slot(session.vertices() + 1);
+        session.set_vertices(static_cast<std::int16_t>(n));
+        session.start_manual_box(n, X, Y, Picture1->ScaleLeft());
     }
     // A pointer beyond the plain ones is the resize pointer of an edge under the mouse.
     if (Picture1->MousePointer() > pointer::kIcon && state.BestOfBestShown)
@@ -45,9 +47,11 @@ void frmMain::Picture1_MouseDown(std::int16_t Button, std::int16_t, float X, flo
 
 void frmMain::Picture1_MouseMove(std::int16_t, std::int16_t, float X, float Y)
 {
+    if (Busy())
+        return;
     if (Option1[0]->Value() && state.BoxDrawing) {
-        follow_box(state, vertex_slot(state.NodeCount), X, Y, Picture1->ScaleLeft(),
-                   Picture1->ScaleWidth());
+        session.follow_manual_box(vertex_slot(session.vertices()), X, Y, Picture1->ScaleLeft(),
+                                  Picture1->ScaleWidth());
         Picture1->Cls();  // the persisted data and boxes
         DrawBox();
     }
@@ -57,7 +61,7 @@ void frmMain::Picture1_MouseMove(std::int16_t, std::int16_t, float X, float Y)
         state.EdgeSide = BoxEdge::None;
         if (state.BestOfBestShown && Check2->Value() == 1 && Check1->Value() == 1) {
             const EdgeHit hit =
-                box_edge_at(state, X, Y, Picture1->ScaleWidth(), Picture1->ScaleHeight());
+                session.box_edge_at(X, Y, Picture1->ScaleWidth(), Picture1->ScaleHeight());
             if (hit.edge != BoxEdge::None) {
                 Picture1->setMousePointer(pointer_of(hit.edge));
                 state.EdgeBox = hit.box;
@@ -69,7 +73,7 @@ void frmMain::Picture1_MouseMove(std::int16_t, std::int16_t, float X, float Y)
         return;
     }
 
-    move_box_edge(state, selected_family(*this), state.EdgeBox, state.EdgeSide, X, Y);
+    session.move_box_edge(selected_family(*this), state.EdgeBox, state.EdgeSide, X, Y);
     Picture1->Cls();
     DrawBestOfBest();
     DrawConstraint();
@@ -77,14 +81,16 @@ void frmMain::Picture1_MouseMove(std::int16_t, std::int16_t, float X, float Y)
 
 void frmMain::Picture1_MouseUp(std::int16_t, std::int16_t, float X, float Y)
 {
+    if (Busy())
+        return;
     if (Option1[0]->Value() && state.BoxDrawing) {
-        finish_box(state, vertex_slot(state.NodeCount), X, Y, Picture1->ScaleLeft(),
-                   Picture1->ScaleWidth());
+        session.finish_manual_box(vertex_slot(session.vertices()), X, Y, Picture1->ScaleLeft(),
+                                  Picture1->ScaleWidth());
         state.BoxDrawing = false;
         Picture1->Cls();
         DrawBox();
         Picture1->Persist();  // the boxes survive the clears of the next box's rubber band
-        if (state.NodeCount > 1) {
+        if (session.vertices() > 1) {
             Command7->setEnabled(true);
             Command2->setEnabled(true);
             Command2->SetFocus();

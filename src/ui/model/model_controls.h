@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the model engine reads from the window's controls: the selected family, "Constrain" and
-// the working plot's horizontal scale.
+// What the model engine reads from the window's controls: the selected family.
 #pragma once
 
 #include "core/model/family.h"
-#include "core/model/generate.h"
 
 #include <optional>
 
@@ -14,8 +12,5 @@ class frmMain;
 
 // The family of the selected Option1 button; nullopt while none is selected.
 std::optional<ModelFamily> selected_family(const frmMain& window);
-
-// The controls GenerateModel reads, at the moment of the call.
-GenerateControls generate_controls(const frmMain& window);
 
 }  // namespace tolvenar

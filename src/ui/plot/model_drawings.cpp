@@ -6,12 +6,24 @@
 
 namespace tolvenar {
 
+void draw_best_of_best(frmMain& w, const Model& model)
+{
+    w.Picture1->setDrawWidth(2);  // 1.5 rounded half to even
+    draw_model(*w.Picture1, model, kBestOfBestRed);
+    w.Picture1->setDrawWidth(1);
+    w.state.BestOfBestShown = true;
+}
+
+// The refined fit stands in for the search's best once made; the bootstrap's band lies behind.
 void frmMain::DrawBestOfBest()
 {
-    Picture1->setDrawWidth(2);  // 1.5 rounded half to even
-    draw_model(*Picture1, state.BestOfBestX, state.BestOfBestY, kBestOfBestRed);
-    Picture1->setDrawWidth(1);
-    state.BestOfBestShown = true;
+    DrawIntervals();
+    draw_best_of_best(*this, ShownModel());
+}
+
+Model frmMain::ShownModel() const
+{
+    return Refined ? Refined->model : session.best();
 }
 
 // Back to the bare data: the orange bests of earlier runs go, the best of best stays.

@@ -24,4 +24,17 @@ inline void draw_model(PictureBox& plot, const Vertices& x, const Vertices& y, Q
         plot.Line(x[i - 1], y[i - 1], x[i], y[i], color);
 }
 
+inline void draw_model(PictureBox& plot, const Model& model, QRgb color)
+{
+    draw_model(plot, model.x, model.y, color);
+}
+
+class frmMain;
+
+// `model` drawn as the best of best (red, width 2, not persisted); the plot then shows one.
+void draw_best_of_best(frmMain& window, const Model& model);
+
+// Manual boxes 1..count (pink outlines), as DrawBox draws the session's.
+void draw_manual_boxes(frmMain& window, const BoxLimits& boxes, std::int16_t count);
+
 }  // namespace tolvenar

@@ -1,41 +1,220 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// "Refine best fit" of the working plot's popup menu: the family's least-squares optimum near the
-// best of best, drawn in its place and shown in " Best fitting ". The search's own best of best
-// and boxes stay as they are, so the next "Run" goes on from the search.
-#include "core/refine/refine.h"
+// "Refine best fit" and "Bootstrap intervals…" of the working plot's popup menu, both on the
+// worker thread with their progress in the bars: the family's least-squares optimum from every
+// start the searches left, drawn in place of the best of best and shown in " Best fitting ";
+// then its intervals as a band and bars on the plot, tooltips on the labels and a table. The
+// search's own best of best and boxes stay as they are, so the next "Run" goes on from the
+// search.
 #include "ui/app/frm_main.h"
 #include "ui/app/result_labels.h"
 #include "ui/model/model_controls.h"
+#include "ui/plot/intervals.h"
 #include "ui/plot/model_drawings.h"
+
+#include <QTimer>
+
+#include <memory>
 
 namespace tolvenar {
 
-// Enabled while there is a best of best to start from.
+namespace {
+
+constexpr QRgb kBandShade = 0x40ff0000;     // the bootstrap's band, see-through over the data
+constexpr QRgb kIntervalBar = 0xff900000;   // a break point's interval
+constexpr int kBandSamples = 400;           // band values across the crop window
+
+// What a refinement (and a bootstrap after it) hands back.
+struct RefineWork {
+    ModelFamily family = ModelFamily::SimpleRamp;
+    std::optional<refine::RefinedFit> fit;        // the refined fit to bootstrap, or to make
+    std::optional<IntervalRequest> intervals;     // none: refine only
+    std::optional<refine::BootstrapResult> boot;
+    std::atomic<std::int32_t> done{0};            // replicates finished
+};
+
+// The bars show the replicates done while the work runs.
+void show_progress(frmMain& w, const std::shared_ptr<RefineWork>& work)
+{
+    ProgressBar& bar = *w.ProgressBar1;
+    bar.setMin(0.0);
+    bar.setMax(work->intervals ? work->intervals->replicates : 1);
+    bar.setValue(0.0);
+    bar.setVisible(true);
+    auto* timer = new QTimer(&w);
+    QObject::connect(timer, &QTimer::timeout, &w, [&w, work] {
+        w.ProgressBar1->setValue(static_cast<double>(work->done.load()));
+    });
+    QObject::connect(w.Work, &WorkRunner::idle, timer, &QObject::deleteLater);
+    timer->start(50);
+}
+
+// Tooltips of the refined values: their intervals, or none.
+void show_interval_tips(frmMain& w, const std::vector<IntervalLine>& lines, double level)
+{
+    for (int i = 1; i <= 6; ++i) {
+        w.Label2[i]->setToolTip({});
+        w.Label3[i]->setToolTip({});
+    }
+    w.Label6->setToolTip({});
+    const QString level_name = level_text(level);
+    for (const IntervalLine& line : lines) {
+        const QString tip = level_name + QStringLiteral(" interval: ") +
+                            QString::fromStdString(line.lo + " .. " + line.hi);
+        const char letter = line.name.front();
+        const int index = line.name.size() == 2 ? line.name[1] - '0' : 0;
+        if (letter == 'X' && index >= 1 && index <= 6)
+            w.Label2[index]->setToolTip(tip);
+        else if (letter == 'Y' && index >= 1 && index <= 6)
+            w.Label3[index]->setToolTip(tip);
+        else
+            w.Label6->setToolTip(tip);
+    }
+}
+
+// The refined fit on display: " Best fitting ", the plot (with the band when there is one),
+// the tooltips and the table.
+void show_refined(frmMain& w, ModelFamily family)
+{
+    apply_label_writes(w, w.session.refined_report(family, *w.Refined).writes);
+    w.Picture1->Cls();
+    w.DrawBestOfBest();
+    if (w.Check2->Value() == 1)
+        w.DrawConstraint();
+    if (!w.Intervals) {
+        show_interval_tips(w, {}, w.IntervalChoice.level);
+        return;
+    }
+    const std::vector<IntervalLine> lines =
+        w.session.interval_lines(family, *w.Refined, *w.Intervals);
+    show_interval_tips(w, lines, w.IntervalChoice.level);
+    if (w.frmIntervals == nullptr)
+        w.frmIntervals = new IntervalsWindow(&w);
+    const std::int32_t asked = static_cast<std::int32_t>(w.Intervals->replicates.size());
+    QString note = QStringLiteral("%1 replicates, blocks of %2 points, seed %3")
+                       .arg(asked)
+                       .arg(w.Intervals->block_length)
+                       .arg(w.IntervalChoice.seed);
+    if (w.Intervals->replicates_done < asked)
+        note = QStringLiteral("Stopped: from %1 of %2 replicates, blocks of %3 points, seed %4")
+                   .arg(w.Intervals->replicates_done)
+                   .arg(asked)
+                   .arg(w.Intervals->block_length)
+                   .arg(w.IntervalChoice.seed);
+    w.frmIntervals->showLines(lines, w.IntervalChoice.level, note);
+    w.frmIntervals->show();
+    w.frmIntervals->raise();
+}
+
+void start_refine(frmMain& w, std::shared_ptr<RefineWork> work)
+{
+    w.BeginWork();
+    set_screen_mouse_pointer(pointer::kHourglass);
+    show_progress(w, work);
+    w.Work->start(
+        [&w, work] {
+            const std::atomic<bool>* stop = &w.Work->stop_flag();
+            if (!work->fit)
+                work->fit = w.session.refine(work->family, stop);
+            if (work->intervals && !stop->load()) {
+                IntervalRequest request = *work->intervals;
+                request.stop = stop;
+                request.done = &work->done;
+                work->boot = w.session.bootstrap(work->family, *work->fit, request);
+            }
+        },
+        [&w, work] {
+            w.EndWork();
+            w.ProgressBar1->setVisible(false);
+            w.ProgressBar1->setValue(0.0);
+            set_screen_mouse_pointer(pointer::kDefault);
+            w.Refined = work->fit;
+            // Intervals from fewer than two replicates say nothing.
+            if (work->boot && work->boot->replicates_done >= 2)
+                w.Intervals = std::move(work->boot);
+            show_refined(w, work->family);
+        });
+}
+
+}  // namespace
+
+// Both entries are enabled while there is a best of best to start from and no work runs.
 void frmMain::mnuRB1_AboutToShow()
 {
-    mnuRefine1->setEnabled(state.BestOfBestSqDist != kUnsetBestOfBest &&
-                           selected_family(*this).has_value());
+    const bool ready = session.has_best() && selected_family(*this).has_value() && !Busy();
+    mnuRefine1->setEnabled(ready);
+    mnuBootstrap1->setEnabled(ready);
 }
 
 void frmMain::mnuRefine1_Click()
 {
     const std::optional<ModelFamily> family = selected_family(*this);
-    if (!family || state.BestOfBestSqDist == kUnsetBestOfBest)
+    if (!family || !session.has_best() || Busy())
         return;
-    refine::RefineRequest request{*family, Check1->Value() == 1,
-                                  {state.BestOfBestX, state.BestOfBestY}, {}};
-    if (state.BestModelX[1] != kUnsetVertex)  // the last run's best, another start
-        request.restarts.push_back({state.BestModelX, state.BestModelY});
-    const refine::RefinedFit fit = refine::refine_fit(state, request);
+    auto work = std::make_shared<RefineWork>();
+    work->family = *family;
+    Intervals.reset();
+    start_refine(*this, std::move(work));
+}
 
-    apply_label_writes(*this, refine::refined_report(state, *family, fit).writes);
+void frmMain::mnuBootstrap1_Click()
+{
+    const std::optional<ModelFamily> family = selected_family(*this);
+    if (!family || !session.has_best() || Busy())
+        return;
+    std::optional<IntervalRequest> choice;
+    if (AskIntervals) {
+        choice = AskIntervals(IntervalChoice);
+    } else {
+        BootstrapDialog dialog(IntervalChoice, this);
+        if (dialog.exec() == QDialog::Accepted)
+            choice = dialog.choice();
+    }
+    if (!choice)
+        return;
+    IntervalChoice = *choice;
+    auto work = std::make_shared<RefineWork>();
+    work->family = *family;
+    work->fit = Refined;  // a refined fit already made is bootstrapped as it is
+    work->intervals = IntervalChoice;
+    start_refine(*this, std::move(work));
+}
 
-    Picture1->Cls();
+// The band the replicates span at the level, then a bar over each moved break point's interval
+// at its level, both under the model drawn next.
+void frmMain::DrawIntervals()
+{
+    if (!Intervals || !Refined)
+        return;
+    const double left = Picture1->ScaleLeft();
+    const double right = left + Picture1->ScaleWidth();
+    const refine::Band band =
+        refine::curve_band(*Intervals, IntervalChoice.level, left, right, kBandSamples);
+    std::vector<std::pair<double, double>> outline;
+    for (std::size_t i = 0; i < band.x.size(); ++i)
+        outline.emplace_back(band.x[i], band.hi[i]);
+    for (std::size_t i = band.x.size(); i-- > 0;)
+        outline.emplace_back(band.x[i], band.lo[i]);
+    Picture1->Polygon(outline, kBandShade);
+
+    const std::optional<ModelFamily> family = selected_family(*this);
+    if (!family)
+        return;
+    const FamilyShape shape = family_shape(*family, session.vertices());
+    std::vector<int> bars = shape.moved;
+    if (shape.midway)
+        bars.push_back(3);
+    const float tick = Picture1->ScaleHeight() / 60.0f;
     Picture1->setDrawWidth(2);
-    draw_model(*Picture1, fit.model.x, fit.model.y, kBestOfBestRed);
+    for (const int k : bars) {
+        const auto i = static_cast<std::size_t>(k);
+        const auto lo = static_cast<float>(Intervals->x[i].lo);
+        const auto hi = static_cast<float>(Intervals->x[i].hi);
+        const float y = Refined->model.y[i];
+        Picture1->Line(lo, y, hi, y, kIntervalBar);
+        Picture1->Line(lo, y - tick, lo, y + tick, kIntervalBar);
+        Picture1->Line(hi, y - tick, hi, y + tick, kIntervalBar);
+    }
     Picture1->setDrawWidth(1);
-    if (Check2->Value() == 1)
-        DrawConstraint();
 }
 
 }  // namespace tolvenar

@@ -1,53 +1,68 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// "Run": the Monte Carlo search on the cropped data, shown as it goes; and its count fields.
-#include "core/model/boxes.h"
-#include "core/search/search.h"
+// "Run": the Monte Carlo search on the cropped data, on the worker thread and shown as it goes;
+// and its count fields.
 #include "core/window/crop.h"
 #include "ui/app/frm_main.h"
 #include "ui/model/model_controls.h"
 #include "ui/search/search_display.h"
 
+#include <memory>
+
 namespace tolvenar {
 
-// The whole search runs here, from the first trial to the last; its faults and a No to the
-// time estimate end it through the display's cleanup path, and a fault then says why. A crop
+// The search runs on the worker thread from its first trial to its last; its faults and a No to
+// the time estimate end it through the display's cleanup path, and a fault then says why. A crop
 // that was refused or holds no point is no ground for a search: its reason is said instead.
 void frmMain::Command2_Click()
 {
+    if (Busy())
+        return;
     if (!state.CropRefusal.empty()) {
         SayWhy(QStringLiteral("Run"), state.CropRefusal);
         return;
     }
-    if (state.CropCount == 0) {
+    if (session.crop_info().points == 0) {
         const CropEdges edges = CropWindowEdges();
         SayWhy(QStringLiteral("Run"), empty_crop_refusal(edges.left, edges.width, edges.origin));
         return;
     }
-    SearchSettings settings;
-    settings.family = selected_family(*this);
-    settings.constrain = static_cast<std::int16_t>(Check1->Value());
-    settings.runs = FieldNumber::of_text(Text6->Text().toStdString());
-    settings.trials = FieldNumber::of_text(Text3[0]->Text().toStdString());
-    settings.scale_left = Picture1->ScaleLeft();
-    settings.scale_width = Picture1->ScaleWidth();
+    SearchRequest request;
+    request.family = selected_family(*this);
+    request.constrain = static_cast<std::int16_t>(Check1->Value());
+    request.runs = FieldNumber::of_text(Text6->Text().toStdString());
+    request.trials = FieldNumber::of_text(Text3[0]->Text().toStdString());
+    request.scale_left = Picture1->ScaleLeft();
+    request.scale_width = Picture1->ScaleWidth();
+    // The counts named as the fields hold them.
+    const CountNames names{"runs " + Text6->Text().toStdString(),
+                           "trials " + Text3[0]->Text().toStdString()};
 
-    SearchEngine engine([this] { return platform.MonotonicSeconds(); });
+    session.set_clock([this] { return platform.MonotonicSeconds(); });
     // The convergence plot keeps its scale from search to search.
-    engine.convergence_scale() = {Picture3->ScaleTop(), Picture3->ScaleHeight(),
-                                  Picture3->ScaleWidth()};
-    SearchOutcome outcome;
-    {
-        SearchDisplay display(*this);
-        outcome = engine.run(state, settings, random, display);
-    }
-    if (outcome.end == SearchEnd::Faulted) {
-        // The counts named as the fields hold them.
-        const CountNames names{"runs " + Text6->Text().toStdString(),
-                               "trials " + Text3[0]->Text().toStdString()};
-        SayWhy(QStringLiteral("Run"),
-               search_stop_line(settings.constrain == 1 ? "constrained search" : "search", outcome,
-                                state, settings, names));
-    }
+    session.convergence_scale() = {Picture3->ScaleTop(), Picture3->ScaleHeight(),
+                                   Picture3->ScaleWidth()};
+    // A new search leaves the refined fit and its intervals behind.
+    Refined.reset();
+    Intervals.reset();
+
+    auto display = std::make_shared<SearchDisplay>(*this, *Work);
+    auto outcome = std::make_shared<SearchOutcome>();
+    BeginWork();
+    Work->start([this, display, outcome, request] {
+        *outcome = session.search(request, *display).outcome;
+    },
+                [this, outcome, request, names] {
+                    EndWork();
+                    if (outcome->end == SearchEnd::Completed) {
+                        show_search_finished(*this);
+                        return;
+                    }
+                    if (outcome->end == SearchEnd::Faulted)
+                        SayWhy(QStringLiteral("Run"),
+                               session.stop_line(request.constrain == 1 ? "constrained search"
+                                                                        : "search",
+                                                 *outcome, request, names));
+                });
 }
 
 // The candidate count is read when a search starts; editing it changes nothing at once.
@@ -55,7 +70,7 @@ void frmMain::Text3_Change(std::int16_t) {}
 
 // A new repeat count starts the results afresh: the working plot back to the bare data, the best
 // of best and the constraint boxes emptied, and "Constrain" off, having no boxes to search in.
-// BestOfBestR, TrialCount and the trace stay.
+// The best's R, the trials made and the trace stay.
 void frmMain::Text6_Change()
 {
     const float left = Picture1->ScaleLeft();
@@ -65,7 +80,9 @@ void frmMain::Text6_Change()
     Picture1->Persist();
     DrawCrop();
     Picture1->Persist();
-    forget_best_of_best(state);
+    session.forget_results();
+    Refined.reset();
+    Intervals.reset();
     const bool typing = Text6->hasFocus();
     Check1->setValue(0);  // its click handler moves the focus to "Run"
     Check1->setEnabled(false);

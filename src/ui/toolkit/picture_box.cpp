@@ -338,6 +338,35 @@ void PictureBox::Line(float x1, float y1, float x2, float y2, QRgb color, LineKi
     showLater();
 }
 
+void PictureBox::Polygon(const std::vector<std::pair<double, double>>& points, QRgb color)
+{
+    if (points.size() < 3)
+        return;
+    QPainter& p = painter();
+    const double left = ScaleLeft();
+    const double top = ScaleTop();
+    const double px_per_x = m_paintArea.width() / ScaleWidth();
+    const double px_per_y = m_paintArea.height() / ScaleHeight();
+    // Far corners are clamped well outside the area: the visible part stays, and no pixel
+    // coordinate overflows the painter.
+    const double reach = 4.0 * (m_paintArea.width() + m_paintArea.height());
+    QPolygonF polygon;
+    polygon.reserve(static_cast<qsizetype>(points.size()));
+    for (const auto& [x, y] : points) {
+        const double u = (x - left) * px_per_x;
+        const double v = (y - top) * px_per_y;
+        if (std::isnan(u) || std::isnan(v))
+            return;
+        polygon << QPointF(std::clamp(u, -reach, reach), std::clamp(v, -reach, reach));
+    }
+    p.setPen(Qt::NoPen);
+    m_penWidth = 0;  // the pen is to be set again for the next line
+    p.setBrush(QColor::fromRgba(color));
+    p.drawPolygon(polygon);
+    p.setBrush(Qt::NoBrush);
+    showLater();
+}
+
 void PictureBox::setBackColor(QRgb color)
 {
     ensureImage();

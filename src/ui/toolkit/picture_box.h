@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QPainter;
 
@@ -67,6 +69,8 @@ public:
     // Draws from (x1, y1) to (x2, y2) in user units at DrawWidth logical pixels: a line, a box
     // outline or a filled box (corner pixels included), clipped to the area.
     void Line(float x1, float y1, float x2, float y2, QRgb color, LineKind kind = LineKind::Line);
+    // A filled polygon through (x, y) points in user units, in `color` with its alpha (no outline).
+    void Polygon(const std::vector<std::pair<double, double>>& points, QRgb color);
     int DrawWidth() const { return m_drawWidth; }
     void setDrawWidth(int pixels);  // 1..32767, else InvalidPropertyValue
 

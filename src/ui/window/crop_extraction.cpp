@@ -2,7 +2,6 @@
 // Crop extraction: the crop window's rows become the cropped segment on the working plot.
 #include "ui/app/frm_main.h"
 
-#include "core/model/boxes.h"
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 #include "core/search/report.h"
@@ -17,7 +16,9 @@ namespace {
 // best with its boxes, "Constrain" (its boxes are gone) and the display settings.
 void forget_results(frmMain& w)
 {
-    forget_best_of_best(w.state);
+    w.session.forget_results();
+    w.Refined.reset();
+    w.Intervals.reset();
     w.Check1->setValue(0);  // fires Check1_Click when it was ticked
     w.Check1->setEnabled(false);
     w.Frame6->setEnabled(false);
@@ -64,7 +65,7 @@ void frmMain::CropCurve()
         Picture1->setScaleWidth(edges.width);
         WipePicture1();
 
-        extract_crop(state, edges.left, edges.width, edges.origin);
+        session.crop(edges);
         state.CropRefusal.clear();
         state.CropRefusalUnsaid = false;
         DrawCrop();
@@ -72,12 +73,11 @@ void frmMain::CropCurve()
         forget_results(*this);
         Picture3->Cls();
         Label8->setCaption(QStringLiteral("0"));
-        state.TrialCount = 0;
-        state.ConvergenceCount = 0;
+        session.reset_counters();
         state.BestOfBestShown = false;
-        if (!state.data.allocated())
+        if (!session.table().allocated())
             return;
-        state.CropRefusal = crop_refusal(state.data, edges.left, edges.origin, fault);
+        state.CropRefusal = session.crop_refusal(edges, fault);
         state.CropRefusalUnsaid = state.CropRefusalUnsaid || !was_refused;
         return;
     }

@@ -42,6 +42,8 @@ int pointer_of(StripGrip grip)
 
 void frmMain::Picture2_MouseDown(std::int16_t Button, std::int16_t, float X, float)
 {
+    if (Busy())  // the crop stays while work runs on it
+        return;
     const float left = Shape1->Left();
     const float width = Shape1->Width();
     const StripGrip grip = strip_grip(X, left, width, Picture2->ScaleWidth());
@@ -80,6 +82,8 @@ void frmMain::Picture2_MouseDown(std::int16_t Button, std::int16_t, float X, flo
 
 void frmMain::Picture2_MouseMove(std::int16_t, std::int16_t, float X, float Y)
 {
+    if (Busy())
+        return;
     Picture2->setToolTipText(qtext(number_text(X)) + QStringLiteral(", ")
                              + qtext(number_text(Y)));
 
@@ -111,6 +115,8 @@ void frmMain::Picture2_MouseMove(std::int16_t, std::int16_t, float X, float Y)
 
 void frmMain::Picture2_MouseUp(std::int16_t, std::int16_t, float, float)
 {
+    if (Busy())
+        return;
     // The drag ends with the release whatever happens on the way.
     struct EndDrag {
         ProgramState& state;

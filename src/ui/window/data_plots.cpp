@@ -41,31 +41,35 @@ void frmMain::WipePicture1()
 
 void frmMain::DrawCrop()
 {
-    require_data(state.data);
+    require_data(session.table());
     const CropEdges edges = CropWindowEdges();
+    const CropInfo crop = session.crop_info();
+    float min_y = crop.min_y, max_y = crop.max_y;
     const auto line = [this](float x1, float y1, float x2, float y2) {
         Picture1->Line(x1, y1, x2, y2, kBlue);
     };
     // The measurement is the core's, so the search's level range is exactly what is drawn.
-    if (state.CropCount <= kCropDrawnWhole) {
-        measure_crop(state.data, edges.left, edges.width, state.CropMinY, state.CropMaxY, line,
-                     edges.origin);
+    if (crop.points <= kCropDrawnWhole) {
+        measure_crop(session.table(), edges.left, edges.width, min_y, max_y, line, edges.origin);
     } else {
         const int columns = std::max(
             1, static_cast<int>(std::ceil(Picture1->contentsRect().width() *
                                           Picture1->devicePixelRatioF())));
         ColumnThinner thinned(Picture1->ScaleLeft(), Picture1->ScaleWidth(), columns, line);
-        measure_crop(state.data, edges.left, edges.width, state.CropMinY, state.CropMaxY, thinned,
+        measure_crop(session.table(), edges.left, edges.width, min_y, max_y, thinned,
                      edges.origin);
         thinned.finish();
     }
+    // A search reads the extent; while one runs it is what this drawing measures already.
+    if (!Busy())
+        session.set_crop_extent(min_y, max_y);
     state.CropDrawn = true;
 }
 
 void frmMain::DrawPreview()
 {
     Picture2->Cls();
-    const DataTable& table = state.data;
+    const DataTable& table = session.table();
     require_data(table);
     const std::int64_t last = static_cast<std::int64_t>(table.DataCount) - 1;
     for (std::int64_t i = 1; i <= last; ++i) {

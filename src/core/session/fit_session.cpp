@@ -1,0 +1,287 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/session/fit_session.h"
+
+#include "core/model/boxes.h"
+#include "core/runtime/numbers.h"
+#include "core/window/crop.h"
+
+#include <utility>
+
+namespace tolvenar {
+
+namespace {
+
+// Hands every call on to the front end's observer and keeps each run's best on the way.
+class RunBestKeeper final : public SearchObserver {
+public:
+    RunBestKeeper(SearchObserver& inner, std::vector<Model>& bests) : m_inner(inner), m_bests(bests)
+    {
+    }
+
+    void manual_box_stretched(const SearchView& view) override
+    {
+        m_inner.manual_box_stretched(view);
+    }
+    void search_started(float runs) override { m_inner.search_started(runs); }
+    void run_started(std::int16_t run, float trials) override { m_inner.run_started(run, trials); }
+    void convergence_point_added(const SearchView& view, const ConvergenceScale& scale) override
+    {
+        m_inner.convergence_point_added(view, scale);
+    }
+    void candidate_evaluated(const SearchView& view, std::int64_t trial) override
+    {
+        m_inner.candidate_evaluated(view, trial);
+    }
+    bool confirm_heavy_task(const TimeEstimate& estimate) override
+    {
+        return m_inner.confirm_heavy_task(estimate);
+    }
+    void run_finished(const SearchView& view, std::int16_t run) override
+    {
+        if (view.run_best().x[1] != kUnsetVertex)
+            m_bests.push_back(view.run_best());
+        m_inner.run_finished(view, run);
+    }
+    void report_written(const ResultReport& report) override { m_inner.report_written(report); }
+    void convergence_redrawn(const SearchView& view, const ConvergenceScale& scale) override
+    {
+        m_inner.convergence_redrawn(view, scale);
+    }
+    void search_finished(const SearchView& view) override { m_inner.search_finished(view); }
+    void search_failed(const SearchView& view, const SearchOutcome& outcome) override
+    {
+        m_inner.search_failed(view, outcome);
+    }
+    bool stop_requested() override { return m_inner.stop_requested(); }
+
+private:
+    SearchObserver& m_inner;
+    std::vector<Model>& m_bests;
+};
+
+}  // namespace
+
+FitSession::FitSession(std::uint32_t seed) : m_random(seed)
+{
+    forget_results();
+    clear_manual_boxes();
+}
+
+void FitSession::load(DataTable table)
+{
+    m_state.data = std::move(table);
+}
+
+void FitSession::crop(const CropEdges& edges)
+{
+    extract_crop(m_state, edges.left, edges.width, edges.origin);
+}
+
+void FitSession::crop_and_measure(const CropEdges& edges)
+{
+    crop_without_drawing(m_state, edges.left, edges.width, edges.origin);
+    m_run_bests.clear();
+}
+
+CropInfo FitSession::crop_info() const
+{
+    return {m_state.CropStart, m_state.CropCount, m_state.CropOrigin, m_state.CropMinY,
+            m_state.CropMaxY};
+}
+
+void FitSession::set_crop_extent(float min_y, float max_y)
+{
+    m_state.CropMinY = min_y;
+    m_state.CropMaxY = max_y;
+}
+
+float FitSession::model_x(double data_x) const
+{
+    return model_x_of(m_state, data_x);
+}
+
+double FitSession::data_x(float model_x) const
+{
+    return data_x_of(m_state, model_x);
+}
+
+std::string FitSession::crop_refusal(const CropEdges& edges, const Fault& fault) const
+{
+    return tolvenar::crop_refusal(m_state.data, edges.left, edges.origin, fault);
+}
+
+BoxLimits FitSession::constraint_boxes() const
+{
+    return {m_state.ConXMin, m_state.ConXMax, m_state.ConYMin, m_state.ConYMax};
+}
+
+void FitSession::set_constraint_boxes(const BoxLimits& boxes)
+{
+    m_state.ConXMin = boxes.xmin;
+    m_state.ConXMax = boxes.xmax;
+    m_state.ConYMin = boxes.ymin;
+    m_state.ConYMax = boxes.ymax;
+}
+
+BoxLimits FitSession::manual_boxes() const
+{
+    return {m_state.ManXMin, m_state.ManXMax, m_state.ManYMin, m_state.ManYMax};
+}
+
+void FitSession::clear_manual_boxes()
+{
+    tolvenar::clear_manual_boxes(m_state);
+}
+
+EdgeHit FitSession::box_edge_at(float x, float y, float plot_width, float plot_height) const
+{
+    return tolvenar::box_edge_at(m_state, x, y, plot_width, plot_height);
+}
+
+void FitSession::move_box_edge(std::optional<ModelFamily> family, std::int16_t box, BoxEdge edge,
+                               float x, float y)
+{
+    tolvenar::move_box_edge(m_state, family, box, edge, x, y);
+}
+
+void FitSession::start_manual_box(std::size_t n, float x, float y, float plot_left)
+{
+    start_box(m_state, n, x, y, plot_left);
+}
+
+void FitSession::follow_manual_box(std::size_t n, float x, float y, float plot_left,
+                                   float plot_width)
+{
+    follow_box(m_state, n, x, y, plot_left, plot_width);
+}
+
+void FitSession::finish_manual_box(std::size_t n, float x, float y, float plot_left,
+                                   float plot_width)
+{
+    finish_box(m_state, n, x, y, plot_left, plot_width);
+}
+
+void FitSession::forget_results()
+{
+    forget_best_of_best(m_state);
+    m_run_bests.clear();
+}
+
+void FitSession::reset_counters()
+{
+    m_state.TrialCount = 0;
+    m_state.ConvergenceCount = 0;
+}
+
+std::span<const ConvergencePoint> FitSession::trace() const
+{
+    return SearchView(m_state).trace();
+}
+
+ResultReport FitSession::report(std::optional<ModelFamily> family) const
+{
+    return result_report(m_state, family);
+}
+
+std::string FitSession::cleanup_r_caption() const
+{
+    return tolvenar::cleanup_r_caption(m_state);
+}
+
+void FitSession::set_clock(SearchEngine::Clock clock)
+{
+    const ConvergenceScale scale = m_engine.convergence_scale();
+    const int threads = m_engine.threads();
+    m_engine = SearchEngine(std::move(clock));
+    m_engine.set_threads(threads);
+    m_engine.convergence_scale() = scale;
+}
+
+SearchResult FitSession::search(const SearchRequest& request, SearchObserver& observer)
+{
+    m_last = request;
+    RunBestKeeper keeper(observer, m_run_bests);
+    SearchResult result;
+    result.outcome = m_engine.run(m_state, request, m_random, keeper);
+    result.best = best();
+    result.r = best_r();
+    result.sq_dist = best_sq_dist();
+    result.run_bests = m_run_bests;
+    result.boxes = constraint_boxes();
+    const std::span<const ConvergencePoint> points = trace();
+    result.trace.assign(points.begin() + 1, points.end());
+    result.trials_made = trials_made();
+    return result;
+}
+
+std::string FitSession::stop_line(std::string_view search, const SearchOutcome& outcome,
+                                  const SearchRequest& request, const CountNames& names) const
+{
+    return search_stop_line(search, outcome, m_state, request, names);
+}
+
+refine::RefinedFit FitSession::refine(ModelFamily family, const std::atomic<bool>* stop) const
+{
+    refine::RefineRequest request{family, m_last.constrain == 1, best(), m_run_bests};
+    request.stop = stop;
+    return refine::refine_fit(m_state, request);
+}
+
+ResultReport FitSession::refined_report(ModelFamily family, const refine::RefinedFit& fit) const
+{
+    return refine::refined_report(m_state, family, fit);
+}
+
+refine::BootstrapResult FitSession::bootstrap(ModelFamily family, const refine::RefinedFit& fit,
+                                              const IntervalRequest& request) const
+{
+    refine::BootstrapSettings settings;
+    settings.family = family;
+    settings.constrained = m_last.constrain == 1;
+    // Both counts were read by the search the fit came from.
+    settings.runs = to_int16(m_last.runs.value());
+    settings.trials = to_int32(m_last.trials.value());
+    settings.scale_left = m_last.scale_left;
+    settings.scale_width = m_last.scale_width;
+    settings.replicates = request.replicates;
+    settings.level = request.level;
+    settings.seed = request.seed;
+    settings.threads = request.threads;
+    settings.stop = request.stop;
+    settings.done = request.done;
+    return refine::bootstrap(m_state, fit, settings);
+}
+
+std::vector<IntervalLine> FitSession::interval_lines(ModelFamily family,
+                                                     const refine::RefinedFit& fit,
+                                                     const refine::BootstrapResult& in) const
+{
+    ResultLabels labels;
+    labels.apply(reset_label_writes(family == ModelFamily::SimpleRamp));
+    labels.apply(refined_report(family, fit).writes);
+    // The estimates as the report writes them; the bounds in double, in data x.
+    const double origin = m_state.CropOrigin;
+    const auto x_text = [&](double x) { return rounded_text(origin + x, 2); };
+    const auto x_estimate = [&](float x) {
+        return origin == 0.0 ? rounded_text(x, 2) : x_text(x);
+    };
+    std::vector<IntervalLine> lines;
+    for (std::size_t i = 1; i <= 6; ++i) {
+        const std::string k = std::to_string(i);
+        if (labels.x[i].enabled)
+            lines.push_back({"X" + k, x_estimate(fit.model.x[i]), x_text(in.x[i].lo),
+                             x_text(in.x[i].hi)});
+        if (labels.y[i].enabled)
+            lines.push_back({"Y" + k, rounded_text(fit.model.y[i], 2),
+                             rounded_text(in.y[i].lo, 2), rounded_text(in.y[i].hi, 2)});
+    }
+    if (labels.measure.enabled && in.measure && fit.measure) {
+        const MeasureNames& names = measure_names(family_row(family).measure);
+        lines.push_back({std::string(names.caption), rounded_text(*fit.measure, names.decimals),
+                         rounded_text(in.measure->lo, names.decimals),
+                         rounded_text(in.measure->hi, names.decimals)});
+    }
+    return lines;
+}
+
+}  // namespace tolvenar

@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/plot/intervals.h"
+
+#include "core/runtime/numbers.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace tolvenar {
+
+namespace {
+
+constexpr std::int32_t kFewestReplicates = 20;
+
+QString text_of(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+QString level_text(double level)
+{
+    return text_of(number_text(std::round(level * 1e6) / 1e4)) + QStringLiteral(" %");
+}
+
+std::string read_interval_choice(const QString& replicates, const QString& level,
+                                 const QString& seed, IntervalRequest& choice)
+{
+    bool whole = false;
+    const qlonglong count = replicates.trimmed().toLongLong(&whole);
+    if (!whole || count < kFewestReplicates || count > 1000000)
+        return "The number of replicates must be a whole number from 20 to 1000000.";
+    bool number = false;
+    const double p = level.trimmed().toDouble(&number);
+    if (!number || !(p > 0.0 && p < 1.0))
+        return "The level must lie between 0 and 1, such as 0.9.";
+    bool seeded = false;
+    const qulonglong start = seed.trimmed().toULongLong(&seeded);
+    if (!seeded || start > 0xffffffffULL)
+        return "The seed must be a whole number from 0 to 4294967295.";
+    choice.replicates = static_cast<std::int32_t>(count);
+    choice.level = p;
+    choice.seed = static_cast<std::uint32_t>(start);
+    return {};
+}
+
+BootstrapDialog::BootstrapDialog(const IntervalRequest& last, QWidget* parent)
+    : QDialog(parent), m_choice(last)
+{
+    setWindowTitle(QStringLiteral("Bootstrap intervals"));
+    Replicates = new QLineEdit(QString::number(last.replicates), this);
+    Level = new QLineEdit(text_of(number_text(last.level)), this);
+    Seed = new QLineEdit(QString::number(last.seed), this);
+    Reason = new QLabel(this);
+    Reason->setWordWrap(true);
+    Reason->setStyleSheet(QStringLiteral("color: #b00000"));
+    Reason->hide();
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    OK = buttons->button(QDialogButtonBox::Ok);
+    OK->setDefault(true);  // Return accepts
+    connect(buttons, &QDialogButtonBox::accepted, this, &BootstrapDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &BootstrapDialog::reject);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Replicates"), Replicates);
+    form->addRow(QStringLiteral("Level"), Level);
+    form->addRow(QStringLiteral("Seed"), Seed);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(Reason);
+    layout->addWidget(buttons);
+    Replicates->setFocus();
+}
+
+void BootstrapDialog::accept()
+{
+    IntervalRequest choice = m_choice;
+    const std::string reason =
+        read_interval_choice(Replicates->text(), Level->text(), Seed->text(), choice);
+    if (!reason.empty()) {
+        Reason->setText(text_of(reason));
+        Reason->show();
+        return;
+    }
+    m_choice = choice;
+    QDialog::accept();
+}
+
+IntervalsWindow::IntervalsWindow(QWidget* parent) : QWidget(parent, Qt::Tool)
+{
+    setWindowTitle(QStringLiteral("Intervals"));
+    Table = new QTableWidget(0, 4, this);
+    Table->verticalHeader()->hide();
+    Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    Note = new QLabel(this);
+    CopyButton = new QPushButton(QStringLiteral("Copy"), this);
+    connect(CopyButton, &QPushButton::clicked, this,
+            [this] { QApplication::clipboard()->setText(text()); });
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Table);
+    layout->addWidget(Note);
+    layout->addWidget(CopyButton, 0, Qt::AlignRight);
+    resize(420, 320);
+}
+
+void IntervalsWindow::showLines(const std::vector<IntervalLine>& lines, double level,
+                                const QString& note)
+{
+    const QString level_name = level_text(level);
+    Table->setHorizontalHeaderLabels({QStringLiteral("Value"), QStringLiteral("Estimate"),
+                                      level_name + QStringLiteral(" low"),
+                                      level_name + QStringLiteral(" high")});
+    Table->setRowCount(static_cast<int>(lines.size()));
+    for (int row = 0; row < static_cast<int>(lines.size()); ++row) {
+        const IntervalLine& line = lines[static_cast<std::size_t>(row)];
+        int column = 0;
+        for (const std::string* cell : {&line.name, &line.estimate, &line.lo, &line.hi})
+            Table->setItem(row, column++, new QTableWidgetItem(text_of(*cell)));
+    }
+    Note->setText(note);
+}
+
+QString IntervalsWindow::text() const
+{
+    QStringList rows;
+    QStringList titles;
+    for (int column = 0; column < Table->columnCount(); ++column)
+        titles << Table->horizontalHeaderItem(column)->text();
+    rows << titles.join(QLatin1Char('\t'));
+    for (int row = 0; row < Table->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < Table->columnCount(); ++column)
+            cells << Table->item(row, column)->text();
+        rows << cells.join(QLatin1Char('\t'));
+    }
+    return rows.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+}  // namespace tolvenar

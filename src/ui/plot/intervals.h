@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Intervals in the window: the "Bootstrap intervals…" dialog, and the "Intervals" table window
+// that lists every reported value of the refined fit with its interval and copies them as text.
+#pragma once
+
+#include "core/session/fit_session.h"
+
+#include <QDialog>
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace tolvenar {
+
+// The replicates, level and seed as typed, read into `choice`; the reason when they are refused
+// (fewer than 20 replicates, a level outside (0, 1), a seed that is no 32-bit whole number),
+// else "".
+std::string read_interval_choice(const QString& replicates, const QString& level,
+                                 const QString& seed, IntervalRequest& choice);
+
+// The replicates (200), the level (0.9) and the seed of the bootstrap; OK is the default
+// button, and a refused entry keeps the dialog open with its reason.
+class BootstrapDialog final : public QDialog {
+public:
+    BootstrapDialog(const IntervalRequest& last, QWidget* parent);
+
+    IntervalRequest choice() const { return m_choice; }
+    void accept() override;
+
+    QLineEdit* Replicates = nullptr;
+    QLineEdit* Level = nullptr;
+    QLineEdit* Seed = nullptr;
+    QLabel* Reason = nullptr;
+    QPushButton* OK = nullptr;
+
+private:
+    IntervalRequest m_choice;
+};
+
+// The values and their intervals, one row each; "Copy" puts them on the clipboard as
+// tab-separated text with a title row.
+class IntervalsWindow final : public QWidget {
+public:
+    explicit IntervalsWindow(QWidget* parent);
+
+    void showLines(const std::vector<IntervalLine>& lines, double level, const QString& note);
+    QString text() const;  // what "Copy" puts on the clipboard
+
+    QTableWidget* Table = nullptr;
+    QLabel* Note = nullptr;
+    QPushButton* CopyButton = nullptr;
+};
+
+// "90 %" for a level of 0.9.
+QString level_text(double level);
+
+}  // namespace tolvenar
