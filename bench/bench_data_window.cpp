@@ -73,7 +73,7 @@ void BM_ImportMillionRowsThroughTheWindow(benchmark::State& state)
         import_file(*window, path);
         QApplication::processEvents();
         state.PauseTiming();
-        if (window->state.data.DataCount != kRows)
+        if (window->session.table().DataCount != kRows)
             state.SkipWithError("the import was refused");
         window.reset();
         state.ResumeTiming();
@@ -110,7 +110,7 @@ void BM_DragMoveRecrop(benchmark::State& state)
         forth = !forth;
     }
     w.Picture2_MouseUp(kLeftButton, 0, grab, 10);
-    state.counters["cropped"] = w.state.CropCount;
+    state.counters["cropped"] = w.session.crop_info().points;
 }
 BENCHMARK(BM_DragMoveRecrop)
     ->Arg(1'000)

@@ -23,7 +23,7 @@ std::unique_ptr<frmMain> window_with_crop(int rows, ModelFamily family)
 {
     auto window = std::make_unique<frmMain>();
     frmMain& w = *window;
-    DataTable& table = w.state.data;
+    DataTable table;
     table.DataX.assign(1, Cell{});
     table.DataY.assign(1, Cell{});
     for (int i = 1; i <= rows; ++i) {
@@ -37,6 +37,7 @@ std::unique_ptr<frmMain> window_with_crop(int rows, ModelFamily family)
     table.DataY.push_back(Cell{});
     table.DataCount = rows;
     note_x_order(table);
+    w.session.load(std::move(table));
     const float left = 1.0f;
     const float width = static_cast<float>(rows - 1);
     for (PictureBox* plot : {w.Picture1, w.Picture2}) {
@@ -47,7 +48,7 @@ std::unique_ptr<frmMain> window_with_crop(int rows, ModelFamily family)
     }
     w.Shape1->setLeft(left);
     w.Shape1->setWidth(width);
-    extract_crop(w.state, left, width);
+    w.session.crop({left, width, 0.0});
     for (Frame* frame : {w.Frame1, w.Frame4})
         frame->setEnabled(true);
     for (OptionButton* option : w.Option1)
@@ -67,6 +68,7 @@ void search_through_run(benchmark::State& bench, ModelFamily family)
         window->Reset();  // every search starts from the same empty results
         bench.ResumeTiming();
         window->Command2_Click();
+        window->Work->wait_until_idle();
         if (window->Label8->Caption() != QStringLiteral("10000"))
             bench.SkipWithError("the search did not complete");
     }

@@ -19,7 +19,7 @@ namespace {
 std::unique_ptr<frmMain> window_with_series(int rows, int cropped)
 {
     auto window = std::make_unique<frmMain>();
-    DataTable& table = window->state.data;
+    DataTable table;
     table.DataX.assign(1, Cell{});
     table.DataY.assign(1, Cell{});
     for (int i = 1; i <= rows; ++i) {
@@ -33,6 +33,7 @@ std::unique_ptr<frmMain> window_with_series(int rows, int cropped)
     table.DataY.push_back(Cell{});
     table.DataCount = rows;
     note_x_order(table);
+    window->session.load(std::move(table));
     const float left = static_cast<float>(rows / 2 - cropped / 2);
     window->Picture2->setScaleLeft(1);
     window->Picture2->setScaleWidth(rows - 1);
@@ -66,8 +67,7 @@ void BM_WipeAndDrawCrop(benchmark::State& state)
     const int cropped = static_cast<int>(state.range(0));
     auto window = window_with_series(1'000'000, cropped);
     for (auto _ : state) {
-        window->state.CropMinY = 999999.0f;
-        window->state.CropMaxY = -999999.0f;
+        window->session.set_crop_extent(999999.0f, -999999.0f);
         window->WipePicture1();
         window->DrawCrop();
         window->Picture1->Persist();
