@@ -86,9 +86,8 @@ EventTestResult event_test(std::span<const double> x, std::span<const double> si
             }
         }
     };
-    const unsigned threads = std::max(1u, std::min<unsigned>(
-        settings.threads ? settings.threads : std::thread::hardware_concurrency(),
-        static_cast<unsigned>(std::min<std::size_t>(std::max<std::size_t>(count, 1), 1024))));
+    const std::size_t wanted = settings.threads ? settings.threads : std::thread::hardware_concurrency();
+    const auto threads = static_cast<unsigned>(std::clamp<std::size_t>(wanted, 1, std::max<std::size_t>(count, 1)));
     {
         std::vector<std::jthread> pool;
         for (unsigned t = 1; t < threads; ++t) {
