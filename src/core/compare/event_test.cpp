@@ -2,6 +2,7 @@
 #include "core/compare/event_test.h"
 
 #include "core/compare/noise.h"
+#include "core/runtime/random_source.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,19 +14,6 @@
 #include <thread>
 
 namespace tolvenar::compare {
-
-namespace {
-
-// SplitMix64 finaliser: well-spread stream keys from (seed, replicate).
-std::uint64_t mix(std::uint64_t z)
-{
-    z += 0x9E3779B97F4A7C15ULL;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-}
-
-}  // namespace
 
 double likelihood_ratio(std::span<const double> x, std::span<const double> sigma,
                         std::span<const double> null_residuals,
@@ -68,7 +56,7 @@ EventTestResult event_test(std::span<const double> x, std::span<const double> si
     const auto work = [&] {
         for (std::size_t b; !stopped() && (b = next.fetch_add(1)) < count;) {
             try {
-                std::mt19937_64 random(mix(mix(settings.seed) ^ static_cast<std::uint64_t>(b)));
+                std::mt19937_64 random(stream_key(settings.seed, b));
                 std::vector<double> y = simulate_noise(x, noise, sigma, random);
                 for (std::size_t i = 0; i < y.size(); ++i)
                     y[i] += curve[i];
