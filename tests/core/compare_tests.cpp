@@ -94,11 +94,11 @@ TEST(NoiseLikelihood, EqualsTheMultivariateNormalDensityWithTheAr1Covariance)
 {
     struct Case { std::vector<double> x, sigma; double phi, tau; };
     const std::vector<double> r{0.3, -1.1, 0.4, 2.0, -0.7, 0.9};
-    for (const Case& c : std::vector<Case>{{range(6), {2.0, 1.0, 1.0, 0.5, 1.0, 1.0}, 0.0, 0.0},
+    for (const Case& c : std::vector<Case>{{range(6), {2.0, 1.0, 1.0, 0.5, 1.0, 3.0}, 0.0, 0.0},
                                            {range(6), {1.0, 2.0, 0.5, 1.0, 3.0, 1.5}, 0.7, 0.0},
                                            {range(6), {}, -0.5, 0.0},
                                            {{0.0, 0.5, 2.0, 2.2, 4.0, 7.0}, {}, 0.0, 1.5},
-                                           {{0.0, 0.5, 2.0, 2.2, 4.0, 7.0}, {2.0, 1.0, 1.0, 0.5, 1.0, 1.0}, 0.0, 10.0}}) {
+                                           {{0.0, 0.5, 2.0, 2.2, 4.0, 7.0}, {2.0, 1.0, 1.0, 0.5, 1.0, 3.0}, 0.0, 10.0}}) {
         const auto [ll, v] = gaussian_profile(ar1_covariance(c.x, c.sigma, c.phi, c.tau), r);
         const Profile got = c.tau > 0.0 ? ou_profile(c.x, r, c.sigma, c.tau) : ar1_profile(r, c.sigma, c.phi);
         EXPECT_NEAR(got.log_likelihood, ll, 1e-10) << c.phi << " " << c.tau;
