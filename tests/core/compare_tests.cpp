@@ -106,6 +106,7 @@ TEST(NoiseLikelihood, EqualsTheMultivariateNormalDensityWithTheAr1Covariance)
         if (c.phi == 0.0 && c.tau == 0.0)
             EXPECT_NEAR(fit_noise(c.x, r, c.sigma, NoiseModel::Independent).log_likelihood, ll, 1e-10);
     }
+    EXPECT_THROW(ar1_profile(r, std::vector<double>(6, 0.0), 0.0), std::invalid_argument);
 }
 
 TEST(NullModels, LikelihoodAicAndBicEqualClosedForms)
