@@ -18,15 +18,6 @@ namespace tolvenar::refine {
 
 namespace {
 
-// SplitMix64 finaliser: well-spread stream keys from (seed, replicate).
-std::uint64_t mix(std::uint64_t z)
-{
-    z += 0x9E3779B97F4A7C15ULL;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-}
-
 double normal_cdf(double z)
 {
     return 0.5 * std::erfc(-z / std::sqrt(2.0));
@@ -78,8 +69,7 @@ std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vecto
                                        const RefinedFit& fit, const BootstrapSettings& settings,
                                        std::int32_t index)
 {
-    const std::uint64_t key =
-        mix(mix(settings.seed) ^ static_cast<std::uint64_t>(static_cast<std::uint32_t>(index)));
+    const std::uint64_t key = stream_key(settings.seed, static_cast<std::uint32_t>(index));
     std::mt19937_64 blocks(key);
     const std::size_t n = residuals.size();
     const std::size_t starts = n - block + 1;

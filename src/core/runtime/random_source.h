@@ -6,6 +6,20 @@
 
 namespace tolvenar {
 
+// The seed of stream `index` of `seed` (a bootstrap replicate's own generator): SplitMix64's
+// finaliser applied to the seed, xor the index, then again, so nearby seeds and indices give
+// unrelated streams.
+constexpr std::uint64_t stream_key(std::uint64_t seed, std::uint64_t index)
+{
+    const auto mix = [](std::uint64_t z) {
+        z += 0x9E3779B97F4A7C15ULL;
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    };
+    return mix(mix(seed) ^ index);
+}
+
 // The program's one uniform random source. It starts from the same fixed seed in every process
 // and is never reseeded, so the same actions after start-up draw the same candidates in the
 // window and in the command line. Create one per process and pass it by reference.
