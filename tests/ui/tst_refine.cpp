@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// "Refine best fit" on the working plot's menu: off until a search found a model, then the
-// refined model in " Best fitting " as tolvenar-fit --refine prints it, the search's own best
-// kept for the next "Run".
+// "Refine best fit" and "Bootstrap intervals…" on the working plot's menu: off until a search
+// found a model, then the refined model in " Best fitting " as tolvenar-fit --refine prints it,
+// the search's own best kept for the next "Run"; the bootstrap's dialog, its stop by Escape, and
+// its intervals as tolvenar-fit --bootstrap gives them.
+#include "ui/plot/intervals.h"
 #include "window_fixture.h"
 
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMenu>
 
 using namespace tolvenar;
@@ -15,9 +19,22 @@ namespace {
 bool refine_offered(frmMain& w)
 {
     QTest::mouseClick(w.Picture1, Qt::RightButton, {}, w.Picture1->rect().center());
-    const bool enabled = w.mnuRB1->isVisible() && w.mnuRefine1->isEnabled();
+    const bool enabled = w.mnuRB1->isVisible() && w.mnuRefine1->isEnabled() &&
+                         w.mnuBootstrap1->isEnabled();
     w.mnuRB1->close();
     return enabled;
+}
+
+// The lines of tolvenar-fit's text report that start with `prefix`, without it.
+QStringList fit_lines(const std::vector<std::string>& args, const QString& prefix)
+{
+    std::ostringstream out;
+    run_fit_command(args, out, out);
+    QStringList lines;
+    for (const QString& line : QString::fromStdString(out.str()).split(QLatin1Char('\n')))
+        if (line.startsWith(prefix))
+            lines << line.mid(prefix.size());
+    return lines;
 }
 
 }  // namespace
@@ -39,19 +56,85 @@ private slots:
         w.mnuRefine1->trigger();
         w.Work->wait_until_idle();
 
-        std::ostringstream out;
         const std::vector<std::string> args{"--model", "duration", "--runs", "2", "--trials", "200",
                                             "--from", "0", "--to", "1000", "--refine",
                                             example_path("plateau_event.csv").toStdString()};
-        run_fit_command(args, out, out);
-        QStringList refined;
-        for (const QString& line : QString::fromStdString(out.str()).split(QLatin1Char('\n')))
-            if (line.startsWith(QStringLiteral("Refined ")) && !line.contains(QStringLiteral("squares")))
-                refined << line.mid(8);
+        QStringList refined = fit_lines(args, QStringLiteral("Refined "));
+        refined.removeIf([](const QString& line) { return line.contains(QLatin1String("squares")); });
         QCOMPARE(refined.size(), 13);  // X1..X6, Y1..Y6, R
         QCOMPARE(shown_report(w), refined);
         QCOMPARE(w.session.best().x, searched);
         QVERIFY(count_pixels(*w.Picture1, kRed) > 0 && count_pixels(*w.Picture1, kRed) != red_before);
+    }
+
+    void intervalChoiceRefusesWhatItCannotTake_data()
+    {
+        QTest::addColumn<QString>("replicates");
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<QString>("seed");
+        QTest::addColumn<QString>("reason");  // "" taken
+        QTest::newRow("defaults") << "200" << "0.9" << "5489" << "";
+        QTest::newRow("fewest") << "20" << "0.5" << "0" << "";
+        QTest::newRow("too few") << "19" << "0.9" << "5489" << "replicates";
+        QTest::newRow("no count") << "2e2" << "0.9" << "5489" << "replicates";
+        QTest::newRow("level 0") << "200" << "0" << "5489" << "level";
+        QTest::newRow("level 1") << "200" << "1" << "5489" << "level";
+        QTest::newRow("percent") << "200" << "90" << "5489" << "level";
+        QTest::newRow("seed past 32 bits") << "200" << "0.9" << "4294967296" << "seed";
+    }
+
+    void intervalChoiceRefusesWhatItCannotTake()
+    {
+        QFETCH(QString, replicates);
+        QFETCH(QString, level);
+        QFETCH(QString, seed);
+        QFETCH(QString, reason);
+        IntervalRequest choice;
+        const QString said =
+            QString::fromStdString(read_interval_choice(replicates, level, seed, choice));
+        QVERIFY2(reason.isEmpty() ? said.isEmpty() : said.contains(reason), qPrintable(said));
+        if (reason.isEmpty())
+            QCOMPARE(choice.replicates, replicates.toInt());
+        // The dialog keeps a refused entry open with its reason; Return is OK.
+        BootstrapDialog dialog(IntervalRequest{}, nullptr);
+        dialog.Replicates->setText(replicates);
+        dialog.Level->setText(level);
+        dialog.Seed->setText(seed);
+        dialog.show();
+        QTest::keyClick(dialog.Level, Qt::Key_Return);
+        QCOMPARE(dialog.result(), reason.isEmpty() ? QDialog::Accepted : QDialog::Rejected);
+        QCOMPARE(dialog.Reason->text(), reason.isEmpty() ? QString() : said);
+    }
+
+    // Escape stops a long bootstrap within about a second: the refined fit stays, with the
+    // intervals of the replicates done, said as such.
+    void escapeStopsTheBootstrapAndKeepsTheRefinedFit()
+    {
+        frmMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        prepare_search(w, "plateau_event.csv", "0", "1000", "2", "200",
+                       ModelFamily::EventWithDuration);
+        click_and_wait(w, w.Command2);
+        const float searched = w.session.best_sq_dist();
+        w.AskIntervals = [](IntervalRequest choice) {
+            choice.replicates = 1000000;
+            return std::optional(choice);
+        };
+        w.mnuBootstrap1->trigger();
+        QVERIFY(w.Busy() && !w.Command2->isEnabled() && !w.Frame1->isEnabled());
+        QTRY_VERIFY(w.ProgressBar1->Value() >= 2);  // replicates are done
+        QElapsedTimer stop;
+        stop.start();
+        QTest::keyClick(w.Picture1, Qt::Key_Escape);
+        w.Work->wait_until_idle();
+        QVERIFY(stop.elapsed() < 1500);
+        QVERIFY(w.Refined && w.Refined->sq_dist < searched);
+        QVERIFY(w.Intervals && w.Intervals->replicates_done < 1000000);
+        QVERIFY(w.Command2->isEnabled() && w.Frame1->isEnabled() && !w.ProgressBar1->Visible());
+        QVERIFY(w.frmIntervals != nullptr &&
+                w.frmIntervals->text().count(QLatin1Char('\n')) == 1 + 12);  // X1..Y6, no R
+        QVERIFY(w.Label2[2]->toolTip().startsWith(QStringLiteral("90 % interval: ")));
     }
 };
 
