@@ -61,7 +61,9 @@ CropWindow crop_window(const DataTable& table, const FitOptions& options)
 void take_crop(EngineState& state, const CropWindow& window)
 {
     try {
-        crop_without_drawing(state, window.left, window.width, window.origin);
+        // The edges as given keep every row they equal, whatever the plot's singles round to.
+        crop_without_drawing(state, window.left, window.width, window.origin, window.from,
+                             window.to);
     } catch (const Fault& fault) {
         throw refused(crop_refusal(state.data, window.left, window.origin, fault));
     }
