@@ -29,6 +29,40 @@ std::string million_rows()
     return text;
 }
 
+// The same signal as a European spreadsheet exports it: semicolons, decimal commas, a sigma.
+std::string million_rows_with_sigma()
+{
+    std::string text = "time_s;signal_mV;sd_mV\n";
+    std::mt19937 random(5);
+    std::normal_distribution<double> noise(0.0, 0.3);
+    char line[64];
+    for (int i = 0; i < kRows; ++i) {
+        int length = std::snprintf(line, sizeof line, "%.2f;%.3f;0.3\n", i * 0.01,
+                                   12.0 + noise(random));
+        for (int k = 0; k < length; ++k)
+            line[k] = line[k] == '.' ? ',' : line[k];
+        text.append(line, static_cast<std::size_t>(length));
+    }
+    return text;
+}
+
+// A logger's ISO date-times, one a minute.
+std::string million_dated_rows()
+{
+    std::string text = "time,signal_mV\n";
+    std::mt19937 random(5);
+    std::normal_distribution<double> noise(0.0, 0.3);
+    char line[64];
+    for (int i = 0; i < kRows; ++i) {
+        const int day = i / 1440, minute = i % 1440;
+        const int length = std::snprintf(line, sizeof line, "%04d-%02d-%02dT%02d:%02d:00Z,%.3f\n",
+                                         2000 + day / 336, 1 + day / 28 % 12, 1 + day % 28,
+                                         minute / 60, minute % 60, 12.0 + noise(random));
+        text.append(line, static_cast<std::size_t>(length));
+    }
+    return text;
+}
+
 const std::filesystem::path& million_row_file()
 {
     static const std::filesystem::path path = [] {
@@ -75,5 +109,31 @@ void BM_ReadDataText(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kRows);
 }
 BENCHMARK(BM_ReadDataText)->Unit(benchmark::kMillisecond);
+
+// Columns chosen by title, with a sigma, separated by semicolons with decimal commas.
+void BM_ReadDataTextColumns(benchmark::State& state)
+{
+    const std::string text = million_rows_with_sigma();
+    tolvenar::ReadOptions options;
+    options.y = tolvenar::ColumnChoice::of_text("signal_mV");
+    options.sigma = tolvenar::ColumnChoice::of_text("sd_mV");
+    for (auto _ : state) {
+        auto series = tolvenar::read_data_text(text, options);
+        benchmark::DoNotOptimize(series.table.DataCount);
+    }
+    state.SetItemsProcessed(state.iterations() * kRows);
+}
+BENCHMARK(BM_ReadDataTextColumns)->Unit(benchmark::kMillisecond);
+
+void BM_ReadDataTextDates(benchmark::State& state)
+{
+    const std::string text = million_dated_rows();
+    for (auto _ : state) {
+        auto series = tolvenar::read_data_text(text);
+        benchmark::DoNotOptimize(series.table.DataCount);
+    }
+    state.SetItemsProcessed(state.iterations() * kRows);
+}
+BENCHMARK(BM_ReadDataTextDates)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -131,13 +131,6 @@ double utc_second(const IsoTime& time)
     return time.second - (time.zoned ? time.zone_minutes * 60.0 : 0.0);
 }
 
-std::string two(int value)
-{
-    char text[4];
-    std::snprintf(text, sizeof text, "%02d", value % 100);
-    return text;
-}
-
 }  // namespace
 
 std::optional<IsoTime> parse_iso_time(std::string_view s)
@@ -219,12 +212,15 @@ std::string x_text(double x, const XForm& form)
         return out;
     const std::int64_t per_minute = minutes ? 1 : per_day / 1440;
     const std::int64_t minute_of_day = rest / per_minute;
-    out += form.kind == XKind::Date ? 'T' : form.time_separator;
-    out += two(static_cast<int>(minute_of_day / 60)) + ":" + two(static_cast<int>(minute_of_day % 60));
+    std::snprintf(text, sizeof text, "%c%02d:%02d",
+                  form.kind == XKind::Date ? 'T' : form.time_separator,
+                  static_cast<int>(minute_of_day / 60), static_cast<int>(minute_of_day % 60));
+    out += text;
     if (!minutes) {
         const std::int64_t within = rest % per_minute;  // in units of 10^-decimals s
         const std::int64_t scale = per_minute / 60;
-        out += ":" + two(static_cast<int>(within / scale));
+        std::snprintf(text, sizeof text, ":%02d", static_cast<int>(within / scale));
+        out += text;
         if (decimals > 0) {
             std::snprintf(text, sizeof text, ".%0*lld", decimals,
                           static_cast<long long>(within % scale));
@@ -232,12 +228,10 @@ std::string x_text(double x, const XForm& form)
         }
     }
     if (form.kind == XKind::DateTime && form.zoned) {
-        if (form.zulu) {
-            out += 'Z';
-        } else {
-            const int zone = std::abs(form.zone_minutes);
-            out += (form.zone_minutes < 0 ? "-" : "+") + two(zone / 60) + ":" + two(zone % 60);
-        }
+        const int zone = std::abs(form.zone_minutes);
+        std::snprintf(text, sizeof text, "%c%02d:%02d", form.zone_minutes < 0 ? '-' : '+',
+                      zone / 60, zone % 60);
+        out += form.zulu ? "Z" : text;
     }
     return out;
 }
