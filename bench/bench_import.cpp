@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,53 +15,47 @@ namespace {
 
 constexpr int kRows = 1'000'000;
 
-// time,value rows like a logger writes them: ascending time, a noisy signal.
-std::string million_rows()
+// A title line and kRows lines of a noisy signal, line i written by write(line, i, value).
+template <typename Write>
+std::string million_rows_of(const char* title, Write write)
 {
-    std::string text = "time_s,signal_mV\n";
+    std::string text = title;
     std::mt19937 random(5);
     std::normal_distribution<double> noise(0.0, 0.3);
     char line[64];
     for (int i = 0; i < kRows; ++i) {
-        const int length =
-            std::snprintf(line, sizeof line, "%.2f,%.3f\n", i * 0.01, 12.0 + noise(random));
+        const int length = write(line, i, 12.0 + noise(random));
         text.append(line, static_cast<std::size_t>(length));
     }
     return text;
+}
+
+// time,value rows like a logger writes them: ascending time, a noisy signal.
+std::string million_rows()
+{
+    return million_rows_of("time_s,signal_mV\n", [](char* line, int i, double value) {
+        return std::snprintf(line, 64, "%.2f,%.3f\n", i * 0.01, value);
+    });
 }
 
 // The same signal as a European spreadsheet exports it: semicolons, decimal commas, a sigma.
 std::string million_rows_with_sigma()
 {
-    std::string text = "time_s;signal_mV;sd_mV\n";
-    std::mt19937 random(5);
-    std::normal_distribution<double> noise(0.0, 0.3);
-    char line[64];
-    for (int i = 0; i < kRows; ++i) {
-        int length = std::snprintf(line, sizeof line, "%.2f;%.3f;0.3\n", i * 0.01,
-                                   12.0 + noise(random));
-        for (int k = 0; k < length; ++k)
-            line[k] = line[k] == '.' ? ',' : line[k];
-        text.append(line, static_cast<std::size_t>(length));
-    }
-    return text;
+    return million_rows_of("time_s;signal_mV;sd_mV\n", [](char* line, int i, double value) {
+        const int length = std::snprintf(line, 64, "%.2f;%.3f;0.3\n", i * 0.01, value);
+        std::replace(line, line + length, '.', ',');
+        return length;
+    });
 }
 
 // A logger's ISO date-times, one a minute.
 std::string million_dated_rows()
 {
-    std::string text = "time,signal_mV\n";
-    std::mt19937 random(5);
-    std::normal_distribution<double> noise(0.0, 0.3);
-    char line[64];
-    for (int i = 0; i < kRows; ++i) {
+    return million_rows_of("time,signal_mV\n", [](char* line, int i, double value) {
         const int day = i / 1440, minute = i % 1440;
-        const int length = std::snprintf(line, sizeof line, "%04d-%02d-%02dT%02d:%02d:00Z,%.3f\n",
-                                         2000 + day / 336, 1 + day / 28 % 12, 1 + day % 28,
-                                         minute / 60, minute % 60, 12.0 + noise(random));
-        text.append(line, static_cast<std::size_t>(length));
-    }
-    return text;
+        return std::snprintf(line, 64, "%04d-%02d-%02dT%02d:%02d:00Z,%.3f\n", 2000 + day / 336,
+                             1 + day / 28 % 12, 1 + day % 28, minute / 60, minute % 60, value);
+    });
 }
 
 const std::filesystem::path& million_row_file()

@@ -34,7 +34,7 @@ enum class ImportFailure {
     MissingX,           // a data row without an x: empty, absent or a missing-value marker
     BadSigma,           // a sigma that is zero, negative, empty or text
     NoSuchColumn,       // a chosen column that the title row does not hold
-    AmbiguousSeparator, // the first rows read alike with two separators
+    AmbiguousSeparator, // two separators read the first rows, each differently
 };
 
 // A refused data file. what() is a one-line message for the user that names the line and the
@@ -69,9 +69,9 @@ struct Field {
 };
 
 // The data file as a stream of fields. A field ends at its separator (a comma by default), at a
-// line end (CR, LF or CR LF) or at the end of the text; blanks (space, tab) before it are skipped
-// and blanks after an unquoted field are dropped (only spaces with the tab separator, where runs
-// of blanks never make empty fields with the Blanks one). A field opening with a double quote is
+// line end (CR, LF or CR LF) or at the end of the text; blanks (space, tab; only spaces with the
+// tab separator) before it are skipped and after an unquoted field dropped. With the Blanks
+// separator a run of blanks is one separator and never makes an empty field. A field opening with a double quote is
 // text up to the closing quote, separators and line ends included ("" inside stands for one
 // quote); anything between the closing quote and the separator is ignored, and an unquoted quote
 // is an ordinary character. An unquoted field that is wholly a decimal number (optional sign,
@@ -95,6 +95,8 @@ private:
     Field next_separated();
     Field next_blank_separated();
     void read_unquoted(Field& field, std::string_view raw) const;
+    // The quoted field opening at `p`; the position after its closing quote, or the text's end.
+    std::size_t read_quoted(Field& field, std::size_t p);
 
     std::string_view m_text;
     std::size_t m_pos = 0;
@@ -130,7 +132,7 @@ struct ReadOptions {
 struct DataLayout {
     Separator separator = Separator::Comma;
     bool pairs = true;                // a stream of (x, y) pairs; false: one data row per line
-    std::vector<std::string> titles;  // the title row's fields, quotes removed
+    std::vector<std::string> titles;  // the first line's fields, quotes removed
 };
 
 // The layout of `text` under `options`: the separator that reads the title row and the first data

@@ -208,6 +208,26 @@ void FieldStream::read_unquoted(Field& field, std::string_view raw) const
         field.kind = CellKind::Text;
 }
 
+std::size_t FieldStream::read_quoted(Field& field, std::size_t p)
+{
+    const std::string_view t = m_text;
+    field.quoted = true;
+    field.kind = CellKind::Text;
+    const std::size_t begin = ++p;
+    std::size_t close = t.find('"', p);
+    while (close != std::string_view::npos && close + 1 < t.size() && t[close + 1] == '"') {
+        field.doubled_quotes = true;
+        close = t.find('"', close + 2);
+    }
+    if (close == std::string_view::npos) {
+        field.text = t.substr(begin);
+        return t.size();
+    }
+    field.text = t.substr(begin, close - begin);
+    m_line += line_ends(field.text);
+    return close + 1;
+}
+
 template <char separator>
 Field FieldStream::next_separated()
 {
@@ -223,23 +243,12 @@ Field FieldStream::next_separated()
     Field field;
     field.line = m_line;
     if (p < size && t[p] == '"') {
-        field.quoted = true;
-        const std::size_t begin = ++p;
-        std::size_t close = t.find('"', p);
-        while (close != std::string_view::npos && close + 1 < size && t[close + 1] == '"') {
-            field.doubled_quotes = true;
-            close = t.find('"', close + 2);
-        }
-        field.kind = CellKind::Text;
-        if (close == std::string_view::npos) {  // unterminated: the rest of the text
-            field.text = t.substr(begin);
+        p = read_quoted(field, p);
+        if (p == size) {  // unterminated: the rest of the text
             field.ends_line = true;
             m_pos = size;
             return field;
         }
-        field.text = t.substr(begin, close - begin);
-        m_line += line_ends(field.text);
-        p = close + 1;
         while (p < size && !is_separator(t[p]))
             ++p;
     } else {
@@ -277,19 +286,7 @@ Field FieldStream::next_blank_separated()
     Field field;
     field.line = m_line;
     if (p < size && t[p] == '"') {
-        field.quoted = true;
-        field.kind = CellKind::Text;
-        const std::size_t begin = ++p;
-        std::size_t close = t.find('"', p);
-        while (close != std::string_view::npos && close + 1 < size && t[close + 1] == '"') {
-            field.doubled_quotes = true;
-            close = t.find('"', close + 2);
-        }
-        if (close == std::string_view::npos)
-            close = size;
-        field.text = t.substr(begin, close - begin);
-        m_line += line_ends(field.text);
-        p = std::min(close + 1, size);
+        p = read_quoted(field, p);
         while (p < size && !is_separator(t[p]))
             ++p;
     } else {
