@@ -94,40 +94,36 @@ void BM_ImportDataFile(benchmark::State& state)
 }
 BENCHMARK(BM_ImportDataFile)->Unit(benchmark::kMillisecond);
 
-void BM_ReadDataText(benchmark::State& state)
+// Reads `text` once an iteration.
+void read_million(benchmark::State& state, const std::string& text,
+                  const tolvenar::ReadOptions& options = {})
 {
-    const std::string text = million_rows();
-    for (auto _ : state) {
-        auto series = tolvenar::read_data_text(text);
-        benchmark::DoNotOptimize(series.table.DataCount);
-    }
-    state.SetItemsProcessed(state.iterations() * kRows);
-}
-BENCHMARK(BM_ReadDataText)->Unit(benchmark::kMillisecond);
-
-// Columns chosen by title, with a sigma, separated by semicolons with decimal commas.
-void BM_ReadDataTextColumns(benchmark::State& state)
-{
-    const std::string text = million_rows_with_sigma();
-    tolvenar::ReadOptions options;
-    options.y = tolvenar::ColumnChoice::of_text("signal_mV");
-    options.sigma = tolvenar::ColumnChoice::of_text("sd_mV");
     for (auto _ : state) {
         auto series = tolvenar::read_data_text(text, options);
         benchmark::DoNotOptimize(series.table.DataCount);
     }
     state.SetItemsProcessed(state.iterations() * kRows);
 }
+
+void BM_ReadDataText(benchmark::State& state)
+{
+    read_million(state, million_rows());
+}
+BENCHMARK(BM_ReadDataText)->Unit(benchmark::kMillisecond);
+
+// Columns chosen by title, with a sigma, separated by semicolons with decimal commas.
+void BM_ReadDataTextColumns(benchmark::State& state)
+{
+    tolvenar::ReadOptions options;
+    options.y = tolvenar::ColumnChoice::of_text("signal_mV");
+    options.sigma = tolvenar::ColumnChoice::of_text("sd_mV");
+    read_million(state, million_rows_with_sigma(), options);
+}
 BENCHMARK(BM_ReadDataTextColumns)->Unit(benchmark::kMillisecond);
 
 void BM_ReadDataTextDates(benchmark::State& state)
 {
-    const std::string text = million_dated_rows();
-    for (auto _ : state) {
-        auto series = tolvenar::read_data_text(text);
-        benchmark::DoNotOptimize(series.table.DataCount);
-    }
-    state.SetItemsProcessed(state.iterations() * kRows);
+    read_million(state, million_dated_rows());
 }
 BENCHMARK(BM_ReadDataTextDates)->Unit(benchmark::kMillisecond);
 

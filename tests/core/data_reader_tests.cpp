@@ -127,6 +127,8 @@ TEST(DataFile, ImportsPairsOrRefuses)
         // pairs, as they always were.
         {"t,v,s\n0,1,9\n1,3,9\n2,2,9\n3,5\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"},
         {"t,v,0\n1,2,3\n4,5,6\n7,8,9\n", "'t';'v'|0;1|2;3|4;5|6;7|8;9|;|"},
+        {"t,v,\n0,1,\n1,3,\n2,2,\n3,5,\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"},  // columns where pairs fail
+        {"t,v,\n0,1,\n1,3,\n2,2,\n3,5,\n4,x,\n", "missing x"},  // else the pairs' reason
         // A line of three fields shifts the pairing.
         {"t,v\n0,1\n1,3,9\n10,11\n12,13,14\n", "'t';'v'|0;1|1;3|9;10|11;12|13;14|;|"},
         {"", "too few fields"}, {"time,value\n0,1\n1,3\n2,2\n3\n", "too few fields"},  // nine
@@ -144,7 +146,7 @@ TEST(DataFile, ImportsPairsOrRefuses)
         {"t,v\n0,5\n1,3\n\"\",2\n3,\"\"\n", "missing x"},  // nor is the empty text
         // Every data row: numbers within the single range, x never falling.
         {"t,v\n0,1\n1,3\n2,\"2\"\n3,5\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"}, {"t,v\nx,1\n1,3\n2,2\n3,5\n", text},
-        {"t,v\n0,1\n1,3\n2,1e39\n3,5\n", "out of range"}, {four + "1e39,4\n5,6\n", "out of range"},
+        {"t,v\n0,1\n1,3\n2,1e39\n3,5\n", "out of range"}, {"t;v\n0;\"1e999\"\n", "out of range"}, {four + "1e39,4\n5,6\n", "out of range"},
         {"t,v\n0,1\n1,3\n2,2\n3,1e400\n", "out of range"},  // beyond the double range
         {"t,v\n0,1\n1,3\n2,2\n1,5\n", "x decreases"}, {four + "3,0\n", rows + "3;0|;|"},
         {"t,v\n0,-3e38\n1,3e38\n2,2\n3,5\n", "out of range"},  // the y span in single
@@ -191,7 +193,7 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
                                 "range"},
         {head + "2,2\n3,5\n\"a\nb\",1e999\n", "line 7: a number lies beyond the double-precision "
                                                "range"},  // a quoted line end counts
-        {head + "2,\"2,5\"\n3,5\n", "line 4 (data row 3): y \"2,5\" has a decimal comma, where a "
+        {head + "2,\"2,9\"\n3,5\n", "line 4 (data row 3): y \"2,9\" has a decimal comma, where a "
                                      "comma-separated file has a decimal point"},
         {"t;v\n0,5;1,25\n1;3\n2;2\nabc\n", "the fields are separated by semicolons and the "
          "numbers have decimal commas (\"0,5;1,25\"), where a data file has commas between fields "
@@ -315,9 +317,16 @@ TEST(DataFile, ReadsDatesAsDaysFromTheFirstRow)
     EXPECT_EQ(parse_x("2024-03-01 09:00", zoned), 1 / 24.0);  // a typed bound takes the zone
     EXPECT_EQ(parse_x("2024-03-01 09:00Z", dates), std::nullopt);
     EXPECT_EQ(parse_x("1e3", XForm{}), 1000.0);
-    for (const char* text : {"2024-13-01", "2024-04-31", "2024-03-01T24:00", "2024-03-01T12",
-                             "2024-3-01", "2024-03-01T12:00+25:00", "2024-03-01Z"})
+    for (const char* text : {"2024-13-01", "2024-04-31", "1900-02-29", "2024-03-01T24:00",
+                             "2024-03-01T12", "2024-3-01", "2024-03-01T12:00+25:00", "2024-03-01Z"})
         EXPECT_FALSE(parse_iso_time(text)) << text;
+    EXPECT_TRUE(parse_iso_time(" 2000-02-29\t "));
+    // With blanks between the columns a date and its time of day stay one x.
+    EXPECT_EQ(import_of("d v\n2024-03-01 12345\n2024-03-02 2\n2024-03-04 3\n2024-03-05 4\n"),
+              "'d';'v'|0;12345|1;2|3;3|4;4|;|");
+    EXPECT_EQ(import_of("d v\n2024-03-01 12:00 1\n2024-03-01 18:00 2\n2024-03-02 00:00 3\n"
+                        "2024-03-02 06:00 4\n"),
+              "'d';'v'|0;1|0.25;2|0.5;3|0.75;4|;|");
     for (const auto& [span, text] : std::vector<std::pair<double, std::string>>{
              {3.5, "3.5 days"}, {1, "1 day"}, {0.2166667, "5.2 hours"}, {123.456, "123 days"},
              {-1 / 24.0, "-1 hour"}})

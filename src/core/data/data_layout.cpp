@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 
 namespace tolvenar {
 
@@ -50,18 +51,28 @@ bool is_blank_line(const SampleLine& line)
            !line.fields[0].quoted;
 }
 
+// A field's number; a quoted one beyond the double range counts as one, which the reader refuses.
+std::optional<double> quoted_number(const Field& field, Separator separator)
+{
+    try {
+        return detail::number_of(field, separator);
+    } catch (const Fault&) {
+        return HUGE_VAL;
+    }
+}
+
 // An x the reader can take or refuse by name: a number, a date, or nothing at all.
 bool readable_x(const Field* x, Separator separator)
 {
     if (!x || x->kind != CellKind::Text)
         return true;
-    return detail::number_of(*x, separator) || parse_iso_time(x->text) ||
+    return quoted_number(*x, separator) || parse_iso_time(x->text) ||
            detail::is_missing_marker(x->text);
 }
 
 bool readable_y(const Field* y, Separator separator)
 {
-    return !y || y->kind != CellKind::Text || detail::number_of(*y, separator) ||
+    return !y || y->kind != CellKind::Text || quoted_number(*y, separator) ||
            detail::is_missing_marker(y->text);
 }
 
@@ -71,7 +82,7 @@ std::optional<double> sampled_value(const Field* field, Separator separator)
 {
     if (!field)
         return std::nullopt;
-    if (const auto number = detail::number_of(*field, separator))
+    if (const auto number = quoted_number(*field, separator))
         return number;
     if (const auto time = parse_iso_time(field->text))
         return static_cast<double>(time->day) + time->second / 86400.0;
@@ -79,8 +90,8 @@ std::optional<double> sampled_value(const Field* field, Separator separator)
 }
 
 // Whether the separator stands between two fields of `line` as no comma file's padding can:
-// with something other than a comma on both sides. Today's comma files hold tabs and blanks only
-// beside their commas and line ends.
+// with something other than a comma on both sides. Comma files hold tabs and blanks only beside
+// their commas and line ends.
 bool separates_values(const SampleLine& line, Separator separator)
 {
     if (separator == Separator::Semicolon)
@@ -139,7 +150,7 @@ Sample sample(std::string_view text, Separator separator, const ReadOptions& opt
         every = every && separates;
         some = some || separates;
     }
-    // Only a separator between values on some row tells a table from today's comma padding.
+    // Only a separator between values on some row tells a table from a comma file's padding.
     sample.fits = readable && rows > 0 && title.fields.size() >= 2 &&
                   (separator == Separator::Comma || some);
     sample.separates_every = rows > 0 && every;
@@ -249,44 +260,40 @@ ColumnIndexes column_indexes(const std::vector<std::string>& titles, const ReadO
 
 DataLayout data_layout(std::string_view text, const ReadOptions& options)
 {
-    std::vector<std::pair<Separator, Sample>> fitting;
-    Sample comma;
-    for (const Separator separator : kCandidates) {
-        Sample s = sample(text, separator, options);
-        if (separator == Separator::Comma)
-            comma = s;
-        if (s.fits)
-            fitting.emplace_back(separator, std::move(s));
+    std::array<Sample, kCandidates.size()> samples;
+    std::vector<std::size_t> fitting;
+    for (std::size_t i = 0; i < kCandidates.size(); ++i) {
+        samples[i] = sample(text, kCandidates[i], options);
+        if (samples[i].fits)
+            fitting.push_back(i);
     }
-    DataLayout layout;
-    if (!fitting.empty() && fitting.front().first != Separator::Comma) {
-        for (const auto& [separator, s] : fitting) {
-            if (s.reading != fitting.front().second.reading) {
-                std::string names;
-                for (std::size_t i = 0; i < fitting.size(); ++i)
-                    names += std::string(i == 0 ? "" : i + 1 == fitting.size() ? " and " : ", ") +
-                             separator_name(fitting[i].first);
-                throw ImportError(ImportFailure::AmbiguousSeparator,
-                                  "the separator is ambiguous: " + names +
-                                      " read the first rows differently");
-            }
+    std::size_t chosen = 0;  // comma, when it reads the first rows or nothing else does
+    if (!fitting.empty() && fitting.front() != 0) {
+        for (const std::size_t i : fitting) {
+            if (samples[i].reading == samples[fitting.front()].reading)
+                continue;
+            std::string names;
+            for (std::size_t k = 0; k < fitting.size(); ++k)
+                names += std::string(k == 0 ? "" : k + 1 == fitting.size() ? " and " : ", ") +
+                         separator_name(kCandidates[fitting[k]]);
+            throw ImportError(ImportFailure::AmbiguousSeparator,
+                              "the separator is ambiguous: " + names +
+                                  " read the first rows differently");
         }
-        layout.separator = fitting.front().first;
-        layout.titles = std::move(fitting.front().second.titles);
+        chosen = fitting.front();
     } else if (fitting.empty()) {
-        // No separator reads the first rows: the one between values on every row refuses them
-        // with the row's reason, else today's comma format with its own.
-        for (const Separator separator : {Separator::Semicolon, Separator::Tab}) {
-            Sample s = sample(text, separator, options);
-            if (s.separates_every && s.titles.size() >= 2) {
-                layout.separator = separator;
-                layout.titles = std::move(s.titles);
+        // No separator reads the first rows: a semicolon or tab between values on every row
+        // refuses them with the row's reason, else the comma reading with its own.
+        for (const std::size_t i : {1, 2}) {
+            if (samples[i].separates_every && samples[i].titles.size() >= 2) {
+                chosen = i;
                 break;
             }
         }
     }
-    if (layout.separator == Separator::Comma)
-        layout.titles = std::move(comma.titles);
+    DataLayout layout;
+    layout.separator = kCandidates[chosen];
+    layout.titles = std::move(samples[chosen].titles);
     layout.pairs = layout.separator == Separator::Comma && options.pairs_allowed() &&
                    !third_title_is_text(text);
     return layout;

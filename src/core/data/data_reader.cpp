@@ -24,15 +24,6 @@ constexpr bool is_digit(char c)
     return c >= '0' && c <= '9';
 }
 
-// Line ends in `s`: LF, CR LF and a lone CR, one each.
-std::size_t line_ends(std::string_view s)
-{
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < s.size(); ++i)
-        count += s[i] == '\n' || (s[i] == '\r' && (i + 1 == s.size() || s[i + 1] != '\n'));
-    return count;
-}
-
 // Stores a field in the table: texts go to its pool.
 Cell store(DataTable& table, const Field& field)
 {
@@ -43,17 +34,7 @@ Cell store(DataTable& table, const Field& field)
     }
     if (table.texts.size() >= std::numeric_limits<std::uint32_t>::max())
         throw Fault(FaultKind::Overflow, "data file texts");
-    std::string text(field.text);
-    if (field.doubled_quotes) {
-        std::string single;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            single += text[i];
-            if (text[i] == '"' && i + 1 < text.size() && text[i + 1] == '"')
-                ++i;
-        }
-        text = std::move(single);
-    }
-    table.texts.push_back(std::move(text));
+    table.texts.push_back(detail::field_text(field));
     return Cell{CellKind::Text, static_cast<std::uint32_t>(table.texts.size() - 1), 0.0};
 }
 
@@ -354,10 +335,10 @@ std::size_t trailing_empty_line(std::string_view text)
 {
     const std::size_t last = text.find_last_not_of(" \t\r\n");
     const std::string_view tail = text.substr(last == std::string_view::npos ? 0 : last + 1);
-    const std::size_t ends = line_ends(tail);
+    const std::size_t ends = detail::line_ends(tail);
     const bool ends_on_line_end = tail.ends_with('\n') || tail.ends_with('\r');
     if (ends >= 2 || (ends == 1 && !ends_on_line_end))
-        return line_ends(text.substr(0, text.size() - tail.size())) + 2;
+        return detail::line_ends(text.substr(0, text.size() - tail.size())) + 2;
     return 0;
 }
 
@@ -600,10 +581,26 @@ ImportedSeries read_data_text(std::string_view text, const ReadOptions& options)
     try {
         layout = data_layout(text, options);
         ImportedSeries series;
-        if (layout.pairs)
-            read_pairs(text, series, options);
-        else
+        if (!layout.pairs) {
             read_lines(text, series, options, layout.separator);
+        } else {
+            try {
+                read_pairs(text, series, options);
+            } catch (const ImportError&) {
+                // A title of three fields or more, the third a number or empty (a trailing
+                // comma): a table, where the pairs refuse it.
+                if (layout.titles.size() < 3)
+                    throw;
+                try {
+                    series = ImportedSeries{};
+                    read_lines(text, series, options, layout.separator);
+                    layout.pairs = false;
+                } catch (const ImportError&) {
+                }
+                if (layout.pairs)
+                    throw;
+            }
+        }
         series.layout = std::move(layout);
         return series;
     } catch (const ImportError& error) {

@@ -93,7 +93,6 @@ public:
 private:
     template <char separator>
     Field next_separated();
-    Field next_blank_separated();
     void read_unquoted(Field& field, std::string_view raw) const;
     // The quoted field opening at `p`; the position after its closing quote, or the text's end.
     std::size_t read_quoted(Field& field, std::size_t p);
@@ -128,7 +127,8 @@ struct ReadOptions {
 // How the reader takes a file: its separator, and whether as a stream of (x, y) pairs
 // (fields in pairs whatever the lines, the comma files it has always read) or line by line in
 // columns (another separator, chosen columns or a sigma, or a title row of three or more fields
-// whose third is text, which the pair stream would take for the first data x and refuse).
+// whose third is text, which the pair stream would take for the first data x and refuse; with a
+// number or nothing for the third, columns where the pairs refuse the file).
 struct DataLayout {
     Separator separator = Separator::Comma;
     bool pairs = true;                // a stream of (x, y) pairs; false: one data row per line

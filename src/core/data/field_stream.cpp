@@ -20,15 +20,6 @@ constexpr bool is_line_end(char c)
     return c == '\n' || c == '\r';
 }
 
-// Line ends in `s`: LF, CR LF and a lone CR, one each.
-std::size_t line_ends(std::string_view s)
-{
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < s.size(); ++i)
-        count += s[i] == '\n' || (s[i] == '\r' && (i + 1 == s.size() || s[i + 1] != '\n'));
-    return count;
-}
-
 // "2024-03-01": a date that a time of day may follow after blanks.
 bool is_date_only(std::string_view s)
 {
@@ -46,6 +37,14 @@ bool starts_with_clock(std::string_view s)
 }  // namespace
 
 namespace detail {
+
+std::size_t line_ends(std::string_view s)
+{
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < s.size(); ++i)
+        count += s[i] == '\n' || (s[i] == '\r' && (i + 1 == s.size() || s[i + 1] != '\n'));
+    return count;
+}
 
 bool read_number(std::string_view s, double& value)
 {
@@ -192,7 +191,7 @@ Field FieldStream::next()
     case Separator::Tab: return next_separated<'\t'>();
     case Separator::Blanks: break;
     }
-    return next_blank_separated();
+    return next_separated<' '>();
 }
 
 void FieldStream::read_unquoted(Field& field, std::string_view raw) const
@@ -224,16 +223,20 @@ std::size_t FieldStream::read_quoted(Field& field, std::size_t p)
         return t.size();
     }
     field.text = t.substr(begin, close - begin);
-    m_line += line_ends(field.text);
+    m_line += detail::line_ends(field.text);
     return close + 1;
 }
 
+// `separator` ' ' stands for runs of blanks.
 template <char separator>
 Field FieldStream::next_separated()
 {
+    constexpr bool blank_runs = separator == ' ';
     // With the tab separator a tab is no blank to skip.
     const auto is_blank = [](char c) { return c == ' ' || (separator != '\t' && c == '\t'); };
-    const auto is_separator = [](char c) { return c == separator || is_line_end(c); };
+    const auto is_separator = [&](char c) {
+        return (blank_runs ? is_blank(c) : c == separator) || is_line_end(c);
+    };
     const std::string_view t = m_text;
     const std::size_t size = t.size();
     std::size_t p = m_pos;
@@ -256,64 +259,35 @@ Field FieldStream::next_separated()
         while (p < size && !is_separator(t[p]))
             ++p;
         std::size_t end = p;
+        if constexpr (blank_runs) {
+            // "2024-03-01 12:30" is one x, not a date and a time.
+            std::size_t after = p;
+            while (after < size && is_blank(t[after]))
+                ++after;
+            if (is_date_only(t.substr(begin, p - begin)) && starts_with_clock(t.substr(after))) {
+                p = after;
+                while (p < size && !is_separator(t[p]))
+                    ++p;
+                end = p;
+            }
+        }
         while (end > begin && is_blank(t[end - 1]))
             --end;
         read_unquoted(field, t.substr(begin, end - begin));
     }
 
-    field.ends_line = p == size || t[p] != separator;
+    if constexpr (blank_runs) {  // blanks before a line end separate nothing
+        while (p < size && is_blank(t[p]))
+            ++p;
+    }
+    field.ends_line = p == size || is_line_end(t[p]);
     if (p < size) {
-        if (t[p] != separator)
+        if (field.ends_line)
             ++m_line;
         if (t[p] == '\r' && p + 1 < size && t[p + 1] == '\n')
             ++p;
-        ++p;
-    }
-    m_pos = p;
-    return field;
-}
-
-Field FieldStream::next_blank_separated()
-{
-    const auto is_blank = [](char c) { return c == ' ' || c == '\t'; };
-    const auto is_separator = [&](char c) { return is_blank(c) || is_line_end(c); };
-    const std::string_view t = m_text;
-    const std::size_t size = t.size();
-    std::size_t p = m_pos;
-    while (p < size && is_blank(t[p]))
-        ++p;
-
-    Field field;
-    field.line = m_line;
-    if (p < size && t[p] == '"') {
-        p = read_quoted(field, p);
-        while (p < size && !is_separator(t[p]))
+        if (field.ends_line || !blank_runs)
             ++p;
-    } else {
-        const std::size_t begin = p;
-        while (p < size && !is_separator(t[p]))
-            ++p;
-        // "2024-03-01 12:30" is one x, not a date and a time.
-        std::size_t after = p;
-        while (after < size && is_blank(t[after]))
-            ++after;
-        if (is_date_only(t.substr(begin, p - begin)) && starts_with_clock(t.substr(after))) {
-            p = after;
-            while (p < size && !is_separator(t[p]))
-                ++p;
-        }
-        read_unquoted(field, t.substr(begin, p - begin));
-    }
-
-    // Blanks after a field separate it from the next one, unless a line end follows them.
-    while (p < size && is_blank(t[p]))
-        ++p;
-    field.ends_line = p == size || is_line_end(t[p]);
-    if (p < size && is_line_end(t[p])) {
-        ++m_line;
-        if (t[p] == '\r' && p + 1 < size && t[p + 1] == '\n')
-            ++p;
-        ++p;
     }
     m_pos = p;
     return field;

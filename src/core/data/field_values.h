@@ -11,6 +11,9 @@
 
 namespace tolvenar::detail {
 
+// Line ends in `s`: LF, CR LF and a lone CR, one each.
+std::size_t line_ends(std::string_view s);
+
 // Whether all of `s` is a decimal number with a full stop; if so its value goes to `value`. A
 // magnitude beyond the double range raises Overflow, one below it reads as (signed) 0.
 bool read_number(std::string_view s, double& value);
