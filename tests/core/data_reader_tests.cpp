@@ -60,7 +60,8 @@ std::string import_of(std::string_view text, const ReadOptions& options = {}, bo
             return rows;
         rows += " " + std::string(separator_text(series.layout.separator)) +
                 (series.layout.pairs ? " pairs" : "") + (series.reversed ? " reversed" : "");
-        for (const auto& [name, values] : {std::pair{" gaps", series.gap_x}, {" sigma", series.sigma}})
+        for (const auto& [name, values] :
+             {std::pair{" gaps", series.gap_x}, {" sigma", series.sigma}})
             for (std::size_t i = 0; i < values.size(); ++i)
                 rows += (i == 0 ? std::string(name) + ":" : ",") + number_text(values[i]);
         return rows;
@@ -127,7 +128,7 @@ TEST(DataFile, ImportsPairsOrRefuses)
         // pairs, as they always were.
         {"t,v,s\n0,1,9\n1,3,9\n2,2,9\n3,5\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"},
         {"t,v,0\n1,2,3\n4,5,6\n7,8,9\n", "'t';'v'|0;1|2;3|4;5|6;7|8;9|;|"},
-        {"t,v,\n0,1,\n1,3,\n2,2,\n3,5,\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"},  // columns where pairs fail
+        {"t,v,\n0,1,\n1,3,\n2,2,\n3,5,\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"},  // pairs fail: columns
         {"t,v,\n0,1,\n1,3,\n2,2,\n3,5,\n4,x,\n", "missing x"},  // else the pairs' reason
         // A line of three fields shifts the pairing.
         {"t,v\n0,1\n1,3,9\n10,11\n12,13,14\n", "'t';'v'|0;1|1;3|9;10|11;12|13;14|;|"},
@@ -145,8 +146,10 @@ TEST(DataFile, ImportsPairsOrRefuses)
         {"t,v\n0,5\n1,3\n\"5\",2\n3,5\n", "x decreases"},  // passes the check: 5 is no text
         {"t,v\n0,5\n1,3\n\"\",2\n3,\"\"\n", "missing x"},  // nor is the empty text
         // Every data row: numbers within the single range, x never falling.
-        {"t,v\n0,1\n1,3\n2,\"2\"\n3,5\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"}, {"t,v\nx,1\n1,3\n2,2\n3,5\n", text},
-        {"t,v\n0,1\n1,3\n2,1e39\n3,5\n", "out of range"}, {"t;v\n0;\"1e999\"\n", "out of range"}, {four + "1e39,4\n5,6\n", "out of range"},
+        {"t,v\n0,1\n1,3\n2,\"2\"\n3,5\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"},  // a quoted number
+        {"t,v\nx,1\n1,3\n2,2\n3,5\n", text},
+        {"t,v\n0,1\n1,3\n2,1e39\n3,5\n", "out of range"}, {four + "1e39,4\n5,6\n", "out of range"},
+        {"t;v\n0;\"1e999\"\n", "out of range"},
         {"t,v\n0,1\n1,3\n2,2\n3,1e400\n", "out of range"},  // beyond the double range
         {"t,v\n0,1\n1,3\n2,2\n1,5\n", "x decreases"}, {four + "3,0\n", rows + "3;0|;|"},
         {"t,v\n0,-3e38\n1,3e38\n2,2\n3,5\n", "out of range"},  // the y span in single
@@ -210,7 +213,8 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
                                                    "data row 1's x is a date"},
         {"d,v\n2024-03-01 10:00,1\n2024-03-02 10:00Z,3\n" + tail, "line 3 (data row 2): x "
          "\"2024-03-02 10:00Z\" has a time zone, where data row 1's has none"},
-        {"d,v\n2024-03-01,1\n2023-02-29,3\n" + tail, "line 3 (data row 2): x is the text \"2023-02-29\", "
+        {"d,v\n2024-03-01,1\n2023-02-29,3\n" + tail,
+         "line 3 (data row 2): x is the text \"2023-02-29\", "
                                              "not a number"},
         {"a\tb\tc\n1\t\t2\n3\t4\t5\n", "the separator is ambiguous: tab and blanks read the "
                                           "first rows differently"},

@@ -12,8 +12,8 @@ namespace tolvenar {
 
 namespace {
 
-constexpr std::size_t kSampleRows = 32;      // data lines after the title that decide
-constexpr std::size_t kLongestSampled = 1024;  // fields of a line looked at; the rest ends the sample
+constexpr std::size_t kSampleRows = 32;        // data lines after the title that decide
+constexpr std::size_t kLongestSampled = 1024;  // fields a line may hold; a longer one ends it
 
 constexpr std::array kCandidates = {Separator::Comma, Separator::Semicolon, Separator::Tab,
                                     Separator::Blanks};

@@ -111,16 +111,17 @@ public:
     // A data row from its fields (nullptr for one the line lacks); `line` is where it starts.
     void take(const Field* x, const Field* y, const Field* sigma, std::size_t line)
     {
-        const std::string where = row_place(line, ++m_file_rows);
-        const double x_value = x_of(x, where);
-        const std::optional<double> y_value = y_of(y, where);
-        follow_order(x_value, where);
+        m_line = line;
+        ++m_file_rows;
+        const double x_value = x_of(x);
+        const std::optional<double> y_value = y_of(y);
+        follow_order(x_value);
         if (!y_value) {
             m_series.gap_x.push_back(x_value);
             return;
         }
         if (m_options.sigma)
-            m_series.sigma.push_back(sigma_of(sigma, where));
+            m_series.sigma.push_back(sigma_of(sigma));
         m_table.DataX.push_back(Cell::of_number(x_value));
         m_table.DataY.push_back(Cell::of_number(*y_value));
     }
@@ -162,31 +163,31 @@ public:
     }
 
 private:
-    double x_of(const Field* field, const std::string& where)
+    double x_of(const Field* field)
     {
         if (!field || field->text.empty())  // absent, empty or a quoted ""
             throw ImportError(ImportFailure::MissingX,
-                              where + (field ? ": x is empty" : ": x is missing: the line ends "
+                              where() + (field ? ": x is empty" : ": x is missing: the line ends "
                                                                 "before its column"));
         std::optional<double> number = number_in(*field, m_separator);
         if (!number && field->kind == CellKind::Text) {
             if (const std::optional<IsoTime> time = parse_iso_time(field->text))
-                return date_of(*time, *field, where);
+                return date_of(*time, *field);
             if (detail::is_missing_marker(field->text))
                 throw ImportError(ImportFailure::MissingX,
-                                  where + ": x is missing (" + excerpt(field->text) + ")");
+                                  where() + ": x is missing (" + excerpt(field->text) + ")");
         }
         if (!number)
-            refuse_text(*field, 'x', where);
+            refuse_text(*field, 'x');
         if (m_form_set && m_series.x_form.is_date())
             throw ImportError(ImportFailure::TextValue,
-                              where + ": x = " + number_text(*number) +
+                              where() + ": x = " + number_text(*number) +
                                   " is a number, where data row 1's x is a date");
         m_form_set = true;
-        return in_single_range(*number, 'x', where);
+        return in_single_range(*number, 'x');
     }
 
-    double date_of(const IsoTime& time, const Field& field, const std::string& where)
+    double date_of(const IsoTime& time, const Field& field)
     {
         XForm& form = m_series.x_form;
         if (!m_form_set) {
@@ -204,14 +205,14 @@ private:
                 : nullptr;
         if (mismatch)
             throw ImportError(ImportFailure::TextValue,
-                              where + ": x " + excerpt(field.text) + " " + mismatch);
+                              where() + ": x " + excerpt(field.text) + " " + mismatch);
         form.time_fields = std::max(form.time_fields, time.time_fields);
         form.fraction_digits = std::max(form.fraction_digits, time.fraction_digits);
         return days_of(time, form);
     }
 
     // The y, or nullopt for a gap: empty, absent, a missing-value marker or options.missing.
-    std::optional<double> y_of(const Field* field, const std::string& where) const
+    std::optional<double> y_of(const Field* field) const
     {
         if (!field || field->text.empty())
             return std::nullopt;
@@ -219,43 +220,43 @@ private:
         if (!number && detail::is_missing_marker(field->text))
             return std::nullopt;
         if (!number)
-            refuse_text(*field, 'y', where);
+            refuse_text(*field, 'y');
         if (m_options.missing && *number == *m_options.missing)
             return std::nullopt;
-        return in_single_range(*number, 'y', where);
+        return in_single_range(*number, 'y');
     }
 
-    double sigma_of(const Field* field, const std::string& where) const
+    double sigma_of(const Field* field) const
     {
         const std::optional<double> number =
             field ? number_in(*field, m_separator) : std::nullopt;
         if (!number)
             throw ImportError(ImportFailure::BadSigma,
-                              where + ": sigma " +
+                              where() + ": sigma " +
                                   (!field || field->text.empty()
                                        ? std::string("is empty")
                                        : "is the text " + excerpt(field->text) +
                                              ", not a number"));
         if (!(*number > 0.0))
             throw ImportError(ImportFailure::BadSigma,
-                              where + ": sigma = " + number_text(*number) +
+                              where() + ": sigma = " + number_text(*number) +
                                   " is not positive, where an uncertainty must be");
-        return in_single_range(*number, 's', where);
+        return in_single_range(*number, 's');
     }
 
-    static double in_single_range(double value, char column, const std::string& where)
+    double in_single_range(double value, char column) const
     {
         if (!std::isfinite(static_cast<float>(value)))
             throw ImportError(ImportFailure::OutOfRange,
-                              where + ": " + (column == 's' ? std::string("sigma") : std::string(1, column)) +
+                              where() + ": " + (column == 's' ? "sigma" : std::string(1, column)) +
                                   " = " + number_text(value) +
                                   " lies beyond the single-precision range");
         return value;
     }
 
-    [[noreturn]] void refuse_text(const Field& field, char column, const std::string& where) const
+    [[noreturn]] void refuse_text(const Field& field, char column) const
     {
-        const std::string what = where + ": " + column;
+        const std::string what = where() + ": " + column;
         if (m_separator == Separator::Comma && has_decimal_comma(field.text))
             throw ImportError(ImportFailure::DecimalComma,
                               what + " " + excerpt(field.text) +
@@ -266,30 +267,34 @@ private:
     }
 
     // Increasing x, equal ones allowed; or, when data row 2 falls below row 1, strictly falling.
-    void follow_order(double x, const std::string& where)
+    void follow_order(double x)
     {
         const XForm& form = m_series.x_form;
         if (m_file_rows == 2)
             m_downward = x < m_previous_x;
         if (m_downward && !(x < m_previous_x))
             throw ImportError(ImportFailure::XDecreases,
-                              where + ": x = " + x_text(x, form) +
+                              where() + ": x = " + x_text(x, form) +
                                   " is not less than the x before it, " +
                                   x_text(m_previous_x, form) +
                                   ": rows that run downwards must fall throughout");
         if (x < m_previous_x && !m_downward)
             throw ImportError(ImportFailure::XDecreases,
-                              where + ": x = " + x_text(x, form) +
+                              where() + ": x = " + x_text(x, form) +
                                   " is less than the x before it, " + x_text(m_previous_x, form) +
                                   ": the rows must be in increasing x order");
         m_previous_x = x;
     }
+
+    // "line 7 (data row 6)": the row being taken, for a refusal.
+    std::string where() const { return row_place(m_line, m_file_rows); }
 
     ImportedSeries& m_series;
     DataTable& m_table;
     const ReadOptions& m_options;
     Separator m_separator;
     std::int64_t m_file_rows = 0;  // data rows of the file so far, gaps included, markers not
+    std::size_t m_line = 0;        // where the row being taken starts
     double m_previous_x = -std::numeric_limits<double>::infinity();
     bool m_downward = false;
     bool m_form_set = false;  // data row 1 has set the x form

@@ -71,15 +71,16 @@ struct Field {
 // The data file as a stream of fields. A field ends at its separator (a comma by default), at a
 // line end (CR, LF or CR LF) or at the end of the text; blanks (space, tab; only spaces with the
 // tab separator) before it are skipped and after an unquoted field dropped. With the Blanks
-// separator a run of blanks is one separator and never makes an empty field. A field opening with a double quote is
-// text up to the closing quote, separators and line ends included ("" inside stands for one
-// quote); anything between the closing quote and the separator is ignored, and an unquoted quote
-// is an ordinary character. An unquoted field that is wholly a decimal number (optional sign,
-// digits with an optional full stop, optional exponent) is a number, and so is one with a decimal
-// comma in its place (digits on both sides) with the semicolon and tab separators; any other
-// field is text, nothing at all the empty value. The stream is at its end once the last
-// separator has been taken: a final line end ends the last field and makes none, a final empty
-// line is one more (empty) field. A UTF-8 byte order mark at the start is skipped.
+// separator a run of blanks is one separator and never makes an empty field, and a date, blanks
+// and a time of day are one field. A field opening with a double quote is text up to the closing
+// quote, separators and line ends included ("" inside stands for one quote); anything between
+// the closing quote and the separator is ignored, and an unquoted quote is an ordinary character.
+// An unquoted field that is wholly a decimal number (optional sign, digits with an optional full
+// stop, optional exponent) is a number, and so is one with a decimal comma in its place (digits
+// on both sides) with the semicolon and tab separators; any other field is text, nothing at all
+// the empty value. The stream is at its end once the last separator has been taken: a final line
+// end ends the last field and makes none, a final empty line is one more (empty) field. A UTF-8
+// byte order mark at the start is skipped.
 class FieldStream {
 public:
     explicit FieldStream(std::string_view text, Separator separator = Separator::Comma);
@@ -151,7 +152,7 @@ struct ImportedSeries {
     float smallest_y = kEmptyRangeLowest;  // still the empty range only without data rows
     float largest_y = kEmptyRangeHighest;
     std::vector<double> gap_x;     // x of every row whose y is missing, ascending: out of the table
-    std::vector<double> sigma;     // sigma[row]: row 1..DataCount's y uncertainty; empty without one
+    std::vector<double> sigma;     // sigma[row]: y uncertainty of row 1..DataCount; empty: none
     XForm x_form;                  // the file's x: plain numbers, or dates as days from data row 1
     bool reversed = false;         // the file lists x downwards; the table holds them upwards
     std::string x_title, y_title, sigma_title;  // the chosen columns' titles ("" for none)
