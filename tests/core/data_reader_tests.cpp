@@ -283,6 +283,9 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
     };
     for (const auto& [text, facts, options] : cases)
         EXPECT_EQ(import_of(text, options, true), rows + facts) << text;
+    // Quoted numbers and gap markers among the first rows leave no text in the table's pool.
+    EXPECT_EQ(import_data_text("t,v\n\"0\",\"1\"\n1,NA\n2,\"3\"\n3,4\n4,5\n").series.table.texts,
+              (std::vector<std::string>{"t", "v"}));
     // The title row and the first rows tell the separator, and the layout the reading.
     EXPECT_EQ(data_layout("a;b\n1;2\n").titles, (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(gaps_within({0.5, 1.5, 2.5, 3.5}, 1.5, 3), 2u);
