@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,19 +15,47 @@ namespace {
 
 constexpr int kRows = 1'000'000;
 
-// time,value rows like a logger writes them: ascending time, a noisy signal.
-std::string million_rows()
+// A title line and kRows lines of a noisy signal, line i written by write(line, i, value).
+template <typename Write>
+std::string million_rows_of(const char* title, Write write)
 {
-    std::string text = "time_s,signal_mV\n";
+    std::string text = title;
     std::mt19937 random(5);
     std::normal_distribution<double> noise(0.0, 0.3);
     char line[64];
     for (int i = 0; i < kRows; ++i) {
-        const int length =
-            std::snprintf(line, sizeof line, "%.2f,%.3f\n", i * 0.01, 12.0 + noise(random));
+        const int length = write(line, i, 12.0 + noise(random));
         text.append(line, static_cast<std::size_t>(length));
     }
     return text;
+}
+
+// time,value rows like a logger writes them: ascending time, a noisy signal.
+std::string million_rows()
+{
+    return million_rows_of("time_s,signal_mV\n", [](char* line, int i, double value) {
+        return std::snprintf(line, 64, "%.2f,%.3f\n", i * 0.01, value);
+    });
+}
+
+// The same signal as a European spreadsheet exports it: semicolons, decimal commas, a sigma.
+std::string million_rows_with_sigma()
+{
+    return million_rows_of("time_s;signal_mV;sd_mV\n", [](char* line, int i, double value) {
+        const int length = std::snprintf(line, 64, "%.2f;%.3f;0.3\n", i * 0.01, value);
+        std::replace(line, line + length, '.', ',');
+        return length;
+    });
+}
+
+// A logger's ISO date-times, one a minute.
+std::string million_dated_rows()
+{
+    return million_rows_of("time,signal_mV\n", [](char* line, int i, double value) {
+        const int day = i / 1440, minute = i % 1440;
+        return std::snprintf(line, 64, "%04d-%02d-%02dT%02d:%02d:00Z,%.3f\n", 2000 + day / 336,
+                             1 + day / 28 % 12, 1 + day % 28, minute / 60, minute % 60, value);
+    });
 }
 
 const std::filesystem::path& million_row_file()
@@ -65,15 +94,37 @@ void BM_ImportDataFile(benchmark::State& state)
 }
 BENCHMARK(BM_ImportDataFile)->Unit(benchmark::kMillisecond);
 
-void BM_ReadDataText(benchmark::State& state)
+// Reads `text` once an iteration.
+void read_million(benchmark::State& state, const std::string& text,
+                  const tolvenar::ReadOptions& options = {})
 {
-    const std::string text = million_rows();
     for (auto _ : state) {
-        auto series = tolvenar::read_data_text(text);
+        auto series = tolvenar::read_data_text(text, options);
         benchmark::DoNotOptimize(series.table.DataCount);
     }
     state.SetItemsProcessed(state.iterations() * kRows);
 }
+
+void BM_ReadDataText(benchmark::State& state)
+{
+    read_million(state, million_rows());
+}
 BENCHMARK(BM_ReadDataText)->Unit(benchmark::kMillisecond);
+
+// Columns chosen by title, with a sigma, separated by semicolons with decimal commas.
+void BM_ReadDataTextColumns(benchmark::State& state)
+{
+    tolvenar::ReadOptions options;
+    options.y = tolvenar::ColumnChoice::of_text("signal_mV");
+    options.sigma = tolvenar::ColumnChoice::of_text("sd_mV");
+    read_million(state, million_rows_with_sigma(), options);
+}
+BENCHMARK(BM_ReadDataTextColumns)->Unit(benchmark::kMillisecond);
+
+void BM_ReadDataTextDates(benchmark::State& state)
+{
+    read_million(state, million_dated_rows());
+}
+BENCHMARK(BM_ReadDataTextDates)->Unit(benchmark::kMillisecond);
 
 }  // namespace

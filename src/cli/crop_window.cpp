@@ -60,8 +60,9 @@ CropWindow crop_window(const DataTable& table, const FitOptions& options)
 
 void take_crop(FitSession& session, const CropWindow& window)
 {
-    const CropEdges edges{window.left, window.width, window.origin};
+    const CropEdges edges{window.left, window.width, window.origin, window.from, window.to};
     try {
+        // The edges as given keep every row they equal, whatever the plot's singles round to.
         session.crop_and_measure(edges);
     } catch (const Fault& fault) {
         throw refused(session.crop_refusal(edges, fault));

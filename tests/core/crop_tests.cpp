@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/window/column_thinning.h"
+#include "core/window/crop_edges.h"
 #include "core/window/crop.h"
 #include "core/window/crop_scan.h"
 #include "data_reader_entry.h"
@@ -74,6 +75,31 @@ TEST(CropSelection, TakesTheRowsUnderTheWindow)
                           : std::tuple(c.start, c.end, c.end - c.start,
                                        zeros, zeros, kEmptyRangeLowest, kEmptyRangeHighest))
             << c.x.size() << " rows, [" << c.left << ", +" << c.width << "]";
+    }
+}
+
+// Edges equal to data x, typed or the series' ends, take those rows whatever their digits; the
+// plot's single edges, the origin and a crop that already held its rows stay as they were.
+TEST(CropSelection, EdgesEqualToDataXHoldTheirRows)
+{
+    const struct { std::vector<double> x; std::size_t from, to; std::int32_t start, count, held;
+    } cases[] = {
+        {{0.0213999, 0.1, 0.25, 0.3, 0.45671}, 0, 4, 0, 5, 3},  // single(0.0213999) lies above it
+        {{0.021347, 0.1, 0.25, 0.3, 0.456789}, 0, 4, 0, 5, 4},  // the single right edge below
+        {{0.021347, 0.1, 0.2, 0.3, 0.456789}, 1, 3, 1, 3, 2},  // typed 0.1 and 0.3
+        {{0.021387654321, 0.2, 0.4567890123456}, 0, 2, 0, 3, 3},  // held before, held now
+        {{2460000, 2460000.125, 2460001.0000001}, 0, 2, 0, 3, 3},  // far from zero
+    };
+    for (const auto& c : cases) {
+        const CropEdges edges = crop_edges(c.x[c.from], c.x[c.to]);
+        EngineState before = state_with(table_of(c.x)), after = before;
+        extract_crop(before, edges.left, edges.width, edges.origin);
+        extract_crop(after, edges);
+        EXPECT_EQ(std::tuple(after.CropStart, after.CropCount, before.CropCount),
+                  std::tuple(c.start, c.count, c.held)) << c.x[c.from];
+        EXPECT_EQ(after.CropOrigin, before.CropOrigin);
+        if (c.held == c.count)
+            EXPECT_EQ(after.CropStart, before.CropStart);
     }
 }
 
@@ -199,10 +225,11 @@ TEST(CropFastPaths, MatchThePlainLoops)
             << "trial " << trial << " [" << left << ", +" << width << "] from " << origin;
         bisected += table.x_ascending;
         faulted += a.fault.has_value();
-        // The second scan also from start rows the crop itself never takes.
+        // The second scan also from start rows the crop itself never takes, and to a data x.
+        const double to = chance(0.5) ? xs[random() % n] : kNoEdge;
         for (std::int64_t from = 1; from <= table.DataCount + 1; ++from)
-            ASSERT_EQ(crop_stop_row(table, from, right - origin, origin),
-                      crop_stop_row_linear(table, from, right - origin, origin));
+            ASSERT_EQ(crop_stop_row(table, from, right - origin, origin, to),
+                      crop_stop_row_linear(table, from, right - origin, origin, to));
     }
     EXPECT_GT(bisected, 7000);  // the ascending shapes really took the bisecting paths
     EXPECT_GT(faulted, 100);    // and faults were compared too

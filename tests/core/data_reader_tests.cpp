@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 
 namespace tolvenar {
 namespace {
@@ -44,21 +45,32 @@ std::string fields_of(std::string_view text)
     return out;
 }
 
-// What the whole import makes of `text`: rows 0..DataCount + 1 as "x;y|", or why it refused.
-std::string import_of(std::string_view text)
+// What the whole import makes of `text`: rows 0..DataCount + 1 as "x;y|", or why it refused;
+// with `facts` the layout, the gaps, the sigma and a reversal after them.
+std::string import_of(std::string_view text, const ReadOptions& options = {}, bool facts = false)
 {
     try {
-        const DataTable table = import_data_text(text).series.table;
+        const ImportedSeries series = import_data_text(text, options).series;
+        const DataTable& table = series.table;
         std::string rows;
         const auto cell = [&](const Cell& c) { return shown(c.kind, c.number, table.text_of(c)); };
         for (std::size_t row = 0; row < table.DataX.size(); ++row)
             rows += cell(table.DataX[row]) + ";" + cell(table.DataY[row]) + "|";
+        if (!facts)
+            return rows;
+        rows += " " + std::string(separator_text(series.layout.separator)) +
+                (series.layout.pairs ? " pairs" : "") + (series.reversed ? " reversed" : "");
+        for (const auto& [name, values] :
+             {std::pair{" gaps", series.gap_x}, {" sigma", series.sigma}})
+            for (std::size_t i = 0; i < values.size(); ++i)
+                rows += (i == 0 ? std::string(name) + ":" : ",") + number_text(values[i]);
         return rows;
     } catch (const ImportError& error) {
         EXPECT_EQ(std::string(error.what()).find('\n'), std::string::npos);
         const char* reasons[] = {"cannot open", "too few fields", "field check", "inside a pair",
                                  "text", "x decreases", "out of range", "flat", "utf-16",
-                                 "semicolons", "decimal comma", "empty line"};
+                                 "semicolons", "decimal comma", "empty line", "missing x",
+                                 "sigma", "no column", "ambiguous"};
         return reasons[static_cast<int>(error.reason())];
     } catch (const Fault& fault) {
         return std::string(fault_kind_name(fault.kind()));
@@ -112,6 +124,12 @@ TEST(DataFile, ImportsPairsOrRefuses)
         {four + "BREAK,1\n", text}, {four + "5,6\nBreak.,4\n", text},  // exact text only
         {four + "5,6\n----,4\n", text},
         {"t,v\n0,1\nBreak,3\n2,2\n3,5\n", text}, {"t,v\n0,1\n1,---\n2,2\n3,5\n", text},
+        // Comma files with a title of three fields or more whose third is text are tables; else
+        // pairs, as they always were.
+        {"t,v,s\n0,1,9\n1,3,9\n2,2,9\n3,5\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"},
+        {"t,v,0\n1,2,3\n4,5,6\n7,8,9\n", "'t';'v'|0;1|2;3|4;5|6;7|8;9|;|"},
+        {"t,v,\n0,1,\n1,3,\n2,2,\n3,5,\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"},  // pairs fail: columns
+        {"t,v,\n0,1,\n1,3,\n2,2,\n3,5,\n4,x,\n", "missing x"},  // else the pairs' reason
         // A line of three fields shifts the pairing.
         {"t,v\n0,1\n1,3,9\n10,11\n12,13,14\n", "'t';'v'|0;1|1;3|9;10|11;12|13;14|;|"},
         {"", "too few fields"}, {"time,value\n0,1\n1,3\n2,2\n3\n", "too few fields"},  // nine
@@ -124,12 +142,14 @@ TEST(DataFile, ImportsPairsOrRefuses)
         {"t,v\n0,\"\"\n1,3\n,2\n3,\"\"\n", "field check"},  // empty, 0 and the empty text alike
         {"t,v\n0,\"\"\n1,3\n\"\",2\n3,\n", "field check"},
         {"t,v\n0,5\n1,3\n5,2\n6,6\n", "'t';'v'|0;5|1;3|5;2|6;6|;|"},
-        {"t,v\n-2,\n-1,3\n,2\n3,1\n", "'t';'v'|-2;|-1;3|;2|3;1|;|"},
-        {"t,v\n0,5\n1,3\n\"5\",2\n3,5\n", text},  // passes the check: 5 is no text
-        {"t,v\n0,5\n1,3\n\"\",2\n3,\"\"\n", text},  // nor is the empty text
+        {"t,v\n-2,\n-1,3\n,2\n3,1\n", "missing x"},  // an empty x no longer counts 0
+        {"t,v\n0,5\n1,3\n\"5\",2\n3,5\n", "x decreases"},  // passes the check: 5 is no text
+        {"t,v\n0,5\n1,3\n\"\",2\n3,\"\"\n", "missing x"},  // nor is the empty text
         // Every data row: numbers within the single range, x never falling.
-        {"t,v\n0,1\n1,3\n2,\"2\"\n3,5\n", text}, {"t,v\nx,1\n1,3\n2,2\n3,5\n", text},
+        {"t,v\n0,1\n1,3\n2,\"2\"\n3,5\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"},  // a quoted number
+        {"t,v\nx,1\n1,3\n2,2\n3,5\n", text},
         {"t,v\n0,1\n1,3\n2,1e39\n3,5\n", "out of range"}, {four + "1e39,4\n5,6\n", "out of range"},
+        {"t;v\n0;\"1e999\"\n", "out of range"},
         {"t,v\n0,1\n1,3\n2,2\n3,1e400\n", "out of range"},  // beyond the double range
         {"t,v\n0,1\n1,3\n2,2\n1,5\n", "x decreases"}, {four + "3,0\n", rows + "3;0|;|"},
         {"t,v\n0,-3e38\n1,3e38\n2,2\n3,5\n", "out of range"},  // the y span in single
@@ -138,7 +158,8 @@ TEST(DataFile, ImportsPairsOrRefuses)
         {"t,v\n0,1\n0,3\n1e-50,2\n1e-50,5\n", "flat"},  // width single 0
         // Files of another format, whatever else their fields make of them.
         {four + "\n", "empty line"}, {four + "4,7\r\n \r\n", "empty line"},
-        {"t;v\n0;1\n1;3\n2;2\n3;5\n", "semicolons"}, {"t;v\n0;1\n1;3\n2;2\n", "semicolons"},
+        {"t;v\n0;1\n1;3\n2;2\n3;5\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"},
+        {"t;v\n0;1\n1;3\n2;2\n", "too few fields"}, {"t;v\n0;1\n0,1;3\n2;2,\n3\n", "semicolons"},
         {"t,v\n0,\"a;b\"\n1,3\n2,2\n3,5\n", text},  // inside quotes a semicolon is text
         {"t,v\n0,\"1,5\"\n1,3\n2,2\n3,5\n", "decimal comma"},
         {"\xFF\xFE" + utf16le(four), "utf-16"}, {utf16le(four), "utf-16"},
@@ -150,31 +171,61 @@ TEST(DataFile, ImportsPairsOrRefuses)
 // A refusal names the line (and data row) and the text behind it, in one line.
 TEST(DataFile, RefusalsNameTheLineAndTheText)
 {
-    const std::string head = "t,v\n0,1\n1,3\n";
-    const std::pair<std::string, std::string> cases[] = {
+    const std::string head = "t,v\n0,1\n1,3\n", tail = "9,9\n9,9\n";
+    ReadOptions sigma, named;
+    sigma.sigma = ColumnChoice::of_text("3");
+    named.x = ColumnChoice::of_text("time");
+    named.y = ColumnChoice::of_text("4");
+    const struct { std::string text, message; ReadOptions options = {}; } cases[] = {
+        {"t;v;s\n0;1;0,1\n1;3;0\n", "line 3 (data row 2): sigma = 0 is not positive, where an "
+                                    "uncertainty must be", sigma},
+        {"t,v,s\n0,1,-1\n", "line 2 (data row 1): sigma = -1 is not positive, where an "
+                             "uncertainty must be", sigma},
+        {"t,v,s\n0,1,0.1\n1,3\n", "line 3 (data row 2): sigma is empty", sigma},
+        {"t,v,s\n0,1,sd\n", "line 2 (data row 1): sigma is the text \"sd\", not a number", sigma},
+        {"t\tv\tTime\n0\t1\t2\n", "there is no column 4 for y: the title row has 3 (\"t\", \"v\", "
+                                   "\"Time\")", named},
+        {"t,v\n0,1\n", "no column is titled \"time\" for x: the titles are \"t\", \"v\"", named},
+        {"v,t\n5\n", "line 2 (data row 1): x is missing: the line ends before its column",
+         {{"", 2}, {"", 1}}},
         {head + "2,2\n3,5\n2.5,4\n", "line 6 (data row 5): x = 2.5 is less than the x before it, "
                                        "3: the rows must be in increasing x order"},
-        {head + "2,NaN\n3,5\n", "line 4 (data row 3): y is the text \"NaN\", not a number"},
+        {head + "2,N/A\n3,5\n", "line 4 (data row 3): y is the text \"N/A\", not a number"},
         {head + "2,2\n3,5\n-inf,4\n", "line 6 (data row 5): x is the text \"-inf\", not a number"},
-        {head + "2,\"2\"\n3,5\n", "line 4 (data row 3): y is the quoted text \"2\", and a quoted "
-                                   "field is text, not a number"},
         {head + "2,1e39\n3,5\n", "line 4 (data row 3): y = 1E+39 lies beyond the single-precision "
                                 "range"},
         {head + "2,2\n3,5\n\"a\nb\",1e999\n", "line 7: a number lies beyond the double-precision "
                                                "range"},  // a quoted line end counts
-        {head + "2,\"2,5\"\n3,5\n", "line 4 (data row 3): y \"2,5\" has a decimal comma, where a "
-                                     "data file has a decimal point"},
-        {"t;v\n0,5;1,25\n1;3\n2;2\n3;5\n", "the fields are separated by semicolons and the "
+        {head + "2,\"2,9\"\n3,5\n", "line 4 (data row 3): y \"2,9\" has a decimal comma, where a "
+                                     "comma-separated file has a decimal point"},
+        {"t;v\n0,5;1,25\n1;3\n2;2\nabc\n", "the fields are separated by semicolons and the "
          "numbers have decimal commas (\"0,5;1,25\"), where a data file has commas between fields "
          "and decimal points"},
+        {head + "2,2\n1,5\n0,4\n", "line 5 (data row 4): x = 1 is less than the x before it, 2: "
+                                   "the rows must be in increasing x order"},
+        {"t,v\n3,1\n2,3\n2,2\n0,5\n", "line 4 (data row 3): x = 2 is not less than the x before "
+                                       "it, 2: rows that run downwards must fall throughout"},
+        {head + ",2\n3,5\n", "line 4 (data row 3): x is empty"},
+        {head + "na,2\n3,5\n", "line 4 (data row 3): x is missing (\"na\")"},
+        {head + "2,\n3,\n4,NaN\n", "not a data file: only 2 data rows hold a y value (3 are gaps), "
+                                    "where four are needed"},
+        {"d;v\n2024-03-01;1\n2024-03-02;3\n5;2\n", "line 4 (data row 3): x = 5 is a number, where "
+                                                   "data row 1's x is a date"},
+        {"d,v\n2024-03-01 10:00,1\n2024-03-02 10:00Z,3\n" + tail, "line 3 (data row 2): x "
+         "\"2024-03-02 10:00Z\" has a time zone, where data row 1's has none"},
+        {"d,v\n2024-03-01,1\n2023-02-29,3\n" + tail,
+         "line 3 (data row 2): x is the text \"2023-02-29\", "
+                                             "not a number"},
+        {"a\tb\tc\n1\t\t2\n3\t4\t5\n", "the separator is ambiguous: tab and blanks read the "
+                                          "first rows differently"},
         {head + "2,2\r\n3,5\r\n\r\n", "the file ends with an empty line (line 6), which is one "
                                        "field more than its pairs hold"},
         {"t,v\n0,1\n1,1\n2,1\n3,1\n", "all y values are equal (1): the series has no vertical "
                                        "extent"},
     };
-    for (const auto& [text, message] : cases) {
+    for (const auto& [text, message, options] : cases) {
         try {
-            import_data_text(text);
+            import_data_text(text, options);
             ADD_FAILURE() << text;
         } catch (const ImportError& error) {
             EXPECT_EQ(error.what(), message);
@@ -193,8 +244,7 @@ TEST(DataFile, YRangeAndOverviewScale)
         {"t,v\n10,-100000\n20,-24282.4\n30,-348027\n40,-200000\n",
          {-348027, -24282.4f, 10, 8092.05908f, 30, -388493.5f}},
         {"t,v\n0,0.1\n1,-2.5\n2,1e-30\n3,7.5\n", {-2.5f, 7.5f, 0, 8.5f, 3, -12}},
-        {"t,v\n0,1\n1,3\n2,\n3,5\n", {0, 5, 0, 5.5f, 3, -6}},  // an empty y counts 0
-        {"t,v\n-1,1\n,3\n2,2\n3,5\n", {1, 5, -1, 5.4f, 4, -4.8f}},  // and an empty x
+        {"t,v\n0,1\n1,3\n2,\n3,5\n4,2\n", {1, 5, 0, 5.4f, 4, -4.8f}},  // an empty y is a gap
         // Data wholly beyond +-999999 get their own range; the title row takes no part.
         {"1e9,-1e9\n0,2e6\n1,3e6\n2,4e6\n3,5e6\n", {2e6f, 5e6f, 0, 5.3e6f, 3, -3.6e6f}},
     };
@@ -203,6 +253,92 @@ TEST(DataFile, YRangeAndOverviewScale)
         EXPECT_EQ((Range{series.smallest_y, series.largest_y, scale.ScaleLeft, scale.ScaleTop,
                          scale.ScaleWidth, scale.ScaleHeight}), range) << text;
     }
+}
+
+// One series written as spreadsheets, loggers and databases write it reads into one table; a
+// gapped copy gives the gap-free copy's rows, a downward copy the same rows upwards.
+TEST(DataFile, ReadsOneSeriesInEveryForm)
+{
+    const std::string rows = "'t';'v'|0;1.5|1;3.25|2;2|3;5|4;4|;| ";
+    const std::string pairs = "t,v\n0,1.5\n1,3.25\n2,2\n3,5\n4,4\n";
+    ReadOptions named, third, missing, sigma;
+    named.y = ColumnChoice::of_text("v");
+    third.y = ColumnChoice::of_text("3");
+    missing.missing = -999;
+    sigma.sigma = ColumnChoice::of_text("sd");
+    const struct { std::string text; std::string facts; ReadOptions options = {}; } cases[] = {
+        {pairs, "comma pairs"},
+        {"\xEF\xBB\xBFt;v\r\n0;1,5\r\n1;3,25\r\n2;2\r\n3;5\r\n4;4\r\n", "semicolon"},
+        {"t\tv\n0\t1,5\n1\t3.25\n2\t2\n3\t5\n4\t4\n", "tab"},
+        {"t  v\n 0   1.5\n1 3.25\n2\t2\n\n3 5  \n4 4\n", "blanks"},
+        {"\"t\",\"v\"\n\"0\",\"1.5\"\n1,\"3.25\"\n2,2\n3,5\n4,4\n", "comma pairs"},
+        {"t,sd,v\n0,.1,1.5\n1,.2,3.25\n2,.1,2\n3,.3,5\n4,.1,4\n", "comma", named},
+        {"t,sd,v\n0,.1,1.5\n1,.2,3.25\n2,.1,2\n3,.3,5\n4,.1,4\n", "comma", third},
+        {"t;v;sd\n0;1,5;0,1\n1;3,25;0,2\n2;2;1\n3;5;2\n4;4;1e-3\n",
+         "semicolon sigma:0,0.1,0.2,1,2,0.001", sigma},
+        {"t,v\n4,4\n3,5\n2,2\n1,3.25\n0,1.5\n", "comma pairs reversed"},
+        {"t,v\n0,1.5\n.5,\n1,3.25\n1.5,NA\n2,2\n2.5,\"null\"\n3,5\n3.5,-999\n4,4\n",
+         "comma pairs gaps:0.5,1.5,2.5,3.5", missing},
+        {"t;v\n4;4\n3,5;\n3;5\n2;2\n1;3,25\n0,5;nan\n0;1,5\n", "semicolon reversed gaps:0.5,3.5"},
+    };
+    for (const auto& [text, facts, options] : cases)
+        EXPECT_EQ(import_of(text, options, true), rows + facts) << text;
+    // Quoted numbers and gap markers among the first rows leave no text in the table's pool.
+    EXPECT_EQ(import_data_text("t,v\n\"0\",\"1\"\n1,NA\n2,\"3\"\n3,4\n4,5\n").series.table.texts,
+              (std::vector<std::string>{"t", "v"}));
+    // The title row and the first rows tell the separator, and the layout the reading.
+    EXPECT_EQ(data_layout("a;b\n1;2\n").titles, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(gaps_within({0.5, 1.5, 2.5, 3.5}, 1.5, 3), 2u);
+}
+
+// ISO dates and date-times as days from data row 1, written back and typed in the file's form.
+TEST(DataFile, ReadsDatesAsDaysFromTheFirstRow)
+{
+    const struct { std::string first, later; double days; std::string later_text; } cases[] = {
+        {"2024-02-28", "2024-03-01", 2, "2024-03-01"},  // a leap day between
+        {"2023-12-31", "2024-01-01", 1, "2024-01-01"},
+        {"2024-03-01T12:30:00Z", "2024-03-02T18:30:00Z", 1.25, "2024-03-02T18:30:00Z"},
+        {"2024-03-01 12:30", "2024-03-01 18:30", 0.25, "2024-03-01 18:30"},
+        {"2024-03-01T06:00", "2024-03-03T06:00:30", 2 + 30 / 86400.0, "2024-03-03T06:00:30"},
+        // A change of zone is an hour less; every x is written in data row 1's zone.
+        {"2024-03-30T12:00+01:00", "2024-03-31T12:00+0200", 23 / 24.0, "2024-03-31T11:00+01:00"},
+        {"2024-03-01T00:00:00.25-05:00", "2024-03-01T00:00:00.75-05:00", 0.5 / 86400,
+         "2024-03-01T00:00:00.75-05:00"},
+    };
+    for (const auto& c : cases) {
+        const ImportedSeries series = import_data_text("d,v\n" + c.first + ",1\n" + c.later +
+                                                      ",2\n" + c.later + ",3\n" + c.later + ",4\n")
+                                          .series;
+        const XForm& form = series.x_form;
+        EXPECT_EQ(series.table.DataX[2].number, c.days) << c.later;
+        EXPECT_EQ(x_text(c.days, form), c.later_text);
+        EXPECT_EQ(parse_x(c.later_text, form), c.days) << c.later;
+        EXPECT_EQ(x_text(0, form), c.first.substr(0, 10) == c.first ? c.first : x_text(0, form));
+    }
+    const XForm dates = x_form_of(*parse_iso_time("2024-02-28"));
+    const XForm zoned = x_form_of(*parse_iso_time("2024-03-01 08:00+01:00"));
+    for (const auto& [x, form, text] : std::vector<std::tuple<double, XForm, std::string>>{
+             {1.5, dates, "2024-02-29T12:00"}, {-0.25, dates, "2024-02-27T18:00"},
+             {0.5, zoned, "2024-03-01 20:00+01:00"}, {1e9, dates, "1000000000"}})
+        EXPECT_EQ(x_text(x, form), text) << x;
+    EXPECT_EQ(parse_x("2024-03-01 09:00", zoned), 1 / 24.0);  // a typed bound takes the zone
+    EXPECT_EQ(parse_x("2024-03-01 09:00Z", dates), std::nullopt);
+    EXPECT_EQ(parse_x("1e3", XForm{}), 1000.0);
+    for (const char* text : {"2024-13-01", "2024-04-31", "1900-02-29", "2024-03-01T24:00",
+                             "2024-03-01T12", "2024-3-01", "2024-03-01T12:00+25:00", "2024-03-01Z"})
+        EXPECT_FALSE(parse_iso_time(text)) << text;
+    EXPECT_TRUE(parse_iso_time(" 2000-02-29\t "));
+    // With blanks between the columns a date and its time of day stay one x.
+    EXPECT_EQ(import_of("d v\n2024-03-01 12345\n2024-03-02 2\n2024-03-04 3\n2024-03-05 4\n"),
+              "'d';'v'|0;12345|1;2|3;3|4;4|;|");
+    EXPECT_EQ(import_of("d v\n2024-03-01 12:00 1\n2024-03-01 18:00 2\n2024-03-02 00:00 3\n"
+                        "2024-03-02 06:00 4\n"),
+              "'d';'v'|0;1|0.25;2|0.5;3|0.75;4|;|");
+    for (const auto& [span, text] : std::vector<std::pair<double, std::string>>{
+             {3.5, "3.5 days"}, {1, "1 day"}, {0.2166667, "5.2 hours"}, {123.456, "123 days"},
+             {-1 / 24.0, "-1 hour"}})
+        EXPECT_EQ(duration_text(span, dates), text);
+    EXPECT_EQ(duration_text(3.5, XForm{}), "3.5");
 }
 
 // The fuzzer's kept inputs through the fuzz target's own body, which aborts on a broken rule.

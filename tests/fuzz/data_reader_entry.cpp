@@ -12,9 +12,16 @@ namespace tolvenar::fuzz {
 
 void exercise_data_reader(const std::uint8_t* data, std::size_t size)
 {
+    const std::string_view text{reinterpret_cast<const char*>(data), size};
+    ReadOptions columns;  // one data row per line, a sigma in the third column
+    columns.sigma = ColumnChoice{"", 3};
+    try {
+        read_data_text(text, columns);
+    } catch (const std::runtime_error&) {
+    }
     ImportedSeries series;
     try {
-        series = read_data_text({reinterpret_cast<const char*>(data), size});
+        series = read_data_text(text);
     } catch (const std::runtime_error&) {  // a refusal or a runtime fault
         return;
     }

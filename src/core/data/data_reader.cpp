@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/data/data_reader.h"
 
+#include "core/data/field_values.h"
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 
@@ -12,104 +13,15 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 
 namespace tolvenar {
 
 namespace {
 
-constexpr bool is_blank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-constexpr bool is_separator(char c)
-{
-    return c == ',' || c == '\n' || c == '\r';
-}
-
 constexpr bool is_digit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-// Line ends in `s`: LF, CR LF and a lone CR, one each.
-std::size_t line_ends(std::string_view s)
-{
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < s.size(); ++i)
-        count += s[i] == '\n' || (s[i] == '\r' && (i + 1 == s.size() || s[i + 1] != '\n'));
-    return count;
-}
-
-// Whether all of `s` is a decimal number; if so its value goes to `value`. A magnitude beyond
-// the double range raises Overflow, one below it reads as (signed) 0.
-bool read_number(std::string_view s, double& value)
-{
-    std::size_t i = 0;
-    const std::size_t size = s.size();
-    const bool has_sign = i < size && (s[i] == '+' || s[i] == '-');
-    if (has_sign)
-        ++i;
-    const std::size_t integer_begin = i;
-    while (i < size && is_digit(s[i]))
-        ++i;
-    const std::size_t integer_end = i;
-    std::size_t fraction_begin = i;
-    std::size_t fraction_end = i;
-    if (i < size && s[i] == '.') {
-        fraction_begin = ++i;
-        while (i < size && is_digit(s[i]))
-            ++i;
-        fraction_end = i;
-    }
-    if (integer_end == integer_begin && fraction_end == fraction_begin)
-        return false;
-    const std::size_t mantissa_end = i;
-    if (i < size && (s[i] == 'e' || s[i] == 'E')) {
-        ++i;
-        if (i < size && (s[i] == '+' || s[i] == '-'))
-            ++i;
-        if (i == size || !is_digit(s[i]))
-            return false;
-        while (i < size && is_digit(s[i]))
-            ++i;
-    }
-    if (i != size)
-        return false;
-
-    // from_chars takes no leading '+'.
-    const std::string_view digits = s[0] == '+' ? s.substr(1) : s;
-    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (result.ec == std::errc{})
-        return true;
-
-    // Out of range: a huge or a tiny magnitude. Tell them apart by the decimal position of the
-    // first significant digit (the two limits lie over 600 decades apart).
-    long position = 0;  // value ~ 10^(position + exponent)
-    std::size_t k = integer_begin;
-    while (k < integer_end && s[k] == '0')
-        ++k;
-    if (k < integer_end) {
-        position = static_cast<long>(integer_end - k);
-    } else {
-        k = fraction_begin;
-        while (k < fraction_end && s[k] == '0')
-            ++k;
-        position = -static_cast<long>(k - fraction_begin);
-    }
-    long exponent = 0;
-    std::size_t e = mantissa_end + 1;
-    const bool negative_exponent = e < size && s[e] == '-';
-    if (e < size && (s[e] == '+' || s[e] == '-'))
-        ++e;
-    for (; e < size; ++e)
-        exponent = std::min(exponent * 10 + (s[e] - '0'), 100000L);
-    if (negative_exponent)
-        exponent = -exponent;
-    if (position + exponent > 0)
-        throw Fault(FaultKind::Overflow, "data file number");
-    value = s[0] == '-' ? -0.0 : 0.0;
-    return true;
 }
 
 // Stores a field in the table: texts go to its pool.
@@ -122,27 +34,8 @@ Cell store(DataTable& table, const Field& field)
     }
     if (table.texts.size() >= std::numeric_limits<std::uint32_t>::max())
         throw Fault(FaultKind::Overflow, "data file texts");
-    std::string text(field.text);
-    if (field.doubled_quotes) {
-        std::string single;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            single += text[i];
-            if (text[i] == '"' && i + 1 < text.size() && text[i + 1] == '"')
-                ++i;
-        }
-        text = std::move(single);
-    }
-    table.texts.push_back(std::move(text));
+    table.texts.push_back(detail::field_text(field));
     return Cell{CellKind::Text, static_cast<std::uint32_t>(table.texts.size() - 1), 0.0};
-}
-
-// A marker row, dropped from pair 6 on: x "Break" or "break", or x or y "---", exactly.
-bool is_marker(const DataTable& table, const Cell& x, const Cell& y)
-{
-    const std::string_view xt = table.text_of(x);
-    if (x.kind == CellKind::Text && (xt == "Break" || xt == "break" || xt == "---"))
-        return true;
-    return y.kind == CellKind::Text && table.text_of(y) == "---";
 }
 
 // A rough count of the rows a text holds, to size the tables once.
@@ -175,7 +68,7 @@ std::string excerpt(std::string_view text)
     return shown + (text.size() > kLongest ? "...\"" : "\"");
 }
 
-// "line 7 (data row 6)": where a data row's pair starts in the file.
+// "line 7 (data row 6)": where a data row starts in the file.
 std::string row_place(std::size_t line, std::int64_t row)
 {
     return "line " + std::to_string(line) + " (data row " + std::to_string(row) + ")";
@@ -194,41 +87,218 @@ bool has_decimal_comma(std::string_view s)
            digits(s.substr(comma + 1));
 }
 
-// Refuses a data row's x or y field unless it is a number within the single range (or empty).
-void check_value(const Field& field, char column, std::int64_t row)
+// A quoted field's number, a huge one refused as an unquoted one is.
+std::optional<double> number_in(const Field& field, Separator separator)
 {
-    const std::string where = row_place(field.line, row) + ": " + column;
-    if (field.kind == CellKind::Text) {
-        if (has_decimal_comma(field.text))
-            throw ImportError(ImportFailure::DecimalComma,
-                              where + " " + excerpt(field.text) +
-                                  " has a decimal comma, where a data file has a decimal point");
-        if (field.quoted)
-            throw ImportError(ImportFailure::TextValue,
-                              where + " is the quoted text " + excerpt(field.text) +
-                                  ", and a quoted field is text, not a number");
-        throw ImportError(ImportFailure::TextValue,
-                          where + " is the text " + excerpt(field.text) + ", not a number");
-    }
-    if (field.kind == CellKind::Number && !std::isfinite(static_cast<float>(field.number)))
+    try {
+        return detail::number_of(field, separator);
+    } catch (const Fault&) {
         throw ImportError(ImportFailure::OutOfRange,
-                          where + " = " + number_text(field.number) +
-                              " lies beyond the single-precision range");
+                          "line " + std::to_string(field.line) +
+                              ": a number lies beyond the double-precision range");
+    }
 }
 
-// Refuses data row `row` unless x and y are numbers and x does not fall below the x before it.
-void check_row(const Field& x, const Field& y, std::int64_t row, double& previous_x)
-{
-    check_value(x, 'x', row);
-    check_value(y, 'y', row);
-    const double value = x.kind == CellKind::Number ? x.number : 0.0;
-    if (value < previous_x)
-        throw ImportError(ImportFailure::XDecreases,
-                          row_place(x.line, row) + ": x = " + number_text(value) +
-                              " is less than the x before it, " + number_text(previous_x) +
-                              ": the rows must be in increasing x order");
-    previous_x = value;
-}
+// Takes the data rows of a file, in file order, into the series: checks each value, leaves the
+// gaps out, follows the x order and form, and at the end turns a downward series round.
+class RowTaker {
+public:
+    RowTaker(ImportedSeries& series, const ReadOptions& options, Separator separator)
+        : m_series(series), m_table(series.table), m_options(options), m_separator(separator)
+    {
+    }
+
+    // A data row from its fields (nullptr for one the line lacks); `line` is where it starts.
+    void take(const Field* x, const Field* y, const Field* sigma, std::size_t line)
+    {
+        m_line = line;
+        ++m_file_rows;
+        const double x_value = x_of(x);
+        const std::optional<double> y_value = y_of(y);
+        follow_order(x_value);
+        if (!y_value) {
+            m_series.gap_x.push_back(x_value);
+            return;
+        }
+        if (m_options.sigma)
+            m_series.sigma.push_back(sigma_of(sigma));
+        m_table.DataX.push_back(Cell::of_number(x_value));
+        m_table.DataY.push_back(Cell::of_number(*y_value));
+    }
+
+    // The spare row (unless a final marker row already is), the row count, the order, the y
+    // range. Four rows with a y are needed.
+    void finish(bool marker_spare)
+    {
+        DataTable& table = m_table;
+        const std::size_t rows = table.DataX.size() - 1 - (marker_spare ? 1 : 0);
+        if (rows < 4 && !m_series.gap_x.empty())
+            throw ImportError(ImportFailure::TooFewFields,
+                              "not a data file: only " + std::to_string(rows) +
+                                  " data rows hold a y value (" +
+                                  std::to_string(m_series.gap_x.size()) +
+                                  " are gaps), where four are needed");
+        if (rows < 4)
+            throw ImportError(ImportFailure::TooFewFields,
+                              "not a data file: fewer than four data rows under the title row");
+        if (!marker_spare) {
+            table.DataX.push_back(Cell::empty());
+            table.DataY.push_back(Cell::empty());
+        }
+        table.DataCount = static_cast<std::int32_t>(table.DataX.size() - 2);
+        if (m_downward) {
+            m_series.reversed = true;
+            const auto last = static_cast<std::ptrdiff_t>(table.DataCount) + 1;
+            std::reverse(table.DataX.begin() + 1, table.DataX.begin() + last);
+            std::reverse(table.DataY.begin() + 1, table.DataY.begin() + last);
+            if (!m_series.sigma.empty())
+                std::reverse(m_series.sigma.begin() + 1, m_series.sigma.end());
+            std::reverse(m_series.gap_x.begin(), m_series.gap_x.end());
+        }
+        // The y range in single precision; row 0 takes no part.
+        for (std::int32_t row = 1; row <= table.DataCount; ++row)
+            include_in_range(table.DataY[static_cast<std::size_t>(row)].number,
+                             m_series.smallest_y, m_series.largest_y);
+        note_x_order(table);
+    }
+
+private:
+    double x_of(const Field* field)
+    {
+        if (!field || field->text.empty())  // absent, empty or a quoted ""
+            throw ImportError(ImportFailure::MissingX,
+                              where() + (field ? ": x is empty" : ": x is missing: the line ends "
+                                                                "before its column"));
+        std::optional<double> number = number_in(*field, m_separator);
+        if (!number && field->kind == CellKind::Text) {
+            if (const std::optional<IsoTime> time = parse_iso_time(field->text))
+                return date_of(*time, *field);
+            if (detail::is_missing_marker(field->text))
+                throw ImportError(ImportFailure::MissingX,
+                                  where() + ": x is missing (" + excerpt(field->text) + ")");
+        }
+        if (!number)
+            refuse_text(*field, 'x');
+        if (m_form_set && m_series.x_form.is_date())
+            throw ImportError(ImportFailure::TextValue,
+                              where() + ": x = " + number_text(*number) +
+                                  " is a number, where data row 1's x is a date");
+        m_form_set = true;
+        return in_single_range(*number, 'x');
+    }
+
+    double date_of(const IsoTime& time, const Field& field)
+    {
+        XForm& form = m_series.x_form;
+        if (!m_form_set) {
+            form = x_form_of(time);
+            m_form_set = true;
+        }
+        const bool timed = form.kind == XKind::DateTime;
+        const char* mismatch =
+            !form.is_date()             ? "is a date, where data row 1's x is a number"
+            : time.has_time && !timed   ? "has a time of day, where data row 1's has none"
+            : !time.has_time && timed   ? "has no time of day, where data row 1's has one"
+            : time.zoned && !form.zoned ? "has a time zone, where data row 1's has none"
+            : time.has_time && !time.zoned && form.zoned
+                ? "has no time zone, where data row 1's has one"
+                : nullptr;
+        if (mismatch)
+            throw ImportError(ImportFailure::TextValue,
+                              where() + ": x " + excerpt(field.text) + " " + mismatch);
+        form.time_fields = std::max(form.time_fields, time.time_fields);
+        form.fraction_digits = std::max(form.fraction_digits, time.fraction_digits);
+        return days_of(time, form);
+    }
+
+    // The y, or nullopt for a gap: empty, absent, a missing-value marker or options.missing.
+    std::optional<double> y_of(const Field* field) const
+    {
+        if (!field || field->text.empty())
+            return std::nullopt;
+        const std::optional<double> number = number_in(*field, m_separator);
+        if (!number && detail::is_missing_marker(field->text))
+            return std::nullopt;
+        if (!number)
+            refuse_text(*field, 'y');
+        if (m_options.missing && *number == *m_options.missing)
+            return std::nullopt;
+        return in_single_range(*number, 'y');
+    }
+
+    double sigma_of(const Field* field) const
+    {
+        const std::optional<double> number =
+            field ? number_in(*field, m_separator) : std::nullopt;
+        if (!number)
+            throw ImportError(ImportFailure::BadSigma,
+                              where() + ": sigma " +
+                                  (!field || field->text.empty()
+                                       ? std::string("is empty")
+                                       : "is the text " + excerpt(field->text) +
+                                             ", not a number"));
+        if (!(*number > 0.0))
+            throw ImportError(ImportFailure::BadSigma,
+                              where() + ": sigma = " + number_text(*number) +
+                                  " is not positive, where an uncertainty must be");
+        return in_single_range(*number, 's');
+    }
+
+    double in_single_range(double value, char column) const
+    {
+        if (!std::isfinite(static_cast<float>(value)))
+            throw ImportError(ImportFailure::OutOfRange,
+                              where() + ": " + (column == 's' ? "sigma" : std::string(1, column)) +
+                                  " = " + number_text(value) +
+                                  " lies beyond the single-precision range");
+        return value;
+    }
+
+    [[noreturn]] void refuse_text(const Field& field, char column) const
+    {
+        const std::string what = where() + ": " + column;
+        if (m_separator == Separator::Comma && has_decimal_comma(field.text))
+            throw ImportError(ImportFailure::DecimalComma,
+                              what + " " + excerpt(field.text) +
+                                  " has a decimal comma, where a comma-separated file has a "
+                                  "decimal point");
+        throw ImportError(ImportFailure::TextValue,
+                          what + " is the text " + excerpt(field.text) + ", not a number");
+    }
+
+    // Increasing x, equal ones allowed; or, when data row 2 falls below row 1, strictly falling.
+    void follow_order(double x)
+    {
+        const XForm& form = m_series.x_form;
+        if (m_file_rows == 2)
+            m_downward = x < m_previous_x;
+        if (m_downward && !(x < m_previous_x))
+            throw ImportError(ImportFailure::XDecreases,
+                              where() + ": x = " + x_text(x, form) +
+                                  " is not less than the x before it, " +
+                                  x_text(m_previous_x, form) +
+                                  ": rows that run downwards must fall throughout");
+        if (x < m_previous_x && !m_downward)
+            throw ImportError(ImportFailure::XDecreases,
+                              where() + ": x = " + x_text(x, form) +
+                                  " is less than the x before it, " + x_text(m_previous_x, form) +
+                                  ": the rows must be in increasing x order");
+        m_previous_x = x;
+    }
+
+    // "line 7 (data row 6)": the row being taken, for a refusal.
+    std::string where() const { return row_place(m_line, m_file_rows); }
+
+    ImportedSeries& m_series;
+    DataTable& m_table;
+    const ReadOptions& m_options;
+    Separator m_separator;
+    std::int64_t m_file_rows = 0;  // data rows of the file so far, gaps included, markers not
+    std::size_t m_line = 0;        // where the row being taken starts
+    double m_previous_x = -std::numeric_limits<double>::infinity();
+    bool m_downward = false;
+    bool m_form_set = false;  // data row 1 has set the x form
+};
 
 // The first line of the file after the title that holds anything; the title when none does.
 std::string_view first_data_line(std::string_view text)
@@ -270,10 +340,10 @@ std::size_t trailing_empty_line(std::string_view text)
 {
     const std::size_t last = text.find_last_not_of(" \t\r\n");
     const std::string_view tail = text.substr(last == std::string_view::npos ? 0 : last + 1);
-    const std::size_t ends = line_ends(tail);
+    const std::size_t ends = detail::line_ends(tail);
     const bool ends_on_line_end = tail.ends_with('\n') || tail.ends_with('\r');
     if (ends >= 2 || (ends == 1 && !ends_on_line_end))
-        return line_ends(text.substr(0, text.size() - tail.size())) + 2;
+        return detail::line_ends(text.substr(0, text.size() - tail.size())) + 2;
     return 0;
 }
 
@@ -348,71 +418,6 @@ ImportError::ImportError(ImportFailure reason, const std::string& message)
 {
 }
 
-FieldStream::FieldStream(std::string_view text) : m_text(text)
-{
-    // A UTF-8 byte order mark (spreadsheet exports) is no part of the first field.
-    if (m_text.starts_with("\xEF\xBB\xBF"))
-        m_pos = 3;
-}
-
-Field FieldStream::next()
-{
-    const std::string_view t = m_text;
-    const std::size_t size = t.size();
-    std::size_t p = m_pos;
-    while (p < size && is_blank(t[p]))
-        ++p;
-
-    Field field;
-    field.line = m_line;
-    if (p < size && t[p] == '"') {
-        field.quoted = true;
-        const std::size_t begin = ++p;
-        std::size_t close = t.find('"', p);
-        while (close != std::string_view::npos && close + 1 < size && t[close + 1] == '"') {
-            field.doubled_quotes = true;
-            close = t.find('"', close + 2);
-        }
-        field.kind = CellKind::Text;
-        if (close == std::string_view::npos) {  // unterminated: the rest of the text
-            field.text = t.substr(begin);
-            m_pos = size;
-            return field;
-        }
-        field.text = t.substr(begin, close - begin);
-        m_line += line_ends(field.text);
-        p = close + 1;
-        while (p < size && !is_separator(t[p]))
-            ++p;
-    } else {
-        const std::size_t begin = p;
-        while (p < size && !is_separator(t[p]))
-            ++p;
-        std::size_t end = p;
-        while (end > begin && is_blank(t[end - 1]))
-            --end;
-        const std::string_view raw = t.substr(begin, end - begin);
-        if (raw.empty()) {
-            field.kind = CellKind::Empty;
-        } else if (read_number(raw, field.number)) {
-            field.kind = CellKind::Number;
-        } else {
-            field.kind = CellKind::Text;
-            field.text = raw;
-        }
-    }
-
-    if (p < size) {
-        if (t[p] != ',')
-            ++m_line;
-        if (t[p] == '\r' && p + 1 < size && t[p + 1] == '\n')
-            ++p;
-        ++p;
-    }
-    m_pos = p;
-    return field;
-}
-
 namespace {
 
 // The next field; a number beyond the double range refuses the file, naming its line.
@@ -428,89 +433,186 @@ Field next_field(FieldStream& fields)
     }
 }
 
-ImportedSeries read_fields(std::string_view text)
+// A marker row's cells stay in the last row until the next row replaces them, so that when the
+// file ends with markers the last one read becomes the spare row.
+class MarkerSpare {
+public:
+    explicit MarkerSpare(DataTable& table) : m_table(table) {}
+
+    bool pending() const noexcept { return m_pending; }
+    void keep(const Field* x, const Field* y)
+    {
+        m_texts = m_table.texts.size();
+        m_table.DataX.push_back(x ? store(m_table, *x) : Cell::empty());
+        m_table.DataY.push_back(y ? store(m_table, *y) : Cell::empty());
+        m_pending = true;
+    }
+    // Drops a pending marker row before the next row is read; refuses a table beyond 32-bit rows.
+    void drop()
+    {
+        if (m_pending) {
+            m_table.texts.resize(m_texts);
+            m_table.DataX.pop_back();
+            m_table.DataY.pop_back();
+            m_pending = false;
+        } else if (m_table.DataX.size() >
+                   static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+            throw ImportError(ImportFailure::OutOfRange, "more than 2147483646 data rows");
+        }
+    }
+
+private:
+    DataTable& m_table;
+    std::size_t m_texts = 0;  // pool size before the pending marker's texts
+    bool m_pending = false;
+};
+
+// The title row's cells, and the chosen titles as text.
+void take_titles(ImportedSeries& series, const Field* x, const Field* y, const Field* sigma)
 {
-    ImportedSeries series;
+    DataTable& table = series.table;
+    table.DataX.push_back(x ? store(table, *x) : Cell::empty());
+    table.DataY.push_back(y ? store(table, *y) : Cell::empty());
+    series.x_title = x ? detail::field_text(*x) : "";
+    series.y_title = y ? detail::field_text(*y) : "";
+    series.sigma_title = sigma ? detail::field_text(*sigma) : "";
+}
+
+// The stream of (x, y) pairs: fields in pairs whatever the lines, the first pair the titles,
+// the next four the first data rows as they are, markers dropped from then on.
+void read_pairs(std::string_view text, ImportedSeries& series, const ReadOptions& options)
+{
     DataTable& table = series.table;
     FieldStream fields(text);
 
-    // The title row and the first four data rows, taken as they are.
     Field head[10];
     Cell cells[10];
+    std::size_t title_texts = 0;
     for (int i = 0; i < 10; ++i) {
         if (fields.at_end())
             refuse(ImportFailure::TooFewFields);
         head[i] = next_field(fields);
         cells[i] = store(table, head[i]);
+        if (i == 1)
+            title_texts = table.texts.size();
     }
+    // The check compares the fields as they stand, a quoted number being text.
     series.FieldCheckFailed =
         cells_equal(table, cells[6], cells[3]) && cells_equal(table, cells[9], cells[3]);
     if (series.FieldCheckFailed)
         refuse(ImportFailure::FieldCheckFailed);
+    table.texts.resize(title_texts);
 
     const std::size_t capacity = expected_rows(text);
     table.DataX.reserve(capacity);
     table.DataY.reserve(capacity);
-    double previous_x = -std::numeric_limits<double>::infinity();
-    for (int row = 0; row < 5; ++row) {
-        if (row > 0)
-            check_row(head[2 * row], head[2 * row + 1], row, previous_x);
-        table.DataX.push_back(cells[2 * row]);
-        table.DataY.push_back(cells[2 * row + 1]);
-    }
+    table.DataX.push_back(cells[0]);
+    table.DataY.push_back(cells[1]);
+    series.x_title = detail::field_text(head[0]);
+    series.y_title = detail::field_text(head[1]);
+    RowTaker rows(series, options, Separator::Comma);
+    for (int row = 1; row < 5; ++row)
+        rows.take(&head[2 * row], &head[2 * row + 1], nullptr, head[2 * row].line);
 
-    // Further rows. A marker pair stays in the last row until the next pair overwrites it, so
-    // when the file ends with markers the last one read becomes the spare row.
-    bool marker_pending = false;
-    std::size_t marker_texts = 0;  // pool size before the pending marker's texts
+    MarkerSpare marker(table);
     while (!fields.at_end()) {
-        if (marker_pending) {
-            table.texts.resize(marker_texts);
-            table.DataX.pop_back();
-            table.DataY.pop_back();
-        } else if (table.DataX.size() > static_cast<std::size_t>(
-                                            std::numeric_limits<std::int32_t>::max())) {
-            throw ImportError(ImportFailure::OutOfRange,
-                              "more than 2147483646 data rows");
-        }
-        const std::size_t texts_before = table.texts.size();
-        const Field x_field = next_field(fields);
+        marker.drop();
+        const Field x = next_field(fields);
         if (fields.at_end())
             refuse(ImportFailure::EndsInsidePair);
-        const Field y_field = next_field(fields);
-        const Cell x = store(table, x_field);
-        const Cell y = store(table, y_field);
-        marker_pending = is_marker(table, x, y);
-        marker_texts = texts_before;
-        if (!marker_pending)
-            check_row(x_field, y_field, static_cast<std::int64_t>(table.DataX.size()),
-                      previous_x);
-        table.DataX.push_back(x);
-        table.DataY.push_back(y);
+        const Field y = next_field(fields);
+        if (detail::is_marker_row(&x, &y))
+            marker.keep(&x, &y);
+        else
+            rows.take(&x, &y, nullptr, x.line);
     }
-    if (!marker_pending) {
-        table.DataX.push_back(Cell::empty());
-        table.DataY.push_back(Cell::empty());
-    }
-    table.DataCount = static_cast<std::int32_t>(table.DataX.size() - 2);
+    rows.finish(marker.pending());
+}
 
-    // The y range in single precision; row 0 takes no part.
-    for (std::int32_t row = 1; row <= table.DataCount; ++row) {
-        include_in_range(cell_number(table.DataY[static_cast<std::size_t>(row)]),
-                         series.smallest_y, series.largest_y);
-    }
+// One data row per line, in the columns `options` choose; blank lines are skipped, a short line
+// lacks its last columns, markers are dropped from the fifth data row on.
+void read_lines(std::string_view text, ImportedSeries& series, const ReadOptions& options,
+                Separator separator)
+{
+    DataTable& table = series.table;
+    FieldStream fields(text, separator);
+    const std::size_t capacity = expected_rows(text);
+    table.DataX.reserve(capacity);
+    table.DataY.reserve(capacity);
+    if (options.sigma)
+        series.sigma.assign(1, 0.0);
 
-    note_x_order(table);
-    return series;
+    RowTaker rows(series, options, separator);
+    MarkerSpare marker(table);
+    std::optional<detail::ColumnIndexes> columns;
+    std::vector<Field> line;
+    std::int64_t data_lines = 0;
+    while (!fields.at_end()) {
+        line.clear();
+        do
+            line.push_back(next_field(fields));
+        while (!line.back().ends_line);
+        const auto column = [&line](std::optional<std::size_t> at) {
+            return at ? detail::ColumnIndexes::field(line, *at) : nullptr;
+        };
+        if (!columns) {
+            std::vector<std::string> titles;
+            for (const Field& field : line)
+                titles.push_back(detail::field_text(field));
+            columns = detail::column_indexes(titles, options);
+            take_titles(series, column(columns->x), column(columns->y), column(columns->sigma));
+            continue;
+        }
+        if (line.size() == 1 && line[0].kind == CellKind::Empty && !line[0].quoted)
+            continue;
+        marker.drop();
+        const Field* x = column(columns->x);
+        const Field* y = column(columns->y);
+        if (++data_lines > 4 && detail::is_marker_row(x, y))
+            marker.keep(x, y);
+        else
+            rows.take(x, y, column(columns->sigma), line.front().line);
+    }
+    if (!columns)
+        throw ImportError(ImportFailure::TooFewFields, "not a data file: the file is empty");
+    rows.finish(marker.pending());
 }
 
 }  // namespace
 
-ImportedSeries read_data_text(std::string_view text)
+ImportedSeries read_data_text(std::string_view text, const ReadOptions& options)
 {
+    DataLayout layout;
     try {
-        return read_fields(text);
+        layout = data_layout(text, options);
+        ImportedSeries series;
+        if (!layout.pairs) {
+            read_lines(text, series, options, layout.separator);
+        } else {
+            try {
+                read_pairs(text, series, options);
+            } catch (const ImportError&) {
+                // A title of three fields or more, the third a number or empty (a trailing
+                // comma): a table, where the pairs refuse it.
+                if (layout.titles.size() < 3)
+                    throw;
+                try {
+                    series = ImportedSeries{};
+                    read_lines(text, series, options, layout.separator);
+                    layout.pairs = false;
+                } catch (const ImportError&) {
+                }
+                if (layout.pairs)
+                    throw;
+            }
+        }
+        series.layout = std::move(layout);
+        return series;
     } catch (const ImportError& error) {
+        // Another format explains a refusal of the comma reading that all other readings share.
+        if (layout.separator != Separator::Comma ||
+            error.reason() == ImportFailure::AmbiguousSeparator)
+            throw;
         throw diagnosed(text, error);
     }
 }
@@ -527,9 +629,16 @@ std::string import_refusal_line(std::string_view source, const ImportError& erro
     return std::string(source) + ": " + error.what();
 }
 
-ImportedSeries read_data_file(const std::filesystem::path& path)
+ImportedSeries read_data_file(const std::filesystem::path& path, const ReadOptions& options)
 {
-    return read_data_text(read_whole_file(path));
+    return read_data_text(read_whole_file(path), options);
+}
+
+std::size_t gaps_within(const std::vector<double>& gap_x, double from, double to)
+{
+    const auto first = std::lower_bound(gap_x.begin(), gap_x.end(), from);
+    const auto last = std::upper_bound(first, gap_x.end(), to);
+    return static_cast<std::size_t>(last - first);
 }
 
 OverviewScale overview_scale(const ImportedSeries& series)
@@ -574,9 +683,9 @@ void check_overview_cells(const DataTable& table)
     }
 }
 
-CheckedImport import_data_text(std::string_view text)
+CheckedImport import_data_text(std::string_view text, const ReadOptions& options)
 {
-    CheckedImport result{read_data_text(text), {}};
+    CheckedImport result{read_data_text(text, options), {}};
     const DataTable& table = result.series.table;
     try {
         result.scale = overview_scale(result.series);
@@ -589,14 +698,15 @@ CheckedImport import_data_text(std::string_view text)
         // The strip refuses a zero extent: the x ascend, so equal ends mean one x throughout.
         const double first_x = cell_number(table.x_cell(1));
         const double last_x = cell_number(table.x_cell(table.DataCount));
+        const XForm& form = result.series.x_form;
         if (last_x == first_x)
             throw ImportError(ImportFailure::FlatSeries,
-                              "the first and the last x are equal (" + number_text(first_x) +
+                              "the first and the last x are equal (" + x_text(first_x, form) +
                                   "): the series has no horizontal extent");
         if (static_cast<float>(last_x - first_x) == 0.0f)
             throw ImportError(ImportFailure::FlatSeries,
-                              "the x span from " + number_text(first_x) + " to " +
-                                  number_text(last_x) + " is 0 in single precision");
+                              "the x span from " + x_text(first_x, form) + " to " +
+                                  x_text(last_x, form) + " is 0 in single precision");
         throw ImportError(ImportFailure::FlatSeries,
                           "all y values are equal (" + number_text(result.series.largest_y) +
                               "): the series has no vertical extent");
@@ -604,9 +714,9 @@ CheckedImport import_data_text(std::string_view text)
     return result;
 }
 
-CheckedImport import_data_file(const std::filesystem::path& path)
+CheckedImport import_data_file(const std::filesystem::path& path, const ReadOptions& options)
 {
-    return import_data_text(read_whole_file(path));
+    return import_data_text(read_whole_file(path), options);
 }
 
 }  // namespace tolvenar

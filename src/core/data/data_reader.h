@@ -1,32 +1,40 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The data file reader: text of comma- and line-separated fields taken as (x, y) pairs, the
-// first pair the column titles, marker rows dropped; plus the checks the rest of the import
-// makes before it draws, so that every caller accepts and refuses exactly the same files.
+// first pair the column titles, marker rows dropped, or a table of columns under a title row
+// with any of four separators; plus the checks the rest of the import makes before it draws, so
+// that every caller accepts and refuses exactly the same files.
 #pragma once
 
 #include "core/data/data_table.h"
+#include "core/data/x_form.h"
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tolvenar {
 
 // Why a data file was refused.
 enum class ImportFailure {
     CannotOpen,         // the file could not be opened or read
-    TooFewFields,       // fewer than ten fields: no title row and four data rows
+    TooFewFields,       // no title row and four data rows with a value
     FieldCheckFailed,   // fields 4, 7 and 10 hold equal values
     EndsInsidePair,     // the last pair has no y: an odd number of fields
-    TextValue,          // a data row's x or y is text (quoted, NaN, inf, ...)
-    XDecreases,         // a data row's x is less than the one before it
+    TextValue,          // a data row's x or y is text (inf, 1.2.3, a date among numbers, ...)
+    XDecreases,         // a data row's x is out of the order the rows before set
     OutOfRange,         // a number beyond the double range, a value or span beyond the single's
     FlatSeries,         // all y equal, or the first and last x: the overview has no extent
     Utf16,              // UTF-16 text
-    Semicolons,         // fields separated by semicolons
-    DecimalComma,       // a number written with a decimal comma
+    Semicolons,         // fields separated by semicolons where no separator could be told
+    DecimalComma,       // a number written with a decimal comma in a comma-separated file
     TrailingEmptyLine,  // an empty line after the last pair
+    MissingX,           // a data row without an x: empty, absent or a missing-value marker
+    BadSigma,           // a sigma that is zero, negative, empty or text
+    NoSuchColumn,       // a chosen column that the title row does not hold
+    AmbiguousSeparator, // two separators read the first rows, each differently
 };
 
 // A refused data file. what() is a one-line message for the user that names the line and the
@@ -41,29 +49,41 @@ private:
     ImportFailure m_reason;
 };
 
+// What separates the fields of a line.
+enum class Separator : std::uint8_t {
+    Comma,      // ",": the only one a decimal comma is never read with
+    Semicolon,  // ";": numbers may have a decimal comma
+    Tab,        // one tab per field: numbers may have a decimal comma
+    Blanks,     // runs of spaces and tabs; a date and a time of day apart by blanks stay one field
+};
+
 // One field of the file as it stands. Quoted fields are always text.
 struct Field {
     CellKind kind = CellKind::Empty;
     double number = 0.0;    // when kind == Number
-    std::string_view text;  // when kind == Text: the text, quotes removed (see FieldStream)
+    std::string_view text;  // the field as written, quotes removed (see FieldStream)
     bool doubled_quotes = false;  // the text holds "" pairs, each standing for one quote
     bool quoted = false;          // the field opened with a double quote
+    bool ends_line = false;       // a line end (or the end of the text) follows the field
     std::size_t line = 0;         // line of the file (from 1) where the field starts
 };
 
-// The data file as a stream of fields. A field ends at a comma, at a line end (CR, LF or
-// CR LF) or at the end of the text; blanks (space, tab) before it are skipped and blanks after an
-// unquoted field are dropped. A field opening with a double quote is text up to the closing
-// quote, commas and line ends included ("" inside stands for one quote); anything between the
-// closing quote and the separator is ignored, and an unquoted quote is an ordinary character.
-// An unquoted field that is wholly a decimal number (optional sign, digits with an optional
-// full stop, optional exponent) is a number, any other one text, nothing at all the empty value.
-// The stream is at its end once the last separator has been taken: a final line end ends the
-// last field and makes none, a final empty line is one more (empty) field. A UTF-8 byte order
-// mark at the start is skipped.
+// The data file as a stream of fields. A field ends at its separator (a comma by default), at a
+// line end (CR, LF or CR LF) or at the end of the text; blanks (space, tab; only spaces with the
+// tab separator) before it are skipped and after an unquoted field dropped. With the Blanks
+// separator a run of blanks is one separator and never makes an empty field, and a date, blanks
+// and a time of day are one field. A field opening with a double quote is text up to the closing
+// quote, separators and line ends included ("" inside stands for one quote); anything between
+// the closing quote and the separator is ignored, and an unquoted quote is an ordinary character.
+// An unquoted field that is wholly a decimal number (optional sign, digits with an optional full
+// stop, optional exponent) is a number, and so is one with a decimal comma in its place (digits
+// on both sides) with the semicolon and tab separators; any other field is text, nothing at all
+// the empty value. The stream is at its end once the last separator has been taken: a final line
+// end ends the last field and makes none, a final empty line is one more (empty) field. A UTF-8
+// byte order mark at the start is skipped.
 class FieldStream {
 public:
-    explicit FieldStream(std::string_view text);
+    explicit FieldStream(std::string_view text, Separator separator = Separator::Comma);
 
     bool at_end() const noexcept { return m_pos == m_text.size(); }
     std::size_t line() const noexcept { return m_line; }  // where the next field starts, from 1
@@ -72,27 +92,86 @@ public:
     Field next();
 
 private:
+    template <char separator>
+    Field next_separated();
+    void read_unquoted(Field& field, std::string_view raw) const;
+    // The quoted field opening at `p`; the position after its closing quote, or the text's end.
+    std::size_t read_quoted(Field& field, std::size_t p);
+
     std::string_view m_text;
     std::size_t m_pos = 0;
     std::size_t m_line = 1;  // line at m_pos
+    Separator m_separator = Separator::Comma;
 };
 
-// The reader's result: the fresh data table (rows 0..DataCount + 1, x order noted) and the
-// y range of rows 1..DataCount in single precision.
+// A column of the data file, as a user names it.
+struct ColumnChoice {
+    std::string name;  // the column's title in the title row; "" to choose by number
+    int number = 0;    // from 1, when name is ""
+
+    // "3" chooses column 3, any other text the column of that title.
+    static ColumnChoice of_text(std::string_view text);
+    bool operator==(const ColumnChoice&) const = default;
+};
+
+// How to read a data file. The defaults read every file as before columns could be chosen.
+struct ReadOptions {
+    ColumnChoice x{"", 1};               // the x column (time, depth, age, ...)
+    ColumnChoice y{"", 2};               // the measured value
+    std::optional<ColumnChoice> sigma;   // the y uncertainty; none when unset
+    std::optional<double> missing;       // a y equal to it is missing, as an empty y is
+
+    // Only the first two columns and no sigma: the file may be read as a stream of pairs.
+    bool pairs_allowed() const;
+};
+
+// How the reader takes a file: its separator, and whether as a stream of (x, y) pairs
+// (fields in pairs whatever the lines, the comma files it has always read) or line by line in
+// columns (another separator, chosen columns or a sigma, or a title row of three or more fields
+// whose third is text, which the pair stream would take for the first data x and refuse; with a
+// number or nothing for the third, columns where the pairs refuse the file).
+struct DataLayout {
+    Separator separator = Separator::Comma;
+    bool pairs = true;                // a stream of (x, y) pairs; false: one data row per line
+    std::vector<std::string> titles;  // the first line's fields, quotes removed
+};
+
+// The layout of `text` under `options`: the separator that reads the title row and the first data
+// rows (comma when none does); ImportError AmbiguousSeparator when two others read them
+// differently. Nothing beyond the first rows is read.
+DataLayout data_layout(std::string_view text, const ReadOptions& options = {});
+// "comma", "semicolon", "tab" or "blanks".
+std::string_view separator_text(Separator separator);
+
+// The reader's result: the fresh data table (rows 0..DataCount + 1 in increasing x, x order
+// noted) and the y range of rows 1..DataCount in single precision, with what the file says of
+// them beside the table.
 struct ImportedSeries {
     DataTable table;
     bool FieldCheckFailed = false;  // always False in a returned series: a failed check refuses
     float smallest_y = kEmptyRangeLowest;  // still the empty range only without data rows
     float largest_y = kEmptyRangeHighest;
+    std::vector<double> gap_x;     // x of every row whose y is missing, ascending: out of the table
+    std::vector<double> sigma;     // sigma[row]: y uncertainty of row 1..DataCount; empty: none
+    XForm x_form;                  // the file's x: plain numbers, or dates as days from data row 1
+    bool reversed = false;         // the file lists x downwards; the table holds them upwards
+    std::string x_title, y_title, sigma_title;  // the chosen columns' titles ("" for none)
+    DataLayout layout;             // the separator and reading the file was taken with
 };
 
+// The number of gaps at x within [from, to]: those of a crop, or (with from and to two data rows'
+// x) those between two points, where a drawing of the data breaks its line.
+std::size_t gaps_within(const std::vector<double>& gap_x, double from, double to);
+
 // Reads a whole data file. Every refusal throws ImportError: besides the layout's, a data row
-// whose x or y is not a number within the single range, or whose x falls below the row before.
-// A file of another format (UTF-16, semicolons, decimal commas, an empty last line) is refused
-// with that reason. Nothing is shared with any earlier table, so a caller's previous table
-// survives every failure.
-ImportedSeries read_data_text(std::string_view text);
-ImportedSeries read_data_file(const std::filesystem::path& path);
+// without an x, whose x or y is not a number (or date) within the single range, or whose x breaks
+// the order of the rows before: increasing (equal x allowed), or strictly decreasing from the
+// second row on, which the table then holds reversed. A y that is empty, NaN, NA, NULL (any case)
+// or options.missing makes its row a gap. A file of another format (UTF-16, decimal commas among
+// commas, an empty last line) is refused with that reason. Nothing is shared with any earlier
+// table, so a caller's previous table survives every failure.
+ImportedSeries read_data_text(std::string_view text, const ReadOptions& options = {});
+ImportedSeries read_data_file(const std::filesystem::path& path, const ReadOptions& options = {});
 
 // The bytes of a data file; ImportError CannotOpen, naming the path, when they cannot be read.
 std::string read_data_bytes(const std::filesystem::path& path);
@@ -127,7 +206,8 @@ struct CheckedImport {
 // The reader, the strip's scale and the overview's conversions in the import's order; the
 // window and the command line both use these, so they refuse the same files. The strip's
 // refusals become ImportError too (FlatSeries, OutOfRange).
-CheckedImport import_data_text(std::string_view text);
-CheckedImport import_data_file(const std::filesystem::path& path);
+CheckedImport import_data_text(std::string_view text, const ReadOptions& options = {});
+CheckedImport import_data_file(const std::filesystem::path& path,
+                               const ReadOptions& options = {});
 
 }  // namespace tolvenar

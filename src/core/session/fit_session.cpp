@@ -74,12 +74,12 @@ void FitSession::load(DataTable table)
 
 void FitSession::crop(const CropEdges& edges)
 {
-    extract_crop(m_state, edges.left, edges.width, edges.origin);
+    extract_crop(m_state, edges);
 }
 
 void FitSession::crop_and_measure(const CropEdges& edges)
 {
-    crop_without_drawing(m_state, edges.left, edges.width, edges.origin);
+    crop_without_drawing(m_state, edges.left, edges.width, edges.origin, edges.from, edges.to);
     m_run_bests.clear();
 }
 

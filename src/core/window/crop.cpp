@@ -18,10 +18,13 @@ bool can_bisect(const DataTable& table, double edge)
     return table.x_ascending && !std::isnan(edge);
 }
 
-// Beyond the right edge: a text cell always, a number when x - origin > right.
-bool cell_beyond(const Cell& cell, double right, double origin)
+// Beyond the right edge: a text cell always, a number when x - origin > right and not x <= to.
+bool cell_beyond(const Cell& cell, double right, double origin, double to)
 {
-    return cell.kind == CellKind::Text || cell_number(cell) - origin > right;
+    if (cell.kind == CellKind::Text)
+        return true;
+    const double x = cell_number(cell);
+    return x - origin > right && !(x <= to);
 }
 
 // The right edge as the row scan reads it, relative to the origin.
@@ -83,36 +86,40 @@ std::int64_t first_crop_row(const DataTable& table, double left)
 }
 
 std::int64_t crop_stop_row_linear(const DataTable& table, std::int64_t from, double right,
-                                  double origin)
+                                  double origin, double to)
 {
     std::int64_t row = from;
     for (;;) {
         const bool past_data = row > table.DataCount;
-        const bool past_edge = cell_beyond(table.x_cell(row), right, origin);
+        const bool past_edge = cell_beyond(table.x_cell(row), right, origin, to);
         if (past_data || past_edge)
             return row;
         ++row;
     }
 }
 
-std::int64_t crop_stop_row(const DataTable& table, std::int64_t from, double right, double origin)
+std::int64_t crop_stop_row(const DataTable& table, std::int64_t from, double right, double origin,
+                           double to)
 {
     const std::int64_t count = table.DataCount;
     if (!can_bisect(table, right) || from < 1 || from > count)
-        return crop_stop_row_linear(table, from, right, origin);
-    const std::int64_t row = detail::first_row_where(
-        table, from, count + 1, [right, origin](double x) { return x - origin > right; });
+        return crop_stop_row_linear(table, from, right, origin, to);
+    const std::int64_t row = detail::first_row_where(table, from, count + 1, [=](double x) {
+        return x - origin > right && !(x <= to);
+    });
     if (row > count)
         table.x_cell(row);  // the scan reads the spare row before it stops there
     return row;
 }
 
-void extract_crop(EngineState& state, double left, float width, double origin)
+void extract_crop(EngineState& state, double left, float width, double origin, double from,
+                  double to)
 {
     const DataTable& table = state.data;
-    const std::int64_t first = first_crop_row(table, left);
+    // A given edge below the plot's single one takes the rows between them too.
+    const std::int64_t first = first_crop_row(table, from < left ? from : left);
     const double right = scanned_right(left, width, origin);
-    const std::int64_t stop = crop_stop_row(table, first, right, origin);
+    const std::int64_t stop = crop_stop_row(table, first, right, origin, to);
     // Row numbers are 32-bit, so a count of them is too; checked all the same, since the first
     // row, the last row and the count must never describe different crops.
     if (stop - first > std::numeric_limits<std::int32_t>::max())
@@ -129,9 +136,15 @@ void extract_crop(EngineState& state, double left, float width, double origin)
     state.CropMaxY = kEmptyRangeHighest;
 }
 
-void crop_without_drawing(EngineState& state, double left, float width, double origin)
+void extract_crop(EngineState& state, const CropEdges& edges)
 {
-    extract_crop(state, left, width, origin);
+    extract_crop(state, edges.left, edges.width, edges.origin, edges.from, edges.to);
+}
+
+void crop_without_drawing(EngineState& state, double left, float width, double origin,
+                          double from, double to)
+{
+    extract_crop(state, left, width, origin, from, to);
     measure_crop(state.data, left, width, state.CropMinY, state.CropMaxY,
                  [](float, float, float, float) {}, origin);
     forget_best_of_best(state);

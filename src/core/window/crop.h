@@ -7,6 +7,7 @@
 #include "core/model/engine_state.h"
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
+#include "core/window/crop_edges.h"
 
 #include <cstdint>
 #include <string>
@@ -28,15 +29,21 @@ double data_x_of(const EngineState& state, float model_x);
 // fresh zeroed CropObserved/CropModel of CropCount + 1 elements, CropMinY/CropMaxY the empty
 // range (kEmptyRangeLowest/Highest), CropOrigin = origin. A row x is in the window when
 // x >= left and x - origin <= right, where right is left + width rounded to single at origin 0
-// and the width itself otherwise, so the plot's right edge and the crop's always agree.
+// and the width itself otherwise, so the plot's right edge and the crop's always agree. The
+// edges as typed or defaulted, `from` and `to` in double (NaN: none), widen it by what the plot's
+// single edges round away: x >= from and x <= to are in too, so an edge equal to a data x takes
+// that row whatever its digits, and a crop that held its rows holds the same ones.
 // Faults leave the whole previous segment: IndexOutOfRange when no row up to the spare row
 // reaches the left edge; Overflow when the right edge exceeds the single range at origin 0.
 // Bisects when table.x_ascending.
-void extract_crop(EngineState& state, double left, float width, double origin = 0.0);
+void extract_crop(EngineState& state, double left, float width, double origin = 0.0,
+                  double from = kNoEdge, double to = kNoEdge);
+void extract_crop(EngineState& state, const CropEdges& edges);
 
 // The crop as the command line needs it, without drawing: extract_crop, then measure_crop into
 // CropMinY/CropMaxY, then forget_best_of_best. A fault ends it where it arises, as in the window.
-void crop_without_drawing(EngineState& state, double left, float width, double origin);
+void crop_without_drawing(EngineState& state, double left, float width, double origin,
+                          double from = kNoEdge, double to = kNoEdge);
 
 // Visits, in row order, every segment from row i to row i + 1 (i = 1..DataCount - 1) that
 // overlaps the crop window (x(i + 1) > left and x(i) < right, strictly; right as extract_crop

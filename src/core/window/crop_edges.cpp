@@ -12,6 +12,8 @@ CropEdges crop_edges(double from, double to)
 {
     const double span = to - from;
     CropEdges edges;
+    edges.from = from;
+    edges.to = to;
     edges.origin = crop_origin(from, span);
     edges.left = edges.origin == 0.0 ? static_cast<double>(to_single(from)) : from;
     edges.width = to_single(span);
