@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Everything the engine reads and writes: the data table, the cropped segment, the candidate,
 // the best models, the search counters and the boxes. Field names are the program's own names
-// for them; the window's program state extends this struct with its interaction flags.
+// for them. It stays inside the core: front ends drive a FitSession, which holds one.
 #pragma once
 
 #include "core/data/data_table.h"

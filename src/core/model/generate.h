@@ -14,12 +14,12 @@
 
 namespace tolvenar {
 
-// The window controls that generation reads on every call.
+// What generation reads on every call: the family, the draw mode and the crop window.
 struct GenerateControls {
-    std::optional<ModelFamily> family;  // the selected option button; nullopt = none selected
-    std::int16_t constrain = 0;         // "Constrain" check box: 0 free, 1 in the boxes, 2 greyed
-    float scale_left = 0.0f;            // working plot ScaleLeft, model x
-    float scale_width = 0.0f;           // working plot ScaleWidth
+    std::optional<ModelFamily> family;  // nullopt: no family chosen, nothing drawn
+    std::int16_t constrain = 0;         // 0 free, 1 in the constraint boxes, 2 no draw at all
+    float scale_left = 0.0f;            // the crop window's left edge, model x
+    float scale_width = 0.0f;           // its width
 };
 
 // Draws one candidate into ModelX/ModelY(1..6) (ModelX(0) only for "Manual constraint" without
