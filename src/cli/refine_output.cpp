@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/refine_output.h"
 
+#include "cli/batch.h"
 #include "core/refine/bootstrap.h"
 #include "core/runtime/numbers.h"
 #include "core/search/report.h"
@@ -37,6 +38,7 @@ Intervals intervals_of(const refine::BootstrapResult& boot,
 {
     Intervals intervals;
     intervals.replicates = settings.replicates;
+    intervals.done = static_cast<std::int32_t>(boot.done);
     for (const auto& replicate : boot.replicates)
         intervals.fitted += replicate.has_value();
     intervals.level = settings.level;
@@ -71,7 +73,8 @@ std::vector<std::string> lines_of(const EngineState& state, ModelFamily family,
         return lines;
 
     const Intervals& in = *refined.intervals;
-    lines.push_back("Bootstrap = " + std::to_string(in.replicates) + " replicates (" +
+    const std::string done = in.done < in.replicates ? std::to_string(in.done) + " of " : "";
+    lines.push_back("Bootstrap = " + done + std::to_string(in.replicates) + " replicates (" +
                     std::to_string(in.fitted) + " fitted), blocks of " +
                     std::to_string(in.block_length) + " points, seed " + std::to_string(in.seed));
     const std::string level = " " + percent_text(in.level) + " % interval = ";
@@ -100,7 +103,7 @@ RefinedModel refined_model(const EngineState& state, const SearchSettings& setti
 {
     const refine::RefinedFit fit = refine::refine_fit(
         state, {options.family, options.constrain, {state.BestOfBestX, state.BestOfBestY},
-                std::move(run_bests)});
+                std::move(run_bests), &interrupt_flag()});
     RefinedModel refined{fit.model.x, fit.model.y, fit.r, fit.sq_dist, fit.measure, {}, {}};
     if (options.bootstrap > 0) {
         refine::BootstrapSettings b;
@@ -114,6 +117,7 @@ RefinedModel refined_model(const EngineState& state, const SearchSettings& setti
         b.level = options.level;
         b.seed = options.seed;
         b.threads = static_cast<unsigned>(threads);
+        b.stop = &interrupt_flag();
         refined.intervals = intervals_of(refine::bootstrap(state, fit, b), b);
     }
     refined.lines = lines_of(state, options.family, fit, refined);

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <numeric>
 #include <random>
+#include <system_error>
 #include <thread>
 
 namespace tolvenar::refine {
@@ -52,15 +53,25 @@ double quantile(const std::vector<double>& sorted, double p)
     return sorted[i] + (h - static_cast<double>(i)) * (sorted[i + 1] - sorted[i]);
 }
 
-// Keeps each run's best as a restart for the refinement.
+bool stopped(const std::atomic<bool>* stop)
+{
+    return stop && stop->load(std::memory_order_relaxed);
+}
+
+// Keeps each run's best as a restart for the refinement; ends the search on the stop.
 class RunBests final : public SearchObserver {
 public:
+    explicit RunBests(const std::atomic<bool>* stop) : m_stop(stop) {}
     void run_finished(const EngineState& state, std::int16_t) override
     {
         if (state.BestModelX[1] != kUnsetVertex)
             bests.push_back({state.BestModelX, state.BestModelY});
     }
+    bool stop_requested() override { return stopped(m_stop); }
     std::vector<Model> bests;
+
+private:
+    const std::atomic<bool>* m_stop;
 };
 
 // Replicate `index`: residuals in moving blocks on the refined curve, searched and refined.
@@ -96,7 +107,7 @@ std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vecto
     RandomSource random(static_cast<std::uint32_t>(key >> 32));
     SearchEngine engine;
     engine.set_threads(1);  // the replicates themselves share out the cores
-    RunBests observer;
+    RunBests observer(settings.stop);
     SearchSettings search{settings.family, 0, settings.runs, settings.trials,
                           settings.scale_left, settings.scale_width};
     if (engine.run(state, search, random, observer).end != SearchEnd::Completed)
@@ -112,8 +123,8 @@ std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vecto
     // otherwise widen the spread with its own failures.
     observer.bests.push_back(fit.model);
     const RefinedFit refit = refine_fit(
-        state, {settings.family, settings.constrained,
-                {state.BestOfBestX, state.BestOfBestY}, std::move(observer.bests)});
+        state, {settings.family, settings.constrained, {state.BestOfBestX, state.BestOfBestY},
+                std::move(observer.bests), settings.stop});
     return Replicate{refit.model, refit.measure, state.BestOfBestSqDist, refit.sq_dist,
                      standard_errors(state, settings.family, refit.model, lag)};
 }
@@ -249,26 +260,37 @@ BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
     result.replicates.resize(count);
     if (n > 0) {
         std::atomic<std::size_t> next{0};
+        std::vector<char> finished(count, 0);  // replicate b made to the end
         const auto work = [&] {
-            for (std::size_t b; (b = next.fetch_add(1)) < count;) {
+            for (std::size_t b; !stopped(settings.stop) && (b = next.fetch_add(1)) < count;) {
+                std::optional<Replicate> replicate;
                 try {
-                    result.replicates[b] = fit_replicate(crop, curve, residuals, result.block_length,
-                                                         result.block_length, fit,
-                                                         settings, static_cast<std::int32_t>(b));
+                    replicate = fit_replicate(crop, curve, residuals, result.block_length,
+                                              result.block_length, fit, settings,
+                                              static_cast<std::int32_t>(b));
                 } catch (const Fault&) {
-                    result.replicates[b].reset();
+                    replicate.reset();
                 }
+                if (stopped(settings.stop))  // cut short: not one of the replicates done
+                    return;
+                result.replicates[b] = std::move(replicate);
+                finished[b] = 1;
             }
         };
         const unsigned threads = std::max(1u, std::min<unsigned>(
             settings.threads ? settings.threads : std::thread::hardware_concurrency(),
             static_cast<unsigned>(std::max<std::size_t>(count, 1))));
-        std::vector<std::thread> pool;
-        for (unsigned t = 1; t < threads; ++t)
-            pool.emplace_back(work);
+        std::vector<std::jthread> pool;  // joined on the way out, an exception's too
+        for (unsigned t = 1; t < threads; ++t) {
+            try {
+                pool.emplace_back(work);
+            } catch (const std::system_error&) {  // no more threads to be had: fewer do it all
+                break;
+            }
+        }
         work();
-        for (auto& t : pool)
-            t.join();
+        pool.clear();
+        result.done = static_cast<std::size_t>(std::count(finished.begin(), finished.end(), 1));
     }
 
     result.errors = standard_errors(state, settings.family, fit.model, result.block_length);

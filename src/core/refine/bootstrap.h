@@ -10,6 +10,7 @@
 #include "core/refine/refine.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -29,6 +30,9 @@ struct BootstrapSettings {
     std::uint32_t seed = 5489;
     unsigned threads = 0;  // 0: every core; the result is the same for any number
     std::size_t block_length = 0;  // 0: block_length_of the residuals
+    // Polled between replicates and in each replicate's search and refinement: once true, the
+    // replicates done so far make the intervals (BootstrapResult::done). nullptr: never stopped.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // Studentized: quantiles of the replicates' (value - estimate) / standard error; Symmetric:
@@ -56,6 +60,7 @@ struct BootstrapResult {
     std::size_t block_length = 1;
     std::optional<StandardErrors> errors;  // of the estimate
     std::vector<std::optional<Replicate>> replicates;  // in replicate order; none: no model found
+    std::size_t done = 0;  // replicates made to the end: all of them unless settings.stop came
 };
 
 // The bootstrap of `fit` over the crop of `state` (its NodeCount and manual boxes as the

@@ -10,6 +10,7 @@
 #include "core/model/family.h"
 #include "core/search/report.h"
 
+#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -27,6 +28,9 @@ struct RefineRequest {
     bool constrained = false;
     Model start;                  // the search's best of best: its end vertices stay
     std::vector<Model> restarts;  // further starts, e.g. the best of every run
+    // Polled between the optimiser's steps: once true, the best model so far is returned (never
+    // worse than the start). nullptr: never stopped.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 struct RefinedFit {
