@@ -30,7 +30,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <set>
 #include <sstream>
 
 namespace tolvenar {
@@ -407,16 +406,32 @@ std::vector<std::string> joined(std::vector<std::string> head, const std::vector
     return head;
 }
 
-// Many files, unreadable and uncroppable ones among them: the others are fitted, each object is the one the
-// file alone gives, the table holds the same values and the reasons, the text names each file,
-// and the exit status is the worst file's.
+// The name in `key`, or its bytes in key_bytes where it is not UTF-8.
+std::string name_in(const json& object, const std::string& key)
+{
+    if (!object.contains(key + "_bytes"))
+        return object[key];
+    const auto bytes = object[key + "_bytes"].get<std::vector<unsigned char>>();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Many files, unreadable and uncroppable ones among them, and names and fields that are not UTF-8
+// (Latin-1, a character cut by the reason's limit): the others are fitted, each object is the
+// one the file alone gives, the table holds the same values and the reasons, every text in them
+// is UTF-8 (a name's bytes in "file_bytes"), the text names each file, and the exit status is
+// the worst file's.
 TEST(FitBatch, EachFileAsAloneInFileOrder)
 {
-    const std::string odd = ::testing::TempDir() + "ramp, \"copy\".csv";  // quoted in CSV
-    std::filesystem::copy_file(kStep, odd, std::filesystem::copy_options::overwrite_existing);
+    const std::string dir = ::testing::TempDir(), odd = dir + "ramp, \"copy\".csv";  // quoted
+    for (const std::string& copy : {odd, dir + "b\xff.csv"})
+        std::filesystem::copy_file(kStep, copy, std::filesystem::copy_options::overwrite_existing);
+    const std::string rows_1_to_4 = "x,y\n1,1\n2,2\n3,3\n4,4\n5,";
+    std::ofstream(dir + "latin.csv") << rows_1_to_4 << "\xe9t\xe9\n";
+    std::ofstream(dir + "cut.csv") << rows_1_to_4 << std::string(39, 'a') << "\xc3\xa9\n";
     const std::vector<std::string> files{kStep, "nofile.csv", odd, case_file("flat_y.csv"),
                                          kSource + "/examples/symmetric_event.csv",
-                                         case_file("four_rows.csv")};  // x 0..3: no crop
+                                         case_file("four_rows.csv"),  // x 0..3: no crop
+                                         dir + "b\xff.csv", dir + "latin.csv", dir + "cut.csv"};
     const std::vector<std::string> settings{"--model", "asymmetric", "--runs", "2",
                                             "--trials", "90", "--from", "100"};
     const Outcome csv = fit(joined(joined(settings, {"--csv"}), files));
@@ -426,6 +441,7 @@ TEST(FitBatch, EachFileAsAloneInFileOrder)
         EXPECT_EQ(run->code, kExitRefused);
     const auto rows = csv_rows(csv.out);
     ASSERT_EQ(rows.size(), files.size() + 1) << csv.out;
+    EXPECT_NO_THROW(json(csv.out).dump());  // which throws on bytes that are not UTF-8
     std::string header;
     for (const std::string& name : rows[0])
         header += name + " ";
@@ -439,10 +455,11 @@ TEST(FitBatch, EachFileAsAloneInFileOrder)
         std::getline(objects, line);
         const json object = json::parse(line);
         EXPECT_EQ(object, json::parse(alone.out)) << files[i];
+        EXPECT_EQ(name_in(object, "file"), files[i]);
         std::map<std::string, std::string> row;
         for (std::size_t c = 0; c < rows[0].size(); ++c)
             row[rows[0][c]] = rows[i + 1].at(c);
-        EXPECT_EQ(row["file"], files[i]);
+        EXPECT_EQ(row["file"], cli::valid_utf8(files[i]));
         EXPECT_EQ(row["status"], object["status"]);
         EXPECT_EQ(row["reason"], object.value("reason", ""));
         want_text += (i == 0 ? "==> " : "\n==> ") + files[i] + " <==\n";
@@ -455,7 +472,7 @@ TEST(FitBatch, EachFileAsAloneInFileOrder)
             want_text += fit(joined(settings, {files[i]})).out;
         } else {
             const std::string reason = object["reason"];
-            EXPECT_EQ(alone.err, "tolvenar-fit: " + reason + "\n");
+            EXPECT_EQ(cli::valid_utf8(alone.err), "tolvenar-fit: " + reason + "\n");
             // With many files, a reason that does not name its file comes after the name.
             want_err += reason.find(files[i]) == std::string::npos
                             ? "tolvenar-fit: " + files[i] + ": " + reason + "\n"
@@ -580,15 +597,6 @@ TEST(FitBatch, ThreadsAsFewAsCanBeHadAndAFewResultsAhead)
     EXPECT_TRUE(order.starts_with("0 1 2 3 ") && order.ends_with(" 298 299 ")) << order;
 }
 
-// The name in `key`, or its bytes in key_bytes where it is not UTF-8.
-std::string name_in(const json& object, const std::string& key)
-{
-    if (!object.contains(key + "_bytes"))
-        return object[key];
-    const auto bytes = object[key + "_bytes"].get<std::vector<unsigned char>>();
-    return std::string(bytes.begin(), bytes.end());
-}
-
 // A picture of each fit: one file's by its name's ending, many files' into a folder under the
 // paths below the folder they share; none lost silently, none over an input.
 TEST(FitBatch, PlotWritesPngOrSvgPerFile)
@@ -650,35 +658,6 @@ TEST(FitBatch, PlotWritesPngOrSvgPerFile)
         EXPECT_TRUE(read(path).starts_with("\x89PNG")) << name;
     }
     std::filesystem::remove_all(folder);
-}
-
-// Texts that are not UTF-8 (a Latin-1 name or field, a character cut by the reason's limit)
-// reach JSON and CSV as valid UTF-8, a name's bytes kept in "file_bytes"; no file's result is
-// lost to another's.
-TEST(FitBatch, EveryTextIsUtf8AndNoFileLosesAnother)
-{
-    const std::string dir = ::testing::TempDir() + "utf8_" + std::to_string(getpid()) + "/";
-    std::filesystem::create_directories(dir);
-    std::filesystem::copy_file(kStep, dir + "b\xff.csv");
-    const std::string rows = "x,y\n1,1\n2,2\n3,3\n4,4\n5,";
-    std::ofstream(dir + "latin.csv") << rows << "\xe9t\xe9\n";
-    std::ofstream(dir + "cut.csv") << rows << std::string(39, 'a') << "\xc3\xa9\n";
-    const std::vector<std::string> files{"--trials", "50", dir + "b\xff.csv", dir + "latin.csv",
-                                         dir + "cut.csv", kStep};
-    const Outcome table = fit(joined({"--csv"}, files));
-    EXPECT_EQ(csv_rows(table.out).size(), 5u);
-    EXPECT_NO_THROW(json(table.out).dump());  // which throws on bytes that are not UTF-8
-    std::istringstream lines(fit(joined({"--json"}, files)).out);
-    for (const auto& [file, status] : std::vector<std::pair<std::string, std::string>>{
-             {files[2], "fitted"}, {files[3], "refused"}, {files[4], "refused"},
-             {kStep, "fitted"}}) {
-        std::string line;
-        std::getline(lines, line);
-        const json object = json::parse(line);
-        EXPECT_EQ(name_in(object, "file"), file);
-        EXPECT_EQ(object["status"], status) << line;
-    }
-    std::filesystem::remove_all(dir);
 }
 
 // The shortest text that reads back to the float; every finite float, whatever its bits.
