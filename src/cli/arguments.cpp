@@ -95,11 +95,12 @@ Shard shard_named(const std::string& text)
     Shard shard;
     const std::size_t slash = text.find('/');
     const auto read = [&](std::string_view digits, std::size_t& value) {
-        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        const char* last = digits.data() + digits.size();
+        const auto [end, error] = std::from_chars(digits.data(), last, value);
         if (error == std::errc::result_out_of_range)
             throw usage_error("--shard " + text + ": " + std::string(digits) +
                               " does not fit in 64 bits");
-        return !digits.empty() && error == std::errc() && end == digits.data() + digits.size();
+        return !digits.empty() && error == std::errc() && end == last;
     };
     if (slash == std::string::npos || !read(std::string_view(text).substr(0, slash), shard.k) ||
         !read(std::string_view(text).substr(slash + 1), shard.n) || shard.k < 1 ||

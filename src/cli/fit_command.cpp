@@ -280,6 +280,8 @@ int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std:
     refuse_shared_streams(files);
     const std::vector<std::string> pictures = picture_paths(options, files);
     const InputFiles inputs = options.plot.empty() ? InputFiles() : InputFiles(options.files);
+    if (!options.plot.empty())
+        plot::load_picture_module();  // before any worker starts
     const bool many = options.files.size() > 1;
     const std::vector<Column> columns = csv_columns(options);
     if (options.csv)

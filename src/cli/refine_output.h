@@ -15,8 +15,9 @@ namespace tolvenar::cli {
 
 // The refinement of the best of best in `state` from the run bests, and with options.bootstrap
 // its intervals from replicates searched as `settings` searched the crop, on `threads` cores.
-// The lines read "Refined X1 = ..", the sums of squares, then one line on the bootstrap and
-// "X2 90 % interval = lo .. hi" per reported value.
+// The lines read "Refined X1 = ..", the sums of squares, then one line on the bootstrap ("37 of
+// 2000 replicates" when a signal cut it short) and "X2 90 % interval = lo .. hi" per reported
+// value. A signal (interrupt_flag) stops the refinement and the bootstrap at their best so far.
 RefinedModel refined_model(const EngineState& state, const SearchSettings& settings,
                            const FitOptions& options, std::vector<refine::Model> run_bests,
                            int threads);

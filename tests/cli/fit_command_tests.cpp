@@ -422,7 +422,9 @@ std::string name_in(const json& object, const std::string& key)
 // the worst file's.
 TEST(FitBatch, EachFileAsAloneInFileOrder)
 {
-    const std::string dir = ::testing::TempDir(), odd = dir + "ramp, \"copy\".csv";  // quoted
+    const std::string dir = ::testing::TempDir() + "batch_" + std::to_string(getpid()) + "/";
+    const std::string odd = dir + "ramp, \"copy\".csv";  // quoted in CSV
+    std::filesystem::create_directories(dir);
     for (const std::string& copy : {odd, dir + "b\xff.csv"})
         std::filesystem::copy_file(kStep, copy, std::filesystem::copy_options::overwrite_existing);
     const std::string rows_1_to_4 = "x,y\n1,1\n2,2\n3,3\n4,4\n5,";
@@ -484,6 +486,7 @@ TEST(FitBatch, EachFileAsAloneInFileOrder)
     EXPECT_EQ(text.out, want_text);
     EXPECT_EQ(text.err, want_err);
     EXPECT_EQ(lines.err, want_err);
+    std::filesystem::remove_all(dir);
 }
 
 // The shares of a list, whatever its length, hold each file exactly once, in the given order.
@@ -649,7 +652,8 @@ TEST(FitBatch, PlotWritesPngOrSvgPerFile)
                                    std::filesystem::copy_options::skip_existing);
         files.push_back(folder + "/in/" + name);
     }
-    std::istringstream objects(fit(joined(settings, joined({folder + "/many", "--json"}, files))).out);
+    const Outcome many = fit(joined(joined(settings, {folder + "/many", "--json"}), files));
+    std::istringstream objects(many.out);
     for (const char* name : {"a/x", "b/x", "x-2", "a/x-2", "b\xff"}) {
         std::string line;
         std::getline(objects, line);

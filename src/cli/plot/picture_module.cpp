@@ -15,7 +15,6 @@
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <system_error>
 #include <vector>
 
@@ -79,6 +78,13 @@ std::string ending(const std::string& path)
     return end;
 }
 
+// The module, loaded on the first call.
+const Module& module()
+{
+    static const Module loaded = load_module();
+    return loaded;
+}
+
 }  // namespace
 
 bool is_picture_name(const std::string& path)
@@ -86,11 +92,14 @@ bool is_picture_name(const std::string& path)
     return ending(path) == ".png" || ending(path) == ".svg";
 }
 
+void load_picture_module()
+{
+    module();
+}
+
 std::string write_picture(const std::string& path, const FitPicture& picture)
 {
-    static std::once_flag once;
-    static Module module;
-    std::call_once(once, [] { module = load_module(); });
+    const Module& module = plot::module();
     const std::string failed = "cannot write the picture " + path + ": ";
     if (!module.render)
         return failed + module.reason;

@@ -673,7 +673,8 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
         if (tried.size() == kDescents || std::find(tried.begin(), tried.end(), p) != tried.end())
             continue;
         tried.push_back(p);
-        ends.push_back(shape.breaks.empty() ? Minimum{p, value} : descend(profile, p, request.stop));
+        ends.push_back(shape.breaks.empty() ? Minimum{p, value}
+                                            : descend(profile, p, request.stop));
     }
     std::stable_sort(ends.begin(), ends.end(),
                      [](const Minimum& a, const Minimum& b) { return a.value < b.value; });
