@@ -660,7 +660,7 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
     // descended from (six in all), the rest lie in basins already seen or worse ones.
     std::vector<std::pair<double, std::vector<double>>> points;
     for (const Model& start : starts)
-        if (const auto p = profile.feasible(moved_of(shape, start)))
+        if (const auto p = profile.feasible(moved_of(shape, start)); p && !stopped(request.stop))
             points.emplace_back(profile(*p), *p);
     if (const std::vector<double> grid = grid_start(profile, request.stop); !grid.empty())
         points.emplace_back(profile(grid), grid);
@@ -670,6 +670,8 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
     constexpr std::size_t kDescents = 6;
     std::vector<Minimum> ends;
     for (const auto& [value, p] : points) {
+        if (stopped(request.stop))  // the descents made so far, or the start alone
+            break;
         if (tried.size() == kDescents || std::find(tried.begin(), tried.end(), p) != tried.end())
             continue;
         tried.push_back(p);
