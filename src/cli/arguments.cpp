@@ -67,6 +67,8 @@ double interval_level(const std::string& text)
 }
 
 constexpr int kMostThreads = 1024;
+// Fewer replicates give no interval worth its name: with one, its width is zero.
+constexpr std::int64_t kFewestReplicates = 20;
 
 int thread_count(const std::string& text)
 {
@@ -91,11 +93,18 @@ ModelFamily model_named(const std::string& name)
 Shard shard_named(const std::string& text)
 {
     Shard shard;
-    const char* end = text.data() + text.size();
-    const auto k = std::from_chars(text.data(), end, shard.k);
-    const bool read = k.ec == std::errc() && k.ptr != end && *k.ptr == '/' &&
-                      std::from_chars(k.ptr + 1, end, shard.n).ptr == end && k.ptr + 1 != end;
-    if (!read || shard.k < 1 || shard.k > shard.n)
+    const std::size_t slash = text.find('/');
+    const auto read = [&](std::string_view digits, std::size_t& value) {
+        const char* last = digits.data() + digits.size();
+        const auto [end, error] = std::from_chars(digits.data(), last, value);
+        if (error == std::errc::result_out_of_range)
+            throw usage_error("--shard " + text + ": " + std::string(digits) +
+                              " does not fit in 64 bits");
+        return !digits.empty() && error == std::errc() && end == last;
+    };
+    if (slash == std::string::npos || !read(std::string_view(text).substr(0, slash), shard.k) ||
+        !read(std::string_view(text).substr(slash + 1), shard.n) || shard.k < 1 ||
+        shard.k > shard.n)
         throw usage_error("--shard needs K/N with 1 <= K <= N, not \"" + text + "\"");
     return shard;
 }
@@ -136,8 +145,8 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
                  "(ties and boxes kept, never worse)\nand print it after the search's report")
         ->disable_flag_override();
     value("--bootstrap", texts.bootstrap, "B",
-          "refine, then refit B replicates of the crop (the\nrefined curve plus its residuals "
-          "resampled in\nblocks) and print an interval for every value");
+          "refine, then refit B replicates (20 or more) of the\ncrop (the refined curve plus its "
+          "residuals\nresampled in blocks) and print an interval for every\nvalue");
     value("--level", texts.level, "P", "the intervals' level, a fraction (default 0.9)");
     value("--seed", texts.seed, "S",
           "start of the random source, 0 to 4294967295\n(default 5489, the window's)");
@@ -147,7 +156,7 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
         ->disable_flag_override();
     value("--plot", options.plot, "PATH",
           "draw each fit into PATH.png or PATH.svg; with many\nfiles PATH is a folder of "
-          "pictures named after them");
+          "pictures named by the\nfiles' paths below the folder they share");
     value("--shard", texts.shard, "K/N",
           "fit only the K-th of N shares of the files: those at\npositions K, K + N, K + 2N, ...");
     app.add_option("FILE", options.files, "data files; \"-\" reads standard input")
@@ -166,13 +175,14 @@ void describe(CLI::App& app)
     app.footer(R"(Options take their value as "--runs 5" or "--runs=5". Many files are fitted in
 parallel over the cores, each exactly as alone; the output keeps their order. "Manual
 constraint" needs boxes drawn with the mouse and is the window's alone. On a terminal a
-progress line shows on standard error; Ctrl-C prints the best found so far, marked as
-interrupted ("status": "interrupted"), and exits 130.
+progress line shows on standard error; Ctrl-C or SIGTERM stops the search, refinement or
+bootstrap, prints the best found so far, marked as interrupted ("status": "interrupted"), and
+exits 130 (143 for SIGTERM); a second signal ends the program at once.
 
 Exit status: 0 every file fitted; 1 the output could not be written; 2 bad usage, or a data
 file that cannot be read, imported or cropped (a crop window without a data point included);
-3 the search stopped on a fault or found no model; 130 interrupted. With many files, the
-largest status of any file.)");
+3 the search stopped on a fault or found no model; 130 (SIGINT) or 143 (SIGTERM) interrupted.
+With many files, the largest status of any file.)");
 }
 
 }  // namespace
@@ -231,8 +241,8 @@ FitOptions parse_arguments(std::span<const std::string> args)
     if (app.count("--threads") > 0)
         options.threads = thread_count(texts.threads);
     if (app.count("--bootstrap") > 0)
-        options.bootstrap =
-            static_cast<std::int32_t>(bounded_count("--bootstrap", texts.bootstrap, 1, 1000000));
+        options.bootstrap = static_cast<std::int32_t>(
+            bounded_count("--bootstrap", texts.bootstrap, kFewestReplicates, 1000000));
     options.refine = options.refine || options.bootstrap > 0;
     if (app.count("--level") > 0)
         options.level = interval_level(texts.level);

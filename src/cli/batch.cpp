@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -16,13 +17,25 @@ namespace tolvenar::cli {
 namespace {
 
 std::atomic<bool> g_interrupted{false};
+std::atomic<int> g_signal{0};  // the first signal taken; 0: none
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
-extern "C" void on_interrupt(int)
+extern "C" void on_interrupt(int signal)
 {
+    int none = 0;
+    g_signal.compare_exchange_strong(none, signal);
     g_interrupted.store(true);
-    std::signal(SIGINT, SIG_DFL);  // a second Ctrl-C ends the process at once
+    std::signal(SIGINT, SIG_DFL);  // a second signal ends the process at once
+    std::signal(SIGTERM, SIG_DFL);
 }
+
+// Runs its action when it goes out of scope, on a return and on an exception alike.
+template <typename Action>
+struct AtExit {
+    Action action;
+    ~AtExit() { action(); }
+};
 
 }  // namespace
 
@@ -34,6 +47,13 @@ std::atomic<bool>& interrupt_flag()
 void install_interrupt_handler()
 {
     std::signal(SIGINT, on_interrupt);
+    std::signal(SIGTERM, on_interrupt);
+}
+
+int interrupted_exit_code()
+{
+    const int signal = g_signal.load();
+    return signal > 0 ? 128 + signal : 128 + SIGINT;
 }
 
 std::size_t usable_cores()
@@ -50,42 +70,68 @@ void run_in_order(std::size_t count, std::size_t workers,
                   const std::function<void(FileResult&&)>& take,
                   const std::function<void()>& tick)
 {
+    const std::size_t ahead = 2 * std::max<std::size_t>(workers, 1);
     std::mutex mutex;
-    std::condition_variable done;
-    std::vector<std::optional<FileResult>> results(count);
-    std::size_t next = 0;
+    std::condition_variable done;  // a result came: for the calling thread
+    std::condition_variable room;  // a result was taken, or the workers are to stop
+    std::vector<std::optional<FileResult>> slots(std::min(count, ahead));  // file i in i % size
+    std::size_t next = 0;    // the next file to fit
+    std::size_t taken = 0;   // files taken
+    bool stopping = false;   // take threw: no file is started any more
     const auto work = [&] {
         for (;;) {
             std::size_t i = 0;
             {
-                const std::lock_guard lock(mutex);
-                if (next == count)
+                std::unique_lock lock(mutex);
+                room.wait(lock, [&] { return stopping || next == count || next < taken + ahead; });
+                if (stopping || next == count)
                     return;
                 i = next++;
             }
             FileResult result = fit(i);
             {
                 const std::lock_guard lock(mutex);
-                results[i] = std::move(result);
+                slots[i % slots.size()] = std::move(result);
             }
             done.notify_one();
         }
     };
     std::vector<std::jthread> pool;
-    for (std::size_t w = 0; w < std::min(workers, count); ++w)
-        pool.emplace_back(work);
-    for (std::size_t i = 0; i < count; ++i) {
-        std::unique_lock lock(mutex);
-        while (!done.wait_for(lock, std::chrono::milliseconds(200),
-                              [&] { return results[i].has_value(); })) {
-            lock.unlock();
-            tick();
-            lock.lock();
+    for (std::size_t w = 0; w < std::min(workers, count); ++w) {
+        try {
+            pool.emplace_back(work);
+        } catch (const std::system_error&) {  // a process or thread limit: fewer workers
+            break;
         }
-        FileResult result = std::move(*results[i]);
-        results[i].reset();  // a large batch keeps only what is not yet written
-        lock.unlock();
-        take(std::move(result));
+    }
+    // Ends the workers' loops before the pool joins them, on return and on an exception.
+    const AtExit stop_workers{[&] {
+        {
+            const std::lock_guard lock(mutex);
+            stopping = true;
+        }
+        room.notify_all();
+    }};
+    for (std::size_t i = 0; i < count; ++i) {
+        std::optional<FileResult> result;
+        if (pool.empty()) {
+            result = fit(i);
+        } else {
+            std::unique_lock lock(mutex);
+            std::optional<FileResult>& slot = slots[i % slots.size()];
+            while (!done.wait_for(lock, std::chrono::milliseconds(200),
+                                  [&] { return slot.has_value(); })) {
+                lock.unlock();
+                tick();
+                lock.lock();
+            }
+            result = std::move(slot);
+            slot.reset();
+            ++taken;
+            lock.unlock();
+            room.notify_all();
+        }
+        take(std::move(*result));
         tick();
     }
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Many files at once: a worker pool whose results come back in file order, the Ctrl-C flag the
-// searches poll, and the progress line a terminal shows.
+// Many files at once: a worker pool whose results come back in file order, the flag of SIGINT
+// and SIGTERM that the searches, refinements and bootstraps poll, and the progress line a
+// terminal shows.
 #pragma once
 
 #include "cli/file_result.h"
@@ -19,16 +20,24 @@ struct Progress {
     std::atomic<std::size_t> files{0};    // files finished
 };
 
-// Set by SIGINT once install_interrupt_handler() has run; a second Ctrl-C ends the process.
+// Set by SIGINT (Ctrl-C) or SIGTERM (a batch scheduler's time limit) once
+// install_interrupt_handler() has run; a second signal of either ends the process.
 std::atomic<bool>& interrupt_flag();
 void install_interrupt_handler();
+// The exit status of an interrupted call: 128 + the signal, as a shell reports it (130 when the
+// flag was set without one).
+int interrupted_exit_code();
 
 // The cores this process may run on (its CPU affinity, as taskset or a batch scheduler sets it).
 std::size_t usable_cores();
 
 // Calls fit(i) for i in 0..count - 1 on up to `workers` threads, and take(result) on the
 // calling thread in the order of i, each as soon as it and those before it are done; tick()
-// after each take and at least five times a second while waiting.
+// after each take and at least five times a second while waiting. A worker starts file i only
+// while fewer than 2 * workers results lie between it and the last one taken, so that memory
+// does not grow with the count. Workers that cannot be started are done without; with none, the
+// calling thread fits each file itself. fit must not throw; an exception from take stops the
+// workers after their file in hand and is passed on.
 void run_in_order(std::size_t count, std::size_t workers,
                   const std::function<FileResult(std::size_t)>& fit,
                   const std::function<void(FileResult&&)>& take,

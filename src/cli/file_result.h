@@ -14,7 +14,8 @@
 
 namespace tolvenar::cli {
 
-inline constexpr int kExitInterrupted = 130;  // Ctrl-C, as a shell reports a SIGINT
+// A signal cut the file's work short (the call exits 130 for SIGINT, 143 for SIGTERM).
+inline constexpr int kExitInterrupted = 130;
 
 // An interval of a reported value, x in model x like the vertices.
 struct Range {
@@ -25,7 +26,8 @@ struct Range {
 // The bootstrap's intervals of the refined model's values.
 struct Intervals {
     std::int32_t replicates = 0;
-    std::int32_t fitted = 0;  // replicates whose search found a model
+    std::int32_t done = 0;    // replicates made to the end: fewer than asked when interrupted
+    std::int32_t fitted = 0;  // replicates done whose search found a model
     double level = 0.9;
     std::uint32_t seed = 0;
     std::size_t block_length = 1;
@@ -71,7 +73,7 @@ struct FileResult {
     std::optional<double> from, to;  // the crop's edges, once known
     std::optional<FoundModel> found;  // set when fitted, and when interrupted after a model
     // The fit's picture and where it goes, written on the main thread: Qt's painting without an
-    // application object is not made for other threads.
+    // application object is not made for other threads. The path stays once the picture is freed.
     std::string picture_path;
     std::optional<plot::FitPicture> picture;
 };

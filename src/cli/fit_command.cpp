@@ -5,6 +5,7 @@
 #include "cli/batch.h"
 #include "cli/crop_window.h"
 #include "cli/file_result.h"
+#include "cli/pictures.h"
 #include "cli/plot/fit_picture.h"
 #include "cli/refine_output.h"
 #include "cli/refusals.h"
@@ -18,10 +19,8 @@
 
 #include <unistd.h>
 
-#include <filesystem>
 #include <iostream>
 #include <iterator>
-#include <map>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -222,8 +221,13 @@ FileResult fit_file(const FitOptions& options, const std::string& file,
             check_found(session, request, options);
         }
         result.found = found_model(session, options.family, observer.labels);
-        if (options.refine && result.code == kExitSuccess)
+        if (options.refine && result.code == kExitSuccess) {
             result.found->refined = refined_model(session, options, threads);
+            if (interrupt_flag().load()) {
+                result.code = kExitInterrupted;
+                result.reason = refine_interruption(*result.found->refined);
+            }
+        }
         if (!picture_path.empty()) {
             result.picture_path = picture_path;
             result.picture = fit_picture(session, imported.scale, window, *result.found);
@@ -244,54 +248,6 @@ FileResult fit_file(const FitOptions& options, const std::string& file,
     return result;
 }
 
-// --plot names a folder of pictures for many files, and for one when it says so ("out/") or is
-// one already.
-bool plot_folder(const FitOptions& options)
-{
-    return options.files.size() > 1 || options.plot.ends_with('/') ||
-           std::filesystem::is_directory(options.plot);
-}
-
-// The picture of each file: PATH itself, or in the folder PATH one named after its file
-// (stdin.png for "-"), a second file of the same name getting "-2", and so on.
-std::vector<std::string> picture_paths(const FitOptions& options,
-                                       const std::vector<std::string>& files)
-{
-    std::vector<std::string> paths(files.size());
-    if (options.plot.empty())
-        return paths;
-    if (!plot_folder(options)) {  // one file given, none or one in this shard
-        std::fill(paths.begin(), paths.end(), options.plot);
-        return paths;
-    }
-    std::map<std::string, int> taken;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        std::string stem =
-            files[i] == "-" ? "stdin" : std::filesystem::path(files[i]).stem().string();
-        if (const int n = ++taken[stem]; n > 1)
-            stem += "-" + std::to_string(n);
-        paths[i] = (std::filesystem::path(options.plot) / (stem + ".png")).string();
-    }
-    return paths;
-}
-
-// The picture's destination exists or is made; a single picture needs a .png or .svg name.
-void check_plot_path(const FitOptions& options)
-{
-    if (options.plot.empty())
-        return;
-    if (!plot_folder(options)) {
-        if (!plot::is_picture_name(options.plot))
-            throw usage_error("--plot " + options.plot + ": the picture's name needs to end in "
-                              ".png or .svg");
-        return;
-    }
-    std::error_code error;
-    std::filesystem::create_directories(options.plot, error);
-    if (!std::filesystem::is_directory(options.plot))
-        throw refused("--plot " + options.plot + ": cannot make the folder for the pictures");
-}
-
 // The trials all searches make together, for the progress line; 0 when the counts are odd.
 std::int64_t planned_trials(const FitOptions& options, std::size_t files)
 {
@@ -310,7 +266,11 @@ int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std:
 {
     check_plot_path(options);
     const std::vector<std::string> files = shard_files(options);
+    refuse_shared_streams(files);
     const std::vector<std::string> pictures = picture_paths(options, files);
+    const InputFiles inputs = options.plot.empty() ? InputFiles() : InputFiles(options.files);
+    if (!options.plot.empty())
+        plot::load_picture_module();  // before any worker starts
     const bool many = options.files.size() > 1;
     const std::vector<Column> columns = csv_columns(options);
     if (options.csv)
@@ -327,23 +287,24 @@ int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std:
     int code = kExitSuccess;
     std::size_t written = 0;
     const auto fit = [&](std::size_t i) {
-        FileResult result = fit_file(options, files[i], pictures[i], threads, in, progress);
+        FileResult result;
+        try {
+            result = fit_file(options, files[i], pictures[i], threads, in, progress);
+        } catch (const std::exception& error) {  // whatever it was, the other files go on
+            result = FileResult();
+            result.file = files[i];
+            result.code = kExitSearchFailed;
+            result.reason = error.what();
+        }
         ++progress.files;
         return result;
     };
     const auto take = [&](FileResult&& result) {
         line.wipe();
-        if (result.picture) {
-            const std::string failed = plot::write_picture(result.picture_path, *result.picture);
-            result.picture.reset();
-            if (!failed.empty() && result.code == kExitSuccess) {  // the numbers stand
-                result.code = kExitOutputFailed;
-                result.reason = failed;
-            }
-        }
+        write_result_picture(result, inputs);
         code = std::max(code, result.code);
         if (options.json)
-            out << json_object(result, options).dump() << '\n';
+            out << json_line(result, options) << '\n';
         else if (options.csv)
             write_csv_row(out, columns, result);
         else
@@ -358,7 +319,7 @@ int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std:
     };
     run_in_order(files.size(), workers, fit, take, [&] { line.update(progress); });
     line.wipe();
-    return code;
+    return code == kExitInterrupted ? interrupted_exit_code() : code;
 }
 
 }  // namespace
@@ -381,6 +342,9 @@ int run_fit_command(std::span<const std::string> args, std::istream& in, std::os
     } catch (const std::bad_alloc&) {
         say(err, "out of memory");
         return kExitRefused;
+    } catch (const std::exception& error) {  // what no refusal foresaw ends the call, not abort
+        say(err, error.what());
+        return kExitSearchFailed;
     }
     out.flush();
     if (!out) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/refine_output.h"
 
+#include "cli/batch.h"
 #include "core/refine/bootstrap.h"
 #include "core/runtime/numbers.h"
 #include "core/search/report.h"
@@ -31,6 +32,7 @@ Intervals intervals_of(const refine::BootstrapResult& boot, const IntervalReques
 {
     Intervals intervals;
     intervals.replicates = request.replicates;
+    intervals.done = static_cast<std::int32_t>(boot.done);
     for (const auto& replicate : boot.replicates)
         intervals.fitted += replicate.has_value();
     intervals.level = request.level;
@@ -66,7 +68,8 @@ std::vector<std::string> lines_of(const FitSession& session, ModelFamily family,
         return lines;
 
     const Intervals& in = *refined.intervals;
-    lines.push_back("Bootstrap = " + std::to_string(in.replicates) + " replicates (" +
+    const std::string done = in.done < in.replicates ? std::to_string(in.done) + " of " : "";
+    lines.push_back("Bootstrap = " + done + std::to_string(in.replicates) + " replicates (" +
                     std::to_string(in.fitted) + " fitted), blocks of " +
                     std::to_string(in.block_length) + " points, seed " + std::to_string(in.seed));
     const std::string level = " " + percent_text(in.level) + " % interval = ";
@@ -79,7 +82,7 @@ std::vector<std::string> lines_of(const FitSession& session, ModelFamily family,
 
 RefinedModel refined_model(const FitSession& session, const FitOptions& options, int threads)
 {
-    const refine::RefinedFit fit = session.refine(options.family);
+    const refine::RefinedFit fit = session.refine(options.family, &interrupt_flag());
     RefinedModel refined{fit.model.x, fit.model.y, fit.r, fit.sq_dist, fit.measure, {}, {}};
     std::optional<refine::BootstrapResult> boot;
     if (options.bootstrap > 0) {
@@ -88,6 +91,7 @@ RefinedModel refined_model(const FitSession& session, const FitOptions& options,
         request.level = options.level;
         request.seed = options.seed;
         request.threads = static_cast<unsigned>(threads);
+        request.stop = &interrupt_flag();
         boot = session.bootstrap(options.family, fit, request);
         refined.intervals = intervals_of(*boot, request);
     }

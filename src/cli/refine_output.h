@@ -11,7 +11,9 @@ namespace tolvenar::cli {
 
 // The session's refinement of its best of best, and with options.bootstrap its intervals, on
 // `threads` cores. The lines read "Refined X1 = ..", the sums of squares, then one line on the
-// bootstrap and "X2 90 % interval = lo .. hi" per reported value.
+// bootstrap ("37 of 2000 replicates" when a signal cut it short) and "X2 90 % interval = lo ..
+// hi" per reported value. A signal (interrupt_flag) stops the refinement and the bootstrap at
+// their best so far.
 RefinedModel refined_model(const FitSession& session, const FitOptions& options, int threads);
 
 }  // namespace tolvenar::cli

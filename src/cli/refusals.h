@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tolvenar::cli {
 
@@ -28,6 +29,10 @@ Refused refused(const std::string& message);      // exit 2
 
 // `message` as one line on `err`, after the program's name; control characters blanked.
 void say(std::ostream& err, std::string_view message);
+
+// Refuses two of `files` that are one stream, which only one reader can read: "-" and
+// "/dev/stdin", or one pipe, socket or device named twice. A regular file may come again.
+void refuse_shared_streams(const std::vector<std::string>& files);
 
 // The counts as the options name them: "--runs 10", "--trials 1000".
 CountNames count_names(const FitOptions& options);

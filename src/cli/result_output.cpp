@@ -2,7 +2,9 @@
 #include "cli/result_output.h"
 
 #include "cli/fit_command.h"
+#include "core/runtime/numbers.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -34,14 +36,28 @@ Json optional_number(const std::optional<float>& value)
     return value ? exact(*value) : Json();
 }
 
-// A JSON scalar as CSV text: strings as they stand, null as nothing, numbers as in JSON.
+// A JSON scalar as CSV text: null as nothing, numbers as in JSON, strings as valid UTF-8 and
+// with a single quote before what a spreadsheet would take for a formula.
 std::string csv_text(const Json& value)
 {
     if (value.is_null())
         return "";
-    if (value.is_string())
-        return value.get<std::string>();
-    return value.dump();
+    if (!value.is_string())
+        return value.dump();
+    std::string text = valid_utf8(value.get<std::string>());
+    if (!text.empty() && std::string_view("=+-@\t\r'").find(text.front()) != std::string::npos &&
+        !is_number_text(text))
+        text.insert(0, 1, '\'');
+    return text;
+}
+
+// `text` under `name`; bytes that are not UTF-8 read as U+FFFD there, and `name`_bytes holds
+// them all as numbers, so that the name can be matched back to its file.
+void add_text(Json& object, const std::string& name, const std::string& text)
+{
+    object[name] = text;
+    if (valid_utf8(text) != text)
+        object[name + "_bytes"] = std::vector<unsigned char>(text.begin(), text.end());
 }
 
 Json range_of(const Range& range, double origin = 0.0)
@@ -73,8 +89,9 @@ void add_refined(Json& object, const FoundModel& found, ModelFamily family)
         xs.push_back(range_of(in.x[k], found.origin));
         ys.push_back(range_of(in.y[k]));
     }
-    Json boot{{"replicates", in.replicates}, {"level", in.level},   {"seed", in.seed},
-              {"block_length", in.block_length}, {"x", std::move(xs)}, {"y", std::move(ys)}};
+    Json boot{{"replicates", in.replicates}, {"replicates_done", in.done}, {"level", in.level},
+              {"seed", in.seed}, {"block_length", in.block_length}, {"x", std::move(xs)},
+              {"y", std::move(ys)}};
     if (in.measure)
         boot[measure] = range_of(*in.measure);
     object["bootstrap"] = std::move(boot);
@@ -113,20 +130,32 @@ std::string status_word(const FileResult& result)
     }
 }
 
+std::string valid_utf8(const std::string& text)
+{
+    if (std::all_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x80; }))
+        return text;
+    // nlohmann's own decoder, so that the JSON and the CSV texts replace alike.
+    return Json::parse(Json(text).dump(-1, ' ', false, Json::error_handler_t::replace))
+        .get<std::string>();
+}
+
 Json json_object(const FileResult& result, const FitOptions& options)
 {
-    Json object{{"file", result.file},
-                {"version", TOLVENAR_VERSION},
-                {"model", family_caption(options.family)},
-                {"from", result.from ? exact(*result.from) : Json()},
-                {"to", result.to ? exact(*result.to) : Json()},
-                {"runs", count_value(options.runs_text)},
-                {"trials", count_value(options.trials_text)},
-                {"seed", options.seed},
-                {"constrain", options.constrain},
-                {"status", status_word(result)}};
+    Json object = Json::object();
+    add_text(object, "file", result.file);
+    object.update(Json{{"version", TOLVENAR_VERSION},
+                       {"model", family_caption(options.family)},
+                       {"from", result.from ? exact(*result.from) : Json()},
+                       {"to", result.to ? exact(*result.to) : Json()},
+                       {"runs", count_value(options.runs_text)},
+                       {"trials", count_value(options.trials_text)},
+                       {"seed", options.seed},
+                       {"constrain", options.constrain},
+                       {"status", status_word(result)}});
     if (!result.reason.empty())
         object["reason"] = result.reason;
+    if (!result.picture_path.empty())
+        add_text(object, "picture", result.picture_path);
     if (!result.found)
         return object;
     const FoundModel& found = *result.found;
@@ -152,9 +181,24 @@ Json json_object(const FileResult& result, const FitOptions& options)
     return object;
 }
 
+std::string json_line(const FileResult& result, const FitOptions& options)
+{
+    return json_object(result, options).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::string refine_interruption(const RefinedModel& refined)
+{
+    const std::optional<Intervals>& in = refined.intervals;
+    if (!in)
+        return "interrupted during the refinement, which gives its best so far";
+    return "interrupted after " + std::to_string(in->done) + " of " +
+           std::to_string(in->replicates) + " bootstrap replicates";
+}
+
 // refined_x1..refined_y6, refined_r, refined_sq_dist, refined_duration and
-// refined_symmetry_index; with intervals x1_lo, x1_hi, .., y6_hi, duration_lo, ..,
-// symmetry_index_hi. A family's vertices beyond its own, and measures it has none of, stay empty.
+// refined_symmetry_index; with intervals replicates_done, x1_lo, x1_hi, .., y6_hi, duration_lo,
+// .., symmetry_index_hi. A family's vertices beyond its own, and measures it has none of, stay
+// empty.
 void add_refined_columns(std::vector<Column>& columns, bool intervals)
 {
     using Pick = std::function<Json(const FoundModel&, const RefinedModel&)>;
@@ -203,6 +247,9 @@ void add_refined_columns(std::vector<Column>& columns, bool intervals)
                                   }));
     if (!intervals)
         return;
+    columns.push_back(refined("replicates_done", [](const FoundModel&, const RefinedModel& m) {
+        return m.intervals ? Json(m.intervals->done) : Json();
+    }));
     const auto end = [](const std::optional<Intervals>& in, auto range, bool hi, double origin) {
         return in ? exact(origin + (hi ? range(*in).hi : range(*in).lo)) : Json();
     };
@@ -264,6 +311,8 @@ std::vector<Column> csv_columns(const FitOptions& options)
                        })});
     if (options.refine)
         add_refined_columns(columns, options.bootstrap > 0);
+    if (!options.plot.empty())
+        columns.push_back({"picture", [](const FileResult& r) { return Json(r.picture_path); }});
     columns.push_back({"status", [](const FileResult& r) { return Json(status_word(r)); }});
     columns.push_back({"reason", [](const FileResult& r) { return Json(r.reason); }});
     return columns;

@@ -27,10 +27,20 @@ Json exact(double value);
 // "fitted", "interrupted", "refused" (exit 2), "failed" (exit 3) or "not written" (exit 1).
 std::string status_word(const FileResult& result);
 
+// `text` with each byte that is not part of valid UTF-8 read as U+FFFD.
+std::string valid_utf8(const std::string& text);
+
 // The file's object: provenance (file, version, model, crop edges, counts, seed), status and
-// reason, and when a model was found the crop, the best of best, the measures, the trial
-// count and the report lines.
+// reason, the picture with --plot, and when a model was found the crop, the best of best, the
+// measures, the trial count and the report lines. A file or picture name that is not UTF-8
+// adds "file_bytes" or "picture_bytes": its bytes as numbers.
 Json json_object(const FileResult& result, const FitOptions& options);
+
+// The object as one line of JSON, valid UTF-8 whatever bytes its texts hold.
+std::string json_line(const FileResult& result, const FitOptions& options);
+
+// The reason of a file whose refinement or bootstrap a signal cut short.
+std::string refine_interruption(const RefinedModel& refined);
 
 struct Column {
     std::string name;
@@ -38,7 +48,9 @@ struct Column {
 };
 
 // The table's columns: provenance, the break points, R and the measures, the option groups
-// asked for, then status and reason.
+// asked for (the picture with --plot), then status and reason. Texts are valid UTF-8, and one
+// that a spreadsheet would take for a formula (=, +, -, @, a tab or a carriage return first,
+// and not a number), or that starts with a single quote, has a single quote put before it.
 std::vector<Column> csv_columns(const FitOptions& options);
 
 // `text` as one RFC 4180 field: quoted when it holds a comma, a quote or a line end.

@@ -3,6 +3,7 @@
 // refusals with their exit codes, number texts, and batches of files: each as alone, the table
 // and the JSON Lines read back, shards, Ctrl-C and pictures.
 #include "cli/arguments.h"
+#include "cli/batch.h"
 #include "cli/fit_command.h"
 #include "cli/result_output.h"
 #include "cli/refusals.h"
@@ -15,7 +16,10 @@
 #include <nlohmann/json.hpp>
 
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,7 +30,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <set>
 #include <sstream>
 
 namespace tolvenar {
@@ -248,6 +251,8 @@ TEST(FitCommand, RefusalsExitWithOneLineNamingTheReason)
     constexpr int refused = kExitRefused, failed = kExitSearchFailed;
     const std::string text_x = case_file("text_x.csv"), text_y = case_file("text_y.csv");
     const std::string flat_y = case_file("flat_y.csv"), same_x = case_file("same_end_x.csv");
+    const std::string pipe = ::testing::TempDir() + "pipe_" + std::to_string(getpid());
+    mkfifo(pipe.c_str(), 0600);
     const std::vector<Row> rows{
         {{}, refused, "no data file given (see --help)"},
         {{"--fast", kStep}, refused, "The following argument was not expected: --fast (see"},
@@ -259,6 +264,9 @@ TEST(FitCommand, RefusalsExitWithOneLineNamingTheReason)
         {{"--shard", "3/2", kStep}, refused, "--shard needs K/N with 1 <= K <= N, not \"3/2\""},
         {{"--shard", "1/", kStep}, refused, "--shard needs K/N"},
         {{"--shard", "0/2", kStep}, refused, "--shard needs K/N with 1 <= K <= N, not \"0/2\""},
+        {{"--shard", "1/18446744073709551616", kStep}, refused,
+         "--shard 1/18446744073709551616: 18446744073709551616 does not fit in 64 bits"},
+        {{pipe, kStep, pipe}, refused, "\"" + pipe + "\" and \"" + pipe + "\" are one stream"},
         {{"--plot", "fit.jpg", kStep}, refused, "--plot fit.jpg: the picture's name needs"},
         {{"--model", "Ramp", kStep}, refused, "unknown model \"Ramp\""},
         {{"--model", "manual", kStep}, refused, "\"Manual constraint\" needs its boxes drawn"},
@@ -315,6 +323,7 @@ TEST(FitCommand, RefusalsExitWithOneLineNamingTheReason)
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_TRUE(run.err.starts_with("tolvenar-fit: " + r.message)) << run.err;
     }
+    std::filesystem::remove(pipe);
 }
 
 // --from and --to take a whole number, where a typed field would read "12abc" as 12; --runs and
@@ -360,6 +369,9 @@ TEST(FitCommand, TheExecutableTellsRefusalsSearchFaultsAndLostOutput)
     EXPECT_EQ(missing.code, 2);
     EXPECT_EQ(missing.err, "tolvenar-fit: cannot open nofile.csv: No such file or directory\n");
     EXPECT_EQ(fit_process("").err, "tolvenar-fit: no data file given (see --help)\n");
+    EXPECT_EQ(fit_process("- /dev/stdin </dev/null").err,
+              "tolvenar-fit: \"-\" and \"/dev/stdin\" are one stream, which can be read only "
+              "once (see --help)\n");
     EXPECT_EQ(fit_process("--runs 1 --trials 0 '" + kStep + "'").code, 3);
     const Outcome full = fit_process("--runs 1 --trials 5 '" + kStep + "'", "/dev/full");
     EXPECT_EQ(full.code, 1);
@@ -394,16 +406,34 @@ std::vector<std::string> joined(std::vector<std::string> head, const std::vector
     return head;
 }
 
-// Many files, unreadable and uncroppable ones among them: the others are fitted, each object is the one the
-// file alone gives, the table holds the same values and the reasons, the text names each file,
-// and the exit status is the worst file's.
+// The name in `key`, or its bytes in key_bytes where it is not UTF-8.
+std::string name_in(const json& object, const std::string& key)
+{
+    if (!object.contains(key + "_bytes"))
+        return object[key];
+    const auto bytes = object[key + "_bytes"].get<std::vector<unsigned char>>();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Many files, unreadable and uncroppable ones among them, and names and fields that are not UTF-8
+// (Latin-1, a character cut by the reason's limit): the others are fitted, each object is the
+// one the file alone gives, the table holds the same values and the reasons, every text in them
+// is UTF-8 (a name's bytes in "file_bytes"), the text names each file, and the exit status is
+// the worst file's.
 TEST(FitBatch, EachFileAsAloneInFileOrder)
 {
-    const std::string odd = ::testing::TempDir() + "ramp, \"copy\".csv";  // quoted in CSV
-    std::filesystem::copy_file(kStep, odd, std::filesystem::copy_options::overwrite_existing);
+    const std::string dir = ::testing::TempDir() + "batch_" + std::to_string(getpid()) + "/";
+    const std::string odd = dir + "ramp, \"copy\".csv";  // quoted in CSV
+    std::filesystem::create_directories(dir);
+    for (const std::string& copy : {odd, dir + "b\xff.csv"})
+        std::filesystem::copy_file(kStep, copy, std::filesystem::copy_options::overwrite_existing);
+    const std::string rows_1_to_4 = "x,y\n1,1\n2,2\n3,3\n4,4\n5,";
+    std::ofstream(dir + "latin.csv") << rows_1_to_4 << "\xe9t\xe9\n";
+    std::ofstream(dir + "cut.csv") << rows_1_to_4 << std::string(39, 'a') << "\xc3\xa9\n";
     const std::vector<std::string> files{kStep, "nofile.csv", odd, case_file("flat_y.csv"),
                                          kSource + "/examples/symmetric_event.csv",
-                                         case_file("four_rows.csv")};  // x 0..3: no crop
+                                         case_file("four_rows.csv"),  // x 0..3: no crop
+                                         dir + "b\xff.csv", dir + "latin.csv", dir + "cut.csv"};
     const std::vector<std::string> settings{"--model", "asymmetric", "--runs", "2",
                                             "--trials", "90", "--from", "100"};
     const Outcome csv = fit(joined(joined(settings, {"--csv"}), files));
@@ -413,6 +443,7 @@ TEST(FitBatch, EachFileAsAloneInFileOrder)
         EXPECT_EQ(run->code, kExitRefused);
     const auto rows = csv_rows(csv.out);
     ASSERT_EQ(rows.size(), files.size() + 1) << csv.out;
+    EXPECT_NO_THROW(json(csv.out).dump());  // which throws on bytes that are not UTF-8
     std::string header;
     for (const std::string& name : rows[0])
         header += name + " ";
@@ -426,10 +457,11 @@ TEST(FitBatch, EachFileAsAloneInFileOrder)
         std::getline(objects, line);
         const json object = json::parse(line);
         EXPECT_EQ(object, json::parse(alone.out)) << files[i];
+        EXPECT_EQ(name_in(object, "file"), files[i]);
         std::map<std::string, std::string> row;
         for (std::size_t c = 0; c < rows[0].size(); ++c)
             row[rows[0][c]] = rows[i + 1].at(c);
-        EXPECT_EQ(row["file"], files[i]);
+        EXPECT_EQ(row["file"], cli::valid_utf8(files[i]));
         EXPECT_EQ(row["status"], object["status"]);
         EXPECT_EQ(row["reason"], object.value("reason", ""));
         want_text += (i == 0 ? "==> " : "\n==> ") + files[i] + " <==\n";
@@ -442,7 +474,7 @@ TEST(FitBatch, EachFileAsAloneInFileOrder)
             want_text += fit(joined(settings, {files[i]})).out;
         } else {
             const std::string reason = object["reason"];
-            EXPECT_EQ(alone.err, "tolvenar-fit: " + reason + "\n");
+            EXPECT_EQ(cli::valid_utf8(alone.err), "tolvenar-fit: " + reason + "\n");
             // With many files, a reason that does not name its file comes after the name.
             want_err += reason.find(files[i]) == std::string::npos
                             ? "tolvenar-fit: " + files[i] + ": " + reason + "\n"
@@ -454,6 +486,7 @@ TEST(FitBatch, EachFileAsAloneInFileOrder)
     EXPECT_EQ(text.out, want_text);
     EXPECT_EQ(text.err, want_err);
     EXPECT_EQ(lines.err, want_err);
+    std::filesystem::remove_all(dir);
 }
 
 // The shares of a list, whatever its length, hold each file exactly once, in the given order.
@@ -477,58 +510,103 @@ TEST(FitBatch, ShardsCoverTheListOnce)
         }
 }
 
-// Ctrl-C during a search of hours: the best so far, marked, and the status a shell expects.
-TEST(FitBatch, InterruptPrintsTheBestSoFarAndExits130)
+// The executable with `args`, its standard output read back through a pipe. `signal` is sent
+// once it has used `cpu` seconds of CPU time; `no_threads` leaves it no thread to start, by a
+// process limit (which root is above: the child becomes nobody first). Exit status and output.
+std::pair<int, std::string> run_child(std::vector<std::string> args, int signal = 0,
+                                      double cpu = 0.0, bool no_threads = false)
 {
-    int pipe_ends[2];
-    ASSERT_EQ(pipe(pipe_ends), 0);
+    args.insert(args.begin(), "tolvenar-fit");
+    std::vector<char*> argv, env{const_cast<char*>("ASAN_OPTIONS=detect_leaks=0")};
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    for (char** variable = environ; *variable; ++variable)  // the leak check needs a thread
+        env.push_back(*variable);
+    argv.push_back(nullptr);
+    env.push_back(nullptr);
+    int ends[2];
+    EXPECT_EQ(pipe(ends), 0);
     const pid_t child = fork();
     if (child == 0) {
-        dup2(pipe_ends[1], STDOUT_FILENO);
-        close(pipe_ends[0]);
-        execl(TOLVENAR_FIT_EXECUTABLE, "tolvenar-fit", "--json", "--runs", "30000", "--trials",
-              "100000", kStep.c_str(), nullptr);
+        dup2(ends[1], STDOUT_FILENO);
+        close(ends[0]);
+        const rlimit one{1, 1};
+        if (no_threads && ((geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) ||
+                           setrlimit(RLIMIT_NPROC, &one) != 0))
+            _exit(126);
+        execve(TOLVENAR_FIT_EXECUTABLE, argv.data(), env.data());
         _exit(127);
     }
-    close(pipe_ends[1]);
-    // Sent once the search runs: after a tenth of a second of CPU time, of which reading the
-    // file and catching SIGINT take a few thousandths.
-    const auto searching = [&] {
-        std::ifstream stat("/proc/" + std::to_string(child) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), {});
-        std::istringstream fields(text.substr(text.rfind(')') + 2));
-        std::string field;
-        for (int i = 3; i < 14; ++i)  // state .. cmajflt
-            fields >> field;
-        long user = 0, system = 0;
-        fields >> user >> system;
-        return (user + system) * 10 >= sysconf(_SC_CLK_TCK);
+    close(ends[1]);
+    const auto cpu_used = [&] {  // seconds, all its threads together
+        clockid_t clock{};
+        timespec used{};
+        return clock_getcpuclockid(child, &clock) == 0 && clock_gettime(clock, &used) == 0
+                   ? static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9
+                   : 0.0;
     };
-    for (int wait = 0; wait < 3000 && !searching(); ++wait)
+    for (int wait = 0; signal != 0 && wait < 3000 && cpu_used() < cpu; ++wait)
         usleep(10000);
-    kill(child, SIGINT);
+    kill(child, signal);  // signal 0 sends none
     std::string out;
     char buffer[4096];
-    for (ssize_t n; (n = read(pipe_ends[0], buffer, sizeof buffer)) > 0;)
+    for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;)
         out.append(buffer, static_cast<std::size_t>(n));
-    close(pipe_ends[0]);
+    close(ends[0]);
     int status = 0;
     waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 130);
-    const json object = json::parse(out);
-    EXPECT_EQ(object["status"], "interrupted");
-    EXPECT_GT(object["trials_made"], 0);
-    EXPECT_LT(object["trials_made"], 3000000000LL);
-    EXPECT_EQ(object["reason"], "interrupted after " + object["trials_made"].dump() + " trials");
-    EXPECT_GT(object["best"]["r"], 0.0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), out};
 }
 
-// A picture of each fit: one file's by its name's ending, many files' into a folder.
+// SIGINT or SIGTERM during a search of hours, or a bootstrap of a million replicates: the best
+// so far, marked, what the bootstrap had done, and the status a shell expects.
+TEST(FitBatch, SignalsStopEachStageWithTheBestSoFar)
+{
+    struct Row { int signal; std::vector<std::string> args; double cpu; int code; };
+    const std::vector<std::string> search{"--runs", "30000", "--trials", "100000"};
+    for (const Row& r : std::vector<Row>{
+             {SIGINT, search, 0.1, 130}, {SIGTERM, search, 0.1, 143},
+             {SIGINT, {"--runs", "1", "--trials", "50", "--bootstrap", "1000000"}, 0.3, 130}}) {
+        const auto [code, out] = run_child(joined({"--json", kStep}, r.args), r.signal, r.cpu);
+        ASSERT_EQ(code, r.code) << out;
+        const json object = json::parse(out);
+        EXPECT_EQ(object["status"], "interrupted");
+        EXPECT_GT(object["best"]["r"], 0.0);
+        ASSERT_EQ(object.contains("bootstrap"), r.args != search) << out;
+        EXPECT_EQ(object["reason"], "interrupted after " + (r.args == search
+            ? object["trials_made"].dump() + " trials"
+            : object["bootstrap"]["replicates_done"].dump() + " of 1000000 bootstrap replicates"));
+    }
+}
+
+// Where no thread can be started, the calling thread fits every file, its searches and its
+// bootstrap, with the results that many threads give; where they can, workers fit at most twice
+// their number of files ahead of the one taken, whatever the count.
+TEST(FitBatch, ThreadsAsFewAsCanBeHadAndAFewResultsAhead)
+{
+    const std::vector<std::string> args{"--json", "--threads", "64", "--runs", "1", "--trials",
+                                        "300", "--bootstrap", "20", case_file("four_rows.csv"),
+                                        case_file("four_rows.csv")};
+    EXPECT_EQ(run_child(args, 0, 0.0, true), std::pair(kExitSuccess, fit(args).out));
+    std::atomic<std::size_t> taken = 0;
+    std::string order;
+    cli::run_in_order(
+        300, 3,
+        [&](std::size_t i) {
+            EXPECT_LE(i, taken + 6);
+            return cli::FileResult{std::to_string(i) + " "};
+        },
+        [&](cli::FileResult&& result) { order += result.file, ++taken; }, [] {});
+    EXPECT_TRUE(order.starts_with("0 1 2 3 ") && order.ends_with(" 298 299 ")) << order;
+}
+
+// A picture of each fit: one file's by its name's ending, many files' into a folder under the
+// paths below the folder they share; none lost silently, none over an input.
 TEST(FitBatch, PlotWritesPngOrSvgPerFile)
 {
     const std::string folder = ::testing::TempDir() + "plots_" + std::to_string(getpid());
-    std::filesystem::create_directories(folder);
+    for (const char* sub : {"/in/a", "/in/b"})
+        std::filesystem::create_directories(folder + sub);
     const auto read = [](const std::string& path) {
         std::stringstream bytes;
         bytes << std::ifstream(path, std::ios::binary).rdbuf();
@@ -551,17 +629,38 @@ TEST(FitBatch, PlotWritesPngOrSvgPerFile)
               std::string::npos);
     ASSERT_EQ(fit(joined(settings, {folder + "/one.PNG", kStep})).code, kExitSuccess);
     EXPECT_TRUE(read(folder + "/one.PNG").starts_with("\x89PNG\r\n\x1a\n"));
-    // A picture that cannot be written costs the exit status, not the numbers.
-    const Outcome lost = fit(joined(settings, {folder + "/no/one.png", "--json", kStep}));
-    EXPECT_EQ(lost.code, kExitOutputFailed);
-    EXPECT_EQ(lost.err, "tolvenar-fit: cannot write the picture " + folder + "/no/one.png\n");
-    EXPECT_EQ(json::parse(lost.out)["status"], "not written");
-    EXPECT_TRUE(json::parse(lost.out).contains("best"));
-    const std::string sym = kSource + "/examples/symmetric_event.csv";
-    EXPECT_EQ(fit(joined(settings, {folder + "/many", kStep, "nofile.csv", sym, sym})).code,
-              kExitRefused);
-    for (const char* name : {"step_ramp", "symmetric_event", "symmetric_event-2"})
-        EXPECT_TRUE(read(folder + "/many/" + name + ".png").starts_with("\x89PNG")) << name;
+    // A picture that cannot be written, in either format, or that would replace an input costs
+    // the exit status, not the numbers.
+    std::filesystem::create_symlink("/dev/full", folder + "/full.svg");
+    std::filesystem::create_symlink("/dev/full", folder + "/full.png");
+    std::filesystem::copy_file(kStep, folder + "/in/x.png");
+    for (const auto& [picture, input, why] : std::vector<std::array<std::string, 3>>{
+             {"/full.svg", kStep, "cannot write the picture " + folder + "/full.svg: No space"},
+             {"/full.png", kStep, "cannot write the picture " + folder + "/full.png: No space"},
+             {"/in/x.png", folder + "/in/x.png", "the picture " + folder + "/in/x.png would "
+              "replace the input file " + folder + "/in/x.png"}}) {
+        const Outcome lost = fit(joined(settings, {folder + picture, "--json", input}));
+        EXPECT_EQ(lost.code, kExitOutputFailed);
+        EXPECT_TRUE(lost.err.starts_with("tolvenar-fit: " + why)) << lost.err;
+        EXPECT_EQ(json::parse(lost.out)["status"], "not written");
+        EXPECT_TRUE(json::parse(lost.out).contains("best"));
+    }
+    EXPECT_EQ(read(folder + "/in/x.png"), read(kStep));
+    std::vector<std::string> files;
+    for (const char* name : {"a/x.csv", "b/x.csv", "x-2.csv", "a/x.csv", "b\xff.csv"}) {
+        std::filesystem::copy_file(kStep, folder + "/in/" + name,
+                                   std::filesystem::copy_options::skip_existing);
+        files.push_back(folder + "/in/" + name);
+    }
+    const Outcome many = fit(joined(joined(settings, {folder + "/many", "--json"}), files));
+    std::istringstream objects(many.out);
+    for (const char* name : {"a/x", "b/x", "x-2", "a/x-2", "b\xff"}) {
+        std::string line;
+        std::getline(objects, line);
+        const std::string path = folder + "/many/" + name + ".png";
+        EXPECT_EQ(name_in(json::parse(line), "picture"), path);
+        EXPECT_TRUE(read(path).starts_with("\x89PNG")) << name;
+    }
     std::filesystem::remove_all(folder);
 }
 
@@ -583,6 +682,23 @@ TEST(ResultOutput, NumbersReadBackToTheSameFloat)
         std::from_chars(text.data(), text.data() + text.size(), back);
         ASSERT_EQ(std::bit_cast<std::uint32_t>(back), std::bit_cast<std::uint32_t>(value)) << text;
     }
+}
+
+// A text cell that a spreadsheet would take for a formula reads as text: a single quote before
+// it, and before one that starts with a quote, so that dropping one gives the text back.
+TEST(ResultOutput, CsvCellsThatLookLikeFormulasReadAsText)
+{
+    const std::vector<std::pair<std::string, std::string>> cells{
+        {"=1+2.csv", "'=1+2.csv"}, {"+x.csv", "'+x.csv"}, {"-x.csv", "'-x.csv"},
+        {"@x.csv", "'@x.csv"},     {"\tx.csv", "'\tx.csv"}, {"'x.csv", "''x.csv"},
+        {"-5", "-5"},             {"x=1.csv", "x=1.csv"}};
+    std::vector<std::string> files{"--csv", "--"};
+    for (const auto& cell : cells)
+        files.push_back(cell.first);
+    const auto rows = csv_rows(fit(files).out);
+    ASSERT_EQ(rows.size(), cells.size() + 1);
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        EXPECT_EQ(rows[i + 1][0], cells[i].second) << cells[i].first;
 }
 
 }  // namespace

@@ -15,8 +15,8 @@ using nlohmann::json;
 
 std::pair<int, std::string> run(std::vector<std::string> args)
 {
-    args.insert(args.end(), {"--model", "ramp", "--runs", "2", "--trials", "200",
-                             TOLVENAR_SOURCE_DIR "/examples/step_ramp.csv"});
+    args.insert(args.end(), {"--model", "ramp", "--runs", "2", "--trials", "200", "--from", "90",
+                             "--to", "210", TOLVENAR_SOURCE_DIR "/examples/step_ramp.csv"});
     std::istringstream in;
     std::ostringstream out, err;
     const int code = run_fit_command(args, in, out, err);
@@ -36,9 +36,10 @@ TEST(RefineCommand, AddsTheRefinedFitAndItsIntervalsAfterAnUnchangedReport)
     refined.erase("refined");
     EXPECT_EQ(refined, plain);
 
-    const json boot = json::parse(run({"--json", "--bootstrap", "6", "--level", "0.8"}).second);
+    const json boot = json::parse(run({"--json", "--bootstrap", "20", "--level", "0.8"}).second);
     EXPECT_EQ(boot["refined"], json::parse(run({"--json", "--refine"}).second)["refined"]);
-    EXPECT_EQ(boot["bootstrap"]["replicates"], 6);
+    EXPECT_EQ(boot["bootstrap"]["replicates"], 20);
+    EXPECT_EQ(boot["bootstrap"]["replicates_done"], 20);
     EXPECT_EQ(boot["bootstrap"]["level"], 0.8);
     EXPECT_EQ(boot["bootstrap"]["seed"], 5489);
     for (const char* key : {"x", "y"})
@@ -47,24 +48,24 @@ TEST(RefineCommand, AddsTheRefinedFitAndItsIntervalsAfterAnUnchangedReport)
     EXPECT_LE(boot["bootstrap"]["duration"][0], boot["bootstrap"]["duration"][1]);
 
     // Text: the report, the refined report, then one interval per reported value.
-    const std::string text = run({"--bootstrap", "3"}).second;
+    const std::string text = run({"--bootstrap", "20"}).second;
     EXPECT_EQ(text.find(run({}).second), 0u);
     for (const char* line : {"\nRefined X2 = ", "\nRefined Duration of change = ",
-                             "\nBootstrap = 3 replicates", "\nX2 90 % interval = ",
+                             "\nBootstrap = 20 replicates", "\nX2 90 % interval = ",
                              "\nY4 90 % interval = ", "\nDuration of change 90 % interval = "})
         EXPECT_NE(text.find(line), std::string::npos) << line;
     EXPECT_EQ(text.find("X5 90 %"), std::string::npos);
 
     // The table's refined and interval columns hold the JSON's numbers; a family's absent
     // vertices and measures stay empty.
-    std::istringstream table(run({"--csv", "--bootstrap", "6", "--level", "0.8"}).second);
+    std::istringstream table(run({"--csv", "--bootstrap", "20", "--level", "0.8"}).second);
     std::string header, row, name, field;
     std::getline(table, header);
     std::getline(table, row);
     EXPECT_EQ(header.substr(header.find(",refined_x1")),
               ",refined_x1,refined_x2,refined_x3,refined_x4,refined_x5,refined_x6,refined_y1,"
               "refined_y2,refined_y3,refined_y4,refined_y5,refined_y6,refined_r,refined_sq_dist,"
-              "refined_duration,refined_symmetry_index,x1_lo,x1_hi,x2_lo,x2_hi,x3_lo,x3_hi,x4_lo,"
+              "refined_duration,refined_symmetry_index,replicates_done,x1_lo,x1_hi,x2_lo,x2_hi,x3_lo,x3_hi,x4_lo,"
               "x4_hi,x5_lo,x5_hi,x6_lo,x6_hi,y1_lo,y1_hi,y2_lo,y2_hi,y3_lo,y3_hi,y4_lo,y4_hi,y5_lo,"
               "y5_hi,y6_lo,y6_hi,duration_lo,duration_hi,symmetry_index_lo,symmetry_index_hi,"
               "status,reason\r");  // RFC 4180 lines end in CR LF
@@ -87,7 +88,7 @@ TEST(RefineCommand, AddsTheRefinedFitAndItsIntervalsAfterAnUnchangedReport)
 TEST(RefineCommand, RefusesCountsAndLevelsOutOfRange)
 {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--bootstrap", "0"}, {"--bootstrap", "2.5"}, {"--level", "1"}, {"--level", "0"},
+             {"--bootstrap", "19"}, {"--bootstrap", "2.5"}, {"--level", "1"}, {"--level", "0"},
              {"--level", "90%"}, {"--seed", "-1"}, {"--seed", "4294967296"}, {"--refine=1"}}) {
         const auto [code, said] = run(args);
         EXPECT_EQ(code, kExitRefused) << args[0] << " " << said;

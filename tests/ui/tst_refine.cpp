@@ -130,7 +130,7 @@ private slots:
         w.Work->wait_until_idle();
         QVERIFY(stop.elapsed() < 1500);
         QVERIFY(w.Refined && w.Refined->sq_dist < searched);
-        QVERIFY(w.Intervals && w.Intervals->replicates_done < 1000000);
+        QVERIFY(w.Intervals && w.Intervals->done < 1000000);
         QVERIFY(w.Command2->isEnabled() && w.Frame1->isEnabled() && !w.ProgressBar1->Visible());
         QVERIFY(w.frmIntervals != nullptr &&
                 w.frmIntervals->text().count(QLatin1Char('\n')) == 1 + 12);  // X1..Y6, no R

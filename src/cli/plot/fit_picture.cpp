@@ -3,6 +3,8 @@
 // does not load Qt.
 #include "cli/plot/fit_picture.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
@@ -45,36 +47,43 @@ void draw(QPainter& painter, const FitPicture& picture)
     painter.drawRect(0, 0, kWidth - 1, kHeight - 1);
 }
 
-std::string draw_picture(const std::string& path, const FitPicture& picture)
+// The picture's bytes, SVG or PNG; the caller writes them, so that the file's name stays the
+// bytes it was given (Qt would read it as UTF-8) and every failed write is told.
+bool render_picture(bool svg, const FitPicture& picture, QByteArray& bytes)
 {
-    const QString name = QString::fromStdString(path);
-    if (name.right(4).toLower() == QStringLiteral(".svg")) {
-        QSvgGenerator svg;
-        svg.setFileName(name);
-        svg.setSize({kWidth, kHeight});
-        svg.setViewBox(QRect(0, 0, kWidth, kHeight));
-        svg.setTitle(QStringLiteral("tolvenar-fit"));
+    QBuffer buffer(&bytes);
+    if (svg) {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&buffer);
+        generator.setSize({kWidth, kHeight});
+        generator.setViewBox(QRect(0, 0, kWidth, kHeight));
+        generator.setTitle(QStringLiteral("tolvenar-fit"));
         QPainter painter;
-        if (!painter.begin(&svg))
-            return "cannot write the picture " + path;
+        if (!painter.begin(&generator))
+            return false;
         draw(painter, picture);
-        return painter.end() ? "" : "cannot write the picture " + path;
+        return painter.end();
     }
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
     QPainter painter(&image);
     draw(painter, picture);
     painter.end();
-    return image.save(name, "PNG") ? "" : "cannot write the picture " + path;
+    return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG");
 }
 
 }  // namespace
 
 }  // namespace tolvenar::plot
 
-// The module's one entry, found by name when the first picture is written.
-extern "C" [[gnu::visibility("default")]] void
-tolvenar_fit_draw_picture(const std::string& path, const tolvenar::plot::FitPicture& picture,
-                          std::string& failed)
+// The module's one entry, found by name when the first picture is written: the picture's bytes
+// in `bytes`; false when Qt could not make them.
+extern "C" [[gnu::visibility("default")]] bool
+tolvenar_fit_render_picture(bool svg, const tolvenar::plot::FitPicture& picture,
+                            std::string& bytes)
 {
-    failed = tolvenar::plot::draw_picture(path, picture);
+    QByteArray rendered;
+    if (!tolvenar::plot::render_picture(svg, picture, rendered))
+        return false;
+    bytes.assign(rendered.constData(), static_cast<std::size_t>(rendered.size()));
+    return true;
 }

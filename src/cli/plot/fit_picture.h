@@ -31,6 +31,11 @@ inline constexpr std::uint32_t kRefinedBlack = 0x000000;  // a refined model, dr
 // else the reason it was not.
 std::string write_picture(const std::string& path, const FitPicture& picture);
 
+// Loads the drawing module and the libraries under it now, if not done yet. Called before other
+// threads start: the dynamic loader then sets up those libraries' thread-local storage with no
+// thread starting or ending at the same time, which has been a source of heap corruption.
+void load_picture_module();
+
 // True when `path` ends in .png or .svg, case aside.
 bool is_picture_name(const std::string& path);
 

@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// write_picture hands the drawing to the module built from fit_picture.cpp, loaded on first use:
-// Qt and the libraries under it then cost nothing to a run that writes no picture.
+// write_picture hands the drawing to the module built from fit_picture.cpp, loaded on first use
+// (Qt and the libraries under it then cost nothing to a run that writes no picture), and writes
+// the bytes it gets back itself.
 #include "cli/plot/fit_picture.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <system_error>
 #include <vector>
 
@@ -18,8 +23,8 @@ namespace tolvenar::plot {
 namespace {
 
 constexpr const char* kModuleName = "tolvenar-fit-plot.so";
-constexpr const char* kEntry = "tolvenar_fit_draw_picture";
-using DrawPicture = void (*)(const std::string&, const FitPicture&, std::string&);
+constexpr const char* kEntry = "tolvenar_fit_render_picture";
+using RenderPicture = bool (*)(bool svg, const FitPicture&, std::string& bytes);
 
 // Where the module may lie: named by TOLVENAR_FIT_PLOT_MODULE, beside the executable (a build
 // tree), or in the installed library folder relative to it.
@@ -39,7 +44,7 @@ std::vector<std::string> module_places()
 }
 
 struct Module {
-    DrawPicture draw = nullptr;
+    RenderPicture render = nullptr;
     std::string reason;  // why it could not be loaded
 };
 
@@ -56,36 +61,71 @@ Module load_module()
             module.reason = "the picture module cannot be loaded: " + std::string(dlerror());
             continue;
         }
-        module.draw = reinterpret_cast<DrawPicture>(dlsym(handle, kEntry));
-        if (module.draw)
+        module.render = reinterpret_cast<RenderPicture>(dlsym(handle, kEntry));
+        if (module.render)
             return module;
         module.reason = "the picture module " + place + " lacks " + kEntry;
     }
     return module;
 }
 
+// The last four characters of `path`, in lower case.
+std::string ending(const std::string& path)
+{
+    std::string end = path.substr(path.size() - std::min<std::size_t>(path.size(), 4));
+    std::transform(end.begin(), end.end(), end.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return end;
+}
+
+// The module, loaded on the first call.
+const Module& module()
+{
+    static const Module loaded = load_module();
+    return loaded;
+}
+
 }  // namespace
 
 bool is_picture_name(const std::string& path)
 {
-    if (path.size() < 4)
-        return false;
-    std::string end = path.substr(path.size() - 4);
-    std::transform(end.begin(), end.end(), end.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return end == ".png" || end == ".svg";
+    return ending(path) == ".png" || ending(path) == ".svg";
+}
+
+void load_picture_module()
+{
+    module();
 }
 
 std::string write_picture(const std::string& path, const FitPicture& picture)
 {
-    static std::once_flag once;
-    static Module module;
-    std::call_once(once, [] { module = load_module(); });
-    if (!module.draw)
-        return "cannot write the picture " + path + ": " + module.reason;
-    std::string failed;
-    module.draw(path, picture, failed);
-    return failed;
+    const Module& module = plot::module();
+    const std::string failed = "cannot write the picture " + path + ": ";
+    if (!module.render)
+        return failed + module.reason;
+    std::string bytes;
+    if (!module.render(ending(path) == ".svg", picture, bytes))
+        return failed + "the drawing failed";
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return failed + std::strerror(errno);
+    int error = 0;
+    for (std::size_t at = 0; at < bytes.size() && error == 0;) {
+        const ssize_t n = write(fd, bytes.data() + at, bytes.size() - at);
+        if (n > 0)
+            at += static_cast<std::size_t>(n);
+        else if (n == 0 || errno != EINTR)
+            error = n == 0 ? EIO : errno;
+    }
+    struct stat info{};
+    const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (close(fd) != 0 && error == 0)  // where a full disk or a lost network share may show
+        error = errno;
+    if (error == 0)
+        return "";
+    if (regular)  // no half picture left behind
+        unlink(path.c_str());
+    return failed + std::strerror(error);
 }
 
 }  // namespace tolvenar::plot

@@ -58,14 +58,19 @@ std::size_t expected_rows(std::string_view text)
     throw ImportError(reason, "the file ends inside a pair: the last x has no y");
 }
 
-// A cell's text for a message: quoted, at most 40 characters, control characters as blanks.
+// A cell's text for a message: quoted, at most 40 bytes, control characters as blanks. A cut
+// falls before a UTF-8 character rather than inside it.
 std::string excerpt(std::string_view text)
 {
     constexpr std::size_t kLongest = 40;
+    std::size_t cut = std::min(text.size(), kLongest);
+    while (cut < text.size() && cut + 3 > kLongest &&
+           (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;  // text[cut] continues a character of up to four bytes
     std::string shown = "\"";
-    for (const char c : text.substr(0, kLongest))
+    for (const char c : text.substr(0, cut))
         shown += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-    return shown + (text.size() > kLongest ? "...\"" : "\"");
+    return shown + (text.size() > cut ? "...\"" : "\"");
 }
 
 // "line 7 (data row 6)": where a data row starts in the file.

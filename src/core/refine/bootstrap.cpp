@@ -12,6 +12,7 @@
 #include <cmath>
 #include <numeric>
 #include <random>
+#include <system_error>
 #include <thread>
 
 namespace tolvenar::refine {
@@ -43,19 +44,21 @@ double quantile(const std::vector<double>& sorted, double p)
     return sorted[i] + (h - static_cast<double>(i)) * (sorted[i + 1] - sorted[i]);
 }
 
-// Keeps each run's best as a restart for the refinement.
+bool stopped(const std::atomic<bool>* stop)
+{
+    return stop && stop->load(std::memory_order_relaxed);
+}
+
+// Keeps each run's best as a restart for the refinement; ends the search on the stop.
 class RunBests final : public SearchObserver {
 public:
     explicit RunBests(const std::atomic<bool>* stop) : m_stop(stop) {}
-    bool stop_requested() override
-    {
-        return m_stop != nullptr && m_stop->load(std::memory_order_relaxed);
-    }
     void run_finished(const SearchView& view, std::int16_t) override
     {
         if (view.run_best().x[1] != kUnsetVertex)
             bests.push_back(view.run_best());
     }
+    bool stop_requested() override { return stopped(m_stop); }
     std::vector<Model> bests;
 
 private:
@@ -110,8 +113,8 @@ std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vecto
     // otherwise widen the spread with its own failures.
     observer.bests.push_back(fit.model);
     const RefinedFit refit = refine_fit(
-        state, {settings.family, settings.constrained,
-                {state.BestOfBestX, state.BestOfBestY}, std::move(observer.bests)});
+        state, {settings.family, settings.constrained, {state.BestOfBestX, state.BestOfBestY},
+                std::move(observer.bests), settings.stop});
     return Replicate{refit.model, refit.measure, state.BestOfBestSqDist, refit.sq_dist,
                      standard_errors(state, settings.family, refit.model, lag)};
 }
@@ -271,24 +274,21 @@ BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
     result.replicates.resize(count);
     if (n > 0) {
         std::atomic<std::size_t> next{0};
-        std::atomic<std::int32_t> finished{0};
-        const auto stopped = [&] {
-            return settings.stop != nullptr && settings.stop->load(std::memory_order_relaxed);
-        };
+        std::vector<char> finished(count, 0);  // replicate b made to the end
         const auto work = [&] {
-            for (std::size_t b; !stopped() && (b = next.fetch_add(1)) < count;) {
+            for (std::size_t b; !stopped(settings.stop) && (b = next.fetch_add(1)) < count;) {
+                std::optional<Replicate> replicate;
                 try {
-                    result.replicates[b] = fit_replicate(crop, curve, residuals, result.block_length,
-                                                         result.block_length, fit,
-                                                         settings, static_cast<std::int32_t>(b));
+                    replicate = fit_replicate(crop, curve, residuals, result.block_length,
+                                              result.block_length, fit, settings,
+                                              static_cast<std::int32_t>(b));
                 } catch (const Fault&) {
-                    result.replicates[b].reset();
+                    replicate.reset();
                 }
-                if (stopped()) {  // cut short: not one of the replicates done
-                    result.replicates[b].reset();
-                    break;
-                }
-                ++finished;
+                if (stopped(settings.stop))  // cut short: not one of the replicates done
+                    return;
+                result.replicates[b] = std::move(replicate);
+                finished[b] = 1;
                 if (settings.done != nullptr)
                     ++*settings.done;
             }
@@ -296,13 +296,17 @@ BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
         const unsigned threads = std::max(1u, std::min<unsigned>(
             settings.threads ? settings.threads : std::thread::hardware_concurrency(),
             static_cast<unsigned>(std::max<std::size_t>(count, 1))));
-        std::vector<std::thread> pool;
-        for (unsigned t = 1; t < threads; ++t)
-            pool.emplace_back(work);
+        std::vector<std::jthread> pool;  // joined on the way out, an exception's too
+        for (unsigned t = 1; t < threads; ++t) {
+            try {
+                pool.emplace_back(work);
+            } catch (const std::system_error&) {  // no more threads to be had: fewer do it all
+                break;
+            }
+        }
         work();
-        for (auto& t : pool)
-            t.join();
-        result.replicates_done = finished.load();
+        pool.clear();
+        result.done = static_cast<std::size_t>(std::count(finished.begin(), finished.end(), 1));
     }
 
     result.errors = standard_errors(state, settings.family, fit.model, result.block_length);

@@ -30,7 +30,9 @@ struct BootstrapSettings {
     std::uint32_t seed = 5489;
     unsigned threads = 0;  // 0: every core; the result is the same for any number
     std::size_t block_length = 0;  // 0: block_length_of the residuals
-    const std::atomic<bool>* stop = nullptr;  // set: no further replicate starts
+    // Polled between replicates and in each replicate's search and refinement: once true, the
+    // replicates done so far make the intervals (BootstrapResult::done). nullptr: never stopped.
+    const std::atomic<bool>* stop = nullptr;
     std::atomic<std::int32_t>* done = nullptr;  // counts finished replicates, for progress
 };
 
@@ -59,7 +61,7 @@ struct BootstrapResult {
     std::size_t block_length = 1;
     std::optional<StandardErrors> errors;  // of the estimate
     std::vector<std::optional<Replicate>> replicates;  // in replicate order; none: no model found
-    std::int32_t replicates_done = 0;  // fewer than asked when stopped
+    std::size_t done = 0;  // replicates made to the end: all of them unless settings.stop came
 };
 
 // The bootstrap of `fit` over the crop of `state` (its NodeCount and manual boxes as the

@@ -9,6 +9,7 @@
 #include "core/runtime/numbers.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -18,6 +19,13 @@ namespace tolvenar::refine {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
+
+using Stop = const std::atomic<bool>*;  // nullptr: never stopped
+
+bool stopped(Stop stop)
+{
+    return stop && stop->load(std::memory_order_relaxed);
+}
 
 using Shape = FamilyShape;
 
@@ -190,9 +198,9 @@ struct Minimum {
 };
 
 // Nelder-Mead simplex from `start` with initial steps `step`, until the simplex's values agree
-// to a relative 1e-12 or `budget` evaluations are spent.
+// to a relative 1e-12, `budget` evaluations are spent or `stop` comes.
 Minimum nelder_mead(const std::function<double(const std::vector<double>&)>& f,
-                    const std::vector<double>& start, double step, int budget)
+                    const std::vector<double>& start, double step, int budget, Stop stop)
 {
     const std::size_t d = start.size();
     std::vector<std::vector<double>> pts(d + 1, start);
@@ -209,7 +217,7 @@ Minimum nelder_mead(const std::function<double(const std::vector<double>&)>& f,
             p[i] = c[i] + t * (w[i] - c[i]);
         return p;
     };
-    while (evaluations < budget) {
+    while (evaluations < budget && !stopped(stop)) {
         for (std::size_t i = 0; i <= d; ++i)
             order[i] = i;
         // Ties broken by index, so the walk is the same on every machine.
@@ -268,16 +276,14 @@ Minimum nelder_mead(const std::function<double(const std::vector<double>&)>& f,
 
 // Simplex searches from `start`, restarted from their own end with a smaller simplex while that
 // still lowers the sum: a collapsed simplex otherwise stops short on a ridge.
-Minimum descend(const Profile& profile, const std::vector<double>& start,
-                const std::atomic<bool>* stop)
+Minimum descend(const Profile& profile, const std::vector<double>& start, Stop stop)
 {
     const auto f = [&](const std::vector<double>& p) { return profile(p); };
     Minimum best{start, profile(start)};
     double step = 0.05 * profile.width();
-    for (int round = 0; round < 8 && step > 1e-9 * profile.width(); ++round) {
-        if (stop != nullptr && stop->load(std::memory_order_relaxed))
-            break;
-        const Minimum next = nelder_mead(f, best.at, step, 400 * static_cast<int>(start.size()));
+    for (int round = 0; round < 8 && step > 1e-9 * profile.width() && !stopped(stop); ++round) {
+        const Minimum next =
+            nelder_mead(f, best.at, step, 400 * static_cast<int>(start.size()), stop);
         const bool better = next.value < best.value * (1.0 - 1e-12);
         if (next.value < best.value)
             best = next;
@@ -288,8 +294,8 @@ Minimum descend(const Profile& profile, const std::vector<double>& start,
 
 // The best break points of a coarse grid over their ranges, in order: a start in the basin of
 // the optimum when the search's best lies in another. Cells per range fall with the dimension
-// so that the grid costs about a thousand profiles.
-std::vector<double> grid_start(const Profile& profile)
+// so that the grid costs about a thousand profiles. The best point so far once `stop` comes.
+std::vector<double> grid_start(const Profile& profile, Stop stop)
 {
     const std::size_t d = profile.dimension();
     const int cells = d <= 1 ? 200 : d == 2 ? 40 : d == 3 ? 20 : 12;
@@ -297,6 +303,8 @@ std::vector<double> grid_start(const Profile& profile)
     double best_value = kInf;
     const std::function<void(std::size_t, double)> visit = [&](std::size_t i, double floor) {
         if (i == d) {
+            if (stopped(stop))
+                return;
             if (const double v = profile(p); v < best_value) {
                 best_value = v;
                 best = p;
@@ -588,9 +596,9 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
     // descended from (six in all), the rest lie in basins already seen or worse ones.
     std::vector<std::pair<double, std::vector<double>>> points;
     for (const Model& start : starts)
-        if (const auto p = profile.feasible(moved_of(shape, start)))
+        if (const auto p = profile.feasible(moved_of(shape, start)); p && !stopped(request.stop))
             points.emplace_back(profile(*p), *p);
-    if (const std::vector<double> grid = grid_start(profile); !grid.empty())
+    if (const std::vector<double> grid = grid_start(profile, request.stop); !grid.empty())
         points.emplace_back(profile(grid), grid);
     if (points.size() > 1)
         std::stable_sort(points.begin() + 1, points.end(),
@@ -598,10 +606,13 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
     constexpr std::size_t kDescents = 6;
     std::vector<Minimum> ends;
     for (const auto& [value, p] : points) {
+        if (stopped(request.stop))  // the descents made so far, or the start alone
+            break;
         if (tried.size() == kDescents || std::find(tried.begin(), tried.end(), p) != tried.end())
             continue;
         tried.push_back(p);
-        ends.push_back(shape.moved.empty() ? Minimum{p, value} : descend(profile, p, request.stop));
+        ends.push_back(shape.moved.empty() ? Minimum{p, value}
+                                            : descend(profile, p, request.stop));
     }
     std::stable_sort(ends.begin(), ends.end(),
                      [](const Minimum& a, const Minimum& b) { return a.value < b.value; });

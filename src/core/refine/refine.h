@@ -25,7 +25,9 @@ struct RefineRequest {
     bool constrained = false;
     Model start;                  // the search's best of best: its end vertices stay
     std::vector<Model> restarts;  // further starts, e.g. the best of every run
-    const std::atomic<bool>* stop = nullptr;  // set: the best found so far is the result
+    // Polled between the optimiser's steps: once true, the best model so far is returned (never
+    // worse than the start). nullptr: never stopped.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 struct RefinedFit {

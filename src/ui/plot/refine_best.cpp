@@ -94,9 +94,9 @@ void show_refined(frmMain& w, ModelFamily family)
                        .arg(asked)
                        .arg(w.Intervals->block_length)
                        .arg(w.IntervalChoice.seed);
-    if (w.Intervals->replicates_done < asked)
+    if (w.Intervals->done < asked)
         note = QStringLiteral("Stopped: from %1 of %2 replicates, blocks of %3 points, seed %4")
-                   .arg(w.Intervals->replicates_done)
+                   .arg(w.Intervals->done)
                    .arg(asked)
                    .arg(w.Intervals->block_length)
                    .arg(w.IntervalChoice.seed);
@@ -129,7 +129,7 @@ void start_refine(frmMain& w, std::shared_ptr<RefineWork> work)
             set_screen_mouse_pointer(pointer::kDefault);
             w.Refined = work->fit;
             // Intervals from fewer than two replicates say nothing.
-            if (work->boot && work->boot->replicates_done >= 2)
+            if (work->boot && work->boot->done >= 2)
                 w.Intervals = std::move(work->boot);
             show_refined(w, work->family);
         });
