@@ -63,7 +63,8 @@ public:
     std::vector<Model> bests;
 };
 
-// Replicate `index`: residuals in moving blocks on the refined curve, searched and refined.
+// Replicate `index`: residuals in moving blocks on the refined curve, fitted to its optimum
+// (searched first with settings.search).
 std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vector<double>& curve,
                                        const std::vector<double>& residuals, std::size_t block,
                                        std::size_t lag,
@@ -89,6 +90,13 @@ std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vecto
     }
     state.CropMinY = lo;
     state.CropMaxY = hi;
+    if (!settings.search) {
+        // The replicate's own global optimum; the original fit is its start (never worse).
+        const RefinedFit refit = refine_fit(
+            state, {settings.family, settings.constrained, fit.model, {}, 1, settings.stop});
+        return Replicate{refit.model, refit.measure, refit.sq_dist, refit.sq_dist,
+                         standard_errors(state, settings.family, refit.model, lag)};
+    }
     forget_best_of_best(state);
     state.TrialCount = 0;
     state.ConvergenceCount = 0;
@@ -112,8 +120,8 @@ std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vecto
     // otherwise widen the spread with its own failures.
     observer.bests.push_back(fit.model);
     const RefinedFit refit = refine_fit(
-        state, {settings.family, settings.constrained,
-                {state.BestOfBestX, state.BestOfBestY}, std::move(observer.bests)});
+        state, {settings.family, settings.constrained, {state.BestOfBestX, state.BestOfBestY},
+                std::move(observer.bests), 1, settings.stop});
     return Replicate{refit.model, refit.measure, state.BestOfBestSqDist, refit.sq_dist,
                      standard_errors(state, settings.family, refit.model, lag)};
 }
@@ -251,6 +259,8 @@ BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
         std::atomic<std::size_t> next{0};
         const auto work = [&] {
             for (std::size_t b; (b = next.fetch_add(1)) < count;) {
+                if (settings.stop && settings.stop->load(std::memory_order_relaxed))
+                    break;
                 try {
                     result.replicates[b] = fit_replicate(crop, curve, residuals, result.block_length,
                                                          result.block_length, fit,
@@ -258,6 +268,8 @@ BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
                 } catch (const Fault&) {
                     result.replicates[b].reset();
                 }
+                if (settings.done)
+                    settings.done->fetch_add(1, std::memory_order_relaxed);
             }
         };
         const unsigned threads = std::max(1u, std::min<unsigned>(

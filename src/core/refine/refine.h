@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The least-squares optimum of a family near the search's best: the levels solved exactly for
-// given break points, the break points moved by a deterministic local search over that profiled
-// sum of squares, every tie of the family and every box of the search's mode kept. The result
-// is a model in the engine's own representation, scored by the search's own measures, and never
-// worse than the model it started from.
+// The least-squares optimum of a family over the crop: the levels solved exactly for given break
+// points, the break points the global optimum of that profiled sum of squares (optimum.h),
+// every tie of the family and every box of the search's mode kept. The result is a model in the
+// engine's own representation, scored by the search's own measures, and never worse than the
+// model it started from nor than any other start.
 #pragma once
 
 #include "core/model/engine_state.h"
 #include "core/model/family.h"
 #include "core/search/report.h"
 
+#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -27,6 +28,8 @@ struct RefineRequest {
     bool constrained = false;
     Model start;                  // the search's best of best: its end vertices stay
     std::vector<Model> restarts;  // further starts, e.g. the best of every run
+    unsigned threads = 1;         // 0: every core; the result is the same for any number
+    const std::atomic<bool>* stop = nullptr;  // set: the best model found so far comes back
 };
 
 struct RefinedFit {
