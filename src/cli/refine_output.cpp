@@ -100,7 +100,7 @@ RefinedModel refined_model(const EngineState& state, const SearchSettings& setti
 {
     const refine::RefinedFit fit = refine::refine_fit(
         state, {options.family, options.constrain, {state.BestOfBestX, state.BestOfBestY},
-                std::move(run_bests)});
+                std::move(run_bests), static_cast<unsigned>(threads)});
     RefinedModel refined{fit.model.x, fit.model.y, fit.r, fit.sq_dist, fit.measure, {}, {}};
     if (options.bootstrap > 0) {
         refine::BootstrapSettings b;
@@ -114,6 +114,7 @@ RefinedModel refined_model(const EngineState& state, const SearchSettings& setti
         b.level = options.level;
         b.seed = options.seed;
         b.threads = static_cast<unsigned>(threads);
+        b.search = options.bootstrap_search;
         refined.intervals = intervals_of(refine::bootstrap(state, fit, b), b);
     }
     refined.lines = lines_of(state, options.family, fit, refined);

@@ -121,7 +121,7 @@ std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vecto
     observer.bests.push_back(fit.model);
     const RefinedFit refit = refine_fit(
         state, {settings.family, settings.constrained, {state.BestOfBestX, state.BestOfBestY},
-                std::move(observer.bests), 1, settings.stop});
+                std::move(observer.bests), 1, settings.stop, true});
     return Replicate{refit.model, refit.measure, state.BestOfBestSqDist, refit.sq_dist,
                      standard_errors(state, settings.family, refit.model, lag)};
 }

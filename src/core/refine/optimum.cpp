@@ -763,8 +763,8 @@ OptimumResult global_optimum(const OptimumProblem& problem)
         sizes.push_back(static_cast<double>(hi - lo) + 2.0);
     }
     std::size_t step = 1;
-    result.exhaustive = tuples_of(sizes) <= exhaustive_budget(d);
-    if (!result.exhaustive) {
+    result.exhaustive = !problem.local && tuples_of(sizes) <= exhaustive_budget(d);
+    if (!result.exhaustive && !problem.local) {
         const double shrink = std::pow(tuples_of(sizes) / coarse_budget(d), 1.0 / std::max(d, 1));
         step = static_cast<std::size_t>(std::ceil(shrink));
     }
@@ -772,7 +772,9 @@ OptimumResult global_optimum(const OptimumProblem& problem)
     std::vector<std::vector<Pos>> grids;
     for (int i = 0; i < d; ++i)
         grids.push_back(grid_of(search, i, 0, m, step, {}));
-    Best best = search.enumerate(grids, result.stopped);
+    Best best(d);
+    if (!problem.local)
+        best = search.enumerate(grids, result.stopped);
 
     // Coarse to fine: around each separated basin, positions `step` apart shrink to adjacent t.
     std::vector<Entry> cells = separated(best.list(), d, 2 * step, kBasins);
@@ -868,17 +870,25 @@ OptimumResult global_optimum(const OptimumProblem& problem)
                                       : std::min_element(ends.begin(), ends.end(), [](const auto& a, const auto& b) {
                                             return a.sq_dist < b.sq_dist;
                                         })->sq_dist;
+    // The starts better than that, the best few when there is no grid.
+    std::vector<std::pair<double, std::vector<double>>> starts;
     for (const auto& start : problem.starts) {
         if (static_cast<int>(start.size()) != d || d == 0)
             continue;
         std::vector<double> p;
         for (double v : start)
             p.push_back(sums.scaled(v));
-        if (!search.feasible(p.data()))
-            continue;
-        if (search.value(p.data()) < found)
-            descend_from(p, 0.05);
+        if (search.feasible(p.data()) && std::find_if(starts.begin(), starts.end(), [&](const auto& s) {
+                                              return s.second == p;
+                                          }) == starts.end())
+            starts.emplace_back(search.value(p.data()), p);
     }
+    if (problem.local && starts.size() > 1)
+        std::stable_sort(starts.begin() + 1, starts.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < starts.size() && !(problem.local && i == kBasins); ++i)
+        if (starts[i].first < found)
+            descend_from(starts[i].second, 0.05);
     std::stable_sort(ends.begin(), ends.end(),
                      [](const Minimum& a, const Minimum& b) { return a.sq_dist < b.sq_dist; });
     for (Minimum& end : ends) {

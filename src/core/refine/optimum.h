@@ -25,6 +25,7 @@ struct OptimumProblem {
     std::vector<double> lower, upper;              // per moved break point, within left..right
     std::vector<double> level_lower, level_upper;  // per level; infinities: unbounded
     std::vector<std::vector<double>> starts;       // moved break points also descended from
+    bool local = false;  // only descents from the best few starts: an optimum near them
     unsigned threads = 1;                          // 0: every core; the result is the same
     const std::atomic<bool>* stop = nullptr;       // set: the best found so far comes back
 };

@@ -427,7 +427,7 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
         return result;
     OptimumProblem problem{crop.t, crop.y, {}, shape, profile.left(), profile.right(),
                            {}, {}, profile.level_lower(), profile.level_upper(), {},
-                           request.threads, request.stop};
+                           request.local, request.threads, request.stop};
     for (std::size_t i = 0; i < shape.moved.size(); ++i) {
         problem.lower.push_back(profile.lower(i));
         problem.upper.push_back(profile.upper(i));

@@ -30,6 +30,8 @@ struct RefineRequest {
     std::vector<Model> restarts;  // further starts, e.g. the best of every run
     unsigned threads = 1;         // 0: every core; the result is the same for any number
     const std::atomic<bool>* stop = nullptr;  // set: the best model found so far comes back
+    // Descents from the best few starts only: the optimum of their basins, not the global one.
+    bool local = false;
 };
 
 struct RefinedFit {
