@@ -178,8 +178,8 @@ private:
 // free levels, every choice of levels held at a bound when the free answer leaves its box.
 class LevelSolver {
 public:
-    LevelSolver(int p, std::vector<double> lower, std::vector<double> upper)
-        : m_p(p), m_lower(std::move(lower)), m_upper(std::move(upper))
+    LevelSolver(int p, bool chain, std::vector<double> lower, std::vector<double> upper)
+        : m_p(p), m_chain(chain), m_lower(std::move(lower)), m_upper(std::move(upper))
     {
         for (int j = 0; j < p; ++j)
             m_bounded = m_bounded || std::isfinite(m_lower[static_cast<std::size_t>(j)]) ||
@@ -190,7 +190,7 @@ public:
     double solve(const Normal& eq, double yy, double* levels = nullptr) const
     {
         std::array<double, kMaxLevels> v{};
-        const double free = unbounded(eq, yy, v.data());
+        const double free = unbounded(eq, yy, m_bounded || levels ? v.data() : nullptr);
         if (!m_bounded || (std::isfinite(free) && within(v.data()))) {
             if (levels)
                 std::copy_n(v.begin(), m_p, levels);
@@ -281,11 +281,12 @@ private:
         return std::max(sq, 0.0);
     }
 
-    // The free levels by LDL' of the whole Gram matrix, unrolled for each count of levels.
+    // The free levels by LDL' of the whole Gram matrix, unrolled for each count of levels;
+    // the levels themselves only when `v` is given.
     template <int P>
     static double ldl_all(const Normal& eq, double yy, double* v)
     {
-        double l[P][P] = {}, d[P] = {}, z[P] = {};
+        double l[P][P] = {}, d[P] = {}, inv[P] = {}, z[P] = {};
         double scale = 0.0;
         for (int i = 0; i < P; ++i)
             scale = std::max(scale, eq.g[static_cast<std::size_t>(packed(i, i, P))]);
@@ -297,32 +298,76 @@ private:
             if (!(dj > 1e-13 * scale))
                 return kInf;
             d[j] = dj;
+            inv[j] = 1.0 / dj;
             for (int i = j + 1; i < P; ++i) {
                 double s = eq.g[static_cast<std::size_t>(packed(j, i, P))];
                 for (int k = 0; k < j; ++k)
                     s -= l[i][k] * l[j][k] * d[k];
-                l[i][j] = s / dj;
+                l[i][j] = s * inv[j];
             }
             double r = eq.b[static_cast<std::size_t>(j)];
             for (int k = 0; k < j; ++k)
                 r -= l[j][k] * z[k];
             z[j] = r;
-            sq -= r * r / dj;
+            sq -= r * r * inv[j];
         }
         // Rounding far beyond the sum's own digits: no trustworthy answer.
         if (sq < -1e-9 * yy)
             return kInf;
-        for (int i = P; i-- > 0;) {
-            double s = z[i] / d[i];
-            for (int k = i + 1; k < P; ++k)
-                s -= l[k][i] * v[k];
-            v[i] = s;
+        if (v)
+            for (int i = P; i-- > 0;) {
+                double s = z[i] * inv[i];
+                for (int k = i + 1; k < P; ++k)
+                    s -= l[k][i] * v[k];
+                v[i] = s;
+            }
+        return std::max(sq, 0.0);
+    }
+
+    // The same for a Gram matrix whose levels form a chain (tridiagonal): each segment joins a
+    // level to itself or to the next.
+    template <int P>
+    static double ldl_chain(const Normal& eq, double yy, double* v)
+    {
+        double l[P] = {}, inv[P] = {}, z[P] = {};
+        double scale = 0.0;
+        for (int i = 0; i < P; ++i)
+            scale = std::max(scale, eq.g[static_cast<std::size_t>(packed(i, i, P))]);
+        double sq = yy;
+        for (int j = 0; j < P; ++j) {
+            double dj = eq.g[static_cast<std::size_t>(packed(j, j, P))];
+            double r = eq.b[static_cast<std::size_t>(j)];
+            if (j > 0) {
+                const double off = eq.g[static_cast<std::size_t>(packed(j - 1, j, P))];
+                l[j] = off * inv[j - 1];
+                dj -= l[j] * off;
+                r -= l[j] * z[j - 1];
+            }
+            if (!(dj > 1e-13 * scale))
+                return kInf;
+            inv[j] = 1.0 / dj;
+            z[j] = r;
+            sq -= r * r * inv[j];
         }
+        if (sq < -1e-9 * yy)
+            return kInf;
+        if (v)
+            for (int i = P; i-- > 0;)
+                v[i] = z[i] * inv[i] - (i + 1 < P ? l[i + 1] * v[i + 1] : 0.0);
         return std::max(sq, 0.0);
     }
 
     double unbounded(const Normal& eq, double yy, double* v) const
     {
+        if (m_chain)
+            switch (m_p) {
+            case 1: return ldl_chain<1>(eq, yy, v);
+            case 2: return ldl_chain<2>(eq, yy, v);
+            case 3: return ldl_chain<3>(eq, yy, v);
+            case 4: return ldl_chain<4>(eq, yy, v);
+            case 5: return ldl_chain<5>(eq, yy, v);
+            default: return ldl_chain<6>(eq, yy, v);
+            }
         switch (m_p) {
         case 1: return ldl_all<1>(eq, yy, v);
         case 2: return ldl_all<2>(eq, yy, v);
@@ -376,6 +421,7 @@ private:
     }
 
     int m_p;
+    bool m_chain;  // tridiagonal Gram matrix
     std::vector<double> m_lower, m_upper;
     bool m_bounded = false;
 };
@@ -409,6 +455,16 @@ Plan plan_of(const FamilyShape& shape)
             std::max(plan.moved_at[static_cast<std::size_t>(k)],
                      plan.moved_at[static_cast<std::size_t>(k + 1)]);
     return plan;
+}
+
+// Whether every segment joins a level to itself or to the next: a tridiagonal Gram matrix.
+bool chain(const Plan& plan)
+{
+    for (int k = 1; k < plan.last; ++k)
+        if (std::abs(plan.level_of[static_cast<std::size_t>(k + 1)] -
+                     plan.level_of[static_cast<std::size_t>(k)]) > 1)
+            return false;
+    return true;
 }
 
 using Tuple = std::array<Pos, kMaxMoved>;
@@ -459,7 +515,8 @@ class Search {
 public:
     Search(const OptimumProblem& problem)
         : m_problem(problem), m_sums(problem), m_plan(plan_of(problem.shape)),
-          m_solver(m_plan.p, scaled_levels(problem.level_lower), scaled_levels(problem.level_upper))
+          m_solver(m_plan.p, chain(m_plan), scaled_levels(problem.level_lower),
+                   scaled_levels(problem.level_upper))
     {
         for (std::size_t i = 0; i < problem.lower.size(); ++i) {
             m_lower.push_back(std::clamp(m_sums.scaled(problem.lower[i]), 0.0, 1.0));
@@ -637,8 +694,11 @@ private:
         e[vertex] = pos.e;
         entry.at[static_cast<std::size_t>(level)] = pos;
         if (m_plan.midway && m_plan.moved_at[3] == level) {
-            x[3] = 0.5 * (x[2] + x[4]);
-            e[3] = m_sums.count_upto(x[3]);
+            x[3] = 0.5 * (x[2] + x[4]);  // between them: only their points are searched
+            const auto& ts = m_sums.ts;
+            e[3] = static_cast<std::uint32_t>(
+                std::upper_bound(ts.begin() + std::min(e[2], e[4]), ts.begin() + std::max(e[2], e[4]), x[3]) -
+                ts.begin());
         }
         Normal eq = parent;
         if (!add_segments(eq, level, x, e))
