@@ -292,9 +292,11 @@ TEST(Refine, EveryFamilysFitAndErrorsAsReviewed)
 
 TEST(Refine, FindsTheGlobalOptimumWhereALocalDescentStopsInANeighbouringBasin)
 {
-    // A zigzag of three breaks fitted with two: each pair of its breaks is a basin of its own.
+    // A noisy zigzag of three breaks fitted with two: each pair of its breaks is a basin of its
+    // own. The refinement by descents from the starts and a coarse grid ended at 91.59 here
+    // (X2 71, X3 99); the optimum, 90.57, has X2 and X3 at 88-89.
     std::vector<double> t(120), y(120);
-    const std::vector<double> e = noise(120, 0.3, 21);
+    const std::vector<double> e = noise(120, 0.8, 18);
     for (std::size_t i = 0; i < 120; ++i)
         t[i] = static_cast<double>(i),
         y[i] = static_cast<float>(polyline(t[i], {0, 0, 30, 55, 95, 119, 119}, {0, 0, 2, 0.5, 2.5, 0, 0}) + e[i]);
@@ -310,7 +312,7 @@ TEST(Refine, FindsTheGlobalOptimumWhereALocalDescentStopsInANeighbouringBasin)
     const Model start{{0, 0, 30, 55, 119, 119, 119}, {0, 0, 2, 0.5, 1, 1, 1}};
     const RefinedFit fit = refine_fit(s, {free3.family, false, start, {}});
     const double optimum = brute_force(free3, y).first;
-    EXPECT_GT(local.sq_dist, optimum * 1.2);
+    EXPECT_GT(local.sq_dist, optimum * 1.005);
     EXPECT_LE(fit.sq_dist, optimum * (1.0 + 1e-6));  // between grid points: a little lower
     EXPECT_GE(fit.sq_dist, optimum * (1.0 - 1e-3));
 }

@@ -20,8 +20,8 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr int kMaxLevels = 6;
 constexpr int kMaxMoved = 4;
 // Minima kept per pass: the best separated ones are refined or descended.
-constexpr std::size_t kKept = 64;
-constexpr std::size_t kBasins = 6;
+constexpr std::size_t kKept = 256;
+constexpr std::size_t kBasins = 8;
 // Best corners whose every adjacent cell is descended within.
 constexpr std::size_t kCorners = 3;
 // Segments of at most this many points are summed point by point.
@@ -930,7 +930,8 @@ OptimumResult global_optimum(const OptimumProblem& problem)
                                       : std::min_element(ends.begin(), ends.end(), [](const auto& a, const auto& b) {
                                             return a.sq_dist < b.sq_dist;
                                         })->sq_dist;
-    // The starts better than that, the best few when there is no grid.
+    // The first start and the best few others (their basins may hold a narrow optimum that a
+    // coarse grid stepped over), and any other start better than what was found.
     std::vector<std::pair<double, std::vector<double>>> starts;
     for (const auto& start : problem.starts) {
         if (static_cast<int>(start.size()) != d || d == 0)
@@ -943,11 +944,11 @@ OptimumResult global_optimum(const OptimumProblem& problem)
                                           }) == starts.end())
             starts.emplace_back(search.value(p.data()), p);
     }
-    if (problem.local && starts.size() > 1)
+    if (starts.size() > 1)
         std::stable_sort(starts.begin() + 1, starts.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t i = 0; i < starts.size() && !(problem.local && i == kBasins); ++i)
-        if (starts[i].first < found)
+    for (std::size_t i = 0; i < starts.size(); ++i)
+        if (i < kBasins || starts[i].first < found)
             descend_from(starts[i].second, 0.05);
     std::stable_sort(ends.begin(), ends.end(),
                      [](const Minimum& a, const Minimum& b) { return a.sq_dist < b.sq_dist; });
