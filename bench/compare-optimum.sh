@@ -26,18 +26,7 @@ if [ -n "$need" ]; then
     $sudo apt-get install -y --no-install-recommends $need >/dev/null
 fi
 
-now() { date +%s%N; }
-# Fastest wall time in ms of the command, its output kept in $work/out.
-fastest() {
-    best=
-    for _ in $(seq "$repeat"); do
-        start=$(now)
-        "$@" > "$work/out"
-        ms=$(( ($(now) - start) / 1000000 ))
-        if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
-    done
-    echo "$best"
-}
+. "$(dirname "$0")/fastest.sh"
 # Peak memory in MB of the command.
 peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1 | awk '{ printf "%.0f", $1 / 1024 }'; }
 

@@ -11,6 +11,7 @@
 #include <limits>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 
 namespace tolvenar::refine {
 
@@ -32,6 +33,7 @@ constexpr std::uint32_t kDirect = 8;
 struct Normal {
     std::array<double, kMaxLevels * (kMaxLevels + 1) / 2> g{};
     std::array<double, kMaxLevels> b{};
+    double yy = 0.0;  // the summed points' weighted y^2
 };
 
 constexpr int packed(int i, int j, int p)
@@ -66,9 +68,9 @@ public:
         m_spread = sw > 0.0 && ss > 0.0 ? std::sqrt(ss / sw) : 1.0;
         ts.resize(n);
         m_ys.resize(n);
-        for (auto* a : {&m_w, &m_t, &m_tt, &m_y, &m_ty})
+        for (auto* a : {&m_w, &m_t, &m_tt, &m_y, &m_ty, &m_yy})
             a->assign(n + 1, 0.0);
-        std::array<double, 5> sum{}, carry{};
+        std::array<double, 6> sum{}, carry{};
         const auto add = [&](int k, double v) {  // Kahan
             const double z = v - carry[static_cast<std::size_t>(k)];
             const double s = sum[static_cast<std::size_t>(k)] + z;
@@ -84,9 +86,10 @@ public:
             if (!p.w.empty())
                 m_ws.push_back(w);
             add(0, w), add(1, w * t), add(2, w * t * t), add(3, w * y), add(4, w * t * y);
+            add(5, w * y * y);
             yy += w * y * y;
             m_w[i + 1] = sum[0], m_t[i + 1] = sum[1], m_tt[i + 1] = sum[2];
-            m_y[i + 1] = sum[3], m_ty[i + 1] = sum[4];
+            m_y[i + 1] = sum[3], m_ty[i + 1] = sum[4], m_yy[i + 1] = sum[5];
         }
         for (std::size_t i = 0; i < n; ++i)
             if (i == 0 || ts[i] != ts[i - 1])
@@ -127,6 +130,7 @@ public:
             return;
         eq.g[static_cast<std::size_t>(packed(a, a, p))] += m_w[hi] - m_w[lo];
         eq.b[static_cast<std::size_t>(a)] += m_y[hi] - m_y[lo];
+        eq.yy += m_yy[hi] - m_yy[lo];
     }
 
     // Points lo..hi-1 on the segment from x0 (level a) over a length d (level b).
@@ -159,6 +163,7 @@ public:
         eq.g[static_cast<std::size_t>(packed(std::min(a, b), std::max(a, b), p))] += sa - saa;
         eq.b[static_cast<std::size_t>(a)] += sy - say;
         eq.b[static_cast<std::size_t>(b)] += say;
+        eq.yy += m_yy[hi] - m_yy[lo];
     }
 
     std::vector<double> ts;
@@ -171,7 +176,7 @@ private:
     std::size_t n;
     std::vector<double> m_ys;  // scaled y
     std::vector<double> m_ws;  // weights; empty: every point 1
-    std::vector<double> m_w, m_t, m_tt, m_y, m_ty;
+    std::vector<double> m_w, m_t, m_tt, m_y, m_ty, m_yy;
 };
 
 // min over levels of yy - 2 b'v + v'Gv with v in [lower, upper]: LDL' of the Gram for the
@@ -181,6 +186,17 @@ public:
     LevelSolver(int p, bool chain, std::vector<double> lower, std::vector<double> upper)
         : m_p(p), m_chain(chain), m_lower(std::move(lower)), m_upper(std::move(upper))
     {
+        const auto pick = [&](auto q) -> Sum {
+            return chain ? &ldl_chain<q()> : &ldl_all<q()>;
+        };
+        switch (p) {
+        case 1: m_sum = pick(std::integral_constant<int, 1>{}); break;
+        case 2: m_sum = pick(std::integral_constant<int, 2>{}); break;
+        case 3: m_sum = pick(std::integral_constant<int, 3>{}); break;
+        case 4: m_sum = pick(std::integral_constant<int, 4>{}); break;
+        case 5: m_sum = pick(std::integral_constant<int, 5>{}); break;
+        default: m_sum = pick(std::integral_constant<int, 6>{}); break;
+        }
         for (int j = 0; j < p; ++j)
             m_bounded = m_bounded || std::isfinite(m_lower[static_cast<std::size_t>(j)]) ||
                         std::isfinite(m_upper[static_cast<std::size_t>(j)]);
@@ -189,6 +205,8 @@ public:
     // The least sum of squares; levels written to `levels` when given.
     double solve(const Normal& eq, double yy, double* levels = nullptr) const
     {
+        if (!m_bounded && !levels)
+            return m_sum(eq, yy, nullptr);
         std::array<double, kMaxLevels> v{};
         const double free = unbounded(eq, yy, m_bounded || levels ? v.data() : nullptr);
         if (!m_bounded || (std::isfinite(free) && within(v.data()))) {
@@ -199,6 +217,21 @@ public:
         if (!std::isfinite(free))
             return kInf;
         return held(eq, yy, levels);
+    }
+
+    // The least sum of the points summed in `eq` alone, levels unbounded, those no point sees
+    // left out: no model of all the points does better on them. 0 when it cannot be told.
+    double floor(const Normal& eq) const
+    {
+        std::array<int, kMaxLevels> idx{};
+        std::array<double, kMaxLevels> fixed;
+        fixed.fill(kInf);
+        int q = 0;
+        for (int j = 0; j < m_p; ++j)
+            if (eq.g[static_cast<std::size_t>(packed(j, j, m_p))] > 0.0)
+                idx[static_cast<std::size_t>(q++)] = j;
+        const double s = q == 0 ? eq.yy : ldl(eq, m_p, idx.data(), q, fixed.data(), eq.yy, nullptr);
+        return std::isfinite(s) ? s : 0.0;
     }
 
 private:
@@ -281,15 +314,23 @@ private:
         return std::max(sq, 0.0);
     }
 
+    // Pivots below this share of it mark a level no point sees, or one the others make.
+    template <int P>
+    static double largest_diagonal(const Normal& eq)
+    {
+        double scale = 0.0;
+        for (int i = 0; i < P; ++i)
+            scale = std::max(scale, eq.g[static_cast<std::size_t>(packed(i, i, P))]);
+        return scale;
+    }
+
     // The free levels by LDL' of the whole Gram matrix, unrolled for each count of levels;
     // the levels themselves only when `v` is given.
     template <int P>
     static double ldl_all(const Normal& eq, double yy, double* v)
     {
         double l[P][P] = {}, d[P] = {}, inv[P] = {}, z[P] = {};
-        double scale = 0.0;
-        for (int i = 0; i < P; ++i)
-            scale = std::max(scale, eq.g[static_cast<std::size_t>(packed(i, i, P))]);
+        const double scale = largest_diagonal<P>(eq);
         double sq = yy;
         for (int j = 0; j < P; ++j) {
             double dj = eq.g[static_cast<std::size_t>(packed(j, j, P))];
@@ -330,9 +371,7 @@ private:
     static double ldl_chain(const Normal& eq, double yy, double* v)
     {
         double l[P] = {}, inv[P] = {}, z[P] = {};
-        double scale = 0.0;
-        for (int i = 0; i < P; ++i)
-            scale = std::max(scale, eq.g[static_cast<std::size_t>(packed(i, i, P))]);
+        const double scale = largest_diagonal<P>(eq);
         double sq = yy;
         for (int j = 0; j < P; ++j) {
             double dj = eq.g[static_cast<std::size_t>(packed(j, j, P))];
@@ -357,26 +396,7 @@ private:
         return std::max(sq, 0.0);
     }
 
-    double unbounded(const Normal& eq, double yy, double* v) const
-    {
-        if (m_chain)
-            switch (m_p) {
-            case 1: return ldl_chain<1>(eq, yy, v);
-            case 2: return ldl_chain<2>(eq, yy, v);
-            case 3: return ldl_chain<3>(eq, yy, v);
-            case 4: return ldl_chain<4>(eq, yy, v);
-            case 5: return ldl_chain<5>(eq, yy, v);
-            default: return ldl_chain<6>(eq, yy, v);
-            }
-        switch (m_p) {
-        case 1: return ldl_all<1>(eq, yy, v);
-        case 2: return ldl_all<2>(eq, yy, v);
-        case 3: return ldl_all<3>(eq, yy, v);
-        case 4: return ldl_all<4>(eq, yy, v);
-        case 5: return ldl_all<5>(eq, yy, v);
-        default: return ldl_all<6>(eq, yy, v);
-        }
-    }
+    double unbounded(const Normal& eq, double yy, double* v) const { return m_sum(eq, yy, v); }
 
     // Every choice of levels held at a finite bound, the rest solved and kept in their boxes.
     double held(const Normal& eq, double yy, double* levels) const
@@ -420,8 +440,10 @@ private:
         return best;
     }
 
+    using Sum = double (*)(const Normal&, double, double*);
     int m_p;
     bool m_chain;  // tridiagonal Gram matrix
+    Sum m_sum = nullptr;  // the free levels' solve for m_p levels
     std::vector<double> m_lower, m_upper;
     bool m_bounded = false;
 };
@@ -434,6 +456,8 @@ struct Plan {
     std::array<int, 7> moved_at{};    // loop setting vertex k, -1 fixed
     std::array<int, 7> level_of{};
     std::array<int, 7> segment_at{};  // segment k..k+1, k = 1..last-1: the loop after which
+    std::array<std::vector<int>, kMaxMoved + 1> segments;  // of loop - 1 + 1, in order
+    std::vector<int> tail;  // segments from the last loop's vertex to a fixed one
 };
 
 Plan plan_of(const FamilyShape& shape)
@@ -450,10 +474,14 @@ Plan plan_of(const FamilyShape& shape)
         plan.moved_at[3] = std::max(plan.moved_at[2], plan.moved_at[4]);
     for (int k = 1; k <= 6; ++k)
         plan.level_of[static_cast<std::size_t>(k)] = shape.level_of[static_cast<std::size_t>(k)];
-    for (int k = 1; k < plan.last; ++k)
-        plan.segment_at[static_cast<std::size_t>(k)] =
-            std::max(plan.moved_at[static_cast<std::size_t>(k)],
-                     plan.moved_at[static_cast<std::size_t>(k + 1)]);
+    for (int k = 1; k < plan.last; ++k) {
+        const int loop = std::max(plan.moved_at[static_cast<std::size_t>(k)],
+                                  plan.moved_at[static_cast<std::size_t>(k + 1)]);
+        plan.segment_at[static_cast<std::size_t>(k)] = loop;
+        plan.segments[static_cast<std::size_t>(loop + 1)].push_back(k);
+        if (loop == plan.d - 1 && plan.moved_at[static_cast<std::size_t>(k + 1)] == -1)
+            plan.tail.push_back(k);
+    }
     return plan;
 }
 
@@ -484,30 +512,46 @@ bool before(const Entry& a, const Entry& b, int d)
     return false;
 }
 
-// The best kKept entries under a total order: the same set whichever thread saw which.
+// The best kKept entries under a total order: the same set whichever thread saw which. Offers
+// gather unsorted and are cut back to the best kKept each time twice as many have gathered.
 class Best {
 public:
     explicit Best(int d) : m_d(d) {}
-    double worst() const { return m_list.size() < kKept ? kInf : m_list.back().value; }
+    double worst() const { return m_threshold; }
     void offer(const Entry& e)
     {
-        if (!(e.value <= worst()))
+        if (!(e.value <= m_threshold))
             return;
-        const auto it = std::upper_bound(m_list.begin(), m_list.end(), e,
-                                         [&](const Entry& a, const Entry& b) { return before(a, b, m_d); });
-        m_list.insert(it, e);
-        if (m_list.size() > kKept)
-            m_list.pop_back();
+        m_list.push_back(e);
+        if (m_list.size() >= 2 * kKept)
+            cut();
     }
     void merge(const Best& other)
     {
         for (const Entry& e : other.m_list)
             offer(e);
     }
-    const std::vector<Entry>& list() const { return m_list; }
+    // The best kKept, best first.
+    const std::vector<Entry>& list()
+    {
+        cut();
+        std::sort(m_list.begin(), m_list.end(), [&](const Entry& a, const Entry& b) { return before(a, b, m_d); });
+        return m_list;
+    }
 
 private:
+    void cut()
+    {
+        if (m_list.size() <= kKept)
+            return;
+        const auto order = [&](const Entry& a, const Entry& b) { return before(a, b, m_d); };
+        std::nth_element(m_list.begin(), m_list.begin() + kKept - 1, m_list.end(), order);
+        m_threshold = m_list[kKept - 1].value;
+        m_list.resize(kKept);
+    }
+
     int m_d;
+    double m_threshold = kInf;  // offers above it cannot be among the best kKept
     std::vector<Entry> m_list;
 };
 
@@ -554,10 +598,8 @@ public:
                             static_cast<std::uint32_t>(m_sums.ts.size()),
                             of[static_cast<std::size_t>(m_plan.last)], p);
         }
-        for (int k = 1; k < m_plan.last; ++k) {
+        for (const int k : m_plan.segments[static_cast<std::size_t>(loop + 1)]) {
             const auto sk = static_cast<std::size_t>(k);
-            if (m_plan.segment_at[sk] != loop)
-                continue;
             const double d = x[sk + 1] - x[sk];
             if (!(d > 0.0)) {
                 if (k == 1 && e[2] > 0)
@@ -600,6 +642,25 @@ public:
             best.offer(only);
             return best;
         }
+        // Branch and bound: a tuple whose points left of its last break point alone (solved
+        // on their own), plus those right of it alone, sum above the best kept cannot be kept.
+        const auto& last = grids[static_cast<std::size_t>(d - 1)];
+        std::vector<double> tail(last.size(), 0.0);
+        for (std::size_t j = 0; j < last.size(); ++j) {
+            std::array<double, 7> tx = x;
+            std::array<std::uint32_t, 7> te = e;
+            const auto vertex = static_cast<std::size_t>(m_problem.shape.moved[static_cast<std::size_t>(d - 1)]);
+            tx[vertex] = last[j].x, te[vertex] = last[j].e;
+            Normal eq;
+            for (const int k : m_plan.tail) {
+                const auto sk = static_cast<std::size_t>(k);
+                if (tx[sk + 1] > tx[sk])
+                    m_sums.add_segment(eq, te[sk], te[sk + 1], tx[sk], tx[sk + 1] - tx[sk],
+                                       m_plan.level_of[sk], m_plan.level_of[sk + 1], m_plan.p);
+            }
+            tail[j] = m_solver.floor(eq);
+        }
+        const double head = m_solver.floor(base);
         std::mutex merge;
         std::atomic<std::size_t> next{0};
         std::atomic<bool> halted{false};
@@ -613,7 +674,7 @@ public:
                     halted = true;
                     break;
                 }
-                loop(grids, 0, i, base, wx, we, entry, mine);
+                loop(grids, tail, 0, i, base, head, wx, we, entry, mine);
             }
             const std::lock_guard lock(merge);
             best.merge(mine);
@@ -682,11 +743,16 @@ private:
         return out;
     }
 
-    void loop(const std::vector<std::vector<Pos>>& grids, int level, std::size_t i,
-              const Normal& parent, std::array<double, 7>& x, std::array<std::uint32_t, 7>& e,
-              Entry& entry, Best& best) const
+    // Loop `level` at position i of its grid below `parent`, whose points alone sum to at
+    // least `floor`.
+    void loop(const std::vector<std::vector<Pos>>& grids, const std::vector<double>& tail, int level,
+              std::size_t i, const Normal& parent, double floor, std::array<double, 7>& x,
+              std::array<std::uint32_t, 7>& e, Entry& entry, Best& best) const
     {
         if (level >= kMaxMoved)
+            return;
+        const bool innermost = level + 1 == m_plan.d;
+        if (innermost && floor + tail[i] > best.worst() * (1.0 + 1e-9))
             return;
         const Pos& pos = grids[static_cast<std::size_t>(level)][i];
         const auto vertex = static_cast<std::size_t>(m_problem.shape.moved[static_cast<std::size_t>(level)]);
@@ -703,17 +769,21 @@ private:
         Normal eq = parent;
         if (!add_segments(eq, level, x, e))
             return;
-        if (level + 1 == m_plan.d) {
+        if (innermost) {
             entry.value = m_solver.solve(eq, m_sums.yy);
             if (entry.value <= best.worst())
                 best.offer(entry);
             return;
         }
+        const double below = m_solver.floor(eq);
+        if (below > best.worst() * (1.0 + 1e-9))
+            return;
         const auto& inner = grids[static_cast<std::size_t>(level + 1)];
         auto it = std::lower_bound(inner.begin(), inner.end(), pos.x,
                                    [](const Pos& a, double v) { return a.x < v; });
         for (; it != inner.end(); ++it)
-            loop(grids, level + 1, static_cast<std::size_t>(it - inner.begin()), eq, x, e, entry, best);
+            loop(grids, tail, level + 1, static_cast<std::size_t>(it - inner.begin()), eq, below, x, e,
+                 entry, best);
     }
 
     const OptimumProblem& m_problem;
@@ -853,6 +923,7 @@ OptimumResult global_optimum(const OptimumProblem& problem)
         }
         step = finer;
         cells = separated(next.list(), d, 2 * step, kBasins);
+        best = std::move(next);
     }
 
     // The exact optimum inside every cell around the best corners (the sum of squares is
@@ -896,8 +967,9 @@ OptimumResult global_optimum(const OptimumProblem& problem)
         }
         return std::clamp(v, search.lower(i), search.upper(i));
     };
-    for (std::size_t c = 0; c < best.list().size() && c < kCorners && step == 1 && d > 0; ++c) {
-        const Entry& corner = (c == 0 && !cells.empty()) ? cells.front() : best.list()[c];
+    const std::vector<Entry>& corners = best.list();
+    for (std::size_t c = 0; c < corners.size() && c < kCorners && step == 1 && d > 0; ++c) {
+        const Entry& corner = corners[c];
         for (int sides = 0; sides < (1 << d); ++sides) {
             std::array<double, 2 * kMaxMoved> box{};
             bool empty = false;
@@ -916,8 +988,11 @@ OptimumResult global_optimum(const OptimumProblem& problem)
             descend_in(box);
         }
     }
+    // The other basins: after an exhaustive pass only the next best few, whose cells' corners
+    // were all tried already.
     const double spacing = 2.0 / static_cast<double>(std::max<std::size_t>(m, 2));
-    for (const Entry& cell : cells) {
+    for (std::size_t c = boxes.empty() ? 0 : 1; c < cells.size() && (c < 4 || !result.exhaustive); ++c) {
+        const Entry& cell = cells[c];
         std::vector<double> p;
         for (int i = 0; i < d; ++i)
             p.push_back(cell.at[static_cast<std::size_t>(i)].x);
