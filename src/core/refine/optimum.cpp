@@ -20,8 +20,10 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr int kMaxLevels = 6;
 constexpr int kMaxMoved = 4;
-// Minima kept per pass: the best separated ones are refined or descended.
-constexpr std::size_t kKept = 256;
+// Minima kept per pass for two moved break points and for more (whose coarse grids need more
+// to hold several basins): the best separated ones are refined or descended.
+constexpr std::size_t kKeptTwo = 64;
+constexpr std::size_t kKeptMore = 256;
 constexpr std::size_t kBasins = 8;
 // Best corners whose every adjacent cell is descended within.
 constexpr std::size_t kCorners = 3;
@@ -184,7 +186,7 @@ private:
 class LevelSolver {
 public:
     LevelSolver(int p, bool chain, std::vector<double> lower, std::vector<double> upper)
-        : m_p(p), m_chain(chain), m_lower(std::move(lower)), m_upper(std::move(upper))
+        : m_p(p), m_lower(std::move(lower)), m_upper(std::move(upper))
     {
         const auto pick = [&](auto q) -> Sum {
             return chain ? &ldl_chain<q()> : &ldl_all<q()>;
@@ -442,8 +444,7 @@ private:
 
     using Sum = double (*)(const Normal&, double, double*);
     int m_p;
-    bool m_chain;  // tridiagonal Gram matrix
-    Sum m_sum = nullptr;  // the free levels' solve for m_p levels
+    Sum m_sum = nullptr;  // the free levels' solve: for m_p levels, by their chain when tridiagonal
     std::vector<double> m_lower, m_upper;
     bool m_bounded = false;
 };
@@ -455,8 +456,8 @@ struct Plan {
     bool midway = false;
     std::array<int, 7> moved_at{};    // loop setting vertex k, -1 fixed
     std::array<int, 7> level_of{};
-    std::array<int, 7> segment_at{};  // segment k..k+1, k = 1..last-1: the loop after which
-    std::array<std::vector<int>, kMaxMoved + 1> segments;  // of loop - 1 + 1, in order
+    // Segments k..k+1 summed after loop i - 1 (i = 0: before any loop), in order.
+    std::array<std::vector<int>, kMaxMoved + 1> segments;
     std::vector<int> tail;  // segments from the last loop's vertex to a fixed one
 };
 
@@ -477,7 +478,6 @@ Plan plan_of(const FamilyShape& shape)
     for (int k = 1; k < plan.last; ++k) {
         const int loop = std::max(plan.moved_at[static_cast<std::size_t>(k)],
                                   plan.moved_at[static_cast<std::size_t>(k + 1)]);
-        plan.segment_at[static_cast<std::size_t>(k)] = loop;
         plan.segments[static_cast<std::size_t>(loop + 1)].push_back(k);
         if (loop == plan.d - 1 && plan.moved_at[static_cast<std::size_t>(k + 1)] == -1)
             plan.tail.push_back(k);
@@ -512,18 +512,18 @@ bool before(const Entry& a, const Entry& b, int d)
     return false;
 }
 
-// The best kKept entries under a total order: the same set whichever thread saw which. Offers
-// gather unsorted and are cut back to the best kKept each time twice as many have gathered.
+// The best `kept` entries under a total order: the same set whichever thread saw which. Offers
+// gather unsorted and are cut back to the best each time twice as many have gathered.
 class Best {
 public:
-    explicit Best(int d) : m_d(d) {}
+    explicit Best(int d) : m_d(d), m_kept(d <= 2 ? kKeptTwo : kKeptMore) {}
     double worst() const { return m_threshold; }
     void offer(const Entry& e)
     {
         if (!(e.value <= m_threshold))
             return;
         m_list.push_back(e);
-        if (m_list.size() >= 2 * kKept)
+        if (m_list.size() >= 2 * m_kept)
             cut();
     }
     void merge(const Best& other)
@@ -531,7 +531,7 @@ public:
         for (const Entry& e : other.m_list)
             offer(e);
     }
-    // The best kKept, best first.
+    // The best `kept`, best first.
     const std::vector<Entry>& list()
     {
         cut();
@@ -542,16 +542,18 @@ public:
 private:
     void cut()
     {
-        if (m_list.size() <= kKept)
+        if (m_list.size() <= m_kept)
             return;
         const auto order = [&](const Entry& a, const Entry& b) { return before(a, b, m_d); };
-        std::nth_element(m_list.begin(), m_list.begin() + kKept - 1, m_list.end(), order);
-        m_threshold = m_list[kKept - 1].value;
-        m_list.resize(kKept);
+        const auto kept = static_cast<std::ptrdiff_t>(m_kept);
+        std::nth_element(m_list.begin(), m_list.begin() + kept - 1, m_list.end(), order);
+        m_threshold = m_list[m_kept - 1].value;
+        m_list.resize(m_kept);
     }
 
     int m_d;
-    double m_threshold = kInf;  // offers above it cannot be among the best kKept
+    std::size_t m_kept;
+    double m_threshold = kInf;  // offers above it cannot be among the best kept
     std::vector<Entry> m_list;
 };
 
@@ -562,6 +564,8 @@ public:
           m_solver(m_plan.p, chain(m_plan), scaled_levels(problem.level_lower),
                    scaled_levels(problem.level_upper))
     {
+        m_left_count = m_sums.count_upto(0.0);
+        m_right_count = m_sums.count_upto(1.0);
         for (std::size_t i = 0; i < problem.lower.size(); ++i) {
             m_lower.push_back(std::clamp(m_sums.scaled(problem.lower[i]), 0.0, 1.0));
             m_upper.push_back(std::clamp(m_sums.scaled(problem.upper[i]), 0.0, 1.0));
@@ -582,7 +586,7 @@ public:
         if (m_plan.midway)
             x[3] = 0.5 * (x[2] + x[4]);
         for (std::size_t k = 1; k <= 6; ++k)
-            e[k] = m_sums.count_upto(x[k]);
+            e[k] = x[k] == 0.0 ? m_left_count : x[k] == 1.0 ? m_right_count : m_sums.count_upto(x[k]);
     }
 
     // The segments summed after loop `loop` (-1: before any), added to `eq`; false for a model
@@ -791,6 +795,7 @@ private:
     Plan m_plan;
     LevelSolver m_solver;
     std::vector<double> m_lower, m_upper;  // scaled
+    std::uint32_t m_left_count = 0, m_right_count = 0;  // points at or left of the edges
 };
 
 // Positions of break point i: the distinct t at every `step`-th index from `from` to `to`
@@ -949,7 +954,7 @@ OptimumResult global_optimum(const OptimumProblem& problem)
             return p;
         };
         const Minimum end = descend([&](const std::vector<double>& s) { return search.penalised(at(s), lo, hi); },
-                                    std::vector<double>(static_cast<std::size_t>(d), 0.5), 0.25, 1e-9,
+                                    std::vector<double>(static_cast<std::size_t>(d), 0.5), 0.25, 1e-6,
                                     problem.stop);
         std::vector<double> p = at(end.moved);
         if (search.feasible(p.data(), lo, hi))
