@@ -3,10 +3,10 @@
 # Side by side in one run: the refinement and bootstrap of an earlier Release build
 # (BEFORE_BUILD) and of this one (AFTER_BUILD), R's segmented on the same 40 broken lines, and
 # an exhaustive reference of the free3 optimum, e.g.
-#   git worktree add /tmp/before COMMIT
-#   cmake -S /tmp/before -B /tmp/before/build-rel -G Ninja -DCMAKE_BUILD_TYPE=Release \
-#         -DTOLVENAR_BUILD_TESTS=OFF -DTOLVENAR_BUILD_UI=OFF && cmake --build /tmp/before/build-rel
-#   bench/compare-optimum.sh /tmp/before/build-rel build-bench
+#   git worktree add ../before COMMIT
+#   cmake -S ../before -B ../before/build-rel -G Ninja -DCMAKE_BUILD_TYPE=Release \
+#         -DTOLVENAR_BUILD_TESTS=OFF -DTOLVENAR_BUILD_UI=OFF && cmake --build ../before/build-rel
+#   bench/compare-optimum.sh ../before/build-rel build-bench
 # Installs R, segmented and numpy from Debian when they are missing. Wall times are the fastest
 # of REPEAT runs (default 3); run it on an otherwise idle machine (see `uptime`).
 set -eu
