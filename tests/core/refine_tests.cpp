@@ -185,6 +185,8 @@ TEST(Optimum, BeatsEveryGridPointAndIsExactWithinItsCellOnEveryThreadCount)
         EXPECT_EQ(global_optimum(p).minima.at(0).sq_dist, best.sq_dist) << name;
         p.w = twos;
         EXPECT_NEAR(global_optimum(p).minima.at(0).sq_dist, 2.0 * best.sq_dist, 1e-9 * best.sq_dist);
+        p.right = p.left;  // no width: no model
+        EXPECT_TRUE(global_optimum(p).minima.empty()) << name;
     }
 }
 
