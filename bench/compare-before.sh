@@ -22,18 +22,7 @@ series() {
 series 1000 > "$work/1000.csv"
 series 32767 > "$work/32767.csv"
 
-now() { date +%s%N; }
-# Fastest wall time in ms of: tolvenar-fit ARGS..., output kept in $work/out.
-fastest() {
-    best=
-    for _ in $(seq "$repeat"); do
-        start=$(now)
-        "$@" > "$work/out"
-        ms=$(( ($(now) - start) / 1000000 ))
-        if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
-    done
-    echo "$best"
-}
+. "$(dirname "$0")/fastest.sh"
 
 echo "load before measuring: $(uptime)"
 echo

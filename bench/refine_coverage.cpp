@@ -2,10 +2,12 @@
 // How often the bootstrap's intervals hold the true break points of simulated ramps, and why
 // they miss. Each series: 300 points x = 0..299, a ramp from 0 (up to X2 = 100) to 1 (from
 // X3 = 180), noise of sd 0.3, white or AR(1) with phi 0.6 (same marginal sd). It is searched,
-// refined and bootstrapped as tolvenar-fit --bootstrap does; the intervals of X2 and X3 of each
-// method are checked against the truth.
+// refined and bootstrapped as tolvenar-fit --bootstrap does (each replicate its own optimum, or
+// with --search 1 searched and refined as --bootstrap-search does); the intervals of X2 and X3 of
+// each method are checked against the truth.
 //
 //   refine_coverage [--series S] [--replicates B] [--runs R] [--trials N] [--block L] [--seed K]
+//                   [--search 0|1]
 //
 // Prints, per noise kind: coverage per interval method, the block length, the replicates' bias
 // (their mean minus the estimate) beside the estimates' own bias (their mean minus the truth),
@@ -36,6 +38,7 @@ struct Options {
     int series = 30, replicates = 200, runs = 5, trials = 500;
     std::size_t block = 0;
     std::uint32_t seed = 1;
+    bool search = false;  // replicates searched before their refinement
 };
 
 EngineState ramp_series(double phi, std::mt19937_64& engine)
@@ -121,7 +124,7 @@ void simulate(const char* name, double phi, const Options& o)
         const RefinedFit fit = refine_fit(state, {ModelFamily::SimpleRamp, false, best, runs.bests});
         BootstrapSettings b{ModelFamily::SimpleRamp, false, o.runs, o.trials, 0.0f,
                             static_cast<float>(kPoints - 1), o.replicates, 0.9,
-                            static_cast<std::uint32_t>(o.seed * 7919 + s), 0, o.block};
+                            static_cast<std::uint32_t>(o.seed * 7919 + s), 0, o.block, o.search};
         const BootstrapResult boot = bootstrap(state, fit, b);
         t.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         t.blocks += static_cast<double>(boot.block_length);
@@ -148,8 +151,9 @@ void simulate(const char* name, double phi, const Options& o)
         ++t.series;
     }
     const double n = t.series;
-    std::printf("%s noise, %d series, %d replicates, search %d x %d, mean block length %.1f\n",
-                name, t.series, o.replicates, o.runs, o.trials, t.blocks / n);
+    std::printf("%s noise, %d series, %d replicates (%s), search %d x %d, mean block length %.1f\n",
+                name, t.series, o.replicates, o.search ? "each searched" : "each its optimum",
+                o.runs, o.trials, t.blocks / n);
     const char* names[5] = {"percentile", "basic", "bias-corrected", "studentized",
                             "symmetric stud."};
     for (int m = 0; m < 5; ++m)
@@ -179,6 +183,7 @@ int main(int argc, char** argv)
         else if (name == "--trials") o.trials = static_cast<int>(v);
         else if (name == "--block") o.block = static_cast<std::size_t>(v);
         else if (name == "--seed") o.seed = static_cast<std::uint32_t>(v);
+        else if (name == "--search") o.search = v != 0;
         else {
             std::fprintf(stderr, "unknown option %s\n", name.c_str());
             return 2;

@@ -147,6 +147,11 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
     value("--bootstrap", texts.bootstrap, "B",
           "refine, then refit B replicates (20 or more) of the\ncrop (the refined curve plus its "
           "residuals\nresampled in blocks) and print an interval for every\nvalue");
+    app.add_flag("--bootstrap-search", options.bootstrap_search,
+                 "search each replicate (runs x trials) before its\nrefinement, so the intervals "
+                 "carry the search's own\nvariability (default: each replicate's optimum from\n"
+                 "the refined fit's)")
+        ->disable_flag_override();
     value("--level", texts.level, "P", "the intervals' level, a fraction (default 0.9)");
     value("--seed", texts.seed, "S",
           "start of the random source, 0 to 4294967295\n(default 5489, the window's)");

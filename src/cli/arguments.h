@@ -40,6 +40,7 @@ struct FitOptions {
     Shard shard;
     bool refine = false;         // the least-squares optimum after the search
     std::int32_t bootstrap = 0;  // replicates of the refined fit's intervals; 0: none
+    bool bootstrap_search = false;  // each replicate searched before its refinement
     double level = 0.9;          // the intervals' level, in (0, 1)
     // The random source's start, named in every result; by default std::mt19937's, the window's.
     std::uint32_t seed = std::mt19937::default_seed;

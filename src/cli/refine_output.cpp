@@ -92,6 +92,7 @@ RefinedModel refined_model(const FitSession& session, const FitOptions& options,
         request.seed = options.seed;
         request.threads = static_cast<unsigned>(threads);
         request.stop = &interrupt_flag();
+        request.search = options.bootstrap_search;
         boot = session.bootstrap(options.family, fit, request);
         refined.intervals = intervals_of(*boot, request);
     }

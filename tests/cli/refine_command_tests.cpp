@@ -46,6 +46,13 @@ TEST(RefineCommand, AddsTheRefinedFitAndItsIntervalsAfterAnUnchangedReport)
         for (const json& pair : boot["bootstrap"][key])
             EXPECT_LE(pair[0], pair[1]) << key;
     EXPECT_LE(boot["bootstrap"]["duration"][0], boot["bootstrap"]["duration"][1]);
+    // A poor search reaches the same optimum, with replicates searched first or not.
+    for (const char* more : {"--refine", "--bootstrap-search"}) {
+        const json poor = json::parse(
+            run({"--json", "--bootstrap", "20", "--runs", "1", "--trials", "20", more}).second);
+        EXPECT_EQ(poor["refined"], boot["refined"]) << more;
+        EXPECT_EQ(poor["bootstrap"]["replicates"], 20) << more;
+    }
 
     // Text: the report, the refined report, then one interval per reported value.
     const std::string text = run({"--bootstrap", "20"}).second;

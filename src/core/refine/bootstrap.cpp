@@ -65,7 +65,8 @@ private:
     const std::atomic<bool>* m_stop;
 };
 
-// Replicate `index`: residuals in moving blocks on the refined curve, searched and refined.
+// Replicate `index`: residuals in moving blocks on the refined curve, fitted to its optimum
+// (searched first with settings.search).
 std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vector<double>& curve,
                                        const std::vector<double>& residuals, std::size_t block,
                                        std::size_t lag,
@@ -90,6 +91,13 @@ std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vecto
     }
     state.CropMinY = lo;
     state.CropMaxY = hi;
+    if (!settings.search) {
+        // The replicate's own global optimum; the original fit is its start (never worse).
+        const RefinedFit refit = refine_fit(
+            state, {settings.family, settings.constrained, fit.model, {}, 1, settings.stop});
+        return Replicate{refit.model, refit.measure, refit.sq_dist, refit.sq_dist,
+                         standard_errors(state, settings.family, refit.model, lag)};
+    }
     forget_best_of_best(state);
     state.TrialCount = 0;
     state.ConvergenceCount = 0;
@@ -114,7 +122,7 @@ std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vecto
     observer.bests.push_back(fit.model);
     const RefinedFit refit = refine_fit(
         state, {settings.family, settings.constrained, {state.BestOfBestX, state.BestOfBestY},
-                std::move(observer.bests), settings.stop});
+                std::move(observer.bests), 1, settings.stop, true});
     return Replicate{refit.model, refit.measure, state.BestOfBestSqDist, refit.sq_dist,
                      standard_errors(state, settings.family, refit.model, lag)};
 }

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // How sure a refined fit is: replicates of the crop made of the refined curve plus its residuals
 // resampled in moving blocks (so that correlated noise keeps its correlation), each fitted again
-// by the same search and refinement, and intervals from the spread of their break points,
-// levels and measure. Replicates run on every core; the result depends on the seed alone.
+// to its own global optimum (or searched and refined, as the original fit was), and intervals
+// from the spread of their break points, levels and measure. Replicates run on every core; the
+// result depends on the seed alone.
 #pragma once
 
 #include "core/model/engine_state.h"
@@ -30,6 +31,10 @@ struct BootstrapSettings {
     std::uint32_t seed = 5489;
     unsigned threads = 0;  // 0: every core; the result is the same for any number
     std::size_t block_length = 0;  // 0: block_length_of the residuals
+    // Each replicate searched by runs x trials (and once more inside its boxes when
+    // constrained) before its refinement, so the intervals carry the search's own variability;
+    // false: each replicate's global optimum straight from the original fit's.
+    bool search = false;
     // Polled between replicates and in each replicate's search and refinement: once true, the
     // replicates done so far make the intervals (BootstrapResult::done). nullptr: never stopped.
     const std::atomic<bool>* stop = nullptr;
@@ -49,7 +54,7 @@ struct Interval {
 struct Replicate {
     Model model;
     std::optional<float> measure;
-    float search_sq_dist = 0.0f;  // the replicate search's best, before refinement
+    float search_sq_dist = 0.0f;  // the replicate search's best (without one: = sq_dist)
     float sq_dist = 0.0f;         // refined
     std::optional<StandardErrors> errors;  // of the refined model, for studentized intervals
 };

@@ -5,13 +5,13 @@
 #include "core/model/fit.h"
 #include "core/model/single_ops.h"
 #include "core/refine/levels.h"
+#include "core/refine/optimum.h"
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <functional>
 #include <limits>
 
 namespace tolvenar::refine {
@@ -104,8 +104,9 @@ public:
         }
     }
 
-    std::size_t dimension() const { return m_shape.moved.size(); }
     double width() const { return m_right - m_left; }
+    double left() const { return m_left; }
+    double right() const { return m_right; }
 
     // Vertex x of the moved break points, in double.
     std::array<double, 7> vertices(const std::vector<double>& p) const
@@ -162,22 +163,6 @@ public:
         return solve_levels(design, p, m_crop.y, m_level_lower, m_level_upper);
     }
 
-    // The optimiser's objective: the profiled sum of squares at the nearest feasible break
-    // points, plus a pull back towards them for steps outside.
-    double operator()(const std::vector<double>& p) const
-    {
-        const auto q = feasible(p);
-        if (!q)
-            return kInf;
-        const auto fit = levels_at(vertices(*q));
-        if (!fit)
-            return kInf;
-        double outside = 0.0;
-        for (std::size_t i = 0; i < p.size(); ++i)
-            outside += (p[i] - (*q)[i]) * (p[i] - (*q)[i]);
-        return fit->sq_dist * (1.0 + outside / (width() * width()) * 1e3);
-    }
-
     double lower(std::size_t i) const { return m_lower[i]; }
     double upper(std::size_t i) const { return m_upper[i]; }
     const std::vector<double>& level_lower() const { return m_level_lower; }
@@ -191,137 +176,6 @@ private:
     std::vector<double> m_lower, m_upper;              // per moved break point
     std::vector<double> m_level_lower, m_level_upper;  // per level
 };
-
-struct Minimum {
-    std::vector<double> at;
-    double value = kInf;
-};
-
-// Nelder-Mead simplex from `start` with initial steps `step`, until the simplex's values agree
-// to a relative 1e-12, `budget` evaluations are spent or `stop` comes.
-Minimum nelder_mead(const std::function<double(const std::vector<double>&)>& f,
-                    const std::vector<double>& start, double step, int budget, Stop stop)
-{
-    const std::size_t d = start.size();
-    std::vector<std::vector<double>> pts(d + 1, start);
-    std::vector<double> val(d + 1);
-    for (std::size_t i = 0; i < d; ++i)
-        pts[i + 1][i] += step;
-    for (std::size_t i = 0; i <= d; ++i)
-        val[i] = f(pts[i]);
-    int evaluations = static_cast<int>(d) + 1;
-    std::vector<std::size_t> order(d + 1);
-    const auto along = [&](const std::vector<double>& c, const std::vector<double>& w, double t) {
-        std::vector<double> p(d);
-        for (std::size_t i = 0; i < d; ++i)
-            p[i] = c[i] + t * (w[i] - c[i]);
-        return p;
-    };
-    while (evaluations < budget && !stopped(stop)) {
-        for (std::size_t i = 0; i <= d; ++i)
-            order[i] = i;
-        // Ties broken by index, so the walk is the same on every machine.
-        std::stable_sort(order.begin(), order.end(),
-                         [&](std::size_t a, std::size_t b) { return val[a] < val[b]; });
-        const std::size_t best = order.front(), worst = order.back(), second = order[d - 1];
-        if (std::isfinite(val[worst]) &&
-            val[worst] - val[best] <= 1e-12 * std::abs(val[best]) + 1e-300)
-            break;
-        std::vector<double> centre(d, 0.0);
-        for (std::size_t i = 0; i <= d; ++i)
-            if (i != worst)
-                for (std::size_t j = 0; j < d; ++j)
-                    centre[j] += pts[i][j] / static_cast<double>(d);
-        const auto reflected = along(centre, pts[worst], -1.0);
-        const double fr = f(reflected);
-        ++evaluations;
-        if (fr < val[best]) {
-            const auto expanded = along(centre, pts[worst], -2.0);
-            const double fe = f(expanded);
-            ++evaluations;
-            if (fe < fr) {
-                pts[worst] = expanded;
-                val[worst] = fe;
-            } else {
-                pts[worst] = reflected;
-                val[worst] = fr;
-            }
-            continue;
-        }
-        if (fr < val[second]) {
-            pts[worst] = reflected;
-            val[worst] = fr;
-            continue;
-        }
-        const bool outside = fr < val[worst];
-        const auto contracted = along(centre, pts[worst], outside ? -0.5 : 0.5);
-        const double fc = f(contracted);
-        ++evaluations;
-        if (fc < (outside ? fr : val[worst])) {
-            pts[worst] = contracted;
-            val[worst] = fc;
-            continue;
-        }
-        for (std::size_t i = 0; i <= d; ++i) {
-            if (i == best)
-                continue;
-            pts[i] = along(pts[best], pts[i], 0.5);
-            val[i] = f(pts[i]);
-            ++evaluations;
-        }
-    }
-    const auto it = std::min_element(val.begin(), val.end());
-    return {pts[static_cast<std::size_t>(it - val.begin())], *it};
-}
-
-// Simplex searches from `start`, restarted from their own end with a smaller simplex while that
-// still lowers the sum: a collapsed simplex otherwise stops short on a ridge.
-Minimum descend(const Profile& profile, const std::vector<double>& start, Stop stop)
-{
-    const auto f = [&](const std::vector<double>& p) { return profile(p); };
-    Minimum best{start, profile(start)};
-    double step = 0.05 * profile.width();
-    for (int round = 0; round < 8 && step > 1e-9 * profile.width() && !stopped(stop); ++round) {
-        const Minimum next =
-            nelder_mead(f, best.at, step, 400 * static_cast<int>(start.size()), stop);
-        const bool better = next.value < best.value * (1.0 - 1e-12);
-        if (next.value < best.value)
-            best = next;
-        step *= better ? 0.5 : 0.1;
-    }
-    return best;
-}
-
-// The best break points of a coarse grid over their ranges, in order: a start in the basin of
-// the optimum when the search's best lies in another. Cells per range fall with the dimension
-// so that the grid costs about a thousand profiles. The best point so far once `stop` comes.
-std::vector<double> grid_start(const Profile& profile, Stop stop)
-{
-    const std::size_t d = profile.dimension();
-    const int cells = d <= 1 ? 200 : d == 2 ? 40 : d == 3 ? 20 : 12;
-    std::vector<double> p(d), best;
-    double best_value = kInf;
-    const std::function<void(std::size_t, double)> visit = [&](std::size_t i, double floor) {
-        if (i == d) {
-            if (stopped(stop))
-                return;
-            if (const double v = profile(p); v < best_value) {
-                best_value = v;
-                best = p;
-            }
-            return;
-        }
-        const double lo = profile.lower(i), hi = profile.upper(i);
-        for (int c = 0; c < cells; ++c) {
-            p[i] = lo + (c + 0.5) / cells * (hi - lo);
-            if (p[i] >= floor)
-                visit(i + 1, p[i]);
-        }
-    };
-    if (d > 0)
-        visit(0, -kInf);
-    return best;
-}
 
 std::vector<double> moved_of(const Shape& shape, const Model& model)
 {
@@ -589,37 +443,21 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
     const Profile profile(crop, shape, request.start, state, request.family, request.constrained);
     if (!(profile.width() > 0.0))
         return result;
-    std::vector<std::vector<double>> tried;
-    std::vector<Model> starts{request.start};
-    starts.insert(starts.end(), request.restarts.begin(), request.restarts.end());
-    // The start, then the other starts in order of their sums of squares: the best few are
-    // descended from (six in all), the rest lie in basins already seen or worse ones.
-    std::vector<std::pair<double, std::vector<double>>> points;
-    for (const Model& start : starts)
-        if (const auto p = profile.feasible(moved_of(shape, start)); p && !stopped(request.stop))
-            points.emplace_back(profile(*p), *p);
-    if (const std::vector<double> grid = grid_start(profile, request.stop); !grid.empty())
-        points.emplace_back(profile(grid), grid);
-    if (points.size() > 1)
-        std::stable_sort(points.begin() + 1, points.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-    constexpr std::size_t kDescents = 6;
-    std::vector<Minimum> ends;
-    for (const auto& [value, p] : points) {
-        if (stopped(request.stop))  // the descents made so far, or the start alone
-            break;
-        if (tried.size() == kDescents || std::find(tried.begin(), tried.end(), p) != tried.end())
-            continue;
-        tried.push_back(p);
-        ends.push_back(shape.moved.empty() ? Minimum{p, value}
-                                            : descend(profile, p, request.stop));
+    OptimumProblem problem{crop.t, crop.y, {}, shape, profile.left(), profile.right(),
+                           {}, {}, profile.level_lower(), profile.level_upper(), {},
+                           request.local, request.threads, request.stop};
+    for (std::size_t i = 0; i < shape.moved.size(); ++i) {
+        problem.lower.push_back(profile.lower(i));
+        problem.upper.push_back(profile.upper(i));
     }
-    std::stable_sort(ends.begin(), ends.end(),
-                     [](const Minimum& a, const Minimum& b) { return a.value < b.value; });
+    problem.starts.push_back(moved_of(shape, request.start));
+    for (const Model& start : request.restarts)
+        problem.starts.push_back(moved_of(shape, start));
+    const OptimumResult found = global_optimum(problem);
     // The lowest end whose single-precision model the search's measures score below the start,
     // compared as the search compares: strictly lower, so a tie keeps the start.
-    for (const Minimum& end : ends) {
-        const auto p = std::isfinite(end.value) ? profile.feasible(end.at) : std::nullopt;
+    for (const Minimum& end : found.minima) {
+        const auto p = profile.feasible(end.moved);
         const auto model = p ? model_at(profile, shape, request.start, *p) : std::nullopt;
         if (!model)
             continue;

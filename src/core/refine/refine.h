@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The least-squares optimum of a family near the search's best: the levels solved exactly for
-// given break points, the break points moved by a deterministic local search over that profiled
-// sum of squares, every tie of the family and every box of the search's mode kept. The result
-// is a model in the engine's own representation, scored by the search's own measures, and never
-// worse than the model it started from.
+// The least-squares optimum of a family over the crop: the levels solved exactly for given break
+// points, the break points the global optimum of that profiled sum of squares (optimum.h),
+// every tie of the family and every box of the search's mode kept. The result is a model in the
+// engine's own representation, scored by the search's own measures, and never worse than the
+// model it started from nor than any other start.
 #pragma once
 
 #include "core/model/engine_state.h"
@@ -25,9 +25,12 @@ struct RefineRequest {
     bool constrained = false;
     Model start;                  // the search's best of best: its end vertices stay
     std::vector<Model> restarts;  // further starts, e.g. the best of every run
+    unsigned threads = 1;         // 0: every core; the result is the same for any number
     // Polled between the optimiser's steps: once true, the best model so far is returned (never
     // worse than the start). nullptr: never stopped.
     const std::atomic<bool>* stop = nullptr;
+    // Descents from the best few starts only: the optimum of their basins, not the global one.
+    bool local = false;
 };
 
 struct RefinedFit {

@@ -223,6 +223,7 @@ std::string FitSession::stop_line(std::string_view search, const SearchOutcome& 
 refine::RefinedFit FitSession::refine(ModelFamily family, const std::atomic<bool>* stop) const
 {
     refine::RefineRequest request{family, m_last.constrain == 1, best(), m_run_bests};
+    request.threads = static_cast<unsigned>(m_engine.threads());
     request.stop = stop;
     return refine::refine_fit(m_state, request);
 }
@@ -249,6 +250,7 @@ refine::BootstrapResult FitSession::bootstrap(ModelFamily family, const refine::
     settings.threads = request.threads;
     settings.stop = request.stop;
     settings.done = request.done;
+    settings.search = request.search;
     return refine::bootstrap(m_state, fit, settings);
 }
 

@@ -56,6 +56,9 @@ struct IntervalRequest {
     double level = 0.9;
     std::uint32_t seed = std::mt19937::default_seed;
     unsigned threads = 0;                   // 0: every core; the result is the same for any
+    // Each replicate searched as the last search was before its refinement, so the intervals
+    // carry the search's own variability; false: each replicate's own optimum.
+    bool search = false;
     const std::atomic<bool>* stop = nullptr;  // set: the replicates done so far make the intervals
     std::atomic<std::int32_t>* done = nullptr;  // counts finished replicates, for progress
 };

@@ -1,0 +1,1047 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/refine/optimum.h"
+
+#include "core/refine/simplex.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <mutex>
+#include <thread>
+#include <type_traits>
+
+namespace tolvenar::refine {
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr int kMaxLevels = 6;
+constexpr int kMaxMoved = 4;
+// Minima kept per pass for two moved break points and for more (whose coarse grids need more
+// to hold several basins): the best separated ones are refined or descended.
+constexpr std::size_t kKeptTwo = 64;
+constexpr std::size_t kKeptMore = 256;
+constexpr std::size_t kBasins = 8;
+// Best corners whose every adjacent cell is descended within.
+constexpr std::size_t kCorners = 3;
+// Segments of at most this many points are summed point by point.
+constexpr std::uint32_t kDirect = 8;
+
+// The normal equations of the levels: the upper triangle of a p x p Gram matrix (packed by
+// rows) and its right-hand side.
+struct Normal {
+    std::array<double, kMaxLevels * (kMaxLevels + 1) / 2> g{};
+    std::array<double, kMaxLevels> b{};
+    double yy = 0.0;  // the summed points' weighted y^2
+};
+
+constexpr int packed(int i, int j, int p)
+{
+    return i * p - i * (i - 1) / 2 + (j - i);  // i <= j
+}
+
+// A break point position of a grid: x scaled to 0..1 over the crop, the points at or left of
+// it, the distinct t at or left of it.
+struct Pos {
+    double x = 0.0;
+    std::uint32_t e = 0;
+    std::uint32_t u = 0;
+};
+
+// Running sums of the weighted points in scaled units: t' = (t - left) / width over 0..1,
+// y' = (y - mean) / spread. Accumulated with compensation so that a short range's sums keep
+// their digits on a long series.
+class Sums {
+public:
+    explicit Sums(const OptimumProblem& p)
+        : m_left(p.left), m_width(p.right - p.left), n(p.t.size())
+    {
+        const auto weight = [&](std::size_t i) { return p.w.empty() ? 1.0 : p.w[i]; };
+        double sw = 0.0, swy = 0.0;
+        for (std::size_t i = 0; i < n; ++i)
+            sw += weight(i), swy += weight(i) * p.y[i];
+        m_mean = sw > 0.0 ? swy / sw : 0.0;
+        double ss = 0.0;
+        for (std::size_t i = 0; i < n; ++i)
+            ss += weight(i) * (p.y[i] - m_mean) * (p.y[i] - m_mean);
+        m_spread = sw > 0.0 && ss > 0.0 ? std::sqrt(ss / sw) : 1.0;
+        ts.resize(n);
+        m_ys.resize(n);
+        for (auto* a : {&m_w, &m_t, &m_tt, &m_y, &m_ty, &m_yy})
+            a->assign(n + 1, 0.0);
+        std::array<double, 6> sum{}, carry{};
+        const auto add = [&](int k, double v) {  // Kahan
+            const double z = v - carry[static_cast<std::size_t>(k)];
+            const double s = sum[static_cast<std::size_t>(k)] + z;
+            carry[static_cast<std::size_t>(k)] = (s - sum[static_cast<std::size_t>(k)]) - z;
+            sum[static_cast<std::size_t>(k)] = s;
+        };
+        yy = 0.0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double t = (p.t[i] - m_left) / m_width, y = (p.y[i] - m_mean) / m_spread;
+            const double w = weight(i);
+            ts[i] = t;
+            m_ys[i] = y;
+            if (!p.w.empty())
+                m_ws.push_back(w);
+            add(0, w), add(1, w * t), add(2, w * t * t), add(3, w * y), add(4, w * t * y);
+            add(5, w * y * y);
+            yy += w * y * y;
+            m_w[i + 1] = sum[0], m_t[i + 1] = sum[1], m_tt[i + 1] = sum[2];
+            m_y[i + 1] = sum[3], m_ty[i + 1] = sum[4], m_yy[i + 1] = sum[5];
+        }
+        for (std::size_t i = 0; i < n; ++i)
+            if (i == 0 || ts[i] != ts[i - 1])
+                distinct.push_back(ts[i]);
+        ends.resize(distinct.size());
+        for (std::size_t u = 0, i = 0; u < distinct.size(); ++u) {
+            while (i < n && ts[i] <= distinct[u])
+                ++i;
+            ends[u] = static_cast<std::uint32_t>(i);
+        }
+    }
+
+    double scaled(double t) const { return (t - m_left) / m_width; }
+    double unscaled(double s) const { return m_left + s * m_width; }
+    double level_scaled(double v) const { return (v - m_mean) / m_spread; }
+    double sq_unscaled(double s) const { return s * m_spread * m_spread; }
+
+    // Points at or left of scaled x.
+    std::uint32_t count_upto(double x) const
+    {
+        return static_cast<std::uint32_t>(std::upper_bound(ts.begin(), ts.end(), x) - ts.begin());
+    }
+
+    Pos at(double x) const
+    {
+        const auto d = std::upper_bound(distinct.begin(), distinct.end(), x) - distinct.begin();
+        return {x, count_upto(x), static_cast<std::uint32_t>(std::max<std::ptrdiff_t>(d - 1, 0))};
+    }
+    Pos distinct_at(std::size_t u) const
+    {
+        return {distinct[u], ends[u], static_cast<std::uint32_t>(u)};
+    }
+
+    // Points lo..hi-1 all at level a.
+    void add_flat(Normal& eq, std::uint32_t lo, std::uint32_t hi, int a, int p) const
+    {
+        if (lo >= hi)
+            return;
+        eq.g[static_cast<std::size_t>(packed(a, a, p))] += m_w[hi] - m_w[lo];
+        eq.b[static_cast<std::size_t>(a)] += m_y[hi] - m_y[lo];
+        eq.yy += m_yy[hi] - m_yy[lo];
+    }
+
+    // Points lo..hi-1 on the segment from x0 (level a) over a length d (level b).
+    void add_segment(Normal& eq, std::uint32_t lo, std::uint32_t hi, double x0, double d, int a,
+                     int b, int p) const
+    {
+        if (lo >= hi)
+            return;
+        if (a == b)
+            return add_flat(eq, lo, hi, a, p);
+        const double inv = 1.0 / d;
+        double s0 = m_w[hi] - m_w[lo], sy = m_y[hi] - m_y[lo];
+        double sa = 0.0, saa = 0.0, say = 0.0;  // sums of a, a^2 and a y
+        if (hi - lo <= kDirect || ts[hi - 1] - ts[lo] < 1e-4) {
+            // Few points, or points too close together for differences of running sums (whose
+            // rounding grows with the sums) to keep the digits of their spread: summed directly.
+            s0 = sy = 0.0;
+            for (std::uint32_t i = lo; i < hi; ++i) {
+                const double w = m_ws.empty() ? 1.0 : m_ws[i], ai = (ts[i] - x0) * inv;
+                s0 += w, sy += w * m_ys[i], sa += w * ai, saa += w * ai * ai, say += w * ai * m_ys[i];
+            }
+        } else {
+            const double s1 = m_t[hi] - m_t[lo], s2 = m_tt[hi] - m_tt[lo], sty = m_ty[hi] - m_ty[lo];
+            sa = (s1 - x0 * s0) * inv;
+            saa = (s2 - 2.0 * x0 * s1 + x0 * x0 * s0) * inv * inv;
+            say = (sty - x0 * sy) * inv;
+        }
+        eq.g[static_cast<std::size_t>(packed(a, a, p))] += s0 - 2.0 * sa + saa;
+        eq.g[static_cast<std::size_t>(packed(b, b, p))] += saa;
+        eq.g[static_cast<std::size_t>(packed(std::min(a, b), std::max(a, b), p))] += sa - saa;
+        eq.b[static_cast<std::size_t>(a)] += sy - say;
+        eq.b[static_cast<std::size_t>(b)] += say;
+        eq.yy += m_yy[hi] - m_yy[lo];
+    }
+
+    std::vector<double> ts;
+    std::vector<double> distinct;      // distinct scaled t, ascending
+    std::vector<std::uint32_t> ends;   // points at or left of each distinct t
+    double yy = 0.0;
+
+private:
+    double m_left, m_width, m_mean = 0.0, m_spread = 1.0;
+    std::size_t n;
+    std::vector<double> m_ys;  // scaled y
+    std::vector<double> m_ws;  // weights; empty: every point 1
+    std::vector<double> m_w, m_t, m_tt, m_y, m_ty, m_yy;
+};
+
+// min over levels of yy - 2 b'v + v'Gv with v in [lower, upper]: LDL' of the Gram for the
+// free levels, every choice of levels held at a bound when the free answer leaves its box.
+class LevelSolver {
+public:
+    LevelSolver(int p, bool chain, std::vector<double> lower, std::vector<double> upper)
+        : m_p(p), m_lower(std::move(lower)), m_upper(std::move(upper))
+    {
+        const auto pick = [&](auto q) -> Sum {
+            return chain ? &ldl_chain<q()> : &ldl_all<q()>;
+        };
+        switch (p) {
+        case 1: m_sum = pick(std::integral_constant<int, 1>{}); break;
+        case 2: m_sum = pick(std::integral_constant<int, 2>{}); break;
+        case 3: m_sum = pick(std::integral_constant<int, 3>{}); break;
+        case 4: m_sum = pick(std::integral_constant<int, 4>{}); break;
+        case 5: m_sum = pick(std::integral_constant<int, 5>{}); break;
+        default: m_sum = pick(std::integral_constant<int, 6>{}); break;
+        }
+        for (int j = 0; j < p; ++j)
+            m_bounded = m_bounded || std::isfinite(m_lower[static_cast<std::size_t>(j)]) ||
+                        std::isfinite(m_upper[static_cast<std::size_t>(j)]);
+    }
+
+    // The least sum of squares; levels written to `levels` when given.
+    double solve(const Normal& eq, double yy, double* levels = nullptr) const
+    {
+        if (!m_bounded && !levels)
+            return m_sum(eq, yy, nullptr);
+        std::array<double, kMaxLevels> v{};
+        const double free = unbounded(eq, yy, m_bounded || levels ? v.data() : nullptr);
+        if (!m_bounded || (std::isfinite(free) && within(v.data()))) {
+            if (levels)
+                std::copy_n(v.begin(), m_p, levels);
+            return free;
+        }
+        if (!std::isfinite(free))
+            return kInf;
+        return held(eq, yy, levels);
+    }
+
+    // The least sum of the points summed in `eq` alone, levels unbounded, those no point sees
+    // left out: no model of all the points does better on them. 0 when it cannot be told.
+    double floor(const Normal& eq) const
+    {
+        std::array<int, kMaxLevels> idx{};
+        std::array<double, kMaxLevels> fixed;
+        fixed.fill(kInf);
+        int q = 0;
+        for (int j = 0; j < m_p; ++j)
+            if (eq.g[static_cast<std::size_t>(packed(j, j, m_p))] > 0.0)
+                idx[static_cast<std::size_t>(q++)] = j;
+        const double s = q == 0 ? eq.yy : ldl(eq, m_p, idx.data(), q, fixed.data(), eq.yy, nullptr);
+        return std::isfinite(s) ? s : 0.0;
+    }
+
+private:
+    bool within(const double* v) const
+    {
+        for (int j = 0; j < m_p; ++j)
+            if (v[j] < m_lower[static_cast<std::size_t>(j)] ||
+                v[j] > m_upper[static_cast<std::size_t>(j)])
+                return false;
+        return true;
+    }
+
+    // Cholesky-free LDL' solve of the levels listed in `idx` (the others at `fixed`).
+    static double ldl(const Normal& eq, int p, const int* idx, int q, const double* fixed,
+                      double yy, double* v)
+    {
+        std::array<double, kMaxLevels * kMaxLevels> l{};
+        std::array<double, kMaxLevels> d{}, rhs{}, z{};
+        const auto g = [&](int i, int j) {
+            return eq.g[static_cast<std::size_t>(packed(std::min(i, j), std::max(i, j), p))];
+        };
+        double scale = 0.0;
+        for (int i = 0; i < q; ++i)
+            scale = std::max(scale, g(idx[i], idx[i]));
+        // Right-hand side less the held levels' share, and their own part of the sum.
+        double base = yy;
+        for (int j = 0; j < p; ++j) {
+            if (!std::isfinite(fixed[j]))
+                continue;
+            base -= 2.0 * eq.b[static_cast<std::size_t>(j)] * fixed[j];
+            for (int k = 0; k < p; ++k)
+                if (std::isfinite(fixed[k]))
+                    base += fixed[j] * g(j, k) * fixed[k];
+        }
+        for (int i = 0; i < q; ++i) {
+            double r = eq.b[static_cast<std::size_t>(idx[i])];
+            for (int k = 0; k < p; ++k)
+                if (std::isfinite(fixed[k]))
+                    r -= g(idx[i], k) * fixed[k];
+            rhs[static_cast<std::size_t>(i)] = r;
+        }
+        for (int j = 0; j < q; ++j) {
+            double dj = g(idx[j], idx[j]);
+            for (int k = 0; k < j; ++k)
+                dj -= l[static_cast<std::size_t>(j * kMaxLevels + k)] *
+                      l[static_cast<std::size_t>(j * kMaxLevels + k)] * d[static_cast<std::size_t>(k)];
+            // A level no point sees, or one the others already make: no unique answer.
+            if (!(dj > 1e-13 * scale))
+                return kInf;
+            d[static_cast<std::size_t>(j)] = dj;
+            for (int i = j + 1; i < q; ++i) {
+                double s = g(idx[i], idx[j]);
+                for (int k = 0; k < j; ++k)
+                    s -= l[static_cast<std::size_t>(i * kMaxLevels + k)] *
+                         l[static_cast<std::size_t>(j * kMaxLevels + k)] * d[static_cast<std::size_t>(k)];
+                l[static_cast<std::size_t>(i * kMaxLevels + j)] = s / dj;
+            }
+        }
+        double sq = base;
+        for (int i = 0; i < q; ++i) {
+            double s = rhs[static_cast<std::size_t>(i)];
+            for (int k = 0; k < i; ++k)
+                s -= l[static_cast<std::size_t>(i * kMaxLevels + k)] * z[static_cast<std::size_t>(k)];
+            z[static_cast<std::size_t>(i)] = s;
+            sq -= s * s / d[static_cast<std::size_t>(i)];
+        }
+        if (sq < -1e-9 * yy)
+            return kInf;
+        if (v) {
+            for (int i = q; i-- > 0;) {
+                double s = z[static_cast<std::size_t>(i)] / d[static_cast<std::size_t>(i)];
+                for (int k = i + 1; k < q; ++k)
+                    s -= l[static_cast<std::size_t>(k * kMaxLevels + i)] * v[idx[k]];
+                v[idx[i]] = s;
+            }
+            for (int j = 0; j < p; ++j)
+                if (std::isfinite(fixed[j]))
+                    v[j] = fixed[j];
+        }
+        return std::max(sq, 0.0);
+    }
+
+    // Pivots below this share of it mark a level no point sees, or one the others make.
+    template <int P>
+    static double largest_diagonal(const Normal& eq)
+    {
+        double scale = 0.0;
+        for (int i = 0; i < P; ++i)
+            scale = std::max(scale, eq.g[static_cast<std::size_t>(packed(i, i, P))]);
+        return scale;
+    }
+
+    // The free levels by LDL' of the whole Gram matrix, unrolled for each count of levels;
+    // the levels themselves only when `v` is given.
+    template <int P>
+    static double ldl_all(const Normal& eq, double yy, double* v)
+    {
+        double l[P][P] = {}, d[P] = {}, inv[P] = {}, z[P] = {};
+        const double scale = largest_diagonal<P>(eq);
+        double sq = yy;
+        for (int j = 0; j < P; ++j) {
+            double dj = eq.g[static_cast<std::size_t>(packed(j, j, P))];
+            for (int k = 0; k < j; ++k)
+                dj -= l[j][k] * l[j][k] * d[k];
+            if (!(dj > 1e-13 * scale))
+                return kInf;
+            d[j] = dj;
+            inv[j] = 1.0 / dj;
+            for (int i = j + 1; i < P; ++i) {
+                double s = eq.g[static_cast<std::size_t>(packed(j, i, P))];
+                for (int k = 0; k < j; ++k)
+                    s -= l[i][k] * l[j][k] * d[k];
+                l[i][j] = s * inv[j];
+            }
+            double r = eq.b[static_cast<std::size_t>(j)];
+            for (int k = 0; k < j; ++k)
+                r -= l[j][k] * z[k];
+            z[j] = r;
+            sq -= r * r * inv[j];
+        }
+        // Rounding far beyond the sum's own digits: no trustworthy answer.
+        if (sq < -1e-9 * yy)
+            return kInf;
+        if (v)
+            for (int i = P; i-- > 0;) {
+                double s = z[i] * inv[i];
+                for (int k = i + 1; k < P; ++k)
+                    s -= l[k][i] * v[k];
+                v[i] = s;
+            }
+        return std::max(sq, 0.0);
+    }
+
+    // The same for a Gram matrix whose levels form a chain (tridiagonal): each segment joins a
+    // level to itself or to the next.
+    template <int P>
+    static double ldl_chain(const Normal& eq, double yy, double* v)
+    {
+        double l[P] = {}, inv[P] = {}, z[P] = {};
+        const double scale = largest_diagonal<P>(eq);
+        double sq = yy;
+        for (int j = 0; j < P; ++j) {
+            double dj = eq.g[static_cast<std::size_t>(packed(j, j, P))];
+            double r = eq.b[static_cast<std::size_t>(j)];
+            if (j > 0) {
+                const double off = eq.g[static_cast<std::size_t>(packed(j - 1, j, P))];
+                l[j] = off * inv[j - 1];
+                dj -= l[j] * off;
+                r -= l[j] * z[j - 1];
+            }
+            if (!(dj > 1e-13 * scale))
+                return kInf;
+            inv[j] = 1.0 / dj;
+            z[j] = r;
+            sq -= r * r * inv[j];
+        }
+        if (sq < -1e-9 * yy)
+            return kInf;
+        if (v)
+            for (int i = P; i-- > 0;)
+                v[i] = z[i] * inv[i] - (i + 1 < P ? l[i + 1] * v[i + 1] : 0.0);
+        return std::max(sq, 0.0);
+    }
+
+    double unbounded(const Normal& eq, double yy, double* v) const { return m_sum(eq, yy, v); }
+
+    // Every choice of levels held at a finite bound, the rest solved and kept in their boxes.
+    double held(const Normal& eq, double yy, double* levels) const
+    {
+        std::array<int, kMaxLevels> hold{};  // 0 free, 1 lower, 2 upper
+        double best = kInf;
+        std::array<double, kMaxLevels> v{}, best_v{};
+        while (true) {
+            std::array<int, kMaxLevels> idx{};
+            std::array<double, kMaxLevels> fixed;
+            fixed.fill(kInf);
+            int q = 0;
+            for (int j = 0; j < m_p; ++j) {
+                const auto sj = static_cast<std::size_t>(j);
+                if (hold[sj] == 0)
+                    idx[static_cast<std::size_t>(q++)] = j;
+                else
+                    fixed[sj] = hold[sj] == 1 ? m_lower[sj] : m_upper[sj];
+            }
+            const double s = ldl(eq, m_p, idx.data(), q, fixed.data(), yy, v.data());
+            if (s < best && within(v.data()))
+                best = s, best_v = v;
+            int j = 0;
+            for (; j < m_p; ++j) {
+                const auto sj = static_cast<std::size_t>(j);
+                if (hold[sj] == 0 && std::isfinite(m_lower[sj])) {
+                    hold[sj] = 1;
+                    break;
+                }
+                if (hold[sj] != 2 && std::isfinite(m_upper[sj])) {
+                    hold[sj] = 2;
+                    break;
+                }
+                hold[sj] = 0;
+            }
+            if (j == m_p)
+                break;
+        }
+        if (levels && std::isfinite(best))
+            std::copy_n(best_v.begin(), m_p, levels);
+        return best;
+    }
+
+    using Sum = double (*)(const Normal&, double, double*);
+    int m_p;
+    Sum m_sum = nullptr;  // the free levels' solve: for m_p levels, by their chain when tridiagonal
+    std::vector<double> m_lower, m_upper;
+    bool m_bounded = false;
+};
+
+// Which loop of the enumeration sets each vertex (-1: fixed), and after which loop each
+// segment's points can be summed.
+struct Plan {
+    int d = 0, last = 0, p = 0;
+    bool midway = false;
+    std::array<int, 7> moved_at{};    // loop setting vertex k, -1 fixed
+    std::array<int, 7> level_of{};
+    // Segments k..k+1 summed after loop i - 1 (i = 0: before any loop), in order.
+    std::array<std::vector<int>, kMaxMoved + 1> segments;
+    std::vector<int> tail;  // segments from the last loop's vertex to a fixed one
+};
+
+Plan plan_of(const FamilyShape& shape)
+{
+    Plan plan;
+    plan.d = static_cast<int>(shape.moved.size());
+    plan.last = shape.last;
+    plan.p = static_cast<int>(shape.levels());
+    plan.midway = shape.midway;
+    plan.moved_at.fill(-1);
+    for (int i = 0; i < plan.d; ++i)
+        plan.moved_at[static_cast<std::size_t>(shape.moved[static_cast<std::size_t>(i)])] = i;
+    if (plan.midway)
+        plan.moved_at[3] = std::max(plan.moved_at[2], plan.moved_at[4]);
+    for (int k = 1; k <= 6; ++k)
+        plan.level_of[static_cast<std::size_t>(k)] = shape.level_of[static_cast<std::size_t>(k)];
+    for (int k = 1; k < plan.last; ++k) {
+        const int loop = std::max(plan.moved_at[static_cast<std::size_t>(k)],
+                                  plan.moved_at[static_cast<std::size_t>(k + 1)]);
+        plan.segments[static_cast<std::size_t>(loop + 1)].push_back(k);
+        if (loop == plan.d - 1 && plan.moved_at[static_cast<std::size_t>(k + 1)] == -1)
+            plan.tail.push_back(k);
+    }
+    return plan;
+}
+
+// Whether every segment joins a level to itself or to the next: a tridiagonal Gram matrix.
+bool chain(const Plan& plan)
+{
+    for (int k = 1; k < plan.last; ++k)
+        if (std::abs(plan.level_of[static_cast<std::size_t>(k + 1)] -
+                     plan.level_of[static_cast<std::size_t>(k)]) > 1)
+            return false;
+    return true;
+}
+
+using Tuple = std::array<Pos, kMaxMoved>;
+
+struct Entry {
+    double value = kInf;
+    Tuple at{};
+};
+
+bool before(const Entry& a, const Entry& b, int d)
+{
+    if (a.value != b.value)
+        return a.value < b.value;
+    for (int i = 0; i < d; ++i)
+        if (a.at[static_cast<std::size_t>(i)].x != b.at[static_cast<std::size_t>(i)].x)
+            return a.at[static_cast<std::size_t>(i)].x < b.at[static_cast<std::size_t>(i)].x;
+    return false;
+}
+
+// The best `kept` entries under a total order: the same set whichever thread saw which. Offers
+// gather unsorted and are cut back to the best each time twice as many have gathered.
+class Best {
+public:
+    explicit Best(int d) : m_d(d), m_kept(d <= 2 ? kKeptTwo : kKeptMore) {}
+    double worst() const { return m_threshold; }
+    void offer(const Entry& e)
+    {
+        if (!(e.value <= m_threshold))
+            return;
+        m_list.push_back(e);
+        if (m_list.size() >= 2 * m_kept)
+            cut();
+    }
+    void merge(const Best& other)
+    {
+        for (const Entry& e : other.m_list)
+            offer(e);
+    }
+    // The best `kept`, best first.
+    const std::vector<Entry>& list()
+    {
+        cut();
+        std::sort(m_list.begin(), m_list.end(), [&](const Entry& a, const Entry& b) { return before(a, b, m_d); });
+        return m_list;
+    }
+
+private:
+    void cut()
+    {
+        if (m_list.size() <= m_kept)
+            return;
+        const auto order = [&](const Entry& a, const Entry& b) { return before(a, b, m_d); };
+        const auto kept = static_cast<std::ptrdiff_t>(m_kept);
+        std::nth_element(m_list.begin(), m_list.begin() + kept - 1, m_list.end(), order);
+        m_threshold = m_list[m_kept - 1].value;
+        m_list.resize(m_kept);
+    }
+
+    int m_d;
+    std::size_t m_kept;
+    double m_threshold = kInf;  // offers above it cannot be among the best kept
+    std::vector<Entry> m_list;
+};
+
+class Search {
+public:
+    Search(const OptimumProblem& problem)
+        : m_problem(problem), m_sums(problem), m_plan(plan_of(problem.shape)),
+          m_solver(m_plan.p, chain(m_plan), scaled_levels(problem.level_lower),
+                   scaled_levels(problem.level_upper))
+    {
+        m_left_count = m_sums.count_upto(0.0);
+        m_right_count = m_sums.count_upto(1.0);
+        for (std::size_t i = 0; i < problem.lower.size(); ++i) {
+            m_lower.push_back(std::clamp(m_sums.scaled(problem.lower[i]), 0.0, 1.0));
+            m_upper.push_back(std::clamp(m_sums.scaled(problem.upper[i]), 0.0, 1.0));
+        }
+    }
+
+    const Sums& sums() const { return m_sums; }
+    const Plan& plan() const { return m_plan; }
+    bool stopped() const { return m_problem.stop && m_problem.stop->load(std::memory_order_relaxed); }
+
+    // Vertex x and point counts of scaled break points `moved`.
+    void vertices(const double* moved, std::array<double, 7>& x, std::array<std::uint32_t, 7>& e) const
+    {
+        x.fill(1.0);
+        x[1] = 0.0;
+        for (int i = 0; i < m_plan.d; ++i)
+            x[static_cast<std::size_t>(m_problem.shape.moved[static_cast<std::size_t>(i)])] = moved[i];
+        if (m_plan.midway)
+            x[3] = 0.5 * (x[2] + x[4]);
+        for (std::size_t k = 1; k <= 6; ++k)
+            e[k] = x[k] == 0.0 ? m_left_count : x[k] == 1.0 ? m_right_count : m_sums.count_upto(x[k]);
+    }
+
+    // The segments summed after loop `loop` (-1: before any), added to `eq`; false for a model
+    // Fitting refuses (points on a first segment of no length).
+    bool add_segments(Normal& eq, int loop, const std::array<double, 7>& x,
+                      const std::array<std::uint32_t, 7>& e) const
+    {
+        const int p = m_plan.p;
+        const auto& of = m_plan.level_of;
+        if (loop == -1) {
+            m_sums.add_flat(eq, 0, e[1], of[1], p);
+            m_sums.add_flat(eq, e[static_cast<std::size_t>(m_plan.last)],
+                            static_cast<std::uint32_t>(m_sums.ts.size()),
+                            of[static_cast<std::size_t>(m_plan.last)], p);
+        }
+        for (const int k : m_plan.segments[static_cast<std::size_t>(loop + 1)]) {
+            const auto sk = static_cast<std::size_t>(k);
+            const double d = x[sk + 1] - x[sk];
+            if (!(d > 0.0)) {
+                if (k == 1 && e[2] > 0)
+                    return false;
+                continue;  // no point lies on it
+            }
+            m_sums.add_segment(eq, e[sk], e[sk + 1], x[sk], d, of[sk], of[sk + 1], p);
+        }
+        return true;
+    }
+
+    // Profiled scaled sum of squares at scaled break points (any, not only a grid's).
+    double value(const double* moved, double* levels = nullptr) const
+    {
+        std::array<double, 7> x{};
+        std::array<std::uint32_t, 7> e{};
+        vertices(moved, x, e);
+        Normal eq;
+        for (int loop = -1; loop < std::max(m_plan.d, 1); ++loop)
+            if (!add_segments(eq, loop, x, e))
+                return kInf;
+        return m_solver.solve(eq, m_sums.yy, levels);
+    }
+
+    // The best entries over every increasing tuple of the grids' positions (loop i over
+    // grids[i]), the first loop shared out over the threads.
+    Best enumerate(const std::vector<std::vector<Pos>>& grids, bool& stopped) const
+    {
+        const int d = m_plan.d;
+        std::array<double, 7> x{};
+        std::array<std::uint32_t, 7> e{};
+        std::array<double, kMaxMoved> none{};
+        vertices(none.data(), x, e);  // fixed vertices; moved ones are set by the loops
+        Normal base;
+        add_segments(base, -1, x, e);
+        Best best(d);
+        if (d == 0) {
+            Entry only;
+            only.value = m_solver.solve(base, m_sums.yy);
+            best.offer(only);
+            return best;
+        }
+        // Branch and bound: a tuple whose points left of its last break point alone (solved
+        // on their own), plus those right of it alone, sum above the best kept cannot be kept.
+        const auto& last = grids[static_cast<std::size_t>(d - 1)];
+        std::vector<double> tail(last.size(), 0.0);
+        for (std::size_t j = 0; j < last.size(); ++j) {
+            std::array<double, 7> tx = x;
+            std::array<std::uint32_t, 7> te = e;
+            const auto vertex = static_cast<std::size_t>(m_problem.shape.moved[static_cast<std::size_t>(d - 1)]);
+            tx[vertex] = last[j].x, te[vertex] = last[j].e;
+            Normal eq;
+            for (const int k : m_plan.tail) {
+                const auto sk = static_cast<std::size_t>(k);
+                if (tx[sk + 1] > tx[sk])
+                    m_sums.add_segment(eq, te[sk], te[sk + 1], tx[sk], tx[sk + 1] - tx[sk],
+                                       m_plan.level_of[sk], m_plan.level_of[sk + 1], m_plan.p);
+            }
+            tail[j] = m_solver.floor(eq);
+        }
+        const double head = m_solver.floor(base);
+        std::mutex merge;
+        std::atomic<std::size_t> next{0};
+        std::atomic<bool> halted{false};
+        const auto work = [&] {
+            Best mine(d);
+            std::array<double, 7> wx = x;
+            std::array<std::uint32_t, 7> we = e;
+            Entry entry;
+            for (std::size_t i; (i = next.fetch_add(1)) < grids[0].size();) {
+                if (stopped_now()) {
+                    halted = true;
+                    break;
+                }
+                loop(grids, tail, 0, i, base, head, wx, we, entry, mine);
+            }
+            const std::lock_guard lock(merge);
+            best.merge(mine);
+        };
+        run_threads(work, grids[0].size());
+        stopped = stopped || halted;
+        return best;
+    }
+
+    // Runs `work` on the problem's threads (at most `items`), this one included.
+    void run_threads(const std::function<void()>& work, std::size_t items) const
+    {
+        const unsigned wanted = m_problem.threads ? m_problem.threads : std::thread::hardware_concurrency();
+        const auto threads = static_cast<unsigned>(std::clamp<std::size_t>(items / 8, 1, std::max(1u, wanted)));
+        std::vector<std::thread> pool;
+        for (unsigned t = 1; t < threads; ++t)
+            pool.emplace_back(work);
+        work();
+        for (auto& t : pool)
+            t.join();
+    }
+
+    bool stopped_now() const { return stopped(); }
+
+    double lower(int i) const { return m_lower[static_cast<std::size_t>(i)]; }
+    double upper(int i) const { return m_upper[static_cast<std::size_t>(i)]; }
+
+    // The nearest break points in their ranges (or the box lo..hi) and in order; false when
+    // none is left.
+    bool feasible(double* p, const double* lo = nullptr, const double* hi = nullptr) const
+    {
+        double floor = 0.0;
+        for (int i = 0; i < m_plan.d; ++i) {
+            p[i] = std::max({p[i], lo ? lo[i] : lower(i), floor});
+            if (!(p[i] <= (hi ? hi[i] : upper(i))))
+                p[i] = hi ? hi[i] : upper(i);
+            if (p[i] < floor)
+                return false;
+            floor = p[i];
+        }
+        return true;
+    }
+
+    // The descent's objective: the value at the nearest feasible break points, plus a pull back
+    // towards them for steps outside.
+    double penalised(const std::vector<double>& p, const double* lo = nullptr,
+                     const double* hi = nullptr) const
+    {
+        std::array<double, kMaxMoved> q{};
+        std::copy(p.begin(), p.end(), q.begin());
+        if (!feasible(q.data(), lo, hi))
+            return kInf;
+        const double v = value(q.data());
+        double outside = 0.0;
+        for (std::size_t i = 0; i < p.size(); ++i)
+            outside += (p[i] - q[i]) * (p[i] - q[i]);
+        return v * (1.0 + outside * 1e3) + outside * 1e-3;
+    }
+
+private:
+    std::vector<double> scaled_levels(const std::vector<double>& v) const
+    {
+        std::vector<double> out(v.size());
+        for (std::size_t j = 0; j < v.size(); ++j)
+            out[j] = std::isfinite(v[j]) ? m_sums.level_scaled(v[j]) : v[j];
+        return out;
+    }
+
+    // Loop `level` at position i of its grid below `parent`, whose points alone sum to at
+    // least `floor`.
+    void loop(const std::vector<std::vector<Pos>>& grids, const std::vector<double>& tail, int level,
+              std::size_t i, const Normal& parent, double floor, std::array<double, 7>& x,
+              std::array<std::uint32_t, 7>& e, Entry& entry, Best& best) const
+    {
+        if (level >= kMaxMoved)
+            return;
+        const bool innermost = level + 1 == m_plan.d;
+        if (innermost && floor + tail[i] > best.worst() * (1.0 + 1e-9))
+            return;
+        const Pos& pos = grids[static_cast<std::size_t>(level)][i];
+        const auto vertex = static_cast<std::size_t>(m_problem.shape.moved[static_cast<std::size_t>(level)]);
+        x[vertex] = pos.x;
+        e[vertex] = pos.e;
+        entry.at[static_cast<std::size_t>(level)] = pos;
+        if (m_plan.midway && m_plan.moved_at[3] == level) {
+            x[3] = 0.5 * (x[2] + x[4]);  // between them: only their points are searched
+            const auto& ts = m_sums.ts;
+            e[3] = static_cast<std::uint32_t>(
+                std::upper_bound(ts.begin() + std::min(e[2], e[4]), ts.begin() + std::max(e[2], e[4]), x[3]) -
+                ts.begin());
+        }
+        Normal eq = parent;
+        if (!add_segments(eq, level, x, e))
+            return;
+        if (innermost) {
+            entry.value = m_solver.solve(eq, m_sums.yy);
+            if (entry.value <= best.worst())
+                best.offer(entry);
+            return;
+        }
+        const double below = m_solver.floor(eq);
+        if (below > best.worst() * (1.0 + 1e-9))
+            return;
+        const auto& inner = grids[static_cast<std::size_t>(level + 1)];
+        auto it = std::lower_bound(inner.begin(), inner.end(), pos.x,
+                                   [](const Pos& a, double v) { return a.x < v; });
+        for (; it != inner.end(); ++it)
+            loop(grids, tail, level + 1, static_cast<std::size_t>(it - inner.begin()), eq, below, x, e,
+                 entry, best);
+    }
+
+    const OptimumProblem& m_problem;
+    Sums m_sums;
+    Plan m_plan;
+    LevelSolver m_solver;
+    std::vector<double> m_lower, m_upper;  // scaled
+    std::uint32_t m_left_count = 0, m_right_count = 0;  // points at or left of the edges
+};
+
+// Positions of break point i: the distinct t at every `step`-th index from `from` to `to`
+// within its range, its range's ends, and `extra`.
+std::vector<Pos> grid_of(const Search& s, int i, std::size_t from, std::size_t to, std::size_t step,
+                         const std::vector<Pos>& extra)
+{
+    const Sums& sums = s.sums();
+    std::vector<Pos> g;
+    for (std::size_t u = from; u <= to && u < sums.distinct.size(); u += step) {
+        const double x = sums.distinct[u];
+        if (x >= s.lower(i) && x <= s.upper(i))
+            g.push_back(sums.distinct_at(u));
+    }
+    for (double end : {s.lower(i), s.upper(i)})
+        g.push_back(sums.at(end));
+    for (const Pos& p : extra)
+        if (p.x >= s.lower(i) && p.x <= s.upper(i))
+            g.push_back(p);
+    std::sort(g.begin(), g.end(), [](const Pos& a, const Pos& b) { return a.x < b.x; });
+    g.erase(std::unique(g.begin(), g.end(), [](const Pos& a, const Pos& b) { return a.x == b.x; }),
+            g.end());
+    return g;
+}
+
+// Increasing tuples of grids with `sizes` positions per loop, roughly.
+double tuples_of(const std::vector<double>& sizes)
+{
+    double count = 1.0, factorial = 1.0;
+    for (std::size_t i = 0; i < sizes.size(); ++i)
+        count *= sizes[i], factorial *= static_cast<double>(i + 1);
+    return count / factorial;
+}
+
+// The best entries, each at least `apart` distinct t from every earlier one in some break point.
+std::vector<Entry> separated(const std::vector<Entry>& list, int d, std::size_t apart, std::size_t count)
+{
+    std::vector<Entry> out;
+    for (const Entry& e : list) {
+        if (out.size() == count || !std::isfinite(e.value))
+            break;
+        const bool near = std::any_of(out.begin(), out.end(), [&](const Entry& o) {
+            for (int i = 0; i < d; ++i) {
+                const auto a = e.at[static_cast<std::size_t>(i)].u, b = o.at[static_cast<std::size_t>(i)].u;
+                if ((a > b ? a - b : b - a) > apart)
+                    return false;
+            }
+            return true;
+        });
+        if (!near)
+            out.push_back(e);
+    }
+    return out;
+}
+
+// Exhaustive passes stay under these counts of tuples; beyond them a grid refined coarse to fine.
+double exhaustive_budget(int d)
+{
+    return d <= 1 ? 4e6 : d == 2 ? 4.5e6 : 3e5;
+}
+double coarse_budget(int d)
+{
+    return d <= 1 ? 2e5 : d == 2 ? 1e6 : 2e5;
+}
+// Positions per break point of a refining pass (its product stays near 4,000).
+std::size_t refine_positions(int d)
+{
+    return d <= 1 ? 4096 : d == 2 ? 64 : d == 3 ? 16 : 8;
+}
+
+}  // namespace
+
+double profiled_sq_dist(const OptimumProblem& problem, const std::vector<double>& moved)
+{
+    if (!(problem.right > problem.left) || problem.t.empty())
+        return kInf;
+    const Search search(problem);
+    std::array<double, kMaxMoved> p{};
+    for (std::size_t i = 0; i < moved.size() && i < p.size(); ++i)
+        p[i] = search.sums().scaled(moved[i]);
+    return search.sums().sq_unscaled(search.value(p.data()));
+}
+
+OptimumResult global_optimum(const OptimumProblem& problem)
+{
+    OptimumResult result;
+    const int d = static_cast<int>(problem.shape.moved.size());
+    if (!(problem.right > problem.left) || problem.t.empty() || d > kMaxMoved ||
+        problem.shape.levels() == 0 || problem.shape.levels() > kMaxLevels)
+        return result;
+    const Search search(problem);
+    const Sums& sums = search.sums();
+    const std::size_t m = sums.distinct.size();
+
+    // Distinct t in each break point's range decide between every corner and a coarse grid.
+    std::vector<double> sizes;
+    for (int i = 0; i < d; ++i) {
+        const auto lo = std::lower_bound(sums.distinct.begin(), sums.distinct.end(), search.lower(i));
+        const auto hi = std::upper_bound(sums.distinct.begin(), sums.distinct.end(), search.upper(i));
+        sizes.push_back(static_cast<double>(hi - lo) + 2.0);
+    }
+    std::size_t step = 1;
+    result.exhaustive = !problem.local && tuples_of(sizes) <= exhaustive_budget(d);
+    if (!result.exhaustive && !problem.local) {
+        const double shrink = std::pow(tuples_of(sizes) / coarse_budget(d), 1.0 / std::max(d, 1));
+        step = static_cast<std::size_t>(std::ceil(shrink));
+    }
+    result.grid = m / step;
+    std::vector<std::vector<Pos>> grids;
+    for (int i = 0; i < d; ++i)
+        grids.push_back(grid_of(search, i, 0, m, step, {}));
+    Best best(d);
+    if (!problem.local)
+        best = search.enumerate(grids, result.stopped);
+
+    // Coarse to fine: around each separated basin, positions `step` apart shrink to adjacent t.
+    std::vector<Entry> cells = separated(best.list(), d, 2 * step, kBasins);
+    while (step > 1 && !result.stopped) {
+        const std::size_t q = refine_positions(d);
+        const std::size_t finer = std::max<std::size_t>(1, (4 * step + q - 1) / q);
+        Best next(d);
+        for (const Entry& cell : cells) {
+            std::vector<std::vector<Pos>> local;
+            for (int i = 0; i < d; ++i) {
+                const Pos& at = cell.at[static_cast<std::size_t>(i)];
+                const std::size_t from = at.u > 2 * step ? at.u - 2 * step : 0;
+                local.push_back(grid_of(search, i, from, at.u + 2 * step, finer, {at}));
+            }
+            next.merge(search.enumerate(local, result.stopped));
+        }
+        step = finer;
+        cells = separated(next.list(), d, 2 * step, kBasins);
+        best = std::move(next);
+    }
+
+    // The exact optimum inside every cell around the best corners (the sum of squares is
+    // smooth within a cell, not across its edges), and near each other basin's best corner.
+    std::vector<Minimum> ends;
+    const auto descend_from = [&](std::vector<double> start, double first_step) {
+        const Minimum end = descend([&](const std::vector<double>& p) { return search.penalised(p); },
+                                    std::move(start), first_step, 1e-9, problem.stop);
+        std::vector<double> p = end.moved;
+        if (d > 0 && !search.feasible(p.data()))
+            return;
+        ends.push_back({p, search.value(p.data())});
+    };
+    std::vector<std::array<double, 2 * kMaxMoved>> boxes;
+    const auto descend_in = [&](const std::array<double, 2 * kMaxMoved>& box) {
+        const double* lo = box.data();
+        const double* hi = box.data() + kMaxMoved;
+        // Within the cell, in units of its sides.
+        const auto at = [&](const std::vector<double>& s) {
+            std::vector<double> p(s.size());
+            for (std::size_t i = 0; i < s.size(); ++i)
+                p[i] = lo[i] + s[i] * (hi[i] - lo[i]);
+            return p;
+        };
+        const Minimum end = descend([&](const std::vector<double>& s) { return search.penalised(at(s), lo, hi); },
+                                    std::vector<double>(static_cast<std::size_t>(d), 0.5), 0.25, 1e-6,
+                                    problem.stop);
+        std::vector<double> p = at(end.moved);
+        if (search.feasible(p.data(), lo, hi))
+            ends.push_back({p, search.value(p.data())});
+    };
+    const auto neighbour = [&](double x, int i, int side) {
+        const auto& t = sums.distinct;
+        double v = x;
+        if (side < 0) {
+            const auto it = std::lower_bound(t.begin(), t.end(), x);
+            v = it == t.begin() ? x : *(it - 1);
+        } else {
+            const auto it = std::upper_bound(t.begin(), t.end(), x);
+            v = it == t.end() ? x : *it;
+        }
+        return std::clamp(v, search.lower(i), search.upper(i));
+    };
+    const std::vector<Entry>& corners = best.list();
+    for (std::size_t c = 0; c < corners.size() && c < kCorners && step == 1 && d > 0; ++c) {
+        const Entry& corner = corners[c];
+        for (int sides = 0; sides < (1 << d); ++sides) {
+            std::array<double, 2 * kMaxMoved> box{};
+            bool empty = false;
+            for (int i = 0; i < d; ++i) {
+                const double x = corner.at[static_cast<std::size_t>(i)].x;
+                const double other = neighbour(x, i, (sides >> i) & 1 ? 1 : -1);
+                box[static_cast<std::size_t>(i)] = std::min(x, other);
+                box[static_cast<std::size_t>(kMaxMoved + i)] = std::max(x, other);
+                empty = empty || !(other != x);
+                if (i > 0 && box[static_cast<std::size_t>(kMaxMoved + i)] < box[static_cast<std::size_t>(i - 1)])
+                    empty = true;  // out of order
+            }
+            if (empty || std::find(boxes.begin(), boxes.end(), box) != boxes.end())
+                continue;
+            boxes.push_back(box);
+            descend_in(box);
+        }
+    }
+    // The other basins: after an exhaustive pass only the next best few, whose cells' corners
+    // were all tried already.
+    const double spacing = 2.0 / static_cast<double>(std::max<std::size_t>(m, 2));
+    for (std::size_t c = boxes.empty() ? 0 : 1; c < cells.size() && (c < 4 || !result.exhaustive); ++c) {
+        const Entry& cell = cells[c];
+        std::vector<double> p;
+        for (int i = 0; i < d; ++i)
+            p.push_back(cell.at[static_cast<std::size_t>(i)].x);
+        if (d == 0)
+            ends.push_back({p, cell.value});
+        else
+            descend_from(p, spacing);
+    }
+    const double found = ends.empty() ? kInf
+                                      : std::min_element(ends.begin(), ends.end(), [](const auto& a, const auto& b) {
+                                            return a.sq_dist < b.sq_dist;
+                                        })->sq_dist;
+    // The first start and the best few others (their basins may hold a narrow optimum that a
+    // coarse grid stepped over), and any other start better than what was found.
+    std::vector<std::pair<double, std::vector<double>>> starts;
+    for (const auto& start : problem.starts) {
+        if (static_cast<int>(start.size()) != d || d == 0)
+            continue;
+        std::vector<double> p;
+        for (double v : start)
+            p.push_back(sums.scaled(v));
+        if (search.feasible(p.data()) && std::find_if(starts.begin(), starts.end(), [&](const auto& s) {
+                                              return s.second == p;
+                                          }) == starts.end())
+            starts.emplace_back(search.value(p.data()), p);
+    }
+    if (starts.size() > 1)
+        std::stable_sort(starts.begin() + 1, starts.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < starts.size(); ++i)
+        if (i < kBasins || starts[i].first < found)
+            descend_from(starts[i].second, 0.05);
+    std::stable_sort(ends.begin(), ends.end(),
+                     [](const Minimum& a, const Minimum& b) { return a.sq_dist < b.sq_dist; });
+    for (Minimum& end : ends) {
+        if (!std::isfinite(end.sq_dist))
+            continue;
+        for (double& v : end.moved)
+            v = sums.unscaled(v);
+        end.sq_dist = sums.sq_unscaled(end.sq_dist);
+        result.minima.push_back(std::move(end));
+    }
+    result.stopped = result.stopped || search.stopped();
+    return result;
+}
+
+}  // namespace tolvenar::refine
