@@ -3,7 +3,7 @@
 #pragma once
 
 #include "cli/plot/fit_picture.h"
-#include "core/model/engine_state.h"
+#include "core/refine/bootstrap.h"
 
 #include <array>
 #include <cstddef>
@@ -34,6 +34,7 @@ struct Intervals {
     std::array<Range, 7> x{};  // vertices 1..6; element 0 unused
     std::array<Range, 7> y{};
     std::optional<Range> measure;  // duration of change or symmetry index
+    refine::Band band;  // the band the replicates' curves span at the level, model x
 };
 
 // The family's least-squares optimum near the search's best (--refine), in model x.

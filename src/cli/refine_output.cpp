@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/refine_output.h"
 
-#include "cli/batch.h"
 #include "core/refine/bootstrap.h"
 #include "core/runtime/numbers.h"
 #include "core/search/report.h"
@@ -80,24 +79,37 @@ std::vector<std::string> lines_of(const FitSession& session, ModelFamily family,
 
 }  // namespace
 
-RefinedModel refined_model(const FitSession& session, const FitOptions& options, int threads)
+RefinedModel refined_record(const FitSession& session, ModelFamily family,
+                            const refine::RefinedFit& fit,
+                            const std::optional<refine::BootstrapResult>& boot,
+                            const IntervalRequest& request)
 {
-    const refine::RefinedFit fit = session.refine(options.family, &interrupt_flag());
     RefinedModel refined{fit.model.x, fit.model.y, fit.r, fit.sq_dist, fit.measure, {}, {}};
+    if (boot) {
+        refined.intervals = intervals_of(*boot, request);
+        refined.intervals->band =  // over the crop, from the first vertex to the last
+            refine::curve_band(*boot, request.level, fit.model.x[1], fit.model.x[6], 400);
+    }
+    refined.lines = lines_of(session, family, fit, refined, boot);
+    return refined;
+}
+
+RefinedModel refined_model(const FitSession& session, const FitOptions& options, int threads,
+                           const std::atomic<bool>& stop)
+{
+    const refine::RefinedFit fit = session.refine(options.family, &stop);
+    IntervalRequest request;
     std::optional<refine::BootstrapResult> boot;
     if (options.bootstrap > 0) {
-        IntervalRequest request;
         request.replicates = options.bootstrap;
         request.level = options.level;
         request.seed = options.seed;
         request.threads = static_cast<unsigned>(threads);
-        request.stop = &interrupt_flag();
+        request.stop = &stop;
         request.search = options.bootstrap_search;
         boot = session.bootstrap(options.family, fit, request);
-        refined.intervals = intervals_of(*boot, request);
     }
-    refined.lines = lines_of(session, options.family, fit, refined, boot);
-    return refined;
+    return refined_record(session, options.family, fit, boot, request);
 }
 
 }  // namespace tolvenar::cli

@@ -13,6 +13,8 @@
 using namespace tolvenar;
 using namespace tolvenar::test;
 
+Q_DECLARE_METATYPE(tolvenar::ModelFamily)
+
 namespace {
 
 // The working plot's popup menu opened with the right button, as a user opens it, and closed.
@@ -104,6 +106,78 @@ private slots:
         QTest::keyClick(dialog.Level, Qt::Key_Return);
         QCOMPARE(dialog.result(), reason.isEmpty() ? QDialog::Accepted : QDialog::Rejected);
         QCOMPARE(dialog.Reason->text(), reason.isEmpty() ? QString() : said);
+    }
+
+    void savesTheCommandLinesObject_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<ModelFamily>("family");
+        QTest::addColumn<bool>("refine_first");  // else the bootstrap refines
+        QTest::newRow("plateau, duration") << "plateau_event.csv" << "0" << "1000"
+                                           << ModelFamily::EventWithDuration << true;
+        QTest::newRow("asymmetric") << "asymmetric_event.csv" << "300" << "900"
+                                    << ModelFamily::AsymmetricEvent << false;
+    }
+
+    // Run, Refine, Bootstrap and Save give, byte for byte, what tolvenar-fit prints for the same
+    // file, crop, family, counts and seed; the table's header and row too, and a picture.
+    void savesTheCommandLinesObject()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(ModelFamily, family);
+        QFETCH(bool, refine_first);
+        frmMain w;
+        prepare_search(w, file, from, to, "2", "200", family);
+        QVERIFY(!w.Command6->isEnabled());
+        click_and_wait(w, w.Command2);
+        QVERIFY(w.Command6->isEnabled());
+        if (refine_first) {
+            w.mnuRefine1->trigger();
+            w.Work->wait_until_idle();
+        }
+        w.AskIntervals = [](IntervalRequest choice) {
+            choice.replicates = 40;
+            return std::optional(choice);
+        };
+        w.mnuBootstrap1->trigger();
+        w.Work->wait_until_idle();
+
+        QTemporaryDir dir;
+        const auto saved = [&](const QString& name) {
+            const QString path = dir.filePath(name);
+            w.platform.ShowSave = [path](const QString&, const QString&) { return path; };
+            QTest::mouseClick(w.Command6, Qt::LeftButton);
+            QFile written(path);
+            return written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
+        };
+        std::vector<std::string> args{"--model", std::string(family_row(family).short_name),
+                                      "--runs", "2", "--trials", "200", "--from",
+                                      from.toStdString(), "--to", to.toStdString(),
+                                      "--bootstrap", "40", example_path(file).toStdString()};
+        const auto printed = [&](const char* form) {
+            std::vector<std::string> with = args;
+            with.insert(with.begin(), form);
+            std::ostringstream out, err;
+            run_fit_command(with, out, err);
+            return QByteArray::fromStdString(out.str());
+        };
+        const QByteArray json = saved("fit.json");
+        QVERIFY(json.contains("\"refined\"") && json.contains("\"bootstrap\""));
+        QCOMPARE(json, printed("--json"));
+        QCOMPARE(saved("fit.csv"), printed("--csv"));
+        QVERIFY(saved("fit.png").startsWith("\x89PNG"));
+        QVERIFY(saved("fit.svg").contains("<svg"));
+        // A write that fails says why, and nothing else changes.
+        const QStringList report = shown_report(w);
+        Dialogs dialogs;
+        dialogs.attach(w);
+        QVERIFY(saved("no/such/folder/fit.json").isEmpty());
+        QCOMPARE(dialogs.titles, QStringList{"Save"});
+        QCOMPARE(shown_report(w), report);
     }
 
     // Escape stops a long bootstrap within about a second: the refined fit stays, with the

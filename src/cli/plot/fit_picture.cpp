@@ -29,12 +29,28 @@ void draw(QPainter& painter, const FitPicture& picture)
     painter.setClipRect(0, 0, kWidth, kHeight);
     const double sx = kWidth / picture.width;
     const double sy = kHeight / (picture.bottom - picture.top);
-    for (const Polyline& line : picture.lines) {
+    const auto pixel = [&](const std::pair<double, double>& point) {
+        return QPointF(point.first * sx, (point.second - picture.top) * sy);
+    };
+    const auto shade = [&] {
+        for (const Shade& area : picture.shades) {
+            QPolygonF polygon;
+            for (const auto& point : area.outline)
+                polygon << pixel(point);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor::fromRgba(static_cast<QRgb>(area.argb)));
+            painter.drawPolygon(polygon);
+            painter.setBrush(Qt::NoBrush);
+        }
+    };
+    if (picture.lines.empty())
+        shade();
+    for (std::size_t i = 0; i < picture.lines.size(); ++i) {
+        if (i == 1)  // over the data, under the models
+            shade();
+        const Polyline& line = picture.lines[i];
         if (line.points.empty())
             continue;
-        const auto pixel = [&](const std::pair<double, double>& point) {
-            return QPointF(point.first * sx, (point.second - picture.top) * sy);
-        };
         QPainterPath path(pixel(line.points.front()));
         for (const auto& point : line.points)
             path.lineTo(pixel(point));
@@ -42,6 +58,8 @@ void draw(QPainter& painter, const FitPicture& picture)
         pen.setWidthF(line.pen);
         painter.strokePath(path, pen);
     }
+    if (picture.lines.size() == 1)
+        shade();
     painter.setClipping(false);
     painter.setPen(Qt::gray);
     painter.drawRect(0, 0, kWidth - 1, kHeight - 1);

@@ -27,7 +27,8 @@ constexpr const char* kEntry = "tolvenar_fit_render_picture";
 using RenderPicture = bool (*)(bool svg, const FitPicture&, std::string& bytes);
 
 // Where the module may lie: named by TOLVENAR_FIT_PLOT_MODULE, beside the executable (a build
-// tree), or in the installed library folder relative to it.
+// tree), in the installed library folder relative to it, or where the build made it (the
+// window and the tests run from other folders of the build tree).
 std::vector<std::string> module_places()
 {
     std::vector<std::string> places;
@@ -40,6 +41,7 @@ std::vector<std::string> module_places()
         places.push_back((folder / kModuleName).string());
         places.push_back((folder / TOLVENAR_PLOT_MODULE_DIR / kModuleName).lexically_normal());
     }
+    places.emplace_back(TOLVENAR_PLOT_MODULE_BUILT);
     return places;
 }
 

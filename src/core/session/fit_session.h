@@ -134,6 +134,7 @@ public:
 
     // One search that goes on from the session's results, counters, boxes and random stream.
     SearchResult search(const SearchRequest& request, SearchObserver& observer);
+    const SearchRequest& last_search() const { return m_last; }
     // The one line that says why the last search stopped ("" when it completed).
     std::string stop_line(std::string_view search, const SearchOutcome& outcome,
                           const SearchRequest& request, const CountNames& names) const;

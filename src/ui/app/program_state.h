@@ -15,6 +15,7 @@ namespace tolvenar {
 
 struct ProgramState {
     std::int16_t CurrentSet = 0;     // data set in use; 1 from start-up on, never changed
+    std::string DataFile;            // the imported file's full path; "" before an import
     bool FieldCheckFailed = false;   // the import's field check rejected the file
 
     bool BoxTyping = false;        // a key went down in a crop bound or strip end field

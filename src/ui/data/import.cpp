@@ -46,6 +46,7 @@ void frmMain::Command1_Click()
         CheckedImport imported = import_data_file(QFile::encodeName(path).toStdString());
         session.load(std::move(imported.series.table));
         table_replaced = true;
+        state.DataFile = QFile::encodeName(path).toStdString();
         // A new series gets its own verdict on the crop, in the marker's own place.
         state.TypedCrop.reset();
         state.CropRefusal.clear();

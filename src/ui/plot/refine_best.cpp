@@ -89,7 +89,7 @@ void show_refined(frmMain& w, ModelFamily family)
     show_interval_tips(w, lines, w.IntervalChoice.level);
     if (w.frmIntervals == nullptr)
         w.frmIntervals = new IntervalsWindow(&w);
-    const std::int32_t asked = static_cast<std::int32_t>(w.Intervals->replicates.size());
+    const std::size_t asked = w.Intervals->replicates.size();
     QString note = QStringLiteral("%1 replicates, blocks of %2 points, seed %3")
                        .arg(asked)
                        .arg(w.Intervals->block_length)

@@ -83,6 +83,7 @@ void frmMain::Text6_Change()
     session.forget_results();
     Refined.reset();
     Intervals.reset();
+    Command6->setEnabled(false);  // nothing to save
     const bool typing = Text6->hasFocus();
     Check1->setValue(0);  // its click handler moves the focus to "Run"
     Check1->setEnabled(false);

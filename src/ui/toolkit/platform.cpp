@@ -57,6 +57,10 @@ Platform desktop_platform(QWidget* window)
     platform.ShowOpen = [parent](const QString& filter) {
         return QFileDialog::getOpenFileName(parent, QString(), examples_folder(), filter);
     };
+    // The file name field has the focus: a full path typed and Return saves there.
+    platform.ShowSave = [parent](const QString& filter, const QString& suggested) {
+        return QFileDialog::getSaveFileName(parent, QStringLiteral("Save"), suggested, filter);
+    };
     platform.Beep = [] { QApplication::beep(); };
     platform.MonotonicSeconds = &monotonic_seconds;
     return platform;

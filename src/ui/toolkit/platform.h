@@ -29,6 +29,8 @@ struct Platform {
     std::function<int(const QString& prompt, MsgBoxButtons buttons, const QString& title)> MsgBox;
     // Asks for a file to open with a Qt name filter such as "DataFile(*.csv)"; "" = cancelled.
     std::function<QString(const QString& filter)> ShowOpen;
+    // Asks where to save, starting at `suggested`, with a Qt name filter; "" = cancelled.
+    std::function<QString(const QString& filter, const QString& suggested)> ShowSave;
     std::function<void()> Beep;
     // Seconds on a monotonic clock for the search's time estimate; only differences matter.
     std::function<double()> MonotonicSeconds;
