@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tolvenar-screenshots EXAMPLES DOCS: the pictures of docs/ beyond the start-up window, made by
 // driving the window with mouse and key events as a user does: a crop window dragged over the
-// event of a sample, and the results of two searches. Built beside the window, not installed.
+// event of a sample, the results of two searches, and a bootstrap's band and bars with its
+// table. Built beside the window, not installed.
 #include "core/model/family.h"
 #include "ui/app/frm_main.h"
+#include "ui/plot/intervals.h"
 
 #include <QApplication>
 #include <QDir>
@@ -93,6 +95,31 @@ bool search(const QDir& examples, const QDir& docs, const char* file, const char
 
 }  // namespace
 
+// A default search of "Event with duration" over all of a noisy plateau, its run bests and boxes
+// cleared away, then "Bootstrap intervals…" with its defaults: the band and the bars on the
+// working plot, and the "Intervals" table beside the window.
+bool intervals(const QDir& examples, const QDir& docs)
+{
+    frmMain w;
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        return false;
+    import_file(w, examples.filePath(QStringLiteral("noisy_plateau.csv")));
+    type_into(w.Text5, QStringLiteral("397.5"));
+    type_into(w.Text4, QStringLiteral("0"));
+    QTest::mouseClick(w.Option1[static_cast<int>(ModelFamily::EventWithDuration)],
+                      Qt::LeftButton);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    w.Work->wait_until_idle();
+    QTest::mouseClick(w.Check2, Qt::LeftButton);   // "Show constraint" off
+    QTest::mouseClick(w.Command5, Qt::LeftButton);  // "Clean up diagram"
+    w.AskIntervals = [](const IntervalRequest& choice) { return std::optional(choice); };
+    w.mnuBootstrap1->trigger();
+    w.Work->wait_until_idle();
+    return w.frmIntervals != nullptr && save(w, docs.filePath(QStringLiteral("intervals.png"))) &&
+           w.frmIntervals->grab().toImage().save(docs.filePath(QStringLiteral("intervals_table.png")));
+}
+
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
@@ -109,6 +136,7 @@ int main(int argc, char* argv[])
         && search(examples, docs, "symmetric_event.csv", "150", "450",
                   ModelFamily::SymmetricEvent, false, "symmetric_event")
         && search(examples, docs, "plateau_event.csv", "200", "800",
-                  ModelFamily::EventWithDuration, true, "event_with_duration");
+                  ModelFamily::EventWithDuration, true, "event_with_duration")
+        && intervals(examples, docs);
     return made ? 0 : 1;
 }

@@ -198,7 +198,8 @@ public:
     void mnuRB1_AboutToShow();
     void mnuRefine1_Click();
     void mnuBootstrap1_Click();
-    void DrawIntervals();  // the bootstrap's band and bars, behind the models
+    // The bootstrap's band (behind the models), or with `bars` the bars over them.
+    void DrawIntervals(bool bars);
     void Command6_Click();  // "Save"
 
     // The best of best or the refined fit in its place, as " Best fitting " shows it.

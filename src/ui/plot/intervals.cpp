@@ -58,6 +58,7 @@ std::string read_interval_choice(const QString& replicates, const QString& level
 BootstrapDialog::BootstrapDialog(const IntervalRequest& last, QWidget* parent)
     : QDialog(parent), m_choice(last)
 {
+    setAttribute(Qt::WA_WindowPropagation);  // the window's font
     setWindowTitle(QStringLiteral("Bootstrap intervals"));
     Replicates = new QLineEdit(QString::number(last.replicates), this);
     Level = new QLineEdit(text_of(number_text(last.level)), this);
@@ -99,9 +100,11 @@ void BootstrapDialog::accept()
 
 IntervalsWindow::IntervalsWindow(QWidget* parent) : QWidget(parent, Qt::Tool)
 {
+    setAttribute(Qt::WA_WindowPropagation);
     setWindowTitle(QStringLiteral("Intervals"));
     Table = new QTableWidget(0, 4, this);
     Table->verticalHeader()->hide();
+    Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 6);
     Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     Note = new QLabel(this);
@@ -112,7 +115,7 @@ IntervalsWindow::IntervalsWindow(QWidget* parent) : QWidget(parent, Qt::Tool)
     layout->addWidget(Table);
     layout->addWidget(Note);
     layout->addWidget(CopyButton, 0, Qt::AlignRight);
-    resize(420, 320);
+    resize(420, 380);  // a family's dozen values without a scroll bar
 }
 
 void IntervalsWindow::showLines(const std::vector<IntervalLine>& lines, double level,

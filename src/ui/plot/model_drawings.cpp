@@ -14,11 +14,13 @@ void draw_best_of_best(frmMain& w, const Model& model)
     w.state.BestOfBestShown = true;
 }
 
-// The refined fit stands in for the search's best once made; the bootstrap's band lies behind.
+// The refined fit stands in for the search's best once made; the bootstrap's band lies behind
+// it and the bars of its break points over it.
 void frmMain::DrawBestOfBest()
 {
-    DrawIntervals();
+    DrawIntervals(false);
     draw_best_of_best(*this, ShownModel());
+    DrawIntervals(true);
 }
 
 Model frmMain::ShownModel() const

@@ -19,8 +19,8 @@ namespace tolvenar {
 
 namespace {
 
-constexpr QRgb kBandShade = 0x40ff0000;     // the bootstrap's band, see-through over the data
-constexpr QRgb kIntervalBar = 0xff900000;   // a break point's interval
+constexpr QRgb kBandShade = 0x50ff0000;     // the bootstrap's band, see-through over the data
+constexpr QRgb kIntervalBar = 0xff000000;   // a break point's interval, over the red model
 constexpr int kBandSamples = 400;           // band values across the crop window
 
 // What a refinement (and a bootstrap after it) hands back.
@@ -105,6 +105,32 @@ void show_refined(frmMain& w, ModelFamily family)
     w.frmIntervals->raise();
 }
 
+// A bar from each moved break point's interval's low end to its high end at the point's level,
+// with a tick at either end.
+void draw_interval_bars(frmMain& w)
+{
+    const std::optional<ModelFamily> family = selected_family(w);
+    if (!family)
+        return;
+    const FamilyShape shape = family_shape(*family, w.session.vertices());
+    std::vector<int> moved = shape.moved;
+    if (shape.midway)
+        moved.push_back(3);
+    PictureBox& plot = *w.Picture1;
+    const float tick = plot.ScaleHeight() / 40.0f;
+    plot.setDrawWidth(2);
+    for (const int k : moved) {
+        const auto i = static_cast<std::size_t>(k);
+        const auto lo = static_cast<float>(w.Intervals->x[i].lo);
+        const auto hi = static_cast<float>(w.Intervals->x[i].hi);
+        const float y = w.Refined->model.y[i];
+        plot.Line(lo, y, hi, y, kIntervalBar);
+        plot.Line(lo, y - tick, lo, y + tick, kIntervalBar);
+        plot.Line(hi, y - tick, hi, y + tick, kIntervalBar);
+    }
+    plot.setDrawWidth(1);
+}
+
 void start_refine(frmMain& w, std::shared_ptr<RefineWork> work)
 {
     w.BeginWork();
@@ -179,12 +205,16 @@ void frmMain::mnuBootstrap1_Click()
     start_refine(*this, std::move(work));
 }
 
-// The band the replicates span at the level, then a bar over each moved break point's interval
-// at its level, both under the model drawn next.
-void frmMain::DrawIntervals()
+// The band the replicates span at the level, or a bar over each moved break point's interval
+// at its level.
+void frmMain::DrawIntervals(bool bars)
 {
     if (!Intervals || !Refined)
         return;
+    if (bars) {
+        draw_interval_bars(*this);
+        return;
+    }
     const double left = Picture1->ScaleLeft();
     const double right = left + Picture1->ScaleWidth();
     const refine::Band band =
@@ -195,26 +225,6 @@ void frmMain::DrawIntervals()
     for (std::size_t i = band.x.size(); i-- > 0;)
         outline.emplace_back(band.x[i], band.lo[i]);
     Picture1->Polygon(outline, kBandShade);
-
-    const std::optional<ModelFamily> family = selected_family(*this);
-    if (!family)
-        return;
-    const FamilyShape shape = family_shape(*family, session.vertices());
-    std::vector<int> bars = shape.moved;
-    if (shape.midway)
-        bars.push_back(3);
-    const float tick = Picture1->ScaleHeight() / 60.0f;
-    Picture1->setDrawWidth(2);
-    for (const int k : bars) {
-        const auto i = static_cast<std::size_t>(k);
-        const auto lo = static_cast<float>(Intervals->x[i].lo);
-        const auto hi = static_cast<float>(Intervals->x[i].hi);
-        const float y = Refined->model.y[i];
-        Picture1->Line(lo, y, hi, y, kIntervalBar);
-        Picture1->Line(lo, y - tick, lo, y + tick, kIntervalBar);
-        Picture1->Line(hi, y - tick, hi, y + tick, kIntervalBar);
-    }
-    Picture1->setDrawWidth(1);
 }
 
 }  // namespace tolvenar
