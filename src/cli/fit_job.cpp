@@ -35,7 +35,7 @@ public:
     FitObserver(ModelFamily family, Progress& progress, const std::atomic<bool>& stop)
         : m_progress(progress), m_stop(stop)
     {
-        labels.apply(reset_label_writes(family == ModelFamily::SimpleRamp));
+        labels.apply(reset_label_writes(family));
     }
     ~FitObserver() override { publish(); }
 

@@ -17,7 +17,7 @@ ResultLabels refined_labels(const FitSession& session, ModelFamily family,
                             const refine::RefinedFit& fit)
 {
     ResultLabels labels;
-    labels.apply(reset_label_writes(family == ModelFamily::SimpleRamp));
+    labels.apply(reset_label_writes(family));
     labels.apply(session.refined_report(family, fit).writes);
     return labels;
 }

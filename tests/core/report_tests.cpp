@@ -11,10 +11,11 @@ namespace {
 
 // The labels after `writes` over those a reset leaves, in reading order, a disabled one in
 // brackets.
-std::string shown(const std::vector<LabelWrite>& writes, bool simple_ramp = false)
+std::string shown(const std::vector<LabelWrite>& writes,
+                  std::optional<ModelFamily> family = std::nullopt)
 {
     ResultLabels labels;
-    labels.apply(reset_label_writes(simple_ramp));
+    labels.apply(reset_label_writes(family));
     labels.apply(writes);
     std::string text;
     const auto add = [&](const LabelState& label) {
@@ -83,7 +84,7 @@ TEST(Report, ShowsTheFamilysBreakPointsAndMeasure)
     }
 
     // Reset and a crop leave every label bare and disabled.
-    EXPECT_EQ(shown({}, true), "[X1 = ], [Y1 = ], [X2 = ], [Y2 = ], [X3 = ], [Y3 = ], [X4 = ], "
+    EXPECT_EQ(shown({}, ModelFamily::SimpleRamp), "[X1 = ], [Y1 = ], [X2 = ], [Y2 = ], [X3 = ], [Y3 = ], [X4 = ], "
                                "[Y4 = ], [X5 = ], [Y5 = ], [X6 = ], [Y6 = ], [R = ], "
                                "[Duration of change =]");
     state.BestOfBestR = 0.96299243f;

@@ -20,13 +20,6 @@ namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-using Stop = const std::atomic<bool>*;  // nullptr: never stopped
-
-bool stopped(Stop stop)
-{
-    return stop && stop->load(std::memory_order_relaxed);
-}
-
 using Shape = FamilyShape;
 
 // A box as the draws use it: [lo - (hi - lo) / 10, hi + (hi - lo) / 10]; an empty box bounds

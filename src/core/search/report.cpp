@@ -111,12 +111,13 @@ std::string bare_y_caption(int i)
     return indexed('Y', i, " = ");
 }
 
-std::string_view reset_measure_caption(bool simple_ramp_selected)
+std::string_view reset_measure_caption(std::optional<ModelFamily> family)
 {
-    return simple_ramp_selected ? "Duration of change =" : "Symmetry index =";
+    const bool duration = family && family_row(*family).measure == FamilyMeasure::Duration;
+    return duration ? "Duration of change =" : "Symmetry index =";
 }
 
-std::vector<LabelWrite> reset_label_writes(bool simple_ramp_selected)
+std::vector<LabelWrite> reset_label_writes(std::optional<ModelFamily> family)
 {
     std::vector<LabelWrite> writes;
     writes.reserve(14);
@@ -126,7 +127,7 @@ std::vector<LabelWrite> reset_label_writes(bool simple_ramp_selected)
     }
     write(writes, ResultLabel::R, 0, false, std::string(kRCaption));
     write(writes, ResultLabel::Measure, 0, false,
-          std::string(reset_measure_caption(simple_ramp_selected)));
+          std::string(reset_measure_caption(family)));
     return writes;
 }
 

@@ -54,13 +54,13 @@ inline constexpr std::string_view kRCaption = "R = ";
 inline constexpr std::string_view kStartupMeasureCaption = "Symmetry index = ";
 std::string bare_x_caption(int i);  // "X" + i + " = "
 std::string bare_y_caption(int i);  // "Y" + i + " = "
-// Label6 after Reset or a crop: "Duration of change =" with "Simple ramp", else
-// "Symmetry index =" (both without a trailing blank).
-std::string_view reset_measure_caption(bool simple_ramp_selected);
+// Label6 after Reset or a crop: "Duration of change =" with a family that measures its duration
+// ("Simple ramp"), else "Symmetry index =" (both without a trailing blank).
+std::string_view reset_measure_caption(std::optional<ModelFamily> family);
 
 // The writes of Reset and of a crop: all twelve break-point labels bare and disabled, Label5
 // "R = " disabled, Label6 disabled with reset_measure_caption.
-std::vector<LabelWrite> reset_label_writes(bool simple_ramp_selected);
+std::vector<LabelWrite> reset_label_writes(std::optional<ModelFamily> family);
 
 struct LabelState {
     std::string caption;

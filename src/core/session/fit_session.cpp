@@ -259,7 +259,7 @@ std::vector<IntervalLine> FitSession::interval_lines(ModelFamily family,
                                                      const refine::BootstrapResult& in) const
 {
     ResultLabels labels;
-    labels.apply(reset_label_writes(family == ModelFamily::SimpleRamp));
+    labels.apply(reset_label_writes(family));
     labels.apply(refined_report(family, fit).writes);
     // The estimates as the report writes them; the bounds in double, in data x.
     const double origin = m_state.CropOrigin;

@@ -5,6 +5,7 @@
 #include "core/model/family.h"
 #include "core/search/report.h"
 #include "ui/app/result_labels.h"
+#include "ui/model/model_controls.h"
 
 namespace tolvenar {
 
@@ -14,7 +15,7 @@ void frmMain::Reset()
     Check1->setEnabled(false);
     Check1->setValue(0);  // fires Check1_Click when it was ticked
     Command6->setEnabled(false);
-    apply_label_writes(*this, reset_label_writes(Option1[1]->Value()));
+    apply_label_writes(*this, reset_label_writes(selected_family(*this)));
     session.forget_results();
     Refined.reset();
     Intervals.reset();

@@ -55,7 +55,7 @@ FileResult record_of(const frmMain& w, ModelFamily family, const FitOptions& opt
     result.from = options.from->value;
     result.to = options.to->value;
     ResultLabels labels;
-    labels.apply(reset_label_writes(family == ModelFamily::SimpleRamp));
+    labels.apply(reset_label_writes(family));
     labels.apply(w.session.report(family).writes);
     result.found = found_model(w.session, family, labels);
     if (w.Refined) {

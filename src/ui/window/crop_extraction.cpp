@@ -7,6 +7,7 @@
 #include "core/search/report.h"
 #include "core/window/crop.h"
 #include "ui/app/result_labels.h"
+#include "ui/model/model_controls.h"
 
 namespace tolvenar {
 
@@ -24,7 +25,7 @@ void forget_results(frmMain& w)
     w.Frame6->setEnabled(false);
     w.Command5->setEnabled(false);
     w.Check2->setEnabled(false);
-    apply_label_writes(w, reset_label_writes(w.Option1[1]->Value()));
+    apply_label_writes(w, reset_label_writes(selected_family(w)));
     w.Frame5->setEnabled(false);
 }
 
