@@ -121,16 +121,21 @@ void check_node_count(std::int16_t node_count)
 
 // Free draws: steps from x1 = 0 and levels in abstract units, mapped to the plot afterwards.
 
-void free4_free(EngineState& s, const GenerateControls&, RandomSource& random)
+// Free segments up to vertex `last`: every level its own.
+void segments_free(EngineState& s, RandomSource& random, int last)
 {
     Vertices& x = s.ModelX;
     Vertices& y = s.ModelY;
     x[1] = 0.0f;
-    step_vertices(x, random, 2, 5);
-    x[6] = x[5];
-    for (int k = 1; k <= 5; ++k)
+    step_vertices(x, random, 2, last);
+    for (int k = 1; k <= last; ++k)
         y[k] = level(random);
-    y[6] = y[5];
+    copy_last_vertex(x, y, last);
+}
+
+void free4_free(EngineState& s, const GenerateControls&, RandomSource& random)
+{
+    segments_free(s, random, 5);
 }
 
 void asymmetric_free(EngineState& s, const GenerateControls&, RandomSource& random)
@@ -159,28 +164,16 @@ void ramp_free(EngineState& s, const GenerateControls&, RandomSource& random)
     Vertices& y = s.ModelY;
     x[1] = 0.0f;
     step_vertices(x, random, 2, 4);
-    x[5] = x[4];
-    x[6] = x[5];
     y[1] = random.next();
     y[2] = y[1];
     y[3] = random.next();
     y[4] = y[3];
-    y[5] = y[4];
-    y[6] = y[5];
+    copy_last_vertex(x, y, 4);
 }
 
 void free3_free(EngineState& s, const GenerateControls&, RandomSource& random)
 {
-    Vertices& x = s.ModelX;
-    Vertices& y = s.ModelY;
-    x[1] = 0.0f;
-    step_vertices(x, random, 2, 4);
-    x[5] = x[4];
-    x[6] = x[5];
-    for (int k = 1; k <= 4; ++k)
-        y[k] = level(random);
-    y[5] = y[4];
-    y[6] = y[5];
+    segments_free(s, random, 4);
 }
 
 void duration_free(EngineState& s, const GenerateControls&, RandomSource& random)
@@ -229,34 +222,28 @@ float y_box(EngineState& s, RandomSource& random, int k)
     return box_draw(random, s.ConYMin[k], s.ConYMax[k]);
 }
 
-void free4_constrained(EngineState& s, RandomSource& random)
+// Free segments up to vertex `last` in the boxes: the last vertex on its box's lower x limit.
+void segments_constrained(EngineState& s, RandomSource& random, int last)
 {
     Vertices& x = s.ModelX;
     Vertices& y = s.ModelY;
     x[1] = s.ConXMin[1];
-    for (int k = 2; k <= 4; ++k)
+    for (int k = 2; k < last; ++k)
         x[k] = x_box(s, random, k);
-    x[5] = s.ConXMin[5];
-    x[6] = x[5];
-    for (int k = 1; k <= 5; ++k)
+    x[last] = s.ConXMin[last];
+    for (int k = 1; k <= last; ++k)
         y[k] = y_box(s, random, k);
-    y[6] = y[5];
+    copy_last_vertex(x, y, last);
+}
+
+void free4_constrained(EngineState& s, RandomSource& random)
+{
+    segments_constrained(s, random, 5);
 }
 
 void free3_constrained(EngineState& s, RandomSource& random)
 {
-    Vertices& x = s.ModelX;
-    Vertices& y = s.ModelY;
-    x[1] = s.ConXMin[1];
-    for (int k = 2; k <= 3; ++k)
-        x[k] = x_box(s, random, k);
-    x[4] = s.ConXMin[4];
-    x[5] = x[4];
-    x[6] = x[5];
-    for (int k = 1; k <= 4; ++k)
-        y[k] = y_box(s, random, k);
-    y[5] = y[4];
-    y[6] = y[5];
+    segments_constrained(s, random, 4);
 }
 
 // The baseline and peak of both event families, after their break points.
@@ -265,13 +252,12 @@ void constrained_event_levels(EngineState& s, RandomSource& random)
     Vertices& x = s.ModelX;
     Vertices& y = s.ModelY;
     x[5] = s.ConXMin[5];
-    x[6] = x[5];
     y[1] = y_box(s, random, 1);
     y[2] = y[1];
     y[3] = y_box(s, random, 3);
     y[4] = y[1];
     y[5] = y[1];
-    y[6] = y[5];
+    copy_last_vertex(x, y, 5);
 }
 
 void asymmetric_constrained(EngineState& s, RandomSource& random)
@@ -300,14 +286,11 @@ void ramp_constrained(EngineState& s, RandomSource& random)
     x[2] = x_box(s, random, 2);
     x[3] = x_box(s, random, 3);
     x[4] = s.ConXMin[4];
-    x[5] = x[4];
-    x[6] = x[5];
     y[1] = y_box(s, random, 1);
     y[2] = y[1];
     y[3] = y_box(s, random, 3);
     y[4] = y[3];
-    y[5] = y[4];
-    y[6] = y[5];
+    copy_last_vertex(x, y, 4);
 }
 
 void duration_constrained(EngineState& s, RandomSource& random)
