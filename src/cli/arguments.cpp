@@ -267,11 +267,16 @@ FitOptions parse_arguments(std::span<const std::string> args)
 
 std::vector<std::string> shard_files(const FitOptions& options)
 {
-    std::vector<std::string> files;
-    for (std::size_t i = 0; i < options.files.size(); ++i)
+    return shard_of(options, options.files);
+}
+
+std::vector<std::string> shard_of(const FitOptions& options, const std::vector<std::string>& list)
+{
+    std::vector<std::string> share;
+    for (std::size_t i = 0; i < list.size(); ++i)
         if (i % options.shard.n == options.shard.k - 1)
-            files.push_back(options.files[i]);
-    return files;
+            share.push_back(list[i]);
+    return share;
 }
 
 }  // namespace cli

@@ -55,6 +55,8 @@ FitOptions parse_arguments(std::span<const std::string> args);
 
 // The files of the options' shard, in the order given.
 std::vector<std::string> shard_files(const FitOptions& options);
+// The entries of `list`, one for each file given, that belong to the options' shard.
+std::vector<std::string> shard_of(const FitOptions& options, const std::vector<std::string>& list);
 
 // True when `text` is an optional sign and decimal digits, nothing else: "12abc", "2.5", "1e3"
 // and "" are no count.

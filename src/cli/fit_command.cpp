@@ -104,7 +104,9 @@ int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std:
     check_plot_path(options);
     const std::vector<std::string> files = shard_files(options);
     refuse_shared_streams(files);
-    const std::vector<std::string> pictures = picture_paths(options, files);
+    // Named over every file given, so that the shards of one list share no picture either.
+    const std::vector<std::string> pictures =
+        shard_of(options, picture_paths(options, options.files));
     const InputFiles inputs = options.plot.empty() ? InputFiles() : InputFiles(options.files);
     if (!options.plot.empty())
         plot::load_picture_module();  // before any worker starts

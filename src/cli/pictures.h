@@ -23,11 +23,12 @@ bool plot_folder(const FitOptions& options);
 // The picture's destination exists or is made; a single picture needs a .png or .svg name.
 void check_plot_path(const FitOptions& options);
 
-// The picture of each of `files` ("" for all without --plot): PATH, or in the folder PATH the
-// file's path below the files' common folder with .png for its ending (a/x.csv, b/x.csv:
-// PATH/a/x.png, PATH/b/x.png; standard input "-": stdin.png). Files that would still share a
-// name keep their ending (x.csv.png, x.txt.png); the same file given again gets x-2.png, x-3.png
-// unless another file has that name. The bytes of a name stay as they are.
+// The picture of each of `files` ("" for all without --plot; name every file given, and a shard
+// takes its own): PATH, or in the folder PATH the file's path below the files' common folder
+// with .png for its ending (a/x.csv, b/x.csv: PATH/a/x.png, PATH/b/x.png; standard input "-":
+// stdin.png). Files that would still share a name keep their ending (x.csv.png, x.txt.png); the
+// same file given again gets x-2.png, x-3.png unless another file has that name. The bytes of a
+// name stay as they are.
 std::vector<std::string> picture_paths(const FitOptions& options,
                                        const std::vector<std::string>& files);
 

@@ -661,6 +661,11 @@ TEST(FitBatch, PlotWritesPngOrSvgPerFile)
         EXPECT_EQ(name_in(json::parse(line), "picture"), path);
         EXPECT_TRUE(read(path).starts_with("\x89PNG")) << name;
     }
+    // A shard names its pictures as the whole list does, so that shards share none either.
+    const Outcome share = fit(joined(joined(settings, {folder + "/s", "--shard=1/3", "--json"}),
+                                     files));
+    EXPECT_EQ(name_in(json::parse(share.out.substr(0, share.out.find('\n'))), "picture"),
+              folder + "/s/a/x.png");
     std::filesystem::remove_all(folder);
 }
 
