@@ -7,6 +7,7 @@
 chunked.
 """
 
+import copy
 import keyword
 
 import numpy as np
@@ -14,7 +15,7 @@ import numpy as np
 from . import _tolvenar
 
 __version__ = _tolvenar.__version__
-__all__ = ["fit", "FitResult", "Record"]
+__all__ = ["fit", "FitResult", "Record", "Crop", "Model", "Bootstrap"]
 
 
 class Record:
@@ -28,16 +29,31 @@ class Record:
     def __init__(self, members):
         self._members = members
         for key, value in members.items():
-            setattr(self, key + "_" if keyword.iskeyword(key) else key, _attribute(value))
+            setattr(self, key + "_" if keyword.iskeyword(key) else key, _attribute(key, value))
 
     def to_dict(self):
         """The object as dicts, lists, str, int and float, numbers equal to the JSON's."""
-        return _copy(self._members)
+        return copy.deepcopy(self._members)
 
     def __repr__(self):
         shown = ", ".join(f"{key}={value!r}" for key, value in self._members.items()
                           if not isinstance(value, (dict, list)))
         return f"{type(self).__name__}({shown})"
+
+
+class Crop(Record):
+    """The crop: ``start`` (its first row), ``count``, ``min_y``, ``max_y``; ``origin`` far from
+    zero, where the model x are measured from it."""
+
+
+class Model(Record):
+    """A model: ``x`` and ``y`` of its six vertices (numpy arrays, x in data x; a family's unused
+    vertices copy its last), ``r``, ``sq_dist``; refined, the family's measure too."""
+
+
+class Bootstrap(Record):
+    """The refined fit's intervals: ``replicates``, ``replicates_done``, ``level``, ``seed``,
+    ``block_length``, ``x`` and ``y`` (arrays of [lo, hi] rows), the family's measure [lo, hi]."""
 
 
 class FitResult(Record):
@@ -55,9 +71,12 @@ class FitResult(Record):
     """
 
 
-def _attribute(value):
+_MEMBERS = {"crop": Crop, "best": Model, "refined": Model, "bootstrap": Bootstrap}
+
+
+def _attribute(key, value):
     if isinstance(value, dict):
-        return Record(value)
+        return _MEMBERS.get(key, Record)(value)
     if isinstance(value, list) and value and all(_numeric(item) for item in value):
         return np.array(value, dtype=np.float64)  # None as NaN
     return value
@@ -67,14 +86,6 @@ def _numeric(item):
     if isinstance(item, list):
         return all(_numeric(inner) for inner in item)
     return item is None or (isinstance(item, (int, float)) and not isinstance(item, bool))
-
-
-def _copy(value):
-    if isinstance(value, dict):
-        return {key: _copy(item) for key, item in value.items()}
-    if isinstance(value, list):
-        return [_copy(item) for item in value]
-    return value
 
 
 def _count(value):
