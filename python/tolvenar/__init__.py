@@ -29,14 +29,14 @@ class Record:
     def __init__(self, members):
         self._members = members
         for key, value in members.items():
-            setattr(self, key + "_" if keyword.iskeyword(key) else key, _attribute(key, value))
+            setattr(self, _name(key), _attribute(key, value))
 
     def to_dict(self):
         """The object as dicts, lists, str, int and float, numbers equal to the JSON's."""
         return copy.deepcopy(self._members)
 
     def __repr__(self):
-        shown = ", ".join(f"{key}={value!r}" for key, value in self._members.items()
+        shown = ", ".join(f"{_name(key)}={value!r}" for key, value in self._members.items()
                           if not isinstance(value, (dict, list)))
         return f"{type(self).__name__}({shown})"
 
@@ -69,6 +69,10 @@ class FitResult(Record):
     bootstrap: ``bootstrap`` (``replicates``, ``replicates_done``, ``level``, ``seed``,
     ``block_length``, ``x`` and ``y`` as [lo, hi] rows, the measure's [lo, hi]).
     """
+
+
+def _name(key):
+    return key + "_" if keyword.iskeyword(key) else key
 
 
 _MEMBERS = {"crop": Crop, "best": Model, "refined": Model, "bootstrap": Bootstrap}
