@@ -734,6 +734,7 @@ ImportedSeries read_data_arrays(std::span<const double> x, std::span<const doubl
         rows.take(&x_field, std::isnan(y[i]) ? nullptr : &y_field, &sigma_field, 0);
     }
     rows.finish(false, false);
+    series.layout.pairs = options.pairs_allowed();  // as the reader would take their file
     return series;
 }
 
