@@ -98,6 +98,11 @@ def test_refusals_raise_value_error_with_tolvenar_fit_reason(data, kw, args, rea
     assert str(refusal.value) == reason
 
 
+def test_a_search_that_finds_no_model_raises_runtime_error():
+    with pytest.raises(RuntimeError, match="^no run made: --runs 0 reads as no run$"):
+        tolvenar.fit(*rows(), runs=0)
+
+
 def test_ctrl_c_raises_keyboard_interrupt_and_stops_the_fit():
     x, y = example_rows("step_ramp.csv")
     threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT)).start()
