@@ -181,7 +181,8 @@ def fit(x, y, model="ramp", runs=10, trials=1000, lo=None, hi=None, constrain=Fa
     seed : int
         Start of the random source, 0 to 4294967295 (5489, the window's, by default).
     sigma : array_like of float, optional
-        The y uncertainties of the rows, positive, checked as a data file's sigma column.
+        The y uncertainties of the rows, positive: checked as a data file's sigma column is
+        and handed to the fit with the rows.
     threads : int
         Cores to use (0: every usable core); the result is the same for every number.
 
