@@ -2,9 +2,12 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The install tree as a distribution takes it: no library search path, licence and man pages in
 # place, desktop entry and metainfo clean for their validators (where installed), and the
-# completion offering tolvenar-fit's options, model names and data files. Run from the sources.
+# completion offering tolvenar-fit's options, model names and data files; with an interpreter and
+# the package's folder below the prefix, the Python package fitting from there. Run from the sources.
 set -eu
 tree=$2
+python=${3:-}
+packages=${4:-}
 fail() { echo "install_tree: $*" >&2; exit 1; }
 rm -rf "$tree" && cmake --install "$1" --prefix "$tree" >/dev/null
 for f in doc/tolvenar/LICENSE man/man1/tolvenar.1 man/man1/tolvenar-fit.1; do
@@ -12,7 +15,14 @@ for f in doc/tolvenar/LICENSE man/man1/tolvenar.1 man/man1/tolvenar-fit.1; do
 done
 "$tree"/bin/tolvenar-fit --runs 1 --trials 10 --plot "$tree/fit.png" examples/symmetric_event.csv \
     >/dev/null || fail "tolvenar-fit --plot does not find its picture module"
-for program in "$tree"/bin/* "$tree"/lib*/*/tolvenar/*.so "$tree"/lib*/tolvenar/*.so; do
+if [ -n "$python" ]; then
+    PYTHONPATH="$tree/$packages" "$python" -c 'import tolvenar, tolvenar.xarray
+assert tolvenar.__file__.startswith("'"$tree"'")
+assert tolvenar.fit(range(8), [0, 0, 0, 1, 2, 3, 3, 3], runs=1, trials=10).status == "fitted"' ||
+        fail "the Python package does not fit from $tree/$packages"
+fi
+for program in "$tree"/bin/* "$tree"/lib*/*/tolvenar/*.so "$tree"/lib*/tolvenar/*.so \
+               "$tree/$packages"/tolvenar/*.so; do
     [ -e "$program" ] || continue
     ! readelf -d "$program" | grep -E 'R(UN)?PATH' || fail "$program has a search path"
 done

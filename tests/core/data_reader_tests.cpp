@@ -9,7 +9,9 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <tuple>
 
@@ -45,32 +47,36 @@ std::string fields_of(std::string_view text)
     return out;
 }
 
-// What the whole import makes of `text`: rows 0..DataCount + 1 as "x;y|", or why it refused;
-// with `facts` the layout, the gaps, the sigma and a reversal after them.
+// Rows 0..DataCount + 1 of a series as "x;y|"; with `facts` the layout, the gaps, the sigma and
+// a reversal after them.
+std::string rows_of(const ImportedSeries& series, bool facts)
+{
+    const DataTable& table = series.table;
+    std::string rows;
+    const auto cell = [&](const Cell& c) { return shown(c.kind, c.number, table.text_of(c)); };
+    for (std::size_t row = 0; row < table.DataX.size(); ++row)
+        rows += cell(table.DataX[row]) + ";" + cell(table.DataY[row]) + "|";
+    if (!facts)
+        return rows;
+    rows += " " + std::string(separator_text(series.layout.separator)) +
+            (series.layout.pairs ? " pairs" : "") + (series.reversed ? " reversed" : "");
+    for (const auto& [name, values] : {std::pair{" gaps", series.gap_x}, {" sigma", series.sigma}})
+        for (std::size_t i = 0; i < values.size(); ++i)
+            rows += (i == 0 ? std::string(name) + ":" : ",") + number_text(values[i]);
+    return rows;
+}
+
+// What the whole import makes of `text` (rows_of), or why it refused.
 std::string import_of(std::string_view text, const ReadOptions& options = {}, bool facts = false)
 {
     try {
-        const ImportedSeries series = import_data_text(text, options).series;
-        const DataTable& table = series.table;
-        std::string rows;
-        const auto cell = [&](const Cell& c) { return shown(c.kind, c.number, table.text_of(c)); };
-        for (std::size_t row = 0; row < table.DataX.size(); ++row)
-            rows += cell(table.DataX[row]) + ";" + cell(table.DataY[row]) + "|";
-        if (!facts)
-            return rows;
-        rows += " " + std::string(separator_text(series.layout.separator)) +
-                (series.layout.pairs ? " pairs" : "") + (series.reversed ? " reversed" : "");
-        for (const auto& [name, values] :
-             {std::pair{" gaps", series.gap_x}, {" sigma", series.sigma}})
-            for (std::size_t i = 0; i < values.size(); ++i)
-                rows += (i == 0 ? std::string(name) + ":" : ",") + number_text(values[i]);
-        return rows;
+        return rows_of(import_data_text(text, options).series, facts);
     } catch (const ImportError& error) {
         EXPECT_EQ(std::string(error.what()).find('\n'), std::string::npos);
         const char* reasons[] = {"cannot open", "too few fields", "field check", "inside a pair",
                                  "text", "x decreases", "out of range", "flat", "utf-16",
                                  "semicolons", "decimal comma", "empty line", "missing x",
-                                 "sigma", "no column", "ambiguous"};
+                                 "sigma", "no column", "ambiguous", "unequal lengths"};
         return reasons[static_cast<int>(error.reason())];
     } catch (const Fault& fault) {
         return std::string(fault_kind_name(fault.kind()));
@@ -339,6 +345,48 @@ TEST(DataFile, ReadsDatesAsDaysFromTheFirstRow)
              {-1 / 24.0, "-1 hour"}})
         EXPECT_EQ(duration_text(span, dates), text);
     EXPECT_EQ(duration_text(3.5, XForm{}), "3.5");
+}
+
+// Arrays are taken as the reader takes a file of the same rows: the same series after the titles,
+// the same refusals but for the line.
+TEST(DataArrays, TakeRowsAsTheReaderTakesTheirFile)
+{
+    const double nan = std::nan("");
+    struct Rows {
+        std::vector<double> x, y, sigma;
+    };
+    const Rows cases[] = {
+        {{0, 1, 1, 2, 3}, {1, 3, 2, 5, 4}, {}},
+        {{5, 4, 3, 2, 1}, {1, 3, 2, 5, 4}, {0.5, 1, 1, 2, 3}},  // turned round, sigma too
+        {{0, 1, 2, 3, 4, 5}, {1, nan, 2, 3, nan, 4}, {}},        // gaps
+        {{0, 1, 2, 1, 4}, {1, 2, 3, 4, 5}, {}},                  // out of order
+        {{3, 2, 2, 1}, {1, 2, 3, 4}, {}},                        // falling, then not
+        {{0, nan, 2, 3, 4}, {1, 2, 3, 4, 5}, {}},                // a missing x
+        {{0, 1, 2, 3}, {1, 1e39, 2, 3}, {}},                     // beyond the single range
+        {{0, 1, 2, 3}, {1, 2, 3, 4}, {1, 1, -1, 1}},
+        {{0, 1, 2, 3}, {7, 7, 7, 7}, {}},                        // no vertical extent
+    };
+    const auto taken = [](const std::function<CheckedImport()>& read) {
+        try {
+            const std::string rows = rows_of(read().series, true);
+            return rows.substr(rows.find('|'));  // after the titles
+        } catch (const ImportError& error) {
+            return std::regex_replace(error.what(), std::regex(R"(line \d+ \((data row \d+)\))"),
+                                      "$1");
+        }
+    };
+    for (const Rows& rows : cases) {
+        std::string text = rows.sigma.empty() ? "x,y\n" : "x,y,s\n";
+        for (std::size_t i = 0; i < rows.x.size(); ++i)
+            text += number_text(rows.x[i]) + "," + number_text(rows.y[i]) +
+                    (rows.sigma.empty() ? "" : "," + number_text(rows.sigma[i])) + "\n";
+        ReadOptions options;
+        if (!rows.sigma.empty())
+            options.sigma = ColumnChoice::of_text("3");
+        EXPECT_EQ(taken([&] { return import_data_arrays(rows.x, rows.y, rows.sigma); }),
+                  taken([&] { return import_data_text(text, options); }))
+            << text;
+    }
 }
 
 // The fuzzer's kept inputs through the fuzz target's own body, which aborts on a broken rule.

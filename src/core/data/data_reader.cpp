@@ -73,10 +73,11 @@ std::string excerpt(std::string_view text)
     return shown + (text.size() > cut ? "...\"" : "\"");
 }
 
-// "line 7 (data row 6)": where a data row starts in the file.
+// "line 7 (data row 6)": where a data row starts in the file; "data row 6" for arrays (line 0).
 std::string row_place(std::size_t line, std::int64_t row)
 {
-    return "line " + std::to_string(line) + " (data row " + std::to_string(row) + ")";
+    const std::string data_row = "data row " + std::to_string(row);
+    return line == 0 ? data_row : "line " + std::to_string(line) + " (" + data_row + ")";
 }
 
 // Whether `s` is a number written with a decimal comma: digits, one comma, digits.
@@ -132,20 +133,23 @@ public:
     }
 
     // The spare row (unless a final marker row already is), the row count, the order, the y
-    // range. Four rows with a y are needed.
-    void finish(bool marker_spare)
+    // range. Four rows with a y are needed; `file` says so of a file, else of arrays.
+    void finish(bool marker_spare, bool file = true)
     {
         DataTable& table = m_table;
         const std::size_t rows = table.DataX.size() - 1 - (marker_spare ? 1 : 0);
+        const std::string lead = file ? "not a data file: " : "";
         if (rows < 4 && !m_series.gap_x.empty())
             throw ImportError(ImportFailure::TooFewFields,
-                              "not a data file: only " + std::to_string(rows) +
+                              lead + "only " + std::to_string(rows) +
                                   " data rows hold a y value (" +
                                   std::to_string(m_series.gap_x.size()) +
                                   " are gaps), where four are needed");
         if (rows < 4)
             throw ImportError(ImportFailure::TooFewFields,
-                              "not a data file: fewer than four data rows under the title row");
+                              file ? lead + "fewer than four data rows under the title row"
+                                   : "only " + std::to_string(rows) +
+                                         " data rows, where four are needed");
         if (!marker_spare) {
             table.DataX.push_back(Cell::empty());
             table.DataY.push_back(Cell::empty());
@@ -688,9 +692,58 @@ void check_overview_cells(const DataTable& table)
     }
 }
 
-CheckedImport import_data_text(std::string_view text, const ReadOptions& options)
+ImportedSeries read_data_arrays(std::span<const double> x, std::span<const double> y,
+                                std::span<const double> sigma)
 {
-    CheckedImport result{read_data_text(text, options), {}};
+    if (y.size() != x.size() || (!sigma.empty() && sigma.size() != x.size()))
+        throw ImportError(ImportFailure::UnequalLengths,
+                          "x holds " + std::to_string(x.size()) + " values and y " +
+                              std::to_string(y.size()) +
+                              (sigma.empty() ? "" : ", sigma " + std::to_string(sigma.size())) +
+                              ": each row needs one of each");
+    if (x.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) - 1)
+        throw ImportError(ImportFailure::OutOfRange, "more than 2147483646 data rows");
+    ImportedSeries series;
+    ReadOptions options;
+    if (!sigma.empty()) {
+        options.sigma = ColumnChoice{"", 3};
+        series.sigma.assign(1, 0.0);
+    }
+    DataTable& table = series.table;
+    table.DataX.reserve(x.size() + 2);
+    table.DataY.reserve(x.size() + 2);
+    table.DataX.push_back(Cell::empty());  // no titles
+    table.DataY.push_back(Cell::empty());
+    // The values as the fields a file would hold: a NaN x is the missing marker it stands for,
+    // a NaN y a gap; the number kind takes every other value (its text is never shown).
+    const auto number = [](double value) {
+        Field field;
+        field.kind = CellKind::Number;
+        field.number = value;
+        field.text = "#";
+        return field;
+    };
+    Field missing;
+    missing.kind = CellKind::Text;
+    missing.text = "NaN";
+    RowTaker rows(series, options, Separator::Comma);
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const Field x_field = std::isnan(x[i]) ? missing : number(x[i]);
+        const Field y_field = number(y[i]);
+        const Field sigma_field = number(sigma.empty() ? 0.0 : sigma[i]);
+        rows.take(&x_field, std::isnan(y[i]) ? nullptr : &y_field, &sigma_field, 0);
+    }
+    rows.finish(false, false);
+    series.layout.pairs = options.pairs_allowed();  // as the reader would take their file
+    return series;
+}
+
+namespace {
+
+// The strip's scale and the overview's conversions of a series the reader took.
+CheckedImport checked_import(ImportedSeries series)
+{
+    CheckedImport result{std::move(series), {}};
     const DataTable& table = result.series.table;
     try {
         result.scale = overview_scale(result.series);
@@ -717,6 +770,19 @@ CheckedImport import_data_text(std::string_view text, const ReadOptions& options
                               "): the series has no vertical extent");
     }
     return result;
+}
+
+}  // namespace
+
+CheckedImport import_data_text(std::string_view text, const ReadOptions& options)
+{
+    return checked_import(read_data_text(text, options));
+}
+
+CheckedImport import_data_arrays(std::span<const double> x, std::span<const double> y,
+                                 std::span<const double> sigma)
+{
+    return checked_import(read_data_arrays(x, y, sigma));
 }
 
 CheckedImport import_data_file(const std::filesystem::path& path, const ReadOptions& options)

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -35,6 +36,7 @@ enum class ImportFailure {
     BadSigma,           // a sigma that is zero, negative, empty or text
     NoSuchColumn,       // a chosen column that the title row does not hold
     AmbiguousSeparator, // two separators read the first rows, each differently
+    UnequalLengths,     // arrays of x, y and sigma whose lengths differ
 };
 
 // A refused data file. what() is a one-line message for the user that names the line and the
@@ -173,6 +175,12 @@ std::size_t gaps_within(const std::vector<double>& gap_x, double from, double to
 ImportedSeries read_data_text(std::string_view text, const ReadOptions& options = {});
 ImportedSeries read_data_file(const std::filesystem::path& path, const ReadOptions& options = {});
 
+// The rows (x[i], y[i], sigma[i]) as the reader takes a file's data rows, with its refusals,
+// which name "data row 6" without a line: a NaN y is a gap, a NaN x missing, an infinity beyond
+// the single range. sigma empty: none. ImportError UnequalLengths when the lengths differ.
+ImportedSeries read_data_arrays(std::span<const double> x, std::span<const double> y,
+                                std::span<const double> sigma = {});
+
 // The bytes of a data file; ImportError CannotOpen, naming the path, when they cannot be read.
 std::string read_data_bytes(const std::filesystem::path& path);
 
@@ -209,5 +217,7 @@ struct CheckedImport {
 CheckedImport import_data_text(std::string_view text, const ReadOptions& options = {});
 CheckedImport import_data_file(const std::filesystem::path& path,
                                const ReadOptions& options = {});
+CheckedImport import_data_arrays(std::span<const double> x, std::span<const double> y,
+                                 std::span<const double> sigma = {});
 
 }  // namespace tolvenar

@@ -1,0 +1,209 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Tolvenar from Python: tolvenar-fit's fits of a measured series, from numpy arrays.
+
+``fit(x, y, ...)`` fits a piecewise-linear event model to the rows (x, y) exactly as
+``tolvenar-fit`` fits a data file holding them, and returns what ``tolvenar-fit --json`` writes.
+``tolvenar.xarray.fit_grid`` fits every cell of a gridded series, through Dask when the grid is
+chunked.
+"""
+
+import copy
+import keyword
+
+import numpy as np
+
+from . import _tolvenar
+
+__version__ = _tolvenar.__version__
+__all__ = ["fit", "FitResult", "Record", "Crop", "Model", "Bootstrap"]
+
+
+class Record:
+    """A JSON object of the result with its members as attributes.
+
+    Lists of numbers are numpy arrays of float64 (null as NaN), objects are Records, and a
+    member named by a Python keyword takes a trailing underscore (``from_``). ``to_dict()``
+    gives the object as Python's json module reads tolvenar-fit's line.
+    """
+
+    def __init__(self, members):
+        self._members = members
+        for key, value in members.items():
+            setattr(self, _name(key), _attribute(key, value))
+
+    def to_dict(self):
+        """The object as dicts, lists, str, int and float, numbers equal to the JSON's."""
+        return copy.deepcopy(self._members)
+
+    def __repr__(self):
+        shown = ", ".join(f"{_name(key)}={value!r}" for key, value in self._members.items()
+                          if not isinstance(value, (dict, list)))
+        return f"{type(self).__name__}({shown})"
+
+
+class Crop(Record):
+    """The crop: ``start`` (its first row), ``count``, ``min_y``, ``max_y``; ``origin`` far from
+    zero, where the model x are measured from it."""
+
+
+class Model(Record):
+    """A model: ``x`` and ``y`` of its six vertices (numpy arrays, x in data x; a family's unused
+    vertices copy its last), ``r``, ``sq_dist``; refined, the family's measure too."""
+
+
+class Bootstrap(Record):
+    """The refined fit's intervals: ``replicates``, ``replicates_done``, ``level``, ``seed``,
+    ``block_length``, ``x`` and ``y`` (arrays of [lo, hi] rows), the family's measure [lo, hi]."""
+
+
+class FitResult(Record):
+    """One series fitted as tolvenar-fit fits a file; its members are those of --json.
+
+    Provenance: ``file`` (None for arrays), ``version``, ``model``, ``from_`` and ``to`` (the
+    crop's edges), ``runs``, ``trials``, ``seed``, ``constrain``, ``status`` ("fitted").
+    The fit: ``points`` (in the crop), ``crop`` (``start``, ``count``, ``min_y``, ``max_y``,
+    ``origin`` far from zero), ``best`` (the best model: ``x`` and ``y`` of its six vertices in
+    data x, a family's unused ones copying its last, ``r``, ``sq_dist``), ``duration`` and
+    ``symmetry_index`` (None where the family has none), ``trials_made``, ``report`` (the
+    report's lines). With refine: ``refined`` (as ``best``, with the family's measure); with
+    bootstrap: ``bootstrap`` (``replicates``, ``replicates_done``, ``level``, ``seed``,
+    ``block_length``, ``x`` and ``y`` as [lo, hi] rows, the measure's [lo, hi]).
+    """
+
+
+def _name(key):
+    return key + "_" if keyword.iskeyword(key) else key
+
+
+_MEMBERS = {"crop": Crop, "best": Model, "refined": Model, "bootstrap": Bootstrap}
+
+
+def _attribute(key, value):
+    if isinstance(value, dict):
+        return _MEMBERS.get(key, Record)(value)
+    if isinstance(value, list) and value and all(_numeric(item) for item in value):
+        return np.array(value, dtype=np.float64)  # None as NaN
+    return value
+
+
+def _numeric(item):
+    if isinstance(item, list):
+        return all(_numeric(inner) for inner in item)
+    return item is None or (isinstance(item, (int, float)) and not isinstance(item, bool))
+
+
+def _count(value):
+    """A count as tolvenar-fit's text: whole numbers as digits, anything else as written."""
+    try:
+        return str(value.__index__())
+    except AttributeError:
+        return str(value)
+
+
+def _number(value):
+    """A number as text that reads back to the same double."""
+    if isinstance(value, str):
+        return value
+    try:
+        return str(value.__index__())
+    except AttributeError:
+        return repr(float(value))
+
+
+def _arguments(model="ramp", runs=10, trials=1000, lo=None, hi=None, constrain=False,
+               refine=False, bootstrap=0, level=0.9, seed=5489, threads=0):
+    """tolvenar-fit's arguments for the keywords of fit() (files aside)."""
+    arguments = ["--model", str(model), "--runs", _count(runs), "--trials", _count(trials),
+                 "--seed", _count(seed), "--level", _number(level)]
+    if lo is not None:
+        arguments += ["--from", _number(lo)]
+    if hi is not None:
+        arguments += ["--to", _number(hi)]
+    if constrain:
+        arguments.append("--constrain")
+    if refine:
+        arguments.append("--refine")
+    if bootstrap:
+        arguments += ["--bootstrap", _count(bootstrap)]
+    if threads:
+        arguments += ["--threads", _count(threads)]
+    return arguments
+
+
+def _column(values, name):
+    column = np.ascontiguousarray(values, dtype=np.float64)
+    if column.ndim != 1:
+        raise ValueError(f"{name} must be one-dimensional, not of shape {column.shape}")
+    return column
+
+
+def _record(arguments, x, y, sigma=None):
+    """The JSON object of tolvenar-fit `arguments` on the rows, whatever its status."""
+    return _tolvenar.fit(arguments, _column(x, "x"), _column(y, "y"),
+                         None if sigma is None else _column(sigma, "sigma"))
+
+
+def _checked(record, result_type):
+    if record["status"] == "refused":
+        raise ValueError(record["reason"])
+    if record["status"] == "failed":
+        raise RuntimeError(record["reason"])
+    return result_type(record)
+
+
+def fit(x, y, model="ramp", runs=10, trials=1000, lo=None, hi=None, constrain=False,
+        refine=False, bootstrap=0, level=0.9, seed=5489, sigma=None, threads=0):
+    """Fit a piecewise-linear event model to the rows (x, y), as tolvenar-fit fits a file.
+
+    The same rows, options and seed give the same numbers as ``tolvenar-fit --json``, bit for
+    bit, on any number of threads.
+
+    Parameters
+    ----------
+    x, y : array_like of float, one-dimensional, of one length
+        The rows in file order: x increasing (equal x allowed) or strictly falling throughout.
+        A NaN y is a gap (the row is left out), as an empty y in a file is.
+    model : str
+        "ramp" ("Simple ramp"), "symmetric", "asymmetric", "duration" ("Event with duration"),
+        "free3" or "free4", by short name or caption.
+    runs, trials : int
+        Runs per search and random candidates per run (whole numbers).
+    lo, hi : float, optional
+        The crop's edges in data x (tolvenar-fit's --from and --to); default the first and
+        the last x.
+    constrain : bool
+        Search a second time, inside the boxes around the break points found.
+    refine : bool
+        Then move to the family's least-squares optimum near the best model (``refined``).
+    bootstrap : int
+        Refine, then refit this many replicates (20 or more; 0: none) for an interval of every
+        value at ``level`` (a fraction, default 0.9) (``bootstrap``).
+    seed : int
+        Start of the random source, 0 to 4294967295 (5489, the window's, by default).
+    sigma : array_like of float, optional
+        The y uncertainties of the rows, positive: checked as a data file's sigma column is
+        and handed to the fit with the rows.
+    threads : int
+        Cores to use (0: every usable core); the result is the same for every number.
+
+    Returns
+    -------
+    FitResult
+        The members of ``tolvenar-fit --json`` as attributes (``result.best.x``, a numpy
+        array) and as ``result.to_dict()``.
+
+    Raises
+    ------
+    ValueError
+        What tolvenar-fit refuses, with its reason: bad options ("unknown model", a count that
+        is no whole number, a crop without a data point) or bad rows ("data row 6: x = 5 is
+        less than the x before it, 6: ...", lengths that differ, fewer than four rows).
+        Options are named as tolvenar-fit's (lo as --from, hi as --to).
+    RuntimeError
+        The search stopped on a fault or found no model (tolvenar-fit's exit 3).
+    KeyboardInterrupt
+        Ctrl-C, within about a tenth of a second; the fit stops.
+    """
+    arguments = _arguments(model, runs, trials, lo, hi, constrain, refine, bootstrap, level,
+                           seed, threads)
+    return _checked(_record(arguments, x, y, sigma), FitResult)
