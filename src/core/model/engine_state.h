@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/data/data_table.h"
+#include "core/data/x_form.h"
 
 #include <array>
 #include <cstdint>
@@ -49,6 +50,8 @@ struct ConvergencePoint {
 struct EngineState {
     // Data table of the current set (filled by the import).
     DataTable data;
+    // How the file writes its x: the report writes break points and durations back in it.
+    XForm DataXForm;
 
     // Cropped segment: cropped point k = 1..CropCount is data row CropStart + k.
     std::int32_t CropStart = 0;
