@@ -19,7 +19,7 @@ namespace tolvenar::cli {
 struct Edge {
     double value = 0.0;
     std::string name;  // "--from 12" or "the first data x (0)"
-    std::string text;  // as typed
+    std::string text{};  // as typed
     bool date = false;  // typed as an ISO date: value is NaN until read in the file's x form
 };
 

@@ -50,8 +50,6 @@ struct ConvergencePoint {
 struct EngineState {
     // Data table of the current set (filled by the import).
     DataTable data;
-    // How the file writes its x: the report writes break points and durations back in it.
-    XForm DataXForm;
 
     // Cropped segment: cropped point k = 1..CropCount is data row CropStart + k.
     std::int32_t CropStart = 0;
@@ -98,6 +96,9 @@ struct EngineState {
 
     // Vertices of the chosen family; for "Manual constraint" the number of manual boxes (0..6).
     std::int16_t NodeCount = 0;
+
+    // How the file writes its x: the report writes break points and durations back in it.
+    XForm DataXForm{};
 };
 
 }  // namespace tolvenar

@@ -116,6 +116,13 @@ std::string shown_measure(float value, FamilyMeasure measure, const XForm& form)
     return rounded_text(value, measure_names(measure).decimals);
 }
 
+std::string shown_measure(double value, FamilyMeasure measure, const XForm& form)
+{
+    if (measure == FamilyMeasure::Duration && form.is_date())
+        return duration_text(value, form);
+    return rounded_text(value, measure_names(measure).decimals);
+}
+
 std::string cleanup_r_caption(const EngineState& state)
 {
     return number_text(state.BestOfBestR);

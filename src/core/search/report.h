@@ -54,6 +54,7 @@ std::string shown_x(double x, const XForm& form);
 // The family's measure as the report writes it; for dates a duration in days, or in hours where
 // it is shorter than a day.
 std::string shown_measure(float value, FamilyMeasure measure, const XForm& form);
+std::string shown_measure(double value, FamilyMeasure measure, const XForm& form);
 
 // Label5 after a failed search: BestOfBestR as plain number text, without "R = ".
 std::string cleanup_r_caption(const EngineState& state);

@@ -282,7 +282,7 @@ std::vector<IntervalLine> FitSession::interval_lines(ModelFamily family,
     }
     if (labels.measure.enabled && in.measure && fit.measure) {
         const MeasureNames& names = measure_names(family_row(family).measure);
-        const auto text = [&](float value) {
+        const auto text = [&](auto value) {  // the estimate a single, the bounds doubles
             return shown_measure(value, family_row(family).measure, form);
         };
         lines.push_back({std::string(names.caption), text(*fit.measure), text(in.measure->lo),

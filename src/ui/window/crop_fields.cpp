@@ -18,11 +18,6 @@ namespace tolvenar {
 
 namespace {
 
-std::string text_of(const TextField& field)
-{
-    return field.Text().toStdString();
-}
-
 // The texts of two fields as the bound rules read them; nullopt while either holds no complete
 // date of the file's form.
 std::optional<std::pair<std::string, std::string>> rule_texts(const frmMain& w,
