@@ -42,7 +42,7 @@ _tolvenar_fit()
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
     else
         compopt -o filenames
-        mapfile -t COMPREPLY < <(compgen -d -- "$cur"
+        mapfile -t COMPREPLY < <(compgen -d -- "$cur" || :  # none is no failure
                                  compgen -f -- "$cur" | grep -iE '\.(csv|tsv|txt|dat)$')
     fi
 }

@@ -59,7 +59,8 @@ void frmMain::Command1_Click()
     };
 
     try {
-        const QString chosen = platform.ShowOpen(QStringLiteral("DataFile(*.csv)"));
+        const QString chosen =
+            platform.ShowOpen(QStringLiteral("DataFile(*.csv *.tsv *.txt *.dat)"));
         if (chosen.isEmpty()) {  // Cancel
             cleanup();
             return;
