@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/arguments.h"
 
+#include "cli/data_options.h"
 #include "cli/fit_command.h"
 #include "cli/refusals.h"
 #include "core/runtime/fault.h"
@@ -21,17 +22,6 @@ namespace {
 bool is_digit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-Edge typed_edge(const std::string& option, const std::string& text)
-{
-    if (!is_number_text(text))
-        throw usage_error(option + " needs a number, not \"" + text + "\"");
-    try {
-        return {parse_leading_number(text), option + " " + text};
-    } catch (const Fault&) {
-        throw refused(option + " " + text + " lies beyond the double-precision range");
-    }
 }
 
 std::string count_text(const std::string& option, const std::string& text)
@@ -113,6 +103,7 @@ Shard shard_named(const std::string& text)
 // refusals name them as typed.
 struct OptionTexts {
     std::string model, runs, trials, from, to, shard, bootstrap, level, seed, threads;
+    DataOptionTexts data;  // --x, --y, --sigma, --missing
 };
 
 void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
@@ -132,8 +123,10 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
     value("--trials", texts.trials, "N",
           "random candidates per run, a whole number (default 1000)");
     value("--from", texts.from, "X",
-          "left edge of the crop window in data x\n(default: the first data x)");
+          "left edge of the crop window in data x, a number or\nan ISO date as the file's x "
+          "(default: the first\ndata x)");
     value("--to", texts.to, "X", "right edge of the crop window (default: the last data x)");
+    declare_data_options(app, texts.data);
     value("--threads", texts.threads, "N",
           "cores to use, shared out over the files and each\nfile's search (default: every "
           "usable core); the\nresults are the same for every number");
@@ -241,6 +234,7 @@ FitOptions parse_arguments(std::span<const std::string> args)
         options.from = typed_edge("--from", texts.from);
     if (app.count("--to") > 0)
         options.to = typed_edge("--to", texts.to);
+    options.read = read_options(app, texts.data);
     if (app.count("--shard") > 0)
         options.shard = shard_named(texts.shard);
     if (app.count("--threads") > 0)

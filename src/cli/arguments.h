@@ -2,6 +2,7 @@
 // tolvenar-fit's arguments, read into options; bad usage is refused (exit 2).
 #pragma once
 
+#include "core/data/data_reader.h"
 #include "core/model/family.h"
 
 #include <cstdint>
@@ -18,6 +19,8 @@ namespace tolvenar::cli {
 struct Edge {
     double value = 0.0;
     std::string name;  // "--from 12" or "the first data x (0)"
+    std::string text{};  // as typed
+    bool date = false;  // typed as an ISO date: value is NaN until read in the file's x form
 };
 
 // The K-th of N shares of the file list: the files at 0-based positions i with i mod N = K - 1.
@@ -32,6 +35,7 @@ struct FitOptions {
     std::string trials_text = "1000";  // likewise, like Text3(0)
     std::optional<Edge> from;          // crop left edge; unset = the first data x
     std::optional<Edge> to;            // crop right edge; unset = the last data x
+    ReadOptions read;                  // --x, --y, --sigma, --missing
     bool constrain = false;
     int threads = 0;    // the cores tolvenar-fit uses, over files and searches; 0: all usable
     bool json = false;  // one JSON object per file, one a line

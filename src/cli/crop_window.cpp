@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/crop_window.h"
 
+#include "cli/data_options.h"
 #include "cli/refusals.h"
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
@@ -15,18 +16,21 @@ namespace tolvenar::cli {
 
 namespace {
 
-Edge data_edge(const DataTable& table, std::int32_t row, std::string_view which)
+Edge data_edge(const DataTable& table, std::int32_t row, std::string_view which,
+               const XForm& form)
 {
     const double x = cell_number(table.x_cell(row));
-    return {x, std::string(which) + " (" + number_text(x) + ")"};
+    return {x, std::string(which) + " (" + x_text(x, form) + ")", {}, false};
 }
 
 }  // namespace
 
-CropWindow crop_window(const DataTable& table, const FitOptions& options)
+CropWindow crop_window(const DataTable& table, const FitOptions& options, const XForm& form)
 {
-    const Edge from = options.from ? *options.from : data_edge(table, 1, "the first data x");
-    const Edge to = options.to ? *options.to : data_edge(table, table.DataCount, "the last data x");
+    const Edge from = options.from ? edge_in(*options.from, form)
+                                   : data_edge(table, 1, "the first data x", form);
+    const Edge to = options.to ? edge_in(*options.to, form)
+                               : data_edge(table, table.DataCount, "the last data x", form);
     if (to.value < from.value)
         throw refused("the crop window's right edge, " + to.name +
                       ", lies left of its left edge, " + from.name);

@@ -5,6 +5,7 @@
 
 #include "cli/arguments.h"
 #include "core/data/data_table.h"
+#include "core/data/x_form.h"
 #include "core/session/fit_session.h"
 
 namespace tolvenar::cli {
@@ -17,11 +18,13 @@ struct CropWindow {
     double to = 0.0;
 };
 
-// The data's first and last x stand for an edge not given. Near zero, as the window takes a
+// The data's first and last x stand for an edge not given; edges and messages are in the file's
+// x `form` (an edge typed as a date read in it). Near zero, as the window takes a
 // crop: left = single(from), width = single(to - from) with the difference in double. Far from
 // zero: left = from and the origin, width = to - from rounded up to a single, so that a point at
 // `to` stays in the crop.
-CropWindow crop_window(const DataTable& table, const FitOptions& options);
+CropWindow crop_window(const DataTable& table, const FitOptions& options,
+                       const XForm& form = {});
 
 // The crop as the window takes it; a fault, which the window leaves silently, is refused, and so
 // is a crop without a data point, which no search can fit.

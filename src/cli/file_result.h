@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/plot/fit_picture.h"
+#include "core/data/x_form.h"
 #include "core/refine/bootstrap.h"
 
 #include <array>
@@ -65,6 +66,7 @@ struct FoundModel {
     std::optional<float> symmetry_index;  // "Asymmetric event" alone
     std::vector<std::string> report;      // the enabled result labels, in reading order
     std::optional<RefinedModel> refined;  // --refine
+    XForm x_form;  // the file's x: for dates every x above is days from its first data row
 };
 
 struct FileResult {
@@ -72,6 +74,12 @@ struct FileResult {
     int code = 0;       // the exit status a call with this file alone gives
     std::string reason;  // one line: why it failed or was interrupted; "" when fitted
     std::optional<double> from, to;  // the crop's edges, once known
+    // What the file said of its data, once the crop is known: the form of its x, a downward
+    // axis, the missing y within the crop (unset when the file has none), the sigma column.
+    XForm x_form;
+    bool reversed = false;
+    std::optional<std::size_t> gaps;
+    std::string sigma_title;
     std::optional<FoundModel> found;  // set when fitted, and when interrupted after a model
     // The fit's picture and where it goes, written on the main thread: Qt's painting without an
     // application object is not made for other threads. The path stays once the picture is freed.

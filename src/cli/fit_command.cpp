@@ -34,7 +34,7 @@ namespace {
 using namespace cli;
 
 // The data of an accepted file ("-": standard input); the import's refusals as exit 2.
-CheckedImport import_file(const std::string& file, std::istream& in)
+CheckedImport import_file(const std::string& file, std::istream& in, const ReadOptions& read)
 {
     const bool standard_input = file == "-";
     try {
@@ -46,7 +46,7 @@ CheckedImport import_file(const std::string& file, std::istream& in)
         } else {
             text = read_data_bytes(file);
         }
-        return import_data_text(text);
+        return import_data_text(text, read);
     } catch (const ImportError& error) {
         throw refused(import_refusal_line(standard_input ? "standard input" : file, error));
     }
@@ -67,7 +67,7 @@ FileResult fit_file(const FitOptions& options, const std::string& file,
     }
     std::optional<CheckedImport> imported;
     try {
-        imported = import_file(file, in);
+        imported = import_file(file, in, options.read);
     } catch (const Refused& refusal) {
         FileResult result;
         result.file = file;

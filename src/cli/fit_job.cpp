@@ -2,6 +2,7 @@
 #include "cli/fit_job.h"
 
 #include "cli/crop_window.h"
+#include "cli/data_options.h"
 #include "cli/fit_command.h"
 #include "cli/refine_output.h"
 #include "cli/refusals.h"
@@ -93,7 +94,7 @@ FoundModel found_model(const FitSession& session, ModelFamily family, const Resu
                      crop.origin, node_count_of(family), best.x,
                      best.y, session.best_r(), session.best_sq_dist(),
                      session.trials_made(), std::nullopt, std::nullopt, report_lines(labels),
-                     std::nullopt};
+                     std::nullopt, session.x_form()};
     // The measure as the report computes it, before its rounding.
     const std::optional<float> measure = family_measure(family, best.x);
     if (family_row(family).measure == FamilyMeasure::Duration)
@@ -104,7 +105,8 @@ FoundModel found_model(const FitSession& session, ModelFamily family, const Resu
 }
 
 plot::FitPicture fit_picture(const FitSession& session, double top, double bottom,
-                             const CropEdges& window, const FoundModel& found)
+                             const CropEdges& window, const FoundModel& found,
+                             const std::vector<double>& gap_x)
 {
     const double left = window.left;
     const double right = window.origin == 0.0
@@ -117,6 +119,11 @@ plot::FitPicture fit_picture(const FitSession& session, double top, double botto
         const double x1 = cell_number(table.x_cell(i)), x2 = cell_number(table.x_cell(i + 1));
         if (x2 <= left || x1 >= right)
             continue;
+        if (gaps_within(gap_x, x1, x2) > 0) {  // the line breaks where a y is missing
+            if (!data.points.empty())
+                picture.lines.push_back(std::exchange(data, {{}, plot::kDataBlue, 1.0}));
+            continue;
+        }
         if (data.points.empty())
             data.points.emplace_back(x1 - left, cell_number(table.y_cell(i)));
         data.points.emplace_back(x2 - left, cell_number(table.y_cell(i + 1)));
@@ -124,7 +131,8 @@ plot::FitPicture fit_picture(const FitSession& session, double top, double botto
     plot::Polyline best{{}, plot::kBestOfBestRed, 2.0};
     for (std::size_t k = 1; k <= static_cast<std::size_t>(found.vertices); ++k)
         best.points.emplace_back(found.origin + found.x[k] - left, found.y[k]);
-    picture.lines = {std::move(data), std::move(best)};
+    picture.lines.push_back(std::move(data));
+    picture.lines.push_back(std::move(best));
     if (found.refined) {
         plot::Polyline refined{{}, plot::kRefinedBlack, 2.0};
         for (std::size_t k = 1; k <= static_cast<std::size_t>(found.vertices); ++k)
@@ -155,10 +163,12 @@ FileResult fit_series(const FitOptions& options, CheckedImport imported, const s
     try {
         // Drawn from by the search alone: with the default seed, as in a freshly started window.
         FitSession session(options.seed);
-        session.load(std::move(imported.series.table));
-        const CropWindow window = crop_window(session.table(), options);
+        session.load(std::move(imported.series.table), imported.series.x_form);
+        session.set_sigma(std::move(imported.series.sigma));
+        const CropWindow window = crop_window(session.table(), options, session.x_form());
         result.from = window.from;
         result.to = window.to;
+        note_series(result, imported.series, window.from, window.to);
         take_crop(session, window);
         reset_for(session, options.family);
 
@@ -205,7 +215,7 @@ FileResult fit_series(const FitOptions& options, CheckedImport imported, const s
                 session, imported.scale.ScaleTop,
                 static_cast<double>(imported.scale.ScaleTop) + imported.scale.ScaleHeight,
                 {window.left, window.width, window.origin, window.from, window.to},
-                *result.found);
+                *result.found, imported.series.gap_x);
         }
     } catch (const Refused& refusal) {
         result.code = std::max(result.code, refusal.code());

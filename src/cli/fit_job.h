@@ -34,8 +34,10 @@ FoundModel found_model(const FitSession& session, ModelFamily family, const Resu
 
 // The working plot of the fit: the cropped data in blue, the band of the refined fit's
 // intervals when there is one, the best of best in red and the refined model in black; x from
-// the crop's left edge, y from `top` to `bottom` as the plot shows them.
+// the crop's left edge, y from `top` to `bottom` as the plot shows them. The data's line breaks
+// at each x of `gap_x` (missing y).
 plot::FitPicture fit_picture(const FitSession& session, double top, double bottom,
-                             const CropEdges& window, const FoundModel& found);
+                             const CropEdges& window, const FoundModel& found,
+                             const std::vector<double>& gap_x = {});
 
 }  // namespace tolvenar::cli

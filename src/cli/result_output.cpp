@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/result_output.h"
 
+#include "cli/data_options.h"
 #include "cli/fit_command.h"
 #include "core/runtime/numbers.h"
 
@@ -24,11 +25,18 @@ Json count_value(const std::string& text)
     return text;
 }
 
-// Break point k (1..6) in data x: the single far from the origin, the double origin + x else.
+// A model x in data x: the single near zero, the double origin + x far from it; for dates the
+// file's own text.
+Json data_x(const FoundModel& found, float x)
+{
+    const double data = found.origin + static_cast<double>(x);
+    return x_value(data, found.x_form, found.origin == 0.0 ? exact(x) : exact(data));
+}
+
+// Break point k (1..6) in data x.
 Json data_x(const FoundModel& found, std::size_t k)
 {
-    return found.origin == 0.0 ? exact(found.x[k])
-                               : exact(found.origin + static_cast<double>(found.x[k]));
+    return data_x(found, found.x[k]);
 }
 
 Json optional_number(const std::optional<float>& value)
@@ -60,9 +68,10 @@ void add_text(Json& object, const std::string& name, const std::string& text)
         object[name + "_bytes"] = std::vector<unsigned char>(text.begin(), text.end());
 }
 
-Json range_of(const Range& range, double origin = 0.0)
+Json range_of(const Range& range, double origin = 0.0, const XForm& form = {})
 {
-    return Json::array({exact(origin + range.lo), exact(origin + range.hi)});
+    const double lo = origin + range.lo, hi = origin + range.hi;
+    return Json::array({x_value(lo, form, exact(lo)), x_value(hi, form, exact(hi))});
 }
 
 // "refined" and "bootstrap": the measure under its own name, x in data x.
@@ -72,8 +81,7 @@ void add_refined(Json& object, const FoundModel& found, ModelFamily family)
     const std::string measure(measure_names(family_row(family).measure).key);
     Json x = Json::array(), y = Json::array();
     for (std::size_t k = 1; k <= 6; ++k) {
-        x.push_back(found.origin == 0.0 ? exact(refined.x[k])
-                                        : exact(found.origin + static_cast<double>(refined.x[k])));
+        x.push_back(data_x(found, refined.x[k]));
         y.push_back(exact(refined.y[k]));
     }
     Json member{{"x", std::move(x)}, {"y", std::move(y)}, {"r", exact(refined.r)},
@@ -86,7 +94,7 @@ void add_refined(Json& object, const FoundModel& found, ModelFamily family)
     const Intervals& in = *refined.intervals;
     Json xs = Json::array(), ys = Json::array();
     for (std::size_t k = 1; k <= 6; ++k) {
-        xs.push_back(range_of(in.x[k], found.origin));
+        xs.push_back(range_of(in.x[k], found.origin, found.x_form));
         ys.push_back(range_of(in.y[k]));
     }
     Json boot{{"replicates", in.replicates}, {"replicates_done", in.done}, {"level", in.level},
@@ -95,6 +103,27 @@ void add_refined(Json& object, const FoundModel& found, ModelFamily family)
     if (in.measure)
         boot[measure] = range_of(*in.measure);
     object["bootstrap"] = std::move(boot);
+}
+
+// A crop edge in data x, null while unknown.
+Json edge_value(const FileResult& result, const std::optional<double>& edge)
+{
+    return edge ? x_value(*edge, result.x_form, exact(*edge)) : Json();
+}
+
+// What the file said of its data, each only where it applies, so that a file of plain numbers
+// without gaps keeps its object: "x_form" ("date" or "date-time": x are written as the file
+// writes them, durations in days), "reversed", "sigma" (the column's title) and "gaps".
+void add_series_members(Json& object, const FileResult& result)
+{
+    if (result.x_form.is_date())
+        object["x_form"] = result.x_form.kind == XKind::Date ? "date" : "date-time";
+    if (result.reversed)
+        object["reversed"] = true;
+    if (!result.sigma_title.empty())
+        add_text(object, "sigma", result.sigma_title);
+    if (result.gaps)
+        object["gaps"] = *result.gaps;
 }
 
 }  // namespace
@@ -145,8 +174,8 @@ Json json_object(const FileResult& result, const FitOptions& options)
     add_text(object, "file", result.file);
     object.update(Json{{"version", TOLVENAR_VERSION},
                        {"model", family_caption(options.family)},
-                       {"from", result.from ? exact(*result.from) : Json()},
-                       {"to", result.to ? exact(*result.to) : Json()},
+                       {"from", edge_value(result, result.from)},
+                       {"to", edge_value(result, result.to)},
                        {"runs", count_value(options.runs_text)},
                        {"trials", count_value(options.trials_text)},
                        {"seed", options.seed},
@@ -156,6 +185,7 @@ Json json_object(const FileResult& result, const FitOptions& options)
         object["reason"] = result.reason;
     if (!result.picture_path.empty())
         add_text(object, "picture", result.picture_path);
+    add_series_members(object, result);
     if (!result.found)
         return object;
     const FoundModel& found = *result.found;
@@ -225,9 +255,7 @@ void add_refined_columns(std::vector<Column>& columns, bool intervals)
     for (std::size_t k = 1; k <= 6; ++k)
         columns.push_back(vertex("refined_x" + std::to_string(k), k,
                                  [k](const FoundModel& f, const RefinedModel& m) {
-                                     return f.origin == 0.0
-                                                ? exact(m.x[k])
-                                                : exact(f.origin + static_cast<double>(m.x[k]));
+                                     return data_x(f, m.x[k]);
                                  }));
     for (std::size_t k = 1; k <= 6; ++k)
         columns.push_back(vertex("refined_y" + std::to_string(k), k,
@@ -250,8 +278,12 @@ void add_refined_columns(std::vector<Column>& columns, bool intervals)
     columns.push_back(refined("replicates_done", [](const FoundModel&, const RefinedModel& m) {
         return m.intervals ? Json(m.intervals->done) : Json();
     }));
-    const auto end = [](const std::optional<Intervals>& in, auto range, bool hi, double origin) {
-        return in ? exact(origin + (hi ? range(*in).hi : range(*in).lo)) : Json();
+    const auto end = [](const std::optional<Intervals>& in, auto range, bool hi, double origin,
+                        const XForm& form) {
+        if (!in)
+            return Json();
+        const double value = origin + (hi ? range(*in).hi : range(*in).lo);
+        return x_value(value, form, exact(value));
     };
     for (const bool is_x : {true, false})
         for (std::size_t k = 1; k <= 6; ++k)
@@ -261,7 +293,7 @@ void add_refined_columns(std::vector<Column>& columns, bool intervals)
                     [=](const FoundModel& f, const RefinedModel& m) {
                         return end(m.intervals,
                                    [&](const Intervals& in) { return is_x ? in.x[k] : in.y[k]; },
-                                   hi, is_x ? f.origin : 0.0);
+                                   hi, is_x ? f.origin : 0.0, is_x ? f.x_form : XForm{});
                     }));
     for (const bool duration : {true, false})
         for (const bool hi : {false, true})
@@ -283,9 +315,11 @@ std::vector<Column> csv_columns(const FitOptions& options)
     std::vector<Column> columns{
         {"file", [](const FileResult& r) { return Json(r.file); }},
         setting("model"),
-        {"from", [](const FileResult& r) { return r.from ? exact(*r.from) : Json(); }},
-        {"to", [](const FileResult& r) { return r.to ? exact(*r.to) : Json(); }},
+        {"from", [](const FileResult& r) { return edge_value(r, r.from); }},
+        {"to", [](const FileResult& r) { return edge_value(r, r.to); }},
         {"points", [](const FileResult& r) { return r.found ? Json(r.found->points) : Json(); }},
+        // Missing y within the crop, once the crop is known.
+        {"gaps", [](const FileResult& r) { return r.from ? Json(r.gaps.value_or(0)) : Json(); }},
         setting("runs"), setting("trials"), setting("seed"), setting("constrain"),
         setting("version")};
     // A family's break points beyond its own stay empty.
@@ -351,6 +385,8 @@ void write_text(std::ostream& out, const FileResult& result, bool many, bool fir
     if (many)
         out << (first ? "" : "\n") << "==> " << result.file << " <==\n";
     if (result.found) {
+        for (const std::string& line : series_lines(result))
+            out << line << '\n';
         for (const std::string& line : result.found->report)
             out << line << '\n';
         if (result.found->refined)

@@ -270,7 +270,8 @@ TEST(FitCommand, RefusalsExitWithOneLineNamingTheReason)
         {{"--plot", "fit.jpg", kStep}, refused, "--plot fit.jpg: the picture's name needs"},
         {{"--model", "Ramp", kStep}, refused, "unknown model \"Ramp\""},
         {{"--model", "manual", kStep}, refused, "\"Manual constraint\" needs its boxes drawn"},
-        {{"--from", "12abc", kStep}, refused, "--from needs a number, not \"12abc\""},
+        {{"--from", "12abc", kStep}, refused,
+         "--from needs a number or an ISO date, not \"12abc\""},
         {{"--to", "1e999", kStep}, refused, "--to 1e999 lies beyond the double-precision range"},
         {{"--runs", "1", "--", "--json"}, refused, "cannot open --json"},
         // The reader's refusals name the file; the import's faults are explained.
@@ -447,7 +448,8 @@ TEST(FitBatch, EachFileAsAloneInFileOrder)
     std::string header;
     for (const std::string& name : rows[0])
         header += name + " ";
-    EXPECT_EQ(header, "file model from to points runs trials seed constrain version x1 x2 x3 x4 x5 "
+    EXPECT_EQ(header, "file model from to points gaps runs trials seed constrain version x1 x2 x3 x4 "
+                      "x5 "
                       "x6 y1 y2 y3 y4 y5 y6 r sq_dist duration symmetry_index status reason ");
     std::istringstream objects(lines.out);
     std::string want_text, want_err;

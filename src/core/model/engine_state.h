@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/data/data_table.h"
+#include "core/data/x_form.h"
 
 #include <array>
 #include <cstdint>
@@ -95,6 +96,9 @@ struct EngineState {
 
     // Vertices of the chosen family; for "Manual constraint" the number of manual boxes (0..6).
     std::int16_t NodeCount = 0;
+
+    // How the file writes its x: the report writes break points and durations back in it.
+    XForm DataXForm{};
 };
 
 }  // namespace tolvenar

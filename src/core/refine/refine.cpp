@@ -466,6 +466,7 @@ ResultReport refined_report(const EngineState& state, ModelFamily family, const 
 {
     EngineState shown;
     shown.CropOrigin = state.CropOrigin;
+    shown.DataXForm = state.DataXForm;
     shown.NodeCount = state.NodeCount;
     shown.BestOfBestX = fit.model.x;
     shown.BestOfBestY = fit.model.y;

@@ -40,7 +40,8 @@ void family_steps(std::vector<LabelWrite>& writes, const EngineState& state,
                               where);
         const MeasureNames& names = measure_names(measure);
         write(writes, ResultLabel::Measure, 0, true,
-              std::string(names.caption) + " = " + rounded_text(value, names.decimals));
+              std::string(names.caption) + " = " +
+                  shown_measure(value, measure, state.DataXForm));
     }
 
     // The labels past the family's last vertex, without a trailing blank.
@@ -65,13 +66,15 @@ void family_steps(std::vector<LabelWrite>& writes, const EngineState& state,
     }
 }
 
-// A break point's x with 2 decimals. Far from zero it is the data x CropOrigin + x, in double
-// with every digit it needs ("2460012.47"); the unset -9999 stays as it is.
+// A break point's x with 2 decimals, or a date. Far from zero it is the data x CropOrigin + x,
+// in double with every digit it needs ("2460012.47"); the unset -9999 stays as it is.
 std::string x_caption_value(const EngineState& state, float x)
 {
-    if (state.CropOrigin == 0.0 || x == kUnsetVertex)
+    if (x == kUnsetVertex)
         return rounded_text(x, 2);
-    return rounded_text(state.CropOrigin + static_cast<double>(x), 2);
+    if (state.CropOrigin == 0.0)
+        return shown_x(x, state.DataXForm);
+    return shown_x(state.CropOrigin + static_cast<double>(x), state.DataXForm);
 }
 
 }  // namespace
@@ -94,6 +97,30 @@ ResultReport result_report(const EngineState& state, std::optional<ModelFamily> 
         report.fault = fault;
     }
     return report;
+}
+
+std::string shown_x(float x, const XForm& form)
+{
+    return form.is_date() ? x_text(x, form) : rounded_text(x, 2);
+}
+
+std::string shown_x(double x, const XForm& form)
+{
+    return form.is_date() ? x_text(x, form) : rounded_text(x, 2);
+}
+
+std::string shown_measure(float value, FamilyMeasure measure, const XForm& form)
+{
+    if (measure == FamilyMeasure::Duration && form.is_date())
+        return duration_text(value, form);
+    return rounded_text(value, measure_names(measure).decimals);
+}
+
+std::string shown_measure(double value, FamilyMeasure measure, const XForm& form)
+{
+    if (measure == FamilyMeasure::Duration && form.is_date())
+        return duration_text(value, form);
+    return rounded_text(value, measure_names(measure).decimals);
 }
 
 std::string cleanup_r_caption(const EngineState& state)

@@ -4,6 +4,7 @@
 // Label2(i), Label3(i), Label5 and Label6; the command line applies them to a ResultLabels.
 #pragma once
 
+#include "core/data/x_form.h"
 #include "core/model/engine_state.h"
 #include "core/model/family.h"
 #include "core/runtime/fault.h"
@@ -45,6 +46,15 @@ struct ResultReport {
 // CropOrigin + x in double), then the labels the family lacks disabled ("X5 =", "X6 =" without,
 // "Xi = " of missing manual boxes with a trailing blank).
 ResultReport result_report(const EngineState& state, std::optional<ModelFamily> family);
+
+// A break point's x as the report writes it: 2 decimals (half-even on the value as given) for
+// plain numbers, the file's own date or date-time for dates (x in days from its first row).
+std::string shown_x(float x, const XForm& form);
+std::string shown_x(double x, const XForm& form);
+// The family's measure as the report writes it; for dates a duration in days, or in hours where
+// it is shorter than a day.
+std::string shown_measure(float value, FamilyMeasure measure, const XForm& form);
+std::string shown_measure(double value, FamilyMeasure measure, const XForm& form);
 
 // Label5 after a failed search: BestOfBestR as plain number text, without "R = ".
 std::string cleanup_r_caption(const EngineState& state);

@@ -67,9 +67,11 @@ FitSession::FitSession(std::uint32_t seed) : m_random(seed)
     clear_manual_boxes();
 }
 
-void FitSession::load(DataTable table)
+void FitSession::load(DataTable table, const XForm& form)
 {
     m_state.data = std::move(table);
+    m_state.DataXForm = form;
+    m_sigma.clear();
 }
 
 void FitSession::crop(const CropEdges& edges)
@@ -263,9 +265,10 @@ std::vector<IntervalLine> FitSession::interval_lines(ModelFamily family,
     labels.apply(refined_report(family, fit).writes);
     // The estimates as the report writes them; the bounds in double, in data x.
     const double origin = m_state.CropOrigin;
-    const auto x_text = [&](double x) { return rounded_text(origin + x, 2); };
+    const XForm& form = m_state.DataXForm;
+    const auto x_text = [&](double x) { return shown_x(origin + x, form); };
     const auto x_estimate = [&](float x) {
-        return origin == 0.0 ? rounded_text(x, 2) : x_text(x);
+        return origin == 0.0 ? shown_x(x, form) : x_text(x);
     };
     std::vector<IntervalLine> lines;
     for (std::size_t i = 1; i <= 6; ++i) {
@@ -279,9 +282,11 @@ std::vector<IntervalLine> FitSession::interval_lines(ModelFamily family,
     }
     if (labels.measure.enabled && in.measure && fit.measure) {
         const MeasureNames& names = measure_names(family_row(family).measure);
-        lines.push_back({std::string(names.caption), rounded_text(*fit.measure, names.decimals),
-                         rounded_text(in.measure->lo, names.decimals),
-                         rounded_text(in.measure->hi, names.decimals)});
+        const auto text = [&](auto value) {  // the estimate a single, the bounds doubles
+            return shown_measure(value, family_row(family).measure, form);
+        };
+        lines.push_back({std::string(names.caption), text(*fit.measure), text(in.measure->lo),
+                         text(in.measure->hi)});
     }
     return lines;
 }

@@ -77,10 +77,15 @@ public:
     explicit FitSession(std::uint32_t seed = std::mt19937::default_seed);
 
     // ---- The series
-    // The series to fit. The crop and the results stay until the front end crops anew and
-    // forgets them, as it does after every import.
-    void load(DataTable table);
+    // The series to fit, its x written as `form` says (numbers unless given). The crop and the
+    // results stay until the front end crops anew and forgets them, as it does after every import.
+    void load(DataTable table, const XForm& form = {});
     const DataTable& table() const { return m_state.data; }
+    const XForm& x_form() const { return m_state.DataXForm; }
+    // The y uncertainty of rows 1..DataCount (sigma[row]), for the sums' weights; empty: none,
+    // every point weighs the same. Set after load, which clears it.
+    void set_sigma(std::vector<double> sigma) { m_sigma = std::move(sigma); }
+    const std::vector<double>& sigma() const { return m_sigma; }
 
     // ---- The crop
     // Takes the rows under the crop window (see extract_crop); a Fault leaves the previous crop.
@@ -160,6 +165,7 @@ private:
     SearchEngine m_engine;
     std::vector<Model> m_run_bests;
     SearchRequest m_last;  // the last search's request, for the refinement and the bootstrap
+    std::vector<double> m_sigma;  // see sigma()
 };
 
 }  // namespace tolvenar

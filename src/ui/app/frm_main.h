@@ -5,6 +5,7 @@
 // the process; handlers read and write it directly and take no other arguments than the event's.
 #pragma once
 
+#include "core/data/data_reader.h"
 #include "core/session/fit_session.h"
 #include "core/window/crop_edges.h"
 #include "ui/app/program_state.h"
@@ -19,6 +20,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,6 +71,26 @@ public:
     // answer it themselves.
     std::function<std::optional<IntervalRequest>(const IntervalRequest&)> AskIntervals;
     IntervalsWindow* frmIntervals = nullptr;  // the "Intervals" table, once a bootstrap is done
+
+    // What the imported file said of its data: where y are missing (the plots break there, x
+    // ascending) and whether its x run downwards.
+    std::vector<double> GapX;
+    bool XReversed = false;
+    std::string SigmaTitle;  // the sigma column's title; "" without
+    // The columns last chosen for a file of more than two, by its title row, while the program
+    // runs; the dialog opens on them for the next file with the same titles.
+    std::map<std::vector<std::string>, ReadOptions> ColumnChoices;
+    // Asks for the columns of a file with the titles given, showing the choice given (the
+    // dialog); nullopt: Cancel. Tests answer it themselves.
+    std::function<std::optional<ReadOptions>(const std::vector<std::string>&,
+                                             const ReadOptions&)>
+        AskColumns;
+    // An x on a bound or strip end field: `number` (as the window has always written it) for a
+    // file of plain numbers, the file's own date or date-time for dates.
+    QString XText(double x, const std::string& number) const;
+    // A typed x field's text as number text for the bound rules; nullopt while it holds no
+    // complete date of the file's form.
+    std::optional<std::string> XNumberText(const QString& text) const;
 
     // While work runs the controls that would change its inputs are disabled (BeginWork), and
     // EndWork gives them back the states they had; what the work's end enables comes after.

@@ -6,6 +6,7 @@
 #include "core/data/data_reader.h"
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
+#include "ui/data/column_dialog.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,32 @@
 #include <utility>
 
 namespace tolvenar {
+
+namespace {
+
+// The columns to read `text` with: the first two for a file of two, else those chosen in the
+// dialog (opened on the choice last made for the same titles); nullopt: Cancel.
+std::optional<ReadOptions> choose_columns(frmMain& w, std::string_view text)
+{
+    const DataLayout layout = data_layout(text);
+    if (layout.titles.size() <= 2)
+        return ReadOptions{};
+    const auto known = w.ColumnChoices.find(layout.titles);
+    const ReadOptions shown = known == w.ColumnChoices.end() ? ReadOptions{} : known->second;
+    std::optional<ReadOptions> choice;
+    if (w.AskColumns) {
+        choice = w.AskColumns(layout.titles, shown);
+    } else {
+        ColumnDialog dialog(layout.titles, shown, &w);
+        if (dialog.exec() == QDialog::Accepted)
+            choice = dialog.choice();
+    }
+    if (choice)
+        w.ColumnChoices[layout.titles] = *choice;
+    return choice;
+}
+
+}  // namespace
 
 void frmMain::Command1_Click()
 {
@@ -32,19 +59,32 @@ void frmMain::Command1_Click()
     };
 
     try {
-        const QString chosen = platform.ShowOpen(QStringLiteral("DataFile(*.csv)"));
+        const QString chosen =
+            platform.ShowOpen(QStringLiteral("DataFile(*.csv *.tsv *.txt *.dat)"));
         if (chosen.isEmpty()) {  // Cancel
             cleanup();
             return;
         }
         path = QFileInfo(chosen).absoluteFilePath();
-        set_screen_mouse_pointer(pointer::kHourglass);
         ShowFileInCaption(path);
+        const std::string bytes = read_data_bytes(QFile::encodeName(path).toStdString());
+        const std::optional<ReadOptions> columns = choose_columns(*this, bytes);
+        if (!columns) {  // Cancel in the columns' dialog
+            cleanup();
+            return;
+        }
+        set_screen_mouse_pointer(pointer::kHourglass);
 
         // Reader, field check, y range, the strip's scale and the cells the strip converts: all
         // that can refuse the file runs on a fresh table before the loaded one is touched.
-        CheckedImport imported = import_data_file(QFile::encodeName(path).toStdString());
-        session.load(std::move(imported.series.table));
+        CheckedImport imported = import_data_text(bytes, *columns);
+        session.load(std::move(imported.series.table), imported.series.x_form);
+        session.set_sigma(std::move(imported.series.sigma));
+        GapX = std::move(imported.series.gap_x);
+        XReversed = imported.series.reversed;
+        SigmaTitle = imported.series.sigma_title;
+        if (XReversed)  // said once, where the file's name stands
+            setWindowTitle(Caption() + QStringLiteral("  x read in reverse order"));
         table_replaced = true;
         state.DataFile = QFile::encodeName(path).toStdString();
         // A new series gets its own verdict on the crop, in the marker's own place.
@@ -79,10 +119,13 @@ void frmMain::Command1_Click()
         Text2->setText(qtext(rounded_text(top + Picture2->ScaleHeight(), 2)));
         // Shape1 keeps its place on the strip, which now reads in data units.
         const float left = Shape1->Left();
-        Text4->setText(qtext(rounded_text(left, 1)));
-        Text5->setText(qtext(rounded_text(left + Shape1->Width(), 1)));
-        Text7->setText(qtext(rounded_text(cell_number(session.table().x_cell(1)), 1)));
-        Text8->setText(qtext(rounded_text(cell_number(session.table().x_cell(n)), 1)));
+        const float right = left + Shape1->Width();
+        Text4->setText(XText(left, rounded_text(left, 1)));
+        Text5->setText(XText(right, rounded_text(right, 1)));
+        const double first = cell_number(session.table().x_cell(1));
+        const double last = cell_number(session.table().x_cell(n));
+        Text7->setText(XText(first, rounded_text(first, 1)));
+        Text8->setText(XText(last, rounded_text(last, 1)));
 
         DrawPreview();
         CropCurve();

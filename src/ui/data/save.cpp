@@ -54,6 +54,11 @@ FileResult record_of(const frmMain& w, ModelFamily family, const FitOptions& opt
     result.file = w.state.DataFile;
     result.from = options.from->value;
     result.to = options.to->value;
+    result.x_form = w.session.x_form();
+    result.reversed = w.XReversed;
+    result.sigma_title = w.SigmaTitle;
+    if (!w.GapX.empty())
+        result.gaps = gaps_within(w.GapX, *result.from, *result.to);
     ResultLabels labels;
     labels.apply(reset_label_writes(family));
     labels.apply(w.session.report(family).writes);
@@ -101,7 +106,7 @@ void frmMain::Command6_Click()
         const double top = Picture1->ScaleTop();
         failed = plot::write_picture(
             file, fit_picture(session, top, top + Picture1->ScaleHeight(), CropWindowEdges(),
-                              *result.found));
+                              *result.found, GapX));
     } else if (ending == QLatin1String("csv")) {
         std::ostringstream table;
         const std::vector<Column> columns = csv_columns(options);

@@ -1,22 +1,40 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Crop bound fields: typed bounds of the crop window (Text4, Text5) and of the overview strip
 // (Text7, Text8). A key-down raises BoxTyping before the toolkit delivers the typed change, so
-// the change handlers act on typing and only show the program's own writes.
+// the change handlers act on typing and only show the program's own writes. For a file of dates
+// the fields show and take the file's own dates; the rules read them as number text.
 #include "ui/app/frm_main.h"
 
+#include "core/data/x_form.h"
 #include "core/runtime/numbers.h"
 #include "core/window/bound_rules.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <string>
 
 namespace tolvenar {
 
 namespace {
 
-std::string text_of(const TextField& field)
+// The texts of two fields as the bound rules read them; nullopt while either holds no complete
+// date of the file's form.
+std::optional<std::pair<std::string, std::string>> rule_texts(const frmMain& w,
+                                                              const TextField& left,
+                                                              const TextField& right)
 {
-    return field.Text().toStdString();
+    const std::optional<std::string> l = w.XNumberText(left.Text());
+    const std::optional<std::string> r = w.XNumberText(right.Text());
+    if (!l || !r)
+        return std::nullopt;
+    return std::pair{*l, *r};
+}
+
+// A repair text from the rules, in the field's form.
+QString repair_text(const frmMain& w, const std::string& repair)
+{
+    return w.XText(parse_leading_number(repair), repair);
 }
 
 // Moves the window and the working plot's x scale to a typed bound and crops, or repairs the
@@ -26,8 +44,8 @@ void apply(frmMain& w, TextField& typed, const TypedBound& bound)
     switch (bound.action) {
     case BoundAction::Apply:
         // The crop takes the typed digits, which the marker's singles may not hold.
-        w.state.TypedCrop = std::minmax(parse_leading_number(text_of(*w.Text4)),
-                                        parse_leading_number(text_of(*w.Text5)));
+        w.state.TypedCrop = std::minmax(parse_leading_number(*w.XNumberText(w.Text4->Text())),
+                                        parse_leading_number(*w.XNumberText(w.Text5->Text())));
         w.Shape1->setLeft(bound.left);
         w.Shape1->setWidth(bound.width);
         w.Picture1->setScaleLeft(bound.plot_left);
@@ -35,7 +53,7 @@ void apply(frmMain& w, TextField& typed, const TypedBound& bound)
         w.CropCurve();
         w.SayCropRefusal();
         break;
-    case BoundAction::Repair: typed.setText(qtext(bound.repair)); break;
+    case BoundAction::Repair: typed.setText(repair_text(w, bound.repair)); break;
     case BoundAction::None: break;
     }
 }
@@ -46,7 +64,7 @@ void apply(frmMain& w, TextField& typed, const TypedBound& bound)
 void apply(frmMain& w, TextField& typed, const StripEnds& ends)
 {
     if (ends.action == BoundAction::Repair)
-        typed.setText(qtext(ends.repair));
+        typed.setText(repair_text(w, ends.repair));
     if (ends.action != BoundAction::Apply)
         return;
     w.state.TypedCrop.reset();  // the marker now stands for other bounds
@@ -57,8 +75,9 @@ void apply(frmMain& w, TextField& typed, const StripEnds& ends)
 
     w.state.BoxTyping = false;
     const float window_left = w.Shape1->Left();
-    w.Text4->setText(qtext(number_text(window_left)));
-    w.Text5->setText(qtext(number_text(w.Shape1->Width() + window_left)));
+    const float window_right = w.Shape1->Width() + window_left;
+    w.Text4->setText(w.XText(window_left, number_text(window_left)));
+    w.Text5->setText(w.XText(window_right, number_text(window_right)));
     w.state.BoxTyping = true;
 
     w.DrawPreview();
@@ -70,6 +89,25 @@ void apply(frmMain& w, TextField& typed, const StripEnds& ends)
 }
 
 }  // namespace
+
+QString frmMain::XText(double x, const std::string& number) const
+{
+    const XForm& form = session.x_form();
+    return qtext(form.is_date() ? x_text(x, form) : number);
+}
+
+std::optional<std::string> frmMain::XNumberText(const QString& text) const
+{
+    const XForm& form = session.x_form();
+    if (!form.is_date())
+        return text.toStdString();
+    const std::optional<double> x = parse_x(text.toStdString(), form);
+    if (!x)
+        return std::nullopt;
+    std::array<char, 32> digits{};  // every digit of the double, so the rules read it back exactly
+    const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), *x);
+    return std::string(digits.data(), written.ptr);
+}
 
 void frmMain::Text4_KeyDown(std::int16_t, std::int16_t)
 {
@@ -103,26 +141,30 @@ void frmMain::Text8_KeyDown(std::int16_t, std::int16_t)
 
 void frmMain::Text4_Change()
 {
-    if (state.BoxTyping)
-        apply(*this, *Text4, typed_left_edge(text_of(*Text4), text_of(*Text5), state.CropDrawn));
+    const auto texts = rule_texts(*this, *Text4, *Text5);
+    if (state.BoxTyping && texts)
+        apply(*this, *Text4, typed_left_edge(texts->first, texts->second, state.CropDrawn));
 }
 
 void frmMain::Text5_Change()
 {
-    if (state.BoxTyping)
-        apply(*this, *Text5, typed_right_edge(text_of(*Text4), text_of(*Text5), state.CropDrawn));
+    const auto texts = rule_texts(*this, *Text4, *Text5);
+    if (state.BoxTyping && texts)
+        apply(*this, *Text5, typed_right_edge(texts->first, texts->second, state.CropDrawn));
 }
 
 void frmMain::Text7_Change()
 {
-    if (state.BoxTyping)
-        apply(*this, *Text7, typed_strip_end(text_of(*Text7), text_of(*Text8), true));
+    const auto texts = rule_texts(*this, *Text7, *Text8);
+    if (state.BoxTyping && texts)
+        apply(*this, *Text7, typed_strip_end(texts->first, texts->second, true));
 }
 
 void frmMain::Text8_Change()
 {
-    if (state.BoxTyping)
-        apply(*this, *Text8, typed_strip_end(text_of(*Text7), text_of(*Text8), false));
+    const auto texts = rule_texts(*this, *Text7, *Text8);
+    if (state.BoxTyping && texts)
+        apply(*this, *Text8, typed_strip_end(texts->first, texts->second, false));
 }
 
 }  // namespace tolvenar

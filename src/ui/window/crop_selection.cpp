@@ -84,7 +84,7 @@ void frmMain::Picture2_MouseMove(std::int16_t, std::int16_t, float X, float Y)
 {
     if (Busy())
         return;
-    Picture2->setToolTipText(qtext(number_text(X)) + QStringLiteral(", ")
+    Picture2->setToolTipText(XText(X, number_text(X)) + QStringLiteral(", ")
                              + qtext(number_text(Y)));
 
     const StripScale strip{Picture2->ScaleLeft(), Picture2->ScaleWidth()};
@@ -103,8 +103,9 @@ void frmMain::Picture2_MouseMove(std::int16_t, std::int16_t, float X, float Y)
             CropCurve();
             state.BoxTyping = false;
             const float left = Shape1->Left();
-            Text4->setText(qtext(rounded_text(left, 1)));
-            Text5->setText(qtext(rounded_text(left + Shape1->Width(), 1)));
+            const float right = left + Shape1->Width();
+            Text4->setText(XText(left, rounded_text(left, 1)));
+            Text5->setText(XText(right, rounded_text(right, 1)));
         };
         if (state.DragRightEdge || state.DragLeftEdge)
             show_bounds();
@@ -142,9 +143,9 @@ void frmMain::Picture2_MouseUp(std::int16_t, std::int16_t, float, float)
     }
     // While BoxTyping is set these writes apply the rounded bounds as typed ones.
     const float left = Shape1->Left();
-    Text4->setText(qtext(rounded_text(left, 1)));
+    Text4->setText(XText(left, rounded_text(left, 1)));
     const float right = Shape1->Left() + Shape1->Width();
-    Text5->setText(qtext(rounded_text(right, 1)));
+    Text5->setText(XText(right, rounded_text(right, 1)));
 }
 
 }  // namespace tolvenar

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The data on the two plots: blanking the working plot, the cropped data with their vertical
-// extent, and the whole series on the overview strip.
+// extent, and the whole series on the overview strip; each line breaks where a y is missing.
 #include "ui/app/frm_main.h"
 
+#include "core/data/data_reader.h"
 #include "core/runtime/fault.h"
 #include "core/window/column_thinning.h"
 #include "core/window/crop.h"
@@ -45,8 +46,10 @@ void frmMain::DrawCrop()
     const CropEdges edges = CropWindowEdges();
     const CropInfo crop = session.crop_info();
     float min_y = crop.min_y, max_y = crop.max_y;
-    const auto line = [this](float x1, float y1, float x2, float y2) {
-        Picture1->Line(x1, y1, x2, y2, kBlue);
+    // The extent takes every segment; a segment over a gap is only not drawn.
+    const auto line = [this, origin = edges.origin](float x1, float y1, float x2, float y2) {
+        if (GapX.empty() || gaps_within(GapX, origin + x1, origin + x2) == 0)
+            Picture1->Line(x1, y1, x2, y2, kBlue);
     };
     // The measurement is the core's, so the search's level range is exactly what is drawn.
     if (crop.points <= kCropDrawnWhole) {
@@ -73,8 +76,12 @@ void frmMain::DrawPreview()
     require_data(table);
     const std::int64_t last = static_cast<std::int64_t>(table.DataCount) - 1;
     for (std::int64_t i = 1; i <= last; ++i) {
-        Picture2->Line(cell_single(table.x_cell(i)), cell_single(table.y_cell(i)),
-                       cell_single(table.x_cell(i + 1)), cell_single(table.y_cell(i + 1)), kBlue);
+        const float x1 = cell_single(table.x_cell(i)), x2 = cell_single(table.x_cell(i + 1));
+        const bool gap = !GapX.empty() && gaps_within(GapX, cell_number(table.x_cell(i)),
+                                                      cell_number(table.x_cell(i + 1))) > 0;
+        if (!gap)
+            Picture2->Line(x1, cell_single(table.y_cell(i)), x2, cell_single(table.y_cell(i + 1)),
+                           kBlue);
         if (!state.CropDrawn)  // only the import's first drawing shows its progress
             ProgressBar1->setValue(static_cast<float>(i));
     }

@@ -1,0 +1,119 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/data_options.h"
+
+#include "cli/refusals.h"
+#include "core/runtime/fault.h"
+#include "core/runtime/numbers.h"
+
+#include <cmath>
+#include <limits>
+
+namespace tolvenar::cli {
+
+namespace {
+
+ColumnChoice column_of(const std::string& option, const std::string& text)
+{
+    const ColumnChoice column = ColumnChoice::of_text(text);
+    if (text.empty() || (column.name.empty() && column.number < 1))
+        throw usage_error(option + " needs a column title or a number from 1, not \"" + text +
+                          "\"");
+    return column;
+}
+
+}  // namespace
+
+void declare_data_options(CLI::App& app, DataOptionTexts& texts)
+{
+    const auto value = [&](const std::string& name, std::string& target, const std::string& kind,
+                           const std::string& description) {
+        app.add_option(name, target, description)
+            ->type_name(kind)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    };
+    value("--x", texts.x, "COL",
+          "the x column: its title in the first row or its\nnumber from 1 (default 1); numbers or "
+          "ISO 8601\ndates (2024-03-01, 2024-03-01T12:30Z)");
+    value("--y", texts.y, "COL", "the measured column, by title or number (default 2)");
+    value("--sigma", texts.sigma, "COL",
+          "the column of each y's uncertainty (sigma), by title\nor number (default: none)");
+    value("--missing", texts.missing, "VALUE",
+          "a y equal to VALUE is missing, as an empty y, NaN,\nNA and NULL are: the row is a gap, "
+          "left out of the\nfit and counted");
+}
+
+ReadOptions read_options(const CLI::App& app, const DataOptionTexts& texts)
+{
+    ReadOptions options;
+    if (app.count("--x") > 0)
+        options.x = column_of("--x", texts.x);
+    if (app.count("--y") > 0)
+        options.y = column_of("--y", texts.y);
+    if (app.count("--sigma") > 0)
+        options.sigma = column_of("--sigma", texts.sigma);
+    if (app.count("--missing") > 0) {
+        if (!is_number_text(texts.missing))
+            throw usage_error("--missing needs a number, not \"" + texts.missing +
+                              "\" (empty, NaN, NA and NULL are missing already)");
+        options.missing = parse_leading_number(texts.missing);
+    }
+    return options;
+}
+
+Edge typed_edge(const std::string& option, const std::string& text)
+{
+    if (parse_iso_time(text))
+        return {std::numeric_limits<double>::quiet_NaN(), option + " " + text, text, true};
+    if (!is_number_text(text))
+        throw usage_error(option + " needs a number or an ISO date, not \"" + text + "\"");
+    try {
+        return {parse_leading_number(text), option + " " + text, text, false};
+    } catch (const Fault&) {
+        throw refused(option + " " + text + " lies beyond the double-precision range");
+    }
+}
+
+Edge edge_in(const Edge& edge, const XForm& form)
+{
+    if (edge.date != form.is_date())
+        throw refused(edge.name + " is " + (edge.date ? "a date" : "a number") +
+                      ", but the file's x are " +
+                      (edge.date ? "numbers" : "dates, written as " + x_text(0.0, form)));
+    if (!edge.date)
+        return edge;
+    const std::optional<double> x = parse_x(edge.text, form);
+    if (!x)
+        throw refused(edge.name + " has a zone, but the file's date-times have none");
+    Edge in_days = edge;
+    in_days.value = *x;
+    return in_days;
+}
+
+void note_series(FileResult& result, const ImportedSeries& series, double from, double to)
+{
+    result.x_form = series.x_form;
+    result.reversed = series.reversed;
+    result.sigma_title = series.sigma_title;
+    if (!series.gap_x.empty())
+        result.gaps = gaps_within(series.gap_x, from, to);
+}
+
+nlohmann::ordered_json x_value(double x, const XForm& form, nlohmann::ordered_json number)
+{
+    if (!form.is_date() || !std::isfinite(x))
+        return number;
+    return x_text(x, form);
+}
+
+std::vector<std::string> series_lines(const FileResult& result)
+{
+    std::vector<std::string> lines;
+    if (result.reversed)
+        lines.emplace_back("Read in reverse order (x runs downwards in the file)");
+    if (result.gaps)
+        lines.push_back("Gaps in the crop = " + std::to_string(*result.gaps) +
+                        " (rows without y, left out)");
+    return lines;
+}
+
+}  // namespace tolvenar::cli

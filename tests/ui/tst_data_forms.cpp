@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window on data as scientists keep it: the columns' dialog and its memory, lines that break
+// at gaps, and fields and labels that read dates.
+#include "ui/data/column_dialog.h"
+#include "window_fixture.h"
+
+#include <QComboBox>
+#include <QPushButton>
+
+namespace tolvenar::test {
+
+class DataFormsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { m_dialogs = Dialogs(); }
+
+    void dialogShowsTheChoiceAndReturnAccepts_data()
+    {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<int>("sigma");  // 0: none
+        QTest::addRow("first two") << 1 << 2 << 0;
+        QTest::addRow("with sigma") << 2 << 3 << 4;
+        QTest::addRow("x after y") << 4 << 1 << 3;
+    }
+    void dialogShowsTheChoiceAndReturnAccepts()
+    {
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(int, sigma);
+        ReadOptions shown;
+        shown.x = {"", x};
+        shown.y = {"", y};
+        if (sigma > 0)
+            shown.sigma = ColumnChoice{"", sigma};
+        ColumnDialog dialog({"depth", "", "d18O", "sd"}, shown, nullptr);
+        QCOMPARE(dialog.XColumn->count(), 4);
+        QCOMPARE(dialog.SigmaColumn->itemText(0), QStringLiteral("none"));
+        QCOMPARE(dialog.YColumn->itemText(1), QStringLiteral("Column 2"));
+        QCOMPARE(dialog.YColumn->itemText(2), QStringLiteral("3: d18O"));
+        dialog.open();
+        QTest::keyClick(dialog.YColumn, Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        const ReadOptions choice = dialog.choice();
+        QVERIFY(choice.x == shown.x && choice.y == shown.y && choice.sigma == shown.sigma);
+    }
+
+    // The dialog opens for more than two columns only, on the last choice for the same titles.
+    void columnsAreAskedAndRemembered()
+    {
+        frmMain w;
+        m_dialogs.attach(w);
+        QList<std::vector<std::string>> asked;
+        QList<int> shown_y;
+        w.AskColumns = [&](const std::vector<std::string>& titles, const ReadOptions& shown) {
+            asked << titles;
+            shown_y << shown.y.number;
+            ReadOptions choice;
+            choice.y = {"", 3};
+            return std::optional<ReadOptions>(choice);
+        };
+        QTemporaryDir dir;
+        const QByteArray three = "t,sd,v\n0,1,5\n1,1,6\n2,1,4\n3,1,9\n4,1,7\n";
+        import_file(w, write_file(dir, "a.csv", three));
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0], (std::vector<std::string>{"t", "sd", "v"}));
+        QCOMPARE(shown_y[0], 2);
+        QCOMPARE(cell_number(w.session.table().y_cell(4)), 9.0);
+        import_file(w, write_file(dir, "b.csv", three));
+        QCOMPARE(shown_y.value(1), 3);
+        import_file(w, write_file(dir, "c.csv", "t,v\n0,5\n1,6\n2,4\n3,9\n4,7\n"));
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(m_dialogs.titles, QStringList());
+    }
+
+    // A missing y breaks the line on the strip and on the working plot; the rows about it draw.
+    void gapsBreakTheLines()
+    {
+        frmMain w;
+        m_dialogs.attach(w);
+        QTemporaryDir dir;
+        import_file(w, write_file(dir, "gap.csv",
+                                  "x,y\n0,0\n1,0\n2,0\n3,0\n4,0\n5,\n6,0\n7,0\n8,0\n9,10\n"));
+        type_into(w.Text5, QStringLiteral("9"));
+        type_into(w.Text4, QStringLiteral("0"));
+        QCOMPARE(w.GapX, std::vector<double>{5.0});
+        // The line's pixel row may lie one off the point's own.
+        const auto drawn = [](const PictureBox& plot, double x) {
+            const QPoint at = point_at(plot, x, 0.0) - plot.contentsRect().topLeft();
+            for (int dy = -1; dy <= 1; ++dy)
+                if ((plot.Image().pixel(at + QPoint(0, dy)) | 0xff000000u) == kBlue)
+                    return true;
+            return false;
+        };
+        for (PictureBox* plot : {w.Picture2, w.Picture1}) {
+            QVERIFY(drawn(*plot, 2.0));
+            QVERIFY(!drawn(*plot, 5.0));
+            QVERIFY(drawn(*plot, 7.0));
+        }
+        QCOMPARE(m_dialogs.titles, QStringList());
+    }
+
+    // Dates: the fields show the file's own dates and take typed ones, the report writes dates.
+    void fieldsAndLabelsReadDates()
+    {
+        frmMain w;
+        m_dialogs.attach(w);
+        QTemporaryDir dir;
+        QByteArray text = "date,level\n";
+        for (int day = 1; day <= 28; ++day)
+            text += QStringLiteral("2023-02-%1,%2\n")
+                        .arg(day, 2, 10, QLatin1Char('0'))
+                        .arg(day < 10 ? 3.0 : day > 18 ? 9.0 : 3.0 + 0.6 * (day - 10))
+                        .toUtf8();
+        import_file(w, write_file(dir, "daily.csv", text));
+        QCOMPARE(w.Text7->Text(), QStringLiteral("2023-02-01"));
+        QCOMPARE(w.Text8->Text(), QStringLiteral("2023-02-28"));
+        type_into(w.Text5, QStringLiteral("2023-02-25"));
+        type_into(w.Text4, QStringLiteral("2023-02-03"));
+        QVERIFY(w.state.TypedCrop == std::pair(2.0, 24.0));
+        QCOMPARE(w.session.crop_info().points, 23);
+        type_into(w.Text6, QStringLiteral("2"));
+        type_into(w.Text3[0], QStringLiteral("200"));
+        QTest::mouseClick(w.Option1[static_cast<int>(ModelFamily::SimpleRamp)], Qt::LeftButton);
+        click_and_wait(w, w.Command2);
+        QCOMPARE(w.Label2[1]->Caption(), QStringLiteral("X1 = 2023-02-03"));
+        QCOMPARE(w.Label2[4]->Caption(), QStringLiteral("X4 = 2023-02-25"));
+        QVERIFY2(w.Label6->Caption().endsWith(QStringLiteral(" days")),
+                 qPrintable(w.Label6->Caption()));
+        QCOMPARE(m_dialogs.titles, QStringList());
+    }
+
+private:
+    Dialogs m_dialogs;
+};
+
+}  // namespace tolvenar::test
+
+QTEST_MAIN(tolvenar::test::DataFormsTest)
+#include "tst_data_forms.moc"
