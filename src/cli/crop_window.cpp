@@ -59,6 +59,10 @@ CropWindow crop_window(const DataTable& table, const FitOptions& options, const 
     if (window.width == 0.0f)
         throw refused("the crop window from " + from.name + " to " + to.name +
                       " has zero width in single precision");
+    // The plot, and so a model's last vertex, reaches every row the crop keeps.
+    window.width = covering_rows(table, {window.left, window.width, window.origin, window.from,
+                                         window.to})
+                       .width;
     return window;
 }
 

@@ -170,6 +170,15 @@ TEST(DataForms, FractionalCropsHoldEveryRow)
     }
     EXPECT_EQ(fit_json(text)["points"], 40);
     EXPECT_EQ(fit_json(text, {"--from", xs.front(), "--to", xs.back()})["points"], 40);
+    // Hours as days: the last row lies past the single sum of the plot's edges, yet the plot,
+    // and so the model's last vertex, reaches it, and the refinement takes it.
+    text = "t,v\n";
+    for (int i = 0; i < 60; ++i)
+        text += number_text(i / 24.0) + "," + number_text(4.0 - 0.01 * i * (i > 30)) + "\n";
+    const json refined = fit_json(text, {"--model", "free3", "--refine"});
+    EXPECT_EQ(refined["points"], 60);
+    EXPECT_GE(refined["best"]["x"].back().get<double>(), 59 / 24.0);
+    EXPECT_GE(refined["refined"]["x"].back().get<double>(), 59 / 24.0);
 }
 
 // Dates fit in days from the first row and come back in the file's own form, durations in days

@@ -109,5 +109,6 @@ TEST(FamilyTable, EveryRowDrawsReportsAndRefinesWithItsTies)
         EXPECT_TRUE(fit.improved);  // a search's best never is the optimum of a noisy curve
         EXPECT_LE(fit.sq_dist, session.best_sq_dist());
         EXPECT_EQ(fit.measure, family_measure(row.family, fit.model.x));
+        EXPECT_EQ(refine::model_value_at(fit.model, 1e9), fit.model.y[6]);  // past the last vertex
     }
 }

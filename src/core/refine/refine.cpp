@@ -140,7 +140,7 @@ public:
         for (std::size_t i = 0; i < n; ++i) {
             const double t = m_crop.t[i];
             int k = 1;
-            while (k < 6 && t > x[static_cast<std::size_t>(k + 1)])
+            while (k < 5 && t > x[static_cast<std::size_t>(k + 1)])
                 ++k;
             // The point's segment k..k+1 as Fitting finds it; beyond vertex 6 it holds y6. A
             // point on a zero-length segment (at the left edge, x2 = x1) is a model Fitting
@@ -254,8 +254,8 @@ namespace {
 // The polyline at t as Fitting evaluates it, in double.
 double polyline_at(double t, const std::array<double, 7>& x, const std::array<double, 7>& y)
 {
-    int k = 1;
-    while (k < 6 && t > x[static_cast<std::size_t>(k + 1)])
+    int k = 1;  // on the last segment beyond vertex 6, its end holds y6
+    while (k < 5 && t > x[static_cast<std::size_t>(k + 1)])
         ++k;
     const auto i = static_cast<std::size_t>(k);
     const double dx = x[i + 1] - x[i];

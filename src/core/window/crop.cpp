@@ -136,6 +136,31 @@ void extract_crop(EngineState& state, double left, float width, double origin, d
     state.CropMaxY = kEmptyRangeHighest;
 }
 
+CropEdges covering_rows(const DataTable& table, CropEdges edges)
+{
+    if (edges.origin != 0.0 || std::isnan(edges.to) || table.DataCount < 1)
+        return edges;
+    const std::int64_t count = table.DataCount;
+    const auto kept = [&](std::int64_t row) {
+        const Cell& cell = table.x_cell(row);
+        return cell.kind == CellKind::Number && cell.number <= edges.to;
+    };
+    std::int64_t last = 0;  // the last row at or left of `to`; 0: none
+    if (table.x_ascending) {
+        last = detail::first_row_where(table, 1, count + 1,
+                                       [&](double x) { return !(x <= edges.to); }) - 1;
+    } else {
+        for (std::int64_t row = count; row >= 1 && last == 0; --row)
+            last = kept(row) ? row : 0;
+    }
+    if (last < 1 || !kept(last))
+        return edges;
+    const double x = table.x_cell(last).number;
+    for (int step = 0; step < 4 && scanned_right(edges.left, edges.width, 0.0) < x; ++step)
+        edges.width = std::nextafter(edges.width, INFINITY);
+    return edges;
+}
+
 void extract_crop(EngineState& state, const CropEdges& edges)
 {
     extract_crop(state, edges.left, edges.width, edges.origin, edges.from, edges.to);

@@ -40,6 +40,12 @@ void extract_crop(EngineState& state, double left, float width, double origin = 
                   double from = kNoEdge, double to = kNoEdge);
 void extract_crop(EngineState& state, const CropEdges& edges);
 
+// `edges` with the width near zero rounded up, one single at a time, until the plot's single
+// right edge reaches the last row that `to` (the right edge as given) keeps: every cropped point
+// then lies at or left of a model's last vertex, which the plot's right edge places. Edges far
+// from zero, without `to` or already reaching the row come back as they are.
+CropEdges covering_rows(const DataTable& table, CropEdges edges);
+
 // The crop as the command line needs it, without drawing: extract_crop, then measure_crop into
 // CropMinY/CropMaxY, then forget_best_of_best. A fault ends it where it arises, as in the window.
 void crop_without_drawing(EngineState& state, double left, float width, double origin,

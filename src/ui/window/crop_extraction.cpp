@@ -42,12 +42,15 @@ bool marker_holds(const Shape& marker, const std::pair<double, double>& typed)
 
 }  // namespace
 
+// The plot reaches every row the crop keeps, so that a model's last vertex lies at or right of it.
 CropEdges frmMain::CropWindowEdges() const
 {
     if (state.TypedCrop && marker_holds(*Shape1, *state.TypedCrop))
-        return crop_edges(state.TypedCrop->first, state.TypedCrop->second);
+        return covering_rows(session.table(),
+                             crop_edges(state.TypedCrop->first, state.TypedCrop->second));
     const float left = Shape1->Left();
-    return crop_edges(left, static_cast<double>(left) + Shape1->Width());
+    return covering_rows(session.table(),
+                         crop_edges(left, static_cast<double>(left) + Shape1->Width()));
 }
 
 // Every change of the crop window ends here. The working plot's x runs in model x, from the
