@@ -112,3 +112,22 @@ TEST(FamilyTable, EveryRowDrawsReportsAndRefinesWithItsTies)
         EXPECT_EQ(refine::model_value_at(fit.model, 1e9), fit.model.y[6]);  // past the last vertex
     }
 }
+
+// After a search in the boxes, the refinement keeps the moved break points in them (widened by
+// a tenth a side as the draws use them), even where the optimum lies outside.
+TEST(FamilyTable, RefinementAfterABoxedSearchStaysInTheBoxes)
+{
+    FitSession session = session_for(family_row(ModelFamily::SimpleRamp));
+    BoxLimits boxes{{0, 0, 10, 50, 99, 99, 99}, {0, 0, 12, 52, 99, 99, 99}, {}, {}};
+    boxes.ymin.fill(0.5f);
+    boxes.ymax.fill(3.5f);
+    session.set_constraint_boxes(boxes);
+    SearchObserver quiet;
+    const SearchRequest request{ModelFamily::SimpleRamp, 1, 2.0, 200.0, 0.0f, kPoints - 1.0f};
+    ASSERT_EQ(session.search(request, quiet).outcome.end, SearchEnd::Completed);
+    const refine::RefinedFit fit = session.refine(ModelFamily::SimpleRamp);
+    EXPECT_GE(fit.model.x[2], 9.8f);
+    EXPECT_LE(fit.model.x[2], 12.2f);
+    EXPECT_GE(fit.model.x[3], 49.8f);
+    EXPECT_LE(fit.model.x[3], 52.2f);
+}
