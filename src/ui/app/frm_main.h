@@ -91,6 +91,9 @@ public:
     // A typed x field's text as number text for the bound rules; nullopt while it holds no
     // complete date of the file's form.
     std::optional<std::string> XNumberText(const QString& text) const;
+    // The x fields and the break points' labels as wide as the file's x form needs: the design
+    // places for numbers, wider ones (taken from the room beside them) for dates.
+    void LayOutForXForm();
 
     // While work runs the controls that would change its inputs are disabled (BeginWork), and
     // EndWork gives them back the states they had; what the work's end enables comes after.

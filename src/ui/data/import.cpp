@@ -83,6 +83,7 @@ void frmMain::Command1_Click()
         GapX = std::move(imported.series.gap_x);
         XReversed = imported.series.reversed;
         SigmaTitle = imported.series.sigma_title;
+        LayOutForXForm();
         if (XReversed)  // said once, where the file's name stands
             setWindowTitle(Caption() + QStringLiteral("  x read in reverse order"));
         table_replaced = true;

@@ -90,6 +90,20 @@ void apply(frmMain& w, TextField& typed, const StripEnds& ends)
 
 }  // namespace
 
+void frmMain::LayOutForXForm()
+{
+    const bool dates = session.x_form().is_date();
+    // Left, top and width in twips; the right-hand fields keep their right edges.
+    Text7->place(120, 1320, dates ? 1800 : 735, 285);
+    Text8->place(dates ? 8655 : 9720, 1320, dates ? 1800 : 735, 285);
+    Text4->place(2640, 7440, dates ? 1650 : 735, 285);
+    Text5->place(dates ? 4845 : 5760, 7440, dates ? 1650 : 735, 285);
+    for (int i = 1; i <= 6; ++i) {
+        Label2[i]->place(240, Label2[i]->Top(), dates ? 1935 : 1335, 255);
+        Label3[i]->place(dates ? 2220 : 1680, Label3[i]->Top(), dates ? 855 : 1335, 255);
+    }
+}
+
 QString frmMain::XText(double x, const std::string& number) const
 {
     const XForm& form = session.x_form();
