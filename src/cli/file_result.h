@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/plot/fit_picture.h"
+#include "core/compare/criteria.h"
 #include "core/refine/bootstrap.h"
 
 #include <array>
@@ -67,12 +68,27 @@ struct FoundModel {
     std::optional<RefinedModel> refined;  // --refine
 };
 
+// --compare: the models on the crop, sorted by BIC, and the event test.
+struct ComparisonRecord {
+    std::vector<compare::ModelRecord> models;  // the chosen one marked
+    std::string chosen;         // short name: ramp, symmetric, ..., or constant or line
+    std::optional<ModelFamily> family;  // the chosen event family; none: no event
+    std::optional<ModelFamily> fitted;  // the family of the record's model: tolvenar-fit fits
+                                        // the chosen one, the window the one selected
+    std::size_t test_replicates = 0;    // asked for; 0: no test
+    std::optional<double> p;            // the event test's, when it ran
+    std::size_t replicates = 0;         // replicates done whose refit found an optimum
+    std::string null_name;              // the test's model without an event
+    bool stopped = false;               // a signal cut the comparison short
+};
+
 struct FileResult {
     std::string file;   // as given
     int code = 0;       // the exit status a call with this file alone gives
     std::string reason;  // one line: why it failed or was interrupted; "" when fitted
     std::optional<double> from, to;  // the crop's edges, once known
     std::optional<FoundModel> found;  // set when fitted, and when interrupted after a model
+    std::optional<ComparisonRecord> comparison;  // --compare; found is then the chosen family's
     // The fit's picture and where it goes, written on the main thread: Qt's painting without an
     // application object is not made for other threads. The path stays once the picture is freed.
     std::string picture_path;
