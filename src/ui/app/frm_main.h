@@ -29,6 +29,7 @@ class QMenu;
 namespace tolvenar {
 
 class IntervalsWindow;
+class ComparisonWindow;
 
 inline constexpr QRgb kGrey = 0xff808080;   // icons while no data is loaded
 inline constexpr QRgb kBlack = 0xff000000;  // icons once data are loaded
@@ -69,6 +70,16 @@ public:
     // answer it themselves.
     std::function<std::optional<IntervalRequest>(const IntervalRequest&)> AskIntervals;
     IntervalsWindow* frmIntervals = nullptr;  // the "Intervals" table, once a bootstrap is done
+
+    // "Compare families…": its test's replicates, level and seed (199, 0.05, 5489); the last
+    // comparison, the crop it was made on and its replicates, and its table.
+    ComparisonRequest CompareChoice;
+    std::optional<FamilyComparison> Comparison;
+    CropInfo ComparedCrop;
+    std::size_t ComparedReplicates = 0;
+    ComparisonWindow* frmComparison = nullptr;
+    // The comparison when it was made on the crop now taken; nullptr else.
+    const FamilyComparison* CurrentComparison() const;
 
     // While work runs the controls that would change its inputs are disabled (BeginWork), and
     // EndWork gives them back the states they had; what the work's end enables comes after.
@@ -136,6 +147,7 @@ public:
     QAction* mnuCopy1 = nullptr;
     QAction* mnuRefine1 = nullptr;     // "Refine best fit"
     QAction* mnuBootstrap1 = nullptr;  // "Bootstrap intervals…"
+    QAction* mnuCompare1 = nullptr;    // "Compare families…"
     QMenu* mnuRb2 = nullptr;
     QAction* mnuFlipVertical2 = nullptr;
     QAction* break2 = nullptr;
@@ -198,6 +210,9 @@ public:
     void mnuRB1_AboutToShow();
     void mnuRefine1_Click();
     void mnuBootstrap1_Click();
+    void mnuCompare1_AboutToShow();
+    void mnuCompare1_Click();
+    void ShowComparedFamily(ModelFamily family);  // a comparison's row double-clicked
     void DrawIntervals();  // the bootstrap's band and bars, behind the models
     void Command6_Click();  // "Save"
 
