@@ -102,12 +102,15 @@ TEST(FamilyComparison, TheSameOnAnyThreadCountCountsItsStepsAndStops)
     for (std::size_t i = 0; i < a.comparison.models.size(); ++i)
         EXPECT_EQ(a.comparison.models[i].bic, b.comparison.models[i].bic);
     EXPECT_EQ(a.comparison.test->lr, b.comparison.test->lr);
-    // The residuals come from each optimum's levels: its sum of squares.
+    // The records' residuals are those of each optimum's curve: its sum of squares.
     for (const FamilyOptimum& o : a.optima) {
         double ss = 0.0;
         for (std::size_t i = 0; i < t.size(); ++i)
             ss += (y[i] - optimum_at(o, t[i])) * (y[i] - optimum_at(o, t[i]));
         EXPECT_NEAR(ss, o.sq_dist, 1e-9 * ss);
+        for (const compare::ModelRecord& m : a.comparison.models)
+            if (m.name == family_row(o.family).short_name)
+                EXPECT_NEAR(m.sum_of_squares, ss, 1e-9 * ss);
     }
     const std::atomic<bool> stop{true};
     ComparisonRequest stopped = request_of(9);

@@ -76,9 +76,8 @@ std::optional<std::pair<FamilyOptimum, std::vector<double>>> fit_family(
 
 std::optional<ModelFamily> FamilyComparison::chosen_family() const
 {
-    if (comparison.models.empty() || !compare::is_event_model(chosen().name))
-        return std::nullopt;
-    return family_from_name(chosen().name);
+    // "constant" and "line" name no family.
+    return comparison.models.empty() ? std::nullopt : family_from_name(chosen().name);
 }
 
 const FamilyOptimum* FamilyComparison::optimum(ModelFamily family) const

@@ -57,6 +57,7 @@ ComparisonWindow::ComparisonWindow(QWidget* parent) : QWidget(parent, Qt::Tool)
     Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Table->setSelectionBehavior(QAbstractItemView::SelectRows);
     Table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    Table->horizontalHeader()->setStretchLastSection(true);
     Table->setToolTip(QStringLiteral("Double-click an event family to show its optimum"));
     connect(Table, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         if (onChoose && Table->item(row, 0))
