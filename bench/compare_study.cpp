@@ -70,7 +70,8 @@ double polyline(const Vertices& v, double s)
     for (std::size_t k = 1; k < v.size(); ++k)
         if (s <= v[k].first)
             return v[k - 1].second +
-                   (s - v[k - 1].first) / (v[k].first - v[k - 1].first) * (v[k].second - v[k - 1].second);
+                   (s - v[k - 1].first) / (v[k].first - v[k - 1].first) *
+                       (v[k].second - v[k - 1].second);
     return v.back().second;
 }
 

@@ -27,7 +27,8 @@ private slots:
         QCOMPARE(table.rowCount(), 8);
         QCOMPARE(table.item(0, 0)->text(), QStringLiteral("▶ Simple ramp"));
         for (int row = 1; row < 8; ++row)
-            QVERIFY(table.item(row - 1, 7)->text().toDouble() <= table.item(row, 7)->text().toDouble());
+            QVERIFY(table.item(row - 1, 7)->text().toDouble() <=
+                    table.item(row, 7)->text().toDouble());
         QVERIFY(w.frmComparison->Note->text().startsWith(QStringLiteral("Event test: p = 0.025")));
 
         // The chosen row double-clicked: its family selected, its optimum shown as refined.
@@ -35,7 +36,8 @@ private slots:
         QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, cell);  // the press a view wants
         QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, cell);
         QVERIFY(w.Option1[static_cast<int>(ModelFamily::SimpleRamp)]->Value());
-        QVERIFY(w.Refined && w.Refined->sq_dist == w.Comparison->fit(ModelFamily::SimpleRamp)->sq_dist);
+        QVERIFY(w.Refined &&
+                w.Refined->sq_dist == w.Comparison->fit(ModelFamily::SimpleRamp)->sq_dist);
         const QStringList shown = shown_report(w);
         QCOMPARE(shown.filter(QStringLiteral("X2 = ")).size(), 1);
         QVERIFY(!shown.contains(QStringLiteral("X2 = ")));
@@ -48,8 +50,9 @@ private slots:
         QTest::mouseClick(w.Command6, Qt::LeftButton);
         QFile written(path);
         QVERIFY(written.open(QIODevice::ReadOnly));
-        std::vector<std::string> args{"--json", "--compare", "--test-replicates", "39", "--runs", "2",
-                                      "--trials", "200", "--from", "90", "--to", "210",
+        std::vector<std::string> args{"--json", "--compare", "--test-replicates", "39",
+                                      "--runs", "2", "--trials", "200", "--from", "90", "--to",
+                                      "210",
                                       example_path("step_ramp.csv").toStdString()};
         std::ostringstream out, err;
         run_fit_command(args, out, err);

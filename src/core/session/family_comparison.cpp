@@ -64,7 +64,8 @@ std::optional<std::pair<FamilyOptimum, std::vector<double>>> fit_family(
     const std::vector<double> levels = refine::profiled_levels(p, found.minima.front().moved);
     if (levels.size() != p.shape.levels())
         return std::nullopt;
-    FamilyOptimum o = optimum_of(family, p.shape, p.left, p.right, found.minima.front().moved, levels);
+    const std::vector<double>& moved = found.minima.front().moved;
+    FamilyOptimum o = optimum_of(family, p.shape, p.left, p.right, moved, levels);
     o.sq_dist = found.minima.front().sq_dist;
     std::vector<double> residuals(p.t.size());
     for (std::size_t i = 0; i < p.t.size(); ++i)
@@ -149,7 +150,8 @@ FamilyComparison compare_crop(std::span<const double> t, std::span<const double>
     compare::CompareSettings settings;
     for (const FamilyOptimum& o : result.optima) {
         const FamilyShape shape = family_shape(o.family, node_count_of(o.family));
-        settings.families.push_back({std::string(family_row(o.family).short_name), shape.free_values()});
+        settings.families.push_back(
+            {std::string(family_row(o.family).short_name), shape.free_values()});
     }
     settings.noise = request.noise;
     settings.alpha = request.alpha;

@@ -5,7 +5,6 @@
 // its option button and shows its optimum in " Best fitting " as "Refine best fit" shows a
 // refined fit.
 #include "core/runtime/numbers.h"
-#include "core/compare/null_fit.h"
 #include "ui/app/frm_main.h"
 #include "ui/app/result_labels.h"
 #include "ui/plot/comparison_window.h"
@@ -38,8 +37,8 @@ QString number(double value, int decimals)
 // "Simple ramp" for ramp, "Constant" and "Straight line" for the models without an event.
 QString model_caption(const std::string& name)
 {
-    if (const std::optional<ModelFamily> family = family_from_name(name); family && compare::is_event_model(name))
-        return QString::fromUtf8(family_caption(*family).data(), static_cast<int>(family_caption(*family).size()));
+    if (const std::optional<ModelFamily> family = family_from_name(name))  // none for the nulls
+        return QString::fromUtf8(family_caption(*family));
     return name == "line" ? QStringLiteral("Straight line") : QStringLiteral("Constant");
 }
 
@@ -77,7 +76,8 @@ void ComparisonWindow::showComparison(const FamilyComparison& comparison, const 
     Table->setRowCount(static_cast<int>(models.size()));
     for (int row = 0; row < static_cast<int>(models.size()); ++row) {
         const compare::ModelRecord& m = models[static_cast<std::size_t>(row)];
-        const QStringList cells{(m.chosen ? QStringLiteral("▶ ") : QString()) + model_caption(m.name),
+        const QString mark = m.chosen ? QStringLiteral("▶ ") : QString();
+        const QStringList cells{mark + model_caption(m.name),
                                 QString::number(m.k),
                                 QString::number(m.sum_of_squares, 'g', 7),
                                 number(m.phi, 3),
@@ -116,15 +116,16 @@ QString comparison_note(const FamilyComparison& comparison, std::size_t replicat
     if (comparison.chosen_family())
         note += QStringLiteral("Chosen: %1.").arg(model_caption(comparison.chosen().name));
     else
-        note += QStringLiteral("Chosen: no event (%1).").arg(model_caption(comparison.chosen().name).toLower());
+        note += QStringLiteral("Chosen: no event (%1).")
+                    .arg(model_caption(comparison.chosen().name).toLower());
     return note;
 }
 
 const FamilyComparison* frmMain::CurrentComparison() const
 {
     const CropInfo crop = session.crop_info();
-    const bool same = crop.first_row == ComparedCrop.first_row && crop.points == ComparedCrop.points &&
-                      crop.origin == ComparedCrop.origin;
+    const bool same = crop.first_row == ComparedCrop.first_row &&
+                      crop.points == ComparedCrop.points && crop.origin == ComparedCrop.origin;
     return Comparison && same ? &*Comparison : nullptr;
 }
 
@@ -175,11 +176,12 @@ void frmMain::mnuCompare1_Click()
             if (frmComparison == nullptr) {
                 frmComparison = new ComparisonWindow(this);
                 frmComparison->onChoose = [this](const std::string& name) {
-                    if (const auto family = family_from_name(name); family && compare::is_event_model(name))
+                    if (const std::optional<ModelFamily> family = family_from_name(name))
                         ShowComparedFamily(*family);
                 };
             }
-            frmComparison->showComparison(*Comparison, comparison_note(*Comparison, ComparedReplicates));
+            frmComparison->showComparison(*Comparison,
+                                          comparison_note(*Comparison, ComparedReplicates));
             frmComparison->show();
             frmComparison->raise();
         });
