@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tolvenar-fit --compare: the comparison before the chosen family's usual report, or "no event".
 #include "cli/fit_command.h"
+#include "cli/fit_job.h"
+#include "core/compare/criteria.h"
+#include "core/compare/null_fit.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -79,6 +82,36 @@ TEST(CompareCommand, RefusesAModelOfItsOwnAndLevelsOutOfRange)
         const auto [code, said] = run(args);
         EXPECT_EQ(code, kExitRefused) << args[0] << " " << said;
     }
+}
+
+// A series read with a sigma column is weighted by the sigma of the rows cropped.
+TEST(CompareCommand, WeighsByTheCroppedRowsSigma)
+{
+    std::string text = "x,y,s\n";
+    std::vector<double> x, y, sigma;  // the crop: x from 10 on
+    for (int i = 0; i < 40; ++i) {
+        const double yi = (i * 7 % 5) - 2.0 + (i >= 25 ? 3.0 : 0.0), si = i % 3 ? 1.0 : 4.0;
+        text += std::to_string(i) + "," + std::to_string(yi) + "," + std::to_string(si) + "\n";
+        if (i >= 10)
+            x.push_back(i), y.push_back(yi), sigma.push_back(si);
+    }
+    ReadOptions read;
+    read.sigma = ColumnChoice{"", 3};
+    cli::FitOptions options;
+    options.compare = true;
+    options.test_replicates = 0;
+    options.from = cli::Edge{10.0, "--from 10"};
+    cli::Progress progress;
+    const std::atomic<bool> stop{false};
+    const cli::FileResult got =
+        cli::fit_series(options, import_data_text(text, read), "s.csv", "", 1, progress, stop);
+    const compare::NullFit constant = compare::fit_null("constant", x, y, sigma);
+    const compare::ModelRecord want = compare::model_record(
+        "constant", 1, x, constant.residuals, sigma, compare::NoiseModel::Ar1);
+    ASSERT_TRUE(got.comparison.has_value());
+    for (const compare::ModelRecord& m : got.comparison->models)
+        if (m.name == "constant")
+            EXPECT_NEAR(m.log_likelihood, want.log_likelihood, 1e-9);
 }
 
 }  // namespace
