@@ -2,11 +2,16 @@
 // The comparison's own statistics on 1,000 points with AR(1) noise (phi 0.6), on even x and on
 // uneven x (the continuous-time form): one noise fit, and a 199-replicate event test on two
 // threads whose "event family" is the straight line, a stand-in that costs next to nothing, so
-// that the figure is the simulation, null refits and likelihoods alone.
+// that the figure is the simulation, null refits and likelihoods alone. Then the whole
+// comparison of the six families on 1,000 points, its 199-replicate test included, on two
+// threads: on a constant and on a plateau event, both with AR(1) noise.
 #include "core/compare/event_test.h"
 #include "core/compare/noise.h"
+#include "core/session/family_comparison.h"
 
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -49,5 +54,19 @@ void BM_EventTest(benchmark::State& bench)
         benchmark::DoNotOptimize(event_test(x, {}, null, line.residuals, refit, {199, 5489, 2}).p);
 }
 BENCHMARK(BM_EventTest)->ArgName("uneven")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_CompareFamilies(benchmark::State& bench)
+{
+    auto [x, y] = series(false);
+    if (bench.range(0) != 0)
+        for (std::size_t i = 0; i < kPoints; ++i)  // up from 300 to 350, down from 650 to 700
+            y[i] += 4.0 * std::clamp(std::min(x[i] - 300.0, 700.0 - x[i]) / 50.0, 0.0, 1.0);
+    tolvenar::ComparisonRequest request;
+    request.right = x.back();
+    request.threads = 2;
+    for (auto _ : bench)
+        benchmark::DoNotOptimize(tolvenar::compare_crop(x, y, {}, request).comparison.chosen);
+}
+BENCHMARK(BM_CompareFamilies)->ArgName("event")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

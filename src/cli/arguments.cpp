@@ -104,7 +104,20 @@ Shard shard_named(const std::string& text)
 struct OptionTexts {
     std::string model, runs, trials, from, to, shard, bootstrap, level, seed, threads;
     DataOptionTexts data;  // --x, --y, --sigma, --missing
+    std::string test_replicates, alpha;
 };
+
+// A fraction strictly between 0 and 1 for `option`.
+double open_fraction(const std::string& option, const std::string& text, const std::string& example)
+{
+    if (!is_number_text(text))
+        throw usage_error(option + " needs a number, not \"" + text + "\"");
+    const double value = parse_leading_number(text);
+    if (!(value > 0.0 && value < 1.0))
+        throw usage_error(option + " needs a fraction between 0 and 1 (" + example + "), not \"" +
+                          text + "\"");
+    return value;
+}
 
 void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
 {
@@ -146,6 +159,18 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
                  "the refined fit's)")
         ->disable_flag_override();
     value("--level", texts.level, "P", "the intervals' level, a fraction (default 0.9)");
+    app.add_flag("--compare", options.compare,
+                 "compare the constant, the line and every event family\n"
+                 "at its least-squares optimum (AR(1) likelihoods, AIC,\n"
+                 "BIC), test for an event, then search the chosen family\n"
+                 "(instead of --model); \"no event\" when a null wins")
+        ->disable_flag_override();
+    value("--test-replicates", texts.test_replicates, "B",
+          "replicates of the event test, a parametric bootstrap\nunder the better model without an "
+          "event (default 199;\n0: the choice by BIC alone); implies --compare");
+    value("--alpha", texts.alpha, "A",
+          "the event test's level (default 0.05): with p >= A\nno event is chosen, whatever BIC "
+          "says; implies --compare");
     value("--seed", texts.seed, "S",
           "start of the random source, 0 to 4294967295\n(default 5489, the window's)");
     app.add_flag("--json", options.json, "print one JSON object per file, one a line")
@@ -245,6 +270,14 @@ FitOptions parse_arguments(std::span<const std::string> args)
     options.refine = options.refine || options.bootstrap > 0;
     if (app.count("--level") > 0)
         options.level = interval_level(texts.level);
+    if (app.count("--test-replicates") > 0)
+        options.test_replicates = static_cast<std::size_t>(
+            bounded_count("--test-replicates", texts.test_replicates, 0, 1000000));
+    if (app.count("--alpha") > 0)
+        options.alpha = open_fraction("--alpha", texts.alpha, "0.05 for 5 %");
+    options.compare = options.compare || app.count("--test-replicates") > 0 || app.count("--alpha") > 0;
+    if (options.compare && app.count("--model") > 0)
+        throw usage_error("--compare chooses the model itself: leave out --model");
     if (app.count("--seed") > 0)
         options.seed =
             static_cast<std::uint32_t>(bounded_count("--seed", texts.seed, 0, 4294967295LL));

@@ -46,6 +46,11 @@ struct FitOptions {
     std::int32_t bootstrap = 0;  // replicates of the refined fit's intervals; 0: none
     bool bootstrap_search = false;  // each replicate searched before its refinement
     double level = 0.9;          // the intervals' level, in (0, 1)
+    // --compare: the constant, the line and every event family compared on the crop, the event
+    // tested, and the chosen family searched (and refined) as --model would.
+    bool compare = false;
+    std::size_t test_replicates = 199;  // of the event test; 0: the choice by BIC alone
+    double alpha = 0.05;                // the event test's level, in (0, 1)
     // The random source's start, named in every result; by default std::mt19937's, the window's.
     std::uint32_t seed = std::mt19937::default_seed;
     bool help = false;

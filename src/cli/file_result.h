@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/plot/fit_picture.h"
+#include "core/compare/criteria.h"
 #include "core/data/x_form.h"
 #include "core/refine/bootstrap.h"
 
@@ -69,6 +70,20 @@ struct FoundModel {
     XForm x_form;  // the file's x: for dates every x above is days from its first data row
 };
 
+// --compare: the models on the crop, sorted by BIC, and the event test.
+struct ComparisonRecord {
+    std::vector<compare::ModelRecord> models;  // the chosen one marked
+    std::string chosen;         // short name: ramp, symmetric, ..., or constant or line
+    std::optional<ModelFamily> family;  // the chosen event family; none: no event
+    std::optional<ModelFamily> fitted;  // the family of the record's model: tolvenar-fit fits
+                                        // the chosen one, the window the one selected
+    std::size_t test_replicates = 0;    // asked for; 0: no test
+    std::optional<double> p;            // the event test's, when it ran
+    std::size_t replicates = 0;         // replicates done whose refit found an optimum
+    std::string null_name;              // the test's model without an event
+    bool stopped = false;               // a signal cut the comparison short
+};
+
 struct FileResult {
     std::string file;   // as given
     int code = 0;       // the exit status a call with this file alone gives
@@ -81,6 +96,7 @@ struct FileResult {
     std::optional<std::size_t> gaps;
     std::string sigma_title;
     std::optional<FoundModel> found;  // set when fitted, and when interrupted after a model
+    std::optional<ComparisonRecord> comparison;  // --compare; found is then the chosen family's
     // The fit's picture and where it goes, written on the main thread: Qt's painting without an
     // application object is not made for other threads. The path stays once the picture is freed.
     std::string picture_path;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/fit_job.h"
 
+#include "cli/compare_job.h"
 #include "cli/crop_window.h"
 #include "cli/data_options.h"
 #include "cli/fit_command.h"
@@ -158,6 +159,9 @@ FileResult fit_series(const FitOptions& options, CheckedImport imported, const s
                       const std::string& picture_path, int threads, Progress& progress,
                       const std::atomic<bool>& stop)
 {
+    if (options.compare)
+        return compare_series(options, std::move(imported), file, picture_path, threads, progress,
+                              stop);
     FileResult result;
     result.file = file;
     try {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/result_output.h"
 
+#include "cli/compare_job.h"
 #include "cli/data_options.h"
 #include "cli/fit_command.h"
 #include "core/runtime/numbers.h"
@@ -126,6 +127,15 @@ void add_series_members(Json& object, const FileResult& result)
         object["gaps"] = *result.gaps;
 }
 
+// The family whose search the result reports: with --compare the one fitted after the
+// comparison (none: no event, or no comparison made).
+std::optional<ModelFamily> fitted_family(const FileResult& result, const FitOptions& options)
+{
+    if (!options.compare)
+        return options.family;
+    return result.comparison ? result.comparison->fitted : std::nullopt;
+}
+
 }  // namespace
 
 Json exact(double value)
@@ -170,10 +180,11 @@ std::string valid_utf8(const std::string& text)
 
 Json json_object(const FileResult& result, const FitOptions& options)
 {
+    const std::optional<ModelFamily> family = fitted_family(result, options);
     Json object = Json::object();
     add_text(object, "file", result.file);
     object.update(Json{{"version", TOLVENAR_VERSION},
-                       {"model", family_caption(options.family)},
+                       {"model", family ? Json(family_caption(*family)) : Json()},
                        {"from", edge_value(result, result.from)},
                        {"to", edge_value(result, result.to)},
                        {"runs", count_value(options.runs_text)},
@@ -186,6 +197,8 @@ Json json_object(const FileResult& result, const FitOptions& options)
     if (!result.picture_path.empty())
         add_text(object, "picture", result.picture_path);
     add_series_members(object, result);
+    if (result.comparison)
+        add_comparison(object, *result.comparison);
     if (!result.found)
         return object;
     const FoundModel& found = *result.found;
@@ -207,7 +220,7 @@ Json json_object(const FileResult& result, const FitOptions& options)
     object["trials_made"] = found.trials_made;
     object["report"] = found.report;
     if (found.refined)
-        add_refined(object, found, options.family);
+        add_refined(object, found, family.value_or(options.family));
     return object;
 }
 
@@ -314,7 +327,10 @@ std::vector<Column> csv_columns(const FitOptions& options)
     };
     std::vector<Column> columns{
         {"file", [](const FileResult& r) { return Json(r.file); }},
-        setting("model"),
+        {"model", [options](const FileResult& r) {
+             const std::optional<ModelFamily> family = fitted_family(r, options);
+             return family ? Json(family_caption(*family)) : Json();
+         }},
         {"from", [](const FileResult& r) { return edge_value(r, r.from); }},
         {"to", [](const FileResult& r) { return edge_value(r, r.to); }},
         {"points", [](const FileResult& r) { return r.found ? Json(r.found->points) : Json(); }},
@@ -345,6 +361,8 @@ std::vector<Column> csv_columns(const FitOptions& options)
                        })});
     if (options.refine)
         add_refined_columns(columns, options.bootstrap > 0);
+    if (options.compare)
+        add_comparison_columns(columns);
     if (!options.plot.empty())
         columns.push_back({"picture", [](const FileResult& r) { return Json(r.picture_path); }});
     columns.push_back({"status", [](const FileResult& r) { return Json(status_word(r)); }});
@@ -384,6 +402,9 @@ void write_text(std::ostream& out, const FileResult& result, bool many, bool fir
 {
     if (many)
         out << (first ? "" : "\n") << "==> " << result.file << " <==\n";
+    if (result.comparison)
+        for (const std::string& line : comparison_lines(*result.comparison))
+            out << line << '\n';
     if (result.found) {
         for (const std::string& line : series_lines(result))
             out << line << '\n';

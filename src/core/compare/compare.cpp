@@ -29,12 +29,17 @@ Comparison compare_models(std::span<const double> x, std::span<const double> y,
     const auto event = best_model(records, true);
     if (settings.test.replicates > 0 && null && event) {
         const std::string family = records[*event].name;
+        const EventFitter& fitter = settings.refit ? settings.refit : fit;
         const EventRefit refit = [&](std::span<const double> rx, std::span<const double> ry) {
-            return fit(family, rx, ry);
+            return fitter(family, rx, ry);
         };
         // Records are the nulls in order, then the event families that found an optimum.
-        result.test = event_test(x, sigma, nulls[*null], events[*event - nulls.size()], refit,
-                                 settings.test);
+        std::optional<std::vector<double>> observed;
+        if (settings.refit)
+            observed = settings.refit(family, x, y);
+        if (!observed || observed->size() != y.size())
+            observed = events[*event - nulls.size()];
+        result.test = event_test(x, sigma, nulls[*null], *observed, refit, settings.test);
     }
     result.chosen = rank_models(records, result.test ? std::optional(result.test->p) : std::nullopt,
                                 settings.alpha);

@@ -31,6 +31,10 @@ struct CompareSettings {
     NoiseModel noise = NoiseModel::Ar1;  // of the records; Independent gives plain AIC and BIC
     double alpha = 0.05;
     EventTestSettings test;  // test.replicates 0: no event test, the choice by BIC alone
+    // The event test's fit of the event family, to the observed series and to every replicate
+    // alike, so that the test's statistic is one procedure throughout (a cheaper search than
+    // `fit`'s keeps the test valid); empty: `fit` does.
+    EventFitter refit;
 };
 
 struct Comparison {

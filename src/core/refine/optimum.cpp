@@ -108,6 +108,7 @@ public:
     double unscaled(double s) const { return m_left + s * m_width; }
     double level_scaled(double v) const { return (v - m_mean) / m_spread; }
     double sq_unscaled(double s) const { return s * m_spread * m_spread; }
+    double level_unscaled(double v) const { return m_mean + v * m_spread; }
 
     // Points at or left of scaled x.
     std::uint32_t count_upto(double x) const
@@ -879,6 +880,23 @@ double profiled_sq_dist(const OptimumProblem& problem, const std::vector<double>
     return search.sums().sq_unscaled(search.value(p.data()));
 }
 
+std::vector<double> profiled_levels(const OptimumProblem& problem, const std::vector<double>& moved)
+{
+    if (!(problem.right > problem.left) || problem.t.empty() || problem.shape.levels() == 0 ||
+        problem.shape.levels() > kMaxLevels)
+        return {};
+    const Search search(problem);
+    std::array<double, kMaxMoved> p{};
+    for (std::size_t i = 0; i < moved.size() && i < p.size(); ++i)
+        p[i] = search.sums().scaled(moved[i]);
+    std::vector<double> levels(problem.shape.levels());
+    if (!std::isfinite(search.value(p.data(), levels.data())))
+        return {};
+    for (double& v : levels)
+        v = search.sums().level_unscaled(v);
+    return levels;
+}
+
 OptimumResult global_optimum(const OptimumProblem& problem)
 {
     OptimumResult result;
@@ -898,9 +916,11 @@ OptimumResult global_optimum(const OptimumProblem& problem)
         sizes.push_back(static_cast<double>(hi - lo) + 2.0);
     }
     std::size_t step = 1;
-    result.exhaustive = !problem.local && tuples_of(sizes) <= exhaustive_budget(d);
+    const double share = std::clamp(problem.first_pass, 1e-6, 1.0);
+    result.exhaustive = !problem.local && tuples_of(sizes) <= share * exhaustive_budget(d);
     if (!result.exhaustive && !problem.local) {
-        const double shrink = std::pow(tuples_of(sizes) / coarse_budget(d), 1.0 / std::max(d, 1));
+        const double shrink =
+            std::pow(tuples_of(sizes) / (share * coarse_budget(d)), 1.0 / std::max(d, 1));
         step = static_cast<std::size_t>(std::ceil(shrink));
     }
     result.grid = m / step;
@@ -912,7 +932,8 @@ OptimumResult global_optimum(const OptimumProblem& problem)
         best = search.enumerate(grids, result.stopped);
 
     // Coarse to fine: around each separated basin, positions `step` apart shrink to adjacent t.
-    std::vector<Entry> cells = separated(best.list(), d, 2 * step, kBasins);
+    const std::size_t basins = problem.basins ? problem.basins : kBasins;
+    std::vector<Entry> cells = separated(best.list(), d, 2 * step, basins);
     while (step > 1 && !result.stopped) {
         const std::size_t q = refine_positions(d);
         const std::size_t finer = std::max<std::size_t>(1, (4 * step + q - 1) / q);
@@ -927,7 +948,7 @@ OptimumResult global_optimum(const OptimumProblem& problem)
             next.merge(search.enumerate(local, result.stopped));
         }
         step = finer;
-        cells = separated(next.list(), d, 2 * step, kBasins);
+        cells = separated(next.list(), d, 2 * step, basins);
         best = std::move(next);
     }
 

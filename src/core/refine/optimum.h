@@ -28,6 +28,10 @@ struct OptimumProblem {
     bool local = false;  // only descents from the best few starts: an optimum near them
     unsigned threads = 1;                          // 0: every core; the result is the same
     const std::atomic<bool>* stop = nullptr;       // set: the best found so far comes back
+    // Scales the candidates of the first pass (every data interval or the coarse grid); below 1
+    // a coarser first pass, refined coarse to fine as usual. 1: the documented search.
+    double first_pass = 1.0;
+    std::size_t basins = 0;  // separated basins refined coarse to fine; 0: the documented 8
 };
 
 struct Minimum {
@@ -51,5 +55,9 @@ OptimumResult global_optimum(const OptimumProblem& problem);
 // The profiled sum of squares at break points `moved` (exact levels from running sums,
 // bounded); infinity for a model Fitting refuses or a level no point sees.
 double profiled_sq_dist(const OptimumProblem& problem, const std::vector<double>& moved);
+
+// The levels (one per shape level, in y units) behind profiled_sq_dist at `moved`; empty where
+// that is infinite.
+std::vector<double> profiled_levels(const OptimumProblem& problem, const std::vector<double>& moved);
 
 }  // namespace tolvenar::refine

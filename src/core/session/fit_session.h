@@ -15,6 +15,7 @@
 #include "core/runtime/random_source.h"
 #include "core/search/report.h"
 #include "core/search/search.h"
+#include "core/session/family_comparison.h"
 #include "core/window/crop_edges.h"
 
 #include <atomic>
@@ -158,6 +159,13 @@ public:
     // measure), with its interval from `intervals`.
     std::vector<IntervalLine> interval_lines(ModelFamily family, const refine::RefinedFit& fit,
                                              const refine::BootstrapResult& intervals) const;
+
+    // ---- Comparison
+    // The constant, the line and every event family at its least-squares optimum over the crop,
+    // the event test and the choice (family_comparison.h); each optimum also as a refined fit
+    // of its family, scored by the search's measures. `sigma` empty or one per cropped point.
+    FamilyComparison compare(const ComparisonRequest& request,
+                             std::span<const double> sigma = {}) const;
 
 private:
     EngineState m_state;

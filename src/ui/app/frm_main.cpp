@@ -241,6 +241,7 @@ void frmMain::createMenus()
     mnuRb2 = make_menu(QStringLiteral("RB2"), mnuFlipVertical2, break2, mnuCopy2);
     mnuRefine1 = mnuRB1->addAction(QStringLiteral("Refine best fit"));
     mnuBootstrap1 = mnuRB1->addAction(QStringLiteral("Bootstrap intervals…"));
+    mnuCompare1 = mnuRB1->addAction(QStringLiteral("Compare families…"));
 }
 
 void frmMain::nameControls()
@@ -257,7 +258,7 @@ void frmMain::nameControls()
         {Frame3, "Frame3"}, {Frame4, "Frame4"}, {Frame5, "Frame5"}, {Frame6, "Frame6"},
         {ProgressBar1, "ProgressBar1"}, {ProgressBar2, "ProgressBar2"}, {mnuRB1, "mnuRB1"},
         {mnuRb2, "mnuRb2"}, {mnuFlipVertical1, "mnuFlipVertical1"}, {mnuCopy1, "mnuCopy1"},
-        {mnuRefine1, "mnuRefine1"},
+        {mnuRefine1, "mnuRefine1"}, {mnuCompare1, "mnuCompare1"},
         {mnuFlipVertical2, "mnuFlipVertical2"}, {mnuCopy2, "mnuCopy2"}};
     for (const auto& [object, name] : named)
         object->setObjectName(QLatin1String(name));
@@ -339,6 +340,8 @@ void frmMain::connectEvents()
     on_trigger(mnuRefine1, &frmMain::mnuRefine1_Click);
     on_trigger(mnuBootstrap1, &frmMain::mnuBootstrap1_Click);
     connect(mnuRB1, &QMenu::aboutToShow, this, [this] { mnuRB1_AboutToShow(); });
+    on_trigger(mnuCompare1, &frmMain::mnuCompare1_Click);
+    connect(mnuRB1, &QMenu::aboutToShow, this, [this] { mnuCompare1_AboutToShow(); });
 }
 
 void frmMain::orderTabs()

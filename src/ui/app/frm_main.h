@@ -31,6 +31,7 @@ class QMenu;
 namespace tolvenar {
 
 class IntervalsWindow;
+class ComparisonWindow;
 
 inline constexpr QRgb kGrey = 0xff808080;   // icons while no data is loaded
 inline constexpr QRgb kBlack = 0xff000000;  // icons once data are loaded
@@ -94,6 +95,15 @@ public:
     // The x fields and the break points' labels as wide as the file's x form needs: the design
     // places for numbers, wider ones (taken from the room beside them) for dates.
     void LayOutForXForm();
+    // "Compare families…": its test's replicates, level and seed (199, 0.05, 5489); the last
+    // comparison, the crop it was made on and its replicates, and its table.
+    ComparisonRequest CompareChoice;
+    std::optional<FamilyComparison> Comparison;
+    CropInfo ComparedCrop;
+    std::size_t ComparedReplicates = 0;
+    ComparisonWindow* frmComparison = nullptr;
+    // The comparison when it was made on the crop now taken; nullptr else.
+    const FamilyComparison* CurrentComparison() const;
 
     // While work runs the controls that would change its inputs are disabled (BeginWork), and
     // EndWork gives them back the states they had; what the work's end enables comes after.
@@ -161,6 +171,7 @@ public:
     QAction* mnuCopy1 = nullptr;
     QAction* mnuRefine1 = nullptr;     // "Refine best fit"
     QAction* mnuBootstrap1 = nullptr;  // "Bootstrap intervals…"
+    QAction* mnuCompare1 = nullptr;    // "Compare families…"
     QMenu* mnuRb2 = nullptr;
     QAction* mnuFlipVertical2 = nullptr;
     QAction* break2 = nullptr;
@@ -223,6 +234,9 @@ public:
     void mnuRB1_AboutToShow();
     void mnuRefine1_Click();
     void mnuBootstrap1_Click();
+    void mnuCompare1_AboutToShow();
+    void mnuCompare1_Click();
+    void ShowComparedFamily(ModelFamily family);  // a comparison's row double-clicked
     // The bootstrap's band (behind the models), or with `bars` the bars over them.
     void DrawIntervals(bool bars);
     void Command6_Click();  // "Save"

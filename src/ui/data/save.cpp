@@ -2,6 +2,7 @@
 // "Save": the fit on display as tolvenar-fit writes it for the same file, crop, family, counts and
 // seed: its JSON object (with the refined fit and the intervals when made), its CSV header and
 // row, or its picture (with the band when there is one), by the name's ending.
+#include "cli/compare_job.h"
 #include "cli/fit_job.h"
 #include "cli/plot/fit_picture.h"
 #include "cli/refine_output.h"
@@ -44,6 +45,10 @@ FitOptions options_of(const frmMain& w, ModelFamily family)
         options.level = w.IntervalChoice.level;
     }
     options.files = {w.state.DataFile};
+    if (w.CurrentComparison()) {  // the comparison made on this crop goes with the fit
+        options.compare = true;
+        options.test_replicates = w.ComparedReplicates;
+    }
     return options;
 }
 
@@ -67,6 +72,10 @@ FileResult record_of(const frmMain& w, ModelFamily family, const FitOptions& opt
         IntervalRequest request = w.IntervalChoice;
         request.replicates = options.bootstrap;
         result.found->refined = refined_record(w.session, family, *w.Refined, w.Intervals, request);
+    }
+    if (const FamilyComparison* comparison = w.CurrentComparison()) {
+        result.comparison = comparison_record(*comparison, options.test_replicates);
+        result.comparison->fitted = family;
     }
     return result;
 }

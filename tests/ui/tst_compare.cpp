@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// "Compare families…" on the working plot's menu: the table sorted by BIC with the chosen model
+// marked and p shown; a double-clicked family selected with its optimum in " Best fitting ";
+// Save writing the record tolvenar-fit --compare prints; Escape stopping it.
+#include "ui/plot/comparison_window.h"
+#include "window_fixture.h"
+
+#include <QLabel>
+#include <QTableWidget>
+
+using namespace tolvenar;
+using namespace tolvenar::test;
+
+class CompareTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void listsTheModelsShowsAFamilyAndSavesAsTheCommandLine()
+    {
+        frmMain w;
+        prepare_search(w, "step_ramp.csv", "90", "210", "2", "200", ModelFamily::SymmetricEvent);
+        w.CompareChoice.replicates = 39;
+        w.mnuCompare1->trigger();
+        w.Work->wait_until_idle();
+        QVERIFY(w.frmComparison && QTest::qWaitForWindowExposed(w.frmComparison));
+        const QTableWidget& table = *w.frmComparison->Table;
+        QCOMPARE(table.rowCount(), 8);
+        QCOMPARE(table.item(0, 0)->text(), QStringLiteral("▶ Simple ramp"));
+        for (int row = 1; row < 8; ++row)
+            QVERIFY(table.item(row - 1, 7)->text().toDouble() <=
+                    table.item(row, 7)->text().toDouble());
+        QVERIFY(w.frmComparison->Note->text().startsWith(QStringLiteral("Event test: p = 0.025")));
+
+        // The chosen row double-clicked: its family selected, its optimum shown as refined.
+        const QPoint cell = table.visualItemRect(table.item(0, 0)).center();
+        QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, cell);  // the press a view wants
+        QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, cell);
+        QVERIFY(w.Option1[static_cast<int>(ModelFamily::SimpleRamp)]->Value());
+        QVERIFY(w.Refined &&
+                w.Refined->sq_dist == w.Comparison->fit(ModelFamily::SimpleRamp)->sq_dist);
+        const QStringList shown = shown_report(w);
+        QCOMPARE(shown.filter(QStringLiteral("X2 = ")).size(), 1);
+        QVERIFY(!shown.contains(QStringLiteral("X2 = ")));
+
+        // Searched, then saved: the object tolvenar-fit --compare prints.
+        click_and_wait(w, w.Command2);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("fit.json"));
+        w.platform.ShowSave = [path](const QString&, const QString&) { return path; };
+        QTest::mouseClick(w.Command6, Qt::LeftButton);
+        QFile written(path);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        std::vector<std::string> args{"--json", "--compare", "--test-replicates", "39",
+                                      "--runs", "2", "--trials", "200", "--from", "90", "--to",
+                                      "210",
+                                      example_path("step_ramp.csv").toStdString()};
+        std::ostringstream out, err;
+        run_fit_command(args, out, err);
+        QCOMPARE(written.readAll(), QByteArray::fromStdString(out.str()));
+    }
+
+    void escapeStopsTheComparison()
+    {
+        frmMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        prepare_search(w, "step_ramp.csv", "0", "300", "2", "200", ModelFamily::SimpleRamp);
+        w.CompareChoice.replicates = 1000000;
+        w.mnuCompare1->trigger();
+        QVERIFY(w.Busy() && !w.Command2->isEnabled());
+        QTRY_VERIFY(w.ProgressBar1->Value() >= 8);  // the families fitted, replicates under way
+        QTest::keyClick(w.Picture1, Qt::Key_Escape);
+        w.Work->wait_until_idle();
+        QVERIFY(w.Comparison && w.Comparison->stopped && w.Command2->isEnabled());
+        QVERIFY(w.frmComparison->Note->text().contains(QStringLiteral("Stopped")));
+    }
+};
+
+QTEST_MAIN(CompareTest)
+#include "tst_compare.moc"
