@@ -2,7 +2,9 @@
 """Tolvenar from Python: tolvenar-fit's fits of a measured series, from numpy arrays.
 
 ``fit(x, y, ...)`` fits a piecewise-linear event model to the rows (x, y) exactly as
-``tolvenar-fit`` fits a data file holding them, and returns what ``tolvenar-fit --json`` writes.
+``tolvenar-fit`` fits a data file holding them, and returns what ``tolvenar-fit --json`` writes;
+``compare(x, y, ...)`` asks first whether there is an event and which family fits it, as
+``tolvenar-fit --compare`` does.
 ``tolvenar.xarray.fit_grid`` fits every cell of a gridded series, through Dask when the grid is
 chunked.
 """
@@ -15,7 +17,8 @@ import numpy as np
 from . import _tolvenar
 
 __version__ = _tolvenar.__version__
-__all__ = ["fit", "FitResult", "Record", "Crop", "Model", "Bootstrap"]
+__all__ = ["fit", "compare", "FitResult", "CompareResult", "Record", "Crop", "Model",
+           "Bootstrap"]
 
 
 class Record:
@@ -71,6 +74,20 @@ class FitResult(Record):
     """
 
 
+class CompareResult(FitResult):
+    """The families compared on the crop, then the chosen one fitted; the members of
+    ``tolvenar-fit --compare --json``.
+
+    ``comparison`` lists one object a model, sorted by BIC: ``model`` (constant, line, ramp,
+    symmetric, asymmetric, duration, free3, free4), ``k`` (free values and the noise's two),
+    ``sq_dist``, ``phi`` (AR(1) coefficient of the residuals), ``log_likelihood``, ``aic``,
+    ``bic`` and their weights, ``chosen``. ``chosen`` names the model chosen: the lowest BIC,
+    unless the event test's ``p`` (``event_test``: ``p``, ``replicates``, ``null``) is at
+    ``alpha`` or above, when the better no-event model is chosen. With an event chosen, the
+    members of ``fit`` for that family follow (``model`` its caption, ``best``, ...).
+    """
+
+
 def _name(key):
     return key + "_" if keyword.iskeyword(key) else key
 
@@ -112,9 +129,10 @@ def _number(value):
 
 def _arguments(model="ramp", runs=10, trials=1000, lo=None, hi=None, constrain=False,
                refine=False, bootstrap=0, level=0.9, seed=5489, threads=0):
-    """tolvenar-fit's arguments for the keywords of fit() (files aside)."""
-    arguments = ["--model", str(model), "--runs", _count(runs), "--trials", _count(trials),
-                 "--seed", _count(seed), "--level", _number(level)]
+    """tolvenar-fit's arguments for the keywords of fit() (files aside); no model: none."""
+    arguments = [] if model is None else ["--model", str(model)]
+    arguments += ["--runs", _count(runs), "--trials", _count(trials), "--seed", _count(seed),
+                  "--level", _number(level)]
     if lo is not None:
         arguments += ["--from", _number(lo)]
     if hi is not None:
@@ -207,3 +225,33 @@ def fit(x, y, model="ramp", runs=10, trials=1000, lo=None, hi=None, constrain=Fa
     arguments = _arguments(model, runs, trials, lo, hi, constrain, refine, bootstrap, level,
                            seed, threads)
     return _checked(_record(arguments, x, y, sigma), FitResult)
+
+
+def compare(x, y, runs=10, trials=1000, lo=None, hi=None, constrain=False, refine=False,
+            bootstrap=0, level=0.9, test_replicates=199, alpha=0.05, seed=5489, sigma=None,
+            threads=0):
+    """Is there an event in the rows (x, y), and which family fits it? As tolvenar-fit --compare.
+
+    On the crop, a constant, a straight line and each of the six event families are fitted at
+    their least-squares optimum and compared by BIC with AR(1) errors; the event test (a
+    parametric bootstrap of ``test_replicates`` series under the better no-event model with its
+    fitted AR(1) noise) gives ``p``, and with ``p >= alpha`` the no-event model is chosen. An
+    event chosen is then searched (``runs`` x ``trials``), refined and bootstrapped as ``fit``
+    does with its keywords. The same rows and keywords give the same numbers as
+    ``tolvenar-fit --compare --json``.
+
+    Returns
+    -------
+    CompareResult
+        ``comparison``, ``chosen``, ``event_test``, and the chosen family's fit.
+
+    Raises
+    ------
+    ValueError, RuntimeError, KeyboardInterrupt
+        As fit() does.
+    """
+    arguments = _arguments(None, runs, trials, lo, hi, constrain, refine, bootstrap, level,
+                           seed, threads)
+    arguments += ["--compare", "--test-replicates", _count(test_replicates), "--alpha",
+                  _number(alpha)]
+    return _checked(_record(arguments, x, y, sigma), CompareResult)

@@ -78,3 +78,26 @@ def fit(
     sigma: Optional[npt.ArrayLike] = None,
     threads: _Count = 0,
 ) -> FitResult: ...
+
+class CompareResult(FitResult):
+    comparison: list[dict[str, Any]]  # one object a model, sorted by BIC
+    chosen: str  # constant, line, ramp, symmetric, asymmetric, duration, free3 or free4
+    event_test: Record  # p, replicates, null
+
+def compare(
+    x: npt.ArrayLike,
+    y: npt.ArrayLike,
+    runs: _Count = 10,
+    trials: _Count = 1000,
+    lo: Optional[_Number] = None,
+    hi: Optional[_Number] = None,
+    constrain: bool = False,
+    refine: bool = False,
+    bootstrap: _Count = 0,
+    level: _Number = 0.9,
+    test_replicates: _Count = 199,
+    alpha: _Number = 0.05,
+    seed: _Count = 5489,
+    sigma: Optional[npt.ArrayLike] = None,
+    threads: _Count = 0,
+) -> CompareResult: ...

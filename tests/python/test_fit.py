@@ -45,6 +45,15 @@ def test_fit_is_tolvenar_fit_json_bit_for_bit(name, args, kw, gaps, fit_json, tm
     assert result.from_ == want["from"]
 
 
+def test_compare_is_tolvenar_fit_compare_json(fit_json):
+    x, y = example_rows("plateau_event.csv")
+    args = ["--runs", "2", "--trials", "200", "--test-replicates", "19"]
+    [want] = fit_json("--compare", *args, EXAMPLES / "plateau_event.csv")
+    result = tolvenar.compare(x, y, runs=2, trials=200, test_replicates=19)
+    assert json.dumps(result.to_dict()) == json.dumps({**want, "file": None})
+    assert result.chosen == want["chosen"] and len(result.comparison) == 8
+
+
 def file_reason(run, path, args):
     """Why tolvenar-fit refuses the file, told as of arrays: the reason without the file's name,
     the line, or the pointer to --help."""
