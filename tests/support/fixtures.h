@@ -56,7 +56,7 @@ inline EngineState state_over(const std::vector<double>& x, const std::vector<do
 {
     const auto n = static_cast<std::int32_t>(x.size());
     const auto [lo, hi] = std::minmax_element(y.begin(), y.end());
-    return {.data = table_of(x, y), .CropEnd = n, .CropCount = n,
+    return {.data = table_of(x, y), .DataWeight = {}, .CropEnd = n, .CropCount = n,
             .CropObserved = std::vector<float>(x.size() + 1),
             .CropModel = std::vector<float>(x.size() + 1),
             .CropMaxY = y.empty() ? kEmptyRangeHighest : static_cast<float>(*hi),

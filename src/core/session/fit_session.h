@@ -77,10 +77,15 @@ public:
     explicit FitSession(std::uint32_t seed = std::mt19937::default_seed);
 
     // ---- The series
-    // The series to fit. The crop and the results stay until the front end crops anew and
-    // forgets them, as it does after every import.
-    void load(DataTable table);
+    // The series to fit, with the y uncertainty sigma[row] of rows 1..DataCount as the reader
+    // gives it (ImportedSeries::sigma; element 0 unused; empty: none): every sum of squares then
+    // weighs a point by 1 / sigma^2, the crop taking each row's weight with it. A sigma of
+    // another size, or whose 1 / sigma^2 is not finite and positive, is std::invalid_argument
+    // (the reader refuses such files). The crop and the results stay until the front end crops
+    // anew and forgets them, as it does after every import.
+    void load(DataTable table, std::span<const double> sigma = {});
     const DataTable& table() const { return m_state.data; }
+    bool weighted() const { return !m_state.DataWeight.empty(); }
 
     // ---- The crop
     // Takes the rows under the crop window (see extract_crop); a Fault leaves the previous crop.
