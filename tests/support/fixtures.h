@@ -63,6 +63,15 @@ inline EngineState state_over(const std::vector<double>& x, const std::vector<do
             .CropMinY = y.empty() ? kEmptyRangeLowest : static_cast<float>(*lo)};
 }
 
+// DataWeight of a state over rows 1..w.size(): w between rows 0 and n + 1, which weigh 1.
+inline std::vector<double> row_weights(const std::vector<double>& w)
+{
+    std::vector<double> rows{1.0};
+    rows.insert(rows.end(), w.begin(), w.end());
+    rows.push_back(1.0);
+    return rows;
+}
+
 // A random source whose draw number k (from 1) is the stream's first draw of exactly 0, which
 // makes a step of 0 and so two coinciding break points.
 inline RandomSource random_with_zero_as_draw(std::uint64_t k)

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <numeric>
 #include <random>
 #include <system_error>
@@ -164,6 +165,17 @@ std::optional<Replicate> fit_replicate(const EngineState& crop, const Resampler&
 }
 
 }  // namespace
+
+std::string resampling_text(const BootstrapResult& result)
+{
+    if (result.resampling == Resampling::Blocks)
+        return "blocks of " + std::to_string(result.block_length) + " points";
+    if (!result.persistence)
+        return "AR(1) noise";
+    char persistence[32];
+    std::snprintf(persistence, sizeof persistence, "%.3g", *result.persistence);
+    return std::string("AR(1) noise on x, persistence ") + persistence;
+}
 
 std::size_t block_length_of(std::span<const double> residuals)
 {

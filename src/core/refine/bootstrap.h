@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tolvenar::refine {
@@ -109,6 +110,10 @@ Band curve_band(const BootstrapResult& result, double level, double left, double
 Interval bootstrap_interval(std::vector<double> values, double estimate, double level,
                             IntervalMethod method, const std::vector<double>& errors = {},
                             double error = 0.0);
+
+// How the replicates' noise was made, for a report: "blocks of 9 points", or "AR(1) noise on x,
+// persistence 2.13" (tau in x units, 3 significant digits; "AR(1) noise" without one).
+std::string resampling_text(const BootstrapResult& result);
 
 // Block length of the moving-block resampling of `residuals` (see the definition).
 std::size_t block_length_of(std::span<const double> residuals);

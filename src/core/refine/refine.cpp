@@ -156,11 +156,11 @@ public:
         for (std::size_t i = 0; i < n; ++i) {
             const double t = m_crop.t[i];
             int k = 1;
-            while (k < 6 && t > x[static_cast<std::size_t>(k + 1)])
+            while (k < 5 && t > x[static_cast<std::size_t>(k + 1)])
                 ++k;
-            // The point's segment k..k+1 as Fitting finds it; beyond vertex 6 it holds y6. A
-            // point on a zero-length segment (at the left edge, x2 = x1) is a model Fitting
-            // refuses.
+            // The point's segment k..k+1 as Fitting finds it; beyond vertex 6 (segment 5 past
+            // its end) it holds y6. A point on a zero-length segment (at the left edge, x2 = x1)
+            // is a model Fitting refuses.
             const double dx = x[static_cast<std::size_t>(k + 1)] - x[static_cast<std::size_t>(k)];
             if (dx <= 0.0 && t <= x[static_cast<std::size_t>(k + 1)])
                 return std::nullopt;
@@ -285,8 +285,8 @@ namespace {
 double polyline_at(double t, const std::array<double, 7>& x, const std::array<double, 7>& y)
 {
     int k = 1;
-    while (k < 6 && t > x[static_cast<std::size_t>(k + 1)])
-        ++k;
+    while (k < 5 && t > x[static_cast<std::size_t>(k + 1)])
+        ++k;  // beyond vertex 6: segment 5, clamped to y6
     const auto i = static_cast<std::size_t>(k);
     const double dx = x[i + 1] - x[i];
     const double a = dx > 0.0 ? std::clamp((t - x[i]) / dx, 0.0, 1.0) : 1.0;

@@ -44,7 +44,7 @@ void frmMain::Command1_Click()
         // Reader, field check, y range, the strip's scale and the cells the strip converts: all
         // that can refuse the file runs on a fresh table before the loaded one is touched.
         CheckedImport imported = import_data_file(QFile::encodeName(path).toStdString());
-        session.load(std::move(imported.series.table));
+        session.load(std::move(imported.series.table), imported.series.sigma);
         table_replaced = true;
         state.DataFile = QFile::encodeName(path).toStdString();
         // A new series gets its own verdict on the crop, in the marker's own place.
