@@ -8,13 +8,14 @@
 // --study intervals (the default): x = 0..299, noise white or AR(1) with phi 0.6 (same marginal
 // sd), the replicates' noise as tolvenar-fit makes it (moving blocks on even x).
 // --study spacing: AR(1) noise whose persistence is two mean spacings in x units (tau = 2,
-// continuous-time), on x = 0..299 and on clustered sampling times over the same span (three
-// gaps in four within a cluster, 0.05-0.35 mean spacings; one in four between clusters, 2-4),
-// each series bootstrapped twice: noise in moving blocks of rows, and from the residuals' AR(1)
-// fitted on x.
+// continuous-time), on x = 0..299 and on clustered sampling times over the same span: clusters
+// of C points on average (--cluster C, default 4; a gap ends one with chance 1 / C), gaps of
+// 0.05-0.35 within a cluster and of 0.5 C to 1.5 C between clusters, scaled to a mean spacing
+// of 1. Each series is bootstrapped twice: noise in moving blocks of rows, and from the
+// residuals' AR(1) fitted on x.
 //
 //   refine_coverage [--study intervals|spacing] [--series S] [--replicates B] [--runs R]
-//                   [--trials N] [--block L] [--seed K] [--search 0|1]
+//                   [--trials N] [--block L] [--seed K] [--search 0|1] [--cluster C]
 //
 // Prints, per noise kind: coverage per interval method, the block length, the replicates' bias
 // (their mean minus the estimate) beside the estimates' own bias (their mean minus the truth),
@@ -47,6 +48,7 @@ struct Options {
     std::uint32_t seed = 1;
     bool search = false;  // replicates searched before their refinement
     bool spacing = false;  // --study spacing
+    int cluster = 4;       // mean points a cluster
 };
 
 // The noise and sampling of one kind of series.
@@ -54,18 +56,19 @@ struct Kind {
     const char* name;
     double phi = 0.0;        // AR(1) coefficient from one point to the next
     double tau = 0.0;        // > 0: persistence in x units instead (continuous-time AR(1))
-    bool clustered = false;  // clustered sampling times instead of x = 0..299
+    int cluster = 0;         // > 0: clustered sampling times of this mean size, else 0..299
 };
 
 // x of the points: 0..299, or clustered gaps scaled to the same span.
-std::vector<double> sampling_times(bool clustered, std::mt19937_64& engine)
+std::vector<double> sampling_times(int cluster, std::mt19937_64& engine)
 {
+    const bool clustered = cluster > 0;
     std::vector<double> x(kPoints, 0.0);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     for (int i = 1; i < kPoints; ++i)
-        x[i] = x[i - 1] + (!clustered           ? 1.0
-                           : unit(engine) < 0.75 ? 0.05 + 0.3 * unit(engine)
-                                                 : 2.0 + 2.0 * unit(engine));
+        x[i] = x[i - 1] + (!clustered                   ? 1.0
+                           : unit(engine) >= 1.0 / cluster ? 0.05 + 0.3 * unit(engine)
+                                                         : cluster * (0.5 + unit(engine)));
     const double scale = (kPoints - 1) / x.back();
     for (double& v : x)
         v = clustered ? v * scale : v;
@@ -75,7 +78,7 @@ std::vector<double> sampling_times(bool clustered, std::mt19937_64& engine)
 
 EngineState ramp_series(const Kind& kind, std::mt19937_64& engine)
 {
-    const std::vector<double> x = sampling_times(kind.clustered, engine);
+    const std::vector<double> x = sampling_times(kind.cluster, engine);
     std::normal_distribution<double> normal(0.0, 1.0);
     EngineState s;
     s.data.texts = {"x", "y"};
@@ -241,6 +244,7 @@ int main(int argc, char** argv)
         else if (name == "--seed") o.seed = static_cast<std::uint32_t>(v);
         else if (name == "--search") o.search = v != 0;
         else if (name == "--study") o.spacing = std::string(argv[i + 1]) == "spacing";
+        else if (name == "--cluster") o.cluster = static_cast<int>(v);
         else {
             std::fprintf(stderr, "unknown option %s\n", name.c_str());
             return 2;
@@ -248,8 +252,9 @@ int main(int argc, char** argv)
     }
     if (o.spacing) {
         const std::vector<Resampling> both{Resampling::Blocks, Resampling::Ar1};
-        simulate({"AR(1) tau 2, even x", 0.0, 2.0, false}, 21, both, o);
-        simulate({"AR(1) tau 2, clustered x", 0.0, 2.0, true}, 22, both, o);
+        simulate({"AR(1) tau 2, even x", 0.0, 2.0, 0}, 21, both, o);
+        const std::string name = "AR(1) tau 2, clusters of " + std::to_string(o.cluster);
+        simulate({name.c_str(), 0.0, 2.0, o.cluster}, 22, both, o);
         return 0;
     }
     simulate({"white", 0.0}, 0, {Resampling::Automatic}, o);

@@ -164,6 +164,8 @@ TEST_P(CropScorerVariant, IsBitIdenticalToTheReferenceLoop)
             }
             if (chance(0.05))
                 state.ModelX[2] = state.ModelX[1];
+            if (c % 2 == 1 && chance(0.05))  // weights anew: the scorer rereads
+                state.DataWeight = random_weights(n, 2, engine);
             if (n > 0 && chance(0.1)) {  // another crop of the same rows: the scorer rereads
                 state.CropStart = static_cast<std::int32_t>(engine() % n);
                 state.CropCount = static_cast<std::int32_t>(engine() % (n - state.CropStart + 1));

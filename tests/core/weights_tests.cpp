@@ -54,7 +54,7 @@ Fitted session_fit(const std::vector<double>& t, const std::vector<double>& y,
 }
 
 // Sigma of 1 everywhere is no sigma, bit for bit; sigma doubled everywhere keeps every break
-// point and quarters every sum of squares (R and the intervals stay).
+// point and quarters every sum of squares (R, the standard errors and the intervals stay).
 TEST(Weights, OfOneAreNoneAndDoubledSigmaQuartersTheSums)
 {
     std::vector<double> t(80);
@@ -79,6 +79,7 @@ TEST(Weights, OfOneAreNoneAndDoubledSigmaQuartersTheSums)
         for (int k : {2, 3}) {
             EXPECT_NEAR(b.boot.x[k].lo, a.boot.x[k].lo, 1e-9) << k;
             EXPECT_NEAR(b.boot.x[k].hi, a.boot.x[k].hi, 1e-9) << k;
+            EXPECT_NEAR(b.boot.errors->x[k], a.boot.errors->x[k], 1e-6) << k;
         }
     }
 }
@@ -145,23 +146,72 @@ TEST(UnevenBootstrap, Ar1StepsFollowTheGaps)
     EXPECT_EQ(refine::ar1_steps(x, even), (std::vector<double>{0.0, 0.6, 0.6, 0.6}));
 }
 
-// The standard errors from the residuals' AR(1) agree with the residual products' on white
-// noise and grow with the noise's persistence in x units.
-TEST(UnevenBootstrap, Ar1ErrorsGrowWithPersistence)
+// The standard errors from the residuals' AR(1): the sandwich of the fitted noise's covariance
+// (formed here pair by pair), on even and clustered x, which grows with the noise's persistence.
+TEST(UnevenBootstrap, Ar1ErrorsAreTheSandwichOfTheFittedNoise)
 {
-    const std::vector<double> t = clustered(120);
-    const auto errors = [&](double tau, bool ar1) {
-        EngineState s = test::state_over(t, ramp_over(t, tau, 4));
-        s.NodeCount = node_count_of(ModelFamily::SimpleRamp);
-        Model m;
-        m.x = {0, 0, 25, 45, static_cast<float>(t.back()), static_cast<float>(t.back()),
-               static_cast<float>(t.back())};
-        m.y = {0, 0, 0, 3, 3, 3, 3};
-        return ar1 ? refine::ar1_standard_errors(s, ModelFamily::SimpleRamp, m)->errors.x[2]
-                   : refine::standard_errors(s, ModelFamily::SimpleRamp, m, 0)->x[2];
-    };
-    EXPECT_NEAR(errors(0.0, true) / errors(0.0, false), 1.0, 0.3);
-    EXPECT_GT(errors(4.0, true), 1.5 * errors(4.0, false));
+    std::vector<double> even(120);
+    std::iota(even.begin(), even.end(), 0.0);
+    for (const bool uneven : {false, true}) {
+        const std::vector<double> t = uneven ? clustered(120) : even;
+        const auto right = static_cast<float>(t.back());
+        Model m{{0, 0, 25, 45, right, right, right}, {0, 0, 0, 3, 3, 3, 3}};
+        const auto at = [&](const std::array<double, 4>& p, double x) {  // x2, x3, y1, y3
+            Model shifted = m;
+            shifted.x[2] = static_cast<float>(p[0]), shifted.x[3] = static_cast<float>(p[1]);
+            shifted.y[1] = shifted.y[2] = static_cast<float>(p[2]);
+            for (std::size_t k = 3; k <= 6; ++k)
+                shifted.y[k] = static_cast<float>(p[3]);
+            return refine::model_value_at(shifted, x);
+        };
+        double se[2] = {};
+        for (const double tau : {0.0, 4.0}) {
+            EngineState s = test::state_over(t, ramp_over(t, tau, 4));
+            s.NodeCount = node_count_of(ModelFamily::SimpleRamp);
+            const auto ar1 = refine::ar1_standard_errors(s, ModelFamily::SimpleRamp, m);
+            const compare::NoiseFit& noise = ar1->noise;
+            const std::size_t n = t.size();
+            std::vector<std::array<double, 4>> j(n);  // the gradient, by central differences
+            for (std::size_t a = 0; a < 4; ++a) {
+                std::array<double, 4> plus{25, 45, 0, 3}, minus = plus;
+                const double h = a < 2 ? 1e-2 : 1e-3;
+                plus[a] += h, minus[a] -= h;
+                for (std::size_t i = 0; i < n; ++i)
+                    j[i][a] = (at(plus, t[i]) - at(minus, t[i])) / (2 * h);
+            }
+            double bread[4][4] = {}, meat[4][4] = {};
+            for (std::size_t i = 0; i < n; ++i)
+                for (std::size_t k = 0; k < n; ++k) {
+                    const double lag = static_cast<double>(i > k ? i - k : k - i);
+                    const double cov =
+                        uneven ? noise.variance * std::exp(-std::abs(t[i] - t[k]) / *noise.tau)
+                               : noise.variance * std::pow(noise.phi, lag) /
+                                     (1.0 - noise.phi * noise.phi);
+                    for (std::size_t a = 0; a < 4; ++a)
+                        for (std::size_t b = 0; b < 4; ++b) {
+                            bread[a][b] += i == k ? j[i][a] * j[i][b] : 0.0;
+                            meat[a][b] += cov * j[i][a] * j[k][b];
+                        }
+                }
+            // (bread^-1 meat bread^-1)[0][0], bread inverted by Gauss-Jordan.
+            double inv[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+            for (std::size_t c = 0; c < 4; ++c) {
+                const double d = bread[c][c];
+                for (std::size_t k = 0; k < 4; ++k)
+                    bread[c][k] /= d, inv[c][k] /= d;
+                for (std::size_t r = 0; r < 4; ++r)
+                    for (const double f = r == c ? 0.0 : bread[r][c]; std::size_t k : {0, 1, 2, 3})
+                        bread[r][k] -= f * bread[c][k], inv[r][k] -= f * inv[c][k];
+            }
+            double v = 0.0;
+            for (std::size_t a = 0; a < 4; ++a)
+                for (std::size_t b = 0; b < 4; ++b)
+                    v += inv[0][a] * meat[a][b] * inv[b][0];
+            EXPECT_NEAR(ar1->errors.x[2], std::sqrt(v), 1e-4 * std::sqrt(v)) << uneven << tau;
+            se[tau > 0.0] = ar1->errors.x[2];
+        }
+        EXPECT_GT(se[1], 1.5 * se[0]) << uneven;
+    }
 }
 
 // On uneven x the replicates' noise is the residuals' AR(1) on x, whatever the thread count;

@@ -349,15 +349,21 @@ namespace {
 // levels and its residuals r, row i of each times sqrt(w_i) (whitened: z'z = J'WJ), and the
 // inverse of z'z.
 struct Linearised {
+    Shape shape;
+    std::vector<double> t;            // model x of each point
     std::size_t d = 0, q = 0, n = 0;  // moved break points, parameters, points
     std::vector<double> z;            // n x q, row-major
     std::vector<double> r;
     std::vector<double> bread_inverse;
 };
 
-std::optional<Linearised> linearise(const Crop& crop, const Shape& shape, const Model& model)
+std::optional<Linearised> linearise(const EngineState& state, ModelFamily family,
+                                    const Model& model)
 {
+    const Crop crop = read_crop(state);
     Linearised lin;
+    const Shape& shape = lin.shape = family_shape(family, state.NodeCount);
+    lin.t = crop.t;
     const std::size_t d = lin.d = shape.moved.size();
     const std::size_t q = lin.q = d + shape.level_vertex.size();
     const std::size_t n = lin.n = crop.t.size();
@@ -420,9 +426,10 @@ std::optional<Linearised> linearise(const Crop& crop, const Shape& shape, const 
 }
 
 // The sandwich (z'z)^-1 meat (z'z)^-1 read off per vertex and for the family's measure.
-StandardErrors errors_of(const Linearised& lin, const Shape& shape, const Model& model,
+StandardErrors errors_of(const Linearised& lin, const Model& model,
                          const std::vector<double>& meat)
 {
+    const Shape& shape = lin.shape;
     const std::size_t q = lin.q, d = lin.d;
     const std::vector<double>& inv = lin.bread_inverse;
     std::vector<double> cov(q * q, 0.0), tmp(q * q, 0.0);
@@ -479,9 +486,7 @@ StandardErrors errors_of(const Linearised& lin, const Shape& shape, const Model&
 std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFamily family,
                                               const Model& model, std::size_t lag)
 {
-    const Crop crop = read_crop(state);
-    const Shape shape = family_shape(family, state.NodeCount);
-    const auto lin = linearise(crop, shape, model);
+    const auto lin = linearise(state, family, model);
     if (!lin)
         return std::nullopt;
     const std::size_t n = lin->n, q = lin->q;
@@ -498,21 +503,19 @@ std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFam
                                                           z[(i + h) * q + a] * z[i * q + b]);
         }
     }
-    return errors_of(*lin, shape, model, meat);
+    return errors_of(*lin, model, meat);
 }
 
 std::optional<NoisyErrors> ar1_standard_errors(const EngineState& state, ModelFamily family,
                                                const Model& model)
 {
-    const Crop crop = read_crop(state);
-    const Shape shape = family_shape(family, state.NodeCount);
-    const auto lin = linearise(crop, shape, model);
+    const auto lin = linearise(state, family, model);
     if (!lin)
         return std::nullopt;
     const std::size_t n = lin->n, q = lin->q;
     const std::vector<double>& z = lin->z;
-    const compare::NoiseFit noise = compare::fit_noise(crop.t, lin->r);
-    const std::vector<double> step = ar1_steps(crop.t, noise);
+    const compare::NoiseFit noise = compare::fit_noise(lin->t, lin->r);
+    const std::vector<double> step = ar1_steps(lin->t, noise);
     // Marginal variance: on even x fit_noise gives the innovations'.
     const double variance =
         noise.tau ? noise.variance : noise.variance / ((1.0 - noise.phi) * (1.0 + noise.phi));
@@ -533,7 +536,7 @@ std::optional<NoisyErrors> ar1_standard_errors(const EngineState& state, ModelFa
     for (std::size_t a = 0; a < q; ++a)
         for (std::size_t b = 0; b < a; ++b)
             meat[a * q + b] = meat[b * q + a] = 0.5 * (meat[a * q + b] + meat[b * q + a]);
-    return NoisyErrors{errors_of(*lin, shape, model, meat), noise};
+    return NoisyErrors{errors_of(*lin, model, meat), noise};
 }
 
 std::vector<double> ar1_steps(std::span<const double> t, const compare::NoiseFit& noise)
