@@ -10,9 +10,10 @@
 // --study spacing: AR(1) noise whose persistence is two mean spacings in x units (tau = 2,
 // continuous-time), on x = 0..299 and on clustered sampling times over the same span: clusters
 // of C points on average (--cluster C, default 4; a gap ends one with chance 1 / C), gaps of
-// 0.05-0.35 within a cluster and of 0.5 C to 1.5 C between clusters, scaled to a mean spacing
-// of 1. Each series is bootstrapped twice: noise in moving blocks of rows, and from the
-// residuals' AR(1) fitted on x.
+// 0.05-0.35 within a cluster and of 0.5 C to 1.5 C between clusters; or (--cluster 0) sampled
+// three times as densely across X2 (x 70..130, gaps of 0.25-0.75) as elsewhere (0.75-2.25);
+// each scaled to a mean spacing of 1. Each series is bootstrapped twice: noise in moving blocks
+// of rows, and from the residuals' AR(1) fitted on x.
 //
 //   refine_coverage [--study intervals|spacing] [--series S] [--replicates B] [--runs R]
 //                   [--trials N] [--block L] [--seed K] [--search 0|1] [--cluster C]
@@ -48,7 +49,7 @@ struct Options {
     std::uint32_t seed = 1;
     bool search = false;  // replicates searched before their refinement
     bool spacing = false;  // --study spacing
-    int cluster = 4;       // mean points a cluster
+    int cluster = 4;       // mean points a cluster; 0: sampled densely across X2 instead
 };
 
 // The noise and sampling of one kind of series.
@@ -57,18 +58,22 @@ struct Kind {
     double phi = 0.0;        // AR(1) coefficient from one point to the next
     double tau = 0.0;        // > 0: persistence in x units instead (continuous-time AR(1))
     int cluster = 0;         // > 0: clustered sampling times of this mean size, else 0..299
+    bool dense = false;      // sampled three times as densely over 70..130 as elsewhere
 };
 
 // x of the points: 0..299, or clustered gaps scaled to the same span.
-std::vector<double> sampling_times(int cluster, std::mt19937_64& engine)
+std::vector<double> sampling_times(int cluster, bool dense, std::mt19937_64& engine)
 {
-    const bool clustered = cluster > 0;
+    const bool clustered = cluster > 0 || dense;
     std::vector<double> x(kPoints, 0.0);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    for (int i = 1; i < kPoints; ++i)
+    for (int i = 1; i < kPoints; ++i) {
+        const double step = x[i - 1] >= 70.0 && x[i - 1] < 130.0 ? 0.5 : 1.5;
         x[i] = x[i - 1] + (!clustered                   ? 1.0
+                           : dense                       ? step * (0.5 + unit(engine))
                            : unit(engine) >= 1.0 / cluster ? 0.05 + 0.3 * unit(engine)
                                                          : cluster * (0.5 + unit(engine)));
+    }
     const double scale = (kPoints - 1) / x.back();
     for (double& v : x)
         v = clustered ? v * scale : v;
@@ -78,7 +83,7 @@ std::vector<double> sampling_times(int cluster, std::mt19937_64& engine)
 
 EngineState ramp_series(const Kind& kind, std::mt19937_64& engine)
 {
-    const std::vector<double> x = sampling_times(kind.cluster, engine);
+    const std::vector<double> x = sampling_times(kind.cluster, kind.dense, engine);
     std::normal_distribution<double> normal(0.0, 1.0);
     EngineState s;
     s.data.texts = {"x", "y"};
@@ -253,8 +258,10 @@ int main(int argc, char** argv)
     if (o.spacing) {
         const std::vector<Resampling> both{Resampling::Blocks, Resampling::Ar1};
         simulate({"AR(1) tau 2, even x", 0.0, 2.0, 0}, 21, both, o);
-        const std::string name = "AR(1) tau 2, clusters of " + std::to_string(o.cluster);
-        simulate({name.c_str(), 0.0, 2.0, o.cluster}, 22, both, o);
+        const std::string name = o.cluster > 0
+                                     ? "AR(1) tau 2, clusters of " + std::to_string(o.cluster)
+                                     : std::string("AR(1) tau 2, dense across X2");
+        simulate({name.c_str(), 0.0, 2.0, o.cluster, o.cluster == 0}, 22, both, o);
         return 0;
     }
     simulate({"white", 0.0}, 0, {Resampling::Automatic}, o);
