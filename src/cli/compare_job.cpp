@@ -2,6 +2,7 @@
 #include "cli/compare_job.h"
 
 #include "cli/crop_window.h"
+#include "cli/data_options.h"
 #include "cli/fit_command.h"
 #include "cli/fit_job.h"
 #include "cli/refusals.h"
@@ -14,20 +15,6 @@
 namespace tolvenar::cli {
 
 namespace {
-
-// sigma of the cropped rows, when the file has a sigma column (sigma[row], row 1..DataCount).
-std::vector<double> cropped_sigma(const ImportedSeries& series, const CropInfo& crop)
-{
-    std::vector<double> sigma;
-    if (series.sigma.empty())
-        return sigma;
-    for (std::int32_t i = 1; i <= crop.points; ++i) {
-        const auto row = static_cast<std::size_t>(crop.first_row + i);
-        if (row < series.sigma.size())
-            sigma.push_back(series.sigma[row]);
-    }
-    return sigma.size() == static_cast<std::size_t>(crop.points) ? sigma : std::vector<double>{};
-}
 
 std::string formatted(const char* format, auto... values)
 {
@@ -46,10 +33,12 @@ FileResult compare_series(const FitOptions& options, CheckedImport imported,
     result.file = file;
     try {
         FitSession session(options.seed);
-        session.load(imported.series.table);
-        const CropWindow window = crop_window(session.table(), options);
+        // A copy: the chosen family's fit below reads the series again.
+        session.load(imported.series.table, imported.series.x_form, imported.series.sigma);
+        const CropWindow window = crop_window(session.table(), options, session.x_form());
         result.from = window.from;
         result.to = window.to;
+        note_series(result, imported.series, window.from, window.to);
         take_crop(session, window);
 
         ComparisonRequest request;
@@ -60,8 +49,7 @@ FileResult compare_series(const FitOptions& options, CheckedImport imported,
         request.seed = options.seed;
         request.threads = static_cast<unsigned>(std::max(threads, 1));
         request.stop = &stop;
-        const FamilyComparison comparison =
-            session.compare(request, cropped_sigma(imported.series, session.crop_info()));
+        const FamilyComparison comparison = session.compare(request);
         result.comparison = comparison_record(comparison, options.test_replicates);
         if (comparison.stopped) {
             result.code = kExitInterrupted;

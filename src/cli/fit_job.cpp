@@ -167,8 +167,7 @@ FileResult fit_series(const FitOptions& options, CheckedImport imported, const s
     try {
         // Drawn from by the search alone: with the default seed, as in a freshly started window.
         FitSession session(options.seed);
-        session.load(std::move(imported.series.table), imported.series.x_form);
-        session.set_sigma(std::move(imported.series.sigma));
+        session.load(std::move(imported.series.table), imported.series.x_form, imported.series.sigma);
         const CropWindow window = crop_window(session.table(), options, session.x_form());
         result.from = window.from;
         result.to = window.to;

@@ -69,8 +69,8 @@ std::vector<std::string> lines_of(const FitSession& session, ModelFamily family,
     const Intervals& in = *refined.intervals;
     const std::string done = in.done < in.replicates ? std::to_string(in.done) + " of " : "";
     lines.push_back("Bootstrap = " + done + std::to_string(in.replicates) + " replicates (" +
-                    std::to_string(in.fitted) + " fitted), blocks of " +
-                    std::to_string(in.block_length) + " points, seed " + std::to_string(in.seed));
+                    std::to_string(in.fitted) + " fitted), " + refine::resampling_text(*boot) +
+                    ", seed " + std::to_string(in.seed));
     const std::string level = " " + percent_text(in.level) + " % interval = ";
     for (const IntervalLine& line : session.interval_lines(family, fit, *boot))
         lines.push_back(line.name + level + line.lo + " .. " + line.hi);

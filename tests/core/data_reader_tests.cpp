@@ -189,6 +189,8 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
                              "uncertainty must be", sigma},
         {"t,v,s\n0,1,0.1\n1,3\n", "line 3 (data row 2): sigma is empty", sigma},
         {"t,v,s\n0,1,sd\n", "line 2 (data row 1): sigma is the text \"sd\", not a number", sigma},
+        {"t,v,s\n0,1,1e-160\n", "line 2 (data row 1): sigma = 1E-160 is too small to weigh a "
+                                 "point (1 / sigma^2 beyond the double range)", sigma},
         {"t\tv\tTime\n0\t1\t2\n", "there is no column 4 for y: the title row has 3 (\"t\", \"v\", "
                                    "\"Time\")", named},
         {"t,v\n0,1\n", "no column is titled \"time\" for x: the titles are \"t\", \"v\"", named},

@@ -18,14 +18,16 @@ namespace {
 using Six = std::array<float, 6>;
 
 // The reference routines and the fast scorer on the same candidates: model values (the last
-// point's 10 left from an earlier candidate), squared distance and correlation, or the fault.
+// point's 10 left from an earlier candidate), squared distance and correlation, or the fault;
+// with weights w, the weighted sum and correlation.
 TEST(FitMeasures, ModelValuesDistanceAndCorrelation)
 {
     const std::vector<double> v = {0, 1, 2, 3, 4};
     const std::optional<FaultKind> overflow = FaultKind::Overflow;
     const float h = -3e38f;  // levels whose differences leave the single range
     const struct { std::vector<double> x, y; Six model_x, model_y; std::vector<float> model;
-                   float sq_dist, r; std::optional<FaultKind> fault; } cases[] = {
+                   float sq_dist, r; std::optional<FaultKind> fault; std::vector<double> w; }
+        cases[] = {
         {v, v, {0, 1, 3, 4, 4, 4}, {0, 5, 1, 2, 2, 2}, {0, 5, 3, 1, 2}, 25, 0},  // on vertices
         {v, v, {0, 1, 2, 3, 4, 4}, {0, 1, 2, 3, 4, 4}, {0, 1, 2, 3, 4}, 0, 1},
         {v, v, {0, 1, 2, 3, 4, 4}, {2, 2, 2, 2, 2, 2}, {2, 2, 2, 2, 2}, 10, 0},  // flat: no R
@@ -41,6 +43,13 @@ TEST(FitMeasures, ModelValuesDistanceAndCorrelation)
         {{}, {}, {0, 1, 2, 3, 4, 4}, {0, 1, 2, 3, 4, 4}, {}, 0, 0, overflow},  // no mean
         {{0, 1}, {1e20, -1e20}, {0, 1, 1, 1, 1, 1}, {1e20f, -1e20f, -1e20f, -1e20f, -1e20f,
          -1e20f}, {}, 0, 0, overflow},  // a fit, but R's covariance leaves the single range
+        {v, v, {0, 1, 2, 3, 4, 4}, {2, 2, 2, 2, 2, 2}, {2, 2, 2, 2, 2}, 12, 0, {}, {1, 2, 3, 4, 0.5}},
+        {v, v, {0, 4, 4, 4, 4, 4}, {4, 0, 0, 0, 0, 0}, {4, 3, 2, 1, 0}, 10, -1, {},
+         {0.25, 0.25, 0.25, 0.25, 0.25}},
+        {v, v, {0, 1, 2, 3, 3, 3}, {0, 1, 2, 3, 3, 3}, {0, 1, 2, 3, 10}, 144, 0.9561624f, {},
+         {1, 2, 1, 0.5, 4}},
+        {{0, 1}, {0, 1}, {0, 1, 1, 1, 1, 1}, {1, 1, 1, 1, 1, 1}, {}, 0, 0, overflow, {1e39, 1}},
+        {{0, 1}, {1, 1}, {0, 1, 1, 1, 1, 1}, {0, 0, 0, 0, 0, 0}, {}, 0, 0, overflow, {1e-46, 1e-46}},
     };
     const std::function<void(EngineState&)> ways[] = {
         [](EngineState& s) { Fitting(s); GetSqDist(s); GetR(s); },
@@ -49,6 +58,8 @@ TEST(FitMeasures, ModelValuesDistanceAndCorrelation)
         const auto i = &c - cases;
         for (const auto& fit : ways) {
             EngineState s = state_over(c.x, c.y);
+            if (!c.w.empty())
+                s.DataWeight = row_weights(c.w);
             s.CropModel.back() = 10.0f;
             set_model(s, c.model_x, c.model_y);
             EXPECT_EQ(fault_of([&] { fit(s); }), c.fault) << "case " << i;
@@ -88,10 +99,24 @@ TEST(FitMeasures, ModelXFromTheOriginAndNothingWrittenOnAFault)
 
 class CropScorerVariant : public ::testing::TestWithParam<FitPointsVariant> {};
 
+// Weights for rows 0..n + 1 of one kind: 1, powers of two, spread over 1e-3..1e3, or over
+// 1e-30..1e30 (sums that underflow or overflow).
+std::vector<double> random_weights(std::size_t n, int kind, std::mt19937& engine)
+{
+    std::vector<double> w(n + 2, 1.0);
+    std::uniform_real_distribution<> exponent(-1.0, 1.0);
+    for (double& v : w)
+        v = kind == 0   ? 1.0
+            : kind == 1 ? std::ldexp(1.0, static_cast<int>(8 * exponent(engine)))
+                        : std::pow(10.0, (kind == 2 ? 3 : 30) * exponent(engine));
+    return w;
+}
+
 // Every instruction-set variant this processor runs, against the reference loop: crops of
 // 0..600 points (x ascending with ties and strays, now and then a text; now and then cropped
-// anew), y and earlier model values at one scale from tiny to overflowing; candidates on
-// points, coinciding, inverted, beyond the points, at huge levels.
+// anew), y and earlier model values at one scale from tiny to overflowing, every other crop
+// weighted (now and then with too few weights); candidates on points, coinciding, inverted,
+// beyond the points, at huge levels.
 TEST_P(CropScorerVariant, IsBitIdenticalToTheReferenceLoop)
 {
     std::mt19937 engine(20261206);
@@ -118,6 +143,10 @@ TEST_P(CropScorerVariant, IsBitIdenticalToTheReferenceLoop)
         EngineState state = state_over(xs, ys);
         if (n > 0 && chance(0.02))
             state.data.DataX[1 + engine() % n] = state.data.DataX[0];  // a text
+        if (c % 2 == 1)
+            state.DataWeight = random_weights(n, c / 2 % 4, engine);
+        if (n > 0 && chance(0.02))
+            state.DataWeight.resize(n / 2);
         for (float& old : state.CropModel)
             old = static_cast<float>(scale * uniform(-1, 1));
         CropScorer scorer(GetParam().function);
@@ -135,6 +164,8 @@ TEST_P(CropScorerVariant, IsBitIdenticalToTheReferenceLoop)
             }
             if (chance(0.05))
                 state.ModelX[2] = state.ModelX[1];
+            if (c % 2 == 1 && chance(0.05))  // weights anew: the scorer rereads
+                state.DataWeight = random_weights(n, 2, engine);
             if (n > 0 && chance(0.1)) {  // another crop of the same rows: the scorer rereads
                 state.CropStart = static_cast<std::int32_t>(engine() % n);
                 state.CropCount = static_cast<std::int32_t>(engine() % (n - state.CropStart + 1));
@@ -157,9 +188,10 @@ INSTANTIATE_TEST_SUITE_P(Kernels, CropScorerVariant, ::testing::ValuesIn(fit_poi
 class LaneKernel : public ::testing::TestWithParam<LaneVariant> {};
 
 // Every variant against Fitting + GetSqDist candidate after candidate, on crops in any x order
-// with repeats: candidates with inversions, coinciding break points, points beyond their last
-// vertex, levels and break points whose differences leave the single range. The same sums, a
-// sum that is not finite exactly where the reference faults, the same model values after.
+// with repeats, every other one weighted: candidates with inversions, coinciding break points,
+// points beyond their last vertex, levels and break points whose differences leave the single
+// range. The same sums, a sum that is not finite exactly where the reference faults, the same
+// model values after.
 TEST_P(LaneKernel, ScoresCandidatesInARowAsTheReferenceDoes)
 {
     std::mt19937 engine(5);
@@ -186,6 +218,8 @@ TEST_P(LaneKernel, ScoresCandidatesInARowAsTheReferenceDoes)
         for (double x = 0; xs.size() < n; x += chance(0.2) ? 0 : on_grid(uniform(0, 2), 1))
             xs.push_back(ordered ? x : uniform(-20, 320)), ys.push_back(uniform(-1, 1));
         EngineState state = state_over(xs, ys);
+        if (c % 4 >= 2)
+            state.DataWeight = random_weights(n, c % 4 == 2 ? 1 : 2, engine);
         for (float& old : state.CropModel)
             old = static_cast<float>(uniform(-1, 1));
         BatchScorer scorer(GetParam().function);

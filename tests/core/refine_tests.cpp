@@ -226,6 +226,11 @@ TEST(Refine, ReachesTheOptimumKeepingTheFamilysTiesAndNeverWorsens)
     EXPECT_FALSE(kept.improved);
     EXPECT_EQ(kept.model.x, truth.x);
     EXPECT_EQ(kept.sq_dist, 0.0f);
+    // Points right of the start's last vertex (a plot narrower than the crop) hold its level:
+    // the levels' solve reads no vertex past the sixth.
+    Model narrow = truth;
+    narrow.x[4] = narrow.x[5] = narrow.x[6] = 100.0f;
+    EXPECT_TRUE(std::isfinite(refine_fit(exact, {kCases[0].family, false, narrow, {}}).sq_dist));
 }
 
 // Every family's refined fit and standard errors (white and lag 2) on one noisy event, as a

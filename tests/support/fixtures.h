@@ -56,11 +56,20 @@ inline EngineState state_over(const std::vector<double>& x, const std::vector<do
 {
     const auto n = static_cast<std::int32_t>(x.size());
     const auto [lo, hi] = std::minmax_element(y.begin(), y.end());
-    return {.data = table_of(x, y), .CropEnd = n, .CropCount = n,
+    return {.data = table_of(x, y), .DataWeight = {}, .CropEnd = n, .CropCount = n,
             .CropObserved = std::vector<float>(x.size() + 1),
             .CropModel = std::vector<float>(x.size() + 1),
             .CropMaxY = y.empty() ? kEmptyRangeHighest : static_cast<float>(*hi),
             .CropMinY = y.empty() ? kEmptyRangeLowest : static_cast<float>(*lo)};
+}
+
+// DataWeight of a state over rows 1..w.size(): w between rows 0 and n + 1, which weigh 1.
+inline std::vector<double> row_weights(const std::vector<double>& w)
+{
+    std::vector<double> rows{1.0};
+    rows.insert(rows.end(), w.begin(), w.end());
+    rows.push_back(1.0);
+    return rows;
 }
 
 // A random source whose draw number k (from 1) is the stream's first draw of exactly 0, which

@@ -250,6 +250,11 @@ private:
             throw ImportError(ImportFailure::BadSigma,
                               where() + ": sigma = " + number_text(*number) +
                                   " is not positive, where an uncertainty must be");
+        if (!std::isfinite(1.0 / (*number * *number)))  // its weight 1 / sigma^2
+            throw ImportError(ImportFailure::BadSigma,
+                              where() + ": sigma = " + number_text(*number) +
+                                  " is too small to weigh a point (1 / sigma^2 beyond the "
+                                  "double range)");
         return in_single_range(*number, 's');
     }
 

@@ -33,7 +33,7 @@ enum class ImportFailure {
     DecimalComma,       // a number written with a decimal comma in a comma-separated file
     TrailingEmptyLine,  // an empty line after the last pair
     MissingX,           // a data row without an x: empty, absent or a missing-value marker
-    BadSigma,           // a sigma that is zero, negative, empty or text
+    BadSigma,           // a sigma that is zero, negative, empty, text or too small to weigh
     NoSuchColumn,       // a chosen column that the title row does not hold
     AmbiguousSeparator, // two separators read the first rows, each differently
     UnequalLengths,     // arrays of x, y and sigma whose lengths differ

@@ -50,6 +50,10 @@ struct ConvergencePoint {
 struct EngineState {
     // Data table of the current set (filled by the import).
     DataTable data;
+    // Weight 1 / sigma^2 of each row 0..DataCount + 1 beside the table, each finite and > 0
+    // (rows 0 and DataCount + 1 hold 1); empty: every row weighs 1, as without a sigma column.
+    // The cropped point k weighs DataWeight[CropStart + k].
+    std::vector<double> DataWeight;
 
     // Cropped segment: cropped point k = 1..CropCount is data row CropStart + k.
     std::int32_t CropStart = 0;

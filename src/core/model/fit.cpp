@@ -76,14 +76,27 @@ void Fitting(EngineState& state)
     }
 }
 
+const double* crop_weights(const EngineState& state)
+{
+    if (state.DataWeight.empty())
+        return nullptr;
+    const std::int64_t first = state.CropStart;
+    const std::int64_t last = first + std::max<std::int32_t>(state.CropCount, 0);
+    if (first < 0 || last >= static_cast<std::int64_t>(state.DataWeight.size()))
+        throw Fault(FaultKind::IndexOutOfRange, "DataWeight");
+    return state.DataWeight.data() + first + 1;
+}
+
 void GetSqDist(EngineState& state)
 {
     const std::int32_t n = state.CropCount;
+    const double* weights = crop_weights(state);
     state.SqDist = 0.0f;
     for (std::int32_t i = 1; i <= n; ++i) {
         const float d = single::sub(element(state.CropObserved, i, "CropObserved"),
                                     element(state.CropModel, i, "CropModel"), "GetSqDist");
-        state.SqDist = to_single(static_cast<double>(state.SqDist) + square(d));
+        const double term = weights ? square(d) * weights[i - 1] : square(d);
+        state.SqDist = to_single(static_cast<double>(state.SqDist) + term);
     }
 }
 
@@ -134,8 +147,9 @@ std::optional<float> plain_correlation(const float* observed, const float* model
 void GetR(EngineState& state)
 {
     constexpr const char* where = "GetR";
+    const double* weights = crop_weights(state);
     const auto size = static_cast<std::size_t>(std::max<std::int32_t>(state.CropCount, 0)) + 1;
-    if (state.CropObserved.size() >= size && state.CropModel.size() >= size) {
+    if (!weights && state.CropObserved.size() >= size && state.CropModel.size() >= size) {
         if (const auto r = plain_correlation(state.CropObserved.data() + 1,
                                              state.CropModel.data() + 1, state.CropCount)) {
             state.BestModelR = *r;
@@ -145,14 +159,29 @@ void GetR(EngineState& state)
     const std::int32_t n = state.CropCount;
     const auto observed = [&](std::int32_t i) { return element(state.CropObserved, i, where); };
     const auto model = [&](std::int32_t i) { return element(state.CropModel, i, where); };
+    // sum + term of point i in single: with weights float(double(sum) + term * w), which for
+    // w = 1 is the single addition (a double holds the exact sum of two singles closely enough).
+    const auto add = [&](float sum, float term, std::int32_t i) {
+        if (!weights)
+            return single::add(sum, term, where);
+        return single::finite(static_cast<float>(static_cast<double>(sum) +
+                                                 static_cast<double>(term) * weights[i - 1]),
+                              where);
+    };
+    const auto weighed = [&](double square, std::int32_t i) {
+        return weights ? square * weights[i - 1] : square;
+    };
 
     float sum_observed = 0.0f;
     float sum_model = 0.0f;
+    double total_weight = 0.0;
     for (std::int32_t i = 1; i <= n; ++i) {
-        sum_observed = single::add(sum_observed, observed(i), where);
-        sum_model = single::add(sum_model, model(i), where);
+        sum_observed = add(sum_observed, observed(i), i);
+        sum_model = add(sum_model, model(i), i);
+        total_weight += weights ? weights[i - 1] : 0.0;
     }
-    const auto count = static_cast<float>(n);
+    const float count =
+        weights ? single::finite(static_cast<float>(total_weight), where) : static_cast<float>(n);
     const float observed_mean = single::div(sum_observed, count, where);
     const float model_mean = single::div(sum_model, count, where);
 
@@ -160,15 +189,16 @@ void GetR(EngineState& state)
     for (std::int32_t i = 1; i <= n; ++i) {
         const float product = single::mul(single::sub(model(i), model_mean, where),
                                           single::sub(observed(i), observed_mean, where), where);
-        covariance = single::add(covariance, product, where);
+        covariance = add(covariance, product, i);
     }
     float spread_observed = 0.0f;
     float spread_model = 0.0f;
     for (std::int32_t i = 1; i <= n; ++i) {
-        spread_observed = to_single(static_cast<double>(spread_observed) +
-                                    square(single::sub(observed(i), observed_mean, where)));
+        spread_observed =
+            to_single(static_cast<double>(spread_observed) +
+                      weighed(square(single::sub(observed(i), observed_mean, where)), i));
         spread_model = to_single(static_cast<double>(spread_model) +
-                                 square(single::sub(model(i), model_mean, where)));
+                                 weighed(square(single::sub(model(i), model_mean, where)), i));
     }
     const float denominator = to_single(
         std::sqrt(static_cast<double>(spread_model) * static_cast<double>(spread_observed)));
@@ -185,6 +215,8 @@ bool CropScorer::reads_current_crop(const EngineState& state) const noexcept
            state.CropOrigin == m_origin &&
            state.data.DataX.data() == m_x_cells && state.data.DataY.data() == m_y_cells &&
            state.data.DataX.size() == m_rows && state.data.DataY.size() == m_rows &&
+           state.DataWeight.data() == m_weight_cells &&
+           state.DataWeight.size() == m_weight_rows &&
            state.CropObserved.size() >= needed && state.CropModel.size() >= needed;
 }
 
@@ -201,6 +233,8 @@ void CropScorer::read_crop(const EngineState& state)
     m_model.resize(n);
     m_squares.resize(n);
     try {
+        const double* weights = crop_weights(state);
+        m_weights.assign(weights, weights ? weights + n : weights);
         for (std::int32_t i = 1; i <= n; ++i) {
             const std::int64_t row = static_cast<std::int64_t>(state.CropStart) + i;
             m_observed[static_cast<std::size_t>(i - 1)] = cell_single(state.data.y_cell(row));
@@ -216,6 +250,8 @@ void CropScorer::read_crop(const EngineState& state)
     m_x_cells = state.data.DataX.data();
     m_y_cells = state.data.DataY.data();
     m_rows = state.data.DataX.size();
+    m_weight_cells = state.DataWeight.data();
+    m_weight_rows = state.DataWeight.size();
     m_ready = true;
 }
 
@@ -240,8 +276,10 @@ void CropScorer::fit_and_score(EngineState& state)
         segments.dx[k - 1] = mx[k + 1] - mx[k];
     }
     const int n = m_crop_count;
-    const int bad = m_kernel(m_x.data(), m_observed.data(), state.CropModel.data() + 1,
-                               m_model.data(), m_squares.data(), n, segments);
+    const int bad = m_kernel(m_x.data(), m_observed.data(),
+                             m_weights.empty() ? nullptr : m_weights.data(),
+                             state.CropModel.data() + 1, m_model.data(), m_squares.data(), n,
+                             segments);
     if (bad != 0) {
         // Some value faults: the reference raises it at the same point with the same writes.
         Fitting(state);

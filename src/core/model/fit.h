@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Goodness of fit of the candidate against the cropped points: the model values (Fitting), the
 // sum of squared distances (GetSqDist) and the correlation (GetR), each rounded to single
-// precision exactly where the program rounds.
+// precision exactly where the program rounds. With weights (EngineState::DataWeight) every sum
+// is weighted by the same rule: s = float(double(s) + term * w), the term as the unweighted sum
+// forms it, its product with the weight w = 1 / sigma^2 rounded once in double; a weight of 1
+// gives the unweighted sum bit for bit.
 #pragma once
 
 #include "core/model/engine_state.h"
@@ -21,13 +24,20 @@ namespace tolvenar {
 // path.
 void Fitting(EngineState& state);
 
-// SqDist = the sum over the cropped points of float(obs - model)^2, squares in double, the sum
-// rounded to single after every addition. Overflow beyond the single range.
+// SqDist = the sum over the cropped points of float(obs - model)^2 (times the point's weight),
+// squares in double, the sum rounded to single after every addition. Overflow beyond the single
+// range.
 void GetSqDist(EngineState& state);
 
 // BestModelR = Pearson correlation of CropObserved and CropModel in single precision (0 when
-// either is constant). Faults: Overflow for CropCount = 0 (0 / 0 in the means).
+// either is constant); with weights the weighted correlation: weighted means (the count is the
+// weights' sum, in double, rounded to single), weighted covariance and spreads. Faults: Overflow
+// for CropCount = 0 (0 / 0 in the means).
 void GetR(EngineState& state);
+
+// The weights of cropped points 1..CropCount as weights[k - 1]; nullptr when the state has none.
+// IndexOutOfRange when DataWeight does not reach the crop's last row.
+const double* crop_weights(const EngineState& state);
 
 // Fitting followed by GetSqDist for many candidates over one crop, bit-identical to the
 // reference routines in results, state and faults. It reads the cropped rows once (model x as
@@ -54,10 +64,13 @@ private:
     double m_origin = 0.0;
     const Cell* m_x_cells = nullptr;
     const Cell* m_y_cells = nullptr;
+    const double* m_weight_cells = nullptr;
     std::size_t m_rows = 0;
+    std::size_t m_weight_rows = 0;
 
     std::vector<double> m_x;         // x of cropped point i + 1
     std::vector<float> m_observed;   // y of cropped point i + 1, single
+    std::vector<double> m_weights;   // weight of cropped point i + 1; empty: none
     std::vector<float> m_model;      // scratch: model values of the current candidate
     std::vector<double> m_squares;   // scratch: float(obs - model)^2 in double
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/model/fit_batch.h"
 
+#include "core/model/fit.h"
+
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 
@@ -70,11 +72,14 @@ bool BatchScorer::read_crop(const EngineState& state)
 {
     m_x.clear();
     m_observed.clear();
+    m_weights.clear();
     const std::int32_t n = state.CropCount;
     const auto needed = static_cast<std::size_t>(std::max(n, 0)) + 1;
     if (n < 0 || state.CropObserved.size() < needed || state.CropModel.size() < needed)
         return false;
     try {
+        if (const double* weights = crop_weights(state); weights && n > 0)
+            m_weights.assign(weights, weights + n);
         for (std::int32_t i = 1; i <= n; ++i) {
             const std::int64_t row = static_cast<std::int64_t>(state.CropStart) + i;
             m_observed.push_back(cell_single(state.data.y_cell(row)));
@@ -105,8 +110,9 @@ void BatchScorer::score(const Vertices* x, const Vertices* y, int count,
     for (int c = count - 1; c >= 0; --c)
         later_end[c] = std::min(later_end[c + 1], last_end(x[c]));
 
-    const LanePoints points{m_x.data(), m_observed.data(), static_cast<int>(m_x.size()),
-                            m_ascending};
+    const LanePoints points{m_x.data(), m_observed.data(),
+                            m_weights.empty() ? nullptr : m_weights.data(),
+                            static_cast<int>(m_x.size()), m_ascending};
     LaneSegments segments;
     float lane_sums[kLanes];
     for (int first = 0; first < count; first += kLanes) {

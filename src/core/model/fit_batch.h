@@ -31,12 +31,13 @@ public:
     BatchScorer();  // the widest variant this processor runs
     explicit BatchScorer(ScoreLanesFunction lanes) : m_lanes(lanes) {}
 
-    // Reads the cropped points. False when only the reference can fit this crop: a text cell,
-    // crop arrays too short, an x that is not finite.
+    // Reads the cropped points and their weights. False when only the reference can fit this
+    // crop: a text cell, crop arrays or weights too short, an x that is not finite.
     bool read_crop(const EngineState& state);
 
     std::int32_t count() const noexcept { return static_cast<std::int32_t>(m_x.size()); }
     const std::vector<float>& observed() const noexcept { return m_observed; }
+    const std::vector<double>& weights() const noexcept { return m_weights; }  // empty: none
 
     // sums[c] for candidates c = 0..count - 1 fitted in this order. kept holds CropModel(1..n)
     // before the first and is used up (only the values later candidates read are kept). A sum
@@ -56,6 +57,7 @@ private:
     ScoreLanesFunction m_lanes;
     std::vector<double> m_x;         // model x of point i + 1
     std::vector<float> m_observed;   // y of point i + 1 in single
+    std::vector<double> m_weights;   // weight of point i + 1; empty: every point 1
     bool m_ascending = false;
     std::vector<double> m_sorted_x;  // m_x ascending
     std::vector<std::int32_t> m_order;  // point of m_sorted_x[k]

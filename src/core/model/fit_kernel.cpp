@@ -14,7 +14,9 @@ namespace {
 
 // Vectorised: the segment choice is a chain of selects, the division exact IEEE double. Each
 // instruction set below compiles its own copy.
-[[gnu::always_inline]] inline int fit_points_body(const double* x, const float* observed,
+template <bool weighted>
+[[gnu::always_inline]] inline int fit_points_loop(const double* x, const float* observed,
+                                                  const double* weights,
                                                   const float* old_model, float* model,
                                                   double* squares, int n,
                                                   const SegmentTable& segments)
@@ -44,33 +46,47 @@ namespace {
         bad |= static_cast<int>(!(std::fabs(value) <= FLT_MAX)) |
                static_cast<int>(!(std::fabs(d) <= FLT_MAX));
         model[i] = value;
-        squares[i] = static_cast<double>(d) * static_cast<double>(d);
+        const double square = static_cast<double>(d) * static_cast<double>(d);
+        squares[i] = weighted ? square * weights[i] : square;
     }
     return bad;
 }
 
-int fit_points_baseline(const double* x, const float* observed, const float* old_model,
-                        float* model, double* squares, int n, const SegmentTable& segments)
+[[gnu::always_inline]] inline int fit_points_body(const double* x, const float* observed,
+                                                  const double* weights,
+                                                  const float* old_model, float* model,
+                                                  double* squares, int n,
+                                                  const SegmentTable& segments)
 {
-    return fit_points_body(x, observed, old_model, model, squares, n, segments);
+    return weights ? fit_points_loop<true>(x, observed, weights, old_model, model, squares, n,
+                                           segments)
+                   : fit_points_loop<false>(x, observed, weights, old_model, model, squares, n,
+                                            segments);
+}
+
+int fit_points_baseline(const double* x, const float* observed, const double* weights,
+                        const float* old_model, float* model, double* squares, int n,
+                        const SegmentTable& segments)
+{
+    return fit_points_body(x, observed, weights, old_model, model, squares, n, segments);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define TOLVENAR_WIDE_KERNELS 1
 
 [[gnu::target("avx2")]] int fit_points_avx2(const double* x, const float* observed,
-                                            const float* old_model, float* model,
-                                            double* squares, int n,
+                                            const double* weights, const float* old_model,
+                                            float* model, double* squares, int n,
                                             const SegmentTable& segments)
 {
-    return fit_points_body(x, observed, old_model, model, squares, n, segments);
+    return fit_points_body(x, observed, weights, old_model, model, squares, n, segments);
 }
 
 [[gnu::target("avx512f,avx512vl,avx512dq")]] int fit_points_avx512(
-    const double* x, const float* observed, const float* old_model, float* model,
-    double* squares, int n, const SegmentTable& segments)
+    const double* x, const float* observed, const double* weights, const float* old_model,
+    float* model, double* squares, int n, const SegmentTable& segments)
 {
-    return fit_points_body(x, observed, old_model, model, squares, n, segments);
+    return fit_points_body(x, observed, weights, old_model, model, squares, n, segments);
 }
 #endif
 

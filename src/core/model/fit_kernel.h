@@ -19,18 +19,19 @@ struct SegmentTable {
     double dx[5];       // ModelX(k + 1) - ModelX(k) rounded to single
 };
 
-// Model values and squared distances of n points, each exactly as Fitting and GetSqDist form
-// them; a point beyond every segment end takes old_model. Returns nonzero when a value left the
-// single range or a division was by zero.
-using FitPointsFunction = int (*)(const double*, const float*, const float*, float*, double*,
-                                  int, const SegmentTable&);
+// Model values and squared distances of n points (x, observed, weights or nullptr for none,
+// old_model, model, squares), each exactly as Fitting and GetSqDist form them, a square times
+// its weight; a point beyond every segment end takes old_model. Returns nonzero when a value
+// left the single range or a division was by zero.
+using FitPointsFunction = int (*)(const double*, const float*, const double*, const float*,
+                                  float*, double*, int, const SegmentTable&);
 using FitPointsVariant = KernelVariant<FitPointsFunction>;
 // The instruction-set variants of the kernel this processor runs, narrowest first; all give
 // the same bits.
 const std::vector<FitPointsVariant>& fit_points_variants();
 
 // The running sum of GetSqDist: sum = float(double(sum) + square) after every addition, for
-// squares >= 0.
+// squares >= 0 (weighted ones too), none of them NaN.
 class SingleRunningSum {
 public:
     // Adds n squares in order; after an overflow of the single range it adds nothing more.

@@ -20,12 +20,13 @@ struct LaneSegments {
 struct LanePoints {
     const double* x = nullptr;         // model x of each cropped point
     const float* observed = nullptr;   // its y in single
+    const double* weight = nullptr;    // its weight 1 / sigma^2; nullptr: every point 1
     int count = 0;
     bool ascending = false;            // x never falls from one point to the next (no NaN)
 };
 
-// Adds each lane's squared distances to sums[l] in point order, rounded to single after every
-// addition. A point beyond a lane's last vertex takes the value the lane before it has there;
+// Adds each lane's squared distances (each times its point's weight, in double) to sums[l] in
+// point order, rounded to single after every addition. A point beyond a lane's last vertex takes the value the lane before it has there;
 // lane 0 takes kept[i], the value the candidate before the sixteen left. Point i's value in the
 // last lane is written to kept[i] where x > keep_above (no later candidate reads the others).
 // A fault of the reference (a zero divisor, a value beyond the single range) leaves a sum that

@@ -174,9 +174,11 @@ struct Halves {
     vh low = {}, high = {};
 };
 
-[[gnu::always_inline]] inline vh add_square(vh sum, vh d)
+// sum + d^2 (times the weight w when weighted) in double, rounded to single.
+template <bool weighted>
+[[gnu::always_inline]] inline vh add_square(vh sum, vh d, double w)
 {
-    const vh exact = sum + d * d;
+    const vh exact = weighted ? sum + d * d * w : sum + d * d;
 #if defined(__AVX512F__)
     static_assert(sizeof(vh) == sizeof(__m512d));
     return (vh)_mm512_maskz_cvtps_pd(0xff, _mm512_maskz_cvtpd_ps(0xff, (__m512d)exact));
@@ -186,17 +188,21 @@ struct Halves {
 #endif
 }
 
-[[gnu::always_inline]] inline Halves add_square(Halves sum, vf d)
+template <bool weighted>
+[[gnu::always_inline]] inline Halves add_square(Halves sum, vf d, double w)
 {
     const vd wide = __builtin_convertvector(d, vd);
-    return {add_square(sum.low, __builtin_shufflevector(wide, wide, 0, 1, 2, 3, 4, 5, 6, 7)),
-            add_square(sum.high,
-                       __builtin_shufflevector(wide, wide, 8, 9, 10, 11, 12, 13, 14, 15))};
+    return {add_square<weighted>(sum.low,
+                                 __builtin_shufflevector(wide, wide, 0, 1, 2, 3, 4, 5, 6, 7), w),
+            add_square<weighted>(
+                sum.high, __builtin_shufflevector(wide, wide, 8, 9, 10, 11, 12, 13, 14, 15), w)};
 }
 
 // The fast step of one point: the lanes' values on their current segments, proved by the
-// margin, squared into the sums. With AVX-512 the two halves stay apart throughout.
-[[gnu::always_inline]] inline Halves add_point(Halves sum, float observed, double t,
+// margin, squared into the sums (times the point's weight w when weighted). With AVX-512 the
+// two halves stay apart throughout.
+template <bool weighted>
+[[gnu::always_inline]] inline Halves add_point(Halves sum, float observed, double w, double t,
                                                const Lanes& v, const Halves& margin,
                                                const Current& c)
 {
@@ -214,11 +220,11 @@ struct Halves {
             _mm256_cmp_ps_mask(high_high, single(value_high - margin_high), _CMP_NEQ_UQ))
             << 8;
     if (unsure != 0) [[unlikely]]
-        return add_square(sum, observed - values(t, v, v.margin, c));
+        return add_square<weighted>(sum, observed - values(t, v, v.margin, c), w);
     const __m256 seen = _mm256_set1_ps(observed);
     const auto wide = [](__m256 d) { return (vh)_mm512_maskz_cvtps_pd(0xff, d); };
-    return {add_square(sum.low, wide(_mm256_sub_ps(seen, high_low))),
-            add_square(sum.high, wide(_mm256_sub_ps(seen, high_high)))};
+    return {add_square<weighted>(sum.low, wide(_mm256_sub_ps(seen, high_low)), w),
+            add_square<weighted>(sum.high, wide(_mm256_sub_ps(seen, high_high)), w)};
 #elif defined(__AVX2__)
     // In quarters of four lanes, the width of a register: wider vectors are split lane by lane.
     typedef double vq __attribute__((vector_size(32)));
@@ -239,7 +245,7 @@ struct Halves {
         unsure |= _mm_movemask_ps(_mm_cmp_ps(high[q], low, _CMP_NEQ_UQ));
     }
     if (unsure != 0) [[unlikely]]
-        return add_square(sum, observed - values(t, v, v.margin, c));
+        return add_square<weighted>(sum, observed - values(t, v, v.margin, c), w);
     const __m128 seen = _mm_set1_ps(observed);
     const vq sum_q[4] = {__builtin_shufflevector(sum.low, sum.low, 0, 1, 2, 3),
                          __builtin_shufflevector(sum.low, sum.low, 4, 5, 6, 7),
@@ -248,18 +254,20 @@ struct Halves {
     vq next[4];
     for (int q = 0; q < 4; ++q) {
         const vq d = (vq)_mm256_cvtps_pd(_mm_sub_ps(seen, high[q]));
-        next[q] = (vq)_mm256_cvtps_pd(_mm256_cvtpd_ps((__m256d)(sum_q[q] + d * d)));
+        const vq exact = weighted ? sum_q[q] + d * d * w : sum_q[q] + d * d;
+        next[q] = (vq)_mm256_cvtps_pd(_mm256_cvtpd_ps((__m256d)exact));
     }
     return {__builtin_shufflevector(next[0], next[1], 0, 1, 2, 3, 4, 5, 6, 7),
             __builtin_shufflevector(next[2], next[3], 0, 1, 2, 3, 4, 5, 6, 7)};
 #else
     (void)margin;
-    return add_square(sum, observed - values(t, v, v.margin, c));
+    return add_square<weighted>(sum, observed - values(t, v, v.margin, c), w);
 #endif
 }
 
-[[gnu::always_inline]] inline void score(const LanePoints& p, const LaneSegments& s, float* kept,
-                                         double keep_above, float* sums)
+template <bool weighted>
+[[gnu::always_inline]] inline void score_points(const LanePoints& p, const LaneSegments& s,
+                                                float* kept, double keep_above, float* sums)
 {
     Lanes v;
     Current c;
@@ -283,7 +291,8 @@ struct Halves {
                 const double t = p.x[i];
                 if (!(t <= fast_up_to && t >= fast_from))
                     break;
-                running = add_point(running, p.observed[i], t, fixed, margin, c);
+                running = add_point<weighted>(running, p.observed[i],
+                                              weighted ? p.weight[i] : 1.0, t, fixed, margin, c);
             }
             sum = running;
         }
@@ -323,13 +332,22 @@ struct Halves {
         }
         if (t > keep_above)
             kept[i] = value[kLanes - 1];
-        sum = add_square(sum, p.observed[i] - value);
+        sum = add_square<weighted>(sum, p.observed[i] - value, weighted ? p.weight[i] : 1.0);
         ++i;
     }
     const vd whole = __builtin_shufflevector(sum.low, sum.high, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10,
                                              11, 12, 13, 14, 15);
     const vf single = __builtin_convertvector(whole, vf);
     std::memcpy(sums, &single, sizeof single);
+}
+
+[[gnu::always_inline]] inline void score(const LanePoints& p, const LaneSegments& s, float* kept,
+                                         double keep_above, float* sums)
+{
+    if (p.weight)
+        score_points<true>(p, s, kept, keep_above, sums);
+    else
+        score_points<false>(p, s, kept, keep_above, sums);
 }
 
 }  // namespace

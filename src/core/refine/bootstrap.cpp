@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/refine/bootstrap.h"
 
+#include "core/compare/noise.h"
 #include "core/model/boxes.h"
 #include "core/model/fit.h"
 #include "core/runtime/fault.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <numeric>
 #include <random>
 #include <system_error>
@@ -65,29 +67,64 @@ private:
     const std::atomic<bool>* m_stop;
 };
 
-// Replicate `index`: residuals in moving blocks on the refined curve, fitted to its optimum
+// The noise of the replicates, from the refined fit's residuals over their sigma (standardised),
+// centred and inflated for the parameters spent.
+struct Resampler {
+    std::vector<double> t;          // model x of each cropped point
+    std::vector<double> curve;      // the refined curve there
+    std::vector<double> residuals;  // standardised residuals
+    std::vector<double> sigma;      // sigma_i = 1 / sqrt(w_i); empty: every point 1
+    Resampling method = Resampling::Blocks;
+    std::size_t block = 1;
+    compare::NoiseFit noise;        // Ar1: the residuals' AR(1) on t
+
+    // The y of a replicate: the curve plus standardised noise put back at each point's sigma.
+    std::vector<double> draw(std::mt19937_64& random) const
+    {
+        const std::size_t n = residuals.size();
+        std::vector<double> e;
+        if (method == Resampling::Ar1) {
+            e = compare::simulate_noise(t, noise, {}, random);
+        } else {
+            e.reserve(n);
+            const std::size_t starts = n - block + 1;
+            while (e.size() < n) {
+                const std::size_t from = static_cast<std::size_t>(random() % starts);
+                for (std::size_t j = 0; j < block && e.size() < n; ++j)
+                    e.push_back(residuals[from + j]);
+            }
+        }
+        std::vector<double> y(n);
+        for (std::size_t i = 0; i < n; ++i)
+            y[i] = curve[i] + (sigma.empty() ? e[i] : e[i] * sigma[i]);
+        return y;
+    }
+
+    // The standard errors a replicate and the estimate are studentized with.
+    std::optional<StandardErrors> errors(const EngineState& state, ModelFamily family,
+                                         const Model& model) const
+    {
+        if (method == Resampling::Blocks)
+            return standard_errors(state, family, model, block);
+        const auto noisy = ar1_standard_errors(state, family, model);
+        return noisy ? std::optional(noisy->errors) : std::nullopt;
+    }
+};
+
+// Replicate `index`: noise drawn by `resampler` on the refined curve, fitted to its optimum
 // (searched first with settings.search).
-std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vector<double>& curve,
-                                       const std::vector<double>& residuals, std::size_t block,
-                                       std::size_t lag,
+std::optional<Replicate> fit_replicate(const EngineState& crop, const Resampler& resampler,
                                        const RefinedFit& fit, const BootstrapSettings& settings,
                                        std::int32_t index)
 {
     const std::uint64_t key = stream_key(settings.seed, static_cast<std::uint32_t>(index));
-    std::mt19937_64 blocks(key);
-    const std::size_t n = residuals.size();
-    const std::size_t starts = n - block + 1;
-
+    std::mt19937_64 random(key);
     EngineState state = crop;
     float lo = kEmptyRangeLowest, hi = kEmptyRangeHighest;
-    std::size_t i = 0;
-    while (i < n) {
-        const std::size_t from = static_cast<std::size_t>(blocks() % starts);
-        for (std::size_t j = 0; j < block && i < n; ++j, ++i) {
-            const double y = curve[i] + residuals[from + j];
-            state.data.DataY[i + 1] = Cell::of_number(y);
-            include_in_range(y, lo, hi);
-        }
+    const std::vector<double> y = resampler.draw(random);
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        state.data.DataY[i + 1] = Cell::of_number(y[i]);
+        include_in_range(y[i], lo, hi);
     }
     state.CropMinY = lo;
     state.CropMaxY = hi;
@@ -96,23 +133,23 @@ std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vecto
         const RefinedFit refit = refine_fit(
             state, {settings.family, settings.constrained, fit.model, {}, 1, settings.stop});
         return Replicate{refit.model, refit.measure, refit.sq_dist, refit.sq_dist,
-                         standard_errors(state, settings.family, refit.model, lag)};
+                         resampler.errors(state, settings.family, refit.model)};
     }
     forget_best_of_best(state);
     state.TrialCount = 0;
     state.ConvergenceCount = 0;
 
-    RandomSource random(static_cast<std::uint32_t>(key >> 32));
+    RandomSource search_random(static_cast<std::uint32_t>(key >> 32));
     SearchEngine engine;
     engine.set_threads(1);  // the replicates themselves share out the cores
     RunBests observer(settings.stop);
     SearchRequest search{settings.family, 0, settings.runs, settings.trials,
                           settings.scale_left, settings.scale_width};
-    if (engine.run(state, search, random, observer).end != SearchEnd::Completed)
+    if (engine.run(state, search, search_random, observer).end != SearchEnd::Completed)
         return std::nullopt;
     if (settings.constrained) {
         search.constrain = 1;
-        if (engine.run(state, search, random, observer).end != SearchEnd::Completed)
+        if (engine.run(state, search, search_random, observer).end != SearchEnd::Completed)
             return std::nullopt;
     }
     if (state.BestOfBestSqDist == kUnsetBestOfBest)
@@ -124,10 +161,21 @@ std::optional<Replicate> fit_replicate(const EngineState& crop, const std::vecto
         state, {settings.family, settings.constrained, {state.BestOfBestX, state.BestOfBestY},
                 std::move(observer.bests), 1, settings.stop, true});
     return Replicate{refit.model, refit.measure, state.BestOfBestSqDist, refit.sq_dist,
-                     standard_errors(state, settings.family, refit.model, lag)};
+                     resampler.errors(state, settings.family, refit.model)};
 }
 
 }  // namespace
+
+std::string resampling_text(const BootstrapResult& result)
+{
+    if (result.resampling == Resampling::Blocks)
+        return "blocks of " + std::to_string(result.block_length) + " points";
+    if (!result.persistence)
+        return "AR(1) noise";
+    char persistence[32];
+    std::snprintf(persistence, sizeof persistence, "%.3g", *result.persistence);
+    return std::string("AR(1) noise on x, persistence ") + persistence;
+}
 
 std::size_t block_length_of(std::span<const double> residuals)
 {
@@ -264,10 +312,20 @@ BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
     crop.ModelY = fit.model.y;
     Fitting(crop);
     const auto n = static_cast<std::size_t>(crop.CropCount);
-    std::vector<double> curve(n), residuals(n);
+    Resampler resampler;
+    std::vector<double>& residuals = resampler.residuals;
+    resampler.curve.resize(n);
+    residuals.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
-        curve[i] = static_cast<double>(crop.CropModel[i + 1]);
-        residuals[i] = static_cast<double>(crop.CropObserved[i + 1]) - curve[i];
+        resampler.t.push_back(cell_number(crop.data.x_cell(static_cast<std::int64_t>(i) + 1)) -
+                              crop.CropOrigin);
+        resampler.curve[i] = static_cast<double>(crop.CropModel[i + 1]);
+        residuals[i] = static_cast<double>(crop.CropObserved[i + 1]) - resampler.curve[i];
+        if (!crop.DataWeight.empty()) {  // standardised: e_i / sigma_i
+            const double root = std::sqrt(crop.DataWeight[i + 1]);
+            residuals[i] *= root;
+            resampler.sigma.push_back(1.0 / root);
+        }
     }
     // Residuals of a least-squares fit are smaller than the noise by the parameters it spent.
     const double mean = std::accumulate(residuals.begin(), residuals.end(), 0.0) / static_cast<double>(std::max<std::size_t>(n, 1));
@@ -275,8 +333,20 @@ BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
     const double inflate = n > k ? std::sqrt(static_cast<double>(n) / static_cast<double>(n - k)) : 1.0;
     for (double& e : residuals)
         e = (e - mean) * inflate;
-    result.block_length = std::min(
-        settings.block_length ? settings.block_length : block_length_of(residuals), std::max<std::size_t>(n, 1));
+    result.resampling = settings.resampling;
+    if (result.resampling == Resampling::Automatic)
+        result.resampling =
+            compare::evenly_spaced(resampler.t) ? Resampling::Blocks : Resampling::Ar1;
+    resampler.method = result.resampling;
+    if (result.resampling == Resampling::Ar1) {
+        resampler.noise = compare::fit_noise(resampler.t, residuals);
+        result.persistence = resampler.noise.tau;
+        result.block_length = 1;
+    } else {
+        result.block_length = std::min(
+            settings.block_length ? settings.block_length : block_length_of(residuals), std::max<std::size_t>(n, 1));
+    }
+    resampler.block = result.block_length;
 
     const auto count = static_cast<std::size_t>(std::max(settings.replicates, 0));
     result.replicates.resize(count);
@@ -287,8 +357,7 @@ BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
             for (std::size_t b; !stopped(settings.stop) && (b = next.fetch_add(1)) < count;) {
                 std::optional<Replicate> replicate;
                 try {
-                    replicate = fit_replicate(crop, curve, residuals, result.block_length,
-                                              result.block_length, fit, settings,
+                    replicate = fit_replicate(crop, resampler, fit, settings,
                                               static_cast<std::int32_t>(b));
                 } catch (const Fault&) {
                     replicate.reset();
@@ -317,7 +386,7 @@ BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
         result.done = static_cast<std::size_t>(std::count(finished.begin(), finished.end(), 1));
     }
 
-    result.errors = standard_errors(state, settings.family, fit.model, result.block_length);
+    result.errors = resampler.errors(state, settings.family, fit.model);
     // value_of gives a replicate's value and standard error; error is the estimate's.
     const auto interval_of = [&](auto value_of, double estimate, double error) {
         std::vector<double> values, errors;

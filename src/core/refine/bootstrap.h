@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// How sure a refined fit is: replicates of the crop made of the refined curve plus its residuals
-// resampled in moving blocks (so that correlated noise keeps its correlation), each fitted again
-// to its own global optimum (or searched and refined, as the original fit was), and intervals
-// from the spread of their break points, levels and measure. Replicates run on every core; the
-// result depends on the seed alone.
+// How sure a refined fit is: replicates of the crop made of the refined curve plus noise like its
+// residuals', each fitted again to its own global optimum (or searched and refined, as the
+// original fit was), and intervals from the spread of their break points, levels and measure.
+// The noise is made of the residuals over their sigma, put back at each point's own sigma:
+// resampled in moving blocks of rows on evenly spaced x (so that correlated noise keeps its
+// correlation), drawn from their AR(1) fitted on x on uneven x, where a block of rows would
+// carry the persistence of one stretch of the series to another spaced differently. Replicates
+// run on every core; the result depends on the seed alone.
 #pragma once
 
 #include "core/model/engine_state.h"
@@ -15,9 +18,20 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tolvenar::refine {
+
+// How the replicates' noise is made.
+enum class Resampling {
+    Automatic,  // Blocks on evenly spaced x (compare::evenly_spaced), Ar1 on any other
+    Blocks,     // moving blocks of rows of the standardised residuals
+    // Gaussian noise from the continuous-time AR(1) of the standardised residuals fitted on
+    // their x (persistence tau in x units; on even x the AR(1) in steps), the studentizing
+    // standard errors from that noise's covariance (ar1_standard_errors)
+    Ar1,
+};
 
 struct BootstrapSettings {
     ModelFamily family = ModelFamily::SimpleRamp;
@@ -39,6 +53,7 @@ struct BootstrapSettings {
     // replicates done so far make the intervals (BootstrapResult::done). nullptr: never stopped.
     const std::atomic<bool>* stop = nullptr;
     std::atomic<std::int32_t>* done = nullptr;  // counts finished replicates, for progress
+    Resampling resampling = Resampling::Automatic;
 };
 
 // Studentized: quantiles of the replicates' (value - estimate) / standard error; Symmetric:
@@ -63,7 +78,9 @@ struct BootstrapResult {
     std::array<Interval, 7> x{};  // vertices 1..6, model x; element 0 unused
     std::array<Interval, 7> y{};
     std::optional<Interval> measure;  // duration of change or symmetry index
-    std::size_t block_length = 1;
+    Resampling resampling = Resampling::Blocks;  // the one used: Blocks or Ar1
+    std::size_t block_length = 1;                // Blocks: rows a block; Ar1: 1
+    std::optional<double> persistence;           // Ar1 on uneven x: tau in model x units
     std::optional<StandardErrors> errors;  // of the estimate
     std::vector<std::optional<Replicate>> replicates;  // in replicate order; none: no model found
     std::size_t done = 0;  // replicates made to the end: all of them unless settings.stop came
@@ -93,6 +110,10 @@ Band curve_band(const BootstrapResult& result, double level, double left, double
 Interval bootstrap_interval(std::vector<double> values, double estimate, double level,
                             IntervalMethod method, const std::vector<double>& errors = {},
                             double error = 0.0);
+
+// How the replicates' noise was made, for a report: "blocks of 9 points", or "AR(1) noise on x,
+// persistence 2.13" (tau in x units, 3 significant digits; "AR(1) noise" without one).
+std::string resampling_text(const BootstrapResult& result);
 
 // Block length of the moving-block resampling of `residuals` (see the definition).
 std::size_t block_length_of(std::span<const double> residuals);

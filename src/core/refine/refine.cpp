@@ -36,18 +36,27 @@ std::pair<double, double> widened(float lo, float hi)
 struct Crop {
     std::vector<double> t;
     std::vector<double> y;  // observed y as the measures read it, single
+    std::vector<double> w;  // weight 1 / sigma^2 of each point; empty: every point 1
     EngineState scratch;
 };
 
 Crop read_crop(const EngineState& state)
 {
-    Crop crop{{}, {}, crop_only(state)};
+    Crop crop{{}, {}, {}, crop_only(state)};
     const EngineState& s = crop.scratch;
     for (std::int32_t i = 1; i <= s.CropCount; ++i) {
         crop.t.push_back(cell_number(s.data.x_cell(i)) - s.CropOrigin);
         crop.y.push_back(static_cast<double>(cell_single(s.data.y_cell(i))));
     }
+    if (!s.DataWeight.empty())
+        crop.w.assign(s.DataWeight.begin() + 1, s.DataWeight.end() - 1);
     return crop;
+}
+
+// The weight of cropped point i (from 0).
+double weight_of(const Crop& crop, std::size_t i)
+{
+    return crop.w.empty() ? 1.0 : crop.w[i];
 }
 
 struct Scored {
@@ -142,18 +151,27 @@ public:
             int k = 1;
             while (k < 5 && t > x[static_cast<std::size_t>(k + 1)])
                 ++k;
-            // The point's segment k..k+1 as Fitting finds it; beyond vertex 6 it holds y6. A
-            // point on a zero-length segment (at the left edge, x2 = x1) is a model Fitting
-            // refuses.
+            // The point's segment k..k+1 as Fitting finds it; beyond vertex 6 (segment 5 past
+            // its end) it holds y6. A point on a zero-length segment (at the left edge, x2 = x1)
+            // is a model Fitting refuses.
             const double dx = x[static_cast<std::size_t>(k + 1)] - x[static_cast<std::size_t>(k)];
             if (dx <= 0.0 && t <= x[static_cast<std::size_t>(k + 1)])
                 return std::nullopt;
             double a = dx > 0.0 ? (t - x[static_cast<std::size_t>(k)]) / dx : 1.0;
             a = std::clamp(a, 0.0, 1.0);
-            design[static_cast<std::size_t>(of[static_cast<std::size_t>(k)]) * n + i] += 1.0 - a;
-            design[static_cast<std::size_t>(of[static_cast<std::size_t>(k + 1)]) * n + i] += a;
+            // Weighted least squares: the row and its y times sqrt(w).
+            const double root = std::sqrt(weight_of(m_crop, i));
+            design[static_cast<std::size_t>(of[static_cast<std::size_t>(k)]) * n + i] +=
+                (1.0 - a) * root;
+            design[static_cast<std::size_t>(of[static_cast<std::size_t>(k + 1)]) * n + i] +=
+                a * root;
         }
-        return solve_levels(design, p, m_crop.y, m_level_lower, m_level_upper);
+        if (m_crop.w.empty())
+            return solve_levels(design, p, m_crop.y, m_level_lower, m_level_upper);
+        std::vector<double> y(n);
+        for (std::size_t i = 0; i < n; ++i)
+            y[i] = m_crop.y[i] * std::sqrt(m_crop.w[i]);
+        return solve_levels(design, p, y, m_level_lower, m_level_upper);
     }
 
     double lower(std::size_t i) const { return m_lower[i]; }
@@ -237,6 +255,11 @@ EngineState crop_only(const EngineState& state)
     table.DataY.push_back(Cell::empty());
     table.DataCount = n;
     note_x_order(table);
+    if (!state.DataWeight.empty()) {
+        const double* weights = crop_weights(state);
+        s.DataWeight.assign(static_cast<std::size_t>(n) + 2, 1.0);
+        std::copy(weights, weights + n, s.DataWeight.begin() + 1);
+    }
     s.CropCount = n;
     s.CropEnd = n;
     s.CropOrigin = state.CropOrigin;
@@ -313,13 +336,30 @@ double model_value_at(const Model& model, double t)
     return polyline_at(t, x, y);
 }
 
-std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFamily family,
-                                              const Model& model, std::size_t lag)
+namespace {
+
+// A least-squares model linearised over the crop: the Jacobian z of its moved break points and
+// levels and its residuals r, row i of each times sqrt(w_i) (whitened: z'z = J'WJ), and the
+// inverse of z'z.
+struct Linearised {
+    Shape shape;
+    std::vector<double> t;            // model x of each point
+    std::size_t d = 0, q = 0, n = 0;  // moved break points, parameters, points
+    std::vector<double> z;            // n x q, row-major
+    std::vector<double> r;
+    std::vector<double> bread_inverse;
+};
+
+std::optional<Linearised> linearise(const EngineState& state, ModelFamily family,
+                                    const Model& model)
 {
     const Crop crop = read_crop(state);
-    const Shape shape = family_shape(family, state.NodeCount);
-    const std::size_t d = shape.moved.size(), q = d + shape.level_vertex.size();
-    const std::size_t n = crop.t.size();
+    Linearised lin;
+    const Shape& shape = lin.shape = family_shape(family, state.NodeCount);
+    lin.t = crop.t;
+    const std::size_t d = lin.d = shape.moved.size();
+    const std::size_t q = lin.q = d + shape.level_vertex.size();
+    const std::size_t n = lin.n = crop.t.size();
     if (shape.last < 2 || n <= q)
         return std::nullopt;
     const double left = model.x[1];
@@ -343,7 +383,8 @@ std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFam
         for (std::size_t i = 0; i < n; ++i)
             f[i] = polyline_at(crop.t[i], x, y);
     };
-    std::vector<double> f0(n), plus(n), minus(n), jac(n * q);
+    std::vector<double> f0(n), plus(n), minus(n);
+    lin.z.resize(n * q);
     curve(theta, f0);
     for (std::size_t j = 0; j < q; ++j) {
         const double h = (j < d ? 1e-5 * (right - left) : 1e-3 * (1.0 + std::abs(theta[j])));
@@ -353,36 +394,46 @@ std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFam
         p[j] = theta[j] - h;
         curve(p, minus);
         for (std::size_t i = 0; i < n; ++i)
-            jac[i * q + j] = (plus[i] - minus[i]) / (2.0 * h);
+            lin.z[i * q + j] = (plus[i] - minus[i]) / (2.0 * h);
     }
-    std::vector<double> bread(q * q, 0.0), meat(q * q, 0.0);
+    lin.r.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        lin.r[i] = crop.y[i] - f0[i];
+        if (!crop.w.empty()) {
+            const double root = std::sqrt(crop.w[i]);
+            lin.r[i] *= root;
+            for (std::size_t j = 0; j < q; ++j)
+                lin.z[i * q + j] *= root;
+        }
+    }
+    std::vector<double> bread(q * q, 0.0);
     for (std::size_t i = 0; i < n; ++i)
         for (std::size_t a = 0; a < q; ++a)
             for (std::size_t b = 0; b < q; ++b)
-                bread[a * q + b] += jac[i * q + a] * jac[i * q + b];
-    for (std::size_t h = 0; h <= std::min(lag, n - 1); ++h) {
-        const double w = (h == 0 ? 1.0 : 1.0 - static_cast<double>(h) / static_cast<double>(lag + 1));
-        for (std::size_t i = 0; i + h < n; ++i) {
-            const double ee = w * (crop.y[i] - f0[i]) * (crop.y[i + h] - f0[i + h]);
-            for (std::size_t a = 0; a < q; ++a)
-                for (std::size_t b = 0; b < q; ++b)
-                    meat[a * q + b] += ee * (h == 0 ? jac[i * q + a] * jac[i * q + b]
-                                                    : jac[i * q + a] * jac[(i + h) * q + b] +
-                                                          jac[(i + h) * q + a] * jac[i * q + b]);
-        }
-    }
-    const auto inv = inverse(bread, q);
+                bread[a * q + b] += lin.z[i * q + a] * lin.z[i * q + b];
+    auto inv = inverse(bread, q);
     if (!inv)
         return std::nullopt;
+    lin.bread_inverse = std::move(*inv);
+    return lin;
+}
+
+// The sandwich (z'z)^-1 meat (z'z)^-1 read off per vertex and for the family's measure.
+StandardErrors errors_of(const Linearised& lin, const Model& model,
+                         const std::vector<double>& meat)
+{
+    const Shape& shape = lin.shape;
+    const std::size_t q = lin.q, d = lin.d;
+    const std::vector<double>& inv = lin.bread_inverse;
     std::vector<double> cov(q * q, 0.0), tmp(q * q, 0.0);
     for (std::size_t a = 0; a < q; ++a)
         for (std::size_t b = 0; b < q; ++b)
             for (std::size_t c = 0; c < q; ++c)
-                tmp[a * q + b] += (*inv)[a * q + c] * meat[c * q + b];
+                tmp[a * q + b] += inv[a * q + c] * meat[c * q + b];
     for (std::size_t a = 0; a < q; ++a)
         for (std::size_t b = 0; b < q; ++b)
             for (std::size_t c = 0; c < q; ++c)
-                cov[a * q + b] += tmp[a * q + c] * (*inv)[c * q + b];
+                cov[a * q + b] += tmp[a * q + c] * inv[c * q + b];
     // The standard error of a linear combination g of the parameters.
     const auto se = [&](const std::vector<double>& g) {
         double v = 0.0;
@@ -423,6 +474,81 @@ std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFam
     return out;
 }
 
+}  // namespace
+
+std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFamily family,
+                                              const Model& model, std::size_t lag)
+{
+    const auto lin = linearise(state, family, model);
+    if (!lin)
+        return std::nullopt;
+    const std::size_t n = lin->n, q = lin->q;
+    const std::vector<double>& z = lin->z;
+    std::vector<double> meat(q * q, 0.0);
+    for (std::size_t h = 0; h <= std::min(lag, n - 1); ++h) {
+        const double w = (h == 0 ? 1.0 : 1.0 - static_cast<double>(h) / static_cast<double>(lag + 1));
+        for (std::size_t i = 0; i + h < n; ++i) {
+            const double ee = w * lin->r[i] * lin->r[i + h];
+            for (std::size_t a = 0; a < q; ++a)
+                for (std::size_t b = 0; b < q; ++b)
+                    meat[a * q + b] += ee * (h == 0 ? z[i * q + a] * z[i * q + b]
+                                                    : z[i * q + a] * z[(i + h) * q + b] +
+                                                          z[(i + h) * q + a] * z[i * q + b]);
+        }
+    }
+    return errors_of(*lin, model, meat);
+}
+
+std::optional<NoisyErrors> ar1_standard_errors(const EngineState& state, ModelFamily family,
+                                               const Model& model)
+{
+    const auto lin = linearise(state, family, model);
+    if (!lin)
+        return std::nullopt;
+    const std::size_t n = lin->n, q = lin->q;
+    const std::vector<double>& z = lin->z;
+    const compare::NoiseFit noise = compare::fit_noise(lin->t, lin->r);
+    const std::vector<double> step = ar1_steps(lin->t, noise);
+    // Marginal variance: on even x fit_noise gives the innovations'.
+    const double variance =
+        noise.tau ? noise.variance : noise.variance / ((1.0 - noise.phi) * (1.0 + noise.phi));
+    // sum_j rho_ij z_j = F_i + B_i, F_i = z_i + a_i F_(i-1), B_i = a_(i+1) (z_(i+1) + B_(i+1)).
+    std::vector<double> forward(n * q), backward(n * q, 0.0);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t a = 0; a < q; ++a)
+            forward[i * q + a] = z[i * q + a] + (i > 0 ? step[i] * forward[(i - 1) * q + a] : 0.0);
+    for (std::size_t i = n - 1; i-- > 0;)
+        for (std::size_t a = 0; a < q; ++a)
+            backward[i * q + a] = step[i + 1] * (z[(i + 1) * q + a] + backward[(i + 1) * q + a]);
+    std::vector<double> meat(q * q, 0.0);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t a = 0; a < q; ++a)
+            for (std::size_t b = 0; b < q; ++b)
+                meat[a * q + b] += variance * z[i * q + a] *
+                                   (forward[i * q + b] + backward[i * q + b]);
+    for (std::size_t a = 0; a < q; ++a)
+        for (std::size_t b = 0; b < a; ++b)
+            meat[a * q + b] = meat[b * q + a] = 0.5 * (meat[a * q + b] + meat[b * q + a]);
+    return NoisyErrors{errors_of(*lin, model, meat), noise};
+}
+
+std::vector<double> ar1_steps(std::span<const double> t, const compare::NoiseFit& noise)
+{
+    std::vector<double> step(t.size(), 0.0);
+    if (t.size() < 2)
+        return step;
+    if (!noise.tau) {
+        std::fill(step.begin() + 1, step.end(), noise.phi);
+        return step;
+    }
+    // Gaps floored as the likelihood floors them, so that repeated x stay apart.
+    const double mean = std::abs(t.back() - t.front()) / static_cast<double>(t.size() - 1);
+    for (std::size_t i = 1; i < t.size(); ++i)
+        step[i] = std::exp(-std::max(std::abs(t[i] - t[i - 1]), compare::kMinimumGapShare * mean) /
+                           *noise.tau);
+    return step;
+}
+
 RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
 {
     Crop crop = read_crop(state);
@@ -436,7 +562,7 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
     const Profile profile(crop, shape, request.start, state, request.family, request.constrained);
     if (!(profile.width() > 0.0))
         return result;
-    OptimumProblem problem{crop.t, crop.y, {}, shape, profile.left(), profile.right(),
+    OptimumProblem problem{crop.t, crop.y, crop.w, shape, profile.left(), profile.right(),
                            {}, {}, profile.level_lower(), profile.level_upper(), {},
                            request.local, request.threads, request.stop};
     for (std::size_t i = 0; i < shape.moved.size(); ++i) {

@@ -6,12 +6,14 @@
 // model it started from nor than any other start.
 #pragma once
 
+#include "core/compare/noise.h"
 #include "core/model/engine_state.h"
 #include "core/model/family.h"
 #include "core/search/report.h"
 
 #include <atomic>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace tolvenar::refine {
@@ -49,7 +51,8 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request);
 
 // Standard errors of a least-squares model's vertices and measure from its linearisation: the
 // sandwich covariance of the moved break points and levels, whose middle sums the residual
-// products up to `lag` points apart (Bartlett weights), so that correlated noise widens them.
+// products up to `lag` points apart (Bartlett weights), so that correlated noise widens them;
+// with weights, of weighted least squares (point i's residual and gradient times sqrt(w_i)).
 // Fixed and tied vertices take their share (0 for the end vertices). nullopt when the
 // parameters are not identified at the model (a segment without points).
 struct StandardErrors {
@@ -59,6 +62,23 @@ struct StandardErrors {
 };
 std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFamily family,
                                               const Model& model, std::size_t lag);
+
+// The same with the middle from the AR(1) of the residuals over their sigma fitted on their own
+// x (compare::fit_noise): the fitted noise's covariance, correlation exp(-|dt| / tau) on uneven
+// x (phi^|i - j| on even x), so that a persistence in x units widens them however the points are
+// spaced. With weights every sum above weighs point i by w_i (the sandwich of weighted least
+// squares), and so does this one.
+struct NoisyErrors {
+    StandardErrors errors;
+    compare::NoiseFit noise;  // of the residuals times sqrt(w)
+};
+std::optional<NoisyErrors> ar1_standard_errors(const EngineState& state, ModelFamily family,
+                                               const Model& model);
+
+// The AR(1) coefficient between point i and point i - 1 of x (element 0 is 0): exp(-gap / tau),
+// the gap floored at compare::kMinimumGapShare of the mean gap as the likelihood floors it; phi
+// without a tau (even x).
+std::vector<double> ar1_steps(std::span<const double> x, const compare::NoiseFit& noise);
 
 // The model's value at model x t as the fit measures evaluate it, in double.
 double model_value_at(const Model& model, double t);

@@ -61,15 +61,25 @@ bool TrialBatch::prepare(const EngineState& state)
     m_largest_observed = 0.0;
     for (const float y : m_scorer.observed())
         m_largest_observed = std::max(m_largest_observed, std::fabs(static_cast<double>(y)));
+    const std::vector<double>& weights = m_scorer.weights();
+    m_total_weight = weights.empty() ? static_cast<double>(m_points) : 0.0;
+    m_least_weight = weights.empty() ? 1.0 : HUGE_VAL;
+    for (const double w : weights) {
+        m_total_weight += w;
+        m_least_weight = std::min(m_least_weight, w);
+    }
     return true;
 }
 
 bool TrialBatch::r_cannot_fault(float sq_dist) const
 {
     // Every term GetR sums (products and squares of distances from the means) is then at most
-    // (2 * bound)^2, and all of them together far below the single range.
-    const double bound = m_largest_observed + std::sqrt(static_cast<double>(sq_dist));
-    return m_points > 0 && 4.0 * bound * bound * static_cast<double>(m_points) < 1e36;
+    // (2 * bound)^2 times its weight, and all of them together far below the single range; the
+    // weights' sum, GetR's count, is a normal single.
+    const double bound =
+        m_largest_observed + std::sqrt(static_cast<double>(sq_dist) / m_least_weight);
+    return m_points > 0 && m_total_weight >= 1e-30 && m_total_weight <= 1e30 &&
+           4.0 * bound * bound * std::max(m_total_weight, 1.0) < 1e36;
 }
 
 int TrialBatch::draw(const EngineState& state, const GenerateControls& controls,

@@ -33,7 +33,8 @@ public:
     const std::vector<float>& observed() const noexcept { return m_scorer.observed(); }
 
     // Whether GetR of a candidate with this sum of squares over the crop stays within the
-    // single range, whatever its model values: each lies within sqrt(sum) of its point's y.
+    // single range, whatever its model values: each lies within sqrt(sum / w) of its point's y,
+    // w its weight (1 without weights).
     bool r_cannot_fault(float sq_dist) const;
 
     // CropModel(1..n) after ready trials 0..trial (-1: as before the batch).
@@ -60,6 +61,8 @@ private:
     BatchScorer m_scorer;
     std::int32_t m_points = 0;
     double m_largest_observed = 0.0;  // the largest |y| of the crop
+    double m_total_weight = 0.0;      // the weights' sum; without weights the point count
+    double m_least_weight = 1.0;      // the smallest weight; without weights 1
     std::vector<float> m_before;  // CropModel(1..n) before the batch
     std::uint64_t m_draws_per_trial = 0;
     std::vector<Vertices> m_x, m_y;

@@ -5,6 +5,8 @@
 #include "core/runtime/numbers.h"
 #include "core/window/crop.h"
 
+#include <cmath>
+#include <stdexcept>
 #include <utility>
 
 namespace tolvenar {
@@ -67,11 +69,22 @@ FitSession::FitSession(std::uint32_t seed) : m_random(seed)
     clear_manual_boxes();
 }
 
-void FitSession::load(DataTable table, const XForm& form)
+void FitSession::load(DataTable table, const XForm& form, std::span<const double> sigma)
 {
+    std::vector<double> weights;
+    if (!sigma.empty()) {
+        if (sigma.size() != static_cast<std::size_t>(table.DataCount) + 1)
+            throw std::invalid_argument("sigma: one per data row, after an unused element 0");
+        weights.assign(static_cast<std::size_t>(table.DataCount) + 2, 1.0);
+        for (std::size_t row = 1; row < sigma.size(); ++row) {
+            weights[row] = 1.0 / (sigma[row] * sigma[row]);
+            if (!(weights[row] > 0.0 && std::isfinite(weights[row])))
+                throw std::invalid_argument("sigma: 1 / sigma^2 finite and positive");
+        }
+    }
     m_state.data = std::move(table);
     m_state.DataXForm = form;
-    m_sigma.clear();
+    m_state.DataWeight = std::move(weights);
 }
 
 void FitSession::crop(const CropEdges& edges)

@@ -78,15 +78,17 @@ public:
     explicit FitSession(std::uint32_t seed = std::mt19937::default_seed);
 
     // ---- The series
-    // The series to fit, its x written as `form` says (numbers unless given). The crop and the
-    // results stay until the front end crops anew and forgets them, as it does after every import.
-    void load(DataTable table, const XForm& form = {});
+    // The series to fit, its x written as `form` says (numbers unless given), with the y
+    // uncertainty sigma[row] of rows 1..DataCount as the reader gives it (ImportedSeries::sigma;
+    // element 0 unused; empty: none): every sum of squares then weighs a point by 1 / sigma^2,
+    // the crop taking each row's weight with it. A sigma of another size, or whose 1 / sigma^2 is
+    // not finite and positive, is std::invalid_argument (the reader refuses such files). The crop
+    // and the results stay until the front end crops anew and forgets them, as it does after
+    // every import.
+    void load(DataTable table, const XForm& form = {}, std::span<const double> sigma = {});
     const DataTable& table() const { return m_state.data; }
     const XForm& x_form() const { return m_state.DataXForm; }
-    // The y uncertainty of rows 1..DataCount (sigma[row]), for the sums' weights; empty: none,
-    // every point weighs the same. Set after load, which clears it.
-    void set_sigma(std::vector<double> sigma) { m_sigma = std::move(sigma); }
-    const std::vector<double>& sigma() const { return m_sigma; }
+    bool weighted() const { return !m_state.DataWeight.empty(); }
 
     // ---- The crop
     // Takes the rows under the crop window (see extract_crop); a Fault leaves the previous crop.
@@ -163,9 +165,8 @@ public:
     // ---- Comparison
     // The constant, the line and every event family at its least-squares optimum over the crop,
     // the event test and the choice (family_comparison.h); each optimum also as a refined fit
-    // of its family, scored by the search's measures. `sigma` empty or one per cropped point.
-    FamilyComparison compare(const ComparisonRequest& request,
-                             std::span<const double> sigma = {}) const;
+    // of its family, scored by the search's measures; weighted by the loaded sigma, if any.
+    FamilyComparison compare(const ComparisonRequest& request) const;
 
 private:
     EngineState m_state;
@@ -173,7 +174,6 @@ private:
     SearchEngine m_engine;
     std::vector<Model> m_run_bests;
     SearchRequest m_last;  // the last search's request, for the refinement and the bootstrap
-    std::vector<double> m_sigma;  // see sigma()
 };
 
 }  // namespace tolvenar

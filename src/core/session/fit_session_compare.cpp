@@ -6,6 +6,7 @@
 #include "core/session/fit_session.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 namespace tolvenar {
@@ -39,16 +40,16 @@ refine::RefinedFit scored(EngineState& crop, const FamilyOptimum& optimum)
 
 }  // namespace
 
-FamilyComparison FitSession::compare(const ComparisonRequest& request,
-                                     std::span<const double> sigma) const
+FamilyComparison FitSession::compare(const ComparisonRequest& request) const
 {
     EngineState crop = refine::crop_only(m_state);
-    std::vector<double> t, y;
+    std::vector<double> t, y, s;
     for (std::int32_t i = 1; i <= crop.CropCount; ++i) {
         t.push_back(cell_number(crop.data.x_cell(i)) - crop.CropOrigin);
         y.push_back(static_cast<double>(cell_single(crop.data.y_cell(i))));
+        if (!crop.DataWeight.empty())  // the loaded sigma, as its weight keeps it
+            s.push_back(1.0 / std::sqrt(crop.DataWeight[static_cast<std::size_t>(i)]));
     }
-    std::vector<double> s(sigma.begin(), sigma.end());
     // The fits want t ascending: a crop of rows out of order is taken in the order of its x.
     if (!std::is_sorted(t.begin(), t.end())) {
         std::vector<std::size_t> order(t.size());

@@ -78,8 +78,7 @@ void frmMain::Command1_Click()
         // Reader, field check, y range, the strip's scale and the cells the strip converts: all
         // that can refuse the file runs on a fresh table before the loaded one is touched.
         CheckedImport imported = import_data_text(bytes, *columns);
-        session.load(std::move(imported.series.table), imported.series.x_form);
-        session.set_sigma(std::move(imported.series.sigma));
+        session.load(std::move(imported.series.table), imported.series.x_form, imported.series.sigma);
         GapX = std::move(imported.series.gap_x);
         XReversed = imported.series.reversed;
         SigmaTitle = imported.series.sigma_title;

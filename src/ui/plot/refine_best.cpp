@@ -90,15 +90,16 @@ void show_refined(frmMain& w, ModelFamily family)
     if (w.frmIntervals == nullptr)
         w.frmIntervals = new IntervalsWindow(&w);
     const std::size_t asked = w.Intervals->replicates.size();
-    QString note = QStringLiteral("%1 replicates, blocks of %2 points, seed %3")
+    const QString resampling = QString::fromStdString(refine::resampling_text(*w.Intervals));
+    QString note = QStringLiteral("%1 replicates, %2, seed %3")
                        .arg(asked)
-                       .arg(w.Intervals->block_length)
+                       .arg(resampling)
                        .arg(w.IntervalChoice.seed);
     if (w.Intervals->done < asked)
-        note = QStringLiteral("Stopped: from %1 of %2 replicates, blocks of %3 points, seed %4")
+        note = QStringLiteral("Stopped: from %1 of %2 replicates, %3, seed %4")
                    .arg(w.Intervals->done)
                    .arg(asked)
-                   .arg(w.Intervals->block_length)
+                   .arg(resampling)
                    .arg(w.IntervalChoice.seed);
     w.frmIntervals->showLines(lines, w.IntervalChoice.level, note);
     w.frmIntervals->show();
