@@ -152,7 +152,8 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
         ->disable_flag_override();
     value("--bootstrap", texts.bootstrap, "B",
           "refine, then refit B replicates (20 or more) of the\ncrop (the refined curve plus its "
-          "residuals\nresampled in blocks) and print an interval for every\nvalue");
+          "residuals\nresampled in blocks, or their AR(1) on x when x are\nunevenly spaced) "
+          "and print an interval for every value");
     app.add_flag("--bootstrap-search", options.bootstrap_search,
                  "search each replicate (runs x trials) before its\nrefinement, so the intervals "
                  "carry the search's own\nvariability (default: each replicate's optimum from\n"
