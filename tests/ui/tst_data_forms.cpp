@@ -58,6 +58,7 @@ private slots:
             shown_y << shown.y.number;
             ReadOptions choice;
             choice.y = {"", 3};
+            choice.sigma = ColumnChoice{"", 2};
             return std::optional<ReadOptions>(choice);
         };
         QTemporaryDir dir;
@@ -67,10 +68,12 @@ private slots:
         QCOMPARE(asked[0], (std::vector<std::string>{"t", "sd", "v"}));
         QCOMPARE(shown_y[0], 2);
         QCOMPARE(cell_number(w.session.table().y_cell(4)), 9.0);
+        QVERIFY(w.session.weighted() && w.windowTitle().endsWith("weighted by 1/σ² of sd"));
         import_file(w, write_file(dir, "b.csv", three));
         QCOMPARE(shown_y.value(1), 3);
         import_file(w, write_file(dir, "c.csv", "t,v\n0,5\n1,6\n2,4\n3,9\n4,7\n"));
         QCOMPARE(asked.size(), 2);
+        QVERIFY(!w.session.weighted() && !w.windowTitle().contains("weighted"));
         QCOMPARE(m_dialogs.titles, QStringList());
     }
 

@@ -83,8 +83,16 @@ void frmMain::Command1_Click()
         XReversed = imported.series.reversed;
         SigmaTitle = imported.series.sigma_title;
         LayOutForXForm();
-        if (XReversed)  // said once, where the file's name stands
-            setWindowTitle(Caption() + QStringLiteral("  x read in reverse order"));
+        // Said once, where the file's name stands: what the fit takes differently from the file.
+        QString notes;
+        if (XReversed)
+            notes += QStringLiteral("  x read in reverse order");
+        if (session.weighted())
+            notes += QStringLiteral("  weighted by 1/σ² of %1")
+                         .arg(SigmaTitle.empty() ? QStringLiteral("the σ column")
+                                                 : QString::fromStdString(SigmaTitle));
+        if (!notes.isEmpty())
+            setWindowTitle(Caption() + notes);
         table_replaced = true;
         state.DataFile = QFile::encodeName(path).toStdString();
         // A new series gets its own verdict on the crop, in the marker's own place.
