@@ -22,10 +22,12 @@ def example_rows(name):
             np.array([float(row[1]) if row[1] else np.nan for row in rows]))
 
 
-def write_rows(path, x, y):
-    """The rows as a comma file under a title row; repr writes every double exactly."""
-    text = "".join(f"{a!r},{b!r}\n" for a, b in zip(x, y)).replace("nan", "NaN")
-    path.write_text("x,y\n" + text)
+def write_rows(path, x, y, sigma=None):
+    """The rows as a comma file under a title row (x,y or x,y,sigma); repr writes every double
+    exactly."""
+    columns = [x, y] if sigma is None else [x, y, sigma]
+    text = "".join(",".join(repr(v) for v in row) + "\n" for row in zip(*columns))
+    path.write_text(("x,y\n" if sigma is None else "x,y,sigma\n") + text.replace("nan", "NaN"))
     return path
 
 

@@ -26,14 +26,21 @@ SAME_FITS = [
      dict(model="Event with duration", trials=300, bootstrap=20, level=0.8, lo=100.25), []),
     ("gauge_with_gaps.csv", ["--model", "symmetric", "--refine"],
      dict(model="symmetric", refine=True), []),
+    # weighted: every fourth point four times as uncertain
+    ("step_ramp.csv", ["--sigma", "sigma", "--refine", "--bootstrap", "20"],
+     dict(refine=True, bootstrap=20), "sigma"),
 ]
 
 
 @pytest.mark.parametrize("name, args, kw, gaps", SAME_FITS)
 def test_fit_is_tolvenar_fit_json_bit_for_bit(name, args, kw, gaps, fit_json, tmp_path):
     x, y = example_rows(name)
-    y[gaps] = np.nan
-    path = write_rows(tmp_path / name, x, y) if gaps else EXAMPLES / name
+    if gaps == "sigma":
+        kw = {**kw, "sigma": np.where(np.arange(len(x)) % 4 == 0, 2.0, 0.5)}
+        path = write_rows(tmp_path / name, x, y, kw["sigma"])
+    else:
+        y[gaps] = np.nan
+        path = write_rows(tmp_path / name, x, y) if gaps else EXAMPLES / name
     [want] = fit_json(*args, path)
     assert want["status"] == "fitted"
     result = tolvenar.fit(x, y, **kw)

@@ -713,6 +713,7 @@ ImportedSeries read_data_arrays(std::span<const double> x, std::span<const doubl
     if (!sigma.empty()) {
         options.sigma = ColumnChoice{"", 3};
         series.sigma.assign(1, 0.0);
+        series.sigma_title = "sigma";  // the arrays' own name, so that a result says it is weighted
     }
     DataTable& table = series.table;
     table.DataX.reserve(x.size() + 2);
