@@ -182,6 +182,20 @@ private:
     std::vector<double> m_w, m_t, m_tt, m_y, m_ty, m_yy;
 };
 
+// pick(std::integral_constant<int, p>{}): what is made for p levels (1 to kMaxLevels).
+template <typename Pick>
+auto for_levels(int p, Pick pick)
+{
+    switch (p) {
+    case 1: return pick(std::integral_constant<int, 1>{});
+    case 2: return pick(std::integral_constant<int, 2>{});
+    case 3: return pick(std::integral_constant<int, 3>{});
+    case 4: return pick(std::integral_constant<int, 4>{});
+    case 5: return pick(std::integral_constant<int, 5>{});
+    default: return pick(std::integral_constant<int, 6>{});
+    }
+}
+
 // min over levels of yy - 2 b'v + v'Gv with v in [lower, upper]: LDL' of the Gram for the
 // free levels, every choice of levels held at a bound when the free answer leaves its box.
 class LevelSolver {
@@ -192,14 +206,7 @@ public:
         const auto pick = [&](auto q) -> Sum {
             return chain ? &ldl_chain<q()> : &ldl_all<q()>;
         };
-        switch (p) {
-        case 1: m_sum = pick(std::integral_constant<int, 1>{}); break;
-        case 2: m_sum = pick(std::integral_constant<int, 2>{}); break;
-        case 3: m_sum = pick(std::integral_constant<int, 3>{}); break;
-        case 4: m_sum = pick(std::integral_constant<int, 4>{}); break;
-        case 5: m_sum = pick(std::integral_constant<int, 5>{}); break;
-        default: m_sum = pick(std::integral_constant<int, 6>{}); break;
-        }
+        m_sum = for_levels(p, pick);
         for (int j = 0; j < p; ++j)
             m_bounded = m_bounded || std::isfinite(m_lower[static_cast<std::size_t>(j)]) ||
                         std::isfinite(m_upper[static_cast<std::size_t>(j)]);
@@ -584,14 +591,7 @@ public:
         const auto pick = [&](auto q) -> Innermost {
             return m_solver.chained() ? &Search::innermost<q(), true> : &Search::innermost<q(), false>;
         };
-        switch (m_solver.levels()) {
-        case 1: m_innermost = pick(std::integral_constant<int, 1>{}); break;
-        case 2: m_innermost = pick(std::integral_constant<int, 2>{}); break;
-        case 3: m_innermost = pick(std::integral_constant<int, 3>{}); break;
-        case 4: m_innermost = pick(std::integral_constant<int, 4>{}); break;
-        case 5: m_innermost = pick(std::integral_constant<int, 5>{}); break;
-        default: m_innermost = pick(std::integral_constant<int, 6>{}); break;
-        }
+        m_innermost = for_levels(m_solver.levels(), pick);
         for (std::size_t i = 0; i < problem.lower.size(); ++i) {
             m_lower.push_back(std::clamp(m_sums.scaled(problem.lower[i]), 0.0, 1.0));
             m_upper.push_back(std::clamp(m_sums.scaled(problem.upper[i]), 0.0, 1.0));
