@@ -137,8 +137,8 @@ public:
     }
 
     // Points lo..hi-1 on the segment from x0 (level a) over a length d (level b).
-    void add_segment(Normal& eq, std::uint32_t lo, std::uint32_t hi, double x0, double d, int a,
-                     int b, int p) const
+    void add_segment(Normal& eq, std::uint32_t lo, std::uint32_t hi, double x0,
+                                            double d, int a, int b, int p) const
     {
         if (lo >= hi)
             return;
@@ -618,7 +618,7 @@ public:
     // The segments summed after loop `loop` (-1: before any), added to `eq`; false for a model
     // Fitting refuses (points on a first segment of no length).
     bool add_segments(Normal& eq, int loop, const std::array<double, 7>& x,
-                      const std::array<std::uint32_t, 7>& e) const
+                                             const std::array<std::uint32_t, 7>& e) const
     {
         const int p = m_plan.p;
         const auto& of = m_plan.level_of;
@@ -786,8 +786,11 @@ private:
         if (level + 1 == m_plan.d)
             return (this->*m_innermost)(grids, tail, level, i, i + 1, parent, floor, x, e, entry, best);
         const Pos& pos = grids[static_cast<std::size_t>(level)][i];
-        Normal eq;
-        if (!enter(level, pos, parent, eq, x, e, entry))
+        if (!place(level, pos, x, e))
+            return;
+        entry.at[static_cast<std::size_t>(level)] = pos;
+        Normal eq = parent;
+        if (!add_segments(eq, level, x, e))
             return;
         const double below = m_solver.floor(eq);
         if (below > best.worst() * (1.0 + 1e-9))
@@ -804,11 +807,12 @@ private:
             loop(grids, tail, level + 1, j, eq, below, x, e, entry, best);
     }
 
-    // Loop `level` at `pos`: its vertex (and x3 midway after it) set, `eq` = `parent` and the
-    // segments it closes; false for a model Fitting refuses.
-    bool enter(int level, const Pos& pos, const Normal& parent, Normal& eq, std::array<double, 7>& x,
-               std::array<std::uint32_t, 7>& e, Entry& entry) const
+    // Sets the vertex loop `level` moves to `pos` (and x3 midway after it); false past the
+    // loops there are.
+    bool place(int level, const Pos& pos, std::array<double, 7>& x, std::array<std::uint32_t, 7>& e) const
     {
+        if (level >= kMaxMoved)
+            return false;
         const auto vertex = static_cast<std::size_t>(m_problem.shape.moved[static_cast<std::size_t>(level)]);
         x[vertex] = pos.x;
         e[vertex] = pos.e;
@@ -819,9 +823,7 @@ private:
                 std::upper_bound(ts.begin() + std::min(e[2], e[4]), ts.begin() + std::max(e[2], e[4]), x[3]) -
                 ts.begin());
         }
-        entry.at[static_cast<std::size_t>(level)] = pos;
-        eq = parent;
-        return add_segments(eq, level, x, e);
+        return true;
     }
 
     // The innermost loop `level` over positions from..to-1 of its grid below `parent` (whose
@@ -835,8 +837,12 @@ private:
         for (std::size_t i = from; i < to; ++i) {
             if (floor + tail[i] > best.worst() * (1.0 + 1e-9))
                 continue;
-            Normal eq;
-            if (!enter(level, grid[i], parent, eq, x, e, entry))
+            const Pos& pos = grid[i];
+            if (!place(level, pos, x, e))
+                return;
+            entry.at[static_cast<std::size_t>(level)] = pos;
+            Normal eq = parent;
+            if (!add_segments(eq, level, x, e))
                 continue;
             entry.value = m_solver.solve_as<P, Chain>(eq, m_sums.yy);
             if (entry.value <= best.worst())
