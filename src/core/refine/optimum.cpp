@@ -137,8 +137,8 @@ public:
     }
 
     // Points lo..hi-1 on the segment from x0 (level a) over a length d (level b).
-    void add_segment(Normal& eq, std::uint32_t lo, std::uint32_t hi, double x0,
-                                            double d, int a, int b, int p) const
+    void add_segment(Normal& eq, std::uint32_t lo, std::uint32_t hi, double x0, double d, int a,
+                     int b, int p) const
     {
         if (lo >= hi)
             return;
@@ -618,7 +618,7 @@ public:
     // The segments summed after loop `loop` (-1: before any), added to `eq`; false for a model
     // Fitting refuses (points on a first segment of no length).
     bool add_segments(Normal& eq, int loop, const std::array<double, 7>& x,
-                                             const std::array<std::uint32_t, 7>& e) const
+                      const std::array<std::uint32_t, 7>& e) const
     {
         const int p = m_plan.p;
         const auto& of = m_plan.level_of;
