@@ -310,7 +310,7 @@ TEST(Refine, FindsTheGlobalOptimumWhereALocalDescentStopsInANeighbouringBasin)
     EngineState s = test::state_over(t, y);
     const Case& free3 = kCases[1];
     s.NodeCount = node_count_of(free3.family);
-    const auto at = [&](const std::vector<double>& p) {
+    const auto at = [&](std::span<const double> p) {
         std::array<double, 7> x = free3.x;
         x[2] = p[0], x[3] = p[1];
         return p[0] > 0 && p[0] <= p[1] && p[1] < 119 ? exact_sq(free3, y, x) : INFINITY;

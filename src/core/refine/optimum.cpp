@@ -182,24 +182,31 @@ private:
     std::vector<double> m_w, m_t, m_tt, m_y, m_ty, m_yy;
 };
 
+// pick(std::integral_constant<int, p>{}): what is made for p levels (1 to kMaxLevels).
+template <typename Pick>
+auto for_levels(int p, Pick pick)
+{
+    switch (p) {
+    case 1: return pick(std::integral_constant<int, 1>{});
+    case 2: return pick(std::integral_constant<int, 2>{});
+    case 3: return pick(std::integral_constant<int, 3>{});
+    case 4: return pick(std::integral_constant<int, 4>{});
+    case 5: return pick(std::integral_constant<int, 5>{});
+    default: return pick(std::integral_constant<int, 6>{});
+    }
+}
+
 // min over levels of yy - 2 b'v + v'Gv with v in [lower, upper]: LDL' of the Gram for the
 // free levels, every choice of levels held at a bound when the free answer leaves its box.
 class LevelSolver {
 public:
     LevelSolver(int p, bool chain, std::vector<double> lower, std::vector<double> upper)
-        : m_p(p), m_lower(std::move(lower)), m_upper(std::move(upper))
+        : m_p(p), m_chain(chain), m_lower(std::move(lower)), m_upper(std::move(upper))
     {
         const auto pick = [&](auto q) -> Sum {
             return chain ? &ldl_chain<q()> : &ldl_all<q()>;
         };
-        switch (p) {
-        case 1: m_sum = pick(std::integral_constant<int, 1>{}); break;
-        case 2: m_sum = pick(std::integral_constant<int, 2>{}); break;
-        case 3: m_sum = pick(std::integral_constant<int, 3>{}); break;
-        case 4: m_sum = pick(std::integral_constant<int, 4>{}); break;
-        case 5: m_sum = pick(std::integral_constant<int, 5>{}); break;
-        default: m_sum = pick(std::integral_constant<int, 6>{}); break;
-        }
+        m_sum = for_levels(p, pick);
         for (int j = 0; j < p; ++j)
             m_bounded = m_bounded || std::isfinite(m_lower[static_cast<std::size_t>(j)]) ||
                         std::isfinite(m_upper[static_cast<std::size_t>(j)]);
@@ -220,6 +227,19 @@ public:
         if (!std::isfinite(free))
             return kInf;
         return held(eq, yy, levels);
+    }
+
+    int levels() const { return m_p; }
+    bool chained() const { return m_chain; }
+
+    // solve() without levels for a solver of P levels (chained or not as made): the free solve
+    // inlined into the caller's loop.
+    template <int P, bool Chain>
+    double solve_as(const Normal& eq, double yy) const
+    {
+        if (m_bounded)
+            return solve(eq, yy);
+        return Chain ? ldl_chain<P>(eq, yy, nullptr) : ldl_all<P>(eq, yy, nullptr);
     }
 
     // The least sum of the points summed in `eq` alone, levels unbounded, those no point sees
@@ -445,6 +465,7 @@ private:
 
     using Sum = double (*)(const Normal&, double, double*);
     int m_p;
+    bool m_chain;
     Sum m_sum = nullptr;  // the free levels' solve: for m_p levels, by their chain when tridiagonal
     std::vector<double> m_lower, m_upper;
     bool m_bounded = false;
@@ -567,6 +588,10 @@ public:
     {
         m_left_count = m_sums.count_upto(0.0);
         m_right_count = m_sums.count_upto(1.0);
+        const auto pick = [&](auto q) -> Innermost {
+            return m_solver.chained() ? &Search::innermost<q(), true> : &Search::innermost<q(), false>;
+        };
+        m_innermost = for_levels(m_solver.levels(), pick);
         for (std::size_t i = 0; i < problem.lower.size(); ++i) {
             m_lower.push_back(std::clamp(m_sums.scaled(problem.lower[i]), 0.0, 1.0));
             m_upper.push_back(std::clamp(m_sums.scaled(problem.upper[i]), 0.0, 1.0));
@@ -725,7 +750,7 @@ public:
 
     // The descent's objective: the value at the nearest feasible break points, plus a pull back
     // towards them for steps outside.
-    double penalised(const std::vector<double>& p, const double* lo = nullptr,
+    double penalised(std::span<const double> p, const double* lo = nullptr,
                      const double* hi = nullptr) const
     {
         std::array<double, kMaxMoved> q{};
@@ -748,22 +773,49 @@ private:
         return out;
     }
 
+    using Grids = std::vector<std::vector<Pos>>;
+
     // Loop `level` at position i of its grid below `parent`, whose points alone sum to at
     // least `floor`.
-    void loop(const std::vector<std::vector<Pos>>& grids, const std::vector<double>& tail, int level,
-              std::size_t i, const Normal& parent, double floor, std::array<double, 7>& x,
+    void loop(const Grids& grids, const std::vector<double>& tail, int level, std::size_t i,
+              const Normal& parent, double floor, std::array<double, 7>& x,
               std::array<std::uint32_t, 7>& e, Entry& entry, Best& best) const
     {
         if (level >= kMaxMoved)
             return;
-        const bool innermost = level + 1 == m_plan.d;
-        if (innermost && floor + tail[i] > best.worst() * (1.0 + 1e-9))
-            return;
+        if (level + 1 == m_plan.d)
+            return (this->*m_innermost)(grids, tail, level, i, i + 1, parent, floor, x, e, entry, best);
         const Pos& pos = grids[static_cast<std::size_t>(level)][i];
+        if (!place(level, pos, x, e))
+            return;
+        entry.at[static_cast<std::size_t>(level)] = pos;
+        Normal eq = parent;
+        if (!add_segments(eq, level, x, e))
+            return;
+        const double below = m_solver.floor(eq);
+        if (below > best.worst() * (1.0 + 1e-9))
+            return;
+        const auto& inner = grids[static_cast<std::size_t>(level + 1)];
+        const auto from = static_cast<std::size_t>(
+            std::lower_bound(inner.begin(), inner.end(), pos.x,
+                             [](const Pos& a, double v) { return a.x < v; }) -
+            inner.begin());
+        if (level + 2 == m_plan.d)
+            return (this->*m_innermost)(grids, tail, level + 1, from, inner.size(), eq, below, x, e,
+                                        entry, best);
+        for (std::size_t j = from; j < inner.size(); ++j)
+            loop(grids, tail, level + 1, j, eq, below, x, e, entry, best);
+    }
+
+    // Sets the vertex loop `level` moves to `pos` (and x3 midway after it); false past the
+    // loops there are.
+    bool place(int level, const Pos& pos, std::array<double, 7>& x, std::array<std::uint32_t, 7>& e) const
+    {
+        if (level >= kMaxMoved)
+            return false;
         const auto vertex = static_cast<std::size_t>(m_problem.shape.moved[static_cast<std::size_t>(level)]);
         x[vertex] = pos.x;
         e[vertex] = pos.e;
-        entry.at[static_cast<std::size_t>(level)] = pos;
         if (m_plan.midway && m_plan.moved_at[3] == level) {
             x[3] = 0.5 * (x[2] + x[4]);  // between them: only their points are searched
             const auto& ts = m_sums.ts;
@@ -771,25 +823,35 @@ private:
                 std::upper_bound(ts.begin() + std::min(e[2], e[4]), ts.begin() + std::max(e[2], e[4]), x[3]) -
                 ts.begin());
         }
-        Normal eq = parent;
-        if (!add_segments(eq, level, x, e))
-            return;
-        if (innermost) {
-            entry.value = m_solver.solve(eq, m_sums.yy);
+        return true;
+    }
+
+    // The innermost loop `level` over positions from..to-1 of its grid below `parent` (whose
+    // points alone sum to at least `floor`): every tuple solved, for P levels, in one tight loop.
+    template <int P, bool Chain>
+    void innermost(const Grids& grids, const std::vector<double>& tail, int level, std::size_t from,
+                   std::size_t to, const Normal& parent, double floor, std::array<double, 7>& x,
+                   std::array<std::uint32_t, 7>& e, Entry& entry, Best& best) const
+    {
+        const auto& grid = grids[static_cast<std::size_t>(level)];
+        for (std::size_t i = from; i < to; ++i) {
+            if (floor + tail[i] > best.worst() * (1.0 + 1e-9))
+                continue;
+            const Pos& pos = grid[i];
+            if (!place(level, pos, x, e))
+                return;
+            entry.at[static_cast<std::size_t>(level)] = pos;
+            Normal eq = parent;
+            if (!add_segments(eq, level, x, e))
+                continue;
+            entry.value = m_solver.solve_as<P, Chain>(eq, m_sums.yy);
             if (entry.value <= best.worst())
                 best.offer(entry);
-            return;
         }
-        const double below = m_solver.floor(eq);
-        if (below > best.worst() * (1.0 + 1e-9))
-            return;
-        const auto& inner = grids[static_cast<std::size_t>(level + 1)];
-        auto it = std::lower_bound(inner.begin(), inner.end(), pos.x,
-                                   [](const Pos& a, double v) { return a.x < v; });
-        for (; it != inner.end(); ++it)
-            loop(grids, tail, level + 1, static_cast<std::size_t>(it - inner.begin()), eq, below, x, e,
-                 entry, best);
     }
+    using Innermost = void (Search::*)(const Grids&, const std::vector<double>&, int, std::size_t,
+                                       std::size_t, const Normal&, double, std::array<double, 7>&,
+                                       std::array<std::uint32_t, 7>&, Entry&, Best&) const;
 
     const OptimumProblem& m_problem;
     Sums m_sums;
@@ -797,6 +859,7 @@ private:
     LevelSolver m_solver;
     std::vector<double> m_lower, m_upper;  // scaled
     std::uint32_t m_left_count = 0, m_right_count = 0;  // points at or left of the edges
+    Innermost m_innermost = nullptr;                     // innermost<P, Chain> of m_solver's
 };
 
 // Positions of break point i: the distinct t at every `step`-th index from `from` to `to`
@@ -956,7 +1019,7 @@ OptimumResult global_optimum(const OptimumProblem& problem)
     // smooth within a cell, not across its edges), and near each other basin's best corner.
     std::vector<Minimum> ends;
     const auto descend_from = [&](std::vector<double> start, double first_step) {
-        const Minimum end = descend([&](const std::vector<double>& p) { return search.penalised(p); },
+        const Minimum end = descend([&](std::span<const double> p) { return search.penalised(p); },
                                     std::move(start), first_step, 1e-9, problem.stop);
         std::vector<double> p = end.moved;
         if (d > 0 && !search.feasible(p.data()))
@@ -968,16 +1031,20 @@ OptimumResult global_optimum(const OptimumProblem& problem)
         const double* lo = box.data();
         const double* hi = box.data() + kMaxMoved;
         // Within the cell, in units of its sides.
-        const auto at = [&](const std::vector<double>& s) {
-            std::vector<double> p(s.size());
+        const auto at = [&](std::span<const double> s) {
+            std::array<double, kMaxMoved> p{};
             for (std::size_t i = 0; i < s.size(); ++i)
                 p[i] = lo[i] + s[i] * (hi[i] - lo[i]);
             return p;
         };
-        const Minimum end = descend([&](const std::vector<double>& s) { return search.penalised(at(s), lo, hi); },
-                                    std::vector<double>(static_cast<std::size_t>(d), 0.5), 0.25, 1e-6,
-                                    problem.stop);
-        std::vector<double> p = at(end.moved);
+        const Minimum end = descend(
+            [&](std::span<const double> s) {
+                const auto p = at(s);
+                return search.penalised(std::span(p).first(s.size()), lo, hi);
+            },
+            std::vector<double>(static_cast<std::size_t>(d), 0.5), 0.25, 1e-6, problem.stop);
+        const auto corner = at(end.moved);
+        std::vector<double> p(corner.begin(), corner.begin() + d);
         if (search.feasible(p.data(), lo, hi))
             ends.push_back({p, search.value(p.data())});
     };
