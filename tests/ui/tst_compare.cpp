@@ -6,6 +6,7 @@
 #include "window_fixture.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QTableWidget>
 
 using namespace tolvenar;
@@ -19,7 +20,11 @@ private slots:
     {
         frmMain w;
         prepare_search(w, "step_ramp.csv", "90", "210", "2", "200", ModelFamily::SymmetricEvent);
-        w.CompareChoice.replicates = 39;
+        w.AskCompare = [](ComparisonRequest choice) {
+            choice.replicates = 39;
+            choice.alpha = 0.1;
+            return std::optional(choice);
+        };
         w.mnuCompare1->trigger();
         w.Work->wait_until_idle();
         QVERIFY(w.frmComparison && QTest::qWaitForWindowExposed(w.frmComparison));
@@ -50,7 +55,7 @@ private slots:
         QTest::mouseClick(w.Command6, Qt::LeftButton);
         QFile written(path);
         QVERIFY(written.open(QIODevice::ReadOnly));
-        std::vector<std::string> args{"--json", "--compare", "--test-replicates", "39",
+        std::vector<std::string> args{"--json", "--compare", "--test-replicates", "39", "--alpha", "0.1",
                                       "--runs", "2", "--trials", "200", "--from", "90", "--to",
                                       "210",
                                       example_path("step_ramp.csv").toStdString()};
@@ -65,7 +70,10 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         prepare_search(w, "step_ramp.csv", "0", "300", "2", "200", ModelFamily::SimpleRamp);
-        w.CompareChoice.replicates = 1000000;
+        w.AskCompare = [](ComparisonRequest choice) {
+            choice.replicates = 1000000;
+            return std::optional(choice);
+        };
         w.mnuCompare1->trigger();
         QVERIFY(w.Busy() && !w.Command2->isEnabled());
         QTRY_VERIFY(w.ProgressBar1->Value() >= 8);  // the families fitted, replicates under way
@@ -73,6 +81,43 @@ private slots:
         w.Work->wait_until_idle();
         QVERIFY(w.Comparison && w.Comparison->stopped && w.Command2->isEnabled());
         QVERIFY(w.frmComparison->Note->text().contains(QStringLiteral("Stopped")));
+    }
+
+    void compareChoiceRefusesWhatItCannotTake_data()
+    {
+        QTest::addColumn<QString>("replicates");
+        QTest::addColumn<QString>("alpha");
+        QTest::addColumn<QString>("reason");  // a word of it; "" when taken
+        QTest::newRow("taken") << "199" << "0.05" << "";
+        QTest::newRow("BIC alone") << "0" << "0.05" << "";
+        QTest::newRow("negative") << "-1" << "0.05" << "replicates";
+        QTest::newRow("past a million") << "1000001" << "0.05" << "replicates";
+        QTest::newRow("alpha 0") << "199" << "0" << "Alpha";
+        QTest::newRow("alpha in percent") << "199" << "5" << "Alpha";
+    }
+
+    // The dialog keeps a refused entry open with its reason, and a cancelled one asks nothing.
+    void compareChoiceRefusesWhatItCannotTake()
+    {
+        QFETCH(QString, replicates);
+        QFETCH(QString, alpha);
+        QFETCH(QString, reason);
+        CompareDialog dialog(ComparisonRequest{}, nullptr);
+        dialog.Fields[0]->setText(replicates);
+        dialog.Fields[1]->setText(alpha);
+        dialog.show();
+        QTest::keyClick(dialog.Fields[1], Qt::Key_Return);
+        QCOMPARE(dialog.result(), reason.isEmpty() ? QDialog::Accepted : QDialog::Rejected);
+        QVERIFY(dialog.Reason->text().contains(reason));
+        if (reason.isEmpty())
+            QVERIFY(dialog.choice().replicates == replicates.toULongLong() &&
+                    dialog.choice().alpha == alpha.toDouble());
+
+        frmMain w;
+        prepare_search(w, "step_ramp.csv", "0", "300", "2", "200", ModelFamily::SimpleRamp);
+        w.AskCompare = [](const ComparisonRequest&) { return std::optional<ComparisonRequest>(); };
+        w.mnuCompare1->trigger();
+        QVERIFY(!w.Busy() && !w.Comparison && w.CompareChoice.replicates == 199);
     }
 };
 

@@ -95,12 +95,15 @@ public:
     // The x fields and the break points' labels as wide as the file's x form needs: the design
     // places for numbers, wider ones (taken from the room beside them) for dates.
     void LayOutForXForm();
-    // "Compare families…": its test's replicates, level and seed (199, 0.05, 5489); the last
-    // comparison, the crop it was made on and its replicates, and its table.
+    // "Compare families…": its test's replicates, level and seed (199, 0.05, 5489), asked by
+    // AskCompare (the dialog; nullopt: Cancel; tests answer it themselves); the last comparison,
+    // the crop it was made on, its replicates and alpha, and its table.
     ComparisonRequest CompareChoice;
+    std::function<std::optional<ComparisonRequest>(const ComparisonRequest&)> AskCompare;
     std::optional<FamilyComparison> Comparison;
     CropInfo ComparedCrop;
     std::size_t ComparedReplicates = 0;
+    double ComparedAlpha = 0.05;
     ComparisonWindow* frmComparison = nullptr;
     // The comparison when it was made on the crop now taken; nullptr else.
     const FamilyComparison* CurrentComparison() const;

@@ -48,6 +48,7 @@ FitOptions options_of(const frmMain& w, ModelFamily family)
     if (w.CurrentComparison()) {  // the comparison made on this crop goes with the fit
         options.compare = true;
         options.test_replicates = w.ComparedReplicates;
+        options.alpha = w.ComparedAlpha;
     }
     return options;
 }

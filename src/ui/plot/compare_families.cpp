@@ -100,6 +100,39 @@ void ComparisonWindow::showComparison(const FamilyComparison& comparison, const 
     Note->setText(note);
 }
 
+std::string read_compare_choice(const QString& replicates, const QString& alpha,
+                                ComparisonRequest& choice)
+{
+    bool whole = false;
+    const qlonglong count = replicates.trimmed().toLongLong(&whole);
+    if (!whole || count < 0 || count > 1000000)
+        return "The test's replicates must be a whole number from 0 to 1000000 (0: the choice "
+               "by BIC alone).";
+    bool number = false;
+    const double level = alpha.trimmed().toDouble(&number);
+    if (!number || !(level > 0.0 && level < 1.0))
+        return "Alpha must lie between 0 and 1, such as 0.05.";
+    choice.replicates = static_cast<std::size_t>(count);
+    choice.alpha = level;
+    return {};
+}
+
+CompareDialog::CompareDialog(const ComparisonRequest& last, QWidget* parent)
+    : NumbersDialog(QStringLiteral("Compare families"),
+                    {{QStringLiteral("Test replicates"), QString::number(last.replicates)},
+                     {QStringLiteral("Alpha"), QString::fromStdString(number_text(last.alpha))}},
+                    [this](const QStringList& texts) {
+                        ComparisonRequest choice = m_choice;
+                        std::string reason = read_compare_choice(texts[0], texts[1], choice);
+                        if (reason.empty())
+                            m_choice = choice;
+                        return reason;
+                    },
+                    parent),
+      m_choice(last)
+{
+}
+
 QString comparison_note(const FamilyComparison& comparison, std::size_t replicates)
 {
     QString note;
@@ -139,6 +172,17 @@ void frmMain::mnuCompare1_Click()
 {
     if (Busy() || session.crop_info().points == 0)
         return;
+    std::optional<ComparisonRequest> choice;
+    if (AskCompare) {
+        choice = AskCompare(CompareChoice);
+    } else {
+        CompareDialog dialog(CompareChoice, this);
+        if (dialog.exec() == QDialog::Accepted)
+            choice = dialog.choice();
+    }
+    if (!choice)
+        return;
+    CompareChoice = *choice;
     auto work = std::make_shared<CompareWork>();
     work->request = CompareChoice;
     work->request.left = Picture1->ScaleLeft();
@@ -173,6 +217,7 @@ void frmMain::mnuCompare1_Click()
             Comparison = std::move(work->result);
             ComparedCrop = work->crop;
             ComparedReplicates = work->request.replicates;
+            ComparedAlpha = work->request.alpha;
             if (frmComparison == nullptr) {
                 frmComparison = new ComparisonWindow(this);
                 frmComparison->onChoose = [this](const std::string& name) {

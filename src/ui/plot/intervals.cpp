@@ -55,47 +55,63 @@ std::string read_interval_choice(const QString& replicates, const QString& level
     return {};
 }
 
-BootstrapDialog::BootstrapDialog(const IntervalRequest& last, QWidget* parent)
-    : QDialog(parent), m_choice(last)
+NumbersDialog::NumbersDialog(const QString& title, const QList<std::pair<QString, QString>>& rows,
+                             Reader read, QWidget* parent)
+    : QDialog(parent), m_read(std::move(read))
 {
     setAttribute(Qt::WA_WindowPropagation);  // the window's font
-    setWindowTitle(QStringLiteral("Bootstrap intervals"));
-    Replicates = new QLineEdit(QString::number(last.replicates), this);
-    Level = new QLineEdit(text_of(number_text(last.level)), this);
-    Seed = new QLineEdit(QString::number(last.seed), this);
+    setWindowTitle(title);
+    auto* form = new QFormLayout;
+    for (const auto& [label, text] : rows) {
+        Fields << new QLineEdit(text, this);
+        form->addRow(label, Fields.back());
+    }
     Reason = new QLabel(this);
     Reason->setWordWrap(true);
     Reason->setStyleSheet(QStringLiteral("color: #b00000"));
     Reason->hide();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     OK = buttons->button(QDialogButtonBox::Ok);
-    OK->setDefault(true);  // Return accepts
-    connect(buttons, &QDialogButtonBox::accepted, this, &BootstrapDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &BootstrapDialog::reject);
-
-    auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Replicates"), Replicates);
-    form->addRow(QStringLiteral("Level"), Level);
-    form->addRow(QStringLiteral("Seed"), Seed);
+    OK->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &NumbersDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &NumbersDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(Reason);
     layout->addWidget(buttons);
-    Replicates->setFocus();
+    if (!Fields.isEmpty())
+        Fields.front()->setFocus();
 }
 
-void BootstrapDialog::accept()
+void NumbersDialog::accept()
 {
-    IntervalRequest choice = m_choice;
-    const std::string reason =
-        read_interval_choice(Replicates->text(), Level->text(), Seed->text(), choice);
-    if (!reason.empty()) {
+    QStringList texts;
+    for (const QLineEdit* field : Fields)
+        texts << field->text();
+    if (const std::string reason = m_read(texts); !reason.empty()) {
         Reason->setText(text_of(reason));
         Reason->show();
         return;
     }
-    m_choice = choice;
     QDialog::accept();
+}
+
+BootstrapDialog::BootstrapDialog(const IntervalRequest& last, QWidget* parent)
+    : NumbersDialog(QStringLiteral("Bootstrap intervals"),
+                    {{QStringLiteral("Replicates"), QString::number(last.replicates)},
+                     {QStringLiteral("Level"), text_of(number_text(last.level))},
+                     {QStringLiteral("Seed"), QString::number(last.seed)}},
+                    [this](const QStringList& texts) {
+                        IntervalRequest choice = m_choice;
+                        std::string reason =
+                            read_interval_choice(texts[0], texts[1], texts[2], choice);
+                        if (reason.empty())
+                            m_choice = choice;
+                        return reason;
+                    },
+                    parent),
+      Replicates(Fields[0]), Level(Fields[1]), Seed(Fields[2]), m_choice(last)
+{
 }
 
 IntervalsWindow::IntervalsWindow(QWidget* parent) : QWidget(parent, Qt::Tool)

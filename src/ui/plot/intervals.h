@@ -8,7 +8,9 @@
 #include <QDialog>
 #include <QWidget>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QLabel;
@@ -24,20 +26,33 @@ namespace tolvenar {
 std::string read_interval_choice(const QString& replicates, const QString& level,
                                  const QString& seed, IntervalRequest& choice);
 
-// The replicates (200), the level (0.9) and the seed of the bootstrap; OK is the default
-// button, and a refused entry keeps the dialog open with its reason.
-class BootstrapDialog final : public QDialog {
+// A few numbers asked at once, one field a row. OK (the default button: Return accepts) keeps
+// them only when `read` takes them (it returns ""); else its reason shows and the dialog stays.
+class NumbersDialog : public QDialog {
+public:
+    using Reader = std::function<std::string(const QStringList& texts)>;
+    NumbersDialog(const QString& title, const QList<std::pair<QString, QString>>& rows,
+                  Reader read, QWidget* parent);
+    void accept() override;
+
+    QList<QLineEdit*> Fields;  // one a row, in the rows' order
+    QLabel* Reason = nullptr;
+    QPushButton* OK = nullptr;
+
+private:
+    Reader m_read;
+};
+
+// The replicates (200), the level (0.9) and the seed of the bootstrap.
+class BootstrapDialog final : public NumbersDialog {
 public:
     BootstrapDialog(const IntervalRequest& last, QWidget* parent);
 
     IntervalRequest choice() const { return m_choice; }
-    void accept() override;
 
     QLineEdit* Replicates = nullptr;
     QLineEdit* Level = nullptr;
     QLineEdit* Seed = nullptr;
-    QLabel* Reason = nullptr;
-    QPushButton* OK = nullptr;
 
 private:
     IntervalRequest m_choice;
