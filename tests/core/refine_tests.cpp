@@ -412,9 +412,14 @@ TEST(Bootstrap, BlocksGrowWithTheNoisesCorrelation)
     EXPECT_EQ(block_length_of(noise(7, 1.0, 4, 0.9)), 1u);  // too short to tell
     EXPECT_EQ(block_length_of(std::vector<double>(300, 2.0)), 1u);  // no spread at all
     for (const auto& [phi, shortest, longest] : {std::tuple{0.0, 1, 3}, {0.6, 5, 20}, {0.9, 12, 60}}) {
-        const auto length = static_cast<int>(block_length_of(noise(300, 1.0, 4, phi)));
+        const std::vector<double> e = noise(300, 1.0, 4, phi);
+        const auto length = static_cast<int>(block_length_of(e));
         EXPECT_GE(length, shortest) << phi;
         EXPECT_LE(length, longest) << phi;
+        std::vector<double> raised = e;  // residuals off zero: the same correlation, the same blocks
+        for (double& v : raised)
+            v += 5.0;
+        EXPECT_EQ(block_length_of(raised), static_cast<std::size_t>(length)) << phi;
     }
 }
 
