@@ -115,10 +115,13 @@ private slots:
         QTest::addColumn<QString>("to");
         QTest::addColumn<ModelFamily>("family");
         QTest::addColumn<bool>("refine_first");  // else the bootstrap refines
+        QTest::addColumn<bool>("weighted");  // with a sigma column, chosen in the columns' dialog
         QTest::newRow("plateau, duration") << "plateau_event.csv" << "0" << "1000"
-                                           << ModelFamily::EventWithDuration << true;
+                                           << ModelFamily::EventWithDuration << true << false;
         QTest::newRow("asymmetric") << "asymmetric_event.csv" << "300" << "900"
-                                    << ModelFamily::AsymmetricEvent << false;
+                                    << ModelFamily::AsymmetricEvent << false << false;
+        QTest::newRow("ramp weighted") << "step_ramp.csv" << "50" << "250"
+                                       << ModelFamily::SimpleRamp << true << true;
     }
 
     // Run, Refine, Bootstrap and Save give, byte for byte, what tolvenar-fit prints for the same
@@ -130,7 +133,22 @@ private slots:
         QFETCH(QString, to);
         QFETCH(ModelFamily, family);
         QFETCH(bool, refine_first);
+        QFETCH(bool, weighted);
         frmMain w;
+        QTemporaryDir data;
+        if (weighted) {  // every third point four times as sure
+            QFile source(example_path(file));
+            QVERIFY(source.open(QIODevice::ReadOnly));
+            const QList<QByteArray> rows = source.readAll().trimmed().split('\n');
+            QByteArray text = rows[0].trimmed() + ",sigma\n";
+            for (qsizetype i = 1; i < rows.size(); ++i)
+                text += rows[i].trimmed() + (i % 3 == 0 ? ",0.25\n" : ",1\n");
+            file = write_file(data, "weighted.csv", text);
+            w.AskColumns = [](const std::vector<std::string>&, ReadOptions choice) {
+                choice.sigma = ColumnChoice{"", 3};
+                return std::optional(choice);
+            };
+        }
         prepare_search(w, file, from, to, "2", "200", family);
         QVERIFY(!w.Command6->isEnabled());
         click_and_wait(w, w.Command2);
@@ -158,6 +176,8 @@ private slots:
                                       "--runs", "2", "--trials", "200", "--from",
                                       from.toStdString(), "--to", to.toStdString(),
                                       "--bootstrap", "40", example_path(file).toStdString()};
+        if (weighted)
+            args.insert(args.end() - 1, {"--sigma", "3"});
         const auto printed = [&](const char* form) {
             std::vector<std::string> with = args;
             with.insert(with.begin(), form);
