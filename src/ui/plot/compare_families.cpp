@@ -172,14 +172,7 @@ void frmMain::mnuCompare1_Click()
 {
     if (Busy() || session.crop_info().points == 0)
         return;
-    std::optional<ComparisonRequest> choice;
-    if (AskCompare) {
-        choice = AskCompare(CompareChoice);
-    } else {
-        CompareDialog dialog(CompareChoice, this);
-        if (dialog.exec() == QDialog::Accepted)
-            choice = dialog.choice();
-    }
+    const auto choice = ask_choice<CompareDialog>(AskCompare, CompareChoice, this);
     if (!choice)
         return;
     CompareChoice = *choice;

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,6 +43,20 @@ public:
 private:
     Reader m_read;
 };
+
+// What `ask` answers when set (tests answer for the user), else what `Dialog` opened on `last`
+// is given; nullopt: Cancel.
+template <class Dialog, class Request>
+std::optional<Request> ask_choice(const std::function<std::optional<Request>(const Request&)>& ask,
+                                  const Request& last, QWidget* parent)
+{
+    if (ask)
+        return ask(last);
+    Dialog dialog(last, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.choice();
+}
 
 // The replicates (200), the level (0.9) and the seed of the bootstrap.
 class BootstrapDialog final : public NumbersDialog {

@@ -188,14 +188,7 @@ void frmMain::mnuBootstrap1_Click()
     const std::optional<ModelFamily> family = selected_family(*this);
     if (!family || !session.has_best() || Busy())
         return;
-    std::optional<IntervalRequest> choice;
-    if (AskIntervals) {
-        choice = AskIntervals(IntervalChoice);
-    } else {
-        BootstrapDialog dialog(IntervalChoice, this);
-        if (dialog.exec() == QDialog::Accepted)
-            choice = dialog.choice();
-    }
+    const auto choice = ask_choice<BootstrapDialog>(AskIntervals, IntervalChoice, this);
     if (!choice)
         return;
     IntervalChoice = *choice;
