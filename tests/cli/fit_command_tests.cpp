@@ -516,7 +516,8 @@ TEST(FitBatch, ShardsCoverTheListOnce)
 // once it has used `cpu` seconds of CPU time; `no_threads` leaves it no thread to start, by a
 // process limit (which root is above: the child becomes nobody first). Exit status and output.
 std::pair<int, std::string> run_child(std::vector<std::string> args, int signal = 0,
-                                      double cpu = 0.0, bool no_threads = false)
+                                      double cpu = 0.0, bool no_threads = false,
+                                      const std::string& program = TOLVENAR_FIT_EXECUTABLE)
 {
     args.insert(args.begin(), "tolvenar-fit");
     std::vector<char*> argv, env{const_cast<char*>("ASAN_OPTIONS=detect_leaks=0")};
@@ -536,7 +537,7 @@ std::pair<int, std::string> run_child(std::vector<std::string> args, int signal 
         if (no_threads && ((geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) ||
                            setrlimit(RLIMIT_NPROC, &one) != 0))
             _exit(126);
-        execve(TOLVENAR_FIT_EXECUTABLE, argv.data(), env.data());
+        execve(program.c_str(), argv.data(), env.data());
         _exit(127);
     }
     close(ends[1]);
@@ -586,10 +587,22 @@ TEST(FitBatch, SignalsStopEachStageWithTheBestSoFar)
 // their number of files ahead of the one taken, whatever the count.
 TEST(FitBatch, ThreadsAsFewAsCanBeHadAndAFewResultsAhead)
 {
+    // The program and its file where nobody reaches them too: a build may lie in a private folder.
+    namespace fs = std::filesystem;
+    const fs::path open = ::testing::TempDir() + "threads_" + std::to_string(getpid());
+    fs::create_directories(open);
+    fs::permissions(open, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec |
+                              fs::perms::group_read | fs::perms::others_read);
+    fs::copy_file(TOLVENAR_FIT_EXECUTABLE, open / "tolvenar-fit", fs::copy_options::overwrite_existing);
+    fs::copy_file(case_file("four_rows.csv"), open / "four_rows.csv",
+                  fs::copy_options::overwrite_existing);
+    fs::permissions(open / "four_rows.csv", fs::perms::others_read, fs::perm_options::add);
+    const std::string file = open / "four_rows.csv";
     const std::vector<std::string> args{"--json", "--threads", "64", "--runs", "1", "--trials",
-                                        "300", "--bootstrap", "20", case_file("four_rows.csv"),
-                                        case_file("four_rows.csv")};
-    EXPECT_EQ(run_child(args, 0, 0.0, true), std::pair(kExitSuccess, fit(args).out));
+                                        "300", "--bootstrap", "20", file, file};
+    EXPECT_EQ(run_child(args, 0, 0.0, true, open / "tolvenar-fit"),
+              std::pair(kExitSuccess, fit(args).out));
+    fs::remove_all(open);
     std::atomic<std::size_t> taken = 0;
     std::string order;
     cli::run_in_order(
