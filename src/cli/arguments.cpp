@@ -123,9 +123,7 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
 {
     const auto value = [&](const std::string& name, std::string& target, const std::string& kind,
                            const std::string& description) {
-        return app.add_option(name, target, description)
-            ->type_name(kind)
-            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+        return text_option(app, name, target, kind, description);
     };
     value("--model", texts.model, "NAME",
           "model family: \"Simple ramp\" or ramp (the default),\n"

@@ -23,13 +23,19 @@ ColumnChoice column_of(const std::string& option, const std::string& text)
 
 }  // namespace
 
+CLI::Option* text_option(CLI::App& app, const std::string& name, std::string& target,
+                         const std::string& kind, const std::string& description)
+{
+    return app.add_option(name, target, description)
+        ->type_name(kind)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
 void declare_data_options(CLI::App& app, DataOptionTexts& texts)
 {
     const auto value = [&](const std::string& name, std::string& target, const std::string& kind,
                            const std::string& description) {
-        app.add_option(name, target, description)
-            ->type_name(kind)
-            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+        text_option(app, name, target, kind, description);
     };
     value("--x", texts.x, "COL",
           "the x column: its title in the first row or its\nnumber from 1 (default 1); numbers or "

@@ -20,6 +20,10 @@ struct DataOptionTexts {
     std::string x, y, sigma, missing;
 };
 
+// An option that takes one text (the last when given again), shown in --help as `kind`.
+CLI::Option* text_option(CLI::App& app, const std::string& name, std::string& target,
+                         const std::string& kind, const std::string& description);
+
 void declare_data_options(CLI::App& app, DataOptionTexts& texts);
 // The reader's options from the typed texts; usage errors for a column 0 or a missing value
 // that is no number.
