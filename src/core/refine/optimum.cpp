@@ -1026,24 +1026,27 @@ OptimumResult global_optimum(const OptimumProblem& problem)
             return;
         ends.push_back({p, search.value(p.data())});
     };
-    std::vector<std::array<double, 2 * kMaxMoved>> boxes;
-    const auto descend_in = [&](const std::array<double, 2 * kMaxMoved>& box) {
+    using Cell = std::array<double, 2 * kMaxMoved>;  // lower sides, then upper sides
+    // The least value within a cell from `from` (in units of its sides), by Newton steps where
+    // the cell is smooth and a simplex on from where they stalled (a kink of the midway vertex,
+    // or an order the cell's sides share).
+    const auto descend_in = [&](const Cell& box, std::vector<double> from) {
         const double* lo = box.data();
         const double* hi = box.data() + kMaxMoved;
-        // Within the cell, in units of its sides.
         const auto at = [&](std::span<const double> s) {
             std::array<double, kMaxMoved> p{};
             for (std::size_t i = 0; i < s.size(); ++i)
                 p[i] = lo[i] + s[i] * (hi[i] - lo[i]);
             return p;
         };
-        const Minimum end = descend(
-            [&](std::span<const double> s) {
-                const auto p = at(s);
-                return search.penalised(std::span(p).first(s.size()), lo, hi);
-            },
-            std::vector<double>(static_cast<std::size_t>(d), 0.5), 0.25, 1e-6, problem.stop);
-        const auto corner = at(end.moved);
+        const Objective in_cell = [&](std::span<const double> s) {
+            const auto p = at(s);
+            return search.penalised(std::span(p).first(s.size()), lo, hi);
+        };
+        BoxMinimum end = newton_in_box(in_cell, std::move(from), problem.stop);
+        if (!end.converged)
+            end.at = descend(in_cell, end.at.moved, 0.1, 1e-6, problem.stop);
+        const auto corner = at(end.at.moved);
         std::vector<double> p(corner.begin(), corner.begin() + d);
         if (search.feasible(p.data(), lo, hi))
             ends.push_back({p, search.value(p.data())});
@@ -1060,11 +1063,11 @@ OptimumResult global_optimum(const OptimumProblem& problem)
         }
         return std::clamp(v, search.lower(i), search.upper(i));
     };
-    const std::vector<Entry>& corners = best.list();
-    for (std::size_t c = 0; c < corners.size() && c < kCorners && step == 1 && d > 0; ++c) {
-        const Entry& corner = corners[c];
+    // Every cell with `corner` at a corner, each once.
+    std::vector<Cell> boxes;
+    const auto cells_around = [&](const Entry& corner) {
         for (int sides = 0; sides < (1 << d); ++sides) {
-            std::array<double, 2 * kMaxMoved> box{};
+            Cell box{};
             bool empty = false;
             for (int i = 0; i < d; ++i) {
                 const double x = corner.at[static_cast<std::size_t>(i)].x;
@@ -1078,11 +1081,15 @@ OptimumResult global_optimum(const OptimumProblem& problem)
             if (empty || std::find(boxes.begin(), boxes.end(), box) != boxes.end())
                 continue;
             boxes.push_back(box);
-            descend_in(box);
+            descend_in(box, std::vector<double>(static_cast<std::size_t>(d), 0.5));
         }
-    }
-    // The other basins: after an exhaustive pass only the next best few, whose cells' corners
-    // were all tried already.
+    };
+    const std::vector<Entry>& corners = best.list();
+    for (std::size_t c = 0; c < corners.size() && c < kCorners && step == 1 && d > 0; ++c)
+        cells_around(corners[c]);
+    // The other basins: after an exhaustive pass only the next best few, within the cells around
+    // their corners (every corner was tried, so a lower point lies inside a cell); else
+    // descended from, across cells.
     const double spacing = 2.0 / static_cast<double>(std::max<std::size_t>(m, 2));
     for (std::size_t c = boxes.empty() ? 0 : 1; c < cells.size() && (c < 4 || !result.exhaustive); ++c) {
         const Entry& cell = cells[c];
@@ -1091,6 +1098,8 @@ OptimumResult global_optimum(const OptimumProblem& problem)
             p.push_back(cell.at[static_cast<std::size_t>(i)].x);
         if (d == 0)
             ends.push_back({p, cell.value});
+        else if (result.exhaustive)
+            cells_around(cell);
         else
             descend_from(p, spacing);
     }
@@ -1115,9 +1124,27 @@ OptimumResult global_optimum(const OptimumProblem& problem)
     if (starts.size() > 1)
         std::stable_sort(starts.begin() + 1, starts.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t i = 0; i < starts.size(); ++i)
-        if (i < kBasins || starts[i].first < found)
+    // After an exhaustive pass a start's own cell holds a point at least as low as the start.
+    const auto own_cell = [&](const std::vector<double>& p) {
+        Cell box{};
+        std::vector<double> from;
+        for (int i = 0; i < d; ++i) {
+            const auto& t = sums.distinct;
+            const auto it = std::upper_bound(t.begin(), t.end(), p[static_cast<std::size_t>(i)]);
+            const double lo = std::max(it == t.begin() ? search.lower(i) : *(it - 1), search.lower(i));
+            const double hi = std::min(it == t.end() ? search.upper(i) : *it, search.upper(i));
+            box[static_cast<std::size_t>(i)] = lo;
+            box[static_cast<std::size_t>(kMaxMoved + i)] = hi;
+            from.push_back(hi > lo ? (p[static_cast<std::size_t>(i)] - lo) / (hi - lo) : 0.5);
+        }
+        descend_in(box, std::move(from));
+    };
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        if (result.exhaustive)
+            own_cell(starts[i].second);
+        if (starts[i].first < found || (!result.exhaustive && i < kBasins))
             descend_from(starts[i].second, 0.05);
+    }
     std::stable_sort(ends.begin(), ends.end(),
                      [](const Minimum& a, const Minimum& b) { return a.sq_dist < b.sq_dist; });
     for (Minimum& end : ends) {
