@@ -10,6 +10,7 @@
 #include <functional>
 #include <limits>
 #include <mutex>
+#include <numeric>
 #include <thread>
 #include <type_traits>
 
@@ -239,7 +240,7 @@ public:
     {
         if (m_bounded)
             return solve(eq, yy);
-        return Chain ? ldl_chain<P>(eq, yy, nullptr) : ldl_all<P>(eq, yy, nullptr);
+        return Chain ? chain_sum<P>(eq, yy) : ldl_all<P>(eq, yy, nullptr);
     }
 
     // The least sum of the points summed in `eq` alone, levels unbounded, those no point sees
@@ -416,6 +417,37 @@ private:
         if (v)
             for (int i = P; i-- > 0;)
                 v[i] = z[i] * inv[i] - (i + 1 < P ? l[i + 1] * v[i + 1] : 0.0);
+        return std::max(sq, 0.0);
+    }
+
+    // ldl_chain's sum alone, free of divisions along the chain (its latency dominates a pair's
+    // solve): with the leading minors D_0 = 1, D_j+1 = g_jj D_j - g_j-1,j^2 D_j-1 and
+    // Z_j = b_j D_j - g_j-1,j Z_j-1, the sum falls by Z_j^2 / (D_j D_j+1) at level j, each of
+    // them independent. Minors past the double range fall back to the chain's own solve.
+    template <int P>
+    static double chain_sum(const Normal& eq, double yy)
+    {
+        double minor[P + 1], z[P];
+        minor[0] = 1.0;
+        minor[1] = eq.g[0];
+        z[0] = eq.b[0];
+        const double scale = largest_diagonal<P>(eq);
+        bool pivots = minor[1] > 1e-13 * scale;
+        for (int j = 1; j < P; ++j) {
+            const double off = eq.g[static_cast<std::size_t>(packed(j - 1, j, P))];
+            minor[j + 1] = eq.g[static_cast<std::size_t>(packed(j, j, P))] * minor[j] - off * off * minor[j - 1];
+            z[j] = eq.b[static_cast<std::size_t>(j)] * minor[j] - off * z[j - 1];
+            pivots = pivots && minor[j + 1] > 1e-13 * scale * minor[j];
+        }
+        double sq = yy;
+        for (int j = 0; j < P; ++j)
+            sq -= z[j] * z[j] / (minor[j] * minor[j + 1]);
+        if (!std::isfinite(sq) || !(std::abs(minor[P]) < kInf))
+            return ldl_chain<P>(eq, yy, nullptr);
+        if (!pivots)
+            return kInf;
+        if (sq < -1e-9 * yy)
+            return kInf;
         return std::max(sq, 0.0);
     }
 
@@ -675,7 +707,8 @@ public:
         // Branch and bound: a tuple whose points left of its last break point alone (solved
         // on their own), plus those right of it alone, sum above the best kept cannot be kept.
         const auto& last = grids[static_cast<std::size_t>(d - 1)];
-        std::vector<double> tail(last.size(), 0.0);
+        Tails tail;
+        tail.floor.assign(last.size(), 0.0);
         for (std::size_t j = 0; j < last.size(); ++j) {
             std::array<double, 7> tx = x;
             std::array<std::uint32_t, 7> te = e;
@@ -688,10 +721,23 @@ public:
                     m_sums.add_segment(eq, te[sk], te[sk + 1], tx[sk], tx[sk + 1] - tx[sk],
                                        m_plan.level_of[sk], m_plan.level_of[sk + 1], m_plan.p);
             }
-            tail[j] = m_solver.floor(eq);
+            tail.floor[j] = m_solver.floor(eq);
         }
+        tail.reach = tail.floor;
+        for (std::size_t j = 1; j < last.size(); ++j)
+            tail.reach[j] = std::min(tail.reach[j], tail.reach[j - 1]);
         const double head = m_solver.floor(base);
         std::mutex merge;
+        // The first loop from the first start outwards: near it the best kept fill first, so
+        // that their bound prunes the rest sooner. The best kept are the same in any order.
+        std::vector<std::size_t> order(grids[0].size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        if (!m_problem.starts.empty() && !m_problem.starts[0].empty()) {
+            const double near = m_sums.scaled(m_problem.starts[0][0]);
+            std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+                return std::abs(grids[0][a].x - near) < std::abs(grids[0][b].x - near);
+            });
+        }
         std::atomic<std::size_t> next{0};
         std::atomic<bool> halted{false};
         const auto work = [&] {
@@ -704,7 +750,7 @@ public:
                     halted = true;
                     break;
                 }
-                loop(grids, tail, 0, i, base, head, wx, we, entry, mine);
+                loop(grids, tail, 0, order[i], base, head, wx, we, entry, mine);
             }
             const std::lock_guard lock(merge);
             best.merge(mine);
@@ -775,9 +821,15 @@ private:
 
     using Grids = std::vector<std::vector<Pos>>;
 
+    // The least sum of the points right of the last loop's break point alone, at each of its
+    // positions, and the running least of those from the left (a bound that only falls).
+    struct Tails {
+        std::vector<double> floor, reach;
+    };
+
     // Loop `level` at position i of its grid below `parent`, whose points alone sum to at
     // least `floor`.
-    void loop(const Grids& grids, const std::vector<double>& tail, int level, std::size_t i,
+    void loop(const Grids& grids, const Tails& tail, int level, std::size_t i,
               const Normal& parent, double floor, std::array<double, 7>& x,
               std::array<std::uint32_t, 7>& e, Entry& entry, Best& best) const
     {
@@ -829,13 +881,21 @@ private:
     // The innermost loop `level` over positions from..to-1 of its grid below `parent` (whose
     // points alone sum to at least `floor`): every tuple solved, for P levels, in one tight loop.
     template <int P, bool Chain>
-    void innermost(const Grids& grids, const std::vector<double>& tail, int level, std::size_t from,
+    void innermost(const Grids& grids, const Tails& tail, int level, std::size_t from,
                    std::size_t to, const Normal& parent, double floor, std::array<double, 7>& x,
                    std::array<std::uint32_t, 7>& e, Entry& entry, Best& best) const
     {
         const auto& grid = grids[static_cast<std::size_t>(level)];
+        // The positions whose tail alone already sums above the best kept, at once: the running
+        // least of the tails falls, so those it rules out come first.
+        const double room = best.worst() * (1.0 + 1e-9) - floor;
+        from = static_cast<std::size_t>(
+            std::partition_point(tail.reach.begin() + static_cast<std::ptrdiff_t>(from),
+                                 tail.reach.begin() + static_cast<std::ptrdiff_t>(to),
+                                 [&](double r) { return r > room; }) -
+            tail.reach.begin());
         for (std::size_t i = from; i < to; ++i) {
-            if (floor + tail[i] > best.worst() * (1.0 + 1e-9))
+            if (floor + tail.floor[i] > best.worst() * (1.0 + 1e-9))
                 continue;
             const Pos& pos = grid[i];
             if (!place(level, pos, x, e))
@@ -849,7 +909,7 @@ private:
                 best.offer(entry);
         }
     }
-    using Innermost = void (Search::*)(const Grids&, const std::vector<double>&, int, std::size_t,
+    using Innermost = void (Search::*)(const Grids&, const Tails&, int, std::size_t,
                                        std::size_t, const Normal&, double, std::array<double, 7>&,
                                        std::array<std::uint32_t, 7>&, Entry&, Best&) const;
 
