@@ -44,6 +44,26 @@ constexpr int packed(int i, int j, int p)
     return i * p - i * (i - 1) / 2 + (j - i);  // i <= j
 }
 
+// The normal equations of exactly P levels, laid out as Normal's first entries: what the
+// innermost loop copies and adds to for each tuple.
+template <int P>
+struct Levels {
+    std::array<double, P * (P + 1) / 2> g{};
+    std::array<double, P> b{};
+    double yy = 0.0;
+};
+
+// A segment k..k+1 from level a to level b, with its places in the packed Gram matrix.
+struct Step {
+    int k = 0, a = 0, b = 0;
+    int aa = 0, bb = 0, ab = 0;
+};
+
+Step step_of(int k, int a, int b, int p)
+{
+    return {k, a, b, packed(a, a, p), packed(b, b, p), packed(std::min(a, b), std::max(a, b), p)};
+}
+
 // A break point position of a grid: x scaled to 0..1 over the crop, the points at or left of
 // it, the distinct t at or left of it.
 struct Pos {
@@ -130,21 +150,34 @@ public:
     // Points lo..hi-1 all at level a.
     void add_flat(Normal& eq, std::uint32_t lo, std::uint32_t hi, int a, int p) const
     {
-        if (lo >= hi)
-            return;
-        eq.g[static_cast<std::size_t>(packed(a, a, p))] += m_w[hi] - m_w[lo];
-        eq.b[static_cast<std::size_t>(a)] += m_y[hi] - m_y[lo];
-        eq.yy += m_yy[hi] - m_yy[lo];
+        add_flat(eq, lo, hi, step_of(0, a, a, p));
     }
 
     // Points lo..hi-1 on the segment from x0 (level a) over a length d (level b).
     void add_segment(Normal& eq, std::uint32_t lo, std::uint32_t hi, double x0, double d, int a,
                      int b, int p) const
     {
+        add_segment(eq, lo, hi, x0, d, step_of(0, a, b, p));
+    }
+
+    // The same into equations E (Normal or Levels) at a step's places.
+    template <typename E>
+    void add_flat(E& eq, std::uint32_t lo, std::uint32_t hi, const Step& at) const
+    {
         if (lo >= hi)
             return;
-        if (a == b)
-            return add_flat(eq, lo, hi, a, p);
+        eq.g[static_cast<std::size_t>(at.aa)] += m_w[hi] - m_w[lo];
+        eq.b[static_cast<std::size_t>(at.a)] += m_y[hi] - m_y[lo];
+        eq.yy += m_yy[hi] - m_yy[lo];
+    }
+
+    template <typename E>
+    void add_segment(E& eq, std::uint32_t lo, std::uint32_t hi, double x0, double d, const Step& at) const
+    {
+        if (lo >= hi)
+            return;
+        if (at.a == at.b)
+            return add_flat(eq, lo, hi, at);
         const double inv = 1.0 / d;
         double s0 = m_w[hi] - m_w[lo], sy = m_y[hi] - m_y[lo];
         double sa = 0.0, saa = 0.0, say = 0.0;  // sums of a, a^2 and a y
@@ -162,11 +195,11 @@ public:
             saa = (s2 - 2.0 * x0 * s1 + x0 * x0 * s0) * inv * inv;
             say = (sty - x0 * sy) * inv;
         }
-        eq.g[static_cast<std::size_t>(packed(a, a, p))] += s0 - 2.0 * sa + saa;
-        eq.g[static_cast<std::size_t>(packed(b, b, p))] += saa;
-        eq.g[static_cast<std::size_t>(packed(std::min(a, b), std::max(a, b), p))] += sa - saa;
-        eq.b[static_cast<std::size_t>(a)] += sy - say;
-        eq.b[static_cast<std::size_t>(b)] += say;
+        eq.g[static_cast<std::size_t>(at.aa)] += s0 - 2.0 * sa + saa;
+        eq.g[static_cast<std::size_t>(at.bb)] += saa;
+        eq.g[static_cast<std::size_t>(at.ab)] += sa - saa;
+        eq.b[static_cast<std::size_t>(at.a)] += sy - say;
+        eq.b[static_cast<std::size_t>(at.b)] += say;
         eq.yy += m_yy[hi] - m_yy[lo];
     }
 
@@ -236,11 +269,16 @@ public:
     // solve() without levels for a solver of P levels (chained or not as made): the free solve
     // inlined into the caller's loop.
     template <int P, bool Chain>
-    double solve_as(const Normal& eq, double yy) const
+    double solve_as(const Levels<P>& eq, double yy) const
     {
-        if (m_bounded)
-            return solve(eq, yy);
-        return Chain ? chain_sum<P>(eq, yy) : ldl_all<P>(eq, yy, nullptr);
+        if (m_bounded) {
+            Normal whole;
+            std::copy(eq.g.begin(), eq.g.end(), whole.g.begin());
+            std::copy(eq.b.begin(), eq.b.end(), whole.b.begin());
+            whole.yy = eq.yy;
+            return solve(whole, yy);
+        }
+        return Chain ? chain_sum<P, Levels<P>>(eq, yy) : ldl_all<P, Levels<P>>(eq, yy, nullptr);
     }
 
     // The least sum of the points summed in `eq` alone, levels unbounded, those no point sees
@@ -339,8 +377,8 @@ private:
     }
 
     // Pivots below this share of it mark a level no point sees, or one the others make.
-    template <int P>
-    static double largest_diagonal(const Normal& eq)
+    template <int P, typename E = Normal>
+    static double largest_diagonal(const E& eq)
     {
         double scale = 0.0;
         for (int i = 0; i < P; ++i)
@@ -350,11 +388,11 @@ private:
 
     // The free levels by LDL' of the whole Gram matrix, unrolled for each count of levels;
     // the levels themselves only when `v` is given.
-    template <int P>
-    static double ldl_all(const Normal& eq, double yy, double* v)
+    template <int P, typename E = Normal>
+    static double ldl_all(const E& eq, double yy, double* v)
     {
         double l[P][P] = {}, d[P] = {}, inv[P] = {}, z[P] = {};
-        const double scale = largest_diagonal<P>(eq);
+        const double scale = largest_diagonal<P, E>(eq);
         double sq = yy;
         for (int j = 0; j < P; ++j) {
             double dj = eq.g[static_cast<std::size_t>(packed(j, j, P))];
@@ -391,11 +429,11 @@ private:
 
     // The same for a Gram matrix whose levels form a chain (tridiagonal): each segment joins a
     // level to itself or to the next.
-    template <int P>
-    static double ldl_chain(const Normal& eq, double yy, double* v)
+    template <int P, typename E = Normal>
+    static double ldl_chain(const E& eq, double yy, double* v)
     {
         double l[P] = {}, inv[P] = {}, z[P] = {};
-        const double scale = largest_diagonal<P>(eq);
+        const double scale = largest_diagonal<P, E>(eq);
         double sq = yy;
         for (int j = 0; j < P; ++j) {
             double dj = eq.g[static_cast<std::size_t>(packed(j, j, P))];
@@ -424,14 +462,14 @@ private:
     // solve): with the leading minors D_0 = 1, D_j+1 = g_jj D_j - g_j-1,j^2 D_j-1 and
     // Z_j = b_j D_j - g_j-1,j Z_j-1, the sum falls by Z_j^2 / (D_j D_j+1) at level j, each of
     // them independent. Minors past the double range fall back to the chain's own solve.
-    template <int P>
-    static double chain_sum(const Normal& eq, double yy)
+    template <int P, typename E = Normal>
+    static double chain_sum(const E& eq, double yy)
     {
         double minor[P + 1], z[P];
         minor[0] = 1.0;
         minor[1] = eq.g[0];
         z[0] = eq.b[0];
-        const double scale = largest_diagonal<P>(eq);
+        const double scale = largest_diagonal<P, E>(eq);
         bool pivots = minor[1] > 1e-13 * scale;
         for (int j = 1; j < P; ++j) {
             const double off = eq.g[static_cast<std::size_t>(packed(j - 1, j, P))];
@@ -443,7 +481,7 @@ private:
         for (int j = 0; j < P; ++j)
             sq -= z[j] * z[j] / (minor[j] * minor[j + 1]);
         if (!std::isfinite(sq) || !(std::abs(minor[P]) < kInf))
-            return ldl_chain<P>(eq, yy, nullptr);
+            return ldl_chain<P, E>(eq, yy, nullptr);
         if (!pivots)
             return kInf;
         if (sq < -1e-9 * yy)
@@ -510,8 +548,8 @@ struct Plan {
     bool midway = false;
     std::array<int, 7> moved_at{};    // loop setting vertex k, -1 fixed
     std::array<int, 7> level_of{};
-    // Segments k..k+1 summed after loop i - 1 (i = 0: before any loop), in order.
-    std::array<std::vector<int>, kMaxMoved + 1> segments;
+    // Segments summed after loop i - 1 (i = 0: before any loop), in order.
+    std::array<std::vector<Step>, kMaxMoved + 1> segments;
     std::vector<int> tail;  // segments from the last loop's vertex to a fixed one
 };
 
@@ -532,7 +570,9 @@ Plan plan_of(const FamilyShape& shape)
     for (int k = 1; k < plan.last; ++k) {
         const int loop = std::max(plan.moved_at[static_cast<std::size_t>(k)],
                                   plan.moved_at[static_cast<std::size_t>(k + 1)]);
-        plan.segments[static_cast<std::size_t>(loop + 1)].push_back(k);
+        plan.segments[static_cast<std::size_t>(loop + 1)].push_back(
+            step_of(k, plan.level_of[static_cast<std::size_t>(k)],
+                    plan.level_of[static_cast<std::size_t>(k + 1)], plan.p));
         if (loop == plan.d - 1 && plan.moved_at[static_cast<std::size_t>(k + 1)] == -1)
             plan.tail.push_back(k);
     }
@@ -649,26 +689,26 @@ public:
 
     // The segments summed after loop `loop` (-1: before any), added to `eq`; false for a model
     // Fitting refuses (points on a first segment of no length).
-    bool add_segments(Normal& eq, int loop, const std::array<double, 7>& x,
+    template <typename E>
+    bool add_segments(E& eq, int loop, const std::array<double, 7>& x,
                       const std::array<std::uint32_t, 7>& e) const
     {
-        const int p = m_plan.p;
         const auto& of = m_plan.level_of;
         if (loop == -1) {
-            m_sums.add_flat(eq, 0, e[1], of[1], p);
-            m_sums.add_flat(eq, e[static_cast<std::size_t>(m_plan.last)],
-                            static_cast<std::uint32_t>(m_sums.ts.size()),
-                            of[static_cast<std::size_t>(m_plan.last)], p);
+            const auto last = static_cast<std::size_t>(m_plan.last);
+            m_sums.add_flat(eq, 0, e[1], step_of(1, of[1], of[1], m_plan.p));
+            m_sums.add_flat(eq, e[last], static_cast<std::uint32_t>(m_sums.ts.size()),
+                            step_of(m_plan.last, of[last], of[last], m_plan.p));
         }
-        for (const int k : m_plan.segments[static_cast<std::size_t>(loop + 1)]) {
-            const auto sk = static_cast<std::size_t>(k);
+        for (const Step& step : m_plan.segments[static_cast<std::size_t>(loop + 1)]) {
+            const auto sk = static_cast<std::size_t>(step.k);
             const double d = x[sk + 1] - x[sk];
             if (!(d > 0.0)) {
-                if (k == 1 && e[2] > 0)
+                if (step.k == 1 && e[2] > 0)
                     return false;
                 continue;  // no point lies on it
             }
-            m_sums.add_segment(eq, e[sk], e[sk + 1], x[sk], d, of[sk], of[sk + 1], p);
+            m_sums.add_segment(eq, e[sk], e[sk + 1], x[sk], d, step);
         }
         return true;
     }
@@ -894,6 +934,10 @@ private:
                                  tail.reach.begin() + static_cast<std::ptrdiff_t>(to),
                                  [&](double r) { return r > room; }) -
             tail.reach.begin());
+        Levels<P> top;
+        std::copy_n(parent.g.begin(), top.g.size(), top.g.begin());
+        std::copy_n(parent.b.begin(), top.b.size(), top.b.begin());
+        top.yy = parent.yy;
         for (std::size_t i = from; i < to; ++i) {
             if (floor + tail.floor[i] > best.worst() * (1.0 + 1e-9))
                 continue;
@@ -901,7 +945,7 @@ private:
             if (!place(level, pos, x, e))
                 return;
             entry.at[static_cast<std::size_t>(level)] = pos;
-            Normal eq = parent;
+            Levels<P> eq = top;
             if (!add_segments(eq, level, x, e))
                 continue;
             entry.value = m_solver.solve_as<P, Chain>(eq, m_sums.yy);
