@@ -91,8 +91,7 @@ public:
         m_spread = sw > 0.0 && ss > 0.0 ? std::sqrt(ss / sw) : 1.0;
         ts.resize(n);
         m_ys.resize(n);
-        for (auto* a : {&m_w, &m_t, &m_tt, &m_y, &m_ty, &m_yy})
-            a->assign(n + 1, 0.0);
+        m_run.assign(n + 1, Running{});
         std::array<double, 6> sum{}, carry{};
         const auto add = [&](int k, double v) {  // Kahan
             const double z = v - carry[static_cast<std::size_t>(k)];
@@ -111,8 +110,7 @@ public:
             add(0, w), add(1, w * t), add(2, w * t * t), add(3, w * y), add(4, w * t * y);
             add(5, w * y * y);
             yy += w * y * y;
-            m_w[i + 1] = sum[0], m_t[i + 1] = sum[1], m_tt[i + 1] = sum[2];
-            m_y[i + 1] = sum[3], m_ty[i + 1] = sum[4], m_yy[i + 1] = sum[5];
+            m_run[i + 1] = {sum[0], sum[1], sum[2], sum[3], sum[4], sum[5]};
         }
         for (std::size_t i = 0; i < n; ++i)
             if (i == 0 || ts[i] != ts[i - 1])
@@ -166,9 +164,9 @@ public:
     {
         if (lo >= hi)
             return;
-        eq.g[static_cast<std::size_t>(at.aa)] += m_w[hi] - m_w[lo];
-        eq.b[static_cast<std::size_t>(at.a)] += m_y[hi] - m_y[lo];
-        eq.yy += m_yy[hi] - m_yy[lo];
+        eq.g[static_cast<std::size_t>(at.aa)] += m_run[hi].w - m_run[lo].w;
+        eq.b[static_cast<std::size_t>(at.a)] += m_run[hi].y - m_run[lo].y;
+        eq.yy += m_run[hi].yy - m_run[lo].yy;
     }
 
     template <typename E>
@@ -179,7 +177,7 @@ public:
         if (at.a == at.b)
             return add_flat(eq, lo, hi, at);
         const double inv = 1.0 / d;
-        double s0 = m_w[hi] - m_w[lo], sy = m_y[hi] - m_y[lo];
+        double s0 = m_run[hi].w - m_run[lo].w, sy = m_run[hi].y - m_run[lo].y;
         double sa = 0.0, saa = 0.0, say = 0.0;  // sums of a, a^2 and a y
         if (hi - lo <= kDirect || ts[hi - 1] - ts[lo] < 1e-4) {
             // Few points, or points too close together for differences of running sums (whose
@@ -190,7 +188,7 @@ public:
                 s0 += w, sy += w * m_ys[i], sa += w * ai, saa += w * ai * ai, say += w * ai * m_ys[i];
             }
         } else {
-            const double s1 = m_t[hi] - m_t[lo], s2 = m_tt[hi] - m_tt[lo], sty = m_ty[hi] - m_ty[lo];
+            const double s1 = m_run[hi].t - m_run[lo].t, s2 = m_run[hi].tt - m_run[lo].tt, sty = m_run[hi].ty - m_run[lo].ty;
             sa = (s1 - x0 * s0) * inv;
             saa = (s2 - 2.0 * x0 * s1 + x0 * x0 * s0) * inv * inv;
             say = (sty - x0 * sy) * inv;
@@ -200,7 +198,7 @@ public:
         eq.g[static_cast<std::size_t>(at.ab)] += sa - saa;
         eq.b[static_cast<std::size_t>(at.a)] += sy - say;
         eq.b[static_cast<std::size_t>(at.b)] += say;
-        eq.yy += m_yy[hi] - m_yy[lo];
+        eq.yy += m_run[hi].yy - m_run[lo].yy;
     }
 
     std::vector<double> ts;
@@ -213,7 +211,12 @@ private:
     std::size_t n;
     std::vector<double> m_ys;  // scaled y
     std::vector<double> m_ws;  // weights; empty: every point 1
-    std::vector<double> m_w, m_t, m_tt, m_y, m_ty, m_yy;
+    // Running sums of w, w t, w t^2, w y, w t y and w y^2 before each point, side by side: a
+    // segment reads two of them.
+    struct Running {
+        double w = 0.0, t = 0.0, tt = 0.0, y = 0.0, ty = 0.0, yy = 0.0;
+    };
+    std::vector<Running> m_run;
 };
 
 // pick(std::integral_constant<int, p>{}): what is made for p levels (1 to kMaxLevels).
@@ -271,14 +274,23 @@ public:
     template <int P, bool Chain>
     double solve_as(const Levels<P>& eq, double yy) const
     {
-        if (m_bounded) {
-            Normal whole;
-            std::copy(eq.g.begin(), eq.g.end(), whole.g.begin());
-            std::copy(eq.b.begin(), eq.b.end(), whole.b.begin());
-            whole.yy = eq.yy;
-            return solve(whole, yy);
-        }
-        return Chain ? chain_sum<P, Levels<P>>(eq, yy) : ldl_all<P, Levels<P>>(eq, yy, nullptr);
+        if (m_bounded)
+            return solve(widened(eq), yy);
+        if constexpr (Chain)
+            return chain_sum<P>(eq, yy);
+        else
+            return ldl_all<P>(eq, yy, nullptr);
+    }
+
+    // The same equations as a Normal, for the bounded solve.
+    template <int P>
+    static Normal widened(const Levels<P>& eq)
+    {
+        Normal whole;
+        std::copy(eq.g.begin(), eq.g.end(), whole.g.begin());
+        std::copy(eq.b.begin(), eq.b.end(), whole.b.begin());
+        whole.yy = eq.yy;
+        return whole;
     }
 
     // The least sum of the points summed in `eq` alone, levels unbounded, those no point sees
@@ -377,12 +389,12 @@ private:
     }
 
     // Pivots below this share of it mark a level no point sees, or one the others make.
-    template <int P, typename E = Normal>
-    static double largest_diagonal(const E& eq)
+    template <int P>
+    static double largest_diagonal(const double* g)
     {
         double scale = 0.0;
         for (int i = 0; i < P; ++i)
-            scale = std::max(scale, eq.g[static_cast<std::size_t>(packed(i, i, P))]);
+            scale = std::max(scale, g[static_cast<std::size_t>(packed(i, i, P))]);
         return scale;
     }
 
@@ -392,7 +404,7 @@ private:
     static double ldl_all(const E& eq, double yy, double* v)
     {
         double l[P][P] = {}, d[P] = {}, inv[P] = {}, z[P] = {};
-        const double scale = largest_diagonal<P, E>(eq);
+        const double scale = largest_diagonal<P>(eq.g.data());
         double sq = yy;
         for (int j = 0; j < P; ++j) {
             double dj = eq.g[static_cast<std::size_t>(packed(j, j, P))];
@@ -433,7 +445,7 @@ private:
     static double ldl_chain(const E& eq, double yy, double* v)
     {
         double l[P] = {}, inv[P] = {}, z[P] = {};
-        const double scale = largest_diagonal<P, E>(eq);
+        const double scale = largest_diagonal<P>(eq.g.data());
         double sq = yy;
         for (int j = 0; j < P; ++j) {
             double dj = eq.g[static_cast<std::size_t>(packed(j, j, P))];
@@ -469,7 +481,7 @@ private:
         minor[0] = 1.0;
         minor[1] = eq.g[0];
         z[0] = eq.b[0];
-        const double scale = largest_diagonal<P, E>(eq);
+        const double scale = largest_diagonal<P>(eq.g.data());
         bool pivots = minor[1] > 1e-13 * scale;
         for (int j = 1; j < P; ++j) {
             const double off = eq.g[static_cast<std::size_t>(packed(j - 1, j, P))];
