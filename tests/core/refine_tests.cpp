@@ -190,6 +190,42 @@ TEST(Optimum, BeatsEveryGridPointAndIsExactWithinItsCellOnEveryThreadCount)
     }
 }
 
+TEST(Optimum, NewtonStepsReachTheBoxsOwnMinimum)
+{
+    struct Row {
+        const char* name;
+        Objective f;
+        std::vector<double> start, minimum;  // minimum empty: anywhere on a floor of value 0
+    };
+    const auto sq = [](double v) { return v * v; };
+    using P = std::span<const double>;
+    const std::vector<Row> rows{
+        {"inside, tilted", [&](P p) { return sq(p[0] - 0.3) + sq(p[1] - 0.7) + (p[0] - 0.3) * (p[1] - 0.7); },
+         {0.5, 0.5}, {0.3, 0.7}},
+        {"on a side", [&](P p) { return sq(p[0] - 1.5) + sq(p[1] - 0.4); }, {0.5, 0.5}, {1.0, 0.4}},
+        {"at a corner", [&](P p) { return sq(p[0] + 1.0) + sq(p[1] + 2.0) + 0.5 * p[0] * p[1]; },
+         {0.9, 0.9}, {0.0, 0.0}},
+        {"not quadratic", [&](P p) { return std::cosh(3.0 * (p[0] - 0.6)) + std::exp(sq(p[1] - 0.2)); },
+         {0.1, 0.9}, {0.6, 0.2}},
+        {"three, one at a side",
+         [&](P p) { return sq(p[0] - 0.2) + sq(p[1] - 0.5) + sq(p[2] + 0.3) + 0.3 * p[0] * p[1]; },
+         {0.5, 0.5, 0.5}, {0.125 / 0.9775, 0.5 - 0.15 * 0.125 / 0.9775, 0.0}},
+        {"a floor", [&](P p) { return sq(p[0] + p[1] - 1.0); }, {0.1, 0.2}, {}},
+    };
+    for (const Row& row : rows) {
+        const BoxMinimum end = newton_in_box(row.f, row.start);
+        EXPECT_TRUE(end.converged) << row.name;
+        EXPECT_LE(end.at.sq_dist, row.f(row.start)) << row.name;
+        EXPECT_EQ(end.at.sq_dist, row.f(end.at.moved)) << row.name;
+        if (row.minimum.empty()) {
+            EXPECT_NEAR(end.at.sq_dist, 0.0, 1e-12) << row.name;
+            continue;
+        }
+        for (std::size_t i = 0; i < row.minimum.size(); ++i)
+            EXPECT_NEAR(end.at.moved[i], row.minimum[i], 1e-6) << row.name << i;
+    }
+}
+
 TEST(Refine, ReachesTheOptimumKeepingTheFamilysTiesAndNeverWorsens)
 {
     std::vector<double> t(120);

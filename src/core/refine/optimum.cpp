@@ -188,7 +188,8 @@ public:
                 s0 += w, sy += w * m_ys[i], sa += w * ai, saa += w * ai * ai, say += w * ai * m_ys[i];
             }
         } else {
-            const double s1 = m_run[hi].t - m_run[lo].t, s2 = m_run[hi].tt - m_run[lo].tt, sty = m_run[hi].ty - m_run[lo].ty;
+            const Running &a = m_run[lo], &b = m_run[hi];
+            const double s1 = b.t - a.t, s2 = b.tt - a.tt, sty = b.ty - a.ty;
             sa = (s1 - x0 * s0) * inv;
             saa = (s2 - 2.0 * x0 * s1 + x0 * x0 * s0) * inv * inv;
             say = (sty - x0 * sy) * inv;
@@ -485,7 +486,8 @@ private:
         bool pivots = minor[1] > 1e-13 * scale;
         for (int j = 1; j < P; ++j) {
             const double off = eq.g[static_cast<std::size_t>(packed(j - 1, j, P))];
-            minor[j + 1] = eq.g[static_cast<std::size_t>(packed(j, j, P))] * minor[j] - off * off * minor[j - 1];
+            const double diagonal = eq.g[static_cast<std::size_t>(packed(j, j, P))];
+            minor[j + 1] = diagonal * minor[j] - off * off * minor[j - 1];
             z[j] = eq.b[static_cast<std::size_t>(j)] * minor[j] - off * z[j - 1];
             pivots = pivots && minor[j + 1] > 1e-13 * scale * minor[j];
         }
