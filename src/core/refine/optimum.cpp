@@ -283,6 +283,26 @@ public:
             return ldl_all<P>(eq, yy, nullptr);
     }
 
+    // The least sum of the points in `parent` and in `tail` together, levels of a chain unbounded
+    // and shared, those no point sees left out; 0 when it cannot be told. At least the sum of their
+    // floors apart, and no model of all the points does better on them.
+    template <int P>
+    static double joint_floor(const Levels<P>& parent, const Normal& tail)
+    {
+        Levels<P> joint = parent;
+        for (std::size_t k = 0; k < joint.g.size(); ++k)
+            joint.g[k] += tail.g[k];
+        for (std::size_t j = 0; j < joint.b.size(); ++j)
+            joint.b[j] += tail.b[j];
+        joint.yy += tail.yy;
+        for (int j = 0; j < P; ++j) {  // a level no point sees: apart from the rest, at 0
+            double& diagonal = joint.g[static_cast<std::size_t>(packed(j, j, P))];
+            diagonal = diagonal > 0.0 ? diagonal : 1.0;
+        }
+        const double sum = chain_sum<P>(joint, joint.yy);
+        return std::isfinite(sum) ? sum : 0.0;
+    }
+
     // The same equations as a Normal, for the bounded solve.
     template <int P>
     static Normal widened(const Levels<P>& eq)
@@ -763,6 +783,20 @@ public:
         const auto& last = grids[static_cast<std::size_t>(d - 1)];
         Tails tail;
         tail.floor.assign(last.size(), 0.0);
+        // Levels the points before the last loop see: the edges' flats, the earlier segments.
+        std::array<bool, kMaxLevels> before{};
+        const auto seen = [&](int level) -> bool& { return before[static_cast<std::size_t>(level)]; };
+        for (int j = 0; j < m_plan.p; ++j)
+            seen(j) = base.g[static_cast<std::size_t>(packed(j, j, m_plan.p))] > 0.0;
+        for (int loop = 0; loop < d; ++loop)
+            for (const Step& step : m_plan.segments[static_cast<std::size_t>(loop)])
+                seen(step.a) = seen(step.b) = true;
+        for (const int k : m_plan.tail)
+            for (const int j : {k, k + 1})
+                tail.shared = tail.shared ||
+                              (m_solver.chained() && seen(m_plan.level_of[static_cast<std::size_t>(j)]));
+        if (tail.shared)
+            tail.sums.reserve(last.size());
         for (std::size_t j = 0; j < last.size(); ++j) {
             std::array<double, 7> tx = x;
             std::array<std::uint32_t, 7> te = e;
@@ -776,6 +810,8 @@ public:
                                        m_plan.level_of[sk], m_plan.level_of[sk + 1], m_plan.p);
             }
             tail.floor[j] = m_solver.floor(eq);
+            if (tail.shared)
+                tail.sums.push_back(eq);
         }
         tail.reach = tail.floor;
         for (std::size_t j = 1; j < last.size(); ++j)
@@ -879,6 +915,10 @@ private:
     // positions, and the running least of those from the left (a bound that only falls).
     struct Tails {
         std::vector<double> floor, reach;
+        // When the tail shares a level with the points before the last loop (an event back to
+        // its baseline): the tail's equations, for the bound of both sets of points together.
+        bool shared = false;
+        std::vector<Normal> sums;
     };
 
     // Loop `level` at position i of its grid below `parent`, whose points alone sum to at
@@ -925,9 +965,16 @@ private:
         if (m_plan.midway && m_plan.moved_at[3] == level) {
             x[3] = 0.5 * (x[2] + x[4]);  // between them: only their points are searched
             const auto& ts = m_sums.ts;
-            e[3] = static_cast<std::uint32_t>(
-                std::upper_bound(ts.begin() + std::min(e[2], e[4]), ts.begin() + std::max(e[2], e[4]), x[3]) -
-                ts.begin());
+            const std::uint32_t lo = std::min(e[2], e[4]), hi = std::max(e[2], e[4]);
+            // From its last count on: the innermost loop moves x3 right by half a step at a time.
+            std::uint32_t at = std::clamp(e[3], lo, hi);
+            if (at > lo && ts[at - 1] > x[3])
+                at = static_cast<std::uint32_t>(
+                    std::upper_bound(ts.begin() + lo, ts.begin() + at, x[3]) - ts.begin());
+            else
+                while (at < hi && ts[at] <= x[3])
+                    ++at;
+            e[3] = at;
         }
         return true;
     }
@@ -955,6 +1002,12 @@ private:
         for (std::size_t i = from; i < to; ++i) {
             if (floor + tail.floor[i] > best.worst() * (1.0 + 1e-9))
                 continue;
+            // The tail and the points before it together, where they share a level: for a
+            // chain, whose solve costs little beside a tuple's sums (elsewhere, measured, it
+            // costs more than it saves).
+            if constexpr (Chain)
+                if (tail.shared && LevelSolver::joint_floor(top, tail.sums[i]) > best.worst() * (1.0 + 1e-9))
+                    continue;
             const Pos& pos = grid[i];
             if (!place(level, pos, x, e))
                 return;
@@ -1145,23 +1198,35 @@ OptimumResult global_optimum(const OptimumProblem& problem)
         ends.push_back({p, search.value(p.data())});
     };
     using Cell = std::array<double, 2 * kMaxMoved>;  // lower sides, then upper sides
-    // The least value within a cell from `from` (in units of its sides), by Newton steps where
-    // the cell is smooth and a simplex on from where they stalled (a kink of the midway vertex,
-    // or an order the cell's sides share).
-    const auto descend_in = [&](const Cell& box, std::vector<double> from) {
+    // The least value within a cell from break points `from` (its middle when empty), by Newton
+    // steps where the cell is smooth and a simplex on from where they stalled (a kink of the
+    // midway vertex). A break point whose interval the one before it shares is taken as a share
+    // of the room between that one and its interval's end, so that the order holds smoothly.
+    const auto descend_in = [&](const Cell& box, const std::vector<double>& from) {
         const double* lo = box.data();
         const double* hi = box.data() + kMaxMoved;
+        const auto base = [&](const std::array<double, kMaxMoved>& p, std::size_t i) {
+            return i > 0 && lo[i] < hi[i - 1] ? std::max(lo[i], p[i - 1]) : lo[i];
+        };
         const auto at = [&](std::span<const double> s) {
             std::array<double, kMaxMoved> p{};
             for (std::size_t i = 0; i < s.size(); ++i)
-                p[i] = lo[i] + s[i] * (hi[i] - lo[i]);
+                p[i] = base(p, i) + s[i] * (hi[i] - base(p, i));
             return p;
         };
+        std::vector<double> start(static_cast<std::size_t>(d), 0.5);
+        if (!from.empty()) {
+            std::array<double, kMaxMoved> p{};
+            std::copy(from.begin(), from.end(), p.begin());
+            for (std::size_t i = 0; i < start.size(); ++i)
+                if (hi[i] > base(p, i))
+                    start[i] = std::clamp((p[i] - base(p, i)) / (hi[i] - base(p, i)), 0.0, 1.0);
+        }
         const Objective in_cell = [&](std::span<const double> s) {
             const auto p = at(s);
             return search.penalised(std::span(p).first(s.size()), lo, hi);
         };
-        BoxMinimum end = newton_in_box(in_cell, std::move(from), problem.stop);
+        BoxMinimum end = newton_in_box(in_cell, std::move(start), problem.stop);
         if (!end.converged)
             end.at = descend(in_cell, end.at.moved, 0.1, 1e-6, problem.stop);
         const auto corner = at(end.at.moved);
@@ -1199,7 +1264,7 @@ OptimumResult global_optimum(const OptimumProblem& problem)
             if (empty || std::find(boxes.begin(), boxes.end(), box) != boxes.end())
                 continue;
             boxes.push_back(box);
-            descend_in(box, std::vector<double>(static_cast<std::size_t>(d), 0.5));
+            descend_in(box, {});
         }
     };
     const std::vector<Entry>& corners = best.list();
@@ -1245,17 +1310,15 @@ OptimumResult global_optimum(const OptimumProblem& problem)
     // After an exhaustive pass a start's own cell holds a point at least as low as the start.
     const auto own_cell = [&](const std::vector<double>& p) {
         Cell box{};
-        std::vector<double> from;
         for (int i = 0; i < d; ++i) {
             const auto& t = sums.distinct;
             const auto it = std::upper_bound(t.begin(), t.end(), p[static_cast<std::size_t>(i)]);
-            const double lo = std::max(it == t.begin() ? search.lower(i) : *(it - 1), search.lower(i));
-            const double hi = std::min(it == t.end() ? search.upper(i) : *it, search.upper(i));
-            box[static_cast<std::size_t>(i)] = lo;
-            box[static_cast<std::size_t>(kMaxMoved + i)] = hi;
-            from.push_back(hi > lo ? (p[static_cast<std::size_t>(i)] - lo) / (hi - lo) : 0.5);
+            box[static_cast<std::size_t>(i)] =
+                std::max(it == t.begin() ? search.lower(i) : *(it - 1), search.lower(i));
+            box[static_cast<std::size_t>(kMaxMoved + i)] =
+                std::min(it == t.end() ? search.upper(i) : *it, search.upper(i));
         }
-        descend_in(box, std::move(from));
+        descend_in(box, p);
     };
     for (std::size_t i = 0; i < starts.size(); ++i) {
         if (result.exhaustive)
