@@ -148,7 +148,12 @@ def reference(x, y, cells=24, rounds=6, side=21):
 
 
 def polyline(t, xs, ys):
-    return np.interp(t, xs, ys)
+    # Each point on the segment tolvenar-fit gives it: the first whose end it does not pass, so
+    # that two break points at one x (a step) leave their zero-length segment without points.
+    k = np.searchsorted(xs[1:-1], t, side="left")
+    x0, x1, y0, y1 = xs[k], xs[k + 1], ys[k], ys[k + 1]
+    span = np.where(x1 > x0, x1 - x0, 1.0)
+    return y0 + (y1 - y0) * np.where(x1 > x0, (t - x0) / span, 0.0)
 
 
 def check(folder, jsonl):

@@ -226,6 +226,37 @@ TEST(Optimum, NewtonStepsReachTheBoxsOwnMinimum)
     }
 }
 
+TEST(Optimum, FollowsACellsFallAcrossItsSide)
+{
+    // Forty points at uneven x, so some cells are wide: the optimum, 1.624375 at X2 37.0 and
+    // X3 62.8, lies inside a cell that the best corners' and the other basins' cells do not
+    // include. Their descents stopped at 1.670186, on a side of a cell a step away from it.
+    std::mt19937 engine(945);
+    const auto uniform = [&] { return (static_cast<double>(engine()) + 0.5) * 0x1p-32; };
+    std::vector<double> t(40), y(40);
+    for (double& v : t)
+        v = 100.0 * uniform();
+    std::sort(t.begin(), t.end());
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const double x = t[i];
+        const double e = std::sqrt(-2.0 * std::log(uniform())) * std::cos(6.283185307179586 * uniform());
+        y[i] = (x < 30 ? 0.02 * x : x < 70 ? 0.6 - 0.03 * (x - 30) : -0.6 + 0.02 * (x - 70)) + 0.2 * e;
+    }
+    const FamilyShape shape = family_shape(ModelFamily::Free3Segments, 4);
+    OptimumProblem p{t, y, {}, shape, 0.0, 100.0};
+    p.lower.assign(2, 0.0), p.upper.assign(2, 100.0);
+    p.level_lower.assign(shape.levels(), -INFINITY), p.level_upper.assign(shape.levels(), INFINITY);
+    const Minimum best = global_optimum(p).minima.at(0);
+    double fine = INFINITY;
+    for (double a = 36.5; a < 37.5; a += 0.004)
+        for (double b = 62.3; b < 63.3; b += 0.004)
+            fine = std::min(fine, profiled_sq_dist(p, {a, b}));
+    EXPECT_LT(best.sq_dist, 1.63);
+    EXPECT_LE(best.sq_dist, fine * (1.0 + 1e-9));
+    EXPECT_NEAR(best.moved[0], 37.008, 0.01);
+    EXPECT_NEAR(best.moved[1], 62.769, 0.01);
+}
+
 TEST(Refine, ReachesTheOptimumKeepingTheFamilysTiesAndNeverWorsens)
 {
     std::vector<double> t(120);

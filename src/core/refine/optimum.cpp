@@ -1198,6 +1198,12 @@ OptimumResult global_optimum(const OptimumProblem& problem)
         ends.push_back({p, search.value(p.data())});
     };
     using Cell = std::array<double, 2 * kMaxMoved>;  // lower sides, then upper sides
+    struct Reached {
+        Cell box;
+        std::vector<double> share;  // where in the cell, in units of its sides
+        Minimum end;
+    };
+    std::vector<Reached> reached;  // every cell's end
     // The least value within a cell from break points `from` (its middle when empty), by Newton
     // steps where the cell is smooth and a simplex on from where they stalled (a kink of the
     // midway vertex). A break point whose interval the one before it shares is taken as a share
@@ -1231,8 +1237,10 @@ OptimumResult global_optimum(const OptimumProblem& problem)
             end.at = descend(in_cell, end.at.moved, 0.1, 1e-6, problem.stop);
         const auto corner = at(end.at.moved);
         std::vector<double> p(corner.begin(), corner.begin() + d);
-        if (search.feasible(p.data(), lo, hi))
+        if (search.feasible(p.data(), lo, hi)) {
             ends.push_back({p, search.value(p.data())});
+            reached.push_back({box, end.at.moved, ends.back()});
+        }
     };
     const auto neighbour = [&](double x, int i, int side) {
         const auto& t = sums.distinct;
@@ -1325,6 +1333,33 @@ OptimumResult global_optimum(const OptimumProblem& problem)
             own_cell(starts[i].second);
         if (starts[i].first < found || (!result.exhaustive && i < kBasins))
             descend_from(starts[i].second, 0.05);
+    }
+    // Across a side: a cell whose least value lies on a side, below every corner tried, can fall
+    // further in the cell beyond it (wide cells, as gaps in x make them). Followed cell to cell
+    // while that goes on, a few dozen cells at most.
+    const double lowest_corner = corners.empty() ? -kInf : corners.front().value;
+    const std::size_t followed = boxes.size() + 16 * static_cast<std::size_t>(d);
+    for (std::size_t k = 0; k < reached.size() && boxes.size() < followed && !search.stopped(); ++k) {
+        const Reached from = reached[k];  // descend_in adds to reached
+        if (!(from.end.sq_dist < lowest_corner))
+            continue;
+        for (int i = 0; i < d; ++i) {
+            const auto si = static_cast<std::size_t>(i), hi = si + kMaxMoved;
+            for (const double side : {0.0, 1.0}) {
+                if (from.share[si] != side || (side == 0.0 && i > 0 && from.box[si] < from.box[hi - 1]))
+                    continue;  // not on that side, or on the order the interval shares
+                Cell next = from.box;
+                const double edge = side == 0.0 ? from.box[si] : from.box[hi];
+                const double beyond = neighbour(edge, i, side == 0.0 ? -1 : 1);
+                next[si] = std::min(edge, beyond), next[hi] = std::max(edge, beyond);
+                const bool ordered = (i == 0 || next[hi] >= next[si - 1]) &&
+                                     (i + 1 == d || next[hi + 1] >= next[si]);
+                if (!(beyond != edge) || !ordered || std::find(boxes.begin(), boxes.end(), next) != boxes.end())
+                    continue;
+                boxes.push_back(next);
+                descend_in(next, from.end.moved);
+            }
+        }
     }
     std::stable_sort(ends.begin(), ends.end(),
                      [](const Minimum& a, const Minimum& b) { return a.sq_dist < b.sq_dist; });
