@@ -3,6 +3,9 @@
 """Continuous broken lines with two breaks, and their exact least-squares optimum.
 
   broken_lines.py make DIR            writes DIR/NN.csv, the 40 series of the peer comparison
+  broken_lines.py random DIR          writes DIR/sNNN.csv, 600 series of 40-400 points, even
+                                      and uneven x: ramps, broken lines, events, waves and
+                                      noise alone, white or AR(1), for a wider check
   broken_lines.py check DIR JSONL     compares tolvenar-fit --json --refine lines with the
                                       optimum over the points each one cropped
 
@@ -53,6 +56,37 @@ def make(folder):
                     for xi, yi in zip(x, y):
                         f.write(f"{xi:.10f},{yi:.10f}\n")
                 index += 1
+
+
+def random_series(folder):
+    folder = Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    rng = np.random.default_rng(5)
+    for k in range(600):
+        n = int(rng.integers(40, 400))
+        x = np.sort(rng.uniform(0, 100, n)) if rng.random() < 0.5 else np.arange(n) * 1.0
+        kind = rng.integers(0, 5)
+        a, b = np.sort(rng.uniform(x.min(), x.max(), 2))
+        c = rng.uniform(a, x.max())
+        if kind == 0:
+            y = np.clip((x - a) / max(b - a, 1e-9), 0, 1)
+        elif kind == 1:
+            y = np.interp(x, [x.min(), a, b, x.max()], rng.normal(0, 1, 4))
+        elif kind == 2:
+            y = np.interp(x, [x.min(), a, (a + c) / 2, c, x.max()], [0, 0, 1, 0, 0])
+        elif kind == 3:
+            y = np.sin(x / rng.uniform(3, 30))
+        else:
+            y = np.zeros(n)
+        y = y + rng.normal(0, rng.uniform(0.02, 1.0), n)
+        if rng.random() < 0.3:
+            e = np.zeros(n)
+            phi = rng.uniform(0.3, 0.9)
+            for i in range(1, n):
+                e[i] = phi * e[i - 1] + rng.normal(0, 0.3)
+            y = y + e
+        np.savetxt(folder / f"s{k:03d}.csv", np.c_[x, y], delimiter=",", header="x,y", comments="",
+                   fmt="%.6f")
 
 
 def read(path):
@@ -184,5 +218,7 @@ if __name__ == "__main__":
     command, folder = sys.argv[1], sys.argv[2]
     if command == "make":
         make(folder)
+    elif command == "random":
+        random_series(folder)
     elif command == "check":
         check(folder, sys.argv[3])

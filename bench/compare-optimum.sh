@@ -8,7 +8,8 @@
 #         -DTOLVENAR_BUILD_TESTS=OFF -DTOLVENAR_BUILD_UI=OFF && cmake --build ../before/build-rel
 #   bench/compare-optimum.sh ../before/build-rel build-bench
 # Installs R, segmented and numpy from Debian when they are missing. Wall times are the fastest
-# of REPEAT runs (default 3); run it on an otherwise idle machine (see `uptime`).
+# of REPEAT runs (default 3); run it on an otherwise idle machine (see `uptime`). RANDOM_CHECK=1
+# adds 600 random series checked against the reference (about 20 minutes more).
 set -eu
 before=${1:?usage: compare-optimum.sh BEFORE_BUILD AFTER_BUILD}
 after=${2:?usage: compare-optimum.sh BEFORE_BUILD AFTER_BUILD}
@@ -61,14 +62,17 @@ EOF
 )"
 
 echo
-echo "--bootstrap 200 on every core (Simple ramp, a 10 x 1000 search first):"
-for n in 300 1000; do
-    head -n $((n + 1)) "$work/lines/$( [ "$n" = 300 ] && echo 00 || echo 20).csv" > "$work/boot.csv"
-    b=$(fastest "$before/src/cli/tolvenar-fit" --bootstrap 200 "$work/boot.csv")
-    a=$(fastest "$after/src/cli/tolvenar-fit" --bootstrap 200 "$work/boot.csv")
-    q=$(fastest "$after/src/cli/tolvenar-fit" --bootstrap 200 --bootstrap-search "$work/boot.csv")
-    printf '%5s points: before %6s ms, after %5s ms (%s), after --bootstrap-search %6s ms\n' "$n" "$b" "$a" \
-        "$(awk -v b="$b" -v a="$a" 'BEGIN { printf "%.0fx", b / a }')" "$q"
+echo "--bootstrap 200 on every core (a 10 x 1000 search first):"
+for model in ramp free3 symmetric asymmetric free4 duration; do
+    for n in 300 1000; do
+        [ "$n" = 1000 ] && [ "$model" != ramp ] && continue
+        head -n $((n + 1)) "$work/lines/$( [ "$n" = 300 ] && echo 00 || echo 20).csv" > "$work/boot.csv"
+        b=$(fastest "$before/src/cli/tolvenar-fit" --model $model --bootstrap 200 "$work/boot.csv")
+        a=$(fastest "$after/src/cli/tolvenar-fit" --model $model --bootstrap 200 "$work/boot.csv")
+        q=$(fastest "$after/src/cli/tolvenar-fit" --model $model --bootstrap 200 --bootstrap-search "$work/boot.csv")
+        printf '%-10s %5s points: before %6s ms, after %5s ms (%s), after --bootstrap-search %6s ms\n' \
+            "$model" "$n" "$b" "$a" "$(awk -v b="$b" -v a="$a" 'BEGIN { printf "%.1fx", b / a }')" "$q"
+    done
 done
 
 echo
@@ -79,5 +83,12 @@ REPEAT=1
 s=$(fastest "$after/src/cli/tolvenar-fit" --model free3 "$work/million.csv")
 a=$(fastest "$after/src/cli/tolvenar-fit" --model free3 --refine "$work/million.csv")
 echo "search $s ms ($(peak "$after/src/cli/tolvenar-fit" --model free3 "$work/million.csv") MB), search and refinement $a ms ($(peak "$after/src/cli/tolvenar-fit" --model free3 --refine "$work/million.csv") MB)"
+if [ "${RANDOM_CHECK:-0}" = 1 ]; then  # about 20 minutes of numpy
+    echo
+    echo "600 random series (broken_lines.py random), --model free3 --refine, against the reference:"
+    /usr/bin/python3 "$here/broken_lines.py" random "$work/random"
+    "$after/src/cli/tolvenar-fit" --model free3 --refine --json "$work"/random/*.csv > "$work/random.jsonl" 2>/dev/null || true
+    /usr/bin/python3 "$here/broken_lines.py" check "$work/random" "$work/random.jsonl" | tail -1
+fi
 echo
 echo "load after measuring: $(uptime)"

@@ -223,6 +223,12 @@ TEST(Optimum, NewtonStepsReachTheBoxsOwnMinimum)
         }
         for (std::size_t i = 0; i < row.minimum.size(); ++i)
             EXPECT_NEAR(end.at.moved[i], row.minimum[i], 1e-6) << row.name << i;
+        // The simplex a stalled Newton step hands on to reaches an inner minimum as well.
+        if (std::all_of(row.minimum.begin(), row.minimum.end(), [](double v) { return v > 0 && v < 1; })) {
+            const Minimum simplex = descend(row.f, row.start, 0.1, 1e-9);
+            for (std::size_t i = 0; i < row.minimum.size(); ++i)
+                EXPECT_NEAR(simplex.moved[i], row.minimum[i], 1e-5) << row.name << i;
+        }
     }
 }
 
