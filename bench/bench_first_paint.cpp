@@ -56,7 +56,7 @@ private:
     double m_seconds = 0.0;
 };
 
-std::unique_ptr<frmMain> window_over_plateau()
+std::unique_ptr<frmMain> window_over_plateau(ModelFamily family = ModelFamily::EventWithDuration)
 {
     auto window = std::make_unique<frmMain>();
     frmMain& w = *window;
@@ -70,8 +70,7 @@ std::unique_ptr<frmMain> window_over_plateau()
         QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(field, QLatin1String(text));
     }
-    QTest::mouseClick(w.Option1[static_cast<int>(ModelFamily::EventWithDuration)],
-                      Qt::LeftButton);
+    QTest::mouseClick(w.Option1[static_cast<int>(family)], Qt::LeftButton);
     return window;
 }
 
@@ -128,5 +127,31 @@ BENCHMARK(BM_FirstPaintAfterBootstrap)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
+
+// The whole of "Bootstrap intervals…" (200 replicates) after "Run", to its end, beside
+// tolvenar-fit --model ramp|duration --bootstrap 200 examples/plateau_event.csv.
+void BM_BootstrapInWindow(benchmark::State& state)
+{
+    const auto family = static_cast<ModelFamily>(state.range(0));
+    auto window = window_over_plateau(family);
+    frmMain& w = *window;
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    w.Work->wait_until_idle();
+    w.AskIntervals = [](const IntervalRequest& last) { return std::optional(last); };
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        w.mnuBootstrap1_Click();
+        w.Work->wait_until_idle();
+        state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) * 1e-9);
+    }
+    state.SetLabel(std::string(family_caption(family)));
+}
+BENCHMARK(BM_BootstrapInWindow)
+    ->Arg(static_cast<int>(ModelFamily::SimpleRamp))
+    ->Arg(static_cast<int>(ModelFamily::EventWithDuration))
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 }  // namespace
