@@ -516,6 +516,15 @@ TEST(Bootstrap, IntervalMethodsTable)
     }
     const Interval shifted = bootstrap_interval(values, 40, 0.9, IntervalMethod::BiasCorrected);
     EXPECT_LT(shifted.hi, 94.1);  // a median above the estimate moves the interval down
+    // Without the estimate's standard error, or the replicates', the studentized intervals are
+    // the replicates' percentiles: their spread, never the estimate alone.
+    const std::vector<double> none(99, 0.0);
+    for (const auto method : {IntervalMethod::Studentized, IntervalMethod::Symmetric})
+        for (const auto& [each, estimate_error] : {std::pair{errors, 0.0}, std::pair{none, 4.0}}) {
+            const Interval i = bootstrap_interval(values, 40, 0.9, method, each, estimate_error);
+            EXPECT_NEAR(i.lo, 5.9, 1e-9) << static_cast<int>(method);
+            EXPECT_NEAR(i.hi, 94.1, 1e-9) << static_cast<int>(method);
+        }
 }
 
 }  // namespace

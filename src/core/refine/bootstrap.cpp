@@ -261,18 +261,21 @@ Interval bootstrap_interval(std::vector<double> values, double estimate, double 
         for (std::size_t b = 0; b < values.size() && b < errors.size(); ++b)
             if (errors[b] > 0.0)
                 t.push_back((values[b] - estimate) / errors[b]);
-        if (t.size() < 2 || !(error > 0.0))
-            return {estimate, estimate};
-        if (method == IntervalMethod::Symmetric) {
-            for (double& v : t)
-                v = std::abs(v);
+        if (t.size() >= 2 && error > 0.0) {
+            if (method == IntervalMethod::Symmetric) {
+                for (double& v : t)
+                    v = std::abs(v);
+                std::sort(t.begin(), t.end());
+                const double half = quantile(t, level) * error;
+                return {estimate - half, estimate + half};
+            }
             std::sort(t.begin(), t.end());
-            const double half = quantile(t, level) * error;
-            return {estimate - half, estimate + half};
+            const double tail = (1.0 - level) / 2.0;
+            return {estimate - quantile(t, 1.0 - tail) * error, estimate - quantile(t, tail) * error};
         }
-        std::sort(t.begin(), t.end());
-        const double tail = (1.0 - level) / 2.0;
-        return {estimate - quantile(t, 1.0 - tail) * error, estimate - quantile(t, tail) * error};
+        // No standard errors to studentize with (a break point no point pins down, a fit too
+        // short for its noise): the replicates' own spread, not a width of nothing.
+        method = IntervalMethod::Percentile;
     }
     if (values.size() < 2)
         return {estimate, estimate};
