@@ -190,6 +190,28 @@ TEST(Optimum, BeatsEveryGridPointAndIsExactWithinItsCellOnEveryThreadCount)
     }
 }
 
+TEST(Optimum, OneMovedBreakPointIsTheBestOfAFineGrid)
+{
+    // "Manual constraint" with three boxes: one break point between two free lines.
+    std::vector<double> t(120), y(120);
+    const std::vector<double> e = noise(120, 0.3, 5);
+    for (std::size_t i = 0; i < 120; ++i)
+        t[i] = static_cast<double>(i), y[i] = (i < 47 ? 0.02 * t[i] : 0.94 - 0.03 * (t[i] - 47.3)) + e[i];
+    const FamilyShape shape = family_shape(ModelFamily::ManualConstraint, 3);
+    ASSERT_EQ(shape.moved.size(), 1u);
+    OptimumProblem p{t, y, {}, shape, 0.0, 119.0};
+    p.lower.assign(1, 0.0), p.upper.assign(1, 119.0);
+    p.level_lower.assign(shape.levels(), -INFINITY), p.level_upper.assign(shape.levels(), INFINITY);
+    const OptimumResult found = global_optimum(p);
+    ASSERT_FALSE(found.minima.empty());
+    EXPECT_TRUE(found.exhaustive);
+    double fine = INFINITY;
+    for (double a = 0.0; a <= 119.0; a += 0.01)
+        fine = std::min(fine, profiled_sq_dist(p, {a}));
+    EXPECT_LE(found.minima[0].sq_dist, fine * (1.0 + 1e-9));
+    EXPECT_NEAR(found.minima[0].sq_dist, profiled_sq_dist(p, found.minima[0].moved), 1e-9 * fine);
+}
+
 TEST(Optimum, NewtonStepsReachTheBoxsOwnMinimum)
 {
     struct Row {
