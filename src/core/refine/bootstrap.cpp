@@ -106,7 +106,8 @@ struct Resampler {
     {
         if (method == Resampling::Blocks)
             return standard_errors(state, family, model, block);
-        const auto noisy = ar1_standard_errors(state, family, model);
+        // A replicate's noise was drawn with the original's persistence: its own lies close.
+        const auto noisy = ar1_standard_errors(state, family, model, noise.tau);
         return noisy ? std::optional(noisy->errors) : std::nullopt;
     }
 };

@@ -500,14 +500,15 @@ std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFam
 }
 
 std::optional<NoisyErrors> ar1_standard_errors(const EngineState& state, ModelFamily family,
-                                               const Model& model)
+                                               const Model& model, std::optional<double> near)
 {
     const auto lin = linearise(state, family, model);
     if (!lin)
         return std::nullopt;
     const std::size_t n = lin->n, q = lin->q;
     const std::vector<double>& z = lin->z;
-    const compare::NoiseFit noise = compare::fit_noise(lin->t, lin->r);
+    const compare::NoiseFit noise =
+        compare::fit_noise(lin->t, lin->r, {}, compare::NoiseModel::Ar1, near);
     const std::vector<double> step = ar1_steps(lin->t, noise);
     // Marginal variance: on even x fit_noise gives the innovations'.
     const double variance =

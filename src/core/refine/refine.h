@@ -72,8 +72,10 @@ struct NoisyErrors {
     StandardErrors errors;
     compare::NoiseFit noise;  // of the residuals times sqrt(w)
 };
+// `near`: a persistence the residuals' is expected close to (compare::fit_noise).
 std::optional<NoisyErrors> ar1_standard_errors(const EngineState& state, ModelFamily family,
-                                               const Model& model);
+                                               const Model& model,
+                                               std::optional<double> near = std::nullopt);
 
 // The AR(1) coefficient between point i and point i - 1 of x (element 0 is 0): exp(-gap / tau),
 // the gap floored at compare::kMinimumGapShare of the mean gap as the likelihood floors it; phi
