@@ -66,15 +66,15 @@ std::size_t usable_cores()
 }
 
 void run_in_order(std::size_t count, std::size_t workers,
-                  const std::function<FileResult(std::size_t)>& fit,
-                  const std::function<void(FileResult&&)>& take,
+                  const std::function<FitRecord(std::size_t)>& fit,
+                  const std::function<void(FitRecord&&)>& take,
                   const std::function<void()>& tick)
 {
     const std::size_t ahead = 2 * std::max<std::size_t>(workers, 1);
     std::mutex mutex;
     std::condition_variable done;  // a result came: for the calling thread
     std::condition_variable room;  // a result was taken, or the workers are to stop
-    std::vector<std::optional<FileResult>> slots(std::min(count, ahead));  // file i in i % size
+    std::vector<std::optional<FitRecord>> slots(std::min(count, ahead));  // file i in i % size
     std::size_t next = 0;    // the next file to fit
     std::size_t taken = 0;   // files taken
     bool stopping = false;   // take threw: no file is started any more
@@ -88,7 +88,7 @@ void run_in_order(std::size_t count, std::size_t workers,
                     return;
                 i = next++;
             }
-            FileResult result = fit(i);
+            FitRecord result = fit(i);
             {
                 const std::lock_guard lock(mutex);
                 slots[i % slots.size()] = std::move(result);
@@ -113,12 +113,12 @@ void run_in_order(std::size_t count, std::size_t workers,
         room.notify_all();
     }};
     for (std::size_t i = 0; i < count; ++i) {
-        std::optional<FileResult> result;
+        std::optional<FitRecord> result;
         if (pool.empty()) {
             result = fit(i);
         } else {
             std::unique_lock lock(mutex);
-            std::optional<FileResult>& slot = slots[i % slots.size()];
+            std::optional<FitRecord>& slot = slots[i % slots.size()];
             while (!done.wait_for(lock, std::chrono::milliseconds(200),
                                   [&] { return slot.has_value(); })) {
                 lock.unlock();

@@ -4,7 +4,7 @@
 // terminal shows.
 #pragma once
 
-#include "cli/file_result.h"
+#include "core/job/fit_record.h"
 
 #include <atomic>
 #include <chrono>
@@ -39,8 +39,8 @@ std::size_t usable_cores();
 // calling thread fits each file itself. fit must not throw; an exception from take stops the
 // workers after their file in hand and is passed on.
 void run_in_order(std::size_t count, std::size_t workers,
-                  const std::function<FileResult(std::size_t)>& fit,
-                  const std::function<void(FileResult&&)>& take,
+                  const std::function<FitRecord(std::size_t)>& fit,
+                  const std::function<void(FitRecord&&)>& take,
                   const std::function<void()>& tick);
 
 // "tolvenar-fit: 3/10 files, 12000/100000 trials" on one terminal line, rewritten in place; shown

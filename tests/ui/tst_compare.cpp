@@ -41,8 +41,8 @@ private slots:
         QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, cell);  // the press a view wants
         QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, cell);
         QVERIFY(w.Option1[static_cast<int>(ModelFamily::SimpleRamp)]->Value());
-        QVERIFY(w.Refined &&
-                w.Refined->sq_dist == w.Comparison->fit(ModelFamily::SimpleRamp)->sq_dist);
+        QVERIFY(w.Results.refined &&
+                w.Results.refined->sq_dist == w.Results.comparison->fit(ModelFamily::SimpleRamp)->sq_dist);
         const QStringList shown = shown_report(w);
         QCOMPARE(shown.filter(QStringLiteral("X2 = ")).size(), 1);
         QVERIFY(!shown.contains(QStringLiteral("X2 = ")));
@@ -79,7 +79,7 @@ private slots:
         QTRY_VERIFY(w.ProgressBar1->Value() >= 8);  // the families fitted, replicates under way
         QTest::keyClick(w.Picture1, Qt::Key_Escape);
         w.Work->wait_until_idle();
-        QVERIFY(w.Comparison && w.Comparison->stopped && w.Command2->isEnabled());
+        QVERIFY(w.Results.comparison && w.Results.comparison->stopped && w.Command2->isEnabled());
         QVERIFY(w.frmComparison->Note->text().contains(QStringLiteral("Stopped")));
     }
 
@@ -117,7 +117,7 @@ private slots:
         prepare_search(w, "step_ramp.csv", "0", "300", "2", "200", ModelFamily::SimpleRamp);
         w.AskCompare = [](const ComparisonRequest&) { return std::optional<ComparisonRequest>(); };
         w.mnuCompare1->trigger();
-        QVERIFY(!w.Busy() && !w.Comparison && w.CompareChoice.replicates == 199);
+        QVERIFY(!w.Busy() && !w.Results.comparison && w.CompareChoice.replicates == 199);
     }
 };
 

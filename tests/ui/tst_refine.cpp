@@ -223,8 +223,8 @@ private slots:
         QTest::keyClick(w.Picture1, Qt::Key_Escape);
         w.Work->wait_until_idle();
         QVERIFY(stop.elapsed() < 1500);
-        QVERIFY(w.Refined && w.Refined->sq_dist < searched);
-        QVERIFY(w.Intervals && w.Intervals->done < 1000000);
+        QVERIFY(w.Results.refined && w.Results.refined->sq_dist < searched);
+        QVERIFY(w.Results.intervals && w.Results.intervals->done < 1000000);
         QVERIFY(w.Command2->isEnabled() && w.Frame1->isEnabled() && !w.ProgressBar1->Visible());
         QVERIFY(w.frmIntervals != nullptr &&
                 w.frmIntervals->text().count(QLatin1Char('\n')) == 1 + 12);  // X1..Y6, no R

@@ -96,6 +96,7 @@ void FitSession::crop_and_measure(const CropEdges& edges)
 {
     crop_without_drawing(m_state, edges.left, edges.width, edges.origin, edges.from, edges.to);
     m_run_bests.clear();
+    m_searches.clear();
 }
 
 CropInfo FitSession::crop_info() const
@@ -180,6 +181,7 @@ void FitSession::forget_results()
 {
     forget_best_of_best(m_state);
     m_run_bests.clear();
+    m_searches.clear();
 }
 
 void FitSession::reset_counters()
@@ -212,8 +214,14 @@ void FitSession::set_clock(SearchEngine::Clock clock)
     m_engine.convergence_scale() = scale;
 }
 
-SearchResult FitSession::search(const SearchRequest& request, SearchObserver& observer)
+SearchResult FitSession::search(const SearchRequest& request, SearchObserver& observer,
+                                const SearchStep& step)
 {
+    if (m_searches.empty()) {
+        m_first_draws = m_random.draws();
+        m_trials_before = m_state.TrialCount;
+    }
+    m_searches.push_back(step);
     m_last = request;
     RunBestKeeper keeper(observer, m_run_bests);
     SearchResult result;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/data/data_reader.h"
+#include "core/job/fit_job.h"
 #include "core/session/fit_session.h"
 #include "core/window/crop_edges.h"
 #include "ui/app/program_state.h"
@@ -21,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,10 +65,10 @@ public:
     Platform platform;    // dialogs, beep; tests replace them
     WorkRunner* Work = nullptr;  // search, refinement and bootstrap, off the window's thread
 
-    // The refined fit shown in place of the best of best, and its intervals; both go with the
-    // results they came from.
-    std::optional<refine::RefinedFit> Refined;
-    std::optional<refine::BootstrapResult> Intervals;
+    // What the work made beside the session's search results: the refined fit shown in place
+    // of the best of best and its intervals, which go with the results they came from, and the
+    // last comparison with the crop it was made on.
+    JobResults Results;
     IntervalRequest IntervalChoice;  // the bootstrap dialog's last values
     // Asks for the bootstrap's replicates, level and seed (the dialog); nullopt: Cancel. Tests
     // answer it themselves.
@@ -96,14 +98,9 @@ public:
     // places for numbers, wider ones (taken from the room beside them) for dates.
     void LayOutForXForm();
     // "Compare families…": its test's replicates, level and seed (199, 0.05, 5489), asked by
-    // AskCompare (the dialog; nullopt: Cancel; tests answer it themselves); the last comparison,
-    // the crop it was made on, its replicates and alpha, and its table.
+    // AskCompare (the dialog; nullopt: Cancel; tests answer it themselves), and its table.
     ComparisonRequest CompareChoice;
     std::function<std::optional<ComparisonRequest>(const ComparisonRequest&)> AskCompare;
-    std::optional<FamilyComparison> Comparison;
-    CropInfo ComparedCrop;
-    std::size_t ComparedReplicates = 0;
-    double ComparedAlpha = 0.05;
     ComparisonWindow* frmComparison = nullptr;
     // The comparison when it was made on the crop now taken; nullptr else.
     const FamilyComparison* CurrentComparison() const;
@@ -113,6 +110,11 @@ public:
     bool Busy() const { return Work->busy(); }
     void BeginWork();
     void EndWork();
+    // Runs `steps` on the worker with Results, `observer` hearing the searches and the progress
+    // bar following the replicates or the comparison's steps; `finished` runs on the window's
+    // thread with where they ended, once Results holds what they made.
+    void StartJob(JobSteps steps, std::shared_ptr<SearchObserver> observer,
+                  std::function<void(const JobOutcome&)> finished);
 
     // ---- Controls on the window ----
     PictureBox* Picture2 = nullptr;  // overview strip of the whole series

@@ -17,8 +17,8 @@ void frmMain::Reset()
     Command6->setEnabled(false);
     apply_label_writes(*this, reset_label_writes(selected_family(*this)));
     session.forget_results();
-    Refined.reset();
-    Intervals.reset();
+    Results.refined.reset();
+    Results.intervals.reset();
     Check1->setValue(0);
     Check1->setEnabled(false);
     Frame6->setEnabled(false);

@@ -164,8 +164,8 @@ void frmMain::Command1_Click()
         Picture1->Persist();
 
         session.forget_results();
-        Refined.reset();
-        Intervals.reset();
+        Results.refined.reset();
+        Results.intervals.reset();
         Command2->SetFocus();
         SayCropRefusal();  // the new series under a crop window that holds none of it
     } catch (const ImportError& error) {

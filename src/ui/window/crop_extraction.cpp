@@ -18,8 +18,8 @@ namespace {
 void forget_results(frmMain& w)
 {
     w.session.forget_results();
-    w.Refined.reset();
-    w.Intervals.reset();
+    w.Results.refined.reset();
+    w.Results.intervals.reset();
     w.Check1->setValue(0);  // fires Check1_Click when it was ticked
     w.Check1->setEnabled(false);
     w.Frame6->setEnabled(false);

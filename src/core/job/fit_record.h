@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What fitting one file gave: plain values from which the text, JSON and CSV outputs are made.
+// What fitting one series gave, as plain values: the request it answers, what the file said of
+// its data, the best model the searches found, its refinement and intervals, the comparison of
+// the families and the fit's picture. The JSON object, the CSV row, the text report and the
+// picture are all made from it (core/report), in the window, tolvenar-fit and Python alike.
 #pragma once
 
-#include "cli/plot/fit_picture.h"
 #include "core/compare/criteria.h"
 #include "core/data/x_form.h"
+#include "core/job/fit_request.h"
+#include "core/model/engine_state.h"
 #include "core/refine/bootstrap.h"
+#include "core/report/fit_picture.h"
 
 #include <array>
 #include <cstddef>
@@ -14,10 +19,14 @@
 #include <string>
 #include <vector>
 
-namespace tolvenar::cli {
+namespace tolvenar {
 
-// A signal cut the file's work short (the call exits 130 for SIGINT, 143 for SIGTERM).
-inline constexpr int kExitInterrupted = 130;
+// How a fit ended, as tolvenar-fit exits with it for a file alone.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitOutputFailed = 1;  // the output (or the picture) could not be written
+inline constexpr int kExitRefused = 2;       // bad input: the data, the crop, an option
+inline constexpr int kExitSearchFailed = 3;  // the search stopped on a fault or found no model
+inline constexpr int kExitInterrupted = 130; // a stop (a signal) cut the work short
 
 // An interval of a reported value, x in model x like the vertices.
 struct Range {
@@ -39,7 +48,7 @@ struct Intervals {
     refine::Band band;  // the band the replicates' curves span at the level, model x
 };
 
-// The family's least-squares optimum near the search's best (--refine), in model x.
+// The family's least-squares optimum near the search's best, in model x.
 struct RefinedModel {
     Vertices x{};
     Vertices y{};
@@ -47,10 +56,10 @@ struct RefinedModel {
     float sq_dist = 0.0f;
     std::optional<float> measure;        // duration of change or symmetry index
     std::vector<std::string> lines;      // the text lines after the search's report
-    std::optional<Intervals> intervals;  // --bootstrap
+    std::optional<Intervals> intervals;  // the bootstrap's
 };
 
-// The best model a search found, as the engine left it.
+// The best model the searches found, as the engine left it.
 struct FoundModel {
     std::int32_t crop_start = 0;
     std::int32_t points = 0;  // CropCount
@@ -62,15 +71,15 @@ struct FoundModel {
     Vertices y{};
     float r = 0.0f;
     float sq_dist = 0.0f;
-    std::int64_t trials_made = 0;  // TrialCount, both searches together
+    std::int64_t trials_made = 0;  // TrialCount, every search together
     std::optional<float> duration;        // "Simple ramp" alone
     std::optional<float> symmetry_index;  // "Asymmetric event" alone
     std::vector<std::string> report;      // the enabled result labels, in reading order
-    std::optional<RefinedModel> refined;  // --refine
+    std::optional<RefinedModel> refined;
     XForm x_form;  // the file's x: for dates every x above is days from its first data row
 };
 
-// --compare: the models on the crop, sorted by BIC, and the event test.
+// The comparison of the models on the crop, sorted by BIC, and the event test.
 struct ComparisonRecord {
     std::vector<compare::ModelRecord> models;  // the chosen one marked
     std::string chosen;         // short name: ramp, symmetric, ..., or constant or line
@@ -81,12 +90,13 @@ struct ComparisonRecord {
     std::optional<double> p;            // the event test's, when it ran
     std::size_t replicates = 0;         // replicates done whose refit found an optimum
     std::string null_name;              // the test's model without an event
-    bool stopped = false;               // a signal cut the comparison short
+    bool stopped = false;               // a stop cut the comparison short
 };
 
-struct FileResult {
-    std::string file;   // as given
-    int code = 0;       // the exit status a call with this file alone gives
+struct FitRecord {
+    std::string file;    // as given; "" for arrays
+    FitRequest request;  // what was asked: the record's provenance
+    int code = kExitSuccess;  // how it ended (kExit...)
     std::string reason;  // one line: why it failed or was interrupted; "" when fitted
     std::optional<double> from, to;  // the crop's edges, once known
     // What the file said of its data, once the crop is known: the form of its x, a downward
@@ -96,11 +106,15 @@ struct FileResult {
     std::optional<std::size_t> gaps;
     std::string sigma_title;
     std::optional<FoundModel> found;  // set when fitted, and when interrupted after a model
-    std::optional<ComparisonRecord> comparison;  // --compare; found is then the chosen family's
-    // The fit's picture and where it goes, written on the main thread: Qt's painting without an
-    // application object is not made for other threads. The path stays once the picture is freed.
-    std::string picture_path;
+    std::optional<ComparisonRecord> comparison;  // the chosen family's fit is `found`
+    // The fit's picture (request.picture), and where a front end writes it; the path stays once
+    // the picture is written and freed.
     std::optional<plot::FitPicture> picture;
+    std::string picture_path;
 };
 
-}  // namespace tolvenar::cli
+// The family whose search the record reports: with a comparison the one fitted after it (none:
+// no event, or no comparison made).
+std::optional<ModelFamily> fitted_family(const FitRecord& record);
+
+}  // namespace tolvenar

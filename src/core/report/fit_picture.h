@@ -1,12 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A picture of one fit, drawn as the working plot draws it, written as PNG or SVG. Qt is used
-// for the drawing alone: plain values in, a file out, no application object needed.
+// A picture of one fit as plain values, drawn as the working plot draws it: the cropped data, the
+// band of the refined fit's intervals, the best of best and the refined model. The window's Save
+// and tolvenar-fit's --plot write it with the one renderer of src/picture.
 #pragma once
+
+#include "core/data/data_table.h"
+#include "core/window/crop_edges.h"
 
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace tolvenar {
+struct FoundModel;
+}
 
 namespace tolvenar::plot {
 
@@ -35,16 +43,23 @@ inline constexpr std::uint32_t kBestOfBestRed = 0xff0000; // the search's best m
 inline constexpr std::uint32_t kRefinedBlack = 0x000000;  // a refined model, drawn over the best
 inline constexpr std::uint32_t kBandShade = 0x40ff0000;   // the bootstrap's band
 
-// Writes `picture` to `path`, PNG or SVG by its ending (case aside). Returns "" when written,
-// else the reason it was not.
-std::string write_picture(const std::string& path, const FitPicture& picture);
+// The plot's x extent: the crop window's edges in data x.
+struct PictureWindow {
+    double left = 0.0;   // the working plot's ScaleLeft
+    double right = 0.0;  // ScaleLeft + ScaleWidth, as the plot rounds it
+};
+// The extent of the working plot over the crop `edges`: its right edge a single near zero.
+PictureWindow picture_window(const CropEdges& edges);
 
-// Loads the drawing module and the libraries under it now, if not done yet. Called before other
-// threads start: the dynamic loader then sets up those libraries' thread-local storage with no
-// thread starting or ending at the same time, which has been a source of heap corruption.
-void load_picture_module();
+// The working plot of the fit: the data of `table` in blue, the band of the refined fit's
+// intervals when there is one, the best of best in red and the refined model in black; x from
+// the window's left edge, y from `top` to `bottom` as the plot shows them. The data's line breaks
+// at each x of `gap_x` (missing y).
+FitPicture fit_picture(const DataTable& table, const std::vector<double>& gap_x, double top,
+                       double bottom, const PictureWindow& window, const FoundModel& found);
 
-// True when `path` ends in .png or .svg, case aside.
+// The last four characters of `path` in lower case: ".png" or ".svg" for a picture's name.
+std::string picture_ending(const std::string& path);
 bool is_picture_name(const std::string& path);
 
 }  // namespace tolvenar::plot

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The drawing module of --plot, loaded only when a picture is written, so that a search alone
-// does not load Qt.
-#include "cli/plot/fit_picture.h"
+#include "picture/picture_writer.h"
+
+#include "core/runtime/file_output.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -67,7 +67,7 @@ void draw(QPainter& painter, const FitPicture& picture)
 
 // The picture's bytes, SVG or PNG; the caller writes them, so that the file's name stays the
 // bytes it was given (Qt would read it as UTF-8) and every failed write is told.
-bool render_picture(bool svg, const FitPicture& picture, QByteArray& bytes)
+bool render_bytes(bool svg, const FitPicture& picture, QByteArray& bytes)
 {
     QBuffer buffer(&bytes);
     if (svg) {
@@ -91,17 +91,23 @@ bool render_picture(bool svg, const FitPicture& picture, QByteArray& bytes)
 
 }  // namespace
 
-}  // namespace tolvenar::plot
-
-// The module's one entry, found by name when the first picture is written: the picture's bytes
-// in `bytes`; false when Qt could not make them.
-extern "C" [[gnu::visibility("default")]] bool
-tolvenar_fit_render_picture(bool svg, const tolvenar::plot::FitPicture& picture,
-                            std::string& bytes)
+bool picture_bytes(bool svg, const FitPicture& picture, std::string& bytes)
 {
     QByteArray rendered;
-    if (!tolvenar::plot::render_picture(svg, picture, rendered))
+    if (!render_bytes(svg, picture, rendered))
         return false;
     bytes.assign(rendered.constData(), static_cast<std::size_t>(rendered.size()));
     return true;
 }
+
+std::string render_picture(const std::string& path, const FitPicture& picture)
+{
+    const std::string failed = "cannot write the picture " + path + ": ";
+    std::string bytes;
+    if (!picture_bytes(picture_ending(path) == ".svg", picture, bytes))
+        return failed + "the drawing failed";
+    const std::string reason = write_file(path, bytes);
+    return reason.empty() ? reason : failed + reason;
+}
+
+}  // namespace tolvenar::plot

@@ -1,17 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/result_output.h"
+#include "core/report/record_output.h"
 
-#include "cli/compare_job.h"
-#include "cli/data_options.h"
-#include "cli/fit_command.h"
 #include "core/runtime/numbers.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
-namespace tolvenar::cli {
+namespace tolvenar {
 
 namespace {
 
@@ -43,6 +41,24 @@ Json data_x(const FoundModel& found, std::size_t k)
 Json optional_number(const std::optional<float>& value)
 {
     return value ? exact(*value) : Json();
+}
+
+std::string formatted(const char* format, auto... values)
+{
+    char line[160];
+    std::snprintf(line, sizeof line, format, values...);
+    return line;
+}
+
+// Searches that no --runs, --trials and --constrain give: each one's counts and box choice.
+Json searches_value(const std::vector<SearchStep>& searches)
+{
+    Json list = Json::array();
+    for (const SearchStep& search : searches)
+        list.push_back({{"runs", count_value(search.runs)},
+                        {"trials", count_value(search.trials)},
+                        {"constrain", search.constrain}});
+    return list;
 }
 
 // A JSON scalar as CSV text: null as nothing, numbers as in JSON, strings as valid UTF-8 and
@@ -107,33 +123,67 @@ void add_refined(Json& object, const FoundModel& found, ModelFamily family)
 }
 
 // A crop edge in data x, null while unknown.
-Json edge_value(const FileResult& result, const std::optional<double>& edge)
+Json edge_value(const FitRecord& record, const std::optional<double>& edge)
 {
-    return edge ? x_value(*edge, result.x_form, exact(*edge)) : Json();
+    return edge ? x_value(*edge, record.x_form, exact(*edge)) : Json();
 }
 
 // What the file said of its data, each only where it applies, so that a file of plain numbers
 // without gaps keeps its object: "x_form" ("date" or "date-time": x are written as the file
 // writes them, durations in days), "reversed", "sigma" (the column's title) and "gaps".
-void add_series_members(Json& object, const FileResult& result)
+void add_series_members(Json& object, const FitRecord& record)
 {
-    if (result.x_form.is_date())
-        object["x_form"] = result.x_form.kind == XKind::Date ? "date" : "date-time";
-    if (result.reversed)
+    if (record.x_form.is_date())
+        object["x_form"] = record.x_form.kind == XKind::Date ? "date" : "date-time";
+    if (record.reversed)
         object["reversed"] = true;
-    if (!result.sigma_title.empty())
-        add_text(object, "sigma", result.sigma_title);
-    if (result.gaps)
-        object["gaps"] = *result.gaps;
+    if (!record.sigma_title.empty())
+        add_text(object, "sigma", record.sigma_title);
+    if (record.gaps)
+        object["gaps"] = *record.gaps;
 }
 
-// The family whose search the result reports: with --compare the one fitted after the
-// comparison (none: no event, or no comparison made).
-std::optional<ModelFamily> fitted_family(const FileResult& result, const FitOptions& options)
+
+// "comparison" (the models by BIC), "chosen" and "event_test".
+void add_comparison(Json& object, const ComparisonRecord& record)
 {
-    if (!options.compare)
-        return options.family;
-    return result.comparison ? result.comparison->fitted : std::nullopt;
+    Json models = Json::array();
+    for (const compare::ModelRecord& m : record.models) {
+        Json model{{"model", m.name}, {"k", m.k}, {"sum_of_squares", exact(m.sum_of_squares)},
+                   {"phi", exact(m.phi)}};
+        if (m.tau)
+            model["tau"] = exact(*m.tau);
+        model.update(Json{{"log_likelihood", exact(m.log_likelihood)}, {"aic", exact(m.aic)},
+                          {"aic_weight", exact(m.aic_weight)}, {"bic", exact(m.bic)},
+                          {"bic_weight", exact(m.bic_weight)}, {"chosen", m.chosen}});
+        models.push_back(std::move(model));
+    }
+    object["comparison"] = std::move(models);
+    object["chosen"] = record.chosen.empty() ? Json() : Json(record.chosen);
+    object["event_test"] = record.p ? Json{{"p", exact(*record.p)},
+                                           {"replicates", record.replicates},
+                                           {"null", record.null_name}}
+                                    : Json();
+}
+
+// chosen, chosen_bic_weight, event_p.
+void add_comparison_columns(std::vector<Column>& columns)
+{
+    const auto of = [](auto pick) {
+        return [pick](const FitRecord& r) { return r.comparison ? pick(*r.comparison) : Json(); };
+    };
+    columns.push_back({"chosen", of([](const ComparisonRecord& c) {
+                           return c.chosen.empty() ? Json() : Json(c.chosen);
+                       })});
+    columns.push_back({"chosen_bic_weight", of([](const ComparisonRecord& c) {
+                           for (const compare::ModelRecord& m : c.models)
+                               if (m.chosen)
+                                   return exact(m.bic_weight);
+                           return Json();
+                       })});
+    columns.push_back({"event_p", of([](const ComparisonRecord& c) {
+                           return c.p ? exact(*c.p) : Json();
+                       })});
 }
 
 }  // namespace
@@ -158,9 +208,9 @@ Json exact(float value)
     return exact(shortest);
 }
 
-std::string status_word(const FileResult& result)
+std::string status_word(const FitRecord& record)
 {
-    switch (result.code) {
+    switch (record.code) {
     case kExitSuccess: return "fitted";
     case kExitInterrupted: return "interrupted";
     case kExitSearchFailed: return "failed";
@@ -178,30 +228,35 @@ std::string valid_utf8(const std::string& text)
         .get<std::string>();
 }
 
-Json json_object(const FileResult& result, const FitOptions& options)
+Json json_object(const FitRecord& record)
 {
-    const std::optional<ModelFamily> family = fitted_family(result, options);
+    const FitRequest& request = record.request;
+    const std::optional<ModelFamily> family = fitted_family(record);
     Json object = Json::object();
-    add_text(object, "file", result.file);
+    add_text(object, "file", record.file);
     object.update(Json{{"version", TOLVENAR_VERSION},
                        {"model", family ? Json(family_caption(*family)) : Json()},
-                       {"from", edge_value(result, result.from)},
-                       {"to", edge_value(result, result.to)},
-                       {"runs", count_value(options.runs_text)},
-                       {"trials", count_value(options.trials_text)},
-                       {"seed", options.seed},
-                       {"constrain", options.constrain},
-                       {"status", status_word(result)}});
-    if (!result.reason.empty())
-        object["reason"] = result.reason;
-    if (!result.picture_path.empty())
-        add_text(object, "picture", result.picture_path);
-    add_series_members(object, result);
-    if (result.comparison)
-        add_comparison(object, *result.comparison);
-    if (!result.found)
+                       {"from", edge_value(record, record.from)},
+                       {"to", edge_value(record, record.to)},
+                       {"runs", count_value(request.first_search().runs)},
+                       {"trials", count_value(request.first_search().trials)},
+                       {"seed", request.seed}});
+    if (request.draws != 0)
+        object["draws"] = request.draws;
+    object["constrain"] = request.constrained();
+    if (!request.plain_searches())
+        object["searches"] = searches_value(request.searches);
+    object["status"] = status_word(record);
+    if (!record.reason.empty())
+        object["reason"] = record.reason;
+    if (!record.picture_path.empty())
+        add_text(object, "picture", record.picture_path);
+    add_series_members(object, record);
+    if (record.comparison)
+        add_comparison(object, *record.comparison);
+    if (!record.found)
         return object;
-    const FoundModel& found = *result.found;
+    const FoundModel& found = *record.found;
     Json crop{{"start", found.crop_start}, {"count", found.points},
               {"min_y", exact(found.min_y)}, {"max_y", exact(found.max_y)}};
     if (found.origin != 0.0)
@@ -220,13 +275,13 @@ Json json_object(const FileResult& result, const FitOptions& options)
     object["trials_made"] = found.trials_made;
     object["report"] = found.report;
     if (found.refined)
-        add_refined(object, found, family.value_or(options.family));
+        add_refined(object, found, family.value_or(request.family));
     return object;
 }
 
-std::string json_line(const FileResult& result, const FitOptions& options)
+std::string json_line(const FitRecord& record)
 {
-    return json_object(result, options).dump(-1, ' ', false, Json::error_handler_t::replace);
+    return json_object(record).dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 std::string refine_interruption(const RefinedModel& refined)
@@ -246,7 +301,7 @@ void add_refined_columns(std::vector<Column>& columns, bool intervals)
 {
     using Pick = std::function<Json(const FoundModel&, const RefinedModel&)>;
     const auto refined = [](std::string name, Pick pick) {
-        return Column{std::move(name), [pick](const FileResult& r) {
+        return Column{std::move(name), [pick](const FitRecord& r) {
                           return r.found && r.found->refined ? pick(*r.found, *r.found->refined)
                                                              : Json();
                       }};
@@ -319,28 +374,33 @@ void add_refined_columns(std::vector<Column>& columns, bool intervals)
                 }));
 }
 
-std::vector<Column> csv_columns(const FitOptions& options)
+std::vector<Column> csv_columns(const FitRequest& request, bool pictures)
 {
-    const Json provenance = json_object(FileResult{}, options);
+    FitRecord blank;
+    blank.request = request;
+    const Json provenance = json_object(blank);
     const auto setting = [&](const char* name) {
-        return Column{name, [value = provenance[name]](const FileResult&) { return value; }};
+        return Column{name, [value = provenance[name]](const FitRecord&) { return value; }};
     };
     std::vector<Column> columns{
-        {"file", [](const FileResult& r) { return Json(r.file); }},
-        {"model", [options](const FileResult& r) {
-             const std::optional<ModelFamily> family = fitted_family(r, options);
+        {"file", [](const FitRecord& r) { return Json(r.file); }},
+        {"model", [](const FitRecord& r) {
+             const std::optional<ModelFamily> family = fitted_family(r);
              return family ? Json(family_caption(*family)) : Json();
          }},
-        {"from", [](const FileResult& r) { return edge_value(r, r.from); }},
-        {"to", [](const FileResult& r) { return edge_value(r, r.to); }},
-        {"points", [](const FileResult& r) { return r.found ? Json(r.found->points) : Json(); }},
+        {"from", [](const FitRecord& r) { return edge_value(r, r.from); }},
+        {"to", [](const FitRecord& r) { return edge_value(r, r.to); }},
+        {"points", [](const FitRecord& r) { return r.found ? Json(r.found->points) : Json(); }},
         // Missing y within the crop, once the crop is known.
-        {"gaps", [](const FileResult& r) { return r.from ? Json(r.gaps.value_or(0)) : Json(); }},
-        setting("runs"), setting("trials"), setting("seed"), setting("constrain"),
-        setting("version")};
+        {"gaps", [](const FitRecord& r) { return r.from ? Json(r.gaps.value_or(0)) : Json(); }},
+        setting("runs"), setting("trials"), setting("seed")};
+    if (request.draws != 0)
+        columns.push_back(setting("draws"));
+    columns.push_back(setting("constrain"));
+    columns.push_back(setting("version"));
     // A family's break points beyond its own stay empty.
     const auto vertex = [](std::size_t k, bool is_x) {
-        return [k, is_x](const FileResult& r) {
+        return [k, is_x](const FitRecord& r) {
             if (!r.found || static_cast<std::size_t>(r.found->vertices) < k)
                 return Json();
             return is_x ? data_x(*r.found, k) : exact(r.found->y[k]);
@@ -350,7 +410,7 @@ std::vector<Column> csv_columns(const FitOptions& options)
         for (std::size_t k = 1; k <= 6; ++k)
             columns.push_back({(is_x ? "x" : "y") + std::to_string(k), vertex(k, is_x)});
     const auto found = [](auto member) {
-        return [member](const FileResult& r) { return r.found ? member(*r.found) : Json(); };
+        return [member](const FitRecord& r) { return r.found ? member(*r.found) : Json(); };
     };
     columns.push_back({"r", found([](const FoundModel& f) { return exact(f.r); })});
     columns.push_back({"sq_dist", found([](const FoundModel& f) { return exact(f.sq_dist); })});
@@ -359,14 +419,14 @@ std::vector<Column> csv_columns(const FitOptions& options)
     columns.push_back({"symmetry_index", found([](const FoundModel& f) {
                            return optional_number(f.symmetry_index);
                        })});
-    if (options.refine)
-        add_refined_columns(columns, options.bootstrap > 0);
-    if (options.compare)
+    if (request.refine || request.bootstrap > 0)
+        add_refined_columns(columns, request.bootstrap > 0);
+    if (request.compare)
         add_comparison_columns(columns);
-    if (!options.plot.empty())
-        columns.push_back({"picture", [](const FileResult& r) { return Json(r.picture_path); }});
-    columns.push_back({"status", [](const FileResult& r) { return Json(status_word(r)); }});
-    columns.push_back({"reason", [](const FileResult& r) { return Json(r.reason); }});
+    if (pictures)
+        columns.push_back({"picture", [](const FitRecord& r) { return Json(r.picture_path); }});
+    columns.push_back({"status", [](const FitRecord& r) { return Json(status_word(r)); }});
+    columns.push_back({"reason", [](const FitRecord& r) { return Json(r.reason); }});
     return columns;
 }
 
@@ -391,31 +451,72 @@ void write_csv_header(std::ostream& out, const std::vector<Column>& columns)
 }
 
 void write_csv_row(std::ostream& out, const std::vector<Column>& columns,
-                   const FileResult& result)
+                   const FitRecord& record)
 {
     for (std::size_t i = 0; i < columns.size(); ++i)
-        out << (i == 0 ? "" : ",") << csv_field(csv_text(columns[i].value(result)));
+        out << (i == 0 ? "" : ",") << csv_field(csv_text(columns[i].value(record)));
     out << "\r\n";
 }
 
-void write_text(std::ostream& out, const FileResult& result, bool many, bool first)
+void write_text(std::ostream& out, const FitRecord& record, bool many, bool first)
 {
     if (many)
-        out << (first ? "" : "\n") << "==> " << result.file << " <==\n";
-    if (result.comparison)
-        for (const std::string& line : comparison_lines(*result.comparison))
+        out << (first ? "" : "\n") << "==> " << record.file << " <==\n";
+    if (record.comparison)
+        for (const std::string& line : comparison_lines(*record.comparison))
             out << line << '\n';
-    if (result.found) {
-        for (const std::string& line : series_lines(result))
+    if (record.found) {
+        for (const std::string& line : series_lines(record))
             out << line << '\n';
-        for (const std::string& line : result.found->report)
+        for (const std::string& line : record.found->report)
             out << line << '\n';
-        if (result.found->refined)
-            for (const std::string& line : result.found->refined->lines)
+        if (record.found->refined)
+            for (const std::string& line : record.found->refined->lines)
                 out << line << '\n';
     }
-    if (result.code == kExitInterrupted)
-        out << result.reason << '\n';
+    if (record.code == kExitInterrupted)
+        out << record.reason << '\n';
 }
 
-}  // namespace tolvenar::cli
+
+Json x_value(double x, const XForm& form, Json number)
+{
+    if (!form.is_date() || !std::isfinite(x))
+        return number;
+    return x_text(x, form);
+}
+
+std::vector<std::string> series_lines(const FitRecord& record)
+{
+    std::vector<std::string> lines;
+    if (record.reversed)
+        lines.emplace_back("Read in reverse order (x runs downwards in the file)");
+    if (record.gaps)
+        lines.push_back("Gaps in the crop = " + std::to_string(*record.gaps) +
+                        " (rows without y, left out)");
+    return lines;
+}
+
+std::vector<std::string> comparison_lines(const ComparisonRecord& record)
+{
+    std::vector<std::string> lines{
+        "Model        k  Sum of squares   AR(1)  Log-likelihood          AIC  AIC weight"
+        "          BIC  BIC weight"};
+    for (const compare::ModelRecord& m : record.models)
+        lines.push_back(formatted("%-10s %c %2zu %15.7g %7.3f %15.3f %12.3f %11.4f %12.3f %11.4f",
+                                  m.name.c_str(), m.chosen ? '*' : ' ', m.k, m.sum_of_squares,
+                                  m.phi, m.log_likelihood, m.aic, m.aic_weight, m.bic,
+                                  m.bic_weight));
+    if (record.p)
+        lines.push_back(formatted("Event test: p = %.4g against the %s (%zu of %zu replicates)",
+                                  *record.p, record.null_name.c_str(), record.replicates,
+                                  record.test_replicates));
+    if (record.family)
+        lines.push_back("Chosen: " + std::string(family_caption(*record.family)) + " (" +
+                        record.chosen + ")");
+    else if (!record.chosen.empty())
+        lines.push_back("Chosen: no event (" + record.chosen + ")");
+    return lines;
+}
+
+}  // namespace tolvenar

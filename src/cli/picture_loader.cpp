@@ -1,18 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// write_picture hands the drawing to the module built from fit_picture.cpp, loaded on first use
-// (Qt and the libraries under it then cost nothing to a run that writes no picture), and writes
-// the bytes it gets back itself.
-#include "cli/plot/fit_picture.h"
+// write_picture hands the drawing to the renderer's module and writes the bytes it gets back
+// itself.
+#include "cli/picture_loader.h"
+
+#include "core/runtime/file_output.h"
 
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -71,15 +65,6 @@ Module load_module()
     return module;
 }
 
-// The last four characters of `path`, in lower case.
-std::string ending(const std::string& path)
-{
-    std::string end = path.substr(path.size() - std::min<std::size_t>(path.size(), 4));
-    std::transform(end.begin(), end.end(), end.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return end;
-}
-
 // The module, loaded on the first call.
 const Module& module()
 {
@@ -88,11 +73,6 @@ const Module& module()
 }
 
 }  // namespace
-
-bool is_picture_name(const std::string& path)
-{
-    return ending(path) == ".png" || ending(path) == ".svg";
-}
 
 void load_picture_module()
 {
@@ -106,28 +86,10 @@ std::string write_picture(const std::string& path, const FitPicture& picture)
     if (!module.render)
         return failed + module.reason;
     std::string bytes;
-    if (!module.render(ending(path) == ".svg", picture, bytes))
+    if (!module.render(picture_ending(path) == ".svg", picture, bytes))
         return failed + "the drawing failed";
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return failed + std::strerror(errno);
-    int error = 0;
-    for (std::size_t at = 0; at < bytes.size() && error == 0;) {
-        const ssize_t n = write(fd, bytes.data() + at, bytes.size() - at);
-        if (n > 0)
-            at += static_cast<std::size_t>(n);
-        else if (n == 0 || errno != EINTR)
-            error = n == 0 ? EIO : errno;
-    }
-    struct stat info{};
-    const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    if (close(fd) != 0 && error == 0)  // where a full disk or a lost network share may show
-        error = errno;
-    if (error == 0)
-        return "";
-    if (regular)  // no half picture left behind
-        unlink(path.c_str());
-    return failed + std::strerror(error);
+    const std::string reason = write_file(path, bytes);
+    return reason.empty() ? reason : failed + reason;
 }
 
 }  // namespace tolvenar::plot
