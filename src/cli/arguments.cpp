@@ -76,8 +76,9 @@ ModelFamily model_named(const std::string& name)
     const std::optional<ModelFamily> family = family_from_name(name);
     if (!family)
         throw usage_error("unknown model \"" + name + "\"");
-    if (*family == ModelFamily::ManualConstraint)
-        throw refused("\"Manual constraint\" needs its boxes drawn with the mouse: use the window");
+    if (family_row(*family).drawn)
+        throw refused("\"" + std::string(family_caption(*family)) +
+                      "\" needs its boxes drawn with the mouse: use the window");
     return *family;
 }
 
@@ -158,10 +159,8 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
         return text_option(app, name, target, kind, description);
     };
     value("--model", texts.model, "NAME",
-          "model family: \"Simple ramp\" or ramp (the default),\n"
-          "\"Symmetric event\" or symmetric, \"Asymmetric event\"\n"
-          "or asymmetric, \"Event with duration\" or duration,\n"
-          "\"Free 3 segments\" or free3, \"Free 4 segments\" or free4");
+          "model family by name or caption (default ramp,\n\"Simple ramp\"): see the families "
+          "below");
     value("--runs", texts.runs, "R", "runs per search, a whole number (default 10)");
     value("--trials", texts.trials, "N",
           "random candidates per run, a whole number (default 1000)");
@@ -229,16 +228,34 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
     app.set_help_flag("-h,--help", "print this help and exit");
 }
 
+// The families tolvenar-fit fits, in the window's order: name, caption and what each is.
+std::string family_lines()
+{
+    std::vector<const FamilyRow*> rows;
+    for (const FamilyRow& row : family_table())
+        rows.push_back(&row);
+    std::sort(rows.begin(), rows.end(),
+              [](const auto* a, const auto* b) { return a->button.order < b->button.order; });
+    std::string lines = "Model families (--model NAME or its caption):\n";
+    for (const FamilyRow* row : rows) {
+        std::string name(row->drawn ? "" : row->short_name);
+        name.resize(std::max<std::size_t>(name.size() + 1, 12), ' ');
+        lines += "  " + name + "\"" + std::string(row->caption) + "\": " +
+                 std::string(row->help) + "\n";
+    }
+    return lines;
+}
+
 void describe(CLI::App& app)
 {
     app.description("Fit a piecewise-linear model to a cropped window of each data series by Monte "
                     "Carlo search\nand print the best model's break points, its correlation R "
                     "and, for two families,\nthe symmetry index or the duration of change, as "
                     "the window reports them.");
-    app.footer(R"(Options take their value as "--runs 5" or "--runs=5". Many files are fitted in
-parallel over the cores, each exactly as alone; the output keeps their order. "Manual
-constraint" needs boxes drawn with the mouse and is the window's alone. On a terminal a
-progress line shows on standard error; Ctrl-C or SIGTERM stops the search, refinement or
+    app.footer(family_lines() + R"(
+Options take their value as "--runs 5" or "--runs=5". Many files are fitted in
+parallel over the cores, each exactly as alone; the output keeps their order. On a terminal
+a progress line shows on standard error; Ctrl-C or SIGTERM stops the search, refinement or
 bootstrap, prints the best found so far, marked as interrupted ("status": "interrupted"), and
 exits 130 (143 for SIGTERM); a second signal ends the program at once.
 

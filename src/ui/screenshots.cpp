@@ -95,7 +95,7 @@ bool search(const QDir& examples, const QDir& docs, const char* file, const char
 
 }  // namespace
 
-// A default search of "Event with duration" over all of a noisy plateau, its run bests and boxes
+// A default search of an event with duration over all of a noisy plateau, its run bests and boxes
 // cleared away, then "Bootstrap intervals…" with its defaults: the band and the bars on the
 // working plot, and the "Intervals" table beside the window.
 bool intervals(const QDir& examples, const QDir& docs)

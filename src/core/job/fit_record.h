@@ -72,8 +72,8 @@ struct FoundModel {
     float r = 0.0f;
     float sq_dist = 0.0f;
     std::int64_t trials_made = 0;  // TrialCount, every search together
-    std::optional<float> duration;        // "Simple ramp" alone
-    std::optional<float> symmetry_index;  // "Asymmetric event" alone
+    std::optional<float> duration;        // of a family that measures its duration
+    std::optional<float> symmetry_index;  // of a family that measures its symmetry
     std::vector<std::string> report;      // the enabled result labels, in reading order
     std::optional<RefinedModel> refined;
     XForm x_form;  // the file's x: for dates every x above is days from its first data row

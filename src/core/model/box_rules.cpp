@@ -35,7 +35,7 @@ bool strictly_between(float low, float value, float high)
 // boxes of the family's vertices.
 void tie_levels(EngineState& state, std::optional<ModelFamily> family, std::size_t e)
 {
-    if (!family || *family == ModelFamily::ManualConstraint)
+    if (!family || drawn_family(family))
         return;
     const FamilyRow& row = family_row(*family);
     const auto boxes = static_cast<std::size_t>(row.vertices);

@@ -98,7 +98,7 @@ struct EngineState {
     Vertices ManYMin{};
     Vertices ManYMax{};
 
-    // Vertices of the chosen family; for "Manual constraint" the number of manual boxes (0..6).
+    // Vertices of the chosen family; for the drawn family the number of manual boxes (0..6).
     std::int16_t NodeCount = 0;
 
     // How the file writes its x: the report writes break points and durations back in it.

@@ -88,8 +88,7 @@ public:
         : m_crop(crop), m_shape(shape), m_left(start.x[1]),
           m_right(start.x[static_cast<std::size_t>(shape.last)])
     {
-        const bool manual = family == ModelFamily::ManualConstraint;
-        const bool boxed = constrained || manual;
+        const bool boxed = constrained || family_row(family).drawn;
         const Vertices& xmin = constrained ? state.ConXMin : state.ManXMin;
         const Vertices& xmax = constrained ? state.ConXMax : state.ManXMax;
         const Vertices& ymin = constrained ? state.ConYMin : state.ManYMin;
@@ -459,18 +458,8 @@ StandardErrors errors_of(const Linearised& lin, const Model& model,
         out.y[static_cast<std::size_t>(k)] = se(g);
     }
     std::vector<double> g(q, 0.0);
-    const std::vector<double> g2 = of_break(2), g3 = of_break(3), g4 = of_break(4);
-    if (shape.measure == FamilyMeasure::Duration) {
-        for (std::size_t a = 0; a < q; ++a)
-            g[a] = g3[a] - g2[a];
+    if (measure_gradient(shape.measure, model.x, of_break(2), of_break(3), of_break(4), g))
         out.measure = se(g);
-    } else if (shape.measure == FamilyMeasure::SymmetryIndex && model.x[4] != model.x[2]) {
-        const double x2 = model.x[2], x3 = model.x[3], x4 = model.x[4];
-        const double span = x4 - x2;
-        for (std::size_t a = 0; a < q; ++a)
-            g[a] = (x3 - x4) / (span * span) * g2[a] + g3[a] / span - (x3 - x2) / (span * span) * g4[a];
-        out.measure = se(g);
-    }
     return out;
 }
 

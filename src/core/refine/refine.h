@@ -23,7 +23,7 @@ using tolvenar::Model;
 struct RefineRequest {
     ModelFamily family = ModelFamily::SimpleRamp;
     // The constrained search's boxes (ConX/ConY, widened by a tenth a side as its draws use
-    // them) bound the drawn vertices. "Manual constraint" is always held in its manual boxes.
+    // them) bound the drawn vertices. The drawn family is always held in its manual boxes.
     bool constrained = false;
     Model start;                  // the search's best of best: its end vertices stay
     std::vector<Model> restarts;  // further starts, e.g. the best of every run
@@ -39,7 +39,7 @@ struct RefinedFit {
     Model model;
     float sq_dist = 0.0f;  // GetSqDist of the model over the crop
     float r = 0.0f;        // GetR
-    // "Simple ramp": X3 - X2; "Asymmetric event": (X3 - X2) / (X4 - X2); else none.
+    // The family's measure (FamilyRow::measure) of the model; none for a family without.
     std::optional<float> measure;
     bool improved = false;  // false: no better model than the start was found; model = start
 };

@@ -33,11 +33,7 @@ void family_steps(std::vector<LabelWrite>& writes, const EngineState& state,
         write(writes, ResultLabel::Measure, 0, false, std::string(kStartupMeasureCaption));
     } else {
         // A zero span of the symmetry index faults here, as the report's division does.
-        const float value =
-            measure == FamilyMeasure::Duration
-                ? single::sub(x[3], x[2], where)
-                : single::div(single::sub(x[3], x[2], where), single::sub(x[4], x[2], where),
-                              where);
+        const float value = measure_value(measure, x, where);
         const MeasureNames& names = measure_names(measure);
         write(writes, ResultLabel::Measure, 0, true,
               std::string(names.caption) + " = " +
@@ -56,7 +52,7 @@ void family_steps(std::vector<LabelWrite>& writes, const EngineState& state,
         write(writes, ResultLabel::X, 6, false, "X6 =");
         write(writes, ResultLabel::Y, 6, false, "Y6 =");
     }
-    if (family == ModelFamily::ManualConstraint) {
+    if (drawn_family(family)) {
         for (int i = state.NodeCount + 1; i <= 6; ++i) {
             if (i < 1)
                 throw Fault(FaultKind::IndexOutOfRange, "Label2");

@@ -65,7 +65,7 @@ inline constexpr std::string_view kStartupMeasureCaption = "Symmetry index = ";
 std::string bare_x_caption(int i);  // "X" + i + " = "
 std::string bare_y_caption(int i);  // "Y" + i + " = "
 // Label6 after Reset or a crop: "Duration of change =" with a family that measures its duration
-// ("Simple ramp"), else "Symmetry index =" (both without a trailing blank).
+// (FamilyMeasure::Duration), else "Symmetry index =" (both without a trailing blank).
 std::string_view reset_measure_caption(std::optional<ModelFamily> family);
 
 // The writes of Reset and of a crop: all twelve break-point labels bare and disabled, Label5

@@ -134,7 +134,7 @@ SearchOutcome SearchEngine::run(EngineState& state, const SearchRequest& setting
 bool SearchEngine::run_all(EngineState& state, const SearchRequest& settings,
                            RandomSource& random, SearchObserver& observer)
 {
-    const bool manual = settings.family == ModelFamily::ManualConstraint;
+    const bool manual = drawn_family(settings.family);
     if (manual)
         stretch_manual_boxes(state, settings, observer);
     observer.search_started(to_single(settings.runs.value()));

@@ -42,7 +42,7 @@ private:
 // What one search is asked to do.
 struct SearchRequest {
     std::optional<ModelFamily> family;  // none: no candidate is drawn (no family chosen)
-    // 0: candidates drawn freely (in the manual boxes for "Manual constraint"); 1: inside the
+    // 0: candidates drawn freely (in the manual boxes for the drawn family); 1: inside the
     // constraint boxes; 2: not drawn at all (a choice that is neither), each trial scoring the
     // candidate left from before.
     std::int16_t constrain = 0;

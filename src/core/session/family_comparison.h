@@ -59,7 +59,7 @@ struct FamilyComparison {
     const refine::RefinedFit* fit(ModelFamily family) const;
 };
 
-// The event families in the family table's order: every family but "Manual constraint".
+// The event families in the family table's order: every family but the drawn one.
 std::vector<ModelFamily> event_families();
 
 // Steps a comparison counts in ComparisonRequest::done: the families, then the replicates.

@@ -156,7 +156,7 @@ public:
     ControlArray<OptionButton, 0, 6> Option1;  // index = model family
     ControlArray<Frame, 0, 5> Frame2;          // icon frames
     ControlArray<LineControl, 0, 22> Line1;    // icon strokes
-    ControlArray<Shape, 0, 1> Shape2;          // icon of "Manual constraint"
+    ControlArray<Shape, 0, 1> Shape2;          // icon of the drawn family
 
     // " Best fitting "
     Frame* Frame5 = nullptr;

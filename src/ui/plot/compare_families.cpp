@@ -25,7 +25,8 @@ QString number(double value, int decimals)
     return QString::number(value, 'f', decimals);
 }
 
-// "Simple ramp" for ramp, "Constant" and "Straight line" for the models without an event.
+// A family's caption for its short name, "Constant" and "Straight line" for the models
+// without an event.
 QString model_caption(const std::string& name)
 {
     if (const std::optional<ModelFamily> family = family_from_name(name))  // none for the nulls
