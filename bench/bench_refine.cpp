@@ -4,7 +4,7 @@
 // bootstraps of a "Simple ramp" at 300 and 1,000 points on every core, each replicate its own
 // optimum (or, "search", a 10 x 1000 search and a refinement as --bootstrap-search runs them).
 // Counter "excess" = the search's sum of squares over the refined one, minus 1.
-#include "core/model/boxes.h"
+#include "core/model/engine_state.h"
 #include "core/refine/bootstrap.h"
 #include "core/refine/optimum.h"
 #include "core/search/search.h"

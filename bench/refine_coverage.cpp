@@ -22,7 +22,7 @@
 // (their mean minus the estimate) beside the estimates' own bias (their mean minus the truth),
 // the replicates' spread beside the estimates' spread over the series, how far the search's
 // best was from the refined fit, and the seconds per series.
-#include "core/model/boxes.h"
+#include "core/model/engine_state.h"
 #include "core/refine/bootstrap.h"
 #include "core/search/search.h"
 

@@ -9,7 +9,7 @@
 #include "core/search/search.h"
 #include "cli/refusals.h"
 #include "core/data/data_reader.h"
-#include "core/model/boxes.h"
+#include "core/model/engine_state.h"
 #include "core/runtime/numbers.h"
 #include "core/window/crop.h"
 
@@ -169,7 +169,9 @@ TEST(FitCommand, JsonHoldsTheEnginesNumbersExactly)
                                  "--from", "150", "--to", "260.5", path});
     EngineState state;
     state.data = import_data_file(path).series.table;
-    crop_without_drawing(state, 150.0f, 110.5f, 0.0);
+    extract_crop(state, 150.0f, 110.5f);
+    measure_crop(state.data, 150.0f, 110.5f, state.CropMinY, state.CropMaxY,
+                 [](float, float, float, float) {});
     forget_best_of_best(state);
     clear_manual_boxes(state);
     state.NodeCount = node_count_of(ModelFamily::AsymmetricEvent);

@@ -94,7 +94,7 @@ TEST(CropSelection, EdgesEqualToDataXHoldTheirRows)
         const CropEdges edges = crop_edges(c.x[c.from], c.x[c.to]);
         EngineState before = state_with(table_of(c.x)), after = before;
         extract_crop(before, edges.left, edges.width, edges.origin);
-        extract_crop(after, edges);
+        extract_crop(after, crop_rows(after.data, edges));
         EXPECT_EQ(std::tuple(after.CropStart, after.CropCount, before.CropCount),
                   std::tuple(c.start, c.count, c.held)) << c.x[c.from];
         EXPECT_EQ(after.CropOrigin, before.CropOrigin);
@@ -122,8 +122,8 @@ TEST(CropOrigin, IsTheLeftEdgeOfACropFarFromZero)
     extract_crop(state, days[0], width, days[0]);
     EXPECT_EQ(std::tuple(state.CropStart, state.CropCount, state.CropOrigin),
               std::tuple(0, 1000, days[0]));
-    EXPECT_EQ(model_x_of(state, days[0] + width), width);
-    EXPECT_EQ(data_x_of(state, 12.5f), 2460012.5);
+    EXPECT_EQ(model_x_of(state.CropOrigin, days[0] + width), width);
+    EXPECT_EQ(data_x_of(state.CropOrigin, 12.5f), 2460012.5);
     // Taken in data x, the single right edge 2460041.5 loses the last three rows.
     extract_crop(state, static_cast<float>(days[0]), width);
     EXPECT_EQ(std::tuple(state.CropCount, state.CropOrigin), std::tuple(997, 0.0));

@@ -8,7 +8,7 @@
 #include "core/compare/criteria.h"
 #include "core/data/x_form.h"
 #include "core/job/fit_request.h"
-#include "core/model/engine_state.h"
+#include "core/model/model.h"
 #include "core/refine/bootstrap.h"
 #include "core/report/fit_picture.h"
 

@@ -2,7 +2,7 @@
 #include "core/refine/bootstrap.h"
 
 #include "core/compare/noise.h"
-#include "core/model/boxes.h"
+#include "core/model/engine_state.h"
 #include "core/model/fit.h"
 #include "core/runtime/fault.h"
 #include "core/runtime/random_source.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/refine/refine.h"
 
-#include "core/model/boxes.h"
+#include "core/model/engine_state.h"
 #include "core/model/fit.h"
 #include "core/model/single_ops.h"
 #include "core/refine/levels.h"
@@ -576,18 +576,6 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
                     true};
     }
     return result;
-}
-
-ResultReport refined_report(const EngineState& state, ModelFamily family, const RefinedFit& fit)
-{
-    EngineState shown;
-    shown.CropOrigin = state.CropOrigin;
-    shown.DataXForm = state.DataXForm;
-    shown.NodeCount = state.NodeCount;
-    shown.BestOfBestX = fit.model.x;
-    shown.BestOfBestY = fit.model.y;
-    shown.BestOfBestR = fit.r;
-    return result_report(shown, family);
 }
 
 }  // namespace tolvenar::refine

@@ -93,8 +93,4 @@ std::size_t parameter_count(ModelFamily family, std::int16_t node_count);
 // table.
 EngineState crop_only(const EngineState& state);
 
-// The report's own writes (captions, decimals, data x) over the refined model in place of the
-// best of best of `state`.
-ResultReport refined_report(const EngineState& state, ModelFamily family, const RefinedFit& fit);
-
 }  // namespace tolvenar::refine

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/search/search.h"
 
-#include "core/model/boxes.h"
+#include "core/model/engine_state.h"
 #include "core/model/generate.h"
 #include "core/model/single_ops.h"
 #include "core/runtime/clock.h"
@@ -200,7 +200,7 @@ bool SearchEngine::run_all(EngineState& state, const SearchRequest& settings,
         }
         if (settings.constrain == 0)
             widen_constraint_boxes(state);
-        const ResultReport report = result_report(state, settings.family);
+        const ResultReport report = result_report(reported_best(state), settings.family);
         observer.report_written(report);
         if (report.fault)
             throw *report.fault;
@@ -373,6 +373,12 @@ std::string search_fault_hint(const Fault& fault, const EngineState& state,
     if (where == "TrialCount")
         return "more than 2147483647 trials since the reset";
     return {};
+}
+
+ReportedModel reported_best(const EngineState& state)
+{
+    return {{state.BestOfBestX, state.BestOfBestY}, state.BestOfBestR, state.CropOrigin,
+            state.DataXForm, state.NodeCount};
 }
 
 std::string search_stop_line(std::string_view search, const SearchOutcome& outcome,

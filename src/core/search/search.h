@@ -197,6 +197,9 @@ private:
     double m_start = 0.0;  // clock at the start of the search
 };
 
+// The best of best as the report shows it.
+ReportedModel reported_best(const EngineState& state);
+
 // The estimate of `seconds`; whole seconds beyond the 32-bit range raise an Overflow.
 TimeEstimate time_estimate(float seconds);
 

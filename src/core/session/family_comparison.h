@@ -6,7 +6,7 @@
 #pragma once
 
 #include "core/compare/compare.h"
-#include "core/model/engine_state.h"
+#include "core/model/model.h"
 #include "core/model/family.h"
 #include "core/refine/refine.h"
 

@@ -20,6 +20,7 @@
 #include "core/window/crop_edges.h"
 
 #include <atomic>
+#include <functional>
 #include <cstdint>
 #include <optional>
 #include <random>
@@ -180,6 +181,8 @@ public:
     FamilyComparison compare(const ComparisonRequest& request) const;
 
 private:
+    void edit_manual_box(const std::function<void(BoxLimits&)>& edit);
+
     EngineState m_state;
     RandomSource m_random;
     SearchEngine m_engine;
