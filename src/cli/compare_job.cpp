@@ -40,6 +40,7 @@ FileResult compare_series(const FitOptions& options, CheckedImport imported,
         result.to = window.to;
         note_series(result, imported.series, window.from, window.to);
         take_crop(session, window);
+        note_precision(result, session);
 
         ComparisonRequest request;
         request.left = session.model_x(window.left);

@@ -4,9 +4,12 @@
 #include "cli/refusals.h"
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
+#include "core/window/precision.h"
 
+#include <cctype>
 #include <cmath>
 #include <limits>
+#include <string_view>
 
 namespace tolvenar::cli {
 
@@ -46,6 +49,9 @@ void declare_data_options(CLI::App& app, DataOptionTexts& texts)
     value("--missing", texts.missing, "VALUE",
           "a y equal to VALUE is missing, as an empty y, NaN,\nNA and NULL are: the row is a gap, "
           "left out of the\nfit and counted");
+    value("--comment", texts.comment, "CHAR",
+          "a line starting with CHAR is a comment, skipped and\ncounted (default #; % ; ! for "
+          "other files); a leading\n/* ... */ block is one too");
 }
 
 ReadOptions read_options(const CLI::App& app, const DataOptionTexts& texts)
@@ -62,6 +68,13 @@ ReadOptions read_options(const CLI::App& app, const DataOptionTexts& texts)
             throw usage_error("--missing needs a number, not \"" + texts.missing +
                               "\" (empty, NaN, NA and NULL are missing already)");
         options.missing = parse_leading_number(texts.missing);
+    }
+    if (app.count("--comment") > 0) {
+        const std::string& c = texts.comment;
+        if (c.size() != 1 || !std::ispunct(static_cast<unsigned char>(c[0])) ||
+            std::string_view("\",.+-").find(c[0]) != std::string_view::npos)
+            throw usage_error("--comment needs one mark such as # % ; or !, not \"" + c + "\"");
+        options.comment = c[0];
     }
     return options;
 }
@@ -102,6 +115,15 @@ void note_series(FileResult& result, const ImportedSeries& series, double from, 
     result.sigma_title = series.sigma_title;
     if (!series.gap_x.empty())
         result.gaps = gaps_within(series.gap_x, from, to);
+    result.title_row = series.layout.title_row;
+    result.comment_lines = series.comment_lines;
+}
+
+void note_precision(FileResult& result, const FitSession& session)
+{
+    const CropInfo crop = session.crop_info();
+    result.precision_warning =
+        crop_precision_warning(session.table(), crop.first_row, crop.points, crop.origin);
 }
 
 nlohmann::ordered_json x_value(double x, const XForm& form, nlohmann::ordered_json number)
@@ -119,6 +141,12 @@ std::vector<std::string> series_lines(const FileResult& result)
     if (result.gaps)
         lines.push_back("Gaps in the crop = " + std::to_string(*result.gaps) +
                         " (rows without y, left out)");
+    if (!result.title_row)
+        lines.emplace_back("No title row (the first line is data; columns go by number)");
+    if (result.comment_lines > 0)
+        lines.push_back("Comment lines skipped = " + std::to_string(result.comment_lines));
+    if (result.precision_warning)
+        lines.push_back("Precision warning: " + *result.precision_warning);
     return lines;
 }
 

@@ -6,6 +6,7 @@
 #include "cli/arguments.h"
 #include "cli/file_result.h"
 #include "core/data/data_reader.h"
+#include "core/session/fit_session.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -17,7 +18,7 @@ namespace tolvenar::cli {
 
 // The data options as typed, read after the parse so that refusals name them as typed.
 struct DataOptionTexts {
-    std::string x, y, sigma, missing;
+    std::string x, y, sigma, missing, comment;
 };
 
 // An option that takes one text (the last when given again), shown in --help as `kind`.
@@ -37,12 +38,15 @@ Edge edge_in(const Edge& edge, const XForm& form);
 
 // What the reader said of the series that the outputs report, for the crop [from, to].
 void note_series(FileResult& result, const ImportedSeries& series, double from, double to);
+// Whether single precision holds the session's crop finely enough for the search.
+void note_precision(FileResult& result, const FitSession& session);
 
 // An x in data x as JSON and CSV write it: `number` for plain numbers, the file's own date or
 // date-time text for dates.
 nlohmann::ordered_json x_value(double x, const XForm& form, nlohmann::ordered_json number);
 
-// The text lines that say what the file held: "Read in reverse order", "Gaps in the crop = 3".
+// The text lines that say what the file held: "Read in reverse order", "Gaps in the crop = 3",
+// "No title row", "Comment lines skipped = 12", and a precision warning.
 std::vector<std::string> series_lines(const FileResult& result);
 
 }  // namespace tolvenar::cli

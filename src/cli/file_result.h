@@ -95,6 +95,9 @@ struct FileResult {
     bool reversed = false;
     std::optional<std::size_t> gaps;
     std::string sigma_title;
+    bool title_row = true;                         // false: the file's first line is data
+    std::size_t comment_lines = 0;                 // lines the reader skipped as comments
+    std::optional<std::string> precision_warning;  // the crop is too fine for single precision
     std::optional<FoundModel> found;  // set when fitted, and when interrupted after a model
     std::optional<ComparisonRecord> comparison;  // --compare; found is then the chosen family's
     // The fit's picture and where it goes, written on the main thread: Qt's painting without an

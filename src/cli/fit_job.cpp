@@ -173,6 +173,7 @@ FileResult fit_series(const FitOptions& options, CheckedImport imported, const s
         result.to = window.to;
         note_series(result, imported.series, window.from, window.to);
         take_crop(session, window);
+        note_precision(result, session);
         reset_for(session, options.family);
 
         SearchRequest request;

@@ -114,7 +114,8 @@ Json edge_value(const FileResult& result, const std::optional<double>& edge)
 
 // What the file said of its data, each only where it applies, so that a file of plain numbers
 // without gaps keeps its object: "x_form" ("date" or "date-time": x are written as the file
-// writes them, durations in days), "reversed", "sigma" (the column's title) and "gaps".
+// writes them, durations in days), "reversed", "sigma" (the column's title), "gaps", "titles"
+// (false: no title row), "comment_lines" and "precision_warning".
 void add_series_members(Json& object, const FileResult& result)
 {
     if (result.x_form.is_date())
@@ -125,6 +126,12 @@ void add_series_members(Json& object, const FileResult& result)
         add_text(object, "sigma", result.sigma_title);
     if (result.gaps)
         object["gaps"] = *result.gaps;
+    if (!result.title_row)
+        object["titles"] = false;
+    if (result.comment_lines > 0)
+        object["comment_lines"] = result.comment_lines;
+    if (result.precision_warning)
+        add_text(object, "precision_warning", *result.precision_warning);
 }
 
 // The family whose search the result reports: with --compare the one fitted after the
