@@ -184,6 +184,8 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
     ReadOptions sigma, named, timed;
     sigma.sigma = ColumnChoice::of_text("3");
     timed.x = ColumnChoice::of_text("time");
+    ReadOptions aged = timed;
+    aged.x = ColumnChoice::of_text("Age");
     named.x = ColumnChoice::of_text("time");
     named.y = ColumnChoice::of_text("4");
     const struct { std::string text, message; ReadOptions options = {}; } cases[] = {
@@ -245,6 +247,11 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
                                "(its first line is data), so its columns go by number (1, 2, ...)",
          timed},
         {"0,1\n1,2\n2,3\n", "not a data file: fewer than four data rows (eight fields)"},
+        // A word of a title with blanks inside is no title.
+        {"Depth [m]\tAge [ka BP]\n0.1\t1\n", "no column is titled \"Age\" for x: the titles are "
+                                            "\"Depth [m]\", \"Age [ka BP]\"", aged},
+        {"Depth sed\tAge\n0.1\t1\n", "the separator is ambiguous: tab and blanks read the first "
+                                     "rows differently", {{"sed", 0}}},
     };
     for (const auto& [text, message, options] : cases) {
         try {

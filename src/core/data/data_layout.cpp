@@ -157,7 +157,7 @@ Sample sample(std::string_view text, Separator separator, const ReadOptions& opt
         columns = detail::ColumnIndexes{};
         sample.names_found = false;
     }
-    bool every = true, some = false, readable = true;
+    bool every = true, some = false, readable = true, any_y = false;
     std::size_t rows = 0;
     const auto take = [&](const SampleLine& line) {
         const Field* x = detail::ColumnIndexes::field(line.fields, columns->x);
@@ -165,6 +165,7 @@ Sample sample(std::string_view text, Separator separator, const ReadOptions& opt
         if (detail::is_marker_row(x, y))
             return;
         ++rows;
+        any_y = any_y || y;
         readable = readable && x && readable_x(x, separator) && readable_y(y, separator);
         sample.reading.emplace_back(sampled_value(x, separator), sampled_value(y, separator));
         const bool separates = separates_values(line, separator);
@@ -180,9 +181,11 @@ Sample sample(std::string_view text, Separator separator, const ReadOptions& opt
         if (!is_blank_line(line))
             take(line);
     }
-    // Only a separator between values on some row tells a table from a comma file's padding.
+    // Only a separator between values on some row tells a table from a comma file's padding; a
+    // title found among blank-separated words whose column no row reaches reads nothing.
     sample.fits = readable && rows > 0 && first.fields.size() >= 2 &&
-                  (separator == Separator::Comma || some);
+                  (separator == Separator::Comma || some) &&
+                  (any_y || options.y.name.empty() || !sample.names_found);
     sample.separates_every = rows > 0 && every;
     return sample;
 }
@@ -329,8 +332,8 @@ DataLayout data_layout(std::string_view text, const ReadOptions& options)
             named.push_back(i);
     }
     // Titles with blanks inside ("Age [ka BP]") are asked for as the separator that holds them
-    // whole reads them.
-    if (!named.empty())
+    // whole reads them; a word of such a title found by blanks alone decides nothing.
+    if (!named.empty() && kCandidates[named.front()] != Separator::Blanks)
         fitting = named;
     std::size_t chosen = 0;  // comma, when it reads the first rows or nothing else does
     if (!fitting.empty() && fitting.front() != 0) {

@@ -326,7 +326,9 @@ Field FieldStream::next_separated()
             ++p;
     }
     m_pos = p;
-    if (field.ends_line)
+    // Most lines start with a value: one look at their first character passes them.
+    if (field.ends_line && m_comment != '\0' && p < size &&
+        (t[p] == m_comment || is_blank(t[p]) || t[p] == '\t'))
         skip_comments();
     return field;
 }
