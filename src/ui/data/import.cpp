@@ -89,8 +89,10 @@ void frmMain::Command1_Click()
             notes += QStringLiteral("  x read in reverse order");
         if (!imported.series.layout.title_row)
             notes += QStringLiteral("  no title row: the first line read as data");
-        if (imported.series.comment_lines > 0)
-            notes += QStringLiteral("  %1 comment lines skipped").arg(imported.series.comment_lines);
+        if (const std::size_t comments = imported.series.comment_lines; comments > 0)
+            notes += QStringLiteral("  %1 comment line%2 skipped")
+                         .arg(comments)
+                         .arg(comments == 1 ? "" : "s");
         if (session.weighted())
             notes += QStringLiteral("  weighted by 1/σ² of %1")
                          .arg(SigmaTitle.empty() ? QStringLiteral("the σ column")
