@@ -50,7 +50,7 @@ void declare_data_options(CLI::App& app, DataOptionTexts& texts)
           "a y equal to VALUE is missing, as an empty y, NaN,\nNA and NULL are: the row is a gap, "
           "left out of the\nfit and counted");
     value("--comment", texts.comment, "CHAR",
-          "a line starting with CHAR is a comment, skipped and\ncounted (default #; % ; ! for "
+          "a line starting with CHAR is a comment, skipped and\ncounted (default #; %, ; or ! for "
           "other files); a leading\n/* ... */ block is one too");
 }
 
