@@ -5,7 +5,9 @@
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 
+#include <cctype>
 #include <limits>
+#include <string_view>
 
 namespace tolvenar::cli {
 
@@ -45,6 +47,9 @@ void declare_data_options(CLI::App& app, DataOptionTexts& texts)
     value("--missing", texts.missing, "VALUE",
           "a y equal to VALUE is missing, as an empty y, NaN,\nNA and NULL are: the row is a gap, "
           "left out of the\nfit and counted");
+    value("--comment", texts.comment, "CHAR",
+          "a line starting with CHAR is a comment, skipped and\ncounted (default #; %, ; or ! for "
+          "other files); a leading\n/* ... */ block is one too");
 }
 
 ReadOptions read_options(const CLI::App& app, const DataOptionTexts& texts)
@@ -61,6 +66,13 @@ ReadOptions read_options(const CLI::App& app, const DataOptionTexts& texts)
             throw usage_error("--missing needs a number, not \"" + texts.missing +
                               "\" (empty, NaN, NA and NULL are missing already)");
         options.missing = parse_leading_number(texts.missing);
+    }
+    if (app.count("--comment") > 0) {
+        const std::string& c = texts.comment;
+        if (c.size() != 1 || !std::ispunct(static_cast<unsigned char>(c[0])) ||
+            std::string_view("\",.+-").find(c[0]) != std::string_view::npos)
+            throw usage_error("--comment needs one mark such as # % ; or !, not \"" + c + "\"");
+        options.comment = c[0];
     }
     return options;
 }

@@ -14,7 +14,7 @@ namespace tolvenar::cli {
 
 // The data options as typed, read after the parse so that refusals name them as typed.
 struct DataOptionTexts {
-    std::string x, y, sigma, missing;
+    std::string x, y, sigma, missing, comment;
 };
 
 // An option that takes one text (the last when given again), shown in --help as `kind`.

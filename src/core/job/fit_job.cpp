@@ -7,6 +7,7 @@
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 #include "core/window/crop.h"
+#include "core/window/precision.h"
 
 #include <cmath>
 #include <new>
@@ -214,6 +215,27 @@ ComparisonRecord comparison_record(const FamilyComparison& comparison,
     return record;
 }
 
+// What the file and the crop say of the series, into the record: the form of its x, a downward
+// axis, the gaps within [from, to], the sigma column, the title row, the comment lines, and
+// whether single precision holds the crop finely enough for the search.
+void note_series(FitRecord& record, const SeriesNotes& notes, const FitSession& session,
+                 double from, double to)
+{
+    record.from = from;
+    record.to = to;
+    record.x_form = notes.x_form;
+    record.reversed = notes.reversed;
+    record.sigma_title = notes.sigma_title;
+    if (!notes.gap_x.empty())
+        record.gaps = gaps_within(notes.gap_x, from, to);
+    record.title_row = notes.title_row;
+    record.comment_lines = notes.comment_lines;
+    const CropInfo crop = session.crop_info();
+    if (crop.points > 0)
+        record.precision_warning =
+            crop_precision_warning(session.table(), crop.first_row, crop.points, crop.origin);
+}
+
 // The search of one step: the family's candidates over the crop window's width.
 SearchRequest search_request(const FitSession& session, ModelFamily family,
                              const CropEdges& window, const SearchStep& step)
@@ -326,7 +348,8 @@ const FamilyComparison* current_comparison(const FitSession& session, const JobR
 
 SeriesNotes notes_of(const ImportedSeries& series)
 {
-    return {series.x_form, series.reversed, series.sigma_title, series.gap_x};
+    return {series.x_form,   series.reversed, series.sigma_title, series.gap_x,
+            series.layout.title_row, series.comment_lines};
 }
 
 FitRecord make_record(const FitSession& session, const JobResults& results,
@@ -336,13 +359,7 @@ FitRecord make_record(const FitSession& session, const JobResults& results,
     FitRecord record;
     record.file = file;
     record.request = request;
-    record.from = from;
-    record.to = to;
-    record.x_form = notes.x_form;
-    record.reversed = notes.reversed;
-    record.sigma_title = notes.sigma_title;
-    if (!notes.gap_x.empty())
-        record.gaps = gaps_within(notes.gap_x, from, to);
+    note_series(record, notes, session, from, to);
     if (results.comparison) {
         record.comparison = comparison_record(*results.comparison, request.test_replicates);
         record.comparison->fitted = request.family;
@@ -397,12 +414,8 @@ FitRecord fit_series(const CheckedImport& imported, const FitRequest& request,
             crop_window(session.table(), request.from, request.to, session.x_form());
         record.from = window.from;
         record.to = window.to;
-        record.x_form = notes.x_form;
-        record.reversed = notes.reversed;
-        record.sigma_title = notes.sigma_title;
-        if (!notes.gap_x.empty())
-            record.gaps = gaps_within(notes.gap_x, window.from, window.to);
         take_crop(session, window);
+        note_series(record, notes, session, window.from, window.to);
         session.set_threads(control.threads);
 
         JobResults results;

@@ -71,6 +71,8 @@ struct SeriesNotes {
     bool reversed = false;
     std::string sigma_title;
     std::vector<double> gap_x;  // x of the rows without y, ascending
+    bool title_row = true;      // false: the file's first line is data
+    std::size_t comment_lines = 0;
 };
 SeriesNotes notes_of(const ImportedSeries& series);
 

@@ -105,6 +105,9 @@ struct FitRecord {
     bool reversed = false;
     std::optional<std::size_t> gaps;
     std::string sigma_title;
+    bool title_row = true;                         // false: the file's first line is data
+    std::size_t comment_lines = 0;                 // lines the reader skipped as comments
+    std::optional<std::string> precision_warning;  // the crop is too fine for single precision
     std::optional<FoundModel> found;  // set when fitted, and when interrupted after a model
     std::optional<ComparisonRecord> comparison;  // the chosen family's fit is `found`
     // The fit's picture (request.picture), and where a front end writes it; the path stays once

@@ -130,7 +130,8 @@ Json edge_value(const FitRecord& record, const std::optional<double>& edge)
 
 // What the file said of its data, each only where it applies, so that a file of plain numbers
 // without gaps keeps its object: "x_form" ("date" or "date-time": x are written as the file
-// writes them, durations in days), "reversed", "sigma" (the column's title) and "gaps".
+// writes them, durations in days), "reversed", "sigma" (the column's title), "gaps", "titles"
+// (false: no title row), "comment_lines" and "precision_warning".
 void add_series_members(Json& object, const FitRecord& record)
 {
     if (record.x_form.is_date())
@@ -141,6 +142,12 @@ void add_series_members(Json& object, const FitRecord& record)
         add_text(object, "sigma", record.sigma_title);
     if (record.gaps)
         object["gaps"] = *record.gaps;
+    if (!record.title_row)
+        object["titles"] = false;
+    if (record.comment_lines > 0)
+        object["comment_lines"] = record.comment_lines;
+    if (record.precision_warning)
+        add_text(object, "precision_warning", *record.precision_warning);
 }
 
 
@@ -494,6 +501,12 @@ std::vector<std::string> series_lines(const FitRecord& record)
     if (record.gaps)
         lines.push_back("Gaps in the crop = " + std::to_string(*record.gaps) +
                         " (rows without y, left out)");
+    if (!record.title_row)
+        lines.emplace_back("No title row (the first line is data; columns go by number)");
+    if (record.comment_lines > 0)
+        lines.push_back("Comment lines skipped = " + std::to_string(record.comment_lines));
+    if (record.precision_warning)
+        lines.push_back("Precision warning: " + *record.precision_warning);
     return lines;
 }
 

@@ -63,7 +63,8 @@ std::string csv_field(std::string_view text);
 void write_csv_header(std::ostream& out, const std::vector<Column>& columns);
 void write_csv_row(std::ostream& out, const std::vector<Column>& columns, const FitRecord& record);
 
-// The text lines that say what the file held: "Read in reverse order", "Gaps in the crop = 3".
+// The text lines that say what the file held: "Read in reverse order", "Gaps in the crop = 3",
+// "No title row", "Comment lines skipped = 12", and a precision warning.
 std::vector<std::string> series_lines(const FitRecord& record);
 
 // The comparison's table, its event test and its choice, as the text report shows them.

@@ -76,10 +76,9 @@ public:
     IntervalsWindow* frmIntervals = nullptr;  // the "Intervals" table, once a bootstrap is done
 
     // What the imported file said of its data: where y are missing (the plots break there, x
-    // ascending) and whether its x run downwards.
-    std::vector<double> GapX;
-    bool XReversed = false;
-    std::string SigmaTitle;  // the sigma column's title; "" without
+    // ascending), whether its x run downwards, its sigma column's title, whether it has a title
+    // row, and the comment lines skipped.
+    SeriesNotes Series;
     // The columns last chosen for a file of more than two, by its title row, while the program
     // runs; the dialog opens on them for the next file with the same titles.
     std::map<std::vector<std::string>, ReadOptions> ColumnChoices;

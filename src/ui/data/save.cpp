@@ -28,9 +28,8 @@ FitRecord record_of(const frmMain& w, ModelFamily family)
     ResultLabels labels;
     labels.apply(reset_label_writes(family));
     labels.apply(w.session.report(family).writes);
-    const SeriesNotes notes{w.session.x_form(), w.XReversed, w.SigmaTitle, w.GapX};
     return make_record(w.session, w.Results, request, w.state.DataFile, edges.from, edges.to,
-                       notes, labels);
+                       w.Series, labels);
 }
 
 // `bytes` written to `path`; "" when written, else why not.
@@ -60,7 +59,7 @@ void frmMain::Command6_Click()
     if (ending == QLatin1String("png") || ending == QLatin1String("svg")) {
         const double top = Picture1->ScaleTop();
         failed = plot::render_picture(
-            file, plot::fit_picture(session.table(), GapX, top, top + Picture1->ScaleHeight(),
+            file, plot::fit_picture(session.table(), Series.gap_x, top, top + Picture1->ScaleHeight(),
                                     plot::picture_window(CropWindowEdges()), *record.found));
     } else if (ending == QLatin1String("csv")) {
         std::ostringstream table;
