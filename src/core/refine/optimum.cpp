@@ -25,11 +25,14 @@ constexpr int kMaxMoved = 4;
 // to hold several basins): the best separated ones are refined or descended.
 constexpr std::size_t kKeptTwo = 64;
 constexpr std::size_t kKeptMore = 256;
+// Minima kept by an exhaustive pass by boxes: the last of them is the bound a box must pass, so
+// few (the best three corners' cells are descended, and a few other basins among them).
+constexpr std::size_t kKeptBoxes = 16;
 constexpr std::size_t kBasins = 8;
 // Best corners whose every adjacent cell is descended within.
 constexpr std::size_t kCorners = 3;
 // A box's tuples are solved once its last break point has fewer positions than this.
-constexpr std::uint32_t kSolvedRun = 8;
+constexpr std::uint32_t kSolvedRun = 4;
 // Ends of vertices' ranges tried in turn by a box's floor, and by a cell's.
 constexpr int kBoxDepth = 1;
 constexpr int kCellDepth = 2;
@@ -64,7 +67,7 @@ struct Step {
     int aa = 0, bb = 0, ab = 0;
 };
 
-Step step_of(int k, int a, int b, int p)
+constexpr Step step_of(int k, int a, int b, int p)
 {
     return {k, a, b, packed(a, a, p), packed(b, b, p), packed(std::min(a, b), std::max(a, b), p)};
 }
@@ -268,6 +271,7 @@ public:
             return chain ? &ldl_chain<q()> : &ldl_all<q()>;
         };
         m_sum = for_levels(p, pick);
+        m_floor = for_levels(p, [](auto q) -> Sum { return &ldl_all<q()>; });
         for (int j = 0; j < p; ++j)
             m_bounded = m_bounded || std::isfinite(m_lower[static_cast<std::size_t>(j)]) ||
                         std::isfinite(m_upper[static_cast<std::size_t>(j)]);
@@ -350,6 +354,11 @@ public:
         for (int j = 0; j < m_p; ++j)
             if (eq.g[static_cast<std::size_t>(packed(j, j, m_p))] > 0.0)
                 idx[static_cast<std::size_t>(q++)] = j;
+        if (q == m_p) {  // every level seen: the unrolled solve
+            const double all = m_floor(eq, eq.yy, levels);
+            if (std::isfinite(all))
+                return all;
+        }
         if (levels)
             std::fill_n(levels, m_p, std::numeric_limits<double>::quiet_NaN());
         const double s = q == 0 ? eq.yy : ldl(eq, m_p, idx.data(), q, fixed.data(), eq.yy, levels);
@@ -600,6 +609,7 @@ private:
     int m_p;
     bool m_chain;
     Sum m_sum = nullptr;  // the free levels' solve: for m_p levels, by their chain when tridiagonal
+    Sum m_floor = nullptr;  // the same for any Gram matrix
     std::vector<double> m_lower, m_upper;
     bool m_bounded = false;
 };
@@ -673,7 +683,8 @@ bool before(const Entry& a, const Entry& b, int d)
 // gather unsorted and are cut back to the best each time twice as many have gathered.
 class Best {
 public:
-    explicit Best(int d) : m_d(d), m_kept(d <= 2 ? kKeptTwo : kKeptMore) {}
+    explicit Best(int d) : Best(d, d <= 2 ? kKeptTwo : kKeptMore) {}
+    Best(int d, std::size_t kept) : m_d(d), m_kept(kept) {}
     double worst() const { return m_threshold; }
     void offer(const Entry& e)
     {
@@ -849,9 +860,11 @@ public:
 
     // The best entries over every increasing tuple of the grids' positions: by boxes where
     // the break points sit on consecutive vertices, else every tuple in turn.
-    Best best_of(const std::vector<std::vector<Pos>>& grids, bool& stopped) const
+    // `every`: the grids hold every data point (an exhaustive pass).
+    Best best_of(const std::vector<std::vector<Pos>>& grids, bool every, bool& stopped) const
     {
-        return m_boxes ? best_by_boxes(grids, stopped) : enumerate(grids, stopped);
+        return m_boxes ? best_by_boxes(grids, every ? kKeptBoxes : kKeptMore, stopped)
+                       : enumerate(grids, stopped);
     }
 
     // Whether the box search serves this family (three or four break points on consecutive
@@ -862,7 +875,7 @@ public:
     // first start, so that the best kept fill early, then the boxes around it, the lowest floor
     // first, each dropped once its floor lies above the best kept. A box whose break points but
     // the last sit at one position each has its tuples solved as enumerate solves them.
-    Best best_by_boxes(const std::vector<std::vector<Pos>>& grids, bool& stopped) const
+    Best best_by_boxes(const std::vector<std::vector<Pos>>& grids, std::size_t kept, bool& stopped) const
     {
         const int d = m_plan.d;
         std::array<double, 7> x{};
@@ -872,7 +885,7 @@ public:
         Normal base;
         add_segments(base, -1, x, e);
         const Tails tail = tails(grids, base, x, e);
-        Best best(d);
+        Best best(d, kept);
         Entry entry;
         const auto solve = [&](const Box& box) {
             std::array<double, 7> bx = x;
@@ -889,6 +902,7 @@ public:
                                  box.hi[static_cast<std::size_t>(d - 1)] + 1, eq, m_solver.floor(eq), bx,
                                  be, entry, best);
         };
+        const Order order = order_of(grids);
         const Box all = whole(grids);
         std::vector<Box> rest{all};
         if (!m_problem.starts.empty() && m_problem.starts[0].size() == static_cast<std::size_t>(d)) {
@@ -906,7 +920,7 @@ public:
             const auto each = [&](const auto& self, std::size_t i) -> void {
                 if (i + 1 == static_cast<std::size_t>(d)) {
                     Box one = run;
-                    if (tighten(grids, one))
+                    if (tighten(order, one, d))
                         solve(one);
                     return;
                 }
@@ -919,7 +933,7 @@ public:
         }
         // Rounding of a floor's relaxed sums must not drop a box that holds a kept tuple.
         const double slack = 1e-12 * m_sums.yy;
-        split_boxes(grids, rest, [&] { return best.worst() * (1.0 + 1e-9) + slack; }, solve, stopped);
+        split_boxes(grids, order, rest, [&] { return best.worst() * (1.0 + 1e-9) + slack; }, solve, stopped);
         return best;
     }
 
@@ -1081,20 +1095,38 @@ private:
         return parts;
     }
 
-    // The box narrowed to the positions of an increasing tuple; false when none is left.
-    static bool tighten(const Grids& grids, Box& box)
+    // For each position of a break point, the first position of the next one at or right of it
+    // (`from`) and the last of the one before at or left of it, plus one (`to`).
+    struct Order {
+        std::array<std::vector<std::uint32_t>, kMaxMoved> from, to;
+    };
+
+    static Order order_of(const Grids& grids)
     {
-        const std::size_t d = grids.size();
-        for (std::size_t i = 1; i < d; ++i)
-            box.lo[i] = std::max(box.lo[i], static_cast<std::uint32_t>(
-                                                index_of(grids[i], grids[i - 1][box.lo[i - 1]].x, false)));
-        for (std::size_t i = d - 1; i-- > 0;) {
-            const std::size_t end = index_of(grids[i], grids[i + 1][box.hi[i + 1]].x, true);
+        Order order;
+        for (std::size_t i = 0; i + 1 < grids.size(); ++i) {
+            const auto& g = grids[i];
+            const auto& next = grids[i + 1];
+            for (const Pos& at : g)
+                order.from[i].push_back(static_cast<std::uint32_t>(index_of(next, at.x, false)));
+            for (const Pos& at : next)
+                order.to[i + 1].push_back(static_cast<std::uint32_t>(index_of(g, at.x, true)));
+        }
+        return order;
+    }
+
+    // The box narrowed to the positions of an increasing tuple; false when none is left.
+    static bool tighten(const Order& order, Box& box, int d)
+    {
+        for (std::size_t i = 1; i < static_cast<std::size_t>(d); ++i)
+            box.lo[i] = std::max(box.lo[i], order.from[i - 1][box.lo[i - 1]]);
+        for (std::size_t i = static_cast<std::size_t>(d) - 1; i-- > 0;) {
+            const std::uint32_t end = order.to[i + 1][box.hi[i + 1]];
             if (end == 0)
                 return false;
-            box.hi[i] = std::min(box.hi[i], static_cast<std::uint32_t>(end - 1));
+            box.hi[i] = std::min(box.hi[i], end - 1);
         }
-        for (std::size_t i = 0; i < d; ++i)
+        for (std::size_t i = 0; i < static_cast<std::size_t>(d); ++i)
             if (box.lo[i] > box.hi[i])
                 return false;
         return true;
@@ -1104,16 +1136,16 @@ private:
     // dropping a box whose floor lies above limit(), until every break point but the last sits
     // at one position and the last at fewer than kSolvedRun: then leaf(box).
     template <typename Limit, typename Leaf>
-    void split_boxes(const Grids& grids, const std::vector<Box>& boxes, const Limit& limit,
-                     const Leaf& leaf, bool& stopped) const
+    void split_boxes(const Grids& grids, const Order& order, const std::vector<Box>& boxes,
+                     const Limit& limit, const Leaf& leaf, bool& stopped) const
     {
         const int d = m_plan.d;
         const auto later = [](const Box& a, const Box& b) { return a.floor > b.floor; };
         std::vector<Box> heap;
         const auto push = [&](Box box) {
-            if (!tighten(grids, box))
+            if (!tighten(order, box, d))
                 return;
-            box.floor = box_floor(grids, box, kBoxDepth);
+            box.floor = box_floor(grids, box, kBoxDepth, limit());
             if (box.floor > limit())
                 return;
             heap.push_back(box);
@@ -1227,7 +1259,9 @@ private:
     // vertex's level within that vertex's range (two pieces sharing a level no other point sees:
     // cross within it). Where the least breaks that, the least over the pieces that keep it lies
     // with that vertex at an end of its range: both ends are tried, `depth` times over.
-    double relaxed(const Normal& exact, std::array<Piece, 6>& pieces, std::size_t count, int depth) const
+    // Once the floor lies above `limit` it is returned as it is.
+    double relaxed(const Normal& exact, std::array<Piece, 6>& pieces, std::size_t count, int depth,
+                   double limit) const
     {
         Normal eq = exact;
         double apart = 0.0;
@@ -1237,14 +1271,17 @@ private:
         }
         std::array<double, kMaxLevels> v{};
         const double least = m_solver.floor(eq, depth > 0 ? v.data() : nullptr) + apart;
-        if (depth == 0)
+        if (depth == 0 || least > limit)
             return least;
+        double floor = least;
         // The least with the vertex at either end of its range (its end of piece j, or of j and
         // k = j + 1 together), the pieces restored after.
         const auto either = [&](std::size_t j, std::size_t k, double x0, double x1) {
             const Piece pj = pieces[j], pk = pieces[k];
             double lower = kInf;
             for (const double x : {x0, x1}) {
+                if (!(lower > floor))
+                    break;  // the least of both cannot raise the floor
                 if (k != j)
                     pieces[j].right = {x, x}, pieces[k].left = {x, x}, shape(pieces[k]);
                 else if (pj.left[0] != pj.left[1] && pj.left == std::array<double, 2>{x0, x1})
@@ -1252,13 +1289,12 @@ private:
                 else
                     pieces[j].right = {x, x};
                 shape(pieces[j]);
-                lower = std::min(lower, relaxed(exact, pieces, count, depth - 1));
+                lower = std::min(lower, relaxed(exact, pieces, count, depth - 1, limit));
                 pieces[j] = pj, pieces[k] = pk;
             }
             return lower;
         };
-        double floor = least;
-        for (std::size_t j = 0; j < count; ++j) {
+        for (std::size_t j = 0; j < count && !(floor > limit); ++j) {
             for (const bool right : {false, true}) {
                 const Piece& r = pieces[j];
                 const std::array<double, 2> range = right ? r.right : r.left;
@@ -1284,8 +1320,8 @@ private:
 
     // At most every tuple's sum of squares in `box` (and every break point between its corners):
     // the points whose segment the box leaves unambiguous, on their segments relaxed (relaxed()),
-    // the points around a moving vertex left out.
-    double box_floor(const Grids& grids, const Box& box, int depth) const
+    // the points around a moving vertex left out. Told no closer than needed to pass `limit`.
+    double box_floor(const Grids& grids, const Box& box, int depth, double limit) const
     {
         const int last = m_plan.last, p = m_plan.p;
         std::array<Pos, 7> lo{}, hi{};
@@ -1324,7 +1360,7 @@ private:
             r.left = {lo[k].x, hi[k].x}, r.right = {lo[k + 1].x, hi[k + 1].x};
             shape(r);
         }
-        return relaxed(exact, pieces, count, depth);
+        return relaxed(exact, pieces, count, depth, limit);
     }
 
     static void add_normal(Normal& to, const Normal& part)
@@ -1583,7 +1619,7 @@ OptimumResult global_optimum(const OptimumProblem& problem)
         grids.push_back(grid_of(search, i, 0, m, step, {}));
     Best best(d);
     if (!problem.local)
-        best = search.best_of(grids, result.stopped);
+        best = search.best_of(grids, result.exhaustive, result.stopped);
 
     // Coarse to fine: around each separated basin, positions `step` apart shrink to adjacent t.
     const std::size_t basins = problem.basins ? problem.basins : kBasins;
@@ -1599,7 +1635,7 @@ OptimumResult global_optimum(const OptimumProblem& problem)
                 const std::size_t from = at.u > 2 * step ? at.u - 2 * step : 0;
                 local.push_back(grid_of(search, i, from, at.u + 2 * step, finer, {at}));
             }
-            next.merge(search.best_of(local, result.stopped));
+            next.merge(search.best_of(local, false, result.stopped));
         }
         step = finer;
         cells = separated(next.list(), d, 2 * step, basins);
