@@ -1738,14 +1738,18 @@ OptimumResult global_optimum(const OptimumProblem& problem)
     // their corners (every corner was tried, so a lower point lies inside a cell); else
     // descended from, across cells.
     const double spacing = 2.0 / static_cast<double>(std::max<std::size_t>(m, 2));
-    for (std::size_t c = boxes.empty() ? 0 : 1; c < cells.size() && (c < 4 || !result.exhaustive); ++c) {
+    // Three or four break points: a cell can hold several minima (a wide one, a peak at the
+    // crop's edge) and one lower than its corners, so beyond the cells around the best corners
+    // the basins and the starts are descended from across cells, as after a grid.
+    const bool within_cells = result.exhaustive && !search.by_boxes();
+    for (std::size_t c = boxes.empty() ? 0 : 1; c < cells.size() && (c < 4 || !within_cells); ++c) {
         const Entry& cell = cells[c];
         std::vector<double> p;
         for (int i = 0; i < d; ++i)
             p.push_back(cell.at[static_cast<std::size_t>(i)].x);
         if (d == 0)
             ends.push_back({p, cell.value});
-        else if (result.exhaustive)
+        else if (within_cells)
             cells_around(cell);
         else
             descend_from(p, spacing);
@@ -1787,9 +1791,7 @@ OptimumResult global_optimum(const OptimumProblem& problem)
     for (std::size_t i = 0; i < starts.size(); ++i) {
         if (result.exhaustive)
             own_cell(starts[i].second);
-        // A cell holds several minima where a break point shares its interval with the next
-        // (a peak at the crop's edge): the first start is descended across cells as well.
-        if (starts[i].first < found || (!result.exhaustive && i < kBasins) || (i == 0 && search.by_boxes()))
+        if (starts[i].first < found || (!within_cells && i < kBasins))
             descend_from(starts[i].second, 0.05);
     }
     // Across a side: a cell whose least value lies on a side, below every corner tried, can fall
