@@ -271,7 +271,6 @@ public:
             return chain ? &ldl_chain<q()> : &ldl_all<q()>;
         };
         m_sum = for_levels(p, pick);
-        m_floor = for_levels(p, [](auto q) -> Sum { return &ldl_all<q()>; });
         for (int j = 0; j < p; ++j)
             m_bounded = m_bounded || std::isfinite(m_lower[static_cast<std::size_t>(j)]) ||
                         std::isfinite(m_upper[static_cast<std::size_t>(j)]);
@@ -354,10 +353,26 @@ public:
         for (int j = 0; j < m_p; ++j)
             if (eq.g[static_cast<std::size_t>(packed(j, j, m_p))] > 0.0)
                 idx[static_cast<std::size_t>(q++)] = j;
-        if (q == m_p) {  // every level seen: the unrolled solve
-            const double all = m_floor(eq, eq.yy, levels);
-            if (std::isfinite(all))
+        if (q > 0) {  // the levels seen alone, by the unrolled solve
+            Normal seen = eq;
+            if (q < m_p) {
+                for (int i = 0; i < q; ++i) {
+                    seen.b[static_cast<std::size_t>(i)] = eq.b[static_cast<std::size_t>(idx[static_cast<std::size_t>(i)])];
+                    for (int j = i; j < q; ++j)
+                        seen.g[static_cast<std::size_t>(packed(i, j, q))] = eq.g[static_cast<std::size_t>(
+                            packed(idx[static_cast<std::size_t>(i)], idx[static_cast<std::size_t>(j)], m_p))];
+                }
+            }
+            std::array<double, kMaxLevels> v{};
+            const double all = kFloors[static_cast<std::size_t>(q - 1)](seen, eq.yy, levels ? v.data() : nullptr);
+            if (std::isfinite(all)) {
+                if (levels) {
+                    std::fill_n(levels, m_p, std::numeric_limits<double>::quiet_NaN());
+                    for (int i = 0; i < q; ++i)
+                        levels[idx[static_cast<std::size_t>(i)]] = v[static_cast<std::size_t>(i)];
+                }
                 return all;
+            }
         }
         if (levels)
             std::fill_n(levels, m_p, std::numeric_limits<double>::quiet_NaN());
@@ -606,10 +621,11 @@ private:
     }
 
     using Sum = double (*)(const Normal&, double, double*);
+    static constexpr std::array<Sum, kMaxLevels> kFloors{&ldl_all<1>, &ldl_all<2>, &ldl_all<3>,
+                                                         &ldl_all<4>, &ldl_all<5>, &ldl_all<6>};
     int m_p;
     bool m_chain;
     Sum m_sum = nullptr;  // the free levels' solve: for m_p levels, by their chain when tridiagonal
-    Sum m_floor = nullptr;  // the same for any Gram matrix
     std::vector<double> m_lower, m_upper;
     bool m_bounded = false;
 };
