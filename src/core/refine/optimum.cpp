@@ -1748,6 +1748,7 @@ OptimumResult global_optimum(const OptimumProblem& problem)
         }
     };
     const std::vector<Entry>& corners = best.list();
+    result.corner = corners.empty() ? kInf : sums.sq_unscaled(corners.front().value);
     for (std::size_t c = 0; c < corners.size() && c < kCorners && step == 1 && d > 0; ++c)
         cells_around(corners[c]);
     // The other basins: after an exhaustive pass only the next best few, within the cells around
