@@ -21,13 +21,11 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr int kMaxLevels = 6;
 constexpr int kMaxMoved = 4;
-// Minima kept per pass for two moved break points and for more (whose coarse grids need more
-// to hold several basins): the best separated ones are refined or descended.
+// Minima kept per pass for two moved break points, or every data point's tuples, and for more
+// on coarse grids (which need more to hold several basins): the best separated ones are refined
+// or descended. The last kept is the bound a box of tuples must pass.
 constexpr std::size_t kKeptTwo = 64;
 constexpr std::size_t kKeptMore = 256;
-// Minima kept by an exhaustive pass by boxes: the last of them is the bound a box must pass, so
-// few (the best three corners' cells are descended, and a few other basins among them).
-constexpr std::size_t kKeptBoxes = 16;
 constexpr std::size_t kBasins = 8;
 // Best corners whose every adjacent cell is descended within.
 constexpr std::size_t kCorners = 3;
@@ -879,7 +877,7 @@ public:
     // `every`: the grids hold every data point (an exhaustive pass).
     Best best_of(const std::vector<std::vector<Pos>>& grids, bool every, bool& stopped) const
     {
-        return m_boxes ? best_by_boxes(grids, every ? kKeptBoxes : kKeptMore, stopped)
+        return m_boxes ? best_by_boxes(grids, every ? kKeptTwo : kKeptMore, stopped)
                        : enumerate(grids, stopped);
     }
 
