@@ -31,9 +31,8 @@ constexpr std::size_t kBasins = 8;
 constexpr std::size_t kCorners = 3;
 // A box's tuples are solved once its last break point has fewer positions than this.
 constexpr std::uint32_t kSolvedRun = 4;
-// Ends of vertices' ranges tried in turn by a box's floor, and by a cell's.
+// Times a box's floor tries the ends of a moving vertex's range in turn.
 constexpr int kBoxDepth = 1;
-constexpr int kCellDepth = 2;
 // Segments of at most this many points are summed point by point.
 constexpr std::uint32_t kDirect = 8;
 
@@ -873,8 +872,8 @@ public:
     }
 
     // The best entries over every increasing tuple of the grids' positions: by boxes where
-    // the break points sit on consecutive vertices, else every tuple in turn.
-    // `every`: the grids hold every data point (an exhaustive pass).
+    // the break points sit on consecutive vertices, else every tuple in turn. `every`: the
+    // grids hold every data point (an exhaustive pass).
     Best best_of(const std::vector<std::vector<Pos>>& grids, bool every, bool& stopped) const
     {
         return m_boxes ? best_by_boxes(grids, every ? kKeptTwo : kKeptMore, stopped)
@@ -920,7 +919,7 @@ public:
         const Box all = whole(grids);
         std::vector<Box> rest{all};
         if (!m_problem.starts.empty() && m_problem.starts[0].size() == static_cast<std::size_t>(d)) {
-            // The seed: a few positions a side of the start's, about as many tuples as are kept.
+            // The seed: a few positions a side of the start's, a few hundred tuples.
             const std::uint32_t reach = d == 3 ? 3 : 2;
             Box seed = all;
             for (std::size_t i = 0; i < static_cast<std::size_t>(d); ++i) {
