@@ -11,6 +11,7 @@
 #include <limits>
 #include <mutex>
 #include <numeric>
+#include <optional>
 #include <thread>
 #include <type_traits>
 
@@ -31,6 +32,9 @@ constexpr std::size_t kBasins = 8;
 constexpr std::size_t kCorners = 3;
 // A box's tuples are solved once its last break point has fewer positions than this.
 constexpr std::uint32_t kSolvedRun = 4;
+// Floors a pass by boxes may tell before it gives way to the grid (about the cost of the grid's
+// first pass).
+constexpr std::size_t kBoxBudget = 10000;
 // Times a box's floor tries the ends of a moving vertex's range in turn.
 constexpr int kBoxDepth = 1;
 // Segments of at most this many points are summed point by point.
@@ -871,15 +875,6 @@ public:
         return best;
     }
 
-    // The best entries over every increasing tuple of the grids' positions: by boxes where
-    // the break points sit on consecutive vertices, else every tuple in turn. `every`: the
-    // grids hold every data point (an exhaustive pass).
-    Best best_of(const std::vector<std::vector<Pos>>& grids, bool every, bool& stopped) const
-    {
-        return m_boxes ? best_by_boxes(grids, every ? kKeptTwo : kKeptMore, stopped)
-                       : enumerate(grids, stopped);
-    }
-
     // Whether the box search serves this family (three or four break points on consecutive
     // vertices).
     bool by_boxes() const { return m_boxes; }
@@ -888,7 +883,8 @@ public:
     // first start, so that the best kept fill early, then the boxes around it, the lowest floor
     // first, each dropped once its floor lies above the best kept. A box whose break points but
     // the last sit at one position each has its tuples solved as enumerate solves them.
-    Best best_by_boxes(const std::vector<std::vector<Pos>>& grids, std::size_t kept, bool& stopped) const
+    // Nothing when the floors leave too many boxes to split (kBoxBudget).
+    std::optional<Best> best_by_boxes(const std::vector<std::vector<Pos>>& grids, bool& stopped) const
     {
         const int d = m_plan.d;
         std::array<double, 7> x{};
@@ -898,7 +894,7 @@ public:
         Normal base;
         add_segments(base, -1, x, e);
         const Tails tail = tails(grids, base, x, e);
-        Best best(d, kept);
+        Best best(d, kKeptTwo);
         Entry entry;
         const auto solve = [&](const Box& box) {
             std::array<double, 7> bx = x;
@@ -946,7 +942,8 @@ public:
         }
         // Rounding of a floor's relaxed sums must not drop a box that holds a kept tuple.
         const double slack = 1e-12 * m_sums.yy;
-        split_boxes(grids, order, rest, [&] { return best.worst() * (1.0 + 1e-9) + slack; }, solve, stopped);
+        if (!split_boxes(grids, order, rest, [&] { return best.worst() * (1.0 + 1e-9) + slack; }, solve, stopped))
+            return std::nullopt;
         return best;
     }
 
@@ -1147,17 +1144,20 @@ private:
 
     // Splits `boxes` best first (the lowest floor first), each in halves of its widest range,
     // dropping a box whose floor lies above limit(), until every break point but the last sits
-    // at one position and the last at fewer than kSolvedRun: then leaf(box).
+    // at one position and the last at fewer than kSolvedRun: then leaf(box). False once more
+    // than kBoxBudget floors were told.
     template <typename Limit, typename Leaf>
-    void split_boxes(const Grids& grids, const Order& order, const std::vector<Box>& boxes,
+    bool split_boxes(const Grids& grids, const Order& order, const std::vector<Box>& boxes,
                      const Limit& limit, const Leaf& leaf, bool& stopped) const
     {
         const int d = m_plan.d;
+        std::size_t floors = 0;
         const auto later = [](const Box& a, const Box& b) { return a.floor > b.floor; };
         std::vector<Box> heap;
         const auto push = [&](Box box) {
             if (!tighten(order, box, d))
                 return;
+            ++floors;
             box.floor = box_floor(grids, box, kBoxDepth, limit());
             if (box.floor > limit())
                 return;
@@ -1174,8 +1174,10 @@ private:
                 continue;  // the limit fell below it since
             if (stopped_now()) {
                 stopped = true;
-                return;
+                return true;
             }
+            if (floors > kBoxBudget)
+                return false;
             int widest = -1;
             std::uint32_t most = 0;
             for (int i = 0; i < d; ++i) {
@@ -1195,6 +1197,7 @@ private:
             push(left);
             push(right);
         }
+        return true;
     }
 
     // The unambiguous points of a segment in a box, on a line of their own through its
@@ -1552,12 +1555,12 @@ std::vector<Entry> separated(const std::vector<Entry>& list, int d, std::size_t 
 }
 
 // Exhaustive passes stay under these counts of tuples; beyond them a grid refined coarse to fine.
-// Searched by boxes, three break points stay exhaustive up to about 1,000 distinct t, and four
-// as well (there the floors drop nearly every tuple unsolved).
+// Searched by boxes, three and four break points stay exhaustive up to about 400 distinct t:
+// beyond, on noisy series whose sums vary little from tuple to tuple, the floors drop too few.
 double exhaustive_budget(int d, bool boxes)
 {
     if (boxes)
-        return d == 3 ? 2e8 : 5e10;
+        return d == 3 ? 1.1e7 : 1.1e9;
     return d <= 1 ? 4e6 : d == 2 ? 4.5e6 : 3e5;
 }
 double coarse_budget(int d)
@@ -1621,18 +1624,32 @@ OptimumResult global_optimum(const OptimumProblem& problem)
     std::size_t step = 1;
     const double share = std::clamp(problem.first_pass, 1e-6, 1.0);
     result.exhaustive = !problem.local && tuples_of(sizes) <= share * exhaustive_budget(d, search.by_boxes());
-    if (!result.exhaustive && !problem.local) {
-        const double shrink =
-            std::pow(tuples_of(sizes) / (share * coarse_budget(d)), 1.0 / std::max(d, 1));
-        step = static_cast<std::size_t>(std::ceil(shrink));
-    }
-    result.grid = m / step;
     std::vector<std::vector<Pos>> grids;
-    for (int i = 0; i < d; ++i)
-        grids.push_back(grid_of(search, i, 0, m, step, {}));
     Best best(d);
-    if (!problem.local)
-        best = search.best_of(grids, result.exhaustive, result.stopped);
+    // A pass by boxes whose floors narrow too little (a noisy series, whose sums vary little
+    // from tuple to tuple) gives way to the grid.
+    for (bool again = true; again;) {
+        again = false;
+        if (!result.exhaustive && !problem.local) {
+            const double shrink =
+                std::pow(tuples_of(sizes) / (share * coarse_budget(d)), 1.0 / std::max(d, 1));
+            step = static_cast<std::size_t>(std::ceil(shrink));
+        }
+        result.grid = m / step;
+        grids.clear();
+        for (int i = 0; i < d; ++i)
+            grids.push_back(grid_of(search, i, 0, m, step, {}));
+        if (problem.local)
+            break;
+        if (!result.exhaustive || !search.by_boxes()) {
+            best = search.enumerate(grids, result.stopped);
+        } else if (std::optional<Best> boxed = search.best_by_boxes(grids, result.stopped)) {
+            best = std::move(*boxed);
+        } else {
+            result.exhaustive = false;
+            again = true;
+        }
+    }
 
     // Coarse to fine: around each separated basin, positions `step` apart shrink to adjacent t.
     const std::size_t basins = problem.basins ? problem.basins : kBasins;
@@ -1648,7 +1665,7 @@ OptimumResult global_optimum(const OptimumProblem& problem)
                 const std::size_t from = at.u > 2 * step ? at.u - 2 * step : 0;
                 local.push_back(grid_of(search, i, from, at.u + 2 * step, finer, {at}));
             }
-            next.merge(search.best_of(local, false, result.stopped));
+            next.merge(search.enumerate(local, result.stopped));
         }
         step = finer;
         cells = separated(next.list(), d, 2 * step, basins);
