@@ -286,6 +286,112 @@ TEST(Optimum, FollowsACellsFallAcrossItsSide)
     EXPECT_NEAR(best.moved[1], 62.769, 0.01);
 }
 
+// The least sum of squares of points (t, y) at vertices x over the shape's levels, by normal
+// equations in long double: written apart from the optimum's running sums.
+double least_squares(const FamilyShape& shape, const std::vector<double>& t,
+                     const std::vector<double>& y, const std::array<double, 7>& x)
+{
+    const std::size_t p = shape.levels();
+    std::vector<std::vector<long double>> a(p, std::vector<long double>(p + 1, 0.0L));
+    std::vector<std::array<double, 7>> units(p);
+    for (int k = 1; k <= 6; ++k)
+        units[static_cast<std::size_t>(shape.level_of[static_cast<std::size_t>(k)])][static_cast<std::size_t>(k)] = 1.0;
+    for (std::size_t i = 0; i < t.size(); ++i)
+        for (std::size_t j = 0; j < p; ++j) {
+            for (std::size_t k = 0; k < p; ++k)
+                a[j][k] += polyline(t[i], x, units[j]) * polyline(t[i], x, units[k]);
+            a[j][p] += polyline(t[i], x, units[j]) * y[i];
+        }
+    for (std::size_t j = 0; j < p; ++j)
+        for (std::size_t r = 0; r < p; ++r)
+            if (r != j && a[j][j] != 0.0L)
+                for (std::size_t k = p + 1; k-- > j;)
+                    a[r][k] -= a[r][j] / a[j][j] * a[j][k];
+    std::array<double, 7> levels{};
+    for (int k = 1; k <= 6; ++k) {
+        const auto j = static_cast<std::size_t>(shape.level_of[static_cast<std::size_t>(k)]);
+        levels[static_cast<std::size_t>(k)] = a[j][j] != 0.0L ? static_cast<double>(a[j][p] / a[j][j]) : 0.0;
+    }
+    long double s = 0.0L;
+    for (std::size_t i = 0; i < t.size(); ++i)
+        s += std::pow(y[i] - polyline(t[i], x, levels), 2);
+    return static_cast<double>(s);
+}
+
+TEST(Optimum, ThreeAndFourBreakPointsReachTheBestOfEveryTupleOfDataPoints)
+{
+    // Every tuple of data points is a corner the first pass must solve or bound out: the
+    // optimum is never above the best of them. Rows where a careless floor would drop the box
+    // that holds it: the peak at the crop's edge (the last box's edge), repeated x (ties of
+    // points at one position), a flat series (every floor and every sum 0).
+    struct Row {
+        const char* name;
+        ModelFamily family;
+        std::int16_t boxes;  // "Manual constraint": its count of vertices
+        std::function<double(double)> curve;
+        double spacing;       // 0: even t; else t grows by uneven steps, some repeated
+        double sd;
+    };
+    const auto ramp = [](double t, double a, double b) { return std::clamp((t - a) / (b - a), 0.0, 1.0); };
+    const std::vector<Row> rows{
+        {"asymmetric event", ModelFamily::AsymmetricEvent, 0,
+         [&](double t) { return ramp(t, 6, 12) - ramp(t, 12, 21); }, 0, 0.1},
+        {"asymmetric event, its peak at the edge", ModelFamily::AsymmetricEvent, 0,
+         [&](double t) { return ramp(t, 9, 25); }, 0, 0.05},
+        {"free 4 segments, repeated x", ModelFamily::Free4Segments, 0,
+         [&](double t) { return 0.1 * t - 2.0 * ramp(t, 8, 15) + 0.05 * std::max(t - 18, 0.0); }, 1, 0.1},
+        {"event with duration", ModelFamily::EventWithDuration, 0,
+         [&](double t) { return ramp(t, 5, 9) + 0.5 * ramp(t, 13, 16) - 1.5 * ramp(t, 16, 21); }, 0, 0.1},
+        {"event with duration, flat", ModelFamily::EventWithDuration, 0, [](double) { return 2.0; }, 0, 0.0},
+        {"manual, five vertices", ModelFamily::ManualConstraint, 5,
+         [&](double t) { return std::sin(t / 4.0); }, 1, 0.05},
+        {"manual, six vertices, repeated x", ModelFamily::ManualConstraint, 6,
+         [&](double t) { return std::abs(t - 12.0) / 6.0 - ramp(t, 18, 20); }, 1, 0.1},
+    };
+    for (const Row& row : rows) {
+        const FamilyShape shape = family_shape(row.family, row.boxes ? row.boxes : node_count_of(row.family));
+        std::vector<double> t, y;
+        const std::vector<double> e = noise(26, row.sd, 17);
+        for (std::size_t i = 0; i < e.size(); ++i) {
+            const double at = row.spacing == 0 ? static_cast<double>(i) : std::floor(0.9 * static_cast<double>(i) + 0.6 * std::sin(static_cast<double>(i)));
+            t.push_back(at);
+            y.push_back(row.curve(at) + e[i]);
+        }
+        OptimumProblem p{t, y, {}, shape, t.front(), t.back()};
+        p.lower.assign(shape.moved.size(), t.front()), p.upper.assign(shape.moved.size(), t.back());
+        p.level_lower.assign(shape.levels(), -INFINITY), p.level_upper.assign(shape.levels(), INFINITY);
+        const OptimumResult found = global_optimum(p);
+        ASSERT_FALSE(found.minima.empty()) << row.name;
+        // A flat series leaves every box's floor at the best kept: it gives way to the grid.
+        EXPECT_EQ(found.exhaustive, row.sd > 0.0) << row.name;
+        // The brute force: every increasing tuple of distinct t (a first segment of no length
+        // with points on it is no model).
+        std::vector<double> u = t;
+        u.erase(std::unique(u.begin(), u.end()), u.end());
+        std::array<double, 7> x{};
+        x.fill(t.back());
+        x[1] = t.front();
+        double best = INFINITY;
+        const std::function<void(std::size_t, std::size_t)> tuples = [&](std::size_t i, std::size_t from) {
+            if (i == shape.moved.size()) {
+                if (x[2] > x[1])
+                    best = std::min(best, least_squares(shape, t, y, x));
+                return;
+            }
+            for (std::size_t j = from; j < u.size(); ++j)
+                x[static_cast<std::size_t>(shape.moved[i])] = u[j], tuples(i + 1, j);
+        };
+        tuples(0, 0);
+        EXPECT_NEAR(found.corner, best, 1e-9 * best + 1e-12) << row.name;
+        const Minimum& optimum = found.minima.front();
+        EXPECT_LE(optimum.sq_dist, best * (1.0 + 1e-9) + 1e-12) << row.name;
+        std::array<double, 7> at = x;
+        for (std::size_t i = 0; i < shape.moved.size(); ++i)
+            at[static_cast<std::size_t>(shape.moved[i])] = optimum.moved[i];
+        EXPECT_NEAR(optimum.sq_dist, least_squares(shape, t, y, at), 1e-9 * best + 1e-12) << row.name;
+    }
+}
+
 TEST(Refine, ReachesTheOptimumKeepingTheFamilysTiesAndNeverWorsens)
 {
     std::vector<double> t(120);

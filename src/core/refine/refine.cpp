@@ -564,16 +564,20 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
         problem.starts.push_back(moved_of(shape, start));
     const OptimumResult found = global_optimum(problem);
     // The lowest end whose single-precision model the search's measures score below the start,
-    // compared as the search compares: strictly lower, so a tie keeps the start.
+    // compared as the search compares: strictly lower, so a tie keeps the start. An end whose
+    // single-precision model scores far above its own sum (a vertex on a data point rounded past
+    // it) gives way to the next, unless none does better.
     for (const Minimum& end : found.minima) {
         const auto p = profile.feasible(end.moved);
         const auto model = p ? model_at(profile, shape, request.start, *p) : std::nullopt;
         if (!model)
             continue;
         const Scored refined = score(crop, *model);
-        if (refined.sq_dist < at_start.sq_dist)
-            return {*model, refined.sq_dist, refined.r, family_measure(request.family, model->x),
-                    true};
+        if (!(refined.sq_dist < at_start.sq_dist) || (result.improved && !(refined.sq_dist < result.sq_dist)))
+            continue;
+        result = {*model, refined.sq_dist, refined.r, family_measure(request.family, model->x), true};
+        if (refined.sq_dist <= end.sq_dist * (1.0 + 1e-3) + 1e-9 * at_start.sq_dist)
+            break;
     }
     return result;
 }
