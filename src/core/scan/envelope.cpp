@@ -14,10 +14,14 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 Quadratic minus(const Quadratic& p, const Quadratic& q) { return {p.a - q.a, p.b - q.b, p.c - q.c}; }
 
-// The first v > from where d = q_i - q_j, not negative just right of `from`, turns negative;
-// +inf when it never does.
-double first_dip(const Quadratic& d, double from)
+// The first v in (from, to] where d = q_i - q_j, not negative just right of `from`, turns
+// negative; +inf when it does not. Most quadratics stay above the current one up to `to`, which
+// two values and the vertex tell without a square root.
+double first_dip(const Quadratic& d, double from, double to)
 {
+    if (d.at(to) >= 0.0 && (d.a <= 0.0 || !(d.vertex() > from && d.vertex() < to) ||
+                            d.least() >= 0.0))
+        return kInfinity;
     if (d.a == 0.0) {
         if (!(d.b < 0.0))
             return kInfinity;
@@ -51,28 +55,28 @@ bool lower_after(const Quadratic& p, const Quadratic& q, double v)
 
 }  // namespace
 
-void lower_envelope(std::span<const Quadratic> q, std::vector<Piece>& pieces)
+void lower_envelope(std::span<const Quadratic> q, double low, double high,
+                    std::vector<Piece>& pieces)
 {
     pieces.clear();
-    // Least as v -> -inf: the flattest, then the one of larger b, then of smaller c.
+    // The least at `low`, ties to the one lower just right of it.
     std::size_t j = 0;
     for (std::size_t i = 1; i < q.size(); ++i) {
-        const Quadratic& p = q[i];
-        const Quadratic& r = q[j];
-        if (p.a < r.a || (p.a == r.a && (p.b > r.b || (p.b == r.b && p.c < r.c))))
+        const double vi = q[i].at(low), vj = q[j].at(low);
+        if (vi < vj || (vi == vj && lower_after(q[i], q[j], low)))
             j = i;
     }
-    double from = -kInfinity;
+    double from = low;
     // Two quadratics cross at most twice, so the pieces are fewer than 2 size + 1; the bound only
     // guards against rounding making two near-equal quadratics take turns forever.
     for (std::size_t guard = 0; guard <= 2 * q.size(); ++guard) {
-        double to = kInfinity;
+        double to = high;
         std::size_t next = j;
         for (std::size_t i = 0; i < q.size(); ++i) {
             if (i == j)
                 continue;
-            const double v = first_dip(minus(q[i], q[j]), from);
-            if (v < to || (v == to && v < kInfinity && lower_after(q[i], q[next], v))) {
+            const double v = first_dip(minus(q[i], q[j]), from, to);
+            if (v < to || (v == to && next != j && lower_after(q[i], q[next], v))) {
                 to = v;
                 next = i;
             }
@@ -86,29 +90,18 @@ void lower_envelope(std::span<const Quadratic> q, std::vector<Piece>& pieces)
 }
 
 double least_gap(const Quadratic& q, std::span<const Quadratic> envelope,
-                 std::span<const Piece> pieces, double enough)
+                 std::span<const Piece> pieces, double from, double to, double enough)
 {
     double least = kInfinity;
     for (const Piece& piece : pieces) {
+        const double left = std::max(piece.from, from), right = std::min(piece.to, to);
+        if (left > right)
+            continue;
         const Quadratic d = minus(q, envelope[piece.index]);
-        // The least of d on [from, to]: at its vertex when that lies inside, else at an end.
-        double here;
-        if (d.a > 0.0 && d.vertex() > piece.from && d.vertex() < piece.to) {
-            here = d.least();
-        } else {
-            const double left = std::isinf(piece.from)
-                                    ? (d.a > 0.0 || (d.a == 0.0 && d.b < 0.0) ? kInfinity
-                                       : d.a == 0.0 && d.b == 0.0          ? d.c
-                                                                           : -kInfinity)
-                                    : d.at(piece.from);
-            const double right = std::isinf(piece.to)
-                                     ? (d.a > 0.0 || (d.a == 0.0 && d.b > 0.0) ? kInfinity
-                                        : d.a == 0.0 && d.b == 0.0          ? d.c
-                                                                            : -kInfinity)
-                                     : d.at(piece.to);
-            here = std::min(left, right);
-        }
-        least = std::min(least, here);
+        // Convex: least at its vertex or an end; else at an end.
+        if (d.a > 0.0)
+            least = std::min(least, d.at(least_at(d, left, right)));
+        least = std::min({least, d.at(left), d.at(right)});
         if (least < enough)
             return least;
     }

@@ -21,22 +21,31 @@ struct Quadratic {
     double least() const { return c - b * b / (4.0 * a); }
 };
 
-// Quadratic `index` is the least on [from, to] (from may be -inf, to +inf).
+// Quadratic `index` is the least on [from, to].
 struct Piece {
     double from = 0.0;
     double to = 0.0;
     std::size_t index = 0;
 };
 
-// The lower envelope of `q` (every a >= 0, at least one quadratic), its pieces in increasing v,
-// written to `pieces` (cleared first). A quadratic that equals another everywhere, or rises above
-// the envelope only by rounding, may be left out. O(size x pieces).
-void lower_envelope(std::span<const Quadratic> q, std::vector<Piece>& pieces);
+// The lower envelope of `q` (at least one quadratic) on [low, high] (finite, low < high), its
+// pieces in increasing v, written to `pieces` (cleared first). A quadratic that equals another
+// there, or dips below the envelope only by rounding, may be left out. O(size x pieces).
+void lower_envelope(std::span<const Quadratic> q, double low, double high,
+                    std::vector<Piece>& pieces);
 
-// The least of q - envelope over v, the envelope given by its pieces over `envelope`: how far q
-// stays above it everywhere (negative where it dips below). Stops early, returning a value below
-// `enough`, once the answer is known to be below it.
+// The least of q - envelope over [from, to] within the pieces' span, the envelope given by its
+// pieces over `envelope`: how far q stays above it there (negative where it dips below); +inf
+// where they do not meet. Stops early, returning a value below `enough`, once the answer is
+// known to be below it.
 double least_gap(const Quadratic& q, std::span<const Quadratic> envelope,
-                 std::span<const Piece> pieces, double enough);
+                 std::span<const Piece> pieces, double from, double to, double enough);
+
+// Where q is least on [low, high].
+inline double least_at(const Quadratic& q, double low, double high)
+{
+    const double v = q.vertex();
+    return v < low ? low : v > high ? high : v;
+}
 
 }  // namespace tolvenar::scan
