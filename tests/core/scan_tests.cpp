@@ -113,3 +113,172 @@ TEST(Segmentation, EqualsTheBestOfEveryKnotSetOnSmallSeries)
 }
 
 }  // namespace
+
+TEST(ScanNoise, EstimatesPersistenceAndVarianceDespiteStepsAndDrift)
+{
+    struct Case {
+        bool even;
+        double tau, steps;  // steps: their height in noise sd, every 500 points
+    };
+    for (const Case c : {Case{true, 0.0, 0.0}, {true, 3.0, 0.0}, {false, 3.0, 0.0}, {false, 1.0, 8.0},
+                         {true, 3.0, 8.0}}) {
+        std::mt19937_64 random(11);
+        const auto x = abscissae(6000, c.even, random);
+        auto y = red_noise(x, c.tau, random);
+        for (std::size_t i = 0; i < y.size(); ++i)
+            y[i] += c.steps * static_cast<double>(i / 500 % 2) + 2e-3 * x[i];
+        const NoiseEstimate e = estimate_noise(x, y);
+        const double mean_gap = x.back() / static_cast<double>(x.size() - 1);
+        const double phi = c.tau > 0.0 ? std::exp(-mean_gap / c.tau) : 0.0;
+        EXPECT_NEAR(e.phi, phi, 0.05) << c.tau << " " << c.steps;
+        EXPECT_NEAR(e.variance, 1.0, 0.12) << c.tau << " " << c.steps;
+    }
+}
+
+// A segmentation written by hand: knots at x and their values.
+Segmentation polyline(const std::vector<std::size_t>& knots, const std::vector<double>& values)
+{
+    Segmentation s;
+    s.knots = knots;
+    s.values = values;
+    return s;
+}
+
+TEST(Events, SteepRunsStandingOutFromTheirBackgroundAreEvents)
+{
+    std::vector<double> x(1001);
+    for (std::size_t i = 0; i < x.size(); ++i)
+        x[i] = static_cast<double>(i);
+    struct Case {
+        const char* name;
+        Segmentation s;
+        std::vector<std::pair<std::size_t, std::size_t>> want;  // onset and end knots
+    };
+    const std::vector<Case> cases{
+        {"a step", polyline({0, 400, 401, 1000}, {0, 0, 5, 5}), {{400, 401}}},
+        {"a ramp on a drift", polyline({0, 300, 340, 1000}, {0, 1.5, 7.7, 11}), {{300, 340}}},
+        {"a sigmoid in three steep segments", polyline({0, 300, 310, 320, 330, 1000},
+                                                       {0, 0, 1.5, 4, 5.5, 5.5}), {{300, 330}}},
+        {"a sawtooth: warming, slow cooling limb, abrupt cooling",
+         polyline({0, 200, 205, 600, 620, 1000}, {0, 0, 6, 4, 0, 0}), {{200, 205}, {600, 620}}},
+        {"a step too small against the noise", polyline({0, 400, 401, 1000}, {0, 0, 1.9, 1.9}), {}},
+        {"an accelerating drift", polyline({0, 250, 500, 750, 1000}, {0, 1, 3, 7, 15}), {}},
+        {"one straight segment", polyline({0, 1000}, {0, 50}), {}},
+        {"a rise and a fall back", polyline({0, 400, 420, 440, 1000}, {0, 0, 6, 0, 0}),
+         {{400, 420}, {420, 440}}},
+    };
+    for (const Case& c : cases) {
+        const auto events = find_events(x, c.s, 1.0);
+        ASSERT_EQ(events.size(), c.want.size()) << c.name;
+        for (std::size_t k = 0; k < events.size(); ++k) {
+            EXPECT_EQ(events[k].onset_index, c.want[k].first) << c.name;
+            EXPECT_EQ(events[k].end_index, c.want[k].second) << c.name;
+            EXPECT_DOUBLE_EQ(events[k].amplitude, events[k].level_after - events[k].level_before);
+        }
+    }
+}
+
+// Transitions at known places in AR(1) noise: (onset, duration, height in noise sd).
+struct Known {
+    double onset, duration, height;
+};
+
+std::vector<double> with_transitions(std::span<const double> x, std::vector<double> y,
+                                     const std::vector<Known>& known)
+{
+    for (std::size_t i = 0; i < x.size(); ++i)
+        for (const Known& k : known)
+            y[i] += x[i] >= k.onset + k.duration ? k.height
+                    : x[i] > k.onset             ? k.height * (x[i] - k.onset) / k.duration
+                                                 : 0.0;
+    return y;
+}
+
+TEST(Scan, FindsEachKnownRampAndStepWithinItsDuration)
+{
+    const std::vector<Known> known{{300, 0, 5}, {700, 20, -6}, {1100, 8, 4}, {1500, 40, 6}};
+    struct Case {
+        bool even;
+        double tau;
+        std::uint64_t seed;
+    };
+    for (const Case c : {Case{true, 0.0, 1}, {true, 2.0, 2}, {false, 2.0, 3}, {false, 1.0, 4},
+                         {true, 1.0, 5}}) {
+        std::mt19937_64 random(c.seed);
+        const auto x = abscissae(1900, c.even, random);
+        const auto y = with_transitions(x, red_noise(x, c.tau, random), known);
+        const ScanResult result = scan_series(x, y);
+        const std::string label = "tau " + std::to_string(c.tau) + " seed " + std::to_string(c.seed);
+        ASSERT_EQ(result.events.size(), known.size()) << label;
+        for (std::size_t k = 0; k < known.size(); ++k) {
+            const Event& e = result.events[k];
+            // The onset within the transition's duration (5 gaps for a step) of the truth, the
+            // end within twice that.
+            const double slack = std::max(known[k].duration, 5.0);
+            EXPECT_NEAR(e.onset, known[k].onset, slack) << label << " event " << k;
+            EXPECT_NEAR(e.end, known[k].onset + known[k].duration, 2.0 * slack)
+                << label << " event " << k;
+            EXPECT_NEAR(e.amplitude, known[k].height, 1.5) << label << " event " << k;
+            // Each crop runs from the previous event's end to the next one's onset.
+            EXPECT_EQ(e.crop_from, k == 0 ? x.front() : result.events[k - 1].end) << label;
+            EXPECT_EQ(e.crop_to, k + 1 == known.size() ? x.back() : result.events[k + 1].onset)
+                << label;
+            EXPECT_LE(e.crop_from, e.onset);
+            EXPECT_LT(e.onset, e.end);
+            EXPECT_LE(e.end, e.crop_to);
+        }
+        if (c.seed != 1)
+            continue;
+        // The largest two alone, their crops between each other.
+        const ScanResult two = scan_series(x, y, {.max_events = 2});
+        ASSERT_EQ(two.events.size(), 2u) << label;
+        EXPECT_EQ(two.events[0].onset, result.events[1].onset) << label;
+        EXPECT_EQ(two.events[1].onset, result.events[3].onset) << label;
+        EXPECT_EQ(two.events[0].crop_to, two.events[1].onset) << label;
+        EXPECT_EQ(two.events[1].crop_from, two.events[0].end) << label;
+    }
+}
+
+TEST(Scan, RedNoiseAloneGivesNoEventInMostSeeds)
+{
+    // The default penalty is set for about 5 % of series; 2 in 40 is that rate, 6 would be 15 %.
+    int with_event = 0;
+    for (std::uint64_t seed = 1; seed <= 40; ++seed) {
+        std::mt19937_64 random(100 + seed);
+        const auto x = abscissae(400, seed % 2 == 0, random);
+        const auto y = red_noise(x, seed % 3 == 0 ? 0.0 : 2.5, random);
+        with_event += !scan_series(x, y).events.empty();
+    }
+    EXPECT_LE(with_event, 5);
+}
+
+TEST(Scan, LongSeriesAreSegmentedOnBlockMeansAndTheirEventsPlacedOnThePoints)
+{
+    std::mt19937_64 random(21);
+    const std::size_t n = kBlockedAbove + 2000;
+    const auto x = abscissae(n, false, random);
+    std::vector<Known> known;
+    for (int k = 0; k < 12; ++k)
+        known.push_back({500.0 + 1000.0 * k, 10.0, k % 2 ? -5.0 : 5.0});
+    const auto y = with_transitions(x, red_noise(x, 1.0, random), known);
+    const ScanResult result = scan_series(x, y);
+    ASSERT_EQ(result.block, 3u);
+    ASSERT_EQ(result.events.size(), known.size());
+    for (std::size_t k = 0; k < known.size(); ++k) {
+        const Event& e = result.events[k];
+        EXPECT_NEAR(e.onset, known[k].onset, known[k].duration + 6.0) << k;
+        EXPECT_NEAR(x[e.onset_index], e.onset, 3.0) << k;
+        EXPECT_NEAR(x[e.end_index], e.end, 3.0) << k;
+    }
+}
+
+TEST(Scan, AStopReturnsStoppedWithoutEvents)
+{
+    std::mt19937_64 random(5);
+    const auto x = abscissae(3000, true, random);
+    const auto y = with_transitions(x, red_noise(x, 1.0, random), {{1000, 0, 6}});
+    const std::atomic<bool> stop{true};
+    const ScanResult result = scan_series(x, y, {.stop = &stop});
+    EXPECT_TRUE(result.stopped);
+    EXPECT_TRUE(result.events.empty());
+}

@@ -28,34 +28,50 @@ std::vector<Event> find_events(std::span<const double> x, const Segmentation& s,
                std::abs(slope[j]) >= rule.steepness * std::abs(flatter(j - 1, j + 1));
     };
 
-    for (std::size_t j = 0; j < segments;) {
+    for (std::size_t j = 0, floor = 0; j < segments;) {
         if (!steep(j)) {
             ++j;
             continue;
         }
-        std::size_t last = j;
-        while (last + 1 < segments && steep(last + 1) &&
-               std::signbit(slope[last + 1]) == std::signbit(slope[j]))
-            ++last;
-        const std::size_t before = j == 0 ? segments : j - 1;
+        // The run grows over its same-signed neighbours at least 1 / steepness as steep as its
+        // steepest segment (a sigmoid in several segments), not over a slow limb beside it, nor
+        // back into the run before it.
+        std::size_t first = j, last = j;
+        double peak = std::abs(slope[j]);
+        auto joins = [&](std::size_t k) {
+            return k < segments && std::signbit(slope[k]) == std::signbit(slope[j]) &&
+                   std::abs(slope[k]) * rule.steepness >= peak;
+        };
+        for (bool grown = true; grown;) {
+            grown = false;
+            if (first > floor && joins(first - 1)) {
+                peak = std::max(peak, std::abs(slope[--first]));
+                grown = true;
+            }
+            if (joins(last + 1)) {
+                peak = std::max(peak, std::abs(slope[++last]));
+                grown = true;
+            }
+        }
+        const std::size_t before = first == 0 ? segments : first - 1;
         const std::size_t after = last + 1;
-        const double background = (before < segments || after < segments) ? flatter(before, after)
-                                                                           : 0.0;
-        const double change = s.values[last + 1] - s.values[j];
-        const double excess = change - background * (x[s.knots[last + 1]] - x[s.knots[j]]);
+        const double background =
+            (before < segments || after < segments) ? flatter(before, after) : 0.0;
+        const double change = s.values[last + 1] - s.values[first];
+        const double excess = change - background * (x[s.knots[last + 1]] - x[s.knots[first]]);
         if (std::abs(excess) >= rule.amplitude * noise_sd &&
             std::signbit(excess) == std::signbit(slope[j])) {
             Event e;
-            e.onset_index = s.knots[j];
+            e.onset_index = s.knots[first];
             e.end_index = s.knots[last + 1];
             e.onset = x[e.onset_index];
             e.end = x[e.end_index];
-            e.level_before = s.values[j];
+            e.level_before = s.values[first];
             e.level_after = s.values[last + 1];
             e.amplitude = change;
             events.push_back(e);
         }
-        j = last + 1;
+        j = floor = last + 1;
     }
     if (!x.empty())
         set_crops(events, x.front(), x.back());

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Which breaks of a segmentation form abrupt transitions and which are a slow drift. A segment is
 // steep when its slope is at least `steepness` times that of its flatter neighbour (the local
-// background); a run of steep segments rising (or falling) together is one transition, kept as an
-// event when its level change beyond the background's own slope over it is at least `amplitude`
-// noise standard deviations. A step is a steep segment one gap long; a sawtooth's slow limb, between
-// two steeper neighbours, is background.
+// background). It grows into a run over its neighbours rising (or falling) with it at least
+// 1 / steepness as steeply as the run's steepest segment; the run is one transition, kept as an
+// event when its level change beyond the background's own slope over it (the flatter of the
+// segments either side) is at least `amplitude` noise standard deviations. A step is a steep
+// segment one gap long; a sawtooth's slow limb, beside far steeper segments, is background, and
+// so is a drift whose slope changes by less than `steepness` from segment to segment.
 #pragma once
 
 #include "core/scan/segmentation.h"

@@ -22,7 +22,7 @@ namespace tolvenar::scan {
 // residuals over the noise's variance: a break's gain grows with the noise's persistence as the
 // variance of a mean over many points does. Red noise alone then gives an event in about 5 % of
 // series (bench/scan_study calibrates it).
-inline constexpr double kPenaltyPerLogPoints = 3.0;
+inline constexpr double kPenaltyPerLogPoints = 2.25;
 
 inline constexpr std::size_t kBlockedAbove = 10000;
 inline constexpr std::size_t kBlocks = 5000;
