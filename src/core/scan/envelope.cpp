@@ -19,8 +19,10 @@ Quadratic minus(const Quadratic& p, const Quadratic& q) { return {p.a - q.a, p.b
 // two values and the vertex tell without a square root.
 double first_dip(const Quadratic& d, double from, double to)
 {
-    if (d.at(to) >= 0.0 && (d.a <= 0.0 || !(d.vertex() > from && d.vertex() < to) ||
-                            d.least() >= 0.0))
+    // Division-free: the vertex -b / 2a inside (from, to) and its value c - b^2 / 4a negative.
+    const double twice_a = 2.0 * d.a;
+    if (d.at(to) >= 0.0 && (d.a <= 0.0 || !(twice_a * from < -d.b && -d.b < twice_a * to) ||
+                            2.0 * twice_a * d.c >= d.b * d.b))
         return kInfinity;
     if (d.a == 0.0) {
         if (!(d.b < 0.0))
