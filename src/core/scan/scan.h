@@ -32,7 +32,9 @@ double default_penalty(std::size_t n, double phi);
 
 struct ScanSettings {
     std::size_t min_size = 1;       // least points a segment holds after its first knot
-    std::optional<double> penalty;  // per break, squared residuals over the noise variance
+    // Per break, in squared residuals over the noise variance (of the block means when the
+    // series is segmented on them); unset: default_penalty.
+    std::optional<double> penalty;
     std::size_t max_events = 0;     // keep the largest this many (by |amplitude|); 0: all
     EventRule rule;
     const std::atomic<bool>* stop = nullptr;  // set: returns early, stopped, without events
