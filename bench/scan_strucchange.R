@@ -13,12 +13,15 @@ for (n in c(500, 1000, 2000, nrow(record))) {
   setTimeLimit(elapsed = limit, transient = TRUE)
   started <- proc.time()
   fit <- tryCatch(breakpoints(y ~ x, data = d), error = function(e) NULL)
-  used <- (proc.time() - started)[["elapsed"]]
+  spent <- proc.time() - started
+  used <- spent[["elapsed"]]
+  cpu <- spent[["user.self"]] + spent[["sys.self"]]
   setTimeLimit(elapsed = Inf)
   if (is.null(fit)) {
-    cat(sprintf("%d points: unfinished after %.0f s\n", n, used))
+    cat(sprintf("%d points: unfinished after %.0f s (%.0f s of CPU)\n", n, used, cpu))
   } else {
-    cat(sprintf("%d points: %.1f s, %d breaks at ages %s\n", n, used, length(fit$breakpoints),
+    cat(sprintf("%d points: %.1f s (%.1f s of CPU), %d breaks at ages %s\n", n, used, cpu,
+                length(fit$breakpoints),
                 paste(round(d$x[fit$breakpoints]), collapse = " ")))
   }
 }

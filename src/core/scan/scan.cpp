@@ -10,10 +10,9 @@ namespace tolvenar::scan {
 
 namespace {
 
-// The series segmented and its events read, at its own noise; n_penalty the size the default
+// The series segmented and its events read, at the noise given; n_penalty the size the default
 // penalty is set for.
 struct Pass {
-    NoiseEstimate noise;
     double penalty = 0.0;
     Segmentation segmentation;
     std::vector<Event> events;
@@ -23,7 +22,6 @@ Pass exact_pass(std::span<const double> x, std::span<const double> y, const Scan
                 const NoiseEstimate& noise, std::size_t n_penalty)
 {
     Pass pass;
-    pass.noise = noise;
     pass.penalty = settings.penalty.value_or(default_penalty(n_penalty, noise.phi));
     SegmentationSettings s;
     // A series without measurable noise (constant, or too short) is segmented at unit variance.
