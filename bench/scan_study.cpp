@@ -6,7 +6,8 @@
 //       finds an event, with penalty C ln n (1 + phi) / (1 - phi); what sets kPenaltyPerLogPoints.
 //   scan_study compare [--series S] [--points N]
 //       S records per case (white or AR(1) noise, even or uneven x, with or without a slow
-//       drift), each with three transitions of random amplitude (2 to 6 noise sd), duration
+//       drift), each with three transitions (two below 2,000 points) of random amplitude (2 to
+//       6 noise sd), duration
 //       (a step to 60 gaps) and direction: events found, spurious events and the onset error of
 //       the scan and of the window detector, whose threshold gives a false alarm in 5 % of
 //       series of noise alone. Prints Markdown tables.
@@ -120,15 +121,17 @@ double max_window_statistic(const bench::Record& r)
     return most;
 }
 
-// Three transitions at random places at least 300 gaps apart and from the ends.
-std::vector<bench::Transition> random_transitions(double span, std::mt19937_64& random)
+// `count` transitions at random places at least 360 gaps apart, 200 from the start and 260 from
+// the end.
+std::vector<bench::Transition> random_transitions(double span, std::size_t count,
+                                                  std::mt19937_64& random)
 {
     constexpr std::array<double, 4> amplitudes{2.0, 3.0, 4.0, 6.0};
     constexpr std::array<double, 4> durations{0.0, 5.0, 20.0, 60.0};
     std::uniform_int_distribution<int> pick(0, 3), sign(0, 1);
-    std::uniform_real_distribution<double> place(300.0, span - 360.0);
+    std::uniform_real_distribution<double> place(200.0, span - 260.0);
     std::vector<bench::Transition> t;
-    while (t.size() < 3) {
+    while (t.size() < count) {
         const double onset = place(random);
         bool clear = true;
         for (const auto& other : t)
@@ -264,7 +267,8 @@ void compare(const Options& o)
                     std::mt19937_64 random(9000011ull * s + static_cast<std::uint64_t>(noise.tau) * 3 +
                                            even * 2 + (drift > 0));
                     bench::RecordSpec spec{o.points, even, noise.tau, drift, {}};
-                    spec.transitions = random_transitions(static_cast<double>(o.points - 1), random);
+                    spec.transitions = random_transitions(static_cast<double>(o.points - 1),
+                                                          o.points >= 2000 ? 3 : 2, random);
                     const auto r = bench::make_record(spec, random);
                     std::vector<Found> ours, theirs;
                     for (const auto& e : scan_events(r, o.constant))

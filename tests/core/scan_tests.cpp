@@ -114,6 +114,32 @@ TEST(Segmentation, EqualsTheBestOfEveryKnotSetOnSmallSeries)
 
 }  // namespace
 
+TEST(Segmentation, RejectsWhatItCannotSegment)
+{
+    const std::vector<double> x{0, 1, 2}, y{0, 1, 0};
+    struct Case {
+        std::vector<double> x, y;
+        SegmentationSettings settings;
+    };
+    for (const Case& c : {Case{x, {0, 1}, {}}, Case{{0, 2, 1}, y, {}}, Case{{0, 1, 1}, y, {}},
+                          Case{x, {0, NAN, 0}, {}}, Case{x, y, {.variance = 0.0}},
+                          Case{x, y, {.penalty = -1.0}}, Case{x, y, {.min_size = 0}}})
+        EXPECT_THROW(segment(c.x, c.y, c.settings), std::invalid_argument);
+}
+
+TEST(Segmentation, ShortSeriesAreTheirOwnPoints)
+{
+    const std::vector<double> x{0.0, 1.5}, y{2.0, -1.0};
+    for (std::size_t n = 0; n <= 2; ++n) {
+        const Segmentation s = segment(std::span(x).first(n), std::span(y).first(n), {});
+        ASSERT_EQ(s.knots.size(), n);
+        for (std::size_t k = 0; k < n; ++k) {
+            EXPECT_EQ(s.knots[k], k);
+            EXPECT_NEAR(s.values[k], y[k], 1e-12);
+        }
+    }
+}
+
 TEST(ScanNoise, EstimatesPersistenceAndVarianceDespiteStepsAndDrift)
 {
     struct Case {
@@ -281,4 +307,7 @@ TEST(Scan, AStopReturnsStoppedWithoutEvents)
     const ScanResult result = scan_series(x, y, {.stop = &stop});
     EXPECT_TRUE(result.stopped);
     EXPECT_TRUE(result.events.empty());
+    const Segmentation alone = segment(x, y, {.stop = &stop});
+    EXPECT_TRUE(alone.stopped);
+    EXPECT_TRUE(alone.knots.empty());
 }
