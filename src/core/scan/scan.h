@@ -20,8 +20,9 @@ namespace tolvenar::scan {
 
 // The default penalty per break is this times ln n times (1 + phi) / (1 - phi), in squared
 // residuals over the noise's variance: a break's gain grows with the noise's persistence as the
-// variance of a mean over many points does. Red noise alone then gives an event in about 5 % of
-// series (bench/scan_study calibrates it).
+// variance of a mean over many points does. Red noise alone then gives an event in at most about
+// 5 % of series: 6.5 % at phi 0.88 on uneven x, under 1 % at phi 0.72 and below
+// (bench/scan_study calibrate, docs/event_scan.md).
 inline constexpr double kPenaltyPerLogPoints = 2.25;
 
 inline constexpr std::size_t kBlockedAbove = 10000;
