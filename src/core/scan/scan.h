@@ -25,8 +25,8 @@ namespace tolvenar::scan {
 // (bench/scan_study calibrate, docs/event_scan.md).
 inline constexpr double kPenaltyPerLogPoints = 2.25;
 
-inline constexpr std::size_t kBlockedAbove = 10000;
-inline constexpr std::size_t kBlocks = 5000;
+inline constexpr std::size_t kBlockedAbove = 10000;  // points; a longer series goes to block means
+inline constexpr std::size_t kBlocks = 5000;         // block means at most
 
 // The default penalty for n points of noise whose AR(1) coefficient at the mean gap is phi.
 double default_penalty(std::size_t n, double phi);
