@@ -39,7 +39,7 @@ void BM_ScanRedNoiseAlone(benchmark::State& state)
     const auto n = static_cast<std::size_t>(state.range(0));
     report(state, bench::make_record({n, false, 2.0, 0.0, {}}, random));
 }
-BENCHMARK(BM_ScanRedNoiseAlone)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanRedNoiseAlone)->Arg(1000)->Arg(1500)->Arg(2000)->Arg(2500)->Arg(5000)->Unit(benchmark::kMillisecond);
 
 void BM_ScanSensorLog(benchmark::State& state)
 {

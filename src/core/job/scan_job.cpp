@@ -1,0 +1,171 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/job/scan_job.h"
+
+#include "core/job/crop_window.h"
+#include "core/job/refusal.h"
+#include "core/runtime/numbers.h"
+#include "core/window/crop.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <new>
+#include <system_error>
+#include <thread>
+
+namespace tolvenar {
+
+namespace {
+
+// item(0), ..., item(count - 1) on up to `threads` threads, this one included; each item writes
+// its own result, so what they make does not depend on the count.
+void for_each_item(std::size_t count, std::size_t threads,
+                   const std::function<void(std::size_t)>& item)
+{
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t k = next++; k < count; k = next++)
+            item(k);
+    };
+    std::vector<std::jthread> helpers;  // joined on the way out
+    for (std::size_t t = 1; t < std::min(threads, count); ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {  // no more threads to be had: fewer do it all
+            break;
+        }
+    }
+    work();
+}
+
+// An x as a user types it: every digit of the double, or the file's own date text.
+Edge typed_x(double x, const XForm& form, const std::string& which)
+{
+    if (form.is_date()) {
+        const std::string text = x_text(x, form);
+        return {x, which + " " + text, text, true};
+    }
+    std::array<char, 32> digits{};
+    const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), x);
+    const std::string text(digits.data(), written.ptr);
+    return {x, which + " " + text, text, false};
+}
+
+}  // namespace
+
+ScanPoints scan_points(const DataTable& table, double from, double to)
+{
+    ScanPoints points;
+    std::size_t equal = 0;  // rows so far at the last point's x
+    for (std::int32_t row = 1; row <= table.DataCount; ++row) {
+        const double x = cell_number(table.x_cell(row));
+        if (x < from || x > to)
+            continue;
+        const double y = cell_number(table.y_cell(row));
+        if (!points.x.empty() && x == points.x.back()) {
+            ++equal;
+            points.y.back() += (y - points.y.back()) / static_cast<double>(equal);
+            continue;
+        }
+        points.x.push_back(x);
+        points.y.push_back(y);
+        equal = 1;
+    }
+    return points;
+}
+
+FitRequest event_request(const ScanRequest& request, const scan::Event& e, const XForm& form)
+{
+    FitRequest fit = request.fit;
+    fit.refine = true;
+    fit.from = typed_x(e.crop_from, form, "the event's crop from");
+    fit.to = typed_x(e.crop_to, form, "the event's crop to");
+    return fit;
+}
+
+ScanRecord scan_events(const CheckedImport& imported, const ScanRequest& request,
+                       const std::string& file, const JobControl& control,
+                       JobProgress* progress)
+{
+    ScanRecord record;
+    record.file = file;
+    record.request = request;
+    const ImportedSeries& series = imported.series;
+    record.x_form = series.x_form;
+    try {
+        const CropEdges part =
+            crop_window(series.table, request.fit.from, request.fit.to, series.x_form);
+        record.from = part.from;
+        record.to = part.to;
+        const ScanPoints points = scan_points(series.table, part.from, part.to);
+        record.points = points.x.size();
+        if (points.x.empty())
+            throw refused(empty_crop_refusal(part.left, part.width, part.origin));
+        scan::ScanSettings settings;
+        settings.min_size = request.min_size;
+        settings.penalty = request.penalty;
+        settings.max_events = request.max_events;
+        settings.stop = control.stop;
+        record.scan = scan::scan_series(points.x, points.y, settings);
+        if (record.scan.stopped) {
+            record.code = kExitInterrupted;
+            record.reason = "interrupted during the scan, before any event was found";
+            return record;
+        }
+    } catch (const Refusal& refusal) {
+        record.code = refusal.code();
+        record.reason = refusal.what();
+        return record;
+    } catch (const std::bad_alloc&) {
+        record.code = kExitRefused;
+        record.reason = "out of memory";
+        return record;
+    }
+
+    // The cores go to the events first, one each, and what is left over to each event's fit.
+    const std::vector<scan::Event>& events = record.scan.events;
+    if (progress != nullptr)
+        progress->events_found = events.size();
+    const std::size_t cores = static_cast<std::size_t>(std::max(control.threads, 1));
+    const std::size_t workers = std::max<std::size_t>(1, std::min(cores, events.size()));
+    JobControl each = control;
+    each.threads = static_cast<int>(std::max<std::size_t>(1, cores / workers));
+    record.events.resize(events.size());
+    for_each_item(events.size(), workers, [&](std::size_t k) {
+        FitRecord& fit = record.events[k];
+        try {
+            fit = fit_series(imported, event_request(request, events[k], series.x_form), file,
+                             each);
+        } catch (const std::exception& error) {  // whatever it was, the other events go on
+            fit = FitRecord();
+            fit.file = file;
+            fit.request = event_request(request, events[k], series.x_form);
+            fit.code = kExitSearchFailed;
+            fit.reason = error.what();
+        }
+        if (progress != nullptr)
+            ++progress->events_fitted;
+    });
+    for (const FitRecord& fit : record.events)
+        record.code = std::max(record.code, fit.code);
+    if (record.code == kExitInterrupted)
+        record.reason = "interrupted while the events were fitted";
+    return record;
+}
+
+CheckedImport imported_of(const FitSession& session, const SeriesNotes& notes)
+{
+    CheckedImport imported;
+    ImportedSeries& series = imported.series;
+    series.table = session.table();
+    series.x_form = session.x_form();
+    series.sigma = session.sigma();
+    series.reversed = notes.reversed;
+    series.sigma_title = notes.sigma_title;
+    series.gap_x = notes.gap_x;
+    series.layout.title_row = notes.title_row;
+    series.comment_lines = notes.comment_lines;
+    return imported;
+}
+
+}  // namespace tolvenar
