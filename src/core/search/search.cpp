@@ -375,6 +375,24 @@ std::string search_fault_hint(const Fault& fault, const EngineState& state,
     return {};
 }
 
+CropSearch search_crop(const FitCrop& crop, std::span<const SearchRequest> requests,
+                       RandomSource& random, SearchObserver& observer)
+{
+    EngineState state = crop_state(crop);
+    forget_best_of_best(state);
+    state.TrialCount = 0;
+    state.ConvergenceCount = 0;
+    SearchEngine engine;
+    engine.set_threads(1);
+    for (const SearchRequest& request : requests)
+        if (engine.run(state, request, random, observer).end != SearchEnd::Completed)
+            return {};
+    if (state.BestOfBestSqDist == kUnsetBestOfBest)
+        return {};
+    return {true, {state.BestOfBestX, state.BestOfBestY}, state.BestOfBestSqDist,
+            constraint_boxes(state)};
+}
+
 ReportedModel reported_best(const EngineState& state)
 {
     return {{state.BestOfBestX, state.BestOfBestY}, state.BestOfBestR, state.CropOrigin,

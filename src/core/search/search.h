@@ -197,6 +197,17 @@ private:
     double m_start = 0.0;  // clock at the start of the search
 };
 
+// A search of a crop of its own from a fresh best of best and fresh counters, as a window just
+// cropped to it would make: each of `requests` in turn, going on from the last, on one thread.
+struct CropSearch {
+    bool completed = false;  // every search completed and one found a model
+    Model best;
+    float sq_dist = kUnsetBestOfBest;
+    BoxLimits constraint;    // the boxes the unconstrained runs gathered
+};
+CropSearch search_crop(const FitCrop& crop, std::span<const SearchRequest> requests,
+                       RandomSource& random, SearchObserver& observer);
+
 // The best of best as the report shows it.
 ReportedModel reported_best(const EngineState& state);
 
