@@ -11,6 +11,7 @@
 #include "cli/result_output.h"
 #include "core/data/data_reader.h"
 #include "core/model/family.h"
+#include "core/runtime/pool.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
