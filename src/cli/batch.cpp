@@ -59,7 +59,8 @@ void run_in_order(std::size_t count, std::size_t threads,
                   const std::function<void(FileResult&&)>& take,
                   const std::function<void()>& tick)
 {
-    const std::size_t ahead = 2 * std::max<std::size_t>(std::min(threads_to_use(threads), count), 1);
+    const std::size_t workers = std::min(threads_to_use(threads), count);  // files at once
+    const std::size_t ahead = 2 * std::max<std::size_t>(workers, 1);
     std::mutex mutex;
     std::condition_variable done;  // a result came: for the calling thread
     std::condition_variable room;  // a result was taken, or the workers are to stop

@@ -31,9 +31,9 @@ int interrupted_exit_code();
 // Calls fit(i) for i in 0..count - 1 on the pool's threads, up to `threads` of them (0: every
 // usable core) at one file each, and take(result) on the calling thread in the order of i, each
 // as soon as it and those before it are done; tick() after each take and at least five times a
-// second while waiting. File i starts only while i < taken + 2 * min(threads, count), so that
-// memory does not grow with the count. Threads the files leave idle take the files' own
-// parallel work. Threads that cannot be started are done
+// second while waiting. File i starts only while fewer than 2 * min(threads, count) files lie
+// between it and the last one taken, so that memory does not grow with the count; threads the
+// files leave idle take the files' own parallel work. Threads that cannot be started are done
 // without; with none, the calling thread fits each file itself. fit must not throw; an
 // exception from take stops the workers after their file in hand and is passed on.
 void run_in_order(std::size_t count, std::size_t threads,

@@ -3,11 +3,11 @@
 // optimum, the replicates of the bootstrap and of the event test, the command line's files. Its
 // threads start on first use, grow to the largest count asked and stay. The thread that asks
 // takes part in its own work and waits only for items other threads have taken, so that an item
-// may ask for parallel work of its own (a replicate's optimum) without a deadlock, and the
-// threads at work never exceed the largest count asked. A thread that cannot be started is done
-// without, down to the asking thread alone. Items are handed out in order; for results that do
-// not depend on the thread count, each item writes a slot of its own and the caller reduces them
-// in item order.
+// may ask for parallel work of its own (a replicate's optimum) without a deadlock; that work
+// shares the threads of the work it is part of, so that no more threads work than the outermost
+// count asked. A thread that cannot be started is done without, down to the asking thread
+// alone. Items are handed out in order; for results that do not depend on the thread count,
+// each item writes a slot of its own and the caller reduces them in item order.
 #pragma once
 
 #include <cstddef>
@@ -31,7 +31,7 @@ void parallel_for(std::size_t count, std::size_t threads,
 
 // Items handed to the pool's threads while the thread that made the work does something else
 // (the command line writes finished files in order): up to `threads` of them (0: usable_cores())
-// at one item each; those threads stay in the pool for the work the items ask for.
+// at one item each, and those the items leave idle take the items' own parallel work.
 class ParallelWork {
 public:
     ParallelWork(std::size_t count, std::size_t threads, std::function<void(std::size_t)> item);
