@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -142,6 +143,24 @@ TEST(Pool, EveryParallelWorkIsBitIdenticalOnOneTwoAndSevenThreads)
         for (const unsigned threads : {2u, 7u})
             EXPECT_EQ(row.run(series, threads), one) << row.work << " on " << threads << " threads";
     }
+}
+
+// 0 asks for the cores this process may use, as taskset sets them; any other count is taken.
+TEST(Pool, ZeroThreadsAreTheCoresTheProcessMayUse)
+{
+    cpu_set_t all, one;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    CPU_ZERO(&one);
+    for (int cpu = 0; CPU_COUNT(&one) == 0; ++cpu)
+        if (CPU_ISSET(cpu, &all))
+            CPU_SET(cpu, &one);
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    const std::size_t pinned = threads_to_use(0);
+    ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+    EXPECT_EQ(pinned, 1u);
+    EXPECT_EQ(threads_to_use(0), static_cast<std::size_t>(CPU_COUNT(&all)));
+    for (const std::size_t asked : {1u, 2u, 7u})
+        EXPECT_EQ(threads_to_use(asked), asked);
 }
 
 // Work asked for from inside an item runs without a deadlock, and the threads at work stay
