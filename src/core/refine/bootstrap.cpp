@@ -4,6 +4,7 @@
 #include "core/compare/noise.h"
 #include "core/model/fit.h"
 #include "core/runtime/fault.h"
+#include "core/runtime/pool.h"
 #include "core/runtime/random_source.h"
 #include "core/search/search.h"
 
@@ -13,8 +14,6 @@
 #include <cstdio>
 #include <numeric>
 #include <random>
-#include <system_error>
-#include <thread>
 
 namespace tolvenar::refine {
 
@@ -344,38 +343,24 @@ BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
     const auto count = static_cast<std::size_t>(std::max(settings.replicates, 0));
     result.replicates.resize(count);
     if (n > 0) {
-        std::atomic<std::size_t> next{0};
         std::vector<char> finished(count, 0);  // replicate b made to the end
-        const auto work = [&] {
-            for (std::size_t b; !stopped(settings.stop) && (b = next.fetch_add(1)) < count;) {
-                std::optional<Replicate> replicate;
-                try {
-                    replicate = fit_replicate(crop, resampler, fit, settings,
-                                              static_cast<std::int32_t>(b));
-                } catch (const Fault&) {
-                    replicate.reset();
-                }
-                if (stopped(settings.stop))  // cut short: not one of the replicates done
-                    return;
-                result.replicates[b] = std::move(replicate);
-                finished[b] = 1;
-                if (settings.done != nullptr)
-                    ++*settings.done;
-            }
-        };
-        const unsigned threads = std::max(1u, std::min<unsigned>(
-            settings.threads ? settings.threads : std::thread::hardware_concurrency(),
-            static_cast<unsigned>(std::max<std::size_t>(count, 1))));
-        std::vector<std::jthread> pool;  // joined on the way out, an exception's too
-        for (unsigned t = 1; t < threads; ++t) {
+        parallel_for(count, settings.threads, [&](std::size_t b) {
+            if (stopped(settings.stop))
+                return;
+            std::optional<Replicate> replicate;
             try {
-                pool.emplace_back(work);
-            } catch (const std::system_error&) {  // no more threads to be had: fewer do it all
-                break;
+                replicate = fit_replicate(crop, resampler, fit, settings,
+                                          static_cast<std::int32_t>(b));
+            } catch (const Fault&) {
+                replicate.reset();
             }
-        }
-        work();
-        pool.clear();
+            if (stopped(settings.stop))  // cut short: not one of the replicates done
+                return;
+            result.replicates[b] = std::move(replicate);
+            finished[b] = 1;
+            if (settings.done != nullptr)
+                ++*settings.done;
+        });
         result.done = static_cast<std::size_t>(std::count(finished.begin(), finished.end(), 1));
     }
 

@@ -6,10 +6,10 @@
 #include "core/model/single_ops.h"
 #include "core/runtime/clock.h"
 #include "core/runtime/numbers.h"
+#include "core/runtime/pool.h"
 
 #include <algorithm>
 #include <limits>
-#include <thread>
 #include <utility>
 
 namespace tolvenar {
@@ -105,9 +105,8 @@ std::string heavy_task_prompt(std::int32_t whole_seconds)
 SearchEngine::SearchEngine() : SearchEngine(&monotonic_seconds) {}
 
 SearchEngine::SearchEngine(Clock clock)
-    : m_clock(std::move(clock)), m_threads(static_cast<int>(std::thread::hardware_concurrency()))
+    : m_clock(std::move(clock)), m_threads(static_cast<int>(usable_cores()))
 {
-    set_threads(m_threads);
 }
 
 SearchOutcome SearchEngine::run(EngineState& state, const SearchRequest& settings,

@@ -149,7 +149,7 @@ public:
     SearchEngine();  // monotonic_seconds
     explicit SearchEngine(Clock clock);
 
-    // Threads that score candidates, 1 or more; all the processor's cores by default. The
+    // Threads that score candidates, 1 or more; every core the process may use by default. The
     // results are the same, bit for bit, for every count.
     void set_threads(int threads) noexcept { m_threads = threads < 1 ? 1 : threads; }
     int threads() const noexcept { return m_threads; }
