@@ -6,6 +6,7 @@
 #include "cli/refusals.h"
 #include "core/job/scan_job.h"
 #include "core/report/scan_output.h"
+#include "core/runtime/pool.h"
 
 #include <new>
 
@@ -50,7 +51,7 @@ int scan_all(const FitOptions& options, std::istream& in, std::ostream& out, std
     const std::vector<ScanColumn> columns = scan_csv_columns(*options.scan);
     if (options.csv)
         write_scan_csv_header(out, columns);
-    const int cores = options.threads > 0 ? options.threads : static_cast<int>(usable_cores());
+    const int cores = static_cast<int>(threads_to_use(static_cast<std::size_t>(options.threads)));
     int code = kExitSuccess;
     for (std::size_t i = 0; i < files.size(); ++i) {
         const ScanRecord record = scan_file(options, files[i], cores, in);

@@ -4,39 +4,17 @@
 #include "core/job/crop_window.h"
 #include "core/job/refusal.h"
 #include "core/runtime/numbers.h"
+#include "core/runtime/pool.h"
 #include "core/window/crop.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <new>
-#include <system_error>
-#include <thread>
 
 namespace tolvenar {
 
 namespace {
-
-// item(0), ..., item(count - 1) on up to `threads` threads, this one included; each item writes
-// its own result, so what they make does not depend on the count.
-void for_each_item(std::size_t count, std::size_t threads,
-                   const std::function<void(std::size_t)>& item)
-{
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t k = next++; k < count; k = next++)
-            item(k);
-    };
-    std::vector<std::jthread> helpers;  // joined on the way out
-    for (std::size_t t = 1; t < std::min(threads, count); ++t) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {  // no more threads to be had: fewer do it all
-            break;
-        }
-    }
-    work();
-}
 
 // An x as a user types it: every digit of the double, or the file's own date text.
 Edge typed_x(double x, const XForm& form, const std::string& which)
@@ -131,7 +109,7 @@ ScanRecord scan_events(const CheckedImport& imported, const ScanRequest& request
     JobControl each = control;
     each.threads = static_cast<int>(std::max<std::size_t>(1, cores / workers));
     record.events.resize(events.size());
-    for_each_item(events.size(), workers, [&](std::size_t k) {
+    parallel_for(events.size(), workers, [&](std::size_t k) {
         FitRecord& fit = record.events[k];
         try {
             fit = fit_series(imported, event_request(request, events[k], series.x_form), file,
