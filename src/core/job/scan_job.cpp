@@ -29,6 +29,70 @@ Edge typed_x(double x, const XForm& form, const std::string& which)
     return {x, which + " " + text, text, false};
 }
 
+// The rows of `whole` with x within [from, to] as a series of their own, and how many rows
+// precede them: a crop of [from, to] holds the same rows on it, `offset` rows lower, so its fit
+// is the whole series' fit of that crop, at the cost of the crop and not of the record (whose
+// table would otherwise be copied once an event).
+struct Slice {
+    CheckedImport imported;
+    std::int32_t offset = 0;
+};
+
+Slice slice_of(const CheckedImport& whole, double from, double to)
+{
+    const ImportedSeries& series = whole.series;
+    const DataTable& table = series.table;
+    Slice slice;
+    if (!table.x_ascending) {  // the reader's series always ascend; anything else whole
+        slice.imported = whole;
+        return slice;
+    }
+    // Rows first..last: those at or right of `from` and at or left of `to`.
+    const auto row_where = [&](std::int32_t lo, auto left_of_it) {
+        std::int32_t hi = table.DataCount + 1;
+        while (lo < hi) {
+            const std::int32_t mid = lo + (hi - lo) / 2;
+            (left_of_it(cell_number(table.x_cell(mid))) ? lo = mid + 1 : hi = mid);
+        }
+        return lo;
+    };
+    const std::int32_t first = row_where(1, [&](double x) { return x < from; });
+    const std::int32_t last = row_where(first, [&](double x) { return x <= to; }) - 1;
+
+    slice.offset = first - 1;
+    slice.imported.scale = whole.scale;
+    ImportedSeries& part = slice.imported.series;
+    part.smallest_y = series.smallest_y;
+    part.largest_y = series.largest_y;
+    part.x_form = series.x_form;
+    part.reversed = series.reversed;
+    part.x_title = series.x_title;
+    part.y_title = series.y_title;
+    part.sigma_title = series.sigma_title;
+    part.layout = series.layout;
+    part.comment_lines = series.comment_lines;
+    DataTable& rows = part.table;
+    rows.texts = table.texts;
+    const auto begin = static_cast<std::ptrdiff_t>(first), end = static_cast<std::ptrdiff_t>(last) + 1;
+    rows.DataX.assign(1, table.DataX.front());
+    rows.DataX.insert(rows.DataX.end(), table.DataX.begin() + begin, table.DataX.begin() + end);
+    rows.DataX.push_back(Cell::empty());  // the spare row
+    rows.DataY.assign(1, table.DataY.front());
+    rows.DataY.insert(rows.DataY.end(), table.DataY.begin() + begin, table.DataY.begin() + end);
+    rows.DataY.push_back(Cell::empty());
+    rows.DataCount = last - first + 1;
+    note_x_order(rows);
+    if (!series.sigma.empty()) {
+        part.sigma.assign(1, series.sigma.front());
+        part.sigma.insert(part.sigma.end(), series.sigma.begin() + begin,
+                          series.sigma.begin() + end);
+    }
+    for (const double x : series.gap_x)
+        if (x >= from && x <= to)
+            part.gap_x.push_back(x);
+    return slice;
+}
+
 }  // namespace
 
 ScanPoints scan_points(const DataTable& table, double from, double to)
@@ -112,8 +176,11 @@ ScanRecord scan_events(const CheckedImport& imported, const ScanRequest& request
     parallel_for(events.size(), workers, [&](std::size_t k) {
         FitRecord& fit = record.events[k];
         try {
-            fit = fit_series(imported, event_request(request, events[k], series.x_form), file,
-                             each);
+            const FitRequest asked = event_request(request, events[k], series.x_form);
+            const Slice slice = slice_of(imported, events[k].crop_from, events[k].crop_to);
+            fit = fit_series(slice.imported, asked, file, each);
+            if (fit.found)
+                fit.found->crop_start += slice.offset;
         } catch (const std::exception& error) {  // whatever it was, the other events go on
             fit = FitRecord();
             fit.file = file;
