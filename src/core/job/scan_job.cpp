@@ -164,21 +164,19 @@ ScanRecord scan_events(const CheckedImport& imported, const ScanRequest& request
         return record;
     }
 
-    // The cores go to the events first, one each, and what is left over to each event's fit.
+    // The events go to the cores one each; an event's own parallel work (its replicates) shares
+    // the same cores, so those a short event leaves idle help a long one.
     const std::vector<scan::Event>& events = record.scan.events;
     if (progress != nullptr)
         progress->events_found = events.size();
     const std::size_t cores = static_cast<std::size_t>(std::max(control.threads, 1));
-    const std::size_t workers = std::max<std::size_t>(1, std::min(cores, events.size()));
-    JobControl each = control;
-    each.threads = static_cast<int>(std::max<std::size_t>(1, cores / workers));
     record.events.resize(events.size());
-    parallel_for(events.size(), workers, [&](std::size_t k) {
+    parallel_for(events.size(), cores, [&](std::size_t k) {
         FitRecord& fit = record.events[k];
         try {
             const FitRequest asked = event_request(request, events[k], series.x_form);
             const Slice slice = slice_of(imported, events[k].crop_from, events[k].crop_to);
-            fit = fit_series(slice.imported, asked, file, each);
+            fit = fit_series(slice.imported, asked, file, control);
             if (fit.found)
                 fit.found->crop_start += slice.offset;
         } catch (const std::exception& error) {  // whatever it was, the other events go on
