@@ -162,6 +162,22 @@ FitRequest request_of(const py::dict& options)
     return request;
 }
 
+// The rows as the reader takes them; its refusals as ImportError.
+CheckedImport import_rows(const Values& x, const Values& y, const std::optional<Values>& sigma)
+{
+    return import_data_arrays(values_of(x), values_of(y),
+                              sigma ? values_of(*sigma) : std::span<const double>());
+}
+
+// The stop flag and the cores of `request`.
+JobControl control_of(const FitRequest& request, const std::atomic<bool>& stop)
+{
+    JobControl control;
+    control.stop = &stop;
+    control.threads = request.threads;
+    return control;
+}
+
 // The rows fitted as `options` ask, and the record's JSON object with "file" null. Refusals of
 // the rows come back in the object ("status": "refused"), as tolvenar-fit writes them for a file.
 py::dict fit(const Values& x, const Values& y, const std::optional<Values>& sigma,
@@ -170,13 +186,7 @@ py::dict fit(const Values& x, const Values& y, const std::optional<Values>& sigm
     const FitRequest request = request_of(options);
     const FitRecord record = run_interruptible<FitRecord>([&](const std::atomic<bool>& stop) {
         try {
-            const CheckedImport imported = import_data_arrays(
-                values_of(x), values_of(y),
-                sigma ? values_of(*sigma) : std::span<const double>());
-            JobControl control;
-            control.stop = &stop;
-            control.threads = request.threads;
-            return fit_series(imported, request, "", control);
+            return fit_series(import_rows(x, y, sigma), request, "", control_of(request, stop));
         } catch (const ImportError& refusal) {
             FitRecord refused;
             refused.request = request;
@@ -203,13 +213,8 @@ py::tuple scan_rows(const Values& x, const Values& y, const std::optional<Values
     request.max_events = scan_options["max_events"].cast<std::size_t>();
     const ScanRecord record = run_interruptible<ScanRecord>([&](const std::atomic<bool>& stop) {
         try {
-            const CheckedImport imported = import_data_arrays(
-                values_of(x), values_of(y),
-                sigma ? values_of(*sigma) : std::span<const double>());
-            JobControl control;
-            control.stop = &stop;
-            control.threads = request.fit.threads;
-            return scan_events(imported, request, "", control);
+            return scan_events(import_rows(x, y, sigma), request, "",
+                               control_of(request.fit, stop));
         } catch (const ImportError& refusal) {
             ScanRecord refused;
             refused.request = request;
