@@ -84,7 +84,10 @@ EventRow event_row(const FitRecord& fit)
                  {},
                  {}};
     if (m.intervals) {
-        const auto range = [&](const Range& r) { return x(r.lo) + " .. " + x(r.hi); };
+        const auto range = [&](const Range& r) {
+            return r.reach == refine::Reach::Undetermined ? std::string("not determined")
+                                                          : x(r.lo) + " .. " + x(r.hi);
+        };
         row.onset_interval = range(m.intervals->x[2]);
         row.end_interval = range(m.intervals->x[last - 1]);
     }
