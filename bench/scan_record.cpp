@@ -9,6 +9,7 @@
 #include "core/scan/scan.h"
 #include "scan_records.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -44,8 +45,12 @@ int main(int argc, char** argv)
         events << e.onset << ',' << e.end << ',' << e.level_before << ',' << e.level_after << ','
                << e.amplitude << ',' << e.crop_from << ',' << e.crop_to << '\n';
     segments << "age,value\n";
-    for (std::size_t k = 0; k < result.segmentation.knots.size(); ++k)
-        segments << r.x[result.segmentation.knots[k]] << ',' << result.segmentation.values[k] << '\n';
+    // On block means a knot indexes a block: drawn at its middle point.
+    for (std::size_t k = 0; k < result.segmentation.knots.size(); ++k) {
+        const std::size_t b = result.block;
+        const std::size_t at = std::min(r.x.size() - 1, result.segmentation.knots[k] * b + b / 2);
+        segments << r.x[at] << ',' << result.segmentation.values[k] << '\n';
+    }
 
     std::printf("%zu points, noise sd %.2f permil, persistence %.0f yr (phi %.2f at the mean gap), "
                 "penalty %.1f: %zu breaks, %zu events (%zu true transitions) in %.3f s\n",

@@ -215,9 +215,12 @@ void calibrate(const Options& o)
                 std::mt19937_64 random(1000003ull * s + static_cast<std::uint64_t>(noise.tau * 7) + even);
                 const auto r = bench::make_record({o.points, even, noise.tau, 0.0, {}}, random);
                 scan::ScanSettings settings;
-                const auto est = scan::estimate_noise(r.x, r.y);
-                settings.penalty = o.constant / scan::kPenaltyPerLogPoints *
-                                   scan::default_penalty(r.x.size(), est.phi);
+                // The default itself when asked for (on block means it is the means' own).
+                if (o.constant != scan::kPenaltyPerLogPoints) {
+                    const auto est = scan::estimate_noise(r.x, r.y);
+                    settings.penalty = o.constant / scan::kPenaltyPerLogPoints *
+                                       scan::default_penalty(r.x.size(), est.phi);
+                }
                 const auto result = scan::scan_series(r.x, r.y, settings);
                 events[s] = !result.events.empty();
                 breaks[s] = static_cast<int>(result.segmentation.knots.size()) - 2;

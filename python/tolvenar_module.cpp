@@ -4,8 +4,10 @@
 // as the same object the JSON of tolvenar-fit and of the window's Save holds, as Python values.
 #include "core/data/data_reader.h"
 #include "core/job/fit_job.h"
+#include "core/job/scan_job.h"
 #include "core/model/family.h"
 #include "core/report/record_output.h"
+#include "core/report/scan_output.h"
 #include "core/runtime/pool.h"
 
 #include <pybind11/numpy.h>
@@ -21,6 +23,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -41,14 +44,15 @@ std::span<const double> values_of(const Values& values)
 // `work` on a thread of its own while this one, holding the GIL only for that, checks for
 // signals every 50 ms: a signal's exception (KeyboardInterrupt for Ctrl-C) sets the stop flag,
 // waits for the work to end and is raised. Other threads run Python meanwhile.
-FitRecord run_interruptible(const std::function<FitRecord(const std::atomic<bool>&)>& work)
+template <class Result>
+Result run_interruptible(const std::function<Result(const std::atomic<bool>&)>& work)
 {
     std::atomic<bool> stop{false};
     std::mutex mutex;
     std::condition_variable ended;
     bool done = false;
     bool interrupted = false;
-    FitRecord record;
+    Result record;
     std::exception_ptr error;
     {
         py::gil_scoped_release release;
@@ -158,21 +162,31 @@ FitRequest request_of(const py::dict& options)
     return request;
 }
 
+// The rows as the reader takes them; its refusals as ImportError.
+CheckedImport import_rows(const Values& x, const Values& y, const std::optional<Values>& sigma)
+{
+    return import_data_arrays(values_of(x), values_of(y),
+                              sigma ? values_of(*sigma) : std::span<const double>());
+}
+
+// The stop flag and the cores of `request`.
+JobControl control_of(const FitRequest& request, const std::atomic<bool>& stop)
+{
+    JobControl control;
+    control.stop = &stop;
+    control.threads = request.threads;
+    return control;
+}
+
 // The rows fitted as `options` ask, and the record's JSON object with "file" null. Refusals of
 // the rows come back in the object ("status": "refused"), as tolvenar-fit writes them for a file.
 py::dict fit(const Values& x, const Values& y, const std::optional<Values>& sigma,
              const py::dict& options)
 {
     const FitRequest request = request_of(options);
-    const FitRecord record = run_interruptible([&](const std::atomic<bool>& stop) {
+    const FitRecord record = run_interruptible<FitRecord>([&](const std::atomic<bool>& stop) {
         try {
-            const CheckedImport imported = import_data_arrays(
-                values_of(x), values_of(y),
-                sigma ? values_of(*sigma) : std::span<const double>());
-            JobControl control;
-            control.stop = &stop;
-            control.threads = request.threads;
-            return fit_series(imported, request, "", control);
+            return fit_series(import_rows(x, y, sigma), request, "", control_of(request, stop));
         } catch (const ImportError& refusal) {
             FitRecord refused;
             refused.request = request;
@@ -184,6 +198,41 @@ py::dict fit(const Values& x, const Values& y, const std::optional<Values>& sigm
     Json object = json_object(record);
     object["file"] = nullptr;
     return python_of(object);
+}
+
+// The rows scanned for events as `options` (fit()'s keywords) and `scan_options` (min_size,
+// penalty, max_events) ask: the objects tolvenar-fit --scan --json writes, "file" null, and the
+// CSV it writes.
+py::tuple scan_rows(const Values& x, const Values& y, const std::optional<Values>& sigma,
+                    const py::dict& options, const py::dict& scan_options)
+{
+    ScanRequest request;
+    request.fit = request_of(options);
+    request.min_size = scan_options["min_size"].cast<std::size_t>();
+    request.penalty = scan_options["penalty"].cast<std::optional<double>>();
+    request.max_events = scan_options["max_events"].cast<std::size_t>();
+    const ScanRecord record = run_interruptible<ScanRecord>([&](const std::atomic<bool>& stop) {
+        try {
+            return scan_events(import_rows(x, y, sigma), request, "",
+                               control_of(request.fit, stop));
+        } catch (const ImportError& refusal) {
+            ScanRecord refused;
+            refused.request = request;
+            refused.code = kExitRefused;
+            refused.reason = refusal.what();
+            return refused;
+        }
+    });
+    py::list objects;
+    for (Json& object : scan_objects(record)) {
+        object["file"] = nullptr;
+        objects.append(python_of(object));
+    }
+    std::ostringstream csv;
+    const std::vector<ScanColumn> columns = scan_csv_columns(request);
+    write_scan_csv_header(csv, columns);
+    write_scan_csv_rows(csv, columns, record);
+    return py::make_tuple(objects, csv.str());
 }
 
 // The family table as the package names its families and a grid names its values.
@@ -211,6 +260,9 @@ PYBIND11_MODULE(_tolvenar, module)
     module.attr("__version__") = TOLVENAR_VERSION;
     module.def("fit", &fit, py::arg("x"), py::arg("y"), py::arg("sigma"), py::arg("options"),
                "The record's JSON object of the rows (x, y, sigma) fitted as OPTIONS ask.");
+    module.def("scan", &scan_rows, py::arg("x"), py::arg("y"), py::arg("sigma"), py::arg("options"),
+               py::arg("scan_options"),
+               "The objects and the CSV of the rows scanned for events as the options ask.");
     module.def("families", &families,
                "The family table: caption, short name, vertices, measure key, drawn boxes.");
 }

@@ -4,7 +4,8 @@
 ``fit(x, y, ...)`` fits a piecewise-linear event model to the rows (x, y) exactly as
 ``tolvenar-fit`` fits a data file holding them, and returns what ``tolvenar-fit --json`` writes;
 ``compare(x, y, ...)`` asks first whether there is an event and which family fits it, as
-``tolvenar-fit --compare`` does.
+``tolvenar-fit --compare`` does; ``scan(x, y, ...)`` finds every event and fits each on its own
+crop, as ``tolvenar-fit --scan`` does.
 ``tolvenar.xarray.fit_grid`` fits every cell of a gridded series, through Dask when the grid is
 chunked.
 """
@@ -17,8 +18,8 @@ import numpy as np
 from . import _tolvenar
 
 __version__ = _tolvenar.__version__
-__all__ = ["fit", "compare", "FitResult", "CompareResult", "Record", "Crop", "Model",
-           "Bootstrap"]
+__all__ = ["fit", "compare", "scan", "FitResult", "CompareResult", "EventResult", "Events",
+           "Record", "Crop", "Model", "Bootstrap"]
 
 
 class Record:
@@ -281,3 +282,6 @@ def compare(x, y, runs=10, trials=1000, lo=None, hi=None, constrain=False, refin
     options = _options("ramp", runs, trials, lo, hi, constrain, refine, bootstrap, level, seed,
                        threads, True, test_replicates, alpha)
     return _checked(_record(options, x, y, sigma), CompareResult)
+
+
+from .scan import EventResult, Events, scan  # noqa: E402  (it builds on the names above)

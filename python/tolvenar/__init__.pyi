@@ -101,3 +101,29 @@ def compare(
     sigma: Optional[npt.ArrayLike] = None,
     threads: _Count = 0,
 ) -> CompareResult: ...
+
+class EventResult(FitResult):
+    event: int  # 1, 2, ... in x order
+    scan: Record  # onset, end, level_before, level_after, amplitude; the scan's figures
+
+class Events(list[EventResult]):
+    scan: Record  # points, noise_sd, persistence, phi, penalty, block
+    def to_dataframe(self) -> Any: ...  # pandas.DataFrame
+
+def scan(
+    x: npt.ArrayLike,
+    y: npt.ArrayLike,
+    model: str = "ramp",
+    runs: _Count = 10,
+    trials: _Count = 1000,
+    lo: Optional[_Number] = None,
+    hi: Optional[_Number] = None,
+    bootstrap: _Count = 0,
+    level: _Number = 0.9,
+    seed: _Count = 5489,
+    min_size: _Count = 1,
+    penalty: Optional[_Number] = None,
+    max_events: _Count = 0,
+    sigma: Optional[npt.ArrayLike] = None,
+    threads: _Count = 0,
+) -> Events: ...

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -136,7 +137,9 @@ struct OptionTexts {
     std::string model, runs, trials, from, to, shard, bootstrap, level, seed, threads;
     DataOptionTexts data;  // --x, --y, --sigma, --missing
     std::string test_replicates, alpha, draws, searches, bootstrap_seed;
+    std::string min_size, penalty, max_events;
     bool constrain = false;
+    bool scan = false;
 };
 
 // A fraction strictly between 0 and 1 for `option`.
@@ -212,6 +215,18 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
           "a record's \"searches\"");
     value("--bootstrap-seed", texts.bootstrap_seed, "S",
           "start of the replicates' random streams (default:\n--seed)");
+    app.add_flag("--scan", texts.scan,
+                 "find every abrupt transition of the series (within\n--from and --to) and fit "
+                 "each on its own crop, refined,\nas --from A --to B --refine fits that crop "
+                 "alone:\none JSON object or CSV row per event, or a table")
+        ->disable_flag_override();
+    value("--min-size", texts.min_size, "N",
+          "with --scan: least points a segment of the scan holds\n(default 1)");
+    value("--penalty", texts.penalty, "P",
+          "with --scan: the cost of a break, in squared residuals\nover the noise variance "
+          "(default: from the noise,\nfor about 5 % false events in red noise alone)");
+    value("--max-events", texts.max_events, "K",
+          "with --scan: keep the K largest events (default 0: all)");
     app.add_flag("--json", options.json, "print one JSON object per file, one a line")
         ->disable_flag_override();
     app.add_flag("--csv", options.csv, "print a header row, then one row per file")
@@ -263,6 +278,43 @@ Exit status: 0 every file fitted; 1 the output could not be written; 2 bad usage
 file that cannot be read, imported or cropped (a crop window without a data point included);
 3 the search stopped on a fault or found no model; 130 (SIGINT) or 143 (SIGTERM) interrupted.
 With many files, the largest status of any file.)");
+}
+
+// --scan and its settings, once the fit's own options are read.
+void read_scan(const CLI::App& app, const OptionTexts& texts, FitOptions& options)
+{
+    if (!texts.scan) {
+        for (const char* option : {"--min-size", "--penalty", "--max-events"})
+            if (app.count(option) > 0)
+                throw usage_error(std::string(option) + " steers --scan: give --scan too");
+        return;
+    }
+    if (options.request.compare)
+        throw usage_error("--scan fits each event with --model: leave out --compare");
+    if (app.count("--plot") > 0)
+        throw usage_error("--plot draws one fit a file: leave it out with --scan");
+    ScanRequest scan;
+    if (app.count("--min-size") > 0)
+        scan.min_size =
+            static_cast<std::size_t>(bounded_count("--min-size", texts.min_size, 1, 1000000));
+    if (app.count("--max-events") > 0)
+        scan.max_events =
+            static_cast<std::size_t>(bounded_count("--max-events", texts.max_events, 0, 1000000));
+    if (app.count("--penalty") > 0) {
+        double penalty = -1.0;
+        try {
+            if (is_number_text(texts.penalty))
+                penalty = parse_leading_number(texts.penalty);
+        } catch (const Fault&) {  // beyond the double range
+        }
+        if (!(penalty >= 0.0 && std::isfinite(penalty)))
+            throw usage_error("--penalty needs a number, 0 or more, not \"" + texts.penalty +
+                              "\"");
+        scan.penalty = penalty;
+    }
+    options.request.refine = true;
+    scan.fit = options.request;
+    options.scan = scan;
 }
 
 }  // namespace
@@ -364,6 +416,7 @@ FitOptions parse_arguments(std::span<const std::string> args)
     if (app.count("--plot") > 0 && options.plot.empty())
         throw usage_error("--plot needs a path");
     request.picture = !options.plot.empty();
+    read_scan(app, texts, options);
     return options;
 }
 

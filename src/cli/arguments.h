@@ -4,6 +4,7 @@
 
 #include "core/data/data_reader.h"
 #include "core/job/fit_request.h"
+#include "core/job/scan_record.h"
 #include "core/model/family.h"
 
 #include <cstdint>
@@ -26,6 +27,9 @@ struct FitOptions {
     // What each file's fit is asked: its crop, family, searches, refinement, intervals,
     // comparison and seed, with the options' names in its refusals ("--runs 0").
     FitRequest request;
+    // --scan: every event of each file, each fitted as `request` asks on its own crop; the
+    // scan's settings (--min-size, --penalty, --max-events), its fit a copy of `request`.
+    std::optional<ScanRequest> scan;
     ReadOptions read;   // --x, --y, --sigma, --missing
     int threads = 0;    // the cores tolvenar-fit uses, over files and searches; 0: all usable
     bool json = false;  // one JSON object per file, one a line

@@ -6,6 +6,7 @@
 #include "core/runtime/numbers.h"
 
 #include <cctype>
+#include <iterator>
 #include <limits>
 #include <string_view>
 
@@ -87,6 +88,24 @@ Edge typed_edge(const std::string& option, const std::string& text)
         return {parse_leading_number(text), option + " " + text, text, false};
     } catch (const Fault&) {
         throw refused(option + " " + text + " lies beyond the double-precision range");
+    }
+}
+
+CheckedImport import_file(const std::string& file, std::istream& in, const ReadOptions& read)
+{
+    const bool standard_input = file == "-";
+    try {
+        std::string text;
+        if (standard_input) {
+            text.assign(std::istreambuf_iterator<char>(in), {});
+            if (in.bad())
+                throw ImportError(ImportFailure::CannotOpen, "cannot read standard input");
+        } else {
+            text = read_data_bytes(file);
+        }
+        return import_data_text(text, read);
+    } catch (const ImportError& error) {
+        throw refused(import_refusal_line(standard_input ? "standard input" : file, error));
     }
 }
 

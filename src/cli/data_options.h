@@ -7,6 +7,7 @@
 #include "core/data/data_reader.h"
 
 #include <CLI/CLI.hpp>
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -28,4 +29,8 @@ ReadOptions read_options(const CLI::App& app, const DataOptionTexts& texts);
 
 // A typed crop edge: a number, or an ISO date or date-time whose value waits for the file's x form.
 Edge typed_edge(const std::string& option, const std::string& text);
+
+// The data of an accepted file ("-": standard input, read from `in`); the import's refusals as
+// exit 2.
+CheckedImport import_file(const std::string& file, std::istream& in, const ReadOptions& read);
 }  // namespace tolvenar::cli

@@ -3,9 +3,11 @@
 
 #include "cli/arguments.h"
 #include "cli/batch.h"
+#include "cli/data_options.h"
 #include "cli/picture_loader.h"
 #include "cli/pictures.h"
 #include "cli/refusals.h"
+#include "cli/scan_command.h"
 #include "core/data/data_reader.h"
 #include "core/job/fit_job.h"
 #include "core/report/record_output.h"
@@ -26,25 +28,6 @@ namespace tolvenar {
 namespace {
 
 using namespace cli;
-
-// The data of an accepted file ("-": standard input); the import's refusals as exit 2.
-CheckedImport import_file(const std::string& file, std::istream& in, const ReadOptions& read)
-{
-    const bool standard_input = file == "-";
-    try {
-        std::string text;
-        if (standard_input) {
-            text.assign(std::istreambuf_iterator<char>(in), {});
-            if (in.bad())
-                throw ImportError(ImportFailure::CannotOpen, "cannot read standard input");
-        } else {
-            text = read_data_bytes(file);
-        }
-        return import_data_text(text, read);
-    } catch (const ImportError& error) {
-        throw refused(import_refusal_line(standard_input ? "standard input" : file, error));
-    }
-}
 
 // Fits one file as a call with it alone does; every refusal, fault and interruption ends up in
 // the result.
@@ -172,6 +155,8 @@ int run_fit_command(std::span<const std::string> args, std::istream& in, std::os
             out << fit_usage();
         else if (options.version)
             out << "tolvenar-fit " << TOLVENAR_VERSION << '\n';
+        else if (options.scan)
+            code = scan_all(options, in, out, err);
         else
             code = fit_all(options, in, out, err, terminal);
     } catch (const Refused& refusal) {

@@ -2,6 +2,7 @@
 #include "core/job/fit_job.h"
 
 #include "core/job/refusal.h"
+#include "core/job/scan_job.h"
 #include "core/model/family.h"
 #include "core/report/record_output.h"
 #include "core/runtime/fault.h"
@@ -297,6 +298,15 @@ JobOutcome run_steps(FitSession& session, const JobSteps& steps, JobResults& res
                      JobProgress* progress)
 {
     JobOutcome outcome;
+    if (steps.scan) {
+        JobControl control;
+        control.stop = stop;
+        control.threads = steps.scan->threads;
+        results.scan = scan_events(imported_of(session, steps.scan->notes), steps.scan->request,
+                                   steps.scan->file, control, progress);
+        outcome.stopped = stopped(stop);
+        return outcome;
+    }
     if (steps.compare) {
         ComparisonRequest request = *steps.compare;
         request.stop = stop;

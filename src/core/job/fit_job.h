@@ -9,6 +9,7 @@
 #include "core/job/crop_window.h"
 #include "core/job/fit_record.h"
 #include "core/job/fit_request.h"
+#include "core/job/scan_record.h"
 #include "core/search/report.h"
 #include "core/session/fit_session.h"
 
@@ -20,6 +21,16 @@
 
 namespace tolvenar {
 
+// What the reader said of a series that a record reports, beside its table.
+struct SeriesNotes {
+    XForm x_form;
+    bool reversed = false;
+    std::string sigma_title;
+    std::vector<double> gap_x;  // x of the rows without y, ascending
+    bool title_row = true;      // false: the file's first line is data
+    std::size_t comment_lines = 0;
+};
+
 // What the steps of a job made beside the session's own search results.
 struct JobResults {
     std::optional<refine::RefinedFit> refined;
@@ -28,12 +39,23 @@ struct JobResults {
     std::optional<FamilyComparison> comparison;
     CropInfo compared_crop;            // the crop the comparison was made on
     ComparisonRequest comparison_request;
+    std::optional<ScanRecord> scan;    // the series' events, each fitted on its crop
 };
 
-// The work a front end asks of a session, each part in this order: the comparison of the
-// families, the searches (each going on from the last), the refinement of the best of best (kept
-// when made already), and its intervals.
+// The scan of the session's series for its events, each fitted on its crop as fit_series fits
+// a crop alone; the session's own crop and results stay as they are.
+struct ScanStep {
+    ScanRequest request;
+    SeriesNotes notes;  // what the reader said of the series
+    std::string file;   // as the records name it
+    int threads = 1;    // cores for the events' fits
+};
+
+// The work a front end asks of a session, each part in this order: the scan for events (alone),
+// the comparison of the families, the searches (each going on from the last), the refinement of
+// the best of best (kept when made already), and its intervals.
 struct JobSteps {
+    std::optional<ScanStep> scan;
     std::optional<ComparisonRequest> compare;
     std::vector<SearchRequest> searches;
     std::vector<SearchStep> search_steps;  // the searches as asked, one each, for the record
@@ -49,10 +71,12 @@ struct JobOutcome {
     bool stopped = false;  // the stop flag cut a step short
 };
 
-// Progress a front end may show while the steps run: trials, replicates and comparison steps.
+// Progress a front end may show while the steps run: replicates, comparison steps and events.
 struct JobProgress {
     std::atomic<std::int32_t> replicates{0};
     std::atomic<std::size_t> compared{0};
+    std::atomic<std::size_t> events_found{0};   // once the scan has ended
+    std::atomic<std::size_t> events_fitted{0};
 };
 
 // Runs the steps on `session` with `results` (the refined fit and the rest that earlier steps
@@ -65,15 +89,6 @@ JobOutcome run_steps(FitSession& session, const JobSteps& steps, JobResults& res
 // The comparison held when it was made on the session's crop now; nullptr else.
 const FamilyComparison* current_comparison(const FitSession& session, const JobResults& results);
 
-// What the reader said of a series that a record reports, beside its table.
-struct SeriesNotes {
-    XForm x_form;
-    bool reversed = false;
-    std::string sigma_title;
-    std::vector<double> gap_x;  // x of the rows without y, ascending
-    bool title_row = true;      // false: the file's first line is data
-    std::size_t comment_lines = 0;
-};
 SeriesNotes notes_of(const ImportedSeries& series);
 
 // The record of what `session` and `results` hold, as `request` asked it, for `file`, on the

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/scan/events.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tolvenar::scan {
@@ -73,16 +74,20 @@ std::vector<Event> find_events(std::span<const double> x, const Segmentation& s,
         }
         j = floor = last + 1;
     }
-    if (!x.empty())
-        set_crops(events, x.front(), x.back());
+    set_crops(events, x);
     return events;
 }
 
-void set_crops(std::vector<Event>& events, double first, double last)
+void set_crops(std::vector<Event>& events, std::span<const double> x, std::size_t block)
 {
     for (std::size_t k = 0; k < events.size(); ++k) {
-        events[k].crop_from = k == 0 ? first : events[k - 1].end;
-        events[k].crop_to = k + 1 == events.size() ? last : events[k + 1].onset;
+        Event& e = events[k];
+        const std::size_t reach =
+            std::max({kCropReach, e.end_index - e.onset_index, 2 * block});
+        const double near_from = x[e.onset_index - std::min(e.onset_index, reach)];
+        const double near_to = x[std::min(x.size() - 1, e.end_index + reach)];
+        e.crop_from = k == 0 ? near_from : std::max(near_from, events[k - 1].end);
+        e.crop_to = k + 1 == events.size() ? near_to : std::min(near_to, events[k + 1].onset);
     }
 }
 

@@ -27,8 +27,7 @@ struct Event {
     double onset = 0.0, end = 0.0;               // their x
     double level_before = 0.0, level_after = 0.0;  // the fitted curve at onset and at end
     double amplitude = 0.0;                        // level_after - level_before
-    // The crop to refine it on: from the previous event's end (or the series' first x) to the
-    // next event's onset (or the series' last x).
+    // The crop to refine it on (set_crops), data x.
     double crop_from = 0.0, crop_to = 0.0;
 };
 
@@ -37,8 +36,16 @@ struct Event {
 std::vector<Event> find_events(std::span<const double> x, const Segmentation& s, double noise_sd,
                                const EventRule& rule = {});
 
-// Each event's crop between its neighbours in `events` (x order), the first from `first` and
-// the last to `last`.
-void set_crops(std::vector<Event>& events, double first, double last);
+// Points of background a crop keeps at least on either side of its event, where its neighbours
+// leave room: enough for the levels, and few enough that an event's refinement and bootstrap,
+// whose cost grows with the square of the crop's points, cost the same in a long record as in a
+// short one.
+inline constexpr std::size_t kCropReach = 50;
+
+// Each event's crop (`events` in x order, their knots indexing x): from the previous event's end
+// (or the series' first x) to the next event's onset (or the series' last x), reaching at most
+// max(kCropReach, the event's own points, 2 block) points beyond the event on either side; block
+// the points a knot may be off by (the block means' length).
+void set_crops(std::vector<Event>& events, std::span<const double> x, std::size_t block = 1);
 
 }  // namespace tolvenar::scan

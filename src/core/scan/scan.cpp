@@ -10,8 +10,8 @@ namespace tolvenar::scan {
 
 namespace {
 
-// The series segmented and its events read, at the noise given; n_penalty the size the default
-// penalty is set for.
+// The series segmented at the noise given (the default penalty set for its size and the noise's
+// persistence), and its events read with event_sd as the noise's standard deviation.
 struct Pass {
     double penalty = 0.0;
     Segmentation segmentation;
@@ -19,10 +19,10 @@ struct Pass {
 };
 
 Pass exact_pass(std::span<const double> x, std::span<const double> y, const ScanSettings& settings,
-                const NoiseEstimate& noise, std::size_t n_penalty)
+                const NoiseEstimate& noise, double event_sd)
 {
     Pass pass;
-    pass.penalty = settings.penalty.value_or(default_penalty(n_penalty, noise.phi));
+    pass.penalty = settings.penalty.value_or(default_penalty(x.size(), noise.phi));
     SegmentationSettings s;
     // A series without measurable noise (constant, or too short) is segmented at unit variance.
     s.variance = noise.variance > 0.0 ? noise.variance : 1.0;
@@ -31,7 +31,7 @@ Pass exact_pass(std::span<const double> x, std::span<const double> y, const Scan
     s.stop = settings.stop;
     pass.segmentation = segment(x, y, s);
     if (!pass.segmentation.stopped)
-        pass.events = find_events(x, pass.segmentation, std::sqrt(s.variance), settings.rule);
+        pass.events = find_events(x, pass.segmentation, event_sd, settings.rule);
     return pass;
 }
 
@@ -59,9 +59,32 @@ void place_on_points(Event& e, std::span<const double> x, std::size_t block)
 {
     e.onset_index = std::min(x.size() - 1, e.onset_index * block + block / 2);
     e.end_index = std::min(x.size() - 1, e.end_index * block + block / 2);
+    e.onset = x[e.onset_index];
+    e.end = x[e.end_index];
 }
 
 }  // namespace
+
+NoiseEstimate noise_of_means(const NoiseEstimate& noise, double gap, std::size_t block)
+{
+    const double phi = noise.tau > 0.0 ? std::exp(-gap / noise.tau) : 0.0;
+    const double b = static_cast<double>(block);
+    // Var of a mean: sigma^2 / b^2 (b + 2 sum_k (b - k) phi^k); the covariance of neighbouring
+    // means: sigma^2 / b^2 (sum_{k=1..b} phi^k) (sum_{k=0..b-1} phi^k).
+    double within = b, power = 1.0, after = 0.0, before = 0.0;
+    for (std::size_t k = 1; k <= block; ++k) {
+        before += power;
+        power *= phi;
+        after += power;
+        if (k < block)
+            within += 2.0 * (b - static_cast<double>(k)) * power;
+    }
+    NoiseEstimate means;
+    means.variance = noise.variance * within / (b * b);
+    means.tau = noise.tau;
+    means.phi = within > 0.0 ? after * before / within : 0.0;
+    return means;
+}
 
 double default_penalty(std::size_t n, double phi)
 {
@@ -78,12 +101,14 @@ ScanResult scan_series(std::span<const double> x, std::span<const double> y,
     ScanResult result;
     result.noise = estimate_noise(x, y);
     result.block = n > kBlockedAbove ? (n + kBlocks - 1) / kBlocks : 1;
+    const double sd = std::sqrt(result.noise.variance);
     Pass pass;
     if (result.block == 1) {
-        pass = exact_pass(x, y, settings, result.noise, n);
+        pass = exact_pass(x, y, settings, result.noise, sd);
     } else {
         const auto [bx, by] = block_means(x, y, result.block);
-        pass = exact_pass(bx, by, settings, estimate_noise(bx, by), bx.size());
+        const double gap = n > 1 ? (x.back() - x.front()) / static_cast<double>(n - 1) : 1.0;
+        pass = exact_pass(bx, by, settings, noise_of_means(result.noise, gap, result.block), sd);
         for (Event& e : pass.events)
             place_on_points(e, x, result.block);
     }
@@ -103,8 +128,7 @@ ScanResult scan_series(std::span<const double> x, std::span<const double> y,
         std::sort(result.events.begin(), result.events.end(),
                   [](const Event& a, const Event& b) { return a.onset < b.onset; });
     }
-    if (n > 0)
-        set_crops(result.events, x.front(), x.back());
+    set_crops(result.events, x, result.block);
     return result;
 }
 

@@ -2,8 +2,10 @@
 // Every abrupt transition of a long series: its noise estimated from the series, the exact
 // penalised continuous segmentation under that noise, and the events read from the segments.
 // A series of more than kBlockedAbove points is segmented on the means of blocks of points (at
-// most kBlocks of them, their own noise estimated from them): its events' onsets and ends are
-// then known to a block (the refinement of each on its crop places them on the points).
+// most kBlocks of them), under the noise the points' own implies for such means: its events'
+// onsets and ends are then known to a block (the refinement of each on its crop places them on
+// the points). So the segmentation, whose cost grows with the square of a stretch without a
+// break, never weighs more than kBlocks values, whatever the series' length.
 #pragma once
 
 #include "core/scan/events.h"
@@ -25,11 +27,15 @@ namespace tolvenar::scan {
 // (bench/scan_study calibrate, docs/event_scan.md).
 inline constexpr double kPenaltyPerLogPoints = 2.25;
 
-inline constexpr std::size_t kBlockedAbove = 10000;  // points; a longer series goes to block means
-inline constexpr std::size_t kBlocks = 5000;         // block means at most
+inline constexpr std::size_t kBlockedAbove = 2000;   // points; a longer series goes to block means
+inline constexpr std::size_t kBlocks = 2000;         // block means at most
 
 // The default penalty for n points of noise whose AR(1) coefficient at the mean gap is phi.
 double default_penalty(std::size_t n, double phi);
+
+// The noise of the means of `block` consecutive points, `gap` apart, of noise `noise`: their
+// variance and the AR(1) coefficient between neighbouring means (tau kept).
+NoiseEstimate noise_of_means(const NoiseEstimate& noise, double gap, std::size_t block);
 
 struct ScanSettings {
     std::size_t min_size = 1;       // least points a segment holds after its first knot

@@ -85,6 +85,7 @@ void FitSession::load(DataTable table, const XForm& form, std::span<const double
     m_state.data = std::move(table);
     m_state.DataXForm = form;
     m_state.DataWeight = std::move(weights);
+    m_sigma.assign(sigma.begin(), sigma.end());
 }
 
 void FitSession::crop(const CropEdges& edges)

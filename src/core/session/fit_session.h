@@ -95,6 +95,7 @@ public:
     const DataTable& table() const { return m_state.data; }
     const XForm& x_form() const { return m_state.DataXForm; }
     bool weighted() const { return !m_state.DataWeight.empty(); }
+    const std::vector<double>& sigma() const { return m_sigma; }  // as loaded; empty: none
 
     // ---- The crop
     // Takes the rows under the crop window (see extract_crop); a Fault leaves the previous crop.
@@ -188,6 +189,7 @@ private:
     void edit_manual_box(const std::function<void(BoxLimits&)>& edit);
 
     EngineState m_state;
+    std::vector<double> m_sigma;  // as loaded, for a front end that fits the series anew
     RandomSource m_random;
     SearchEngine m_engine;
     std::vector<Model> m_run_bests;

@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// tolvenar-fit --scan: each event's object is the single fit of its crop, the crops lie between
+// their neighbours, a series without events says so, and the scan's options are refused alone.
+#include "cli/fit_command.h"
+#include "core/runtime/fault.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <random>
+#include <sstream>
+
+namespace tolvenar {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+struct Outcome {
+    int code = -1;
+    std::string out, err;
+};
+
+Outcome fit(const std::vector<std::string>& args, const std::string& in = "")
+{
+    std::istringstream input(in);
+    std::ostringstream out, err;
+    const int code = run_fit_command(args, input, out, err);
+    return {code, out.str(), err.str()};
+}
+
+std::vector<json> lines_of(const std::string& text)
+{
+    std::vector<json> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(json::parse(line));
+    return lines;
+}
+
+const std::string kSource = TOLVENAR_SOURCE_DIR;
+
+TEST(ScanCommand, EachEventIsTheSingleFitOfItsCropBetweenItsNeighbours)
+{
+    struct Row {
+        std::string file;
+        std::vector<std::string> options;  // the fit's, given to the single fit too
+        std::vector<std::string> scan;     // the scan's own
+        std::size_t events;
+    };
+    const std::vector<Row> rows{
+        {"step_ramp.csv", {"--bootstrap", "40", "--level", "0.95"}, {}, 1},
+        {"asymmetric_event.csv", {"--bootstrap", "40", "--seed", "7"}, {"--min-size", "5"}, 2},
+        {"gauge_with_gaps.csv", {"--model", "free3"}, {}, 2},
+        {"asymmetric_event.csv", {"--runs", "3"}, {"--max-events", "1"}, 1},
+    };
+    for (const Row& row : rows) {
+        const std::string file = kSource + "/examples/" + row.file;
+        std::vector<std::string> args{"--scan", "--json", file};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        args.insert(args.end(), row.scan.begin(), row.scan.end());
+        const Outcome scan = fit(args);
+        ASSERT_EQ(scan.code, kExitSuccess) << row.file << scan.err;
+        // The events' fits share the cores without their numbers depending on how many.
+        args.insert(args.end(), {"--threads", "1"});
+        EXPECT_EQ(fit(args).out, scan.out) << row.file;
+        const std::vector<json> events = lines_of(scan.out);
+        ASSERT_EQ(events.size(), row.events) << row.file;
+        for (std::size_t k = 0; k < events.size(); ++k) {
+            json event = events[k];
+            EXPECT_EQ(event["event"], k + 1) << row.file;
+            const json seen = event["scan"];
+            if (k > 0)
+                EXPECT_GE(event["from"], events[k - 1]["scan"]["end"]) << row.file << k;
+            if (k + 1 < events.size())
+                EXPECT_LE(event["to"], events[k + 1]["scan"]["onset"]) << row.file << k;
+            EXPECT_LE(event["from"], seen["onset"]) << row.file << k;
+            EXPECT_GE(event["to"], seen["end"]) << row.file << k;
+            std::vector<std::string> single{"--json", "--refine", file, "--from",
+                                            event["from"].dump(), "--to", event["to"].dump()};
+            single.insert(single.end(), row.options.begin(), row.options.end());
+            if (row.options[0] != "--model")
+                single.insert(single.end(), {"--model", "ramp"});
+            const Outcome alone = fit(single);
+            event.erase("event");
+            event.erase("scan");
+            EXPECT_EQ(event.dump() + '\n', alone.out) << row.file << " event " << k + 1;
+        }
+        // One CSV row per event after the header, numbered.
+        args[1] = "--csv";
+        const std::string csv = fit(args).out;
+        EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), std::ptrdiff_t(row.events + 1));
+        EXPECT_EQ(csv.rfind("event,file,", 0), 0u) << row.file;
+    }
+}
+
+TEST(ScanCommand, SaysWhenNoEventStandsOut)
+{
+    std::mt19937_64 random(3);
+    std::normal_distribution<double> noise;
+    std::string series = "x,y\n";
+    for (int i = 0; i < 400; ++i)
+        series += std::to_string(i) + "," + std::to_string(10.0 + noise(random)) + "\n";
+    const Outcome text = fit({"--scan", "-"}, series);
+    EXPECT_EQ(text.code, kExitSuccess) << text.err;
+    EXPECT_EQ(text.out.rfind("No event stands out in 400 points: noise sd = ", 0), 0u)
+        << text.out;
+    EXPECT_NE(text.out.find("penalty = "), std::string::npos);
+    const std::vector<json> json_lines = lines_of(fit({"--scan", "--json", "-"}, series).out);
+    ASSERT_EQ(json_lines.size(), 1u);
+    EXPECT_EQ(json_lines[0]["status"], "no event");
+    EXPECT_GT(json_lines[0]["scan"]["penalty"].get<double>(), 0.0);
+    EXPECT_NEAR(json_lines[0]["scan"]["noise_sd"].get<double>(), 1.0, 0.15);
+}
+
+TEST(ScanCommand, RefusesWhatTheScanCannotTake)
+{
+    const std::string step = kSource + "/examples/step_ramp.csv";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> rows{
+        {{"--min-size", "3", step}, "--min-size steers --scan: give --scan too"},
+        {{"--penalty", "3", step}, "--penalty steers --scan: give --scan too"},
+        {{"--max-events", "3", step}, "--max-events steers --scan: give --scan too"},
+        {{"--scan", "--compare", step}, "--scan fits each event with --model: leave out"},
+        {{"--scan", "--plot", "a.png", step}, "--plot draws one fit a file: leave it out"},
+        {{"--scan", "--penalty", "-1", step}, "--penalty needs a number, 0 or more, not \"-1\""},
+        {{"--scan", "--penalty", "1e999", step}, "--penalty needs a number, 0 or more"},
+        {{"--scan", "--penalty", "nan", step}, "--penalty needs a number, 0 or more"},
+        {{"--scan", "--min-size", "0", step}, "--min-size"},
+        {{"--scan", "--max-events", "two", step}, "--max-events"},
+        {{"--scan", "--from", "400", "--to", "500", step}, "holds no data point"},
+    };
+    for (const auto& [args, message] : rows) {
+        const Outcome run = fit(args);
+        EXPECT_EQ(run.code, kExitRefused) << message;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+    }
+}
+
+}  // namespace
+}  // namespace tolvenar
