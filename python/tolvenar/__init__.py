@@ -186,7 +186,7 @@ def _column(values, name):
 def _record(options, x, y, sigma=None):
     """The record's object of the rows fitted as ``options`` ask, whatever its status."""
     return _tolvenar.fit(_column(x, "x"), _column(y, "y"),
-                         None if sigma is None else _column(sigma, "sigma"), options)
+                         None if sigma is None else _column(sigma, "sigma"), options)["record"]
 
 
 def _checked(record, result_type):
