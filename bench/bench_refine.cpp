@@ -56,7 +56,7 @@ void BM_Refine(benchmark::State& bench)
     const EngineState s = searched(family, n, bests);
     refine::RefinedFit fit;
     for (auto _ : bench) {
-        fit = refine::refine_fit(s, {family, false, {s.BestOfBestX, s.BestOfBestY}, bests});
+        fit = refine::refine_fit(fit_crop(s), {family, false, {s.BestOfBestX, s.BestOfBestY}, bests});
         benchmark::DoNotOptimize(fit.sq_dist);
     }
     bench.SetLabel(std::string(family_caption(family)));
@@ -104,7 +104,7 @@ void BM_Bootstrap200(benchmark::State& bench)
     settings.scale_width = 0.01f * static_cast<float>(n - 1);
     settings.search = bench.range(1) != 0;
     for (auto _ : bench) {
-        const refine::BootstrapResult result = refine::bootstrap(s, fit, settings);
+        const refine::BootstrapResult result = refine::bootstrap(fit_crop(s), fit, settings);
         benchmark::DoNotOptimize(result.x[2].lo);
     }
     bench.SetLabel(settings.search ? "search" : "optimum");

@@ -7,12 +7,12 @@
 #include "core/job/fit_job.h"
 #include "core/model/family.h"
 #include "core/report/record_output.h"
+#include "core/runtime/pool.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <sched.h>
 
 #include <atomic>
 #include <chrono>
@@ -38,16 +38,6 @@ using Values = py::array_t<double, py::array::c_style | py::array::forcecast>;
 std::span<const double> values_of(const Values& values)
 {
     return {values.data(), static_cast<std::size_t>(values.size())};
-}
-
-// The cores this process may run on (its CPU affinity).
-int usable_cores()
-{
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
-        return CPU_COUNT(&set);
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 // `work` on a thread of its own while this one, holding the GIL only for that, checks for
@@ -167,7 +157,7 @@ FitRequest request_of(const py::dict& options)
     request.level = get("level").cast<double>();
     request.seed = get("seed").cast<std::uint32_t>();
     const int threads = get("threads").cast<int>();
-    request.threads = threads > 0 ? threads : usable_cores();
+    request.threads = static_cast<int>(threads_to_use(threads > 0 ? static_cast<std::size_t>(threads) : 0));
     request.compare = get("compare").cast<bool>();
     request.test_replicates = get("test_replicates").cast<std::size_t>();
     request.alpha = get("alpha").cast<double>();

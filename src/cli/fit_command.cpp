@@ -10,6 +10,7 @@
 #include "core/job/fit_job.h"
 #include "core/report/record_output.h"
 #include "core/runtime/fault.h"
+#include "core/runtime/pool.h"
 
 #include <unistd.h>
 
@@ -115,8 +116,7 @@ int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std:
 
     // The cores go to the files first, one each, and what is left over to each file's search;
     // the results are the same for any share.
-    const std::size_t cores = options.threads > 0 ? static_cast<std::size_t>(options.threads)
-                                                  : usable_cores();
+    const std::size_t cores = threads_to_use(static_cast<std::size_t>(options.threads));
     const std::size_t workers = std::max<std::size_t>(1, std::min(cores, files.size()));
     const int threads = static_cast<int>(std::max<std::size_t>(1, cores / workers));
     Progress progress;
@@ -155,7 +155,7 @@ int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std:
                          ? result.file + ": " + result.reason
                          : result.reason);
     };
-    run_in_order(files.size(), workers, fit, take, [&] { line.update(progress); });
+    run_in_order(files.size(), cores, fit, take, [&] { line.update(progress); });
     line.wipe();
     return code == kExitInterrupted ? interrupted_exit_code() : code;
 }

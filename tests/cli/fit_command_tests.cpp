@@ -571,12 +571,13 @@ TEST(FitBatch, SignalsStopEachStageWithTheBestSoFar)
     struct Row { int signal; std::vector<std::string> args; double cpu; int code; };
     const std::vector<std::string> search{"--runs", "30000", "--trials", "100000"};
     for (const Row& r : std::vector<Row>{
-             {SIGINT, search, 0.1, 130}, {SIGTERM, search, 0.1, 143},
-             {SIGINT, {"--runs", "1", "--trials", "50", "--bootstrap", "1000000"}, 0.3, 130}}) {
+             {SIGINT, search, 0.6, 130}, {SIGTERM, search, 0.6, 143},
+             {SIGINT, {"--runs", "1", "--trials", "50", "--bootstrap", "1000000"}, 1.0, 130}}) {
         const auto [code, out] = run_child(joined({"--json", kStep}, r.args), r.signal, r.cpu);
         ASSERT_EQ(code, r.code) << out;
         const json object = json::parse(out);
         EXPECT_EQ(object["status"], "interrupted");
+        ASSERT_TRUE(object.contains("best")) << out;
         EXPECT_GT(object["best"]["r"], 0.0);
         ASSERT_EQ(object.contains("bootstrap"), r.args != search) << out;
         EXPECT_EQ(object["reason"], "interrupted after " + (r.args == search

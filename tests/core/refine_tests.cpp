@@ -400,7 +400,7 @@ TEST(Refine, ReachesTheOptimumKeepingTheFamilysTiesAndNeverWorsens)
         std::vector<double> y;
         EngineState s = series_of(c, 11, y);
         const Model start = searched(s, c.family, 2);
-        const RefinedFit fit = refine_fit(s, {c.family, false, start, {}});
+        const RefinedFit fit = refine_fit(fit_crop(s), {c.family, false, start, {}});
         const double optimum = global_optimum(problem_of(c, t, y)).minima.at(0).sq_dist;
         const std::string name(family_caption(c.family));
         EXPECT_TRUE(fit.improved) << name;
@@ -415,7 +415,7 @@ TEST(Refine, ReachesTheOptimumKeepingTheFamilysTiesAndNeverWorsens)
                 EXPECT_EQ(fit.model.y[k], fit.model.y[group.front()]) << name << " Y" << k;
         if (c.family == ModelFamily::SymmetricEvent)
             EXPECT_EQ(fit.model.x[3], (fit.model.x[2] + fit.model.x[4]) / 2.0f);
-        EXPECT_LE(refine_fit(s, {c.family, false, fit.model, {start}}).sq_dist, fit.sq_dist);
+        EXPECT_LE(refine_fit(fit_crop(s), {c.family, false, fit.model, {start}}).sq_dist, fit.sq_dist);
         EXPECT_EQ(fit.measure, family_measure(c.family, fit.model.x)) << name;
     }
     // A start on noise-free data is the optimum: nothing beats it, and it comes back as it was.
@@ -424,7 +424,7 @@ TEST(Refine, ReachesTheOptimumKeepingTheFamilysTiesAndNeverWorsens)
     Model truth;
     std::copy(kCases[0].x.begin(), kCases[0].x.end(), truth.x.begin());
     std::copy(kCases[0].y.begin(), kCases[0].y.end(), truth.y.begin());
-    const RefinedFit kept = refine_fit(exact, {kCases[0].family, false, truth, {}});
+    const RefinedFit kept = refine_fit(fit_crop(exact), {kCases[0].family, false, truth, {}});
     EXPECT_FALSE(kept.improved);
     EXPECT_EQ(kept.model.x, truth.x);
     EXPECT_EQ(kept.sq_dist, 0.0f);
@@ -432,7 +432,7 @@ TEST(Refine, ReachesTheOptimumKeepingTheFamilysTiesAndNeverWorsens)
     // the levels' solve reads no vertex past the sixth.
     Model narrow = truth;
     narrow.x[4] = narrow.x[5] = narrow.x[6] = 100.0f;
-    EXPECT_TRUE(std::isfinite(refine_fit(exact, {kCases[0].family, false, narrow, {}}).sq_dist));
+    EXPECT_TRUE(std::isfinite(refine_fit(fit_crop(exact), {kCases[0].family, false, narrow, {}}).sq_dist));
 }
 
 // Every family's refined fit and standard errors (white and lag 2) on one noisy event, as a
@@ -487,13 +487,13 @@ TEST(Refine, EveryFamilysFitAndErrorsAsReviewed)
             }
         }
         // The plot starts right of the first points: X1 is no point's t.
-        const RefinedFit fit = refine_fit(s, {family, false, searched(s, family, 1, 2.5f), {}});
+        const RefinedFit fit = refine_fit(fit_crop(s), {family, false, searched(s, family, 1, 2.5f), {}});
         char text[512];
         int at = std::snprintf(text, sizeof text, "%.9g %.9g x", fit.sq_dist, fit.r);
         for (int k = 1; k <= 5; ++k)
             at += std::snprintf(text + at, sizeof text - at, " %.9g", fit.model.x[k]);
         for (const std::size_t lag : {0, 2}) {
-            const auto e = standard_errors(s, family, fit.model, lag);
+            const auto e = standard_errors(fit_crop(s), family, fit.model, lag);
             at += e ? std::snprintf(text + at, sizeof text - at, " | %.6g %.6g %.6g %.6g %.6g",
                                     e->x[2], e->x[4], e->y[1], e->y[3], e->measure.value_or(-1))
                     : std::snprintf(text + at, sizeof text - at, " | none");
@@ -522,7 +522,7 @@ TEST(Refine, FindsTheGlobalOptimumWhereALocalDescentStopsInANeighbouringBasin)
     };
     const Minimum local = descend(at, {30.0, 55.0}, 6.0, 1e-7);
     const Model start{{0, 0, 30, 55, 119, 119, 119}, {0, 0, 2, 0.5, 1, 1, 1}};
-    const RefinedFit fit = refine_fit(s, {free3.family, false, start, {}});
+    const RefinedFit fit = refine_fit(fit_crop(s), {free3.family, false, start, {}});
     const double optimum = brute_force(free3, y).first;
     EXPECT_GT(local.sq_dist, optimum * 1.005);
     EXPECT_LE(fit.sq_dist, optimum * (1.0 + 1e-6));  // between grid points: a little lower
@@ -553,7 +553,7 @@ TEST(Refine, StaysInTheConstrainedBoxesWidenedByATenth)
         for (int k : b.c.levels[0])
             start.y[k] = b.level_hi;
         start.x[3] = b.c.family == ModelFamily::SymmetricEvent ? (start.x[2] + start.x[4]) / 2 : start.x[3];
-        const RefinedFit fit = refine_fit(s, {b.c.family, true, start, {}});
+        const RefinedFit fit = refine_fit(fit_crop(s), {b.c.family, true, start, {}});
         const float spread = (b.hi - b.lo) / 10, level_spread = (b.level_hi - b.level_lo) / 10;
         EXPECT_TRUE(fit.improved);
         EXPECT_GE(fit.model.x[b.vertex], b.lo - spread - 1e-4f);
@@ -574,11 +574,11 @@ TEST(Bootstrap, TheSameForAnyNumberOfThreadsAndItsIntervalsHoldTheEstimate)
 {
     std::vector<double> y;
     EngineState s = series_of(kCases[0], 7, y);
-    const RefinedFit fit = refine_fit(s, {kCases[0].family, false, searched(s, kCases[0].family, 2), {}});
+    const RefinedFit fit = refine_fit(fit_crop(s), {kCases[0].family, false, searched(s, kCases[0].family, 2), {}});
     BootstrapSettings settings{kCases[0].family, false, 2, 200, 0.0f, 119.0f, 8, 0.9, 99, 1};
-    const BootstrapResult one = bootstrap(s, fit, settings);
+    const BootstrapResult one = bootstrap(fit_crop(s), fit, settings);
     settings.threads = 3;
-    const BootstrapResult three = bootstrap(s, fit, settings);
+    const BootstrapResult three = bootstrap(fit_crop(s), fit, settings);
     ASSERT_EQ(one.replicates.size(), 8u);
     for (std::size_t b = 0; b < 8; ++b)
         EXPECT_EQ(one.replicates[b]->model.x, three.replicates[b]->model.x) << b;
@@ -598,18 +598,18 @@ TEST(Bootstrap, TheSameForAnyNumberOfThreadsAndItsIntervalsHoldTheEstimate)
     std::atomic<std::int32_t> done{0};
     settings.constrained = settings.search = true;
     settings.done = &done;
-    const BootstrapResult boxed = bootstrap(s, fit, settings);
+    const BootstrapResult boxed = bootstrap(fit_crop(s), fit, settings);
     std::snprintf(pinned, sizeof pinned, "%.6g %.6g", boxed.x[2].lo, boxed.x[2].hi);
     EXPECT_STREQ(pinned, "36.1133 46.8476");
     EXPECT_EQ(done, 8);
     const std::atomic<bool> stop{true};
     settings.stop = &stop;
-    for (const auto& r : bootstrap(s, fit, settings).replicates)
+    for (const auto& r : bootstrap(fit_crop(s), fit, settings).replicates)
         EXPECT_FALSE(r.has_value());
     settings.constrained = settings.search = false;
     settings.stop = nullptr;
     settings.seed = 100;
-    EXPECT_NE(bootstrap(s, fit, settings).replicates[0]->model.x, one.replicates[0]->model.x);
+    EXPECT_NE(bootstrap(fit_crop(s), fit, settings).replicates[0]->model.x, one.replicates[0]->model.x);
 }
 
 TEST(Bootstrap, BlocksGrowWithTheNoisesCorrelation)

@@ -2,6 +2,7 @@
 #include "core/refine/optimum.h"
 
 #include "core/refine/simplex.h"
+#include "core/runtime/pool.h"
 
 #include <algorithm>
 #include <array>
@@ -9,10 +10,8 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
-#include <mutex>
 #include <numeric>
 #include <optional>
-#include <thread>
 #include <type_traits>
 
 namespace tolvenar::refine {
@@ -842,7 +841,6 @@ public:
         // on their own), plus those right of it alone, sum above the best kept cannot be kept.
         const Tails tail = tails(grids, base, x, e);
         const double head = m_solver.floor(base);
-        std::mutex merge;
         // The first loop from the first start outwards: near it the best kept fill first, so
         // that their bound prunes the rest sooner. The best kept are the same in any order.
         std::vector<std::size_t> order(grids[0].size());
@@ -853,10 +851,14 @@ public:
                 return std::abs(grids[0][a].x - near) < std::abs(grids[0][b].x - near);
             });
         }
+        // Shared out over up to one thread per 8 of the first loop's positions, taken a
+        // position at a time; each share keeps its own best, merged in share order.
+        const std::size_t shares =
+            std::clamp<std::size_t>(grids[0].size() / 8, 1, threads_to_use(m_problem.threads));
+        std::vector<Best> found(shares, Best(d));
         std::atomic<std::size_t> next{0};
         std::atomic<bool> halted{false};
-        const auto work = [&] {
-            Best mine(d);
+        parallel_for(shares, shares, [&](std::size_t share) {
             std::array<double, 7> wx = x;
             std::array<std::uint32_t, 7> we = e;
             Entry entry;
@@ -865,12 +867,11 @@ public:
                     halted = true;
                     break;
                 }
-                loop(grids, tail, 0, order[i], base, head, wx, we, entry, mine);
+                loop(grids, tail, 0, order[i], base, head, wx, we, entry, found[share]);
             }
-            const std::lock_guard lock(merge);
-            best.merge(mine);
-        };
-        run_threads(work, grids[0].size());
+        });
+        for (const Best& share : found)
+            best.merge(share);
         stopped = stopped || halted;
         return best;
     }
@@ -945,19 +946,6 @@ public:
         if (!split_boxes(grids, order, rest, [&] { return best.worst() * (1.0 + 1e-9) + slack; }, solve, stopped))
             return std::nullopt;
         return best;
-    }
-
-    // Runs `work` on the problem's threads (at most `items`), this one included.
-    void run_threads(const std::function<void()>& work, std::size_t items) const
-    {
-        const unsigned wanted = m_problem.threads ? m_problem.threads : std::thread::hardware_concurrency();
-        const auto threads = static_cast<unsigned>(std::clamp<std::size_t>(items / 8, 1, std::max(1u, wanted)));
-        std::vector<std::thread> pool;
-        for (unsigned t = 1; t < threads; ++t)
-            pool.emplace_back(work);
-        work();
-        for (auto& t : pool)
-            t.join();
     }
 
     bool stopped_now() const { return stopped(); }

@@ -6,10 +6,10 @@
 #include "core/model/single_ops.h"
 #include "core/runtime/clock.h"
 #include "core/runtime/numbers.h"
+#include "core/runtime/pool.h"
 
 #include <algorithm>
 #include <limits>
-#include <thread>
 #include <utility>
 
 namespace tolvenar {
@@ -105,9 +105,8 @@ std::string heavy_task_prompt(std::int32_t whole_seconds)
 SearchEngine::SearchEngine() : SearchEngine(&monotonic_seconds) {}
 
 SearchEngine::SearchEngine(Clock clock)
-    : m_clock(std::move(clock)), m_threads(static_cast<int>(std::thread::hardware_concurrency()))
+    : m_clock(std::move(clock)), m_threads(static_cast<int>(usable_cores()))
 {
-    set_threads(m_threads);
 }
 
 SearchOutcome SearchEngine::run(EngineState& state, const SearchRequest& settings,
@@ -373,6 +372,24 @@ std::string search_fault_hint(const Fault& fault, const EngineState& state,
     if (where == "TrialCount")
         return "more than 2147483647 trials since the reset";
     return {};
+}
+
+CropSearch search_crop(const FitCrop& crop, std::span<const SearchRequest> requests,
+                       RandomSource& random, SearchObserver& observer)
+{
+    EngineState state = crop_state(crop);
+    forget_best_of_best(state);
+    state.TrialCount = 0;
+    state.ConvergenceCount = 0;
+    SearchEngine engine;
+    engine.set_threads(1);
+    for (const SearchRequest& request : requests)
+        if (engine.run(state, request, random, observer).end != SearchEnd::Completed)
+            return {};
+    if (state.BestOfBestSqDist == kUnsetBestOfBest)
+        return {};
+    return {true, {state.BestOfBestX, state.BestOfBestY}, state.BestOfBestSqDist,
+            constraint_boxes(state)};
 }
 
 ReportedModel reported_best(const EngineState& state)

@@ -265,7 +265,7 @@ refine::RefinedFit FitSession::refine(ModelFamily family, const std::atomic<bool
     refine::RefineRequest request{family, m_last.constrain == 1, best(), m_run_bests};
     request.threads = static_cast<unsigned>(m_engine.threads());
     request.stop = stop;
-    return refine::refine_fit(m_state, request);
+    return refine::refine_fit(fit_crop(m_state), request);
 }
 
 ResultReport FitSession::refined_report(ModelFamily family, const refine::RefinedFit& fit) const
@@ -293,7 +293,7 @@ refine::BootstrapResult FitSession::bootstrap(ModelFamily family, const refine::
     settings.stop = request.stop;
     settings.done = request.done;
     settings.search = request.search;
-    return refine::bootstrap(m_state, fit, settings);
+    return refine::bootstrap(fit_crop(m_state), fit, settings);
 }
 
 std::vector<IntervalLine> FitSession::interval_lines(ModelFamily family,
