@@ -1,12 +1,12 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Tolvenar from Python: tolvenar-fit's fits of a measured series, from numpy arrays.
+"""Tolvenar from Python: tolvenar-fit's fits of a measured series, from arrays.
 
 ``fit(x, y, ...)`` fits a piecewise-linear event model to the rows (x, y) exactly as
-``tolvenar-fit`` fits a data file holding them, and returns what ``tolvenar-fit --json`` writes;
-``compare(x, y, ...)`` asks first whether there is an event and which family fits it, as
-``tolvenar-fit --compare`` does.
-``tolvenar.xarray.fit_grid`` fits every cell of a gridded series, through Dask when the grid is
-chunked.
+``tolvenar-fit`` fits a data file holding them, refined to the family's least-squares optimum,
+and returns a FitResult: what ``tolvenar-fit --json`` writes, with ``predict``, ``plot`` and
+``params``. ``compare(x, y, ...)`` asks first whether there is an event and which family fits
+it, as ``tolvenar-fit --compare`` does. ``tolvenar.xarray.fit_grid`` fits every cell of a
+gridded series, through Dask when the grid is chunked.
 """
 
 import numpy as np
@@ -124,26 +124,31 @@ def fit(x, y, model="ramp", runs=10, trials=1000, lo=None, hi=None, constrain=Fa
 
     Parameters
     ----------
-    x, y : array_like of float, one-dimensional, of one length
+    x, y : array_like, one-dimensional, of one length
         The rows in file order: x increasing (equal x allowed) or strictly falling throughout.
-        A NaN y is a gap (the row is left out), as an empty y in a file is.
+        A NaN y is a gap (the row is left out), as an empty y in a file is; so are masked values
+        and pandas' NA. x may be datetimes (a DatetimeIndex, datetime64, Timestamps): read as
+        days from the first, as a file's ISO dates are, with the results' x as datetime64 and
+        ``to_dict()`` writing them as tolvenar-fit does.
     model : str
         "ramp" ("Simple ramp"), "symmetric", "asymmetric", "duration" ("Event with duration"),
         "free3" or "free4", by short name or caption.
     runs, trials : int
         Runs per search and random candidates per run (whole numbers).
-    lo, hi : float, optional
+    lo, hi : float or date, optional
         The crop's edges in data x (tolvenar-fit's --from and --to); default the first and
         the last x.
     constrain : bool
         Search a second time, inside the boxes around the break points found.
     refine : bool
-        Then move to the family's least-squares optimum near the best model (``refined``).
+        Move from the search's best model to the family's least-squares optimum near it
+        (``refined``, the result's ``optimum``); False keeps the search alone.
     bootstrap : int
         Refine, then refit this many replicates (20 or more; 0: none) for an interval of every
         value at ``level`` (a fraction, default 0.9) (``bootstrap``).
-    seed : int
-        Start of the random source, 0 to 4294967295 (5489, the window's, by default).
+    seed : int, None or numpy.random.Generator
+        Start of the random source, 0 to 4294967295 (5489, the window's, by default); None
+        draws a fresh one and a Generator draws one from itself, recorded in ``seed``.
     sigma : array_like of float, optional
         The y uncertainties of the rows, positive: checked as a data file's sigma column is
         and handed to the fit with the rows.
@@ -153,14 +158,15 @@ def fit(x, y, model="ramp", runs=10, trials=1000, lo=None, hi=None, constrain=Fa
     Returns
     -------
     FitResult
-        The members of ``tolvenar-fit --json`` as attributes (``result.best.x``, a numpy
-        array) and as ``result.to_dict()``.
+        The members of ``tolvenar-fit --json`` as attributes (``result.refined.x``, a numpy
+        array) and as ``result.to_dict()``; ``optimum``, ``predict(x)``, ``plot()``,
+        ``params``.
 
     Raises
     ------
     ValueError
-        Bad keywords, named with their value ("trials must be a whole number from 1 to
-        2147483647, not -1"), a crop without a data point ("lo=20"), or rows that tolvenar-fit
+        Bad keywords, named with their value ("trials must be a whole number of at least 1
+        (at most 2147483647), not -1"), a crop without a data point ("lo=20"), or rows that tolvenar-fit
         would refuse in a file, with its reason ("data row 6: x = 5 is less than the x before
         it, 6: ...", lengths that differ, fewer than four rows).
     RuntimeError
@@ -190,7 +196,8 @@ def compare(x, y, runs=10, trials=1000, lo=None, hi=None, constrain=False, refin
     Returns
     -------
     CompareResult
-        ``comparison``, ``chosen``, ``event_test``, and the chosen family's fit.
+        ``comparison``, ``chosen``, ``event_test``, and the chosen model: an event family's
+        refined fit, or the constant's ``level``, the line's ``intercept`` and ``slope``.
 
     Raises
     ------
