@@ -37,12 +37,16 @@ def _kind(values):
     return type(values).__name__ if np.ndim(values) == 0 else f"{np.asarray(values).dtype} values"
 
 
+def _zone(values):
+    """The zone of pandas' zoned datetimes (a Series' or an Index's); None otherwise."""
+    accessor = getattr(values, "dt", None)
+    return getattr(accessor if accessor is not None else values, "tz", None)
+
+
 def datetimes(values):
     """``values`` as datetime64[ns] when they are datetimes (zoned ones in UTC); None otherwise."""
-    zone = getattr(values, "tz", None) or getattr(getattr(values, "dt", None), "tz", None)
-    if zone is not None:
-        values = values.tz_convert("UTC").tz_localize(None) if hasattr(values, "tz_convert") \
-            else values.dt.tz_convert("UTC").dt.tz_localize(None)
+    if _zone(values) is not None:
+        values = values.dt.tz_convert(None) if hasattr(values, "dt") else values.tz_convert(None)
     array = np.asarray(values.to_numpy() if hasattr(values, "to_numpy") else values)
     if array.dtype == object and array.size and all(
             hasattr(item, "isoformat") or item is None for item in array.ravel()):
@@ -52,13 +56,15 @@ def datetimes(values):
     return array.astype("datetime64[ns]")
 
 
-def iso_texts(instants):
+def iso_texts(instants, zoned=False):
     """datetime64 values as ISO texts in the coarsest unit that writes them all exactly (dates
-    alone when every one is a midnight); NaT as "NaN", the missing x."""
+    alone when every one is a midnight), zoned ones in UTC with a Z; NaT as "NaN", the missing
+    x."""
     nanoseconds = instants.astype(np.int64)[~np.isnat(instants)]
-    unit = next(unit for unit, size in _UNITS if not np.any(nanoseconds % size))
+    units = _UNITS[1:] if zoned else _UNITS  # a zone needs a time of day
+    unit = next(unit for unit, size in units if not np.any(nanoseconds % size))
     texts = np.datetime_as_string(instants, unit=unit)
-    return ["NaN" if text == "NaT" else str(text) for text in texts]
+    return ["NaN" if text == "NaT" else str(text) + ("Z" if zoned else "") for text in texts]
 
 
 class XAxis:
@@ -67,6 +73,7 @@ class XAxis:
 
     def __init__(self, x):
         self.origin = None
+        self.zoned = _zone(x) is not None
         instants = datetimes(x)
         if instants is None:
             self.values = column(x, "x")
@@ -75,7 +82,7 @@ class XAxis:
             raise ValueError(f"x must be one-dimensional, not of shape {instants.shape}")
         known = instants[~np.isnat(instants)]
         self.origin = known[0] if known.size else None
-        self.values = iso_texts(instants)
+        self.values = iso_texts(instants, self.zoned)
         self.data = instants
 
     @property
@@ -89,7 +96,7 @@ class XAxis:
             return None
         if self.dated:
             instants = None if isinstance(value, str) else datetimes(np.atleast_1d(value))
-            return str(value) if instants is None else iso_texts(instants)[0]
+            return str(value) if instants is None else iso_texts(instants, self.zoned)[0]
         try:
             return float(value)
         except (TypeError, ValueError):
@@ -103,7 +110,7 @@ class XAxis:
         nanoseconds = np.round(days * 86400e9)
         instants = self.origin + np.where(np.isnan(nanoseconds), 0, nanoseconds).astype(
             "timedelta64[ns]")
-        return np.where(np.isnan(days), np.datetime64("NaT"), instants)
+        return np.where(np.isnan(days), np.datetime64("NaT"), instants)[()]
 
     def to_days(self, x):
         """The data's x (numbers, or datetimes for a dated series) as the model's x."""

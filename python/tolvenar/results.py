@@ -51,7 +51,7 @@ class Record:
         if isinstance(value, list) and value and all(isinstance(item, dict) for item in value):
             kind = self._members_as.get(key, Record)
             return [kind(item, item, self._axis) for item in value]
-        if key in _X_MEMBERS and _numeric(value) and value is not None:
+        if key in _X_MEMBERS and self._axis.dated and value is not None:
             return self._axis.to_data(np.array(value, dtype=np.float64))
         if isinstance(value, list) and value and _numeric(value):
             return np.array(value, dtype=np.float64)  # None as NaN

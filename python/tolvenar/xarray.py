@@ -70,8 +70,8 @@ def _units(grid, names, da, dim, dated):
     y_units = da.attrs.get("units")
     for name in names:
         base = name.removeprefix("refined_")
-        unit = y_units if base.startswith("y") else x_units if base.startswith(
-            ("x", "duration")) else None
+        unit = (y_units if base.startswith("y") else x_units if base.startswith("x")
+                else ("days" if dated else x_units) if base.startswith("duration") else None)
         if unit is not None:
             grid[name].attrs["units"] = unit
 
@@ -114,13 +114,13 @@ def fit_grid(da: xr.DataArray, dim: str = "time", var: Any = None, **kw: Any) ->
         Bad keywords, named as fit() names them, before any cell is fitted.
     """
     if isinstance(da, xr.Dataset):
-        if var is None and len(da.data_vars) != 1:
+        names = list(da.data_vars)
+        if var is None and len(names) == 1:
+            var = names[0]
+        if var not in names:
             raise ValueError(f"var must name one of the Dataset's variables "
-                             f"({', '.join(map(str, da.data_vars))}), not None")
-        if var is not None and var not in da.data_vars:
-            raise ValueError(f"var must name one of the Dataset's variables "
-                             f"({', '.join(map(str, da.data_vars))}), not {var!r}")
-        da = da[var] if var is not None else next(iter(da.data_vars.values()))
+                             f"({', '.join(map(str, names))}), not {var!r}")
+        da = da[var]
     sigma = kw.pop("sigma", None)
     x = np.asarray(da[dim].values)
     origin = x[0] if np.issubdtype(x.dtype, np.datetime64) else None
