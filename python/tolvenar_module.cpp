@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // _tolvenar: the core's fit job over arrays. The package tolvenar checks its keywords and hands
 // them here as plain values; the request is built from them directly, and the record comes back
-// as the same object the JSON of tolvenar-fit and of the window's Save holds, as Python values.
+// as the same object the JSON of tolvenar-fit and of the window's Save holds, as Python values,
+// with the few members the package's results need beyond it.
 #include "core/data/data_reader.h"
 #include "core/job/fit_job.h"
 #include "core/job/scan_job.h"
@@ -20,6 +21,7 @@
 #include <condition_variable>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -122,14 +124,18 @@ py::object python_of(const Json& value)
     throw py::type_error("a JSON value of no Python kind");
 }
 
-// A crop edge given as `keyword`=value: its value and its name in refusals ("lo=300").
+// A crop edge given as `keyword`=value: its value, a number or an ISO date as text, and its name
+// in refusals ("lo=300").
 std::optional<Edge> edge_of(const py::dict& options, const std::string& keyword)
 {
     const py::object value = options[keyword.c_str()];
     if (value.is_none())
         return std::nullopt;
-    return Edge{value.cast<double>(), options[(keyword + "_name").c_str()].cast<std::string>(),
-                {}, false};
+    const std::string name = options[(keyword + "_name").c_str()].cast<std::string>();
+    if (py::isinstance<py::str>(value))
+        return Edge{std::numeric_limits<double>::quiet_NaN(), name, value.cast<std::string>(),
+                    true};
+    return Edge{value.cast<double>(), name, {}, false};
 }
 
 // The request of fit()'s keywords, checked already by the package.
@@ -178,15 +184,57 @@ JobControl control_of(const FitRequest& request, const std::atomic<bool>& stop)
     return control;
 }
 
-// The rows fitted as `options` ask, and the record's JSON object with "file" null. Refusals of
-// the rows come back in the object ("status": "refused"), as tolvenar-fit writes them for a file.
-py::dict fit(const Values& x, const Values& y, const std::optional<Values>& sigma,
+// The record's members that its JSON object leaves out, for the package's results: "days", the
+// object again with every x as a number (days from the first row) where x are dates; "band", the
+// refined fit's interval band in data x; "null", the line or the constant a comparison chose.
+py::dict extras_of(const FitRecord& record)
+{
+    py::dict extras;
+    if (record.x_form.is_date()) {
+        FitRecord plain = record;
+        plain.x_form = {};
+        if (plain.found)
+            plain.found->x_form = {};
+        extras["days"] = python_of(json_object(plain));
+    }
+    const FoundModel* found = record.found ? &*record.found : nullptr;
+    if (found && found->refined && found->refined->intervals) {
+        const refine::Band& band = found->refined->intervals->band;
+        std::vector<double> x = band.x;
+        for (double& value : x)
+            value += found->origin;
+        extras["band"] = py::dict(py::arg("x") = x, py::arg("lo") = band.lo,
+                                  py::arg("hi") = band.hi);
+    }
+    if (record.comparison && record.comparison->null_fit) {
+        const compare::NullFit& line = *record.comparison->null_fit;
+        extras["null"] = py::dict(py::arg("name") = line.name, py::arg("level") = line.level,
+                                  py::arg("slope") = line.slope, py::arg("x0") = line.x0);
+    }
+    return extras;
+}
+
+// The rows fitted as `options` ask: x a float64 array, or a list of ISO dates or date-times read
+// as a file's column of them. The record's JSON object ("record", with "file" null) and its
+// extras (extras_of). Refusals of the rows come back in the object ("status": "refused"), as
+// tolvenar-fit writes them for a file.
+py::dict fit(const py::object& x, const Values& y, const std::optional<Values>& sigma,
              const py::dict& options)
 {
     const FitRequest request = request_of(options);
+    std::optional<Values> x_numbers;
+    std::vector<std::string> x_dates;
+    if (py::isinstance<py::list>(x))
+        x_dates = x.cast<std::vector<std::string>>();
+    else
+        x_numbers = x.cast<Values>();
     const FitRecord record = run_interruptible<FitRecord>([&](const std::atomic<bool>& stop) {
         try {
-            return fit_series(import_rows(x, y, sigma), request, "", control_of(request, stop));
+            const std::span<const double> s = sigma ? values_of(*sigma) : std::span<const double>();
+            const CheckedImport imported =
+                x_numbers ? import_data_arrays(values_of(*x_numbers), values_of(y), s)
+                          : import_data_arrays(x_dates, values_of(y), s);
+            return fit_series(imported, request, "", control_of(request, stop));
         } catch (const ImportError& refusal) {
             FitRecord refused;
             refused.request = request;
@@ -197,7 +245,11 @@ py::dict fit(const Values& x, const Values& y, const std::optional<Values>& sigm
     });
     Json object = json_object(record);
     object["file"] = nullptr;
-    return python_of(object);
+    py::dict result = extras_of(record);
+    result["record"] = python_of(object);
+    if (result.contains("days"))
+        result["days"]["file"] = py::none();
+    return result;
 }
 
 // The rows scanned for events as `options` (fit()'s keywords) and `scan_options` (min_size,
@@ -259,7 +311,8 @@ PYBIND11_MODULE(_tolvenar, module)
     module.doc() = "The core's fit job over arrays; use the package tolvenar.";
     module.attr("__version__") = TOLVENAR_VERSION;
     module.def("fit", &fit, py::arg("x"), py::arg("y"), py::arg("sigma"), py::arg("options"),
-               "The record's JSON object of the rows (x, y, sigma) fitted as OPTIONS ask.");
+               "The record's JSON object of the rows (x, y, sigma) fitted as OPTIONS ask, and "
+               "what the object leaves out: x as days for dates, the interval band, the line.");
     module.def("scan", &scan_rows, py::arg("x"), py::arg("y"), py::arg("sigma"), py::arg("options"),
                py::arg("scan_options"),
                "The objects and the CSV of the rows scanned for events as the options ask.");

@@ -5,8 +5,9 @@ set -eu
 
 # help2man writes the man pages; the tests run the desktop entry and metainfo validators.
 # tolvenar-fit reads its options with CLI11 and draws its pictures with Qt SVG. The Python module
-# is built with pybind11; its tests and example use pytest, xarray, Dask and matplotlib.
-packages="cmake ninja-build make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev qt6-svg-dev fonts-liberation help2man desktop-file-utils appstream pybind11-dev python3-dev python3-numpy python3-pandas python3-pytest python3-xarray python3-dask python3-distributed python3-matplotlib $*"
+# is built with pybind11; its tests and example use pytest, pandas, xarray, Dask and matplotlib;
+# pip install . builds it offline with venv, pip, setuptools and wheel.
+packages="cmake ninja-build make g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev qt6-svg-dev fonts-liberation help2man desktop-file-utils appstream pybind11-dev python3-dev python3-numpy python3-pytest python3-xarray python3-dask python3-distributed python3-matplotlib python3-pandas python3-venv python3-pip python3-setuptools python3-wheel $*"
 
 missing=""
 for p in $packages; do

@@ -2,6 +2,8 @@
 # The package's types for editors and type checkers; the docstrings are in __init__.py.
 from typing import Any, Optional, Union
 
+import pandas as pd
+
 import numpy as np
 import numpy.typing as npt
 
@@ -10,6 +12,8 @@ __all__: list[str]
 
 _Count = Union[int, str]
 _Number = Union[float, int, str]
+_Seed = Union[int, None, np.random.Generator]
+_X = npt.NDArray[Any]  # float64, or datetime64[ns] for a dated series
 
 class Record:
     def __init__(self, members: dict[str, Any]) -> None: ...
@@ -23,12 +27,14 @@ class Crop(Record):
     origin: float  # only far from zero
 
 class Model(Record):
-    x: npt.NDArray[np.float64]  # the six vertices in data x; a family's unused ones copy its last
+    x: _X  # the six vertices in data x; a family's unused ones copy its last
     y: npt.NDArray[np.float64]
     r: float
     sq_dist: float
     duration: float  # refined, "Simple ramp" alone
     symmetry_index: float  # refined, "Asymmetric event" alone
+    def vertices(self) -> tuple[_X, npt.NDArray[np.float64]]: ...
+    def predict(self, x: npt.ArrayLike) -> Any: ...
 
 class Bootstrap(Record):
     replicates: int
@@ -36,7 +42,7 @@ class Bootstrap(Record):
     level: float
     seed: int
     block_length: int
-    x: npt.NDArray[np.float64]  # shape (6, 2): [lo, hi] of each vertex
+    x: _X  # shape (6, 2): [lo, hi] of each vertex
     y: npt.NDArray[np.float64]
     duration: npt.NDArray[np.float64]  # [lo, hi], "Simple ramp" alone
     symmetry_index: npt.NDArray[np.float64]  # [lo, hi], "Asymmetric event" alone
@@ -45,8 +51,8 @@ class FitResult(Record):
     file: None
     version: str
     model: str
-    from_: Optional[float]
-    to: Optional[float]
+    from_: Any  # float, or datetime64 for dates
+    to: Any
     runs: Union[int, str]
     trials: Union[int, str]
     seed: int
@@ -59,45 +65,66 @@ class FitResult(Record):
     symmetry_index: Optional[float]
     trials_made: int
     report: list[str]
-    refined: Model  # with refine or bootstrap
-    bootstrap: Bootstrap  # with bootstrap
+    refined: Optional[Model]  # None with refine=False and no bootstrap
+    bootstrap: Optional[Bootstrap]  # None without bootstrap
+    @property
+    def optimum(self) -> Model: ...
+    @property
+    def params(self) -> pd.DataFrame: ...
+    def predict(self, x: npt.ArrayLike) -> Any: ...
+    def plot(self, ax: Any = None, xlabel: str = "x", ylabel: str = "y") -> Any: ...
 
 def fit(
-    x: npt.ArrayLike,
+    x: Any,
     y: npt.ArrayLike,
     model: str = "ramp",
     runs: _Count = 10,
     trials: _Count = 1000,
-    lo: Optional[_Number] = None,
-    hi: Optional[_Number] = None,
+    lo: Any = None,
+    hi: Any = None,
     constrain: bool = False,
-    refine: bool = False,
+    refine: bool = True,
     bootstrap: _Count = 0,
     level: _Number = 0.9,
-    seed: _Count = 5489,
+    seed: _Seed = 5489,
     sigma: Optional[npt.ArrayLike] = None,
     threads: _Count = 0,
 ) -> FitResult: ...
 
+class Candidate(Record):
+    model: str
+    k: int
+    sq_dist: float
+    phi: float
+    log_likelihood: float
+    aic: float
+    aic_weight: float
+    bic: float
+    bic_weight: float
+    chosen: bool
+
 class CompareResult(FitResult):
-    comparison: list[dict[str, Any]]  # one object a model, sorted by BIC
+    comparison: list[Candidate]  # one a model, sorted by BIC
     chosen: str  # constant, line, ramp, symmetric, asymmetric, duration, free3 or free4
-    event_test: Record  # p, replicates, null
+    event_test: Optional[Record]  # p, replicates, null
+    level: Optional[float]  # the constant chosen
+    intercept: Optional[float]  # the line chosen
+    slope: Optional[float]
 
 def compare(
-    x: npt.ArrayLike,
+    x: Any,
     y: npt.ArrayLike,
     runs: _Count = 10,
     trials: _Count = 1000,
-    lo: Optional[_Number] = None,
-    hi: Optional[_Number] = None,
+    lo: Any = None,
+    hi: Any = None,
     constrain: bool = False,
-    refine: bool = False,
+    refine: bool = True,
     bootstrap: _Count = 0,
     level: _Number = 0.9,
     test_replicates: _Count = 199,
     alpha: _Number = 0.05,
-    seed: _Count = 5489,
+    seed: _Seed = 5489,
     sigma: Optional[npt.ArrayLike] = None,
     threads: _Count = 0,
 ) -> CompareResult: ...

@@ -4,7 +4,9 @@ own crop, refined, as ``tolvenar-fit --scan`` does."""
 
 import io
 
-from . import FitResult, Record, _checked, _column, _options, _tolvenar, _whole
+from . import _options, _tolvenar, _whole
+from .inputs import XAxis, column
+from .results import FitResult, Record
 
 
 class EventResult(FitResult):
@@ -81,16 +83,21 @@ def scan(x, y, model="ramp", runs=10, trials=1000, lo=None, hi=None, bootstrap=0
     ValueError, KeyboardInterrupt
         As fit() does.
     """
+    axis = XAxis(x)
+    if axis.dated:
+        raise ValueError("scan takes x as numbers; dates are not scanned yet")
     options = _options(model, runs, trials, lo, hi, False, True, bootstrap, level, seed,
-                       threads)
+                       threads, axis=axis)
     scan_options = dict(min_size=_whole("min_size", min_size, 1, 1000000),
                         penalty=_penalty(penalty),
                         max_events=_whole("max_events", max_events, 0, 1000000))
-    objects, csv = _tolvenar.scan(_column(x, "x"), _column(y, "y"),
-                                  None if sigma is None else _column(sigma, "sigma"), options,
+    objects, csv = _tolvenar.scan(axis.values, column(y, "y"),
+                                  None if sigma is None else column(sigma, "sigma"), options,
                                   scan_options)
     if "event" not in objects[0]:  # refused, or nothing stood out
-        _checked(objects[0], FitResult)
+        status = objects[0]["status"]
+        if status in ("refused", "failed"):
+            raise (ValueError if status == "refused" else RuntimeError)(objects[0]["reason"])
         return Events([], objects[0]["scan"], csv)
     summary = {key: value for key, value in objects[0]["scan"].items()
                if key not in ("onset", "end", "level_before", "level_after", "amplitude")}

@@ -16,6 +16,9 @@ from . import _family, _options, _record, _tolvenar
 # tolvenar-fit's exit codes of a file, here of a cell: fitted, refused (the rows or the crop),
 # failed (the search found no model).
 _STATUS = {"fitted": 0, "refused": 2, "failed": 3}
+# The status as CF's flags, so that netCDF readers name each value.
+_FLAGS = {"flag_values": np.array(list(_STATUS.values()), dtype=np.int16),
+          "flag_meanings": " ".join(_STATUS), "long_name": "fit status of the cell"}
 
 
 def value_names(family: dict[str, Any]) -> list[str]:
@@ -60,15 +63,29 @@ def _days(value, origin):
     return (np.asarray(value).astype("datetime64[ns]") - origin) / np.timedelta64(1, "D")
 
 
-def fit_grid(da: xr.DataArray, dim: str = "time", **kw: Any) -> xr.Dataset:
+def _units(grid, names, da, dim, dated):
+    """The input's units on the values that carry them: x results the time coordinate's (dates
+    carry their own), y results the variable's; the measures are spans of x."""
+    x_units = None if dated else da[dim].attrs.get("units")
+    y_units = da.attrs.get("units")
+    for name in names:
+        base = name.removeprefix("refined_")
+        unit = (y_units if base.startswith("y") else x_units if base.startswith("x")
+                else ("days" if dated else x_units) if base.startswith("duration") else None)
+        if unit is not None:
+            grid[name].attrs["units"] = unit
+
+
+def fit_grid(da: xr.DataArray, dim: str = "time", var: Any = None, **kw: Any) -> xr.Dataset:
     """Fit every cell of ``da`` along ``dim`` as ``tolvenar.fit`` fits one series.
 
     Parameters
     ----------
-    da : xarray.DataArray
+    da : xarray.DataArray or xarray.Dataset
         y of every cell; NaN is a gap, as in fit(). Chunked with Dask over the other dims, each
         block becomes one task, so a cluster (``dask.distributed.Client(...)``) spreads the
-        grid; the result is then lazy (``.compute()``).
+        grid; the result is then lazy (``.compute()``). A Dataset names its variable with
+        ``var`` (needless when it holds one).
     dim : str
         The series' dimension, whose coordinate gives x. A datetime coordinate becomes days
         from its first time, as a data file's dates do, and the x results become datetimes
@@ -85,14 +102,25 @@ def fit_grid(da: xr.DataArray, dim: str = "time", **kw: Any) -> xr.Dataset:
         x1..xN and y1..yN (the family's N vertices), r, sq_dist, the family's measure
         (duration or symmetry_index), with refine refined_x1.., refined_r, ..., with bootstrap
         x1_lo, x1_hi, ..., and ``status``: 0 fitted, 2 refused (the cell's rows or the crop,
-        e.g. fewer than four values), 3 failed (no model found), the values of such a cell NaN.
-        Each cell's values equal fit()'s on its series.
+        e.g. fewer than four values), 3 failed (no model found), the values of such a cell NaN,
+        with CF's ``flag_values`` and ``flag_meanings``; ``reason`` says why a cell was refused
+        or failed ("" for a fitted one). x results carry the time coordinate's ``units`` (or
+        are datetime64), y results the variable's. Each cell's values equal fit()'s on its
+        series.
 
     Raises
     ------
     ValueError
         Bad keywords, named as fit() names them, before any cell is fitted.
     """
+    if isinstance(da, xr.Dataset):
+        names = list(da.data_vars)
+        if var is None and len(names) == 1:
+            var = names[0]
+        if var not in names:
+            raise ValueError(f"var must name one of the Dataset's variables "
+                             f"({', '.join(map(str, names))}), not {var!r}")
+        da = da[var]
     sigma = kw.pop("sigma", None)
     x = np.asarray(da[dim].values)
     origin = x[0] if np.issubdtype(x.dtype, np.datetime64) else None
@@ -111,19 +139,23 @@ def fit_grid(da: xr.DataArray, dim: str = "time", **kw: Any) -> xr.Dataset:
 
     def cells(y, s=None):
         out = np.empty(y.shape[:-1] + (len(names),))
+        reasons = np.empty(y.shape[:-1], dtype=object)
         for index in np.ndindex(*y.shape[:-1]):
             record = _record(options, x, y[index], None if s is None else s[index])
             out[index] = _cell_values(record, family) + [_STATUS[record["status"]]]
-        return out
+            reasons[index] = record.get("reason", "")
+        return out, reasons
 
     inputs = [da] if sigma is None else [da, sigma]
-    values = xr.apply_ufunc(cells, *inputs, input_core_dims=[[dim]] * len(inputs),
-                            output_core_dims=[["value"]], dask="parallelized",
-                            output_dtypes=[np.float64],
-                            dask_gufunc_kwargs={"output_sizes": {"value": len(names)},
-                                                "allow_rechunk": True})
+    values, reasons = xr.apply_ufunc(
+        cells, *inputs, input_core_dims=[[dim]] * len(inputs), output_core_dims=[["value"], []],
+        dask="parallelized", output_dtypes=[np.float64, object],
+        dask_gufunc_kwargs={"output_sizes": {"value": len(names)}, "allow_rechunk": True})
     grid = values.assign_coords(value=names).to_dataset(dim="value")
     grid["status"] = grid["status"].astype(np.int16)
+    grid["status"].attrs.update(_FLAGS)
+    grid["reason"] = reasons
+    _units(grid, names, da, dim, origin is not None)
     if origin is not None:
         for name in names:
             if name.removeprefix("refined_").startswith("x"):

@@ -15,7 +15,8 @@ from conftest import EXAMPLES, example_rows, write_rows
 
 # file, tolvenar-fit's options, fit()'s keywords, y rows made gaps (NaN)
 SAME_FITS = [
-    ("step_ramp.csv", [], {}, []),
+    ("step_ramp.csv", ["--refine"], {}, []),  # fit() refines unless told not to
+    ("step_ramp.csv", [], dict(refine=False), []),
     ("step_ramp.csv", ["--model", "free4", "--runs", "3", "--refine", "--threads", "1"],
      dict(model="free4", runs=3, refine=True, threads=1), [5, 6, 300]),
     ("asymmetric_event.csv", ["--model", "asymmetric", "--from", "300", "--to", "900",
@@ -109,8 +110,9 @@ KEYWORD_REFUSALS = [
                            "mouse: use the window"),
     (dict(runs=2.5), "runs must be a whole number from 1 to 32767, not 2.5"),
     (dict(runs=0), "runs must be a whole number from 1 to 32767, not 0"),
-    (dict(trials="1e3"), "trials must be a whole number from 1 to 2147483647, not '1e3'"),
-    (dict(trials=-1), "trials must be a whole number from 1 to 2147483647, not -1"),
+    (dict(trials="1e3"), "trials must be a whole number of at least 1 (at most 2147483647), "
+                         "not '1e3'"),
+    (dict(trials=-1), "trials must be a whole number of at least 1 (at most 2147483647), not -1"),
     (dict(lo=20, hi=30), "cannot crop: no data row at or right of the left edge 20 (the last "
                          "data x is 9)"),
     (dict(lo=5, hi=3), "the crop window's right edge, hi=3, lies left of its left edge, lo=5"),
@@ -118,7 +120,10 @@ KEYWORD_REFUSALS = [
     (dict(bootstrap=5), "bootstrap must be 0 or a whole number from 20 to 1000000, not 5"),
     (dict(level=1.5, bootstrap=20),
      "level must be a fraction between 0 and 1 (0.9 for 90 %), not 1.5"),
-    (dict(seed=-1), "seed must be a whole number from 0 to 4294967295, not -1"),
+    (dict(seed=-1), "seed must be a whole number from 0 to 4294967295, None or an "
+                    "np.random.Generator, not -1"),
+    (dict(seed="7"), "seed must be a whole number from 0 to 4294967295, None or an "
+                     "np.random.Generator, not '7'"),
     (dict(threads=-2), "threads must be a whole number from 0 to 1024, not -2"),
     (dict(sigma=np.arange(10.0)),
      "data row 1: sigma = 0 is not positive, where an uncertainty must be"),

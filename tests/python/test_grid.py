@@ -35,12 +35,31 @@ def test_each_cell_is_tolvenar_fit_csv_row(tolvenar_fit, tmp_path):
     table = list(csv.DictReader(io.StringIO(tolvenar_fit("--csv", *ARGS, *files).stdout)))
     codes = {"fitted": 0, "refused": 2, "failed": 3}
     for name in fitted.data_vars:
-        want = [codes[row[name]] if name == "status" else float(row[name] or "nan")
-                for row in table]
-        assert np.array_equal(fitted[name].values.ravel(), want, equal_nan=True), name
+        want = [codes[row[name]] if name == "status"
+                else row[name].rpartition("not a data file: ")[2] if name == "reason"
+                else float(row[name] or "nan") for row in table]
+        assert np.array_equal(fitted[name].values.ravel(), want, equal_nan=name != "reason")
     assert fitted.status.values.ravel().tolist() == [0, 2, 0, 0, 0, 0]
     assert {"x4", "symmetry_index", "refined_x4", "x4_hi", "symmetry_index_lo"} <= set(fitted)
     assert "x6" not in fitted and "duration" not in fitted
+
+
+def test_units_and_status_flags_survive_a_dataset_and_netcdf(tmp_path):
+    da = grid()
+    da.attrs["units"] = "K"
+    da.time.attrs["units"] = "ka BP"
+    data = xr.Dataset({"temperature": da, "other": da * 2})
+    fitted = tolvenar.xarray.fit_grid(data, var="temperature", **KW)
+    assert fitted.x2.units == "ka BP" and fitted.refined_y3.units == "K"
+    assert fitted.x2_lo.units == "ka BP" and "units" not in fitted.r.attrs
+    assert fitted.status.flag_meanings == "fitted refused failed"
+    assert fitted.reason.values[0, 1].startswith("only 0 data rows hold a y value")
+    fitted.to_netcdf(tmp_path / "grid.nc")
+    with xr.open_dataset(tmp_path / "grid.nc") as back:
+        assert back.status.flag_values.tolist() == [0, 2, 3] and back.x2.units == "ka BP"
+    with pytest.raises(ValueError, match="^var must name one of the Dataset's variables "
+                                         r"\(temperature, other\), not None"):
+        tolvenar.xarray.fit_grid(data, **KW)
 
 
 def test_datetime_time_is_days_from_the_first():

@@ -44,6 +44,9 @@ Comparison compare_models(std::span<const double> x, std::span<const double> y,
     result.chosen = rank_models(records, result.test ? std::optional(result.test->p) : std::nullopt,
                                 settings.alpha);
     result.models = std::move(records);
+    for (NullFit& fitted : nulls)
+        fitted.residuals = {};
+    result.nulls = std::move(nulls);
     return result;
 }
 

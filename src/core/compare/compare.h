@@ -6,6 +6,7 @@
 
 #include "core/compare/criteria.h"
 #include "core/compare/event_test.h"
+#include "core/compare/null_fit.h"
 
 #include <functional>
 #include <optional>
@@ -41,6 +42,7 @@ struct Comparison {
     std::vector<ModelRecord> models;      // sorted by BIC, the chosen one marked
     std::size_t chosen = 0;               // index in models
     std::optional<EventTestResult> test;  // none without replicates or without an event optimum
+    std::vector<NullFit> nulls;           // the constant and the line, their residuals dropped
 };
 
 // Compares the models on (x, y), weighted by sigma (empty: unweighted). The event test, with

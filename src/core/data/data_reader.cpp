@@ -105,6 +105,24 @@ std::optional<double> number_in(const Field& field, Separator separator)
     }
 }
 
+// A field of arrays' values, as a file would hold it.
+Field number_field(double value)
+{
+    Field field;
+    field.kind = CellKind::Number;
+    field.number = value;
+    field.text = "#";
+    return field;
+}
+
+Field text_field(std::string_view text)
+{
+    Field field;
+    field.kind = CellKind::Text;
+    field.text = text;
+    return field;
+}
+
 // Takes the data rows of a file, in file order, into the series: checks each value, leaves the
 // gaps out, follows the x order and form, and at the end turns a downward series round.
 class RowTaker {
@@ -728,16 +746,20 @@ void check_overview_cells(const DataTable& table)
     }
 }
 
-ImportedSeries read_data_arrays(std::span<const double> x, std::span<const double> y,
-                                std::span<const double> sigma)
+namespace {
+
+// The rows of arrays as the reader takes the same rows of a file, x's field `x_field(i)`.
+template <class XField>
+ImportedSeries read_arrays(std::size_t rows, const XField& x_field, std::span<const double> y,
+                           std::span<const double> sigma)
 {
-    if (y.size() != x.size() || (!sigma.empty() && sigma.size() != x.size()))
+    if (y.size() != rows || (!sigma.empty() && sigma.size() != rows))
         throw ImportError(ImportFailure::UnequalLengths,
-                          "x holds " + std::to_string(x.size()) + " values and y " +
+                          "x holds " + std::to_string(rows) + " values and y " +
                               std::to_string(y.size()) +
                               (sigma.empty() ? "" : ", sigma " + std::to_string(sigma.size())) +
                               ": each row needs one of each");
-    if (x.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) - 1)
+    if (rows > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) - 1)
         throw ImportError(ImportFailure::OutOfRange, "more than 2147483646 data rows");
     ImportedSeries series;
     ReadOptions options;
@@ -747,32 +769,40 @@ ImportedSeries read_data_arrays(std::span<const double> x, std::span<const doubl
         series.sigma_title = "sigma";  // the arrays' own name, so that a result says it is weighted
     }
     DataTable& table = series.table;
-    table.DataX.reserve(x.size() + 2);
-    table.DataY.reserve(x.size() + 2);
+    table.DataX.reserve(rows + 2);
+    table.DataY.reserve(rows + 2);
     table.DataX.push_back(Cell::empty());  // no titles
     table.DataY.push_back(Cell::empty());
-    // The values as the fields a file would hold: a NaN x is the missing marker it stands for,
-    // a NaN y a gap; the number kind takes every other value (its text is never shown).
-    const auto number = [](double value) {
-        Field field;
-        field.kind = CellKind::Number;
-        field.number = value;
-        field.text = "#";
-        return field;
-    };
-    Field missing;
-    missing.kind = CellKind::Text;
-    missing.text = "NaN";
-    RowTaker rows(series, options, Separator::Comma);
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        const Field x_field = std::isnan(x[i]) ? missing : number(x[i]);
-        const Field y_field = number(y[i]);
-        const Field sigma_field = number(sigma.empty() ? 0.0 : sigma[i]);
-        rows.take(&x_field, std::isnan(y[i]) ? nullptr : &y_field, &sigma_field, 0);
+    RowTaker taker(series, options, Separator::Comma);
+    for (std::size_t i = 0; i < rows; ++i) {
+        const Field x = x_field(i);
+        const Field y_field = number_field(y[i]);
+        const Field sigma_field = number_field(sigma.empty() ? 0.0 : sigma[i]);
+        taker.take(&x, std::isnan(y[i]) ? nullptr : &y_field, &sigma_field, 0);
     }
-    rows.finish(false, false);
+    taker.finish(false, false);
     series.layout.pairs = options.pairs_allowed();  // as the reader would take their file
     return series;
+}
+
+}  // namespace
+
+// The values as the fields a file would hold: a NaN x is the missing marker it stands for, a NaN
+// y a gap; the number kind takes every other value (its text is never shown).
+ImportedSeries read_data_arrays(std::span<const double> x, std::span<const double> y,
+                                std::span<const double> sigma)
+{
+    const auto x_field = [x](std::size_t i) {
+        return std::isnan(x[i]) ? text_field("NaN") : number_field(x[i]);
+    };
+    return read_arrays(x.size(), x_field, y, sigma);
+}
+
+ImportedSeries read_data_arrays(std::span<const std::string> x_dates, std::span<const double> y,
+                                std::span<const double> sigma)
+{
+    return read_arrays(
+        x_dates.size(), [x_dates](std::size_t i) { return text_field(x_dates[i]); }, y, sigma);
 }
 
 namespace {
@@ -820,6 +850,12 @@ CheckedImport import_data_arrays(std::span<const double> x, std::span<const doub
                                  std::span<const double> sigma)
 {
     return checked_import(read_data_arrays(x, y, sigma));
+}
+
+CheckedImport import_data_arrays(std::span<const std::string> x_dates, std::span<const double> y,
+                                 std::span<const double> sigma)
+{
+    return checked_import(read_data_arrays(x_dates, y, sigma));
 }
 
 CheckedImport import_data_file(const std::filesystem::path& path, const ReadOptions& options)

@@ -200,6 +200,10 @@ ImportedSeries read_data_file(const std::filesystem::path& path, const ReadOptio
 // the single range. sigma empty: none. ImportError UnequalLengths when the lengths differ.
 ImportedSeries read_data_arrays(std::span<const double> x, std::span<const double> y,
                                 std::span<const double> sigma = {});
+// The same with x given as ISO dates or date-times, read as a file's column of them is: days
+// from the first, the series' x form the file's; "NaN" is a missing x.
+ImportedSeries read_data_arrays(std::span<const std::string> x_dates, std::span<const double> y,
+                                std::span<const double> sigma = {});
 
 // The bytes of a data file; ImportError CannotOpen, naming the path, when they cannot be read.
 std::string read_data_bytes(const std::filesystem::path& path);
@@ -238,6 +242,8 @@ CheckedImport import_data_text(std::string_view text, const ReadOptions& options
 CheckedImport import_data_file(const std::filesystem::path& path,
                                const ReadOptions& options = {});
 CheckedImport import_data_arrays(std::span<const double> x, std::span<const double> y,
+                                 std::span<const double> sigma = {});
+CheckedImport import_data_arrays(std::span<const std::string> x_dates, std::span<const double> y,
                                  std::span<const double> sigma = {});
 
 }  // namespace tolvenar

@@ -201,7 +201,7 @@ RefinedModel refined_record(const FitSession& session, ModelFamily family,
 }
 
 ComparisonRecord comparison_record(const FamilyComparison& comparison,
-                                   std::size_t test_replicates)
+                                   std::size_t test_replicates, double origin)
 {
     ComparisonRecord record;
     record.models = comparison.comparison.models;
@@ -214,6 +214,11 @@ ComparisonRecord comparison_record(const FamilyComparison& comparison,
         record.replicates = test->replicates;
         record.null_name = test->null_name;
     }
+    for (const compare::NullFit& fitted : comparison.comparison.nulls)
+        if (fitted.name == record.chosen) {
+            record.null_fit = fitted;
+            record.null_fit->x0 += origin;
+        }
     record.stopped = comparison.stopped;
     return record;
 }
@@ -373,7 +378,8 @@ FitRecord make_record(const FitSession& session, const JobResults& results,
     record.request = request;
     note_series(record, notes, session, from, to);
     if (results.comparison) {
-        record.comparison = comparison_record(*results.comparison, request.test_replicates);
+        record.comparison = comparison_record(*results.comparison, request.test_replicates,
+                                              results.compared_crop.origin);
         record.comparison->fitted = request.family;
     }
     const ModelFamily family = request.family;
@@ -438,8 +444,8 @@ FitRecord fit_series(const CheckedImport& imported, const FitRequest& request,
             compare.compare = comparison_request(session, window, request, control);
             SearchObserver none;
             const JobOutcome compared = run_steps(session, compare, results, none, control.stop);
-            record.comparison =
-                comparison_record(*results.comparison, request.test_replicates);
+            record.comparison = comparison_record(*results.comparison, request.test_replicates,
+                                                  session.crop_info().origin);
             if (compared.stopped) {
                 record.code = kExitInterrupted;
                 record.reason = "interrupted during the comparison";

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/compare/criteria.h"
+#include "core/compare/null_fit.h"
 #include "core/data/x_form.h"
 #include "core/job/fit_request.h"
 #include "core/model/model.h"
@@ -91,6 +92,7 @@ struct ComparisonRecord {
     std::optional<double> p;            // the event test's, when it ran
     std::size_t replicates = 0;         // replicates done whose refit found an optimum
     std::string null_name;              // the test's model without an event
+    std::optional<compare::NullFit> null_fit;  // the chosen model when it has no event, data x
     bool stopped = false;               // a stop cut the comparison short
 };
 
