@@ -77,17 +77,19 @@ private slots:
         QCOMPARE(m_dialogs.titles, QStringList());
     }
 
-    // A missing y breaks the line on the strip and on the working plot; the rows about it draw.
+    // A missing y or a marker row breaks the line on the strip and on the working plot; the rows
+    // about it draw.
     void gapsBreakTheLines()
     {
         frmMain w;
         m_dialogs.attach(w);
         QTemporaryDir dir;
         import_file(w, write_file(dir, "gap.csv",
-                                  "x,y\n0,0\n1,0\n2,0\n3,0\n4,0\n5,\n6,0\n7,0\n8,0\n9,10\n"));
+                                  "x,y\n0,0\n1,0\n2,0\n3,0\n4,0\n5,\n6,0\nBreak,\n7,0\n8,0\n"
+                                  "9,10\n"));
         type_into(w.Text5, QStringLiteral("9"));
         type_into(w.Text4, QStringLiteral("0"));
-        QCOMPARE(w.GapX, std::vector<double>{5.0});
+        QCOMPARE(w.GapX, (std::vector<double>{5.0, 6.5}));
         // The line's pixel row may lie one off the point's own.
         const auto drawn = [](const PictureBox& plot, double x) {
             const QPoint at = point_at(plot, x, 0.0) - plot.contentsRect().topLeft();
@@ -99,7 +101,8 @@ private slots:
         for (PictureBox* plot : {w.Picture2, w.Picture1}) {
             QVERIFY(drawn(*plot, 2.0));
             QVERIFY(!drawn(*plot, 5.0));
-            QVERIFY(drawn(*plot, 7.0));
+            QVERIFY(!drawn(*plot, 6.5));  // a marker row
+            QVERIFY(drawn(*plot, 7.5));
         }
         QCOMPARE(m_dialogs.titles, QStringList());
     }
