@@ -48,6 +48,8 @@ public:
     ~frmMain() override;
 
     static QString design_caption();  // "Tolvenar 1.5"
+    // The client area it opens at and cannot be made smaller than: 705 x 539 pixels.
+    static QSize design_size();
     // Shows the chosen data file in the caption: "Tolvenar 1.5  (" + path + ")".
     void ShowFileInCaption(const QString& path);
     QString Caption() const { return windowTitle(); }
@@ -182,6 +184,7 @@ public:
 
     // ---- Start-up and shell (app/) ----
     void Form_Load();
+    void Form_Resize();  // the controls' places at the window's present size
     void Command4_Click();
     void Reset();
     void Option1_Click(std::int16_t Index);
@@ -246,6 +249,9 @@ public:
 
     // The best of best or the refined fit in its place, as " Best fitting " shows it.
     Model ShownModel() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void createControls();
