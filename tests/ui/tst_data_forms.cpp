@@ -2,10 +2,12 @@
 // The window on data as scientists keep it: the columns' dialog and its memory, lines that break
 // at gaps, and fields and labels that read dates.
 #include "ui/data/column_dialog.h"
+#include "ui/plot/intervals.h"
 #include "window_fixture.h"
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QTableWidget>
 
 namespace tolvenar::test {
 
@@ -134,6 +136,49 @@ private slots:
         QCOMPARE(w.Label2[4]->Caption(), QStringLiteral("X4 = 2023-02-25"));
         QVERIFY2(w.Label6->Caption().endsWith(QStringLiteral(" days")),
                  qPrintable(w.Label6->Caption()));
+        QCOMPARE(m_dialogs.titles, QStringList());
+    }
+
+    // Date-times typed key by key take their bounds once whole; the "Intervals" table shows
+    // them whole, and closes when the crop changes.
+    void intervalsTableShowsDateTimesWhole()
+    {
+        frmMain w;
+        m_dialogs.attach(w);
+        QTemporaryDir dir;
+        QByteArray text = "time,level\n";
+        for (int hour = 0; hour < 24; ++hour)
+            text += QStringLiteral("2024-03-31T%1:00:00,%2\n")
+                        .arg(hour, 2, 10, QLatin1Char('0'))
+                        .arg((hour < 8 ? 3.0 : hour > 15 ? 9.0 : 3.0 + 0.75 * (hour - 8)) +
+                             0.1 * (hour * 7 % 5 - 2))
+                        .toUtf8();
+        import_file(w, write_file(dir, "hourly.csv", text));
+        type_into(w.Text5, QStringLiteral("2024-03-31T23:00:00"));  // its date alone is no bound
+        type_into(w.Text4, QStringLiteral("2024-03-31T00:00:00"));
+        QCOMPARE(w.session.crop_info().points, 24);
+        type_into(w.Text6, QStringLiteral("2"));
+        type_into(w.Text3[0], QStringLiteral("200"));
+        QTest::mouseClick(w.Option1[static_cast<int>(ModelFamily::SimpleRamp)], Qt::LeftButton);
+        click_and_wait(w, w.Command2);
+        w.AskIntervals = [](IntervalRequest choice) {
+            choice.replicates = 20;
+            return std::optional(choice);
+        };
+        w.mnuBootstrap1->trigger();
+        w.Work->wait_until_idle();
+        QVERIFY(w.frmIntervals && QTest::qWaitForWindowExposed(w.frmIntervals));
+        const QTableWidget& table = *w.frmIntervals->Table;
+        const QAbstractItemView& view = table;
+        QVERIFY(table.item(0, 1)->text().startsWith(QStringLiteral("2024-03-31T")));
+        int across = 0;
+        for (int column = 0; column < table.columnCount(); ++column) {
+            QVERIFY(table.columnWidth(column) >= view.sizeHintForColumn(column));
+            across += table.columnWidth(column);
+        }
+        QVERIFY(across <= table.viewport()->width());
+        type_into(w.Text4, QStringLiteral("2024-03-31T01:00:00"));
+        QVERIFY(w.frmIntervals->isHidden() && w.session.crop_info().points == 23);
         QCOMPARE(m_dialogs.titles, QStringList());
     }
 

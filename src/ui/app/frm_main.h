@@ -66,9 +66,15 @@ public:
     WorkRunner* Work = nullptr;  // search, refinement and bootstrap, off the window's thread
 
     // The refined fit shown in place of the best of best, and its intervals; both go with the
-    // results they came from.
+    // results they came from (ForgetRefined). A comparison's model without an event shown in
+    // its place is a Refined of two vertices named by ShownNull ("constant" or "line").
     std::optional<refine::RefinedFit> Refined;
     std::optional<refine::BootstrapResult> Intervals;
+    std::string ShownNull;
+    void ForgetRefined();  // Refined, ShownNull and Intervals gone, the "Intervals" table closed
+    // There is something for "Save" to write: the search's best, a fit shown in its place or a
+    // comparison made on the crop now taken.
+    bool HasRecord() const;
     IntervalRequest IntervalChoice;  // the bootstrap dialog's last values
     // Asks for the bootstrap's replicates, level and seed (the dialog); nullopt: Cancel. Tests
     // answer it themselves.
@@ -243,6 +249,7 @@ public:
     void mnuCompare1_AboutToShow();
     void mnuCompare1_Click();
     void ShowComparedFamily(ModelFamily family);  // a comparison's row double-clicked
+    void ShowComparedNull(const std::string& name);  // its "Constant" or "Straight line"
     // The bootstrap's band (behind the models), or with `bars` the bars over them.
     void DrawIntervals(bool bars);
     void Command6_Click();  // "Save"

@@ -17,8 +17,8 @@ void frmMain::Reset()
     Command6->setEnabled(false);
     apply_label_writes(*this, reset_label_writes(selected_family(*this)));
     session.forget_results();
-    Refined.reset();
-    Intervals.reset();
+    ForgetRefined();
+    Command6->setEnabled(HasRecord());  // a comparison on this crop stays
     Check1->setValue(0);
     Check1->setEnabled(false);
     Frame6->setEnabled(false);

@@ -7,6 +7,7 @@
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 #include "ui/data/column_dialog.h"
+#include "ui/plot/comparison_window.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -80,6 +81,10 @@ void frmMain::Command1_Click()
         CheckedImport imported = import_data_text(bytes, *columns);
         session.load(std::move(imported.series.table), imported.series.x_form, imported.series.sigma);
         GapX = std::move(imported.series.gap_x);
+        // The comparison and its table were of the file before.
+        Comparison.reset();
+        if (frmComparison)
+            frmComparison->hide();
         XReversed = imported.series.reversed;
         SigmaTitle = imported.series.sigma_title;
         LayOutForXForm();
@@ -164,8 +169,7 @@ void frmMain::Command1_Click()
         Picture1->Persist();
 
         session.forget_results();
-        Refined.reset();
-        Intervals.reset();
+        ForgetRefined();
         Command2->SetFocus();
         SayCropRefusal();  // the new series under a crop window that holds none of it
     } catch (const ImportError& error) {

@@ -39,7 +39,7 @@ FitOptions options_of(const frmMain& w, ModelFamily family)
     options.to = Edge{edges.to, "--to"};
     options.constrain = w.session.last_search().constrain == 1;
     options.seed = std::mt19937::default_seed;
-    options.refine = w.Refined.has_value();
+    options.refine = w.Refined.has_value() && w.ShownNull.empty();
     if (w.Intervals) {
         options.bootstrap = static_cast<std::int32_t>(w.Intervals->replicates.size());
         options.level = w.IntervalChoice.level;
@@ -51,6 +51,18 @@ FitOptions options_of(const frmMain& w, ModelFamily family)
         options.alpha = w.ComparedAlpha;
     }
     return options;
+}
+
+// The fit as the best found, for a comparison's optimum shown without a search.
+void take_best(FoundModel& found, ModelFamily family, const refine::RefinedFit& fit)
+{
+    found.x = fit.model.x;
+    found.y = fit.model.y;
+    found.r = fit.r;
+    found.sq_dist = fit.sq_dist;
+    const FamilyMeasure measure = family_row(family).measure;
+    found.duration = measure == FamilyMeasure::Duration ? fit.measure : std::nullopt;
+    found.symmetry_index = measure == FamilyMeasure::SymmetryIndex ? fit.measure : std::nullopt;
 }
 
 // The record tolvenar-fit makes of the same fit.
@@ -65,18 +77,27 @@ FileResult record_of(const frmMain& w, ModelFamily family, const FitOptions& opt
     result.sigma_title = w.SigmaTitle;
     if (!w.GapX.empty())
         result.gaps = gaps_within(w.GapX, *result.from, *result.to);
-    ResultLabels labels;
-    labels.apply(reset_label_writes(family));
-    labels.apply(w.session.report(family).writes);
-    result.found = found_model(w.session, family, labels);
-    if (w.Refined) {
+    // The family's model on display: the search's best, or a comparison's optimum shown without
+    // a search, which then stands as the best found with no trial made. None with a comparison's
+    // constant or line, or a comparison alone.
+    const bool searched = w.session.has_best();
+    if (searched || options.refine) {
+        ResultLabels labels;
+        labels.apply(reset_label_writes(family));
+        labels.apply(searched ? w.session.report(family).writes
+                              : w.session.refined_report(family, *w.Refined).writes);
+        result.found = found_model(w.session, family, labels);
+        if (!searched)
+            take_best(*result.found, family, *w.Refined);
+    }
+    if (result.found && w.Refined) {
         IntervalRequest request = w.IntervalChoice;
         request.replicates = options.bootstrap;
         result.found->refined = refined_record(w.session, family, *w.Refined, w.Intervals, request);
     }
     if (const FamilyComparison* comparison = w.CurrentComparison()) {
         result.comparison = comparison_record(*comparison, options.test_replicates);
-        result.comparison->fitted = family;
+        result.comparison->fitted = result.found ? std::optional(family) : std::nullopt;
     }
     return result;
 }
@@ -99,7 +120,7 @@ std::string write_bytes(const std::string& path, const std::string& bytes)
 void frmMain::Command6_Click()
 {
     const std::optional<ModelFamily> family = selected_family(*this);
-    if (Busy() || !family || !session.has_best())
+    if (Busy() || !family || !HasRecord())
         return;
     const QFileInfo data(QString::fromStdString(state.DataFile));
     const QString path = platform.ShowSave(

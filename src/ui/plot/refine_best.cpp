@@ -179,7 +179,7 @@ void frmMain::mnuRefine1_Click()
         return;
     auto work = std::make_shared<RefineWork>();
     work->family = *family;
-    Intervals.reset();
+    ForgetRefined();
     start_refine(*this, std::move(work));
 }
 
