@@ -560,11 +560,27 @@ Shape::Shape(QWidget* container)
     setAttribute(Qt::WA_NoSystemBackground);
 }
 
-ScaleAxis Shape::axis(int field) const
+ScaleAxis Shape::axis(int field, QSize area) const
 {
     if (m_plot)
-        return field % 2 == 0 ? m_plot->axisX() : m_plot->axisY();
+        return field % 2 == 0 ? m_plot->axisX(area) : m_plot->axisY(area);
     return {};  // twips: start 0, one user unit per twip
+}
+
+ScaleAxis Shape::axis(int field) const
+{
+    return axis(field, m_plot ? m_plot->contentsRect().size() : QSize());
+}
+
+float Shape::userValue(int field, const ScaleAxis& a) const
+{
+    return static_cast<float>(field < 2 ? a.user_at(m_twips[field])
+                                        : a.user_length(m_twips[field]));
+}
+
+void Shape::setTwips(int field, float user, const ScaleAxis& a)
+{
+    m_twips[field] = field < 2 ? a.twips_at(user) : a.twips_length(user);
 }
 
 const std::array<float, 4>& Shape::userValues() const
@@ -572,11 +588,8 @@ const std::array<float, 4>& Shape::userValues() const
     const std::uint64_t generation = m_plot ? m_plot->scaleGeneration() : 0;
     if (m_userValid && generation == m_generation)
         return m_user;
-    for (int field = 0; field < 4; ++field) {
-        const ScaleAxis a = axis(field);
-        const double value = field < 2 ? a.user_at(m_twips[field]) : a.user_length(m_twips[field]);
-        m_user[field] = static_cast<float>(value);
-    }
+    for (int field = 0; field < 4; ++field)
+        m_user[field] = userValue(field, axis(field));
     m_generation = generation;
     m_userValid = true;
     return m_user;
@@ -588,8 +601,7 @@ void Shape::write(int field, double value)
     if (field >= 2 && single < 0.0f)
         throw Fault(FaultKind::InvalidPropertyValue, field == 2 ? "Shape.Width" : "Shape.Height");
     userValues();  // the other fields in the current scale
-    const ScaleAxis a = axis(field);
-    m_twips[field] = field < 2 ? a.twips_at(single) : a.twips_length(single);
+    setTwips(field, single, axis(field));
     m_user[field] = single;
     reposition();
 }
@@ -607,20 +619,14 @@ void Shape::followContainer()
         return;
     const QSize area = m_plot->contentsRect().size();
     if (m_plot->UserScaled()) {
-        if (!m_userValid || m_generation != m_plot->scaleGeneration()) {
-            const ScaleAxis old_x = m_plot->axisX(m_area);
-            const ScaleAxis old_y = m_plot->axisY(m_area);
-            m_user = {static_cast<float>(old_x.user_at(m_twips[0])),
-                      static_cast<float>(old_y.user_at(m_twips[1])),
-                      static_cast<float>(old_x.user_length(m_twips[2])),
-                      static_cast<float>(old_y.user_length(m_twips[3]))};
-            m_generation = m_plot->scaleGeneration();
-            m_userValid = true;
+        const bool known = m_userValid && m_generation == m_plot->scaleGeneration();
+        for (int field = 0; field < 4; ++field) {
+            if (!known)
+                m_user[field] = userValue(field, axis(field, m_area));
+            setTwips(field, m_user[field], axis(field, area));
         }
-        const ScaleAxis x = m_plot->axisX(area);
-        const ScaleAxis y = m_plot->axisY(area);
-        m_twips = {x.twips_at(m_user[0]), y.twips_at(m_user[1]), x.twips_length(m_user[2]),
-                   y.twips_length(m_user[3])};
+        m_generation = m_plot->scaleGeneration();
+        m_userValid = true;
     } else {
         const double across = static_cast<double>(area.width()) / m_area.width();
         const double down = static_cast<double>(area.height()) / m_area.height();

@@ -174,7 +174,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    ScaleAxis axis(int field) const;
+    ScaleAxis axis(int field, QSize area) const;  // field 0..3: left, top, width, height
+    ScaleAxis axis(int field) const;              // at the container's present size
+    float userValue(int field, const ScaleAxis& axis) const;  // of m_twips
+    void setTwips(int field, float user, const ScaleAxis& axis);
     const std::array<float, 4>& userValues() const;
     void write(int field, double value);
     void reposition();
