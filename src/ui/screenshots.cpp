@@ -93,6 +93,20 @@ bool search(const QDir& examples, const QDir& docs, const char* file, const char
     return save(w, docs.filePath(QStringLiteral("search_%1.png").arg(QLatin1String(name))));
 }
 
+// A default search of the family, its run bests and boxes cleared away, then "Bootstrap
+// intervals…" with its defaults: the band and the bars over the data.
+void search_and_bootstrap(frmMain& w, ModelFamily family)
+{
+    QTest::mouseClick(w.Option1[static_cast<int>(family)], Qt::LeftButton);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    w.Work->wait_until_idle();
+    QTest::mouseClick(w.Check2, Qt::LeftButton);   // "Show constraint" off
+    QTest::mouseClick(w.Command5, Qt::LeftButton);  // "Clean up diagram"
+    w.AskIntervals = [](const IntervalRequest& choice) { return std::optional(choice); };
+    w.mnuBootstrap1->trigger();
+    w.Work->wait_until_idle();
+}
+
 }  // namespace
 
 // A default search of "Event with duration" over all of a noisy plateau, its run bests and boxes
@@ -107,15 +121,7 @@ bool intervals(const QDir& examples, const QDir& docs)
     import_file(w, examples.filePath(QStringLiteral("noisy_plateau.csv")));
     type_into(w.Text5, QStringLiteral("397.5"));
     type_into(w.Text4, QStringLiteral("0"));
-    QTest::mouseClick(w.Option1[static_cast<int>(ModelFamily::EventWithDuration)],
-                      Qt::LeftButton);
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
-    w.Work->wait_until_idle();
-    QTest::mouseClick(w.Check2, Qt::LeftButton);   // "Show constraint" off
-    QTest::mouseClick(w.Command5, Qt::LeftButton);  // "Clean up diagram"
-    w.AskIntervals = [](const IntervalRequest& choice) { return std::optional(choice); };
-    w.mnuBootstrap1->trigger();
-    w.Work->wait_until_idle();
+    search_and_bootstrap(w, ModelFamily::EventWithDuration);
     return w.frmIntervals != nullptr && save(w, docs.filePath(QStringLiteral("intervals.png"))) &&
            w.frmIntervals->grab().toImage().save(docs.filePath(QStringLiteral("intervals_table.png")));
 }
@@ -133,14 +139,7 @@ bool maximised(const QDir& examples, const QDir& docs)
     import_file(w, examples.filePath(QStringLiteral("gauge_with_gaps.csv")));
     type_into(w.Text5, QStringLiteral("330"));
     type_into(w.Text4, QStringLiteral("60"));
-    QTest::mouseClick(w.Option1[static_cast<int>(ModelFamily::SymmetricEvent)], Qt::LeftButton);
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
-    w.Work->wait_until_idle();
-    QTest::mouseClick(w.Check2, Qt::LeftButton);   // "Show constraint" off
-    QTest::mouseClick(w.Command5, Qt::LeftButton);  // "Clean up diagram"
-    w.AskIntervals = [](const IntervalRequest& choice) { return std::optional(choice); };
-    w.mnuBootstrap1->trigger();
-    w.Work->wait_until_idle();
+    search_and_bootstrap(w, ModelFamily::SymmetricEvent);
     if (w.frmIntervals)
         w.frmIntervals->hide();
     return save(w, docs.filePath(QStringLiteral("window_maximised.png")));

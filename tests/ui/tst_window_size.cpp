@@ -54,20 +54,6 @@ QList<QPoint> places(const frmMain& w)
             at(w.ProgressBar2).bottomRight() - window.bottomRight()};
 }
 
-// The plot's pixel at the user point, or one of its eight neighbours, has the colour: a line
-// through a point may pass a pixel off the point's own.
-bool drawn_near(const PictureBox& plot, double x, double y, QRgb color)
-{
-    const QImage image = plot.Image();
-    const QPoint at = point_at(plot, x, y) - plot.contentsRect().topLeft();
-    for (int dx = -1; dx <= 1; ++dx)
-        for (int dy = -1; dy <= 1; ++dy)
-            if (image.valid(at + QPoint(dx, dy)) &&
-                (image.pixel(at + QPoint(dx, dy)) | 0xff000000u) == color)
-                return true;
-    return false;
-}
-
 }  // namespace
 
 class WindowSizeTest : public QObject {
@@ -137,7 +123,7 @@ void WindowSizeTest::plotsTakeTheMouseAtTheirSize()
     const DataTable& table = w.session.table();
     const auto data_y = [&table](int x) { return cell_number(table.y_cell(x + 1)); };
     for (const int x : {200, 300, 400})
-        QVERIFY2(drawn_near(plot, x, data_y(x), kBlue), qPrintable(QString::number(x)));
+        QVERIFY2(color_near(plot, x, data_y(x), kBlue), qPrintable(QString::number(x)));
 
     QTest::mouseClick(w.Option1[0], Qt::LeftButton);  // "Manual constraint"
     drag(&plot, point_at(plot, 200, data_y(200)), point_at(plot, 240, data_y(240)));
@@ -152,7 +138,7 @@ void WindowSizeTest::plotsTakeTheMouseAtTheirSize()
     QCOMPARE((QList<float>{boxes.ymin[2], boxes.ymax[2]}),
              (QList<float>{std::min(user_y(data_y(280)), user_y(data_y(320))),
                            std::max(user_y(data_y(280)), user_y(data_y(320)))}));
-    QVERIFY(drawn_near(plot, 320, data_y(320), kPink));
+    QVERIFY(color_near(plot, 320, data_y(320), kPink));
 }
 
 // The plots drawn at the design size, then resized, show what plots drawn at the new size show;

@@ -99,6 +99,20 @@ inline QRgb pixel_at(const PictureBox& plot, double x, double y)
     return plot.Image().pixel(point_at(plot, x, y) - plot.contentsRect().topLeft()) | 0xff000000u;
 }
 
+// Whether a pixel within `reach` of the user point (x, y) has the colour: a line through a point
+// may pass a pixel or two off the point's own.
+inline bool color_near(const PictureBox& plot, double x, double y, QRgb color, int reach = 1)
+{
+    const QImage image = plot.Image();
+    const QPoint at = point_at(plot, x, y) - plot.contentsRect().topLeft();
+    for (int dx = -reach; dx <= reach; ++dx)
+        for (int dy = -reach; dy <= reach; ++dy)
+            if (image.valid(at + QPoint(dx, dy)) &&
+                (image.pixel(at + QPoint(dx, dy)) | 0xff000000u) == color)
+                return true;
+    return false;
+}
+
 inline int count_pixels(const PictureBox& plot, QRgb color)
 {
     const QImage image = plot.Image().convertToFormat(QImage::Format_RGB32);
