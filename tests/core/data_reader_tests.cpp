@@ -291,7 +291,8 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
         // A marker row breaks the data midway between the rows beside it, gaps or not.
         {"t,v\n0,1.5\n1,3.25\n2,2\n3,5\nBreak,\n4,4\n", "comma pairs gaps:3.5"},
         {"t;v\n0;1,5\n1;3,25\n2;2\n3;5\n---;---\n4;4\n", "semicolon gaps:3.5"},
-        {"t,v\n4,4\n3,5\n2,2\n1,3.25\n0.5,\n---,---\n0,1.5\n", "comma pairs reversed gaps:0.25,0.5"},
+        {"t,v\n4,4\n3,5\n2,2\n1,3.25\n0.5,\n---,---\n0,1.5\n",
+         "comma pairs reversed gaps:0.25,0.5"},
     };
     for (const auto& [text, facts, options] : cases)
         EXPECT_EQ(import_of(text, options, true), rows + facts) << text;

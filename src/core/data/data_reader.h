@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The data file reader: text of comma- and line-separated fields taken as (x, y) pairs, the
-// first pair the column titles, marker rows dropped as breaks in the data, or a table of columns under a title row
-// with any of four separators; plus the checks the rest of the import makes before it draws, so
-// that every caller accepts and refuses exactly the same files.
+// first pair the column titles, marker rows dropped as breaks in the data, or a table of columns
+// under a title row with any of four separators; plus the checks the rest of the import makes
+// before it draws, so that every caller accepts and refuses exactly the same files.
 #pragma once
 
 #include "core/data/data_table.h"

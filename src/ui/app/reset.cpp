@@ -14,7 +14,6 @@ void frmMain::Reset()
     Command3->setEnabled(false);
     Check1->setEnabled(false);
     Check1->setValue(0);  // fires Check1_Click when it was ticked
-    Command6->setEnabled(false);
     apply_label_writes(*this, reset_label_writes(selected_family(*this)));
     session.forget_results();
     ForgetRefined();

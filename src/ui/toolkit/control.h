@@ -55,7 +55,6 @@ public:
         m_shift = shift;
         showPlace();
     }
-    QMargins Shift() const { return m_shift; }
 
 private:
     void showPlace()
