@@ -4,7 +4,7 @@
 // bootstraps of a "Simple ramp" at 300 and 1,000 points on every core, each replicate its own
 // optimum (or, "search", a 10 x 1000 search and a refinement as --bootstrap-search runs them).
 // Counter "excess" = the search's sum of squares over the refined one, minus 1.
-#include "core/model/boxes.h"
+#include "core/model/engine_state.h"
 #include "core/refine/bootstrap.h"
 #include "core/refine/optimum.h"
 #include "core/search/search.h"
@@ -56,7 +56,7 @@ void BM_Refine(benchmark::State& bench)
     const EngineState s = searched(family, n, bests);
     refine::RefinedFit fit;
     for (auto _ : bench) {
-        fit = refine::refine_fit(s, {family, false, {s.BestOfBestX, s.BestOfBestY}, bests});
+        fit = refine::refine_fit(fit_crop(s), {family, false, {s.BestOfBestX, s.BestOfBestY}, bests});
         benchmark::DoNotOptimize(fit.sq_dist);
     }
     bench.SetLabel(std::string(family_caption(family)));
@@ -104,7 +104,7 @@ void BM_Bootstrap200(benchmark::State& bench)
     settings.scale_width = 0.01f * static_cast<float>(n - 1);
     settings.search = bench.range(1) != 0;
     for (auto _ : bench) {
-        const refine::BootstrapResult result = refine::bootstrap(s, fit, settings);
+        const refine::BootstrapResult result = refine::bootstrap(fit_crop(s), fit, settings);
         benchmark::DoNotOptimize(result.x[2].lo);
     }
     bench.SetLabel(settings.search ? "search" : "optimum");

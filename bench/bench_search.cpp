@@ -3,7 +3,7 @@
 // default family): 10 runs x 10,000 trials on 1,000 points and 10 runs x 1,000 trials on 32,767
 // points, on one thread and on every core ("threads:0"). Counter "trials/s" = candidates drawn
 // and scored per second of wall time.
-#include "core/model/boxes.h"
+#include "core/model/engine_state.h"
 #include "core/search/search.h"
 
 #include "bench_series.h"

@@ -8,6 +8,7 @@
                                       noise alone, white or AR(1), for a wider check
   broken_lines.py check DIR JSONL     compares tolvenar-fit --json --refine lines with the
                                       optimum over the points each one cropped
+  broken_lines.py compare A B         where two such runs' refined sums part (1e-6 relative)
 
 The series: n = 300 and 1,000; x near zero, in Julian days and in fractions of a unit; signal
 to noise from 30 down to 0.8 (the curve's sd over the noise's); white and AR(1) noise (phi 0.6).
@@ -214,6 +215,16 @@ def check(folder, jsonl):
     print(f"reached within 1e-6: {reached} of {len(files)}; largest excess {worst:+.2e}")
 
 
+def compare(before, after):
+    """Where two runs' refined sums part by more than 1e-6 relative."""
+    rows = zip(*([json.loads(line) for line in Path(f).read_text().splitlines()] for f in (before, after)))
+    change = [(b["refined"]["sq_dist"] - a["refined"]["sq_dist"]) / a["refined"]["sq_dist"] for a, b in rows]
+    lower = [c for c in change if c < -1e-6]
+    higher = [c for c in change if c > 1e-6]
+    print(f"after lower on {len(lower)} (by up to {-min(lower, default=0):.2g}), "
+          f"higher on {len(higher)} (by up to {max(higher, default=0):.2g})")
+
+
 if __name__ == "__main__":
     command, folder = sys.argv[1], sys.argv[2]
     if command == "make":
@@ -222,3 +233,5 @@ if __name__ == "__main__":
         random_series(folder)
     elif command == "check":
         check(folder, sys.argv[3])
+    elif command == "compare":
+        compare(folder, sys.argv[3])

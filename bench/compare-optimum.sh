@@ -62,10 +62,19 @@ EOF
 )"
 
 echo
+echo "40 broken lines, --model M --refine, all in one call, and where the sums part (1e-6):"
+for model in ramp free3 symmetric asymmetric free4 duration; do
+    b=$(fastest "$before/src/cli/tolvenar-fit" --model $model --refine --json "$work"/lines/*.csv)
+    cp "$work/out" "$work/before-$model.jsonl"
+    a=$(fastest "$after/src/cli/tolvenar-fit" --model $model --refine --json "$work"/lines/*.csv)
+    printf '%-10s before %5s ms, after %5s ms; %s\n' "$model" "$b" "$a" \
+        "$(/usr/bin/python3 "$here/broken_lines.py" compare "$work/before-$model.jsonl" "$work/out")"
+done
+
+echo
 echo "--bootstrap 200 on every core (a 10 x 1000 search first):"
 for model in ramp free3 symmetric asymmetric free4 duration; do
     for n in 300 1000; do
-        [ "$n" = 1000 ] && [ "$model" != ramp ] && continue
         head -n $((n + 1)) "$work/lines/$( [ "$n" = 300 ] && echo 00 || echo 20).csv" > "$work/boot.csv"
         b=$(fastest "$before/src/cli/tolvenar-fit" --model $model --bootstrap 200 "$work/boot.csv")
         a=$(fastest "$after/src/cli/tolvenar-fit" --model $model --bootstrap 200 "$work/boot.csv")

@@ -22,7 +22,7 @@
 // (their mean minus the estimate) beside the estimates' own bias (their mean minus the truth),
 // the replicates' spread beside the estimates' spread over the series, how far the search's
 // best was from the refined fit, and the seconds per series.
-#include "core/model/boxes.h"
+#include "core/model/engine_state.h"
 #include "core/refine/bootstrap.h"
 #include "core/search/search.h"
 
@@ -189,7 +189,7 @@ void simulate(const Kind& kind, std::uint64_t stream, const std::vector<Resampli
         } runs;
         SearchEngine().run(state, settings, random, runs);
         const Model best{state.BestOfBestX, state.BestOfBestY};
-        const RefinedFit fit = refine_fit(state, {ModelFamily::SimpleRamp, false, best, runs.bests});
+        const RefinedFit fit = refine_fit(fit_crop(state), {ModelFamily::SimpleRamp, false, best, runs.bests});
         const double fitted = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         for (std::size_t r = 0; r < resamplings.size(); ++r) {
             Tally& t = tallies[r];
@@ -199,7 +199,7 @@ void simulate(const Kind& kind, std::uint64_t stream, const std::vector<Resampli
                                 static_cast<std::uint32_t>(o.seed * 7919 + s), 0, o.block,
                                 o.search};
             b.resampling = resamplings[r];
-            const BootstrapResult boot = bootstrap(state, fit, b);
+            const BootstrapResult boot = bootstrap(fit_crop(state), fit, b);
             t.seconds += fitted + std::chrono::duration<double>(std::chrono::steady_clock::now() - booted).count();
             t.blocks += static_cast<double>(boot.block_length);
             t.search_excess += state.BestOfBestSqDist / fit.sq_dist - 1.0;

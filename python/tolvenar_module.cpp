@@ -1,20 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// _tolvenar: tolvenar-fit's fit of one series, over arrays instead of a file. The options are
-// tolvenar-fit's own arguments, which the package tolvenar writes from its keywords, so that
-// every option is read, checked and refused as the command line does; the result is the
-// command line's JSON object as Python values.
-#include "cli/arguments.h"
-#include "cli/batch.h"
-#include "cli/fit_command.h"
-#include "cli/fit_job.h"
-#include "cli/refusals.h"
-#include "cli/result_output.h"
+// _tolvenar: the core's fit job over arrays. The package tolvenar checks its keywords and hands
+// them here as plain values; the request is built from them directly, and the record comes back
+// as the same object the JSON of tolvenar-fit and of the window's Save holds, as Python values.
 #include "core/data/data_reader.h"
+#include "core/job/fit_job.h"
 #include "core/model/family.h"
+#include "core/report/record_output.h"
+#include "core/runtime/pool.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+
 
 #include <atomic>
 #include <chrono>
@@ -31,31 +28,10 @@
 
 namespace py = pybind11;
 using namespace tolvenar;
-using namespace tolvenar::cli;
 
 namespace {
 
 using Values = py::array_t<double, py::array::c_style | py::array::forcecast>;
-
-// What a job does with the options and the imported series: fit_series, or one like it.
-using SeriesJob = std::function<FileResult(const FitOptions&, CheckedImport, int threads,
-                                           const std::atomic<bool>& stop)>;
-
-// The options of tolvenar-fit `arguments` (without files); ValueError with the command line's
-// reason. Its pointer to --help is left out: help(tolvenar.fit) documents the keywords.
-FitOptions options_of(std::vector<std::string> arguments)
-{
-    arguments.emplace_back("-");
-    try {
-        return parse_arguments(arguments);
-    } catch (const Refused& refusal) {
-        std::string reason = refusal.what();
-        const std::string pointer = " (see --help)";
-        if (reason.ends_with(pointer))
-            reason.resize(reason.size() - pointer.size());
-        throw py::value_error(reason);
-    }
-}
 
 std::span<const double> values_of(const Values& values)
 {
@@ -65,20 +41,20 @@ std::span<const double> values_of(const Values& values)
 // `work` on a thread of its own while this one, holding the GIL only for that, checks for
 // signals every 50 ms: a signal's exception (KeyboardInterrupt for Ctrl-C) sets the stop flag,
 // waits for the work to end and is raised. Other threads run Python meanwhile.
-FileResult run_interruptible(const std::function<FileResult(const std::atomic<bool>&)>& work)
+FitRecord run_interruptible(const std::function<FitRecord(const std::atomic<bool>&)>& work)
 {
     std::atomic<bool> stop{false};
     std::mutex mutex;
     std::condition_variable ended;
     bool done = false;
     bool interrupted = false;
-    FileResult result;
+    FitRecord record;
     std::exception_ptr error;
     {
         py::gil_scoped_release release;
         const auto run = [&] {
             try {
-                result = work(stop);
+                record = work(stop);
             } catch (...) {
                 error = std::current_exception();
             }
@@ -112,7 +88,7 @@ FileResult run_interruptible(const std::function<FileResult(const std::atomic<bo
         throw py::error_already_set();
     if (error)
         std::rethrow_exception(error);
-    return result;
+    return record;
 }
 
 // A JSON value as Python's json module reads its text: integers as int, other numbers as float.
@@ -142,68 +118,99 @@ py::object python_of(const Json& value)
     throw py::type_error("a JSON value of no Python kind");
 }
 
-// The arrays as a series, `job` on them as tolvenar-fit runs a file's, and the command line's
-// JSON object of the result with "file" null. Refusals of the data come back in the object
-// ("status": "refused"), as --json writes them for a file.
-py::dict run_series(const std::vector<std::string>& arguments, const Values& x, const Values& y,
-                    const std::optional<Values>& sigma, const SeriesJob& job)
+// A crop edge given as `keyword`=value: its value and its name in refusals ("lo=300").
+std::optional<Edge> edge_of(const py::dict& options, const std::string& keyword)
 {
-    const FitOptions options = options_of(arguments);
-    const int threads = options.threads > 0 ? options.threads
-                                            : static_cast<int>(usable_cores());
-    const FileResult result = run_interruptible([&](const std::atomic<bool>& stop) {
+    const py::object value = options[keyword.c_str()];
+    if (value.is_none())
+        return std::nullopt;
+    return Edge{value.cast<double>(), options[(keyword + "_name").c_str()].cast<std::string>(),
+                {}, false};
+}
+
+// The request of fit()'s keywords, checked already by the package.
+FitRequest request_of(const py::dict& options)
+{
+    FitRequest request;
+    const auto get = [&](const char* key) { return py::object(options[key]); };
+    const std::optional<ModelFamily> family =
+        family_from_name(get("model").cast<std::string>());
+    if (!family)
+        throw py::value_error("model: no such family");
+    request.family = *family;
+    request.names = {"runs=", "trials="};
+    const SearchStep search{std::to_string(get("runs").cast<long long>()),
+                            std::to_string(get("trials").cast<long long>()), false};
+    request.searches = {search};
+    if (get("constrain").cast<bool>())
+        request.searches.push_back({search.runs, search.trials, true});
+    request.from = edge_of(options, "lo");
+    request.to = edge_of(options, "hi");
+    request.bootstrap = get("bootstrap").cast<std::int32_t>();
+    request.refine = get("refine").cast<bool>() || request.bootstrap > 0;
+    request.level = get("level").cast<double>();
+    request.seed = get("seed").cast<std::uint32_t>();
+    const int threads = get("threads").cast<int>();
+    request.threads = static_cast<int>(threads_to_use(threads > 0 ? static_cast<std::size_t>(threads) : 0));
+    request.compare = get("compare").cast<bool>();
+    request.test_replicates = get("test_replicates").cast<std::size_t>();
+    request.alpha = get("alpha").cast<double>();
+    return request;
+}
+
+// The rows fitted as `options` ask, and the record's JSON object with "file" null. Refusals of
+// the rows come back in the object ("status": "refused"), as tolvenar-fit writes them for a file.
+py::dict fit(const Values& x, const Values& y, const std::optional<Values>& sigma,
+             const py::dict& options)
+{
+    const FitRequest request = request_of(options);
+    const FitRecord record = run_interruptible([&](const std::atomic<bool>& stop) {
         try {
-            return job(options,
-                       import_data_arrays(values_of(x), values_of(y),
-                                          sigma ? values_of(*sigma) : std::span<const double>()),
-                       threads, stop);
+            const CheckedImport imported = import_data_arrays(
+                values_of(x), values_of(y),
+                sigma ? values_of(*sigma) : std::span<const double>());
+            JobControl control;
+            control.stop = &stop;
+            control.threads = request.threads;
+            return fit_series(imported, request, "", control);
         } catch (const ImportError& refusal) {
-            FileResult refused;
+            FitRecord refused;
+            refused.request = request;
             refused.code = kExitRefused;
             refused.reason = refusal.what();
             return refused;
         }
     });
-    Json object = json_object(result, options);
+    Json object = json_object(record);
     object["file"] = nullptr;
     return python_of(object);
 }
 
-FileResult fit_job(const FitOptions& options, CheckedImport imported, int threads,
-                   const std::atomic<bool>& stop)
+// The family table as the package names its families and a grid names its values.
+py::list families()
 {
-    Progress progress;
-    return fit_series(options, std::move(imported), "", "", threads, progress, stop);
-}
-
-// The family the arguments choose, as a grid of results names its values.
-py::dict family_of(const std::vector<std::string>& arguments)
-{
-    const FitOptions options = options_of(arguments);
-    const std::string_view measure = measure_names(family_row(options.family).measure).key;
-    py::dict family;
-    family["model"] = std::string(family_caption(options.family));
-    family["vertices"] = node_count_of(options.family);
-    family["measure"] = measure.empty() ? py::object(py::none()) : py::str(std::string(measure));
-    family["refine"] = options.refine;
-    family["bootstrap"] = options.bootstrap;
-    return family;
+    py::list rows;
+    for (const FamilyRow& row : family_table()) {
+        const std::string_view measure = measure_names(row.measure).key;
+        py::dict family;
+        family["model"] = std::string(row.caption);
+        family["name"] = std::string(row.short_name);
+        family["vertices"] = row.vertices;
+        family["measure"] = measure.empty() ? py::object(py::none()) : py::str(std::string(measure));
+        family["drawn"] = row.family == ModelFamily::ManualConstraint;
+        rows.append(family);
+    }
+    return rows;
 }
 
 }  // namespace
 
 PYBIND11_MODULE(_tolvenar, module)
 {
-    module.doc() = "tolvenar-fit's fit of one series over arrays; use the package tolvenar.";
+    module.doc() = "The core's fit job over arrays; use the package tolvenar.";
     module.attr("__version__") = TOLVENAR_VERSION;
-    module.def(
-        "fit",
-        [](const std::vector<std::string>& arguments, const Values& x, const Values& y,
-           const std::optional<Values>& sigma) {
-            return run_series(arguments, x, y, sigma, fit_job);
-        },
-        py::arg("arguments"), py::arg("x"), py::arg("y"), py::arg("sigma") = py::none(),
-        "The JSON object of tolvenar-fit ARGUMENTS on the rows (x, y, sigma).");
-    module.def("family", &family_of, py::arg("arguments"),
-               "The model, vertices, measure key, refine and bootstrap the arguments choose.");
+    module.def("fit", &fit, py::arg("x"), py::arg("y"), py::arg("sigma"), py::arg("options"),
+               "The record's JSON object of the rows (x, y, sigma) fitted as OPTIONS ask.");
+    module.def("families", &families,
+               "The family table: caption, short name, vertices, measure key, drawn boxes.");
 }

@@ -109,43 +109,71 @@ def _numeric(item):
     return item is None or (isinstance(item, (int, float)) and not isinstance(item, bool))
 
 
-def _count(value):
-    """A count as tolvenar-fit's text: whole numbers as digits, anything else as written."""
+_FAMILIES = _tolvenar.families()
+
+
+def _family(model):
+    """The family table's row of ``model``, by short name or caption."""
+    for row in _FAMILIES:
+        if model in (row["name"], row["model"]):
+            if row["drawn"]:
+                raise ValueError(f'model={model!r}: "{row["model"]}" needs its boxes drawn with '
+                                 "the mouse: use the window")
+            return row
+    names = ", ".join(row["name"] for row in _FAMILIES if not row["drawn"])
+    raise ValueError(f"model must be one of {names} (or their captions), not {model!r}")
+
+
+def _whole(name, value, low, high, what=None):
+    """``value`` as an int in [low, high]; ValueError naming the keyword otherwise."""
     try:
-        return str(value.__index__())
-    except AttributeError:
-        return str(value)
+        number = None if isinstance(value, bool) else value.__index__()
+    except (AttributeError, TypeError):
+        number = None
+    if number is None or not low <= number <= high:
+        raise ValueError(f"{name} must be {what or f'a whole number from {low} to {high}'}, "
+                         f"not {value!r}")
+    return number
 
 
-def _number(value):
-    """A number as text that reads back to the same double."""
-    if isinstance(value, str):
-        return value
+def _fraction(name, value, example):
+    """``value`` as a float strictly between 0 and 1; ValueError naming the keyword otherwise."""
     try:
-        return str(value.__index__())
-    except AttributeError:
-        return repr(float(value))
+        number = float(value)
+    except (TypeError, ValueError):
+        number = None
+    if isinstance(value, bool) or number is None or not 0.0 < number < 1.0:
+        raise ValueError(f"{name} must be a fraction between 0 and 1 ({example}), not {value!r}")
+    return number
 
 
-def _arguments(model="ramp", runs=10, trials=1000, lo=None, hi=None, constrain=False,
-               refine=False, bootstrap=0, level=0.9, seed=5489, threads=0):
-    """tolvenar-fit's arguments for the keywords of fit() (files aside); no model: none."""
-    arguments = [] if model is None else ["--model", str(model)]
-    arguments += ["--runs", _count(runs), "--trials", _count(trials), "--seed", _count(seed),
-                  "--level", _number(level)]
-    if lo is not None:
-        arguments += ["--from", _number(lo)]
-    if hi is not None:
-        arguments += ["--to", _number(hi)]
-    if constrain:
-        arguments.append("--constrain")
-    if refine:
-        arguments.append("--refine")
-    if bootstrap:
-        arguments += ["--bootstrap", _count(bootstrap)]
-    if threads:
-        arguments += ["--threads", _count(threads)]
-    return arguments
+def _edge(name, value):
+    if value is None:
+        return None
+    try:
+        return float(value)
+    except (TypeError, ValueError):
+        raise ValueError(f"{name} must be a number, not {value!r}") from None
+
+
+def _options(model="ramp", runs=10, trials=1000, lo=None, hi=None, constrain=False,
+             refine=False, bootstrap=0, level=0.9, seed=5489, threads=0, compare=False,
+             test_replicates=199, alpha=0.05):
+    """fit()'s keywords checked and as the module takes them; ValueError names the keyword."""
+    family = None if compare else _family(model)
+    if bootstrap != 0:
+        _whole("bootstrap", bootstrap, 20, 1000000,
+               "0 or a whole number from 20 to 1000000")
+    return dict(model=family["name"] if family else "ramp",
+                runs=_whole("runs", runs, 1, 32767), trials=_whole("trials", trials, 1, 2**31 - 1),
+                lo=_edge("lo", lo), hi=_edge("hi", hi), lo_name=f"lo={lo!r}",
+                hi_name=f"hi={hi!r}", constrain=bool(constrain),
+                refine=bool(refine), bootstrap=int(bootstrap),
+                level=_fraction("level", level, "0.9 for 90 %"),
+                seed=_whole("seed", seed, 0, 2**32 - 1),
+                threads=_whole("threads", threads, 0, 1024), compare=bool(compare),
+                test_replicates=_whole("test_replicates", test_replicates, 0, 1000000),
+                alpha=_fraction("alpha", alpha, "0.05 for 5 %"))
 
 
 def _column(values, name):
@@ -155,10 +183,10 @@ def _column(values, name):
     return column
 
 
-def _record(arguments, x, y, sigma=None):
-    """The JSON object of tolvenar-fit `arguments` on the rows, whatever its status."""
-    return _tolvenar.fit(arguments, _column(x, "x"), _column(y, "y"),
-                         None if sigma is None else _column(sigma, "sigma"))
+def _record(options, x, y, sigma=None):
+    """The record's object of the rows fitted as ``options`` ask, whatever its status."""
+    return _tolvenar.fit(_column(x, "x"), _column(y, "y"),
+                         None if sigma is None else _column(sigma, "sigma"), options)
 
 
 def _checked(record, result_type):
@@ -213,18 +241,18 @@ def fit(x, y, model="ramp", runs=10, trials=1000, lo=None, hi=None, constrain=Fa
     Raises
     ------
     ValueError
-        What tolvenar-fit refuses, with its reason: bad options ("unknown model", a count that
-        is no whole number, a crop without a data point) or bad rows ("data row 6: x = 5 is
-        less than the x before it, 6: ...", lengths that differ, fewer than four rows).
-        Options are named as tolvenar-fit's (lo as --from, hi as --to).
+        Bad keywords, named with their value ("trials must be a whole number from 1 to
+        2147483647, not -1"), a crop without a data point ("lo=20"), or rows that tolvenar-fit
+        would refuse in a file, with its reason ("data row 6: x = 5 is less than the x before
+        it, 6: ...", lengths that differ, fewer than four rows).
     RuntimeError
         The search stopped on a fault or found no model (tolvenar-fit's exit 3).
     KeyboardInterrupt
         Ctrl-C, within about a tenth of a second; the fit stops.
     """
-    arguments = _arguments(model, runs, trials, lo, hi, constrain, refine, bootstrap, level,
-                           seed, threads)
-    return _checked(_record(arguments, x, y, sigma), FitResult)
+    options = _options(model, runs, trials, lo, hi, constrain, refine, bootstrap, level, seed,
+                       threads)
+    return _checked(_record(options, x, y, sigma), FitResult)
 
 
 def compare(x, y, runs=10, trials=1000, lo=None, hi=None, constrain=False, refine=False,
@@ -250,8 +278,6 @@ def compare(x, y, runs=10, trials=1000, lo=None, hi=None, constrain=False, refin
     ValueError, RuntimeError, KeyboardInterrupt
         As fit() does.
     """
-    arguments = _arguments(None, runs, trials, lo, hi, constrain, refine, bootstrap, level,
-                           seed, threads)
-    arguments += ["--compare", "--test-replicates", _count(test_replicates), "--alpha",
-                  _number(alpha)]
-    return _checked(_record(arguments, x, y, sigma), CompareResult)
+    options = _options("ramp", runs, trials, lo, hi, constrain, refine, bootstrap, level, seed,
+                       threads, True, test_replicates, alpha)
+    return _checked(_record(options, x, y, sigma), CompareResult)

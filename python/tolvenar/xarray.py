@@ -11,7 +11,7 @@ from typing import Any
 import numpy as np
 import xarray as xr
 
-from . import _arguments, _record, _tolvenar
+from . import _family, _options, _record, _tolvenar
 
 # tolvenar-fit's exit codes of a file, here of a cell: fitted, refused (the rows or the crop),
 # failed (the search found no model).
@@ -19,8 +19,8 @@ _STATUS = {"fitted": 0, "refused": 2, "failed": 3}
 
 
 def value_names(family: dict[str, Any]) -> list[str]:
-    """The grid's variables for ``_tolvenar.family(arguments)``, as tolvenar-fit --csv names its
-    columns: the family's own vertices, R, the sum of squares and its measure; then with refine
+    """The grid's variables for a family's row with the options' refine and bootstrap, as
+    tolvenar-fit --csv names its columns: the family's own vertices, R, the sum of squares and its measure; then with refine
     the refined ones, with bootstrap the intervals' bounds (x1_lo, x1_hi, ...)."""
     k = range(1, family["vertices"] + 1)
     measure = [family["measure"]] if family["measure"] else []
@@ -91,7 +91,7 @@ def fit_grid(da: xr.DataArray, dim: str = "time", **kw: Any) -> xr.Dataset:
     Raises
     ------
     ValueError
-        Bad options, with tolvenar-fit's reason, before any cell is fitted.
+        Bad keywords, named as fit() names them, before any cell is fitted.
     """
     sigma = kw.pop("sigma", None)
     x = np.asarray(da[dim].values)
@@ -104,14 +104,15 @@ def fit_grid(da: xr.DataArray, dim: str = "time", **kw: Any) -> xr.Dataset:
                 kw[edge] = _days(kw[edge], origin)
     x = np.ascontiguousarray(x, dtype=np.float64)
     kw.setdefault("threads", 1 if da.chunks else 0)
-    arguments = _arguments(**kw)
-    family = _tolvenar.family(arguments)
+    options = _options(**kw)
+    family = {**_family(options["model"]), "refine": options["refine"] or options["bootstrap"] > 0,
+              "bootstrap": options["bootstrap"]}
     names = value_names(family) + ["status"]
 
     def cells(y, s=None):
         out = np.empty(y.shape[:-1] + (len(names),))
         for index in np.ndindex(*y.shape[:-1]):
-            record = _record(arguments, x, y[index], None if s is None else s[index])
+            record = _record(options, x, y[index], None if s is None else s[index])
             out[index] = _cell_values(record, family) + [_STATUS[record["status"]]]
         return out
 
@@ -128,6 +129,6 @@ def fit_grid(da: xr.DataArray, dim: str = "time", **kw: Any) -> xr.Dataset:
             if name.removeprefix("refined_").startswith("x"):
                 nanoseconds = (grid[name] * 86400e9).round()
                 grid[name] = origin + nanoseconds.astype("timedelta64[ns]")
-    grid.attrs.update(model=family["model"], arguments=" ".join(arguments),
-                      version=_tolvenar.__version__)
+    asked = ", ".join(f"{key}={value!r}" for key, value in options.items())
+    grid.attrs.update(model=family["model"], options=asked, version=_tolvenar.__version__)
     return grid

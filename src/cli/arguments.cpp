@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <vector>
 
 namespace tolvenar {
@@ -75,8 +76,9 @@ ModelFamily model_named(const std::string& name)
     const std::optional<ModelFamily> family = family_from_name(name);
     if (!family)
         throw usage_error("unknown model \"" + name + "\"");
-    if (*family == ModelFamily::ManualConstraint)
-        throw refused("\"Manual constraint\" needs its boxes drawn with the mouse: use the window");
+    if (family_row(*family).drawn)
+        throw refused("\"" + std::string(family_caption(*family)) +
+                      "\" needs its boxes drawn with the mouse: use the window");
     return *family;
 }
 
@@ -99,12 +101,42 @@ Shard shard_named(const std::string& text)
     return shard;
 }
 
+// --searches: RxN or RxNc (inside the constraint boxes), comma-separated, each count whole.
+std::vector<SearchStep> searches_named(const std::string& text)
+{
+    std::vector<SearchStep> searches;
+    const auto refuse = [&] {
+        return usage_error("--searches needs a list such as 10x1000,10x1000c, not \"" + text +
+                           "\"");
+    };
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', at), text.size());
+        std::string item = text.substr(at, comma - at);
+        SearchStep step;
+        step.constrain = item.ends_with('c');
+        if (step.constrain)
+            item.pop_back();
+        const std::size_t times = item.find('x');
+        if (times == std::string::npos)
+            throw refuse();
+        step.runs = item.substr(0, times);
+        step.trials = item.substr(times + 1);
+        if (!is_whole_count(step.runs) || !is_whole_count(step.trials))
+            throw refuse();
+        searches.push_back(step);
+        at = comma + 1;
+    }
+    return searches;
+}
+
 // Every option, declared once; values land as text and are read after the parse, so that the
 // refusals name them as typed.
 struct OptionTexts {
     std::string model, runs, trials, from, to, shard, bootstrap, level, seed, threads;
     DataOptionTexts data;  // --x, --y, --sigma, --missing
-    std::string test_replicates, alpha;
+    std::string test_replicates, alpha, draws, searches, bootstrap_seed;
+    bool constrain = false;
 };
 
 // A fraction strictly between 0 and 1 for `option`.
@@ -121,15 +153,14 @@ double open_fraction(const std::string& option, const std::string& text, const s
 
 void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
 {
+    FitRequest& request = options.request;
     const auto value = [&](const std::string& name, std::string& target, const std::string& kind,
                            const std::string& description) {
         return text_option(app, name, target, kind, description);
     };
     value("--model", texts.model, "NAME",
-          "model family: \"Simple ramp\" or ramp (the default),\n"
-          "\"Symmetric event\" or symmetric, \"Asymmetric event\"\n"
-          "or asymmetric, \"Event with duration\" or duration,\n"
-          "\"Free 3 segments\" or free3, \"Free 4 segments\" or free4");
+          "model family by name or caption (default ramp,\n\"Simple ramp\"): see the families "
+          "below");
     value("--runs", texts.runs, "R", "runs per search, a whole number (default 10)");
     value("--trials", texts.trials, "N",
           "random candidates per run, a whole number (default 1000)");
@@ -141,10 +172,10 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
     value("--threads", texts.threads, "N",
           "cores to use, shared out over the files and each\nfile's search (default: every "
           "usable core); the\nresults are the same for every number");
-    app.add_flag("--constrain", options.constrain,
+    app.add_flag("--constrain", texts.constrain,
                  "search a second time, inside the boxes around the\nbreak points found")
         ->disable_flag_override();
-    app.add_flag("--refine", options.refine,
+    app.add_flag("--refine", request.refine,
                  "then move to the family's least-squares optimum near\nthe best model found "
                  "(ties and boxes kept, never worse)\nand print it after the search's report")
         ->disable_flag_override();
@@ -152,13 +183,13 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
           "refine, then refit B replicates (20 or more) of the\ncrop (the refined curve plus its "
           "residuals\nresampled in blocks, or their AR(1) on x when x are\nunevenly spaced) "
           "and print an interval for every value");
-    app.add_flag("--bootstrap-search", options.bootstrap_search,
+    app.add_flag("--bootstrap-search", request.bootstrap_search,
                  "search each replicate (runs x trials) before its\nrefinement, so the intervals "
                  "carry the search's own\nvariability (default: each replicate's optimum from\n"
                  "the refined fit's)")
         ->disable_flag_override();
     value("--level", texts.level, "P", "the intervals' level, a fraction (default 0.9)");
-    app.add_flag("--compare", options.compare,
+    app.add_flag("--compare", request.compare,
                  "compare the constant, the line and every event family\n"
                  "at its least-squares optimum (AR(1) likelihoods, AIC,\n"
                  "BIC), test for an event, then search the chosen family\n"
@@ -172,6 +203,15 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
           "says; implies --compare");
     value("--seed", texts.seed, "S",
           "start of the random source, 0 to 4294967295\n(default 5489, the window's)");
+    value("--draws", texts.draws, "N",
+          "draws of the random source to step over before the\nfirst search (default 0): a "
+          "record's \"draws\", where\nthe window's stream stood at its search");
+    value("--searches", texts.searches, "LIST",
+          "the searches in order, each going on from the last:\nRxN for R runs of N trials, "
+          "RxNc inside the\nconstraint boxes (10x1000,10x1000c is --constrain);\n"
+          "a record's \"searches\"");
+    value("--bootstrap-seed", texts.bootstrap_seed, "S",
+          "start of the replicates' random streams (default:\n--seed)");
     app.add_flag("--json", options.json, "print one JSON object per file, one a line")
         ->disable_flag_override();
     app.add_flag("--csv", options.csv, "print a header row, then one row per file")
@@ -188,16 +228,34 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
     app.set_help_flag("-h,--help", "print this help and exit");
 }
 
+// The families tolvenar-fit fits, in the window's order: name, caption and what each is.
+std::string family_lines()
+{
+    std::vector<const FamilyRow*> rows;
+    for (const FamilyRow& row : family_table())
+        rows.push_back(&row);
+    std::sort(rows.begin(), rows.end(),
+              [](const auto* a, const auto* b) { return a->button.order < b->button.order; });
+    std::string lines = "Model families (--model NAME or its caption):\n";
+    for (const FamilyRow* row : rows) {
+        std::string name(row->drawn ? "" : row->short_name);
+        name.resize(std::max<std::size_t>(name.size() + 1, 12), ' ');
+        lines += "  " + name + "\"" + std::string(row->caption) + "\": " +
+                 std::string(row->help) + "\n";
+    }
+    return lines;
+}
+
 void describe(CLI::App& app)
 {
     app.description("Fit a piecewise-linear model to a cropped window of each data series by Monte "
                     "Carlo search\nand print the best model's break points, its correlation R "
                     "and, for two families,\nthe symmetry index or the duration of change, as "
                     "the window reports them.");
-    app.footer(R"(Options take their value as "--runs 5" or "--runs=5". Many files are fitted in
-parallel over the cores, each exactly as alone; the output keeps their order. "Manual
-constraint" needs boxes drawn with the mouse and is the window's alone. On a terminal a
-progress line shows on standard error; Ctrl-C or SIGTERM stops the search, refinement or
+    app.footer(family_lines() + R"(
+Options take their value as "--runs 5" or "--runs=5". Many files are fitted in
+parallel over the cores, each exactly as alone; the output keeps their order. On a terminal
+a progress line shows on standard error; Ctrl-C or SIGTERM stops the search, refinement or
 bootstrap, prints the best found so far, marked as interrupted ("status": "interrupted"), and
 exits 130 (143 for SIGTERM); a second signal ends the program at once.
 
@@ -219,9 +277,10 @@ bool is_whole_count(std::string_view text)
 FitOptions parse_arguments(std::span<const std::string> args)
 {
     FitOptions options;
+    FitRequest& request = options.request;
     OptionTexts texts;
-    texts.runs = options.runs_text;
-    texts.trials = options.trials_text;
+    texts.runs = request.first_search().runs;
+    texts.trials = request.first_search().trials;
     CLI::App app("", "tolvenar-fit");
     describe(app);
     declare_options(app, options, texts);
@@ -251,35 +310,51 @@ FitOptions parse_arguments(std::span<const std::string> args)
         throw usage_error(error.what());
     }
     if (app.count("--model") > 0)
-        options.family = model_named(texts.model);
-    options.runs_text = count_text("--runs", texts.runs);
-    options.trials_text = count_text("--trials", texts.trials);
+        request.family = model_named(texts.model);
+    const SearchStep first{count_text("--runs", texts.runs), count_text("--trials", texts.trials),
+                           false};
+    request.searches = {first};
+    if (texts.constrain)
+        request.searches.push_back({first.runs, first.trials, true});
+    if (app.count("--searches") > 0) {
+        if (app.count("--runs") > 0 || app.count("--trials") > 0 || texts.constrain)
+            throw usage_error("--searches gives the counts itself: leave out --runs, --trials "
+                              "and --constrain");
+        request.searches = searches_named(texts.searches);
+    }
+    if (app.count("--draws") > 0)
+        request.draws = static_cast<std::uint64_t>(
+            bounded_count("--draws", texts.draws, 0, std::numeric_limits<std::int64_t>::max()));
     if (app.count("--from") > 0)
-        options.from = typed_edge("--from", texts.from);
+        request.from = typed_edge("--from", texts.from);
     if (app.count("--to") > 0)
-        options.to = typed_edge("--to", texts.to);
+        request.to = typed_edge("--to", texts.to);
     options.read = read_options(app, texts.data);
     if (app.count("--shard") > 0)
         options.shard = shard_named(texts.shard);
     if (app.count("--threads") > 0)
         options.threads = thread_count(texts.threads);
+    request.threads = options.threads;
     if (app.count("--bootstrap") > 0)
-        options.bootstrap = static_cast<std::int32_t>(
+        request.bootstrap = static_cast<std::int32_t>(
             bounded_count("--bootstrap", texts.bootstrap, kFewestReplicates, 1000000));
-    options.refine = options.refine || options.bootstrap > 0;
+    request.refine = request.refine || request.bootstrap > 0;
     if (app.count("--level") > 0)
-        options.level = interval_level(texts.level);
+        request.level = interval_level(texts.level);
     if (app.count("--test-replicates") > 0)
-        options.test_replicates = static_cast<std::size_t>(
+        request.test_replicates = static_cast<std::size_t>(
             bounded_count("--test-replicates", texts.test_replicates, 0, 1000000));
     if (app.count("--alpha") > 0)
-        options.alpha = open_fraction("--alpha", texts.alpha, "0.05 for 5 %");
-    options.compare = options.compare || app.count("--test-replicates") > 0 || app.count("--alpha") > 0;
-    if (options.compare && app.count("--model") > 0)
+        request.alpha = open_fraction("--alpha", texts.alpha, "0.05 for 5 %");
+    request.compare = request.compare || app.count("--test-replicates") > 0 || app.count("--alpha") > 0;
+    if (request.compare && app.count("--model") > 0)
         throw usage_error("--compare chooses the model itself: leave out --model");
     if (app.count("--seed") > 0)
-        options.seed =
+        request.seed =
             static_cast<std::uint32_t>(bounded_count("--seed", texts.seed, 0, 4294967295LL));
+    if (app.count("--bootstrap-seed") > 0)
+        request.bootstrap_seed = static_cast<std::uint32_t>(
+            bounded_count("--bootstrap-seed", texts.bootstrap_seed, 0, 4294967295LL));
     if (options.json && options.csv)
         throw usage_error("--json and --csv exclude each other");
     if (options.files.empty())
@@ -288,6 +363,7 @@ FitOptions parse_arguments(std::span<const std::string> args)
         throw usage_error("standard input \"-\" given more than once");
     if (app.count("--plot") > 0 && options.plot.empty())
         throw usage_error("--plot needs a path");
+    request.picture = !options.plot.empty();
     return options;
 }
 

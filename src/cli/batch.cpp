@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/batch.h"
 
-#include <sched.h>
+#include "core/runtime/pool.h"
 
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace tolvenar::cli {
@@ -56,55 +54,34 @@ int interrupted_exit_code()
     return signal > 0 ? 128 + signal : 128 + SIGINT;
 }
 
-std::size_t usable_cores()
-{
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
-        return static_cast<std::size_t>(CPU_COUNT(&set));
-    return std::max(1u, std::thread::hardware_concurrency());
-}
-
-void run_in_order(std::size_t count, std::size_t workers,
-                  const std::function<FileResult(std::size_t)>& fit,
-                  const std::function<void(FileResult&&)>& take,
+void run_in_order(std::size_t count, std::size_t threads,
+                  const std::function<FitRecord(std::size_t)>& fit,
+                  const std::function<void(FitRecord&&)>& take,
                   const std::function<void()>& tick)
 {
+    const std::size_t workers = std::min(threads_to_use(threads), count);  // files at once
     const std::size_t ahead = 2 * std::max<std::size_t>(workers, 1);
     std::mutex mutex;
     std::condition_variable done;  // a result came: for the calling thread
     std::condition_variable room;  // a result was taken, or the workers are to stop
-    std::vector<std::optional<FileResult>> slots(std::min(count, ahead));  // file i in i % size
-    std::size_t next = 0;    // the next file to fit
+    std::vector<std::optional<FitRecord>> slots(std::min(count, ahead));  // file i in i % size
     std::size_t taken = 0;   // files taken
     bool stopping = false;   // take threw: no file is started any more
-    const auto work = [&] {
-        for (;;) {
-            std::size_t i = 0;
-            {
-                std::unique_lock lock(mutex);
-                room.wait(lock, [&] { return stopping || next == count || next < taken + ahead; });
-                if (stopping || next == count)
-                    return;
-                i = next++;
-            }
-            FileResult result = fit(i);
-            {
-                const std::lock_guard lock(mutex);
-                slots[i % slots.size()] = std::move(result);
-            }
-            done.notify_one();
+    ParallelWork work(count, threads, [&](std::size_t i) {
+        {
+            std::unique_lock lock(mutex);
+            room.wait(lock, [&] { return stopping || i < taken + ahead; });
+            if (stopping)
+                return;
         }
-    };
-    std::vector<std::jthread> pool;
-    for (std::size_t w = 0; w < std::min(workers, count); ++w) {
-        try {
-            pool.emplace_back(work);
-        } catch (const std::system_error&) {  // a process or thread limit: fewer workers
-            break;
+        FitRecord result = fit(i);
+        {
+            const std::lock_guard lock(mutex);
+            slots[i % slots.size()] = std::move(result);
         }
-    }
-    // Ends the workers' loops before the pool joins them, on return and on an exception.
+        done.notify_one();
+    });
+    // Ends the workers' waits before the work waits for them, on return and on an exception.
     const AtExit stop_workers{[&] {
         {
             const std::lock_guard lock(mutex);
@@ -113,25 +90,22 @@ void run_in_order(std::size_t count, std::size_t workers,
         room.notify_all();
     }};
     for (std::size_t i = 0; i < count; ++i) {
-        std::optional<FileResult> result;
-        if (pool.empty()) {
-            result = fit(i);
-        } else {
-            std::unique_lock lock(mutex);
-            std::optional<FileResult>& slot = slots[i % slots.size()];
-            while (!done.wait_for(lock, std::chrono::milliseconds(200),
-                                  [&] { return slot.has_value(); })) {
-                lock.unlock();
-                tick();
-                lock.lock();
-            }
-            result = std::move(slot);
-            slot.reset();
-            ++taken;
+        if (!work.helped())  // no thread to be had: this one fits the file
+            work.run_next();
+        std::unique_lock lock(mutex);
+        std::optional<FitRecord>& slot = slots[i % slots.size()];
+        while (!done.wait_for(lock, std::chrono::milliseconds(200),
+                              [&] { return slot.has_value(); })) {
             lock.unlock();
-            room.notify_all();
+            tick();
+            lock.lock();
         }
-        take(std::move(*result));
+        FitRecord result = std::move(*slot);
+        slot.reset();
+        ++taken;
+        lock.unlock();
+        room.notify_all();
+        take(std::move(result));
         tick();
     }
 }

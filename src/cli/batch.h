@@ -4,7 +4,7 @@
 // terminal shows.
 #pragma once
 
-#include "cli/file_result.h"
+#include "core/job/fit_record.h"
 
 #include <atomic>
 #include <chrono>
@@ -28,19 +28,17 @@ void install_interrupt_handler();
 // flag was set without one).
 int interrupted_exit_code();
 
-// The cores this process may run on (its CPU affinity, as taskset or a batch scheduler sets it).
-std::size_t usable_cores();
-
-// Calls fit(i) for i in 0..count - 1 on up to `workers` threads, and take(result) on the
-// calling thread in the order of i, each as soon as it and those before it are done; tick()
-// after each take and at least five times a second while waiting. A worker starts file i only
-// while fewer than 2 * workers results lie between it and the last one taken, so that memory
-// does not grow with the count. Workers that cannot be started are done without; with none, the
-// calling thread fits each file itself. fit must not throw; an exception from take stops the
-// workers after their file in hand and is passed on.
-void run_in_order(std::size_t count, std::size_t workers,
-                  const std::function<FileResult(std::size_t)>& fit,
-                  const std::function<void(FileResult&&)>& take,
+// Calls fit(i) for i in 0..count - 1 on the pool's threads, up to `threads` of them (0: every
+// usable core) at one file each, and take(result) on the calling thread in the order of i, each
+// as soon as it and those before it are done; tick() after each take and at least five times a
+// second while waiting. File i starts only while fewer than 2 * min(threads, count) files lie
+// between it and the last one taken, so that memory does not grow with the count; threads the
+// files leave idle take the files' own parallel work. Threads that cannot be started are done
+// without; with none, the calling thread fits each file itself. fit must not throw; an
+// exception from take stops the workers after their file in hand and is passed on.
+void run_in_order(std::size_t count, std::size_t threads,
+                  const std::function<FitRecord(std::size_t)>& fit,
+                  const std::function<void(FitRecord&&)>& take,
                   const std::function<void()>& tick);
 
 // "tolvenar-fit: 3/10 files, 12000/100000 trials" on one terminal line, rewritten in place; shown

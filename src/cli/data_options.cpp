@@ -5,8 +5,9 @@
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 
-#include <cmath>
+#include <cctype>
 #include <limits>
+#include <string_view>
 
 namespace tolvenar::cli {
 
@@ -46,6 +47,9 @@ void declare_data_options(CLI::App& app, DataOptionTexts& texts)
     value("--missing", texts.missing, "VALUE",
           "a y equal to VALUE is missing, as an empty y, NaN,\nNA and NULL are: the row is a gap, "
           "left out of the\nfit and counted");
+    value("--comment", texts.comment, "CHAR",
+          "a line starting with CHAR is a comment, skipped and\ncounted (default #; %, ; or ! for "
+          "other files); a leading\n/* ... */ block is one too");
 }
 
 ReadOptions read_options(const CLI::App& app, const DataOptionTexts& texts)
@@ -63,6 +67,13 @@ ReadOptions read_options(const CLI::App& app, const DataOptionTexts& texts)
                               "\" (empty, NaN, NA and NULL are missing already)");
         options.missing = parse_leading_number(texts.missing);
     }
+    if (app.count("--comment") > 0) {
+        const std::string& c = texts.comment;
+        if (c.size() != 1 || !std::ispunct(static_cast<unsigned char>(c[0])) ||
+            std::string_view("\",.+-").find(c[0]) != std::string_view::npos)
+            throw usage_error("--comment needs one mark such as # % ; or !, not \"" + c + "\"");
+        options.comment = c[0];
+    }
     return options;
 }
 
@@ -77,49 +88,6 @@ Edge typed_edge(const std::string& option, const std::string& text)
     } catch (const Fault&) {
         throw refused(option + " " + text + " lies beyond the double-precision range");
     }
-}
-
-Edge edge_in(const Edge& edge, const XForm& form)
-{
-    if (edge.date != form.is_date())
-        throw refused(edge.name + " is " + (edge.date ? "a date" : "a number") +
-                      ", but the file's x are " +
-                      (edge.date ? "numbers" : "dates, written as " + x_text(0.0, form)));
-    if (!edge.date)
-        return edge;
-    const std::optional<double> x = parse_x(edge.text, form);
-    if (!x)
-        throw refused(edge.name + " has a zone, but the file's date-times have none");
-    Edge in_days = edge;
-    in_days.value = *x;
-    return in_days;
-}
-
-void note_series(FileResult& result, const ImportedSeries& series, double from, double to)
-{
-    result.x_form = series.x_form;
-    result.reversed = series.reversed;
-    result.sigma_title = series.sigma_title;
-    if (!series.gap_x.empty())
-        result.gaps = gaps_within(series.gap_x, from, to);
-}
-
-nlohmann::ordered_json x_value(double x, const XForm& form, nlohmann::ordered_json number)
-{
-    if (!form.is_date() || !std::isfinite(x))
-        return number;
-    return x_text(x, form);
-}
-
-std::vector<std::string> series_lines(const FileResult& result)
-{
-    std::vector<std::string> lines;
-    if (result.reversed)
-        lines.emplace_back("Read in reverse order (x runs downwards in the file)");
-    if (result.gaps)
-        lines.push_back("Gaps in the crop = " + std::to_string(*result.gaps) +
-                        " (rows without y, left out)");
-    return lines;
 }
 
 }  // namespace tolvenar::cli

@@ -3,20 +3,14 @@
 
 #include "cli/arguments.h"
 #include "cli/batch.h"
-#include "cli/crop_window.h"
-#include "cli/file_result.h"
-#include "cli/fit_job.h"
+#include "cli/picture_loader.h"
 #include "cli/pictures.h"
-#include "cli/plot/fit_picture.h"
-#include "cli/refine_output.h"
 #include "cli/refusals.h"
-#include "cli/result_output.h"
 #include "core/data/data_reader.h"
-#include "core/model/family.h"
+#include "core/job/fit_job.h"
+#include "core/report/record_output.h"
 #include "core/runtime/fault.h"
-#include "core/search/report.h"
-#include "core/session/fit_session.h"
-#include "core/window/crop.h"
+#include "core/runtime/pool.h"
 
 #include <unistd.h>
 
@@ -54,44 +48,49 @@ CheckedImport import_file(const std::string& file, std::istream& in, const ReadO
 
 // Fits one file as a call with it alone does; every refusal, fault and interruption ends up in
 // the result.
-FileResult fit_file(const FitOptions& options, const std::string& file,
-                    const std::string& picture_path, int threads, std::istream& in,
-                    Progress& progress)
+FitRecord fit_file(const FitOptions& options, const std::string& file,
+                   const std::string& picture_path, int threads, std::istream& in,
+                   Progress& progress)
 {
+    FitRecord record;
+    record.file = file;
+    record.request = options.request;
     if (interrupt_flag().load()) {
-        FileResult result;
-        result.file = file;
-        result.code = kExitInterrupted;
-        result.reason = "interrupted before its search began";
-        return result;
+        record.code = kExitInterrupted;
+        record.reason = "interrupted before its search began";
+        return record;
     }
     std::optional<CheckedImport> imported;
     try {
         imported = import_file(file, in, options.read);
     } catch (const Refused& refusal) {
-        FileResult result;
-        result.file = file;
-        result.code = refusal.code();
-        result.reason = refusal.what();
-        return result;
+        record.code = refusal.code();
+        record.reason = refusal.what();
+        return record;
     } catch (const std::bad_alloc&) {
-        FileResult result;
-        result.file = file;
-        result.code = kExitRefused;
-        result.reason = "out of memory";
-        return result;
+        record.code = kExitRefused;
+        record.reason = "out of memory";
+        return record;
     }
-    return fit_series(options, std::move(*imported), file, picture_path, threads, progress,
-                      interrupt_flag());
+    JobControl control;
+    control.stop = &interrupt_flag();
+    control.trials = &progress.trials;
+    control.threads = threads;
+    record = fit_series(*imported, options.request, file, control);
+    if (record.picture)
+        record.picture_path = picture_path;
+    return record;
 }
 
 // The trials all searches make together, for the progress line; 0 when the counts are odd.
 std::int64_t planned_trials(const FitOptions& options, std::size_t files)
 {
     try {
-        const double trials = FieldNumber::of_text(options.runs_text).value() *
-                              FieldNumber::of_text(options.trials_text).value() *
-                              (options.constrain ? 2.0 : 1.0) * static_cast<double>(files);
+        double trials = 0.0;
+        for (const SearchStep& search : options.request.searches)
+            trials += FieldNumber::of_text(search.runs).value() *
+                      FieldNumber::of_text(search.trials).value();
+        trials *= static_cast<double>(files);
         return trials > 0.0 && trials < 9e18 ? static_cast<std::int64_t>(trials) : 0;
     } catch (const Fault&) {
         return 0;
@@ -111,14 +110,13 @@ int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std:
     if (!options.plot.empty())
         plot::load_picture_module();  // before any worker starts
     const bool many = options.files.size() > 1;
-    const std::vector<Column> columns = csv_columns(options);
+    const std::vector<Column> columns = csv_columns(options.request, !options.plot.empty());
     if (options.csv)
         write_csv_header(out, columns);
 
     // The cores go to the files first, one each, and what is left over to each file's search;
     // the results are the same for any share.
-    const std::size_t cores = options.threads > 0 ? static_cast<std::size_t>(options.threads)
-                                                  : usable_cores();
+    const std::size_t cores = threads_to_use(static_cast<std::size_t>(options.threads));
     const std::size_t workers = std::max<std::size_t>(1, std::min(cores, files.size()));
     const int threads = static_cast<int>(std::max<std::size_t>(1, cores / workers));
     Progress progress;
@@ -126,24 +124,25 @@ int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std:
     int code = kExitSuccess;
     std::size_t written = 0;
     const auto fit = [&](std::size_t i) {
-        FileResult result;
+        FitRecord result;
         try {
             result = fit_file(options, files[i], pictures[i], threads, in, progress);
         } catch (const std::exception& error) {  // whatever it was, the other files go on
-            result = FileResult();
+            result = FitRecord();
             result.file = files[i];
+            result.request = options.request;
             result.code = kExitSearchFailed;
             result.reason = error.what();
         }
         ++progress.files;
         return result;
     };
-    const auto take = [&](FileResult&& result) {
+    const auto take = [&](FitRecord&& result) {
         line.wipe();
         write_result_picture(result, inputs);
         code = std::max(code, result.code);
         if (options.json)
-            out << json_line(result, options) << '\n';
+            out << json_line(result) << '\n';
         else if (options.csv)
             write_csv_row(out, columns, result);
         else
@@ -156,7 +155,7 @@ int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std:
                          ? result.file + ": " + result.reason
                          : result.reason);
     };
-    run_in_order(files.size(), workers, fit, take, [&] { line.update(progress); });
+    run_in_order(files.size(), cores, fit, take, [&] { line.update(progress); });
     line.wipe();
     return code == kExitInterrupted ? interrupted_exit_code() : code;
 }

@@ -5,17 +5,14 @@
 // window would show, or a JSON object or a CSV row of them.
 #pragma once
 
+#include "core/job/fit_record.h"
+
 #include <istream>
 #include <ostream>
 #include <span>
 #include <string>
 
 namespace tolvenar {
-
-inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitOutputFailed = 1;  // stdout could not be written
-inline constexpr int kExitRefused = 2;       // bad usage, or a file the import or the crop refuses
-inline constexpr int kExitSearchFailed = 3;  // the search stopped on a fault or found no model
 
 // Runs the command with `args` (without the program name); the file "-" is read from `in`. Each
 // file's report, JSON object or CSV row goes to `out` in file order; every refusal is one line

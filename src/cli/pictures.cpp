@@ -2,7 +2,7 @@
 #include "cli/pictures.h"
 
 #include "cli/fit_command.h"
-#include "cli/plot/fit_picture.h"
+#include "cli/picture_loader.h"
 #include "cli/refusals.h"
 
 #include <sys/stat.h>
@@ -117,7 +117,7 @@ std::string InputFiles::input_at(const std::string& path) const
     return found == m_files.end() ? "" : found->second;
 }
 
-void write_result_picture(FileResult& result, const InputFiles& inputs)
+void write_result_picture(FitRecord& result, const InputFiles& inputs)
 {
     if (!result.picture)
         return;

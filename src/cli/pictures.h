@@ -5,7 +5,7 @@
 #pragma once
 
 #include "cli/arguments.h"
-#include "cli/file_result.h"
+#include "core/job/fit_record.h"
 
 #include <sys/types.h>
 
@@ -48,6 +48,6 @@ private:
 // Writes result.picture to result.picture_path (its folders made) and frees it. A picture that
 // would replace an input, or cannot be written, leaves a fitted result "not written" (exit 1)
 // with the reason, its numbers kept.
-void write_result_picture(FileResult& result, const InputFiles& inputs);
+void write_result_picture(FitRecord& result, const InputFiles& inputs);
 
 }  // namespace tolvenar::cli

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/refusals.h"
 
-#include "cli/fit_command.h"
-#include "core/runtime/fault.h"
-#include "core/runtime/numbers.h"
+#include "core/job/fit_record.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,11 +20,6 @@ constexpr std::string_view kProgram = "tolvenar-fit";
 Refused usage_error(const std::string& message)
 {
     return Refused(kExitRefused, message + " (see --help)");
-}
-
-Refused refused(const std::string& message)
-{
-    return Refused(kExitRefused, message);
 }
 
 void say(std::ostream& err, std::string_view message)
@@ -51,39 +44,6 @@ void refuse_shared_streams(const std::vector<std::string>& files)
             throw usage_error("\"" + other + "\" and \"" + file +
                               "\" are one stream, which can be read only once");
     }
-}
-
-CountNames count_names(const FitOptions& options)
-{
-    return {"--runs " + options.runs_text, "--trials " + options.trials_text};
-}
-
-void check_search(const SearchOutcome& outcome, std::string_view search,
-                  const FitSession& session, const SearchRequest& request,
-                  const FitOptions& options)
-{
-    if (outcome.end == SearchEnd::Completed)
-        return;
-    throw Refused(kExitSearchFailed,
-                  session.stop_line(search, outcome, request, count_names(options)));
-}
-
-void check_found(const FitSession& session, const SearchRequest& request,
-                 const FitOptions& options)
-{
-    if (session.has_best())
-        return;
-    double runs = 0.0;
-    try {
-        runs = static_cast<double>(to_int16(request.runs.value()));
-    } catch (const Fault&) {
-    }
-    if (runs < 1.0)
-        throw Refused(kExitSearchFailed,
-                      "no run made: --runs " + options.runs_text + " reads as no run");
-    throw Refused(kExitSearchFailed,
-                  "search found no model: every candidate's break points coincided where it "
-                  "divides by their distance");
 }
 
 }  // namespace tolvenar::cli

@@ -109,7 +109,7 @@ void search_and_bootstrap(frmMain& w, ModelFamily family)
 
 }  // namespace
 
-// A default search of "Event with duration" over all of a noisy plateau, its run bests and boxes
+// A default search of an event with duration over all of a noisy plateau, its run bests and boxes
 // cleared away, then "Bootstrap intervals…" with its defaults: the band and the bars on the
 // working plot, and the "Intervals" table beside the window.
 bool intervals(const QDir& examples, const QDir& docs)

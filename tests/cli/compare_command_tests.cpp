@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tolvenar-fit --compare: the comparison before the chosen family's usual report, or "no event".
 #include "cli/fit_command.h"
-#include "cli/fit_job.h"
+#include "core/job/fit_job.h"
 #include "core/compare/criteria.h"
 #include "core/compare/null_fit.h"
 
@@ -97,14 +97,11 @@ TEST(CompareCommand, WeighsByTheCroppedRowsSigma)
     }
     ReadOptions read;
     read.sigma = ColumnChoice{"", 3};
-    cli::FitOptions options;
-    options.compare = true;
-    options.test_replicates = 0;
-    options.from = cli::Edge{10.0, "--from 10"};
-    cli::Progress progress;
-    const std::atomic<bool> stop{false};
-    const cli::FileResult got =
-        cli::fit_series(options, import_data_text(text, read), "s.csv", "", 1, progress, stop);
+    FitRequest request;
+    request.compare = true;
+    request.test_replicates = 0;
+    request.from = Edge{10.0, "--from 10"};
+    const FitRecord got = fit_series(import_data_text(text, read), request, "s.csv", {});
     const compare::NullFit constant = compare::fit_null("constant", x, y, sigma);
     const compare::ModelRecord want = compare::model_record(
         "constant", 1, x, constant.residuals, sigma, compare::NoiseModel::Ar1);

@@ -100,7 +100,10 @@ TEST(DataForms, EachFormFitsAsThePlainFile)
         std::string text;
         std::vector<std::string> args;
         std::size_t gaps = 0;  // a gap after each row but the last, past the crop's end
+        std::size_t comments = 0;
+        bool untitled = false;
     };
+    const auto tabbed = [](const Row& r) { return r.x + "\t" + r.y + "\n"; };
     const std::vector<Case> cases{
         {"columns by title", file_of("sd,time,value\n", [](const Row& r) {
              return "0.5," + r.x + "," + r.y + "\n"; }), {"--x", "time", "--y", "value"}},
@@ -126,12 +129,31 @@ TEST(DataForms, EachFormFitsAsThePlainFile)
              return gap_after(r, markers[r.x.size() % 3], ","); }), {}, 47},
         {"--missing", file_of("t;v\n", [&](const Row& r) {
              return with_comma(gap_after(r, "-999", ";")); }), {"--missing", "-999"}, 47},
+        {"no title row", file_of("", [](const Row& r) { return r.x + "," + r.y + "\n"; }), {},
+         0, 0, true},
+        {"# comments", file_of("# exported 2024-03-01\n# by a logger\nt,v\n", [](const Row& r) {
+             return r.x + "," + r.y + (r.x == "0" ? "\n# recalibrated\n" : "\n"); }), {}, 0, 3},
+        {"paleo template", file_of("# Title: a core\n#------\n# Data:\n# Missing Value: -999\n"
+                                   "age\tvalue\n", tabbed), {"--missing", "-999"}, 0, 4},
+        {"description block", file_of("/* DATA DESCRIPTION:\nCitation:\ta core\n*/\n"
+                                      "Depth [m]\tAge [ka BP]\td18O [per mil]\n",
+                                      [](const Row& r) { return "0.5\t" + r.x + "\t" + r.y + "\n"; }),
+         {"--x", "Age [ka BP]", "--y", "d18O [per mil]"}, 0, 3},
+        {"savetxt header", file_of("# x y\n", [](const Row& r) { return r.x + " " + r.y + "\n"; }),
+         {}, 0, 1, true},
+        {"% comments", file_of("% instrument 7\n% run 2\nt;v\n", [](const Row& r) {
+             return with_comma(r.x) + ";" + with_comma(r.y) + "\n"; }), {"--comment", "%"}, 0, 2},
     };
     for (const Case& c : cases) {
         const json object = fit_json(c.text, c.args);
         EXPECT_EQ(fit_of(object), plain) << c.name;
         EXPECT_EQ(object.value("gaps", std::size_t{0}), c.gaps) << c.name;
+        EXPECT_EQ(object.value("comment_lines", std::size_t{0}), c.comments) << c.name;
+        EXPECT_EQ(object.value("titles", true), !c.untitled) << c.name;
     }
+    const FitRun said = fit_text(cases[cases.size() - 2].text, {"--runs", "1", "--trials", "50"});
+    EXPECT_TRUE(said.out.starts_with("No title row (the first line is data; columns go by "
+                                     "number)\nComment lines skipped = 1\n")) << said.out;
     // Downwards: the same fit, said once.
     std::vector<Row> down = ramp_rows();
     std::reverse(down.begin(), down.end());
@@ -142,6 +164,24 @@ TEST(DataForms, EachFormFitsAsThePlainFile)
     const FitRun text = fit_text(file_of("age,v\n", [](const Row& r) {
         return r.x + "," + r.y + "\n"; }, down), {"--runs", "1", "--trials", "50"});
     EXPECT_TRUE(text.out.starts_with("Read in reverse order")) << text.out;
+}
+
+// A crop that single precision cannot hold is said, in JSON and a text line; the same series
+// about zero is not.
+TEST(DataForms, SaysWhereSinglePrecisionCannotHoldTheCrop)
+{
+    std::string far = "x,y\n", near = "x,y\n";
+    for (int i = 0; i < 300; ++i) {
+        const double y = 0.05 * std::clamp(i - 100, 0, 100) / 100.0 + 0.005 * std::sin(i * 2.1);
+        far += std::to_string(i) + "," + number_text(1e6 + y) + "\n";
+        near += std::to_string(i) + "," + number_text(y) + "\n";
+    }
+    const std::string says = "y is stored in single precision with 2 distinct values for 300 "
+                             "points";
+    EXPECT_TRUE(fit_json(far)["precision_warning"].get<std::string>().starts_with(says));
+    EXPECT_FALSE(fit_json(near).contains("precision_warning"));
+    const FitRun text = fit_text(far, {"--runs", "1", "--trials", "50"});
+    EXPECT_TRUE(text.out.starts_with("Precision warning: " + says)) << text.out;
 }
 
 // Gaps are counted within the crop, in JSON, the CSV column and a text line.
@@ -232,7 +272,10 @@ TEST(DataForms, RefusesOptionsTheFileCannotTake)
              {"x,y\n0,1\n1,2\n2,3\n3,1\n", {"--x", "0"}, "--x needs a column"},
              {"x,y\n0,1\n1,2\n2,3\n3,1\n", {"--missing", "NA"}, "--missing needs a number"},
              {"x,y\n0,1\n1,2\n2,3\n3,1\n", {"--y", "depth"}, "depth"},
-             {"x,y\n0,1\n1,2\n2,3\n3,1\n", {"--from", "1.x"}, "a number or an ISO date"}}) {
+             {"x,y\n0,1\n1,2\n2,3\n3,1\n", {"--from", "1.x"}, "a number or an ISO date"},
+             {"x,y\n0,1\n1,2\n2,3\n3,1\n", {"--comment", "ab"}, "--comment needs one mark"},
+             {"0,1\n1,2\n2,3\n3,1\n", {"--x", "time"}, "the file has no title row"},
+             {"# only\n# comments\n", {}, "all its 2 lines are comments"}}) {
         const FitRun run = fit_text(c.text, c.args);
         EXPECT_EQ(run.code, 2) << c.says;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;

@@ -5,10 +5,11 @@
 #include "cli/arguments.h"
 #include "cli/batch.h"
 #include "cli/fit_command.h"
-#include "cli/result_output.h"
+#include "core/report/record_output.h"
+#include "core/search/search.h"
 #include "cli/refusals.h"
 #include "core/data/data_reader.h"
-#include "core/model/boxes.h"
+#include "core/model/engine_state.h"
 #include "core/runtime/numbers.h"
 #include "core/window/crop.h"
 
@@ -150,7 +151,7 @@ TEST(FitCommand, ReportsEachFamilysLabels)
                 EXPECT_LE(object["best"]["sq_dist"], free["best"]["sq_dist"]) << r.model;
             free = object;
             const auto x = [&](std::size_t k) { return object["best"]["x"][k - 1].get<float>(); };
-            const auto exact = [](float value) { return json::parse(cli::exact(value).dump()); };
+            const auto exact = [](float value) { return json::parse(tolvenar::exact(value).dump()); };
             EXPECT_EQ(object["duration"],
                       object["model"] == "Simple ramp" ? exact(x(3) - x(2)) : json());
             EXPECT_EQ(object["symmetry_index"], object["model"] == "Asymmetric event"
@@ -168,7 +169,9 @@ TEST(FitCommand, JsonHoldsTheEnginesNumbersExactly)
                                  "--from", "150", "--to", "260.5", path});
     EngineState state;
     state.data = import_data_file(path).series.table;
-    crop_without_drawing(state, 150.0f, 110.5f, 0.0);
+    extract_crop(state, 150.0f, 110.5f);
+    measure_crop(state.data, 150.0f, 110.5f, state.CropMinY, state.CropMaxY,
+                 [](float, float, float, float) {});
     forget_best_of_best(state);
     clear_manual_boxes(state);
     state.NodeCount = node_count_of(ModelFamily::AsymmetricEvent);
@@ -178,7 +181,7 @@ TEST(FitCommand, JsonHoldsTheEnginesNumbersExactly)
     ASSERT_EQ(SearchEngine().run(state, settings, random, silent).end, SearchEnd::Completed);
 
     // Each float as the shortest text that reads back to it; equal texts, equal floats.
-    const auto exact = [](float value) { return json::parse(cli::exact(value).dump()); };
+    const auto exact = [](float value) { return json::parse(tolvenar::exact(value).dump()); };
     json x, y;
     for (std::size_t k = 1; k <= 6; ++k)
         x.push_back(exact(state.BestOfBestX[k])), y.push_back(exact(state.BestOfBestY[k]));
@@ -463,7 +466,7 @@ TEST(FitBatch, EachFileAsAloneInFileOrder)
         std::map<std::string, std::string> row;
         for (std::size_t c = 0; c < rows[0].size(); ++c)
             row[rows[0][c]] = rows[i + 1].at(c);
-        EXPECT_EQ(row["file"], cli::valid_utf8(files[i]));
+        EXPECT_EQ(row["file"], valid_utf8(files[i]));
         EXPECT_EQ(row["status"], object["status"]);
         EXPECT_EQ(row["reason"], object.value("reason", ""));
         want_text += (i == 0 ? "==> " : "\n==> ") + files[i] + " <==\n";
@@ -476,7 +479,7 @@ TEST(FitBatch, EachFileAsAloneInFileOrder)
             want_text += fit(joined(settings, {files[i]})).out;
         } else {
             const std::string reason = object["reason"];
-            EXPECT_EQ(cli::valid_utf8(alone.err), "tolvenar-fit: " + reason + "\n");
+            EXPECT_EQ(valid_utf8(alone.err), "tolvenar-fit: " + reason + "\n");
             // With many files, a reason that does not name its file comes after the name.
             want_err += reason.find(files[i]) == std::string::npos
                             ? "tolvenar-fit: " + files[i] + ": " + reason + "\n"
@@ -568,12 +571,13 @@ TEST(FitBatch, SignalsStopEachStageWithTheBestSoFar)
     struct Row { int signal; std::vector<std::string> args; double cpu; int code; };
     const std::vector<std::string> search{"--runs", "30000", "--trials", "100000"};
     for (const Row& r : std::vector<Row>{
-             {SIGINT, search, 0.1, 130}, {SIGTERM, search, 0.1, 143},
-             {SIGINT, {"--runs", "1", "--trials", "50", "--bootstrap", "1000000"}, 0.3, 130}}) {
+             {SIGINT, search, 0.6, 130}, {SIGTERM, search, 0.6, 143},
+             {SIGINT, {"--runs", "1", "--trials", "50", "--bootstrap", "1000000"}, 1.0, 130}}) {
         const auto [code, out] = run_child(joined({"--json", kStep}, r.args), r.signal, r.cpu);
         ASSERT_EQ(code, r.code) << out;
         const json object = json::parse(out);
         EXPECT_EQ(object["status"], "interrupted");
+        ASSERT_TRUE(object.contains("best")) << out;
         EXPECT_GT(object["best"]["r"], 0.0);
         ASSERT_EQ(object.contains("bootstrap"), r.args != search) << out;
         EXPECT_EQ(object["reason"], "interrupted after " + (r.args == search
@@ -609,9 +613,11 @@ TEST(FitBatch, ThreadsAsFewAsCanBeHadAndAFewResultsAhead)
         300, 3,
         [&](std::size_t i) {
             EXPECT_LE(i, taken + 6);
-            return cli::FileResult{std::to_string(i) + " "};
+            FitRecord record;
+            record.file = std::to_string(i) + " ";
+            return record;
         },
-        [&](cli::FileResult&& result) { order += result.file, ++taken; }, [] {});
+        [&](FitRecord&& result) { order += result.file, ++taken; }, [] {});
     EXPECT_TRUE(order.starts_with("0 1 2 3 ") && order.ends_with(" 298 299 ")) << order;
 }
 
@@ -687,7 +693,7 @@ TEST(FitBatch, PlotWritesPngOrSvgPerFile)
 // The shortest text that reads back to the float; every finite float, whatever its bits.
 TEST(ResultOutput, NumbersReadBackToTheSameFloat)
 {
-    const auto text = [](auto value) { return cli::exact(value).dump(); };
+    const auto text = [](auto value) { return exact(value).dump(); };
     EXPECT_EQ(text(0.1f) + " " + text(-9999.0f) + " " + text(1e20f) + " " + text(2460018.5),
               "0.1 -9999 1e+20 2460018.5");
     EXPECT_EQ(text(INFINITY) + text(NAN), "nullnull");  // JSON holds neither
@@ -696,7 +702,7 @@ TEST(ResultOutput, NumbersReadBackToTheSameFloat)
         const float value = std::bit_cast<float>(static_cast<std::uint32_t>(bits()));
         if (!std::isfinite(value))
             continue;
-        const std::string text = cli::exact(value).dump();
+        const std::string text = exact(value).dump();
         ASSERT_TRUE(json::parse(text).is_number()) << text;
         float back = 0.0f;
         std::from_chars(text.data(), text.data() + text.size(), back);

@@ -3,12 +3,15 @@
 #include "core/window/crop_edges.h"
 #include "core/window/crop.h"
 #include "core/window/crop_scan.h"
+#include "core/window/precision.h"
+#include "core/data/data_reader.h"
 #include "data_reader_entry.h"
 #include "support/fixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <numeric>
 #include <random>
 #include <tuple>
@@ -94,7 +97,7 @@ TEST(CropSelection, EdgesEqualToDataXHoldTheirRows)
         const CropEdges edges = crop_edges(c.x[c.from], c.x[c.to]);
         EngineState before = state_with(table_of(c.x)), after = before;
         extract_crop(before, edges.left, edges.width, edges.origin);
-        extract_crop(after, edges);
+        extract_crop(after, crop_rows(after.data, edges));
         EXPECT_EQ(std::tuple(after.CropStart, after.CropCount, before.CropCount),
                   std::tuple(c.start, c.count, c.held)) << c.x[c.from];
         EXPECT_EQ(after.CropOrigin, before.CropOrigin);
@@ -122,11 +125,88 @@ TEST(CropOrigin, IsTheLeftEdgeOfACropFarFromZero)
     extract_crop(state, days[0], width, days[0]);
     EXPECT_EQ(std::tuple(state.CropStart, state.CropCount, state.CropOrigin),
               std::tuple(0, 1000, days[0]));
-    EXPECT_EQ(model_x_of(state, days[0] + width), width);
-    EXPECT_EQ(data_x_of(state, 12.5f), 2460012.5);
+    EXPECT_EQ(model_x_of(state.CropOrigin, days[0] + width), width);
+    EXPECT_EQ(data_x_of(state.CropOrigin, 12.5f), 2460012.5);
     // Taken in data x, the single right edge 2460041.5 loses the last three rows.
     extract_crop(state, static_cast<float>(days[0]), width);
     EXPECT_EQ(std::tuple(state.CropCount, state.CropOrigin), std::tuple(997, 0.0));
+}
+
+// Single precision holds a crop too coarsely far from zero: y at 1,000,000 that varies by 0.05,
+// and x in Unix seconds or Julian days whose steps fall below the single's spacing there. The
+// same series about zero or about the crop's left edge, and data written within single
+// precision, stay silent.
+TEST(PrecisionCheck, WarnsWhereSinglesCannotHoldTheCrop)
+{
+    const auto steps = [](double first, double step) {
+        std::vector<double> x;
+        for (int i = 0; i < 300; ++i)
+            x.push_back(first + i * step);
+        return x;
+    };
+    // A ramp of 0.05 * scale from point 100 to 200 with noise of 0.005 * scale, at `level`.
+    const auto ramp = [](double level, double scale) {
+        std::vector<double> y;
+        for (int i = 0; i < 300; ++i)
+            y.push_back(level + scale * (0.05 * std::clamp(i - 100, 0, 100) / 100.0 +
+                                         0.005 * std::sin(i * 2.1)));
+        return y;
+    };
+    const auto counts = [&](double level) {  // whole numbers, exact in single
+        std::vector<double> y = ramp(0, 1);
+        for (double& v : y)
+            v = level + std::round(v * 100);
+        return y;
+    };
+    const std::vector<double> seconds = steps(1.7e9, 0.1), days = steps(2460000.5, 1 / 1440.0);
+    const struct {
+        const char* name;
+        std::vector<double> x, y;
+        double origin;
+        std::string says;  // the warning's start; "" for none
+    } cases[] = {
+        {"y at 1e6", steps(0, 1), ramp(1e6, 1), 0,
+         "y is stored in single precision with 2 distinct values for 300 points"},
+        {"y at 1e5", steps(0, 1), ramp(1e5, 1), 0, "y is stored"},
+        {"y about 0", steps(0, 1), ramp(0, 1), 0, ""},
+        {"y at 1e4", steps(0, 1), ramp(1e4, 1), 0, ""},
+        {"y at 1e-6 scale", steps(0, 1), ramp(0, 1e-6), 0, ""},
+        {"y at 1e6 scale", steps(0, 1), ramp(1e6, 1e6), 0, ""},
+        {"counts at 1e7", steps(0, 1), counts(1e7), 0, ""},  // a few single steps, all kept
+        {"Unix seconds at 0", seconds, ramp(0, 1), 0,
+         "x is stored in single precision with 299 of 299 steps lost"},
+        {"Unix seconds at the crop", seconds, ramp(0, 1), seconds[0], ""},
+        {"Julian minutes at 0", days, ramp(0, 1), 0, "x is stored"},
+        {"Julian minutes at the crop", days, ramp(0, 1), days[0], ""},
+        {"x at 1e6 by 0.1", steps(1e6, 0.1), ramp(0, 1), 0, "x is stored in single precision "
+                                                              "with its steps of 0.1 rounded"},
+        {"both", seconds, ramp(1e6, 1), 0, "y is stored"},
+    };
+    for (const auto& c : cases) {
+        std::vector<float> x_held, y_held;
+        for (const double x : c.x)
+            x_held.push_back(to_single(x - c.origin));
+        for (const double y : c.y)
+            y_held.push_back(to_single(y));
+        const std::string warning =
+            precision_warning({c.x, x_held, c.y, y_held}).value_or("");
+        EXPECT_EQ(warning.substr(0, c.says.size()), c.says) << c.name << ": " << warning;
+        EXPECT_EQ(warning.empty(), c.says.empty()) << c.name << ": " << warning;
+    }
+    // The shipped examples, cropped whole, stay silent.
+    int examples = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(TOLVENAR_SOURCE_DIR) / "examples")) {
+        if (entry.path().extension() != ".csv")
+            continue;
+        const DataTable table = import_data_file(entry.path()).series.table;
+        const double first = cell_number(table.x_cell(1));
+        const double last = cell_number(table.x_cell(table.DataCount));
+        EXPECT_EQ(crop_precision_warning(table, 0, table.DataCount, crop_origin(first, last - first)),
+                  std::nullopt) << entry.path();
+        ++examples;
+    }
+    EXPECT_GT(examples, 3);
 }
 
 // Per pixel column (here one x unit wide) the first, lowest, highest and last point in their

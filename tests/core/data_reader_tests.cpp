@@ -59,7 +59,9 @@ std::string rows_of(const ImportedSeries& series, bool facts)
     if (!facts)
         return rows;
     rows += " " + std::string(separator_text(series.layout.separator)) +
-            (series.layout.pairs ? " pairs" : "") + (series.reversed ? " reversed" : "");
+            (series.layout.pairs ? " pairs" : "") + (series.reversed ? " reversed" : "") +
+            (series.layout.title_row ? "" : " untitled") +
+            (series.comment_lines ? " comments:" + std::to_string(series.comment_lines) : "");
     for (const auto& [name, values] : {std::pair{" gaps", series.gap_x}, {" sigma", series.sigma}})
         for (std::size_t i = 0; i < values.size(); ++i)
             rows += (i == 0 ? std::string(name) + ":" : ",") + number_text(values[i]);
@@ -76,7 +78,8 @@ std::string import_of(std::string_view text, const ReadOptions& options = {}, bo
         const char* reasons[] = {"cannot open", "too few fields", "field check", "inside a pair",
                                  "text", "x decreases", "out of range", "flat", "utf-16",
                                  "semicolons", "decimal comma", "empty line", "missing x",
-                                 "sigma", "no column", "ambiguous", "unequal lengths"};
+                                 "sigma", "no column", "ambiguous", "unequal lengths",
+                                 "comments only"};
         return reasons[static_cast<int>(error.reason())];
     } catch (const Fault& fault) {
         return std::string(fault_kind_name(fault.kind()));
@@ -178,8 +181,11 @@ TEST(DataFile, ImportsPairsOrRefuses)
 TEST(DataFile, RefusalsNameTheLineAndTheText)
 {
     const std::string head = "t,v\n0,1\n1,3\n", tail = "9,9\n9,9\n";
-    ReadOptions sigma, named;
+    ReadOptions sigma, named, timed;
     sigma.sigma = ColumnChoice::of_text("3");
+    timed.x = ColumnChoice::of_text("time");
+    ReadOptions aged = timed;
+    aged.x = ColumnChoice::of_text("Age");
     named.x = ColumnChoice::of_text("time");
     named.y = ColumnChoice::of_text("4");
     const struct { std::string text, message; ReadOptions options = {}; } cases[] = {
@@ -230,6 +236,22 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
                                        "field more than its pairs hold"},
         {"t,v\n0,1\n1,1\n2,1\n3,1\n", "all y values are equal (1): the series has no vertical "
                                        "extent"},
+        // Comments keep the file's own line numbers; a file of comments alone holds no data.
+        {"# made by a logger\nt,v\n0,1\n# a note\n1,x\n2,2\n3,3\n", "line 5 (data row 2): y is the text "
+                                                     "\"x\", not a number"},
+        {"/* a\nb */\n0\t1\n1\tx\n", "line 4 (data row 2): y is the text \"x\", not a number"},
+        {"# a\n  # b\n#\n", "not a data file: all its 3 lines are comments"},
+        {"/* DATA DESCRIPTION:\n0,1\n", "not a data file: the description block opened by \"/*\" "
+                                       "on line 1 is never closed by \"*/\""},
+        {"0,1\n1,2\n2,3\n3,4\n", "no column is titled \"time\" for x: the file has no title row "
+                               "(its first line is data), so its columns go by number (1, 2, ...)",
+         timed},
+        {"0,1\n1,2\n2,3\n", "not a data file: fewer than four data rows (eight fields)"},
+        // A word of a title with blanks inside is no title.
+        {"Depth [m]\tAge [ka BP]\n0.1\t1\n", "no column is titled \"Age\" for x: the titles are "
+                                            "\"Depth [m]\", \"Age [ka BP]\"", aged},
+        {"Depth sed\tAge\n0.1\t1\n", "the separator is ambiguous: tab and blanks read the first "
+                                     "rows differently", {{"sed", 0}}},
     };
     for (const auto& [text, message, options] : cases) {
         try {
@@ -254,7 +276,7 @@ TEST(DataFile, YRangeAndOverviewScale)
         {"t,v\n0,0.1\n1,-2.5\n2,1e-30\n3,7.5\n", {-2.5f, 7.5f, 0, 8.5f, 3, -12}},
         {"t,v\n0,1\n1,3\n2,\n3,5\n4,2\n", {1, 5, 0, 5.4f, 4, -4.8f}},  // an empty y is a gap
         // Data wholly beyond +-999999 get their own range; the title row takes no part.
-        {"1e9,-1e9\n0,2e6\n1,3e6\n2,4e6\n3,5e6\n", {2e6f, 5e6f, 0, 5.3e6f, 3, -3.6e6f}},
+        {"t,-1e9\n0,2e6\n1,3e6\n2,4e6\n3,5e6\n", {2e6f, 5e6f, 0, 5.3e6f, 3, -3.6e6f}},
     };
     for (const auto& [text, range] : cases) {
         const auto [series, scale] = import_data_text(text);
@@ -302,6 +324,51 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
     // The title row and the first rows tell the separator, and the layout the reading.
     EXPECT_EQ(data_layout("a;b\n1;2\n").titles, (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(gaps_within({0.5, 1.5, 2.5, 3.5}, 1.5, 3), 2u);
+}
+
+// Files as archives publish them (no title row, comment lines, a description block, titles with
+// units) read into the rows of their plain copy; what the reader skipped is counted.
+TEST(DataFile, ReadsArchiveFormsAsThePlainCopy)
+{
+    const std::string pairs = "t,v\n0,1.5\n1,3.25\n2,2\n3,5\n4,4\n";
+    const std::string rows = import_of(pairs);
+    const std::string data = rows.substr(rows.find('|'));
+    ReadOptions age, percent;
+    age.x = ColumnChoice::of_text("Age [ka BP]");
+    age.y = ColumnChoice::of_text("d18O [per mil]");
+    percent.comment = '%';
+    const std::string block = "/* DATA DESCRIPTION:\nCitation:\tA core\nParameter(s):\tAge\n*/\n";
+    const struct { std::string text; std::string facts; ReadOptions options = {}; } cases[] = {
+        {"0,1.5\n1,3.25\n2,2\n3,5\n4,4\n", "comma pairs untitled"},
+        {"0\n1.5\n1\n3.25\n2\n2\n3\n5\n4\n4\n", "comma pairs untitled"},  // one per line
+        {"0,1.5,9\n1,3.25,9\n2,2,9\n3,5,9\n4,4,9\n", "comma untitled"},
+        {"\"0\",\"1.5\"\n1,3.25\n2,2\n3,5\n4,4\n", "comma pairs untitled"},
+        {"0\t1.5\n1\t3.25\n2\t2\n3\t5\n4\t4\n", "tab untitled"},
+        {"0;1,5\n1;3,25\n2;2\n3;5\n4;4\n", "semicolon untitled"},
+        {"0 1.5\n1 3.25\n2 2\n3 5\n4 4\n", "blanks untitled"},
+        {"-1,NaN\n0,1.5\n1,3.25\n2,2\n3,5\n4,4\n", "comma pairs untitled gaps:-1"},
+        {"# x y\n0.0e+00 1.5e+00\n1.0e+00 3.25e+00\n2.0e+00 2.0e+00\n3.0e+00 5.0e+00\n"
+         "4.0e+00 4.0e+00\n", "blanks untitled comments:1"},  // numpy's savetxt
+        {"# source\n#\n  # indented\nt,v\n0,1.5\n# between\n1,3.25\n2,2\n3,5\n4,4\n# end",
+         "comma pairs comments:5"},
+        {"# a\r\nt,v\r\n0,1.5\r\n1,3.25\r\n#\r\n2,2\r\n3,5\r\n4,4\r\n", "comma pairs comments:2"},
+        {"#------\n# Data:\n# Missing Value: -999\nage\tvalue\n0\t1.5\n1\t3.25\n2\t2\n3\t5\n"
+         "4\t4\n", "tab comments:3"},  // a paleo template's data section
+        {block + "Depth [m]\tAge [ka BP]\td18O [per mil]\n0.1\t0\t1.5\n0.2\t1\t3.25\n0.3\t2\t2\n"
+                 "0.4\t3\t5\n0.5\t4\t4\n", "tab comments:4", age},
+        {block + "0\t1.5\n1\t3.25\n2\t2\n3\t5\n4\t4\n", "tab untitled comments:4"},
+        {"% instrument\n% run 7\nt;v\n0;1,5\n1;3,25\n2;2\n%\n3;5\n4;4\n", "semicolon comments:3",
+         percent},
+        {"#t,v\n0,1.5\n1,3.25\n2,2\n3,5\n4,4\n", "comma pairs untitled comments:1"},
+    };
+    for (const auto& [text, facts, options] : cases) {
+        const std::string read = import_of(text, options, true);
+        EXPECT_EQ(read.substr(read.find('|')), data + " " + facts) << text;
+    }
+    // A first line of text is a title row, whatever follows; a date x reads as data.
+    EXPECT_EQ(import_of("a,1\n0,1\n1,3\n2,2\n3,5\n"), "'a';1|0;1|1;3|2;2|3;5|;|");
+    EXPECT_EQ(import_of("2024-03-01,1\n2024-03-02,3\n2024-03-03,2\n2024-03-04,5\n"),
+              ";|0;1|1;3|2;2|3;5|;|");
 }
 
 // ISO dates and date-times as days from data row 1, written back and typed in the file's form.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/model/boxes.h"
+#include "core/model/engine_state.h"
 #include "core/model/generate.h"
 #include "core/runtime/numbers.h"
 #include "support/fixtures.h"

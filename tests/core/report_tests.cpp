@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/search/report.h"
 
-#include "core/model/boxes.h"
 
 #include <gtest/gtest.h>
 
@@ -32,10 +31,10 @@ std::string shown(const std::vector<LabelWrite>& writes,
 // values; the labels a family lacks disabled, with bare captions (boxes: the manual boxes drawn).
 TEST(Report, ShowsTheFamilysBreakPointsAndMeasure)
 {
-    EngineState state;
-    state.BestOfBestX = {0, 0.0f, 1.25f, 2.125f, 3.375f, 4.5f, 6.0f};
-    state.BestOfBestY = {0, 0.125f, 0.125f, 2.0f, 0.375f, 0.125f, 0.125f};
-    state.BestOfBestR = 0.03125f;
+    ReportedModel state;
+    state.model.x = {0, 0.0f, 1.25f, 2.125f, 3.375f, 4.5f, 6.0f};
+    state.model.y = {0, 0.125f, 0.125f, 2.0f, 0.375f, 0.125f, 0.125f};
+    state.r = 0.03125f;
     const std::string four = "X1 = 0, Y1 = 0.12, X2 = 1.25, Y2 = 0.12, X3 = 2.12, Y3 = 2, "
                              "X4 = 3.38, Y4 = 0.38, ";
     const std::string five = four + "X5 = 4.5, Y5 = 0.12, ";
@@ -58,27 +57,27 @@ TEST(Report, ShowsTheFamilysBreakPointsAndMeasure)
              {ManualConstraint, 0,
               "[X1 = ], [Y1 = ], [X2 = ], [Y2 = ], [X3 = ], [Y3 = ], [X4 = ], [Y4 = ], "
               "[X5 = ], [Y5 = ], [X6 = ], [Y6 = ], R = 0.0312, [Symmetry index = ]"}}) {
-        state.NodeCount = r.boxes;
+        state.vertices = r.boxes;
         EXPECT_EQ(shown(result_report(state, r.family).writes), r.text);
     }
 
     // The symmetry index over X4 = X2 faults after the break points and R are written; Label6
     // and the later steps keep what they showed.
-    state.BestOfBestX[4] = state.BestOfBestX[2];
+    state.model.x[4] = state.model.x[2];
     const ResultReport faulted = result_report(state, AsymmetricEvent);
     EXPECT_EQ(faulted.fault->kind(), FaultKind::DivisionByZero);
     EXPECT_EQ(faulted.writes.size(), 13u);  // the break points and R
     EXPECT_EQ(shown(faulted.writes),
               "X1 = 0, Y1 = 0.12, X2 = 1.25, Y2 = 0.12, X3 = 2.12, Y3 = 2, X4 = 1.25, "
               "Y4 = 0.38, X5 = 4.5, Y5 = 0.12, X6 = 6, Y6 = 0.12, R = 0.0312, [Symmetry index =]");
-    forget_best_of_best(state);  // every break point -9999: 0 / 0
+    state.model.x.fill(kUnsetVertex);  // every break point unset: 0 / 0
     EXPECT_EQ(result_report(state, AsymmetricEvent).fault->kind(), FaultKind::Overflow);
 
     // Far from zero a break point shows its data x with every digit; -9999 stays unset.
-    state.BestOfBestX[2] = 12.47f, state.BestOfBestX[3] = kUnsetVertex;
+    state.model.x[2] = 12.47f, state.model.x[3] = kUnsetVertex;
     for (const auto& [origin, x2] : std::vector<std::pair<double, std::string>>{
              {2460000.0, "X2 = 2460012.47"}, {1.7e9, "X2 = 1700000012.47"}, {0.0, "X2 = 12.47"}}) {
-        state.CropOrigin = origin;
+        state.origin = origin;
         const std::vector<LabelWrite> writes = result_report(state, SimpleRamp).writes;
         EXPECT_EQ(writes[2].caption + ", " + writes[4].caption, x2 + ", X3 = -9999");
     }
@@ -87,8 +86,7 @@ TEST(Report, ShowsTheFamilysBreakPointsAndMeasure)
     EXPECT_EQ(shown({}, ModelFamily::SimpleRamp), "[X1 = ], [Y1 = ], [X2 = ], [Y2 = ], [X3 = ], [Y3 = ], [X4 = ], "
                                "[Y4 = ], [X5 = ], [Y5 = ], [X6 = ], [Y6 = ], [R = ], "
                                "[Duration of change =]");
-    state.BestOfBestR = 0.96299243f;
-    EXPECT_EQ(cleanup_r_caption(state), "0.9629924");  // Label5 after a failed search
+    EXPECT_EQ(cleanup_r_caption(0.96299243f), "0.9629924");  // Label5 after a failed search
 }
 
 }  // namespace

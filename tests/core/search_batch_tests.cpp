@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/model/boxes.h"
+#include "core/model/engine_state.h"
 #include "core/model/fit_batch.h"
 #include "core/search/search.h"
 #include "core/search/trial_batch.h"
@@ -59,7 +59,7 @@ void plain_search(EngineState& s, const SearchRequest& settings, RandomSource& r
         }
         if (settings.constrain == 0)
             widen_constraint_boxes(s);
-        if (const ResultReport report = result_report(s, settings.family); report.fault)
+        if (const ResultReport report = result_report(reported_best(s), settings.family); report.fault)
             throw *report.fault;
         if (s.TrialCount == stop_at)
             return;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/search/search.h"
 
-#include "core/model/boxes.h"
+#include "core/model/engine_state.h"
 #include "core/runtime/numbers.h"
 #include "support/fixtures.h"
 

@@ -168,7 +168,7 @@ TEST(UnevenBootstrap, Ar1ErrorsAreTheSandwichOfTheFittedNoise)
         for (const double tau : {0.0, 4.0}) {
             EngineState s = test::state_over(t, ramp_over(t, tau, 4));
             s.NodeCount = node_count_of(ModelFamily::SimpleRamp);
-            const auto ar1 = refine::ar1_standard_errors(s, ModelFamily::SimpleRamp, m);
+            const auto ar1 = refine::ar1_standard_errors(fit_crop(s), ModelFamily::SimpleRamp, m);
             const compare::NoiseFit& noise = ar1->noise;
             const std::size_t n = t.size();
             std::vector<std::array<double, 4>> j(n);  // the gradient, by central differences
@@ -229,13 +229,13 @@ TEST(UnevenBootstrap, DrawsTheResidualsAr1OnUnevenX)
                    static_cast<float>(t.back())};
         start.y = {0, 0, 0, 3, 3, 3, 3};
         const refine::RefinedFit fit =
-            refine::refine_fit(s, {ModelFamily::SimpleRamp, false, start, {}});
+            refine::refine_fit(fit_crop(s), {ModelFamily::SimpleRamp, false, start, {}});
         refine::BootstrapSettings settings{ModelFamily::SimpleRamp, false, 2, 200, 0.0f,
                                            static_cast<float>(t.back()), 30, 0.9, 7, 1};
-        const refine::BootstrapResult one = refine::bootstrap(s, fit, settings);
+        const refine::BootstrapResult one = refine::bootstrap(fit_crop(s), fit, settings);
         settings.threads = 2;
         settings.resampling = uneven ? refine::Resampling::Ar1 : refine::Resampling::Blocks;
-        const refine::BootstrapResult two = refine::bootstrap(s, fit, settings);
+        const refine::BootstrapResult two = refine::bootstrap(fit_crop(s), fit, settings);
         EXPECT_EQ(one.resampling, settings.resampling);
         EXPECT_EQ(one.persistence.has_value(), uneven);
         if (uneven) {

@@ -153,17 +153,16 @@ TEST(VerticalRangeRule, TieFlipAndZeroExtent)
 }
 
 // Boxes of a "Symmetric event" result on 150..450: baseline 1, 2, 4, 5 at 11..12, peak 3 above.
-EngineState symmetric_boxes(std::int16_t node_count = 5)
+BoxLimits symmetric_boxes()
 {
-    EngineState s;  // x min, x max, y min, y max of boxes 1..6
-    s.NodeCount = node_count;
+    BoxLimits s;  // x min, x max, y min, y max of boxes 1..6
     const float boxes[6][4] = {{150, 150, 11, 12}, {200, 240, 11, 12}, {280, 320, 17, 19},
                                {340, 380, 11, 12}, {450, 450, 11, 12}, {450, 450, 11, 12}};
     for (std::size_t k = 1; k <= 6; ++k) {
-        s.ConXMin[k] = boxes[k - 1][0];
-        s.ConXMax[k] = boxes[k - 1][1];
-        s.ConYMin[k] = boxes[k - 1][2];
-        s.ConYMax[k] = boxes[k - 1][3];
+        s.xmin[k] = boxes[k - 1][0];
+        s.xmax[k] = boxes[k - 1][1];
+        s.ymin[k] = boxes[k - 1][2];
+        s.ymax[k] = boxes[k - 1][3];
     }
     return s;
 }
@@ -183,7 +182,7 @@ TEST(BoxEdgeRule, FirstEdgeWithinAPercentOfTheScale)
              {151, 11.03f, 5, 1, Y0, false}, {151, 11.5f, 5, 0, BoxEdge::None, true},  // end boxes
              {449, 11.97f, 5, 5, Y1, false}, {341, 11.97f, 4, 4, Y1, false},  // last by the count
              {300, 18, 2, 0, BoxEdge::None, false}}) {
-        const EdgeHit hit = box_edge_at(symmetric_boxes(c.nodes), c.x, c.y, 300, -10);
+        const EdgeHit hit = box_edge_at(symmetric_boxes(), c.nodes, c.x, c.y, 300, -10);
         EXPECT_EQ(hit.box, c.box) << c.x << ", " << c.y;
         EXPECT_EQ(hit.edge, c.edge) << c.x << ", " << c.y;
         EXPECT_EQ(hit.missed, c.missed) << c.x << ", " << c.y;
@@ -200,27 +199,27 @@ TEST(BoxEdgeRule, DraggedLevelMovesTheLevelsTheFamilyTies)
              {F::SymmetricEvent, 3, {3}}, {F::AsymmetricEvent, 5, {1, 2, 4, 5}},
              {F::EventWithDuration, 1, {1, 2, 5, 6}}, {F::EventWithDuration, 3, {3}},
              {F::EventWithDuration, 4, {4}}, {F::Free4Segments, 2, {2}}, {None, 2, {2}}}) {
-        EngineState s;
+        BoxLimits s;
         for (std::size_t k = 1; k <= 6; ++k) {
-            s.ConYMin[k] = -static_cast<float>(k);
-            s.ConYMax[k] = static_cast<float>(k);
+            s.ymin[k] = -static_cast<float>(k);
+            s.ymax[k] = static_cast<float>(k);
         }
         move_box_edge(s, c.family, c.box, BoxEdge::YMax, 0, 9);
         for (std::size_t k = 1; k <= 6; ++k) {
             const bool tied = c.tied.count(k) > 0;
-            EXPECT_EQ(s.ConYMax[k], tied ? 9.0f : k) << c.box << " box " << k;
-            EXPECT_EQ(s.ConYMin[k], tied ? -static_cast<float>(c.box) : -static_cast<float>(k))
+            EXPECT_EQ(s.ymax[k], tied ? 9.0f : k) << c.box << " box " << k;
+            EXPECT_EQ(s.ymin[k], tied ? -static_cast<float>(c.box) : -static_cast<float>(k))
                 << c.box << " box " << k;
         }
     }
-    EngineState s = symmetric_boxes();
-    const EngineState before = s;
+    BoxLimits s = symmetric_boxes();
+    const BoxLimits before = s;
     move_box_edge(s, F::SymmetricEvent, 2, BoxEdge::XMax, 230, 99);  // an x edge: that edge only
     move_box_edge(s, F::SymmetricEvent, 4, BoxEdge::None, 230, 99);  // no edge: nothing
-    EXPECT_EQ(s.ConXMax[2], 230.0f);
-    s.ConXMax[2] = before.ConXMax[2];
-    EXPECT_TRUE(s.ConXMin == before.ConXMin && s.ConXMax == before.ConXMax
-                && s.ConYMin == before.ConYMin && s.ConYMax == before.ConYMax);
+    EXPECT_EQ(s.xmax[2], 230.0f);
+    s.xmax[2] = before.xmax[2];
+    EXPECT_TRUE(s.xmin == before.xmin && s.xmax == before.xmax && s.ymin == before.ymin &&
+                s.ymax == before.ymax);
 }
 
 TEST(ManualBoxRule, OrderedOnReleaseAndTheSixthReachesTheRightEdge)
@@ -231,19 +230,19 @@ TEST(ManualBoxRule, OrderedOnReleaseAndTheSixthReachesTheRightEdge)
              {1, 200, 12, 230, 11, {150, 230, 11, 12}}, {2, 300, 11, 260, 19, {260, 300, 11, 19}},
              {5, 410, 11, 430, 12, {410, 430, 11, 12}}, {6, 410, 11, 430, 12, {410, 450, 11, 12}},
              {6, 410, 11, 480, 12, {410, 480, 11, 12}}}) {
-        EngineState s;
+        BoxLimits s;
         start_box(s, c.n, c.press_x, c.press_y, 150);
         finish_box(s, c.n, c.x, c.y, 150, 300);
-        EXPECT_EQ((std::vector{s.ManXMin[c.n], s.ManXMax[c.n], s.ManYMin[c.n], s.ManYMax[c.n]}),
-                  c.want) << c.n << " to " << c.x;
+        EXPECT_EQ((std::vector{s.xmin[c.n], s.xmax[c.n], s.ymin[c.n], s.ymax[c.n]}), c.want)
+            << c.n << " to " << c.x;
     }
-    EngineState s;
+    BoxLimits s;
     follow_box(s, 3, 480, 12, 150, 300);  // held within the plot while it follows
-    EXPECT_EQ(s.ManXMax[3], 450.0f);
+    EXPECT_EQ(s.xmax[3], 450.0f);
     follow_box(s, 3, 449, 12, 150, 300);
-    EXPECT_EQ(s.ManXMax[3], 449.0f);
+    EXPECT_EQ(s.xmax[3], 449.0f);
     EXPECT_EQ(fault_of([&] { follow_box(s, 3, 5, 6, 3e38f, 3e38f); }), FaultKind::Overflow);
-    EXPECT_EQ(s.ManXMax[3], 5.0f);  // the mouse's point was taken before the fault
+    EXPECT_EQ(s.xmax[3], 5.0f);  // the mouse's point was taken before the fault
     EXPECT_EQ(fault_of([] { vertex_slot(7); }), FaultKind::IndexOutOfRange);
 }
 

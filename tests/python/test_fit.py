@@ -77,46 +77,64 @@ def rows(count=10, **changes):
     return x, y
 
 
-# fit()'s rows and keywords, tolvenar-fit's options on the rows as a file; or what fit() says of
-# what no file holds.
+# fit()'s rows, tolvenar-fit's reason for them as a file; or what fit() says of what no file holds.
 REFUSALS = [
-    (rows(x5=2.0), {}, [], None),                      # out of order, naming the row
-    (rows(x2=np.nan), {}, [], None),                   # a missing x
-    (rows(y3=1e39), {}, [], None),                     # beyond the single range
-    (rows(x1=-1.0, x2=-2.0), {}, [], None),            # downwards, then not
-    ((np.arange(5.0), np.ones(5)), {}, [], None),      # no vertical extent
-    (rows(), dict(model="wiggle"), ["--model", "wiggle"], None),
-    (rows(), dict(model="manual"), ["--model", "manual"], None),
-    (rows(), dict(runs=2.5), ["--runs", "2.5"], None),
-    (rows(), dict(trials="1e3"), ["--trials", "1e3"], None),
-    (rows(), dict(lo=20, hi=30), ["--from", "20", "--to", "30"], None),
-    (rows(), dict(lo=5, hi=3), ["--from", "5", "--to", "3"], None),
-    (rows(), dict(bootstrap=5), ["--bootstrap", "5"], None),
-    (rows(), dict(level=1.5, bootstrap=20), ["--level", "1.5", "--bootstrap", "20"], None),
-    (rows(), dict(seed=-1), ["--seed", "-1"], None),
-    (rows(), dict(threads=-2), ["--threads", "-2"], None),
-    (rows(3), {}, [], "only 3 data rows, where four are needed"),
-    (rows(6, y1=np.nan, y2=np.nan, y3=np.nan), {}, [],
+    (rows(x5=2.0), None),                      # out of order, naming the row
+    (rows(x2=np.nan), None),                   # a missing x
+    (rows(y3=1e39), None),                     # beyond the single range
+    (rows(x1=-1.0, x2=-2.0), None),            # downwards, then not
+    ((np.arange(5.0), np.ones(5)), None),      # no vertical extent
+    (rows(3), "only 3 data rows, where four are needed"),
+    (rows(6, y1=np.nan, y2=np.nan, y3=np.nan),
      "only 3 data rows hold a y value (3 are gaps), where four are needed"),
-    ((np.arange(5.0), np.arange(4.0)), {}, [], "x holds 5 values and y 4: each row needs one of each"),
-    (rows(), dict(sigma=np.arange(10.0)), [],
+    ((np.arange(5.0), np.arange(4.0)), "x holds 5 values and y 4: each row needs one of each"),
+]
+
+
+@pytest.mark.parametrize("data, reason", REFUSALS)
+def test_refused_rows_raise_value_error_with_tolvenar_fit_reason(data, reason, tolvenar_fit,
+                                                                 tmp_path):
+    if reason is None:
+        reason = file_reason(tolvenar_fit, write_rows(tmp_path / "rows.csv", *data), [])
+    with pytest.raises(ValueError) as refusal:
+        tolvenar.fit(*data)
+    assert str(refusal.value) == reason
+
+
+# Keywords that fit() refuses, each named with its value as the caller wrote it.
+KEYWORD_REFUSALS = [
+    (dict(model="wiggle"), "model must be one of ramp, symmetric, asymmetric, free4, free3, "
+                           "duration (or their captions), not 'wiggle'"),
+    (dict(model="manual"), "model='manual': \"Manual constraint\" needs its boxes drawn with the "
+                           "mouse: use the window"),
+    (dict(runs=2.5), "runs must be a whole number from 1 to 32767, not 2.5"),
+    (dict(runs=0), "runs must be a whole number from 1 to 32767, not 0"),
+    (dict(trials="1e3"), "trials must be a whole number from 1 to 2147483647, not '1e3'"),
+    (dict(trials=-1), "trials must be a whole number from 1 to 2147483647, not -1"),
+    (dict(lo=20, hi=30), "cannot crop: no data row at or right of the left edge 20 (the last "
+                         "data x is 9)"),
+    (dict(lo=5, hi=3), "the crop window's right edge, hi=3, lies left of its left edge, lo=5"),
+    (dict(lo="a"), "lo must be a number, not 'a'"),
+    (dict(bootstrap=5), "bootstrap must be 0 or a whole number from 20 to 1000000, not 5"),
+    (dict(level=1.5, bootstrap=20),
+     "level must be a fraction between 0 and 1 (0.9 for 90 %), not 1.5"),
+    (dict(seed=-1), "seed must be a whole number from 0 to 4294967295, not -1"),
+    (dict(threads=-2), "threads must be a whole number from 0 to 1024, not -2"),
+    (dict(sigma=np.arange(10.0)),
      "data row 1: sigma = 0 is not positive, where an uncertainty must be"),
 ]
 
 
-@pytest.mark.parametrize("data, kw, args, reason", REFUSALS)
-def test_refusals_raise_value_error_with_tolvenar_fit_reason(data, kw, args, reason, tolvenar_fit,
-                                                             tmp_path):
-    if reason is None:
-        reason = file_reason(tolvenar_fit, write_rows(tmp_path / "rows.csv", *data), args)
+@pytest.mark.parametrize("kw, reason", KEYWORD_REFUSALS)
+def test_refused_keywords_raise_value_error_naming_the_keyword(kw, reason):
     with pytest.raises(ValueError) as refusal:
-        tolvenar.fit(*data, **kw)
+        tolvenar.fit(*rows(), **kw)
     assert str(refusal.value) == reason
 
 
-def test_a_search_that_finds_no_model_raises_runtime_error():
-    with pytest.raises(RuntimeError, match="^no run made: --runs 0 reads as no run$"):
-        tolvenar.fit(*rows(), runs=0)
+def test_a_search_that_stops_on_a_fault_raises_runtime_error():
+    with pytest.raises(RuntimeError, match="^search stopped: overflow"):
+        tolvenar.fit(*rows(y3=1e20))
 
 
 def test_ctrl_c_raises_keyboard_interrupt_and_stops_the_fit():

@@ -41,8 +41,8 @@ private slots:
         QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, cell);  // the press a view wants
         QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, cell);
         QVERIFY(w.Option1[static_cast<int>(ModelFamily::SimpleRamp)]->Value());
-        QVERIFY(w.Refined &&
-                w.Refined->sq_dist == w.Comparison->fit(ModelFamily::SimpleRamp)->sq_dist);
+        QVERIFY(w.Results.refined &&
+                w.Results.refined->sq_dist == w.Results.comparison->fit(ModelFamily::SimpleRamp)->sq_dist);
         const QStringList shown = shown_report(w);
         QCOMPARE(shown.filter(QStringLiteral("X2 = ")).size(), 1);
         QVERIFY(!shown.contains(QStringLiteral("X2 = ")));
@@ -94,7 +94,7 @@ private slots:
                 QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, cell);
             }
         };
-        for (const compare::NullFit& fit : w.Comparison->nulls) {
+        for (const compare::NullFit& fit : w.Results.comparison->nulls) {
             double_click(QString::fromStdString(fit.name));
             const auto y_text = [&fit](double x) { return qtext(rounded_text(fit.at(x), 2)); };
             const QString measure = fit.name == "constant"
@@ -123,7 +123,7 @@ private slots:
         w.Work->wait_until_idle();
         QVERIFY(!w.frmComparison->isHidden());
         import_file(w, example_path("step_ramp.csv"));  // another file, if the same
-        QVERIFY(w.frmComparison->isHidden() && !w.Comparison && !w.Command6->isEnabled());
+        QVERIFY(w.frmComparison->isHidden() && !w.Results.comparison && !w.Command6->isEnabled());
     }
 
     void escapeStopsTheComparison()
@@ -141,7 +141,7 @@ private slots:
         QTRY_VERIFY(w.ProgressBar1->Value() >= 8);  // the families fitted, replicates under way
         QTest::keyClick(w.Picture1, Qt::Key_Escape);
         w.Work->wait_until_idle();
-        QVERIFY(w.Comparison && w.Comparison->stopped && w.Command2->isEnabled());
+        QVERIFY(w.Results.comparison && w.Results.comparison->stopped && w.Command2->isEnabled());
         QVERIFY(w.frmComparison->Note->text().contains(QStringLiteral("Stopped")));
     }
 
@@ -179,7 +179,7 @@ private slots:
         prepare_search(w, "step_ramp.csv", "0", "300", "2", "200", ModelFamily::SimpleRamp);
         w.AskCompare = [](const ComparisonRequest&) { return std::optional<ComparisonRequest>(); };
         w.mnuCompare1->trigger();
-        QVERIFY(!w.Busy() && !w.Comparison && w.CompareChoice.replicates == 199);
+        QVERIFY(!w.Busy() && !w.Results.comparison && w.CompareChoice.replicates == 199);
     }
 };
 

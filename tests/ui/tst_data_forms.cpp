@@ -76,6 +76,13 @@ private slots:
         import_file(w, write_file(dir, "c.csv", "t,v\n0,5\n1,6\n2,4\n3,9\n4,7\n"));
         QCOMPARE(asked.size(), 2);
         QVERIFY(!w.session.weighted() && !w.windowTitle().contains("weighted"));
+        // Without a title row the dialog offers the columns by number and the caption says so.
+        import_file(w, write_file(dir, "d.csv", "# logger 7\n0,1,5\n1,1,6\n2,1,4\n3,1,9\n4,1,7\n"));
+        QCOMPARE(asked.value(2), (std::vector<std::string>{"", "", ""}));
+        QCOMPARE(cell_number(w.session.table().y_cell(1)), 5.0);
+        QVERIFY2(w.windowTitle().contains("  no title row: the first line read as data  1 comment "
+                                          "line skipped  weighted"),
+                 qPrintable(w.windowTitle()));
         QCOMPARE(m_dialogs.titles, QStringList());
     }
 
@@ -91,7 +98,7 @@ private slots:
                                   "9,10\n"));
         type_into(w.Text5, QStringLiteral("9"));
         type_into(w.Text4, QStringLiteral("0"));
-        QCOMPARE(w.GapX, (std::vector<double>{5.0, 6.5}));
+        QCOMPARE(w.Series.gap_x, (std::vector<double>{5.0, 6.5}));
         // The line's pixel row may lie one off the point's own.
         const auto drawn = [](const PictureBox& plot, double x) {
             const QPoint at = point_at(plot, x, 0.0) - plot.contentsRect().topLeft();

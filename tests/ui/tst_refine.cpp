@@ -6,7 +6,10 @@
 #include "ui/plot/intervals.h"
 #include "window_fixture.h"
 
+#include <nlohmann/json.hpp>
+
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QLineEdit>
 #include <QMenu>
 
@@ -108,7 +111,7 @@ private slots:
         QCOMPARE(dialog.Reason->text(), reason.isEmpty() ? QString() : said);
     }
 
-    void savesTheCommandLinesObject_data()
+    void oneRecordFromTheWindowTheCommandLineAndPython_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("from");
@@ -116,17 +119,22 @@ private slots:
         QTest::addColumn<ModelFamily>("family");
         QTest::addColumn<bool>("refine_first");  // else the bootstrap refines
         QTest::addColumn<bool>("weighted");  // with a sigma column, chosen in the columns' dialog
-        QTest::newRow("plateau, duration") << "plateau_event.csv" << "0" << "1000"
-                                           << ModelFamily::EventWithDuration << true << false;
-        QTest::newRow("asymmetric") << "asymmetric_event.csv" << "300" << "900"
-                                    << ModelFamily::AsymmetricEvent << false << false;
-        QTest::newRow("ramp weighted") << "step_ramp.csv" << "50" << "250"
-                                       << ModelFamily::SimpleRamp << true << true;
+        for (const ModelFamily family : {ModelFamily::SimpleRamp, ModelFamily::AsymmetricEvent,
+                                         ModelFamily::EventWithDuration}) {
+            const std::string name(family_row(family).short_name);
+            QTest::addRow("plateau, %s", name.c_str())
+                << "plateau_event.csv" << "0" << "1000" << family << true << false;
+            QTest::addRow("asymmetric, %s", name.c_str())
+                << "asymmetric_event.csv" << "300" << "900" << family << false << false;
+        }
+        QTest::newRow("step, ramp weighted") << "step_ramp.csv" << "50" << "250"
+                                             << ModelFamily::SimpleRamp << true << true;
     }
 
     // Run, Refine, Bootstrap and Save give, byte for byte, what tolvenar-fit prints for the same
-    // file, crop, family, counts and seed; the table's header and row too, and a picture.
-    void savesTheCommandLinesObject()
+    // file, crop, family, counts and seed; the table's header and row too, and a picture; and
+    // Python's fit() of the file's rows gives the same record.
+    void oneRecordFromTheWindowTheCommandLineAndPython()
     {
         QFETCH(QString, file);
         QFETCH(QString, from);
@@ -188,6 +196,29 @@ private slots:
         const QByteArray json = saved("fit.json");
         QVERIFY(json.contains("\"refined\"") && json.contains("\"bootstrap\""));
         QCOMPARE(json, printed("--json"));
+#ifdef TOLVENAR_PYTHON
+        // fit() on the file's rows, its record with the file's name: the same members, each
+        // number the same double.
+        QProcess python;
+        python.setProcessEnvironment([] {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("PYTHONPATH"), QStringLiteral(TOLVENAR_PYTHONPATH));
+            return environment;
+        }());
+        const QString script = QStringLiteral(
+            "import json, sys, numpy as np, tolvenar\n"
+            "rows = np.genfromtxt(sys.argv[1], delimiter=',', skip_header=1)\n"
+            "sigma = rows[:, 2] if rows.shape[1] > 2 else None\n"
+            "record = tolvenar.fit(rows[:, 0], rows[:, 1], model=sys.argv[2], runs=2, trials=200,"
+            " lo=float(sys.argv[3]), hi=float(sys.argv[4]), bootstrap=40, sigma=sigma)\n"
+            "print(json.dumps({**record.to_dict(), 'file': sys.argv[1]}))\n");
+        python.start(QStringLiteral(TOLVENAR_PYTHON),
+                     {QStringLiteral("-c"), script, example_path(file),
+                      QString::fromUtf8(family_row(family).short_name), from, to});
+        QVERIFY(python.waitForFinished(120000));
+        QCOMPARE(nlohmann::json::parse(python.readAllStandardOutput().toStdString()),
+                 nlohmann::json::parse(json.toStdString()));
+#endif
         QCOMPARE(saved("fit.csv"), printed("--csv"));
         QVERIFY(saved("fit.png").startsWith("\x89PNG"));
         QVERIFY(saved("fit.svg").contains("<svg"));
@@ -198,6 +229,70 @@ private slots:
         QVERIFY(saved("no/such/folder/fit.json").isEmpty());
         QCOMPARE(dialogs.titles, QStringList{"Save"});
         QCOMPARE(shown_report(w), report);
+    }
+
+    // A record saved after any Run names the searches its best came from and where the random
+    // stream stood before them: tolvenar-fit given the record's own members alone prints it
+    // again, byte for byte, after a Reset, a second Run on top, or one inside the boxes.
+    void aRecordReproducesItself()
+    {
+        frmMain w;
+        prepare_search(w, "asymmetric_event.csv", "300", "900", "2", "150",
+                       ModelFamily::AsymmetricEvent);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("fit.json"));
+        w.platform.ShowSave = [path](const QString&, const QString&) { return path; };
+        const auto saved = [&] {
+            QTest::mouseClick(w.Command6, Qt::LeftButton);
+            QFile written(path);
+            return written.open(QIODevice::ReadOnly) ? written.readAll().toStdString()
+                                                     : std::string();
+        };
+        // tolvenar-fit's arguments from the record's members.
+        const auto reproduced = [](const std::string& line) {
+            const nlohmann::json record = nlohmann::json::parse(line);
+            std::vector<std::string> args{"--json", "--model", record["model"].get<std::string>(),
+                                          "--from", record["from"].dump(),
+                                          "--to", record["to"].dump(),
+                                          "--seed", record["seed"].dump()};
+            if (record.contains("draws"))
+                args.insert(args.end(), {"--draws", record["draws"].dump()});
+            if (record.contains("searches")) {
+                std::string list;
+                for (const auto& search : record["searches"])
+                    list += (list.empty() ? "" : ",") + search["runs"].dump() + "x" +
+                            search["trials"].dump() + (search["constrain"] ? "c" : "");
+                args.insert(args.end(), {"--searches", list});
+            } else {
+                args.insert(args.end(), {"--runs", record["runs"].dump(), "--trials",
+                                         record["trials"].dump()});
+                if (record["constrain"])
+                    args.emplace_back("--constrain");
+            }
+            args.push_back(record["file"].get<std::string>());
+            std::ostringstream out, err;
+            run_fit_command(args, out, err);
+            return out.str();
+        };
+        click_and_wait(w, w.Command2);
+        const std::string first = saved();
+        QCOMPARE(reproduced(first), first);
+        QVERIFY(first.find("\"draws\"") == std::string::npos);
+        click_and_wait(w, w.Command7);  // Reset
+        click_and_wait(w, w.Command2);  // the second Run, from where the stream stands
+        const std::string second = saved();
+        QVERIFY(second.find("\"draws\":") != std::string::npos && second != first);
+        QCOMPARE(reproduced(second), second);
+        type_into(w.Text3[0], QStringLiteral("100"));
+        click_and_wait(w, w.Command2);  // the third, on top of the second with other counts
+        const std::string third = saved();
+        QVERIFY(third.find("\"searches\":") != std::string::npos);
+        QCOMPARE(reproduced(third), third);
+        QTest::mouseClick(w.Check1, Qt::LeftButton);  // "Constrain"
+        click_and_wait(w, w.Command2);
+        const std::string fourth = saved();
+        QVERIFY(fourth.find("\"constrain\":true}]") != std::string::npos);
+        QCOMPARE(reproduced(fourth), fourth);
     }
 
     // Escape stops a long bootstrap within about a second: the refined fit stays, with the
@@ -223,8 +318,8 @@ private slots:
         QTest::keyClick(w.Picture1, Qt::Key_Escape);
         w.Work->wait_until_idle();
         QVERIFY(stop.elapsed() < 1500);
-        QVERIFY(w.Refined && w.Refined->sq_dist < searched);
-        QVERIFY(w.Intervals && w.Intervals->done < 1000000);
+        QVERIFY(w.Results.refined && w.Results.refined->sq_dist < searched);
+        QVERIFY(w.Results.intervals && w.Results.intervals->done < 1000000);
         QVERIFY(w.Command2->isEnabled() && w.Frame1->isEnabled() && !w.ProgressBar1->Visible());
         QVERIFY(w.frmIntervals != nullptr &&
                 w.frmIntervals->text().count(QLatin1Char('\n')) == 1 + 12);  // X1..Y6, no R

@@ -2,16 +2,13 @@
 #include "core/compare/event_test.h"
 
 #include "core/compare/noise.h"
+#include "core/runtime/pool.h"
 #include "core/runtime/random_source.h"
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 #include <limits>
-#include <mutex>
 #include <random>
-#include <system_error>
-#include <thread>
 
 namespace tolvenar::compare {
 
@@ -48,50 +45,26 @@ EventTestResult event_test(std::span<const double> x, std::span<const double> si
 
     const std::size_t count = settings.replicates;
     result.lr.assign(count, std::numeric_limits<double>::quiet_NaN());
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> failed{false};
-    std::exception_ptr error;
-    std::mutex error_lock;
-    const auto stopped = [&] { return failed.load() || (settings.stop && settings.stop->load()); };
-    const auto work = [&] {
-        for (std::size_t b; !stopped() && (b = next.fetch_add(1)) < count;) {
-            try {
-                std::mt19937_64 random(stream_key(settings.seed, b));
-                std::vector<double> y = simulate_noise(x, noise, sigma, random);
-                for (std::size_t i = 0; i < y.size(); ++i)
-                    y[i] += curve[i];
-                const NullFit null_fit = fit_null(null.name, x, y, sigma);
-                const std::optional<std::vector<double>> event = refit(x, y);
-                if (event && event->size() == y.size())
-                    result.lr[b] = likelihood_ratio(x, sigma, null_fit.residuals, *event);
-                if (settings.done)
-                    ++*settings.done;
-            } catch (...) {
-                const std::lock_guard lock(error_lock);
-                if (!error)
-                    error = std::current_exception();
-                failed = true;
-            }
+    std::atomic<bool> skipped{false};  // the stop flag came before a replicate
+    parallel_for(count, settings.threads, [&](std::size_t b) {
+        if (settings.stop && settings.stop->load()) {
+            skipped = true;
+            return;
         }
-    };
-    const std::size_t wanted = settings.threads ? settings.threads : std::thread::hardware_concurrency();
-    const auto threads = static_cast<unsigned>(std::clamp<std::size_t>(wanted, 1, std::max<std::size_t>(count, 1)));
-    {
-        std::vector<std::jthread> pool;
-        for (unsigned t = 1; t < threads; ++t) {
-            try {
-                pool.emplace_back(work);
-            } catch (const std::system_error&) {
-                break;  // no more threads to be had: the ones running share the replicates
-            }
-        }
-        work();
-    }
-    if (error)
-        std::rethrow_exception(error);
+        std::mt19937_64 random(stream_key(settings.seed, b));
+        std::vector<double> y = simulate_noise(x, noise, sigma, random);
+        for (std::size_t i = 0; i < y.size(); ++i)
+            y[i] += curve[i];
+        const NullFit null_fit = fit_null(null.name, x, y, sigma);
+        const std::optional<std::vector<double>> event = refit(x, y);
+        if (event && event->size() == y.size())
+            result.lr[b] = likelihood_ratio(x, sigma, null_fit.residuals, *event);
+        if (settings.done)
+            ++*settings.done;
+    });
     result.replicates = static_cast<std::size_t>(
         std::count_if(result.lr.begin(), result.lr.end(), [](double v) { return std::isfinite(v); }));
-    result.stopped = next.load() < count;
+    result.stopped = skipped;
     result.p = bootstrap_p(result.lr, result.observed_lr);
     return result;
 }

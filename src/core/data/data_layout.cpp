@@ -109,50 +109,83 @@ bool separates_values(const SampleLine& line, Separator separator)
 
 // What the first rows say of one separator.
 struct Sample {
-    bool fits = false;             // every data row's x and y read; the title has two fields
+    bool fits = false;             // every data row's x and y read; the first line has two fields
     bool separates_every = false;  // the separator separates values on every data row
+    bool title_row = true;         // false: the first line reads as data
+    bool names_found = true;       // the columns asked for by title are among the titles
     std::vector<std::string> titles;
     std::vector<std::pair<std::optional<double>, std::optional<double>>> reading;
 };
 
+// Whether the first line is data, its x and y taken in the columns chosen by number (the first
+// two for a title asked for that the line does not hold; one it holds makes it a title row).
+bool first_line_is_data(const std::vector<Field>& line, const std::vector<std::string>& titles,
+                        const ReadOptions& options, Separator separator)
+{
+    if (!options.x.name.empty() || !options.y.name.empty()) {
+        try {
+            detail::column_indexes(titles, options);
+            return false;
+        } catch (const ImportError&) {
+        }
+    }
+    const auto index = [](const ColumnChoice& choice, std::size_t first_two) {
+        return choice.name.empty() ? static_cast<std::size_t>(choice.number) - 1 : first_two;
+    };
+    return detail::reads_as_data(detail::ColumnIndexes::field(line, index(options.x, 0)),
+                                 detail::ColumnIndexes::field(line, index(options.y, 1)),
+                                 separator);
+}
+
 Sample sample(std::string_view text, Separator separator, const ReadOptions& options)
 {
     Sample sample;
-    FieldStream stream(text, separator);
+    FieldStream stream(text, separator, options.comment);
     if (stream.at_end())
         return sample;
-    const SampleLine title = next_line(stream);
-    for (const Field& field : title.fields)
+    const SampleLine first = next_line(stream);
+    for (const Field& field : first.fields)
         sample.titles.push_back(detail::field_text(field));
+    sample.title_row = !first_line_is_data(first.fields, sample.titles, options, separator);
+    if (!sample.title_row)
+        sample.titles.assign(sample.titles.size(), "");
     // Columns the title row lacks are refused by the reader, naming the titles it has.
     std::optional<detail::ColumnIndexes> columns;
     try {
-        columns = detail::column_indexes(sample.titles, options);
+        columns = detail::column_indexes(sample.titles, options, sample.title_row);
     } catch (const ImportError&) {
         columns = detail::ColumnIndexes{};
+        sample.names_found = false;
     }
-    bool every = true, some = false, readable = true;
+    bool every = true, some = false, readable = true, any_y = false;
     std::size_t rows = 0;
-    while (!stream.at_end() && rows < kSampleRows) {
-        const SampleLine line = next_line(stream);
-        if (line.cut)
-            break;
-        if (is_blank_line(line))
-            continue;
+    const auto take = [&](const SampleLine& line) {
         const Field* x = detail::ColumnIndexes::field(line.fields, columns->x);
         const Field* y = detail::ColumnIndexes::field(line.fields, columns->y);
         if (detail::is_marker_row(x, y))
-            continue;
+            return;
         ++rows;
+        any_y = any_y || y;
         readable = readable && x && readable_x(x, separator) && readable_y(y, separator);
         sample.reading.emplace_back(sampled_value(x, separator), sampled_value(y, separator));
         const bool separates = separates_values(line, separator);
         every = every && separates;
         some = some || separates;
+    };
+    if (!sample.title_row)
+        take(first);
+    while (!stream.at_end() && rows < kSampleRows) {
+        const SampleLine line = next_line(stream);
+        if (line.cut)
+            break;
+        if (!is_blank_line(line))
+            take(line);
     }
-    // Only a separator between values on some row tells a table from a comma file's padding.
-    sample.fits = readable && rows > 0 && title.fields.size() >= 2 &&
-                  (separator == Separator::Comma || some);
+    // Only a separator between values on some row tells a table from a comma file's padding; a
+    // title found among blank-separated words whose column no row reaches reads nothing.
+    sample.fits = readable && rows > 0 && first.fields.size() >= 2 &&
+                  (separator == Separator::Comma || some) &&
+                  (any_y || options.y.name.empty() || !sample.names_found);
     sample.separates_every = rows > 0 && every;
     return sample;
 }
@@ -168,21 +201,32 @@ const char* separator_name(Separator separator)
     return "blanks";
 }
 
-// Whether the pair stream would take the third field of the title line for the first data x and
-// refuse it: a text, quoted or not.
-bool third_title_is_text(std::string_view text)
+// The first three fields of the pair stream and whether each shares the first line; nullptr
+// beyond the text.
+struct StreamHead {
+    std::array<Field, 3> fields;
+    std::size_t count = 0;
+    std::size_t on_first_line = 0;
+
+    const Field* at(std::size_t i) const { return i < count ? &fields[i] : nullptr; }
+};
+
+StreamHead stream_head(std::string_view text, char comment)
 {
-    FieldStream stream(text);
-    for (int i = 0; i < 3; ++i) {
-        if (stream.at_end())
-            return false;
-        const Field field = stream.next();
-        if (i == 2)
-            return field.kind == CellKind::Text;
-        if (field.ends_line)
-            return false;
+    StreamHead head;
+    FieldStream stream(text, Separator::Comma, comment);
+    bool first_line = true;
+    while (head.count < head.fields.size() && !stream.at_end()) {
+        try {
+            head.fields[head.count] = stream.next();
+        } catch (const Fault&) {  // beyond the double range: the reader names the line
+            break;
+        }
+        head.on_first_line += first_line;
+        first_line = first_line && !head.fields[head.count].ends_line;
+        ++head.count;
     }
-    return false;
+    return head;
 }
 
 }  // namespace
@@ -212,7 +256,17 @@ const Field* ColumnIndexes::field(const std::vector<Field>& line, std::size_t co
     return column < line.size() ? &line[column] : nullptr;
 }
 
-ColumnIndexes column_indexes(const std::vector<std::string>& titles, const ReadOptions& options)
+bool reads_as_data(const Field* x, const Field* y, Separator separator)
+{
+    if (!x || !y || x->text.empty())
+        return false;
+    const bool x_data = quoted_number(*x, separator) || parse_iso_time(x->text);
+    const bool y_gap = y->text.empty() || (y->kind == CellKind::Text && is_missing_marker(y->text));
+    return x_data && (quoted_number(*y, separator) || y_gap);
+}
+
+ColumnIndexes column_indexes(const std::vector<std::string>& titles, const ReadOptions& options,
+                             bool title_row)
 {
     const auto listed = [&titles] {
         std::string list;
@@ -226,9 +280,17 @@ ColumnIndexes column_indexes(const std::vector<std::string>& titles, const ReadO
                 return static_cast<std::size_t>(choice.number) - 1;
             throw ImportError(ImportFailure::NoSuchColumn,
                               std::string("there is no column ") + std::to_string(choice.number) +
-                                  " for " + role + ": the title row has " +
-                                  std::to_string(titles.size()) + " (" + listed() + ")");
+                                  " for " + role + ": " +
+                                  (title_row ? "the title row has " + std::to_string(titles.size()) +
+                                                   " (" + listed() + ")"
+                                             : "the first line has " +
+                                                   std::to_string(titles.size())));
         }
+        if (!title_row)
+            throw ImportError(ImportFailure::NoSuchColumn,
+                              std::string("no column is titled \"") + choice.name + "\" for " +
+                                  role + ": the file has no title row (its first line is data), "
+                                         "so its columns go by number (1, 2, ...)");
         const auto lower = [](std::string_view s) {
             std::string out;
             for (const char c : s)
@@ -261,12 +323,18 @@ ColumnIndexes column_indexes(const std::vector<std::string>& titles, const ReadO
 DataLayout data_layout(std::string_view text, const ReadOptions& options)
 {
     std::array<Sample, kCandidates.size()> samples;
-    std::vector<std::size_t> fitting;
+    std::vector<std::size_t> fitting, named;
     for (std::size_t i = 0; i < kCandidates.size(); ++i) {
         samples[i] = sample(text, kCandidates[i], options);
         if (samples[i].fits)
             fitting.push_back(i);
+        if (samples[i].fits && samples[i].names_found)
+            named.push_back(i);
     }
+    // Titles with blanks inside ("Age [ka BP]") are asked for as the separator that holds them
+    // whole reads them; a word of such a title found by blanks alone decides nothing.
+    if (!named.empty() && kCandidates[named.front()] != Separator::Blanks)
+        fitting = named;
     std::size_t chosen = 0;  // comma, when it reads the first rows or nothing else does
     if (!fitting.empty() && fitting.front() != 0) {
         for (const std::size_t i : fitting) {
@@ -294,8 +362,20 @@ DataLayout data_layout(std::string_view text, const ReadOptions& options)
     DataLayout layout;
     layout.separator = kCandidates[chosen];
     layout.titles = std::move(samples[chosen].titles);
-    layout.pairs = layout.separator == Separator::Comma && options.pairs_allowed() &&
-                   !third_title_is_text(text);
+    layout.title_row = samples[chosen].title_row;
+    if (layout.separator != Separator::Comma || !options.pairs_allowed()) {
+        layout.pairs = false;
+        return layout;
+    }
+    // The pair stream's titles are its first two fields, on one line or not; a third field of
+    // the first line that is text would be taken for the first data x and refused.
+    const StreamHead head = stream_head(text, options.comment);
+    layout.title_row = !detail::reads_as_data(head.at(0), head.at(1), Separator::Comma);
+    if (!layout.title_row)
+        layout.titles.assign(layout.titles.size(), "");
+    layout.pairs = layout.title_row ? !(head.on_first_line == 3 &&
+                                        head.fields[2].kind == CellKind::Text)
+                                    : head.on_first_line <= 2;
     return layout;
 }
 

@@ -142,7 +142,7 @@ public:
 
     // The spare row (unless a final marker row already is), the row count, the order, the y
     // range. Four rows with a y are needed; `file` says so of a file, else of arrays.
-    void finish(bool marker_spare, bool file = true)
+    void finish(bool marker_spare, bool file = true, bool title_row = true)
     {
         DataTable& table = m_table;
         const std::size_t rows = table.DataX.size() - 1 - (marker_spare ? 1 : 0);
@@ -155,7 +155,8 @@ public:
                                   " are gaps), where four are needed");
         if (rows < 4)
             throw ImportError(ImportFailure::TooFewFields,
-                              file ? lead + "fewer than four data rows under the title row"
+                              file ? lead + "fewer than four data rows" +
+                                         (title_row ? " under the title row" : "")
                                    : "only " + std::to_string(rows) +
                                          " data rows, where four are needed");
         if (!marker_spare) {
@@ -323,19 +324,22 @@ private:
     bool m_marked = false;    // a marker row came since the last row
 };
 
-// The first line of the file after the title that holds anything; the title when none does.
-std::string_view first_data_line(std::string_view text)
+// The first line of the file after the title that holds anything but a comment; the title when
+// none does.
+std::string_view first_data_line(std::string_view text, char comment)
 {
     std::string_view title;
     bool first = true;
     while (!text.empty()) {
         const std::size_t end = std::min(text.find_first_of("\r\n"), text.size());
         const std::string_view line = text.substr(0, end);
-        if (first)
+        const std::size_t start = line.find_first_not_of(" \t");
+        const bool comment_line = start != std::string_view::npos && line[start] == comment;
+        if (first && !comment_line)
             title = line;
-        else if (line.find_first_not_of(" \t") != std::string_view::npos)
+        else if (!first && start != std::string_view::npos && !comment_line)
             return line;
-        first = false;
+        first = first && comment_line;
         text.remove_prefix(end);
         if (text.starts_with("\r\n"))
             text.remove_prefix(2);
@@ -372,12 +376,12 @@ std::size_t trailing_empty_line(std::string_view text)
 
 // A file of another format explains a refusal better than the refusal itself: the reason for
 // `error` with that in view.
-ImportError diagnosed(std::string_view text, const ImportError& error)
+ImportError diagnosed(std::string_view text, const ImportError& error, char comment)
 {
     if (is_utf16(text))
         return ImportError(ImportFailure::Utf16,
                            "the file is UTF-16 text, where a data file is UTF-8 or plain ASCII");
-    const std::string_view line = first_data_line(text);
+    const std::string_view line = first_data_line(text, comment);
     std::string unquoted;  // a semicolon inside quotes is text, no separator
     for (bool quoted = false; const char c : line) {
         quoted ^= c == '"';
@@ -501,17 +505,22 @@ void take_titles(ImportedSeries& series, const Field* x, const Field* y, const F
     series.sigma_title = sigma ? detail::field_text(*sigma) : "";
 }
 
-// The stream of (x, y) pairs: fields in pairs whatever the lines, the first pair the titles,
-// the next four the first data rows as they are, markers dropped from then on.
-void read_pairs(std::string_view text, ImportedSeries& series, const ReadOptions& options)
+// The stream of (x, y) pairs: fields in pairs whatever the lines, the first pair the titles
+// (empty without a title row), the next four the first data rows as they are, markers dropped
+// from then on.
+void read_pairs(std::string_view text, ImportedSeries& series, const ReadOptions& options,
+                bool title_row)
 {
     DataTable& table = series.table;
-    FieldStream fields(text);
+    FieldStream fields(text, Separator::Comma, options.comment);
 
     Field head[10];
     Cell cells[10];
     std::size_t title_texts = 0;
-    for (int i = 0; i < 10; ++i) {
+    for (int i = title_row ? 0 : 2; i < 10; ++i) {
+        if (fields.at_end() && !title_row)
+            throw ImportError(ImportFailure::TooFewFields,
+                              "not a data file: fewer than four data rows (eight fields)");
         if (fields.at_end())
             refuse(ImportFailure::TooFewFields);
         head[i] = next_field(fields);
@@ -551,16 +560,18 @@ void read_pairs(std::string_view text, ImportedSeries& series, const ReadOptions
             rows.take(&x, &y, nullptr, x.line);
         }
     }
-    rows.finish(marker.pending());
+    rows.finish(marker.pending(), true, title_row);
+    series.comment_lines = fields.comment_lines();
 }
 
 // One data row per line, in the columns `options` choose; blank lines are skipped, a short line
 // lacks its last columns, markers are dropped from the fifth data row on.
 void read_lines(std::string_view text, ImportedSeries& series, const ReadOptions& options,
-                Separator separator)
+                const DataLayout& layout)
 {
     DataTable& table = series.table;
-    FieldStream fields(text, separator);
+    const Separator separator = layout.separator;
+    FieldStream fields(text, separator, options.comment);
     const std::size_t capacity = expected_rows(text);
     table.DataX.reserve(capacity);
     table.DataY.reserve(capacity);
@@ -583,10 +594,14 @@ void read_lines(std::string_view text, ImportedSeries& series, const ReadOptions
         if (!columns) {
             std::vector<std::string> titles;
             for (const Field& field : line)
-                titles.push_back(detail::field_text(field));
-            columns = detail::column_indexes(titles, options);
-            take_titles(series, column(columns->x), column(columns->y), column(columns->sigma));
-            continue;
+                titles.push_back(layout.title_row ? detail::field_text(field) : "");
+            columns = detail::column_indexes(titles, options, layout.title_row);
+            if (layout.title_row) {
+                take_titles(series, column(columns->x), column(columns->y),
+                            column(columns->sigma));
+                continue;
+            }
+            take_titles(series, nullptr, nullptr, nullptr);
         }
         if (line.size() == 1 && line[0].kind == CellKind::Empty && !line[0].quoted)
             continue;
@@ -602,22 +617,38 @@ void read_lines(std::string_view text, ImportedSeries& series, const ReadOptions
     }
     if (!columns)
         throw ImportError(ImportFailure::TooFewFields, "not a data file: the file is empty");
-    rows.finish(marker.pending());
+    rows.finish(marker.pending(), true, layout.title_row);
+    series.comment_lines = fields.comment_lines();
+}
+
+// A file of comments alone, or one whose description block runs to its end, holds no data.
+void refuse_comments_only(std::string_view text, char comment)
+{
+    const FieldStream fields(text, Separator::Comma, comment);
+    if (const std::size_t line = fields.unclosed_block())
+        throw ImportError(ImportFailure::CommentsOnly,
+                          "not a data file: the description block opened by \"/*\" on line " +
+                              std::to_string(line) + " is never closed by \"*/\"");
+    if (fields.at_end() && fields.comment_lines() > 0)
+        throw ImportError(ImportFailure::CommentsOnly,
+                          "not a data file: all its " + std::to_string(fields.comment_lines()) +
+                              " lines are comments");
 }
 
 }  // namespace
 
 ImportedSeries read_data_text(std::string_view text, const ReadOptions& options)
 {
+    refuse_comments_only(text, options.comment);
     DataLayout layout;
     try {
         layout = data_layout(text, options);
         ImportedSeries series;
         if (!layout.pairs) {
-            read_lines(text, series, options, layout.separator);
+            read_lines(text, series, options, layout);
         } else {
             try {
-                read_pairs(text, series, options);
+                read_pairs(text, series, options, layout.title_row);
             } catch (const ImportError&) {
                 // A title of three fields or more, the third a number or empty (a trailing
                 // comma): a table, where the pairs refuse it.
@@ -625,7 +656,7 @@ ImportedSeries read_data_text(std::string_view text, const ReadOptions& options)
                     throw;
                 try {
                     series = ImportedSeries{};
-                    read_lines(text, series, options, layout.separator);
+                    read_lines(text, series, options, layout);
                     layout.pairs = false;
                 } catch (const ImportError&) {
                 }
@@ -640,7 +671,7 @@ ImportedSeries read_data_text(std::string_view text, const ReadOptions& options)
         if (layout.separator != Separator::Comma ||
             error.reason() == ImportFailure::AmbiguousSeparator)
             throw;
-        throw diagnosed(text, error);
+        throw diagnosed(text, error, options.comment);
     }
 }
 

@@ -37,6 +37,7 @@ enum class ImportFailure {
     NoSuchColumn,       // a chosen column that the title row does not hold
     AmbiguousSeparator, // two separators read the first rows, each differently
     UnequalLengths,     // arrays of x, y and sigma whose lengths differ
+    CommentsOnly,       // nothing but comments, or a description block never closed
 };
 
 // A refused data file. what() is a one-line message for the user that names the line and the
@@ -82,13 +83,20 @@ struct Field {
 // on both sides) with the semicolon and tab separators; any other field is text, nothing at all
 // the empty value. The stream is at its end once the last separator has been taken: a final line
 // end ends the last field and makes none, a final empty line is one more (empty) field. A UTF-8
-// byte order mark at the start is skipped.
+// byte order mark at the start is skipped, and so are comments: a leading description block from
+// "/*" to the end of the line that closes it with "*/", and every line whose first character
+// after blanks is the comment character (none when it is '\0'); line numbers still count them.
 class FieldStream {
 public:
-    explicit FieldStream(std::string_view text, Separator separator = Separator::Comma);
+    explicit FieldStream(std::string_view text, Separator separator = Separator::Comma,
+                         char comment = '\0');
 
     bool at_end() const noexcept { return m_pos == m_text.size(); }
     std::size_t line() const noexcept { return m_line; }  // where the next field starts, from 1
+    // The lines skipped as comments so far, a description block's included.
+    std::size_t comment_lines() const noexcept { return m_comment_lines; }
+    // The line of a description block that no "*/" closes (it runs to the end); 0: none.
+    std::size_t unclosed_block() const noexcept { return m_unclosed_block; }
     // The next field (an empty one at the end). A number beyond the double range raises
     // FaultKind::Overflow; one below it reads as 0.
     Field next();
@@ -99,11 +107,16 @@ private:
     void read_unquoted(Field& field, std::string_view raw) const;
     // The quoted field opening at `p`; the position after its closing quote, or the text's end.
     std::size_t read_quoted(Field& field, std::size_t p);
+    // Skips the comment lines from m_pos, a line's start.
+    void skip_comments();
 
     std::string_view m_text;
     std::size_t m_pos = 0;
     std::size_t m_line = 1;  // line at m_pos
     Separator m_separator = Separator::Comma;
+    char m_comment = '\0';
+    std::size_t m_comment_lines = 0;
+    std::size_t m_unclosed_block = 0;
 };
 
 // A column of the data file, as a user names it.
@@ -122,6 +135,7 @@ struct ReadOptions {
     ColumnChoice y{"", 2};               // the measured value
     std::optional<ColumnChoice> sigma;   // the y uncertainty; none when unset
     std::optional<double> missing;       // a y equal to it is missing, as an empty y is
+    char comment = '#';                  // starts a comment line (FieldStream); '\0': none
 
     // Only the first two columns and no sigma: the file may be read as a stream of pairs.
     bool pairs_allowed() const;
@@ -131,11 +145,16 @@ struct ReadOptions {
 // (fields in pairs whatever the lines, the comma files it has always read) or line by line in
 // columns (another separator, chosen columns or a sigma, or a title row of three or more fields
 // whose third is text, which the pair stream would take for the first data x and refuse; with a
-// number or nothing for the third, columns where the pairs refuse the file).
+// number or nothing for the third, columns where the pairs refuse the file). A first line whose
+// x and y read as data (an x that is a number or a date, a y that is a number or a gap; in the
+// pair stream its first two fields) is data, not titles: the file has no title row, its columns
+// go by number, and one of three fields or more is read in columns.
 struct DataLayout {
     Separator separator = Separator::Comma;
     bool pairs = true;                // a stream of (x, y) pairs; false: one data row per line
-    std::vector<std::string> titles;  // the first line's fields, quotes removed
+    bool title_row = true;            // false: the first line is data
+    std::vector<std::string> titles;  // the first line's fields, quotes removed; "" each without
+                                      // a title row
 };
 
 // The layout of `text` under `options`: the separator that reads the title row and the first data
@@ -161,6 +180,7 @@ struct ImportedSeries {
     bool reversed = false;         // the file lists x downwards; the table holds them upwards
     std::string x_title, y_title, sigma_title;  // the chosen columns' titles ("" for none)
     DataLayout layout;             // the separator and reading the file was taken with
+    std::size_t comment_lines = 0;  // lines skipped as comments, a description block's included
 };
 
 // The number of gaps at x within [from, to]: those of a crop, or (with from and to two data rows'

@@ -175,12 +175,48 @@ std::string field_text(const Field& field)
 
 }  // namespace detail
 
-FieldStream::FieldStream(std::string_view text, Separator separator)
-    : m_text(text), m_separator(separator)
+FieldStream::FieldStream(std::string_view text, Separator separator, char comment)
+    : m_text(text), m_separator(separator), m_comment(comment)
 {
     // A UTF-8 byte order mark (spreadsheet exports) is no part of the first field.
     if (m_text.starts_with("\xEF\xBB\xBF"))
         m_pos = 3;
+    // An archive's description block ("/* DATA DESCRIPTION: ... */") up to its closing line.
+    const std::size_t open = m_text.find_first_not_of(" \t", m_pos);
+    if (open != std::string_view::npos && m_text.substr(open).starts_with("/*")) {
+        const std::size_t close = m_text.find("*/", open + 2);
+        const std::size_t end = close == std::string_view::npos
+                                    ? m_text.size()
+                                    : std::min(m_text.find_first_of("\r\n", close), m_text.size());
+        m_unclosed_block = close == std::string_view::npos ? m_line : 0;
+        const std::string_view block = m_text.substr(m_pos, end - m_pos);
+        m_comment_lines = detail::line_ends(block) + 1;
+        m_line += detail::line_ends(block);
+        m_pos = end;
+        if (m_pos < m_text.size()) {  // the closing line's end
+            m_pos += m_text.substr(m_pos).starts_with("\r\n") ? 2 : 1;
+            ++m_line;
+        }
+    }
+    skip_comments();
+}
+
+void FieldStream::skip_comments()
+{
+    const std::string_view t = m_text;
+    while (m_comment != '\0') {
+        const std::size_t first = t.find_first_not_of(" \t", m_pos);
+        if (first == std::string_view::npos || t[first] != m_comment)
+            return;
+        ++m_comment_lines;
+        const std::size_t end = t.find_first_of("\r\n", first);
+        if (end == std::string_view::npos) {
+            m_pos = t.size();
+            return;
+        }
+        m_pos = end + (t.substr(end).starts_with("\r\n") ? 2 : 1);
+        ++m_line;
+    }
 }
 
 Field FieldStream::next()
@@ -290,6 +326,10 @@ Field FieldStream::next_separated()
             ++p;
     }
     m_pos = p;
+    // Most lines start with a value: one look at their first character passes them.
+    if (field.ends_line && m_comment != '\0' && p < size &&
+        (t[p] == m_comment || is_blank(t[p]) || t[p] == '\t'))
+        skip_comments();
     return field;
 }
 

@@ -50,7 +50,12 @@ struct ColumnIndexes {
 };
 
 // The columns `options` choose among `titles`; ImportError NoSuchColumn naming the titles when
-// one is not there.
-ColumnIndexes column_indexes(const std::vector<std::string>& titles, const ReadOptions& options);
+// one is not there, or saying there are none when the file has no title row.
+ColumnIndexes column_indexes(const std::vector<std::string>& titles, const ReadOptions& options,
+                             bool title_row = true);
+
+// Whether a first line's x and y read as data, not titles: x a number or an ISO date, y a number
+// or a gap (empty or a missing-value marker).
+bool reads_as_data(const Field* x, const Field* y, Separator separator);
 
 }  // namespace tolvenar::detail

@@ -33,9 +33,9 @@ bool strictly_between(float low, float value, float high)
 
 // Vertices whose levels the family ties together share the y limits of box e, among the
 // boxes of the family's vertices.
-void tie_levels(EngineState& state, std::optional<ModelFamily> family, std::size_t e)
+void tie_levels(BoxLimits& boxes_of, std::optional<ModelFamily> family, std::size_t e)
 {
-    if (!family || *family == ModelFamily::ManualConstraint)
+    if (!family || drawn_family(family))
         return;
     const FamilyRow& row = family_row(*family);
     const auto boxes = static_cast<std::size_t>(row.vertices);
@@ -43,8 +43,8 @@ void tie_levels(EngineState& state, std::optional<ModelFamily> family, std::size
         return;
     for (std::size_t k = 1; k <= boxes; ++k) {
         if (row.level_of[k] == row.level_of[e]) {
-            state.ConYMin[k] = state.ConYMin[e];
-            state.ConYMax[k] = state.ConYMax[e];
+            boxes_of.ymin[k] = boxes_of.ymin[e];
+            boxes_of.ymax[k] = boxes_of.ymax[e];
         }
     }
 }
@@ -63,94 +63,94 @@ std::size_t vertex_slot(int k)
     return static_cast<std::size_t>(k);
 }
 
-EdgeHit box_edge_at(const EngineState& state, float x, float y, float scale_width,
-                    float scale_height)
+EdgeHit box_edge_at(const BoxLimits& boxes, std::int16_t vertices, float x, float y,
+                    float scale_width, float scale_height)
 {
     const EdgeTolerance near(scale_width, scale_height);
     const auto hit = [](int k, BoxEdge edge) {
         return EdgeHit{static_cast<std::int16_t>(k), edge};
     };
     EdgeHit miss;
-    for (int k = 2; k <= state.NodeCount - 1; ++k) {
+    for (int k = 2; k <= vertices - 1; ++k) {
         const std::size_t i = vertex_slot(k);
-        const bool within_y = strictly_between(state.ConYMin[i], y, state.ConYMax[i]);
-        const bool within_x = strictly_between(state.ConXMin[i], x, state.ConXMax[i]);
-        if (near.nearX(x, state.ConXMin[i])) {
+        const bool within_y = strictly_between(boxes.ymin[i], y, boxes.ymax[i]);
+        const bool within_x = strictly_between(boxes.xmin[i], x, boxes.xmax[i]);
+        if (near.nearX(x, boxes.xmin[i])) {
             if (within_y)
                 return hit(k, BoxEdge::XMin);
-        } else if (near.nearX(x, state.ConXMax[i])) {
+        } else if (near.nearX(x, boxes.xmax[i])) {
             if (within_y)
                 return hit(k, BoxEdge::XMax);
         }
-        if (near.nearY(y, state.ConYMin[i])) {
+        if (near.nearY(y, boxes.ymin[i])) {
             if (within_x)
                 return hit(k, BoxEdge::YMin);
-        } else if (near.nearY(y, state.ConYMax[i])) {
+        } else if (near.nearY(y, boxes.ymax[i])) {
             if (within_x)
                 return hit(k, BoxEdge::YMax);
         }
         miss.missed = true;
     }
     const std::size_t first = vertex_slot(1);
-    if (near.nearX(x, state.ConXMax[first])) {
-        if (near.nearY(y, state.ConYMin[first]))
+    if (near.nearX(x, boxes.xmax[first])) {
+        if (near.nearY(y, boxes.ymin[first]))
             return hit(1, BoxEdge::YMin);
-        if (near.nearY(y, state.ConYMax[first]))
+        if (near.nearY(y, boxes.ymax[first]))
             return hit(1, BoxEdge::YMax);
     }
-    const std::size_t last = vertex_slot(state.NodeCount);
-    if (near.nearX(x, state.ConXMin[last])) {
-        if (near.nearY(y, state.ConYMin[last]))
-            return hit(state.NodeCount, BoxEdge::YMin);
-        if (near.nearY(y, state.ConYMax[last]))
-            return hit(state.NodeCount, BoxEdge::YMax);
+    const std::size_t last = vertex_slot(vertices);
+    if (near.nearX(x, boxes.xmin[last])) {
+        if (near.nearY(y, boxes.ymin[last]))
+            return hit(vertices, BoxEdge::YMin);
+        if (near.nearY(y, boxes.ymax[last]))
+            return hit(vertices, BoxEdge::YMax);
     }
     return miss;
 }
 
-void move_box_edge(EngineState& state, std::optional<ModelFamily> family, std::int16_t box,
+void move_box_edge(BoxLimits& boxes, std::optional<ModelFamily> family, std::int16_t box,
                    BoxEdge edge, float x, float y)
 {
     const std::size_t e = vertex_slot(box);
     switch (edge) {
-    case BoxEdge::XMin: state.ConXMin[e] = x; break;
-    case BoxEdge::XMax: state.ConXMax[e] = x; break;
-    case BoxEdge::YMin: state.ConYMin[e] = y; break;
-    case BoxEdge::YMax: state.ConYMax[e] = y; break;
+    case BoxEdge::XMin: boxes.xmin[e] = x; break;
+    case BoxEdge::XMax: boxes.xmax[e] = x; break;
+    case BoxEdge::YMin: boxes.ymin[e] = y; break;
+    case BoxEdge::YMax: boxes.ymax[e] = y; break;
     case BoxEdge::None: return;  // the pointer outlived its hit: nothing moves
     }
-    tie_levels(state, family, e);
+    tie_levels(boxes, family, e);
 }
 
-void start_box(EngineState& state, std::size_t n, float x, float y, float plot_left)
+void start_box(BoxLimits& boxes, std::size_t n, float x, float y, float plot_left)
 {
-    state.ManXMin[n] = n == 1 ? plot_left : x;
-    state.ManYMin[n] = y;
+    boxes.xmin[n] = n == 1 ? plot_left : x;
+    boxes.ymin[n] = y;
 }
 
-void follow_box(EngineState& state, std::size_t n, float x, float y, float plot_left,
+void follow_box(BoxLimits& boxes, std::size_t n, float x, float y, float plot_left,
                 float plot_width)
 {
-    state.ManXMax[n] = x;
-    state.ManYMax[n] = y;
+    boxes.xmax[n] = x;
+    boxes.ymax[n] = y;
     const float right = plot_right(plot_left, plot_width);
-    if (right < state.ManXMax[n])
-        state.ManXMax[n] = right;
+    if (right < boxes.xmax[n])
+        boxes.xmax[n] = right;
 }
 
-void finish_box(EngineState& state, std::size_t n, float x, float y, float plot_left,
+void finish_box(BoxLimits& boxes, std::size_t n, float x, float y, float plot_left,
                 float plot_width)
 {
-    state.ManXMax[n] = x;  // beyond the right edge it stays where it was released
-    state.ManYMax[n] = y;
-    if (state.ManXMin[n] > state.ManXMax[n])
-        std::swap(state.ManXMin[n], state.ManXMax[n]);
-    if (state.ManYMin[n] > state.ManYMax[n])
-        std::swap(state.ManYMin[n], state.ManYMax[n]);
+    boxes.xmax[n] = x;  // beyond the right edge it stays where it was released
+    boxes.ymax[n] = y;
+    if (boxes.xmin[n] > boxes.xmax[n])
+        std::swap(boxes.xmin[n], boxes.xmax[n]);
+    if (boxes.ymin[n] > boxes.ymax[n])
+        std::swap(boxes.ymin[n], boxes.ymax[n]);
     // The sixth box holds the last vertex, which lies on the plot's right edge.
     const float right = plot_right(plot_left, plot_width);
-    if (n == 6 && right > state.ManXMax[6])
-        state.ManXMax[6] = right;
+    if (n == 6 && right > boxes.xmax[6])
+        boxes.xmax[6] = right;
 }
 
 }  // namespace tolvenar

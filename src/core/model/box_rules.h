@@ -3,7 +3,7 @@
 // levels the family ties together, and the manual box drawn with the left button.
 #pragma once
 
-#include "core/model/engine_state.h"
+#include "core/model/model.h"
 #include "core/model/family.h"
 
 #include <cstddef>
@@ -24,25 +24,27 @@ struct EdgeHit {
     bool missed = false;  // no edge after interior boxes were looked at: the arrow pointer
 };
 
-// The first constraint-box edge within a hundredth of the plot's scale width (x) or height (y)
-// of (x, y). Interior boxes 2..NodeCount - 1 answer on all four edges, within the box's span;
-// the end boxes, strokes on the plot's left and right edges, only at their ends.
-EdgeHit box_edge_at(const EngineState& state, float x, float y, float scale_width,
-                    float scale_height);
+// The first edge of the constraint `boxes` of a family of `vertices` within a hundredth of the
+// plot's scale width (x) or height (y) of (x, y). Interior boxes 2..vertices - 1 answer on all
+// four edges, within the box's span; the end boxes, strokes on the plot's left and right edges,
+// only at their ends.
+EdgeHit box_edge_at(const BoxLimits& boxes, std::int16_t vertices, float x, float y,
+                    float scale_width, float scale_height);
 
 // An edge drag step: the box's limit takes x or y; vertices whose levels the family ties
 // together share it (their boxes' y limits move with it).
-void move_box_edge(EngineState& state, std::optional<ModelFamily> family, std::int16_t box,
+void move_box_edge(BoxLimits& boxes, std::optional<ModelFamily> family, std::int16_t box,
                    BoxEdge edge, float x, float y);
 
-// Manual box n: pressed at (x, y) (the first box holds vertex 1 and starts on the plot's left
-// edge), followed to (x, y) with its right edge held within the plot, released at (x, y) with its
-// limits put in order and, the sixth box, stretched to the plot's right edge. The plot's right
-// edge beyond the single range raises Overflow after the box took the mouse's point.
-void start_box(EngineState& state, std::size_t n, float x, float y, float plot_left);
-void follow_box(EngineState& state, std::size_t n, float x, float y, float plot_left,
+// Manual box n of `boxes`: pressed at (x, y) (the first box holds vertex 1 and starts on the
+// plot's left edge), followed to (x, y) with its right edge held within the plot, released at
+// (x, y) with its limits put in order and, the sixth box, stretched to the plot's right edge.
+// The plot's right edge beyond the single range raises Overflow after the box took the mouse's
+// point.
+void start_box(BoxLimits& boxes, std::size_t n, float x, float y, float plot_left);
+void follow_box(BoxLimits& boxes, std::size_t n, float x, float y, float plot_left,
                 float plot_width);
-void finish_box(EngineState& state, std::size_t n, float x, float y, float plot_left,
+void finish_box(BoxLimits& boxes, std::size_t n, float x, float y, float plot_left,
                 float plot_width);
 
 }  // namespace tolvenar

@@ -6,6 +6,8 @@
 
 #include "core/data/data_table.h"
 #include "core/data/x_form.h"
+#include "core/model/model.h"
+#include "core/window/crop.h"
 
 #include <array>
 #include <cstdint>
@@ -13,39 +15,6 @@
 #include <vector>
 
 namespace tolvenar {
-
-// Per-vertex values; element k belongs to vertex k = 1..6, element 0 is used only where noted.
-using Vertices = std::array<float, 7>;
-
-inline constexpr float kUnsetVertex = -9999.0f;         // unset best-model vertex or manual box
-inline constexpr float kEmptyLowerLimit = 999999.0f;    // empty constraint lower limit
-inline constexpr float kEmptyUpperLimit = -999999.0f;   // empty constraint upper limit
-// "No value yet" for the best-of-best squared distance after a reset and a run's best at its
-// start: any finite sum of squares beats it, however large the data's y.
-inline constexpr float kUnsetBestOfBest = std::numeric_limits<float>::infinity();
-inline constexpr float kRunBestStart = std::numeric_limits<float>::infinity();
-inline constexpr int kConvergenceSlots = 500;           // points 1..500; slot 0 holds no point
-
-// A model polyline: vertex k = 1..6 at index k of x and y; x in model x (see CropOrigin), y in
-// data units.
-struct Model {
-    Vertices x{};
-    Vertices y{};
-};
-
-// Boxes around the vertices: box k = 1..6 at index k. An empty box has its lower limits above
-// its upper ones (kEmptyLowerLimit, kEmptyUpperLimit); an unset manual box holds kUnsetVertex.
-struct BoxLimits {
-    Vertices xmin{};
-    Vertices xmax{};
-    Vertices ymin{};
-    Vertices ymax{};
-};
-
-struct ConvergencePoint {
-    float x = 0.0f;  // TrialCount at the new overall best
-    float y = 0.0f;  // BestSqDist then
-};
 
 struct EngineState {
     // Data table of the current set (filled by the import).
@@ -98,11 +67,103 @@ struct EngineState {
     Vertices ManYMin{};
     Vertices ManYMax{};
 
-    // Vertices of the chosen family; for "Manual constraint" the number of manual boxes (0..6).
+    // Vertices of the chosen family; for the drawn family the number of manual boxes (0..6).
     std::int16_t NodeCount = 0;
 
     // How the file writes its x: the report writes break points and durations back in it.
     XForm DataXForm{};
 };
+
+// Takes the crop's rows into the cropped segment: CropStart, CropEnd, CropCount, CropOrigin,
+// fresh zeroed CropObserved/CropModel of CropCount + 1 elements and CropMinY/CropMaxY the empty
+// range (kEmptyRangeLowest/Highest), which the drawing's measurement opens. A crop_rows fault
+// (see there) leaves the whole previous segment.
+inline void extract_crop(EngineState& state, const CropRows& rows)
+{
+    state.CropStart = rows.start;
+    state.CropEnd = rows.end;
+    state.CropCount = rows.count;
+    state.CropOrigin = rows.origin;
+    const auto size = static_cast<std::size_t>(state.CropCount) + 1;
+    state.CropObserved.assign(size, 0.0f);
+    state.CropModel.assign(size, 0.0f);
+    state.CropMinY = kEmptyRangeLowest;
+    state.CropMaxY = kEmptyRangeHighest;
+}
+inline void extract_crop(EngineState& state, double left, float width, double origin = 0.0,
+                         double from = kNoEdge, double to = kNoEdge)
+{
+    extract_crop(state, crop_rows(state.data, left, width, origin, from, to));
+}
+
+// The records' resets and the constraint boxes' widening.
+// Empties the best of best and the constraint boxes: BestOfBestX/Y(1..6) = -9999, lower limits
+// 999999, upper limits -999999, BestOfBestSqDist = 999999. BestOfBestR stays.
+inline void forget_best_of_best(EngineState& state)
+{
+    for (int k = 1; k <= 6; ++k) {
+        state.BestOfBestX[k] = kUnsetVertex;
+        state.BestOfBestY[k] = kUnsetVertex;
+        state.ConXMin[k] = kEmptyLowerLimit;
+        state.ConYMin[k] = kEmptyLowerLimit;
+        state.ConXMax[k] = kEmptyUpperLimit;
+        state.ConYMax[k] = kEmptyUpperLimit;
+    }
+    state.BestOfBestSqDist = kUnsetBestOfBest;
+}
+
+// Sets all four limits of manual boxes 1..6 to -9999.
+inline void clear_manual_boxes(EngineState& state)
+{
+    for (int k = 1; k <= 6; ++k) {
+        state.ManXMin[k] = kUnsetVertex;
+        state.ManYMin[k] = kUnsetVertex;
+        state.ManXMax[k] = kUnsetVertex;
+        state.ManYMax[k] = kUnsetVertex;
+    }
+}
+
+// Grows constraint box k = 1..6 to enclose vertex k of the run's best model (BestModelX/Y);
+// an empty box takes the vertex itself.
+inline void widen_constraint_boxes(EngineState& state)
+{
+    for (int k = 1; k <= 6; ++k) {
+        if (state.ConXMin[k] > state.BestModelX[k])
+            state.ConXMin[k] = state.BestModelX[k];
+        if (state.ConYMin[k] > state.BestModelY[k])
+            state.ConYMin[k] = state.BestModelY[k];
+        if (state.ConXMax[k] < state.BestModelX[k])
+            state.ConXMax[k] = state.BestModelX[k];
+        if (state.ConYMax[k] < state.BestModelY[k])
+            state.ConYMax[k] = state.BestModelY[k];
+    }
+}
+
+// The constraint and manual boxes as plain values, and back.
+inline BoxLimits constraint_boxes(const EngineState& state)
+{
+    return {state.ConXMin, state.ConXMax, state.ConYMin, state.ConYMax};
+}
+inline BoxLimits manual_boxes(const EngineState& state)
+{
+    return {state.ManXMin, state.ManXMax, state.ManYMin, state.ManYMax};
+}
+inline void set_constraint_boxes(EngineState& state, const BoxLimits& boxes)
+{
+    state.ConXMin = boxes.xmin, state.ConXMax = boxes.xmax;
+    state.ConYMin = boxes.ymin, state.ConYMax = boxes.ymax;
+}
+inline void set_manual_boxes(EngineState& state, const BoxLimits& boxes)
+{
+    state.ManXMin = boxes.xmin, state.ManXMax = boxes.xmax;
+    state.ManYMin = boxes.ymin, state.ManYMax = boxes.ymax;
+}
+
+// The constraint and manual boxes of `from` into `to`, for a state that draws as `from` does.
+inline void copy_boxes(const EngineState& from, EngineState& to)
+{
+    set_constraint_boxes(to, constraint_boxes(from));
+    set_manual_boxes(to, manual_boxes(from));
+}
 
 }  // namespace tolvenar

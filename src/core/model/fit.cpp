@@ -87,6 +87,80 @@ const double* crop_weights(const EngineState& state)
     return state.DataWeight.data() + first + 1;
 }
 
+FitCrop fit_crop(const EngineState& state)
+{
+    FitCrop crop;
+    const std::int32_t n = std::max<std::int32_t>(state.CropCount, 0);
+    DataTable& table = crop.rows;
+    table.texts = state.data.texts;
+    table.DataX.reserve(static_cast<std::size_t>(n) + 2);
+    table.DataY.reserve(static_cast<std::size_t>(n) + 2);
+    table.DataX.push_back(Cell::empty());
+    table.DataY.push_back(Cell::empty());
+    for (std::int32_t i = 1; i <= n; ++i) {
+        const std::int64_t row = static_cast<std::int64_t>(state.CropStart) + i;
+        table.DataX.push_back(state.data.x_cell(row));
+        table.DataY.push_back(state.data.y_cell(row));
+    }
+    table.DataX.push_back(Cell::empty());
+    table.DataY.push_back(Cell::empty());
+    table.DataCount = n;
+    note_x_order(table);
+    if (!state.DataWeight.empty()) {
+        const double* weights = crop_weights(state);
+        crop.weight.assign(static_cast<std::size_t>(n) + 2, 1.0);
+        std::copy(weights, weights + n, crop.weight.begin() + 1);
+    }
+    crop.origin = state.CropOrigin;
+    crop.min_y = state.CropMinY;
+    crop.max_y = state.CropMaxY;
+    crop.vertices = state.NodeCount;
+    crop.constraint = constraint_boxes(state);
+    crop.manual = manual_boxes(state);
+    return crop;
+}
+
+EngineState crop_state(const FitCrop& crop)
+{
+    EngineState s;
+    s.data = crop.rows;
+    s.DataWeight = crop.weight;
+    const std::int32_t n = crop.points();
+    s.CropCount = n;
+    s.CropEnd = n;
+    s.CropOrigin = crop.origin;
+    s.CropObserved.assign(static_cast<std::size_t>(n) + 1, 0.0f);
+    s.CropModel.assign(static_cast<std::size_t>(n) + 1, 0.0f);
+    s.CropMinY = crop.min_y;
+    s.CropMaxY = crop.max_y;
+    s.NodeCount = crop.vertices;
+    set_constraint_boxes(s, crop.constraint);
+    set_manual_boxes(s, crop.manual);
+    return s;
+}
+
+MeasuredModel CropMeasures::measure(const Model& model)
+{
+    m_state.ModelX = model.x;
+    m_state.ModelY = model.y;
+    try {
+        Fitting(m_state);
+        GetSqDist(m_state);
+        GetR(m_state);
+    } catch (const Fault&) {
+        return {};
+    }
+    return {m_state.SqDist, m_state.BestModelR};
+}
+
+const std::vector<float>& CropMeasures::values(const Model& model)
+{
+    m_state.ModelX = model.x;
+    m_state.ModelY = model.y;
+    Fitting(m_state);
+    return m_state.CropModel;
+}
+
 void GetSqDist(EngineState& state)
 {
     const std::int32_t n = state.CropCount;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "core/model/engine_state.h"
+#include "core/model/fit_crop.h"
 #include "core/model/fit_kernel.h"
 
 #include <cstdint>
@@ -38,6 +39,32 @@ void GetR(EngineState& state);
 // The weights of cropped points 1..CropCount as weights[k - 1]; nullptr when the state has none.
 // IndexOutOfRange when DataWeight does not reach the crop's last row.
 const double* crop_weights(const EngineState& state);
+
+// The cropped rows of `state` as a crop of their own (rows 1..CropCount, their cells and weights,
+// the origin, extent, NodeCount and boxes): what the fits beyond the search read.
+FitCrop fit_crop(const EngineState& state);
+// A state holding just `crop`, as CropStart 0, on which the search's measures and searches run.
+EngineState crop_state(const FitCrop& crop);
+
+// The search's own measures of a model over a crop: its sum of squares and R in single, each as
+// the search forms it; a model they fault on scores as none (an infinite sum).
+struct MeasuredModel {
+    float sq_dist = kUnsetBestOfBest;
+    float r = 0.0f;
+};
+class CropMeasures {
+public:
+    explicit CropMeasures(const FitCrop& crop) : m_state(crop_state(crop)) {}
+    // Measures models of another family's count of vertices from now on.
+    void set_vertices(std::int16_t vertices) { m_state.NodeCount = vertices; }
+    MeasuredModel measure(const Model& model);
+    // The model's values at the crop's points 1..n (element 0 unused), as Fitting forms them;
+    // its faults propagate.
+    const std::vector<float>& values(const Model& model);
+
+private:
+    EngineState m_state;
+};
 
 // Fitting followed by GetSqDist for many candidates over one crop, bit-identical to the
 // reference routines in results, state and faults. It reads the cropped rows once (model x as

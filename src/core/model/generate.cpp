@@ -62,7 +62,7 @@ void event_levels(Vertices& y, RandomSource& random)
     y[6] = y[5];
 }
 
-// Vertex 4 of a free "Event with duration" between the line from vertex 3 to vertex 5 (Lo) and
+// Vertex 4 of a free event with duration between the line from vertex 3 to vertex 5 (Lo) and
 // the rise through vertex 3 extended (Hi); both amplitudes shrink when y4 overshoots the peak.
 void free_plateau(Vertices& x, Vertices& y, RandomSource& random)
 {
@@ -85,7 +85,7 @@ void free_plateau(Vertices& x, Vertices& y, RandomSource& random)
     }
 }
 
-// The plateau of a constrained "Event with duration" is never steeper than the neighbouring
+// The plateau of a constrained event with duration is never steeper than the neighbouring
 // segment that runs the same way. Both slopes of a test are computed, even when its first
 // condition already fails, so a zero-length segment faults either way.
 void constrained_plateau(const Vertices& x, Vertices& y)
@@ -190,7 +190,7 @@ void duration_free(EngineState& s, const GenerateControls&, RandomSource& random
     free_plateau(x, y, random);
 }
 
-// "Manual constraint" draws in its manual boxes even when free; the last box's vertex lies on
+// The drawn family draws in its manual boxes even when free; the last box's vertex lies on
 // the plot's right edge.
 void manual_free(EngineState& s, const GenerateControls& controls, RandomSource& random)
 {
@@ -352,7 +352,7 @@ const CandidateDraws duration{duration_free, duration_constrained};
 
 bool needs_plot_scaling(const GenerateControls& controls)
 {
-    return controls.constrain == 0 && controls.family != ModelFamily::ManualConstraint;
+    return controls.constrain == 0 && !drawn_family(controls.family);
 }
 
 void scale_model_to_plot(EngineState& state, float scale_left, float scale_width)

@@ -22,18 +22,18 @@ struct GenerateControls {
     float scale_width = 0.0f;           // its width
 };
 
-// Draws one candidate into ModelX/ModelY(1..6) (ModelX(0) only for "Manual constraint" without
+// Draws one candidate into ModelX/ModelY(1..6) (ModelX(0) only for the drawn family without
 // boxes). Greyed "Constrain" returns at once; no family leaves the candidate as it was (the
 // constrained reorder pass still runs). Free candidates are in abstract steps and levels until
 // scale_model_to_plot; constrained and manual ones are in model x (CropOrigin) and data y.
 // Every draw comes before any division, so a call takes the same number of draws per family and
-// mode whatever it raises. Faults: a zero divisor ("Event with duration" with x3 = x2, x5 = x3,
+// mode whatever it raises. Faults: a zero divisor (an event with duration with x3 = x2, x5 = x3,
 // x4 = x3 or x5 = x4 where the rule divides by them), Overflow in single precision (huge box
-// limits), IndexOutOfRange for a NodeCount outside 0..6 in "Manual constraint".
+// limits), IndexOutOfRange for a NodeCount outside 0..6 in the drawn family.
 void GenerateModel(EngineState& state, const GenerateControls& controls, RandomSource& random);
 
 // True when the search maps the candidate with scale_model_to_plot: free mode, any family but
-// "Manual constraint" (also when no family is selected).
+// the drawn family (also when no family is selected).
 bool needs_plot_scaling(const GenerateControls& controls);
 
 // Plot scaling step: x(k) /= x(6) for k = 1..6 in order, then x into [left, left + width] (model
@@ -42,7 +42,7 @@ bool needs_plot_scaling(const GenerateControls& controls);
 void scale_model_to_plot(EngineState& state, float scale_left, float scale_width);
 
 // How the search draws a family's candidates into ModelX/ModelY: free (abstract steps and
-// levels, or for "Manual constraint" inside the manual boxes) and inside the constraint boxes.
+// levels, or for the drawn family inside the manual boxes) and inside the constraint boxes.
 // Both set every vertex the family has and copy the last into the later ones.
 struct CandidateDraws {
     void (*free)(EngineState& state, const GenerateControls& controls, RandomSource& random);

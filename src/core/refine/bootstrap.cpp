@@ -2,9 +2,9 @@
 #include "core/refine/bootstrap.h"
 
 #include "core/compare/noise.h"
-#include "core/model/boxes.h"
 #include "core/model/fit.h"
 #include "core/runtime/fault.h"
+#include "core/runtime/pool.h"
 #include "core/runtime/random_source.h"
 #include "core/search/search.h"
 
@@ -14,8 +14,6 @@
 #include <cstdio>
 #include <numeric>
 #include <random>
-#include <system_error>
-#include <thread>
 
 namespace tolvenar::refine {
 
@@ -101,68 +99,62 @@ struct Resampler {
     }
 
     // The standard errors a replicate and the estimate are studentized with.
-    std::optional<StandardErrors> errors(const EngineState& state, ModelFamily family,
+    std::optional<StandardErrors> errors(const FitCrop& crop, ModelFamily family,
                                          const Model& model) const
     {
         if (method == Resampling::Blocks)
-            return standard_errors(state, family, model, block);
+            return standard_errors(crop, family, model, block);
         // A replicate's noise was drawn with the original's persistence: its own lies close.
-        const auto noisy = ar1_standard_errors(state, family, model, noise.tau);
+        const auto noisy = ar1_standard_errors(crop, family, model, noise.tau);
         return noisy ? std::optional(noisy->errors) : std::nullopt;
     }
 };
 
 // Replicate `index`: noise drawn by `resampler` on the refined curve, fitted to its optimum
 // (searched first with settings.search).
-std::optional<Replicate> fit_replicate(const EngineState& crop, const Resampler& resampler,
+std::optional<Replicate> fit_replicate(const FitCrop& crop, const Resampler& resampler,
                                        const RefinedFit& fit, const BootstrapSettings& settings,
                                        std::int32_t index)
 {
     const std::uint64_t key = stream_key(settings.seed, static_cast<std::uint32_t>(index));
     std::mt19937_64 random(key);
-    EngineState state = crop;
+    FitCrop replicate = crop;
     float lo = kEmptyRangeLowest, hi = kEmptyRangeHighest;
     const std::vector<double> y = resampler.draw(random);
     for (std::size_t i = 0; i < y.size(); ++i) {
-        state.data.DataY[i + 1] = Cell::of_number(y[i]);
+        replicate.rows.DataY[i + 1] = Cell::of_number(y[i]);
         include_in_range(y[i], lo, hi);
     }
-    state.CropMinY = lo;
-    state.CropMaxY = hi;
+    replicate.min_y = lo;
+    replicate.max_y = hi;
     if (!settings.search) {
         // The replicate's own global optimum; the original fit is its start (never worse).
         const RefinedFit refit = refine_fit(
-            state, {settings.family, settings.constrained, fit.model, {}, 1, settings.stop});
+            replicate, {settings.family, settings.constrained, fit.model, {}, 1, settings.stop});
         return Replicate{refit.model, refit.measure, refit.sq_dist, refit.sq_dist,
-                         resampler.errors(state, settings.family, refit.model)};
+                         resampler.errors(replicate, settings.family, refit.model)};
     }
-    forget_best_of_best(state);
-    state.TrialCount = 0;
-    state.ConvergenceCount = 0;
-
+    // Searched as the original was, on one thread: the replicates themselves share the cores.
     RandomSource search_random(static_cast<std::uint32_t>(key >> 32));
-    SearchEngine engine;
-    engine.set_threads(1);  // the replicates themselves share out the cores
     RunBests observer(settings.stop);
-    SearchRequest search{settings.family, 0, settings.runs, settings.trials,
-                          settings.scale_left, settings.scale_width};
-    if (engine.run(state, search, search_random, observer).end != SearchEnd::Completed)
-        return std::nullopt;
+    std::vector<SearchRequest> searches{{settings.family, 0, settings.runs, settings.trials,
+                                         settings.scale_left, settings.scale_width}};
     if (settings.constrained) {
-        search.constrain = 1;
-        if (engine.run(state, search, search_random, observer).end != SearchEnd::Completed)
-            return std::nullopt;
+        searches.push_back(searches.front());
+        searches.back().constrain = 1;
     }
-    if (state.BestOfBestSqDist == kUnsetBestOfBest)
+    const CropSearch searched = search_crop(replicate, searches, search_random, observer);
+    if (!searched.completed)
         return std::nullopt;
+    replicate.constraint = searched.constraint;  // held in its own search's boxes
     // The original fit is one more start: a search that misses the replicate's optimum would
     // otherwise widen the spread with its own failures.
     observer.bests.push_back(fit.model);
-    const RefinedFit refit = refine_fit(
-        state, {settings.family, settings.constrained, {state.BestOfBestX, state.BestOfBestY},
-                std::move(observer.bests), 1, settings.stop, true});
-    return Replicate{refit.model, refit.measure, state.BestOfBestSqDist, refit.sq_dist,
-                     resampler.errors(state, settings.family, refit.model)};
+    const RefinedFit refit =
+        refine_fit(replicate, {settings.family, settings.constrained, searched.best,
+                           std::move(observer.bests), 1, settings.stop, true});
+    return Replicate{refit.model, refit.measure, searched.sq_dist, refit.sq_dist,
+                     resampler.errors(replicate, settings.family, refit.model)};
 }
 
 }  // namespace
@@ -307,33 +299,29 @@ Interval bootstrap_interval(std::vector<double> values, double estimate, double 
     return {estimate, estimate};
 }
 
-BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
+BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
                           const BootstrapSettings& settings, IntervalMethod method)
 {
     BootstrapResult result;
-    EngineState crop = crop_only(state);
-    crop.ModelX = fit.model.x;
-    crop.ModelY = fit.model.y;
-    Fitting(crop);
-    const auto n = static_cast<std::size_t>(crop.CropCount);
+    const std::vector<float> values = CropMeasures(crop).values(fit.model);
+    const auto n = static_cast<std::size_t>(crop.points());
     Resampler resampler;
     std::vector<double>& residuals = resampler.residuals;
     resampler.curve.resize(n);
     residuals.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
-        resampler.t.push_back(cell_number(crop.data.x_cell(static_cast<std::int64_t>(i) + 1)) -
-                              crop.CropOrigin);
-        resampler.curve[i] = static_cast<double>(crop.CropModel[i + 1]);
-        residuals[i] = static_cast<double>(crop.CropObserved[i + 1]) - resampler.curve[i];
-        if (!crop.DataWeight.empty()) {  // standardised: e_i / sigma_i
-            const double root = std::sqrt(crop.DataWeight[i + 1]);
+        resampler.t.push_back(crop.t(i));
+        resampler.curve[i] = static_cast<double>(values[i + 1]);
+        residuals[i] = crop.y(i) - resampler.curve[i];
+        if (!crop.weight.empty()) {  // standardised: e_i / sigma_i
+            const double root = std::sqrt(crop.weight[i + 1]);
             residuals[i] *= root;
             resampler.sigma.push_back(1.0 / root);
         }
     }
     // Residuals of a least-squares fit are smaller than the noise by the parameters it spent.
     const double mean = std::accumulate(residuals.begin(), residuals.end(), 0.0) / static_cast<double>(std::max<std::size_t>(n, 1));
-    const std::size_t k = parameter_count(settings.family, state.NodeCount);
+    const std::size_t k = parameter_count(settings.family, crop.vertices);
     const double inflate = n > k ? std::sqrt(static_cast<double>(n) / static_cast<double>(n - k)) : 1.0;
     for (double& e : residuals)
         e = (e - mean) * inflate;
@@ -355,42 +343,28 @@ BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
     const auto count = static_cast<std::size_t>(std::max(settings.replicates, 0));
     result.replicates.resize(count);
     if (n > 0) {
-        std::atomic<std::size_t> next{0};
         std::vector<char> finished(count, 0);  // replicate b made to the end
-        const auto work = [&] {
-            for (std::size_t b; !stopped(settings.stop) && (b = next.fetch_add(1)) < count;) {
-                std::optional<Replicate> replicate;
-                try {
-                    replicate = fit_replicate(crop, resampler, fit, settings,
-                                              static_cast<std::int32_t>(b));
-                } catch (const Fault&) {
-                    replicate.reset();
-                }
-                if (stopped(settings.stop))  // cut short: not one of the replicates done
-                    return;
-                result.replicates[b] = std::move(replicate);
-                finished[b] = 1;
-                if (settings.done != nullptr)
-                    ++*settings.done;
-            }
-        };
-        const unsigned threads = std::max(1u, std::min<unsigned>(
-            settings.threads ? settings.threads : std::thread::hardware_concurrency(),
-            static_cast<unsigned>(std::max<std::size_t>(count, 1))));
-        std::vector<std::jthread> pool;  // joined on the way out, an exception's too
-        for (unsigned t = 1; t < threads; ++t) {
+        parallel_for(count, settings.threads, [&](std::size_t b) {
+            if (stopped(settings.stop))
+                return;
+            std::optional<Replicate> replicate;
             try {
-                pool.emplace_back(work);
-            } catch (const std::system_error&) {  // no more threads to be had: fewer do it all
-                break;
+                replicate = fit_replicate(crop, resampler, fit, settings,
+                                          static_cast<std::int32_t>(b));
+            } catch (const Fault&) {
+                replicate.reset();
             }
-        }
-        work();
-        pool.clear();
+            if (stopped(settings.stop))  // cut short: not one of the replicates done
+                return;
+            result.replicates[b] = std::move(replicate);
+            finished[b] = 1;
+            if (settings.done != nullptr)
+                ++*settings.done;
+        });
         result.done = static_cast<std::size_t>(std::count(finished.begin(), finished.end(), 1));
     }
 
-    result.errors = resampler.errors(state, settings.family, fit.model);
+    result.errors = resampler.errors(crop, settings.family, fit.model);
     // value_of gives a replicate's value and standard error; error is the estimate's.
     const auto interval_of = [&](auto value_of, double estimate, double error) {
         std::vector<double> values, errors;

@@ -9,7 +9,7 @@
 // run on every core; the result depends on the seed alone.
 #pragma once
 
-#include "core/model/engine_state.h"
+#include "core/model/fit_crop.h"
 #include "core/model/family.h"
 #include "core/refine/refine.h"
 
@@ -86,10 +86,10 @@ struct BootstrapResult {
     std::size_t done = 0;  // replicates made to the end: all of them unless settings.stop came
 };
 
-// The bootstrap of `fit` over the crop of `state` (its NodeCount and manual boxes as the
-// original search had them). Intervals by `method` at settings.level from the replicates that
-// found a model; with fewer than two, every interval is the estimate itself.
-BootstrapResult bootstrap(const EngineState& state, const RefinedFit& fit,
+// The bootstrap of `fit` over `crop` (its vertices and manual boxes as the original search had
+// them). Intervals by `method` at settings.level from the replicates that found a model; with
+// fewer than two, every interval is the estimate itself.
+BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
                           const BootstrapSettings& settings,
                           IntervalMethod method = IntervalMethod::Symmetric);
 

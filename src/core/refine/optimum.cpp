@@ -2,6 +2,7 @@
 #include "core/refine/optimum.h"
 
 #include "core/refine/simplex.h"
+#include "core/runtime/pool.h"
 
 #include <algorithm>
 #include <array>
@@ -9,9 +10,8 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
-#include <mutex>
 #include <numeric>
-#include <thread>
+#include <optional>
 #include <type_traits>
 
 namespace tolvenar::refine {
@@ -21,13 +21,21 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr int kMaxLevels = 6;
 constexpr int kMaxMoved = 4;
-// Minima kept per pass for two moved break points and for more (whose coarse grids need more
-// to hold several basins): the best separated ones are refined or descended.
+// Minima kept per pass for two moved break points, or every data point's tuples, and for more
+// on coarse grids (which need more to hold several basins): the best separated ones are refined
+// or descended. The last kept is the bound a box of tuples must pass.
 constexpr std::size_t kKeptTwo = 64;
 constexpr std::size_t kKeptMore = 256;
 constexpr std::size_t kBasins = 8;
 // Best corners whose every adjacent cell is descended within.
 constexpr std::size_t kCorners = 3;
+// A box's tuples are solved once its last break point has fewer positions than this.
+constexpr std::uint32_t kSolvedRun = 4;
+// Floors a pass by boxes may tell before it gives way to the grid (about the cost of the grid's
+// first pass).
+constexpr std::size_t kBoxBudget = 10000;
+// Times a box's floor tries the ends of a moving vertex's range in turn.
+constexpr int kBoxDepth = 1;
 // Segments of at most this many points are summed point by point.
 constexpr std::uint32_t kDirect = 8;
 
@@ -59,7 +67,7 @@ struct Step {
     int aa = 0, bb = 0, ab = 0;
 };
 
-Step step_of(int k, int a, int b, int p)
+constexpr Step step_of(int k, int a, int b, int p)
 {
     return {k, a, b, packed(a, a, p), packed(b, b, p), packed(std::min(a, b), std::max(a, b), p)};
 }
@@ -140,6 +148,12 @@ public:
         const auto d = std::upper_bound(distinct.begin(), distinct.end(), x) - distinct.begin();
         return {x, count_upto(x), static_cast<std::uint32_t>(std::max<std::ptrdiff_t>(d - 1, 0))};
     }
+    // Points left of a position.
+    std::uint32_t before(const Pos& at) const
+    {
+        return distinct.empty() || distinct[at.u] != at.x ? at.e : at.u > 0 ? ends[at.u - 1] : 0;
+    }
+
     Pos distinct_at(std::size_t u) const
     {
         return {distinct[u], ends[u], static_cast<std::uint32_t>(u)};
@@ -176,30 +190,42 @@ public:
             return;
         if (at.a == at.b)
             return add_flat(eq, lo, hi, at);
-        const double inv = 1.0 / d;
-        double s0 = m_run[hi].w - m_run[lo].w, sy = m_run[hi].y - m_run[lo].y;
-        double sa = 0.0, saa = 0.0, say = 0.0;  // sums of a, a^2 and a y
+        const Moments s = moments(lo, hi, x0, 1.0 / d);
+        eq.g[static_cast<std::size_t>(at.aa)] += s.s0 - 2.0 * s.sa + s.saa;
+        eq.g[static_cast<std::size_t>(at.bb)] += s.saa;
+        eq.g[static_cast<std::size_t>(at.ab)] += s.sa - s.saa;
+        eq.b[static_cast<std::size_t>(at.a)] += s.sy - s.say;
+        eq.b[static_cast<std::size_t>(at.b)] += s.say;
+        eq.yy += s.syy;
+    }
+
+    // Weighted sums over points lo..hi-1 (lo < hi) of 1, a, a^2, y, a y and y^2, for
+    // a = (t - x0) * inv.
+    struct Moments {
+        double s0 = 0.0, sa = 0.0, saa = 0.0, sy = 0.0, say = 0.0, syy = 0.0;
+    };
+    Moments moments(std::uint32_t lo, std::uint32_t hi, double x0, double inv) const
+    {
+        Moments s;
+        s.s0 = m_run[hi].w - m_run[lo].w, s.sy = m_run[hi].y - m_run[lo].y;
+        s.syy = m_run[hi].yy - m_run[lo].yy;
         if (hi - lo <= kDirect || ts[hi - 1] - ts[lo] < 1e-4) {
             // Few points, or points too close together for differences of running sums (whose
             // rounding grows with the sums) to keep the digits of their spread: summed directly.
-            s0 = sy = 0.0;
+            s.s0 = s.sy = 0.0;
             for (std::uint32_t i = lo; i < hi; ++i) {
                 const double w = m_ws.empty() ? 1.0 : m_ws[i], ai = (ts[i] - x0) * inv;
-                s0 += w, sy += w * m_ys[i], sa += w * ai, saa += w * ai * ai, say += w * ai * m_ys[i];
+                s.s0 += w, s.sy += w * m_ys[i], s.sa += w * ai, s.saa += w * ai * ai;
+                s.say += w * ai * m_ys[i];
             }
         } else {
             const Running &a = m_run[lo], &b = m_run[hi];
             const double s1 = b.t - a.t, s2 = b.tt - a.tt, sty = b.ty - a.ty;
-            sa = (s1 - x0 * s0) * inv;
-            saa = (s2 - 2.0 * x0 * s1 + x0 * x0 * s0) * inv * inv;
-            say = (sty - x0 * sy) * inv;
+            s.sa = (s1 - x0 * s.s0) * inv;
+            s.saa = (s2 - 2.0 * x0 * s1 + x0 * x0 * s.s0) * inv * inv;
+            s.say = (sty - x0 * s.sy) * inv;
         }
-        eq.g[static_cast<std::size_t>(at.aa)] += s0 - 2.0 * sa + saa;
-        eq.g[static_cast<std::size_t>(at.bb)] += saa;
-        eq.g[static_cast<std::size_t>(at.ab)] += sa - saa;
-        eq.b[static_cast<std::size_t>(at.a)] += sy - say;
-        eq.b[static_cast<std::size_t>(at.b)] += say;
-        eq.yy += m_run[hi].yy - m_run[lo].yy;
+        return s;
     }
 
     std::vector<double> ts;
@@ -316,7 +342,9 @@ public:
 
     // The least sum of the points summed in `eq` alone, levels unbounded, those no point sees
     // left out: no model of all the points does better on them. 0 when it cannot be told.
-    double floor(const Normal& eq) const
+    // The levels that reach it are written to `levels` when given (NaN: a level no point
+    // sees, or none told).
+    double floor(const Normal& eq, double* levels = nullptr) const
     {
         std::array<int, kMaxLevels> idx{};
         std::array<double, kMaxLevels> fixed;
@@ -325,7 +353,32 @@ public:
         for (int j = 0; j < m_p; ++j)
             if (eq.g[static_cast<std::size_t>(packed(j, j, m_p))] > 0.0)
                 idx[static_cast<std::size_t>(q++)] = j;
-        const double s = q == 0 ? eq.yy : ldl(eq, m_p, idx.data(), q, fixed.data(), eq.yy, nullptr);
+        if (q > 0) {  // the levels seen alone, by the unrolled solve
+            Normal seen = eq;
+            if (q < m_p) {
+                for (int i = 0; i < q; ++i) {
+                    seen.b[static_cast<std::size_t>(i)] = eq.b[static_cast<std::size_t>(idx[static_cast<std::size_t>(i)])];
+                    for (int j = i; j < q; ++j)
+                        seen.g[static_cast<std::size_t>(packed(i, j, q))] = eq.g[static_cast<std::size_t>(
+                            packed(idx[static_cast<std::size_t>(i)], idx[static_cast<std::size_t>(j)], m_p))];
+                }
+            }
+            std::array<double, kMaxLevels> v{};
+            const double all = kFloors[static_cast<std::size_t>(q - 1)](seen, eq.yy, levels ? v.data() : nullptr);
+            if (std::isfinite(all)) {
+                if (levels) {
+                    std::fill_n(levels, m_p, std::numeric_limits<double>::quiet_NaN());
+                    for (int i = 0; i < q; ++i)
+                        levels[idx[static_cast<std::size_t>(i)]] = v[static_cast<std::size_t>(i)];
+                }
+                return all;
+            }
+        }
+        if (levels)
+            std::fill_n(levels, m_p, std::numeric_limits<double>::quiet_NaN());
+        const double s = q == 0 ? eq.yy : ldl(eq, m_p, idx.data(), q, fixed.data(), eq.yy, levels);
+        if (!std::isfinite(s) && levels)
+            std::fill_n(levels, m_p, std::numeric_limits<double>::quiet_NaN());
         return std::isfinite(s) ? s : 0.0;
     }
 
@@ -568,6 +621,8 @@ private:
     }
 
     using Sum = double (*)(const Normal&, double, double*);
+    static constexpr std::array<Sum, kMaxLevels> kFloors{&ldl_all<1>, &ldl_all<2>, &ldl_all<3>,
+                                                         &ldl_all<4>, &ldl_all<5>, &ldl_all<6>};
     int m_p;
     bool m_chain;
     Sum m_sum = nullptr;  // the free levels' solve: for m_p levels, by their chain when tridiagonal
@@ -644,7 +699,8 @@ bool before(const Entry& a, const Entry& b, int d)
 // gather unsorted and are cut back to the best each time twice as many have gathered.
 class Best {
 public:
-    explicit Best(int d) : m_d(d), m_kept(d <= 2 ? kKeptTwo : kKeptMore) {}
+    explicit Best(int d) : Best(d, d <= 2 ? kKeptTwo : kKeptMore) {}
+    Best(int d, std::size_t kept) : m_d(d), m_kept(kept) {}
     double worst() const { return m_threshold; }
     void offer(const Entry& e)
     {
@@ -698,6 +754,9 @@ public:
             return m_solver.chained() ? &Search::innermost<q(), true> : &Search::innermost<q(), false>;
         };
         m_innermost = for_levels(m_solver.levels(), pick);
+        m_boxes = m_plan.d >= 3 && !m_plan.midway;
+        for (int i = 0; i < m_plan.d; ++i)
+            m_boxes = m_boxes && problem.shape.moved[static_cast<std::size_t>(i)] == i + 2;
         for (std::size_t i = 0; i < problem.lower.size(); ++i) {
             m_lower.push_back(std::clamp(m_sums.scaled(problem.lower[i]), 0.0, 1.0));
             m_upper.push_back(std::clamp(m_sums.scaled(problem.upper[i]), 0.0, 1.0));
@@ -780,44 +839,8 @@ public:
         }
         // Branch and bound: a tuple whose points left of its last break point alone (solved
         // on their own), plus those right of it alone, sum above the best kept cannot be kept.
-        const auto& last = grids[static_cast<std::size_t>(d - 1)];
-        Tails tail;
-        tail.floor.assign(last.size(), 0.0);
-        // Levels the points before the last loop see: the edges' flats, the earlier segments.
-        std::array<bool, kMaxLevels> before{};
-        const auto seen = [&](int level) -> bool& { return before[static_cast<std::size_t>(level)]; };
-        for (int j = 0; j < m_plan.p; ++j)
-            seen(j) = base.g[static_cast<std::size_t>(packed(j, j, m_plan.p))] > 0.0;
-        for (int loop = 0; loop < d; ++loop)
-            for (const Step& step : m_plan.segments[static_cast<std::size_t>(loop)])
-                seen(step.a) = seen(step.b) = true;
-        for (const int k : m_plan.tail)
-            for (const int j : {k, k + 1})
-                tail.shared = tail.shared ||
-                              (m_solver.chained() && seen(m_plan.level_of[static_cast<std::size_t>(j)]));
-        if (tail.shared)
-            tail.sums.reserve(last.size());
-        for (std::size_t j = 0; j < last.size(); ++j) {
-            std::array<double, 7> tx = x;
-            std::array<std::uint32_t, 7> te = e;
-            const auto vertex = static_cast<std::size_t>(m_problem.shape.moved[static_cast<std::size_t>(d - 1)]);
-            tx[vertex] = last[j].x, te[vertex] = last[j].e;
-            Normal eq;
-            for (const int k : m_plan.tail) {
-                const auto sk = static_cast<std::size_t>(k);
-                if (tx[sk + 1] > tx[sk])
-                    m_sums.add_segment(eq, te[sk], te[sk + 1], tx[sk], tx[sk + 1] - tx[sk],
-                                       m_plan.level_of[sk], m_plan.level_of[sk + 1], m_plan.p);
-            }
-            tail.floor[j] = m_solver.floor(eq);
-            if (tail.shared)
-                tail.sums.push_back(eq);
-        }
-        tail.reach = tail.floor;
-        for (std::size_t j = 1; j < last.size(); ++j)
-            tail.reach[j] = std::min(tail.reach[j], tail.reach[j - 1]);
+        const Tails tail = tails(grids, base, x, e);
         const double head = m_solver.floor(base);
-        std::mutex merge;
         // The first loop from the first start outwards: near it the best kept fill first, so
         // that their bound prunes the rest sooner. The best kept are the same in any order.
         std::vector<std::size_t> order(grids[0].size());
@@ -828,10 +851,14 @@ public:
                 return std::abs(grids[0][a].x - near) < std::abs(grids[0][b].x - near);
             });
         }
+        // Shared out over up to one thread per 8 of the first loop's positions, taken a
+        // position at a time; each share keeps its own best, merged in share order.
+        const std::size_t shares =
+            std::clamp<std::size_t>(grids[0].size() / 8, 1, threads_to_use(m_problem.threads));
+        std::vector<Best> found(shares, Best(d));
         std::atomic<std::size_t> next{0};
         std::atomic<bool> halted{false};
-        const auto work = [&] {
-            Best mine(d);
+        parallel_for(shares, shares, [&](std::size_t share) {
             std::array<double, 7> wx = x;
             std::array<std::uint32_t, 7> we = e;
             Entry entry;
@@ -840,27 +867,85 @@ public:
                     halted = true;
                     break;
                 }
-                loop(grids, tail, 0, order[i], base, head, wx, we, entry, mine);
+                loop(grids, tail, 0, order[i], base, head, wx, we, entry, found[share]);
             }
-            const std::lock_guard lock(merge);
-            best.merge(mine);
-        };
-        run_threads(work, grids[0].size());
+        });
+        for (const Best& share : found)
+            best.merge(share);
         stopped = stopped || halted;
         return best;
     }
 
-    // Runs `work` on the problem's threads (at most `items`), this one included.
-    void run_threads(const std::function<void()>& work, std::size_t items) const
+    // Whether the box search serves this family (three or four break points on consecutive
+    // vertices).
+    bool by_boxes() const { return m_boxes; }
+
+    // enumerate's best entries, by splitting boxes of positions: first every tuple near the
+    // first start, so that the best kept fill early, then the boxes around it, the lowest floor
+    // first, each dropped once its floor lies above the best kept. A box whose break points but
+    // the last sit at one position each has its tuples solved as enumerate solves them.
+    // Nothing when the floors leave too many boxes to split (kBoxBudget).
+    std::optional<Best> best_by_boxes(const std::vector<std::vector<Pos>>& grids, bool& stopped) const
     {
-        const unsigned wanted = m_problem.threads ? m_problem.threads : std::thread::hardware_concurrency();
-        const auto threads = static_cast<unsigned>(std::clamp<std::size_t>(items / 8, 1, std::max(1u, wanted)));
-        std::vector<std::thread> pool;
-        for (unsigned t = 1; t < threads; ++t)
-            pool.emplace_back(work);
-        work();
-        for (auto& t : pool)
-            t.join();
+        const int d = m_plan.d;
+        std::array<double, 7> x{};
+        std::array<std::uint32_t, 7> e{};
+        std::array<double, kMaxMoved> none{};
+        vertices(none.data(), x, e);
+        Normal base;
+        add_segments(base, -1, x, e);
+        const Tails tail = tails(grids, base, x, e);
+        Best best(d, kKeptTwo);
+        Entry entry;
+        const auto solve = [&](const Box& box) {
+            std::array<double, 7> bx = x;
+            std::array<std::uint32_t, 7> be = e;
+            Normal eq = base;
+            for (int i = 0; i + 1 < d; ++i) {
+                const Pos& pos = grids[static_cast<std::size_t>(i)][box.lo[static_cast<std::size_t>(i)]];
+                place(i, pos, bx, be);
+                entry.at[static_cast<std::size_t>(i)] = pos;
+                if (!add_segments(eq, i, bx, be))
+                    return;
+            }
+            (this->*m_innermost)(grids, tail, d - 1, box.lo[static_cast<std::size_t>(d - 1)],
+                                 box.hi[static_cast<std::size_t>(d - 1)] + 1, eq, m_solver.floor(eq), bx,
+                                 be, entry, best);
+        };
+        const Order order = order_of(grids);
+        const Box all = whole(grids);
+        std::vector<Box> rest{all};
+        if (!m_problem.starts.empty() && m_problem.starts[0].size() == static_cast<std::size_t>(d)) {
+            // The seed: a few positions a side of the start's, a few hundred tuples.
+            const std::uint32_t reach = d == 3 ? 3 : 2;
+            Box seed = all;
+            for (std::size_t i = 0; i < static_cast<std::size_t>(d); ++i) {
+                const auto near = static_cast<std::uint32_t>(
+                    index_of(grids[i], m_sums.scaled(m_problem.starts[0][i]), false));
+                seed.lo[i] = near > reach ? near - reach : 0;
+                seed.hi[i] = std::min(near + reach, all.hi[i]);
+            }
+            rest = outside(all, seed, d);
+            Box run = seed;
+            const auto each = [&](const auto& self, std::size_t i) -> void {
+                if (i + 1 == static_cast<std::size_t>(d)) {
+                    Box one = run;
+                    if (tighten(order, one, d))
+                        solve(one);
+                    return;
+                }
+                for (std::uint32_t j = seed.lo[i]; j <= seed.hi[i]; ++j) {
+                    run.lo[i] = run.hi[i] = j;
+                    self(self, i + 1);
+                }
+            };
+            each(each, 0);
+        }
+        // Rounding of a floor's relaxed sums must not drop a box that holds a kept tuple.
+        const double slack = 1e-12 * m_sums.yy;
+        if (!split_boxes(grids, order, rest, [&] { return best.worst() * (1.0 + 1e-9) + slack; }, solve, stopped))
+            return std::nullopt;
+        return best;
     }
 
     bool stopped_now() const { return stopped(); }
@@ -920,6 +1005,376 @@ private:
         bool shared = false;
         std::vector<Normal> sums;
     };
+
+    // The tails of the last loop's positions (the points right of its break point) beside the
+    // points before it, whose fixed vertices are x and e and whose flats are summed in `base`.
+    Tails tails(const Grids& grids, const Normal& base, const std::array<double, 7>& x,
+                const std::array<std::uint32_t, 7>& e) const
+    {
+        const int d = m_plan.d;
+        const auto& last = grids[static_cast<std::size_t>(d - 1)];
+        Tails tail;
+        tail.floor.assign(last.size(), 0.0);
+        // Levels the points before the last loop see: the edges' flats, the earlier segments.
+        std::array<bool, kMaxLevels> before{};
+        const auto seen = [&](int level) -> bool& { return before[static_cast<std::size_t>(level)]; };
+        for (int j = 0; j < m_plan.p; ++j)
+            seen(j) = base.g[static_cast<std::size_t>(packed(j, j, m_plan.p))] > 0.0;
+        for (int loop = 0; loop < d; ++loop)
+            for (const Step& step : m_plan.segments[static_cast<std::size_t>(loop)])
+                seen(step.a) = seen(step.b) = true;
+        for (const int k : m_plan.tail)
+            for (const int j : {k, k + 1})
+                tail.shared = tail.shared ||
+                              (m_solver.chained() && seen(m_plan.level_of[static_cast<std::size_t>(j)]));
+        if (tail.shared)
+            tail.sums.reserve(last.size());
+        for (std::size_t j = 0; j < last.size(); ++j) {
+            std::array<double, 7> tx = x;
+            std::array<std::uint32_t, 7> te = e;
+            const auto vertex = static_cast<std::size_t>(m_problem.shape.moved[static_cast<std::size_t>(d - 1)]);
+            tx[vertex] = last[j].x, te[vertex] = last[j].e;
+            Normal eq;
+            for (const int k : m_plan.tail) {
+                const auto sk = static_cast<std::size_t>(k);
+                if (tx[sk + 1] > tx[sk])
+                    m_sums.add_segment(eq, te[sk], te[sk + 1], tx[sk], tx[sk + 1] - tx[sk],
+                                       m_plan.level_of[sk], m_plan.level_of[sk + 1], m_plan.p);
+            }
+            tail.floor[j] = m_solver.floor(eq);
+            if (tail.shared)
+                tail.sums.push_back(eq);
+        }
+        tail.reach = tail.floor;
+        for (std::size_t j = 1; j < last.size(); ++j)
+            tail.reach[j] = std::min(tail.reach[j], tail.reach[j - 1]);
+        return tail;
+    }
+
+    // Positions lo..hi of each break point's grid, and a floor of the sum of squares of every
+    // tuple of them (and of every break point between them).
+    struct Box {
+        double floor = 0.0;
+        std::array<std::uint32_t, kMaxMoved> lo{}, hi{};
+    };
+
+    Box whole(const Grids& grids) const
+    {
+        Box all;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(m_plan.d); ++i)
+            all.hi[i] = static_cast<std::uint32_t>(grids[i].size() - 1);
+        return all;
+    }
+
+    // The first position at or right of x (`after`: right of x).
+    static std::size_t index_of(const std::vector<Pos>& g, double x, bool after)
+    {
+        const auto it = after ? std::upper_bound(g.begin(), g.end(), x, [](double v, const Pos& a) { return v < a.x; })
+                              : std::lower_bound(g.begin(), g.end(), x, [](const Pos& a, double v) { return a.x < v; });
+        return static_cast<std::size_t>(it - g.begin());
+    }
+
+    // `all` less `inner` (within it), as disjoint boxes.
+    static std::vector<Box> outside(Box all, const Box& inner, int d)
+    {
+        std::vector<Box> parts;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(d); ++i) {
+            if (all.lo[i] < inner.lo[i]) {
+                parts.push_back(all);
+                parts.back().hi[i] = inner.lo[i] - 1;
+                all.lo[i] = inner.lo[i];
+            }
+            if (all.hi[i] > inner.hi[i]) {
+                parts.push_back(all);
+                parts.back().lo[i] = inner.hi[i] + 1;
+                all.hi[i] = inner.hi[i];
+            }
+        }
+        return parts;
+    }
+
+    // For each position of a break point, the first position of the next one at or right of it
+    // (`from`) and the last of the one before at or left of it, plus one (`to`).
+    struct Order {
+        std::array<std::vector<std::uint32_t>, kMaxMoved> from, to;
+    };
+
+    static Order order_of(const Grids& grids)
+    {
+        Order order;
+        for (std::size_t i = 0; i + 1 < grids.size(); ++i) {
+            const auto& g = grids[i];
+            const auto& next = grids[i + 1];
+            for (const Pos& at : g)
+                order.from[i].push_back(static_cast<std::uint32_t>(index_of(next, at.x, false)));
+            for (const Pos& at : next)
+                order.to[i + 1].push_back(static_cast<std::uint32_t>(index_of(g, at.x, true)));
+        }
+        return order;
+    }
+
+    // The box narrowed to the positions of an increasing tuple; false when none is left.
+    static bool tighten(const Order& order, Box& box, int d)
+    {
+        for (std::size_t i = 1; i < static_cast<std::size_t>(d); ++i)
+            box.lo[i] = std::max(box.lo[i], order.from[i - 1][box.lo[i - 1]]);
+        for (std::size_t i = static_cast<std::size_t>(d) - 1; i-- > 0;) {
+            const std::uint32_t end = order.to[i + 1][box.hi[i + 1]];
+            if (end == 0)
+                return false;
+            box.hi[i] = std::min(box.hi[i], end - 1);
+        }
+        for (std::size_t i = 0; i < static_cast<std::size_t>(d); ++i)
+            if (box.lo[i] > box.hi[i])
+                return false;
+        return true;
+    }
+
+    // Splits `boxes` best first (the lowest floor first), each in halves of its widest range,
+    // dropping a box whose floor lies above limit(), until every break point but the last sits
+    // at one position and the last at fewer than kSolvedRun: then leaf(box). False once more
+    // than kBoxBudget floors were told.
+    template <typename Limit, typename Leaf>
+    bool split_boxes(const Grids& grids, const Order& order, const std::vector<Box>& boxes,
+                     const Limit& limit, const Leaf& leaf, bool& stopped) const
+    {
+        const int d = m_plan.d;
+        std::size_t floors = 0;
+        const auto later = [](const Box& a, const Box& b) { return a.floor > b.floor; };
+        std::vector<Box> heap;
+        const auto push = [&](Box box) {
+            if (!tighten(order, box, d))
+                return;
+            ++floors;
+            box.floor = box_floor(grids, box, kBoxDepth, limit());
+            if (box.floor > limit())
+                return;
+            heap.push_back(box);
+            std::push_heap(heap.begin(), heap.end(), later);
+        };
+        for (const Box& box : boxes)
+            push(box);
+        while (!heap.empty()) {
+            std::pop_heap(heap.begin(), heap.end(), later);
+            const Box box = heap.back();
+            heap.pop_back();
+            if (box.floor > limit())
+                continue;  // the limit fell below it since
+            if (stopped_now()) {
+                stopped = true;
+                return true;
+            }
+            if (floors > kBoxBudget)
+                return false;
+            int widest = -1;
+            std::uint32_t most = 0;
+            for (int i = 0; i < d; ++i) {
+                const auto si = static_cast<std::size_t>(i);
+                const std::uint32_t width = box.hi[si] - box.lo[si];
+                if (width >= (i + 1 < d ? 1 : kSolvedRun) && width > most)
+                    widest = i, most = width;
+            }
+            if (widest < 0) {
+                leaf(box);
+                continue;
+            }
+            const auto si = static_cast<std::size_t>(widest);
+            Box left = box, right = box;
+            left.hi[si] = box.lo[si] + most / 2;
+            right.lo[si] = left.hi[si] + 1;
+            push(left);
+            push(right);
+        }
+        return true;
+    }
+
+    // The unambiguous points of a segment in a box, on a line of their own through its
+    // vertices' levels, each vertex fixed (equal ends of its range) or moving within its range:
+    // exact when both are fixed, pivoting about the fixed one's level with a free slope, or free.
+    struct Piece {
+        std::uint32_t from = 0, to = 0;
+        int a = 0, b = 0;                        // levels of its left and right vertices
+        std::array<double, 2> left{}, right{};   // the vertices' ranges
+        Normal part;                             // its share of the levels' equations
+        double alone = 0.0;                      // a free line's least sum
+        double x0 = 0.0, inv = 1.0;              // its points' a = (t - x0) * inv
+        Sums::Moments m;
+        double c0 = 0.0, c1 = 0.0;               // a free line, c0 + c1 a
+        bool pins = false;                       // a free line that tells where it meets a level
+    };
+
+    // The piece's share for its ends as they are.
+    void shape(Piece& r) const
+    {
+        const int p = m_plan.p;
+        const auto& ts = m_sums.ts;
+        r.part = Normal{};
+        r.alone = 0.0;
+        r.pins = false;
+        const bool left = r.left[0] == r.left[1], right = r.right[0] == r.right[1];
+        if (left && right) {
+            if (r.right[0] > r.left[0])
+                m_sums.add_segment(r.part, r.from, r.to, r.left[0], r.right[0] - r.left[0], r.a, r.b, p);
+            return;
+        }
+        if (left || right) {
+            const int level = left ? r.a : r.b;
+            r.x0 = left ? r.left[0] : r.right[0];
+            const double reach = std::max(std::abs(ts[r.from] - r.x0), std::abs(ts[r.to - 1] - r.x0));
+            r.inv = reach > 0.0 ? 1.0 / reach : 1.0;
+            r.m = m_sums.moments(r.from, r.to, r.x0, r.inv);
+            const Sums::Moments& s = r.m;
+            if (!(s.saa > 0.0))
+                return m_sums.add_flat(r.part, r.from, r.to, level, p);  // every point at x0
+            r.part.g[static_cast<std::size_t>(packed(level, level, p))] = std::max(s.s0 - s.sa * s.sa / s.saa, 0.0);
+            r.part.b[static_cast<std::size_t>(level)] = s.sy - s.sa * s.say / s.saa;
+            r.part.yy = s.syy - s.say * s.say / s.saa;
+            return;
+        }
+        r.x0 = ts[r.from];
+        const double width = ts[r.to - 1] - r.x0;
+        r.inv = width > 0.0 ? 1.0 / width : 1.0;
+        r.m = m_sums.moments(r.from, r.to, r.x0, r.inv);
+        const Sums::Moments& s = r.m;
+        const double det = s.s0 * s.saa - s.sa * s.sa;
+        if (r.to - r.from > 2 && det > 1e-12 * s.s0 * s.saa) {
+            r.pins = true;
+            r.c0 = (s.saa * s.sy - s.sa * s.say) / det;
+            r.c1 = (s.s0 * s.say - s.sa * s.sy) / det;
+            r.alone = std::max(s.syy - r.c0 * s.sy - r.c1 * s.say, 0.0);
+        } else if (!(width > 0.0)) {
+            r.alone = std::max(s.syy - s.sy * s.sy / s.s0, 0.0);
+        }
+    }
+
+    // The piece's line at x for levels v; NaN where it is not told.
+    static double line_at(const Piece& r, const double* v, double x)
+    {
+        const bool left = r.left[0] == r.left[1], right = r.right[0] == r.right[1];
+        if (!left && !right)
+            return r.pins ? r.c0 + r.c1 * (x - r.x0) * r.inv : std::numeric_limits<double>::quiet_NaN();
+        if (!(r.m.saa > 0.0))
+            return std::numeric_limits<double>::quiet_NaN();
+        const double at = v[left ? r.a : r.b];
+        return at + (r.m.say - at * r.m.sa) / r.m.saa * (x - r.x0) * r.inv;
+    }
+
+    // The least relaxed sum of squares of `exact` and the pieces. A line must meet each moving
+    // vertex's level within that vertex's range (two pieces sharing a level no other point sees:
+    // cross within it). Where the least breaks that, the least over the pieces that keep it lies
+    // with that vertex at an end of its range: both ends are tried, `depth` times over.
+    // Once the floor lies above `limit` it is returned as it is.
+    double relaxed(const Normal& exact, std::array<Piece, 6>& pieces, std::size_t count, int depth,
+                   double limit) const
+    {
+        Normal eq = exact;
+        double apart = 0.0;
+        for (std::size_t j = 0; j < count; ++j) {
+            add_normal(eq, pieces[j].part);
+            apart += pieces[j].alone;
+        }
+        std::array<double, kMaxLevels> v{};
+        const double least = m_solver.floor(eq, depth > 0 ? v.data() : nullptr) + apart;
+        if (depth == 0 || least > limit)
+            return least;
+        double floor = least;
+        // The least with the vertex at either end of its range (its end of piece j, or of j and
+        // k = j + 1 together), the pieces restored after.
+        const auto either = [&](std::size_t j, std::size_t k, double x0, double x1) {
+            const Piece pj = pieces[j], pk = pieces[k];
+            double lower = kInf;
+            for (const double x : {x0, x1}) {
+                if (!(lower > floor))
+                    break;  // the least of both cannot raise the floor
+                if (k != j)
+                    pieces[j].right = {x, x}, pieces[k].left = {x, x}, shape(pieces[k]);
+                else if (pj.left[0] != pj.left[1] && pj.left == std::array<double, 2>{x0, x1})
+                    pieces[j].left = {x, x};
+                else
+                    pieces[j].right = {x, x};
+                shape(pieces[j]);
+                lower = std::min(lower, relaxed(exact, pieces, count, depth - 1, limit));
+                pieces[j] = pj, pieces[k] = pk;
+            }
+            return lower;
+        };
+        for (std::size_t j = 0; j < count && !(floor > limit); ++j) {
+            for (const bool right : {false, true}) {
+                const Piece& r = pieces[j];
+                const std::array<double, 2> range = right ? r.right : r.left;
+                if (range[0] == range[1])
+                    continue;
+                const double at = v[static_cast<std::size_t>(right ? r.b : r.a)];
+                const double d0 = line_at(r, v.data(), range[0]), d1 = line_at(r, v.data(), range[1]);
+                if (std::isfinite(at)) {
+                    if ((d0 - at) * (d1 - at) > 0.0)
+                        floor = std::max(floor, either(j, j, range[0], range[1]));
+                    continue;
+                }
+                if (!right || j + 1 == count || pieces[j + 1].left != range || pieces[j + 1].from < r.to)
+                    continue;
+                const double e0 = line_at(pieces[j + 1], v.data(), range[0]);
+                const double e1 = line_at(pieces[j + 1], v.data(), range[1]);
+                if ((d0 - e0) * (d1 - e1) > 0.0)
+                    floor = std::max(floor, either(j, j + 1, range[0], range[1]));
+            }
+        }
+        return floor;
+    }
+
+    // At most every tuple's sum of squares in `box` (and every break point between its corners):
+    // the points whose segment the box leaves unambiguous, on their segments relaxed (relaxed()),
+    // the points around a moving vertex left out. Told no closer than needed to pass `limit`.
+    double box_floor(const Grids& grids, const Box& box, int depth, double limit) const
+    {
+        const int last = m_plan.last, p = m_plan.p;
+        std::array<Pos, 7> lo{}, hi{};
+        lo[1] = hi[1] = {0.0, m_left_count, 0};
+        lo[static_cast<std::size_t>(last)] = hi[static_cast<std::size_t>(last)] = {1.0, m_right_count, 0};
+        for (int i = 0; i < m_plan.d; ++i) {
+            const auto si = static_cast<std::size_t>(i);
+            const auto k = static_cast<std::size_t>(m_problem.shape.moved[si]);
+            lo[k] = grids[si][box.lo[si]], hi[k] = grids[si][box.hi[si]];
+        }
+        const auto& of = m_plan.level_of;
+        Normal exact;
+        m_sums.add_flat(exact, 0, lo[1].e, of[1], p);
+        m_sums.add_flat(exact, hi[static_cast<std::size_t>(last)].e,
+                        static_cast<std::uint32_t>(m_sums.ts.size()), of[static_cast<std::size_t>(last)], p);
+        std::array<Piece, 6> pieces;
+        std::size_t count = 0;
+        for (std::size_t k = 1; k < static_cast<std::size_t>(last); ++k) {
+            const bool left = lo[k].x == hi[k].x, right = lo[k + 1].x == hi[k + 1].x;
+            // Points at a moving vertex's right end lie on either side alike (the model is
+            // continuous there while its neighbours keep apart): counted right of it.
+            const bool apart = !left && hi[k].x < lo[k + 1].x && hi[k - 1].x < hi[k].x;
+            const std::uint32_t from = apart ? m_sums.before(hi[k]) : hi[k].e, to = lo[k + 1].e;
+            if (from >= to)
+                continue;
+            if (of[k] == of[k + 1]) {
+                m_sums.add_flat(exact, from, to, of[k], p);
+                continue;
+            }
+            if (left && right) {
+                m_sums.add_segment(exact, from, to, lo[k].x, lo[k + 1].x - lo[k].x, of[k], of[k + 1], p);
+                continue;
+            }
+            Piece& r = pieces[count++];
+            r.from = from, r.to = to, r.a = of[k], r.b = of[k + 1];
+            r.left = {lo[k].x, hi[k].x}, r.right = {lo[k + 1].x, hi[k + 1].x};
+            shape(r);
+        }
+        return relaxed(exact, pieces, count, depth, limit);
+    }
+
+    static void add_normal(Normal& to, const Normal& part)
+    {
+        for (std::size_t k = 0; k < to.g.size(); ++k)
+            to.g[k] += part.g[k];
+        for (std::size_t j = 0; j < to.b.size(); ++j)
+            to.b[j] += part.b[j];
+        to.yy += part.yy;
+    }
 
     // Loop `level` at position i of its grid below `parent`, whose points alone sum to at
     // least `floor`.
@@ -1031,6 +1486,7 @@ private:
     std::vector<double> m_lower, m_upper;  // scaled
     std::uint32_t m_left_count = 0, m_right_count = 0;  // points at or left of the edges
     Innermost m_innermost = nullptr;                     // innermost<P, Chain> of m_solver's
+    bool m_boxes = false;  // three or more break points on consecutive vertices: branch and bound
 };
 
 // Positions of break point i: the distinct t at every `step`-th index from `from` to `to`
@@ -1087,8 +1543,12 @@ std::vector<Entry> separated(const std::vector<Entry>& list, int d, std::size_t 
 }
 
 // Exhaustive passes stay under these counts of tuples; beyond them a grid refined coarse to fine.
-double exhaustive_budget(int d)
+// Searched by boxes, three and four break points stay exhaustive up to about 400 distinct t:
+// beyond, on noisy series whose sums vary little from tuple to tuple, the floors drop too few.
+double exhaustive_budget(int d, bool boxes)
 {
+    if (boxes)
+        return d == 3 ? 1.1e7 : 1.1e9;
     return d <= 1 ? 4e6 : d == 2 ? 4.5e6 : 3e5;
 }
 double coarse_budget(int d)
@@ -1151,19 +1611,33 @@ OptimumResult global_optimum(const OptimumProblem& problem)
     }
     std::size_t step = 1;
     const double share = std::clamp(problem.first_pass, 1e-6, 1.0);
-    result.exhaustive = !problem.local && tuples_of(sizes) <= share * exhaustive_budget(d);
-    if (!result.exhaustive && !problem.local) {
-        const double shrink =
-            std::pow(tuples_of(sizes) / (share * coarse_budget(d)), 1.0 / std::max(d, 1));
-        step = static_cast<std::size_t>(std::ceil(shrink));
-    }
-    result.grid = m / step;
+    result.exhaustive = !problem.local && tuples_of(sizes) <= share * exhaustive_budget(d, search.by_boxes());
     std::vector<std::vector<Pos>> grids;
-    for (int i = 0; i < d; ++i)
-        grids.push_back(grid_of(search, i, 0, m, step, {}));
     Best best(d);
-    if (!problem.local)
-        best = search.enumerate(grids, result.stopped);
+    // A pass by boxes whose floors narrow too little (a noisy series, whose sums vary little
+    // from tuple to tuple) gives way to the grid.
+    for (bool again = true; again;) {
+        again = false;
+        if (!result.exhaustive && !problem.local) {
+            const double shrink =
+                std::pow(tuples_of(sizes) / (share * coarse_budget(d)), 1.0 / std::max(d, 1));
+            step = static_cast<std::size_t>(std::ceil(shrink));
+        }
+        result.grid = m / step;
+        grids.clear();
+        for (int i = 0; i < d; ++i)
+            grids.push_back(grid_of(search, i, 0, m, step, {}));
+        if (problem.local)
+            break;
+        if (!result.exhaustive || !search.by_boxes()) {
+            best = search.enumerate(grids, result.stopped);
+        } else if (std::optional<Best> boxed = search.best_by_boxes(grids, result.stopped)) {
+            best = std::move(*boxed);
+        } else {
+            result.exhaustive = false;
+            again = true;
+        }
+    }
 
     // Coarse to fine: around each separated basin, positions `step` apart shrink to adjacent t.
     const std::size_t basins = problem.basins ? problem.basins : kBasins;
@@ -1276,20 +1750,25 @@ OptimumResult global_optimum(const OptimumProblem& problem)
         }
     };
     const std::vector<Entry>& corners = best.list();
+    result.corner = corners.empty() ? kInf : sums.sq_unscaled(corners.front().value);
     for (std::size_t c = 0; c < corners.size() && c < kCorners && step == 1 && d > 0; ++c)
         cells_around(corners[c]);
     // The other basins: after an exhaustive pass only the next best few, within the cells around
     // their corners (every corner was tried, so a lower point lies inside a cell); else
     // descended from, across cells.
     const double spacing = 2.0 / static_cast<double>(std::max<std::size_t>(m, 2));
-    for (std::size_t c = boxes.empty() ? 0 : 1; c < cells.size() && (c < 4 || !result.exhaustive); ++c) {
+    // Three or four break points: a cell can hold several minima (a wide one, a peak at the
+    // crop's edge) and one lower than its corners, so beyond the cells around the best corners
+    // the basins and the starts are descended from across cells, as after a grid.
+    const bool within_cells = result.exhaustive && !search.by_boxes();
+    for (std::size_t c = boxes.empty() ? 0 : 1; c < cells.size() && (c < 4 || !within_cells); ++c) {
         const Entry& cell = cells[c];
         std::vector<double> p;
         for (int i = 0; i < d; ++i)
             p.push_back(cell.at[static_cast<std::size_t>(i)].x);
         if (d == 0)
             ends.push_back({p, cell.value});
-        else if (result.exhaustive)
+        else if (within_cells)
             cells_around(cell);
         else
             descend_from(p, spacing);
@@ -1331,7 +1810,7 @@ OptimumResult global_optimum(const OptimumProblem& problem)
     for (std::size_t i = 0; i < starts.size(); ++i) {
         if (result.exhaustive)
             own_cell(starts[i].second);
-        if (starts[i].first < found || (!result.exhaustive && i < kBasins))
+        if (starts[i].first < found || (!within_cells && i < kBasins))
             descend_from(starts[i].second, 0.05);
     }
     // Across a side: a cell whose least value lies on a side, below every corner tried, can fall

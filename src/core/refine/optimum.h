@@ -45,6 +45,7 @@ struct OptimumResult {
     std::vector<Minimum> minima;  // the best first, then the other basins' ends and the starts'
     bool exhaustive = false;      // every (pair of) data interval(s) was tried at its corners
     std::size_t grid = 0;         // positions per break point of the first pass
+    double corner = 0.0;          // the least sum of squares over the first pass's tuples
     bool stopped = false;         // `stop` was set: the minima are the best found until then
 };
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/refine/refine.h"
 
-#include "core/model/boxes.h"
 #include "core/model/fit.h"
 #include "core/model/single_ops.h"
 #include "core/refine/levels.h"
@@ -32,24 +31,23 @@ std::pair<double, double> widened(float lo, float hi)
     return {static_cast<double>(lo) - spread, static_cast<double>(hi) + spread};
 }
 
-// The cropped points, and a small state holding just them on which the search's measures run.
+// The cropped points, and the search's measures over them.
 struct Crop {
     std::vector<double> t;
     std::vector<double> y;  // observed y as the measures read it, single
     std::vector<double> w;  // weight 1 / sigma^2 of each point; empty: every point 1
-    EngineState scratch;
+    CropMeasures measures;
 };
 
-Crop read_crop(const EngineState& state)
+Crop read_crop(const FitCrop& fit_crop)
 {
-    Crop crop{{}, {}, {}, crop_only(state)};
-    const EngineState& s = crop.scratch;
-    for (std::int32_t i = 1; i <= s.CropCount; ++i) {
-        crop.t.push_back(cell_number(s.data.x_cell(i)) - s.CropOrigin);
-        crop.y.push_back(static_cast<double>(cell_single(s.data.y_cell(i))));
+    Crop crop{{}, {}, {}, CropMeasures(fit_crop)};
+    for (std::size_t i = 0; i < static_cast<std::size_t>(fit_crop.points()); ++i) {
+        crop.t.push_back(fit_crop.t(i));
+        crop.y.push_back(fit_crop.y(i));
     }
-    if (!s.DataWeight.empty())
-        crop.w.assign(s.DataWeight.begin() + 1, s.DataWeight.end() - 1);
+    if (!fit_crop.weight.empty())
+        crop.w.assign(fit_crop.weight.begin() + 1, fit_crop.weight.end() - 1);
     return crop;
 }
 
@@ -59,41 +57,26 @@ double weight_of(const Crop& crop, std::size_t i)
     return crop.w.empty() ? 1.0 : crop.w[i];
 }
 
-struct Scored {
-    float sq_dist = std::numeric_limits<float>::infinity();
-    float r = 0.0f;
-};
-
 // The search's own measures of `model`; a model they fault on scores as no model.
-Scored score(Crop& crop, const Model& model)
+MeasuredModel score(Crop& crop, const Model& model)
 {
-    EngineState& s = crop.scratch;
-    s.ModelX = model.x;
-    s.ModelY = model.y;
-    try {
-        Fitting(s);
-        GetSqDist(s);
-        GetR(s);
-    } catch (const Fault&) {
-        return {};
-    }
-    return {s.SqDist, s.BestModelR};
+    return crop.measures.measure(model);
 }
 
 // The sum of squares profiled over the levels, as a function of the moved break points.
 class Profile {
 public:
-    Profile(const Crop& crop, const Shape& shape, const Model& start, const EngineState& state,
+    Profile(const Crop& crop, const Shape& shape, const Model& start, const FitCrop& fit_crop,
             ModelFamily family, bool constrained)
         : m_crop(crop), m_shape(shape), m_left(start.x[1]),
           m_right(start.x[static_cast<std::size_t>(shape.last)])
     {
-        const bool manual = family == ModelFamily::ManualConstraint;
-        const bool boxed = constrained || manual;
-        const Vertices& xmin = constrained ? state.ConXMin : state.ManXMin;
-        const Vertices& xmax = constrained ? state.ConXMax : state.ManXMax;
-        const Vertices& ymin = constrained ? state.ConYMin : state.ManYMin;
-        const Vertices& ymax = constrained ? state.ConYMax : state.ManYMax;
+        const bool boxed = constrained || family_row(family).drawn;
+        const BoxLimits& boxes = constrained ? fit_crop.constraint : fit_crop.manual;
+        const Vertices& xmin = boxes.xmin;
+        const Vertices& xmax = boxes.xmax;
+        const Vertices& ymin = boxes.ymin;
+        const Vertices& ymax = boxes.ymax;
         for (int k : shape.moved) {
             auto [lo, hi] = boxed ? widened(xmin[k], xmax[k]) : std::pair{-kInf, kInf};
             m_lower.push_back(std::max(lo, m_left));
@@ -236,42 +219,6 @@ std::size_t parameter_count(ModelFamily family, std::int16_t node_count)
     return shape.moved.size() + shape.level_vertex.size();
 }
 
-EngineState crop_only(const EngineState& state)
-{
-    EngineState s;
-    const std::int32_t n = std::max<std::int32_t>(state.CropCount, 0);
-    DataTable& table = s.data;
-    table.texts = state.data.texts;
-    table.DataX.reserve(static_cast<std::size_t>(n) + 2);
-    table.DataY.reserve(static_cast<std::size_t>(n) + 2);
-    table.DataX.push_back(Cell::empty());
-    table.DataY.push_back(Cell::empty());
-    for (std::int32_t i = 1; i <= n; ++i) {
-        const std::int64_t row = static_cast<std::int64_t>(state.CropStart) + i;
-        table.DataX.push_back(state.data.x_cell(row));
-        table.DataY.push_back(state.data.y_cell(row));
-    }
-    table.DataX.push_back(Cell::empty());
-    table.DataY.push_back(Cell::empty());
-    table.DataCount = n;
-    note_x_order(table);
-    if (!state.DataWeight.empty()) {
-        const double* weights = crop_weights(state);
-        s.DataWeight.assign(static_cast<std::size_t>(n) + 2, 1.0);
-        std::copy(weights, weights + n, s.DataWeight.begin() + 1);
-    }
-    s.CropCount = n;
-    s.CropEnd = n;
-    s.CropOrigin = state.CropOrigin;
-    s.CropObserved.assign(static_cast<std::size_t>(n) + 1, 0.0f);
-    s.CropModel.assign(static_cast<std::size_t>(n) + 1, 0.0f);
-    s.CropMinY = state.CropMinY;
-    s.CropMaxY = state.CropMaxY;
-    s.NodeCount = state.NodeCount;
-    copy_boxes(state, s);
-    return s;
-}
-
 namespace {
 
 // The polyline at t as Fitting evaluates it, in double.
@@ -350,12 +297,12 @@ struct Linearised {
     std::vector<double> bread_inverse;
 };
 
-std::optional<Linearised> linearise(const EngineState& state, ModelFamily family,
+std::optional<Linearised> linearise(const FitCrop& fit_crop, ModelFamily family,
                                     const Model& model)
 {
-    const Crop crop = read_crop(state);
+    const Crop crop = read_crop(fit_crop);
     Linearised lin;
-    const Shape& shape = lin.shape = family_shape(family, state.NodeCount);
+    const Shape& shape = lin.shape = family_shape(family, fit_crop.vertices);
     lin.t = crop.t;
     const std::size_t d = lin.d = shape.moved.size();
     const std::size_t q = lin.q = d + shape.level_vertex.size();
@@ -459,27 +406,17 @@ StandardErrors errors_of(const Linearised& lin, const Model& model,
         out.y[static_cast<std::size_t>(k)] = se(g);
     }
     std::vector<double> g(q, 0.0);
-    const std::vector<double> g2 = of_break(2), g3 = of_break(3), g4 = of_break(4);
-    if (shape.measure == FamilyMeasure::Duration) {
-        for (std::size_t a = 0; a < q; ++a)
-            g[a] = g3[a] - g2[a];
+    if (measure_gradient(shape.measure, model.x, of_break(2), of_break(3), of_break(4), g))
         out.measure = se(g);
-    } else if (shape.measure == FamilyMeasure::SymmetryIndex && model.x[4] != model.x[2]) {
-        const double x2 = model.x[2], x3 = model.x[3], x4 = model.x[4];
-        const double span = x4 - x2;
-        for (std::size_t a = 0; a < q; ++a)
-            g[a] = (x3 - x4) / (span * span) * g2[a] + g3[a] / span - (x3 - x2) / (span * span) * g4[a];
-        out.measure = se(g);
-    }
     return out;
 }
 
 }  // namespace
 
-std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFamily family,
+std::optional<StandardErrors> standard_errors(const FitCrop& crop, ModelFamily family,
                                               const Model& model, std::size_t lag)
 {
-    const auto lin = linearise(state, family, model);
+    const auto lin = linearise(crop, family, model);
     if (!lin)
         return std::nullopt;
     const std::size_t n = lin->n, q = lin->q;
@@ -499,10 +436,10 @@ std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFam
     return errors_of(*lin, model, meat);
 }
 
-std::optional<NoisyErrors> ar1_standard_errors(const EngineState& state, ModelFamily family,
+std::optional<NoisyErrors> ar1_standard_errors(const FitCrop& crop, ModelFamily family,
                                                const Model& model, std::optional<double> near)
 {
-    const auto lin = linearise(state, family, model);
+    const auto lin = linearise(crop, family, model);
     if (!lin)
         return std::nullopt;
     const std::size_t n = lin->n, q = lin->q;
@@ -550,17 +487,18 @@ std::vector<double> ar1_steps(std::span<const double> t, const compare::NoiseFit
     return step;
 }
 
-RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
+RefinedFit refine_fit(const FitCrop& fit_crop, const RefineRequest& request)
 {
-    Crop crop = read_crop(state);
-    const Shape shape = family_shape(request.family, state.NodeCount);
-    const Scored at_start = score(crop, request.start);
+    Crop crop = read_crop(fit_crop);
+    const Shape shape = family_shape(request.family, fit_crop.vertices);
+    const MeasuredModel at_start = score(crop, request.start);
     RefinedFit result{request.start, at_start.sq_dist, at_start.r,
                       family_measure(request.family, request.start.x), false};
     if (shape.last < 2 || crop.t.empty())
         return result;
 
-    const Profile profile(crop, shape, request.start, state, request.family, request.constrained);
+    const Profile profile(crop, shape, request.start, fit_crop, request.family,
+                          request.constrained);
     if (!(profile.width() > 0.0))
         return result;
     OptimumProblem problem{crop.t, crop.y, crop.w, shape, profile.left(), profile.right(),
@@ -575,30 +513,22 @@ RefinedFit refine_fit(const EngineState& state, const RefineRequest& request)
         problem.starts.push_back(moved_of(shape, start));
     const OptimumResult found = global_optimum(problem);
     // The lowest end whose single-precision model the search's measures score below the start,
-    // compared as the search compares: strictly lower, so a tie keeps the start.
+    // compared as the search compares: strictly lower, so a tie keeps the start. An end whose
+    // single-precision model scores far above its own sum (a vertex on a data point rounded past
+    // it) gives way to the next, unless none does better.
     for (const Minimum& end : found.minima) {
         const auto p = profile.feasible(end.moved);
         const auto model = p ? model_at(profile, shape, request.start, *p) : std::nullopt;
         if (!model)
             continue;
-        const Scored refined = score(crop, *model);
-        if (refined.sq_dist < at_start.sq_dist)
-            return {*model, refined.sq_dist, refined.r, family_measure(request.family, model->x),
-                    true};
+        const MeasuredModel refined = score(crop, *model);
+        if (!(refined.sq_dist < at_start.sq_dist) || (result.improved && !(refined.sq_dist < result.sq_dist)))
+            continue;
+        result = {*model, refined.sq_dist, refined.r, family_measure(request.family, model->x), true};
+        if (refined.sq_dist <= end.sq_dist * (1.0 + 1e-3) + 1e-9 * at_start.sq_dist)
+            break;
     }
     return result;
-}
-
-ResultReport refined_report(const EngineState& state, ModelFamily family, const RefinedFit& fit)
-{
-    EngineState shown;
-    shown.CropOrigin = state.CropOrigin;
-    shown.DataXForm = state.DataXForm;
-    shown.NodeCount = state.NodeCount;
-    shown.BestOfBestX = fit.model.x;
-    shown.BestOfBestY = fit.model.y;
-    shown.BestOfBestR = fit.r;
-    return result_report(shown, family);
 }
 
 }  // namespace tolvenar::refine

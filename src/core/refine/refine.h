@@ -7,7 +7,8 @@
 #pragma once
 
 #include "core/compare/noise.h"
-#include "core/model/engine_state.h"
+#include "core/model/fit_crop.h"
+#include "core/model/model.h"
 #include "core/model/family.h"
 #include "core/search/report.h"
 
@@ -23,7 +24,7 @@ using tolvenar::Model;
 struct RefineRequest {
     ModelFamily family = ModelFamily::SimpleRamp;
     // The constrained search's boxes (ConX/ConY, widened by a tenth a side as its draws use
-    // them) bound the drawn vertices. "Manual constraint" is always held in its manual boxes.
+    // them) bound the drawn vertices. The drawn family is always held in its manual boxes.
     bool constrained = false;
     Model start;                  // the search's best of best: its end vertices stay
     std::vector<Model> restarts;  // further starts, e.g. the best of every run
@@ -39,15 +40,15 @@ struct RefinedFit {
     Model model;
     float sq_dist = 0.0f;  // GetSqDist of the model over the crop
     float r = 0.0f;        // GetR
-    // "Simple ramp": X3 - X2; "Asymmetric event": (X3 - X2) / (X4 - X2); else none.
+    // The family's measure (FamilyRow::measure) of the model; none for a family without.
     std::optional<float> measure;
     bool improved = false;  // false: no better model than the start was found; model = start
 };
 
-// The family's optimum over the cropped points of `state` (rows CropStart + 1..CropCount at
-// t = x - CropOrigin), reading its NodeCount and boxes. Deterministic. Faults of the crop's
-// cells (a text cell) propagate as the search would raise them.
-RefinedFit refine_fit(const EngineState& state, const RefineRequest& request);
+// The family's optimum over the points of `crop` (at t = x - origin), reading its vertices and
+// boxes. Deterministic. Faults of the crop's cells (a text cell) propagate as the search would
+// raise them.
+RefinedFit refine_fit(const FitCrop& crop, const RefineRequest& request);
 
 // Standard errors of a least-squares model's vertices and measure from its linearisation: the
 // sandwich covariance of the moved break points and levels, whose middle sums the residual
@@ -60,7 +61,7 @@ struct StandardErrors {
     Vertices y{};
     std::optional<float> measure;
 };
-std::optional<StandardErrors> standard_errors(const EngineState& state, ModelFamily family,
+std::optional<StandardErrors> standard_errors(const FitCrop& crop, ModelFamily family,
                                               const Model& model, std::size_t lag);
 
 // The same with the middle from the AR(1) of the residuals over their sigma fitted on their own
@@ -73,7 +74,7 @@ struct NoisyErrors {
     compare::NoiseFit noise;  // of the residuals times sqrt(w)
 };
 // `near`: a persistence the residuals' is expected close to (compare::fit_noise).
-std::optional<NoisyErrors> ar1_standard_errors(const EngineState& state, ModelFamily family,
+std::optional<NoisyErrors> ar1_standard_errors(const FitCrop& crop, ModelFamily family,
                                                const Model& model,
                                                std::optional<double> near = std::nullopt);
 
@@ -87,14 +88,5 @@ double model_value_at(const Model& model, double t);
 
 // Free parameters of the family's least squares (moved break points and levels).
 std::size_t parameter_count(ModelFamily family, std::int16_t node_count);
-
-// A state holding just the cropped rows of `state` as rows 1..CropCount (CropStart 0) with its
-// origin, extent, NodeCount and boxes: what a fit of the crop reads, without the rest of the
-// table.
-EngineState crop_only(const EngineState& state);
-
-// The report's own writes (captions, decimals, data x) over the refined model in place of the
-// best of best of `state`.
-ResultReport refined_report(const EngineState& state, ModelFamily family, const RefinedFit& fit);
 
 }  // namespace tolvenar::refine

@@ -23,25 +23,21 @@ void write(std::vector<LabelWrite>& writes, ResultLabel label, int index, bool e
 }
 
 // Steps 3 to 6 of the report; a Fault leaves the writes of the earlier steps.
-void family_steps(std::vector<LabelWrite>& writes, const EngineState& state,
+void family_steps(std::vector<LabelWrite>& writes, const ReportedModel& shown,
                   std::optional<ModelFamily> family)
 {
     constexpr const char* where = "report";
-    const Vertices& x = state.BestOfBestX;
+    const Vertices& x = shown.model.x;
     const FamilyMeasure measure = family ? family_row(*family).measure : FamilyMeasure::None;
     if (measure == FamilyMeasure::None) {
         write(writes, ResultLabel::Measure, 0, false, std::string(kStartupMeasureCaption));
     } else {
         // A zero span of the symmetry index faults here, as the report's division does.
-        const float value =
-            measure == FamilyMeasure::Duration
-                ? single::sub(x[3], x[2], where)
-                : single::div(single::sub(x[3], x[2], where), single::sub(x[4], x[2], where),
-                              where);
+        const float value = measure_value(measure, x, where);
         const MeasureNames& names = measure_names(measure);
         write(writes, ResultLabel::Measure, 0, true,
               std::string(names.caption) + " = " +
-                  shown_measure(value, measure, state.DataXForm));
+                  shown_measure(value, measure, shown.form));
     }
 
     // The labels past the family's last vertex, without a trailing blank.
@@ -56,8 +52,8 @@ void family_steps(std::vector<LabelWrite>& writes, const EngineState& state,
         write(writes, ResultLabel::X, 6, false, "X6 =");
         write(writes, ResultLabel::Y, 6, false, "Y6 =");
     }
-    if (family == ModelFamily::ManualConstraint) {
-        for (int i = state.NodeCount + 1; i <= 6; ++i) {
+    if (drawn_family(family)) {
+        for (int i = shown.vertices + 1; i <= 6; ++i) {
             if (i < 1)
                 throw Fault(FaultKind::IndexOutOfRange, "Label2");
             write(writes, ResultLabel::X, i, false, bare_x_caption(i));
@@ -68,31 +64,31 @@ void family_steps(std::vector<LabelWrite>& writes, const EngineState& state,
 
 // A break point's x with 2 decimals, or a date. Far from zero it is the data x CropOrigin + x,
 // in double with every digit it needs ("2460012.47"); the unset -9999 stays as it is.
-std::string x_caption_value(const EngineState& state, float x)
+std::string x_caption_value(const ReportedModel& shown, float x)
 {
     if (x == kUnsetVertex)
         return rounded_text(x, 2);
-    if (state.CropOrigin == 0.0)
-        return shown_x(x, state.DataXForm);
-    return shown_x(state.CropOrigin + static_cast<double>(x), state.DataXForm);
+    if (shown.origin == 0.0)
+        return shown_x(x, shown.form);
+    return shown_x(shown.origin + static_cast<double>(x), shown.form);
 }
 
 }  // namespace
 
-ResultReport result_report(const EngineState& state, std::optional<ModelFamily> family)
+ResultReport result_report(const ReportedModel& shown, std::optional<ModelFamily> family)
 {
     ResultReport report;
     report.writes.reserve(20);
     for (int i = 1; i <= 6; ++i) {
         write(report.writes, ResultLabel::X, i, true,
-              indexed('X', i, " = ") + x_caption_value(state, state.BestOfBestX[i]));
+              indexed('X', i, " = ") + x_caption_value(shown, shown.model.x[i]));
         write(report.writes, ResultLabel::Y, i, true,
-              indexed('Y', i, " = ") + rounded_text(state.BestOfBestY[i], 2));
+              indexed('Y', i, " = ") + rounded_text(shown.model.y[i], 2));
     }
     write(report.writes, ResultLabel::R, 0, true,
-          std::string(kRCaption) + rounded_text(state.BestOfBestR, 4));
+          std::string(kRCaption) + rounded_text(shown.r, 4));
     try {
-        family_steps(report.writes, state, family);
+        family_steps(report.writes, shown, family);
     } catch (const Fault& fault) {
         report.fault = fault;
     }
@@ -123,9 +119,9 @@ std::string shown_measure(double value, FamilyMeasure measure, const XForm& form
     return rounded_text(value, measure_names(measure).decimals);
 }
 
-std::string cleanup_r_caption(const EngineState& state)
+std::string cleanup_r_caption(float best_r)
 {
-    return number_text(state.BestOfBestR);
+    return number_text(best_r);
 }
 
 std::string bare_x_caption(int i)

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "core/data/x_form.h"
-#include "core/model/engine_state.h"
+#include "core/model/model.h"
 #include "core/model/family.h"
 #include "core/runtime/fault.h"
 
@@ -41,11 +41,22 @@ struct ResultReport {
     std::optional<Fault> fault;
 };
 
-// The report over BestOfBestX/Y/R: break points with 2 decimals, R and the symmetry index with
-// 4, the duration with 2 (half-even on the single values; an x far from zero on its data x
-// CropOrigin + x in double), then the labels the family lacks disabled ("X5 =", "X6 =" without,
-// "Xi = " of missing manual boxes with a trailing blank).
-ResultReport result_report(const EngineState& state, std::optional<ModelFamily> family);
+// What a report shows: a model with its R, on a crop whose model x are measured from `origin`
+// in data x, of a file whose x are written as `form` says; `vertices` is the drawn family's
+// count of boxes.
+struct ReportedModel {
+    Model model;
+    float r = 0.0f;
+    double origin = 0.0;
+    XForm form;
+    std::int16_t vertices = 0;
+};
+
+// The report over the model (the best of best, or a refined fit in its place): break points with
+// 2 decimals, R and the symmetry index with 4, the duration with 2 (half-even on the single
+// values; an x far from zero on its data x origin + x in double), then the labels the family
+// lacks disabled ("X5 =", "X6 =" without, "Xi = " of missing manual boxes with a trailing blank).
+ResultReport result_report(const ReportedModel& shown, std::optional<ModelFamily> family);
 
 // A break point's x as the report writes it: 2 decimals (half-even on the value as given) for
 // plain numbers, the file's own date or date-time for dates (x in days from its first row).
@@ -56,8 +67,8 @@ std::string shown_x(double x, const XForm& form);
 std::string shown_measure(float value, FamilyMeasure measure, const XForm& form);
 std::string shown_measure(double value, FamilyMeasure measure, const XForm& form);
 
-// Label5 after a failed search: BestOfBestR as plain number text, without "R = ".
-std::string cleanup_r_caption(const EngineState& state);
+// Label5 after a failed search: the best of best's R as plain number text, without "R = ".
+std::string cleanup_r_caption(float best_r);
 
 // Captions shared with Reset, the crop and start-up.
 inline constexpr std::string_view kRCaption = "R = ";
@@ -65,7 +76,7 @@ inline constexpr std::string_view kStartupMeasureCaption = "Symmetry index = ";
 std::string bare_x_caption(int i);  // "X" + i + " = "
 std::string bare_y_caption(int i);  // "Y" + i + " = "
 // Label6 after Reset or a crop: "Duration of change =" with a family that measures its duration
-// ("Simple ramp"), else "Symmetry index =" (both without a trailing blank).
+// (FamilyMeasure::Duration), else "Symmetry index =" (both without a trailing blank).
 std::string_view reset_measure_caption(std::optional<ModelFamily> family);
 
 // The writes of Reset and of a crop: all twelve break-point labels bare and disabled, Label5

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/search/search.h"
 
-#include "core/model/boxes.h"
+#include "core/model/engine_state.h"
 #include "core/model/generate.h"
 #include "core/model/single_ops.h"
 #include "core/runtime/clock.h"
 #include "core/runtime/numbers.h"
+#include "core/runtime/pool.h"
 
 #include <algorithm>
 #include <limits>
-#include <thread>
 #include <utility>
 
 namespace tolvenar {
@@ -105,9 +105,8 @@ std::string heavy_task_prompt(std::int32_t whole_seconds)
 SearchEngine::SearchEngine() : SearchEngine(&monotonic_seconds) {}
 
 SearchEngine::SearchEngine(Clock clock)
-    : m_clock(std::move(clock)), m_threads(static_cast<int>(std::thread::hardware_concurrency()))
+    : m_clock(std::move(clock)), m_threads(static_cast<int>(usable_cores()))
 {
-    set_threads(m_threads);
 }
 
 SearchOutcome SearchEngine::run(EngineState& state, const SearchRequest& settings,
@@ -134,7 +133,7 @@ SearchOutcome SearchEngine::run(EngineState& state, const SearchRequest& setting
 bool SearchEngine::run_all(EngineState& state, const SearchRequest& settings,
                            RandomSource& random, SearchObserver& observer)
 {
-    const bool manual = settings.family == ModelFamily::ManualConstraint;
+    const bool manual = drawn_family(settings.family);
     if (manual)
         stretch_manual_boxes(state, settings, observer);
     observer.search_started(to_single(settings.runs.value()));
@@ -200,7 +199,7 @@ bool SearchEngine::run_all(EngineState& state, const SearchRequest& settings,
         }
         if (settings.constrain == 0)
             widen_constraint_boxes(state);
-        const ResultReport report = result_report(state, settings.family);
+        const ResultReport report = result_report(reported_best(state), settings.family);
         observer.report_written(report);
         if (report.fault)
             throw *report.fault;
@@ -373,6 +372,30 @@ std::string search_fault_hint(const Fault& fault, const EngineState& state,
     if (where == "TrialCount")
         return "more than 2147483647 trials since the reset";
     return {};
+}
+
+CropSearch search_crop(const FitCrop& crop, std::span<const SearchRequest> requests,
+                       RandomSource& random, SearchObserver& observer)
+{
+    EngineState state = crop_state(crop);
+    forget_best_of_best(state);
+    state.TrialCount = 0;
+    state.ConvergenceCount = 0;
+    SearchEngine engine;
+    engine.set_threads(1);
+    for (const SearchRequest& request : requests)
+        if (engine.run(state, request, random, observer).end != SearchEnd::Completed)
+            return {};
+    if (state.BestOfBestSqDist == kUnsetBestOfBest)
+        return {};
+    return {true, {state.BestOfBestX, state.BestOfBestY}, state.BestOfBestSqDist,
+            constraint_boxes(state)};
+}
+
+ReportedModel reported_best(const EngineState& state)
+{
+    return {{state.BestOfBestX, state.BestOfBestY}, state.BestOfBestR, state.CropOrigin,
+            state.DataXForm, state.NodeCount};
 }
 
 std::string search_stop_line(std::string_view search, const SearchOutcome& outcome,

@@ -42,7 +42,7 @@ private:
 // What one search is asked to do.
 struct SearchRequest {
     std::optional<ModelFamily> family;  // none: no candidate is drawn (no family chosen)
-    // 0: candidates drawn freely (in the manual boxes for "Manual constraint"); 1: inside the
+    // 0: candidates drawn freely (in the manual boxes for the drawn family); 1: inside the
     // constraint boxes; 2: not drawn at all (a choice that is neither), each trial scoring the
     // candidate left from before.
     std::int16_t constrain = 0;
@@ -149,7 +149,7 @@ public:
     SearchEngine();  // monotonic_seconds
     explicit SearchEngine(Clock clock);
 
-    // Threads that score candidates, 1 or more; all the processor's cores by default. The
+    // Threads that score candidates, 1 or more; every core the process may use by default. The
     // results are the same, bit for bit, for every count.
     void set_threads(int threads) noexcept { m_threads = threads < 1 ? 1 : threads; }
     int threads() const noexcept { return m_threads; }
@@ -196,6 +196,20 @@ private:
     ConvergenceScale m_scale;
     double m_start = 0.0;  // clock at the start of the search
 };
+
+// A search of a crop of its own from a fresh best of best and fresh counters, as a window just
+// cropped to it would make: each of `requests` in turn, going on from the last, on one thread.
+struct CropSearch {
+    bool completed = false;  // every search completed and one found a model
+    Model best;
+    float sq_dist = kUnsetBestOfBest;
+    BoxLimits constraint;    // the boxes the unconstrained runs gathered
+};
+CropSearch search_crop(const FitCrop& crop, std::span<const SearchRequest> requests,
+                       RandomSource& random, SearchObserver& observer);
+
+// The best of best as the report shows it.
+ReportedModel reported_best(const EngineState& state);
 
 // The estimate of `seconds`; whole seconds beyond the 32-bit range raise an Overflow.
 TimeEstimate time_estimate(float seconds);

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/search/trial_batch.h"
 
-#include "core/model/boxes.h"
+#include "core/model/engine_state.h"
 #include "core/runtime/fault.h"
+#include "core/runtime/pool.h"
 
 #include <algorithm>
 #include <atomic>
@@ -114,7 +115,8 @@ int TrialBatch::draw(const EngineState& state, const GenerateControls& controls,
     for (int first = 0; first < count; first += size)
         m_chunks.push_back({first, std::min(count, first + size), 0, {}});
     std::atomic<std::size_t> next_chunk = 0;
-    m_pool.run(parts, [&](int) {
+    const auto shares = static_cast<std::size_t>(parts);
+    parallel_for(shares, shares, [&](std::size_t) {
         Stream stream{random, 0};
         for (std::size_t k = next_chunk++; k < m_chunks.size(); k = next_chunk++)
             run_chunk(m_chunks[k], stream, state, controls, scale_to_plot, random);

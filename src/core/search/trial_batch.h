@@ -9,7 +9,6 @@
 #include "core/model/fit_batch.h"
 #include "core/model/generate.h"
 #include "core/runtime/random_source.h"
-#include "core/search/worker_pool.h"
 
 #include <cstdint>
 #include <vector>
@@ -68,7 +67,6 @@ private:
     std::vector<Vertices> m_x, m_y;
     std::vector<float> m_sums;
     std::vector<Chunk> m_chunks;
-    WorkerPool m_pool;
 };
 
 }  // namespace tolvenar

@@ -101,7 +101,7 @@ std::vector<ModelFamily> event_families()
 {
     std::vector<ModelFamily> families;
     for (const FamilyRow& row : family_table())
-        if (row.family != ModelFamily::ManualConstraint)
+        if (!row.drawn)
             families.push_back(row.family);
     return families;
 }

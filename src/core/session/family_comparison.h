@@ -7,7 +7,7 @@
 
 #include "core/compare/compare.h"
 #include "core/compare/null_fit.h"
-#include "core/model/engine_state.h"
+#include "core/model/model.h"
 #include "core/model/family.h"
 #include "core/refine/refine.h"
 
@@ -61,7 +61,7 @@ struct FamilyComparison {
     const refine::RefinedFit* fit(ModelFamily family) const;
 };
 
-// The event families in the family table's order: every family but "Manual constraint".
+// The event families in the family table's order: every family but the drawn one.
 std::vector<ModelFamily> event_families();
 
 // Steps a comparison counts in ComparisonRequest::done: the families, then the replicates.

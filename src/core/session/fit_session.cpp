@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/session/fit_session.h"
 
-#include "core/model/boxes.h"
+#include "core/model/engine_state.h"
 #include "core/runtime/numbers.h"
 #include "core/window/crop.h"
 
@@ -89,13 +89,18 @@ void FitSession::load(DataTable table, const XForm& form, std::span<const double
 
 void FitSession::crop(const CropEdges& edges)
 {
-    extract_crop(m_state, edges);
+    extract_crop(m_state, crop_rows(m_state.data, edges));
 }
 
 void FitSession::crop_and_measure(const CropEdges& edges)
 {
-    crop_without_drawing(m_state, edges.left, edges.width, edges.origin, edges.from, edges.to);
+    // As the window crops and draws: the rows, the extent of their drawing, the results gone.
+    extract_crop(m_state, crop_rows(m_state.data, edges));
+    measure_crop(m_state.data, edges.left, edges.width, m_state.CropMinY, m_state.CropMaxY,
+                 [](float, float, float, float) {}, edges.origin);
+    forget_best_of_best(m_state);
     m_run_bests.clear();
+    m_searches.clear();
 }
 
 CropInfo FitSession::crop_info() const
@@ -112,12 +117,12 @@ void FitSession::set_crop_extent(float min_y, float max_y)
 
 float FitSession::model_x(double data_x) const
 {
-    return model_x_of(m_state, data_x);
+    return model_x_of(m_state.CropOrigin, data_x);
 }
 
 double FitSession::data_x(float model_x) const
 {
-    return data_x_of(m_state, model_x);
+    return data_x_of(m_state.CropOrigin, model_x);
 }
 
 std::string FitSession::crop_refusal(const CropEdges& edges, const Fault& fault) const
@@ -127,20 +132,17 @@ std::string FitSession::crop_refusal(const CropEdges& edges, const Fault& fault)
 
 BoxLimits FitSession::constraint_boxes() const
 {
-    return {m_state.ConXMin, m_state.ConXMax, m_state.ConYMin, m_state.ConYMax};
+    return tolvenar::constraint_boxes(m_state);
 }
 
 void FitSession::set_constraint_boxes(const BoxLimits& boxes)
 {
-    m_state.ConXMin = boxes.xmin;
-    m_state.ConXMax = boxes.xmax;
-    m_state.ConYMin = boxes.ymin;
-    m_state.ConYMax = boxes.ymax;
+    tolvenar::set_constraint_boxes(m_state, boxes);
 }
 
 BoxLimits FitSession::manual_boxes() const
 {
-    return {m_state.ManXMin, m_state.ManXMax, m_state.ManYMin, m_state.ManYMax};
+    return tolvenar::manual_boxes(m_state);
 }
 
 void FitSession::clear_manual_boxes()
@@ -150,36 +152,53 @@ void FitSession::clear_manual_boxes()
 
 EdgeHit FitSession::box_edge_at(float x, float y, float plot_width, float plot_height) const
 {
-    return tolvenar::box_edge_at(m_state, x, y, plot_width, plot_height);
+    return tolvenar::box_edge_at(constraint_boxes(), m_state.NodeCount, x, y, plot_width,
+                                 plot_height);
 }
 
 void FitSession::move_box_edge(std::optional<ModelFamily> family, std::int16_t box, BoxEdge edge,
                                float x, float y)
 {
-    tolvenar::move_box_edge(m_state, family, box, edge, x, y);
+    BoxLimits boxes = constraint_boxes();
+    tolvenar::move_box_edge(boxes, family, box, edge, x, y);
+    set_constraint_boxes(boxes);
+}
+
+// A step of drawing manual box n, on the boxes as plain values; a fault keeps what it wrote.
+void FitSession::edit_manual_box(const std::function<void(BoxLimits&)>& edit)
+{
+    BoxLimits boxes = manual_boxes();
+    try {
+        edit(boxes);
+    } catch (...) {
+        set_manual_boxes(m_state, boxes);
+        throw;
+    }
+    set_manual_boxes(m_state, boxes);
 }
 
 void FitSession::start_manual_box(std::size_t n, float x, float y, float plot_left)
 {
-    start_box(m_state, n, x, y, plot_left);
+    edit_manual_box([&](BoxLimits& boxes) { start_box(boxes, n, x, y, plot_left); });
 }
 
 void FitSession::follow_manual_box(std::size_t n, float x, float y, float plot_left,
                                    float plot_width)
 {
-    follow_box(m_state, n, x, y, plot_left, plot_width);
+    edit_manual_box([&](BoxLimits& boxes) { follow_box(boxes, n, x, y, plot_left, plot_width); });
 }
 
 void FitSession::finish_manual_box(std::size_t n, float x, float y, float plot_left,
                                    float plot_width)
 {
-    finish_box(m_state, n, x, y, plot_left, plot_width);
+    edit_manual_box([&](BoxLimits& boxes) { finish_box(boxes, n, x, y, plot_left, plot_width); });
 }
 
 void FitSession::forget_results()
 {
     forget_best_of_best(m_state);
     m_run_bests.clear();
+    m_searches.clear();
 }
 
 void FitSession::reset_counters()
@@ -195,12 +214,12 @@ std::span<const ConvergencePoint> FitSession::trace() const
 
 ResultReport FitSession::report(std::optional<ModelFamily> family) const
 {
-    return result_report(m_state, family);
+    return result_report(reported_best(m_state), family);
 }
 
 std::string FitSession::cleanup_r_caption() const
 {
-    return tolvenar::cleanup_r_caption(m_state);
+    return tolvenar::cleanup_r_caption(m_state.BestOfBestR);
 }
 
 void FitSession::set_clock(SearchEngine::Clock clock)
@@ -212,8 +231,14 @@ void FitSession::set_clock(SearchEngine::Clock clock)
     m_engine.convergence_scale() = scale;
 }
 
-SearchResult FitSession::search(const SearchRequest& request, SearchObserver& observer)
+SearchResult FitSession::search(const SearchRequest& request, SearchObserver& observer,
+                                const SearchStep& step)
 {
+    if (m_searches.empty()) {
+        m_first_draws = m_random.draws();
+        m_trials_before = m_state.TrialCount;
+    }
+    m_searches.push_back(step);
     m_last = request;
     RunBestKeeper keeper(observer, m_run_bests);
     SearchResult result;
@@ -240,12 +265,14 @@ refine::RefinedFit FitSession::refine(ModelFamily family, const std::atomic<bool
     refine::RefineRequest request{family, m_last.constrain == 1, best(), m_run_bests};
     request.threads = static_cast<unsigned>(m_engine.threads());
     request.stop = stop;
-    return refine::refine_fit(m_state, request);
+    return refine::refine_fit(fit_crop(m_state), request);
 }
 
 ResultReport FitSession::refined_report(ModelFamily family, const refine::RefinedFit& fit) const
 {
-    return refine::refined_report(m_state, family, fit);
+    return result_report({fit.model, fit.r, m_state.CropOrigin, m_state.DataXForm,
+                          m_state.NodeCount},
+                         family);
 }
 
 refine::BootstrapResult FitSession::bootstrap(ModelFamily family, const refine::RefinedFit& fit,
@@ -266,7 +293,7 @@ refine::BootstrapResult FitSession::bootstrap(ModelFamily family, const refine::
     settings.stop = request.stop;
     settings.done = request.done;
     settings.search = request.search;
-    return refine::bootstrap(m_state, fit, settings);
+    return refine::bootstrap(fit_crop(m_state), fit, settings);
 }
 
 std::vector<IntervalLine> FitSession::interval_lines(ModelFamily family,

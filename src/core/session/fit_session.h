@@ -7,6 +7,7 @@
 #pragma once
 
 #include "core/data/data_table.h"
+#include "core/job/fit_request.h"
 #include "core/model/box_rules.h"
 #include "core/model/engine_state.h"
 #include "core/model/family.h"
@@ -19,6 +20,7 @@
 #include "core/window/crop_edges.h"
 
 #include <atomic>
+#include <functional>
 #include <cstdint>
 #include <optional>
 #include <random>
@@ -140,9 +142,19 @@ public:
     void seed(std::uint32_t seed) { m_random = RandomSource(seed); }
     ConvergenceScale& convergence_scale() { return m_engine.convergence_scale(); }
 
-    // One search that goes on from the session's results, counters, boxes and random stream.
-    SearchResult search(const SearchRequest& request, SearchObserver& observer);
+    // One search that goes on from the session's results, counters, boxes and random stream;
+    // `step` is the search as the front end asked it (its counts as typed), for the record.
+    SearchResult search(const SearchRequest& request, SearchObserver& observer,
+                        const SearchStep& step = {});
     const SearchRequest& last_search() const { return m_last; }
+    // The searches made since the results were last forgotten, the draws of the random stream
+    // before the first of them, and the trials made before it: what a record of the best of best
+    // names so that the same searches from the same draw reproduce it.
+    const std::vector<SearchStep>& searches() const { return m_searches; }
+    std::uint64_t first_draws() const { return m_first_draws; }
+    std::int32_t trials_before() const { return m_trials_before; }
+    // Steps the random stream over `count` draws, as that many candidates' draws would.
+    void skip_draws(std::uint64_t count) { m_random.skip(count); }
     // The one line that says why the last search stopped ("" when it completed).
     std::string stop_line(std::string_view search, const SearchOutcome& outcome,
                           const SearchRequest& request, const CountNames& names) const;
@@ -169,11 +181,16 @@ public:
     FamilyComparison compare(const ComparisonRequest& request) const;
 
 private:
+    void edit_manual_box(const std::function<void(BoxLimits&)>& edit);
+
     EngineState m_state;
     RandomSource m_random;
     SearchEngine m_engine;
     std::vector<Model> m_run_bests;
     SearchRequest m_last;  // the last search's request, for the refinement and the bootstrap
+    std::vector<SearchStep> m_searches;
+    std::uint64_t m_first_draws = 0;
+    std::int32_t m_trials_before = 0;
 };
 
 }  // namespace tolvenar

@@ -14,7 +14,7 @@ namespace tolvenar {
 namespace {
 
 // The optimum in single precision, scored by the search's own measures over the crop.
-refine::RefinedFit scored(EngineState& crop, const FamilyOptimum& optimum)
+refine::RefinedFit scored(CropMeasures& measures, const FamilyOptimum& optimum)
 {
     refine::RefinedFit fit;
     for (std::size_t k = 1; k <= 6; ++k) {
@@ -22,19 +22,12 @@ refine::RefinedFit scored(EngineState& crop, const FamilyOptimum& optimum)
         fit.model.y[k] = static_cast<float>(optimum.y[k]);
     }
     fit.measure = family_measure(optimum.family, fit.model.x);
-    crop.NodeCount = node_count_of(optimum.family);
-    crop.ModelX = fit.model.x;
-    crop.ModelY = fit.model.y;
-    try {
-        Fitting(crop);
-        GetSqDist(crop);
-        GetR(crop);
-        fit.sq_dist = crop.SqDist;
-        fit.r = crop.BestModelR;
-        fit.improved = true;
-    } catch (const Fault&) {
-        fit.sq_dist = kUnsetBestOfBest;  // the measures refuse it: shown, never better than a fit
-    }
+    measures.set_vertices(node_count_of(optimum.family));
+    const MeasuredModel measured = measures.measure(fit.model);
+    // A model the measures refuse is shown, never better than a fit.
+    fit.sq_dist = measured.sq_dist;
+    fit.r = measured.r;
+    fit.improved = measured.sq_dist != kUnsetBestOfBest;
     return fit;
 }
 
@@ -42,13 +35,13 @@ refine::RefinedFit scored(EngineState& crop, const FamilyOptimum& optimum)
 
 FamilyComparison FitSession::compare(const ComparisonRequest& request) const
 {
-    EngineState crop = refine::crop_only(m_state);
+    const FitCrop crop = fit_crop(m_state);
     std::vector<double> t, y, s;
-    for (std::int32_t i = 1; i <= crop.CropCount; ++i) {
-        t.push_back(cell_number(crop.data.x_cell(i)) - crop.CropOrigin);
-        y.push_back(static_cast<double>(cell_single(crop.data.y_cell(i))));
-        if (!crop.DataWeight.empty())  // the loaded sigma, as its weight keeps it
-            s.push_back(1.0 / std::sqrt(crop.DataWeight[static_cast<std::size_t>(i)]));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(crop.points()); ++i) {
+        t.push_back(crop.t(i));
+        y.push_back(crop.y(i));
+        if (!crop.weight.empty())  // the loaded sigma, as its weight keeps it
+            s.push_back(1.0 / std::sqrt(crop.w(i)));
     }
     // The fits want t ascending: a crop of rows out of order is taken in the order of its x.
     if (!std::is_sorted(t.begin(), t.end())) {
@@ -65,8 +58,9 @@ FamilyComparison FitSession::compare(const ComparisonRequest& request) const
         t = permuted(t), y = permuted(y), s = permuted(s);
     }
     FamilyComparison result = compare_crop(t, y, s, request);
+    CropMeasures measures(crop);
     for (const FamilyOptimum& optimum : result.optima)
-        result.fits.push_back(scored(crop, optimum));
+        result.fits.push_back(scored(measures, optimum));
     return result;
 }
 

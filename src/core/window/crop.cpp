@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/window/crop.h"
 
-#include "core/model/boxes.h"
 #include "core/runtime/fault.h"
 #include "core/window/crop_scan.h"
 
@@ -52,14 +51,14 @@ double crop_origin(double left, double width)
     return std::fabs(left) <= reach && std::fabs(right) <= reach ? 0.0 : left;
 }
 
-float model_x_of(const EngineState& state, double data_x)
+float model_x_of(double origin, double data_x)
 {
-    return to_single(data_x - state.CropOrigin);
+    return to_single(data_x - origin);
 }
 
-double data_x_of(const EngineState& state, float model_x)
+double data_x_of(double origin, float model_x)
 {
-    return state.CropOrigin + static_cast<double>(model_x);
+    return origin + static_cast<double>(model_x);
 }
 
 std::int64_t first_crop_row_linear(const DataTable& table, double left)
@@ -112,10 +111,9 @@ std::int64_t crop_stop_row(const DataTable& table, std::int64_t from, double rig
     return row;
 }
 
-void extract_crop(EngineState& state, double left, float width, double origin, double from,
-                  double to)
+CropRows crop_rows(const DataTable& table, double left, float width, double origin, double from,
+                   double to)
 {
-    const DataTable& table = state.data;
     // A given edge below the plot's single one takes the rows between them too.
     const std::int64_t first = first_crop_row(table, from < left ? from : left);
     const double right = scanned_right(left, width, origin);
@@ -124,16 +122,8 @@ void extract_crop(EngineState& state, double left, float width, double origin, d
     // row, the last row and the count must never describe different crops.
     if (stop - first > std::numeric_limits<std::int32_t>::max())
         throw Fault(FaultKind::Overflow, "CropCount");
-    const auto count = static_cast<std::int32_t>(stop - first);
-    state.CropStart = static_cast<std::int32_t>(first - 1);
-    state.CropEnd = static_cast<std::int32_t>(stop - 1);
-    state.CropCount = count;
-    state.CropOrigin = origin;
-    const auto size = static_cast<std::size_t>(state.CropCount) + 1;
-    state.CropObserved.assign(size, 0.0f);
-    state.CropModel.assign(size, 0.0f);
-    state.CropMinY = kEmptyRangeLowest;  // nothing measured yet: the measurement opens the range
-    state.CropMaxY = kEmptyRangeHighest;
+    return {static_cast<std::int32_t>(first - 1), static_cast<std::int32_t>(stop - 1),
+            static_cast<std::int32_t>(stop - first), origin};
 }
 
 CropEdges covering_rows(const DataTable& table, CropEdges edges)
@@ -161,18 +151,9 @@ CropEdges covering_rows(const DataTable& table, CropEdges edges)
     return edges;
 }
 
-void extract_crop(EngineState& state, const CropEdges& edges)
+CropRows crop_rows(const DataTable& table, const CropEdges& edges)
 {
-    extract_crop(state, edges.left, edges.width, edges.origin, edges.from, edges.to);
-}
-
-void crop_without_drawing(EngineState& state, double left, float width, double origin,
-                          double from, double to)
-{
-    extract_crop(state, left, width, origin, from, to);
-    measure_crop(state.data, left, width, state.CropMinY, state.CropMaxY,
-                 [](float, float, float, float) {}, origin);
-    forget_best_of_best(state);
+    return crop_rows(table, edges.left, edges.width, edges.origin, edges.from, edges.to);
 }
 
 std::string crop_refusal(const DataTable& table, double left, double origin, const Fault& fault)

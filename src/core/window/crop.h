@@ -4,7 +4,6 @@
 #pragma once
 
 #include "core/data/data_table.h"
-#include "core/model/engine_state.h"
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 #include "core/window/crop_edges.h"
@@ -20,25 +19,30 @@ namespace tolvenar {
 // still stand apart. A window without a positive finite extent keeps 0.
 double crop_origin(double left, double width);
 
-// A data x in model space: relative to CropOrigin, in single (Overflow beyond its range).
-float model_x_of(const EngineState& state, double data_x);
-// A model x in data units, in double: CropOrigin + x.
-double data_x_of(const EngineState& state, float model_x);
+// A data x in model space: relative to the crop's origin, in single (Overflow beyond its range).
+float model_x_of(double origin, double data_x);
+// A model x in data units, in double: origin + x.
+double data_x_of(double origin, float model_x);
 
-// Takes the rows under the crop window into the cropped segment: CropStart, CropEnd, CropCount,
-// fresh zeroed CropObserved/CropModel of CropCount + 1 elements, CropMinY/CropMaxY the empty
-// range (kEmptyRangeLowest/Highest), CropOrigin = origin. A row x is in the window when
-// x >= left and x - origin <= right, where right is left + width rounded to single at origin 0
-// and the width itself otherwise, so the plot's right edge and the crop's always agree. The
-// edges as typed or defaulted, `from` and `to` in double (NaN: none), widen it by what the plot's
-// single edges round away: x >= from and x <= to are in too, so an edge equal to a data x takes
-// that row whatever its digits, and a crop that held its rows holds the same ones.
-// Faults leave the whole previous segment: IndexOutOfRange when no row up to the spare row
-// reaches the left edge; Overflow when the right edge exceeds the single range at origin 0.
-// Bisects when table.x_ascending.
-void extract_crop(EngineState& state, double left, float width, double origin = 0.0,
-                  double from = kNoEdge, double to = kNoEdge);
-void extract_crop(EngineState& state, const CropEdges& edges);
+// The rows under the crop window: cropped point k = 1..count is data row start + k.
+struct CropRows {
+    std::int32_t start = 0;  // CropStart
+    std::int32_t end = 0;    // CropEnd: the row after the last cropped one, less one
+    std::int32_t count = 0;  // CropCount
+    double origin = 0.0;     // CropOrigin
+};
+
+// The rows under the crop window. A row x is in the window when x >= left and
+// x - origin <= right, where right is left + width rounded to single at origin 0 and the width
+// itself otherwise, so the plot's right edge and the crop's always agree. The edges as typed or
+// defaulted, `from` and `to` in double (NaN: none), widen it by what the plot's single edges
+// round away: x >= from and x <= to are in too, so an edge equal to a data x takes that row
+// whatever its digits, and a crop that held its rows holds the same ones. Faults:
+// IndexOutOfRange when no row up to the spare row reaches the left edge; Overflow when the right
+// edge exceeds the single range at origin 0. Bisects when table.x_ascending.
+CropRows crop_rows(const DataTable& table, double left, float width, double origin = 0.0,
+                   double from = kNoEdge, double to = kNoEdge);
+CropRows crop_rows(const DataTable& table, const CropEdges& edges);
 
 // `edges` with the width near zero rounded up, one single at a time, until the plot's single
 // right edge reaches the last row that `to` (the right edge as given) keeps: every cropped point
@@ -46,13 +50,8 @@ void extract_crop(EngineState& state, const CropEdges& edges);
 // from zero, without `to` or already reaching the row come back as they are.
 CropEdges covering_rows(const DataTable& table, CropEdges edges);
 
-// The crop as the command line needs it, without drawing: extract_crop, then measure_crop into
-// CropMinY/CropMaxY, then forget_best_of_best. A fault ends it where it arises, as in the window.
-void crop_without_drawing(EngineState& state, double left, float width, double origin,
-                          double from = kNoEdge, double to = kNoEdge);
-
 // Visits, in row order, every segment from row i to row i + 1 (i = 1..DataCount - 1) that
-// overlaps the crop window (x(i + 1) > left and x(i) < right, strictly; right as extract_crop
+// overlaps the crop window (x(i + 1) > left and x(i) < right, strictly; right as crop_rows
 // reads it, at origin 0 the single sum left + width), calls draw_line(x1, y1, x2, y2) with the
 // cells in single precision (x in model space, relative to origin), and narrows min_y/max_y
 // with the y of the segment's end row only.

@@ -13,10 +13,12 @@
 #include <QMenu>
 #include <QPixmap>
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace tolvenar {
 
@@ -24,37 +26,16 @@ namespace {
 
 constexpr QRgb kRed = 0xffff0000;
 
-// The families' option buttons top to bottom: index, caption, Top and Width in twips.
-struct OptionPlace {
-    ModelFamily family;
-    int top;
-    int width;
-};
-constexpr std::array<OptionPlace, kFamilyCount> kOptionPlaces{{
-    {ModelFamily::SimpleRamp, 360, 1575},
-    {ModelFamily::SymmetricEvent, 840, 1815},
-    {ModelFamily::AsymmetricEvent, 1320, 1755},
-    {ModelFamily::EventWithDuration, 1800, 1875},
-    {ModelFamily::Free3Segments, 2280, 1755},
-    {ModelFamily::Free4Segments, 2760, 1755},
-    {ModelFamily::ManualConstraint, 3240, 1815},
-}};
+// The families' option buttons and icons: the first button's Top, the space between two, and
+// an icon frame's place beside its button.
+constexpr int kFirstOptionTop = 360;
+constexpr int kOptionStep = 480;
+constexpr int kIconAboveOption = 180;
 
-// The icon of a family: its icon frame's Top and the polyline of its strokes in twips.
-struct Icon {
-    int top;
-    std::initializer_list<std::pair<int, int>> points;
-};
-// Frame2 index order: "Simple ramp", "Symmetric event", "Asymmetric event", "Free 4 segments",
-// "Free 3 segments", "Event with duration"; Line1 members follow the same order.
-const std::array<Icon, 6> kIcons{{
-    {180, {{120, 120}, {480, 120}, {600, 480}, {960, 480}}},
-    {660, {{120, 480}, {360, 480}, {540, 120}, {720, 480}, {960, 480}}},
-    {1140, {{120, 480}, {300, 480}, {660, 120}, {780, 480}, {960, 480}}},
-    {2580, {{120, 480}, {360, 420}, {480, 120}, {720, 480}, {960, 360}}},
-    {2100, {{120, 360}, {360, 420}, {600, 120}, {960, 360}}},
-    {1620, {{120, 480}, {300, 480}, {420, 240}, {720, 120}, {780, 480}, {960, 480}}},
-}};
+int option_top(const FamilyRow& row)
+{
+    return kFirstOptionTop + kOptionStep * row.button.order;
+}
 
 template <typename T, typename... Args>
 T* placed(QWidget* container, int left, int top, int width, int height, Args&&... args)
@@ -201,16 +182,19 @@ void frmMain::createControls()
 void frmMain::createModelFrame()
 {
     Frame1 = placed<Frame>(this, 7200, 1680, 3135, 3735, QStringLiteral(" Fitting model "));
+    // Frame2 and Line1 follow the families' order; a drawn family's icon is Shape2.
     int stroke = 0;
-    for (int i = 0; i < static_cast<int>(kIcons.size()); ++i) {
-        const Icon& icon = kIcons[static_cast<std::size_t>(i)];
-        Frame* frame = placed<Frame>(Frame1, 1920, icon.top, 1095, 495, QString());
+    int icon = 0;
+    for (const FamilyRow& row : family_table()) {
+        if (row.drawn)
+            continue;
+        Frame* frame =
+            placed<Frame>(Frame1, 1920, option_top(row) - kIconAboveOption, 1095, 495, QString());
         frame->setBorderStyle(0);  // only the strokes show
-        Frame2.set(i, frame);
-        const auto* point = icon.points.begin();
-        for (const auto* next = point + 1; next != icon.points.end(); ++point, ++next) {
-            Line1.set(stroke++, new LineControl(frame, point->first, point->second, next->first,
-                                                next->second));
+        Frame2.set(icon++, frame);
+        for (std::size_t k = 1; k < row.button.icon.size(); ++k) {
+            const IconPoint from = row.button.icon[k - 1], to = row.button.icon[k];
+            Line1.set(stroke++, new LineControl(frame, from.x, from.y, to.x, to.y));
         }
     }
     Shape2.set(0, new Shape(Frame1));
@@ -218,13 +202,17 @@ void frmMain::createModelFrame()
     Shape2.set(1, new Shape(Frame1));
     Shape2[1]->place(2520, 3240, 375, 255);
 
-    // Above the icon frames, so a click on a long caption reaches the button.
-    for (const OptionPlace& place : kOptionPlaces) {
-        const std::string_view caption = family_caption(place.family);
+    // Above the icon frames, so a click on a long caption reaches the button; top to bottom.
+    std::vector<const FamilyRow*> buttons;
+    for (const FamilyRow& row : family_table())
+        buttons.push_back(&row);
+    std::sort(buttons.begin(), buttons.end(),
+              [](const auto* a, const auto* b) { return a->button.order < b->button.order; });
+    for (const FamilyRow* row : buttons) {
         auto* option = placed<OptionButton>(
-            Frame1, 180, place.top, place.width, 255,
-            QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())));
-        Option1.set(static_cast<int>(place.family), option);
+            Frame1, 180, option_top(*row), row->button.width, 255,
+            QString::fromLatin1(row->caption.data(), static_cast<qsizetype>(row->caption.size())));
+        Option1.set(static_cast<int>(row->family), option);
     }
     Option1[1]->setChecked(true);
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/data/data_reader.h"
+#include "core/job/fit_job.h"
 #include "core/session/fit_session.h"
 #include "core/window/crop_edges.h"
 #include "ui/app/program_state.h"
@@ -21,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,13 +67,15 @@ public:
     Platform platform;    // dialogs, beep; tests replace them
     WorkRunner* Work = nullptr;  // search, refinement and bootstrap, off the window's thread
 
-    // The refined fit shown in place of the best of best, and its intervals; both go with the
-    // results they came from (ForgetRefined). A comparison's model without an event shown in
-    // its place is a Refined of two vertices named by ShownNull ("constant" or "line").
-    std::optional<refine::RefinedFit> Refined;
-    std::optional<refine::BootstrapResult> Intervals;
+    // What the work made beside the session's search results: the refined fit shown in place
+    // of the best of best and its intervals, which go with the results they came from
+    // (ForgetRefined), and the last comparison with the crop it was made on.
+    JobResults Results;
+    // A comparison's model without an event shown in place of the best of best is a refined fit
+    // of two vertices named by ShownNull ("constant" or "line").
     std::string ShownNull;
-    void ForgetRefined();  // Refined, ShownNull and Intervals gone, the "Intervals" table closed
+    // The refined fit, ShownNull and the intervals gone, the "Intervals" table closed.
+    void ForgetRefined();
     // There is something for "Save" to write: the search's best, a fit shown in its place or a
     // comparison made on the crop now taken.
     bool HasRecord() const;
@@ -82,10 +86,9 @@ public:
     IntervalsWindow* frmIntervals = nullptr;  // the "Intervals" table, once a bootstrap is done
 
     // What the imported file said of its data: where y are missing (the plots break there, x
-    // ascending) and whether its x run downwards.
-    std::vector<double> GapX;
-    bool XReversed = false;
-    std::string SigmaTitle;  // the sigma column's title; "" without
+    // ascending), whether its x run downwards, its sigma column's title, whether it has a title
+    // row, and the comment lines skipped.
+    SeriesNotes Series;
     // The columns last chosen for a file of more than two, by its title row, while the program
     // runs; the dialog opens on them for the next file with the same titles.
     std::map<std::vector<std::string>, ReadOptions> ColumnChoices;
@@ -104,14 +107,9 @@ public:
     // places for numbers, wider ones (taken from the room beside them) for dates.
     void LayOutForXForm();
     // "Compare families…": its test's replicates, level and seed (199, 0.05, 5489), asked by
-    // AskCompare (the dialog; nullopt: Cancel; tests answer it themselves); the last comparison,
-    // the crop it was made on, its replicates and alpha, and its table.
+    // AskCompare (the dialog; nullopt: Cancel; tests answer it themselves), and its table.
     ComparisonRequest CompareChoice;
     std::function<std::optional<ComparisonRequest>(const ComparisonRequest&)> AskCompare;
-    std::optional<FamilyComparison> Comparison;
-    CropInfo ComparedCrop;
-    std::size_t ComparedReplicates = 0;
-    double ComparedAlpha = 0.05;
     ComparisonWindow* frmComparison = nullptr;
     // The comparison when it was made on the crop now taken; nullptr else.
     const FamilyComparison* CurrentComparison() const;
@@ -121,6 +119,11 @@ public:
     bool Busy() const { return Work->busy(); }
     void BeginWork();
     void EndWork();
+    // Runs `steps` on the worker with Results, `observer` hearing the searches and the progress
+    // bar following the replicates or the comparison's steps; `finished` runs on the window's
+    // thread with where they ended, once Results holds what they made.
+    void StartJob(JobSteps steps, std::shared_ptr<SearchObserver> observer,
+                  std::function<void(const JobOutcome&)> finished);
 
     // ---- Controls on the window ----
     PictureBox* Picture2 = nullptr;  // overview strip of the whole series
@@ -162,7 +165,7 @@ public:
     ControlArray<OptionButton, 0, 6> Option1;  // index = model family
     ControlArray<Frame, 0, 5> Frame2;          // icon frames
     ControlArray<LineControl, 0, 22> Line1;    // icon strokes
-    ControlArray<Shape, 0, 1> Shape2;          // icon of "Manual constraint"
+    ControlArray<Shape, 0, 1> Shape2;          // icon of the drawn family
 
     // " Best fitting "
     Frame* Frame5 = nullptr;

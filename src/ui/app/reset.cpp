@@ -30,7 +30,7 @@ void frmMain::Reset()
 
     session.reset_counters();
     Label8->setCaption(QStringLiteral("0"));
-    // "Manual constraint" with no result on display forgets the drawn boxes.
+    // The drawn family with no result on display forgets its boxes.
     if (!state.BestOfBestShown && Option1[0]->Value() && Check1->Value() == 0)
         session.set_vertices(0);
     state.BoxDrawing = false;

@@ -79,23 +79,28 @@ void frmMain::Command1_Click()
         // Reader, field check, y range, the strip's scale and the cells the strip converts: all
         // that can refuse the file runs on a fresh table before the loaded one is touched.
         CheckedImport imported = import_data_text(bytes, *columns);
+        Series = notes_of(imported.series);
         session.load(std::move(imported.series.table), imported.series.x_form, imported.series.sigma);
-        GapX = std::move(imported.series.gap_x);
         // The comparison and its table were of the file before.
-        Comparison.reset();
+        Results.comparison.reset();
         if (frmComparison)
             frmComparison->hide();
-        XReversed = imported.series.reversed;
-        SigmaTitle = imported.series.sigma_title;
         LayOutForXForm();
         // Said once, where the file's name stands: what the fit takes differently from the file.
         QString notes;
-        if (XReversed)
+        if (Series.reversed)
             notes += QStringLiteral("  x read in reverse order");
+        if (!Series.title_row)
+            notes += QStringLiteral("  no title row: the first line read as data");
+        if (const std::size_t comments = Series.comment_lines; comments > 0)
+            notes += QStringLiteral("  %1 comment line%2 skipped")
+                         .arg(comments)
+                         .arg(comments == 1 ? "" : "s");
         if (session.weighted())
             notes += QStringLiteral("  weighted by 1/σ² of %1")
-                         .arg(SigmaTitle.empty() ? QStringLiteral("the σ column")
-                                                 : QString::fromStdString(SigmaTitle));
+                         .arg(Series.sigma_title.empty()
+                                  ? QStringLiteral("the σ column")
+                                  : QString::fromStdString(Series.sigma_title));
         if (!notes.isEmpty())
             setWindowTitle(Caption() + notes);
         table_replaced = true;

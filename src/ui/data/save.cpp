@@ -1,118 +1,48 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// "Save": the fit on display as tolvenar-fit writes it for the same file, crop, family, counts and
-// seed: its JSON object (with the refined fit and the intervals when made), its CSV header and
-// row, or its picture (with the band when there is one), by the name's ending.
-#include "cli/compare_job.h"
-#include "cli/fit_job.h"
-#include "cli/plot/fit_picture.h"
-#include "cli/refine_output.h"
-#include "cli/result_output.h"
+// "Save": the fit on display as the fit job records it, the record tolvenar-fit makes of the same
+// file, crop, family, searches and seed: its JSON object (with the refined fit, the intervals and
+// the comparison when made), its CSV header and row, or its picture (with the band when there is
+// one), by the name's ending.
+#include "core/report/record_output.h"
+#include "core/runtime/file_output.h"
+#include "picture/picture_writer.h"
 #include "ui/app/frm_main.h"
+#include "ui/app/result_labels.h"
 #include "ui/model/model_controls.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <random>
 #include <sstream>
 
 namespace tolvenar {
 
 namespace {
 
-using namespace cli;
-
-// The command line's options for what the window did: its family, counts and crop, the seed its
-// searches started from, and the refinement and bootstrap when made.
-FitOptions options_of(const frmMain& w, ModelFamily family)
+// The record of what the window holds for `family`.
+FitRecord record_of(const frmMain& w, ModelFamily family)
 {
-    FitOptions options;
-    options.family = family;
-    options.runs_text = w.Text6->Text().toStdString();
-    options.trials_text = w.Text3[0]->Text().toStdString();
     const CropEdges edges = w.CropWindowEdges();
-    options.from = Edge{edges.from, "--from"};
-    options.to = Edge{edges.to, "--to"};
-    options.constrain = w.session.last_search().constrain == 1;
-    options.seed = std::mt19937::default_seed;
-    options.refine = w.Refined.has_value() && w.ShownNull.empty();
-    if (w.Intervals) {
-        options.bootstrap = static_cast<std::int32_t>(w.Intervals->replicates.size());
-        options.level = w.IntervalChoice.level;
-    }
-    options.files = {w.state.DataFile};
-    if (w.CurrentComparison()) {  // the comparison made on this crop goes with the fit
-        options.compare = true;
-        options.test_replicates = w.ComparedReplicates;
-        options.alpha = w.ComparedAlpha;
-    }
-    return options;
+    FitRequest request = session_request(w.session, w.Results, family, edges);
+    // A comparison's constant or line on display is no fit of the family: the record holds the
+    // comparison alone.
+    request.refine = request.refine && w.ShownNull.empty();
+    ResultLabels labels;
+    labels.apply(reset_label_writes(family));
+    if (w.session.has_best())
+        labels.apply(w.session.report(family).writes);
+    else if (request.refine)
+        labels.apply(w.session.refined_report(family, *w.Results.refined).writes);
+    return make_record(w.session, w.Results, request, w.state.DataFile, edges.from, edges.to,
+                       w.Series, labels);
 }
 
-// The fit as the best found, for a comparison's optimum shown without a search.
-void take_best(FoundModel& found, ModelFamily family, const refine::RefinedFit& fit)
+// `bytes` written to `path`; "" when written, else why not.
+std::string written(const std::string& path, const std::string& bytes)
 {
-    found.x = fit.model.x;
-    found.y = fit.model.y;
-    found.r = fit.r;
-    found.sq_dist = fit.sq_dist;
-    const FamilyMeasure measure = family_row(family).measure;
-    found.duration = measure == FamilyMeasure::Duration ? fit.measure : std::nullopt;
-    found.symmetry_index = measure == FamilyMeasure::SymmetryIndex ? fit.measure : std::nullopt;
-}
-
-// The record tolvenar-fit makes of the same fit.
-FileResult record_of(const frmMain& w, ModelFamily family, const FitOptions& options)
-{
-    FileResult result;
-    result.file = w.state.DataFile;
-    result.from = options.from->value;
-    result.to = options.to->value;
-    result.x_form = w.session.x_form();
-    result.reversed = w.XReversed;
-    result.sigma_title = w.SigmaTitle;
-    if (!w.GapX.empty())
-        result.gaps = gaps_within(w.GapX, *result.from, *result.to);
-    // The family's model on display: the search's best, or a comparison's optimum shown without
-    // a search, which then stands as the best found with no trial made. None with a comparison's
-    // constant or line, or a comparison alone.
-    const bool searched = w.session.has_best();
-    if (searched || options.refine) {
-        ResultLabels labels;
-        labels.apply(reset_label_writes(family));
-        labels.apply(searched ? w.session.report(family).writes
-                              : w.session.refined_report(family, *w.Refined).writes);
-        result.found = found_model(w.session, family, labels);
-        if (!searched)
-            take_best(*result.found, family, *w.Refined);
-    }
-    if (result.found && w.Refined) {
-        IntervalRequest request = w.IntervalChoice;
-        request.replicates = options.bootstrap;
-        result.found->refined = refined_record(w.session, family, *w.Refined, w.Intervals, request);
-    }
-    if (const FamilyComparison* comparison = w.CurrentComparison()) {
-        result.comparison = comparison_record(*comparison, options.test_replicates);
-        result.comparison->fitted = result.found ? std::optional(family) : std::nullopt;
-    }
-    return result;
-}
-
-// The bytes of the file; "" when written, else why not.
-std::string write_bytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (file)
-        file << bytes;
-    if (file)
-        file.flush();
-    if (!file)
-        return "cannot write " + path + ": " + std::strerror(errno);
-    return {};
+    const std::string reason = write_file(path, bytes);
+    return reason.empty() ? reason : "cannot write " + path + ": " + reason;
 }
 
 }  // namespace
@@ -129,23 +59,24 @@ void frmMain::Command6_Click()
     if (path.isEmpty())
         return;
     const std::string file = QFile::encodeName(path).toStdString();
-    const FitOptions options = options_of(*this, *family);
-    const FileResult result = record_of(*this, *family, options);
+    const FitRecord record = record_of(*this, *family);
     const QString ending = QFileInfo(path).suffix().toLower();
     std::string failed;
-    if (ending == QLatin1String("png") || ending == QLatin1String("svg")) {
+    if ((ending == QLatin1String("png") || ending == QLatin1String("svg")) && !record.found) {
+        failed = file + ": no model on display to draw";
+    } else if (ending == QLatin1String("png") || ending == QLatin1String("svg")) {
         const double top = Picture1->ScaleTop();
-        failed = plot::write_picture(
-            file, fit_picture(session, top, top + Picture1->ScaleHeight(), CropWindowEdges(),
-                              *result.found, GapX));
+        failed = plot::render_picture(
+            file, plot::fit_picture(session.table(), Series.gap_x, top, top + Picture1->ScaleHeight(),
+                                    plot::picture_window(CropWindowEdges()), *record.found));
     } else if (ending == QLatin1String("csv")) {
         std::ostringstream table;
-        const std::vector<Column> columns = csv_columns(options);
+        const std::vector<Column> columns = csv_columns(record.request);
         write_csv_header(table, columns);
-        write_csv_row(table, columns, result);
-        failed = write_bytes(file, table.str());
+        write_csv_row(table, columns, record);
+        failed = written(file, table.str());
     } else if (ending == QLatin1String("json")) {
-        failed = write_bytes(file, json_line(result, options) + '\n');
+        failed = written(file, json_line(record) + '\n');
     } else {
         failed = file + ": the name needs to end in .json, .csv, .png or .svg";
     }

@@ -53,7 +53,7 @@ void frmMain::DrawBox()
 void frmMain::DrawConstraint()
 {
     const std::optional<ModelFamily> family = selected_family(*this);
-    if (family == ModelFamily::ManualConstraint)
+    if (drawn_family(family))
         DrawBox();
     const int last = last_interior_vertex(family, session.vertices());
     const BoxLimits boxes = session.constraint_boxes();

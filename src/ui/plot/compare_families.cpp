@@ -12,7 +12,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -21,20 +20,13 @@ namespace tolvenar {
 
 namespace {
 
-// What a comparison hands back.
-struct CompareWork {
-    ComparisonRequest request;
-    CropInfo crop;
-    std::optional<FamilyComparison> result;
-    std::atomic<std::size_t> done{0};  // families fitted and replicates done
-};
-
 QString number(double value, int decimals)
 {
     return QString::number(value, 'f', decimals);
 }
 
-// "Simple ramp" for ramp, "Constant" and "Straight line" for the models without an event.
+// A family's caption for its short name, "Constant" and "Straight line" for the models
+// without an event.
 QString model_caption(const std::string& name)
 {
     if (const std::optional<ModelFamily> family = family_from_name(name))  // none for the nulls
@@ -156,10 +148,7 @@ QString comparison_note(const FamilyComparison& comparison, std::size_t replicat
 
 const FamilyComparison* frmMain::CurrentComparison() const
 {
-    const CropInfo crop = session.crop_info();
-    const bool same = crop.first_row == ComparedCrop.first_row &&
-                      crop.points == ComparedCrop.points && crop.origin == ComparedCrop.origin;
-    return Comparison && same ? &*Comparison : nullptr;
+    return current_comparison(session, Results);
 }
 
 // Enabled while there is a crop to compare on and no work runs.
@@ -176,56 +165,29 @@ void frmMain::mnuCompare1_Click()
     if (!choice)
         return;
     CompareChoice = *choice;
-    auto work = std::make_shared<CompareWork>();
-    work->request = CompareChoice;
-    work->request.left = Picture1->ScaleLeft();
-    work->request.right = work->request.left + static_cast<double>(Picture1->ScaleWidth());
-    work->crop = session.crop_info();
-    BeginWork();
-    set_screen_mouse_pointer(pointer::kHourglass);
-    ProgressBar1->setMin(0.0);
-    ProgressBar1->setMax(static_cast<double>(comparison_steps(work->request)));
-    ProgressBar1->setValue(0.0);
-    ProgressBar1->setVisible(true);
-    auto* timer = new QTimer(this);
-    QObject::connect(timer, &QTimer::timeout, this, [this, work] {
-        ProgressBar1->setValue(static_cast<double>(work->done.load()));
+    JobSteps steps;
+    steps.compare = CompareChoice;
+    steps.compare->left = Picture1->ScaleLeft();
+    steps.compare->right = steps.compare->left + static_cast<double>(Picture1->ScaleWidth());
+    StartJob(std::move(steps), std::make_shared<SearchObserver>(), [this](const JobOutcome&) {
+        if (!Results.comparison)
+            return;
+        Command6->setEnabled(HasRecord());
+        if (frmComparison == nullptr) {
+            frmComparison = new ComparisonWindow(this);
+            frmComparison->onChoose = [this](const std::string& name) {
+                if (const std::optional<ModelFamily> family = family_from_name(name))
+                    ShowComparedFamily(*family);
+                else
+                    ShowComparedNull(name);
+            };
+        }
+        const std::size_t replicates = Results.comparison_request.replicates;
+        frmComparison->showComparison(*Results.comparison,
+                                      comparison_note(*Results.comparison, replicates));
+        frmComparison->show();
+        frmComparison->raise();
     });
-    QObject::connect(Work, &WorkRunner::idle, timer, &QObject::deleteLater);
-    timer->start(50);
-    Work->start(
-        [this, work] {
-            ComparisonRequest request = work->request;
-            request.stop = &Work->stop_flag();
-            request.done = &work->done;
-            work->result = session.compare(request);
-        },
-        [this, work] {
-            EndWork();
-            ProgressBar1->setVisible(false);
-            ProgressBar1->setValue(0.0);
-            set_screen_mouse_pointer(pointer::kDefault);
-            if (!work->result)
-                return;
-            Comparison = std::move(work->result);
-            ComparedCrop = work->crop;
-            ComparedReplicates = work->request.replicates;
-            ComparedAlpha = work->request.alpha;
-            Command6->setEnabled(HasRecord());
-            if (frmComparison == nullptr) {
-                frmComparison = new ComparisonWindow(this);
-                frmComparison->onChoose = [this](const std::string& name) {
-                    if (const std::optional<ModelFamily> family = family_from_name(name))
-                        ShowComparedFamily(*family);
-                    else
-                        ShowComparedNull(name);
-                };
-            }
-            frmComparison->showComparison(*Comparison,
-                                          comparison_note(*Comparison, ComparedReplicates));
-            frmComparison->show();
-            frmComparison->raise();
-        });
 }
 
 // The family's option button selected (which forgets the results on display, as a click does),
@@ -241,7 +203,7 @@ void frmMain::ShowComparedFamily(ModelFamily family)
     }
     const refine::RefinedFit shown = *fit;
     Option1[static_cast<int>(family)]->select();
-    Refined = shown;
+    Results.refined = shown;
     Frame5->setEnabled(true);
     apply_label_writes(*this, session.refined_report(family, shown).writes);
     Picture1->Cls();

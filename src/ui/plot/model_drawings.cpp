@@ -25,7 +25,7 @@ void frmMain::DrawBestOfBest()
 
 Model frmMain::ShownModel() const
 {
-    return Refined ? Refined->model : session.best();
+    return Results.refined ? Results.refined->model : session.best();
 }
 
 // Back to the bare data: the orange bests of earlier runs go, the best of best stays.

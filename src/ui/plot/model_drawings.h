@@ -2,7 +2,7 @@
 // The colours of the drawings over the data, and a model drawn as its polyline.
 #pragma once
 
-#include "core/model/engine_state.h"
+#include "core/model/model.h"
 #include "ui/toolkit/picture_box.h"
 
 #include <QRgb>

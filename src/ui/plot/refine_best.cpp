@@ -11,8 +11,6 @@
 #include "ui/plot/intervals.h"
 #include "ui/plot/model_drawings.h"
 
-#include <QTimer>
-
 #include <memory>
 
 namespace tolvenar {
@@ -22,31 +20,6 @@ namespace {
 constexpr QRgb kBandShade = 0x50ff0000;     // the bootstrap's band, see-through over the data
 constexpr QRgb kIntervalBar = 0xff000000;   // a break point's interval, over the red model
 constexpr int kBandSamples = 400;           // band values across the crop window
-
-// What a refinement (and a bootstrap after it) hands back.
-struct RefineWork {
-    ModelFamily family = ModelFamily::SimpleRamp;
-    std::optional<refine::RefinedFit> fit;        // the refined fit to bootstrap, or to make
-    std::optional<IntervalRequest> intervals;     // none: refine only
-    std::optional<refine::BootstrapResult> boot;
-    std::atomic<std::int32_t> done{0};            // replicates finished
-};
-
-// The bars show the replicates done while the work runs.
-void show_progress(frmMain& w, const std::shared_ptr<RefineWork>& work)
-{
-    ProgressBar& bar = *w.ProgressBar1;
-    bar.setMin(0.0);
-    bar.setMax(work->intervals ? work->intervals->replicates : 1);
-    bar.setValue(0.0);
-    bar.setVisible(true);
-    auto* timer = new QTimer(&w);
-    QObject::connect(timer, &QTimer::timeout, &w, [&w, work] {
-        w.ProgressBar1->setValue(static_cast<double>(work->done.load()));
-    });
-    QObject::connect(w.Work, &WorkRunner::idle, timer, &QObject::deleteLater);
-    timer->start(50);
-}
 
 // Tooltips of the refined values: their intervals, or none.
 void show_interval_tips(frmMain& w, const std::vector<IntervalLine>& lines, double level)
@@ -75,29 +48,29 @@ void show_interval_tips(frmMain& w, const std::vector<IntervalLine>& lines, doub
 // the tooltips and the table.
 void show_refined(frmMain& w, ModelFamily family)
 {
-    apply_label_writes(w, w.session.refined_report(family, *w.Refined).writes);
+    apply_label_writes(w, w.session.refined_report(family, *w.Results.refined).writes);
     w.Picture1->Cls();
     w.DrawBestOfBest();
     if (w.Check2->Value() == 1)
         w.DrawConstraint();
-    if (!w.Intervals) {
+    if (!w.Results.intervals) {
         show_interval_tips(w, {}, w.IntervalChoice.level);
         return;
     }
     const std::vector<IntervalLine> lines =
-        w.session.interval_lines(family, *w.Refined, *w.Intervals);
+        w.session.interval_lines(family, *w.Results.refined, *w.Results.intervals);
     show_interval_tips(w, lines, w.IntervalChoice.level);
     if (w.frmIntervals == nullptr)
         w.frmIntervals = new IntervalsWindow(&w);
-    const std::size_t asked = w.Intervals->replicates.size();
-    const QString resampling = QString::fromStdString(refine::resampling_text(*w.Intervals));
+    const std::size_t asked = w.Results.intervals->replicates.size();
+    const QString resampling = QString::fromStdString(refine::resampling_text(*w.Results.intervals));
     QString note = QStringLiteral("%1 replicates, %2, seed %3")
                        .arg(asked)
                        .arg(resampling)
                        .arg(w.IntervalChoice.seed);
-    if (w.Intervals->done < asked)
+    if (w.Results.intervals->done < asked)
         note = QStringLiteral("Stopped: from %1 of %2 replicates, %3, seed %4")
-                   .arg(w.Intervals->done)
+                   .arg(w.Results.intervals->done)
                    .arg(asked)
                    .arg(resampling)
                    .arg(w.IntervalChoice.seed);
@@ -122,9 +95,9 @@ void draw_interval_bars(frmMain& w)
     plot.setDrawWidth(2);
     for (const int k : moved) {
         const auto i = static_cast<std::size_t>(k);
-        const auto lo = static_cast<float>(w.Intervals->x[i].lo);
-        const auto hi = static_cast<float>(w.Intervals->x[i].hi);
-        const float y = w.Refined->model.y[i];
+        const auto lo = static_cast<float>(w.Results.intervals->x[i].lo);
+        const auto hi = static_cast<float>(w.Results.intervals->x[i].hi);
+        const float y = w.Results.refined->model.y[i];
         plot.Line(lo, y, hi, y, kIntervalBar);
         plot.Line(lo, y - tick, lo, y + tick, kIntervalBar);
         plot.Line(hi, y - tick, hi, y + tick, kIntervalBar);
@@ -132,34 +105,15 @@ void draw_interval_bars(frmMain& w)
     plot.setDrawWidth(1);
 }
 
-void start_refine(frmMain& w, std::shared_ptr<RefineWork> work)
+// The refinement (unless a refined fit is held) and the intervals when asked, on the worker.
+void start_refine(frmMain& w, ModelFamily family, std::optional<IntervalRequest> intervals)
 {
-    w.BeginWork();
-    set_screen_mouse_pointer(pointer::kHourglass);
-    show_progress(w, work);
-    w.Work->start(
-        [&w, work] {
-            const std::atomic<bool>* stop = &w.Work->stop_flag();
-            if (!work->fit)
-                work->fit = w.session.refine(work->family, stop);
-            if (work->intervals && !stop->load()) {
-                IntervalRequest request = *work->intervals;
-                request.stop = stop;
-                request.done = &work->done;
-                work->boot = w.session.bootstrap(work->family, *work->fit, request);
-            }
-        },
-        [&w, work] {
-            w.EndWork();
-            w.ProgressBar1->setVisible(false);
-            w.ProgressBar1->setValue(0.0);
-            set_screen_mouse_pointer(pointer::kDefault);
-            w.Refined = work->fit;
-            // Intervals from fewer than two replicates say nothing.
-            if (work->boot && work->boot->done >= 2)
-                w.Intervals = std::move(work->boot);
-            show_refined(w, work->family);
-        });
+    JobSteps steps;
+    steps.family = family;
+    steps.refine = true;
+    steps.bootstrap = intervals;
+    w.StartJob(std::move(steps), std::make_shared<SearchObserver>(),
+               [&w, family](const JobOutcome&) { show_refined(w, family); });
 }
 
 }  // namespace
@@ -177,10 +131,8 @@ void frmMain::mnuRefine1_Click()
     const std::optional<ModelFamily> family = selected_family(*this);
     if (!family || !session.has_best() || Busy())
         return;
-    auto work = std::make_shared<RefineWork>();
-    work->family = *family;
     ForgetRefined();
-    start_refine(*this, std::move(work));
+    start_refine(*this, *family, std::nullopt);
 }
 
 void frmMain::mnuBootstrap1_Click()
@@ -192,18 +144,15 @@ void frmMain::mnuBootstrap1_Click()
     if (!choice)
         return;
     IntervalChoice = *choice;
-    auto work = std::make_shared<RefineWork>();
-    work->family = *family;
-    work->fit = Refined;  // a refined fit already made is bootstrapped as it is
-    work->intervals = IntervalChoice;
-    start_refine(*this, std::move(work));
+    // A refined fit already made is bootstrapped as it is.
+    start_refine(*this, *family, IntervalChoice);
 }
 
 // The band the replicates span at the level, or a bar over each moved break point's interval
 // at its level.
 void frmMain::DrawIntervals(bool bars)
 {
-    if (!Intervals || !Refined)
+    if (!Results.intervals || !Results.refined)
         return;
     if (bars) {
         draw_interval_bars(*this);
@@ -212,7 +161,7 @@ void frmMain::DrawIntervals(bool bars)
     const double left = Picture1->ScaleLeft();
     const double right = left + Picture1->ScaleWidth();
     const refine::Band band =
-        refine::curve_band(*Intervals, IntervalChoice.level, left, right, kBandSamples);
+        refine::curve_band(*Results.intervals, IntervalChoice.level, left, right, kBandSamples);
     std::vector<std::pair<double, double>> outline;
     for (std::size_t i = 0; i < band.x.size(); ++i)
         outline.emplace_back(band.x[i], band.hi[i]);

@@ -43,16 +43,16 @@ std::vector<LabelWrite> null_label_writes(const compare::NullFit& fit, double le
 
 void frmMain::ForgetRefined()
 {
-    Refined.reset();
+    Results.refined.reset();
     ShownNull.clear();
-    Intervals.reset();
+    Results.intervals.reset();
     if (frmIntervals)
         frmIntervals->hide();
 }
 
 bool frmMain::HasRecord() const
 {
-    return session.has_best() || Refined.has_value() || CurrentComparison() != nullptr;
+    return session.has_best() || Results.refined.has_value() || CurrentComparison() != nullptr;
 }
 
 // The model in place of a best of best, after the search's results are forgotten as a family's
@@ -79,7 +79,7 @@ void frmMain::ShowComparedNull(const std::string& name)
         shown.model.x[k] = static_cast<float>(x);
         shown.model.y[k] = static_cast<float>(fit.at(x));
     }
-    Refined = shown;
+    Results.refined = shown;
     ShownNull = name;
     Frame5->setEnabled(true);
     apply_label_writes(*this, null_label_writes(fit, left, right, session.crop_info(),

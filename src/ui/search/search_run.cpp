@@ -26,16 +26,20 @@ void frmMain::Command2_Click()
         SayWhy(QStringLiteral("Run"), empty_crop_refusal(edges.left, edges.width, edges.origin));
         return;
     }
+    const std::string runs = Text6->Text().toStdString();
+    const std::string trials = Text3[0]->Text().toStdString();
     SearchRequest request;
     request.family = selected_family(*this);
     request.constrain = static_cast<std::int16_t>(Check1->Value());
-    request.runs = FieldNumber::of_text(Text6->Text().toStdString());
-    request.trials = FieldNumber::of_text(Text3[0]->Text().toStdString());
+    request.runs = FieldNumber::of_text(runs);
+    request.trials = FieldNumber::of_text(trials);
     request.scale_left = Picture1->ScaleLeft();
     request.scale_width = Picture1->ScaleWidth();
+    JobSteps steps;
+    steps.searches = {request};
+    steps.search_steps = {{runs, trials, request.constrain == 1}};
     // The counts named as the fields hold them.
-    const CountNames names{"runs " + Text6->Text().toStdString(),
-                           "trials " + Text3[0]->Text().toStdString()};
+    const CountNames names{"runs " + runs, "trials " + trials};
 
     session.set_clock([this] { return platform.MonotonicSeconds(); });
     // The convergence plot keeps its scale from search to search.
@@ -44,24 +48,18 @@ void frmMain::Command2_Click()
     // A new search leaves the refined fit and its intervals behind.
     ForgetRefined();
 
-    auto display = std::make_shared<SearchDisplay>(*this, *Work);
-    auto outcome = std::make_shared<SearchOutcome>();
-    BeginWork();
-    Work->start([this, display, outcome, request] {
-        *outcome = session.search(request, *display).outcome;
-    },
-                [this, outcome, request, names] {
-                    EndWork();
-                    if (outcome->end == SearchEnd::Completed) {
-                        show_search_finished(*this);
-                        return;
-                    }
-                    if (outcome->end == SearchEnd::Faulted)
-                        SayWhy(QStringLiteral("Run"),
-                               session.stop_line(request.constrain == 1 ? "constrained search"
-                                                                        : "search",
-                                                 *outcome, request, names));
-                });
+    StartJob(std::move(steps), std::make_shared<SearchDisplay>(*this, *Work),
+             [this, request, names](const JobOutcome& outcome) {
+                 if (outcome.search.end == SearchEnd::Completed) {
+                     show_search_finished(*this);
+                     return;
+                 }
+                 if (outcome.search.end == SearchEnd::Faulted)
+                     SayWhy(QStringLiteral("Run"),
+                            session.stop_line(request.constrain == 1 ? "constrained search"
+                                                                     : "search",
+                                              outcome.search, request, names));
+             });
 }
 
 // The candidate count is read when a search starts; editing it changes nothing at once.

@@ -48,7 +48,7 @@ void frmMain::DrawCrop()
     float min_y = crop.min_y, max_y = crop.max_y;
     // The extent takes every segment; a segment over a gap is only not drawn.
     const auto line = [this, origin = edges.origin](float x1, float y1, float x2, float y2) {
-        if (GapX.empty() || gaps_within(GapX, origin + x1, origin + x2) == 0)
+        if (Series.gap_x.empty() || gaps_within(Series.gap_x, origin + x1, origin + x2) == 0)
             Picture1->Line(x1, y1, x2, y2, kBlue);
     };
     // The measurement is the core's, so the search's level range is exactly what is drawn.
@@ -77,7 +77,7 @@ void frmMain::DrawPreview()
     const std::int64_t last = static_cast<std::int64_t>(table.DataCount) - 1;
     for (std::int64_t i = 1; i <= last; ++i) {
         const float x1 = cell_single(table.x_cell(i)), x2 = cell_single(table.x_cell(i + 1));
-        const bool gap = !GapX.empty() && gaps_within(GapX, cell_number(table.x_cell(i)),
+        const bool gap = !Series.gap_x.empty() && gaps_within(Series.gap_x, cell_number(table.x_cell(i)),
                                                       cell_number(table.x_cell(i + 1))) > 0;
         if (!gap)
             Picture2->Line(x1, cell_single(table.y_cell(i)), x2, cell_single(table.y_cell(i + 1)),

@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The fit job: one series, a request in, a record out. The window runs its steps one click at a
+// time on its session (run_steps), tolvenar-fit and Python run them all at once (fit_series);
+// either way the record is made here (make_record), so that the same fit gives the same record
+// from every front end.
+#pragma once
+
+#include "core/data/data_reader.h"
+#include "core/job/crop_window.h"
+#include "core/job/fit_record.h"
+#include "core/job/fit_request.h"
+#include "core/search/report.h"
+#include "core/session/fit_session.h"
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tolvenar {
+
+// What the steps of a job made beside the session's own search results.
+struct JobResults {
+    std::optional<refine::RefinedFit> refined;
+    std::optional<refine::BootstrapResult> intervals;
+    IntervalRequest interval_request;  // what the intervals were asked with
+    std::optional<FamilyComparison> comparison;
+    CropInfo compared_crop;            // the crop the comparison was made on
+    ComparisonRequest comparison_request;
+};
+
+// The work a front end asks of a session, each part in this order: the comparison of the
+// families, the searches (each going on from the last), the refinement of the best of best (kept
+// when made already), and its intervals.
+struct JobSteps {
+    std::optional<ComparisonRequest> compare;
+    std::vector<SearchRequest> searches;
+    std::vector<SearchStep> search_steps;  // the searches as asked, one each, for the record
+    std::optional<ModelFamily> family;     // the family the refinement and intervals are of
+    bool refine = false;
+    std::optional<IntervalRequest> bootstrap;
+};
+
+// Where the steps ended.
+struct JobOutcome {
+    SearchOutcome search;  // of the last search; Completed when none ran
+    std::size_t searches_done = 0;
+    bool stopped = false;  // the stop flag cut a step short
+};
+
+// Progress a front end may show while the steps run: trials, replicates and comparison steps.
+struct JobProgress {
+    std::atomic<std::int32_t> replicates{0};
+    std::atomic<std::size_t> compared{0};
+};
+
+// Runs the steps on `session` with `results` (the refined fit and the rest that earlier steps
+// made), hearing the searches through `observer`; `stop` ends any step where it is, with the
+// best so far. A search that ends otherwise than completed stops the steps after it.
+JobOutcome run_steps(FitSession& session, const JobSteps& steps, JobResults& results,
+                     SearchObserver& observer, const std::atomic<bool>* stop,
+                     JobProgress* progress = nullptr);
+
+// The comparison held when it was made on the session's crop now; nullptr else.
+const FamilyComparison* current_comparison(const FitSession& session, const JobResults& results);
+
+// What the reader said of a series that a record reports, beside its table.
+struct SeriesNotes {
+    XForm x_form;
+    bool reversed = false;
+    std::string sigma_title;
+    std::vector<double> gap_x;  // x of the rows without y, ascending
+    bool title_row = true;      // false: the file's first line is data
+    std::size_t comment_lines = 0;
+};
+SeriesNotes notes_of(const ImportedSeries& series);
+
+// The record of what `session` and `results` hold, as `request` asked it, for `file`, on the
+// crop [from, to] (the edges as given, in data x); `labels` are the result labels the session's
+// last search left. The comparison goes in when it was made on the crop now taken; with no
+// search, a refined fit asked for stands as the best found.
+FitRecord make_record(const FitSession& session, const JobResults& results,
+                      const FitRequest& request, const std::string& file, double from, double to,
+                      const SeriesNotes& notes, const ResultLabels& labels);
+
+// The request a record of the window's session states: the searches made since the results were
+// last forgotten and where the random stream stood before them, the refinement, the intervals
+// and the comparison held in `results`, the family and the crop edges given.
+FitRequest session_request(const FitSession& session, const JobResults& results,
+                           ModelFamily family, const CropEdges& edges);
+
+// Counts for tolvenar-fit's progress line, and the stop flag of a signal.
+struct JobControl {
+    const std::atomic<bool>* stop = nullptr;
+    std::atomic<std::int64_t>* trials = nullptr;  // trials made, added to as the searches go
+    int threads = 1;                              // cores for this series' work
+};
+
+// Fits the imported series as tolvenar-fit fits a file alone: the crop, the comparison (when
+// asked; the chosen family then searched), the searches, the refinement, the intervals and the
+// picture, from a fresh random source at request.seed after request.draws draws. Every
+// refusal, fault and interruption ends up in the record, whose file is `file`.
+FitRecord fit_series(const CheckedImport& imported, const FitRequest& request,
+                     const std::string& file, const JobControl& control);
+
+// The enabled labels in the window's reading order: X1, Y1, ..., X6, Y6, R, the measure.
+std::vector<std::string> report_lines(const ResultLabels& labels);
+
+}  // namespace tolvenar
