@@ -238,6 +238,8 @@ void note_series(FitRecord& record, const SeriesNotes& notes, const FitSession& 
     record.x_form = notes.x_form;
     record.reversed = notes.reversed;
     record.sigma_title = notes.sigma_title;
+    record.x_title = notes.x_title;
+    record.y_title = notes.y_title;
     if (!notes.gap_x.empty())
         record.gaps = gaps_within(notes.gap_x, from, to);
     record.title_row = notes.title_row;
@@ -360,7 +362,8 @@ const FamilyComparison* current_comparison(const FitSession& session, const JobR
 
 SeriesNotes notes_of(const ImportedSeries& series)
 {
-    return {series.x_form,   series.reversed, series.sigma_title, series.gap_x,
+    return {series.x_form,  series.reversed,        series.sigma_title,
+            series.x_title, series.y_title,         series.gap_x,
             series.layout.title_row, series.comment_lines};
 }
 
@@ -505,9 +508,9 @@ FitRecord fit_series(const CheckedImport& imported, const FitRequest& request,
         }
         if (request.picture) {
             record.picture = plot::fit_picture(
-                session.table(), notes.gap_x, imported.scale.ScaleTop,
+                record, session.table(), notes.gap_x, imported.scale.ScaleTop,
                 static_cast<double>(imported.scale.ScaleTop) + imported.scale.ScaleHeight,
-                plot::picture_window(window), *record.found);
+                plot::picture_window(window));
         }
     } catch (const Refusal& refusal) {
         record.code = std::max(record.code, refusal.code());

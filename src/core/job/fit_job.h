@@ -70,6 +70,7 @@ struct SeriesNotes {
     XForm x_form;
     bool reversed = false;
     std::string sigma_title;
+    std::string x_title, y_title;
     std::vector<double> gap_x;  // x of the rows without y, ascending
     bool title_row = true;      // false: the file's first line is data
     std::size_t comment_lines = 0;

@@ -62,13 +62,12 @@ void frmMain::Command6_Click()
     const FitRecord record = record_of(*this, *family);
     const QString ending = QFileInfo(path).suffix().toLower();
     std::string failed;
-    if ((ending == QLatin1String("png") || ending == QLatin1String("svg")) && !record.found) {
-        failed = file + ": no model on display to draw";
-    } else if (ending == QLatin1String("png") || ending == QLatin1String("svg")) {
+    if (ending == QLatin1String("png") || ending == QLatin1String("svg")) {
         const double top = Picture1->ScaleTop();
         failed = plot::render_picture(
-            file, plot::fit_picture(session.table(), Series.gap_x, top, top + Picture1->ScaleHeight(),
-                                    plot::picture_window(CropWindowEdges()), *record.found));
+            file, plot::fit_picture(record, session.table(), Series.gap_x, top,
+                                    top + Picture1->ScaleHeight(),
+                                    plot::picture_window(CropWindowEdges())));
     } else if (ending == QLatin1String("csv")) {
         std::ostringstream table;
         const std::vector<Column> columns = csv_columns(record.request);
