@@ -108,14 +108,18 @@ private slots:
             QVERIFY(w.Command6->isEnabled() && !w.mnuBootstrap1->isEnabled());
         }
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("fit.json"));
-        w.platform.ShowSave = [path](const QString&, const QString&) { return path; };
-        QTest::mouseClick(w.Command6, Qt::LeftButton);
-        QFile written(path);
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        const QByteArray json = written.readAll();
+        const auto saved = [&](const QString& name) {
+            const QString path = dir.filePath(name);
+            w.platform.ShowSave = [path](const QString&, const QString&) { return path; };
+            QTest::mouseClick(w.Command6, Qt::LeftButton);
+            QFile written(path);
+            return written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
+        };
+        const QByteArray json = saved(QStringLiteral("fit.json"));
         QVERIFY(json.contains("\"model\":null") && json.contains("\"comparison\"") &&
                 !json.contains("\"best\""));
+        const QByteArray svg = saved(QStringLiteral("fit.svg"));  // the data alone, no model
+        QVERIFY(svg.contains(">Data</text>") && !svg.contains(">Best of best</text>"));
 
         type_into(w.Text4, QStringLiteral("100"));  // another crop
         QVERIFY(w.frmComparison->isHidden() && !w.Command6->isEnabled());
