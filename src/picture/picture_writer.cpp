@@ -55,11 +55,15 @@ void draw(QPainter& painter, const FitPicture& picture)
     const double gap = 4.0 * pt;
     const double tick_length = 4.0 * pt;
     const double line = metrics.height();
-    // On the right, room for half the last x label.
-    const double last_x = picture.x_ticks.empty()
-                              ? 0.0
-                              : metrics.horizontalAdvance(text_of(picture.x_ticks.back().label));
-    const QRectF frame(QPointF(gap + line + gap + widest_y + gap + tick_length, gap + line / 2),
+    // On either side, room for half the first or last x label.
+    const auto half_label = [&](const Tick& tick) {
+        return metrics.horizontalAdvance(text_of(tick.label)) / 2;
+    };
+    const double first_x = picture.x_ticks.empty() ? 0.0 : half_label(picture.x_ticks.front());
+    const double last_x = picture.x_ticks.empty() ? 0.0 : 2 * half_label(picture.x_ticks.back());
+    const QRectF frame(QPointF(std::max(gap + line + gap + widest_y + gap + tick_length,
+                                        gap + first_x),
+                               gap + line / 2),
                        QPointF(width - gap - std::max(line, last_x / 2),
                                height - (gap + line + gap + line + gap + tick_length)));
     const double sx = frame.width() / picture.width;
@@ -106,9 +110,21 @@ void draw(QPainter& painter, const FitPicture& picture)
 
     painter.setPen(pen(0xff000000, 0.75));
     painter.drawRect(frame);
-    for (const Tick& tick : picture.x_ticks) {
+    // Labels too wide for their ticks' spacing go on every second (third, ...) tick alone.
+    double widest_x = 0.0;
+    for (const Tick& tick : picture.x_ticks)
+        widest_x = std::max(widest_x, metrics.horizontalAdvance(text_of(tick.label)));
+    std::size_t every = 1;
+    if (picture.x_ticks.size() > 1) {
+        const double spacing = (picture.x_ticks[1].at - picture.x_ticks[0].at) * sx;
+        every = static_cast<std::size_t>(std::ceil((widest_x + 2 * gap) / spacing));
+    }
+    for (std::size_t i = 0; i < picture.x_ticks.size(); ++i) {
+        const Tick& tick = picture.x_ticks[i];
         const double x = pixel(tick.at, picture.top).x();
         painter.drawLine(QPointF(x, frame.bottom()), QPointF(x, frame.bottom() + tick_length));
+        if (i % std::max<std::size_t>(every, 1) != 0)
+            continue;
         const QString label = text_of(tick.label);
         const double advance = metrics.horizontalAdvance(label);
         painter.drawText(QPointF(x - advance / 2, frame.bottom() + tick_length + gap +

@@ -113,34 +113,47 @@ std::vector<Tick> x_ticks(double lo, double hi, const XForm& form, int least)
     if (!std::isfinite(lo) || !std::isfinite(hi) || !(hi > lo))
         return {};
     // x counts days from the first row's instant; the ticks stand at whole hours, days, months
-    // and years of the calendar, counted in days from 1970.
-    const double origin = static_cast<double>(form.origin_day) + form.origin_second / 86400.0;
+    // and years of the file's own clock (its zone's), counted in days from 1970.
+    const double zone = form.zoned ? form.zone_minutes / 1440.0 : 0.0;
+    const double origin =
+        static_cast<double>(form.origin_day) + form.origin_second / 86400.0 + zone;
     const double from = origin + lo;
     const double to = origin + hi;
-    using Place = std::function<std::vector<double>()>;
-    std::vector<Place> steps;  // narrowest first
+    struct Step {
+        std::function<std::vector<double>()> place;
+        bool whole_days;
+    };
+    std::vector<Step> steps;  // narrowest first
     if (form.kind == XKind::DateTime)
         for (const double hours : {1.0, 2.0, 3.0, 6.0, 12.0})
-            steps.push_back([=] { return multiples(from, to, hours / 24.0); });
+            steps.push_back({[=] { return multiples(from, to, hours / 24.0); }, false});
     for (const double whole : {1.0, 2.0, 7.0, 14.0})
-        steps.push_back([=] { return multiples(from, to, whole); });
+        steps.push_back({[=] { return multiples(from, to, whole); }, true});
     for (const std::int64_t months : {1, 2, 3, 6})
-        steps.push_back([=] { return month_ticks(from, to, months); });
+        steps.push_back({[=] { return month_ticks(from, to, months); }, true});
     for (double years = 1.0; years <= 1e5; years *= 10.0)
         for (const double times : {1.0, 2.0, 5.0})
-            steps.push_back([=] {
-                return month_ticks(from, to, static_cast<std::int64_t>(years * times) * 12);
-            });
-    std::vector<double> chosen = steps.front()();
-    for (const Place& step : steps) {
-        std::vector<double> at = step();
+            steps.push_back({[=] {
+                                 return month_ticks(
+                                     from, to, static_cast<std::int64_t>(years * times) * 12);
+                             },
+                             true});
+    std::vector<double> chosen = steps.front().place();
+    bool whole_days = steps.front().whole_days;
+    for (const Step& step : steps) {
+        std::vector<double> at = step.place();
         if (at.size() < static_cast<std::size_t>(least))
             break;
         chosen = std::move(at);
+        whole_days = step.whole_days;
     }
     std::vector<Tick> ticks;
-    for (const double day : chosen)
-        ticks.push_back({day - origin, x_text(day - origin, form)});
+    for (const double day : chosen) {
+        std::string label = x_text(day - origin, form);
+        if (whole_days && label.size() > 10 && (label[10] == 'T' || label[10] == ' '))
+            label.resize(10);  // a midnight says its date alone
+        ticks.push_back({day - origin, std::move(label)});
+    }
     return ticks;
 }
 

@@ -23,7 +23,8 @@ std::vector<Tick> number_ticks(double lo, double hi, int least = 4);
 
 // The ticks of an x axis over [lo, hi] in the form's x: number_ticks for plain numbers; for
 // dates (x in days from the first data row) the widest of whole hours (date-times only), days,
-// months or years that marks `least`, each written in the file's own form.
+// months or years of the file's clock that marks `least`, each written in the file's own form,
+// a midnight of a date-time as its date alone.
 std::vector<Tick> x_ticks(double lo, double hi, const XForm& form, int least = 4);
 
 }  // namespace tolvenar::plot
