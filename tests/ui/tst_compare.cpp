@@ -108,13 +108,7 @@ private slots:
             QVERIFY(w.Command6->isEnabled() && !w.mnuBootstrap1->isEnabled());
         }
         QTemporaryDir dir;
-        const auto saved = [&](const QString& name) {
-            const QString path = dir.filePath(name);
-            w.platform.ShowSave = [path](const QString&, const QString&) { return path; };
-            QTest::mouseClick(w.Command6, Qt::LeftButton);
-            QFile written(path);
-            return written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
-        };
+        const auto saved = [&](const QString& name) { return saved_as(w, dir, name); };
         const QByteArray json = saved(QStringLiteral("fit.json"));
         QVERIFY(json.contains("\"model\":null") && json.contains("\"comparison\"") &&
                 !json.contains("\"best\""));

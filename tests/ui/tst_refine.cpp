@@ -173,13 +173,7 @@ private slots:
         w.Work->wait_until_idle();
 
         QTemporaryDir dir;
-        const auto saved = [&](const QString& name) {
-            const QString path = dir.filePath(name);
-            w.platform.ShowSave = [path](const QString&, const QString&) { return path; };
-            QTest::mouseClick(w.Command6, Qt::LeftButton);
-            QFile written(path);
-            return written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
-        };
+        const auto saved = [&](const QString& name) { return saved_as(w, dir, name); };
         std::vector<std::string> args{"--model", std::string(family_row(family).short_name),
                                       "--runs", "2", "--trials", "200", "--from",
                                       from.toStdString(), "--to", to.toStdString(),

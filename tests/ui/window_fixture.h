@@ -38,6 +38,16 @@ inline QString write_file(const QTemporaryDir& dir, const char* name, const QByt
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() ? path : QString();
 }
 
+// What "Save" writes when its dialog answers `name` in `dir`; empty when nothing is written.
+inline QByteArray saved_as(frmMain& w, const QTemporaryDir& dir, const QString& name)
+{
+    const QString path = dir.filePath(name);
+    w.platform.ShowSave = [path](const QString&, const QString&) { return path; };
+    QTest::mouseClick(w.Command6, Qt::LeftButton);
+    QFile written(path);
+    return written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
+}
+
 // Clicks "Import data" while the file dialog answers `path` ("" is Cancel).
 inline void import_file(frmMain& w, const QString& path)
 {
