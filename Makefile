@@ -28,7 +28,8 @@ test-sanitize: deps
 	@cmake --build --preset dev-asan
 	@ctest --preset dev-asan
 
-# Renders the pictures of docs/ offscreen: the window at start-up, a crop and two searches.
+# Renders the pictures of docs/ offscreen: the window at start-up, a crop, two searches, a
+# bootstrap and the window maximised.
 screenshot: build
 	@QT_QPA_PLATFORM=offscreen build/src/ui/tolvenar --screenshot docs/window.png
 	@QT_QPA_PLATFORM=offscreen build/src/ui/tolvenar-screenshots examples docs

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The data window on a 1,000,000-row series: the whole "Import data" handler (file dialog
-// answered with a generated file), and one mouse move of a crop window drag, which re-crops and
-// redraws the working plot, for a narrow, a wide and a full-width window.
+// answered with a generated file), one mouse move of a crop window drag, which re-crops and
+// redraws the working plot, for a narrow, a wide and a full-width window, and the window
+// maximised and restored, which draws both plots again at each size.
 #include "ui/app/frm_main.h"
 
 #include <benchmark/benchmark.h>
@@ -118,5 +119,31 @@ BENCHMARK(BM_DragMoveRecrop)
     ->Arg(100'000)
     ->Arg(kRows)
     ->Unit(benchmark::kMillisecond);
+
+// The window maximised on 1920 x 1080 and restored, each size painted, with a search's models
+// over a crop of the argument's rows: the strip's whole series and the working plot's crop drawn
+// again twice.
+void BM_MaximiseAndRestore(benchmark::State& state)
+{
+    const auto window = shown_window();
+    import_file(*window, QString::fromStdString(million_row_file().string()));
+    frmMain& w = *window;
+    const double rows = static_cast<double>(state.range(0));
+    const float strip_width = w.Picture2->ScaleWidth();
+    w.Shape1->setWidth(strip_width * (rows - 1) / (kRows - 1));
+    w.CropCurve();
+    w.Text6->setText(QStringLiteral("2"));
+    w.Text3[0]->setText(QStringLiteral("100"));
+    w.Command2_Click();
+    w.Work->wait_until_idle();
+    for (auto _ : state) {
+        w.resize(1920, 1080);
+        QApplication::processEvents();
+        w.resize(frmMain::design_size());
+        QApplication::processEvents();
+    }
+    state.counters["cropped"] = w.session.crop_info().points;
+}
+BENCHMARK(BM_MaximiseAndRestore)->Arg(1'000)->Arg(kRows)->Unit(benchmark::kMillisecond);
 
 }  // namespace

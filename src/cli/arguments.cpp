@@ -136,7 +136,7 @@ std::vector<SearchStep> searches_named(const std::string& text)
 struct OptionTexts {
     std::string model, runs, trials, from, to, shard, bootstrap, level, seed, threads;
     DataOptionTexts data;  // --x, --y, --sigma, --missing
-    std::string test_replicates, alpha, draws, searches, bootstrap_seed;
+    std::string test_replicates, alpha, draws, searches, bootstrap_seed, plot_size, dpi;
     std::string min_size, penalty, max_events;
     bool constrain = false;
     bool scan = false;
@@ -152,6 +152,23 @@ double open_fraction(const std::string& option, const std::string& text, const s
         throw usage_error(option + " needs a fraction between 0 and 1 (" + example + "), not \"" +
                           text + "\"");
     return value;
+}
+
+// "1600x1000" as a picture's width and height in pixels, each 64 to 20000.
+PictureSize picture_size(const std::string& text, int dpi)
+{
+    const std::size_t by = text.find_first_of("xX");
+    const std::string problem = "--plot-size needs WIDTHxHEIGHT in pixels, each 64 to 20000 "
+                                "(1600x1000), not \"" + text + "\"";
+    if (by == std::string::npos)
+        throw usage_error(problem);
+    try {
+        return {static_cast<int>(bounded_count("--plot-size", text.substr(0, by), 64, 20000)),
+                static_cast<int>(bounded_count("--plot-size", text.substr(by + 1), 64, 20000)),
+                dpi};
+    } catch (const Refused&) {
+        throw usage_error(problem);
+    }
 }
 
 void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
@@ -234,6 +251,11 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
     value("--plot", options.plot, "PATH",
           "draw each fit into PATH.png or PATH.svg; with many\nfiles PATH is a folder of "
           "pictures named by the\nfiles' paths below the folder they share");
+    value("--plot-size", texts.plot_size, "WxH",
+          "the PNG's or SVG's width and height in pixels\n(default 640x480)");
+    value("--dpi", texts.dpi, "D",
+          "the picture's resolution in dots per inch, which\nsizes its text and lines (default "
+          "96)");
     value("--shard", texts.shard, "K/N",
           "fit only the K-th of N shares of the files: those at\npositions K, K + N, K + 2N, ...");
     app.add_option("FILE", options.files, "data files; \"-\" reads standard input")
@@ -417,6 +439,13 @@ FitOptions parse_arguments(std::span<const std::string> args)
         throw usage_error("--plot needs a path");
     request.picture = !options.plot.empty();
     read_scan(app, texts, options);
+    if (app.count("--plot-size") > 0)
+        request.picture_size = picture_size(texts.plot_size, request.picture_size.dpi);
+    if (app.count("--dpi") > 0)
+        request.picture_size.dpi =
+            static_cast<int>(bounded_count("--dpi", texts.dpi, 24, 2400));
+    if ((app.count("--plot-size") > 0 || app.count("--dpi") > 0) && !request.picture)
+        throw usage_error("--plot-size and --dpi size a picture: give --plot PATH");
     return options;
 }
 

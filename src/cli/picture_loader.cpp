@@ -18,7 +18,9 @@ namespace {
 
 constexpr const char* kModuleName = "tolvenar-fit-plot.so";
 constexpr const char* kEntry = "tolvenar_fit_render_picture";
+constexpr const char* kStart = "tolvenar_fit_start_pictures";
 using RenderPicture = bool (*)(bool svg, const FitPicture&, std::string& bytes);
+using StartPictures = void (*)();
 
 // Where the module may lie: named by TOLVENAR_FIT_PLOT_MODULE, beside the executable (a build
 // tree), in the installed library folder relative to it, or where the build made it (the
@@ -58,9 +60,12 @@ Module load_module()
             continue;
         }
         module.render = reinterpret_cast<RenderPicture>(dlsym(handle, kEntry));
-        if (module.render)
+        const auto start = reinterpret_cast<StartPictures>(dlsym(handle, kStart));
+        if (module.render && start) {
+            start();
             return module;
-        module.reason = "the picture module " + place + " lacks " + kEntry;
+        }
+        module.reason = "the picture module " + place + " lacks " + kEntry + " or " + kStart;
     }
     return module;
 }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tolvenar-screenshots EXAMPLES DOCS: the pictures of docs/ beyond the start-up window, made by
 // driving the window with mouse and key events as a user does: a crop window dragged over the
-// event of a sample, the results of two searches, and a bootstrap's band and bars with its
-// table. Built beside the window, not installed.
+// event of a sample, the results of two searches, a bootstrap's band and bars with its table,
+// and the window maximised. Built beside the window, not installed.
 #include "core/model/family.h"
 #include "ui/app/frm_main.h"
 #include "ui/plot/intervals.h"
@@ -93,6 +93,20 @@ bool search(const QDir& examples, const QDir& docs, const char* file, const char
     return save(w, docs.filePath(QStringLiteral("search_%1.png").arg(QLatin1String(name))));
 }
 
+// A default search of the family, its run bests and boxes cleared away, then "Bootstrap
+// intervals…" with its defaults: the band and the bars over the data.
+void search_and_bootstrap(frmMain& w, ModelFamily family)
+{
+    QTest::mouseClick(w.Option1[static_cast<int>(family)], Qt::LeftButton);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    w.Work->wait_until_idle();
+    QTest::mouseClick(w.Check2, Qt::LeftButton);   // "Show constraint" off
+    QTest::mouseClick(w.Command5, Qt::LeftButton);  // "Clean up diagram"
+    w.AskIntervals = [](const IntervalRequest& choice) { return std::optional(choice); };
+    w.mnuBootstrap1->trigger();
+    w.Work->wait_until_idle();
+}
+
 }  // namespace
 
 // A default search of an event with duration over all of a noisy plateau, its run bests and boxes
@@ -107,17 +121,28 @@ bool intervals(const QDir& examples, const QDir& docs)
     import_file(w, examples.filePath(QStringLiteral("noisy_plateau.csv")));
     type_into(w.Text5, QStringLiteral("397.5"));
     type_into(w.Text4, QStringLiteral("0"));
-    QTest::mouseClick(w.Option1[static_cast<int>(ModelFamily::EventWithDuration)],
-                      Qt::LeftButton);
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
-    w.Work->wait_until_idle();
-    QTest::mouseClick(w.Check2, Qt::LeftButton);   // "Show constraint" off
-    QTest::mouseClick(w.Command5, Qt::LeftButton);  // "Clean up diagram"
-    w.AskIntervals = [](const IntervalRequest& choice) { return std::optional(choice); };
-    w.mnuBootstrap1->trigger();
-    w.Work->wait_until_idle();
+    search_and_bootstrap(w, ModelFamily::EventWithDuration);
     return w.frmIntervals != nullptr && save(w, docs.filePath(QStringLiteral("intervals.png"))) &&
            w.frmIntervals->grab().toImage().save(docs.filePath(QStringLiteral("intervals_table.png")));
+}
+
+// The window maximised on a desktop of 1920 x 1080: a flood wave in a gauge record with its
+// recording gaps, searched with "Symmetric event" and refined, the bootstrap's band and bars
+// over the data.
+bool maximised(const QDir& examples, const QDir& docs)
+{
+    frmMain w;
+    w.resize(1920, 1080);
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        return false;
+    import_file(w, examples.filePath(QStringLiteral("gauge_with_gaps.csv")));
+    type_into(w.Text5, QStringLiteral("330"));
+    type_into(w.Text4, QStringLiteral("60"));
+    search_and_bootstrap(w, ModelFamily::SymmetricEvent);
+    if (w.frmIntervals)
+        w.frmIntervals->hide();
+    return save(w, docs.filePath(QStringLiteral("window_maximised.png")));
 }
 
 int main(int argc, char* argv[])
@@ -137,6 +162,6 @@ int main(int argc, char* argv[])
                   ModelFamily::SymmetricEvent, false, "symmetric_event")
         && search(examples, docs, "plateau_event.csv", "200", "800",
                   ModelFamily::EventWithDuration, true, "event_with_duration")
-        && intervals(examples, docs);
+        && intervals(examples, docs) && maximised(examples, docs);
     return made ? 0 : 1;
 }

@@ -310,6 +310,11 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
         {"t,v\n0,1.5\n.5,\n1,3.25\n1.5,NA\n2,2\n2.5,\"null\"\n3,5\n3.5,-999\n4,4\n",
          "comma pairs gaps:0.5,1.5,2.5,3.5", missing},
         {"t;v\n4;4\n3,5;\n3;5\n2;2\n1;3,25\n0,5;nan\n0;1,5\n", "semicolon reversed gaps:0.5,3.5"},
+        // A marker row breaks the data midway between the rows beside it, gaps or not.
+        {"t,v\n0,1.5\n1,3.25\n2,2\n3,5\nBreak,\n4,4\n", "comma pairs gaps:3.5"},
+        {"t;v\n0;1,5\n1;3,25\n2;2\n3;5\n---;---\n4;4\n", "semicolon gaps:3.5"},
+        {"t,v\n4,4\n3,5\n2,2\n1,3.25\n0.5,\n---,---\n0,1.5\n",
+         "comma pairs reversed gaps:0.25,0.5"},
     };
     for (const auto& [text, facts, options] : cases)
         EXPECT_EQ(import_of(text, options, true), rows + facts) << text;

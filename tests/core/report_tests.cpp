@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/report/axis_ticks.h"
 #include "core/search/report.h"
 
 
@@ -90,3 +91,60 @@ TEST(Report, ShowsTheFamilysBreakPointsAndMeasure)
 }
 
 }  // namespace
+
+// Ticks at 1, 2 or 5 times a power of ten, the widest step that marks at least four, written
+// with the decimals the step needs; dates at whole hours, days, months or years in the file's
+// own form.
+TEST(AxisTicks, NiceNumbersAndCalendarDates)
+{
+    const auto labels = [](const std::vector<plot::Tick>& ticks) {
+        std::string text;
+        for (const plot::Tick& tick : ticks)
+            text += (text.empty() ? "" : " ") + tick.label;
+        return text;
+    };
+    const struct {
+        double lo, hi;
+        const char* expected;
+    } numbers[] = {
+        {0.0, 300.0, "0 100 200 300"},
+        {300.0, 0.0, "0 100 200 300"},  // either order
+        {0.0, 299.0, "0 50 100 150 200 250"},
+        {-1.3, 1.3, "-1.0 -0.5 0.0 0.5 1.0"},
+        {3.23, 3.69, "3.3 3.4 3.5 3.6"},
+        {0.00012, 0.00019, "0.00012 0.00014 0.00016 0.00018"},
+        {-118000.0, -11000.0, "-100000 -80000 -60000 -40000 -20000"},
+        {0.0, 9.0, "0 2 4 6 8"},
+        {1.0, 1.0, ""},  // nothing to mark
+    };
+    for (const auto& c : numbers)
+        EXPECT_EQ(labels(plot::number_ticks(c.lo, c.hi)), c.expected) << c.lo << " " << c.hi;
+
+    const auto form = [](const char* first) { return x_form_of(*parse_iso_time(first)); };
+    const struct {
+        const char* first;  // the file's first x
+        double lo, hi;      // days from it
+        const char* expected;
+    } dates[] = {
+        {"2024-03-01", 0.0, 9.0, "2024-03-02 2024-03-04 2024-03-06 2024-03-08 2024-03-10"},
+        {"2024-03-01", 0.0, 200.0, "2024-03-01 2024-05-01 2024-07-01 2024-09-01"},
+        {"2024-03-01", 0.0, 4000.0, "2026-01-01 2028-01-01 2030-01-01 2032-01-01 2034-01-01"},
+        {"2024-03-31T06:00", 0.0, 1.0, "2024-03-31T06:00 2024-03-31T12:00 2024-03-31T18:00 "
+                                       "2024-04-01T00:00 2024-04-01T06:00"},
+        {"2023-10-01T00:00", 0.0, 40.0, "2023-10-05 2023-10-12 2023-10-19 2023-10-26 "
+                                        "2023-11-02 2023-11-09"},
+        {"2024-03-31T20:00-05:00", 0.0, 8.0,  // midnights of the file's zone
+         "2024-04-01 2024-04-03 2024-04-05 2024-04-07"},
+        {"2024-03-31 06:00:00+01:00", 0.0, 1.0 / 6.0, "2024-03-31 06:00:00+01:00 "
+                                                      "2024-03-31 07:00:00+01:00 "
+                                                      "2024-03-31 08:00:00+01:00 "
+                                                      "2024-03-31 09:00:00+01:00 "
+                                                      "2024-03-31 10:00:00+01:00"},
+    };
+    for (const auto& c : dates) {
+        const std::vector<plot::Tick> ticks = plot::x_ticks(c.lo, c.hi, form(c.first));
+        EXPECT_EQ(labels(ticks), c.expected) << c.first << " " << c.hi;
+        for (const plot::Tick& tick : ticks)  // each mark where its label says
+            EXPECT_NEAR(tick.at, *parse_x(tick.label, form(c.first)), 1e-9) << tick.label;
+    }
+}

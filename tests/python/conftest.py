@@ -13,13 +13,21 @@ EXAMPLES = pathlib.Path(__file__).resolve().parents[2] / "examples"
 
 
 def example_rows(name):
-    """x and y of an example file's data rows; marker rows ("Break", "---") left out, as the
-    reader drops them."""
+    """x and y of an example file's data rows, each run of marker rows ("Break", "---") a gap
+    (NaN y) midway between the rows beside it, as the reader takes them."""
+    x, y, marked = [], [], False
     with open(EXAMPLES / name, newline="") as file:
-        rows = [row for row in list(csv.reader(file))[1:]
-                if row[0] not in ("Break", "break", "---")]
-    return (np.array([float(row[0]) for row in rows]),
-            np.array([float(row[1]) if row[1] else np.nan for row in rows]))
+        for row in list(csv.reader(file))[1:]:
+            if row[0] in ("Break", "break", "---") or row[1] == "---":
+                marked = True
+                continue
+            if marked:
+                x.append((x[-1] + float(row[0])) / 2)
+                y.append(np.nan)
+                marked = False
+            x.append(float(row[0]))
+            y.append(float(row[1]) if row[1] else np.nan)
+    return np.array(x), np.array(y)
 
 
 def write_rows(path, x, y, sigma=None):

@@ -46,22 +46,82 @@ private slots:
         const QStringList shown = shown_report(w);
         QCOMPARE(shown.filter(QStringLiteral("X2 = ")).size(), 1);
         QVERIFY(!shown.contains(QStringLiteral("X2 = ")));
+        // Saved as it is: the optimum as the best found, no trial made.
+        QTemporaryDir dir;
+        const auto saved = [&w, &dir](const QString& name) {
+            const QString path = dir.filePath(name);
+            w.platform.ShowSave = [path](const QString&, const QString&) { return path; };
+            QTest::mouseClick(w.Command6, Qt::LeftButton);
+            QFile written(path);
+            return written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
+        };
+        const QByteArray optimum = saved(QStringLiteral("optimum.json"));
+        QVERIFY(optimum.contains("\"trials_made\":0") && optimum.contains("\"refined\"") &&
+                !optimum.contains("-9999") && optimum.contains(("\"" + shown[2] + "\"").toUtf8()));
 
         // Searched, then saved: the object tolvenar-fit --compare prints.
         click_and_wait(w, w.Command2);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("fit.json"));
-        w.platform.ShowSave = [path](const QString&, const QString&) { return path; };
-        QTest::mouseClick(w.Command6, Qt::LeftButton);
-        QFile written(path);
-        QVERIFY(written.open(QIODevice::ReadOnly));
         std::vector<std::string> args{"--json", "--compare", "--test-replicates", "39", "--alpha", "0.1",
                                       "--runs", "2", "--trials", "200", "--from", "90", "--to",
                                       "210",
                                       example_path("step_ramp.csv").toStdString()};
         std::ostringstream out, err;
         run_fit_command(args, out, err);
-        QCOMPARE(written.readAll(), QByteArray::fromStdString(out.str()));
+        QCOMPARE(saved(QStringLiteral("fit.json")), QByteArray::fromStdString(out.str()));
+    }
+
+    // "Constant" and "Straight line" double-clicked: drawn across the plot with their ends and
+    // their level or slope, and saved as the comparison's record without a family's model. The
+    // table goes with its crop and its file.
+    void modelsWithoutAnEventShowAsFits()
+    {
+        frmMain w;
+        prepare_search(w, "step_ramp.csv", "90", "210", "2", "200", ModelFamily::SymmetricEvent);
+        w.AskCompare = [](ComparisonRequest choice) {
+            choice.replicates = 0;
+            return std::optional(choice);
+        };
+        w.mnuCompare1->trigger();
+        w.Work->wait_until_idle();
+        QVERIFY(w.Command6->isEnabled() && QTest::qWaitForWindowExposed(w.frmComparison));
+        QTableWidget& table = *w.frmComparison->Table;
+        const auto double_click = [&table](const QString& name) {
+            for (int row = 0; row < table.rowCount(); ++row) {
+                if (table.item(row, 0)->data(Qt::UserRole).toString() != name)
+                    continue;
+                const QPoint cell = table.visualItemRect(table.item(row, 0)).center();
+                QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, cell);
+                QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, cell);
+            }
+        };
+        for (const compare::NullFit& fit : w.Results.comparison->nulls) {
+            double_click(QString::fromStdString(fit.name));
+            const auto y_text = [&fit](double x) { return qtext(rounded_text(fit.at(x), 2)); };
+            const QString measure = fit.name == "constant"
+                                        ? "Level = " + qtext(rounded_text(fit.level, 2))
+                                        : "Slope = " + QString::number(fit.slope, 'g', 4);
+            QCOMPARE(shown_report(w), (QStringList{"X1 = 90", "Y1 = " + y_text(90), "X2 = 210",
+                                                   "Y2 = " + y_text(210), measure}));
+            for (const double x : {100.0, 150.0, 200.0})
+                QCOMPARE(pixel_at(*w.Picture1, x, fit.at(x)), kRed);
+            w.mnuRB1_AboutToShow();  // nothing to refine or bootstrap
+            QVERIFY(w.Command6->isEnabled() && !w.mnuBootstrap1->isEnabled());
+        }
+        QTemporaryDir dir;
+        const auto saved = [&](const QString& name) { return saved_as(w, dir, name); };
+        const QByteArray json = saved(QStringLiteral("fit.json"));
+        QVERIFY(json.contains("\"model\":null") && json.contains("\"comparison\"") &&
+                !json.contains("\"best\""));
+        const QByteArray svg = saved(QStringLiteral("fit.svg"));  // the data alone, no model
+        QVERIFY(svg.contains(">Data</text>") && !svg.contains(">Best of best</text>"));
+
+        type_into(w.Text4, QStringLiteral("100"));  // another crop
+        QVERIFY(w.frmComparison->isHidden() && !w.Command6->isEnabled());
+        w.mnuCompare1->trigger();
+        w.Work->wait_until_idle();
+        QVERIFY(!w.frmComparison->isHidden());
+        import_file(w, example_path("step_ramp.csv"));  // another file, if the same
+        QVERIFY(w.frmComparison->isHidden() && !w.Results.comparison && !w.Command6->isEnabled());
     }
 
     void escapeStopsTheComparison()

@@ -2,10 +2,12 @@
 // The window on data as scientists keep it: the columns' dialog and its memory, lines that break
 // at gaps, and fields and labels that read dates.
 #include "ui/data/column_dialog.h"
+#include "ui/plot/intervals.h"
 #include "window_fixture.h"
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QTableWidget>
 
 namespace tolvenar::test {
 
@@ -84,17 +86,19 @@ private slots:
         QCOMPARE(m_dialogs.titles, QStringList());
     }
 
-    // A missing y breaks the line on the strip and on the working plot; the rows about it draw.
+    // A missing y or a marker row breaks the line on the strip and on the working plot; the rows
+    // about it draw.
     void gapsBreakTheLines()
     {
         frmMain w;
         m_dialogs.attach(w);
         QTemporaryDir dir;
         import_file(w, write_file(dir, "gap.csv",
-                                  "x,y\n0,0\n1,0\n2,0\n3,0\n4,0\n5,\n6,0\n7,0\n8,0\n9,10\n"));
+                                  "x,y\n0,0\n1,0\n2,0\n3,0\n4,0\n5,\n6,0\nBreak,\n7,0\n8,0\n"
+                                  "9,10\n"));
         type_into(w.Text5, QStringLiteral("9"));
         type_into(w.Text4, QStringLiteral("0"));
-        QCOMPARE(w.Series.gap_x, std::vector<double>{5.0});
+        QCOMPARE(w.Series.gap_x, (std::vector<double>{5.0, 6.5}));
         // The line's pixel row may lie one off the point's own.
         const auto drawn = [](const PictureBox& plot, double x) {
             const QPoint at = point_at(plot, x, 0.0) - plot.contentsRect().topLeft();
@@ -106,7 +110,8 @@ private slots:
         for (PictureBox* plot : {w.Picture2, w.Picture1}) {
             QVERIFY(drawn(*plot, 2.0));
             QVERIFY(!drawn(*plot, 5.0));
-            QVERIFY(drawn(*plot, 7.0));
+            QVERIFY(!drawn(*plot, 6.5));  // a marker row
+            QVERIFY(drawn(*plot, 7.5));
         }
         QCOMPARE(m_dialogs.titles, QStringList());
     }
@@ -138,6 +143,49 @@ private slots:
         QCOMPARE(w.Label2[4]->Caption(), QStringLiteral("X4 = 2023-02-25"));
         QVERIFY2(w.Label6->Caption().endsWith(QStringLiteral(" days")),
                  qPrintable(w.Label6->Caption()));
+        QCOMPARE(m_dialogs.titles, QStringList());
+    }
+
+    // Date-times typed key by key take their bounds once whole; the "Intervals" table shows
+    // them whole, and closes when the crop changes.
+    void intervalsTableShowsDateTimesWhole()
+    {
+        frmMain w;
+        m_dialogs.attach(w);
+        QTemporaryDir dir;
+        QByteArray text = "time,level\n";
+        for (int hour = 0; hour < 24; ++hour)
+            text += QStringLiteral("2024-03-31T%1:00:00,%2\n")
+                        .arg(hour, 2, 10, QLatin1Char('0'))
+                        .arg((hour < 8 ? 3.0 : hour > 15 ? 9.0 : 3.0 + 0.75 * (hour - 8)) +
+                             0.1 * (hour * 7 % 5 - 2))
+                        .toUtf8();
+        import_file(w, write_file(dir, "hourly.csv", text));
+        type_into(w.Text5, QStringLiteral("2024-03-31T23:00:00"));  // its date alone is no bound
+        type_into(w.Text4, QStringLiteral("2024-03-31T00:00:00"));
+        QCOMPARE(w.session.crop_info().points, 24);
+        type_into(w.Text6, QStringLiteral("2"));
+        type_into(w.Text3[0], QStringLiteral("200"));
+        QTest::mouseClick(w.Option1[static_cast<int>(ModelFamily::SimpleRamp)], Qt::LeftButton);
+        click_and_wait(w, w.Command2);
+        w.AskIntervals = [](IntervalRequest choice) {
+            choice.replicates = 20;
+            return std::optional(choice);
+        };
+        w.mnuBootstrap1->trigger();
+        w.Work->wait_until_idle();
+        QVERIFY(w.frmIntervals && QTest::qWaitForWindowExposed(w.frmIntervals));
+        const QTableWidget& table = *w.frmIntervals->Table;
+        const QAbstractItemView& view = table;
+        QVERIFY(table.item(0, 1)->text().startsWith(QStringLiteral("2024-03-31T")));
+        int across = 0;
+        for (int column = 0; column < table.columnCount(); ++column) {
+            QVERIFY(table.columnWidth(column) >= view.sizeHintForColumn(column));
+            across += table.columnWidth(column);
+        }
+        QVERIFY(across <= table.viewport()->width());
+        type_into(w.Text4, QStringLiteral("2024-03-31T01:00:00"));
+        QVERIFY(w.frmIntervals->isHidden() && w.session.crop_info().points == 23);
         QCOMPARE(m_dialogs.titles, QStringList());
     }
 

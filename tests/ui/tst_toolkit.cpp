@@ -3,6 +3,7 @@
 #include "window_fixture.h"
 
 #include <QAbstractButton>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -44,6 +45,7 @@ private slots:
     void buttonKeys();
     void progressBar();
     void keyCodes();
+    void fileDialogsRememberTheirFolders();
 };
 
 void ToolkitTest::buttonKeys_data()
@@ -281,6 +283,41 @@ void ToolkitTest::messageBox()
     const auto buttons = yesNo ? MsgBoxButtons::YesNo : MsgBoxButtons::OkOnly;
     QCOMPARE(platform.MsgBox(QStringLiteral("?"), buttons, QStringLiteral("Caution")), answer);
     QCOMPARE(seen, (QStringList{"Caution", yesNo ? "2" : "1"}));
+}
+
+// Open starts in the examples, then where it last opened; Save beside the name suggested, then
+// in the folder it last saved to.
+void ToolkitTest::fileDialogsRememberTheirFolders()
+{
+    QWidget window;
+    const Platform platform = desktop_platform(&window);
+    QTemporaryDir data, results;
+    const QString series = write_file(data, "a.csv", "x,y\n");
+    QString answer;  // what the dialog is given; "" cancels
+    QStringList started;
+    QTimer chooser;
+    QObject::connect(&chooser, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            started << dialog->directory().absolutePath();
+            if (answer.isEmpty())
+                return dialog->reject();
+            dialog->selectFile(answer);
+            QMetaObject::invokeMethod(dialog, "accept");
+        }
+    });
+    chooser.start(10);
+    const QString filter = QStringLiteral("DataFile(*.csv)");
+    answer = series;
+    QCOMPARE(platform.ShowOpen(filter), series);
+    answer.clear();
+    QCOMPARE(platform.ShowOpen(filter), QString());
+    const QString examples = QDir(examples_folder()).absolutePath();
+    const QString suggested = QDir(examples).filePath(QStringLiteral("a.json"));
+    answer = results.filePath(QStringLiteral("fit.json"));
+    QCOMPARE(platform.ShowSave(filter, suggested), answer);
+    answer.clear();
+    QCOMPARE(platform.ShowSave(filter, suggested), QString());
+    QCOMPARE(started, (QStringList{examples, data.path(), examples, results.path()}));
 }
 
 QTEST_MAIN(ToolkitTest)

@@ -352,15 +352,7 @@ void WindowTest::reportAsTheCommandLine()
     // The best of best and the convergence trace (drawn from its fifth point) reach their last
     // points: red within two pixels of the last segment's middle.
     const auto red_near = [](const PictureBox& plot, float x0, float y0, float x1, float y1) {
-        const QImage image = plot.Image();
-        const QPoint at =
-            point_at(plot, (x0 + x1) / 2, (y0 + y1) / 2) - plot.contentsRect().topLeft();
-        for (int dx = -2; dx <= 2; ++dx)
-            for (int dy = -2; dy <= 2; ++dy)
-                if (image.valid(at + QPoint(dx, dy)) &&
-                    (image.pixel(at + QPoint(dx, dy)) | 0xff000000u) == kRed)
-                    return true;
-        return false;
+        return color_near(plot, (x0 + x1) / 2, (y0 + y1) / 2, kRed, 2);
     };
     QTest::mouseClick(w.Check2, Qt::LeftButton);  // "Show constraint" off: the boxes hide none
     const Model best = w.session.best();

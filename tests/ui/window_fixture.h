@@ -38,6 +38,16 @@ inline QString write_file(const QTemporaryDir& dir, const char* name, const QByt
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() ? path : QString();
 }
 
+// What "Save" writes when its dialog answers `name` in `dir`; empty when nothing is written.
+inline QByteArray saved_as(frmMain& w, const QTemporaryDir& dir, const QString& name)
+{
+    const QString path = dir.filePath(name);
+    w.platform.ShowSave = [path](const QString&, const QString&) { return path; };
+    QTest::mouseClick(w.Command6, Qt::LeftButton);
+    QFile written(path);
+    return written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
+}
+
 // Clicks "Import data" while the file dialog answers `path` ("" is Cancel).
 inline void import_file(frmMain& w, const QString& path)
 {
@@ -97,6 +107,20 @@ inline void drag(QWidget* widget, QPoint from, QPoint to)
 inline QRgb pixel_at(const PictureBox& plot, double x, double y)
 {
     return plot.Image().pixel(point_at(plot, x, y) - plot.contentsRect().topLeft()) | 0xff000000u;
+}
+
+// Whether a pixel within `reach` of the user point (x, y) has the colour: a line through a point
+// may pass a pixel or two off the point's own.
+inline bool color_near(const PictureBox& plot, double x, double y, QRgb color, int reach = 1)
+{
+    const QImage image = plot.Image();
+    const QPoint at = point_at(plot, x, y) - plot.contentsRect().topLeft();
+    for (int dx = -reach; dx <= reach; ++dx)
+        for (int dy = -reach; dy <= reach; ++dy)
+            if (image.valid(at + QPoint(dx, dy)) &&
+                (image.pixel(at + QPoint(dx, dy)) | 0xff000000u) == color)
+                return true;
+    return false;
 }
 
 inline int count_pixels(const PictureBox& plot, QRgb color)

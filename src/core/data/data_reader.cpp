@@ -14,6 +14,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace tolvenar {
 
@@ -139,7 +140,10 @@ public:
         ++m_file_rows;
         const double x_value = x_of(x);
         const std::optional<double> y_value = y_of(y);
+        const double previous_x = m_previous_x;
         follow_order(x_value);
+        if (std::exchange(m_marked, false) && m_file_rows > 1)
+            m_series.gap_x.push_back((previous_x + x_value) / 2);
         if (!y_value) {
             m_series.gap_x.push_back(x_value);
             return;
@@ -149,6 +153,10 @@ public:
         m_table.DataX.push_back(Cell::of_number(x_value));
         m_table.DataY.push_back(Cell::of_number(*y_value));
     }
+
+    // A marker row between the last row and the next: the data break midway between them. One
+    // at the end breaks nothing.
+    void mark() { m_marked = true; }
 
     // The spare row (unless a final marker row already is), the row count, the order, the y
     // range. Four rows with a y are needed; `file` says so of a file, else of arrays.
@@ -331,6 +339,7 @@ private:
     double m_previous_x = -std::numeric_limits<double>::infinity();
     bool m_downward = false;
     bool m_form_set = false;  // data row 1 has set the x form
+    bool m_marked = false;    // a marker row came since the last row
 };
 
 // The first line of the file after the title that holds anything but a comment; the title when
@@ -562,10 +571,12 @@ void read_pairs(std::string_view text, ImportedSeries& series, const ReadOptions
         if (fields.at_end())
             refuse(ImportFailure::EndsInsidePair);
         const Field y = next_field(fields);
-        if (detail::is_marker_row(&x, &y))
+        if (detail::is_marker_row(&x, &y)) {
             marker.keep(&x, &y);
-        else
+            rows.mark();
+        } else {
             rows.take(&x, &y, nullptr, x.line);
+        }
     }
     rows.finish(marker.pending(), true, title_row);
     series.comment_lines = fields.comment_lines();
@@ -615,10 +626,12 @@ void read_lines(std::string_view text, ImportedSeries& series, const ReadOptions
         marker.drop();
         const Field* x = column(columns->x);
         const Field* y = column(columns->y);
-        if (++data_lines > 4 && detail::is_marker_row(x, y))
+        if (++data_lines > 4 && detail::is_marker_row(x, y)) {
             marker.keep(x, y);
-        else
+            rows.mark();
+        } else {
             rows.take(x, y, column(columns->sigma), line.front().line);
+        }
     }
     if (!columns)
         throw ImportError(ImportFailure::TooFewFields, "not a data file: the file is empty");

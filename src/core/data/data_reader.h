@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The data file reader: text of comma- and line-separated fields taken as (x, y) pairs, the
-// first pair the column titles, marker rows dropped, or a table of columns under a title row
-// with any of four separators; plus the checks the rest of the import makes before it draws, so
-// that every caller accepts and refuses exactly the same files.
+// first pair the column titles, marker rows dropped as breaks in the data, or a table of columns
+// under a title row with any of four separators; plus the checks the rest of the import makes
+// before it draws, so that every caller accepts and refuses exactly the same files.
 #pragma once
 
 #include "core/data/data_table.h"
@@ -172,7 +172,9 @@ struct ImportedSeries {
     bool FieldCheckFailed = false;  // always False in a returned series: a failed check refuses
     float smallest_y = kEmptyRangeLowest;  // still the empty range only without data rows
     float largest_y = kEmptyRangeHighest;
-    std::vector<double> gap_x;     // x of every row whose y is missing, ascending: out of the table
+    // x of every row whose y is missing, and midway between its neighbours of every marker row
+    // between two rows: where the data break, ascending; out of the table.
+    std::vector<double> gap_x;
     std::vector<double> sigma;     // sigma[row]: y uncertainty of row 1..DataCount; empty: none
     XForm x_form;                  // the file's x: plain numbers, or dates as days from data row 1
     bool reversed = false;         // the file lists x downwards; the table holds them upwards

@@ -29,8 +29,8 @@ constexpr bool allows_decimal_comma(Separator separator)
 // A missing-value marker: NaN, NA or NULL in any case.
 bool is_missing_marker(std::string_view text);
 
-// A marker row, dropped from the fifth data row on: x "Break" or "break", or x or y "---",
-// exactly (absent fields are no markers).
+// A marker row, dropped from the fifth data row on as a break in the data: x "Break" or "break",
+// or x or y "---", exactly (absent fields are no markers).
 bool is_marker_row(const Field* x, const Field* y);
 
 // The number a field holds: an unquoted number, or a quoted field that is wholly one (with a

@@ -123,6 +123,18 @@ FoundModel found_model(const FitSession& session, ModelFamily family, const Resu
     return found;
 }
 
+// The values of `fit` in place of the best of best's.
+void take_fit(FoundModel& found, ModelFamily family, const refine::RefinedFit& fit)
+{
+    found.x = fit.model.x;
+    found.y = fit.model.y;
+    found.r = fit.r;
+    found.sq_dist = fit.sq_dist;
+    const FamilyMeasure measure = family_row(family).measure;
+    found.duration = measure == FamilyMeasure::Duration ? fit.measure : std::nullopt;
+    found.symmetry_index = measure == FamilyMeasure::SymmetryIndex ? fit.measure : std::nullopt;
+}
+
 std::string percent_text(double level)
 {
     return number_text(std::round(level * 1e6) / 1e4);
@@ -234,6 +246,8 @@ void note_series(FitRecord& record, const SeriesNotes& notes, const FitSession& 
     record.x_form = notes.x_form;
     record.reversed = notes.reversed;
     record.sigma_title = notes.sigma_title;
+    record.x_title = notes.x_title;
+    record.y_title = notes.y_title;
     if (!notes.gap_x.empty())
         record.gaps = gaps_within(notes.gap_x, from, to);
     record.title_row = notes.title_row;
@@ -365,7 +379,8 @@ const FamilyComparison* current_comparison(const FitSession& session, const JobR
 
 SeriesNotes notes_of(const ImportedSeries& series)
 {
-    return {series.x_form,   series.reversed, series.sigma_title, series.gap_x,
+    return {series.x_form,  series.reversed,        series.sigma_title,
+            series.x_title, series.y_title,         series.gap_x,
             series.layout.title_row, series.comment_lines};
 }
 
@@ -377,16 +392,21 @@ FitRecord make_record(const FitSession& session, const JobResults& results,
     record.file = file;
     record.request = request;
     note_series(record, notes, session, from, to);
-    if (results.comparison) {
-        record.comparison = comparison_record(*results.comparison, request.test_replicates,
+    if (const FamilyComparison* comparison = current_comparison(session, results))
+        record.comparison = comparison_record(*comparison, request.test_replicates,
                                               results.compared_crop.origin);
-        record.comparison->fitted = request.family;
-    }
     const ModelFamily family = request.family;
-    if (!session.has_best())
+    // Without a search, a refined fit asked for (a comparison's optimum shown in the window)
+    // stands as the best found, with no trial made.
+    const bool shown = !session.has_best() && request.refine && results.refined;
+    if (!session.has_best() && !shown)
         return record;
     record.found = found_model(session, family, labels);
-    if (results.refined)
+    if (shown)
+        take_fit(*record.found, family, *results.refined);
+    if (record.comparison)
+        record.comparison->fitted = family;
+    if (results.refined && request.refine)
         record.found->refined = refined_record(session, family, *results.refined,
                                                results.intervals, results.interval_request);
     return record;
@@ -506,9 +526,9 @@ FitRecord fit_series(const CheckedImport& imported, const FitRequest& request,
         }
         if (request.picture) {
             record.picture = plot::fit_picture(
-                session.table(), notes.gap_x, imported.scale.ScaleTop,
+                record, session.table(), notes.gap_x, imported.scale.ScaleTop,
                 static_cast<double>(imported.scale.ScaleTop) + imported.scale.ScaleHeight,
-                plot::picture_window(window), *record.found);
+                plot::picture_window(window));
         }
     } catch (const Refusal& refusal) {
         record.code = std::max(record.code, refusal.code());

@@ -26,6 +26,7 @@ struct SeriesNotes {
     XForm x_form;
     bool reversed = false;
     std::string sigma_title;
+    std::string x_title, y_title;
     std::vector<double> gap_x;  // x of the rows without y, ascending
     bool title_row = true;      // false: the file's first line is data
     std::size_t comment_lines = 0;
@@ -93,7 +94,8 @@ SeriesNotes notes_of(const ImportedSeries& series);
 
 // The record of what `session` and `results` hold, as `request` asked it, for `file`, on the
 // crop [from, to] (the edges as given, in data x); `labels` are the result labels the session's
-// last search left.
+// last search left. The comparison goes in when it was made on the crop now taken; with no
+// search, a refined fit asked for stands as the best found.
 FitRecord make_record(const FitSession& session, const JobResults& results,
                       const FitRequest& request, const std::string& file, double from, double to,
                       const SeriesNotes& notes, const ResultLabels& labels);

@@ -108,6 +108,7 @@ struct FitRecord {
     bool reversed = false;
     std::optional<std::size_t> gaps;
     std::string sigma_title;
+    std::string x_title, y_title;                  // the x and y columns' titles, for a picture
     bool title_row = true;                         // false: the file's first line is data
     std::size_t comment_lines = 0;                 // lines the reader skipped as comments
     std::optional<std::string> precision_warning;  // the crop is too fine for single precision

@@ -40,6 +40,14 @@ struct InputNames {
     std::string trials = "--trials ";
 };
 
+// A picture's size in pixels and its resolution, which sizes its text and lines: at 96 dots per
+// inch a point of text is 4/3 of a pixel.
+struct PictureSize {
+    int width = 640;
+    int height = 480;
+    int dpi = 96;
+};
+
 struct FitRequest {
     ModelFamily family = ModelFamily::SimpleRamp;
     std::optional<Edge> from;  // the crop's left edge; none: the first data x
@@ -63,6 +71,7 @@ struct FitRequest {
     double alpha = 0.05;                // the event test's level, in (0, 1)
     int threads = 0;                    // cores to use; 0: every usable one. Same results for any
     bool picture = false;               // the record holds the fit's picture
+    PictureSize picture_size;           // its pixels and resolution
     InputNames names;
 
     // The first search, and whether a constrained search follows it with the same counts: the

@@ -87,9 +87,7 @@ Slice slice_of(const CheckedImport& whole, double from, double to)
         part.sigma.insert(part.sigma.end(), series.sigma.begin() + begin,
                           series.sigma.begin() + end);
     }
-    for (const double x : series.gap_x)
-        if (x >= from && x <= to)
-            part.gap_x.push_back(x);
+    part.gap_x = series.gap_x;  // the record counts those within its crop, as the whole file's
     return slice;
 }
 

@@ -132,6 +132,8 @@ FamilyComparison compare_crop(std::span<const double> t, std::span<const double>
         w.push_back(1.0 / (s * s));
 
     FamilyComparison result;
+    for (const char* null : {"constant", "line"})
+        result.nulls.push_back(compare::fit_null(null, t, y, sigma));
     std::vector<std::vector<double>> residuals;
     for (const ModelFamily family : event_families()) {
         if (stopped(request.stop))

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/compare/compare.h"
+#include "core/compare/null_fit.h"
 #include "core/model/model.h"
 #include "core/model/family.h"
 #include "core/refine/refine.h"
@@ -50,6 +51,7 @@ struct FamilyComparison {
     std::vector<FamilyOptimum> optima;  // the event families that found an optimum, table order
     // Each optimum as the search's measures score it (single precision), in the same order.
     std::vector<refine::RefinedFit> fits;
+    std::vector<compare::NullFit> nulls;  // the constant and the line, in model x
     bool stopped = false;               // the stop flag cut the fits or the test short
 
     const compare::ModelRecord& chosen() const { return comparison.models[comparison.chosen]; }

@@ -63,7 +63,9 @@ frmMain::frmMain(QWidget* parent)
     font.setPointSize(9);
     font.setWeight(QFont::Normal);
     setFont(font);
-    setFixedSize(pixels_of_twips(kClientWidthTwips), pixels_of_twips(kClientHeightTwips));
+    // It opens at its design size and grows from there (Form_Resize).
+    setMinimumSize(design_size());
+    resize(design_size());
 
     createControls();
     createMenus();

@@ -50,6 +50,8 @@ public:
     ~frmMain() override;
 
     static QString design_caption();  // "Tolvenar 1.5"
+    // The client area it opens at and cannot be made smaller than: 705 x 539 pixels.
+    static QSize design_size();
     // Shows the chosen data file in the caption: "Tolvenar 1.5  (" + path + ")".
     void ShowFileInCaption(const QString& path);
     QString Caption() const { return windowTitle(); }
@@ -66,9 +68,17 @@ public:
     WorkRunner* Work = nullptr;  // search, refinement and bootstrap, off the window's thread
 
     // What the work made beside the session's search results: the refined fit shown in place
-    // of the best of best and its intervals, which go with the results they came from, and the
-    // last comparison with the crop it was made on.
+    // of the best of best and its intervals, which go with the results they came from
+    // (ForgetRefined), and the last comparison with the crop it was made on.
     JobResults Results;
+    // A comparison's model without an event shown in place of the best of best is a refined fit
+    // of two vertices named by ShownNull ("constant" or "line").
+    std::string ShownNull;
+    // The refined fit, ShownNull and the intervals gone, the "Intervals" table closed.
+    void ForgetRefined();
+    // There is something for "Save" to write: the search's best, a fit shown in its place or a
+    // comparison made on the crop now taken.
+    bool HasRecord() const;
     IntervalRequest IntervalChoice;  // the bootstrap dialog's last values
     // Asks for the bootstrap's replicates, level and seed (the dialog); nullopt: Cancel. Tests
     // answer it themselves.
@@ -183,6 +193,7 @@ public:
 
     // ---- Start-up and shell (app/) ----
     void Form_Load();
+    void Form_Resize();  // the controls' places at the window's present size
     void Command4_Click();
     void Reset();
     void Option1_Click(std::int16_t Index);
@@ -241,12 +252,16 @@ public:
     void mnuCompare1_AboutToShow();
     void mnuCompare1_Click();
     void ShowComparedFamily(ModelFamily family);  // a comparison's row double-clicked
+    void ShowComparedNull(const std::string& name);  // its "Constant" or "Straight line"
     // The bootstrap's band (behind the models), or with `bars` the bars over them.
     void DrawIntervals(bool bars);
     void Command6_Click();  // "Save"
 
     // The best of best or the refined fit in its place, as " Best fitting " shows it.
     Model ShownModel() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void createControls();

@@ -14,11 +14,10 @@ void frmMain::Reset()
     Command3->setEnabled(false);
     Check1->setEnabled(false);
     Check1->setValue(0);  // fires Check1_Click when it was ticked
-    Command6->setEnabled(false);
     apply_label_writes(*this, reset_label_writes(selected_family(*this)));
     session.forget_results();
-    Results.refined.reset();
-    Results.intervals.reset();
+    ForgetRefined();
+    Command6->setEnabled(HasRecord());  // a comparison on this crop stays
     Check1->setValue(0);
     Check1->setEnabled(false);
     Frame6->setEnabled(false);

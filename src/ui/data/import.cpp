@@ -7,6 +7,7 @@
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 #include "ui/data/column_dialog.h"
+#include "ui/plot/comparison_window.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -80,6 +81,10 @@ void frmMain::Command1_Click()
         CheckedImport imported = import_data_text(bytes, *columns);
         Series = notes_of(imported.series);
         session.load(std::move(imported.series.table), imported.series.x_form, imported.series.sigma);
+        // The comparison and its table were of the file before.
+        Results.comparison.reset();
+        if (frmComparison)
+            frmComparison->hide();
         LayOutForXForm();
         // Said once, where the file's name stands: what the fit takes differently from the file.
         QString notes;
@@ -169,8 +174,7 @@ void frmMain::Command1_Click()
         Picture1->Persist();
 
         session.forget_results();
-        Results.refined.reset();
-        Results.intervals.reset();
+        ForgetRefined();
         Command2->SetFocus();
         SayCropRefusal();  // the new series under a crop window that holds none of it
     } catch (const ImportError& error) {

@@ -24,10 +24,16 @@ namespace {
 FitRecord record_of(const frmMain& w, ModelFamily family)
 {
     const CropEdges edges = w.CropWindowEdges();
-    const FitRequest request = session_request(w.session, w.Results, family, edges);
+    FitRequest request = session_request(w.session, w.Results, family, edges);
+    // A comparison's constant or line on display is no fit of the family: the record holds the
+    // comparison alone.
+    request.refine = request.refine && w.ShownNull.empty();
     ResultLabels labels;
     labels.apply(reset_label_writes(family));
-    labels.apply(w.session.report(family).writes);
+    if (w.session.has_best())
+        labels.apply(w.session.report(family).writes);
+    else if (request.refine)
+        labels.apply(w.session.refined_report(family, *w.Results.refined).writes);
     return make_record(w.session, w.Results, request, w.state.DataFile, edges.from, edges.to,
                        w.Series, labels);
 }
@@ -44,7 +50,7 @@ std::string written(const std::string& path, const std::string& bytes)
 void frmMain::Command6_Click()
 {
     const std::optional<ModelFamily> family = selected_family(*this);
-    if (Busy() || !family || !session.has_best())
+    if (Busy() || !family || !HasRecord())
         return;
     const QFileInfo data(QString::fromStdString(state.DataFile));
     const QString path = platform.ShowSave(
@@ -59,8 +65,9 @@ void frmMain::Command6_Click()
     if (ending == QLatin1String("png") || ending == QLatin1String("svg")) {
         const double top = Picture1->ScaleTop();
         failed = plot::render_picture(
-            file, plot::fit_picture(session.table(), Series.gap_x, top, top + Picture1->ScaleHeight(),
-                                    plot::picture_window(CropWindowEdges()), *record.found));
+            file, plot::fit_picture(record, session.table(), Series.gap_x, top,
+                                    top + Picture1->ScaleHeight(),
+                                    plot::picture_window(CropWindowEdges())));
     } else if (ending == QLatin1String("csv")) {
         std::ostringstream table;
         const std::vector<Column> columns = csv_columns(record.request);

@@ -3,7 +3,7 @@
 // in the bars: the constant, the line and every event family at its optimum over the crop, the
 // event test and the choice, listed in a table window. Double-clicking an event family selects
 // its option button and shows its optimum in " Best fitting " as "Refine best fit" shows a
-// refined fit.
+// refined fit; the constant and the line show likewise (ShowComparedNull).
 #include "core/runtime/numbers.h"
 #include "ui/app/frm_main.h"
 #include "ui/app/result_labels.h"
@@ -49,7 +49,7 @@ ComparisonWindow::ComparisonWindow(QWidget* parent) : QWidget(parent, Qt::Tool)
     Table->setSelectionBehavior(QAbstractItemView::SelectRows);
     Table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     Table->horizontalHeader()->setStretchLastSection(true);
-    Table->setToolTip(QStringLiteral("Double-click an event family to show its optimum"));
+    Table->setToolTip(QStringLiteral("Double-click a model to show it as a fit"));
     connect(Table, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         if (onChoose && Table->item(row, 0))
             onChoose(Table->item(row, 0)->data(Qt::UserRole).toString().toStdString());
@@ -172,11 +172,14 @@ void frmMain::mnuCompare1_Click()
     StartJob(std::move(steps), std::make_shared<SearchObserver>(), [this](const JobOutcome&) {
         if (!Results.comparison)
             return;
+        Command6->setEnabled(HasRecord());
         if (frmComparison == nullptr) {
             frmComparison = new ComparisonWindow(this);
             frmComparison->onChoose = [this](const std::string& name) {
                 if (const std::optional<ModelFamily> family = family_from_name(name))
                     ShowComparedFamily(*family);
+                else
+                    ShowComparedNull(name);
             };
         }
         const std::size_t replicates = Results.comparison_request.replicates;
@@ -205,6 +208,7 @@ void frmMain::ShowComparedFamily(ModelFamily family)
     apply_label_writes(*this, session.refined_report(family, shown).writes);
     Picture1->Cls();
     DrawBestOfBest();
+    Command6->setEnabled(HasRecord());
 }
 
 }  // namespace tolvenar

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // "Compare families…" of the working plot's popup menu: the table window of the comparison,
 // one row a model sorted by BIC with the chosen one marked, and the event test's p below.
-// Double-clicking an event family's row hands its short name to the window.
+// Double-clicking a row hands its model's short name to the window.
 #pragma once
 
 #include "core/session/family_comparison.h"

@@ -14,6 +14,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tolvenar {
@@ -153,6 +154,24 @@ void IntervalsWindow::showLines(const std::vector<IntervalLine>& lines, double l
         }
     }
     Note->setText(note);
+    fitColumnsToText();
+}
+
+// The columns share the width evenly, each at least as wide as the widest text of any (dates
+// and date-times are long); the window widens to show them whole.
+void IntervalsWindow::fitColumnsToText()
+{
+    QHeaderView& header = *Table->horizontalHeader();
+    const QAbstractItemView& view = *Table;  // where the column's size hint is public
+    int widest = 0;
+    for (int column = 0; column < Table->columnCount(); ++column)
+        widest = std::max({widest, view.sizeHintForColumn(column), header.sectionSizeHint(column)});
+    header.setMinimumSectionSize(widest);
+    const QMargins margins = layout()->contentsMargins();
+    const int needed = widest * Table->columnCount() + 2 * Table->frameWidth() + margins.left() +
+                       margins.right();
+    if (needed > width())
+        resize(needed, height());
 }
 
 QString IntervalsWindow::text() const

@@ -85,6 +85,9 @@ public:
     QTableWidget* Table = nullptr;
     QLabel* Note = nullptr;
     QPushButton* CopyButton = nullptr;
+
+private:
+    void fitColumnsToText();
 };
 
 // "90 %" for a level of 0.9.

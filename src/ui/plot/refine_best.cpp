@@ -135,8 +135,7 @@ void frmMain::mnuRefine1_Click()
     const std::optional<ModelFamily> family = selected_family(*this);
     if (!family || !session.has_best() || Busy())
         return;
-    Results.refined.reset();
-    Results.intervals.reset();
+    ForgetRefined();
     start_refine(*this, *family, std::nullopt);
 }
 

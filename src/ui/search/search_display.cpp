@@ -208,7 +208,7 @@ void show_search_finished(frmMain& w)
     w.Command5->setEnabled(true);
     w.Command7->setEnabled(true);
     w.Check2->setEnabled(true);
-    w.Command6->setEnabled(w.session.has_best());  // "Save"
+    w.Command6->setEnabled(w.HasRecord());  // "Save"
     w.DrawBestOfBest();
     w.DrawConstraint();  // whatever "Show constraint" says
     set_screen_mouse_pointer(pointer::kDefault);

@@ -46,8 +46,7 @@ void frmMain::Command2_Click()
     session.convergence_scale() = {Picture3->ScaleTop(), Picture3->ScaleHeight(),
                                    Picture3->ScaleWidth()};
     // A new search leaves the refined fit and its intervals behind.
-    Results.refined.reset();
-    Results.intervals.reset();
+    ForgetRefined();
 
     StartJob(std::move(steps), std::make_shared<SearchDisplay>(*this, *Work),
              [this, request, names](const JobOutcome& outcome) {
@@ -79,9 +78,8 @@ void frmMain::Text6_Change()
     DrawCrop();
     Picture1->Persist();
     session.forget_results();
-    Results.refined.reset();
-    Results.intervals.reset();
-    Command6->setEnabled(false);  // nothing to save
+    ForgetRefined();
+    Command6->setEnabled(HasRecord());
     const bool typing = Text6->hasFocus();
     Check1->setValue(0);  // its click handler moves the focus to "Run"
     Check1->setEnabled(false);

@@ -2,6 +2,7 @@
 // What every control of the window shares: placement in twips and its own Enabled flag.
 #pragma once
 
+#include <QMargins>
 #include <QRect>
 #include <QWidget>
 
@@ -34,12 +35,11 @@ public:
             this->setFocus(Qt::OtherFocusReason);
     }
 
-    // Left, Top, Width, Height in twips.
+    // Left, Top, Width, Height in twips: the place at the window's design size.
     void place(int left, int top, int width, int height)
     {
         m_twips = QRect(left, top, width, height);
-        this->setGeometry(pixels_of_twips(left), pixels_of_twips(top), pixels_of_twips(width),
-                          pixels_of_twips(height));
+        showPlace();
     }
     int Left() const { return m_twips.x(); }
     int Top() const { return m_twips.y(); }
@@ -48,8 +48,25 @@ public:
     void setLeft(int twips) { place(twips, Top(), Width(), Height()); }
     void setTop(int twips) { place(Left(), twips, Width(), Height()); }
 
+    // On a window grown beyond its design size: how far, in pixels, each edge of the control
+    // lies from its design place.
+    void setShift(const QMargins& shift)
+    {
+        m_shift = shift;
+        showPlace();
+    }
+
 private:
+    void showPlace()
+    {
+        this->setGeometry(pixels_of_twips(m_twips.x()) + m_shift.left(),
+                          pixels_of_twips(m_twips.y()) + m_shift.top(),
+                          pixels_of_twips(m_twips.width()) + m_shift.right() - m_shift.left(),
+                          pixels_of_twips(m_twips.height()) + m_shift.bottom() - m_shift.top());
+    }
+
     QRect m_twips;
+    QMargins m_shift;
 };
 
 }  // namespace tolvenar

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
 
 namespace tolvenar {
 
@@ -104,16 +105,18 @@ QImage blank_image(QSize device_size, qreal ratio, QRgb color)
     return image;
 }
 
-// `old` redrawn at a new size or pixel ratio; the part beyond the old size takes `color`.
-QImage resampled(const QImage& old, QSize device_size, qreal ratio, QRgb color)
-{
-    QImage image = blank_image(device_size, ratio, color);
-    if (!old.isNull()) {
-        QPainter painter(&image);
-        painter.drawImage(QRectF(QPointF(0, 0), old.deviceIndependentSize()), old);
+// Logical pixels from the area's top-left corner of user points in a scale, in double: no float
+// input overflows here.
+struct PixelMap {
+    double left, top, px_per_x, px_per_y;
+    PixelMap(const DrawnScale& scale, QSizeF area)
+        : left(scale.left), top(scale.top), px_per_x(area.width() / scale.width),
+          px_per_y(area.height() / scale.height)
+    {
     }
-    return image;
-}
+    double u(double x) const { return (x - left) * px_per_x; }
+    double v(double y) const { return (y - top) * px_per_y; }
+};
 
 }  // namespace
 
@@ -215,14 +218,29 @@ void PictureBox::setScaleHeight(double value)
 
 ScaleAxis PictureBox::axisX() const
 {
-    return {ScaleLeft(), ScaleWidth(),
-            std::max(1.0, static_cast<double>(contentsRect().width()) * kTwipsPerPixel)};
+    return axisX(contentsRect().size());
 }
 
 ScaleAxis PictureBox::axisY() const
 {
-    return {ScaleTop(), ScaleHeight(),
-            std::max(1.0, static_cast<double>(contentsRect().height()) * kTwipsPerPixel)};
+    return axisY(contentsRect().size());
+}
+
+ScaleAxis PictureBox::axisX(QSize area) const
+{
+    const double twips = static_cast<double>(area.width()) * kTwipsPerPixel;
+    return {ScaleLeft(), m_userScale ? m_scaleWidth : twips, std::max(1.0, twips)};
+}
+
+ScaleAxis PictureBox::axisY(QSize area) const
+{
+    const double twips = static_cast<double>(area.height()) * kTwipsPerPixel;
+    return {ScaleTop(), m_userScale ? m_scaleHeight : twips, std::max(1.0, twips)};
+}
+
+DrawnScale PictureBox::drawnScale() const
+{
+    return {ScaleLeft(), ScaleTop(), ScaleWidth(), ScaleHeight()};
 }
 
 void PictureBox::setDrawWidth(int pixels)
@@ -239,8 +257,54 @@ void PictureBox::ensureImage() const
     if (m_image.size() == device_size && m_image.devicePixelRatio() == ratio)
         return;
     endPainting();
-    m_image = resampled(m_image, device_size, ratio, m_backColor);
-    m_background = resampled(m_background, device_size, ratio, m_backColor);
+    // Drawn again rather than stretched: lines keep their widths, and the background picture
+    // its own strokes.
+    m_background = blank_image(device_size, ratio, m_backColor);
+    replay(m_background, 0, m_record.persisted());
+    m_image = m_background;
+    replay(m_image, m_record.persisted(), m_record.strokes().size());
+}
+
+// Draws onto an image of the plot's area, with the pen it last set.
+struct PictureBox::Canvas {
+    QPainter& painter;
+    PenInUse& pen;
+    QSizeF area;
+
+    void line(const DrawnScale& scale, float x1, float y1, float x2, float y2, QRgb color,
+              int width);
+    // True when the box is filled and covers the whole area.
+    bool box(const DrawnScale& scale, float x1, float y1, float x2, float y2, QRgb color,
+             int width, bool filled);
+    void polygon(const DrawnScale& scale, std::span<const DrawingRecord::PolygonPoint> points,
+                 QRgb color);
+};
+
+void PictureBox::replay(QImage& image, std::size_t from, std::size_t to) const
+{
+    if (from == to)
+        return;
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    PenInUse pen;
+    Canvas canvas{painter, pen, QSizeF(contentsRect().size())};
+    for (std::size_t i = from; i < to; ++i) {
+        const Stroke& stroke = m_record.strokes()[i];
+        if (stroke.kind == StrokeKind::Polygon) {
+            canvas.polygon(stroke.scale, m_record.polygonPoints(stroke), stroke.color);
+            continue;
+        }
+        const auto points = m_record.points(stroke);
+        if (stroke.kind == StrokeKind::Polyline) {
+            for (std::size_t k = 1; k < points.size(); ++k)
+                canvas.line(stroke.scale, points[k - 1].first, points[k - 1].second,
+                            points[k].first, points[k].second, stroke.color, stroke.width);
+        } else {
+            canvas.box(stroke.scale, points[0].first, points[0].second, points[1].first,
+                       points[1].second, stroke.color, stroke.width,
+                       stroke.kind == StrokeKind::FilledBox);
+        }
+    }
 }
 
 QPainter& PictureBox::painter()
@@ -250,7 +314,7 @@ QPainter& PictureBox::painter()
         m_painter = std::make_unique<QPainter>(&m_image);
         m_painter->setRenderHint(QPainter::Antialiasing, false);
         m_paintArea = QSizeF(contentsRect().size());
-        m_penWidth = 0;
+        m_pen = {};
     }
     return *m_painter;
 }
@@ -263,20 +327,26 @@ void PictureBox::endPainting() const
     }
 }
 
-void PictureBox::usePen(QRgb color, Qt::PenCapStyle cap)
+void PictureBox::PenInUse::use(QPainter& painter, QRgb new_color, int new_width,
+                               Qt::PenCapStyle new_cap)
 {
-    if (m_penWidth == m_drawWidth && m_penColor == color && m_penCap == cap)
+    if (width == new_width && color == new_color && cap == new_cap)
         return;
-    m_painter->setPen(QPen(QColor::fromRgb(color), m_drawWidth, Qt::SolidLine, cap,
-                           cap == Qt::RoundCap ? Qt::RoundJoin : Qt::MiterJoin));
-    m_penColor = color;
-    m_penWidth = m_drawWidth;
-    m_penCap = cap;
+    painter.setPen(QPen(QColor::fromRgb(new_color), new_width, Qt::SolidLine, new_cap,
+                        new_cap == Qt::RoundCap ? Qt::RoundJoin : Qt::MiterJoin));
+    color = new_color;
+    width = new_width;
+    cap = new_cap;
 }
 
 void PictureBox::resizeEvent(QResizeEvent* event)
 {
     endPainting();  // the next drawing follows the new area
+    if (!m_userScale)
+        scaleWritten();  // the twips scale is the area's
+    for (QObject* child : children())
+        if (auto* shape = dynamic_cast<tolvenar::Shape*>(child))
+            shape->followContainer();
     Control<QFrame>::resizeEvent(event);
 }
 
@@ -288,52 +358,91 @@ void PictureBox::showLater()
     }
 }
 
+void PictureBox::Canvas::line(const DrawnScale& scale, float x1, float y1, float x2, float y2,
+                              QRgb color, int width)
+{
+    const PixelMap map(scale, area);
+    double u1 = map.u(x1);
+    double v1 = map.v(y1);
+    double u2 = map.u(x2);
+    double v2 = map.v(y2);
+    if (std::isnan(u1) || std::isnan(v1) || std::isnan(u2) || std::isnan(v2))
+        return;
+    const double margin = width + 2.0;
+    const QRectF bounds = QRectF(QPointF(0, 0), area).adjusted(-margin, -margin, margin, margin);
+    if (!clip_segment(u1, v1, u2, v2, bounds))
+        return;
+    pen.use(painter, color, width, width > 1 ? Qt::RoundCap : Qt::SquareCap);
+    painter.drawLine(QLineF(u1, v1, u2, v2));
+}
+
+bool PictureBox::Canvas::box(const DrawnScale& scale, float x1, float y1, float x2, float y2,
+                             QRgb color, int width, bool filled)
+{
+    const PixelMap map(scale, area);
+    const double u1 = map.u(x1);
+    const double v1 = map.v(y1);
+    const double u2 = map.u(x2);
+    const double v2 = map.v(y2);
+    if (std::isnan(u1) || std::isnan(v1) || std::isnan(u2) || std::isnan(v2))
+        return false;
+    const double margin = width + 2.0;
+    const QRectF bounds = QRectF(QPointF(0, 0), area).adjusted(-margin, -margin, margin, margin);
+    // Edges beyond the margin are invisible anyway; clamping keeps the visible ones exact.
+    const auto clamp_x = [&](double u) { return std::clamp(u, bounds.left(), bounds.right()); };
+    const auto clamp_y = [&](double v) { return std::clamp(v, bounds.top(), bounds.bottom()); };
+    const double box_left = clamp_x(std::min(u1, u2));
+    const double box_right = clamp_x(std::max(u1, u2));
+    const double box_top = clamp_y(std::min(v1, v2));
+    const double box_bottom = clamp_y(std::max(v1, v2));
+    if (!filled) {
+        pen.use(painter, color, width, Qt::SquareCap);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(QPointF(box_left, box_top), QPointF(box_right, box_bottom)));
+        return false;
+    }
+    // Whole pixels from the first corner's to the second's, both included.
+    const QRectF pixels(QPointF(std::floor(box_left), std::floor(box_top)),
+                        QPointF(std::floor(box_right) + 1.0, std::floor(box_bottom) + 1.0));
+    painter.fillRect(pixels, QColor::fromRgb(color));
+    return pixels.contains(QRectF(QPointF(0, 0), area));
+}
+
+void PictureBox::Canvas::polygon(const DrawnScale& scale,
+                                 std::span<const DrawingRecord::PolygonPoint> points, QRgb color)
+{
+    const PixelMap map(scale, area);
+    // Far corners are clamped well outside the area: the visible part stays, and no pixel
+    // coordinate overflows the painter.
+    const double reach = 4.0 * (area.width() + area.height());
+    QPolygonF polygon;
+    polygon.reserve(static_cast<qsizetype>(points.size()));
+    for (const auto& [x, y] : points) {
+        const double u = map.u(x);
+        const double v = map.v(y);
+        if (std::isnan(u) || std::isnan(v))
+            return;
+        polygon << QPointF(std::clamp(u, -reach, reach), std::clamp(v, -reach, reach));
+    }
+    painter.setPen(Qt::NoPen);
+    pen.width = 0;  // the pen is to be set again for the next line
+    painter.setBrush(QColor::fromRgba(color));
+    painter.drawPolygon(polygon);
+    painter.setBrush(Qt::NoBrush);
+}
+
 void PictureBox::Line(float x1, float y1, float x2, float y2, QRgb color, LineKind kind)
 {
     QPainter& p = painter();
-    const QRectF area(QPointF(0, 0), m_paintArea);
-    // Logical pixels from the area's top-left corner, in double: no float input overflows here.
-    const double left = ScaleLeft();
-    const double top = ScaleTop();
-    const double px_per_x = area.width() / ScaleWidth();
-    const double px_per_y = area.height() / ScaleHeight();
-    double u1 = (x1 - left) * px_per_x;
-    double v1 = (y1 - top) * px_per_y;
-    double u2 = (x2 - left) * px_per_x;
-    double v2 = (y2 - top) * px_per_y;
-    if (std::isnan(u1) || std::isnan(v1) || std::isnan(u2) || std::isnan(v2))
-        return;
-    const double margin = m_drawWidth + 2.0;
-    const QRectF bounds = area.adjusted(-margin, -margin, margin, margin);
-
-    switch (kind) {
-    case LineKind::Line:
-        if (!clip_segment(u1, v1, u2, v2, bounds))
-            return;
-        usePen(color, m_drawWidth > 1 ? Qt::RoundCap : Qt::SquareCap);
-        p.drawLine(QLineF(u1, v1, u2, v2));
-        break;
-    case LineKind::Box:
-    case LineKind::FilledBox: {
-        // Edges beyond the margin are invisible anyway; clamping keeps the visible ones exact.
-        const auto clamp_x = [&](double u) { return std::clamp(u, bounds.left(), bounds.right()); };
-        const auto clamp_y = [&](double v) { return std::clamp(v, bounds.top(), bounds.bottom()); };
-        const double box_left = clamp_x(std::min(u1, u2));
-        const double box_right = clamp_x(std::max(u1, u2));
-        const double box_top = clamp_y(std::min(v1, v2));
-        const double box_bottom = clamp_y(std::max(v1, v2));
-        if (kind == LineKind::FilledBox) {
-            // Whole pixels from the first corner's to the second's, both included.
-            p.fillRect(QRectF(QPointF(std::floor(box_left), std::floor(box_top)),
-                              QPointF(std::floor(box_right) + 1.0, std::floor(box_bottom) + 1.0)),
-                       QColor::fromRgb(color));
-        } else {
-            usePen(color, Qt::SquareCap);
-            p.setBrush(Qt::NoBrush);
-            p.drawRect(QRectF(QPointF(box_left, box_top), QPointF(box_right, box_bottom)));
-        }
-        break;
-    }
+    Canvas canvas{p, m_pen, m_paintArea};
+    const DrawnScale scale = drawnScale();
+    if (kind == LineKind::Line) {
+        m_record.line(scale, {x1, y1}, {x2, y2}, color, m_drawWidth);
+        canvas.line(scale, x1, y1, x2, y2, color, m_drawWidth);
+    } else {
+        const bool filled = kind == LineKind::FilledBox;
+        const bool covers = canvas.box(scale, x1, y1, x2, y2, color, m_drawWidth, filled);
+        m_record.box(scale, {x1, y1}, {x2, y2}, color, m_drawWidth, filled, covers);
     }
     showLater();
 }
@@ -343,27 +452,10 @@ void PictureBox::Polygon(const std::vector<std::pair<double, double>>& points, Q
     if (points.size() < 3)
         return;
     QPainter& p = painter();
-    const double left = ScaleLeft();
-    const double top = ScaleTop();
-    const double px_per_x = m_paintArea.width() / ScaleWidth();
-    const double px_per_y = m_paintArea.height() / ScaleHeight();
-    // Far corners are clamped well outside the area: the visible part stays, and no pixel
-    // coordinate overflows the painter.
-    const double reach = 4.0 * (m_paintArea.width() + m_paintArea.height());
-    QPolygonF polygon;
-    polygon.reserve(static_cast<qsizetype>(points.size()));
-    for (const auto& [x, y] : points) {
-        const double u = (x - left) * px_per_x;
-        const double v = (y - top) * px_per_y;
-        if (std::isnan(u) || std::isnan(v))
-            return;
-        polygon << QPointF(std::clamp(u, -reach, reach), std::clamp(v, -reach, reach));
-    }
-    p.setPen(Qt::NoPen);
-    m_penWidth = 0;  // the pen is to be set again for the next line
-    p.setBrush(QColor::fromRgba(color));
-    p.drawPolygon(polygon);
-    p.setBrush(Qt::NoBrush);
+    Canvas canvas{p, m_pen, m_paintArea};
+    const DrawnScale scale = drawnScale();
+    m_record.polygon(scale, points, color);
+    canvas.polygon(scale, points, color);
     showLater();
 }
 
@@ -371,6 +463,7 @@ void PictureBox::setBackColor(QRgb color)
 {
     ensureImage();
     endPainting();
+    m_record.erase();
     m_backColor = color;
     m_image.fill(color);
     m_background.fill(color);
@@ -381,6 +474,7 @@ void PictureBox::Cls()
 {
     ensureImage();
     endPainting();
+    m_record.clear();
     m_image = m_background;
     showLater();
 }
@@ -389,6 +483,7 @@ void PictureBox::Persist()
 {
     ensureImage();
     endPainting();
+    m_record.persist();
     m_background = m_image;
 }
 
@@ -465,11 +560,27 @@ Shape::Shape(QWidget* container)
     setAttribute(Qt::WA_NoSystemBackground);
 }
 
-ScaleAxis Shape::axis(int field) const
+ScaleAxis Shape::axis(int field, QSize area) const
 {
     if (m_plot)
-        return field % 2 == 0 ? m_plot->axisX() : m_plot->axisY();
+        return field % 2 == 0 ? m_plot->axisX(area) : m_plot->axisY(area);
     return {};  // twips: start 0, one user unit per twip
+}
+
+ScaleAxis Shape::axis(int field) const
+{
+    return axis(field, m_plot ? m_plot->contentsRect().size() : QSize());
+}
+
+float Shape::userValue(int field, const ScaleAxis& a) const
+{
+    return static_cast<float>(field < 2 ? a.user_at(m_twips[field])
+                                        : a.user_length(m_twips[field]));
+}
+
+void Shape::setTwips(int field, float user, const ScaleAxis& a)
+{
+    m_twips[field] = field < 2 ? a.twips_at(user) : a.twips_length(user);
 }
 
 const std::array<float, 4>& Shape::userValues() const
@@ -477,11 +588,8 @@ const std::array<float, 4>& Shape::userValues() const
     const std::uint64_t generation = m_plot ? m_plot->scaleGeneration() : 0;
     if (m_userValid && generation == m_generation)
         return m_user;
-    for (int field = 0; field < 4; ++field) {
-        const ScaleAxis a = axis(field);
-        const double value = field < 2 ? a.user_at(m_twips[field]) : a.user_length(m_twips[field]);
-        m_user[field] = static_cast<float>(value);
-    }
+    for (int field = 0; field < 4; ++field)
+        m_user[field] = userValue(field, axis(field));
     m_generation = generation;
     m_userValid = true;
     return m_user;
@@ -493,8 +601,7 @@ void Shape::write(int field, double value)
     if (field >= 2 && single < 0.0f)
         throw Fault(FaultKind::InvalidPropertyValue, field == 2 ? "Shape.Width" : "Shape.Height");
     userValues();  // the other fields in the current scale
-    const ScaleAxis a = axis(field);
-    m_twips[field] = field < 2 ? a.twips_at(single) : a.twips_length(single);
+    setTwips(field, single, axis(field));
     m_user[field] = single;
     reposition();
 }
@@ -506,8 +613,34 @@ void Shape::place(double left, double top, double width, double height)
     reposition();
 }
 
+void Shape::followContainer()
+{
+    if (!m_plot || m_area.isEmpty() || m_area == m_plot->contentsRect().size())
+        return;
+    const QSize area = m_plot->contentsRect().size();
+    if (m_plot->UserScaled()) {
+        const bool known = m_userValid && m_generation == m_plot->scaleGeneration();
+        for (int field = 0; field < 4; ++field) {
+            if (!known)
+                m_user[field] = userValue(field, axis(field, m_area));
+            setTwips(field, m_user[field], axis(field, area));
+        }
+        m_generation = m_plot->scaleGeneration();
+        m_userValid = true;
+    } else {
+        const double across = static_cast<double>(area.width()) / m_area.width();
+        const double down = static_cast<double>(area.height()) / m_area.height();
+        m_twips = {m_twips[0] * across, m_twips[1] * down, m_twips[2] * across,
+                   m_twips[3] * down};
+        m_userValid = false;
+    }
+    reposition();
+}
+
 void Shape::reposition()
 {
+    if (m_plot)
+        m_area = m_plot->contentsRect().size();
     const QPoint origin = m_plot ? m_plot->contentsRect().topLeft() : QPoint();
     const auto pixels = [](double twips, double low) {
         return static_cast<int>(std::lround(std::clamp(twips / kTwipsPerPixel, low, kFarPixels)));

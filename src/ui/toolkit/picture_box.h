@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A plot control: a drawing area with a user scale and a persistent image. Drawings go into the
-// current image; a background picture keeps what was persisted so that Cls returns to it.
+// current image; a background picture keeps what was persisted so that Cls returns to it. When
+// the area changes size, both are drawn again at the new size from what was drawn, each line in
+// the scale it was drawn in.
 #pragma once
 
 #include "ui/toolkit/control.h"
+#include "ui/toolkit/drawing_record.h"
 
 #include <QFrame>
 #include <QImage>
@@ -64,6 +67,9 @@ public:
     void setScaleHeight(double value);
     ScaleAxis axisX() const;
     ScaleAxis axisY() const;
+    ScaleAxis axisX(QSize area) const;  // the same for a drawing area of `area` pixels
+    ScaleAxis axisY(QSize area) const;
+    bool UserScaled() const { return m_userScale; }  // a user scale was set; else twips
     std::uint64_t scaleGeneration() const { return m_scaleGeneration; }  // changes on every write
 
     // Draws from (x1, y1) to (x2, y2) in user units at DrawWidth logical pixels: a line, a box
@@ -103,11 +109,12 @@ protected:
 private:
     void enterUserScale();
     void scaleWritten();
+    DrawnScale drawnScale() const;
     void deliver(const MouseHandler& handler, std::int16_t button, const QMouseEvent& event);
     void ensureImage() const;  // follows the area's size and the screen's pixel ratio
+    void replay(QImage& image, std::size_t from, std::size_t to) const;  // strokes [from, to)
     QPainter& painter();       // opened on the current image until the next copy of it
     void endPainting() const;
-    void usePen(QRgb color, Qt::PenCapStyle cap);
     void showLater();
 
     bool m_userScale = false;
@@ -124,9 +131,16 @@ private:
     mutable QImage m_background;
     mutable std::unique_ptr<QPainter> m_painter;
     QSizeF m_paintArea;          // the drawing area's logical size while m_painter is open
-    QRgb m_penColor = 0;         // the painter's pen while it is open; width 0 = none set
-    int m_penWidth = 0;
-    Qt::PenCapStyle m_penCap = Qt::SquareCap;
+    // The painter's pen while it is open: width 0 = none set.
+    struct PenInUse {
+        QRgb color = 0;
+        int width = 0;
+        Qt::PenCapStyle cap = Qt::SquareCap;
+        void use(QPainter& painter, QRgb color, int width, Qt::PenCapStyle cap);
+    };
+    mutable PenInUse m_pen;
+    struct Canvas;
+    DrawingRecord m_record;  // what the current image and the background picture hold
 };
 
 // A rectangle control over its container. Left, Top, Width and Height are in the container's
@@ -148,6 +162,10 @@ public:
     void setWidth(double value) { write(2, value); }
     void setHeight(double value) { write(3, value); }
     void place(double left, double top, double width, double height);  // twips in the container
+    // The container's drawing area changed size: on a user scale the shape keeps standing for
+    // the same values, its Left, Top, Width and Height reading back exactly as before; on the
+    // twips scale it keeps its share of the area.
+    void followContainer();
 
     QRgb BorderColor() const { return m_borderColor; }
     void setBorderColor(QRgb color);
@@ -156,12 +174,16 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    ScaleAxis axis(int field) const;
+    ScaleAxis axis(int field, QSize area) const;  // field 0..3: left, top, width, height
+    ScaleAxis axis(int field) const;              // at the container's present size
+    float userValue(int field, const ScaleAxis& axis) const;  // of m_twips
+    void setTwips(int field, float user, const ScaleAxis& axis);
     const std::array<float, 4>& userValues() const;
     void write(int field, double value);
     void reposition();
 
     PictureBox* m_plot = nullptr;         // the container's scale; null: twips
+    QSize m_area;                         // the container's drawing area m_twips are placed in
     std::array<double, 4> m_twips{};      // left, top, width, height in twips
     mutable std::array<float, 4> m_user{};  // the same in the scale of m_generation
     mutable std::uint64_t m_generation = 0;

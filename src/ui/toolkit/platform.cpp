@@ -15,6 +15,8 @@
 #include <QPointer>
 #include <QStandardPaths>
 
+#include <memory>
+
 namespace tolvenar {
 
 namespace {
@@ -50,16 +52,33 @@ int g_screen_pointer = pointer::kDefault;  // the screen-wide pointer code last 
 Platform desktop_platform(QWidget* window)
 {
     const QPointer<QWidget> parent(window);
+    // The folders the dialogs last chose in, for as long as the program runs.
+    struct Folders {
+        QString open;
+        QString save;
+    };
+    const auto folders = std::make_shared<Folders>();
     Platform platform;
     platform.MsgBox = [parent](const QString& prompt, MsgBoxButtons buttons, const QString& title) {
         return ask(parent, prompt, buttons, title);
     };
-    platform.ShowOpen = [parent](const QString& filter) {
-        return QFileDialog::getOpenFileName(parent, QString(), examples_folder(), filter);
+    platform.ShowOpen = [parent, folders](const QString& filter) {
+        const QString chosen = QFileDialog::getOpenFileName(
+            parent, QString(), folders->open.isEmpty() ? examples_folder() : folders->open, filter);
+        if (!chosen.isEmpty())
+            folders->open = QFileInfo(chosen).absolutePath();
+        return chosen;
     };
     // The file name field has the focus: a full path typed and Return saves there.
-    platform.ShowSave = [parent](const QString& filter, const QString& suggested) {
-        return QFileDialog::getSaveFileName(parent, QStringLiteral("Save"), suggested, filter);
+    platform.ShowSave = [parent, folders](const QString& filter, const QString& suggested) {
+        const QString start = folders->save.isEmpty()
+                                  ? suggested
+                                  : QDir(folders->save).filePath(QFileInfo(suggested).fileName());
+        const QString chosen =
+            QFileDialog::getSaveFileName(parent, QStringLiteral("Save"), start, filter);
+        if (!chosen.isEmpty())
+            folders->save = QFileInfo(chosen).absolutePath();
+        return chosen;
     };
     platform.Beep = [] { QApplication::beep(); };
     platform.MonotonicSeconds = &monotonic_seconds;

@@ -28,8 +28,10 @@ struct Platform {
     // Shows `prompt` with a title and OK or Yes/No (Yes the default, no icon); returns the answer.
     std::function<int(const QString& prompt, MsgBoxButtons buttons, const QString& title)> MsgBox;
     // Asks for a file to open with a Qt name filter such as "DataFile(*.csv)"; "" = cancelled.
+    // The desktop's starts in the folder it last opened from, at first in the examples.
     std::function<QString(const QString& filter)> ShowOpen;
-    // Asks where to save, starting at `suggested`, with a Qt name filter; "" = cancelled.
+    // Asks where to save, starting at `suggested`, with a Qt name filter; "" = cancelled. The
+    // desktop's puts the suggested name in the folder it last saved to, once it has.
     std::function<QString(const QString& filter, const QString& suggested)> ShowSave;
     std::function<void()> Beep;
     // Seconds on a monotonic clock for the search's time estimate; only differences matter.

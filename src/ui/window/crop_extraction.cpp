@@ -8,18 +8,21 @@
 #include "core/window/crop.h"
 #include "ui/app/result_labels.h"
 #include "ui/model/model_controls.h"
+#include "ui/plot/comparison_window.h"
 
 namespace tolvenar {
 
 namespace {
 
 // What a search left on display, which a new crop no longer matches: the report, the best of
-// best with its boxes, "Constrain" (its boxes are gone) and the display settings.
+// best with its boxes, "Constrain" (its boxes are gone), the display settings, and the tables of
+// the intervals and of a comparison made on another crop.
 void forget_results(frmMain& w)
 {
     w.session.forget_results();
-    w.Results.refined.reset();
-    w.Results.intervals.reset();
+    w.ForgetRefined();
+    if (w.frmComparison && !w.CurrentComparison())  // the table goes with the crop it was made on
+        w.frmComparison->hide();
     w.Check1->setValue(0);  // fires Check1_Click when it was ticked
     w.Check1->setEnabled(false);
     w.Frame6->setEnabled(false);

@@ -115,6 +115,13 @@ std::optional<std::string> frmMain::XNumberText(const QString& text) const
     const XForm& form = session.x_form();
     if (!form.is_date())
         return text.toStdString();
+    // A date-time is complete with the file's fields of the time of day: typed key by key it
+    // passes its bare date and its hours and minutes first, which would move the bound there.
+    if (form.kind == XKind::DateTime) {
+        const std::optional<IsoTime> time = parse_iso_time(text.toStdString());
+        if (!time || time->time_fields < form.time_fields)
+            return std::nullopt;
+    }
     const std::optional<double> x = parse_x(text.toStdString(), form);
     if (!x)
         return std::nullopt;
