@@ -93,6 +93,25 @@ BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
                           const BootstrapSettings& settings,
                           IntervalMethod method = IntervalMethod::Symmetric);
 
+// Replicates of several refined fits made together, for differences between their values: each
+// series' settings as its own bootstrap takes them (the replicate count, seed, threads and stop
+// of the first). Where every crop has the same x, the draws are shared ("joint"): the same
+// blocks of rows, of the longest block any series asks, or the same rows' AR(1) innovations,
+// so that the replicates keep the correlation between the series' noise. Otherwise each series
+// draws from a stream of its own. Replicate b of every series comes from stream_key(seed, b),
+// whatever the threads.
+struct JointSeries {
+    const FitCrop* crop = nullptr;
+    const RefinedFit* fit = nullptr;
+    BootstrapSettings settings;
+};
+struct JointReplicates {
+    bool joint = false;
+    std::vector<std::vector<std::optional<Replicate>>> replicates;  // [series][replicate]
+    std::size_t done = 0;  // replicates made to the end for every series
+};
+JointReplicates joint_replicates(std::span<const JointSeries> series);
+
 // The band the replicates' curves span at `level`: at each of `samples` x spread evenly from
 // `left` to `right` (model x), the (1 - level) / 2 and (1 + level) / 2 quantiles of the values
 // of the replicates that found a model. Empty with fewer than two such replicates.
