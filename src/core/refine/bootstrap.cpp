@@ -222,11 +222,18 @@ std::optional<Replicate> fit_replicate(const FitCrop& crop, const Resampler& res
     return fit_replicate_y(crop, resampler, resampler.draw(random), fit, settings, key);
 }
 
-// The noise of the replicates of `fit` over `crop`, and how it is made, into `result`.
+// The noise of the replicates of `fit` over `crop`, and how it is made, into `result`. The
+// curve is the search's own values of the model, or with `exact` the polyline itself at each
+// point: the search's values leave a point on the crop's right edge at 0 when single precision
+// puts it past the last vertex, whose residual is then the whole level.
 Resampler resampler_of(const FitCrop& crop, const RefinedFit& fit,
-                       const BootstrapSettings& settings, BootstrapResult& result)
+                       const BootstrapSettings& settings, BootstrapResult& result,
+                       bool exact = false)
 {
-    const std::vector<float> values = CropMeasures(crop).values(fit.model);
+    std::vector<float> values = CropMeasures(crop).values(fit.model);
+    if (exact)
+        for (std::size_t i = 0; i < static_cast<std::size_t>(crop.points()); ++i)
+            values[i + 1] = static_cast<float>(model_value_at(fit.model, crop.t(i)));
     const auto n = static_cast<std::size_t>(crop.points());
     Resampler resampler;
     std::vector<double>& residuals = resampler.residuals;
@@ -488,7 +495,7 @@ JointReplicates joint_replicates(std::span<const JointSeries> series)
     std::vector<Resampler> resamplers;
     for (const JointSeries& s : series) {
         BootstrapResult how;
-        resamplers.push_back(resampler_of(*s.crop, *s.fit, s.settings, how));
+        resamplers.push_back(resampler_of(*s.crop, *s.fit, s.settings, how, true));
     }
     out.joint = std::all_of(resamplers.begin(), resamplers.end(), [&](const Resampler& r) {
         return r.t == resamplers.front().t && r.method == resamplers.front().method;
