@@ -127,7 +127,7 @@ LagRecord fit_lags(std::span<const LagSeries> series, const std::string& referen
                              replicates.replicates[ref], request.level);
             lag.series = record.titles[s];
             lag.to = reference;
-            lag.joint = replicates.joint;
+            lag.joint = !replicates.group.empty() && replicates.group[s] == replicates.group[ref];
             record.lags.push_back(std::move(lag));
         }
     }

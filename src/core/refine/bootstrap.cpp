@@ -493,54 +493,64 @@ JointReplicates joint_replicates(std::span<const JointSeries> series)
         return out;
     const BootstrapSettings& first = series.front().settings;
     std::vector<Resampler> resamplers;
+    std::vector<double> origins;
     for (const JointSeries& s : series) {
         BootstrapResult how;
         resamplers.push_back(resampler_of(*s.crop, *s.fit, s.settings, how, true));
+        origins.push_back(s.crop->origin);
     }
-    out.joint = std::all_of(resamplers.begin(), resamplers.end(), [&](const Resampler& r) {
-        return r.t == resamplers.front().t && r.method == resamplers.front().method;
-    });
-    const std::size_t n = resamplers.front().t.size();
-    if (out.joint) {
+    // Series on the same x, whose noise is made alike, share their draws: each joins the group
+    // of the first such series.
+    std::vector<std::size_t> members(series.size(), 0);
+    for (std::size_t s = 0; s < series.size(); ++s) {
+        std::size_t g = 0;
+        while (resamplers[g].t != resamplers[s].t || origins[g] != origins[s] ||
+               resamplers[g].method != resamplers[s].method)
+            ++g;
+        out.group.push_back(g);
+        ++members[g];
+    }
+    for (std::size_t g = 0; g < series.size(); ++g) {
+        if (members[g] < 2)
+            continue;
         std::size_t block = 1;
-        for (const Resampler& r : resamplers)
-            block = std::max(block, r.block);
-        for (Resampler& r : resamplers) {
-            r.block = std::min(block, std::max<std::size_t>(n, 1));
-            if (r.method == Resampling::Ar1)
-                r.take_innovations();
-        }
+        for (std::size_t s = 0; s < series.size(); ++s)
+            if (out.group[s] == g)
+                block = std::max(block, resamplers[s].block);
+        for (std::size_t s = 0; s < series.size(); ++s)
+            if (out.group[s] == g) {
+                resamplers[s].block = block;
+                if (resamplers[s].method == Resampling::Ar1)
+                    resamplers[s].take_innovations();
+            }
     }
 
     const auto count = static_cast<std::size_t>(std::max(first.replicates, 0));
     out.replicates.assign(series.size(), std::vector<std::optional<Replicate>>(count));
     std::vector<char> finished(count, 0);
     parallel_for(count, first.threads, [&](std::size_t b) {
-        if (stopped(first.stop) || n == 0)
+        if (stopped(first.stop))
             return;
         const std::uint64_t key = stream_key(first.seed, b);
-        std::vector<std::size_t> rows;  // the shared draw
-        if (out.joint) {
-            std::mt19937_64 random(key);
-            const Resampler& r = resamplers.front();
-            const bool ar1 = r.method == Resampling::Ar1;
-            const std::size_t block = ar1 ? 1 : r.block;
-            const std::size_t starts = n - block + 1;
-            for (std::size_t drawn = 0; drawn < n; drawn += block)
-                rows.push_back(static_cast<std::size_t>(random() % starts));
-        }
+        std::vector<std::vector<std::size_t>> rows(series.size());  // each group's shared draw
         for (std::size_t s = 0; s < series.size(); ++s) {
             const std::uint64_t own = stream_key(key, s);
+            std::mt19937_64 random(own);
             std::vector<double> y;
-            if (out.joint) {
-                y = resamplers[s].draw_at(rows);
+            const Resampler& r = resamplers[s];
+            const std::size_t g = out.group[s];
+            if (members[g] < 2) {
+                y = r.draw(random);
             } else {
-                std::mt19937_64 random(own);
-                y = resamplers[s].draw(random);
+                const std::size_t n = r.t.size();
+                const std::size_t block = r.method == Resampling::Ar1 ? 1 : r.block;
+                for (std::size_t drawn = 0; g == s && drawn < n; drawn += block)
+                    rows[g].push_back(static_cast<std::size_t>(random() % (n - block + 1)));
+                y = r.draw_at(rows[g]);
             }
             try {
-                out.replicates[s][b] = fit_replicate_y(*series[s].crop, resamplers[s], y,
-                                                       *series[s].fit, series[s].settings, own);
+                out.replicates[s][b] =
+                    fit_replicate_y(*series[s].crop, r, y, *series[s].fit, series[s].settings, own);
             } catch (const Fault&) {
                 out.replicates[s][b].reset();
             }

@@ -95,18 +95,19 @@ BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
 
 // Replicates of several refined fits made together, for differences between their values: each
 // series' settings as its own bootstrap takes them (the replicate count, seed, threads and stop
-// of the first). Where every crop has the same x, the draws are shared ("joint"): the same
-// blocks of rows, of the longest block any series asks, or the same rows' AR(1) innovations,
-// so that the replicates keep the correlation between the series' noise. Otherwise each series
-// draws from a stream of its own. Replicate b of every series comes from stream_key(seed, b),
-// whatever the threads.
+// of the first). Series on the same x whose noise is made alike form a group that shares its
+// draws: the same blocks of rows, of the longest block any of them asks, or the same rows'
+// AR(1) innovations, so that the replicates keep the correlation between their noise. A series
+// alone in its group draws its bootstrap's own noise. Replicate b of series s comes from
+// stream_key(stream_key(seed, b), s) (its group's first series' for the shared draw), whatever
+// the threads. The curve is the polyline itself at every point.
 struct JointSeries {
     const FitCrop* crop = nullptr;
     const RefinedFit* fit = nullptr;
     BootstrapSettings settings;
 };
 struct JointReplicates {
-    bool joint = false;
+    std::vector<std::size_t> group;  // of each series: the first series of its group
     std::vector<std::vector<std::optional<Replicate>>> replicates;  // [series][replicate]
     std::size_t done = 0;  // replicates made to the end for every series
 };
