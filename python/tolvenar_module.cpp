@@ -4,7 +4,10 @@
 // as the same object the JSON of tolvenar-fit and of the window's Save holds, as Python values.
 #include "core/data/data_reader.h"
 #include "core/job/fit_job.h"
+#include "core/job/lag_combine.h"
+#include "core/job/lag_job.h"
 #include "core/model/family.h"
+#include "core/report/lag_output.h"
 #include "core/report/record_output.h"
 #include "core/runtime/pool.h"
 
@@ -41,14 +44,15 @@ std::span<const double> values_of(const Values& values)
 // `work` on a thread of its own while this one, holding the GIL only for that, checks for
 // signals every 50 ms: a signal's exception (KeyboardInterrupt for Ctrl-C) sets the stop flag,
 // waits for the work to end and is raised. Other threads run Python meanwhile.
-FitRecord run_interruptible(const std::function<FitRecord(const std::atomic<bool>&)>& work)
+template <typename Record>
+Record run_interruptible(const std::function<Record(const std::atomic<bool>&)>& work)
 {
     std::atomic<bool> stop{false};
     std::mutex mutex;
     std::condition_variable ended;
     bool done = false;
     bool interrupted = false;
-    FitRecord record;
+    Record record;
     std::exception_ptr error;
     {
         py::gil_scoped_release release;
@@ -164,7 +168,7 @@ py::dict fit(const Values& x, const Values& y, const std::optional<Values>& sigm
              const py::dict& options)
 {
     const FitRequest request = request_of(options);
-    const FitRecord record = run_interruptible([&](const std::atomic<bool>& stop) {
+    const FitRecord record = run_interruptible<FitRecord>([&](const std::atomic<bool>& stop) {
         try {
             const CheckedImport imported = import_data_arrays(
                 values_of(x), values_of(y),
@@ -184,6 +188,56 @@ py::dict fit(const Values& x, const Values& y, const std::optional<Values>& sigm
     Json object = json_object(record);
     object["file"] = nullptr;
     return python_of(object);
+}
+
+// The series (title: y) over the rows x fitted as `options` ask, and their lags to `to`, as
+// tolvenar-fit --y ... --lag-to writes a file's object, with "file" null.
+py::dict lags(const Values& x, const std::vector<std::pair<std::string, Values>>& columns,
+              const std::string& to, const py::dict& options)
+{
+    const FitRequest request = request_of(options);
+    const LagRecord record = run_interruptible<LagRecord>([&](const std::atomic<bool>& stop) {
+        std::vector<LagSeries> series;
+        try {
+            for (const auto& [title, y] : columns)
+                series.push_back({title, import_data_arrays(values_of(x), values_of(y))});
+        } catch (const ImportError& refusal) {
+            LagRecord refused;
+            refused.request = request;
+            refused.code = kExitRefused;
+            refused.reason = refusal.what();
+            return refused;
+        }
+        JobControl control;
+        control.stop = &stop;
+        control.threads = request.threads;
+        return fit_lags(series, to, request, "", control);
+    });
+    Json object = lag_json_object(record);
+    object["file"] = nullptr;
+    for (auto& [title, fit] : object["series"].items())
+        fit["file"] = nullptr;
+    return python_of(object);
+}
+
+// The lags of many events (each a list of lag objects) combined at `level`.
+py::dict combine(const std::vector<std::vector<py::dict>>& events, double level)
+{
+    std::vector<std::vector<Lag>> lags;
+    for (const auto& event : events) {
+        lags.emplace_back();
+        for (const py::dict& item : event) {
+            Lag lag{item["series"].cast<std::string>(), item["to"].cast<std::string>(),
+                    item["vertex"].cast<int>(), item["lag"].cast<double>(), std::nullopt,
+                    item["joint"].cast<bool>(), 0};
+            if (!item["interval"].is_none()) {
+                const auto range = item["interval"].cast<std::pair<double, double>>();
+                lag.interval = Range{range.first, range.second};
+            }
+            lags.back().push_back(std::move(lag));
+        }
+    }
+    return python_of(combined_json_object(combine_over_events(lags, level)));
 }
 
 // The family table as the package names its families and a grid names its values.
@@ -211,6 +265,10 @@ PYBIND11_MODULE(_tolvenar, module)
     module.attr("__version__") = TOLVENAR_VERSION;
     module.def("fit", &fit, py::arg("x"), py::arg("y"), py::arg("sigma"), py::arg("options"),
                "The record's JSON object of the rows (x, y, sigma) fitted as OPTIONS ask.");
+    module.def("lags", &lags, py::arg("x"), py::arg("columns"), py::arg("to"), py::arg("options"),
+               "The lag job's object of the columns over x, their lags to TO.");
+    module.def("combine_lags", &combine, py::arg("events"), py::arg("level"),
+               "The lags of many events combined at LEVEL.");
     module.def("families", &families,
                "The family table: caption, short name, vertices, measure key, drawn boxes.");
 }

@@ -281,3 +281,7 @@ def compare(x, y, runs=10, trials=1000, lo=None, hi=None, constrain=False, refin
     options = _options("ramp", runs, trials, lo, hi, constrain, refine, bootstrap, level, seed,
                        threads, True, test_replicates, alpha)
     return _checked(_record(options, x, y, sigma), CompareResult)
+
+
+from .lags import LagResult, combine_lags, lags  # noqa: E402  (needs the names above)
+__all__ += ["lags", "combine_lags", "LagResult"]

@@ -94,7 +94,7 @@ TEST(LagCommand, RefusesLagsThatCannotBeTaken)
     };
     for (const Case& c : {
              Case{{"--y", "a,b", "--lag-to", "c"}, "--lag-to c is not one of the columns --y fits"},
-             Case{{"--y", "2,3", "--lag-to", "c"}, "--lag-to c is not one of the series fitted"},
+             Case{{"--y", "2,3", "--lag-to", "c"}, "the reference \"c\" is not one of the series fitted"},
              Case{{"--y", "a", "--lag-to", "a"}, "--lag-to needs two series or more"},
              Case{{"--y", "a,b", "--compare"}, "lags need one family for every series"},
              Case{{"--y", "a,a"}, "--y names the column \"a\" twice"},

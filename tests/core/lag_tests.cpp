@@ -180,7 +180,7 @@ TEST(Lags, RefusesWhatGivesNoLag)
         std::string reason;
     };
     for (const Case& c :
-         {Case{{a, b}, "c", request(0), "--lag-to c is not one of the series fitted"},
+         {Case{{a, b}, "c", request(0), "the reference \"c\" is not one of the series fitted"},
           Case{{a}, "a", request(0), "lags need two series or more"},
           Case{{a, a}, "a", request(0), "the series \"a\" is given twice"},
           Case{{a, b}, "a", compare, "lags need one family for every series"}}) {

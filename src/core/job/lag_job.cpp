@@ -24,13 +24,13 @@ std::string check_series(std::span<const LagSeries> series, const std::string& r
                          const FitRequest& request)
 {
     if (series.size() < 2)
-        return "lags need two series or more: give --y two columns or more";
+        return "lags need two series or more";
     std::set<std::string> titles;
     for (const LagSeries& s : series)
         if (!titles.insert(s.title).second)
             return "the series \"" + s.title + "\" is given twice";
     if (!titles.contains(reference))
-        return "--lag-to " + reference + " is not one of the series fitted";
+        return "the reference \"" + reference + "\" is not one of the series fitted";
     if (request.compare)
         return "lags need one family for every series: --compare could choose another for each";
     return {};
