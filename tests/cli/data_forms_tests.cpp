@@ -182,6 +182,11 @@ TEST(DataForms, SaysWhereSinglePrecisionCannotHoldTheCrop)
     EXPECT_FALSE(fit_json(near).contains("precision_warning"));
     const FitRun text = fit_text(far, {"--runs", "1", "--trials", "50"});
     EXPECT_TRUE(text.out.starts_with("Precision warning: " + says)) << text.out;
+    // Replicates that cannot move on data that vary give no interval, never one of no width.
+    const json boot = fit_json(far, {"--bootstrap", "20"})["bootstrap"];
+    EXPECT_EQ(boot["x"][1], json::array({nullptr, nullptr})) << boot;
+    EXPECT_NE(boot["reach"].get<std::string>().find("x2 undetermined"), std::string::npos);
+    EXPECT_FALSE(fit_json(near, {"--bootstrap", "20"})["bootstrap"].contains("reach"));
 }
 
 // Gaps are counted within the crop, in JSON, the CSV column and a text line.

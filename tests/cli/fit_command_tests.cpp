@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -534,6 +535,7 @@ std::pair<int, std::string> run_child(std::vector<std::string> args, int signal 
     EXPECT_EQ(pipe(ends), 0);
     const pid_t child = fork();
     if (child == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);  // a test killed on a timeout leaves no program behind
         dup2(ends[1], STDOUT_FILENO);
         close(ends[0]);
         const rlimit one{1, 1};

@@ -75,8 +75,7 @@ TEST(RefineCommand, AddsTheRefinedFitAndItsIntervalsAfterAnUnchangedReport)
               "refined_duration,refined_symmetry_index,replicates_done,x1_lo,x1_hi,x2_lo,x2_hi,"
               "x3_lo,x3_hi,x4_lo,x4_hi,x5_lo,x5_hi,x6_lo,x6_hi,y1_lo,y1_hi,y2_lo,y2_hi,y3_lo,y3_hi,"
               "y4_lo,y4_hi,y5_lo,y5_hi,y6_lo,y6_hi,duration_lo,duration_hi,symmetry_index_lo,"
-              "symmetry_index_hi,"
-              "status,reason\r");  // RFC 4180 lines end in CR LF
+              "symmetry_index_hi,intervals_reach,status,reason\r");  // RFC 4180 lines end in CR LF
     std::istringstream names(header), fields(row);
     std::map<std::string, std::string> cell;
     while (std::getline(names, name, ',') && std::getline(fields, field, ','))

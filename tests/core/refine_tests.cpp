@@ -656,5 +656,47 @@ TEST(Bootstrap, IntervalMethodsTable)
         }
 }
 
+// An interval never reaches past what the crop allows, says where it was cut, and is no
+// interval at all when it has no width on data that vary.
+TEST(Bootstrap, IntervalsStayInsideTheirPossibleRange)
+{
+    struct Row { Interval raw; bool free; double lo, hi; Reach reach; };
+    for (const Row& r : {Row{{10, 20}, true, 10, 20, Reach::Held},
+                         Row{{-356, 20}, true, -246.5, 20, Reach::Edge},
+                         Row{{10, 311}, true, 10, 243.5, Reach::Edge},
+                         Row{{-356, 311}, true, -246.5, 243.5, Reach::Whole},
+                         Row{{-246.5, 243.5}, true, -246.5, 243.5, Reach::Held},
+                         Row{{70.88, 70.88}, true, 70.88, 70.88, Reach::Undetermined},
+                         Row{{-246.5, -246.5}, false, -246.5, -246.5, Reach::Held}}) {
+        const Interval got = held_within(r.raw, -246.5, 243.5, r.free);
+        EXPECT_EQ(got.lo, r.lo) << r.raw.lo << " " << r.raw.hi;
+        EXPECT_EQ(got.hi, r.hi) << r.raw.lo << " " << r.raw.hi;
+        EXPECT_EQ(got.reach, r.reach) << r.raw.lo << " " << r.raw.hi;
+    }
+    // A few noisy points with hardly a change: the studentized break points' intervals from a
+    // flat curvature would reach far past the crop.
+    std::vector<double> t, y;
+    for (int i = 0; i < 40; ++i) {
+        t.push_back(i);
+        y.push_back((i > 20 ? 0.05 : 0.0) + std::sin(i * 2.1));
+    }
+    EngineState s = test::state_over(t, y);
+    s.NodeCount = node_count_of(ModelFamily::SimpleRamp);
+    const RefinedFit fit = refine_fit(fit_crop(s), {ModelFamily::SimpleRamp, false,
+                                                    searched(s, ModelFamily::SimpleRamp, 2), {}});
+    BootstrapSettings settings{ModelFamily::SimpleRamp, false, 2, 200, 0.0f, 39.0f, 60, 0.9, 7, 1};
+    for (const IntervalMethod method : {IntervalMethod::Studentized, IntervalMethod::Basic}) {
+        const BootstrapResult got = bootstrap(fit_crop(s), fit, settings, method);
+        for (int k : {2, 3}) {
+            EXPECT_GE(got.x[k].lo, 0.0) << k;
+            EXPECT_LE(got.x[k].hi, 39.0) << k;
+            EXPECT_NE(got.x[k].reach, Reach::Undetermined) << k;
+        }
+        ASSERT_TRUE(got.measure);
+        EXPECT_GE(got.measure->lo, 0.0);
+        EXPECT_LE(got.measure->hi, 39.0);
+    }
+}
+
 }  // namespace
 }  // namespace tolvenar::refine

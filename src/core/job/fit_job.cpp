@@ -138,11 +138,11 @@ Intervals intervals_of(const refine::BootstrapResult& boot, const IntervalReques
     intervals.seed = request.seed;
     intervals.block_length = boot.block_length;
     for (std::size_t k = 1; k <= 6; ++k) {
-        intervals.x[k] = {boot.x[k].lo, boot.x[k].hi};
-        intervals.y[k] = {boot.y[k].lo, boot.y[k].hi};
+        intervals.x[k] = {boot.x[k].lo, boot.x[k].hi, boot.x[k].reach};
+        intervals.y[k] = {boot.y[k].lo, boot.y[k].hi, boot.y[k].reach};
     }
     if (boot.measure)
-        intervals.measure = Range{boot.measure->lo, boot.measure->hi};
+        intervals.measure = Range{boot.measure->lo, boot.measure->hi, boot.measure->reach};
     return intervals;
 }
 
@@ -177,7 +177,9 @@ std::vector<std::string> refined_lines(const FitSession& session, ModelFamily fa
                     ", seed " + std::to_string(in.seed));
     const std::string level = " " + percent_text(in.level) + " % interval = ";
     for (const IntervalLine& line : session.interval_lines(family, fit, *boot))
-        lines.push_back(line.name + level + line.lo + " .. " + line.hi);
+        lines.push_back(line.name + level +
+                        (line.lo.empty() ? "not determined" : line.lo + " .. " + line.hi) +
+                        (line.note.empty() ? "" : " (" + line.note + ")"));
     return lines;
 }
 

@@ -32,6 +32,7 @@ inline constexpr int kExitInterrupted = 130; // a stop (a signal) cut the work s
 struct Range {
     double lo = 0.0;
     double hi = 0.0;
+    refine::Reach reach = refine::Reach::Held;
 };
 
 // The bootstrap's intervals of the refined model's values.

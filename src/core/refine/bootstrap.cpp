@@ -12,10 +12,13 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <numeric>
 #include <random>
 
 namespace tolvenar::refine {
+
+constexpr double kUnbounded = std::numeric_limits<double>::infinity();
 
 namespace {
 
@@ -413,6 +416,30 @@ Interval bootstrap_interval(std::vector<double> values, double estimate, double 
     return {estimate, estimate};
 }
 
+const char* reach_name(Reach reach)
+{
+    switch (reach) {
+    case Reach::Held: return "held";
+    case Reach::Edge: return "edge";
+    case Reach::Whole: return "whole";
+    case Reach::Undetermined: return "undetermined";
+    }
+    return "held";
+}
+
+Interval held_within(Interval raw, double lo, double hi, bool free_and_varying)
+{
+    if (free_and_varying && !(raw.hi > raw.lo))
+        return {raw.lo, raw.hi, Reach::Undetermined};
+    const bool below = raw.lo < lo, above = raw.hi > hi;
+    if (below)
+        raw.lo = lo;
+    if (above)
+        raw.hi = hi;
+    raw.reach = below && above ? Reach::Whole : below || above ? Reach::Edge : Reach::Held;
+    return raw;
+}
+
 BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
                           const BootstrapSettings& settings, IntervalMethod method)
 {
@@ -482,6 +509,26 @@ BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
                 return r.measure ? Value({*r.measure, error_of(r.errors, m_error)}) : Value();
             },
             *fit.measure, error_of(result.errors, m_error));
+    }
+    // Each interval within what the crop allows: break points between its first and last
+    // vertex, a duration up to its width, a symmetry index from 0 to 1; levels unbounded.
+    const bool varying = crop.max_y > crop.min_y;
+    const double left = fit.model.x[1], right = fit.model.x[6];
+    const FamilyShape shape = family_shape(settings.family, crop.vertices);
+    for (std::size_t v = 1; v <= 6; ++v) {
+        const bool moved = std::find(shape.moved.begin(), shape.moved.end(), static_cast<int>(v)) !=
+                               shape.moved.end() || (shape.midway && v == 3);
+        if (moved)
+            result.x[v] = held_within(result.x[v], left, right, varying);
+        result.y[v] = held_within(result.y[v], -kUnbounded, kUnbounded, varying);
+    }
+    if (result.measure) {
+        const FamilyMeasure kind = family_row(settings.family).measure;
+        const double top = kind == FamilyMeasure::Duration        ? right - left
+                           : kind == FamilyMeasure::SymmetryIndex ? 1.0
+                                                                  : kUnbounded;
+        *result.measure = held_within(*result.measure, kind == FamilyMeasure::None ? -kUnbounded : 0.0,
+                                      top, varying);
     }
     return result;
 }

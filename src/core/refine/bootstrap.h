@@ -60,10 +60,27 @@ struct BootstrapSettings {
 // the same with |value - estimate|, an interval centred on the estimate.
 enum class IntervalMethod { Percentile, Basic, BiasCorrected, Studentized, Symmetric };
 
+// How far the data hold an interval. A break point cannot lie outside the crop, nor a duration
+// beyond its width: an interval that would reach past them is cut at them and says so.
+enum class Reach {
+    Held,          // inside its possible range
+    Edge,          // cut at one end of its possible range: the data do not bound it there
+    Whole,         // its whole possible range: the data do not pin it
+    Undetermined,  // of zero width on data that vary (the replicates could not move it): no interval
+};
+
 struct Interval {
     double lo = 0.0;
     double hi = 0.0;
+    Reach reach = Reach::Held;
 };
+
+// "held", "edge", "whole" or "undetermined", as the record writes a reach.
+const char* reach_name(Reach reach);
+
+// `raw` cut to its possible range lo..hi, and its reach; Undetermined when it has no width
+// although the value is free and the data vary.
+Interval held_within(Interval raw, double lo, double hi, bool free_and_varying);
 
 // One fitted replicate.
 struct Replicate {

@@ -70,10 +70,30 @@ void add_text(Json& object, const std::string& name, const std::string& text)
         object[name + "_bytes"] = std::vector<unsigned char>(text.begin(), text.end());
 }
 
+// An interval's ends; nulls for one the data could not determine.
 Json range_of(const Range& range, double origin = 0.0, const XForm& form = {})
 {
+    if (range.reach == refine::Reach::Undetermined)
+        return Json::array({nullptr, nullptr});
     const double lo = origin + range.lo, hi = origin + range.hi;
     return Json::array({x_value(lo, form, exact(lo)), x_value(hi, form, exact(hi))});
+}
+
+// "x2 edge, y3 undetermined": the intervals that are not held inside their range; "" for none.
+std::string reach_text(const Intervals& in)
+{
+    std::string text;
+    const auto add = [&](const std::string& name, const Range& range) {
+        if (range.reach != refine::Reach::Held)
+            text += (text.empty() ? "" : ", ") + name + " " + refine::reach_name(range.reach);
+    };
+    for (std::size_t k = 1; k <= 6; ++k) {
+        add("x" + std::to_string(k), in.x[k]);
+        add("y" + std::to_string(k), in.y[k]);
+    }
+    if (in.measure)
+        add("measure", *in.measure);
+    return text;
 }
 
 // "refined" and "bootstrap": the measure under its own name, x in data x.
@@ -104,6 +124,8 @@ void add_refined(Json& object, const FoundModel& found, ModelFamily family)
               {"y", std::move(ys)}};
     if (in.measure)
         boot[measure] = range_of(*in.measure);
+    if (const std::string reach = reach_text(in); !reach.empty())
+        boot["reach"] = reach;
     object["bootstrap"] = std::move(boot);
 }
 
@@ -340,7 +362,7 @@ void add_refined_columns(std::vector<Column>& columns, bool intervals)
     }));
     const auto end = [](const std::optional<Intervals>& in, auto range, bool hi, double origin,
                         const XForm& form) {
-        if (!in)
+        if (!in || range(*in).reach == refine::Reach::Undetermined)
             return Json();
         const double value = origin + (hi ? range(*in).hi : range(*in).lo);
         return x_value(value, form, exact(value));
@@ -360,10 +382,14 @@ void add_refined_columns(std::vector<Column>& columns, bool intervals)
             columns.push_back(measure(
                 std::string(duration ? "duration" : "symmetry_index") + (hi ? "_hi" : "_lo"),
                 duration, [=](const FoundModel&, const RefinedModel& m) {
-                    return m.intervals && m.intervals->measure
+                    return m.intervals && m.intervals->measure &&
+                                   m.intervals->measure->reach != refine::Reach::Undetermined
                                ? exact(hi ? m.intervals->measure->hi : m.intervals->measure->lo)
                                : Json();
                 }));
+    columns.push_back(refined("intervals_reach", [](const FoundModel&, const RefinedModel& m) {
+        return m.intervals ? Json(reach_text(*m.intervals)) : Json();
+    }));
 }
 
 std::vector<Column> csv_columns(const FitRequest& request, bool pictures)

@@ -307,6 +307,17 @@ refine::BootstrapSettings FitSession::bootstrap_settings(ModelFamily family,
     return settings;
 }
 
+std::string reach_note(refine::Reach reach)
+{
+    switch (reach) {
+    case refine::Reach::Held: return "";
+    case refine::Reach::Edge: return "cut at its possible range: the data do not bound it there";
+    case refine::Reach::Whole: return "its whole possible range: the data do not pin it";
+    case refine::Reach::Undetermined: return "the replicates could not move it on data that vary";
+    }
+    return "";
+}
+
 std::vector<IntervalLine> FitSession::interval_lines(ModelFamily family,
                                                      const refine::RefinedFit& fit,
                                                      const refine::BootstrapResult& in) const
@@ -322,22 +333,26 @@ std::vector<IntervalLine> FitSession::interval_lines(ModelFamily family,
         return origin == 0.0 ? shown_x(x, form) : x_text(x);
     };
     std::vector<IntervalLine> lines;
+    const auto add = [&](std::string name, std::string estimate, const refine::Interval& range,
+                         const auto& text) {
+        const bool shown = range.reach != refine::Reach::Undetermined;
+        lines.push_back({std::move(name), std::move(estimate), shown ? text(range.lo) : "",
+                         shown ? text(range.hi) : "", reach_note(range.reach)});
+    };
+    const auto y_text = [](double y) { return rounded_text(y, 2); };
     for (std::size_t i = 1; i <= 6; ++i) {
         const std::string k = std::to_string(i);
         if (labels.x[i].enabled)
-            lines.push_back({"X" + k, x_estimate(fit.model.x[i]), x_text(in.x[i].lo),
-                             x_text(in.x[i].hi)});
+            add("X" + k, x_estimate(fit.model.x[i]), in.x[i], x_text);
         if (labels.y[i].enabled)
-            lines.push_back({"Y" + k, rounded_text(fit.model.y[i], 2),
-                             rounded_text(in.y[i].lo, 2), rounded_text(in.y[i].hi, 2)});
+            add("Y" + k, rounded_text(fit.model.y[i], 2), in.y[i], y_text);
     }
     if (labels.measure.enabled && in.measure && fit.measure) {
         const MeasureNames& names = measure_names(family_row(family).measure);
         const auto text = [&](auto value) {  // the estimate a single, the bounds doubles
             return shown_measure(value, family_row(family).measure, form);
         };
-        lines.push_back({std::string(names.caption), text(*fit.measure), text(in.measure->lo),
-                         text(in.measure->hi)});
+        add(std::string(names.caption), text(*fit.measure), *in.measure, text);
     }
     return lines;
 }

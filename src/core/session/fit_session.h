@@ -71,9 +71,13 @@ struct IntervalRequest {
 struct IntervalLine {
     std::string name;
     std::string estimate;
-    std::string lo;
+    std::string lo;  // both empty: not determined (note says why)
     std::string hi;
+    std::string note;  // why an interval is cut at its range or missing; empty when held
 };
+
+// The note of an interval's reach: "" when held.
+std::string reach_note(refine::Reach reach);
 
 class FitSession {
 public:

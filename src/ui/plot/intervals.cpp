@@ -144,9 +144,13 @@ void IntervalsWindow::showLines(const std::vector<IntervalLine>& lines, double l
     Table->setRowCount(static_cast<int>(lines.size()));
     for (int row = 0; row < static_cast<int>(lines.size()); ++row) {
         const IntervalLine& line = lines[static_cast<std::size_t>(row)];
+        const std::string missing = line.lo.empty() ? "not determined" : line.lo;
         int column = 0;
-        for (const std::string* cell : {&line.name, &line.estimate, &line.lo, &line.hi})
-            Table->setItem(row, column++, new QTableWidgetItem(text_of(*cell)));
+        for (const std::string* cell : {&line.name, &line.estimate, &missing, &line.hi}) {
+            auto* item = new QTableWidgetItem(text_of(*cell));
+            item->setToolTip(text_of(line.note));  // why it is cut or missing
+            Table->setItem(row, column++, item);
+        }
     }
     Note->setText(note);
 }

@@ -31,8 +31,10 @@ void show_interval_tips(frmMain& w, const std::vector<IntervalLine>& lines, doub
     w.Label6->setToolTip({});
     const QString level_name = level_text(level);
     for (const IntervalLine& line : lines) {
-        const QString tip = level_name + QStringLiteral(" interval: ") +
-                            QString::fromStdString(line.lo + " .. " + line.hi);
+        const QString tip =
+            level_name + QStringLiteral(" interval: ") +
+            QString::fromStdString((line.lo.empty() ? "not determined" : line.lo + " .. " + line.hi) +
+                                   (line.note.empty() ? "" : " (" + line.note + ")"));
         const char letter = line.name.front();
         const int index = line.name.size() == 2 ? line.name[1] - '0' : 0;
         if (letter == 'X' && index >= 1 && index <= 6)
@@ -95,6 +97,8 @@ void draw_interval_bars(frmMain& w)
     plot.setDrawWidth(2);
     for (const int k : moved) {
         const auto i = static_cast<std::size_t>(k);
+        if (w.Results.intervals->x[i].reach == refine::Reach::Undetermined)
+            continue;
         const auto lo = static_cast<float>(w.Results.intervals->x[i].lo);
         const auto hi = static_cast<float>(w.Results.intervals->x[i].hi);
         const float y = w.Results.refined->model.y[i];
