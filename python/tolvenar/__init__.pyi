@@ -101,3 +101,5 @@ def compare(
     sigma: Optional[npt.ArrayLike] = None,
     threads: _Count = 0,
 ) -> CompareResult: ...
+
+from .lags import LagResult as LagResult, combine_lags as combine_lags, lags as lags

@@ -7,6 +7,7 @@
 #include "core/job/lag_combine.h"
 #include "core/job/lag_job.h"
 #include "core/report/lag_output.h"
+#include "core/runtime/pool.h"
 
 #include <algorithm>
 #include <iterator>
@@ -85,7 +86,8 @@ int fit_all_lags(const FitOptions& options, std::istream& in, std::ostream& out,
     refuse_shared_streams(files);
     const bool many = files.size() > 1;
     // One file at a time, each on every core: an event's series share the replicates' work.
-    const int threads = static_cast<int>(std::max(options.threads, 0));
+    const int threads =
+        static_cast<int>(threads_to_use(static_cast<std::size_t>(std::max(options.threads, 0))));
     if (options.csv)
         write_lag_csv_header(out);
     int code = kExitSuccess;
