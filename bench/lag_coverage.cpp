@@ -10,7 +10,8 @@
 // same uneven times: AR(1) innovations shared), "apart" (the other series on times half a
 // spacing later: its replicates drawn on their own, although its noise is correlated).
 //
-//   lag_coverage [--pairs P] [--replicates B] [--rho R] [--lag L] [--seed K] [--kind all|0|1|2]
+//   lag_coverage [--pairs P] [--points N] [--replicates B] [--rho R] [--lag L] [--seed K]
+//                [--kind all|0|1|2]
 //
 // Prints per kind and break point: the coverage at 90 %, the mean width, the lag estimates'
 // bias and spread, and the seconds per pair.
@@ -30,11 +31,10 @@ namespace {
 
 using namespace tolvenar;
 
-constexpr int kPoints = 300;
 constexpr double kX2 = 100.0, kX3 = 180.0, kSd = 0.3, kTau = 2.0;
 
 struct Options {
-    int pairs = 500, replicates = 200;
+    int pairs = 500, replicates = 200, points = 300;
     double rho = 0.7, lag = 12.0;
     std::uint32_t seed = 1;
     int kind = -1;  // all
@@ -76,8 +76,9 @@ Tally run_kind(const Kind& kind, const Options& options, double& seconds)
     std::uniform_real_distribution<double> gap(0.4, 1.6);
     const auto start = std::chrono::steady_clock::now();
     for (int p = 0; p < options.pairs; ++p) {
-        std::vector<double> ta(kPoints);
-        for (int i = 0; i < kPoints; ++i)
+        const int points = options.points;
+        std::vector<double> ta(points);
+        for (int i = 0; i < points; ++i)
             ta[i] = kind.uneven ? (i ? ta[i - 1] + gap(random) : 0.0) : i;
         std::vector<double> tb = ta;
         if (kind.apart)
@@ -96,14 +97,14 @@ Tally run_kind(const Kind& kind, const Options& options, double& seconds)
         };
         const double own = std::sqrt(1.0 - options.rho);
         const double common = std::sqrt(options.rho);
-        std::vector<double> a(kPoints), b(kPoints);
-        for (int i = 0; i < kPoints; ++i) {
+        std::vector<double> a(points), b(points);
+        for (int i = 0; i < points; ++i) {
             a[i] = ramp(ta[i], 0.0) + kSd * (common * at(shared, ta[i]) + own * at(own_a, ta[i]));
             b[i] = ramp(tb[i], options.lag) +
                    kSd * (common * at(shared, tb[i]) + own * at(own_b, tb[i]));
         }
         FitRequest request;
-        request.searches = {{"5", "500", false}};
+        request.searches = {{"3", "300", false}};
         request.refine = true;
         request.seed = static_cast<std::uint32_t>(options.seed + p);
         std::vector<std::optional<KeptFit>> kept(2);
@@ -155,6 +156,8 @@ int main(int argc, char** argv)
             options.pairs = std::atoi(value);
         else if (name == "--replicates")
             options.replicates = std::atoi(value);
+        else if (name == "--points")
+            options.points = std::atoi(value);
         else if (name == "--rho")
             options.rho = std::atof(value);
         else if (name == "--lag")
@@ -171,8 +174,10 @@ int main(int argc, char** argv)
     const Kind kinds[] = {{"joint, even x", false, false},
                           {"joint, uneven x", true, false},
                           {"apart", false, true}};
-    std::printf("%d pairs a kind, %d replicates, lag %g, noise sd %g correlated %g, tau %g\n",
-                options.pairs, options.replicates, options.lag, kSd, options.rho, kTau);
+    std::printf("%d pairs a kind, %d points, %d replicates, lag %g, noise sd %g correlated %g, "
+                "tau %g\n",
+                options.pairs, options.points, options.replicates, options.lag, kSd, options.rho,
+                kTau);
     std::printf("%-16s %-6s %9s %7s %7s %7s %9s\n", "kind", "vertex", "coverage", "width",
                 "bias", "sd", "s/pair");
     for (int k = 0; k < 3; ++k) {
@@ -187,6 +192,7 @@ int main(int argc, char** argv)
                         100.0 * t.covered[v] / n, t.width[v] / n, bias,
                         std::sqrt(std::max(0.0, t.squares[v] / n - bias * bias)),
                         seconds / n);
+            std::fflush(stdout);
         }
     }
     return 0;
