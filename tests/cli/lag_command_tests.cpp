@@ -80,7 +80,9 @@ TEST(LagCommand, GivesEachFilesLagsThenTheirCombination)
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 2 * 4);
     EXPECT_NE(csv.find("one.csv,b,a,2,6,6,6,0.9,false,fitted,\r"), std::string::npos) << csv;
     const std::string table = run({"--y", "a,b,c", "--lag-to", "a", one, two}).second;
-    for (const char* text : {"Lags to a, 90 % intervals from 20 replicates", "c       X3      -3 ",
+    for (const char* text : {"Lags to a, 90 % intervals from 20 replicates, drawn jointly with c, "
+                             "independently for b (other x)\n",
+                             "c       X3      -3 ",
                              "\nCombined over events, 90 % intervals\n"})
         EXPECT_NE(table.find(text), std::string::npos) << text << "\n" << table;
 }

@@ -70,6 +70,29 @@ void write_table(std::ostream& out, const std::vector<std::vector<std::string>>&
     }
 }
 
+// How the replicates were drawn: jointly with the series on the reference's x, apart for others.
+std::string drawn_text(const std::vector<Lag>& lags)
+{
+    std::vector<std::string> joint, apart;
+    for (const Lag& lag : lags) {
+        std::vector<std::string>& names = lag.joint ? joint : apart;
+        if (std::find(names.begin(), names.end(), lag.series) == names.end())
+            names.push_back(lag.series);
+    }
+    const auto listed = [](const std::vector<std::string>& names) {
+        std::string text;
+        for (const std::string& name : names)
+            text += (text.empty() ? "" : ", ") + name;
+        return text;
+    };
+    if (apart.empty())
+        return "drawn jointly";
+    if (joint.empty())
+        return "drawn independently (the series do not share x)";
+    return "drawn jointly with " + listed(joint) + ", independently for " + listed(apart) +
+           " (other x)";
+}
+
 std::string vertex_name(int vertex)
 {
     return "X" + std::to_string(vertex);
@@ -145,11 +168,9 @@ void write_lag_text(std::ostream& out, const LagRecord& record, bool many, bool 
     if (many)
         out << (first ? "" : "\n") << "==> " << record.file << " <==\n";
     if (!record.lags.empty()) {
-        const bool joint = record.lags.front().joint;
         out << "Lags to " << record.reference << ", " << level_text(record.request.level)
             << " intervals from " << record.request.bootstrap << " replicates, "
-            << (joint ? "drawn jointly" : "drawn independently (the series do not share x)")
-            << '\n';
+            << drawn_text(record.lags) << '\n';
         std::vector<std::vector<std::string>> rows{{"Series", "Vertex", "Lag", "Interval"}};
         for (const Lag& lag : record.lags)
             rows.push_back({lag.series, vertex_name(lag.vertex), lag_text(lag.lag),
