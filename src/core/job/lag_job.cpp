@@ -94,6 +94,11 @@ LagRecord fit_lags(std::span<const LagSeries> series, const std::string& referen
     }
     if (record.code != kExitSuccess)
         return record;
+    if (std::any_of(kept.begin(), kept.end(), [](const auto& fit) { return !fit; })) {
+        record.code = kExitSearchFailed;  // fitted without a refined fit: no lag to take
+        record.reason = "a series was fitted without its refined fit";
+        return record;
+    }
 
     std::vector<refine::JointSeries> joint;
     for (const auto& fit : kept)
