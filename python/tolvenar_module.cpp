@@ -6,7 +6,10 @@
 #include "core/data/data_reader.h"
 #include "core/job/fit_job.h"
 #include "core/job/scan_job.h"
+#include "core/job/lag_combine.h"
+#include "core/job/lag_job.h"
 #include "core/model/family.h"
+#include "core/report/lag_output.h"
 #include "core/report/record_output.h"
 #include "core/report/scan_output.h"
 #include "core/runtime/pool.h"
@@ -287,6 +290,56 @@ py::tuple scan_rows(const Values& x, const Values& y, const std::optional<Values
     return py::make_tuple(objects, csv.str());
 }
 
+// The series (title: y) over the rows x fitted as `options` ask, and their lags to `to`, as
+// tolvenar-fit --y ... --lag-to writes a file's object, with "file" null.
+py::dict lags(const Values& x, const std::vector<std::pair<std::string, Values>>& columns,
+              const std::string& to, const py::dict& options)
+{
+    const FitRequest request = request_of(options);
+    const LagRecord record = run_interruptible<LagRecord>([&](const std::atomic<bool>& stop) {
+        std::vector<LagSeries> series;
+        try {
+            for (const auto& [title, y] : columns)
+                series.push_back({title, import_data_arrays(values_of(x), values_of(y))});
+        } catch (const ImportError& refusal) {
+            LagRecord refused;
+            refused.request = request;
+            refused.code = kExitRefused;
+            refused.reason = refusal.what();
+            return refused;
+        }
+        JobControl control;
+        control.stop = &stop;
+        control.threads = request.threads;
+        return fit_lags(series, to, request, "", control);
+    });
+    Json object = lag_json_object(record);
+    object["file"] = nullptr;
+    for (auto& [title, fit] : object["series"].items())
+        fit["file"] = nullptr;
+    return python_of(object);
+}
+
+// The lags of many events (each a list of lag objects) combined at `level`.
+py::dict combine(const std::vector<std::vector<py::dict>>& events, double level)
+{
+    std::vector<std::vector<Lag>> lags;
+    for (const auto& event : events) {
+        lags.emplace_back();
+        for (const py::dict& item : event) {
+            Lag lag{item["series"].cast<std::string>(), item["to"].cast<std::string>(),
+                    item["vertex"].cast<int>(), item["lag"].cast<double>(), std::nullopt,
+                    item["joint"].cast<bool>(), 0};
+            if (!item["interval"].is_none()) {
+                const auto range = item["interval"].cast<std::pair<double, double>>();
+                lag.interval = Range{range.first, range.second};
+            }
+            lags.back().push_back(std::move(lag));
+        }
+    }
+    return python_of(combined_json_object(combine_over_events(lags, level)));
+}
+
 // The family table as the package names its families and a grid names its values.
 py::list families()
 {
@@ -316,6 +369,10 @@ PYBIND11_MODULE(_tolvenar, module)
     module.def("scan", &scan_rows, py::arg("x"), py::arg("y"), py::arg("sigma"), py::arg("options"),
                py::arg("scan_options"),
                "The objects and the CSV of the rows scanned for events as the options ask.");
+    module.def("lags", &lags, py::arg("x"), py::arg("columns"), py::arg("to"), py::arg("options"),
+               "The lag job's object of the columns over x, their lags to TO.");
+    module.def("combine_lags", &combine, py::arg("events"), py::arg("level"),
+               "The lags of many events combined at LEVEL.");
     module.def("families", &families,
                "The family table: caption, short name, vertices, measure key, drawn boxes.");
 }

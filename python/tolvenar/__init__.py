@@ -213,3 +213,5 @@ def compare(x, y, runs=10, trials=1000, lo=None, hi=None, constrain=False, refin
 
 
 from .scan import EventResult, Events, scan  # noqa: E402  (it builds on the names above)
+from .lags import LagResult, combine_lags, lags  # noqa: E402  (needs the names above)
+__all__ += ["lags", "combine_lags", "LagResult"]

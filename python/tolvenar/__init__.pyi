@@ -154,3 +154,5 @@ def scan(
     sigma: Optional[npt.ArrayLike] = None,
     threads: _Count = 0,
 ) -> Events: ...
+
+from .lags import LagResult as LagResult, combine_lags as combine_lags, lags as lags

@@ -131,12 +131,20 @@ std::vector<SearchStep> searches_named(const std::string& text)
     return searches;
 }
 
+std::string texts_joined(const std::vector<std::string>& texts)
+{
+    std::string joined;
+    for (const std::string& text : texts)
+        joined += (joined.empty() ? "" : ", ") + text;
+    return joined;
+}
+
 // Every option, declared once; values land as text and are read after the parse, so that the
 // refusals name them as typed.
 struct OptionTexts {
     std::string model, runs, trials, from, to, shard, bootstrap, level, seed, threads;
     DataOptionTexts data;  // --x, --y, --sigma, --missing
-    std::string test_replicates, alpha, draws, searches, bootstrap_seed, plot_size, dpi;
+    std::string test_replicates, alpha, draws, searches, bootstrap_seed, plot_size, dpi, lag_to;
     std::string min_size, penalty, max_events;
     bool constrain = false;
     bool scan = false;
@@ -169,6 +177,30 @@ PictureSize picture_size(const std::string& text, int dpi)
     } catch (const Refused&) {
         throw usage_error(problem);
     }
+}
+
+// The reference of several --y columns, and what lags cannot be taken with.
+void check_lags(const CLI::App& app, FitOptions& options, const std::string& lag_to)
+{
+    if (options.series.empty()) {
+        if (app.count("--lag-to") > 0)
+            throw usage_error("--lag-to needs two series or more: give --y two columns or "
+                              "more, such as --y Ca,d18O");
+        return;
+    }
+    options.lag_to = app.count("--lag-to") > 0 ? lag_to : options.series.front();
+    const bool numbers = std::any_of(options.series.begin(), options.series.end(),
+                                     [](const std::string& y) { return is_whole_count(y); });
+    // A title may name a column given by number; the file tells, and the fit refuses it then.
+    if (!numbers && std::find(options.series.begin(), options.series.end(), options.lag_to) ==
+                        options.series.end())
+        throw usage_error("--lag-to " + options.lag_to + " is not one of the columns --y fits (" +
+                          texts_joined(options.series) + ")");
+    if (options.request.compare)
+        throw usage_error("lags need one family for every series: leave out --compare, which "
+                          "could choose another for each");
+    if (!options.plot.empty())
+        throw usage_error("--plot draws one series: leave it out with several --y columns");
 }
 
 void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
@@ -244,6 +276,10 @@ void declare_options(CLI::App& app, FitOptions& options, OptionTexts& texts)
           "(default: from the noise,\nfor about 5 % false events in red noise alone)");
     value("--max-events", texts.max_events, "K",
           "with --scan: keep the K largest events (default 0: all)");
+    value("--lag-to", texts.lag_to, "COL",
+          "with several --y columns, the one whose break points\nthe others' are measured "
+          "from (default: the first);\nwith many files, one event each, the lags are also\n"
+          "combined over the events");
     app.add_flag("--json", options.json, "print one JSON object per file, one a line")
         ->disable_flag_override();
     app.add_flag("--csv", options.csv, "print a header row, then one row per file")
@@ -446,6 +482,8 @@ FitOptions parse_arguments(std::span<const std::string> args)
             static_cast<int>(bounded_count("--dpi", texts.dpi, 24, 2400));
     if ((app.count("--plot-size") > 0 || app.count("--dpi") > 0) && !request.picture)
         throw usage_error("--plot-size and --dpi size a picture: give --plot PATH");
+    options.series = y_columns(app, texts.data);
+    check_lags(app, options, texts.lag_to);
     return options;
 }
 

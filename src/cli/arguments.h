@@ -39,6 +39,10 @@ struct FitOptions {
     bool help = false;
     bool version = false;
     std::vector<std::string> files;  // as given, before the shard is taken; "-": standard input
+    // Several --y columns as typed, each fitted alike, and the one their lags are taken to
+    // (--lag-to; default the first). Empty: one series, as ever.
+    std::vector<std::string> series;
+    std::string lag_to;
 };
 
 // Throws Refusal for bad usage, an unknown or manual family, a bound that is no number, a

@@ -5,6 +5,7 @@
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
 
+#include <algorithm>
 #include <cctype>
 #include <iterator>
 #include <limits>
@@ -42,7 +43,9 @@ void declare_data_options(CLI::App& app, DataOptionTexts& texts)
     value("--x", texts.x, "COL",
           "the x column: its title in the first row or its\nnumber from 1 (default 1); numbers or "
           "ISO 8601\ndates (2024-03-01, 2024-03-01T12:30Z)");
-    value("--y", texts.y, "COL", "the measured column, by title or number (default 2)");
+    value("--y", texts.y, "COL",
+          "the measured column, by title or number (default 2);\nseveral, comma-separated "
+          "(Ca,Na,d18O), are each fitted\nalike and their break points' lags given (--lag-to)");
     value("--sigma", texts.sigma, "COL",
           "the column of each y's uncertainty (sigma), by title\nor number (default: none)");
     value("--missing", texts.missing, "VALUE",
@@ -58,8 +61,10 @@ ReadOptions read_options(const CLI::App& app, const DataOptionTexts& texts)
     ReadOptions options;
     if (app.count("--x") > 0)
         options.x = column_of("--x", texts.x);
-    if (app.count("--y") > 0)
-        options.y = column_of("--y", texts.y);
+    if (app.count("--y") > 0) {
+        const std::vector<std::string> several = y_columns(app, texts);
+        options.y = column_of("--y", several.empty() ? texts.y : several.front());
+    }
     if (app.count("--sigma") > 0)
         options.sigma = column_of("--sigma", texts.sigma);
     if (app.count("--missing") > 0) {
@@ -76,6 +81,24 @@ ReadOptions read_options(const CLI::App& app, const DataOptionTexts& texts)
         options.comment = c[0];
     }
     return options;
+}
+
+std::vector<std::string> y_columns(const CLI::App& app, const DataOptionTexts& texts)
+{
+    std::vector<std::string> columns;
+    if (app.count("--y") == 0 || texts.y.find(',') == std::string::npos)
+        return columns;
+    std::size_t at = 0;
+    while (at <= texts.y.size()) {
+        const std::size_t comma = std::min(texts.y.find(',', at), texts.y.size());
+        const std::string column = texts.y.substr(at, comma - at);
+        column_of("--y", column);
+        if (std::find(columns.begin(), columns.end(), column) != columns.end())
+            throw usage_error("--y names the column \"" + column + "\" twice");
+        columns.push_back(column);
+        at = comma + 1;
+    }
+    return columns;
 }
 
 Edge typed_edge(const std::string& option, const std::string& text)

@@ -24,8 +24,11 @@ CLI::Option* text_option(CLI::App& app, const std::string& name, std::string& ta
 
 void declare_data_options(CLI::App& app, DataOptionTexts& texts);
 // The reader's options from the typed texts; usage errors for a column 0 or a missing value
-// that is no number.
+// that is no number. With several --y columns, y is the first.
 ReadOptions read_options(const CLI::App& app, const DataOptionTexts& texts);
+// The --y columns as typed when they are several ("Ca,d18O"); empty for one. Usage errors for an
+// empty entry, a column 0 or one given twice.
+std::vector<std::string> y_columns(const CLI::App& app, const DataOptionTexts& texts);
 
 // A typed crop edge: a number, or an ISO date or date-time whose value waits for the file's x form.
 Edge typed_edge(const std::string& option, const std::string& text);

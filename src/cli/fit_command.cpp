@@ -4,6 +4,7 @@
 #include "cli/arguments.h"
 #include "cli/batch.h"
 #include "cli/data_options.h"
+#include "cli/lag_command.h"
 #include "cli/picture_loader.h"
 #include "cli/pictures.h"
 #include "cli/refusals.h"
@@ -83,6 +84,8 @@ std::int64_t planned_trials(const FitOptions& options, std::size_t files)
 int fit_all(const FitOptions& options, std::istream& in, std::ostream& out, std::ostream& err,
             bool terminal)
 {
+    if (!options.series.empty())
+        return fit_all_lags(options, in, out, err);
     check_plot_path(options);
     const std::vector<std::string> files = shard_files(options);
     refuse_shared_streams(files);

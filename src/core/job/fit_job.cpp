@@ -519,6 +519,9 @@ FitRecord fit_series(const CheckedImport& imported, const FitRequest& request,
             outcome = run_steps(session, steps, results, observer, control.stop);
             record.found->refined = refined_record(session, family, *results.refined,
                                                    results.intervals, intervals);
+            if (control.kept != nullptr && !outcome.stopped)
+                *control.kept = KeptFit{session.crop_values(), *results.refined,
+                                        session.bootstrap_settings(family, intervals)};
             if (outcome.stopped) {
                 record.code = kExitInterrupted;
                 record.reason = refine_interruption(*record.found->refined);

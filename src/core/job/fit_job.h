@@ -106,11 +106,20 @@ FitRecord make_record(const FitSession& session, const JobResults& results,
 FitRequest session_request(const FitSession& session, const JobResults& results,
                            ModelFamily family, const CropEdges& edges);
 
+// What a refined fit leaves beside its record for work over several series (the lags): its
+// crop, its refined fit and the settings its bootstrap took.
+struct KeptFit {
+    FitCrop crop;
+    refine::RefinedFit refined;
+    refine::BootstrapSettings settings;
+};
+
 // Counts for tolvenar-fit's progress line, and the stop flag of a signal.
 struct JobControl {
     const std::atomic<bool>* stop = nullptr;
     std::atomic<std::int64_t>* trials = nullptr;  // trials made, added to as the searches go
     int threads = 1;                              // cores for this series' work
+    std::optional<KeptFit>* kept = nullptr;       // set: takes the refined fit, when made
 };
 
 // Fits the imported series as tolvenar-fit fits a file alone: the crop, the comparison (when

@@ -95,10 +95,67 @@ struct Resampler {
                     e.push_back(residuals[from + j]);
             }
         }
-        std::vector<double> y(n);
-        for (std::size_t i = 0; i < n; ++i)
+        return on_curve(e);
+    }
+
+    // The curve plus standardised noise `e` put back at each point's sigma.
+    std::vector<double> on_curve(const std::vector<double>& e) const
+    {
+        std::vector<double> y(curve.size());
+        for (std::size_t i = 0; i < y.size(); ++i)
             y[i] = curve[i] + (sigma.empty() ? e[i] : e[i] * sigma[i]);
         return y;
+    }
+
+    // For draws shared with other series on the same rows: the residuals' AR(1) innovations,
+    // each point's carry-over a_i and innovation scale s_i, and the innovations standardised.
+    std::vector<double> carry, scale, innovations;
+
+    void take_innovations()
+    {
+        const std::size_t n = residuals.size();
+        carry.assign(n, 0.0);
+        scale.assign(n, 0.0);
+        innovations.assign(n, 0.0);
+        const double sd = std::sqrt(noise.variance);
+        for (std::size_t i = 0; i < n; ++i) {
+            if (noise.tau) {
+                carry[i] = i == 0 ? 0.0 : std::exp(-std::abs(t[i] - t[i - 1]) / *noise.tau);
+                scale[i] = sd * std::sqrt(1.0 - carry[i] * carry[i]);
+            } else {
+                carry[i] = i == 0 ? 0.0 : noise.phi;
+                scale[i] = i == 0 ? sd / std::sqrt((1.0 - noise.phi) * (1.0 + noise.phi)) : sd;
+            }
+            const double before = i == 0 ? 0.0 : residuals[i - 1];
+            innovations[i] = scale[i] > 0.0 ? (residuals[i] - carry[i] * before) / scale[i] : 0.0;
+        }
+        // Unit variance, so that the noise keeps the variance its AR(1) was fitted with.
+        const double mean =
+            std::accumulate(innovations.begin(), innovations.end(), 0.0) / static_cast<double>(n);
+        double squares = 0.0;
+        for (double& u : innovations)
+            squares += (u - mean) * (u - mean);
+        const double root = std::sqrt(squares / static_cast<double>(n));
+        for (double& u : innovations)
+            u = root > 0.0 ? (u - mean) / root : 0.0;
+    }
+
+    // The noise from rows drawn once for every series: the starts of blocks of `block` rows,
+    // or (Ar1) the row whose innovation each point takes.
+    std::vector<double> draw_at(const std::vector<std::size_t>& rows) const
+    {
+        const std::size_t n = residuals.size();
+        std::vector<double> e;
+        e.reserve(n);
+        if (method == Resampling::Ar1) {
+            for (std::size_t i = 0; i < n; ++i)
+                e.push_back((i == 0 ? 0.0 : carry[i] * e[i - 1]) + scale[i] * innovations[rows[i]]);
+            return on_curve(e);
+        }
+        for (std::size_t k = 0; e.size() < n; ++k)
+            for (std::size_t j = 0; j < block && e.size() < n; ++j)
+                e.push_back(residuals[rows[k] + j]);
+        return on_curve(e);
     }
 
     // The standard errors a replicate and the estimate are studentized with.
@@ -113,17 +170,14 @@ struct Resampler {
     }
 };
 
-// Replicate `index`: noise drawn by `resampler` on the refined curve, fitted to its optimum
-// (searched first with settings.search).
-std::optional<Replicate> fit_replicate(const FitCrop& crop, const Resampler& resampler,
-                                       const RefinedFit& fit, const BootstrapSettings& settings,
-                                       std::int32_t index)
+// The replicate of the crop with y, fitted to its optimum (searched first with settings.search,
+// from a random source keyed by `key`).
+std::optional<Replicate> fit_replicate_y(const FitCrop& crop, const Resampler& resampler,
+                                         const std::vector<double>& y, const RefinedFit& fit,
+                                         const BootstrapSettings& settings, std::uint64_t key)
 {
-    const std::uint64_t key = stream_key(settings.seed, static_cast<std::uint32_t>(index));
-    std::mt19937_64 random(key);
     FitCrop replicate = crop;
     float lo = kEmptyRangeLowest, hi = kEmptyRangeHighest;
-    const std::vector<double> y = resampler.draw(random);
     for (std::size_t i = 0; i < y.size(); ++i) {
         replicate.rows.DataY[i + 1] = Cell::of_number(y[i]);
         include_in_range(y[i], lo, hi);
@@ -160,6 +214,66 @@ std::optional<Replicate> fit_replicate(const FitCrop& crop, const Resampler& res
                      resampler.errors(replicate, settings.family, refit.model)};
 }
 
+// Replicate `index`: noise drawn by `resampler` on the refined curve, fitted to its optimum
+// (searched first with settings.search).
+std::optional<Replicate> fit_replicate(const FitCrop& crop, const Resampler& resampler,
+                                       const RefinedFit& fit, const BootstrapSettings& settings,
+                                       std::int32_t index)
+{
+    const std::uint64_t key = stream_key(settings.seed, static_cast<std::uint32_t>(index));
+    std::mt19937_64 random(key);
+    return fit_replicate_y(crop, resampler, resampler.draw(random), fit, settings, key);
+}
+
+// The noise of the replicates of `fit` over `crop`, and how it is made, into `result`. The
+// curve is the search's own values of the model, or with `exact` the polyline itself at each
+// point: the search's values leave a point on the crop's right edge at 0 when single precision
+// puts it past the last vertex, whose residual is then the whole level.
+Resampler resampler_of(const FitCrop& crop, const RefinedFit& fit,
+                       const BootstrapSettings& settings, BootstrapResult& result,
+                       bool exact = false)
+{
+    std::vector<float> values = CropMeasures(crop).values(fit.model);
+    if (exact)
+        for (std::size_t i = 0; i < static_cast<std::size_t>(crop.points()); ++i)
+            values[i + 1] = static_cast<float>(model_value_at(fit.model, crop.t(i)));
+    const auto n = static_cast<std::size_t>(crop.points());
+    Resampler resampler;
+    std::vector<double>& residuals = resampler.residuals;
+    resampler.curve.resize(n);
+    residuals.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        resampler.t.push_back(crop.t(i));
+        resampler.curve[i] = static_cast<double>(values[i + 1]);
+        residuals[i] = crop.y(i) - resampler.curve[i];
+        if (!crop.weight.empty()) {  // standardised: e_i / sigma_i
+            const double root = std::sqrt(crop.weight[i + 1]);
+            residuals[i] *= root;
+            resampler.sigma.push_back(1.0 / root);
+        }
+    }
+    // Residuals of a least-squares fit are smaller than the noise by the parameters it spent.
+    const double mean = std::accumulate(residuals.begin(), residuals.end(), 0.0) / static_cast<double>(std::max<std::size_t>(n, 1));
+    const std::size_t k = parameter_count(settings.family, crop.vertices);
+    const double inflate = n > k ? std::sqrt(static_cast<double>(n) / static_cast<double>(n - k)) : 1.0;
+    for (double& e : residuals)
+        e = (e - mean) * inflate;
+    result.resampling = settings.resampling;
+    if (result.resampling == Resampling::Automatic)
+        result.resampling =
+            compare::evenly_spaced(resampler.t) ? Resampling::Blocks : Resampling::Ar1;
+    resampler.method = result.resampling;
+    if (result.resampling == Resampling::Ar1) {
+        resampler.noise = compare::fit_noise(resampler.t, residuals);
+        result.persistence = resampler.noise.tau;
+        result.block_length = 1;
+    } else {
+        result.block_length = std::min(
+            settings.block_length ? settings.block_length : block_length_of(residuals), std::max<std::size_t>(n, 1));
+    }
+    resampler.block = result.block_length;
+    return resampler;
+}
 }  // namespace
 
 std::string resampling_text(const BootstrapResult& result)
@@ -330,42 +444,8 @@ BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
                           const BootstrapSettings& settings, IntervalMethod method)
 {
     BootstrapResult result;
-    const std::vector<float> values = CropMeasures(crop).values(fit.model);
     const auto n = static_cast<std::size_t>(crop.points());
-    Resampler resampler;
-    std::vector<double>& residuals = resampler.residuals;
-    resampler.curve.resize(n);
-    residuals.resize(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        resampler.t.push_back(crop.t(i));
-        resampler.curve[i] = static_cast<double>(values[i + 1]);
-        residuals[i] = crop.y(i) - resampler.curve[i];
-        if (!crop.weight.empty()) {  // standardised: e_i / sigma_i
-            const double root = std::sqrt(crop.weight[i + 1]);
-            residuals[i] *= root;
-            resampler.sigma.push_back(1.0 / root);
-        }
-    }
-    // Residuals of a least-squares fit are smaller than the noise by the parameters it spent.
-    const double mean = std::accumulate(residuals.begin(), residuals.end(), 0.0) / static_cast<double>(std::max<std::size_t>(n, 1));
-    const std::size_t k = parameter_count(settings.family, crop.vertices);
-    const double inflate = n > k ? std::sqrt(static_cast<double>(n) / static_cast<double>(n - k)) : 1.0;
-    for (double& e : residuals)
-        e = (e - mean) * inflate;
-    result.resampling = settings.resampling;
-    if (result.resampling == Resampling::Automatic)
-        result.resampling =
-            compare::evenly_spaced(resampler.t) ? Resampling::Blocks : Resampling::Ar1;
-    resampler.method = result.resampling;
-    if (result.resampling == Resampling::Ar1) {
-        resampler.noise = compare::fit_noise(resampler.t, residuals);
-        result.persistence = resampler.noise.tau;
-        result.block_length = 1;
-    } else {
-        result.block_length = std::min(
-            settings.block_length ? settings.block_length : block_length_of(residuals), std::max<std::size_t>(n, 1));
-    }
-    resampler.block = result.block_length;
+    const Resampler resampler = resampler_of(crop, fit, settings, result);
 
     const auto count = static_cast<std::size_t>(std::max(settings.replicates, 0));
     result.replicates.resize(count);
@@ -451,6 +531,88 @@ BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
                                       top, varying);
     }
     return result;
+}
+
+JointReplicates joint_replicates(std::span<const JointSeries> series)
+{
+    JointReplicates out;
+    if (series.empty())
+        return out;
+    const BootstrapSettings& first = series.front().settings;
+    std::vector<Resampler> resamplers;
+    std::vector<double> origins;
+    for (const JointSeries& s : series) {
+        BootstrapResult how;
+        resamplers.push_back(resampler_of(*s.crop, *s.fit, s.settings, how, true));
+        origins.push_back(s.crop->origin);
+    }
+    // Series on the same x, whose noise is made alike, share their draws: each joins the group
+    // of the first such series.
+    std::vector<std::size_t> members(series.size(), 0);
+    for (std::size_t s = 0; s < series.size(); ++s) {
+        std::size_t g = 0;
+        while (resamplers[g].t != resamplers[s].t || origins[g] != origins[s] ||
+               resamplers[g].method != resamplers[s].method)
+            ++g;
+        out.group.push_back(g);
+        ++members[g];
+    }
+    for (std::size_t g = 0; g < series.size(); ++g) {
+        if (members[g] < 2)
+            continue;
+        std::size_t block = 1;
+        for (std::size_t s = 0; s < series.size(); ++s)
+            if (out.group[s] == g)
+                block = std::max(block, resamplers[s].block);
+        for (std::size_t s = 0; s < series.size(); ++s)
+            if (out.group[s] == g) {
+                resamplers[s].block = block;
+                if (resamplers[s].method == Resampling::Ar1)
+                    resamplers[s].take_innovations();
+            }
+    }
+
+    const auto count = static_cast<std::size_t>(std::max(first.replicates, 0));
+    out.replicates.assign(series.size(), std::vector<std::optional<Replicate>>(count));
+    std::vector<char> finished(count, 0);
+    parallel_for(count, first.threads, [&](std::size_t b) {
+        if (stopped(first.stop))
+            return;
+        const std::uint64_t key = stream_key(first.seed, b);
+        std::vector<std::vector<std::size_t>> rows(series.size());  // each group's shared draw
+        for (std::size_t s = 0; s < series.size(); ++s) {
+            const std::uint64_t own = stream_key(key, s);
+            std::mt19937_64 random(own);
+            std::vector<double> y;
+            const Resampler& r = resamplers[s];
+            const std::size_t g = out.group[s];
+            if (members[g] < 2) {
+                y = r.draw(random);
+            } else {
+                const std::size_t n = r.t.size();
+                const std::size_t block = r.method == Resampling::Ar1 ? 1 : r.block;
+                for (std::size_t drawn = 0; g == s && drawn < n; drawn += block)
+                    rows[g].push_back(static_cast<std::size_t>(random() % (n - block + 1)));
+                y = r.draw_at(rows[g]);
+            }
+            try {
+                out.replicates[s][b] =
+                    fit_replicate_y(*series[s].crop, r, y, *series[s].fit, series[s].settings, own);
+            } catch (const Fault&) {
+                out.replicates[s][b].reset();
+            }
+        }
+        if (stopped(first.stop)) {  // cut short: not one of the replicates done
+            for (auto& replicates : out.replicates)
+                replicates[b].reset();
+            return;
+        }
+        finished[b] = 1;
+        if (first.done != nullptr)
+            ++*first.done;
+    });
+    out.done = static_cast<std::size_t>(std::count(finished.begin(), finished.end(), 1));
+    return out;
 }
 
 }  // namespace tolvenar::refine

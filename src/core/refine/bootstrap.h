@@ -110,6 +110,26 @@ BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
                           const BootstrapSettings& settings,
                           IntervalMethod method = IntervalMethod::Symmetric);
 
+// Replicates of several refined fits made together, for differences between their values: each
+// series' settings as its own bootstrap takes them (the replicate count, seed, threads and stop
+// of the first). Series on the same x whose noise is made alike form a group that shares its
+// draws: the same blocks of rows, of the longest block any of them asks, or the same rows'
+// AR(1) innovations, so that the replicates keep the correlation between their noise. A series
+// alone in its group draws its bootstrap's own noise. Replicate b of series s comes from
+// stream_key(stream_key(seed, b), s) (its group's first series' for the shared draw), whatever
+// the threads. The curve is the polyline itself at every point.
+struct JointSeries {
+    const FitCrop* crop = nullptr;
+    const RefinedFit* fit = nullptr;
+    BootstrapSettings settings;
+};
+struct JointReplicates {
+    std::vector<std::size_t> group;  // of each series: the first series of its group
+    std::vector<std::vector<std::optional<Replicate>>> replicates;  // [series][replicate]
+    std::size_t done = 0;  // replicates made to the end for every series
+};
+JointReplicates joint_replicates(std::span<const JointSeries> series);
+
 // The band the replicates' curves span at `level`: at each of `samples` x spread evenly from
 // `left` to `right` (model x), the (1 - level) / 2 and (1 + level) / 2 quantiles of the values
 // of the replicates that found a model. Empty with fewer than two such replicates.

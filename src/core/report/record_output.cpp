@@ -61,21 +61,6 @@ Json searches_value(const std::vector<SearchStep>& searches)
     return list;
 }
 
-// A JSON scalar as CSV text: null as nothing, numbers as in JSON, strings as valid UTF-8 and
-// with a single quote before what a spreadsheet would take for a formula.
-std::string csv_text(const Json& value)
-{
-    if (value.is_null())
-        return "";
-    if (!value.is_string())
-        return value.dump();
-    std::string text = valid_utf8(value.get<std::string>());
-    if (!text.empty() && std::string_view("=+-@\t\r'").find(text.front()) != std::string::npos &&
-        !is_number_text(text))
-        text.insert(0, 1, '\'');
-    return text;
-}
-
 // `text` under `name`; bytes that are not UTF-8 read as U+FFFD there, and `name`_bytes holds
 // them all as numbers, so that the name can be matched back to its file.
 void add_text(Json& object, const std::string& name, const std::string& text)
@@ -481,6 +466,19 @@ void write_csv_header(std::ostream& out, const std::vector<Column>& columns)
     for (std::size_t i = 0; i < columns.size(); ++i)
         out << (i == 0 ? "" : ",") << csv_field(columns[i].name);
     out << "\r\n";
+}
+
+std::string csv_text(const Json& value)
+{
+    if (value.is_null())
+        return "";
+    if (!value.is_string())
+        return value.dump();
+    std::string text = valid_utf8(value.get<std::string>());
+    if (!text.empty() && std::string_view("=+-@\t\r'").find(text.front()) != std::string::npos &&
+        !is_number_text(text))
+        text.insert(0, 1, '\'');
+    return text;
 }
 
 void write_csv_row(std::ostream& out, const std::vector<Column>& columns,

@@ -57,6 +57,10 @@ struct Column {
 // has a single quote put before it.
 std::vector<Column> csv_columns(const FitRequest& request, bool pictures = false);
 
+// A JSON scalar as CSV text: null as nothing, numbers as in JSON, strings as valid UTF-8 and
+// with a single quote before what a spreadsheet would take for a formula.
+std::string csv_text(const Json& value);
+
 // `text` as one RFC 4180 field: quoted when it holds a comma, a quote or a line end.
 std::string csv_field(std::string_view text);
 

@@ -279,6 +279,17 @@ ResultReport FitSession::refined_report(ModelFamily family, const refine::Refine
 refine::BootstrapResult FitSession::bootstrap(ModelFamily family, const refine::RefinedFit& fit,
                                               const IntervalRequest& request) const
 {
+    return refine::bootstrap(fit_crop(m_state), fit, bootstrap_settings(family, request));
+}
+
+FitCrop FitSession::crop_values() const
+{
+    return fit_crop(m_state);
+}
+
+refine::BootstrapSettings FitSession::bootstrap_settings(ModelFamily family,
+                                                         const IntervalRequest& request) const
+{
     refine::BootstrapSettings settings;
     settings.family = family;
     settings.constrained = m_last.constrain == 1;
@@ -294,7 +305,7 @@ refine::BootstrapResult FitSession::bootstrap(ModelFamily family, const refine::
     settings.stop = request.stop;
     settings.done = request.done;
     settings.search = request.search;
-    return refine::bootstrap(fit_crop(m_state), fit, settings);
+    return settings;
 }
 
 std::string reach_note(refine::Reach reach)

@@ -173,6 +173,10 @@ public:
     // The intervals of `fit` by bootstrap replicates of the crop.
     refine::BootstrapResult bootstrap(ModelFamily family, const refine::RefinedFit& fit,
                                       const IntervalRequest& request) const;
+    // The crop and the settings that bootstrap takes them with, for replicates made elsewhere.
+    FitCrop crop_values() const;
+    refine::BootstrapSettings bootstrap_settings(ModelFamily family,
+                                                 const IntervalRequest& request) const;
 
     // Every value the refined report shows (the family's break points and levels, then its
     // measure), with its interval from `intervals`.

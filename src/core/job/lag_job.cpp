@@ -1,0 +1,142 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/job/lag_job.h"
+
+#include "core/job/refusal.h"
+#include "core/model/family.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+namespace tolvenar {
+
+namespace {
+
+// The record of a lag job that could not start, with the reason for each series too.
+LagRecord refused_record(LagRecord record, const std::string& reason)
+{
+    record.code = kExitRefused;
+    record.reason = reason;
+    return record;
+}
+
+std::string check_series(std::span<const LagSeries> series, const std::string& reference,
+                         const FitRequest& request)
+{
+    if (series.size() < 2)
+        return "lags need two series or more";
+    std::set<std::string> titles;
+    for (const LagSeries& s : series)
+        if (!titles.insert(s.title).second)
+            return "the series \"" + s.title + "\" is given twice";
+    if (!titles.contains(reference))
+        return "the reference \"" + reference + "\" is not one of the series fitted";
+    if (request.compare)
+        return "lags need one family for every series: --compare could choose another for each";
+    return {};
+}
+
+}  // namespace
+
+Lag lag_of(const refine::RefinedFit& series, double origin, const refine::RefinedFit& reference,
+           double reference_origin, int vertex,
+           std::span<const std::optional<refine::Replicate>> series_replicates,
+           std::span<const std::optional<refine::Replicate>> reference_replicates, double level)
+{
+    const auto v = static_cast<std::size_t>(vertex);
+    // In data x: the origins apart, then the model x apart, so that far from zero the
+    // difference keeps the digits the model x hold.
+    const double apart = origin - reference_origin;
+    const auto lag_between = [&](float x, float to) {
+        return apart + (static_cast<double>(x) - static_cast<double>(to));
+    };
+    Lag lag;
+    lag.vertex = vertex;
+    lag.lag = lag_between(series.model.x[v], reference.model.x[v]);
+    std::vector<double> values;
+    const std::size_t count = std::min(series_replicates.size(), reference_replicates.size());
+    for (std::size_t b = 0; b < count; ++b)
+        if (series_replicates[b] && reference_replicates[b])
+            values.push_back(
+                lag_between(series_replicates[b]->model.x[v], reference_replicates[b]->model.x[v]));
+    lag.pairs = values.size();
+    if (count > 0) {
+        const refine::Interval in = refine::bootstrap_interval(
+            std::move(values), lag.lag, level, refine::IntervalMethod::Percentile);
+        lag.interval = Range{in.lo, in.hi};
+    }
+    return lag;
+}
+
+LagRecord fit_lags(std::span<const LagSeries> series, const std::string& reference,
+                   const FitRequest& request, const std::string& file, const JobControl& control)
+{
+    LagRecord record;
+    record.file = file;
+    record.request = request;
+    record.request.refine = true;
+    record.reference = reference;
+    for (const LagSeries& s : series)
+        record.titles.push_back(s.title);
+    if (const std::string reason = check_series(series, reference, request); !reason.empty())
+        return refused_record(std::move(record), reason);
+
+    std::vector<std::optional<KeptFit>> kept(series.size());
+    for (std::size_t s = 0; s < series.size(); ++s) {
+        JobControl own = control;
+        own.kept = &kept[s];
+        record.series.push_back(fit_series(series[s].imported, record.request, file, own));
+        const FitRecord& fitted = record.series.back();
+        if (fitted.code > record.code) {
+            record.code = fitted.code;
+            record.reason = series[s].title + ": " + fitted.reason;
+        }
+    }
+    if (record.code != kExitSuccess)
+        return record;
+    if (std::any_of(kept.begin(), kept.end(), [](const auto& fit) { return !fit; })) {
+        record.code = kExitSearchFailed;  // fitted without a refined fit: no lag to take
+        record.reason = "a series was fitted without its refined fit";
+        return record;
+    }
+
+    std::vector<refine::JointSeries> joint;
+    for (const auto& fit : kept)
+        joint.push_back({&fit->crop, &fit->refined, fit->settings});
+    refine::JointReplicates replicates;
+    if (request.bootstrap > 0) {
+        for (auto& s : joint)
+            s.settings.stop = control.stop;
+        replicates = refine::joint_replicates(joint);
+        if (replicates.done < static_cast<std::size_t>(request.bootstrap) &&
+            control.stop != nullptr && control.stop->load()) {
+            record.code = kExitInterrupted;
+            record.reason = "interrupted during the lags' replicates";
+            return record;
+        }
+    } else {
+        replicates.replicates.resize(series.size());  // no intervals, no draws to share
+    }
+
+    const auto ref = static_cast<std::size_t>(
+        std::find(record.titles.begin(), record.titles.end(), reference) - record.titles.begin());
+    const FamilyShape shape = family_shape(request.family, kept[ref]->crop.vertices);
+    for (std::size_t s = 0; s < series.size(); ++s) {
+        if (s == ref)
+            continue;
+        // Every break point between the crop's edges moves with the fit, x3 of a midway
+        // family with x2 and x4.
+        for (int v = 2; v < shape.last; ++v) {
+            Lag lag = lag_of(kept[s]->refined, kept[s]->crop.origin, kept[ref]->refined,
+                             kept[ref]->crop.origin, v, replicates.replicates[s],
+                             replicates.replicates[ref], request.level);
+            lag.series = record.titles[s];
+            lag.to = reference;
+            lag.joint = !replicates.group.empty() && replicates.group[s] == replicates.group[ref];
+            record.lags.push_back(std::move(lag));
+        }
+    }
+    return record;
+}
+
+}  // namespace tolvenar
