@@ -49,12 +49,12 @@ BENCHMARK(BM_ScanRedNoiseAlone)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisec
 bench::Record sensor_log(std::size_t n)
 {
     std::mt19937_64 random(5);
-    bench::RecordSpec spec{n, false, 3.0, 4.0, {}};
+    bench::RecordPlan plan{n, false, 3.0, 4.0, {}};
     for (std::size_t k = 0; 2500 * (k + 1) < n; ++k) {
         const double at = 2500.0 * static_cast<double>(k) + 1000.0;
-        spec.transitions.push_back({at, at + static_cast<double>(k % 4) * 10.0, k % 2 ? -6.0 : 6.0});
+        plan.transitions.push_back({at, at + static_cast<double>(k % 4) * 10.0, k % 2 ? -6.0 : 6.0});
     }
-    return bench::make_record(spec, random);
+    return bench::make_record(plan, random);
 }
 
 void BM_ScanSensorLog(benchmark::State& state)

@@ -16,7 +16,7 @@ struct Transition {
     double amplitude = 0.0;         // level change (noise sd in make_record)
 };
 
-struct RecordSpec {
+struct RecordPlan {
     std::size_t points = 1000;
     bool even = true;     // gaps 1; else drawn uniformly from 0.3 to 1.7
     double tau = 0.0;     // noise persistence in x units (mean gap 1); 0: white
@@ -40,25 +40,25 @@ inline double level_at(const std::vector<Transition>& transitions, double x)
     return level;
 }
 
-inline Record make_record(const RecordSpec& spec, std::mt19937_64& random)
+inline Record make_record(const RecordPlan& plan, std::mt19937_64& random)
 {
     std::normal_distribution<double> normal;
     std::uniform_real_distribution<double> gap(0.3, 1.7), phase(0.0, 2.0 * std::numbers::pi);
     Record r;
-    r.transitions = spec.transitions;
-    r.x.resize(spec.points);
-    r.y.resize(spec.points);
-    const double span = static_cast<double>(spec.points - 1);
+    r.transitions = plan.transitions;
+    r.x.resize(plan.points);
+    r.y.resize(plan.points);
+    const double span = static_cast<double>(plan.points - 1);
     const double start = phase(random);
     double noise = 0.0;
-    for (std::size_t i = 0; i < spec.points; ++i) {
-        r.x[i] = i == 0 ? 0.0 : r.x[i - 1] + (spec.even ? 1.0 : gap(random));
+    for (std::size_t i = 0; i < plan.points; ++i) {
+        r.x[i] = i == 0 ? 0.0 : r.x[i - 1] + (plan.even ? 1.0 : gap(random));
         const double a =
-            i > 0 && spec.tau > 0.0 ? std::exp(-(r.x[i] - r.x[i - 1]) / spec.tau) : 0.0;
+            i > 0 && plan.tau > 0.0 ? std::exp(-(r.x[i] - r.x[i - 1]) / plan.tau) : 0.0;
         noise = i == 0 ? normal(random) : a * noise + std::sqrt(1.0 - a * a) * normal(random);
         const double drift =
-            spec.drift * std::sin(start + 2.0 * std::numbers::pi * r.x[i] / (1.5 * span));
-        r.y[i] = level_at(spec.transitions, r.x[i]) + drift + noise;
+            plan.drift * std::sin(start + 2.0 * std::numbers::pi * r.x[i] / (1.5 * span));
+        r.y[i] = level_at(plan.transitions, r.x[i]) + drift + noise;
     }
     return r;
 }

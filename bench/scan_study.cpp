@@ -269,10 +269,10 @@ void compare(const Options& o)
                 parallel(o.series, [&](int s) {
                     std::mt19937_64 random(9000011ull * s + static_cast<std::uint64_t>(noise.tau) * 3 +
                                            even * 2 + (drift > 0));
-                    bench::RecordSpec spec{o.points, even, noise.tau, drift, {}};
-                    spec.transitions = random_transitions(static_cast<double>(o.points - 1),
+                    bench::RecordPlan plan{o.points, even, noise.tau, drift, {}};
+                    plan.transitions = random_transitions(static_cast<double>(o.points - 1),
                                                           o.points >= 2000 ? 3 : 2, random);
-                    const auto r = bench::make_record(spec, random);
+                    const auto r = bench::make_record(plan, random);
                     std::vector<Found> ours, theirs;
                     for (const auto& e : scan_events(r, o.constant))
                         ours.push_back({e.onset, e.end, e.amplitude, e.onset});
