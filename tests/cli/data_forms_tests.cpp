@@ -166,27 +166,53 @@ TEST(DataForms, EachFormFitsAsThePlainFile)
     EXPECT_TRUE(text.out.starts_with("Read in reverse order")) << text.out;
 }
 
-// A crop that single precision cannot hold is said, in JSON and a text line; the same series
-// about zero is not.
-TEST(DataForms, SaysWhereSinglePrecisionCannotHoldTheCrop)
+// A series far from zero, tiny, or on x in Unix seconds or Julian days refines, with its
+// intervals, to the series about zero, in data units; where single precision cannot hold the
+// crop for the search, that is said, in JSON and a text line.
+TEST(DataForms, RefinesSeriesFarFromZeroAsAboutZero)
 {
-    std::string far = "x,y\n", near = "x,y\n";
-    for (int i = 0; i < 300; ++i) {
-        const double y = 0.05 * std::clamp(i - 100, 0, 100) / 100.0 + 0.005 * std::sin(i * 2.1);
-        far += std::to_string(i) + "," + number_text(1e6 + y) + "\n";
-        near += std::to_string(i) + "," + number_text(y) + "\n";
+    struct Form {
+        const char* name;
+        double x0, dx, y0, dy;
+        bool warned;
+    };
+    const Form forms[] = {{"about zero", 0, 1, 0, 1, false},
+                          {"y at 1e6", 0, 1, 1e6, 1, true},
+                          {"y at 1e-6 scale", 0, 1, 0, 1e-6, false},
+                          {"Unix seconds", 1.7e9, 60, 0, 1, false},
+                          {"Julian days", 2460000.5, 1.0 / 24, 0, 1, false}};
+    const auto text_of = [](const Form& f) {
+        std::string text = "x,y\n";
+        for (int i = 0; i < 300; ++i) {
+            const double y = 0.05 * std::clamp(i - 100, 0, 100) / 100.0 + 0.005 * std::sin(i * 2.1);
+            text += number_text(f.x0 + f.dx * i) + "," + number_text(f.y0 + f.dy * y) + "\n";
+        }
+        return text;
+    };
+    const std::vector<std::string> args{"--model", "ramp", "--bootstrap", "20"};
+    const json zero = fit_json(text_of(forms[0]), args);
+    for (const Form& f : forms) {
+        const json got = fit_json(text_of(f), args);
+        EXPECT_EQ(got.contains("precision_warning"), f.warned) << f.name;
+        for (const std::size_t k : {1, 2}) {
+            const auto x = [&](const json& v) { return (v.get<double>() - f.x0) / f.dx; };
+            EXPECT_NEAR(x(got["refined"]["x"][k]), zero["refined"]["x"][k].get<double>(), 0.01)
+                << f.name << " X" << k + 1;
+            for (const std::size_t end : {0, 1})
+                EXPECT_NEAR(x(got["bootstrap"]["x"][k][end]),
+                            zero["bootstrap"]["x"][k][end].get<double>(), 0.01)
+                    << f.name << " X" << k + 1 << " interval";
+            const auto y = [&](const json& v) { return (v.get<double>() - f.y0) / f.dy; };
+            EXPECT_NEAR(y(got["refined"]["y"][k]), zero["refined"]["y"][k].get<double>(), 1e-6)
+                << f.name << " Y" << k + 1;
+            EXPECT_NEAR(y(got["bootstrap"]["y"][k][1]), zero["bootstrap"]["y"][k][1].get<double>(),
+                        1e-6)
+                << f.name << " Y" << k + 1 << " interval";
+        }
     }
-    const std::string says = "y is stored in single precision with 2 distinct values for 300 "
-                             "points";
-    EXPECT_TRUE(fit_json(far)["precision_warning"].get<std::string>().starts_with(says));
-    EXPECT_FALSE(fit_json(near).contains("precision_warning"));
-    const FitRun text = fit_text(far, {"--runs", "1", "--trials", "50"});
-    EXPECT_TRUE(text.out.starts_with("Precision warning: " + says)) << text.out;
-    // Replicates that cannot move on data that vary give no interval, never one of no width.
-    const json boot = fit_json(far, {"--bootstrap", "20"})["bootstrap"];
-    EXPECT_EQ(boot["x"][1], json::array({nullptr, nullptr})) << boot;
-    EXPECT_NE(boot["reach"].get<std::string>().find("x2 undetermined"), std::string::npos);
-    EXPECT_FALSE(fit_json(near, {"--bootstrap", "20"})["bootstrap"].contains("reach"));
+    const FitRun text = fit_text(text_of(forms[1]), {"--runs", "1", "--trials", "50"});
+    EXPECT_TRUE(text.out.starts_with("Precision warning: y is stored in single precision with 2 "
+                                     "distinct values for 300 points")) << text.out;
 }
 
 // Gaps are counted within the crop, in JSON, the CSV column and a text line.

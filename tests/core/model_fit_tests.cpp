@@ -97,6 +97,36 @@ TEST(FitMeasures, ModelXFromTheOriginAndNothingWrittenOnAFault)
     }
 }
 
+// The fits beyond the search take y about an origin only where single precision would lose
+// the crop's digits: the midpoint of y far from zero for their spread, else 0 (data as written).
+TEST(FitCrop, TakesYAboutAnOriginOnlyWhereSingleLosesDigits)
+{
+    struct Row {
+        double lowest, highest, origin;
+    };
+    for (const Row& r : {Row{0, 1, 0}, Row{-1, 1, 0}, Row{300, 301, 0}, Row{4095, 4096, 0},
+                         Row{1e6, 1e6 + 0.05, 1e6 + 0.025}, Row{-1e6 - 0.05, -1e6, -1e6 - 0.025},
+                         Row{4097, 4098, 4097.5}, Row{5, 5, 5}, Row{0, 0, 0}, Row{2, 1, 0}})
+        EXPECT_EQ(fit_y_origin(r.lowest, r.highest), r.origin) << r.lowest << " " << r.highest;
+    // A crop whose y need an origin holds them less it, with its extent and its boxes (empty
+    // and unset boxes keep their marks); models go there and back.
+    EngineState far = state_over({0, 1, 2, 3}, {1e6, 1e6 + 0.02, 1e6 + 0.04, 1e6 + 0.06});
+    forget_best_of_best(far);
+    far.ConYMin[2] = 999999.5f;
+    far.ConYMax[2] = 1000000.5f;
+    const FitCrop crop = fit_crop(far);
+    EXPECT_EQ(crop.y_origin, 1e6 + 0.03);
+    EXPECT_FLOAT_EQ(crop.y(0), -0.03f);
+    EXPECT_NEAR(crop.data_y(3), 1e6 + 0.06, 1e-9);
+    EXPECT_FLOAT_EQ(crop.min_y, -0.03f);
+    EXPECT_FLOAT_EQ(crop.constraint.ymin[2], -0.53f);
+    EXPECT_EQ(crop.constraint.ymin[3], kEmptyLowerLimit);
+    Model model;
+    model.y = {0, 1e6, 1e6, 1e6, 1e6, 1e6, 1e6};
+    EXPECT_FLOAT_EQ(about_y_origin(model, crop.y_origin).y[1], -0.03f);
+    EXPECT_EQ(about_y_origin(about_y_origin(model, crop.y_origin), -crop.y_origin).y, model.y);
+}
+
 class CropScorerVariant : public ::testing::TestWithParam<FitPointsVariant> {};
 
 // Weights for rows 0..n + 1 of one kind: 1, powers of two, spread over 1e-3..1e3, or over

@@ -123,11 +123,11 @@ FoundModel found_model(const FitSession& session, ModelFamily family, const Resu
     return found;
 }
 
-// The values of `fit` in place of the best of best's.
+// The values of `fit` in place of the best of best's, in data y as the search's are.
 void take_fit(FoundModel& found, ModelFamily family, const refine::RefinedFit& fit)
 {
     found.x = fit.model.x;
-    found.y = fit.model.y;
+    found.y = about_y_origin(fit.model, -fit.y_origin).y;
     found.r = fit.r;
     found.sq_dist = fit.sq_dist;
     const FamilyMeasure measure = family_row(family).measure;
@@ -140,7 +140,9 @@ std::string percent_text(double level)
     return number_text(std::round(level * 1e6) / 1e4);
 }
 
-Intervals intervals_of(const refine::BootstrapResult& boot, const IntervalRequest& request)
+// The bootstrap's intervals, y in data y (the replicates' are about the crop's y origin).
+Intervals intervals_of(const refine::BootstrapResult& boot, const IntervalRequest& request,
+                       double y_origin)
 {
     Intervals intervals;
     intervals.replicates = request.replicates;
@@ -152,7 +154,7 @@ Intervals intervals_of(const refine::BootstrapResult& boot, const IntervalReques
     intervals.block_length = boot.block_length;
     for (std::size_t k = 1; k <= 6; ++k) {
         intervals.x[k] = {boot.x[k].lo, boot.x[k].hi, boot.x[k].reach};
-        intervals.y[k] = {boot.y[k].lo, boot.y[k].hi, boot.y[k].reach};
+        intervals.y[k] = {y_origin + boot.y[k].lo, y_origin + boot.y[k].hi, boot.y[k].reach};
     }
     if (boot.measure)
         intervals.measure = Range{boot.measure->lo, boot.measure->hi, boot.measure->reach};
@@ -202,11 +204,16 @@ RefinedModel refined_record(const FitSession& session, ModelFamily family,
                             const std::optional<refine::BootstrapResult>& boot,
                             const IntervalRequest& request)
 {
-    RefinedModel refined{fit.model.x, fit.model.y, fit.r, fit.sq_dist, fit.measure, {}, {}};
+    RefinedModel refined{fit.model.x, fit.model.y, fit.y_origin, fit.r, fit.sq_dist,
+                         fit.measure, {}, {}};
     if (boot) {
-        refined.intervals = intervals_of(*boot, request);
-        refined.intervals->band =  // over the crop, from the first vertex to the last
-            refine::curve_band(*boot, request.level, fit.model.x[1], fit.model.x[6], 400);
+        refined.intervals = intervals_of(*boot, request, fit.y_origin);
+        refine::Band& band = refined.intervals->band;
+        band = refine::curve_band(*boot, request.level, fit.model.x[1], fit.model.x[6], 400);
+        for (std::size_t i = 0; i < band.x.size(); ++i) {
+            band.lo[i] += fit.y_origin;
+            band.hi[i] += fit.y_origin;
+        }
     }
     refined.lines = refined_lines(session, family, fit, refined, boot);
     return refined;

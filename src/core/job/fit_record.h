@@ -29,7 +29,7 @@ inline constexpr int kExitRefused = 2;       // bad input: the data, the crop, a
 inline constexpr int kExitSearchFailed = 3;  // the search stopped on a fault or found no model
 inline constexpr int kExitInterrupted = 130; // a stop (a signal) cut the work short
 
-// An interval of a reported value, x in model x like the vertices.
+// An interval of a reported value, x in model x like the vertices, y in data y.
 struct Range {
     double lo = 0.0;
     double hi = 0.0;
@@ -47,18 +47,21 @@ struct Intervals {
     std::array<Range, 7> x{};  // vertices 1..6; element 0 unused
     std::array<Range, 7> y{};
     std::optional<Range> measure;  // duration of change or symmetry index
-    refine::Band band;  // the band the replicates' curves span at the level, model x
+    refine::Band band;  // the band the replicates' curves span at the level, model x, data y
 };
 
-// The family's least-squares optimum near the search's best, in model x.
+// The family's least-squares optimum near the search's best, in model x and model y.
 struct RefinedModel {
     Vertices x{};
     Vertices y{};
+    double y_origin = 0.0;  // data y = y_origin + y (the crop's, see fit_y_origin)
     float r = 0.0f;
     float sq_dist = 0.0f;
     std::optional<float> measure;        // duration of change or symmetry index
     std::vector<std::string> lines;      // the text lines after the search's report
     std::optional<Intervals> intervals;  // the bootstrap's
+
+    double data_y(std::size_t k) const { return y_origin + static_cast<double>(y[k]); }
 };
 
 // The best model the searches found, as the engine left it.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace tolvenar {
@@ -87,6 +88,43 @@ const double* crop_weights(const EngineState& state)
     return state.DataWeight.data() + first + 1;
 }
 
+namespace {
+
+// Moves the crop's rows, extent and boxes to its y origin, when its y need one: their values
+// less the origin, in double, before the measures read them in single.
+void take_about_y_origin(FitCrop& crop)
+{
+    std::vector<Cell>& cells = crop.rows.DataY;
+    double lowest = std::numeric_limits<double>::infinity(), highest = -lowest;
+    for (std::size_t row = 1; row + 1 < cells.size(); ++row)
+        if (cells[row].kind == CellKind::Number) {
+            lowest = std::min(lowest, cells[row].number);
+            highest = std::max(highest, cells[row].number);
+        }
+    crop.y_origin = fit_y_origin(lowest, highest);
+    if (crop.y_origin == 0.0)
+        return;
+    crop.min_y = kEmptyRangeLowest;
+    crop.max_y = kEmptyRangeHighest;
+    for (std::size_t row = 1; row + 1 < cells.size(); ++row)
+        if (cells[row].kind == CellKind::Number) {
+            cells[row].number -= crop.y_origin;
+            include_in_range(cells[row].number, crop.min_y, crop.max_y);
+        }
+    // Empty and unset boxes keep their marks.
+    const auto move = [&](Vertices& lower, Vertices& upper) {
+        for (std::size_t k = 1; k <= 6; ++k)
+            if (lower[k] <= upper[k] && lower[k] != kUnsetVertex) {
+                lower[k] = static_cast<float>(lower[k] - crop.y_origin);
+                upper[k] = static_cast<float>(upper[k] - crop.y_origin);
+            }
+    };
+    move(crop.constraint.ymin, crop.constraint.ymax);
+    move(crop.manual.ymin, crop.manual.ymax);
+}
+
+}  // namespace
+
 FitCrop fit_crop(const EngineState& state)
 {
     FitCrop crop;
@@ -117,7 +155,24 @@ FitCrop fit_crop(const EngineState& state)
     crop.vertices = state.NodeCount;
     crop.constraint = constraint_boxes(state);
     crop.manual = manual_boxes(state);
+    take_about_y_origin(crop);
     return crop;
+}
+
+double fit_y_origin(double lowest, double highest)
+{
+    if (!(lowest <= highest))
+        return 0.0;
+    const double reach = std::max(std::abs(lowest), std::abs(highest));
+    return reach > kSingleYReach * (highest - lowest) ? 0.5 * (lowest + highest) : 0.0;
+}
+
+Model about_y_origin(Model model, double y_origin)
+{
+    if (y_origin != 0.0)
+        for (std::size_t k = 1; k <= 6; ++k)
+            model.y[k] = static_cast<float>(static_cast<double>(model.y[k]) - y_origin);
+    return model;
 }
 
 EngineState crop_state(const FitCrop& crop)

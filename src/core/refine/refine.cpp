@@ -493,7 +493,7 @@ RefinedFit refine_fit(const FitCrop& fit_crop, const RefineRequest& request)
     const Shape shape = family_shape(request.family, fit_crop.vertices);
     const MeasuredModel at_start = score(crop, request.start);
     RefinedFit result{request.start, at_start.sq_dist, at_start.r,
-                      family_measure(request.family, request.start.x), false};
+                      family_measure(request.family, request.start.x), false, fit_crop.y_origin};
     if (shape.last < 2 || crop.t.empty())
         return result;
 
@@ -524,7 +524,8 @@ RefinedFit refine_fit(const FitCrop& fit_crop, const RefineRequest& request)
         const MeasuredModel refined = score(crop, *model);
         if (!(refined.sq_dist < at_start.sq_dist) || (result.improved && !(refined.sq_dist < result.sq_dist)))
             continue;
-        result = {*model, refined.sq_dist, refined.r, family_measure(request.family, model->x), true};
+        result = {*model, refined.sq_dist, refined.r, family_measure(request.family, model->x),
+                  true, fit_crop.y_origin};
         if (refined.sq_dist <= end.sq_dist * (1.0 + 1e-3) + 1e-9 * at_start.sq_dist)
             break;
     }

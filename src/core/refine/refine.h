@@ -26,6 +26,7 @@ struct RefineRequest {
     // The constrained search's boxes (ConX/ConY, widened by a tenth a side as its draws use
     // them) bound the drawn vertices. The drawn family is always held in its manual boxes.
     bool constrained = false;
+    // Starts in the crop's model y (about_y_origin of the search's models).
     Model start;                  // the search's best of best: its end vertices stay
     std::vector<Model> restarts;  // further starts, e.g. the best of every run
     unsigned threads = 1;         // 0: every core; the result is the same for any number
@@ -43,6 +44,7 @@ struct RefinedFit {
     // The family's measure (FamilyRow::measure) of the model; none for a family without.
     std::optional<float> measure;
     bool improved = false;  // false: no better model than the start was found; model = start
+    double y_origin = 0.0;  // the crop's: data y = y_origin + model y
 };
 
 // The family's optimum over the points of `crop` (at t = x - origin), reading its vertices and

@@ -42,7 +42,8 @@ std::vector<IntervalBar> moving_bars(const FoundModel& found, ModelFamily family
     for (const int k : moved) {
         const auto i = static_cast<std::size_t>(k);
         const Range& x = refined.intervals->x[i];
-        bars.push_back({found.origin + x.lo - left, found.origin + x.hi - left, refined.y[i]});
+        bars.push_back({found.origin + x.lo - left, found.origin + x.hi - left,
+                        refined.data_y(i)});
     }
     return bars;
 }
@@ -92,17 +93,19 @@ FitPicture fit_picture(const FitRecord& record, const DataTable& table,
         return picture;
 
     const FoundModel& found = *record.found;
-    const auto model_line = [&](const Vertices& x, const Vertices& y, std::uint32_t rgb) {
+    const auto model_line = [&](const Vertices& x, const Vertices& y, double y_origin,
+                                std::uint32_t rgb) {
         Polyline line{{}, rgb, 1.5};
         for (std::size_t k = 1; k <= static_cast<std::size_t>(found.vertices); ++k)
-            line.points.emplace_back(found.origin + x[k] - left, y[k]);
+            line.points.emplace_back(found.origin + x[k] - left, y_origin + y[k]);
         return line;
     };
-    picture.lines.push_back(model_line(found.x, found.y, kBestOfBestRed));
+    picture.lines.push_back(model_line(found.x, found.y, 0.0, kBestOfBestRed));
     picture.legend.push_back({"Best of best", 0xff000000 | kBestOfBestRed, false});
     if (!found.refined)
         return picture;
-    picture.lines.push_back(model_line(found.refined->x, found.refined->y, kRefinedBlack));
+    picture.lines.push_back(model_line(found.refined->x, found.refined->y,
+                                       found.refined->y_origin, kRefinedBlack));
     picture.legend.push_back({"Refined", 0xff000000 | kRefinedBlack, false});
     const std::optional<Intervals>& intervals = found.refined->intervals;
     if (!intervals)

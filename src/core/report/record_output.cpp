@@ -32,6 +32,12 @@ Json data_x(const FoundModel& found, float x)
     return x_value(data, found.x_form, found.origin == 0.0 ? exact(x) : exact(data));
 }
 
+// Level k (1..6) of a refined model in data y: as its single value about a y origin of 0.
+Json data_y(const RefinedModel& refined, std::size_t k)
+{
+    return refined.y_origin == 0.0 ? exact(refined.y[k]) : exact(refined.data_y(k));
+}
+
 // Break point k (1..6) in data x.
 Json data_x(const FoundModel& found, std::size_t k)
 {
@@ -104,7 +110,7 @@ void add_refined(Json& object, const FoundModel& found, ModelFamily family)
     Json x = Json::array(), y = Json::array();
     for (std::size_t k = 1; k <= 6; ++k) {
         x.push_back(data_x(found, refined.x[k]));
-        y.push_back(exact(refined.y[k]));
+        y.push_back(data_y(refined, k));
     }
     Json member{{"x", std::move(x)}, {"y", std::move(y)}, {"r", exact(refined.r)},
                 {"sq_dist", exact(refined.sq_dist)}};
@@ -342,7 +348,7 @@ void add_refined_columns(std::vector<Column>& columns, bool intervals)
     for (std::size_t k = 1; k <= 6; ++k)
         columns.push_back(vertex("refined_y" + std::to_string(k), k,
                                  [k](const FoundModel&, const RefinedModel& m) {
-                                     return exact(m.y[k]);
+                                     return data_y(m, k);
                                  }));
     columns.push_back(refined("refined_r", [](const FoundModel&, const RefinedModel& m) {
         return exact(m.r);

@@ -78,8 +78,8 @@ EventRow event_row(const FitRecord& fit)
             amplitude = m.y[k] - m.y[1];
     EventRow row{x(m.x[2]),
                  x(m.x[last - 1]),
-                 rounded_text(m.y[1], 2),
-                 rounded_text(m.y[last], 2),
+                 shown_y(m.y[1], m.y_origin),
+                 shown_y(m.y[last], m.y_origin),
                  rounded_text(amplitude, 2),
                  {},
                  {}};

@@ -83,7 +83,7 @@ ResultReport result_report(const ReportedModel& shown, std::optional<ModelFamily
         write(report.writes, ResultLabel::X, i, true,
               indexed('X', i, " = ") + x_caption_value(shown, shown.model.x[i]));
         write(report.writes, ResultLabel::Y, i, true,
-              indexed('Y', i, " = ") + rounded_text(shown.model.y[i], 2));
+              indexed('Y', i, " = ") + shown_y(shown.model.y[i], shown.y_origin));
     }
     write(report.writes, ResultLabel::R, 0, true,
           std::string(kRCaption) + rounded_text(shown.r, 4));
@@ -103,6 +103,11 @@ std::string shown_x(float x, const XForm& form)
 std::string shown_x(double x, const XForm& form)
 {
     return form.is_date() ? x_text(x, form) : rounded_text(x, 2);
+}
+
+std::string shown_y(float y, double y_origin)
+{
+    return y_origin == 0.0 ? rounded_text(y, 2) : rounded_text(y_origin + static_cast<double>(y), 2);
 }
 
 std::string shown_measure(float value, FamilyMeasure measure, const XForm& form)

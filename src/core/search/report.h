@@ -50,6 +50,7 @@ struct ReportedModel {
     double origin = 0.0;
     XForm form;
     std::int16_t vertices = 0;
+    double y_origin = 0.0;  // data y of model y 0 (a refined fit's crop's)
 };
 
 // The report over the model (the best of best, or a refined fit in its place): break points with
@@ -62,6 +63,9 @@ ResultReport result_report(const ReportedModel& shown, std::optional<ModelFamily
 // plain numbers, the file's own date or date-time for dates (x in days from its first row).
 std::string shown_x(float x, const XForm& form);
 std::string shown_x(double x, const XForm& form);
+// A level as the report writes it: 2 decimals, half-even on the single value, or on the data y
+// y_origin + y in double about a y origin.
+std::string shown_y(float y, double y_origin);
 // The family's measure as the report writes it; for dates a duration in days, or in hours where
 // it is shorter than a day.
 std::string shown_measure(float value, FamilyMeasure measure, const XForm& form);

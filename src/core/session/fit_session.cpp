@@ -263,16 +263,20 @@ std::string FitSession::stop_line(std::string_view search, const SearchOutcome& 
 
 refine::RefinedFit FitSession::refine(ModelFamily family, const std::atomic<bool>* stop) const
 {
-    refine::RefineRequest request{family, m_last.constrain == 1, best(), m_run_bests};
+    const FitCrop crop = fit_crop(m_state);
+    refine::RefineRequest request{family, m_last.constrain == 1,
+                                  about_y_origin(best(), crop.y_origin), m_run_bests};
+    for (Model& start : request.restarts)
+        start = about_y_origin(start, crop.y_origin);
     request.threads = static_cast<unsigned>(m_engine.threads());
     request.stop = stop;
-    return refine::refine_fit(fit_crop(m_state), request);
+    return refine::refine_fit(crop, request);
 }
 
 ResultReport FitSession::refined_report(ModelFamily family, const refine::RefinedFit& fit) const
 {
     return result_report({fit.model, fit.r, m_state.CropOrigin, m_state.DataXForm,
-                          m_state.NodeCount},
+                          m_state.NodeCount, fit.y_origin},
                          family);
 }
 
@@ -340,13 +344,13 @@ std::vector<IntervalLine> FitSession::interval_lines(ModelFamily family,
         lines.push_back({std::move(name), std::move(estimate), shown ? text(range.lo) : "",
                          shown ? text(range.hi) : "", reach_note(range.reach)});
     };
-    const auto y_text = [](double y) { return rounded_text(y, 2); };
+    const auto y_text = [&](double y) { return rounded_text(fit.y_origin + y, 2); };
     for (std::size_t i = 1; i <= 6; ++i) {
         const std::string k = std::to_string(i);
         if (labels.x[i].enabled)
             add("X" + k, x_estimate(fit.model.x[i]), in.x[i], x_text);
         if (labels.y[i].enabled)
-            add("Y" + k, rounded_text(fit.model.y[i], 2), in.y[i], y_text);
+            add("Y" + k, shown_y(fit.model.y[i], fit.y_origin), in.y[i], y_text);
     }
     if (labels.measure.enabled && in.measure && fit.measure) {
         const MeasureNames& names = measure_names(family_row(family).measure);

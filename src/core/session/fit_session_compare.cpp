@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The session's comparison of the families: its crop read as the refinement reads it (t from
-// the crop's origin, y in single precision as the search's measures see it).
+// the crop's origin, y in data units as the search's measures see it in single about the crop's
+// y origin).
 #include "core/model/fit.h"
 #include "core/runtime/fault.h"
 #include "core/session/fit_session.h"
@@ -13,13 +14,15 @@ namespace tolvenar {
 
 namespace {
 
-// The optimum in single precision, scored by the search's own measures over the crop.
-refine::RefinedFit scored(CropMeasures& measures, const FamilyOptimum& optimum)
+// The optimum in single precision about the crop's y origin, scored by the search's own
+// measures over the crop.
+refine::RefinedFit scored(CropMeasures& measures, const FamilyOptimum& optimum, double y_origin)
 {
     refine::RefinedFit fit;
+    fit.y_origin = y_origin;
     for (std::size_t k = 1; k <= 6; ++k) {
         fit.model.x[k] = static_cast<float>(optimum.x[k]);
-        fit.model.y[k] = static_cast<float>(optimum.y[k]);
+        fit.model.y[k] = static_cast<float>(optimum.y[k] - y_origin);
     }
     fit.measure = family_measure(optimum.family, fit.model.x);
     measures.set_vertices(node_count_of(optimum.family));
@@ -39,7 +42,7 @@ FamilyComparison FitSession::compare(const ComparisonRequest& request) const
     std::vector<double> t, y, s;
     for (std::size_t i = 0; i < static_cast<std::size_t>(crop.points()); ++i) {
         t.push_back(crop.t(i));
-        y.push_back(crop.y(i));
+        y.push_back(crop.data_y(i));
         if (!crop.weight.empty())  // the loaded sigma, as its weight keeps it
             s.push_back(1.0 / std::sqrt(crop.w(i)));
     }
@@ -60,7 +63,7 @@ FamilyComparison FitSession::compare(const ComparisonRequest& request) const
     FamilyComparison result = compare_crop(t, y, s, request);
     CropMeasures measures(crop);
     for (const FamilyOptimum& optimum : result.optima)
-        result.fits.push_back(scored(measures, optimum));
+        result.fits.push_back(scored(measures, optimum, crop.y_origin));
     return result;
 }
 

@@ -2,6 +2,7 @@
 // The best of best on the working plot, "Clean up diagram" and "Show constraint".
 #include "ui/plot/model_drawings.h"
 
+#include "core/model/fit_crop.h"
 #include "ui/app/frm_main.h"
 
 namespace tolvenar {
@@ -25,7 +26,8 @@ void frmMain::DrawBestOfBest()
 
 Model frmMain::ShownModel() const
 {
-    return Results.refined ? Results.refined->model : session.best();
+    return Results.refined ? about_y_origin(Results.refined->model, -Results.refined->y_origin)
+                           : session.best();
 }
 
 // Back to the bare data: the orange bests of earlier runs go, the best of best stays.

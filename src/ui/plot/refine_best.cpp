@@ -101,7 +101,8 @@ void draw_interval_bars(frmMain& w)
             continue;
         const auto lo = static_cast<float>(w.Results.intervals->x[i].lo);
         const auto hi = static_cast<float>(w.Results.intervals->x[i].hi);
-        const float y = w.Results.refined->model.y[i];
+        const auto y = static_cast<float>(w.Results.refined->y_origin +
+                                          w.Results.refined->model.y[i]);
         plot.Line(lo, y, hi, y, kIntervalBar);
         plot.Line(lo, y - tick, lo, y + tick, kIntervalBar);
         plot.Line(hi, y - tick, hi, y + tick, kIntervalBar);
@@ -166,11 +167,12 @@ void frmMain::DrawIntervals(bool bars)
     const double right = left + Picture1->ScaleWidth();
     const refine::Band band =
         refine::curve_band(*Results.intervals, IntervalChoice.level, left, right, kBandSamples);
+    const double origin = Results.refined->y_origin;
     std::vector<std::pair<double, double>> outline;
     for (std::size_t i = 0; i < band.x.size(); ++i)
-        outline.emplace_back(band.x[i], band.hi[i]);
+        outline.emplace_back(band.x[i], origin + band.hi[i]);
     for (std::size_t i = band.x.size(); i-- > 0;)
-        outline.emplace_back(band.x[i], band.lo[i]);
+        outline.emplace_back(band.x[i], origin + band.lo[i]);
     Picture1->Polygon(outline, kBandShade);
 }
 
