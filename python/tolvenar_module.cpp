@@ -171,11 +171,25 @@ FitRequest request_of(const py::dict& options)
     return request;
 }
 
-// The rows as the reader takes them; its refusals as ImportError.
-CheckedImport import_rows(const Values& x, const Values& y, const std::optional<Values>& sigma)
+// The rows as the reader takes them, x a float64 array or a list of ISO dates or date-times
+// read as a file's column of them; its refusals as ImportError.
+CheckedImport import_rows(const py::object& x, const Values& y, const std::optional<Values>& sigma)
 {
-    return import_data_arrays(values_of(x), values_of(y),
-                              sigma ? values_of(*sigma) : std::span<const double>());
+    const std::span<const double> s = sigma ? values_of(*sigma) : std::span<const double>();
+    if (py::isinstance<py::list>(x))
+        return import_data_arrays(x.cast<std::vector<std::string>>(), values_of(y), s);
+    const auto numbers = x.cast<Values>();
+    return import_data_arrays(values_of(numbers), values_of(y), s);
+}
+
+// `record` with its x as numbers, days from the first row where they are dates, for the
+// package's results.
+FitRecord in_days(FitRecord record)
+{
+    record.x_form = {};
+    if (record.found)
+        record.found->x_form = {};
+    return record;
 }
 
 // The stop flag and the cores of `request`.
@@ -193,13 +207,8 @@ JobControl control_of(const FitRequest& request, const std::atomic<bool>& stop)
 py::dict extras_of(const FitRecord& record)
 {
     py::dict extras;
-    if (record.x_form.is_date()) {
-        FitRecord plain = record;
-        plain.x_form = {};
-        if (plain.found)
-            plain.found->x_form = {};
-        extras["days"] = python_of(json_object(plain));
-    }
+    if (record.x_form.is_date())
+        extras["days"] = python_of(json_object(in_days(record)));
     const FoundModel* found = record.found ? &*record.found : nullptr;
     if (found && found->refined && found->refined->intervals) {
         const refine::Band& band = found->refined->intervals->band;
@@ -225,19 +234,9 @@ py::dict fit(const py::object& x, const Values& y, const std::optional<Values>& 
              const py::dict& options)
 {
     const FitRequest request = request_of(options);
-    std::optional<Values> x_numbers;
-    std::vector<std::string> x_dates;
-    if (py::isinstance<py::list>(x))
-        x_dates = x.cast<std::vector<std::string>>();
-    else
-        x_numbers = x.cast<Values>();
     const FitRecord record = run_interruptible<FitRecord>([&](const std::atomic<bool>& stop) {
         try {
-            const std::span<const double> s = sigma ? values_of(*sigma) : std::span<const double>();
-            const CheckedImport imported =
-                x_numbers ? import_data_arrays(values_of(*x_numbers), values_of(y), s)
-                          : import_data_arrays(x_dates, values_of(y), s);
-            return fit_series(imported, request, "", control_of(request, stop));
+            return fit_series(import_rows(x, y, sigma), request, "", control_of(request, stop));
         } catch (const ImportError& refusal) {
             FitRecord refused;
             refused.request = request;
@@ -256,9 +255,9 @@ py::dict fit(const py::object& x, const Values& y, const std::optional<Values>& 
 }
 
 // The rows scanned for events as `options` (fit()'s keywords) and `scan_options` (min_size,
-// penalty, max_events) ask: the objects tolvenar-fit --scan --json writes, "file" null, and the
-// CSV it writes.
-py::tuple scan_rows(const Values& x, const Values& y, const std::optional<Values>& sigma,
+// penalty, max_events) ask: the objects tolvenar-fit --scan --json writes, "file" null, the CSV
+// it writes, and for dates the objects again with x in days from the first row (else None).
+py::tuple scan_rows(const py::object& x, const Values& y, const std::optional<Values>& sigma,
                     const py::dict& options, const py::dict& scan_options)
 {
     ScanRequest request;
@@ -278,21 +277,33 @@ py::tuple scan_rows(const Values& x, const Values& y, const std::optional<Values
             return refused;
         }
     });
-    py::list objects;
-    for (Json& object : scan_objects(record)) {
-        object["file"] = nullptr;
-        objects.append(python_of(object));
+    const auto listed = [](const ScanRecord& scanned) {
+        py::list objects;
+        for (Json& object : scan_objects(scanned)) {
+            object["file"] = nullptr;
+            objects.append(python_of(object));
+        }
+        return objects;
+    };
+    py::object days = py::none();
+    if (record.x_form.is_date()) {
+        ScanRecord plain = record;
+        plain.x_form = {};
+        for (FitRecord& event : plain.events)
+            event = in_days(std::move(event));
+        days = listed(plain);
     }
     std::ostringstream csv;
     const std::vector<ScanColumn> columns = scan_csv_columns(request);
     write_scan_csv_header(csv, columns);
     write_scan_csv_rows(csv, columns, record);
-    return py::make_tuple(objects, csv.str());
+    return py::make_tuple(listed(record), csv.str(), days);
 }
 
 // The series (title: y) over the rows x fitted as `options` ask, and their lags to `to`, as
-// tolvenar-fit --y ... --lag-to writes a file's object, with "file" null.
-py::dict lags(const Values& x, const std::vector<std::pair<std::string, Values>>& columns,
+// tolvenar-fit --y ... --lag-to writes a file's object, with "file" null; for dates "days" holds
+// each series' object again with x in days from the first row.
+py::dict lags(const py::object& x, const std::vector<std::pair<std::string, Values>>& columns,
               const std::string& to, const py::dict& options)
 {
     const FitRequest request = request_of(options);
@@ -300,7 +311,7 @@ py::dict lags(const Values& x, const std::vector<std::pair<std::string, Values>>
         std::vector<LagSeries> series;
         try {
             for (const auto& [title, y] : columns)
-                series.push_back({title, import_data_arrays(values_of(x), values_of(y))});
+                series.push_back({title, import_rows(x, y, std::nullopt)});
         } catch (const ImportError& refusal) {
             LagRecord refused;
             refused.request = request;
@@ -313,11 +324,21 @@ py::dict lags(const Values& x, const std::vector<std::pair<std::string, Values>>
         control.threads = request.threads;
         return fit_lags(series, to, request, "", control);
     });
-    Json object = lag_json_object(record);
-    object["file"] = nullptr;
-    for (auto& [title, fit] : object["series"].items())
-        fit["file"] = nullptr;
-    return python_of(object);
+    const auto object_of = [](const LagRecord& fitted) {
+        Json object = lag_json_object(fitted);
+        object["file"] = nullptr;
+        for (auto& [title, fit] : object["series"].items())
+            fit["file"] = nullptr;
+        return object;
+    };
+    py::dict result = python_of(object_of(record));
+    if (!record.series.empty() && record.series.front().x_form.is_date()) {
+        LagRecord plain = record;
+        for (FitRecord& fit : plain.series)
+            fit = in_days(std::move(fit));
+        result["days"] = python_of(object_of(plain));
+    }
+    return result;
 }
 
 // The lags of many events (each a list of lag objects) combined at `level`.

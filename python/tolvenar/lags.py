@@ -20,13 +20,17 @@ class LagResult(Record):
     ``series`` maps each title to its fit (a FitResult, as ``fit`` gives it for that column
     alone); ``lags`` lists one dict a series other than the reference and a moving break point:
     ``series``, ``to`` (the reference), ``vertex`` (from 1, as X1), ``lag`` (the series' x minus
-    the reference's, in x units), ``interval`` ([lo, hi] at the level; None without bootstrap)
-    and ``joint`` (the replicates of both shared their draws: the series share their x).
+    the reference's, in x units: days for dates), ``interval`` ([lo, hi] at the level; None
+    without bootstrap) and ``joint`` (the replicates of both shared their draws: the series
+    share their x).
     """
 
-    def __init__(self, members):
-        super().__init__(members)
-        self.series = {title: FitResult(fit) for title, fit in members["series"].items()}
+    def __init__(self, members, numbers=None, axis=None):
+        numbers = numbers or members
+        super().__init__(members, {key: value for key, value in numbers.items()
+                                   if key not in ("series", "lags")}, axis)
+        self.series = {title: FitResult(fit, numbers["series"][title], axis)
+                       for title, fit in members["series"].items()}
         self.lags = [dict(lag) for lag in members["lags"]]
 
 
@@ -45,15 +49,14 @@ def lags(x, series, to=None, model="ramp", runs=10, trials=1000, lo=None, hi=Non
     titles = [str(title) for title in series]
     reference = titles[0] if to is None else str(to)
     axis = XAxis(x)
-    if axis.dated:
-        raise ValueError("lags take x as numbers; dates are not taken yet")
     options = _options(model, runs, trials, lo, hi, constrain, True, bootstrap, level, seed,
                        threads, axis=axis)
     columns = [(title, column(y, title)) for title, y in zip(titles, series.values())]
     record = _tolvenar.lags(axis.values, columns, reference, options)
     if record["status"] in ("refused", "failed"):
         raise (ValueError if record["status"] == "refused" else RuntimeError)(record["reason"])
-    return LagResult(record)
+    days = record.pop("days", None)
+    return LagResult(record, days, axis)
 
 
 def combine_lags(results, level=0.9):

@@ -12,7 +12,7 @@ import numpy as np
 from .inputs import XAxis
 
 # Members that hold x (days from the first row for dates): they come back in the data's x.
-_X_MEMBERS = {"x", "from", "to"}
+_X_MEMBERS = {"x", "from", "to", "onset", "end"}
 
 
 def _name(key):

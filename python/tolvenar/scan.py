@@ -84,16 +84,14 @@ def scan(x, y, model="ramp", runs=10, trials=1000, lo=None, hi=None, bootstrap=0
         As fit() does.
     """
     axis = XAxis(x)
-    if axis.dated:
-        raise ValueError("scan takes x as numbers; dates are not scanned yet")
     options = _options(model, runs, trials, lo, hi, False, True, bootstrap, level, seed,
                        threads, axis=axis)
     scan_options = dict(min_size=_whole("min_size", min_size, 1, 1000000),
                         penalty=_penalty(penalty),
                         max_events=_whole("max_events", max_events, 0, 1000000))
-    objects, csv = _tolvenar.scan(axis.values, column(y, "y"),
-                                  None if sigma is None else column(sigma, "sigma"), options,
-                                  scan_options)
+    objects, csv, days = _tolvenar.scan(axis.values, column(y, "y"),
+                                        None if sigma is None else column(sigma, "sigma"),
+                                        options, scan_options)
     if "event" not in objects[0]:  # refused, or nothing stood out
         status = objects[0]["status"]
         if status in ("refused", "failed"):
@@ -101,4 +99,7 @@ def scan(x, y, model="ramp", runs=10, trials=1000, lo=None, hi=None, bootstrap=0
         return Events([], objects[0]["scan"], csv)
     summary = {key: value for key, value in objects[0]["scan"].items()
                if key not in ("onset", "end", "level_before", "level_after", "amplitude")}
-    return Events([EventResult(event) for event in objects], summary, csv)
+    data = (axis.data if axis.dated else axis.values, column(y, "y"))
+    numbers = days or objects
+    return Events([EventResult(event, number, axis, data)
+                   for event, number in zip(objects, numbers)], summary, csv)

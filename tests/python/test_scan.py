@@ -47,3 +47,26 @@ def test_scan_refusals_name_the_keyword(kw, reason):
     x, y = example_rows("step_ramp.csv")
     with pytest.raises(ValueError, match=reason):
         tolvenar.scan(x, y, **kw)
+
+
+def test_dated_rows_scan_and_lag_as_tolvenar_fit_reads_their_dates(fit_json, tmp_path):
+    rng = np.random.default_rng(3)
+    hours = np.arange(400)
+    when = np.datetime64("2024-03-01T00:00") + hours.astype("timedelta64[h]")
+    a = np.clip((hours - 150) / 30, 0, 1) * 3 + 0.3 * rng.standard_normal(400)
+    b = np.clip((hours - 160) / 30, 0, 1) * 2 + 0.3 * rng.standard_normal(400)
+    path = tmp_path / "dated.csv"
+    path.write_text("time,a,b\n" + "".join(
+        f"{np.datetime_as_string(t, unit='m')},{u!r},{v!r}\n" for t, u, v in zip(when, a, b)))
+    events = tolvenar.scan(when, a, runs=3, trials=300)
+    assert [e.to_dict() for e in events] == \
+        [dict(w, file=None) for w in fit_json("--scan", "--y", "a", "--runs", 3, "--trials", 300,
+                                              path)]
+    assert events[0].scan.onset.dtype.kind == "M" and events[0].refined.x.dtype.kind == "M"
+    lags = tolvenar.lags(when, {"a": a, "b": b}, to="b", runs=3, trials=300, bootstrap=20)
+    written = fit_json("--y", "a,b", "--lag-to", "b", "--runs", 3, "--trials", 300,
+                       "--bootstrap", 20, path)[0]
+    for fit in written["series"].values():
+        fit["file"] = None
+    assert lags.to_dict() == dict(written, file=None)
+    assert lags.series["a"].refined.x.dtype.kind == "M" and lags.to.dtype.kind == "M"
