@@ -129,9 +129,11 @@ Tally run_kind(const Kind& kind, const Options& options, double& seconds)
         const refine::JointReplicates joint = refine::joint_replicates(series);
         ++tally.counted;
         for (int v = 2; v <= 3; ++v) {
-            const Lag lag = lag_of(kept[1]->refined, kept[1]->crop.origin, kept[0]->refined,
-                                   kept[0]->crop.origin, v, joint.replicates[1],
-                                   joint.replicates[0], 0.9);
+            const auto side = [&](std::size_t s) {
+                return LagSide{&kept[s]->refined, kept[s]->crop.origin, joint.replicates[s],
+                               joint.errors[s]};
+            };
+            const Lag lag = lag_of(side(1), side(0), v, 0.9);
             const int k = v - 2;
             const double truth = options.lag;
             tally.covered[k] += lag.interval->lo <= truth && truth <= lag.interval->hi;

@@ -5,6 +5,7 @@
 #include "core/model/family.h"
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 #include <utility>
 
@@ -38,31 +39,40 @@ std::string check_series(std::span<const LagSeries> series, const std::string& r
 
 }  // namespace
 
-Lag lag_of(const refine::RefinedFit& series, double origin, const refine::RefinedFit& reference,
-           double reference_origin, int vertex,
-           std::span<const std::optional<refine::Replicate>> series_replicates,
-           std::span<const std::optional<refine::Replicate>> reference_replicates, double level)
+Lag lag_of(const LagSide& series, const LagSide& reference, int vertex, double level)
 {
     const auto v = static_cast<std::size_t>(vertex);
     // In data x: the origins apart, then the model x apart, so that far from zero the
     // difference keeps the digits the model x hold.
-    const double apart = origin - reference_origin;
+    const double apart = series.origin - reference.origin;
     const auto lag_between = [&](float x, float to) {
         return apart + (static_cast<double>(x) - static_cast<double>(to));
     };
+    // The lag's standard error as if the sides were apart: a scale for studentizing, which
+    // needs to follow the replicates' spread only, not to match it.
+    const auto error_of = [v](const std::optional<refine::StandardErrors>& a,
+                              const std::optional<refine::StandardErrors>& b) {
+        return a && b ? std::hypot(static_cast<double>(a->x[v]), static_cast<double>(b->x[v]))
+                      : 0.0;
+    };
     Lag lag;
     lag.vertex = vertex;
-    lag.lag = lag_between(series.model.x[v], reference.model.x[v]);
-    std::vector<double> values;
-    const std::size_t count = std::min(series_replicates.size(), reference_replicates.size());
-    for (std::size_t b = 0; b < count; ++b)
-        if (series_replicates[b] && reference_replicates[b])
-            values.push_back(
-                lag_between(series_replicates[b]->model.x[v], reference_replicates[b]->model.x[v]));
+    lag.lag = lag_between(series.fit->model.x[v], reference.fit->model.x[v]);
+    std::vector<double> values, errors;
+    const std::size_t count = std::min(series.replicates.size(), reference.replicates.size());
+    for (std::size_t b = 0; b < count; ++b) {
+        const auto& mine = series.replicates[b];
+        const auto& theirs = reference.replicates[b];
+        if (mine && theirs) {
+            values.push_back(lag_between(mine->model.x[v], theirs->model.x[v]));
+            errors.push_back(error_of(mine->errors, theirs->errors));
+        }
+    }
     lag.pairs = values.size();
     if (count > 0) {
         const refine::Interval in = refine::bootstrap_interval(
-            std::move(values), lag.lag, level, refine::IntervalMethod::Percentile);
+            std::move(values), lag.lag, level, refine::IntervalMethod::Symmetric, errors,
+            error_of(series.errors, reference.errors));
         lag.interval = Range{in.lo, in.hi};
     }
     return lag;
@@ -118,6 +128,10 @@ LagRecord fit_lags(std::span<const LagSeries> series, const std::string& referen
         replicates.replicates.resize(series.size());  // no intervals, no draws to share
     }
 
+    const auto side = [&](std::size_t s) {
+        return LagSide{&kept[s]->refined, kept[s]->crop.origin, replicates.replicates[s],
+                       replicates.errors.empty() ? std::nullopt : replicates.errors[s]};
+    };
     const auto ref = static_cast<std::size_t>(
         std::find(record.titles.begin(), record.titles.end(), reference) - record.titles.begin());
     const FamilyShape shape = family_shape(request.family, kept[ref]->crop.vertices);
@@ -127,9 +141,7 @@ LagRecord fit_lags(std::span<const LagSeries> series, const std::string& referen
         // Every break point between the crop's edges moves with the fit, x3 of a midway
         // family with x2 and x4.
         for (int v = 2; v < shape.last; ++v) {
-            Lag lag = lag_of(kept[s]->refined, kept[s]->crop.origin, kept[ref]->refined,
-                             kept[ref]->crop.origin, v, replicates.replicates[s],
-                             replicates.replicates[ref], request.level);
+            Lag lag = lag_of(side(s), side(ref), v, request.level);
             lag.series = record.titles[s];
             lag.to = reference;
             lag.joint = !replicates.group.empty() && replicates.group[s] == replicates.group[ref];

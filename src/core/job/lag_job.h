@@ -45,13 +45,20 @@ struct LagRecord {
     std::string reason;               // one line, naming the series
 };
 
-// The lag of vertex `vertex` of `series` against `reference` (both with their data x origins
-// `origin` and `reference_origin`) from the refined fits, and its interval at `level` from the
-// replicates made together (pairs where either has no model are left out).
-Lag lag_of(const refine::RefinedFit& series, double origin, const refine::RefinedFit& reference,
-           double reference_origin, int vertex,
-           std::span<const std::optional<refine::Replicate>> series_replicates,
-           std::span<const std::optional<refine::Replicate>> reference_replicates, double level);
+// One side of a lag: a series' refined fit with its data x origin, its replicates made together
+// with the other side's, and the standard errors of its fit (none: not known).
+struct LagSide {
+    const refine::RefinedFit* fit = nullptr;
+    double origin = 0.0;
+    std::span<const std::optional<refine::Replicate>> replicates;
+    std::optional<refine::StandardErrors> errors;
+};
+
+// The lag of vertex `vertex` of `series` against `reference` from the refined fits, and its
+// interval at `level` from the replicates made together (pairs where either has no model are
+// left out): symmetric about the lag, studentized by the root of the sides' squared standard
+// errors where both sides and their replicates have them, else their percentiles.
+Lag lag_of(const LagSide& series, const LagSide& reference, int vertex, double level);
 
 // Fits each series as fit_series fits it alone (refined: the lags are of refined fits) and,
 // with request.bootstrap replicates, the replicates of all of them together

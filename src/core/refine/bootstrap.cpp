@@ -572,6 +572,9 @@ JointReplicates joint_replicates(std::span<const JointSeries> series)
             }
     }
 
+    for (std::size_t s = 0; s < series.size(); ++s)
+        out.errors.push_back(
+            resamplers[s].errors(*series[s].crop, series[s].settings.family, series[s].fit->model));
     const auto count = static_cast<std::size_t>(std::max(first.replicates, 0));
     out.replicates.assign(series.size(), std::vector<std::optional<Replicate>>(count));
     std::vector<char> finished(count, 0);

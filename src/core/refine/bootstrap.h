@@ -126,6 +126,8 @@ struct JointSeries {
 struct JointReplicates {
     std::vector<std::size_t> group;  // of each series: the first series of its group
     std::vector<std::vector<std::optional<Replicate>>> replicates;  // [series][replicate]
+    // Of each series' fit, as its replicates' are made (for studentizing their differences).
+    std::vector<std::optional<StandardErrors>> errors;
     std::size_t done = 0;  // replicates made to the end for every series
 };
 JointReplicates joint_replicates(std::span<const JointSeries> series);
