@@ -227,15 +227,16 @@ std::optional<Replicate> fit_replicate(const FitCrop& crop, const Resampler& res
 
 // The noise of the replicates of `fit` over `crop`, and how it is made, into `result`. The
 // curve is the search's own values of the model, or with `exact` the polyline itself at each
-// point: the search's values leave a point on the crop's right edge at 0 when single precision
-// puts it past the last vertex, whose residual is then the whole level.
+// point. The search gives no value to a point past the last vertex (a point on the crop's right
+// edge that single precision puts just beyond it): the polyline's value is taken there, not a
+// residual of the whole level.
 Resampler resampler_of(const FitCrop& crop, const RefinedFit& fit,
                        const BootstrapSettings& settings, BootstrapResult& result,
                        bool exact = false)
 {
     std::vector<float> values = CropMeasures(crop).values(fit.model);
-    if (exact)
-        for (std::size_t i = 0; i < static_cast<std::size_t>(crop.points()); ++i)
+    for (std::size_t i = 0; i < static_cast<std::size_t>(crop.points()); ++i)
+        if (exact || crop.t(i) > static_cast<double>(fit.model.x[6]))
             values[i + 1] = static_cast<float>(model_value_at(fit.model, crop.t(i)));
     const auto n = static_cast<std::size_t>(crop.points());
     Resampler resampler;
