@@ -2,8 +2,8 @@
 // The least-squares optimum of a family over the crop: the levels solved exactly for given break
 // points, the break points the global optimum of that profiled sum of squares (optimum.h),
 // every tie of the family and every box of the search's mode kept. The result is a model in the
-// engine's own representation, scored by the search's own measures, and never worse than the
-// model it started from nor than any other start.
+// engine's own representation (its y about the crop's y origin), scored by the search's own
+// measures, and never worse than the model it started from nor than any other start.
 #pragma once
 
 #include "core/compare/noise.h"
