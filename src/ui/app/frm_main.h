@@ -34,6 +34,8 @@ namespace tolvenar {
 
 class IntervalsWindow;
 class ComparisonWindow;
+class TableWindow;
+class EventMarks;
 
 inline constexpr QRgb kGrey = 0xff808080;   // icons while no data is loaded
 inline constexpr QRgb kBlack = 0xff000000;  // icons once data are loaded
@@ -84,6 +86,18 @@ public:
     // answer it themselves.
     std::function<std::optional<IntervalRequest>(const IntervalRequest&)> AskIntervals;
     IntervalsWindow* frmIntervals = nullptr;  // the "Intervals" table, once a bootstrap is done
+    bool IntervalsAsked = false;  // the bootstrap dialog was accepted: a scan's events get intervals
+
+    // "Find events…": the scan's events (Results.scan) marked on the strip and listed in the
+    // "Events" table; the event whose fit is on display in place of a best of best, if any.
+    EventMarks* StripMarks = nullptr;
+    TableWindow* frmEvents = nullptr;
+    std::optional<std::size_t> ShownEvent;
+    // The scan, its marks and its table gone (a new file).
+    void ForgetScan();
+    // "Save" writes the scan: one is held and nothing has been fitted on the crop since but its
+    // events' own fits.
+    bool SavesScan() const;
 
     // What the imported file said of its data: where y are missing (the plots break there, x
     // ascending), whether its x run downwards, its sigma column's title, whether it has a title
@@ -186,10 +200,12 @@ public:
     QAction* mnuRefine1 = nullptr;     // "Refine best fit"
     QAction* mnuBootstrap1 = nullptr;  // "Bootstrap intervals…"
     QAction* mnuCompare1 = nullptr;    // "Compare families…"
+    QAction* mnuFindEvents1 = nullptr; // "Find events…" within the crop
     QMenu* mnuRb2 = nullptr;
     QAction* mnuFlipVertical2 = nullptr;
     QAction* break2 = nullptr;
     QAction* mnuCopy2 = nullptr;
+    QAction* mnuFindEvents2 = nullptr; // "Find events…" over the whole series
 
     // ---- Start-up and shell (app/) ----
     void Form_Load();
@@ -253,6 +269,10 @@ public:
     void mnuCompare1_Click();
     void ShowComparedFamily(ModelFamily family);  // a comparison's row double-clicked
     void ShowComparedNull(const std::string& name);  // its "Constant" or "Straight line"
+    void mnuFindEvents_AboutToShow();  // either popup about to show
+    void mnuFindEvents1_Click();
+    void mnuFindEvents2_Click();
+    void ShowEvent(std::size_t index);  // an "Events" row double-clicked: its crop and fit
     // The bootstrap's band (behind the models), or with `bars` the bars over them.
     void DrawIntervals(bool bars);
     void Command6_Click();  // "Save"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The one way work leaves the window's thread: "Run", "Refine best fit", "Bootstrap intervals…"
-// and "Compare families…" each ask the fit job for their steps, which run on the worker with a
-// copy of the window's results; the bars follow the replicates or the comparison's steps, and
-// the results come back when the work has ended.
+// The one way work leaves the window's thread: "Run", "Refine best fit", "Bootstrap intervals…",
+// "Compare families…" and "Find events…" each ask the fit job for their steps, which run on the
+// worker with a copy of the window's results; the bars follow the replicates, the comparison's
+// steps or the events fitted, and the results come back when the work has ended.
 #include "ui/app/frm_main.h"
 #include "ui/toolkit/pointer.h"
 
@@ -29,7 +29,7 @@ double progress_steps(const JobSteps& steps)
         return static_cast<double>(comparison_steps(*steps.compare));
     if (steps.bootstrap)
         return steps.bootstrap->replicates;
-    return steps.refine ? 1.0 : 0.0;
+    return steps.refine || steps.scan ? 1.0 : 0.0;  // a scan's events are counted once found
 }
 
 }  // namespace
@@ -50,6 +50,13 @@ void frmMain::StartJob(JobSteps steps, std::shared_ptr<SearchObserver> observer,
         ProgressBar1->setVisible(true);
         auto* timer = new QTimer(this);
         QObject::connect(timer, &QTimer::timeout, this, [this, run] {
+            if (run->steps.scan) {  // events fitted of those found
+                const auto found = static_cast<double>(run->progress.events_found.load());
+                if (found > 0.0 && static_cast<double>(ProgressBar1->Max()) != found)
+                    ProgressBar1->setMax(found);
+                ProgressBar1->setValue(static_cast<double>(run->progress.events_fitted.load()));
+                return;
+            }
             ProgressBar1->setValue(run->steps.compare
                                        ? static_cast<double>(run->progress.compared.load())
                                        : static_cast<double>(run->progress.replicates.load()));

@@ -85,6 +85,7 @@ void frmMain::Command1_Click()
         Results.comparison.reset();
         if (frmComparison)
             frmComparison->hide();
+        ForgetScan();  // its events were of the file before
         LayOutForXForm();
         // Said once, where the file's name stands: what the fit takes differently from the file.
         QString notes;

@@ -148,6 +148,7 @@ void frmMain::mnuBootstrap1_Click()
     if (!choice)
         return;
     IntervalChoice = *choice;
+    IntervalsAsked = true;
     // A refined fit already made is bootstrapped as it is.
     start_refine(*this, *family, IntervalChoice);
 }

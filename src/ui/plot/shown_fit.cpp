@@ -45,6 +45,7 @@ void frmMain::ForgetRefined()
 {
     Results.refined.reset();
     ShownNull.clear();
+    ShownEvent.reset();
     Results.intervals.reset();
     if (frmIntervals)
         frmIntervals->hide();
@@ -52,7 +53,8 @@ void frmMain::ForgetRefined()
 
 bool frmMain::HasRecord() const
 {
-    return session.has_best() || Results.refined.has_value() || CurrentComparison() != nullptr;
+    return session.has_best() || Results.refined.has_value() || CurrentComparison() != nullptr ||
+           Results.scan.has_value();
 }
 
 // The model in place of a best of best, after the search's results are forgotten as a family's
