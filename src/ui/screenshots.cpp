@@ -2,8 +2,8 @@
 // tolvenar-screenshots EXAMPLES DOCS: the pictures of docs/ beyond the start-up window, made by
 // driving the window with mouse and key events as a user does: a crop window dragged over the
 // event of a sample, the results of two searches, a bootstrap's band and bars with its table,
-// the window maximised, and the events a scan found with one of them shown. Built beside the
-// window, not installed.
+// the window maximised, the events a scan found with one of them shown, and the lags of three
+// proxies. Built beside the window, not installed.
 #include "core/model/family.h"
 #include "ui/app/frm_main.h"
 #include "ui/plot/intervals.h"
@@ -149,7 +149,7 @@ bool maximised(const QDir& examples, const QDir& docs)
     return save(w, docs.filePath(QStringLiteral("window_maximised.png")));
 }
 
-// The window and the "Events" table below it, as one picture.
+// The window and a table window below it, as one picture.
 bool save_with_table(frmMain& w, QWidget& table, const QString& file)
 {
     const QImage window = w.grab().toImage();
@@ -187,6 +187,33 @@ bool events(const QDir& examples, const QString& file, QSize size)
     return save_with_table(w, *w.frmEvents, file);
 }
 
+// Three proxies around one warming, Ca and Na fitted with d18O on the crop 150..280 and
+// bootstrapped together: each series scaled in its colour with its fit and intervals, and the
+// "Lags" table below the window.
+bool lags(const QDir& examples, const QString& file, QSize size)
+{
+    frmMain w;
+    if (size.isValid())
+        w.resize(size);
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        return false;
+    w.AskColumns = [](const std::vector<std::string>&, ColumnsChoice choice) {
+        choice.more_y = {3, 4};
+        choice.lag_to = 4;
+        return std::optional(choice);
+    };
+    import_file(w, examples.filePath(QStringLiteral("proxies_one_event.csv")));
+    type_into(w.Text5, QStringLiteral("280"));
+    type_into(w.Text4, QStringLiteral("150"));
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    w.Work->wait_until_idle();
+    w.AskIntervals = [](const IntervalRequest& choice) { return std::optional(choice); };
+    w.mnuBootstrap1->trigger();
+    w.Work->wait_until_idle();
+    return w.frmLags != nullptr && save_with_table(w, *w.frmLags, file);
+}
+
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
@@ -205,6 +232,7 @@ int main(int argc, char* argv[])
         && search(examples, docs, "plateau_event.csv", "200", "800",
                   ModelFamily::EventWithDuration, true, "event_with_duration")
         && intervals(examples, docs) && maximised(examples, docs)
-        && events(examples, docs.filePath(QStringLiteral("window_events.png")), QSize());
+        && events(examples, docs.filePath(QStringLiteral("window_events.png")), QSize())
+        && lags(examples, docs.filePath(QStringLiteral("window_lags.png")), QSize());
     return made ? 0 : 1;
 }

@@ -185,6 +185,19 @@ BoxLimits symmetric_boxes()
     return s;
 }
 
+TEST(SeriesScaleRule, ASeriesOverTheMiddleNineTenthsOfThePlot)
+{
+    struct Case { double lo, hi, top, height, y, want; };
+    // A plot from 10 at the top to 0 at the bottom, and the same flipped.
+    for (const Case c : std::vector<Case>{
+             {-40, -36, 10, -10, -40, 0.5}, {-40, -36, 10, -10, -36, 9.5},
+             {-40, -36, 10, -10, -38, 5}, {-40, -36, 0, 10, -40, 0.5},  // flipped: as values
+             {-40, -36, 0, 10, -36, 9.5}, {2, 2, 10, -10, 2, 5},         // one value: the middle
+             {2, 1, 10, -10, 1.5, 5}, {0.7, 1.6, 1000, -2000, 1.6, 900}})
+        EXPECT_DOUBLE_EQ(series_scale(c.lo, c.hi, c.top, c.height)(c.y), c.want)
+            << c.lo << " " << c.hi << " " << c.top << " " << c.height << " " << c.y;
+}
+
 TEST(BoxEdgeRule, FirstEdgeWithinAPercentOfTheScale)
 {
     struct Case { float x, y; std::int16_t nodes, box; BoxEdge edge; bool missed; };

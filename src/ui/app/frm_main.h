@@ -10,6 +10,7 @@
 #include "core/session/fit_session.h"
 #include "core/window/crop_edges.h"
 #include "ui/app/program_state.h"
+#include "ui/data/column_dialog.h"
 #include "ui/toolkit/control_array.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/picture_box.h"
@@ -105,12 +106,25 @@ public:
     SeriesNotes Series;
     // The columns last chosen for a file of more than two, by its title row, while the program
     // runs; the dialog opens on them for the next file with the same titles.
-    std::map<std::vector<std::string>, ReadOptions> ColumnChoices;
+    std::map<std::vector<std::string>, ColumnsChoice> ColumnChoices;
     // Asks for the columns of a file with the titles given, showing the choice given (the
     // dialog); nullopt: Cancel. Tests answer it themselves.
-    std::function<std::optional<ReadOptions>(const std::vector<std::string>&,
-                                             const ReadOptions&)>
+    std::function<std::optional<ColumnsChoice>(const std::vector<std::string>&,
+                                               const ColumnsChoice&)>
         AskColumns;
+    // With several y chosen: every series, the window's own first, each with its own gaps, and
+    // the title of the one the lags are measured to; "Run" then fits them all on the crop
+    // (RunLags) and the working plot shows each scaled to its height, with its fit.
+    std::vector<LagSeries> Several;
+    std::string LagReference;
+    TableWindow* frmLags = nullptr;  // the "Lags" table, once several series are fitted
+    void RunLags();
+    void ShowLags();  // the series, their fits and their intervals on the working plot; the table
+    void DrawLags();  // the series and their fits over the data, when fitted
+    // A fit of each event or series as the window asks it: the family selected ("Simple ramp"
+    // for a drawn one), the counts, refined, and bootstrapped once the dialog was accepted; on
+    // the crop's edges or (none) the whole series.
+    FitRequest WindowFitRequest(bool on_crop) const;
     // An x on a bound or strip end field: `number` (as the window has always written it) for a
     // file of plain numbers, the file's own date or date-time for dates.
     QString XText(double x, const std::string& number) const;

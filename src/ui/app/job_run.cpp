@@ -8,6 +8,8 @@
 
 #include <QTimer>
 
+#include <cstdlib>
+
 #include <memory>
 
 namespace tolvenar {
@@ -25,6 +27,12 @@ struct JobRun {
 // The bar's length for the steps' progress; 0: the steps show none (a search draws its own).
 double progress_steps(const JobSteps& steps)
 {
+    if (steps.lags) {  // the trials of every series' searches
+        const SearchStep& search = steps.lags->request.first_search();
+        const double trials = std::atof(search.runs.c_str()) * std::atof(search.trials.c_str()) *
+                              static_cast<double>(steps.lags->series.size());
+        return trials > 0.0 ? trials : 1.0;
+    }
     if (steps.compare)
         return static_cast<double>(comparison_steps(*steps.compare));
     if (steps.bootstrap)
@@ -50,6 +58,10 @@ void frmMain::StartJob(JobSteps steps, std::shared_ptr<SearchObserver> observer,
         ProgressBar1->setVisible(true);
         auto* timer = new QTimer(this);
         QObject::connect(timer, &QTimer::timeout, this, [this, run] {
+            if (run->steps.lags) {
+                ProgressBar1->setValue(static_cast<double>(run->progress.trials.load()));
+                return;
+            }
             if (run->steps.scan) {  // events fitted of those found
                 const auto found = static_cast<double>(run->progress.events_found.load());
                 if (found > 0.0 && static_cast<double>(ProgressBar1->Max()) != found)

@@ -5,6 +5,7 @@
 // one), by the name's ending. After "Find events…" the scan's record instead, as tolvenar-fit
 // --scan writes it.
 #include "core/report/record_output.h"
+#include "core/report/lag_output.h"
 #include "core/report/scan_output.h"
 #include "core/runtime/file_output.h"
 #include "picture/picture_writer.h"
@@ -64,22 +65,43 @@ std::string save_scan(const ScanRecord& record, const std::string& file, const Q
     return written(file, out.str());
 }
 
+// The lags' JSON object or CSV rows, as tolvenar-fit --y ... --lag-to writes them.
+std::string save_lags(const LagRecord& record, const std::string& file, const QString& ending)
+{
+    std::ostringstream out;
+    if (ending == QLatin1String("json")) {
+        out << lag_json_line(record) << '\n';
+    } else if (ending == QLatin1String("csv")) {
+        write_lag_csv_header(out);
+        write_lag_csv_rows(out, record);
+    } else {
+        return file + ": the lags' record needs a name ending in .json or .csv";
+    }
+    return written(file, out.str());
+}
+
 }  // namespace
 
 void frmMain::Command6_Click()
 {
     const std::optional<ModelFamily> family = selected_family(*this);
-    if (Busy() || (!family && !SavesScan()) || !HasRecord())
+    if (Busy() || (!family && !SavesScan() && !Results.lags) || !HasRecord())
         return;
     const QFileInfo data(QString::fromStdString(state.DataFile));
     const QString path = platform.ShowSave(
-        SavesScan() ? QStringLiteral("Events (*.json *.csv)")
-                    : QStringLiteral("Fit (*.json *.csv *.png *.svg)"),
+        Results.lags  ? QStringLiteral("Lags (*.json *.csv)")
+        : SavesScan() ? QStringLiteral("Events (*.json *.csv)")
+                      : QStringLiteral("Fit (*.json *.csv *.png *.svg)"),
         data.dir().filePath(data.completeBaseName() + QStringLiteral(".json")));
     if (path.isEmpty())
         return;
     const std::string file = QFile::encodeName(path).toStdString();
     const QString ending = QFileInfo(path).suffix().toLower();
+    if (Results.lags) {
+        if (const std::string failed = save_lags(*Results.lags, file, ending); !failed.empty())
+            SayWhy(QStringLiteral("Save"), failed);
+        return;
+    }
     if (SavesScan()) {
         if (const std::string failed = save_scan(*Results.scan, file, ending); !failed.empty())
             SayWhy(QStringLiteral("Save"), failed);

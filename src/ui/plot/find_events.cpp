@@ -27,34 +27,6 @@ QString text_of(const std::string& text)
     return QString::fromStdString(text);
 }
 
-// Each event fitted with the family selected (a drawn one has nothing to search: "Simple
-// ramp"), the window's counts, refined, and bootstrapped as the window last was, if it was; on
-// the crop's rows or the whole series.
-ScanRequest scan_request(const frmMain& w, bool on_crop)
-{
-    ScanRequest request;
-    FitRequest& fit = request.fit;
-    const std::optional<ModelFamily> family = selected_family(w);
-    fit.family = family && !drawn_family(family) ? *family : ModelFamily::SimpleRamp;
-    fit.searches = {SearchStep{w.Text6->Text().toStdString(), w.Text3[0]->Text().toStdString(),
-                               false}};
-    fit.names = {"runs ", "trials "};
-    fit.refine = true;
-    if (w.IntervalsAsked) {
-        fit.bootstrap = w.IntervalChoice.replicates;
-        fit.level = w.IntervalChoice.level;
-        fit.bootstrap_search = w.IntervalChoice.search;
-        if (w.IntervalChoice.seed != fit.seed)
-            fit.bootstrap_seed = w.IntervalChoice.seed;
-    }
-    if (on_crop) {
-        const CropEdges edges = w.CropWindowEdges();
-        fit.from = Edge{edges.from, "the crop's left edge", "", false};
-        fit.to = Edge{edges.to, "the crop's right edge", "", false};
-    }
-    return request;
-}
-
 // The table's note: what the scan saw, the events without a fit, and a stop.
 QString scan_note(const ScanRecord& record, const ScanTable& table)
 {
@@ -108,7 +80,9 @@ void find_events(frmMain& w, bool on_crop)
     if (w.Busy() || !w.state.PreviewDrawn || (on_crop && w.session.crop_info().points == 0))
         return;
     JobSteps steps;
-    steps.scan = ScanStep{scan_request(w, on_crop), w.Series, w.state.DataFile,
+    ScanRequest request;
+    request.fit = w.WindowFitRequest(on_crop);
+    steps.scan = ScanStep{std::move(request), w.Series, w.state.DataFile,
                           static_cast<int>(usable_cores())};
     w.StartJob(std::move(steps), std::make_shared<SearchObserver>(),
                [&w](const JobOutcome&) {
@@ -135,6 +109,29 @@ void type_crop(frmMain& w, const FitRequest& event)
 }
 
 }  // namespace
+
+FitRequest frmMain::WindowFitRequest(bool on_crop) const
+{
+    FitRequest fit;
+    const std::optional<ModelFamily> family = selected_family(*this);
+    fit.family = family && !drawn_family(family) ? *family : ModelFamily::SimpleRamp;
+    fit.searches = {SearchStep{Text6->Text().toStdString(), Text3[0]->Text().toStdString(), false}};
+    fit.names = {"runs ", "trials "};
+    fit.refine = true;
+    if (IntervalsAsked) {
+        fit.bootstrap = IntervalChoice.replicates;
+        fit.level = IntervalChoice.level;
+        fit.bootstrap_search = IntervalChoice.search;
+        if (IntervalChoice.seed != fit.seed)
+            fit.bootstrap_seed = IntervalChoice.seed;
+    }
+    if (on_crop) {
+        const CropEdges edges = CropWindowEdges();
+        fit.from = Edge{edges.from, "the crop's left edge", "", false};
+        fit.to = Edge{edges.to, "the crop's right edge", "", false};
+    }
+    return fit;
+}
 
 void frmMain::mnuFindEvents_AboutToShow()
 {

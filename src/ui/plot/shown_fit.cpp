@@ -47,6 +47,9 @@ void frmMain::ForgetRefined()
     ShownNull.clear();
     ShownEvent.reset();
     Results.intervals.reset();
+    Results.lags.reset();  // the series' fits go as the window's own does
+    if (frmLags)
+        frmLags->hide();
     if (frmIntervals)
         frmIntervals->hide();
 }
@@ -54,7 +57,7 @@ void frmMain::ForgetRefined()
 bool frmMain::HasRecord() const
 {
     return session.has_best() || Results.refined.has_value() || CurrentComparison() != nullptr ||
-           Results.scan.has_value();
+           Results.scan.has_value() || Results.lags.has_value();
 }
 
 // The model in place of a best of best, after the search's results are forgotten as a family's
