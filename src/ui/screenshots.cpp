@@ -167,14 +167,12 @@ bool save_with_table(frmMain& w, QWidget& table, const QString& file)
     return false;
 }
 
-// "Find events…" on 50,000 years of ten-year means with a dozen ramps in red noise, at the
-// window's start-up size or maximised: the events marked on the strip, the fifth one
-// double-clicked in the "Events" table, its crop and refined fit on display.
-bool events(const QDir& examples, const QString& file, QSize size)
+// "Find events…" on 50,000 years of ten-year means with a dozen ramps in red noise: the events
+// marked on the strip, the fifth one double-clicked in the "Events" table, its crop and refined
+// fit on display.
+bool events(const QDir& examples, const QString& file)
 {
     frmMain w;
-    if (size.isValid())
-        w.resize(size);
     w.show();
     if (!QTest::qWaitForWindowExposed(&w))
         return false;
@@ -190,11 +188,9 @@ bool events(const QDir& examples, const QString& file, QSize size)
 // Three proxies around one warming, Ca and Na fitted with d18O on the crop 150..280 and
 // bootstrapped together: each series scaled in its colour with its fit and intervals, and the
 // "Lags" table below the window.
-bool lags(const QDir& examples, const QString& file, QSize size)
+bool lags(const QDir& examples, const QString& file)
 {
     frmMain w;
-    if (size.isValid())
-        w.resize(size);
     w.show();
     if (!QTest::qWaitForWindowExposed(&w))
         return false;
@@ -232,7 +228,7 @@ int main(int argc, char* argv[])
         && search(examples, docs, "plateau_event.csv", "200", "800",
                   ModelFamily::EventWithDuration, true, "event_with_duration")
         && intervals(examples, docs) && maximised(examples, docs)
-        && events(examples, docs.filePath(QStringLiteral("window_events.png")), QSize())
-        && lags(examples, docs.filePath(QStringLiteral("window_lags.png")), QSize());
+        && events(examples, docs.filePath(QStringLiteral("window_events.png")))
+        && lags(examples, docs.filePath(QStringLiteral("window_lags.png")));
     return made ? 0 : 1;
 }

@@ -59,17 +59,9 @@ void show_scan(frmMain& w)
         w.frmEvents->onChoose = [&w](int row) { w.ShowEvent(static_cast<std::size_t>(row)); };
     }
     const ScanTable table = scan_table(record);
-    QStringList titles;
-    for (const std::string& title : table.titles)
-        titles << text_of(title);
-    std::vector<QStringList> rows;
-    for (const std::vector<std::string>& row : table.rows) {
-        QStringList cells;
-        for (const std::string& cell : row)
-            cells << text_of(cell);
-        rows.push_back(cells);
-    }
-    w.frmEvents->showRows(titles, rows, scan_note(record, table));
+    std::vector<std::vector<std::string>> cells{table.titles};
+    cells.insert(cells.end(), table.rows.begin(), table.rows.end());
+    w.frmEvents->showCells(cells, scan_note(record, table));
     w.frmEvents->show();
     w.frmEvents->raise();
     w.Command6->setEnabled(w.HasRecord());

@@ -155,6 +155,20 @@ void TableWindow::showRows(const QStringList& titles, const std::vector<QStringL
     fitColumnsToText();
 }
 
+void TableWindow::showCells(const std::vector<std::vector<std::string>>& cells,
+                            const QString& note)
+{
+    std::vector<QStringList> rows;
+    for (const std::vector<std::string>& line : cells) {
+        QStringList row;
+        for (const std::string& cell : line)
+            row << text_of(cell);
+        rows.push_back(row);
+    }
+    const QStringList titles = rows.empty() ? QStringList() : rows.front();
+    showRows(titles, {rows.begin() + (rows.empty() ? 0 : 1), rows.end()}, note);
+}
+
 IntervalsWindow::IntervalsWindow(QWidget* parent)
     : TableWindow(QStringLiteral("Intervals"), QSize(420, 380), parent)  // a dozen values
 {

@@ -83,6 +83,8 @@ public:
 
     void showRows(const QStringList& titles, const std::vector<QStringList>& rows,
                   const QString& note);
+    // The same from the core's cells, the titles first.
+    void showCells(const std::vector<std::vector<std::string>>& cells, const QString& note);
     QString text() const;  // what "Copy" puts on the clipboard
 
     QTableWidget* Table = nullptr;

@@ -151,18 +151,7 @@ void frmMain::ShowLags()
         frmLags = new TableWindow(QStringLiteral("Lags"), QSize(560, 260), this);
         frmLags->Table->setSelectionBehavior(QAbstractItemView::SelectRows);
     }
-    const std::vector<std::vector<std::string>> cells = lag_rows(record);
-    QStringList titles;
-    for (const std::string& title : cells.front())
-        titles << QString::fromStdString(title);
-    std::vector<QStringList> rows;
-    for (std::size_t r = 1; r < cells.size(); ++r) {
-        QStringList row;
-        for (const std::string& cell : cells[r])
-            row << QString::fromStdString(cell);
-        rows.push_back(row);
-    }
-    frmLags->showRows(titles, rows, lags_note(*this, record));
+    frmLags->showCells(lag_rows(record), lags_note(*this, record));
     for (int row = 0; row < frmLags->Table->rowCount(); ++row) {  // each series in its colour
         const std::string& title = record.lags[static_cast<std::size_t>(row)].series;
         const auto found = std::find(record.titles.begin(), record.titles.end(), title);
