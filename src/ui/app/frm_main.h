@@ -87,7 +87,8 @@ public:
     // answer it themselves.
     std::function<std::optional<IntervalRequest>(const IntervalRequest&)> AskIntervals;
     IntervalsWindow* frmIntervals = nullptr;  // the "Intervals" table, once a bootstrap is done
-    bool IntervalsAsked = false;  // the bootstrap dialog was accepted: a scan's events get intervals
+    // The bootstrap dialog was accepted: a scan's events and several series get intervals too.
+    bool IntervalsAsked = false;
 
     // "Find events…": the scan's events (Results.scan) marked on the strip and listed in the
     // "Events" table; the event whose fit is on display in place of a best of best, if any.

@@ -2,14 +2,14 @@
 // The one way work leaves the window's thread: "Run", "Refine best fit", "Bootstrap intervals…",
 // "Compare families…" and "Find events…" each ask the fit job for their steps, which run on the
 // worker with a copy of the window's results; the bars follow the replicates, the comparison's
-// steps or the events fitted, and the results come back when the work has ended.
+// steps, the events fitted or several series' trials, and the results come back when the work
+// has ended.
 #include "ui/app/frm_main.h"
 #include "ui/toolkit/pointer.h"
 
 #include <QTimer>
 
 #include <cstdlib>
-
 #include <memory>
 
 namespace tolvenar {

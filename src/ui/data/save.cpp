@@ -2,8 +2,8 @@
 // "Save": the fit on display as the fit job records it, the record tolvenar-fit makes of the same
 // file, crop, family, searches and seed: its JSON object (with the refined fit, the intervals and
 // the comparison when made), its CSV header and row, or its picture (with the band when there is
-// one), by the name's ending. After "Find events…" the scan's record instead, as tolvenar-fit
-// --scan writes it.
+// one), by the name's ending. Several series fitted: their lags' record instead, as tolvenar-fit
+// --y ... --lag-to writes it; after "Find events…" the scan's, as tolvenar-fit --scan writes it.
 #include "core/report/record_output.h"
 #include "core/report/lag_output.h"
 #include "core/report/scan_output.h"

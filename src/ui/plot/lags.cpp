@@ -38,6 +38,8 @@ QRgb colour_of(std::size_t series)
 // at its own gaps; its refined fit and the bars over its moved break points' intervals.
 void draw_series(frmMain& w, const LagSeries& series, const FitRecord& fit, QRgb colour)
 {
+    if (!fit.from || !fit.to)  // refused before its crop
+        return;
     const DataTable& table = series.imported.series.table;
     const std::vector<double>& gaps = series.imported.series.gap_x;
     const double from = *fit.from, to = *fit.to;
