@@ -8,6 +8,7 @@
 #include "ui/plot/intervals.h"
 #include "window_fixture.h"
 
+#include <QDate>
 #include <QMenu>
 #include <QTableWidget>
 
@@ -136,6 +137,34 @@ private slots:
         import_file(w, example_path(QStringLiteral("step_ramp.csv")));
         QVERIFY(!w.Results.scan && !w.StripMarks->isVisible() && w.frmEvents->isHidden() &&
                 !w.Command6->isEnabled());
+    }
+
+    // A file of dates: the table's x and the crop a row puts in force are the file's dates.
+    void datesShowAsTheFileWritesThem()
+    {
+        QTemporaryDir dir;
+        QByteArray text = "date,level\n";
+        const QDate first(2020, 1, 1);
+        for (int day = 0; day < 300; ++day) {
+            const double ramp = std::clamp((day - 150) / 6.0, 0.0, 1.0) * 5.0;
+            text += first.addDays(day).toString(Qt::ISODate).toLatin1() + "," +
+                    QByteArray::number(ramp + 0.3 * std::sin(day * 2.7), 'f', 3) + "\n";
+        }
+        frmMain w;
+        import_file(w, write_file(dir, "daily.csv", text));
+        type_into(w.Text6, QStringLiteral("2"));
+        type_into(w.Text3[0], QStringLiteral("200"));
+        w.mnuFindEvents2->trigger();
+        w.Work->wait_until_idle();
+        QCOMPARE(w.frmEvents->Table->rowCount(), 1);
+        const QString onset = w.frmEvents->Table->item(0, 1)->text();
+        QVERIFY(onset.startsWith(QStringLiteral("2020-05-3")) ||
+                onset.startsWith(QStringLiteral("2020-06-0")));  // day 150 is 30 May
+        double_click_row(*w.frmEvents->Table, 0);
+        QCOMPARE(w.Text4->Text(),
+                 QString::fromStdString(w.Results.scan->events[0].request.from->text));
+        QVERIFY(w.Text4->Text().startsWith(QStringLiteral("2020-")) &&
+                shown_report(w).filter(QStringLiteral("X2 = 2020-")).size() == 1);
     }
 
     // Escape while the events are fitted: those fitted keep their fit, the table says it stopped.
