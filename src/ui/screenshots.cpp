@@ -2,7 +2,8 @@
 // tolvenar-screenshots EXAMPLES DOCS: the pictures of docs/ beyond the start-up window, made by
 // driving the window with mouse and key events as a user does: a crop window dragged over the
 // event of a sample, the results of two searches, a bootstrap's band and bars with its table,
-// and the window maximised. Built beside the window, not installed.
+// the window maximised, the events a scan found with one of them shown, and the lags of three
+// proxies. Built beside the window, not installed.
 #include "core/model/family.h"
 #include "ui/app/frm_main.h"
 #include "ui/plot/intervals.h"
@@ -10,9 +11,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QPainter>
 #include <QPixmap>
+#include <QTableWidget>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -145,6 +149,67 @@ bool maximised(const QDir& examples, const QDir& docs)
     return save(w, docs.filePath(QStringLiteral("window_maximised.png")));
 }
 
+// The window and a table window below it, as one picture.
+bool save_with_table(frmMain& w, QWidget& table, const QString& file)
+{
+    const QImage window = w.grab().toImage();
+    const QImage list = table.grab().toImage();
+    QImage both(std::max(window.width(), list.width()), window.height() + list.height(),
+                QImage::Format_RGB32);
+    both.fill(Qt::white);
+    QPainter painter(&both);
+    painter.drawImage(0, 0, window);
+    painter.drawImage(0, window.height(), list);
+    painter.end();
+    if (both.save(file, "PNG"))
+        return true;
+    std::fprintf(stderr, "tolvenar-screenshots: cannot write %s\n", qPrintable(file));
+    return false;
+}
+
+// "Find events…" on 50,000 years of ten-year means with a dozen ramps in red noise: the events
+// marked on the strip, the fifth one double-clicked in the "Events" table, its crop and refined
+// fit on display.
+bool events(const QDir& examples, const QString& file)
+{
+    frmMain w;
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        return false;
+    import_file(w, examples.filePath(QStringLiteral("ramps_in_red_noise.csv")));
+    w.mnuFindEvents2->trigger();
+    w.Work->wait_until_idle();
+    if (w.frmEvents == nullptr || w.frmEvents->Table->rowCount() < 5)
+        return false;
+    w.ShowEvent(4);
+    return save_with_table(w, *w.frmEvents, file);
+}
+
+// Three proxies around one warming, Ca and Na fitted with d18O on the crop 150..280 and
+// bootstrapped together: each series scaled in its colour with its fit and intervals, and the
+// "Lags" table below the window.
+bool lags(const QDir& examples, const QString& file)
+{
+    frmMain w;
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        return false;
+    w.AskColumns = [](const std::vector<std::string>&, ColumnsChoice choice) {
+        choice.more_y = {3, 4};
+        choice.lag_to = 4;
+        return std::optional(choice);
+    };
+    import_file(w, examples.filePath(QStringLiteral("proxies_one_event.csv")));
+    type_into(w.Text5, QStringLiteral("280"));
+    type_into(w.Text4, QStringLiteral("150"));
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    w.Work->wait_until_idle();
+    w.AskIntervals = [](const IntervalRequest& choice) { return std::optional(choice); };
+    w.mnuBootstrap1->trigger();
+    w.Work->wait_until_idle();
+    return w.frmLags != nullptr && save_with_table(w, *w.frmLags, file);
+}
+
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
@@ -162,6 +227,8 @@ int main(int argc, char* argv[])
                   ModelFamily::SymmetricEvent, false, "symmetric_event")
         && search(examples, docs, "plateau_event.csv", "200", "800",
                   ModelFamily::EventWithDuration, true, "event_with_duration")
-        && intervals(examples, docs) && maximised(examples, docs);
+        && intervals(examples, docs) && maximised(examples, docs)
+        && events(examples, docs.filePath(QStringLiteral("window_events.png")))
+        && lags(examples, docs.filePath(QStringLiteral("window_lags.png")));
     return made ? 0 : 1;
 }

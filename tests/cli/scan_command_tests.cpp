@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tolvenar-fit --scan: each event's object is the single fit of its crop, the crops lie between
-// their neighbours, a series without events says so, and the scan's options are refused alone.
+// their neighbours, the table holds each event's own values, a series without events says so,
+// and the scan's options are refused alone.
 #include "cli/fit_command.h"
 #include "core/runtime/fault.h"
 
@@ -90,6 +91,34 @@ TEST(ScanCommand, EachEventIsTheSingleFitOfItsCropBetweenItsNeighbours)
         const std::string csv = fit(args).out;
         EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), std::ptrdiff_t(row.events + 1));
         EXPECT_EQ(csv.rfind("event,file,", 0), 0u) << row.file;
+    }
+}
+
+// The text table's intervals hold their own onset and end, and a ramp's amplitude is its level
+// after less its level before.
+TEST(ScanCommand, TheTableHoldsEachEventsOwnValues)
+{
+    for (const char* name : {"asymmetric_event.csv", "ramps_in_red_noise.csv"}) {
+        const std::string file = kSource + "/examples/" + name;
+        std::istringstream text(
+            fit({"--scan", "--runs", "3", "--trials", "300", "--bootstrap", "40", file}).out);
+        std::string line;
+        std::getline(text, line);  // the noise and the penalty
+        std::getline(text, line);  // the titles
+        int rows = 0;
+        for (; std::getline(text, line); ++rows) {
+            std::istringstream cells(line);
+            int event = 0;
+            double onset, end, before, after, amplitude, onset_lo, onset_hi, end_lo, end_hi;
+            std::string dots;
+            cells >> event >> onset >> end >> before >> after >> amplitude >> onset_lo >> dots >>
+                onset_hi >> end_lo >> dots >> end_hi;
+            ASSERT_TRUE(cells && event == rows + 1) << name << ": " << line;
+            EXPECT_TRUE(onset_lo <= onset && onset <= onset_hi) << name << ": " << line;
+            EXPECT_TRUE(end_lo <= end && end <= end_hi) << name << ": " << line;
+            EXPECT_NEAR(amplitude, after - before, 0.0101) << name << ": " << line;
+        }
+        EXPECT_GE(rows, 2) << name;
     }
 }
 

@@ -34,6 +34,24 @@ TEST(StripGripRule, EdgesWithinAHalfPercentOfTheStripLeftFirst)
         EXPECT_EQ(strip_grip(c.x, c.left, c.width, c.strip_width), c.want) << c.x << " " << c.width;
 }
 
+TEST(EventMarkRule, AtLeastAColumnCutAtTheStripsEnds)
+{
+    struct Case { double onset, end; std::optional<ColumnSpan> want; };
+    // A strip of 100 columns showing [0, 1000]: a column is 10 wide.
+    for (const Case c : std::vector<Case>{
+             {100, 200, ColumnSpan{10, 19}}, {105, 195, ColumnSpan{10, 19}},
+             {200, 100, ColumnSpan{10, 19}},                      // given end first
+             {150, 150, ColumnSpan{15, 15}}, {150, 151, ColumnSpan{15, 15}},  // a column at least
+             {0, 0, ColumnSpan{0, 0}}, {1000, 1000, None},        // the right end shows no column
+             {-50, 30, ColumnSpan{0, 2}}, {990, 1500, ColumnSpan{99, 99}},   // cut at the ends
+             {-50, -1, None}, {1000.5, 1200, None}, {-50, 0, None},
+             {std::nan(""), 10, None}})
+        EXPECT_EQ(event_columns(c.onset, c.end, 0, 1000, 100), c.want) << c.onset << " " << c.end;
+    EXPECT_EQ(event_columns(1990, 2000, 1000, 1000, 100), (ColumnSpan{99, 99}));  // from its left
+    EXPECT_EQ(event_columns(100, 200, 0, 0, 100), None);   // no strip to show it on
+    EXPECT_EQ(event_columns(100, 200, 0, 1000, 0), None);
+}
+
 enum class Drag { Window, RightEdge, LeftEdge };
 
 TEST(StripDragRule, StepsKeepTheWindowOnTheStripAndWiderThanAPercent)
@@ -165,6 +183,19 @@ BoxLimits symmetric_boxes()
         s.ymax[k] = boxes[k - 1][3];
     }
     return s;
+}
+
+TEST(SeriesScaleRule, ASeriesOverTheMiddleNineTenthsOfThePlot)
+{
+    struct Case { double lo, hi, top, height, y, want; };
+    // A plot from 10 at the top to 0 at the bottom, and the same flipped.
+    for (const Case c : std::vector<Case>{
+             {-40, -36, 10, -10, -40, 0.5}, {-40, -36, 10, -10, -36, 9.5},
+             {-40, -36, 10, -10, -38, 5}, {-40, -36, 0, 10, -40, 0.5},  // flipped: as values
+             {-40, -36, 0, 10, -36, 9.5}, {2, 2, 10, -10, 2, 5},         // one value: the middle
+             {2, 1, 10, -10, 1.5, 5}, {0.7, 1.6, 1000, -2000, 1.6, 900}})
+        EXPECT_DOUBLE_EQ(series_scale(c.lo, c.hi, c.top, c.height)(c.y), c.want)
+            << c.lo << " " << c.hi << " " << c.top << " " << c.height << " " << c.y;
 }
 
 TEST(BoxEdgeRule, FirstEdgeWithinAPercentOfTheScale)

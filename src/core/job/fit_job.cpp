@@ -2,6 +2,7 @@
 #include "core/job/fit_job.h"
 
 #include "core/job/refusal.h"
+#include "core/job/lag_job.h"
 #include "core/job/scan_job.h"
 #include "core/model/family.h"
 #include "core/report/record_output.h"
@@ -330,6 +331,16 @@ JobOutcome run_steps(FitSession& session, const JobSteps& steps, JobResults& res
         control.threads = steps.scan->threads;
         results.scan = scan_events(imported_of(session, steps.scan->notes), steps.scan->request,
                                    steps.scan->file, control, progress);
+        outcome.stopped = stopped(stop);
+        return outcome;
+    }
+    if (steps.lags) {
+        JobControl control;
+        control.stop = stop;
+        control.threads = steps.lags->threads;
+        control.trials = progress ? &progress->trials : nullptr;
+        results.lags = fit_lags(steps.lags->series, steps.lags->reference, steps.lags->request,
+                                steps.lags->file, control);
         outcome.stopped = stopped(stop);
         return outcome;
     }

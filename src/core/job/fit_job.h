@@ -9,6 +9,7 @@
 #include "core/job/crop_window.h"
 #include "core/job/fit_record.h"
 #include "core/job/fit_request.h"
+#include "core/job/lag_record.h"
 #include "core/job/scan_record.h"
 #include "core/search/report.h"
 #include "core/session/fit_session.h"
@@ -41,6 +42,7 @@ struct JobResults {
     CropInfo compared_crop;            // the crop the comparison was made on
     ComparisonRequest comparison_request;
     std::optional<ScanRecord> scan;    // the series' events, each fitted on its crop
+    std::optional<LagRecord> lags;     // several series fitted on one crop, and their lags
 };
 
 // The scan of the session's series for its events, each fitted on its crop as fit_series fits
@@ -52,11 +54,23 @@ struct ScanStep {
     int threads = 1;    // cores for the events' fits
 };
 
-// The work a front end asks of a session, each part in this order: the scan for events (alone),
+// Several series of the session's file fitted on one crop, each as fit_series fits it alone,
+// and their lags against the reference (fit_lags); the session's own results stay as they are.
+struct LagStep {
+    std::vector<LagSeries> series;
+    std::string reference;  // the title of one of them
+    FitRequest request;
+    std::string file;  // as the records name it
+    int threads = 1;
+};
+
+// The work a front end asks of a session, each part in this order: the scan for events or the
+// lags of several series (each alone),
 // the comparison of the families, the searches (each going on from the last), the refinement of
 // the best of best (kept when made already), and its intervals.
 struct JobSteps {
     std::optional<ScanStep> scan;
+    std::optional<LagStep> lags;
     std::optional<ComparisonRequest> compare;
     std::vector<SearchRequest> searches;
     std::vector<SearchStep> search_steps;  // the searches as asked, one each, for the record
@@ -78,6 +92,7 @@ struct JobProgress {
     std::atomic<std::size_t> compared{0};
     std::atomic<std::size_t> events_found{0};   // once the scan has ended
     std::atomic<std::size_t> events_fitted{0};
+    std::atomic<std::int64_t> trials{0};        // the lags' searches, every series together
 };
 
 // Runs the steps on `session` with `results` (the refined fit and the rest that earlier steps

@@ -7,6 +7,7 @@
 #include "core/data/data_reader.h"
 #include "core/job/fit_job.h"
 #include "core/job/fit_record.h"
+#include "core/job/lag_record.h"
 #include "core/job/fit_request.h"
 
 #include <cstddef>
@@ -16,34 +17,6 @@
 #include <vector>
 
 namespace tolvenar {
-
-// One series of the event: its title as the outputs name it, and its rows (its own gaps kept).
-struct LagSeries {
-    std::string title;
-    CheckedImport imported;
-};
-
-// A break point of one series against the same break point of the reference.
-struct Lag {
-    std::string series;
-    std::string to;
-    int vertex = 0;    // from 1, as X1
-    double lag = 0.0;  // the series' x minus the reference's, in data x units
-    std::optional<Range> interval;  // at the request's level; none without replicates
-    bool joint = false;  // the replicates shared their draws (the series share their x)
-    std::size_t pairs = 0;  // replicates in which both series found a model
-};
-
-struct LagRecord {
-    std::string file;
-    FitRequest request;  // as each series was fitted
-    std::string reference;
-    std::vector<FitRecord> series;    // in the order given
-    std::vector<std::string> titles;  // of `series`
-    std::vector<Lag> lags;            // each other series, each moving break point in turn
-    int code = kExitSuccess;          // the worst of the series' and the lags' own
-    std::string reason;               // one line, naming the series
-};
 
 // One side of a lag: a series' refined fit with its data x origin, its replicates made together
 // with the other side's, and the standard errors of its fit (none: not known).

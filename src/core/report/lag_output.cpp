@@ -163,14 +163,29 @@ void write_lag_csv_rows(std::ostream& out, const LagRecord& record)
              lag.joint, status, reason});
 }
 
+std::string lag_headline(const LagRecord& record)
+{
+    return "Lags to " + record.reference + ", " + level_text(record.request.level) +
+           " intervals from " + std::to_string(record.request.bootstrap) + " replicates, " +
+           drawn_text(record.lags);
+}
+
+std::vector<std::vector<std::string>> lag_rows(const LagRecord& record)
+{
+    std::vector<std::vector<std::string>> rows{
+        {"Series", "To", "Vertex", "Lag", "Interval", "Joint"}};
+    for (const Lag& lag : record.lags)
+        rows.push_back({lag.series, lag.to, vertex_name(lag.vertex), lag_text(lag.lag),
+                        interval_text(lag.interval), lag.joint ? "yes" : "no"});
+    return rows;
+}
+
 void write_lag_text(std::ostream& out, const LagRecord& record, bool many, bool first)
 {
     if (many)
         out << (first ? "" : "\n") << "==> " << record.file << " <==\n";
     if (!record.lags.empty()) {
-        out << "Lags to " << record.reference << ", " << level_text(record.request.level)
-            << " intervals from " << record.request.bootstrap << " replicates, "
-            << drawn_text(record.lags) << '\n';
+        out << lag_headline(record) << '\n';
         std::vector<std::vector<std::string>> rows{{"Series", "Vertex", "Lag", "Interval"}};
         for (const Lag& lag : record.lags)
             rows.push_back({lag.series, vertex_name(lag.vertex), lag_text(lag.lag),

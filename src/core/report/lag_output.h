@@ -26,6 +26,13 @@ void write_lag_csv_header(std::ostream& out);
 // One row a lag; a file without lags (refused, failed) one row with its status and reason.
 void write_lag_csv_rows(std::ostream& out, const LagRecord& record);
 
+// The text's line over the table: the reference, the level, the replicates and how they were
+// drawn.
+std::string lag_headline(const LagRecord& record);
+// The lags as a table's cells, the titles first: series, to, vertex ("X2"), lag, interval
+// ("lo .. hi", "-" without replicates) and joint ("yes" when the replicates shared their draws).
+std::vector<std::vector<std::string>> lag_rows(const LagRecord& record);
+
 // The table of the file's lags, after a line naming the file when `many`; an interruption's
 // reason as the last line.
 void write_lag_text(std::ostream& out, const LagRecord& record, bool many, bool first);

@@ -32,11 +32,6 @@ FitRecord scan_provenance(const ScanRecord& record)
     return base;
 }
 
-bool scanned(const ScanRecord& record)
-{
-    return record.from.has_value() && !record.scan.stopped && record.code != kExitRefused;
-}
-
 // "%.3g" of a positive scale such as the noise's sd.
 std::string significant(double value)
 {
@@ -66,11 +61,17 @@ struct EventRow {
     std::string onset, end, before, after, amplitude, onset_interval, end_interval;
 };
 
+// The index of the found model's last vertex (at least 3: a ramp's).
+std::size_t last_vertex(const FoundModel& found)
+{
+    return static_cast<std::size_t>(std::max<std::int16_t>(found.vertices, 3));
+}
+
 EventRow event_row(const FitRecord& fit)
 {
     const FoundModel& found = *fit.found;
     const RefinedModel& m = *found.refined;
-    const std::size_t last = static_cast<std::size_t>(std::max<std::int16_t>(found.vertices, 3));
+    const std::size_t last = last_vertex(found);
     const auto x = [&](double model_x) { return shown_x(found.origin + model_x, found.x_form); };
     float amplitude = 0.0f;
     for (std::size_t k = 2; k <= last; ++k)
@@ -110,7 +111,7 @@ Json scan_summary(const ScanRecord& record)
 std::vector<Json> scan_objects(const ScanRecord& record)
 {
     std::vector<Json> objects;
-    const Json summary = scanned(record) ? scan_summary(record) : Json();
+    const Json summary = scan_ran(record) ? scan_summary(record) : Json();
     for (std::size_t k = 0; k < record.events.size(); ++k) {
         const scan::Event& e = record.scan.events[k];
         Json object{{"event", k + 1}};
@@ -195,40 +196,51 @@ void write_scan_csv_rows(std::ostream& out, const std::vector<ScanColumn>& colum
     }
 }
 
-void write_scan_text(std::ostream& out, const ScanRecord& record, bool many, bool first)
+std::string scan_headline(const ScanRecord& record)
 {
-    if (many)
-        out << (first ? "" : "\n") << "==> " << record.file << " <==\n";
-    if (!scanned(record)) {
-        if (record.code == kExitInterrupted)
-            out << record.reason << '\n';
-        return;
-    }
-    if (record.events.empty()) {
-        out << "No event stands out in " << record.points << " points: " << noise_words(record)
-            << '\n';
-        return;
-    }
-    out << record.events.size() << (record.events.size() == 1 ? " event" : " events") << " in "
-        << record.points << " points: " << noise_words(record) << '\n';
+    if (record.events.empty())
+        return "No event stands out in " + std::to_string(record.points) +
+               " points: " + noise_words(record);
+    return std::to_string(record.events.size()) +
+           (record.events.size() == 1 ? " event" : " events") + " in " +
+           std::to_string(record.points) + " points: " + noise_words(record);
+}
 
+std::vector<EventSpan> event_spans(const ScanRecord& record)
+{
+    std::vector<EventSpan> spans;
+    for (std::size_t k = 0; k < record.events.size(); ++k) {
+        const FitRecord& fit = record.events[k];
+        if (fit.found && fit.found->refined) {
+            const FoundModel& found = *fit.found;
+            const std::size_t last = last_vertex(found);
+            spans.push_back({found.origin + found.refined->x[2],
+                             found.origin + found.refined->x[last - 1]});
+        } else {
+            spans.push_back({record.scan.events[k].onset, record.scan.events[k].end});
+        }
+    }
+    return spans;
+}
+
+ScanTable scan_table(const ScanRecord& record)
+{
+    ScanTable table;
+    table.titles = {"Event", "Onset", "End", "Level before", "Level after", "Amplitude"};
     const bool intervals = record.request.fit.bootstrap > 0;
     const std::string level = number_text(std::round(record.request.fit.level * 1e6) / 1e4) + " %";
-    std::vector<std::vector<std::string>> cells{
-        {"Event", "Onset", "End", "Level before", "Level after", "Amplitude"}};
     if (intervals) {
-        cells[0].push_back("Onset " + level + " interval");
-        cells[0].push_back("End " + level + " interval");
+        table.titles.push_back("Onset " + level + " interval");
+        table.titles.push_back("End " + level + " interval");
     }
-    std::vector<std::string> notes;  // the events without a refined fit, and why
     for (std::size_t k = 0; k < record.events.size(); ++k) {
         const FitRecord& fit = record.events[k];
         std::vector<std::string> line{std::to_string(k + 1)};
         if (!fit.found || !fit.found->refined) {
-            notes.push_back("Event " + std::to_string(k + 1) + ": " + status_word(fit) +
-                            (fit.reason.empty() ? "" : ", " + fit.reason));
-            line.resize(cells[0].size(), "-");
-            cells.push_back(std::move(line));
+            table.notes.push_back("Event " + std::to_string(k + 1) + ": " + status_word(fit) +
+                                  (fit.reason.empty() ? "" : ", " + fit.reason));
+            line.resize(table.titles.size(), "-");
+            table.rows.push_back(std::move(line));
             continue;
         }
         const EventRow row = event_row(fit);
@@ -236,24 +248,52 @@ void write_scan_text(std::ostream& out, const ScanRecord& record, bool many, boo
         if (intervals)
             line.insert(line.end(), {row.onset_interval.empty() ? "-" : row.onset_interval,
                                      row.end_interval.empty() ? "-" : row.end_interval});
-        cells.push_back(std::move(line));
+        table.rows.push_back(std::move(line));
     }
-    std::vector<std::size_t> width(cells[0].size(), 0);
-    for (const auto& line : cells)
+    return table;
+}
+
+void write_scan_text(std::ostream& out, const ScanRecord& record, bool many, bool first)
+{
+    if (many)
+        out << (first ? "" : "\n") << "==> " << record.file << " <==\n";
+    if (!scan_ran(record)) {
+        if (record.code == kExitInterrupted)
+            out << record.reason << '\n';
+        return;
+    }
+    out << scan_headline(record) << '\n';
+    if (record.events.empty())
+        return;
+    const ScanTable table = scan_table(record);
+    std::vector<std::size_t> width(table.titles.size(), 0);
+    const auto widen = [&](const std::vector<std::string>& line) {
         for (std::size_t c = 0; c < line.size(); ++c)
             width[c] = std::max(width[c], line[c].size());
-    for (const auto& line : cells) {
+    };
+    widen(table.titles);
+    for (const auto& line : table.rows)
+        widen(line);
+    const auto write = [&](const std::vector<std::string>& line) {
         std::string text;
         for (std::size_t c = 0; c < line.size(); ++c) {
             text += c == 0 ? "" : "  ";
             text += std::string(width[c] - line[c].size(), ' ') + line[c];  // right-aligned
         }
         out << text << '\n';
-    }
-    for (const std::string& note : notes)
+    };
+    write(table.titles);
+    for (const auto& line : table.rows)
+        write(line);
+    for (const std::string& note : table.notes)
         out << note << '\n';
     if (record.code == kExitInterrupted)
         out << record.reason << '\n';
+}
+
+bool scan_ran(const ScanRecord& record)
+{
+    return record.from.has_value() && !record.scan.stopped && record.code != kExitRefused;
 }
 
 }  // namespace tolvenar

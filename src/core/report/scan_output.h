@@ -38,6 +38,31 @@ void write_scan_csv_header(std::ostream& out, const std::vector<ScanColumn>& col
 void write_scan_csv_rows(std::ostream& out, const std::vector<ScanColumn>& columns,
                          const ScanRecord& record);
 
+// Whether the scan itself ran to its end (its events' fits may still have been cut short).
+bool scan_ran(const ScanRecord& record);
+
+// The text's first line: how many events stood out in how many points, the noise and the
+// penalty ("No event stands out in ..." when none did).
+std::string scan_headline(const ScanRecord& record);
+
+// The text's table as cells: the titles (event, onset, end, the levels before and after, the
+// amplitude, and with intervals the onset's and the end's), one row an event, from its refined
+// fit (x in the file's form), "-" where an event has none; and a note for each such event.
+struct ScanTable {
+    std::vector<std::string> titles;
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> notes;
+};
+ScanTable scan_table(const ScanRecord& record);
+
+// Each event's onset and end in data x as the table shows them: its refined fit's second and
+// last but one vertex, or where the scan saw them when the event has no refined fit.
+struct EventSpan {
+    double onset = 0.0;
+    double end = 0.0;
+};
+std::vector<EventSpan> event_spans(const ScanRecord& record);
+
 // Text: a line on the scan (points, noise, penalty), then a table of the events (event, onset,
 // end, the levels before and after, the amplitude, and with intervals the onset's and the
 // end's), each from its refined fit; "No event stands out" when none does. After a line naming

@@ -3,6 +3,9 @@
 
 #include "core/runtime/numbers.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace tolvenar {
 
 std::optional<std::string> range_tie(std::string_view top_text, std::string_view bottom_text,
@@ -27,6 +30,16 @@ FlippedRange flipped_range(std::string_view top_text, std::string_view bottom_te
     const float top = to_single(parse_leading_number(top_text));
     const float bottom = to_single(parse_leading_number(bottom_text));
     return {number_text(bottom), number_text(top)};
+}
+
+SeriesScale series_scale(double lo, double hi, double top, double height)
+{
+    const double low = std::min(top, top + height);
+    const double span = std::fabs(height);
+    if (!(hi > lo))
+        return {low + span / 2.0, 0.0};
+    const double factor = 0.9 * span / (hi - lo);
+    return {low + 0.05 * span - factor * lo, factor};
 }
 
 }  // namespace tolvenar

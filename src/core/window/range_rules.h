@@ -32,4 +32,15 @@ struct FlippedRange {
 };
 FlippedRange flipped_range(std::string_view top_text, std::string_view bottom_text);
 
+// One of several series drawn on a plot of another's scale: its values from `lo` to `hi` over
+// the middle nine tenths of the plot's values from `top` over `height`, the smallest value
+// nearest the plot's smallest (so a flipped plot flips it too); a series of one value at the
+// middle.
+struct SeriesScale {
+    double offset = 0.0;
+    double factor = 0.0;
+    double operator()(double y) const { return offset + factor * y; }
+};
+SeriesScale series_scale(double lo, double hi, double top, double height);
+
 }  // namespace tolvenar

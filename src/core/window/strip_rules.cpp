@@ -3,6 +3,9 @@
 
 #include "core/runtime/numbers.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace tolvenar {
 
 namespace {
@@ -114,6 +117,20 @@ WindowEdit drag_left_edge(float x, float anchor_right, CropWindow window, StripS
         if (w.left() < 0.0f)
             w.place(0.0, anchor_right);
     });
+}
+
+std::optional<ColumnSpan> event_columns(double onset, double end, double left, double width,
+                                        int columns)
+{
+    if (columns <= 0 || !(width > 0.0))
+        return std::nullopt;
+    const auto at = [&](double x) { return (x - left) / width * columns; };
+    const double from = std::floor(at(std::min(onset, end)));
+    const double to = std::max(std::ceil(at(std::max(onset, end))) - 1.0, from);
+    if (!(to >= 0.0 && from < columns))  // NaN too
+        return std::nullopt;
+    return ColumnSpan{static_cast<int>(std::max(from, 0.0)),
+                      static_cast<int>(std::min(to, columns - 1.0))};
 }
 
 }  // namespace tolvenar

@@ -47,4 +47,15 @@ WindowEdit drag_right_edge(float x, CropWindow window, StripScale strip);
 // hundredth of the strip; a left edge below x = 0 is put at 0.
 WindowEdit drag_left_edge(float x, float anchor_right, CropWindow window, StripScale strip);
 
+// The pixel columns an event from `onset` to `end` (strip x) covers on a strip of `columns`
+// columns that shows [left, left + width]: at least one column wide however short the event,
+// cut at the strip's ends; nullopt when it lies wholly off the strip.
+struct ColumnSpan {
+    int first = 0;
+    int last = 0;
+    bool operator==(const ColumnSpan&) const = default;
+};
+std::optional<ColumnSpan> event_columns(double onset, double end, double left, double width,
+                                        int columns);
+
 }  // namespace tolvenar

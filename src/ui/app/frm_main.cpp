@@ -232,6 +232,8 @@ void frmMain::createMenus()
     mnuRefine1 = mnuRB1->addAction(QStringLiteral("Refine best fit"));
     mnuBootstrap1 = mnuRB1->addAction(QStringLiteral("Bootstrap intervals…"));
     mnuCompare1 = mnuRB1->addAction(QStringLiteral("Compare families…"));
+    mnuFindEvents1 = mnuRB1->addAction(QStringLiteral("Find events…"));
+    mnuFindEvents2 = mnuRb2->addAction(QStringLiteral("Find events…"));
 }
 
 void frmMain::nameControls()
@@ -249,6 +251,7 @@ void frmMain::nameControls()
         {ProgressBar1, "ProgressBar1"}, {ProgressBar2, "ProgressBar2"}, {mnuRB1, "mnuRB1"},
         {mnuRb2, "mnuRb2"}, {mnuFlipVertical1, "mnuFlipVertical1"}, {mnuCopy1, "mnuCopy1"},
         {mnuRefine1, "mnuRefine1"}, {mnuCompare1, "mnuCompare1"},
+        {mnuFindEvents1, "mnuFindEvents1"}, {mnuFindEvents2, "mnuFindEvents2"},
         {mnuFlipVertical2, "mnuFlipVertical2"}, {mnuCopy2, "mnuCopy2"}};
     for (const auto& [object, name] : named)
         object->setObjectName(QLatin1String(name));
@@ -332,6 +335,10 @@ void frmMain::connectEvents()
     connect(mnuRB1, &QMenu::aboutToShow, this, [this] { mnuRB1_AboutToShow(); });
     on_trigger(mnuCompare1, &frmMain::mnuCompare1_Click);
     connect(mnuRB1, &QMenu::aboutToShow, this, [this] { mnuCompare1_AboutToShow(); });
+    on_trigger(mnuFindEvents1, &frmMain::mnuFindEvents1_Click);
+    on_trigger(mnuFindEvents2, &frmMain::mnuFindEvents2_Click);
+    for (QMenu* menu : {mnuRB1, mnuRb2})
+        connect(menu, &QMenu::aboutToShow, this, [this] { mnuFindEvents_AboutToShow(); });
 }
 
 void frmMain::orderTabs()

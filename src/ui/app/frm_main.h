@@ -10,6 +10,7 @@
 #include "core/session/fit_session.h"
 #include "core/window/crop_edges.h"
 #include "ui/app/program_state.h"
+#include "ui/data/column_dialog.h"
 #include "ui/toolkit/control_array.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/picture_box.h"
@@ -34,6 +35,8 @@ namespace tolvenar {
 
 class IntervalsWindow;
 class ComparisonWindow;
+class TableWindow;
+class EventMarks;
 
 inline constexpr QRgb kGrey = 0xff808080;   // icons while no data is loaded
 inline constexpr QRgb kBlack = 0xff000000;  // icons once data are loaded
@@ -84,6 +87,19 @@ public:
     // answer it themselves.
     std::function<std::optional<IntervalRequest>(const IntervalRequest&)> AskIntervals;
     IntervalsWindow* frmIntervals = nullptr;  // the "Intervals" table, once a bootstrap is done
+    // The bootstrap dialog was accepted: a scan's events and several series get intervals too.
+    bool IntervalsAsked = false;
+
+    // "Find events…": the scan's events (Results.scan) marked on the strip and listed in the
+    // "Events" table; the event whose fit is on display in place of a best of best, if any.
+    EventMarks* StripMarks = nullptr;
+    TableWindow* frmEvents = nullptr;
+    std::optional<std::size_t> ShownEvent;
+    // The scan, its marks and its table gone (a new file).
+    void ForgetScan();
+    // "Save" writes the scan: one is held and nothing has been fitted on the crop since but its
+    // events' own fits.
+    bool SavesScan() const;
 
     // What the imported file said of its data: where y are missing (the plots break there, x
     // ascending), whether its x run downwards, its sigma column's title, whether it has a title
@@ -91,12 +107,25 @@ public:
     SeriesNotes Series;
     // The columns last chosen for a file of more than two, by its title row, while the program
     // runs; the dialog opens on them for the next file with the same titles.
-    std::map<std::vector<std::string>, ReadOptions> ColumnChoices;
+    std::map<std::vector<std::string>, ColumnsChoice> ColumnChoices;
     // Asks for the columns of a file with the titles given, showing the choice given (the
     // dialog); nullopt: Cancel. Tests answer it themselves.
-    std::function<std::optional<ReadOptions>(const std::vector<std::string>&,
-                                             const ReadOptions&)>
+    std::function<std::optional<ColumnsChoice>(const std::vector<std::string>&,
+                                               const ColumnsChoice&)>
         AskColumns;
+    // With several y chosen: every series, the window's own first, each with its own gaps, and
+    // the title of the one the lags are measured to; "Run" then fits them all on the crop
+    // (RunLags) and the working plot shows each scaled to its height, with its fit.
+    std::vector<LagSeries> Several;
+    std::string LagReference;
+    TableWindow* frmLags = nullptr;  // the "Lags" table, once several series are fitted
+    void RunLags();
+    void ShowLags();  // the series, their fits and their intervals on the working plot; the table
+    void DrawLags();  // the series and their fits over the data, when fitted
+    // A fit of each event or series as the window asks it: the family selected ("Simple ramp"
+    // for a drawn one), the counts, refined, and bootstrapped once the dialog was accepted; on
+    // the crop's edges or (none) the whole series.
+    FitRequest WindowFitRequest(bool on_crop) const;
     // An x on a bound or strip end field: `number` (as the window has always written it) for a
     // file of plain numbers, the file's own date or date-time for dates.
     QString XText(double x, const std::string& number) const;
@@ -186,10 +215,12 @@ public:
     QAction* mnuRefine1 = nullptr;     // "Refine best fit"
     QAction* mnuBootstrap1 = nullptr;  // "Bootstrap intervals…"
     QAction* mnuCompare1 = nullptr;    // "Compare families…"
+    QAction* mnuFindEvents1 = nullptr; // "Find events…" within the crop
     QMenu* mnuRb2 = nullptr;
     QAction* mnuFlipVertical2 = nullptr;
     QAction* break2 = nullptr;
     QAction* mnuCopy2 = nullptr;
+    QAction* mnuFindEvents2 = nullptr; // "Find events…" over the whole series
 
     // ---- Start-up and shell (app/) ----
     void Form_Load();
@@ -253,6 +284,10 @@ public:
     void mnuCompare1_Click();
     void ShowComparedFamily(ModelFamily family);  // a comparison's row double-clicked
     void ShowComparedNull(const std::string& name);  // its "Constant" or "Straight line"
+    void mnuFindEvents_AboutToShow();  // either popup about to show
+    void mnuFindEvents1_Click();
+    void mnuFindEvents2_Click();
+    void ShowEvent(std::size_t index);  // an "Events" row double-clicked: its crop and fit
     // The bootstrap's band (behind the models), or with `bars` the bars over them.
     void DrawIntervals(bool bars);
     void Command6_Click();  // "Save"

@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -35,7 +36,7 @@ QString column_caption(const std::vector<std::string>& titles, int number)
     return QStringLiteral("%1: %2").arg(number).arg(QString::fromStdString(title));
 }
 
-ColumnDialog::ColumnDialog(const std::vector<std::string>& titles, const ReadOptions& shown,
+ColumnDialog::ColumnDialog(const std::vector<std::string>& titles, const ColumnsChoice& shown,
                            QWidget* parent)
     : QDialog(parent)
 {
@@ -56,6 +57,33 @@ ColumnDialog::ColumnDialog(const std::vector<std::string>& titles, const ReadOpt
     select(YColumn, number_of(shown.y, titles));
     select(SigmaColumn, shown.sigma ? number_of(*shown.sigma, titles) : 0);
 
+    MoreY = new QListWidget(this);
+    for (int n = 1; n <= static_cast<int>(titles.size()); ++n) {
+        auto* item = new QListWidgetItem(column_caption(titles, n), MoreY);
+        item->setData(Qt::UserRole, n);
+        const bool more = std::find(shown.more_y.begin(), shown.more_y.end(), n) != shown.more_y.end();
+        item->setCheckState(more ? Qt::Checked : Qt::Unchecked);
+    }
+    MoreY->setMaximumHeight(MoreY->sizeHintForRow(0) * std::min<int>(5, titles.size()) +
+                            2 * MoreY->frameWidth());
+    LagsTo = new QComboBox(this);
+    // The reference offered among the y chosen; the one shown stays while it is one of them.
+    const auto offer_references = [this, select] {
+        const int kept = LagsTo->currentData().toInt();
+        LagsTo->clear();
+        const ColumnsChoice chosen = choice();
+        std::vector<int> ys{chosen.y.number};
+        ys.insert(ys.end(), chosen.more_y.begin(), chosen.more_y.end());
+        for (const int n : ys)
+            LagsTo->addItem(YColumn->itemText(YColumn->findData(n)), n);
+        select(LagsTo, kept);
+        LagsTo->setEnabled(ys.size() >= 2);
+    };
+    offer_references();
+    select(LagsTo, shown.lag_to);
+    connect(MoreY, &QListWidget::itemChanged, this, offer_references);
+    connect(YColumn, &QComboBox::currentIndexChanged, this, offer_references);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     OK = buttons->button(QDialogButtonBox::Ok);
     OK->setDefault(true);  // Return accepts
@@ -66,6 +94,8 @@ ColumnDialog::ColumnDialog(const std::vector<std::string>& titles, const ReadOpt
     form->addRow(QStringLiteral("x (time, depth, age)"), XColumn);
     form->addRow(QStringLiteral("y (measured value)"), YColumn);
     form->addRow(QStringLiteral("sigma (y uncertainty)"), SigmaColumn);
+    form->addRow(QStringLiteral("more y (several series)"), MoreY);
+    form->addRow(QStringLiteral("Lags to:"), LagsTo);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("The file has %1 columns: which are the series?")
                                      .arg(titles.size()),
@@ -75,13 +105,21 @@ ColumnDialog::ColumnDialog(const std::vector<std::string>& titles, const ReadOpt
     YColumn->setFocus();
 }
 
-ReadOptions ColumnDialog::choice() const
+ColumnsChoice ColumnDialog::choice() const
 {
-    ReadOptions options;
+    ColumnsChoice options;
     options.x = {"", XColumn->currentData().toInt()};
     options.y = {"", YColumn->currentData().toInt()};
     if (const int sigma = SigmaColumn->currentData().toInt(); sigma > 0)
         options.sigma = ColumnChoice{"", sigma};
+    for (int row = 0; row < MoreY->count(); ++row) {
+        const int n = MoreY->item(row)->data(Qt::UserRole).toInt();
+        if (MoreY->item(row)->checkState() == Qt::Checked && n != options.y.number &&
+            n != options.x.number)
+            options.more_y.push_back(n);
+    }
+    if (!options.more_y.empty())
+        options.lag_to = LagsTo->currentData().toInt();
     return options;
 }
 

@@ -22,14 +22,14 @@ namespace {
 
 // The columns to read `text` with: the first two for a file of two, else those chosen in the
 // dialog (opened on the choice last made for the same titles); nullopt: Cancel.
-std::optional<ReadOptions> choose_columns(frmMain& w, std::string_view text)
+std::optional<ColumnsChoice> choose_columns(frmMain& w, std::string_view text)
 {
     const DataLayout layout = data_layout(text);
     if (layout.titles.size() <= 2)
-        return ReadOptions{};
+        return ColumnsChoice{};
     const auto known = w.ColumnChoices.find(layout.titles);
-    const ReadOptions shown = known == w.ColumnChoices.end() ? ReadOptions{} : known->second;
-    std::optional<ReadOptions> choice;
+    const ColumnsChoice shown = known == w.ColumnChoices.end() ? ColumnsChoice{} : known->second;
+    std::optional<ColumnsChoice> choice;
     if (w.AskColumns) {
         choice = w.AskColumns(layout.titles, shown);
     } else {
@@ -40,6 +40,31 @@ std::optional<ReadOptions> choose_columns(frmMain& w, std::string_view text)
     if (choice)
         w.ColumnChoices[layout.titles] = *choice;
     return choice;
+}
+
+// With further y chosen, every series of the file: the window's own (`imported`) first, then the
+// others in the file's order, each read as the reader reads its column alone; none with one y.
+std::vector<LagSeries> several_series(const std::string& text, const ColumnsChoice& columns,
+                                      const CheckedImport& imported, std::string& reference)
+{
+    std::vector<LagSeries> series;
+    if (columns.more_y.empty())
+        return series;
+    const auto title_of = [](const CheckedImport& read, int column) {
+        return read.series.y_title.empty() ? std::to_string(column) : read.series.y_title;
+    };
+    series.push_back({title_of(imported, columns.y.number), imported});
+    for (const int column : columns.more_y) {
+        ReadOptions read = columns;
+        read.y = ColumnChoice{"", column};
+        CheckedImport other = import_data_text(text, read);
+        series.push_back({title_of(other, column), std::move(other)});
+    }
+    reference = series.front().title;
+    for (std::size_t i = 0; i < columns.more_y.size(); ++i)
+        if (columns.more_y[i] == columns.lag_to)
+            reference = series[i + 1].title;
+    return series;
 }
 
 }  // namespace
@@ -69,7 +94,7 @@ void frmMain::Command1_Click()
         path = QFileInfo(chosen).absoluteFilePath();
         ShowFileInCaption(path);
         const std::string bytes = read_data_bytes(QFile::encodeName(path).toStdString());
-        const std::optional<ReadOptions> columns = choose_columns(*this, bytes);
+        const std::optional<ColumnsChoice> columns = choose_columns(*this, bytes);
         if (!columns) {  // Cancel in the columns' dialog
             cleanup();
             return;
@@ -79,12 +104,17 @@ void frmMain::Command1_Click()
         // Reader, field check, y range, the strip's scale and the cells the strip converts: all
         // that can refuse the file runs on a fresh table before the loaded one is touched.
         CheckedImport imported = import_data_text(bytes, *columns);
+        std::string reference;
+        std::vector<LagSeries> several = several_series(bytes, *columns, imported, reference);
         Series = notes_of(imported.series);
         session.load(std::move(imported.series.table), imported.series.x_form, imported.series.sigma);
         // The comparison and its table were of the file before.
         Results.comparison.reset();
         if (frmComparison)
             frmComparison->hide();
+        ForgetScan();  // its events were of the file before
+        Several = std::move(several);
+        LagReference = std::move(reference);
         LayOutForXForm();
         // Said once, where the file's name stands: what the fit takes differently from the file.
         QString notes;

@@ -115,15 +115,20 @@ BootstrapDialog::BootstrapDialog(const IntervalRequest& last, QWidget* parent)
 {
 }
 
-IntervalsWindow::IntervalsWindow(QWidget* parent) : QWidget(parent, Qt::Tool)
+TableWindow::TableWindow(const QString& title, QSize size, QWidget* parent)
+    : QWidget(parent, Qt::Tool)
 {
     setAttribute(Qt::WA_WindowPropagation);
-    setWindowTitle(QStringLiteral("Intervals"));
+    setWindowTitle(title);
     Table = new QTableWidget(0, 4, this);
     Table->verticalHeader()->hide();
     Table->verticalHeader()->setDefaultSectionSize(Table->fontMetrics().height() + 6);
     Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    connect(Table, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        if (onChoose)
+            onChoose(row);
+    });
     Note = new QLabel(this);
     CopyButton = new QPushButton(QStringLiteral("Copy"), this);
     connect(CopyButton, &QPushButton::clicked, this,
@@ -132,34 +137,65 @@ IntervalsWindow::IntervalsWindow(QWidget* parent) : QWidget(parent, Qt::Tool)
     layout->addWidget(Table);
     layout->addWidget(Note);
     layout->addWidget(CopyButton, 0, Qt::AlignRight);
-    resize(420, 380);  // a family's dozen values without a scroll bar
+    resize(size);
+}
+
+void TableWindow::showRows(const QStringList& titles, const std::vector<QStringList>& rows,
+                           const QString& note)
+{
+    Table->setColumnCount(static_cast<int>(titles.size()));
+    Table->setHorizontalHeaderLabels(titles);
+    Table->setRowCount(static_cast<int>(rows.size()));
+    for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+        const QStringList& cells = rows[static_cast<std::size_t>(row)];
+        for (int column = 0; column < cells.size(); ++column)
+            Table->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+    Note->setText(note);
+    fitColumnsToText();
+}
+
+void TableWindow::showCells(const std::vector<std::vector<std::string>>& cells,
+                            const QString& note)
+{
+    std::vector<QStringList> rows;
+    for (const std::vector<std::string>& line : cells) {
+        QStringList row;
+        for (const std::string& cell : line)
+            row << text_of(cell);
+        rows.push_back(row);
+    }
+    const QStringList titles = rows.empty() ? QStringList() : rows.front();
+    showRows(titles, {rows.begin() + (rows.empty() ? 0 : 1), rows.end()}, note);
+}
+
+IntervalsWindow::IntervalsWindow(QWidget* parent)
+    : TableWindow(QStringLiteral("Intervals"), QSize(420, 380), parent)  // a dozen values
+{
 }
 
 void IntervalsWindow::showLines(const std::vector<IntervalLine>& lines, double level,
                                 const QString& note)
 {
     const QString level_name = level_text(level);
-    Table->setHorizontalHeaderLabels({QStringLiteral("Value"), QStringLiteral("Estimate"),
-                                      level_name + QStringLiteral(" low"),
-                                      level_name + QStringLiteral(" high")});
-    Table->setRowCount(static_cast<int>(lines.size()));
-    for (int row = 0; row < static_cast<int>(lines.size()); ++row) {
-        const IntervalLine& line = lines[static_cast<std::size_t>(row)];
+    std::vector<QStringList> rows;
+    for (const IntervalLine& line : lines) {
         const std::string missing = line.lo.empty() ? "not determined" : line.lo;
-        int column = 0;
-        for (const std::string* cell : {&line.name, &line.estimate, &missing, &line.hi}) {
-            auto* item = new QTableWidgetItem(text_of(*cell));
-            item->setToolTip(text_of(line.note));  // why it is cut or missing
-            Table->setItem(row, column++, item);
-        }
+        rows.push_back({text_of(line.name), text_of(line.estimate), text_of(missing),
+                        text_of(line.hi)});
     }
-    Note->setText(note);
-    fitColumnsToText();
+    showRows({QStringLiteral("Value"), QStringLiteral("Estimate"),
+              level_name + QStringLiteral(" low"), level_name + QStringLiteral(" high")},
+             rows, note);
+    for (int row = 0; row < Table->rowCount(); ++row)  // why a value is cut or missing
+        for (int column = 0; column < Table->columnCount(); ++column)
+            Table->item(row, column)->setToolTip(
+                text_of(lines[static_cast<std::size_t>(row)].note));
 }
 
 // The columns share the width evenly, each at least as wide as the widest text of any (dates
 // and date-times are long); the window widens to show them whole.
-void IntervalsWindow::fitColumnsToText()
+void TableWindow::fitColumnsToText()
 {
     QHeaderView& header = *Table->horizontalHeader();
     const QAbstractItemView& view = *Table;  // where the column's size hint is public
@@ -174,7 +210,7 @@ void IntervalsWindow::fitColumnsToText()
         resize(needed, height());
 }
 
-QString IntervalsWindow::text() const
+QString TableWindow::text() const
 {
     QStringList rows;
     QStringList titles;

@@ -73,21 +73,35 @@ private:
     IntervalRequest m_choice;
 };
 
-// The values and their intervals, one row each; "Copy" puts them on the clipboard as
-// tab-separated text with a title row.
-class IntervalsWindow final : public QWidget {
+// A table of text in a window of its own: a title row, one row a line, a note under it and
+// "Copy", which puts the table on the clipboard as tab-separated text with the title row. The
+// columns share the width, each as wide as the widest text of any. A double-clicked row goes to
+// onChoose, when set.
+class TableWindow : public QWidget {
 public:
-    explicit IntervalsWindow(QWidget* parent);
+    TableWindow(const QString& title, QSize size, QWidget* parent);
 
-    void showLines(const std::vector<IntervalLine>& lines, double level, const QString& note);
+    void showRows(const QStringList& titles, const std::vector<QStringList>& rows,
+                  const QString& note);
+    // The same from the core's cells, the titles first.
+    void showCells(const std::vector<std::vector<std::string>>& cells, const QString& note);
     QString text() const;  // what "Copy" puts on the clipboard
 
     QTableWidget* Table = nullptr;
     QLabel* Note = nullptr;
     QPushButton* CopyButton = nullptr;
+    std::function<void(int row)> onChoose;
 
 private:
     void fitColumnsToText();
+};
+
+// The values and their intervals, one row each.
+class IntervalsWindow final : public TableWindow {
+public:
+    explicit IntervalsWindow(QWidget* parent);
+
+    void showLines(const std::vector<IntervalLine>& lines, double level, const QString& note);
 };
 
 // "90 %" for a level of 0.9.

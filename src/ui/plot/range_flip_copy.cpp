@@ -26,9 +26,14 @@ void apply(PictureBox& plot, const VerticalScale& scale)
 }
 
 // The models over the redrawn data: the best of best when it was shown, and its boxes while
-// "Show constraint" is ticked.
+// "Show constraint" is ticked; several series fitted, each with its fit, in place of the data.
 void redraw_models(frmMain& w)
 {
+    if (w.Results.lags) {  // each series scaled in its place of the window's own
+        w.WipePicture1();
+        w.DrawLags();
+        return;
+    }
     if (!w.state.BestOfBestShown)
         return;
     w.DrawBestOfBest();

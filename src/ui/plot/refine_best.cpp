@@ -128,7 +128,8 @@ void frmMain::mnuRB1_AboutToShow()
 {
     const bool ready = session.has_best() && selected_family(*this).has_value() && !Busy();
     mnuRefine1->setEnabled(ready);
-    mnuBootstrap1->setEnabled(ready);
+    // Several series' fits are bootstrapped together, for their lags' intervals.
+    mnuBootstrap1->setEnabled(ready || (Results.lags && !Busy()));
 }
 
 void frmMain::mnuRefine1_Click()
@@ -142,6 +143,15 @@ void frmMain::mnuRefine1_Click()
 
 void frmMain::mnuBootstrap1_Click()
 {
+    if (Results.lags && !Busy()) {  // the series fitted again, their replicates made together
+        const auto choice = ask_choice<BootstrapDialog>(AskIntervals, IntervalChoice, this);
+        if (!choice)
+            return;
+        IntervalChoice = *choice;
+        IntervalsAsked = true;
+        RunLags();
+        return;
+    }
     const std::optional<ModelFamily> family = selected_family(*this);
     if (!family || !session.has_best() || Busy())
         return;
@@ -149,6 +159,7 @@ void frmMain::mnuBootstrap1_Click()
     if (!choice)
         return;
     IntervalChoice = *choice;
+    IntervalsAsked = true;
     // A refined fit already made is bootstrapped as it is.
     start_refine(*this, *family, IntervalChoice);
 }

@@ -45,14 +45,19 @@ void frmMain::ForgetRefined()
 {
     Results.refined.reset();
     ShownNull.clear();
+    ShownEvent.reset();
     Results.intervals.reset();
+    Results.lags.reset();  // the series' fits go as the window's own does
+    if (frmLags)
+        frmLags->hide();
     if (frmIntervals)
         frmIntervals->hide();
 }
 
 bool frmMain::HasRecord() const
 {
-    return session.has_best() || Results.refined.has_value() || CurrentComparison() != nullptr;
+    return session.has_best() || Results.refined.has_value() || CurrentComparison() != nullptr ||
+           Results.scan.has_value() || Results.lags.has_value();
 }
 
 // The model in place of a best of best, after the search's results are forgotten as a family's

@@ -26,6 +26,10 @@ void frmMain::Command2_Click()
         SayWhy(QStringLiteral("Run"), empty_crop_refusal(edges.left, edges.width, edges.origin));
         return;
     }
+    if (!Several.empty()) {  // the lags of several series instead of the one series' search
+        RunLags();
+        return;
+    }
     const std::string runs = Text6->Text().toStdString();
     const std::string trials = Text3[0]->Text().toStdString();
     SearchRequest request;

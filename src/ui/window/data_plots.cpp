@@ -7,6 +7,7 @@
 #include "core/runtime/fault.h"
 #include "core/window/column_thinning.h"
 #include "core/window/crop.h"
+#include "ui/plot/event_marks.h"
 
 #include <algorithm>
 #include <cmath>
@@ -86,6 +87,8 @@ void frmMain::DrawPreview()
             ProgressBar1->setValue(static_cast<float>(i));
     }
     state.PreviewDrawn = true;
+    if (StripMarks)  // the marks follow the strip's scale
+        StripMarks->update();
 }
 
 }  // namespace tolvenar
