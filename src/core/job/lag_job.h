@@ -7,8 +7,8 @@
 #include "core/data/data_reader.h"
 #include "core/job/fit_job.h"
 #include "core/job/fit_record.h"
-#include "core/job/lag_record.h"
 #include "core/job/fit_request.h"
+#include "core/job/lag_record.h"
 
 #include <cstddef>
 #include <optional>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Intervals in the window: the "Bootstrap intervals…" dialog, and the "Intervals" table window
-// that lists every reported value of the refined fit with its interval and copies them as text.
+// that lists every reported value of the refined fit with its interval and copies them as text;
+// the "Events" and "Lags" tables are windows of the same kind.
 #pragma once
 
 #include "core/session/fit_session.h"
