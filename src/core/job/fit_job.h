@@ -65,9 +65,9 @@ struct LagStep {
 };
 
 // The work a front end asks of a session, each part in this order: the scan for events or the
-// lags of several series (each alone),
-// the comparison of the families, the searches (each going on from the last), the refinement of
-// the best of best (kept when made already), and its intervals.
+// lags of several series (each alone), the comparison of the families, the searches (each going
+// on from the last), the refinement of the best of best (kept when made already), and its
+// intervals.
 struct JobSteps {
     std::optional<ScanStep> scan;
     std::optional<LagStep> lags;
