@@ -616,6 +616,9 @@ TEST(Bootstrap, BlocksGrowWithTheNoisesCorrelation)
 {
     EXPECT_EQ(block_length_of(noise(7, 1.0, 4, 0.9)), 1u);  // too short to tell
     EXPECT_EQ(block_length_of(std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8}), 2u);  // eight tell
+    // Thirteen whose correlation dies out at the last lag looked at.
+    EXPECT_EQ(block_length_of(std::vector<double>{0, -0.25, 0.75, -1, -0.75, 0.25, 0.75, -1.75,
+                                                  -1.5, 0.75, 0.25, -1, -1}), 3u);
     EXPECT_EQ(block_length_of(std::vector<double>(300, 2.0)), 1u);  // no spread at all
     // As a reviewed run gave them: longer with the correlation and the series.
     for (const auto& [phi, n, length] : {std::tuple{0.0, 300, 1}, {0.3, 60, 2}, {0.3, 300, 4},
