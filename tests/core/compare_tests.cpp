@@ -231,6 +231,7 @@ TEST(Choice, LowestBicTiesGoToFewerParametersAndTheTestCanVetoAnEvent)
              {three, 0.3, "line"},
              {{{"ramp", 8, 100.0 - 1e-8}, {"line", 4, 100.0}}, std::nullopt, "line"},
              {{{"ramp", 8, 99.99}, {"line", 4, 100.0}}, std::nullopt, "ramp"},
+             {{{"ramp", 8, 5.0}, {"symmetric", 8, 5.0}, {"line", 4, 9.0}}, std::nullopt, "ramp"},
              {{{"constant", 3, 7.0}, {"free3", 9, 1.0}, {"line", 4, 7.0 - 1e-9}}, 0.5, "constant"},
              {{{"free4", 11, 3.0}, {"free3", 9, 3.0}, {"line", 4, 9.0}}, 0.0, "free3"}}) {
         std::vector<ModelRecord> records;

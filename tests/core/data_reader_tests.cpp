@@ -232,6 +232,16 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
                                              "not a number"},
         {"a\tb\tc\n1\t\t2\n3\t4\t5\n", "the separator is ambiguous: tab and blanks read the "
                                           "first rows differently"},
+        // Tabs beside commas are a comma file's padding: its reason, not the tab reading's.
+        {"t,\tv\n0,\t1\n1,\tx\n2,\t2\n3,\t3\n4,\t4\n", "line 3 (data row 2): y is the text \"x\", not a number"},
+        {"t\tv\n0\t1\n\t3\n2\t2\n3\t5\n", "the separator is ambiguous: tab and blanks read the "
+                                          "first rows differently"},  // tab's empty x is read
+        {"t;v\n", "the fields are separated by semicolons (\"t;v\"), where a data file has commas "
+                   "between fields"},  // no row to tell a semicolon table by
+        // A final marker row is no data row; markers count from the fifth data row on.
+        {"t,v\n0,1\n1,\n2,\n3,4\n4,5\nBreak,\n", "not a data file: only 3 data rows hold a y value "
+                                                  "(2 are gaps), where four are needed"},
+        {"t;v\n0;1\n1;3\n2;2\n---;5\n4;4\n", "line 5 (data row 4): x is the text \"---\", not a number"},
         {head + "2,2\r\n3,5\r\n\r\n", "the file ends with an empty line (line 6), which is one "
                                        "field more than its pairs hold"},
         {"t,v\n0,1\n1,1\n2,1\n3,1\n", "all y values are equal (1): the series has no vertical "
@@ -323,6 +333,10 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
               (std::vector<std::string>{"t", "v"}));
     // The title row and the first rows tell the separator, and the layout the reading.
     EXPECT_EQ(data_layout("a;b\n1;2\n").titles, (std::vector<std::string>{"a", "b"}));
+    std::string tabs = "t\tv\n";  // 32 data rows decide; the 33rd, which blanks read apart, not
+    for (int i = 0; i < 32; ++i)
+        tabs += std::to_string(i) + "\t1\n";
+    EXPECT_EQ(data_layout(tabs + "32\t\t5\n").separator, Separator::Tab);
     EXPECT_EQ(gaps_within({0.5, 1.5, 2.5, 3.5}, 1.5, 3), 2u);
 }
 

@@ -50,6 +50,14 @@ ComparisonRequest request_of(std::size_t replicates, unsigned threads = 2)
 
 }  // namespace
 
+TEST(FamilyComparison, AnOptimumsCurveTakesTheRightSideOfAJump)
+{
+    // A jump at the left edge (X1 = X2) and a plateau from 5 to 10.
+    const FamilyOptimum o{ModelFamily::Free4Segments, {0, 0, 0, 4, 5, 10, 10}, {0, 1, 2, 6, 3, 3, 3}};
+    for (const auto& [t, y] : {std::pair{0.0, 2.0}, {2.0, 4.0}, {4.0, 6.0}, {4.5, 4.5}, {10.0, 3.0}})
+        EXPECT_EQ(optimum_at(o, t), y) << t;
+}
+
 TEST(FamilyComparison, EachFamilysOwnCurveIsAssignedItsFamilyUnderWhiteAndRedNoise)
 {
     struct Case {
@@ -96,9 +104,10 @@ TEST(FamilyComparison, TheSameOnAnyThreadCountCountsItsStepsAndStops)
     std::atomic<std::size_t> done{0};
     ComparisonRequest one = request_of(9, 1);
     one.done = &done;
-    const FamilyComparison a = compare_crop(t, y, {}, one);
+    FamilyComparison a = compare_crop(t, y, {}, one);
     const FamilyComparison b = compare_crop(t, y, {}, request_of(9, 2));
     EXPECT_EQ(done.load(), comparison_steps(one));
+    EXPECT_FALSE(a.stopped || b.stopped);
     ASSERT_EQ(a.comparison.models.size(), b.comparison.models.size());
     for (std::size_t i = 0; i < a.comparison.models.size(); ++i)
         EXPECT_EQ(a.comparison.models[i].bic, b.comparison.models[i].bic);
@@ -113,9 +122,16 @@ TEST(FamilyComparison, TheSameOnAnyThreadCountCountsItsStepsAndStops)
             if (m.name == family_row(o.family).short_name)
                 EXPECT_NEAR(m.sum_of_squares, ss, 1e-9 * ss);
     }
+    // Each family's optimum, and its scored fit while there is one beside it.
+    a.fits.resize(2);
+    for (std::size_t i = 0; i < a.optima.size(); ++i) {
+        EXPECT_EQ(a.optimum(a.optima[i].family), &a.optima[i]);
+        EXPECT_EQ(a.fit(a.optima[i].family), i < 2 ? &a.fits[i] : nullptr);
+    }
     const std::atomic<bool> stop{true};
     ComparisonRequest stopped = request_of(9);
     stopped.stop = &stop;
     const FamilyComparison none = compare_crop(t, y, {}, stopped);
     EXPECT_TRUE(none.stopped && none.optima.empty() && !none.comparison.test);
+    EXPECT_TRUE(!none.optimum(ModelFamily::SimpleRamp) && !none.fit(ModelFamily::SimpleRamp));
 }

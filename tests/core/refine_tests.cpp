@@ -626,12 +626,16 @@ TEST(Bootstrap, TheSameForAnyNumberOfThreadsAndItsIntervalsHoldTheEstimate)
 TEST(Bootstrap, BlocksGrowWithTheNoisesCorrelation)
 {
     EXPECT_EQ(block_length_of(noise(7, 1.0, 4, 0.9)), 1u);  // too short to tell
+    EXPECT_EQ(block_length_of(std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8}), 2u);  // eight tell
+    // Thirteen whose correlation dies out at the last lag looked at.
+    EXPECT_EQ(block_length_of(std::vector<double>{0, -0.25, 0.75, -1, -0.75, 0.25, 0.75, -1.75,
+                                                  -1.5, 0.75, 0.25, -1, -1}), 3u);
     EXPECT_EQ(block_length_of(std::vector<double>(300, 2.0)), 1u);  // no spread at all
-    for (const auto& [phi, shortest, longest] : {std::tuple{0.0, 1, 3}, {0.6, 5, 20}, {0.9, 12, 60}}) {
-        const std::vector<double> e = noise(300, 1.0, 4, phi);
-        const auto length = static_cast<int>(block_length_of(e));
-        EXPECT_GE(length, shortest) << phi;
-        EXPECT_LE(length, longest) << phi;
+    // As a reviewed run gave them: longer with the correlation and the series.
+    for (const auto& [phi, n, length] : {std::tuple{0.0, 300, 1}, {0.3, 60, 2}, {0.3, 300, 4},
+                                         {0.6, 60, 7}, {0.6, 300, 11}, {0.9, 300, 22}}) {
+        const std::vector<double> e = noise(static_cast<std::size_t>(n), 1.0, 4, phi);
+        EXPECT_EQ(block_length_of(e), static_cast<std::size_t>(length)) << phi << " " << n;
         std::vector<double> raised = e;  // residuals off zero: the same correlation, the same blocks
         for (double& v : raised)
             v += 5.0;
@@ -654,6 +658,13 @@ TEST(Bootstrap, IntervalMethodsTable)
         EXPECT_NEAR(i.lo, r.lo, 1e-9) << static_cast<int>(r.method);
         EXPECT_NEAR(i.hi, r.hi, 1e-9) << static_cast<int>(r.method);
     }
+    // Two replicates make an interval of their own: the percentiles, or their t values'.
+    const std::vector<double> two{1, 3};
+    const Interval percentile = bootstrap_interval(two, 2, 0.9, IntervalMethod::Percentile);
+    const Interval studentized =
+        bootstrap_interval(two, 2, 0.9, IntervalMethod::Studentized, {2, 2}, 4.0);
+    EXPECT_NEAR(percentile.lo, 1.1, 1e-12);
+    EXPECT_NEAR(studentized.lo, 0.2, 1e-12);  // t = -0.5, 0.5 at 5 %: -0.45, 4 each
     const Interval shifted = bootstrap_interval(values, 40, 0.9, IntervalMethod::BiasCorrected);
     EXPECT_LT(shifted.hi, 94.1);  // a median above the estimate moves the interval down
     // Without the estimate's standard error, or the replicates', the studentized intervals are
@@ -665,6 +676,27 @@ TEST(Bootstrap, IntervalMethodsTable)
             EXPECT_NEAR(i.lo, 5.9, 1e-9) << static_cast<int>(method);
             EXPECT_NEAR(i.hi, 94.1, 1e-9) << static_cast<int>(method);
         }
+}
+
+// The band spans the curves of the replicates that found a model, from two of them on.
+TEST(Bootstrap, CurveBandOfTheReplicatesCurves)
+{
+    BootstrapResult result;
+    for (const float rise : {4.0f, 0.0f}) {
+        result.replicates.push_back(std::nullopt);
+        result.replicates.push_back(Replicate{{{0, 0, 10, 10, 10, 10, 10}, {0, 4 - rise, 4, 4, 4, 4, 4}}});
+    }
+    const Band band = curve_band(result, 0.9, 0, 10, 3);
+    EXPECT_EQ(band.x, (std::vector<double>{0, 5, 10}));
+    const double lo[] = {0.2, 2.1, 4}, hi[] = {3.8, 3.9, 4};  // of 0 and 4, 2 and 4, 4 and 4
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_NEAR(band.lo[i], lo[i], 1e-12) << i;
+        EXPECT_NEAR(band.hi[i], hi[i], 1e-12) << i;
+    }
+    EXPECT_EQ(curve_band(result, 0.9, 0, 10, 2).x, (std::vector<double>{0, 10}));
+    EXPECT_TRUE(curve_band(result, 0.9, 0, 10, 1).x.empty());
+    result.replicates.pop_back();
+    EXPECT_TRUE(curve_band(result, 0.9, 0, 10, 3).x.empty());
 }
 
 // An interval never reaches past what the crop allows, says where it was cut, and is no

@@ -144,6 +144,7 @@ TEST(UnevenBootstrap, Ar1StepsFollowTheGaps)
     for (std::size_t i = 0; i < 4; ++i)
         EXPECT_NEAR(steps[i], expected[i], 1e-15) << i;
     EXPECT_EQ(refine::ar1_steps(x, even), (std::vector<double>{0.0, 0.6, 0.6, 0.6}));
+    EXPECT_EQ(refine::ar1_steps(std::vector<double>{0, 1}, even), (std::vector<double>{0.0, 0.6}));
 }
 
 // The standard errors from the residuals' AR(1): the sandwich of the fitted noise's covariance
@@ -212,6 +213,12 @@ TEST(UnevenBootstrap, Ar1ErrorsAreTheSandwichOfTheFittedNoise)
         }
         EXPECT_GT(se[1], 1.5 * se[0]) << uneven;
     }
+    // As many points as the ramp's four values leave no residual to measure the noise by.
+    EngineState four = test::state_over({0, 1, 2, 3}, {0, 1, 2, 2});
+    four.NodeCount = node_count_of(ModelFamily::SimpleRamp);
+    const Model ramp{{0, 0, 1, 2, 3, 3, 3}, {0, 0, 0, 2, 2, 2, 2}};
+    EXPECT_FALSE(refine::standard_errors(fit_crop(four), ModelFamily::SimpleRamp, ramp, 0));
+    EXPECT_FALSE(refine::ar1_standard_errors(fit_crop(four), ModelFamily::SimpleRamp, ramp));
 }
 
 // On uneven x the replicates' noise is the residuals' AR(1) on x, whatever the thread count;

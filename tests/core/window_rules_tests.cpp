@@ -74,12 +74,15 @@ TEST(StripDragRule, StepsKeepTheWindowOnTheStripAndWiderThanAPercent)
         {"end of a shifted strip", Drag::RightEdge, 1200, 0, {200, 100}, {100, 1000}, None, 900},
         {"window beyond the end keeps a width", Drag::RightEdge, 1300, 0, {1200, 50}, s, None,
          100},
+        {"window at the end shrinks to nothing", Drag::RightEdge, 1300, 0, {1000, 50}, s, None, 0},
         {"left edge follows", Drag::LeftEdge, 200, 600, {100, 500}, s, 200, 400},
         {"left edge keeps a percent", Drag::LeftEdge, 595, 600, {100, 500}, s, None, None},
+        {"a percent is not wider", Drag::LeftEdge, 590, 600, {100, 500}, s, None, None},
         {"percent of the window, not the anchor", Drag::LeftEdge, 595, 900, {100, 500}, s, None,
          None},
         {"percent of a narrow strip", Drag::LeftEdge, 28.5f, 30, {10, 20}, {0, 100}, 28.5f, 1.5f},
         {"left edge stops at zero", Drag::LeftEdge, -20, 600, {100, 500}, s, 0, 600},
+        {"and at nothing", Drag::LeftEdge, -20, 0, {-100, 100}, {-1000, 2000}, 0, 0},
         {"below zero it stays", Drag::LeftEdge, -950, -900, {-1000, 100}, {-1000, 900}, -950, 50},
     };
     for (const Case& c : cases) {
@@ -275,6 +278,7 @@ TEST(ManualBoxRule, OrderedOnReleaseAndTheSixthReachesTheRightEdge)
     EXPECT_EQ(fault_of([&] { follow_box(s, 3, 5, 6, 3e38f, 3e38f); }), FaultKind::Overflow);
     EXPECT_EQ(s.xmax[3], 5.0f);  // the mouse's point was taken before the fault
     EXPECT_EQ(fault_of([] { vertex_slot(7); }), FaultKind::IndexOutOfRange);
+    EXPECT_EQ(fault_of([] { vertex_slot(0), vertex_slot(6); }), None);  // 0..6 are slots
 }
 
 }  // namespace
