@@ -192,6 +192,17 @@ FitRecord in_days(FitRecord record)
     return record;
 }
 
+// The record of rows the reader refused, as tolvenar-fit writes one for a file.
+template <class Record, class Request>
+Record refused_rows(const Request& request, const ImportError& refusal)
+{
+    Record refused;
+    refused.request = request;
+    refused.code = kExitRefused;
+    refused.reason = refusal.what();
+    return refused;
+}
+
 // The stop flag and the cores of `request`.
 JobControl control_of(const FitRequest& request, const std::atomic<bool>& stop)
 {
@@ -238,11 +249,7 @@ py::dict fit(const py::object& x, const Values& y, const std::optional<Values>& 
         try {
             return fit_series(import_rows(x, y, sigma), request, "", control_of(request, stop));
         } catch (const ImportError& refusal) {
-            FitRecord refused;
-            refused.request = request;
-            refused.code = kExitRefused;
-            refused.reason = refusal.what();
-            return refused;
+            return refused_rows<FitRecord>(request, refusal);
         }
     });
     Json object = json_object(record);
@@ -270,11 +277,7 @@ py::tuple scan_rows(const py::object& x, const Values& y, const std::optional<Va
             return scan_events(import_rows(x, y, sigma), request, "",
                                control_of(request.fit, stop));
         } catch (const ImportError& refusal) {
-            ScanRecord refused;
-            refused.request = request;
-            refused.code = kExitRefused;
-            refused.reason = refusal.what();
-            return refused;
+            return refused_rows<ScanRecord>(request, refusal);
         }
     });
     const auto listed = [](const ScanRecord& scanned) {
@@ -313,16 +316,9 @@ py::dict lags(const py::object& x, const std::vector<std::pair<std::string, Valu
             for (const auto& [title, y] : columns)
                 series.push_back({title, import_rows(x, y, std::nullopt)});
         } catch (const ImportError& refusal) {
-            LagRecord refused;
-            refused.request = request;
-            refused.code = kExitRefused;
-            refused.reason = refusal.what();
-            return refused;
+            return refused_rows<LagRecord>(request, refusal);
         }
-        JobControl control;
-        control.stop = &stop;
-        control.threads = request.threads;
-        return fit_lags(series, to, request, "", control);
+        return fit_lags(series, to, request, "", control_of(request, stop));
     });
     const auto object_of = [](const LagRecord& fitted) {
         Json object = lag_json_object(fitted);
