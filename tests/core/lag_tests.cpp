@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <numeric>
 #include <random>
 
@@ -165,6 +166,90 @@ TEST(Lags, JointResamplingKeepsTheCorrelationGivenToTheNoise)
         EXPECT_GT(r, c.low) << c.name;
         EXPECT_LT(r, c.high) << c.name;
     }
+}
+
+// The models of replicates b of every series, none where no model was found.
+std::vector<std::optional<Model>> models(const std::vector<std::optional<refine::Replicate>>& all)
+{
+    std::vector<std::optional<Model>> out;
+    for (const auto& r : all)
+        out.push_back(r ? std::optional(r->model) : std::nullopt);
+    return out;
+}
+
+bool same(const std::vector<std::optional<refine::Replicate>>& p,
+          const std::vector<std::optional<refine::Replicate>>& q)
+{
+    const auto a = models(p), b = models(q);
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& m, const auto& n) {
+        return m.has_value() == n.has_value() && (!m || (m->x == n->x && m->y == n->y));
+    });
+}
+
+TEST(Lags, SeriesOnEvenXMakeTheLagsReplicatesWithTheirOwn)
+{
+    // b's noise persists, a's does not: b asks longer blocks, which a then draws too.
+    const std::vector<double> x = evenly(200, 0.0, 1.0), u = normals(x.size(), 3),
+                              v = normals(x.size(), 4);
+    std::vector<double> e_a(x.size()), e_b(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        e_a[i] = 0.05 * u[i];
+        e_b[i] = (i ? 0.8 * e_b[i - 1] : 0.0) + 0.05 * (0.6 * u[i] + 0.8 * v[i]);
+    }
+    const std::vector<CheckedImport> imports{import_data_arrays(x, ramp(x, 70.0, e_a)),
+                                             import_data_arrays(x, ramp(x, 80.0, e_b))};
+    const auto kept_fits = [&](FitRequest asked, const std::vector<std::size_t>& blocks) {
+        std::vector<std::optional<KeptFit>> kept(2);
+        JobControl control;
+        control.threads = 2;
+        for (std::size_t s = 0; s < 2; ++s) {
+            control.kept = &kept[s];
+            asked.block_length = blocks[s];
+            fit_series(imports[s], asked, "", control);
+        }
+        return kept;
+    };
+    const auto joint_of = [](const std::vector<std::optional<KeptFit>>& kept, bool own) {
+        std::vector<refine::JointSeries> series;
+        for (const auto& fit : kept)
+            series.push_back({&fit->crop, &fit->refined, fit->settings, {}});
+        if (own)
+            for (std::size_t s = 0; s < kept.size(); ++s)
+                series[s].own = kept[s]->replicates;
+        return series;
+    };
+    FitRequest asked = request(30);
+    asked.refine = true;
+    const auto own_blocks = kept_fits(asked, {0, 0});
+    const std::vector<std::size_t> shared = refine::shared_block_lengths(joint_of(own_blocks, false));
+    ASSERT_EQ(shared.size(), 2u);
+    ASSERT_EQ(shared[0], shared[1]);
+
+    struct Case {
+        const char* name;
+        std::vector<std::size_t> blocks;  // asked of each series' own bootstrap
+        bool taken[2];                    // its own replicates are its joint ones
+    };
+    for (const Case& c : {Case{"the group's blocks", shared, {true, true}},
+                          // a draws shorter blocks alone: made again for the lags
+                          Case{"their own blocks", {0, 0}, {false, true}}}) {
+        const auto kept = kept_fits(asked, c.blocks);
+        const auto with_own = joint_of(kept, true), without = joint_of(kept, false);
+        const refine::JointReplicates taken = refine::joint_replicates(with_own),
+                                      made = refine::joint_replicates(without);
+        for (std::size_t s = 0; s < 2; ++s) {
+            EXPECT_TRUE(same(taken.replicates[s], made.replicates[s])) << c.name << " " << s;
+            EXPECT_EQ(same(made.replicates[s], kept[s]->replicates), c.taken[s]) << c.name << " " << s;
+        }
+    }
+    // fit_lags asks the group's blocks of each series' own intervals.
+    const std::vector<LagSeries> series{{"a", imports[0]}, {"b", imports[1]}};
+    JobControl control;
+    control.threads = 2;
+    const LagRecord record = fit_lags(series, "a", request(30), "", control);
+    ASSERT_EQ(record.code, kExitSuccess) << record.reason;
+    for (const FitRecord& fitted : record.series)
+        EXPECT_EQ(fitted.found->refined->intervals->block_length, shared[0]);
 }
 
 TEST(Lags, RefusesWhatGivesNoLag)

@@ -532,14 +532,18 @@ FitRecord fit_series(const CheckedImport& imported, const FitRequest& request,
                 intervals.seed = request.replicates_seed();
                 intervals.threads = static_cast<unsigned>(control.threads);
                 intervals.search = request.bootstrap_search;
+                intervals.block_length = request.block_length;
                 steps.bootstrap = intervals;
             }
             outcome = run_steps(session, steps, results, observer, control.stop);
             record.found->refined = refined_record(session, family, *results.refined,
                                                    results.intervals, intervals);
             if (control.kept != nullptr && !outcome.stopped)
-                *control.kept = KeptFit{session.crop_values(), *results.refined,
-                                        session.bootstrap_settings(family, intervals)};
+                *control.kept = KeptFit{
+                    session.crop_values(), *results.refined,
+                    session.bootstrap_settings(family, intervals),
+                    results.intervals ? results.intervals->replicates
+                                      : std::vector<std::optional<refine::Replicate>>{}};
             if (outcome.stopped) {
                 record.code = kExitInterrupted;
                 record.reason = refine_interruption(*record.found->refined);

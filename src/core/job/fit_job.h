@@ -127,6 +127,7 @@ struct KeptFit {
     FitCrop crop;
     refine::RefinedFit refined;
     refine::BootstrapSettings settings;
+    std::vector<std::optional<refine::Replicate>> replicates;  // of its bootstrap, when made
 };
 
 // Counts for tolvenar-fit's progress line, and the stop flag of a signal.

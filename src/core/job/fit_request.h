@@ -64,6 +64,7 @@ struct FitRequest {
     bool bootstrap_search = false;  // each replicate searched before its refinement
     double level = 0.9;             // the intervals' level, in (0, 1)
     std::optional<std::uint32_t> bootstrap_seed;  // the replicates' seed; none: `seed`
+    std::size_t block_length = 0;  // the replicates' blocks, where drawn; 0: from the residuals
     // The constant, the line and every event family compared on the crop and the event tested
     // first; the family chosen is then searched in place of `family`.
     bool compare = false;

@@ -37,6 +37,15 @@ std::string check_series(std::span<const LagSeries> series, const std::string& r
     return {};
 }
 
+// The kept fits as the lags' replicates take them, each with its own bootstrap's replicates.
+std::vector<refine::JointSeries> joint_series(const std::vector<std::optional<KeptFit>>& kept)
+{
+    std::vector<refine::JointSeries> joint;
+    for (const auto& fit : kept)
+        joint.push_back({&fit->crop, &fit->refined, fit->settings, fit->replicates});
+    return joint;
+}
+
 }  // namespace
 
 Lag lag_of(const LagSide& series, const LagSide& reference, int vertex, double level)
@@ -91,11 +100,31 @@ LagRecord fit_lags(std::span<const LagSeries> series, const std::string& referen
     if (const std::string reason = check_series(series, reference, request); !reason.empty())
         return refused_record(std::move(record), reason);
 
+    // Series on the same even x draw the same blocks of rows in the lags' replicates. Fitted
+    // first without their intervals, so that each one's own bootstrap draws its group's blocks:
+    // its replicates are then its share of the lags' too, not made a second time.
+    std::vector<std::size_t> blocks(series.size(), 0);
     std::vector<std::optional<KeptFit>> kept(series.size());
+    if (request.bootstrap > 0) {
+        FitRequest refined = record.request;
+        refined.bootstrap = 0;
+        refined.picture = false;
+        JobControl quiet = control;
+        quiet.trials = nullptr;  // counted once, when fitted with the intervals
+        for (std::size_t s = 0; s < series.size(); ++s) {
+            quiet.kept = &kept[s];
+            fit_series(series[s].imported, refined, file, quiet);
+        }
+        if (std::all_of(kept.begin(), kept.end(), [](const auto& fit) { return fit.has_value(); }))
+            blocks = refine::shared_block_lengths(joint_series(kept));
+    }
     for (std::size_t s = 0; s < series.size(); ++s) {
+        FitRequest asked = record.request;
+        asked.block_length = blocks[s];
         JobControl own = control;
         own.kept = &kept[s];
-        record.series.push_back(fit_series(series[s].imported, record.request, file, own));
+        kept[s].reset();
+        record.series.push_back(fit_series(series[s].imported, asked, file, own));
         const FitRecord& fitted = record.series.back();
         if (fitted.code > record.code) {
             record.code = fitted.code;
@@ -110,11 +139,9 @@ LagRecord fit_lags(std::span<const LagSeries> series, const std::string& referen
         return record;
     }
 
-    std::vector<refine::JointSeries> joint;
-    for (const auto& fit : kept)
-        joint.push_back({&fit->crop, &fit->refined, fit->settings});
     refine::JointReplicates replicates;
     if (request.bootstrap > 0) {
+        std::vector<refine::JointSeries> joint = joint_series(kept);
         for (auto& s : joint)
             s.settings.stop = control.stop;
         replicates = refine::joint_replicates(joint);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Which moved first: several series of one event fitted on one crop with one family and counts,
-// each exactly as it would be fitted alone, and the x of each moving break point of every series
+// each as it would be fitted alone, and the x of each moving break point of every series
 // against the reference's, with an interval from replicates of all the series made together.
 #pragma once
 
@@ -35,7 +35,9 @@ Lag lag_of(const LagSide& series, const LagSide& reference, int vertex, double l
 
 // Fits each series as fit_series fits it alone (refined: the lags are of refined fits) and,
 // with request.bootstrap replicates, the replicates of all of them together
-// (refine::joint_replicates) for the lags' intervals. Refuses a reference that is not one of
+// (refine::joint_replicates) for the lags' intervals. Series on the same even x resample their
+// own intervals in blocks of the longest any of them asks (refine::shared_block_lengths), so
+// that their own replicates are the lags' too. Refuses a reference that is not one of
 // the series, fewer than two series, two series of one title, and a comparison of the families
 // (each series could choose another).
 LagRecord fit_lags(std::span<const LagSeries> series, const std::string& reference,

@@ -226,17 +226,15 @@ std::optional<Replicate> fit_replicate(const FitCrop& crop, const Resampler& res
 }
 
 // The noise of the replicates of `fit` over `crop`, and how it is made, into `result`. The
-// curve is the search's own values of the model, or with `exact` the polyline itself at each
-// point. The search gives no value to a point past the last vertex (a point on the crop's right
-// edge that single precision puts just beyond it): the polyline's value is taken there, not a
-// residual of the whole level.
+// curve is the search's own values of the model; they give no value to a point past the last
+// vertex (a point on the crop's right edge that single precision puts just beyond it): the
+// polyline's value is taken there, not a residual of the whole level.
 Resampler resampler_of(const FitCrop& crop, const RefinedFit& fit,
-                       const BootstrapSettings& settings, BootstrapResult& result,
-                       bool exact = false)
+                       const BootstrapSettings& settings, BootstrapResult& result)
 {
     std::vector<float> values = CropMeasures(crop).values(fit.model);
     for (std::size_t i = 0; i < static_cast<std::size_t>(crop.points()); ++i)
-        if (exact || crop.t(i) > static_cast<double>(fit.model.x[6]))
+        if (crop.t(i) > static_cast<double>(fit.model.x[6]))
             values[i + 1] = static_cast<float>(model_value_at(fit.model, crop.t(i)));
     const auto n = static_cast<std::size_t>(crop.points());
     Resampler resampler;
@@ -534,69 +532,113 @@ BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
     return result;
 }
 
+namespace {
+
+// The noise of several series made together: each one's resampler, the first series of its
+// group (series on the same x whose noise is made alike), and its group's size. A group on even
+// x draws blocks of the longest any member asks; `asked` keeps each one's own.
+struct JointNoise {
+    std::vector<Resampler> resamplers;
+    std::vector<std::size_t> group, members, asked;
+
+    explicit JointNoise(std::span<const JointSeries> series)
+    {
+        std::vector<double> origins;
+        for (const JointSeries& s : series) {
+            BootstrapResult how;
+            resamplers.push_back(resampler_of(*s.crop, *s.fit, s.settings, how));
+            asked.push_back(resamplers.back().block);
+            origins.push_back(s.crop->origin);
+        }
+        members.assign(series.size(), 0);
+        for (std::size_t s = 0; s < series.size(); ++s) {
+            std::size_t g = 0;
+            while (resamplers[g].t != resamplers[s].t || origins[g] != origins[s] ||
+                   resamplers[g].method != resamplers[s].method)
+                ++g;
+            group.push_back(g);
+            ++members[g];
+        }
+        for (std::size_t g = 0; g < series.size(); ++g) {
+            if (members[g] < 2)
+                continue;
+            std::size_t block = 1;
+            for (std::size_t s = 0; s < series.size(); ++s)
+                if (group[s] == g)
+                    block = std::max(block, resamplers[s].block);
+            for (std::size_t s = 0; s < series.size(); ++s)
+                if (group[s] == g) {
+                    resamplers[s].block = block;
+                    if (resamplers[s].method == Resampling::Ar1)
+                        resamplers[s].take_innovations();
+                }
+        }
+    }
+
+    // Whether series s draws blocks of rows with the others of its group.
+    bool shares_blocks(std::size_t s) const
+    {
+        return members[group[s]] > 1 && resamplers[s].method == Resampling::Blocks;
+    }
+};
+
+}  // namespace
+
+std::vector<std::size_t> shared_block_lengths(std::span<const JointSeries> series)
+{
+    const JointNoise noise(series);
+    std::vector<std::size_t> blocks;
+    for (std::size_t s = 0; s < series.size(); ++s)
+        blocks.push_back(noise.shares_blocks(s) ? noise.resamplers[s].block : 0);
+    return blocks;
+}
+
 JointReplicates joint_replicates(std::span<const JointSeries> series)
 {
     JointReplicates out;
     if (series.empty())
         return out;
     const BootstrapSettings& first = series.front().settings;
-    std::vector<Resampler> resamplers;
-    std::vector<double> origins;
-    for (const JointSeries& s : series) {
-        BootstrapResult how;
-        resamplers.push_back(resampler_of(*s.crop, *s.fit, s.settings, how, true));
-        origins.push_back(s.crop->origin);
-    }
-    // Series on the same x, whose noise is made alike, share their draws: each joins the group
-    // of the first such series.
-    std::vector<std::size_t> members(series.size(), 0);
-    for (std::size_t s = 0; s < series.size(); ++s) {
-        std::size_t g = 0;
-        while (resamplers[g].t != resamplers[s].t || origins[g] != origins[s] ||
-               resamplers[g].method != resamplers[s].method)
-            ++g;
-        out.group.push_back(g);
-        ++members[g];
-    }
-    for (std::size_t g = 0; g < series.size(); ++g) {
-        if (members[g] < 2)
-            continue;
-        std::size_t block = 1;
-        for (std::size_t s = 0; s < series.size(); ++s)
-            if (out.group[s] == g)
-                block = std::max(block, resamplers[s].block);
-        for (std::size_t s = 0; s < series.size(); ++s)
-            if (out.group[s] == g) {
-                resamplers[s].block = block;
-                if (resamplers[s].method == Resampling::Ar1)
-                    resamplers[s].take_innovations();
-            }
-    }
+    const JointNoise noise(series);
+    const std::vector<Resampler>& resamplers = noise.resamplers;
+    out.group = noise.group;
+    const auto count = static_cast<std::size_t>(std::max(first.replicates, 0));
+    // A series whose own bootstrap drew the blocks its group draws has made these replicates.
+    std::vector<char> made(series.size(), 0);
+    for (std::size_t s = 0; s < series.size(); ++s)
+        made[s] = noise.shares_blocks(s) && series[s].own.size() == count &&
+                  noise.asked[s] == resamplers[s].block;
 
     for (std::size_t s = 0; s < series.size(); ++s)
         out.errors.push_back(
             resamplers[s].errors(*series[s].crop, series[s].settings.family, series[s].fit->model));
-    const auto count = static_cast<std::size_t>(std::max(first.replicates, 0));
     out.replicates.assign(series.size(), std::vector<std::optional<Replicate>>(count));
     std::vector<char> finished(count, 0);
     parallel_for(count, first.threads, [&](std::size_t b) {
         if (stopped(first.stop))
             return;
-        const std::uint64_t key = stream_key(first.seed, b);
+        // Blocks are drawn from the replicate's own stream, as each series' bootstrap draws them;
+        // the other draws from streams of their own.
+        const std::uint64_t key = stream_key(first.seed, static_cast<std::uint32_t>(b));
         std::vector<std::vector<std::size_t>> rows(series.size());  // each group's shared draw
         for (std::size_t s = 0; s < series.size(); ++s) {
-            const std::uint64_t own = stream_key(key, s);
+            if (made[s]) {
+                out.replicates[s][b] = series[s].own[b];
+                continue;
+            }
+            const std::uint64_t own = noise.shares_blocks(s) ? key : stream_key(key, s);
             std::mt19937_64 random(own);
             std::vector<double> y;
             const Resampler& r = resamplers[s];
             const std::size_t g = out.group[s];
-            if (members[g] < 2) {
+            if (noise.members[g] < 2) {
                 y = r.draw(random);
             } else {
                 const std::size_t n = r.t.size();
                 const std::size_t block = r.method == Resampling::Ar1 ? 1 : r.block;
-                for (std::size_t drawn = 0; g == s && drawn < n; drawn += block)
-                    rows[g].push_back(static_cast<std::size_t>(random() % (n - block + 1)));
+                if (rows[g].empty())  // its group's first member still to draw
+                    for (std::size_t drawn = 0; drawn < n; drawn += block)
+                        rows[g].push_back(static_cast<std::size_t>(random() % (n - block + 1)));
                 y = r.draw_at(rows[g]);
             }
             try {

@@ -113,15 +113,18 @@ BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
 // Replicates of several refined fits made together, for differences between their values: each
 // series' settings as its own bootstrap takes them (the replicate count, seed, threads and stop
 // of the first). Series on the same x whose noise is made alike form a group that shares its
-// draws: the same blocks of rows, of the longest block any of them asks, or the same rows'
-// AR(1) innovations, so that the replicates keep the correlation between their noise. A series
-// alone in its group draws its bootstrap's own noise. Replicate b of series s comes from
-// stream_key(stream_key(seed, b), s) (its group's first series' for the shared draw), whatever
-// the threads. The curve is the polyline itself at every point.
+// draws, so that the replicates keep the correlation between their noise: on even x the same
+// blocks of rows, of the longest block any of them asks, drawn from replicate b's own stream
+// stream_key(seed, b) as each one's bootstrap draws them; on uneven x the same rows' AR(1)
+// innovations. A series alone in its group draws its bootstrap's own noise. The other draws of
+// replicate b of series s come from stream_key(stream_key(seed, b), s), whatever the threads.
 struct JointSeries {
     const FitCrop* crop = nullptr;
     const RefinedFit* fit = nullptr;
     BootstrapSettings settings;
+    // The replicates of its own bootstrap: where they drew its group's blocks (settings asked
+    // its shared_block_lengths), they are its share of the joint ones, not made again.
+    std::span<const std::optional<Replicate>> own;
 };
 struct JointReplicates {
     std::vector<std::size_t> group;  // of each series: the first series of its group
@@ -131,6 +134,10 @@ struct JointReplicates {
     std::size_t done = 0;  // replicates made to the end for every series
 };
 JointReplicates joint_replicates(std::span<const JointSeries> series);
+
+// Of each series, the block length its group draws together on even x (0: none shared): asked
+// of its own bootstrap, its replicates are its share of joint_replicates.
+std::vector<std::size_t> shared_block_lengths(std::span<const JointSeries> series);
 
 // The band the replicates' curves span at `level`: at each of `samples` x spread evenly from
 // `left` to `right` (model x), the (1 - level) / 2 and (1 + level) / 2 quantiles of the values

@@ -309,6 +309,7 @@ refine::BootstrapSettings FitSession::bootstrap_settings(ModelFamily family,
     settings.stop = request.stop;
     settings.done = request.done;
     settings.search = request.search;
+    settings.block_length = request.block_length;
     return settings;
 }
 

@@ -62,6 +62,7 @@ struct IntervalRequest {
     // Each replicate searched as the last search was before its refinement, so the intervals
     // carry the search's own variability; false: each replicate's own optimum.
     bool search = false;
+    std::size_t block_length = 0;  // rows a block, where blocks are drawn; 0: from the residuals
     const std::atomic<bool>* stop = nullptr;  // set: the replicates done so far make the intervals
     std::atomic<std::int32_t>* done = nullptr;  // counts finished replicates, for progress
 };
