@@ -18,7 +18,8 @@ class LagResult(Record):
     """One event's series and lags; the members of a file's object of tolvenar-fit --lag-to.
 
     ``series`` maps each title to its fit (a FitResult, as ``fit`` gives it for that column
-    alone); ``lags`` lists one dict a series other than the reference and a moving break point:
+    alone, save that series on the same even x draw the longest blocks any of them asks);
+    ``lags`` lists one dict a series other than the reference and a moving break point:
     ``series``, ``to`` (the reference), ``vertex`` (from 1, as X1), ``lag`` (the series' x minus
     the reference's, in x units: days for dates), ``interval`` ([lo, hi] at the level; None
     without bootstrap) and ``joint`` (the replicates of both shared their draws: the series
@@ -39,7 +40,8 @@ def lags(x, series, to=None, model="ramp", runs=10, trials=1000, lo=None, hi=Non
     """Fit each of ``series`` (title: y over the rows x; NaN y are gaps, each series its own)
     as ``fit`` fits it alone, refined, and give the lags of its break points to those of ``to``
     (default: the first series) with intervals at ``level`` from ``bootstrap`` replicates of all
-    the series made together. The keywords are ``fit``'s.
+    the series made together (on the same even x, each one's own replicates, drawn in the
+    longest blocks any of them asks). The keywords are ``fit``'s.
 
     Raises ValueError for fewer than two series, a ``to`` that is none of them, bad keywords or
     rows ``fit`` would refuse; RuntimeError when a series' search fails.

@@ -1,0 +1,216 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// How often the bootstrap's intervals hold the true break points, for every event family, white
+// and AR(1) noise, even and uneven x. Each series: `points` points over x = 0..points-1 (even)
+// or on gaps drawn from 0.4..1.6 scaled to that span (uneven), the family's polyline below
+// (break points at fixed shares of the span, an event of height 1) plus noise of sd `sd`,
+// white or a continuous-time AR(1) whose correlation over one mean spacing is 0.6. Each is
+// fitted as `tolvenar-fit --model FAMILY --bootstrap B` fits it (the default searches, refined,
+// B replicates, 90 % intervals) and every break point the family moves is checked against the
+// truth.
+//
+//   family_coverage [--series S] [--points N] [--replicates B] [--sd SD] [--seed K]
+//                   [--family NAME|all] [--noise white|ar1|all] [--spacing even|uneven|all]
+//                   [--threads T]
+//
+// Prints a row per cell (family, noise, spacing) and break point: coverage with its standard
+// error, intervals cut at the crop's edge or not determined, the median width beside the
+// estimates' spread, and the seconds per series.
+#include "core/job/fit_job.h"
+#include "core/model/family.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tolvenar;
+
+struct Options {
+    int series = 1000, points = 120, replicates = 200, threads = 1;
+    double sd = 0.2;
+    std::uint32_t seed = 1;
+    std::string family = "all", noise = "all", spacing = "all";
+};
+
+// The true polyline of a family: its vertices' x as shares of the span, and their y.
+struct Truth {
+    ModelFamily family;
+    std::vector<double> x, y;
+};
+
+const std::vector<Truth>& truths()
+{
+    static const std::vector<Truth> all{
+        {ModelFamily::SimpleRamp, {0, 0.4, 0.6, 1}, {0, 0, 1, 1}},
+        {ModelFamily::SymmetricEvent, {0, 0.35, 0.5, 0.65, 1}, {0, 0, 1, 0, 0}},
+        {ModelFamily::AsymmetricEvent, {0, 0.3, 0.4, 0.7, 1}, {0, 0, 1, 0, 0}},
+        {ModelFamily::Free4Segments, {0, 0.25, 0.5, 0.75, 1}, {0, 0.1, 1, 0.9, 0.2}},
+        {ModelFamily::Free3Segments, {0, 0.35, 0.65, 1}, {0, 0.1, 1, 1.1}},
+        {ModelFamily::EventWithDuration, {0, 0.25, 0.4, 0.6, 0.75, 1}, {0, 0, 1, 1, 0, 0}},
+    };
+    return all;
+}
+
+double polyline(const Truth& truth, double share)
+{
+    for (std::size_t k = 0; k + 1 < truth.x.size(); ++k)
+        if (share <= truth.x[k + 1])
+            return truth.y[k] + (truth.y[k + 1] - truth.y[k]) * (share - truth.x[k]) /
+                                    (truth.x[k + 1] - truth.x[k]);
+    return truth.y.back();
+}
+
+struct Tally {
+    std::vector<int> covered, edge, undetermined;
+    std::vector<std::vector<double>> widths, estimates;
+    int fitted = 0;
+};
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0.0;
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+    return v[v.size() / 2];
+}
+
+double sd_of(const std::vector<double>& v)
+{
+    double m = 0.0, s = 0.0;
+    for (double x : v)
+        m += x;
+    m /= static_cast<double>(std::max<std::size_t>(v.size(), 1));
+    for (double x : v)
+        s += (x - m) * (x - m);
+    return v.size() < 2 ? 0.0 : std::sqrt(s / static_cast<double>(v.size() - 1));
+}
+
+void run_cell(const Truth& truth, bool ar1, bool uneven, const Options& o, std::uint64_t cell)
+{
+    const FamilyShape shape = family_shape(truth.family, 0);
+    std::vector<int> vertices = shape.moved;  // the break points reported, x3 of a midway one too
+    if (shape.midway)
+        vertices.insert(vertices.begin() + 1, 3);
+    std::sort(vertices.begin(), vertices.end());
+    Tally t;
+    t.covered.assign(vertices.size(), 0);
+    t.edge.assign(vertices.size(), 0);
+    t.undetermined.assign(vertices.size(), 0);
+    t.widths.resize(vertices.size());
+    t.estimates.resize(vertices.size());
+    std::mt19937_64 random(o.seed * 1000003ULL + cell);
+    std::normal_distribution<double> normal;
+    std::uniform_real_distribution<double> gap(0.4, 1.6);
+    const double span = o.points - 1;
+    const double tau = -1.0 / std::log(0.6);  // correlation 0.6 over one mean spacing
+    const auto started = std::chrono::steady_clock::now();
+    for (int s = 0; s < o.series; ++s) {
+        std::vector<double> x(static_cast<std::size_t>(o.points)), y(x.size());
+        for (std::size_t i = 1; i < x.size(); ++i)
+            x[i] = x[i - 1] + (uneven ? gap(random) : 1.0);
+        const double scale = span / x.back();
+        for (double& v : x)
+            v *= scale;
+        x.back() = span;
+        double e = 0.0;
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            const double a = !ar1 || i == 0 ? 0.0 : std::exp(-(x[i] - x[i - 1]) / tau);
+            e = a * e + std::sqrt(1.0 - a * a) * normal(random);
+            y[i] = polyline(truth, x[i] / span) + o.sd * e;
+        }
+        FitRequest request;
+        request.family = truth.family;
+        request.refine = true;
+        request.bootstrap = o.replicates;
+        request.seed = static_cast<std::uint32_t>(o.seed + s);
+        JobControl control;
+        control.threads = o.threads;
+        const FitRecord record = fit_series(import_data_arrays(x, y), request, "", control);
+        if (record.code != kExitSuccess || !record.found || !record.found->refined ||
+            !record.found->refined->intervals)
+            continue;
+        ++t.fitted;
+        const RefinedModel& refined = *record.found->refined;
+        for (std::size_t k = 0; k < vertices.size(); ++k) {
+            const auto v = static_cast<std::size_t>(vertices[k]);
+            const double at = truth.x[v - 1] * span - record.found->origin;
+            const Range& in = refined.intervals->x[v];
+            const bool undetermined = in.reach == refine::Reach::Undetermined;
+            t.covered[k] += !undetermined && in.lo <= at && at <= in.hi;
+            t.edge[k] += in.reach == refine::Reach::Edge || in.reach == refine::Reach::Whole;
+            t.undetermined[k] += undetermined;
+            t.widths[k].push_back(in.hi - in.lo);
+            t.estimates[k].push_back(refined.x[v]);
+        }
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double n = t.fitted;
+    for (std::size_t k = 0; k < vertices.size(); ++k) {
+        const double p = n > 0 ? t.covered[k] / n : 0.0;
+        std::printf("| %s | %s | %s | X%d | %d | %.1f %% (%.1f) | %d | %d | %.2f | %.2f | %.3f |\n",
+                    std::string(family_caption(truth.family)).c_str(), ar1 ? "AR(1)" : "white",
+                    uneven ? "uneven" : "even", vertices[k], t.fitted, 100.0 * p,
+                    100.0 * std::sqrt(p * (1.0 - p) / std::max(n, 1.0)), t.edge[k],
+                    t.undetermined[k], median(t.widths[k]), sd_of(t.estimates[k]),
+                    seconds / std::max(o.series, 1));
+    }
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string name = argv[i], value = argv[i + 1];
+        if (name == "--series")
+            o.series = std::stoi(value);
+        else if (name == "--points")
+            o.points = std::stoi(value);
+        else if (name == "--replicates")
+            o.replicates = std::stoi(value);
+        else if (name == "--sd")
+            o.sd = std::stod(value);
+        else if (name == "--seed")
+            o.seed = static_cast<std::uint32_t>(std::stoul(value));
+        else if (name == "--threads")
+            o.threads = std::stoi(value);
+        else if (name == "--family")
+            o.family = value;
+        else if (name == "--noise")
+            o.noise = value;
+        else if (name == "--spacing")
+            o.spacing = value;
+        else {
+            std::fprintf(stderr, "unknown option %s\n", name.c_str());
+            return 2;
+        }
+    }
+    std::printf("%d series a cell, %d points, %d replicates, noise sd %g, seed %u\n\n", o.series,
+                o.points, o.replicates, o.sd, o.seed);
+    std::printf("| family | noise | x | break point | series | holds it (se) | cut at an edge "
+                "| not determined | median width | sd of the estimate | s/series |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|\n");
+    std::uint64_t cell = 0;
+    for (const Truth& truth : truths()) {
+        const auto name = std::string(family_row(truth.family).short_name);
+        for (const bool ar1 : {false, true})
+            for (const bool uneven : {false, true}) {
+                ++cell;
+                if ((o.family != "all" && o.family != name) ||
+                    (o.noise != "all" && o.noise != (ar1 ? "ar1" : "white")) ||
+                    (o.spacing != "all" && o.spacing != (uneven ? "uneven" : "even")))
+                    continue;
+                run_cell(truth, ar1, uneven, o, cell);
+            }
+    }
+    return 0;
+}
