@@ -4,21 +4,26 @@
 // or on gaps drawn from 0.4..1.6 scaled to that span (uneven), the family's polyline below
 // (break points at fixed shares of the span, an event of height 1) plus noise of sd `sd`,
 // white or a continuous-time AR(1) whose correlation over one mean spacing is 0.6. Each is
-// fitted as `tolvenar-fit --model FAMILY --bootstrap B` fits it (the default searches, refined,
-// B replicates, 90 % intervals) and every break point the family moves is checked against the
-// truth.
+// fitted as `tolvenar-fit --model FAMILY --refine` fits it (the default searches, refined) and
+// bootstrapped with B replicates as --bootstrap B makes them (moving blocks on even x, AR(1)
+// noise on x on uneven x) and, on even x, with AR(1) noise on x too; the 90 % intervals of every
+// break point the family moves are checked against the truth, by each interval method from the
+// same replicates.
 //
 //   family_coverage [--series S] [--points N] [--replicates B] [--sd SD] [--seed K]
 //                   [--family NAME|all] [--noise white|ar1|all] [--spacing even|uneven|all]
 //                   [--threads T]
 //
-// Prints a row per cell (family, noise, spacing) and break point: coverage with its standard
-// error, intervals cut at the crop's edge or not determined, the median width beside the
-// estimates' spread, and the seconds per series.
+// Prints a row per cell (family, noise, spacing), resampling and break point: for each method
+// the coverage (its standard error is at most 1 point at 1,000 series) and the median width;
+// then the estimates' spread, the intervals tolvenar-fit gives (symmetric studentized) cut at
+// the crop's edge or not determined, and the seconds per series.
 #include "core/job/fit_job.h"
 #include "core/model/family.h"
+#include "core/refine/bootstrap.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -66,10 +71,39 @@ double polyline(const Truth& truth, double share)
     return truth.y.back();
 }
 
+// The interval methods compared: the bootstrap's own, and the symmetric studentized one with
+// each replicate's standard error floored at the estimate's (a replicate in another basin, whose
+// own curvature is sharp, then counts by its distance alone).
+constexpr int kMethods = 5;
+const char* const kMethodNames[kMethods] = {"symmetric stud. (tolvenar-fit)", "percentile",
+                                            "studentized", "bias-corrected",
+                                            "symmetric, floored"};
+
+refine::Interval interval_by(int method, const refine::BootstrapResult& boot, double estimate,
+                             std::size_t v, double level)
+{
+    std::vector<double> values, errors;
+    const double error = boot.errors ? boot.errors->x[v] : 0.0;
+    for (const auto& r : boot.replicates)
+        if (r) {
+            values.push_back(r->model.x[v]);
+            const double own = r->errors ? r->errors->x[v] : 0.0;
+            errors.push_back(method == 4 && own > 0.0 ? std::max(own, error) : own);
+        }
+    using M = refine::IntervalMethod;
+    const M kinds[kMethods] = {M::Symmetric, M::Percentile, M::Studentized, M::BiasCorrected,
+                               M::Symmetric};
+    return refine::bootstrap_interval(std::move(values), estimate, level, kinds[method], errors,
+                                      error);
+}
+
 struct Tally {
-    std::vector<int> covered, edge, undetermined;
-    std::vector<std::vector<double>> widths, estimates;
+    std::vector<std::array<int, kMethods>> covered;
+    std::vector<std::array<std::vector<double>, kMethods>> widths;
+    std::vector<int> edge, undetermined;
+    std::vector<std::vector<double>> estimates;
     int fitted = 0;
+    double seconds = 0.0;
 };
 
 double median(std::vector<double> v)
@@ -96,21 +130,27 @@ void run_cell(const Truth& truth, bool ar1, bool uneven, const Options& o, std::
     const FamilyShape shape = family_shape(truth.family, 0);
     std::vector<int> vertices = shape.moved;  // the break points reported, x3 of a midway one too
     if (shape.midway)
-        vertices.insert(vertices.begin() + 1, 3);
+        vertices.push_back(3);
     std::sort(vertices.begin(), vertices.end());
-    Tally t;
-    t.covered.assign(vertices.size(), 0);
-    t.edge.assign(vertices.size(), 0);
-    t.undetermined.assign(vertices.size(), 0);
-    t.widths.resize(vertices.size());
-    t.estimates.resize(vertices.size());
+    // Blocks (or AR(1) on uneven x), then AR(1) on even x.
+    const std::vector<refine::Resampling> resamplings =
+        uneven ? std::vector{refine::Resampling::Automatic}
+               : std::vector{refine::Resampling::Automatic, refine::Resampling::Ar1};
+    std::vector<Tally> tallies(resamplings.size());
+    for (Tally& t : tallies) {
+        t.covered.assign(vertices.size(), {});
+        t.widths.resize(vertices.size());
+        t.edge.assign(vertices.size(), 0);
+        t.undetermined.assign(vertices.size(), 0);
+        t.estimates.resize(vertices.size());
+    }
     std::mt19937_64 random(o.seed * 1000003ULL + cell);
     std::normal_distribution<double> normal;
     std::uniform_real_distribution<double> gap(0.4, 1.6);
     const double span = o.points - 1;
     const double tau = -1.0 / std::log(0.6);  // correlation 0.6 over one mean spacing
-    const auto started = std::chrono::steady_clock::now();
     for (int s = 0; s < o.series; ++s) {
+        const auto started = std::chrono::steady_clock::now();
         std::vector<double> x(static_cast<std::size_t>(o.points)), y(x.size());
         for (std::size_t i = 1; i < x.size(); ++i)
             x[i] = x[i - 1] + (uneven ? gap(random) : 1.0);
@@ -127,39 +167,62 @@ void run_cell(const Truth& truth, bool ar1, bool uneven, const Options& o, std::
         FitRequest request;
         request.family = truth.family;
         request.refine = true;
-        request.bootstrap = o.replicates;
         request.seed = static_cast<std::uint32_t>(o.seed + s);
+        std::optional<KeptFit> kept;
         JobControl control;
         control.threads = o.threads;
+        control.kept = &kept;
         const FitRecord record = fit_series(import_data_arrays(x, y), request, "", control);
-        if (record.code != kExitSuccess || !record.found || !record.found->refined ||
-            !record.found->refined->intervals)
+        if (record.code != kExitSuccess || !kept)
             continue;
-        ++t.fitted;
-        const RefinedModel& refined = *record.found->refined;
-        for (std::size_t k = 0; k < vertices.size(); ++k) {
-            const auto v = static_cast<std::size_t>(vertices[k]);
-            const double at = truth.x[v - 1] * span - record.found->origin;
-            const Range& in = refined.intervals->x[v];
-            const bool undetermined = in.reach == refine::Reach::Undetermined;
-            t.covered[k] += !undetermined && in.lo <= at && at <= in.hi;
-            t.edge[k] += in.reach == refine::Reach::Edge || in.reach == refine::Reach::Whole;
-            t.undetermined[k] += undetermined;
-            t.widths[k].push_back(in.hi - in.lo);
-            t.estimates[k].push_back(refined.x[v]);
+        const double fitted = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        const refine::RefinedFit& fit = kept->refined;
+        const double left = fit.model.x[1], right = fit.model.x[6];
+        for (std::size_t r = 0; r < resamplings.size(); ++r) {
+            const auto booted = std::chrono::steady_clock::now();
+            refine::BootstrapSettings settings = kept->settings;
+            settings.replicates = o.replicates;
+            settings.seed = request.seed;  // as tolvenar-fit --bootstrap seeds them
+            settings.threads = static_cast<unsigned>(o.threads);
+            settings.resampling = resamplings[r];
+            const refine::BootstrapResult boot = refine::bootstrap(kept->crop, fit, settings);
+            Tally& t = tallies[r];
+            ++t.fitted;
+            t.seconds += fitted + std::chrono::duration<double>(std::chrono::steady_clock::now() - booted).count();
+            for (std::size_t k = 0; k < vertices.size(); ++k) {
+                const auto v = static_cast<std::size_t>(vertices[k]);
+                const double at = truth.x[v - 1] * span - record.found->origin;
+                t.estimates[k].push_back(fit.model.x[v]);
+                t.edge[k] += boot.x[v].reach == refine::Reach::Edge || boot.x[v].reach == refine::Reach::Whole;
+                t.undetermined[k] += boot.x[v].reach == refine::Reach::Undetermined;
+                for (int m = 0; m < kMethods; ++m) {
+                    const refine::Interval in = refine::held_within(
+                        interval_by(m, boot, fit.model.x[v], v, 0.9), left, right,
+                        kept->crop.max_y > kept->crop.min_y);
+                    t.covered[k][static_cast<std::size_t>(m)] +=
+                        in.reach != refine::Reach::Undetermined && in.lo <= at && at <= in.hi;
+                    t.widths[k][static_cast<std::size_t>(m)].push_back(in.hi - in.lo);
+                }
+            }
         }
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    const double n = t.fitted;
-    for (std::size_t k = 0; k < vertices.size(); ++k) {
-        const double p = n > 0 ? t.covered[k] / n : 0.0;
-        std::printf("| %s | %s | %s | X%d | %d | %.1f %% (%.1f) | %d | %d | %.2f | %.2f | %.3f |\n",
-                    std::string(family_caption(truth.family)).c_str(), ar1 ? "AR(1)" : "white",
-                    uneven ? "uneven" : "even", vertices[k], t.fitted, 100.0 * p,
-                    100.0 * std::sqrt(p * (1.0 - p) / std::max(n, 1.0)), t.edge[k],
-                    t.undetermined[k], median(t.widths[k]), sd_of(t.estimates[k]),
-                    seconds / std::max(o.series, 1));
+    for (std::size_t r = 0; r < resamplings.size(); ++r) {
+        const Tally& t = tallies[r];
+        const double n = std::max(t.fitted, 1);
+        for (std::size_t k = 0; k < vertices.size(); ++k) {
+            std::printf("| %s | %s | %s | %s | X%d | %d |",
+                        std::string(family_caption(truth.family)).c_str(), ar1 ? "AR(1)" : "white",
+                        uneven ? "uneven" : "even",
+                        !uneven && resamplings[r] == refine::Resampling::Ar1 ? "AR(1) on x"
+                                                                            : "as --bootstrap",
+                        vertices[k], t.fitted);
+            for (int m = 0; m < kMethods; ++m)
+                std::printf(" %.1f %% / %.1f |",
+                            100.0 * t.covered[k][static_cast<std::size_t>(m)] / n,
+                            median(t.widths[k][static_cast<std::size_t>(m)]));
+            std::printf(" %.2f | %d | %d | %.3f |\n", sd_of(t.estimates[k]), t.edge[k],
+                        t.undetermined[k], t.seconds / n);
+        }
     }
     std::fflush(stdout);
 }
@@ -196,9 +259,11 @@ int main(int argc, char** argv)
     }
     std::printf("%d series a cell, %d points, %d replicates, noise sd %g, seed %u\n\n", o.series,
                 o.points, o.replicates, o.sd, o.seed);
-    std::printf("| family | noise | x | break point | series | holds it (se) | cut at an edge "
-                "| not determined | median width | sd of the estimate | s/series |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|---|---|\n");
+    std::printf("| family | noise | x | replicates' noise | break point | series |");
+    for (const char* name : kMethodNames)
+        std::printf(" %s: holds it / median width |", name);
+    std::printf(" sd of the estimate | cut at an edge | not determined | s/series |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     std::uint64_t cell = 0;
     for (const Truth& truth : truths()) {
         const auto name = std::string(family_row(truth.family).short_name);
