@@ -164,8 +164,7 @@ struct Resampler {
     {
         if (method == Resampling::Blocks)
             return standard_errors(crop, family, model, block);
-        // A replicate's noise was drawn with the original's persistence: its own lies close.
-        const auto noisy = ar1_standard_errors(crop, family, model, noise.tau);
+        const auto noisy = ar1_standard_errors(crop, family, model);
         return noisy ? std::optional(noisy->errors) : std::nullopt;
     }
 };
@@ -263,7 +262,8 @@ Resampler resampler_of(const FitCrop& crop, const RefinedFit& fit,
             compare::evenly_spaced(resampler.t) ? Resampling::Blocks : Resampling::Ar1;
     resampler.method = result.resampling;
     if (result.resampling == Resampling::Ar1) {
-        resampler.noise = compare::fit_noise(resampler.t, residuals);
+        const auto noise = residual_noise(crop, settings.family, fit.model);
+        resampler.noise = noise ? *noise : compare::fit_noise(resampler.t, residuals);
         result.persistence = resampler.noise.tau;
         result.block_length = 1;
     } else {

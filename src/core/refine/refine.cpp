@@ -436,34 +436,160 @@ std::optional<StandardErrors> standard_errors(const FitCrop& crop, ModelFamily f
     return errors_of(*lin, model, meat);
 }
 
+namespace {
+
+// sum_j rho_ij z_j of each point i (n x q) for the AR(1) correlation whose steps are a (ar1_steps):
+// F_i + B_i, F_i = z_i + a_i F_(i-1), B_i = a_(i+1) (z_(i+1) + B_(i+1)).
+std::vector<double> correlated(const Linearised& lin, const std::vector<double>& a)
+{
+    const std::size_t n = lin.n, q = lin.q;
+    const std::vector<double>& z = lin.z;
+    std::vector<double> forward(n * q), backward(n * q, 0.0);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t c = 0; c < q; ++c)
+            forward[i * q + c] = z[i * q + c] + (i > 0 ? a[i] * forward[(i - 1) * q + c] : 0.0);
+    for (std::size_t i = n - 1; i-- > 0;)
+        for (std::size_t c = 0; c < q; ++c)
+            backward[i * q + c] = a[i + 1] * (z[(i + 1) * q + c] + backward[(i + 1) * q + c]);
+    for (std::size_t k = 0; k < n * q; ++k)
+        forward[k] += backward[k];
+    return forward;
+}
+
+// What the residuals keep, on average, of AR(1) noise of unit variance with steps a: the sums
+// of their squares and of their products one point apart, for residuals (I - H) e with H the
+// fit's hat matrix z (z'z)^-1 z'. With R the noise's correlation and w_i = (R z)_i:
+// squares n - tr(H R), products sum_i a_(i+1) - u_i.w_(i+1) - w_i.u_(i+1) + u_i' (z'R z) u_(i+1),
+// u_i = (z'z)^-1 z_i.
+struct Kept {
+    double squares = 0.0, products = 0.0;
+};
+Kept kept_of_noise(const Linearised& lin, const std::vector<double>& a)
+{
+    const std::size_t n = lin.n, q = lin.q;
+    const std::vector<double>& z = lin.z;
+    const std::vector<double>& inv = lin.bread_inverse;
+    const std::vector<double> w = correlated(lin, a);
+    std::vector<double> u(n * q, 0.0), g(q * q, 0.0);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t b = 0; b < q; ++b)
+            for (std::size_t c = 0; c < q; ++c) {
+                u[i * q + b] += inv[b * q + c] * z[i * q + c];
+                g[b * q + c] += z[i * q + b] * w[i * q + c];
+            }
+    const auto dot = [q](const double* p, const double* r) {
+        double sum = 0.0;
+        for (std::size_t c = 0; c < q; ++c)
+            sum += p[c] * r[c];
+        return sum;
+    };
+    Kept kept;
+    kept.squares = static_cast<double>(n);
+    std::vector<double> gu(q);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double* ui = &u[i * q];
+        kept.squares -= dot(ui, &w[i * q]);
+        if (i + 1 == n)
+            break;
+        const double* next = &u[(i + 1) * q];
+        for (std::size_t b = 0; b < q; ++b)
+            gu[b] = dot(&g[b * q], next);
+        kept.products += a[i + 1] - dot(ui, &w[(i + 1) * q]) - dot(&w[i * q], next) + dot(ui, gu.data());
+    }
+    return kept;
+}
+
+// The AR(1) of the noise whose residuals the fit left: the persistence at which the noise less
+// what the fit absorbs of it keeps, on average, the residuals' ratio of products one point
+// apart to squares, and the variance that keeps their squares. The residuals' own likelihood
+// takes the persistence too short and the variance too small, the more so the shorter the
+// series and the more persistent the noise, because the fit absorbs the noise's slow part.
+compare::NoiseFit matched_ar1(const Linearised& lin)
+{
+    const std::size_t n = lin.n;
+    compare::NoiseFit fit;
+    fit.parameters = 2;
+    double squares = 0.0, products = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        squares += lin.r[i] * lin.r[i];
+        if (i + 1 < n)
+            products += lin.r[i] * lin.r[i + 1];
+    }
+    fit.variance = squares / static_cast<double>(std::max<std::size_t>(n, 1));
+    if (n < 3 || !(squares > 0.0))
+        return fit;
+    const bool even = compare::evenly_spaced(lin.t);
+    double least = kInf;
+    for (std::size_t i = 1; i < n; ++i)
+        least = std::min(least, std::abs(lin.t[i] - lin.t[i - 1]));
+    const double mean = std::abs(lin.t.back() - lin.t.front()) / static_cast<double>(n - 1);
+    least = std::max(least, compare::kMinimumGapShare * mean);
+    // Even x: u = atanh phi; uneven: u = ln tau over fit_noise's range.
+    const auto noise_at = [&](double u) {
+        compare::NoiseFit at;
+        if (even) {
+            at.phi = std::tanh(u);
+        } else {
+            at.tau = std::exp(u);
+            at.phi = std::exp(-mean / *at.tau);
+        }
+        return at;
+    };
+    const auto kept_at = [&](double u) { return kept_of_noise(lin, ar1_steps(lin.t, noise_at(u))); };
+    const auto ratio_at = [&](double u) {
+        const Kept k = kept_at(u);
+        return k.products / k.squares;
+    };
+    const double target = products / squares;
+    double lo = even ? -3.8 : std::log(least) - 3.0, hi = even ? 3.8 : std::log(mean) + 8.0;
+    if (ratio_at(lo) >= target) {
+        hi = lo;
+    } else if (ratio_at(hi) <= target) {
+        lo = hi;
+    } else {
+        for (int step = 0; step < 40; ++step) {
+            const double mid = 0.5 * (lo + hi);
+            (ratio_at(mid) < target ? lo : hi) = mid;
+        }
+    }
+    const double u = 0.5 * (lo + hi);
+    const compare::NoiseFit at = noise_at(u);
+    const double marginal = squares / std::max(kept_at(u).squares, 1.0);
+    fit.phi = at.phi;
+    fit.tau = at.tau;
+    fit.variance = even ? marginal * (1.0 - at.phi) * (1.0 + at.phi) : marginal;
+    return fit;
+}
+
+}  // namespace
+
+std::optional<compare::NoiseFit> residual_noise(const FitCrop& crop, ModelFamily family,
+                                                const Model& model)
+{
+    const auto lin = linearise(crop, family, model);
+    if (!lin)
+        return std::nullopt;
+    return matched_ar1(*lin);
+}
+
 std::optional<NoisyErrors> ar1_standard_errors(const FitCrop& crop, ModelFamily family,
-                                               const Model& model, std::optional<double> near)
+                                               const Model& model)
 {
     const auto lin = linearise(crop, family, model);
     if (!lin)
         return std::nullopt;
     const std::size_t n = lin->n, q = lin->q;
     const std::vector<double>& z = lin->z;
-    const compare::NoiseFit noise =
-        compare::fit_noise(lin->t, lin->r, {}, compare::NoiseModel::Ar1, near);
-    const std::vector<double> step = ar1_steps(lin->t, noise);
-    // Marginal variance: on even x fit_noise gives the innovations'.
+    const compare::NoiseFit noise = matched_ar1(*lin);
+    const std::vector<double> w = correlated(*lin, ar1_steps(lin->t, noise));
+    // Marginal variance: on even x the noise's variance is the innovations'.
     const double variance =
         noise.tau ? noise.variance : noise.variance / ((1.0 - noise.phi) * (1.0 + noise.phi));
-    // sum_j rho_ij z_j = F_i + B_i, F_i = z_i + a_i F_(i-1), B_i = a_(i+1) (z_(i+1) + B_(i+1)).
-    std::vector<double> forward(n * q), backward(n * q, 0.0);
-    for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t a = 0; a < q; ++a)
-            forward[i * q + a] = z[i * q + a] + (i > 0 ? step[i] * forward[(i - 1) * q + a] : 0.0);
-    for (std::size_t i = n - 1; i-- > 0;)
-        for (std::size_t a = 0; a < q; ++a)
-            backward[i * q + a] = step[i + 1] * (z[(i + 1) * q + a] + backward[(i + 1) * q + a]);
     std::vector<double> meat(q * q, 0.0);
     for (std::size_t i = 0; i < n; ++i)
         for (std::size_t a = 0; a < q; ++a)
             for (std::size_t b = 0; b < q; ++b)
-                meat[a * q + b] += variance * z[i * q + a] *
-                                   (forward[i * q + b] + backward[i * q + b]);
+                meat[a * q + b] += variance * z[i * q + a] * w[i * q + b];
     for (std::size_t a = 0; a < q; ++a)
         for (std::size_t b = 0; b < a; ++b)
             meat[a * q + b] = meat[b * q + a] = 0.5 * (meat[a * q + b] + meat[b * q + a]);

@@ -66,19 +66,27 @@ struct StandardErrors {
 std::optional<StandardErrors> standard_errors(const FitCrop& crop, ModelFamily family,
                                               const Model& model, std::size_t lag);
 
-// The same with the middle from the AR(1) of the residuals over their sigma fitted on their own
-// x (compare::fit_noise): the fitted noise's covariance, correlation exp(-|dt| / tau) on uneven
-// x (phi^|i - j| on even x), so that a persistence in x units widens them however the points are
-// spaced. With weights every sum above weighs point i by w_i (the sandwich of weighted least
-// squares), and so does this one.
+// The same with the middle from the AR(1) of the noise behind the residuals over their sigma
+// (residual_noise): its covariance, correlation exp(-|dt| / tau) on uneven x (phi^|i - j| on
+// even x), so that a persistence in x units widens them however the points are spaced. With
+// weights every sum above weighs point i by w_i (the sandwich of weighted least squares), and
+// so does this one.
 struct NoisyErrors {
     StandardErrors errors;
     compare::NoiseFit noise;  // of the residuals times sqrt(w)
 };
-// `near`: a persistence the residuals' is expected close to (compare::fit_noise).
 std::optional<NoisyErrors> ar1_standard_errors(const FitCrop& crop, ModelFamily family,
-                                               const Model& model,
-                                               std::optional<double> near = std::nullopt);
+                                               const Model& model);
+
+// The AR(1) of the noise that left the model's residuals over their sigma on their own x: its
+// persistence and variance such that the noise, less what the least squares absorb of it (its
+// projection on the fit's gradient), keeps on average the residuals' sum of squares and their
+// ratio of products one point apart to it. The residuals' own likelihood (compare::fit_noise)
+// takes the persistence too short and the variance too small where the fit absorbs much of
+// the noise's slow part: short series, persistent noise. Tau (uneven x) over compare::fit_noise's
+// range; log_likelihood unset. nullopt where the parameters are not identified.
+std::optional<compare::NoiseFit> residual_noise(const FitCrop& crop, ModelFamily family,
+                                                const Model& model);
 
 // The AR(1) coefficient between point i and point i - 1 of x (element 0 is 0): exp(-gap / tau),
 // the gap floored at compare::kMinimumGapShare of the mean gap as the likelihood floors it; phi
