@@ -464,19 +464,27 @@ std::vector<double> correlated(const Linearised& lin, const std::vector<double>&
 struct Kept {
     double squares = 0.0, products = 0.0;
 };
-Kept kept_of_noise(const Linearised& lin, const std::vector<double>& a)
+// The u_i of kept_of_noise, n x q.
+std::vector<double> leverages(const Linearised& lin)
+{
+    const std::size_t n = lin.n, q = lin.q;
+    std::vector<double> u(n * q, 0.0);
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t b = 0; b < q; ++b)
+            for (std::size_t c = 0; c < q; ++c)
+                u[i * q + b] += lin.bread_inverse[b * q + c] * lin.z[i * q + c];
+    return u;
+}
+Kept kept_of_noise(const Linearised& lin, const std::vector<double>& u, const std::vector<double>& a)
 {
     const std::size_t n = lin.n, q = lin.q;
     const std::vector<double>& z = lin.z;
-    const std::vector<double>& inv = lin.bread_inverse;
     const std::vector<double> w = correlated(lin, a);
-    std::vector<double> u(n * q, 0.0), g(q * q, 0.0);
+    std::vector<double> g(q * q, 0.0);
     for (std::size_t i = 0; i < n; ++i)
         for (std::size_t b = 0; b < q; ++b)
-            for (std::size_t c = 0; c < q; ++c) {
-                u[i * q + b] += inv[b * q + c] * z[i * q + c];
+            for (std::size_t c = 0; c < q; ++c)
                 g[b * q + c] += z[i * q + b] * w[i * q + c];
-            }
     const auto dot = [q](const double* p, const double* r) {
         double sum = 0.0;
         for (std::size_t c = 0; c < q; ++c)
@@ -535,24 +543,35 @@ compare::NoiseFit matched_ar1(const Linearised& lin)
         }
         return at;
     };
-    const auto kept_at = [&](double u) { return kept_of_noise(lin, ar1_steps(lin.t, noise_at(u))); };
-    const auto ratio_at = [&](double u) {
-        const Kept k = kept_at(u);
-        return k.products / k.squares;
+    const std::vector<double> leverage = leverages(lin);
+    const auto kept_at = [&](double u) {
+        return kept_of_noise(lin, leverage, ar1_steps(lin.t, noise_at(u)));
     };
+    // The ratio rises with the persistence: its root by regula falsi (Illinois), a few steps.
     const double target = products / squares;
+    const auto excess = [&](double u) {
+        const Kept k = kept_at(u);
+        return k.products / k.squares - target;
+    };
     double lo = even ? -3.8 : std::log(least) - 3.0, hi = even ? 3.8 : std::log(mean) + 8.0;
-    if (ratio_at(lo) >= target) {
-        hi = lo;
-    } else if (ratio_at(hi) <= target) {
-        lo = hi;
-    } else {
-        for (int step = 0; step < 40; ++step) {
-            const double mid = 0.5 * (lo + hi);
-            (ratio_at(mid) < target ? lo : hi) = mid;
+    double f_lo = excess(lo), f_hi = excess(hi), u = f_lo >= 0.0 ? lo : hi;
+    for (int step = 0, side = 0; step < 60 && f_lo < 0.0 && f_hi > 0.0 && hi - lo > 1e-7; ++step) {
+        u = (lo * f_hi - hi * f_lo) / (f_hi - f_lo);
+        const double f = excess(u);
+        if (f == 0.0)
+            break;
+        if (f < 0.0) {
+            lo = u, f_lo = f;
+            f_hi *= side < 0 ? 0.5 : 1.0;  // the same end kept twice: halve the other's weight
+            side = -1;
+        } else {
+            hi = u, f_hi = f;
+            f_lo *= side > 0 ? 0.5 : 1.0;
+            side = 1;
         }
+        if (std::abs(f) < 1e-10)
+            break;
     }
-    const double u = 0.5 * (lo + hi);
     const compare::NoiseFit at = noise_at(u);
     const double marginal = squares / std::max(kept_at(u).squares, 1.0);
     fit.phi = at.phi;
