@@ -69,6 +69,7 @@ private slots:
         std::ostringstream out, err;
         run_fit_command(args, out, err);
         QCOMPARE(saved(QStringLiteral("fit.json")), QByteArray::fromStdString(out.str()));
+        QVERIFY(saved(QStringLiteral("fit.csv")).contains(",chosen,"));  // the comparison's columns
     }
 
     // "Constant" and "Straight line" double-clicked: drawn across the plot with their ends and
