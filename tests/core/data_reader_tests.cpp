@@ -340,6 +340,9 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
         tabs += std::to_string(i) + "\t1\n";
     EXPECT_EQ(data_layout(tabs + "32\t\t5\n").separator, Separator::Tab);
     EXPECT_EQ(gaps_within({0.5, 1.5, 2.5, 3.5}, 1.5, 3), 2u);
+    const DataTable four = import_data_text(pairs).series.table;  // rows 0..6 read, the spares too
+    EXPECT_EQ(fault_of([&] { four.x_cell(0), four.y_cell(6); }), std::nullopt);
+    EXPECT_EQ(fault_of([&] { four.x_cell(7); }), FaultKind::IndexOutOfRange);
 }
 
 // Files as archives publish them (no title row, comment lines, a description block, titles with
