@@ -8,6 +8,7 @@
 #include "core/report/record_output.h"
 #include "core/search/search.h"
 #include "cli/refusals.h"
+#include "core/job/fit_job.h"
 #include "core/data/data_reader.h"
 #include "core/model/engine_state.h"
 #include "core/runtime/numbers.h"
@@ -764,6 +765,16 @@ TEST(FitBatch, PictureHasAxesTitlesAndLegend)
               kExitSuccess);
     EXPECT_EQ(read(png).substr(16, 8), std::string("\0\0\x06\x40\0\0\x03\xe8", 8));  // IHDR
     std::filesystem::remove_all(folder);
+    FitRequest request;  // the legend: a stroke a line, a box an area
+    request.searches = {{"2", "50"}};
+    request.refine = request.picture = true;
+    request.bootstrap = 20;
+    const FitRecord record = fit_series(import_data_text(read(kStep)), request, kStep, {});
+    std::string areas;
+    for (const plot::LegendEntry& entry : record.picture->legend)
+        areas += entry.text + (entry.area ? " []|" : " -|");
+    EXPECT_EQ(areas,
+              "Data -|Best of best -|Refined -|90 % band []|90 % interval of a break point -|");
 }
 
 // The shortest text that reads back to the float; every finite float, whatever its bits.

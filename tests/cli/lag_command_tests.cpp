@@ -85,6 +85,7 @@ TEST(LagCommand, GivesEachFilesLagsThenTheirCombination)
                              "c       X3      -3 ",
                              "\nCombined over events, 90 % intervals\n"})
         EXPECT_NE(table.find(text), std::string::npos) << text << "\n" << table;
+    EXPECT_EQ(table.find(" \n"), std::string::npos) << table;  // the last column unpadded
 }
 
 TEST(LagCommand, RefusesLagsThatCannotBeTaken)

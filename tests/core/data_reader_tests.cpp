@@ -202,6 +202,8 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
         {"t,v\n0,1\n", "no column is titled \"time\" for x: the titles are \"t\", \"v\"", named},
         {"v,t\n5\n", "line 2 (data row 1): x is missing: the line ends before its column",
          {{"", 2}, {"", 1}}},
+        {"t v w\n0 1\n1 2\n2 3\n3 4\n", "not a data file: only 0 data rows hold a y value (4 "
+         "are gaps), where four are needed", {{"", 1}, {"", 3}}},  // a title no row reaches
         {head + "2,2\n3,5\n2.5,4\n", "line 6 (data row 5): x = 2.5 is less than the x before it, "
                                        "3: the rows must be in increasing x order"},
         {head + "2,N/A\n3,5\n", "line 4 (data row 3): y is the text \"N/A\", not a number"},
@@ -338,6 +340,9 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
         tabs += std::to_string(i) + "\t1\n";
     EXPECT_EQ(data_layout(tabs + "32\t\t5\n").separator, Separator::Tab);
     EXPECT_EQ(gaps_within({0.5, 1.5, 2.5, 3.5}, 1.5, 3), 2u);
+    const DataTable four = import_data_text(pairs).series.table;  // rows 0..6 read, the spares too
+    EXPECT_EQ(fault_of([&] { four.x_cell(0), four.y_cell(6); }), std::nullopt);
+    EXPECT_EQ(fault_of([&] { four.x_cell(7); }), FaultKind::IndexOutOfRange);
 }
 
 // Files as archives publish them (no title row, comment lines, a description block, titles with

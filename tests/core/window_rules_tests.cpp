@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window's rules without the window: the strip's grip and drag steps, typed bounds and strip
-// ends, the vertical range, the constraint-box edges with their tied levels, and manual boxes.
+// ends, the vertical range, the constraint-box edges with their tied levels, manual boxes, and
+// what a reset leaves of them and of the buttons.
 #include "core/model/box_rules.h"
 #include "core/window/bound_rules.h"
 #include "core/window/range_rules.h"
+#include "core/window/reset_rules.h"
 #include "core/window/strip_rules.h"
 #include "support/fixtures.h"
 
@@ -279,6 +281,26 @@ TEST(ManualBoxRule, OrderedOnReleaseAndTheSixthReachesTheRightEdge)
     EXPECT_EQ(s.xmax[3], 5.0f);  // the mouse's point was taken before the fault
     EXPECT_EQ(fault_of([] { vertex_slot(7); }), FaultKind::IndexOutOfRange);
     EXPECT_EQ(fault_of([] { vertex_slot(0), vertex_slot(6); }), None);  // 0..6 are slots
+}
+
+TEST(ResetRule, ManualConstraintKeepsTheBoxesOfAResultAndWaitsForBoxesToRun)
+{
+    struct Case { bool manual, shown, typing, forget; std::optional<bool> run; };
+    for (const Case c : std::vector<Case>{
+             {true, false, false, true, false}, {true, true, false, false, false},
+             {false, false, false, false, true}, {false, true, true, false, None},
+             {true, false, true, true, None}}) {
+        const ResultsReset after = results_reset(c.manual, c.shown, c.typing);
+        EXPECT_EQ((std::pair{after.forget_boxes, after.run}), (std::pair{c.forget, c.run}))
+            << c.manual << c.shown << c.typing;
+    }
+    struct Chosen { bool manual; std::int16_t left; std::optional<bool> run, reset; };
+    for (const Chosen c : std::vector<Chosen>{
+             {false, 0, true, false}, {true, 0, false, None}, {true, 3, None, true}}) {
+        const FamilyChosen chosen = family_chosen(c.manual, c.left);
+        EXPECT_EQ((std::pair{chosen.run, chosen.reset}), (std::pair{c.run, c.reset}))
+            << c.manual << " " << c.left;
+    }
 }
 
 }  // namespace

@@ -57,7 +57,8 @@ private slots:
         };
         const QByteArray optimum = saved(QStringLiteral("optimum.json"));
         QVERIFY(optimum.contains("\"trials_made\":0") && optimum.contains("\"refined\"") &&
-                !optimum.contains("-9999") && optimum.contains(("\"" + shown[2] + "\"").toUtf8()));
+                !optimum.contains("-9999") && !optimum.contains("\"duration\":null") &&
+                optimum.contains(("\"" + shown[2] + "\"").toUtf8()));  // the ramp's duration too
 
         // Searched, then saved: the object tolvenar-fit --compare prints.
         click_and_wait(w, w.Command2);
@@ -68,6 +69,7 @@ private slots:
         std::ostringstream out, err;
         run_fit_command(args, out, err);
         QCOMPARE(saved(QStringLiteral("fit.json")), QByteArray::fromStdString(out.str()));
+        QVERIFY(saved(QStringLiteral("fit.csv")).contains(",chosen,"));  // the comparison's columns
     }
 
     // "Constant" and "Straight line" double-clicked: drawn across the plot with their ends and

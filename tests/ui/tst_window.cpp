@@ -526,6 +526,7 @@ void WindowTest::resultsGoWithTheirCrop_data()
     QTest::newRow("runs typed") << 0;
     QTest::newRow("crop dragged past the data") << 1;
     QTest::newRow("file imported") << 2;
+    QTest::newRow("crop dragged past the data, then its right edge") << 3;
 }
 
 void WindowTest::resultsGoWithTheirCrop()
@@ -553,10 +554,16 @@ void WindowTest::resultsGoWithTheirCrop()
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Text6));
         break;
     case 1:  // the window dragged to the strip's end: its reason once, where the mouse let go
+    case 3:
         drag(&strip, point_at(strip, w.Shape1->Left() + w.Shape1->Width() / 2, 1),
              point_at(strip, 80000, 1));
         QCOMPARE(m_dialogs.titles, QStringList{"Crop"});
         QVERIFY(m_dialogs.prompts[0].endsWith(QStringLiteral("(the last data x is 39999)")));
+        if (change == 3) {  // said again for an edge's drag
+            drag(&strip, point_at(strip, w.Shape1->Left() + w.Shape1->Width(), 1),
+                 point_at(strip, 79000, 1));
+            QCOMPARE(m_dialogs.titles, (QStringList{"Crop", "Crop"}));
+        }
         break;
     default: import_file(w, example_path(kSample));
     }

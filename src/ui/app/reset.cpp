@@ -4,6 +4,7 @@
 
 #include "core/model/family.h"
 #include "core/search/report.h"
+#include "core/window/reset_rules.h"
 #include "ui/app/result_labels.h"
 #include "ui/model/model_controls.h"
 
@@ -30,32 +31,29 @@ void frmMain::Reset()
 
     session.reset_counters();
     Label8->setCaption(QStringLiteral("0"));
-    // The drawn family with no result on display forgets its boxes.
-    if (!state.BestOfBestShown && Option1[0]->Value() && Check1->Value() == 0)
+    const ResultsReset after = results_reset(Option1[0]->Value(), state.BestOfBestShown,
+                                             state.BoxTyping);
+    if (after.forget_boxes)
         session.set_vertices(0);
     state.BoxDrawing = false;
     state.BestOfBestShown = false;
     session.clear_manual_boxes();
     Picture3->Cls();
-
-    if (state.BoxTyping)  // a key is held in a crop or strip field: "Run" stays as it is
-        return;
-    Command2->setEnabled(!Option1[0]->Value());
+    if (after.run)
+        Command2->setEnabled(*after.run);
 }
 
 void frmMain::Option1_Click(std::int16_t Index)
 {
     Reset();
-    if (Index != 0) {
-        Command2->setEnabled(true);
-        Command2->SetFocus();
-        Command7->setEnabled(false);
-    } else if (session.vertices() != 0) {
-        // A result was on display: its vertex count survived Reset, and "Reset" clears it.
-        Command7->setEnabled(true);
-    } else {
-        Command2->setEnabled(false);
+    const FamilyChosen chosen = family_chosen(Index == 0, session.vertices());
+    if (chosen.run) {
+        Command2->setEnabled(*chosen.run);
+        if (*chosen.run)
+            Command2->SetFocus();
     }
+    if (chosen.reset)
+        Command7->setEnabled(*chosen.reset);
     session.set_vertices(node_count_of(static_cast<ModelFamily>(Index)));
     Picture1->setMousePointer(pointer::kArrow);
 }
