@@ -173,26 +173,6 @@ TEST(NoiseFit, RecoversPhiAndTauOnLongSeries)
     }
 }
 
-TEST(NoiseFit, ANearPersistenceReachesTheSameMaximum)
-{
-    // Searched first around `near` (true, far below, far above, or the white end): the same
-    // maximum as the whole range gives, the far ones through the whole range after all.
-    std::vector<double> x{0.0};
-    std::mt19937_64 gaps(3);
-    while (x.size() < 300)
-        x.push_back(x.back() + 0.05 + 1.9 * std::uniform_real_distribution<double>()(gaps));
-    for (const double tau : {0.3, 2.0, 20.0}) {
-        std::mt19937_64 random(5);
-        const std::vector<double> e = simulate_noise(x, {0.0, 1.0, 0.0, tau, 2}, {}, random);
-        const NoiseFit whole = fit_noise(x, e);
-        for (const double near : {tau, tau / 100.0, tau * 100.0, 1e-9}) {
-            const NoiseFit fit = fit_noise(x, e, {}, NoiseModel::Ar1, near);
-            EXPECT_NEAR(fit.log_likelihood, whole.log_likelihood, 1e-6) << tau << " " << near;
-            EXPECT_NEAR(*fit.tau / *whole.tau, 1.0, 1e-3) << tau << " " << near;
-        }
-    }
-}
-
 TEST(NoiseFit, SimulatedNoiseIsStationaryFromTheFirstPoint)
 {
     for (const std::optional<double> tau : {std::optional<double>(), std::optional(2.0)}) {

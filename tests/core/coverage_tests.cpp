@@ -18,17 +18,34 @@ namespace {
 struct Kind {
     ModelFamily family;
     std::vector<double> x, y;  // the true polyline: vertices' x as shares of the span, their y
-    bool ar1 = false;          // AR(1) noise on x (correlation 0.6 over one spacing), else white
+    double phi = 0.0;          // the noise's correlation over one mean spacing (0: white)
     bool uneven = false;       // gaps drawn from 0.4..1.6, else x = 0, 1, ...
 };
 
-double polyline(const Kind& kind, double share)
+// A series of `kind` over x = 0..points-1 (even) or its span (uneven), noise of sd `sd`: a
+// continuous-time AR(1) of correlation phi^gap between neighbours.
+std::pair<std::vector<double>, std::vector<double>> series_of(const Kind& kind, int points,
+                                                              double sd, std::mt19937_64& random)
 {
-    for (std::size_t k = 0; k + 1 < kind.x.size(); ++k)
-        if (share <= kind.x[k + 1])
-            return kind.y[k] + (kind.y[k + 1] - kind.y[k]) * (share - kind.x[k]) /
-                                   (kind.x[k + 1] - kind.x[k]);
-    return kind.y.back();
+    std::normal_distribution<double> normal;
+    std::uniform_real_distribution<double> gap(0.4, 1.6);
+    std::vector<double> x(static_cast<std::size_t>(points)), y(x.size());
+    for (std::size_t i = 1; i < x.size(); ++i)
+        x[i] = x[i - 1] + (kind.uneven ? gap(random) : 1.0);
+    const double scale = (points - 1) / x.back();
+    double e = 0.0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        x[i] *= scale;
+        const double a = i > 0 ? std::pow(kind.phi, x[i] - x[i - 1]) : 0.0;
+        e = a * e + std::sqrt(1.0 - a * a) * normal(random);
+        const double share = x[i] / (points - 1);
+        std::size_t k = 0;
+        while (k + 2 < kind.x.size() && share > kind.x[k + 1])
+            ++k;
+        y[i] = kind.y[k] + (kind.y[k + 1] - kind.y[k]) * (share - kind.x[k]) /
+                               (kind.x[k + 1] - kind.x[k]) + sd * e;
+    }
+    return {x, y};
 }
 
 TEST(Intervals, HoldTheTrueBreakPointsAsOftenAsTheirLevelSays)
@@ -36,33 +53,18 @@ TEST(Intervals, HoldTheTrueBreakPointsAsOftenAsTheirLevelSays)
     constexpr int kSeries = 150, kPoints = 60;
     using F = ModelFamily;
     for (const Kind& kind : {Kind{F::SimpleRamp, {0, 0.4, 0.6, 1}, {0, 0, 1, 1}},
-                             Kind{F::SimpleRamp, {0, 0.4, 0.6, 1}, {0, 0, 1, 1}, true, true},
+                             Kind{F::SimpleRamp, {0, 0.4, 0.6, 1}, {0, 0, 1, 1}, 0.6, true},
                              Kind{F::AsymmetricEvent, {0, 0.3, 0.45, 0.7, 1}, {0, 0, 1, 0, 0}},
                              Kind{F::SymmetricEvent, {0, 0.3, 0.5, 0.7, 1}, {0, 0, 1, 0, 0},
-                                  false, true}}) {
+                                  0.0, true}}) {
         const std::string name = std::string(family_caption(kind.family)) +
-                                  (kind.ar1 ? ", AR(1)" : ", white") +
+                                  (kind.phi > 0.0 ? ", AR(1)" : ", white") +
                                   (kind.uneven ? ", uneven" : ", even");
         const FamilyShape shape = family_shape(kind.family, 0);
         std::mt19937_64 random(11);
-        std::normal_distribution<double> normal;
-        std::uniform_real_distribution<double> gap(0.4, 1.6);
-        const double span = kPoints - 1, tau = -1.0 / std::log(0.6);
         std::vector<int> held(7, 0);
-        int fitted = 0;
         for (int s = 0; s < kSeries; ++s) {
-            std::vector<double> x(kPoints), y(kPoints);
-            for (std::size_t i = 1; i < x.size(); ++i)
-                x[i] = x[i - 1] + (kind.uneven ? gap(random) : 1.0);
-            const double scale = span / x.back();
-            for (double& v : x)
-                v *= scale;
-            double e = 0.0;
-            for (std::size_t i = 0; i < x.size(); ++i) {
-                const double a = kind.ar1 && i > 0 ? std::exp(-(x[i] - x[i - 1]) / tau) : 0.0;
-                e = a * e + std::sqrt(1.0 - a * a) * normal(random);
-                y[i] = polyline(kind, x[i] / span) + 0.15 * e;
-            }
+            const auto [x, y] = series_of(kind, kPoints, 0.15, random);
             FitRequest request;
             request.family = kind.family;
             request.searches = {{"4", "300", false}};
@@ -72,48 +74,34 @@ TEST(Intervals, HoldTheTrueBreakPointsAsOftenAsTheirLevelSays)
             control.threads = 2;
             const FitRecord record = fit_series(import_data_arrays(x, y), request, "", control);
             ASSERT_EQ(record.code, kExitSuccess) << name << ": " << record.reason;
-            ++fitted;
             for (int v : shape.moved) {
                 const Range& in = record.found->refined->intervals->x[static_cast<std::size_t>(v)];
-                const double truth = kind.x[static_cast<std::size_t>(v - 1)] * span;
+                const double truth = kind.x[static_cast<std::size_t>(v - 1)] * (kPoints - 1);
                 held[static_cast<std::size_t>(v)] += in.lo <= truth && truth <= in.hi;
             }
         }
         // Three binomial standard errors about the level.
-        const double bound = 3.0 * std::sqrt(0.9 * 0.1 / fitted);
-        for (int v : shape.moved) {
-            const double share = static_cast<double>(held[static_cast<std::size_t>(v)]) / fitted;
-            EXPECT_NEAR(share, 0.9, bound) << name << ", X" << v;
-        }
+        for (int v : shape.moved)
+            EXPECT_NEAR(static_cast<double>(held[static_cast<std::size_t>(v)]) / kSeries, 0.9,
+                        3.0 * std::sqrt(0.9 * 0.1 / kSeries))
+                << name << ", X" << v;
     }
 }
 
 TEST(ResidualNoise, FindsThePersistenceTheFitLeavesShorter)
 {
     // The residuals' own likelihood takes phi = 0.6 for about 0.52 on 120 points.
-    struct Case {
-        const char* name;
-        bool uneven;
-        double phi;  // over one mean spacing
-    };
-    for (const Case& c : {Case{"even x", false, 0.6}, Case{"uneven x", true, 0.6},
-                          Case{"white", false, 0.0}}) {
+    using F = ModelFamily;
+    for (const Kind& ramp : {Kind{F::SimpleRamp, {0, 0.4, 0.6, 1}, {0, 0, 1, 1}, 0.6, false},
+                             Kind{F::SimpleRamp, {0, 0.4, 0.6, 1}, {0, 0, 1, 1}, 0.6, true},
+                             Kind{F::SimpleRamp, {0, 0.4, 0.6, 1}, {0, 0, 1, 1}, 0.0, false}}) {
+        const std::string name = (ramp.phi > 0.0 ? "AR(1)" : "white") +
+                                 std::string(ramp.uneven ? ", uneven" : ", even");
         std::mt19937_64 random(5);
-        std::normal_distribution<double> normal;
-        std::uniform_real_distribution<double> gap(0.4, 1.6);
-        const Kind ramp{ModelFamily::SimpleRamp, {0, 0.4, 0.6, 1}, {0, 0, 1, 1}};
-        constexpr int kSeries = 200, kPoints = 120;
+        constexpr int kSeries = 200;
         double phi = 0.0, variance = 0.0;
         for (int s = 0; s < kSeries; ++s) {
-            std::vector<double> x(kPoints), y(kPoints);
-            for (std::size_t i = 1; i < x.size(); ++i)
-                x[i] = x[i - 1] + (c.uneven ? gap(random) : 1.0);
-            double e = 0.0;
-            for (std::size_t i = 0; i < x.size(); ++i) {
-                const double a = i > 0 ? std::pow(c.phi, x[i] - x[i - 1]) : 0.0;
-                e = a * e + std::sqrt(1.0 - a * a) * normal(random);
-                y[i] = polyline(ramp, x[i] / x.back()) + 0.2 * e;
-            }
+            const auto [x, y] = series_of(ramp, 120, 0.2, random);
             FitRequest request;
             request.searches = {{"4", "300", false}};
             request.refine = true;
@@ -121,18 +109,17 @@ TEST(ResidualNoise, FindsThePersistenceTheFitLeavesShorter)
             JobControl control;
             control.kept = &kept;
             fit_series(import_data_arrays(x, y), request, "", control);
-            ASSERT_TRUE(kept) << c.name;
-            const auto noise = refine::residual_noise(kept->crop, ModelFamily::SimpleRamp,
-                                                      kept->refined.model);
-            ASSERT_TRUE(noise) << c.name;
-            EXPECT_EQ(noise->tau.has_value(), c.uneven) << c.name;
+            ASSERT_TRUE(kept) << name;
+            const auto noise = refine::residual_noise(kept->crop, F::SimpleRamp, kept->refined.model);
+            ASSERT_TRUE(noise) << name;
+            EXPECT_EQ(noise->tau.has_value(), ramp.uneven) << name;
             phi += noise->phi;
             // The noise's variance is 0.04: its innovations' on even x.
             variance += noise->tau ? noise->variance
                                    : noise->variance / (1.0 - noise->phi * noise->phi);
         }
-        EXPECT_NEAR(phi / kSeries, c.phi, 0.025) << c.name;
-        EXPECT_NEAR(variance / kSeries, 0.04, 0.004) << c.name;
+        EXPECT_NEAR(phi / kSeries, ramp.phi, 0.025) << name;
+        EXPECT_NEAR(variance / kSeries, 0.04, 0.004) << name;
     }
 }
 

@@ -96,22 +96,40 @@ TEST(Lags, APairWithAKnownLagAndNoNoiseGivesThatLag)
     }
 }
 
+// Each series fitted as fit_lags fits it, its bootstrap drawing blocks of `blocks` (0: its own).
+std::vector<std::optional<KeptFit>> kept_fits(const std::vector<CheckedImport>& imports,
+                                              FitRequest asked,
+                                              const std::vector<std::size_t>& blocks = {0, 0})
+{
+    std::vector<std::optional<KeptFit>> kept(imports.size());
+    JobControl control;
+    control.threads = 2;
+    for (std::size_t s = 0; s < imports.size(); ++s) {
+        control.kept = &kept[s];
+        asked.block_length = blocks[s];
+        fit_series(imports[s], asked, "", control);
+    }
+    return kept;
+}
+
+// The kept fits as joint_replicates takes them, with their own bootstrap's replicates or none.
+std::vector<refine::JointSeries> joint_of(const std::vector<std::optional<KeptFit>>& kept, bool own)
+{
+    std::vector<refine::JointSeries> series;
+    for (const auto& fit : kept)
+        series.push_back({&fit->crop, &fit->refined, fit->settings,
+                          own ? std::span(fit->replicates) : std::span<const std::optional<refine::Replicate>>()});
+    return series;
+}
+
 // The correlation of the two series' replicate plateaus (Y1): shared draws carry the noise's.
 double plateau_correlation(const LagRecord& record, const std::vector<double>& x_a,
                            const std::vector<double>& a, const std::vector<double>& x_b,
                            const std::vector<double>& b)
 {
-    std::vector<std::optional<KeptFit>> kept(2);
-    JobControl control;
-    control.threads = 2;
-    FitRequest asked = record.request;
-    const std::vector<CheckedImport> imports{import_data_arrays(x_a, a), import_data_arrays(x_b, b)};
-    std::vector<refine::JointSeries> series;
-    for (std::size_t s = 0; s < 2; ++s) {
-        control.kept = &kept[s];
-        fit_series(imports[s], asked, "", control);
-        series.push_back({&kept[s]->crop, &kept[s]->refined, kept[s]->settings});
-    }
+    const auto kept = kept_fits({import_data_arrays(x_a, a), import_data_arrays(x_b, b)},
+                                record.request);
+    const auto series = joint_of(kept, false);
     const refine::JointReplicates joint = refine::joint_replicates(series);
     std::vector<double> p, q;
     for (std::size_t r = 0; r < joint.replicates[0].size(); ++r)
@@ -168,21 +186,13 @@ TEST(Lags, JointResamplingKeepsTheCorrelationGivenToTheNoise)
     }
 }
 
-// The models of replicates b of every series, none where no model was found.
-std::vector<std::optional<Model>> models(const std::vector<std::optional<refine::Replicate>>& all)
-{
-    std::vector<std::optional<Model>> out;
-    for (const auto& r : all)
-        out.push_back(r ? std::optional(r->model) : std::nullopt);
-    return out;
-}
-
+// Whether two series' replicates are the same models, none where none was found.
 bool same(const std::vector<std::optional<refine::Replicate>>& p,
           const std::vector<std::optional<refine::Replicate>>& q)
 {
-    const auto a = models(p), b = models(q);
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& m, const auto& n) {
-        return m.has_value() == n.has_value() && (!m || (m->x == n->x && m->y == n->y));
+    return std::equal(p.begin(), p.end(), q.begin(), q.end(), [](const auto& m, const auto& n) {
+        return m.has_value() == n.has_value() &&
+               (!m || (m->model.x == n->model.x && m->model.y == n->model.y));
     });
 }
 
@@ -198,29 +208,9 @@ TEST(Lags, SeriesOnEvenXMakeTheLagsReplicatesWithTheirOwn)
     }
     const std::vector<CheckedImport> imports{import_data_arrays(x, ramp(x, 70.0, e_a)),
                                              import_data_arrays(x, ramp(x, 80.0, e_b))};
-    const auto kept_fits = [&](FitRequest asked, const std::vector<std::size_t>& blocks) {
-        std::vector<std::optional<KeptFit>> kept(2);
-        JobControl control;
-        control.threads = 2;
-        for (std::size_t s = 0; s < 2; ++s) {
-            control.kept = &kept[s];
-            asked.block_length = blocks[s];
-            fit_series(imports[s], asked, "", control);
-        }
-        return kept;
-    };
-    const auto joint_of = [](const std::vector<std::optional<KeptFit>>& kept, bool own) {
-        std::vector<refine::JointSeries> series;
-        for (const auto& fit : kept)
-            series.push_back({&fit->crop, &fit->refined, fit->settings, {}});
-        if (own)
-            for (std::size_t s = 0; s < kept.size(); ++s)
-                series[s].own = kept[s]->replicates;
-        return series;
-    };
     FitRequest asked = request(30);
     asked.refine = true;
-    const auto own_blocks = kept_fits(asked, {0, 0});
+    const auto own_blocks = kept_fits(imports, asked);
     const std::vector<std::size_t> shared = refine::shared_block_lengths(joint_of(own_blocks, false));
     ASSERT_EQ(shared.size(), 2u);
     ASSERT_EQ(shared[0], shared[1]);
@@ -233,7 +223,7 @@ TEST(Lags, SeriesOnEvenXMakeTheLagsReplicatesWithTheirOwn)
     for (const Case& c : {Case{"the group's blocks", shared, {true, true}},
                           // a draws shorter blocks alone: made again for the lags
                           Case{"their own blocks", {0, 0}, {false, true}}}) {
-        const auto kept = kept_fits(asked, c.blocks);
+        const auto kept = kept_fits(imports, asked, c.blocks);
         const auto with_own = joint_of(kept, true), without = joint_of(kept, false);
         const refine::JointReplicates taken = refine::joint_replicates(with_own),
                                       made = refine::joint_replicates(without);

@@ -227,7 +227,7 @@ Profile ou_profile(std::span<const double> x, std::span<const double> residuals,
 }
 
 NoiseFit fit_noise(std::span<const double> x, std::span<const double> residuals,
-                   std::span<const double> sigma, NoiseModel model, std::optional<double> near)
+                   std::span<const double> sigma, NoiseModel model)
 {
     if (x.size() != residuals.size())
         throw std::invalid_argument("x and residuals: one each per point");
@@ -260,17 +260,7 @@ NoiseFit fit_noise(std::span<const double> x, std::span<const double> residuals,
     const double lo = std::log(g.least) - 3.0, hi = std::log(g.mean) + 8.0;
     const int steps = std::max(4, static_cast<int>(std::ceil(hi - lo)));
     const auto likelihood = [&](double t) { return ou_at(s, g, std::exp(t)).log_likelihood; };
-    std::optional<double> u;
-    if (near && *near > 0.0) {  // steps of 1 within 2 of ln near, kept unless it ends at an edge
-        const double centre = std::clamp(std::log(*near), lo, hi);
-        const double from = std::max(lo, centre - 2.0), to = std::min(hi, centre + 2.0);
-        const double at = maximise(likelihood, from, to, 4, 1e-4).first;
-        if ((at > from + 1e-3 || from == lo) && (at < to - 1e-3 || to == hi))
-            u = at;
-    }
-    if (!u)
-        u = maximise(likelihood, lo, hi, steps, 1e-4).first;
-    const double tau = std::exp(*u);
+    const double tau = std::exp(maximise(likelihood, lo, hi, steps, 1e-4).first);
     const Profile p = ou_at(s, g, tau);
     fit.log_likelihood = p.log_likelihood;
     fit.variance = p.variance;

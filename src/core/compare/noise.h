@@ -41,12 +41,9 @@ struct NoiseFit {
 
 // The noise model's maximum likelihood for `residuals` at `x` (sizes equal; sigma empty or of
 // the same size, every sigma_i > 0, else std::invalid_argument). O(n) on even x; on uneven x
-// O(n) for each of a few dozen likelihood evaluations, half as many with `near`: a persistence
-// the answer is expected close to (a bootstrap replicate's, its original's), searched around
-// first; the whole range still when the best lies at an edge of that search.
+// O(n) for each of a few dozen likelihood evaluations.
 NoiseFit fit_noise(std::span<const double> x, std::span<const double> residuals,
-                   std::span<const double> sigma = {}, NoiseModel model = NoiseModel::Ar1,
-                   std::optional<double> near = std::nullopt);
+                   std::span<const double> sigma = {}, NoiseModel model = NoiseModel::Ar1);
 
 // The AR(1) log-likelihood at a given coefficient, with sigma^2 at its maximum for it.
 struct Profile {
