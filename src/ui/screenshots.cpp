@@ -46,12 +46,17 @@ void type_into(TextField* field, const QString& keys)
     QTest::keyClicks(field, keys);
 }
 
-bool save(frmMain& w, const QString& file)
+bool save(const QImage& image, const QString& file)
 {
-    if (w.grab().toImage().save(file, "PNG"))
+    if (image.save(file, "PNG"))
         return true;
     std::fprintf(stderr, "tolvenar-screenshots: cannot write %s\n", qPrintable(file));
     return false;
+}
+
+bool save(frmMain& w, const QString& file)
+{
+    return save(w.grab().toImage(), file);
 }
 
 // The right edge of the crop window out to 600 min, then the whole window to 300..900.
@@ -161,10 +166,7 @@ bool save_with_table(frmMain& w, QWidget& table, const QString& file)
     painter.drawImage(0, 0, window);
     painter.drawImage(0, window.height(), list);
     painter.end();
-    if (both.save(file, "PNG"))
-        return true;
-    std::fprintf(stderr, "tolvenar-screenshots: cannot write %s\n", qPrintable(file));
-    return false;
+    return save(both, file);
 }
 
 // "Find events…" on 50,000 years of ten-year means with a dozen ramps in red noise: the events
