@@ -6,15 +6,15 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
 constexpr int kRows = 1'000'000;
 
-tolvenar::EngineState million_row_state(bool ascending)
+tolvenar::DataTable million_row_table(bool ascending)
 {
-    tolvenar::EngineState state;
-    tolvenar::DataTable& table = state.data;
+    tolvenar::DataTable table;
     table.DataX.reserve(kRows + 2);
     table.DataY.reserve(kRows + 2);
     table.DataX.push_back(tolvenar::Cell::empty());
@@ -29,60 +29,64 @@ tolvenar::EngineState million_row_state(bool ascending)
     table.DataY.push_back(tolvenar::Cell::empty());
     table.DataCount = kRows;
     tolvenar::note_x_order(table);
-    return state;
+    return table;
 }
 
 // A 10,000-point window in the middle of the series (the crop's 32767-point limit allows it).
 constexpr float kLeft = 5000.0f;
 constexpr float kWidth = 100.0f;
 
-void crop_once(tolvenar::EngineState& state, bool plain)
+// The rows under the window, then its vertical extent: what the window does on a drag.
+std::int32_t crop_once(const tolvenar::DataTable& table, bool plain)
 {
-    tolvenar::extract_crop(state, kLeft, kWidth);
+    const tolvenar::CropRows rows = tolvenar::crop_rows(table, kLeft, kWidth);
+    float min_y = 0.0f, max_y = 0.0f;
     const auto no_drawing = [](float, float, float, float) {};
     if (plain)
-        tolvenar::measure_crop_linear(state.data, kLeft, kWidth, state.CropMinY, state.CropMaxY,
-                                      no_drawing);
+        tolvenar::measure_crop_linear(table, kLeft, kWidth, min_y, max_y, no_drawing);
     else
-        tolvenar::measure_crop(state.data, kLeft, kWidth, state.CropMinY, state.CropMaxY,
-                               no_drawing);
-    benchmark::DoNotOptimize(state.CropMaxY);
+        tolvenar::measure_crop(table, kLeft, kWidth, min_y, max_y, no_drawing);
+    benchmark::DoNotOptimize(max_y);
+    return rows.count;
 }
 
 void BM_CropAscending(benchmark::State& run)
 {
-    tolvenar::EngineState state = million_row_state(true);
+    const tolvenar::DataTable table = million_row_table(true);
+    std::int32_t count = 0;
     for (auto _ : run)
-        crop_once(state, false);
-    run.counters["points"] = state.CropCount;
+        count = crop_once(table, false);
+    run.counters["points"] = count;
 }
 BENCHMARK(BM_CropAscending)->Unit(benchmark::kMicrosecond);
 
 void BM_CropPlainLoops(benchmark::State& run)
 {
-    tolvenar::EngineState state = million_row_state(true);
-    state.data.x_ascending = false;
+    tolvenar::DataTable table = million_row_table(true);
+    table.x_ascending = false;
+    std::int32_t count = 0;
     for (auto _ : run)
-        crop_once(state, true);
-    run.counters["points"] = state.CropCount;
+        count = crop_once(table, true);
+    run.counters["points"] = count;
 }
 BENCHMARK(BM_CropPlainLoops)->Unit(benchmark::kMicrosecond);
 
 void BM_CropNotAscending(benchmark::State& run)
 {
-    tolvenar::EngineState state = million_row_state(false);
+    const tolvenar::DataTable table = million_row_table(false);
+    std::int32_t count = 0;
     for (auto _ : run)
-        crop_once(state, false);
-    run.counters["points"] = state.CropCount;
+        count = crop_once(table, false);
+    run.counters["points"] = count;
 }
 BENCHMARK(BM_CropNotAscending)->Unit(benchmark::kMicrosecond);
 
 void BM_NoteXOrder(benchmark::State& run)
 {
-    tolvenar::EngineState state = million_row_state(true);
+    tolvenar::DataTable table = million_row_table(true);
     for (auto _ : run) {
-        tolvenar::note_x_order(state.data);
-        benchmark::DoNotOptimize(state.data.x_ascending);
+        tolvenar::note_x_order(table);
+        benchmark::DoNotOptimize(table.x_ascending);
     }
 }
 BENCHMARK(BM_NoteXOrder)->Unit(benchmark::kMicrosecond);

@@ -98,7 +98,7 @@ void BM_Bootstrap200(benchmark::State& bench)
     std::vector<refine::Model> bests;
     const EngineState s = searched(ModelFamily::SimpleRamp, n, bests);
     const refine::RefinedFit fit = refine::refine_fit(
-        s, {ModelFamily::SimpleRamp, false, {s.BestOfBestX, s.BestOfBestY}, bests});
+        fit_crop(s), {ModelFamily::SimpleRamp, false, {s.BestOfBestX, s.BestOfBestY}, bests});
     refine::BootstrapSettings settings;
     settings.scale_left = 0.01f;
     settings.scale_width = 0.01f * static_cast<float>(n - 1);
