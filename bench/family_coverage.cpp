@@ -16,8 +16,8 @@
 //
 // Prints a row per cell (family, noise, spacing), resampling and break point: for each method
 // the coverage (its standard error is at most 1 point at 1,000 series) and the median width;
-// then the estimates' spread, the intervals tolvenar-fit gives (symmetric studentized) cut at
-// the crop's edge or not determined, and the seconds per series.
+// then the estimates' spread, the intervals tolvenar-fit gives cut at the crop's edge or not
+// determined, and the seconds per series.
 #include "core/job/fit_job.h"
 #include "core/model/family.h"
 #include "core/refine/bootstrap.h"
@@ -71,13 +71,18 @@ double polyline(const Truth& truth, double share)
     return truth.y.back();
 }
 
-// The interval methods compared: the bootstrap's own, and the symmetric studentized one with
-// each replicate's standard error floored at the estimate's (a replicate in another basin, whose
-// own curvature is sharp, then counts by its distance alone).
-constexpr int kMethods = 5;
-const char* const kMethodNames[kMethods] = {"symmetric stud. (tolvenar-fit)", "percentile",
+// The interval methods compared: the one tolvenar-fit chooses (chosen_method), the bootstrap's
+// others, and the symmetric studentized one with each replicate's standard error floored at the
+// estimate's (a replicate in another basin, whose own curvature is sharp, then counts by its
+// distance alone). Then three ways of choosing between the symmetric studentized and the
+// percentile interval per break point, on either resampling: the percentile where the
+// estimate's standard error and the replicates' sd differ by more than 1.5 times, or where the
+// studentized is over 1.3 times as wide; and the span of both.
+constexpr int kMethods = 9;
+const char* const kMethodNames[kMethods] = {"as tolvenar-fit", "symmetric stud.", "percentile",
                                             "studentized", "bias-corrected",
-                                            "symmetric, floored"};
+                                            "symmetric, floored", "pct where se/sd off 1.5",
+                                            "pct where 1.3 wider", "span of both"};
 
 refine::Interval interval_by(int method, const refine::BootstrapResult& boot, double estimate,
                              std::size_t v, double level)
@@ -88,11 +93,29 @@ refine::Interval interval_by(int method, const refine::BootstrapResult& boot, do
         if (r) {
             values.push_back(r->model.x[v]);
             const double own = r->errors ? r->errors->x[v] : 0.0;
-            errors.push_back(method == 4 && own > 0.0 ? std::max(own, error) : own);
+            errors.push_back(method == 5 && own > 0.0 ? std::max(own, error) : own);
         }
     using M = refine::IntervalMethod;
-    const M kinds[kMethods] = {M::Symmetric, M::Percentile, M::Studentized, M::BiasCorrected,
-                               M::Symmetric};
+    if (method == 0 || method >= 6) {
+        const refine::Interval sym = refine::bootstrap_interval(values, estimate, level, M::Symmetric, errors, error);
+        const refine::Interval pct = refine::bootstrap_interval(values, estimate, level, M::Percentile);
+        if (method == 8)
+            return {std::min(sym.lo, pct.lo), std::max(sym.hi, pct.hi)};
+        if (method == 7)
+            return sym.hi - sym.lo > 1.3 * (pct.hi - pct.lo) ? pct : sym;
+        double m = 0.0, q = 0.0;
+        for (double v : values)
+            m += v;
+        m /= static_cast<double>(std::max<std::size_t>(values.size(), 1));
+        for (double v : values)
+            q += (v - m) * (v - m);
+        const double sd = std::sqrt(q / static_cast<double>(std::max<std::size_t>(values.size(), 2) - 1));
+        if (method == 0)
+            return refine::chosen_method(boot.resampling, true, error, sd) == M::Percentile ? pct : sym;
+        return error > 1.5 * sd || sd > 1.5 * error ? pct : sym;
+    }
+    const M kinds[6] = {M::Symmetric, M::Symmetric, M::Percentile, M::Studentized,
+                        M::BiasCorrected, M::Symmetric};
     return refine::bootstrap_interval(std::move(values), estimate, level, kinds[method], errors,
                                       error);
 }
@@ -263,7 +286,10 @@ int main(int argc, char** argv)
     for (const char* name : kMethodNames)
         std::printf(" %s: holds it / median width |", name);
     std::printf(" sd of the estimate | cut at an edge | not determined | s/series |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+    std::printf("|---|---|---|---|---|---|");
+    for (int m = 0; m < kMethods; ++m)
+        std::printf("---|");
+    std::printf("---|---|---|---|\n");
     std::uint64_t cell = 0;
     for (const Truth& truth : truths()) {
         const auto name = std::string(family_row(truth.family).short_name);

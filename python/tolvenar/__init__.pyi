@@ -42,6 +42,8 @@ class Bootstrap(Record):
     level: float
     seed: int
     block_length: int
+    percentile: str  # "x2, x3": the intervals that are the replicates' percentiles, where any
+    reach: str  # "x5 edge": the intervals cut at their possible range, where any
     x: _X  # shape (6, 2): [lo, hi] of each vertex
     y: npt.NDArray[np.float64]
     duration: npt.NDArray[np.float64]  # [lo, hi], "Simple ramp" alone

@@ -657,6 +657,7 @@ TEST(Bootstrap, IntervalMethodsTable)
         const Interval i = bootstrap_interval(values, r.estimate, 0.9, r.method, errors, 4.0);
         EXPECT_NEAR(i.lo, r.lo, 1e-9) << static_cast<int>(r.method);
         EXPECT_NEAR(i.hi, r.hi, 1e-9) << static_cast<int>(r.method);
+        EXPECT_EQ(i.method, r.method);
     }
     // Two replicates make an interval of their own: the percentiles, or their t values'.
     const std::vector<double> two{1, 3};
@@ -675,7 +676,21 @@ TEST(Bootstrap, IntervalMethodsTable)
             const Interval i = bootstrap_interval(values, 40, 0.9, method, each, estimate_error);
             EXPECT_NEAR(i.lo, 5.9, 1e-9) << static_cast<int>(method);
             EXPECT_NEAR(i.hi, 94.1, 1e-9) << static_cast<int>(method);
+            EXPECT_EQ(i.method, IntervalMethod::Percentile);
         }
+    // The method a value's interval is made by: the percentiles of AR(1) replicates for a break
+    // point whose standard error and replicates' spread disagree, else symmetric studentized.
+    using R = Resampling;
+    struct Choice { R resampling; bool break_point; double error, spread; IntervalMethod method; };
+    for (const Choice& c : {Choice{R::Ar1, true, 1.0, 1.0, IntervalMethod::Symmetric},
+                            Choice{R::Ar1, true, 1.5, 1.0, IntervalMethod::Symmetric},
+                            Choice{R::Ar1, true, 1.0, 1.5, IntervalMethod::Symmetric},
+                            Choice{R::Ar1, true, 1.6, 1.0, IntervalMethod::Percentile},
+                            Choice{R::Ar1, true, 1.0, 1.6, IntervalMethod::Percentile},
+                            Choice{R::Ar1, false, 3.0, 1.0, IntervalMethod::Symmetric},
+                            Choice{R::Blocks, true, 3.0, 1.0, IntervalMethod::Symmetric}})
+        EXPECT_EQ(chosen_method(c.resampling, c.break_point, c.error, c.spread), c.method)
+            << static_cast<int>(c.resampling) << c.break_point << " " << c.error << " " << c.spread;
 }
 
 // The band spans the curves of the replicates that found a model, from two of them on.

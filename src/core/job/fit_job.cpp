@@ -154,11 +154,13 @@ Intervals intervals_of(const refine::BootstrapResult& boot, const IntervalReques
     intervals.seed = request.seed;
     intervals.block_length = boot.block_length;
     for (std::size_t k = 1; k <= 6; ++k) {
-        intervals.x[k] = {boot.x[k].lo, boot.x[k].hi, boot.x[k].reach};
-        intervals.y[k] = {y_origin + boot.y[k].lo, y_origin + boot.y[k].hi, boot.y[k].reach};
+        intervals.x[k] = {boot.x[k].lo, boot.x[k].hi, boot.x[k].reach, boot.x[k].method};
+        intervals.y[k] = {y_origin + boot.y[k].lo, y_origin + boot.y[k].hi, boot.y[k].reach,
+                          boot.y[k].method};
     }
     if (boot.measure)
-        intervals.measure = Range{boot.measure->lo, boot.measure->hi, boot.measure->reach};
+        intervals.measure =
+            Range{boot.measure->lo, boot.measure->hi, boot.measure->reach, boot.measure->method};
     return intervals;
 }
 

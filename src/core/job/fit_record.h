@@ -34,6 +34,7 @@ struct Range {
     double lo = 0.0;
     double hi = 0.0;
     refine::Reach reach = refine::Reach::Held;
+    refine::IntervalMethod method = refine::IntervalMethod::Symmetric;
 };
 
 // The bootstrap's intervals of the refined model's values.

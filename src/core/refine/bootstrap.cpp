@@ -47,6 +47,18 @@ double quantile(const std::vector<double>& sorted, double p)
     return sorted[i] + (h - static_cast<double>(i)) * (sorted[i + 1] - sorted[i]);
 }
 
+// The standard deviation of the values; 0 for fewer than two.
+double spread_of(const std::vector<double>& values)
+{
+    if (values.size() < 2)
+        return 0.0;
+    const double mean = std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
+    double squares = 0.0;
+    for (const double v : values)
+        squares += (v - mean) * (v - mean);
+    return std::sqrt(squares / static_cast<double>(values.size() - 1));
+}
+
 bool stopped(const std::atomic<bool>* stop)
 {
     return stop && stop->load(std::memory_order_relaxed);
@@ -376,26 +388,27 @@ Interval bootstrap_interval(std::vector<double> values, double estimate, double 
                     v = std::abs(v);
                 std::sort(t.begin(), t.end());
                 const double half = quantile(t, level) * error;
-                return {estimate - half, estimate + half};
+                return {estimate - half, estimate + half, Reach::Held, method};
             }
             std::sort(t.begin(), t.end());
             const double tail = (1.0 - level) / 2.0;
-            return {estimate - quantile(t, 1.0 - tail) * error, estimate - quantile(t, tail) * error};
+            return {estimate - quantile(t, 1.0 - tail) * error, estimate - quantile(t, tail) * error,
+                    Reach::Held, method};
         }
         // No standard errors to studentize with (a break point no point pins down, a fit too
         // short for its noise): the replicates' own spread, not a width of nothing.
         method = IntervalMethod::Percentile;
     }
     if (values.size() < 2)
-        return {estimate, estimate};
+        return {estimate, estimate, Reach::Held, method};
     std::sort(values.begin(), values.end());
     const double tail = (1.0 - level) / 2.0;
     switch (method) {
     case IntervalMethod::Percentile:
-        return {quantile(values, tail), quantile(values, 1.0 - tail)};
+        return {quantile(values, tail), quantile(values, 1.0 - tail), Reach::Held, method};
     case IntervalMethod::Basic:
         return {2.0 * estimate - quantile(values, 1.0 - tail),
-                2.0 * estimate - quantile(values, tail)};
+                2.0 * estimate - quantile(values, tail), Reach::Held, method};
     case IntervalMethod::BiasCorrected: {
         // The share of replicates below the estimate (ties half) measures the median bias;
         // the percentile points move by twice its normal score.
@@ -406,7 +419,7 @@ Interval bootstrap_interval(std::vector<double> values, double estimate, double 
         const double z0 = normal_quantile(share);
         const double z = normal_quantile(1.0 - tail);
         return {quantile(values, normal_cdf(2.0 * z0 - z)),
-                quantile(values, normal_cdf(2.0 * z0 + z))};
+                quantile(values, normal_cdf(2.0 * z0 + z)), Reach::Held, method};
     }
     case IntervalMethod::Studentized:
     case IntervalMethod::Symmetric:
@@ -429,7 +442,7 @@ const char* reach_name(Reach reach)
 Interval held_within(Interval raw, double lo, double hi, bool free_and_varying)
 {
     if (free_and_varying && !(raw.hi > raw.lo))
-        return {raw.lo, raw.hi, Reach::Undetermined};
+        return {raw.lo, raw.hi, Reach::Undetermined, raw.method};
     const bool below = raw.lo < lo, above = raw.hi > hi;
     if (below)
         raw.lo = lo;
@@ -439,8 +452,15 @@ Interval held_within(Interval raw, double lo, double hi, bool free_and_varying)
     return raw;
 }
 
+IntervalMethod chosen_method(Resampling resampling, bool break_point, double error, double spread)
+{
+    const bool agree = error <= kAgreement * spread && spread <= kAgreement * error;
+    return resampling == Resampling::Ar1 && break_point && !agree ? IntervalMethod::Percentile
+                                                                  : IntervalMethod::Symmetric;
+}
+
 BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
-                          const BootstrapSettings& settings, IntervalMethod method)
+                          const BootstrapSettings& settings, std::optional<IntervalMethod> method)
 {
     BootstrapResult result;
     const auto n = static_cast<std::size_t>(crop.points());
@@ -472,7 +492,7 @@ BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
 
     result.errors = resampler.errors(crop, settings.family, fit.model);
     // value_of gives a replicate's value and standard error; error is the estimate's.
-    const auto interval_of = [&](auto value_of, double estimate, double error) {
+    const auto interval_of = [&](auto value_of, double estimate, double error, bool break_point) {
         std::vector<double> values, errors;
         for (const auto& r : result.replicates)
             if (r)
@@ -480,8 +500,9 @@ BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
                     values.push_back(v->first);
                     errors.push_back(v->second);
                 }
-        return bootstrap_interval(std::move(values), estimate, settings.level, method, errors,
-                                  error);
+        const IntervalMethod by =
+            method ? *method : chosen_method(result.resampling, break_point, error, spread_of(values));
+        return bootstrap_interval(std::move(values), estimate, settings.level, by, errors, error);
     };
     using Value = std::optional<std::pair<double, double>>;
     const auto error_of = [](const std::optional<StandardErrors>& e, auto pick) {
@@ -494,12 +515,12 @@ BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
             [&](const Replicate& r) {
                 return Value({r.model.x[v], error_of(r.errors, x_error)});
             },
-            fit.model.x[v], error_of(result.errors, x_error));
+            fit.model.x[v], error_of(result.errors, x_error), true);
         result.y[v] = interval_of(
             [&](const Replicate& r) {
                 return Value({r.model.y[v], error_of(r.errors, y_error)});
             },
-            fit.model.y[v], error_of(result.errors, y_error));
+            fit.model.y[v], error_of(result.errors, y_error), false);
     }
     if (fit.measure) {
         const auto m_error = [](const StandardErrors& e) { return e.measure.value_or(0.0f); };
@@ -507,7 +528,7 @@ BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
             [&](const Replicate& r) {
                 return r.measure ? Value({*r.measure, error_of(r.errors, m_error)}) : Value();
             },
-            *fit.measure, error_of(result.errors, m_error));
+            *fit.measure, error_of(result.errors, m_error), true);
     }
     // Each interval within what the crop allows: break points between its first and last
     // vertex, a duration up to its width, a symmetry index from 0 to 1; levels unbounded.

@@ -60,6 +60,16 @@ struct BootstrapSettings {
 // the same with |value - estimate|, an interval centred on the estimate.
 enum class IntervalMethod { Percentile, Basic, BiasCorrected, Studentized, Symmetric };
 
+// The method of a value's interval unless one is asked, from the estimate's standard error
+// `error` and the replicates' standard deviation `spread`. Symmetric studentized, except for a
+// break point (or the measure) of replicates drawn from an AR(1) whose error and spread differ
+// by more than kAgreement times: then the replicates' percentiles. Such replicates spread as
+// the estimates do, while the curvature of a break point the data place loosely is no scale
+// they share; blocks of rows keep only part of persistent noise's spread, which the
+// studentizing restores, and levels are linear in the data.
+inline constexpr double kAgreement = 1.5;
+IntervalMethod chosen_method(Resampling resampling, bool break_point, double error, double spread);
+
 // How far the data hold an interval. A break point cannot lie outside the crop, nor a duration
 // beyond its width: an interval that would reach past them is cut at them and says so.
 enum class Reach {
@@ -73,6 +83,7 @@ struct Interval {
     double lo = 0.0;
     double hi = 0.0;
     Reach reach = Reach::Held;
+    IntervalMethod method = IntervalMethod::Symmetric;  // the one it was made by
 };
 
 // "held", "edge", "whole" or "undetermined", as the record writes a reach.
@@ -104,11 +115,11 @@ struct BootstrapResult {
 };
 
 // The bootstrap of `fit` over `crop` (its vertices and manual boxes as the original search had
-// them). Intervals by `method` at settings.level from the replicates that found a model; with
-// fewer than two, every interval is the estimate itself.
+// them). Intervals by `method` (none: each by chosen_method) at settings.level from the
+// replicates that found a model; with fewer than two, every interval is the estimate itself.
 BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
                           const BootstrapSettings& settings,
-                          IntervalMethod method = IntervalMethod::Symmetric);
+                          std::optional<IntervalMethod> method = std::nullopt);
 
 // Replicates of several refined fits made together, for differences between their values: each
 // series' settings as its own bootstrap takes them (the replicate count, seed, threads and stop
@@ -152,7 +163,8 @@ Band curve_band(const BootstrapResult& result, double level, double left, double
 
 // The interval of `values` (replicates of a statistic) around `estimate` at `level`.
 // Studentized: `errors` are the replicates' standard errors (pairs with one of 0 are left out)
-// and `error` the estimate's; the others ignore them.
+// and `error` the estimate's; the others ignore them. Its method says how it was made: the
+// percentiles where there was nothing to studentize with.
 Interval bootstrap_interval(std::vector<double> values, double estimate, double level,
                             IntervalMethod method, const std::vector<double>& errors = {},
                             double error = 0.0);

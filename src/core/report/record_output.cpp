@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <cstdio>
 
 namespace tolvenar {
@@ -85,13 +86,15 @@ Json range_of(const Range& range, double origin = 0.0, const XForm& form = {})
     return Json::array({x_value(lo, form, exact(lo)), x_value(hi, form, exact(hi))});
 }
 
-// "x2 edge, y3 undetermined": the intervals that are not held inside their range; "" for none.
-std::string reach_text(const Intervals& in)
+// The intervals `said` has a word for, each named with it: "x2 edge, y3 undetermined"; "" for
+// none.
+template <typename Said>
+std::string intervals_text(const Intervals& in, Said said)
 {
     std::string text;
     const auto add = [&](const std::string& name, const Range& range) {
-        if (range.reach != refine::Reach::Held)
-            text += (text.empty() ? "" : ", ") + name + " " + refine::reach_name(range.reach);
+        if (const std::optional<std::string> word = said(range))
+            text += (text.empty() ? "" : ", ") + name + *word;
     };
     for (std::size_t k = 1; k <= 6; ++k) {
         add("x" + std::to_string(k), in.x[k]);
@@ -100,6 +103,27 @@ std::string reach_text(const Intervals& in)
     if (in.measure)
         add("measure", *in.measure);
     return text;
+}
+
+// "x2 edge, y3 undetermined": the intervals that are not held inside their range.
+std::string reach_text(const Intervals& in)
+{
+    return intervals_text(in, [](const Range& range) -> std::optional<std::string> {
+        if (range.reach == refine::Reach::Held)
+            return std::nullopt;
+        return " " + std::string(refine::reach_name(range.reach));
+    });
+}
+
+// "x2, x4": the intervals read off the replicates' percentiles (the others are symmetric
+// studentized).
+std::string percentile_text(const Intervals& in)
+{
+    return intervals_text(in, [](const Range& range) -> std::optional<std::string> {
+        if (range.method != refine::IntervalMethod::Percentile)
+            return std::nullopt;
+        return "";
+    });
 }
 
 // "refined" and "bootstrap": the measure under its own name, x in data x.
@@ -130,6 +154,8 @@ void add_refined(Json& object, const FoundModel& found, ModelFamily family)
               {"y", std::move(ys)}};
     if (in.measure)
         boot[measure] = range_of(*in.measure);
+    if (const std::string percentile = percentile_text(in); !percentile.empty())
+        boot["percentile"] = percentile;
     if (const std::string reach = reach_text(in); !reach.empty())
         boot["reach"] = reach;
     object["bootstrap"] = std::move(boot);

@@ -342,8 +342,11 @@ std::vector<IntervalLine> FitSession::interval_lines(ModelFamily family,
     const auto add = [&](std::string name, std::string estimate, const refine::Interval& range,
                          const auto& text) {
         const bool shown = range.reach != refine::Reach::Undetermined;
+        std::string note = reach_note(range.reach);
+        if (shown && range.method == refine::IntervalMethod::Percentile)
+            note += (note.empty() ? "" : "; ") + std::string(kPercentileNote);
         lines.push_back({std::move(name), std::move(estimate), shown ? text(range.lo) : "",
-                         shown ? text(range.hi) : "", reach_note(range.reach)});
+                         shown ? text(range.hi) : "", std::move(note)});
     };
     const auto y_text = [&](double y) { return rounded_text(fit.y_origin + y, 2); };
     for (std::size_t i = 1; i <= 6; ++i) {

@@ -74,8 +74,11 @@ struct IntervalLine {
     std::string estimate;
     std::string lo;  // both empty: not determined (note says why)
     std::string hi;
-    std::string note;  // why an interval is cut at its range or missing; empty when held
+    std::string note;  // why an interval is cut at its range or missing, and how it was made
 };
+
+// The note of an interval read off the replicates' percentiles rather than studentized.
+inline constexpr const char* kPercentileNote = "the replicates' percentiles";
 
 // The note of an interval's reach: "" when held.
 std::string reach_note(refine::Reach reach);
