@@ -234,6 +234,7 @@ TEST(Optimum, NewtonStepsReachTheBoxsOwnMinimum)
          [&](P p) { return sq(p[0] - 0.2) + sq(p[1] - 0.5) + sq(p[2] + 0.3) + 0.3 * p[0] * p[1]; },
          {0.5, 0.5, 0.5}, {0.125 / 0.9775, 0.5 - 0.15 * 0.125 / 0.9775, 0.0}},
         {"a floor", [&](P p) { return sq(p[0] + p[1] - 1.0); }, {0.1, 0.2}, {}},
+        {"flat: no step that does not lower it", [](P) { return 1.0; }, {0.25}, {0.25}},
     };
     for (const Row& row : rows) {
         const BoxMinimum end = newton_in_box(row.f, row.start);
@@ -724,20 +725,23 @@ TEST(Bootstrap, IntervalsStayInsideTheirPossibleRange)
         y.push_back((i > 20 ? 0.05 : 0.0) + std::sin(i * 2.1));
     }
     EngineState s = test::state_over(t, y);
-    s.NodeCount = node_count_of(ModelFamily::SimpleRamp);
-    const RefinedFit fit = refine_fit(fit_crop(s), {ModelFamily::SimpleRamp, false,
-                                                    searched(s, ModelFamily::SimpleRamp, 2), {}});
-    BootstrapSettings settings{ModelFamily::SimpleRamp, false, 2, 200, 0.0f, 39.0f, 60, 0.9, 7, 1};
-    for (const IntervalMethod method : {IntervalMethod::Studentized, IntervalMethod::Basic}) {
-        const BootstrapResult got = bootstrap(fit_crop(s), fit, settings, method);
-        for (int k : {2, 3}) {
-            EXPECT_GE(got.x[k].lo, 0.0) << k;
-            EXPECT_LE(got.x[k].hi, 39.0) << k;
-            EXPECT_NE(got.x[k].reach, Reach::Undetermined) << k;
+    using F = ModelFamily;
+    for (const auto& [family, moved] :
+         {std::pair{F::SimpleRamp, std::vector{2, 3}}, {F::SymmetricEvent, {2, 3, 4}}}) {
+        s.NodeCount = node_count_of(family);  // the event's x3 lies midway between its x2 and x4
+        const RefinedFit fit = refine_fit(fit_crop(s), {family, false, searched(s, family, 2), {}});
+        BootstrapSettings settings{family, false, 2, 200, 0.0f, 39.0f, 60, 0.9, 7, 1};
+        for (const IntervalMethod method : {IntervalMethod::Studentized, IntervalMethod::Basic}) {
+            const BootstrapResult got = bootstrap(fit_crop(s), fit, settings, method);
+            for (int k : moved) {
+                EXPECT_GE(got.x[k].lo, fit.model.x[1]) << k;
+                EXPECT_LE(got.x[k].hi, fit.model.x[6]) << k;
+                EXPECT_NE(got.x[k].reach, Reach::Undetermined) << k;
+            }
+            EXPECT_EQ(got.measure.has_value(), family == F::SimpleRamp);
+            EXPECT_GE(got.measure.value_or(Interval{0, 0}).lo, 0.0);
+            EXPECT_LE(got.measure.value_or(Interval{0, 0}).hi, 39.0);
         }
-        ASSERT_TRUE(got.measure);
-        EXPECT_GE(got.measure->lo, 0.0);
-        EXPECT_LE(got.measure->hi, 39.0);
     }
 }
 
