@@ -467,9 +467,9 @@ TEST(Refine, EveryFamilysFitAndErrorsAsReviewed)
          " | 1.11446 0 0.0868743 0.0729035 -1"
          " | 1.11591 0 0.0826695 0.0912854 -1"},
         {ModelFamily::ManualConstraint,
-         "22.0259151 0.787652791 x 0 60 89.0971375 119 119"
-         " | 2.20773 0 0.128456 0.0777961 -1"
-         " | 3.05994 0 0.188426 0.0747999 -1"},
+         "8.89932537 0.920122504 x 0 35 49.4552345 88.304657 113"
+         " | 1.09675 3.44274 0.0925089 0.0755404 -1"
+         " | 1.05511 3.48685 0.0882211 0.0856988 -1"},
         {ModelFamily::EventWithDuration,
          "9.03056335 0.918892741 x 2.5 35.3676109 49.1596031 82 84.6666946"
          " | 1.01723 1.72306 0.0330745 0.0872523 -1"
@@ -479,10 +479,10 @@ TEST(Refine, EveryFamilysFitAndErrorsAsReviewed)
         std::vector<double> y;
         EngineState s = series_of(kCases[3], 3, y);
         s.NodeCount = node_count_of(family);
-        if (family == ModelFamily::ManualConstraint) {  // four boxes across the event
-            s.NodeCount = 4;
+        if (family == ModelFamily::ManualConstraint) {  // six boxes across the event
+            s.NodeCount = 6;
             for (std::size_t k = 1; k <= 6; ++k) {
-                const float at = std::min(static_cast<float>(k - 1) * 40.0f, 119.0f);
+                const float at = std::min(static_cast<float>(k - 1) * 24.0f, 119.0f);
                 s.ManXMin[k] = at, s.ManXMax[k] = std::min(at + 20.0f, 119.0f);
                 s.ManYMin[k] = -1.0f, s.ManYMax[k] = 4.0f;
             }
