@@ -74,16 +74,6 @@ TEST(CompareCommand, TheComparisonThenTheChosenFamilysReportOrNoEvent)
               std::string::npos) << row;
 }
 
-TEST(CompareCommand, RefusesAModelOfItsOwnAndLevelsOutOfRange)
-{
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--compare", "--model", "ramp"}, {"--alpha", "1"}, {"--alpha", "0"},
-             {"--test-replicates", "-1"}, {"--test-replicates", "1e3"}}) {
-        const auto [code, said] = run(args);
-        EXPECT_EQ(code, kExitRefused) << args[0] << " " << said;
-    }
-}
-
 // A series read with a sigma column is weighted by the sigma of the rows cropped.
 TEST(CompareCommand, WeighsByTheCroppedRowsSigma)
 {

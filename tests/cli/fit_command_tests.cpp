@@ -332,7 +332,34 @@ TEST(FitCommand, RefusalsExitWithOneLineNamingTheReason)
         {{"--runs=", kStep}, refused, "--runs needs a whole number, not \"\""},
         {{"--trials", "1e3", kStep}, refused, "--trials needs a whole number, not \"1e3\""},
         {{"--threads", "0", kStep}, refused, "--threads needs a whole number from 1 to 1024"},
-        {{"--threads=+2", kStep}, refused, "--threads needs a whole number from 1 to 1024, not"}};
+        {{"--threads=+2", kStep}, refused, "--threads needs a whole number from 1 to 1024, not"},
+        // The comparison's and the refinement's options.
+        {{"--compare", "--model", "ramp", kStep}, refused, "--compare chooses the model itself"},
+        {{"--alpha", "1", kStep}, refused, "--alpha needs a fraction between 0 and 1 (0.05"},
+        {{"--alpha", "0", kStep}, refused, "--alpha needs a fraction between 0 and 1"},
+        {{"--test-replicates", "-1", kStep}, refused, "--test-replicates needs a whole number from"},
+        {{"--test-replicates", "1e3", kStep}, refused, "--test-replicates needs a whole number,"},
+        {{"--bootstrap", "19", kStep}, refused, "--bootstrap needs a whole number from 20"},
+        {{"--bootstrap", "2.5", kStep}, refused, "--bootstrap needs a whole number, not \"2.5\""},
+        {{"--level", "1", kStep}, refused, "--level needs a fraction between 0 and 1 (0.9"},
+        {{"--level", "0", kStep}, refused, "--level needs a fraction between 0 and 1"},
+        {{"--level", "90%", kStep}, refused, "--level needs a number, not \"90%\""},
+        {{"--seed", "-1", kStep}, refused, "--seed needs a whole number from 0 to 4294967295"},
+        {{"--seed", "4294967296", kStep}, refused, "--seed needs a whole number from 0 to"},
+        {{"--refine=1", kStep}, refused, "refine was given a disallowed flag override"},
+        // The scan's options.
+        {{"--min-size", "3", kStep}, refused, "--min-size steers --scan: give --scan too"},
+        {{"--penalty", "3", kStep}, refused, "--penalty steers --scan: give --scan too"},
+        {{"--max-events", "3", kStep}, refused, "--max-events steers --scan: give --scan too"},
+        {{"--scan", "--compare", kStep}, refused, "--scan fits each event with --model: leave out"},
+        {{"--scan", "--plot", "a.png", kStep}, refused, "--plot draws one fit a file: leave it out"},
+        {{"--scan", "--penalty", "-1", kStep}, refused, "--penalty needs a number, 0 or more, not"},
+        {{"--scan", "--penalty", "1e999", kStep}, refused, "--penalty needs a number, 0 or more"},
+        {{"--scan", "--penalty", "nan", kStep}, refused, "--penalty needs a number, 0 or more"},
+        {{"--scan", "--min-size", "0", kStep}, refused, "--min-size needs a whole number from 1"},
+        {{"--scan", "--max-events", "two", kStep}, refused, "--max-events needs a whole number"},
+        {{"--scan", "--from", "400", "--to", "500", kStep}, refused,
+         "the crop window from 400 to 500 holds no data point"}};
     for (const Row& r : rows) {
         const Outcome run = fit(r.args);
         EXPECT_EQ(run.code, r.code) << r.message;
@@ -769,12 +796,18 @@ TEST(FitBatch, PictureHasAxesTitlesAndLegend)
     request.searches = {{"2", "50"}};
     request.refine = request.picture = true;
     request.bootstrap = 20;
+    request.from = Edge{100.0, "--from 100"};  // the data drawn up to a row beyond the crop
     const FitRecord record = fit_series(import_data_text(read(kStep)), request, kStep, {});
+    for (const auto& [x, y] : record.picture->lines.front().points)
+        EXPECT_GE(x, -0.5) << y;
     std::string areas;
     for (const plot::LegendEntry& entry : record.picture->legend)
         areas += entry.text + (entry.area ? " []|" : " -|");
     EXPECT_EQ(areas,
               "Data -|Best of best -|Refined -|90 % band []|90 % interval of a break point -|");
+    const auto& band = record.picture->shades.at(0).outline;  // the band's x there and back
+    for (std::size_t i = 0; i < band.size(); ++i)
+        EXPECT_EQ(band[i].first, band[band.size() - 1 - i].first) << i;
 }
 
 // The shortest text that reads back to the float; every finite float, whatever its bits.

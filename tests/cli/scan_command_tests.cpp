@@ -141,28 +141,5 @@ TEST(ScanCommand, SaysWhenNoEventStandsOut)
     EXPECT_NEAR(json_lines[0]["scan"]["noise_sd"].get<double>(), 1.0, 0.15);
 }
 
-TEST(ScanCommand, RefusesWhatTheScanCannotTake)
-{
-    const std::string step = kSource + "/examples/step_ramp.csv";
-    const std::vector<std::pair<std::vector<std::string>, std::string>> rows{
-        {{"--min-size", "3", step}, "--min-size steers --scan: give --scan too"},
-        {{"--penalty", "3", step}, "--penalty steers --scan: give --scan too"},
-        {{"--max-events", "3", step}, "--max-events steers --scan: give --scan too"},
-        {{"--scan", "--compare", step}, "--scan fits each event with --model: leave out"},
-        {{"--scan", "--plot", "a.png", step}, "--plot draws one fit a file: leave it out"},
-        {{"--scan", "--penalty", "-1", step}, "--penalty needs a number, 0 or more, not \"-1\""},
-        {{"--scan", "--penalty", "1e999", step}, "--penalty needs a number, 0 or more"},
-        {{"--scan", "--penalty", "nan", step}, "--penalty needs a number, 0 or more"},
-        {{"--scan", "--min-size", "0", step}, "--min-size"},
-        {{"--scan", "--max-events", "two", step}, "--max-events"},
-        {{"--scan", "--from", "400", "--to", "500", step}, "holds no data point"},
-    };
-    for (const auto& [args, message] : rows) {
-        const Outcome run = fit(args);
-        EXPECT_EQ(run.code, kExitRefused) << message;
-        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
-    }
-}
-
 }  // namespace
 }  // namespace tolvenar

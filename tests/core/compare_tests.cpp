@@ -107,6 +107,8 @@ TEST(NoiseLikelihood, EqualsTheMultivariateNormalDensityWithTheAr1Covariance)
             EXPECT_NEAR(fit_noise(c.x, r, c.sigma, NoiseModel::Independent).log_likelihood, ll, 1e-10);
     }
     EXPECT_THROW(ar1_profile(r, std::vector<double>(6, 0.0), 0.0), std::invalid_argument);
+    for (const std::vector<double>& e : {std::vector<double>{0.3, -1.1}, std::vector<double>(6, 0.0)})
+        EXPECT_EQ(fit_noise(range(e.size()), e, {}, NoiseModel::Ar1).phi, 0.0) << e.size();  // too few, none
 }
 
 TEST(NullModels, LikelihoodAicAndBicEqualClosedForms)
@@ -194,8 +196,9 @@ TEST(NoiseFit, EvenlySpacedWithinATenthOfAPercentOfTheMeanGap)
     struct Case { std::vector<double> x; bool even; };
     for (const Case& c : std::vector<Case>{{{5.0, 6.0, 7.0, 8.0}, true}, {{0.0, 1.0, 2.0009, 3.0}, true},
                                            {{0.0, 1.0, 2.0011, 3.0}, false}, {{0.0, 1.0, 1.0, 3.0}, false},
-                                           {{3.0, 2.0, 1.0}, true}, {{0.0, 1.0, 3.0}, false}})
-        EXPECT_EQ(evenly_spaced(c.x), c.even) << c.x[2];
+                                           {{3.0, 2.0, 1.0}, true}, {{0.0, 1.0, 3.0}, false},
+                                           {{0.0, 5.0}, true}})  // fewer than three: yes
+        EXPECT_EQ(evenly_spaced(c.x), c.even) << c.x.back();
 }
 
 TEST(Choice, LowestBicTiesGoToFewerParametersAndTheTestCanVetoAnEvent)

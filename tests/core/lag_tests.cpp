@@ -86,8 +86,7 @@ TEST(Lags, APairWithAKnownLagAndNoNoiseGivesThatLag)
             EXPECT_EQ(lag.to, "a");
             EXPECT_EQ(lag.lag, c.lag) << c.name;
             ASSERT_TRUE(lag.interval) << c.name;
-            EXPECT_EQ(lag.interval->lo, c.lag) << c.name;
-            EXPECT_EQ(lag.interval->hi, c.lag) << c.name;
+            EXPECT_EQ(std::pair(lag.interval->lo, lag.interval->hi), std::pair(c.lag, c.lag)) << c.name;
             EXPECT_EQ(lag.joint, !c.uneven_b) << c.name;
             EXPECT_EQ(lag.pairs, 20u) << c.name;
         }
@@ -312,11 +311,9 @@ TEST(CombineLags, GroupsEachSeriesAndBreakPointOverTheFiles)
                                               {lag("Ca", 3, -8.0), without, lag("Ca", 2, -10.0)}};
     const std::vector<CombinedRow> rows = combine_over_events(files, 0.9);
     ASSERT_EQ(rows.size(), 2u);  // a lag without an interval weighs nothing
-    EXPECT_EQ(rows[0].vertex, 2);
-    EXPECT_EQ(rows[0].combined.lag, -10.0);
-    EXPECT_EQ(rows[0].combined.events, 2u);
-    EXPECT_EQ(rows[1].vertex, 3);
-    EXPECT_EQ(rows[1].combined.lag, -8.0);
+    for (const auto& [row, vertex, lag, events] : {std::tuple{0, 2, -10.0, 2u}, {1, 3, -8.0, 2u}})
+        EXPECT_EQ(std::tuple(rows[row].vertex, rows[row].combined.lag, rows[row].combined.events),
+                  std::tuple(vertex, lag, events)) << vertex;
 }
 
 }  // namespace

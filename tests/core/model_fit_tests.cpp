@@ -292,8 +292,8 @@ INSTANTIATE_TEST_SUITE_P(Kernels, LaneKernel, ::testing::ValuesIn(lane_variants(
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The running sum against float(double(sum) + square) on sequences made to hit its edges:
-// squares of short mantissas (exact halfway cases), zeros, magnitudes from subnormal to beyond
-// the single range, jumps of whole binades.
+// squares of short mantissas (exact halfway cases), weighted ones (any double), zeros, magnitudes
+// from subnormal to beyond the single range, jumps of whole binades.
 TEST(SingleRunningSum, MatchesTheStraightforwardSum)
 {
     std::mt19937 engine(7);
@@ -305,7 +305,7 @@ TEST(SingleRunningSum, MatchesTheStraightforwardSum)
             const int bits = pick(1, 24);
             const auto mantissa = static_cast<float>(pick(1, (1 << bits) - 1));
             const float d = std::ldexp(mantissa, base + pick(-30, 6) - bits);
-            squares.push_back(pick(0, 20) == 0 ? 0.0 : static_cast<double>(d) * d);
+            squares.push_back(pick(0, 20) == 0 ? 0.0 : d * (d * (pick(0, 1) ? 1.0 : 0.7)));
         }
         float expected = 0.0f;
         for (const double square : squares)
@@ -319,6 +319,10 @@ TEST(SingleRunningSum, MatchesTheStraightforwardSum)
         if (!sum.overflowed())
             ASSERT_EQ(sum.value(), expected) << "sequence " << sequence;  // exactly: never NaN
     }
+    SingleRunningSum sum;  // a weighted square over half the sum's binade, its sum still in it
+    const double pair[] = {0x1.17a14ep+0, 0x1.55bea9ffffffep-1};
+    sum.add(pair, 2);
+    EXPECT_EQ(sum.value(), static_cast<float>(pair[0] + pair[1]));
 }
 
 }  // namespace

@@ -234,6 +234,7 @@ TEST(Optimum, NewtonStepsReachTheBoxsOwnMinimum)
          [&](P p) { return sq(p[0] - 0.2) + sq(p[1] - 0.5) + sq(p[2] + 0.3) + 0.3 * p[0] * p[1]; },
          {0.5, 0.5, 0.5}, {0.125 / 0.9775, 0.5 - 0.15 * 0.125 / 0.9775, 0.0}},
         {"a floor", [&](P p) { return sq(p[0] + p[1] - 1.0); }, {0.1, 0.2}, {}},
+        {"flat: no step that does not lower it", [](P) { return 1.0; }, {0.25}, {0.25}},
     };
     for (const Row& row : rows) {
         const BoxMinimum end = newton_in_box(row.f, row.start);
@@ -466,9 +467,9 @@ TEST(Refine, EveryFamilysFitAndErrorsAsReviewed)
          " | 1.11446 0 0.0868743 0.0729035 -1"
          " | 1.11591 0 0.0826695 0.0912854 -1"},
         {ModelFamily::ManualConstraint,
-         "22.0259151 0.787652791 x 0 60 89.0971375 119 119"
-         " | 2.20773 0 0.128456 0.0777961 -1"
-         " | 3.05994 0 0.188426 0.0747999 -1"},
+         "8.89932537 0.920122504 x 0 35 49.4552345 88.304657 113"
+         " | 1.09675 3.44274 0.0925089 0.0755404 -1"
+         " | 1.05511 3.48685 0.0882211 0.0856988 -1"},
         {ModelFamily::EventWithDuration,
          "9.03056335 0.918892741 x 2.5 35.3676109 49.1596031 82 84.6666946"
          " | 1.01723 1.72306 0.0330745 0.0872523 -1"
@@ -478,10 +479,10 @@ TEST(Refine, EveryFamilysFitAndErrorsAsReviewed)
         std::vector<double> y;
         EngineState s = series_of(kCases[3], 3, y);
         s.NodeCount = node_count_of(family);
-        if (family == ModelFamily::ManualConstraint) {  // four boxes across the event
-            s.NodeCount = 4;
+        if (family == ModelFamily::ManualConstraint) {  // six boxes across the event
+            s.NodeCount = 6;
             for (std::size_t k = 1; k <= 6; ++k) {
-                const float at = std::min(static_cast<float>(k - 1) * 40.0f, 119.0f);
+                const float at = std::min(static_cast<float>(k - 1) * 24.0f, 119.0f);
                 s.ManXMin[k] = at, s.ManXMax[k] = std::min(at + 20.0f, 119.0f);
                 s.ManYMin[k] = -1.0f, s.ManYMax[k] = 4.0f;
             }
@@ -739,20 +740,23 @@ TEST(Bootstrap, IntervalsStayInsideTheirPossibleRange)
         y.push_back((i > 20 ? 0.05 : 0.0) + std::sin(i * 2.1));
     }
     EngineState s = test::state_over(t, y);
-    s.NodeCount = node_count_of(ModelFamily::SimpleRamp);
-    const RefinedFit fit = refine_fit(fit_crop(s), {ModelFamily::SimpleRamp, false,
-                                                    searched(s, ModelFamily::SimpleRamp, 2), {}});
-    BootstrapSettings settings{ModelFamily::SimpleRamp, false, 2, 200, 0.0f, 39.0f, 60, 0.9, 7, 1};
-    for (const IntervalMethod method : {IntervalMethod::Studentized, IntervalMethod::Basic}) {
-        const BootstrapResult got = bootstrap(fit_crop(s), fit, settings, method);
-        for (int k : {2, 3}) {
-            EXPECT_GE(got.x[k].lo, 0.0) << k;
-            EXPECT_LE(got.x[k].hi, 39.0) << k;
-            EXPECT_NE(got.x[k].reach, Reach::Undetermined) << k;
+    using F = ModelFamily;
+    for (const auto& [family, moved] :
+         {std::pair{F::SimpleRamp, std::vector{2, 3}}, {F::SymmetricEvent, {2, 3, 4}}}) {
+        s.NodeCount = node_count_of(family);  // the event's x3 lies midway between its x2 and x4
+        const RefinedFit fit = refine_fit(fit_crop(s), {family, false, searched(s, family, 2), {}});
+        BootstrapSettings settings{family, false, 2, 200, 0.0f, 39.0f, 60, 0.9, 7, 1};
+        for (const IntervalMethod method : {IntervalMethod::Studentized, IntervalMethod::Basic}) {
+            const BootstrapResult got = bootstrap(fit_crop(s), fit, settings, method);
+            for (int k : moved) {
+                EXPECT_GE(got.x[k].lo, fit.model.x[1]) << k;
+                EXPECT_LE(got.x[k].hi, fit.model.x[6]) << k;
+                EXPECT_NE(got.x[k].reach, Reach::Undetermined) << k;
+            }
+            EXPECT_EQ(got.measure.has_value(), family == F::SimpleRamp);
+            EXPECT_GE(got.measure.value_or(Interval{0, 0}).lo, 0.0);
+            EXPECT_LE(got.measure.value_or(Interval{0, 0}).hi, 39.0);
         }
-        ASSERT_TRUE(got.measure);
-        EXPECT_GE(got.measure->lo, 0.0);
-        EXPECT_LE(got.measure->hi, 39.0);
     }
 }
 

@@ -71,11 +71,11 @@ TEST(NumberText, IsTheShortestGeneralForm)
     for (const auto& [value, text] : singles)
         EXPECT_EQ(number_text(value), text);
     EXPECT_EQ(number_text(kNaN), "NaN");
-    // Rounded first, a single on its own binary value and to its seven digits.
-    EXPECT_EQ(rounded_text(123456.79, 2), "123456.79");
-    EXPECT_EQ(rounded_text(0.375f, 2), "0.38");
-    EXPECT_EQ(rounded_text(5.4f, 2), "5.4");  // 5.4f lies above 5.4, still 5.4
-    EXPECT_EQ(rounded_text(123456.79f, 2), "123456.8");
+    // Rounded first, a single on its own binary value (5.4f lies above 5.4) and to its 7 digits.
+    for (const auto& [got, text] : {std::pair{rounded_text(123456.79, 2), "123456.79"},
+                                    {rounded_text(0.375f, 2), "0.38"}, {rounded_text(5.4f, 2), "5.4"},
+                                    {rounded_text(123456.79f, 2), "123456.8"}})
+        EXPECT_EQ(got, text);
 }
 
 TEST(CheckedConversion, RoundsHalfEvenAndRaisesWhereTheRuntimeDoes)

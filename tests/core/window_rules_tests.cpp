@@ -158,10 +158,8 @@ TEST(VerticalRangeRule, TieFlipAndZeroExtent)
     EXPECT_EQ(fault_of([] { range_tie("1e999", "1e999", false); }), FaultKind::Overflow);
 
     struct Scale { double top, bottom; std::optional<std::pair<float, float>> want; };
-    for (const Scale c : std::vector<Scale>{{20, 0, {{20.0f, -20.0f}}},
-                                            {0, 7, {{0.0f, 7.0f}}},
-                                            {20, 2.5, {{20.0f, -17.5f}}},
-                                            {5, 5, None},
+    for (const Scale c : std::vector<Scale>{{20, 0, {{20.0f, -20.0f}}}, {0, 7, {{0.0f, 7.0f}}},
+                                            {20, 2.5, {{20.0f, -17.5f}}}, {5, 5, None},
                                             {1e-50, 0, None}}) {
         const auto scale = vertical_scale(c.top, c.bottom);
         EXPECT_EQ(scale ? std::optional(std::pair(scale->top, scale->height)) : None, c.want)
@@ -181,12 +179,9 @@ BoxLimits symmetric_boxes()
     BoxLimits s;  // x min, x max, y min, y max of boxes 1..6
     const float boxes[6][4] = {{150, 150, 11, 12}, {200, 240, 11, 12}, {280, 320, 17, 19},
                                {340, 380, 11, 12}, {450, 450, 11, 12}, {450, 450, 11, 12}};
-    for (std::size_t k = 1; k <= 6; ++k) {
-        s.xmin[k] = boxes[k - 1][0];
-        s.xmax[k] = boxes[k - 1][1];
-        s.ymin[k] = boxes[k - 1][2];
-        s.ymax[k] = boxes[k - 1][3];
-    }
+    for (std::size_t k = 1; k <= 6; ++k)
+        std::tie(s.xmin[k], s.xmax[k], s.ymin[k], s.ymax[k]) =
+            std::tie(boxes[k - 1][0], boxes[k - 1][1], boxes[k - 1][2], boxes[k - 1][3]);
     return s;
 }
 

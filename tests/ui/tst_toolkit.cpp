@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the handlers rely on from the toolkit, and a message box that always closes.
+#include "ui/toolkit/drawing_record.h"
 #include "window_fixture.h"
 
 #include <QAbstractButton>
@@ -39,6 +40,7 @@ private slots:
     void scaleWrites();
     void persistClearAndLines_data();
     void persistClearAndLines();
+    void drawingRecordJoinsContinuingLines();
     void messageBox_data();
     void messageBox();
     void buttonKeys_data();
@@ -249,6 +251,20 @@ void ToolkitTest::persistClearAndLines()
     plot.setBackColor(kGreen);  // erases the persisted picture too
     plot.Cls();
     QCOMPARE(count_pixels(plot, kGreen), 200 * 100);
+}
+
+// A line joins the last one's polyline only where it goes on from its end, in its scale.
+void ToolkitTest::drawingRecordJoinsContinuingLines()
+{
+    DrawingRecord record;
+    const DrawnScale one, other{0, 0, 2, 2};
+    for (const auto& [scale, from, to] : {std::tuple{one, 0.0f, 1.0f}, {one, 1.0f, 2.0f},
+                                          {other, 2.0f, 3.0f}, {other, 5.0f, 6.0f}})
+        record.line(scale, {from, from}, {to, to}, kRed, 1);
+    QList<std::uint32_t> counts;
+    for (const Stroke& stroke : record.strokes())
+        counts.push_back(stroke.count);
+    QCOMPARE(counts, (QList<std::uint32_t>{3, 2, 2}));
 }
 
 void ToolkitTest::messageBox_data()
