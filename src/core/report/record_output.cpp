@@ -116,11 +116,11 @@ std::string reach_text(const Intervals& in)
 }
 
 // "x2, x4": the intervals read off the replicates' percentiles (the others are symmetric
-// studentized).
+// studentized; a fixed vertex's, of no width, is neither).
 std::string percentile_text(const Intervals& in)
 {
     return intervals_text(in, [](const Range& range) -> std::optional<std::string> {
-        if (range.method != refine::IntervalMethod::Percentile)
+        if (range.method != refine::IntervalMethod::Percentile || !(range.hi > range.lo))
             return std::nullopt;
         return "";
     });
