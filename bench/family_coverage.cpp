@@ -84,6 +84,17 @@ const char* const kMethodNames[kMethods] = {"as tolvenar-fit", "symmetric stud."
                                             "symmetric, floored", "pct where se/sd off 1.5",
                                             "pct where 1.3 wider", "span of both"};
 
+double sd_of(const std::vector<double>& v)
+{
+    double m = 0.0, s = 0.0;
+    for (double x : v)
+        m += x;
+    m /= static_cast<double>(std::max<std::size_t>(v.size(), 1));
+    for (double x : v)
+        s += (x - m) * (x - m);
+    return v.size() < 2 ? 0.0 : std::sqrt(s / static_cast<double>(v.size() - 1));
+}
+
 refine::Interval interval_by(int method, const refine::BootstrapResult& boot, double estimate,
                              std::size_t v, double level)
 {
@@ -97,19 +108,14 @@ refine::Interval interval_by(int method, const refine::BootstrapResult& boot, do
         }
     using M = refine::IntervalMethod;
     if (method == 0 || method >= 6) {
-        const refine::Interval sym = refine::bootstrap_interval(values, estimate, level, M::Symmetric, errors, error);
+        const refine::Interval sym =
+            refine::bootstrap_interval(values, estimate, level, M::Symmetric, errors, error);
         const refine::Interval pct = refine::bootstrap_interval(values, estimate, level, M::Percentile);
         if (method == 8)
             return {std::min(sym.lo, pct.lo), std::max(sym.hi, pct.hi)};
         if (method == 7)
             return sym.hi - sym.lo > 1.3 * (pct.hi - pct.lo) ? pct : sym;
-        double m = 0.0, q = 0.0;
-        for (double v : values)
-            m += v;
-        m /= static_cast<double>(std::max<std::size_t>(values.size(), 1));
-        for (double v : values)
-            q += (v - m) * (v - m);
-        const double sd = std::sqrt(q / static_cast<double>(std::max<std::size_t>(values.size(), 2) - 1));
+        const double sd = sd_of(values);
         if (method == 0)
             return refine::chosen_method(boot.resampling, true, error, sd) == M::Percentile ? pct : sym;
         return error > 1.5 * sd || sd > 1.5 * error ? pct : sym;
@@ -135,17 +141,6 @@ double median(std::vector<double> v)
         return 0.0;
     std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
     return v[v.size() / 2];
-}
-
-double sd_of(const std::vector<double>& v)
-{
-    double m = 0.0, s = 0.0;
-    for (double x : v)
-        m += x;
-    m /= static_cast<double>(std::max<std::size_t>(v.size(), 1));
-    for (double x : v)
-        s += (x - m) * (x - m);
-    return v.size() < 2 ? 0.0 : std::sqrt(s / static_cast<double>(v.size() - 1));
 }
 
 void run_cell(const Truth& truth, bool ar1, bool uneven, const Options& o, std::uint64_t cell)
