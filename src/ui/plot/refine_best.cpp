@@ -46,6 +46,19 @@ void show_interval_tips(frmMain& w, const std::vector<IntervalLine>& lines, doub
     }
 }
 
+// The footer's line naming the values whose intervals are the replicates' percentiles (the
+// rest studentized); empty when there are none.
+QString percentile_line(const std::vector<IntervalLine>& lines)
+{
+    QStringList names;
+    for (const IntervalLine& line : lines)
+        if (line.note.find(kPercentileNote) != std::string::npos)
+            names << QString::fromStdString(line.name);
+    if (names.isEmpty())
+        return {};
+    return QStringLiteral("\n%1: the replicates' percentiles").arg(names.join(QStringLiteral(", ")));
+}
+
 // The refined fit on display: " Best fitting ", the plot (with the band when there is one),
 // the tooltips and the table.
 void show_refined(frmMain& w, ModelFamily family)
@@ -76,6 +89,7 @@ void show_refined(frmMain& w, ModelFamily family)
                    .arg(asked)
                    .arg(resampling)
                    .arg(w.IntervalChoice.seed);
+    note += percentile_line(lines);
     w.frmIntervals->showLines(lines, w.IntervalChoice.level, note);
     w.frmIntervals->show();
     w.frmIntervals->raise();
