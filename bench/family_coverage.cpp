@@ -5,8 +5,8 @@
 // (break points at fixed shares of the span, an event of height 1) plus noise of sd `sd`,
 // white or a continuous-time AR(1) whose correlation over one mean spacing is 0.6. Each is
 // fitted as `tolvenar-fit --model FAMILY --refine` fits it (the default searches, refined) and
-// bootstrapped with B replicates as --bootstrap B makes them (moving blocks on even x, AR(1)
-// noise on x on uneven x) and, on even x, with AR(1) noise on x too; the 90 % intervals of every
+// bootstrapped with B replicates as --bootstrap B makes them (AR(1) noise on x) and, on even x,
+// with moving blocks of rows too (what --bootstrap drew there before); the 90 % intervals of every
 // break point the family moves are checked against the truth, by each interval method from the
 // same replicates.
 //
@@ -150,10 +150,10 @@ void run_cell(const Truth& truth, bool ar1, bool uneven, const Options& o, std::
     if (shape.midway)
         vertices.push_back(3);
     std::sort(vertices.begin(), vertices.end());
-    // Blocks (or AR(1) on uneven x), then AR(1) on even x.
+    // As --bootstrap makes them (AR(1) noise on x), then on even x moving blocks of rows.
     const std::vector<refine::Resampling> resamplings =
         uneven ? std::vector{refine::Resampling::Automatic}
-               : std::vector{refine::Resampling::Automatic, refine::Resampling::Ar1};
+               : std::vector{refine::Resampling::Automatic, refine::Resampling::Blocks};
     std::vector<Tally> tallies(resamplings.size());
     for (Tally& t : tallies) {
         t.covered.assign(vertices.size(), {});
@@ -231,7 +231,7 @@ void run_cell(const Truth& truth, bool ar1, bool uneven, const Options& o, std::
             std::printf("| %s | %s | %s | %s | X%d | %d |",
                         std::string(family_caption(truth.family)).c_str(), ar1 ? "AR(1)" : "white",
                         uneven ? "uneven" : "even",
-                        !uneven && resamplings[r] == refine::Resampling::Ar1 ? "AR(1) on x"
+                        resamplings[r] == refine::Resampling::Blocks ? "blocks of rows"
                                                                             : "as --bootstrap",
                         vertices[k], t.fitted);
             for (int m = 0; m < kMethods; ++m)

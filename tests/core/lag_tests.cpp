@@ -106,6 +106,7 @@ std::vector<std::optional<KeptFit>> kept_fits(const std::vector<CheckedImport>& 
     for (std::size_t s = 0; s < imports.size(); ++s) {
         control.kept = &kept[s];
         asked.block_length = blocks[s];
+        asked.shared_rows = true;  // as fit_lags asks
         fit_series(imports[s], asked, "", control);
     }
     return kept;

@@ -221,9 +221,9 @@ TEST(UnevenBootstrap, Ar1ErrorsAreTheSandwichOfTheFittedNoise)
     EXPECT_FALSE(refine::ar1_standard_errors(fit_crop(four), ModelFamily::SimpleRamp, ramp));
 }
 
-// On uneven x the replicates' noise is the residuals' AR(1) on x, whatever the thread count;
-// on even x the blocks stay.
-TEST(UnevenBootstrap, DrawsTheResidualsAr1OnUnevenX)
+// The replicates' noise is the residuals' AR(1), on x where x is uneven, whatever the thread
+// count; series drawn together take blocks of rows on even x.
+TEST(UnevenBootstrap, DrawsTheResidualsAr1OnAnyX)
 {
     std::vector<double> even(80);
     std::iota(even.begin(), even.end(), 0.0);
@@ -241,9 +241,12 @@ TEST(UnevenBootstrap, DrawsTheResidualsAr1OnUnevenX)
                                            static_cast<float>(t.back()), 30, 0.9, 7, 1};
         const refine::BootstrapResult one = refine::bootstrap(fit_crop(s), fit, settings);
         settings.threads = 2;
-        settings.resampling = uneven ? refine::Resampling::Ar1 : refine::Resampling::Blocks;
+        settings.resampling = refine::Resampling::Ar1;
         const refine::BootstrapResult two = refine::bootstrap(fit_crop(s), fit, settings);
         EXPECT_EQ(one.resampling, settings.resampling);
+        settings.resampling = refine::Resampling::RowsOnEvenX;
+        EXPECT_EQ(refine::bootstrap(fit_crop(s), fit, settings).resampling,
+                  uneven ? refine::Resampling::Ar1 : refine::Resampling::Blocks);
         EXPECT_EQ(one.persistence.has_value(), uneven);
         if (uneven) {
             EXPECT_GT(*one.persistence, 0.1);  // of the order of the noise's 1.5

@@ -194,10 +194,17 @@ private slots:
         QVERIFY(json.contains("\"refined\"") && json.contains("\"bootstrap\""));
         QCOMPARE(json, printed("--json"));
         // The table's footer names the intervals the record reads off the percentiles.
-        const std::string named =
+        const std::string listed =
             nlohmann::json::parse(json.toStdString())["bootstrap"].value("percentile", "");
-        QCOMPARE(w.frmIntervals->Note->text().section(QLatin1Char('\n'), 1).toLower(),
-                 QString::fromStdString(named.empty() ? "" : named + ": the replicates' percentiles"));
+        QStringList named = QString::fromStdString(listed).split(QStringLiteral(", "), Qt::SkipEmptyParts);
+        const std::string_view caption = measure_names(family_row(family).measure).caption;
+        for (QString& name : named)
+            name = name == QStringLiteral("measure")
+                       ? QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()))
+                       : name.toUpper();
+        QCOMPARE(w.frmIntervals->Note->text().section(QLatin1Char('\n'), 1),
+                 named.isEmpty() ? QString()
+                                 : named.join(QStringLiteral(", ")) + QStringLiteral(": the replicates' percentiles"));
 #ifdef TOLVENAR_PYTHON
         // fit() on the file's rows, its record with the file's name: the same members, each
         // number the same double.

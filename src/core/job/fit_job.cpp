@@ -528,6 +528,8 @@ FitRecord fit_series(const CheckedImport& imported, const FitRequest& request,
             steps.searches.clear();
             steps.refine = true;
             IntervalRequest intervals;
+            if (request.shared_rows)
+                intervals.resampling = refine::Resampling::RowsOnEvenX;
             if (request.bootstrap > 0) {
                 intervals.replicates = request.bootstrap;
                 intervals.level = request.level;

@@ -94,6 +94,7 @@ LagRecord fit_lags(std::span<const LagSeries> series, const std::string& referen
     record.file = file;
     record.request = request;
     record.request.refine = true;
+    record.request.shared_rows = true;
     record.reference = reference;
     for (const LagSeries& s : series)
         record.titles.push_back(s.title);

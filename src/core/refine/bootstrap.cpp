@@ -270,6 +270,8 @@ Resampler resampler_of(const FitCrop& crop, const RefinedFit& fit,
         e = (e - mean) * inflate;
     result.resampling = settings.resampling;
     if (result.resampling == Resampling::Automatic)
+        result.resampling = Resampling::Ar1;
+    else if (result.resampling == Resampling::RowsOnEvenX)
         result.resampling =
             compare::evenly_spaced(resampler.t) ? Resampling::Blocks : Resampling::Ar1;
     resampler.method = result.resampling;

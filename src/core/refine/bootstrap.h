@@ -25,7 +25,12 @@ namespace tolvenar::refine {
 
 // How the replicates' noise is made.
 enum class Resampling {
-    Automatic,  // Blocks on evenly spaced x (compare::evenly_spaced), Ar1 on any other
+    // Ar1 on any x: on even x too its replicates hold persistent noise's spread, which moving
+    // blocks of a few rows keep only part of
+    Automatic,
+    // Blocks on evenly spaced x (compare::evenly_spaced), Ar1 on any other: for series drawn
+    // together, whose blocks of the same rows keep the noise they share
+    RowsOnEvenX,
     Blocks,     // moving blocks of rows of the standardised residuals
     // Gaussian noise from the continuous-time AR(1) of the standardised residuals fitted on
     // their x (persistence tau in x units; on even x the AR(1) in steps), the studentizing

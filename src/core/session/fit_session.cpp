@@ -310,6 +310,7 @@ refine::BootstrapSettings FitSession::bootstrap_settings(ModelFamily family,
     settings.done = request.done;
     settings.search = request.search;
     settings.block_length = request.block_length;
+    settings.resampling = request.resampling;
     return settings;
 }
 

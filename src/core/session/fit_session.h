@@ -63,6 +63,7 @@ struct IntervalRequest {
     // carry the search's own variability; false: each replicate's own optimum.
     bool search = false;
     std::size_t block_length = 0;  // rows a block, where blocks are drawn; 0: from the residuals
+    refine::Resampling resampling = refine::Resampling::Automatic;
     const std::atomic<bool>* stop = nullptr;  // set: the replicates done so far make the intervals
     std::atomic<std::int32_t>* done = nullptr;  // counts finished replicates, for progress
 };
