@@ -66,7 +66,7 @@ struct FitRequest {
     std::optional<std::uint32_t> bootstrap_seed;  // the replicates' seed; none: `seed`
     std::size_t block_length = 0;  // the replicates' blocks, where drawn; 0: from the residuals
     // On evenly spaced x the replicates draw blocks of rows, which series on the same rows share
-    // (their lags); else AR(1) noise on x on any x.
+    // (their lags); false: AR(1) noise on any x.
     bool shared_rows = false;
     // The constant, the line and every event family compared on the crop and the event tested
     // first; the family chosen is then searched in place of `family`.
