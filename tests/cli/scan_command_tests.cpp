@@ -2,7 +2,7 @@
 // tolvenar-fit --scan: each event's object is the single fit of its crop, the crops lie between
 // their neighbours, the table holds each event's own values, a series without events says so,
 // and the scan's options are refused alone.
-#include "cli/fit_command.h"
+#include "fit_run.h"
 #include "core/runtime/fault.h"
 
 #include <gtest/gtest.h>
@@ -15,19 +15,7 @@ namespace tolvenar {
 namespace {
 
 using json = nlohmann::ordered_json;
-
-struct Outcome {
-    int code = -1;
-    std::string out, err;
-};
-
-Outcome fit(const std::vector<std::string>& args, const std::string& in = "")
-{
-    std::istringstream input(in);
-    std::ostringstream out, err;
-    const int code = run_fit_command(args, input, out, err);
-    return {code, out.str(), err.str()};
-}
+using test::Outcome, test::fit;
 
 std::vector<json> lines_of(const std::string& text)
 {
