@@ -163,8 +163,10 @@ private slots:
                 QVERIFY(dialog.choice().replicates == replicates.toULongLong() &&
                         dialog.choice().alpha == alpha.toDouble());
         }
-        frmMain w;
-        prepare_search(w, "step_ramp.csv", "0", "300", "2", "200", ModelFamily::SimpleRamp);
+        frmMain w;  // on a crop of one point, which compares too
+        prepare_search(w, "step_ramp.csv", "100", "100.4", "2", "200", ModelFamily::SimpleRamp);
+        w.mnuCompare1_AboutToShow();
+        QVERIFY(w.mnuCompare1->isEnabled() && w.session.crop_info().points == 1);
         w.AskCompare = [](const ComparisonRequest&) { return std::optional<ComparisonRequest>(); };
         w.mnuCompare1->trigger();
         QVERIFY(!w.Busy() && !w.Results.comparison && w.CompareChoice.replicates == 199);
