@@ -95,6 +95,7 @@ TEST(FieldStream, SplitsAndReadsFields)
         {"1\r\n\r\n2", "1||2|"}, {"1\n\r2", "1||2|"},  // LF CR is two
         {"1,,2", "1||2|"}, {",", "|"}, {"", ""}, {"  \t7  ,\t x y \n", "7|'x y'|"},
         {"\xEF\xBB\xBF\"a, b\",c", "'a, b'|'c'|"},  // a byte order mark is no part of it
+        {"/* to the end */", ""}, {"/* a */\n1", "1|"},  // nor is a description block
         {"+2,-.5,5.,-0,09", "2|-0.5|5|0|9|"},
         {"12abc,.,-,+,1.2.3", "'12abc'|'.'|'-'|'+'|'1.2.3'|"},
         {"0x10,inf,nan,1 2", "'0x10'|'inf'|'nan'|'1 2'|"},
