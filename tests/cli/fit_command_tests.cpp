@@ -740,12 +740,14 @@ TEST(FitBatch, PictureHasAxesTitlesAndLegend)
         std::map<std::string, int> at_height;  // the x labels share their height, the y's not
         std::set<std::string> texts;
         std::size_t date_labels = 0;
+        double title_y = 0.0, date_y = 0.0;  // the x title's and a date label's baselines
         for (auto it = std::sregex_iterator(picture.begin(), picture.end(), text_element);
              it != std::sregex_iterator(); ++it) {
             const std::string label = (*it)[2];
             texts.insert(label);
+            title_y = label == x_title ? std::stod((*it)[1]) : title_y;
             if (std::regex_match(label, date))
-                ++date_labels;
+                ++date_labels, date_y = std::stod((*it)[1]);
             else if (!label.empty() && std::isdigit(static_cast<unsigned char>(label.back())))
                 ++at_height[(*it)[1]];
         }
@@ -753,12 +755,14 @@ TEST(FitBatch, PictureHasAxesTitlesAndLegend)
              {x_title, y_title, std::string("Data"), std::string("Best of best"),
               std::string("Refined"), std::string("90 % band")})
             EXPECT_TRUE(texts.contains(shown)) << shown;
-        std::vector<int> counts;
-        for (const auto& [height, count] : at_height)
-            counts.push_back(count);
-        std::sort(counts.rbegin(), counts.rend());
-        const std::size_t x_labels = dates ? date_labels : counts.empty() ? 0 : counts.front();
-        const std::size_t y_labels = dates ? counts.size() : counts.size() - 1;
+        ASSERT_FALSE(at_height.empty()) << file;
+        const auto x_row = std::max_element(at_height.begin(), at_height.end(),
+                                            [](auto& a, auto& b) { return a.second < b.second; });
+        const std::size_t x_labels = dates ? date_labels : x_row->second;
+        const std::size_t y_labels = dates ? at_height.size() : at_height.size() - 1;
+        // The x labels end above the x title's line: their baselines a 9-point line (25
+        // pixels at 200 dpi) or more apart.
+        EXPECT_GE(title_y - (dates ? date_y : std::stod(x_row->first)), 25.0) << file;
         EXPECT_GE(x_labels, 4u) << file;
         EXPECT_GE(y_labels, 4u) << file;
         EXPECT_EQ(date_labels > 0, dates) << file;
