@@ -126,7 +126,7 @@ TEST(DataFile, ImportsPairsOrRefuses)
         {four, rows + ";|"}, {four + "4,7\n", rows + "4;7|;|"},
         {"time,value,0,1,1,3,2,2,3,5,4,7", rows + "4;7|;|"},  // pairs need not sit on lines
         {"\"time\",\"value\"\n 0 , 1\n1,3\n2,2\n3,5\n", rows + ";|"},
-        {"\"a\"\"b\",v\n0,1\n1,3\n2,2\n3,5\n", "'a\"b';'v'|0;1|1;3|2;2|3;5|;|"},
+        {"\"\"\"a\"\"b\",v\n0,1\n1,3\n2,2\n3,5\n", "'\"a\"b';'v'|0;1|1;3|2;2|3;5|;|"},
         // Marker rows are dropped from the sixth pair on: x "Break" or "break", x or y "---".
         {four + "4,7\nBreak,1\n5,8\nbreak,\n---,3\n6,---\n\"---\",\"x\"\n7,9\n",
          rows + "4;7|5;8|7;9|;|"},
