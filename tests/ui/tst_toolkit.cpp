@@ -220,6 +220,15 @@ void ToolkitTest::persistClearAndLines()
     plot.setBackColor(kGreen);  // erases the persisted picture too
     plot.Cls();
     QCOMPARE(count_pixels(plot, kGreen), 200 * 100);
+    if (kind != static_cast<int>(LineKind::Box))
+        return;
+    // A thick line's round ends and a box's square corners, in the same colour and width,
+    // whichever is drawn first.
+    Plot line_first, box_first;
+    line_first.setDrawWidth(3), box_first.setDrawWidth(3);
+    line_first.Line(0, 90, 50, 90, kRed), line_first.Line(20, 20, 40, 40, kRed, LineKind::Box);
+    box_first.Line(20, 20, 40, 40, kRed, LineKind::Box), box_first.Line(0, 90, 50, 90, kRed);
+    QCOMPARE(line_first.Image(), box_first.Image());
 }
 
 // A line joins the last one's polyline only where it goes on from its end, in its scale.
