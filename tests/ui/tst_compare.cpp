@@ -138,6 +138,8 @@ private slots:
         };
         w.mnuCompare1->trigger();
         QVERIFY(w.Busy() && !w.Command2->isEnabled());
+        w.mnuCompare1_AboutToShow();  // nor a second comparison while one runs
+        QVERIFY(!w.mnuCompare1->isEnabled());
         QTRY_VERIFY(w.ProgressBar1->Value() >= 8);  // the families fitted, replicates under way
         QTest::keyClick(w.Picture1, Qt::Key_Escape);
         w.Work->wait_until_idle();
