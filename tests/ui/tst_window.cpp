@@ -87,7 +87,6 @@ private slots:
     void picturesOfAResult();
     void searchCleanup_data();
     void searchCleanup();
-    void generatedSeriesAsTheCommandLine_data();
     void generatedSeriesAsTheCommandLine();
     void reimportShowsTheNewRange();
     void resultsGoWithTheirCrop();
@@ -464,41 +463,35 @@ void WindowTest::searchCleanup()
         QCOMPARE(count_pixels(*w.Picture1, colour), 0);  // the bare data again
 }
 
-void WindowTest::generatedSeriesAsTheCommandLine_data()
-{
-    QTest::addColumn<double>("start");
-    QTest::addColumn<double>("step");
-    QTest::addColumn<int>("rows");
-    QTest::newRow("Julian days") << 2460000.0 << 1.0 / 24 << 1000;
-    QTest::newRow("Unix seconds") << 1.7e9 << 60.1 << 1000;  // a span that single rounds down
-    QTest::newRow("more points than 32767") << 0.0 << 1.0 << 40000;
-}
-
 // A ramp with noise, cropped whole by its typed ends: the report is tolvenar-fit's, and the
 // working plot, which runs from the crop's origin, shows the data and the best of best.
+// Julian days, Unix seconds (a span that single rounds down) and more points than 32767.
 void WindowTest::generatedSeriesAsTheCommandLine()
 {
-    QFETCH(double, start);
-    QFETCH(double, step);
-    QFETCH(int, rows);
-    QByteArray csv = "x,y\n";
-    const auto x = [&](int i) { return QByteArray::number(start + i * step, 'g', 17); };
-    for (int i = 0; i < rows; ++i) {
-        const double ramp = 10.0 + 10.0 * std::clamp((i - 0.4 * rows) / (0.2 * rows), 0.0, 1.0);
-        csv += x(i) + ',' + QByteArray::number(ramp + 0.3 * std::sin(i * 1.7)) + '\n';
+    for (const auto& [start, step, rows] :
+         {std::tuple{2460000.0, 1.0 / 24, 1000}, {1.7e9, 60.1, 1000}, {0.0, 1.0, 40000}}) {
+        init();
+        QByteArray csv = "x,y\n";
+        const auto x = [&](int i) { return QByteArray::number(start + i * step, 'g', 17); };
+        for (int i = 0; i < rows; ++i) {
+            const double ramp =
+                10.0 + 10.0 * std::clamp((i - 0.4 * rows) / (0.2 * rows), 0.0, 1.0);
+            csv += x(i) + ',' + QByteArray::number(ramp + 0.3 * std::sin(i * 1.7)) + '\n';
+        }
+        QTemporaryDir dir;
+        const QString path = write_file(dir, "ramp.csv", csv);
+        frmMain& w = *m_window;
+        prepare_search(w, path, QString::fromLatin1(x(0)), QString::fromLatin1(x(rows - 1)),
+                       QStringLiteral("2"), QStringLiteral("30"), ModelFamily::SimpleRamp);
+        QCOMPARE(w.session.crop_info().points, rows);
+        click_and_wait(w, w.Command2);
+        QCOMPARE(shown_report(w), fit_report_for(w, path, ModelFamily::SimpleRamp, false));
+        for (const Label* l : w.Label2)  // every digit shown, in a smaller font where needed
+            QVERIFY(l->fontMetrics().horizontalAdvance(l->Caption()) <= l->contentsRect().width());
+        QCOMPARE(w.Picture1->ScaleLeft(), start > 1e6 ? 0.0f : to_single(start));  // model x
+        QVERIFY(count_pixels(*w.Picture1, kBlue) > rows / 40 &&
+                count_pixels(*w.Picture1, kRed) > 0);
     }
-    QTemporaryDir dir;
-    const QString path = write_file(dir, "ramp.csv", csv);
-    frmMain& w = *m_window;
-    prepare_search(w, path, QString::fromLatin1(x(0)), QString::fromLatin1(x(rows - 1)),
-                   QStringLiteral("2"), QStringLiteral("30"), ModelFamily::SimpleRamp);
-    QCOMPARE(w.session.crop_info().points, rows);
-    click_and_wait(w, w.Command2);
-    QCOMPARE(shown_report(w), fit_report_for(w, path, ModelFamily::SimpleRamp, false));
-    for (const Label* l : w.Label2)  // every digit shown, in a smaller font where needed
-        QVERIFY(l->fontMetrics().horizontalAdvance(l->Caption()) <= l->contentsRect().width());
-    QCOMPARE(w.Picture1->ScaleLeft(), start > 1e6 ? 0.0f : to_single(start));  // model x
-    QVERIFY(count_pixels(*w.Picture1, kBlue) > rows / 40 && count_pixels(*w.Picture1, kRed) > 0);
 }
 
 void WindowTest::reimportShowsTheNewRange()
@@ -574,14 +567,15 @@ void WindowTest::searchStopsAndDropsInput()
         // Posted while the search runs: clicks on "Reset" and on another family, then the stop.
         QTimer::singleShot(0, &w, [&w, close] {
             for (QWidget* target : std::initializer_list<QWidget*>{w.Command7, w.Option1[3]}) {
-                const QPoint at = target->rect().center();
-                for (const auto& [type, held] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
-                                                 {QEvent::MouseButtonRelease, Qt::NoButton}})
-                    QCoreApplication::postEvent(target, new QMouseEvent(type, at, target->mapToGlobal(at),
-                                                                        Qt::LeftButton, held, {}));
+                const QPoint at = target->rect().center(), screen = target->mapToGlobal(at);
+                for (const auto [type, held] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
+                                                {QEvent::MouseButtonRelease, Qt::NoButton}})
+                    QCoreApplication::postEvent(
+                        target, new QMouseEvent(type, at, screen, Qt::LeftButton, held, {}));
             }
-            QCoreApplication::postEvent(&w, close ? static_cast<QEvent*>(new QCloseEvent)
-                                                  : new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
+            QCoreApplication::postEvent(
+                &w, close ? static_cast<QEvent*>(new QCloseEvent)
+                          : new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
         });
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         w.Work->wait_until_idle();
