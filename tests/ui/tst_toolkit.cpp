@@ -43,6 +43,7 @@ private slots:
     void buttonKeys();
     void progressBar();
     void keyCodes();
+    void controlArrayBounds();
     void fileDialogsRememberTheirFolders();
 };
 
@@ -89,6 +90,14 @@ void ToolkitTest::keyCodes()
         QCoreApplication::sendEvent(&field, &press);
         QCOMPARE(seen, r.code_and_shift);
     }
+}
+
+// An index outside a control array's bounds raises IndexOutOfRange, as the runtime does.
+void ToolkitTest::controlArrayBounds()
+{
+    const ControlArray<QWidget, 1, 6> array;
+    for (const auto& [index, outside] : {std::pair{0, true}, {1, false}, {6, false}, {7, true}})
+        QCOMPARE(fault_of([&] { array[index]; }).has_value(), outside);
 }
 
 void ToolkitTest::progressBar()
