@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tolvenar-fit --compare: the comparison before the chosen family's usual report, or "no event".
-#include "cli/fit_command.h"
+#include "fit_run.h"
 #include "core/job/fit_job.h"
 #include "core/compare/criteria.h"
 #include "core/compare/null_fit.h"
@@ -22,10 +22,8 @@ std::pair<int, std::string> run(std::vector<std::string> args, bool ramp = true)
     args.insert(args.begin(), {"--runs", "2", "--trials", "200", "--test-replicates", "39",
                                "--from", ramp ? "90" : "0", "--to", ramp ? "210" : "100"});
     args.push_back(TOLVENAR_SOURCE_DIR "/examples/step_ramp.csv");
-    std::istringstream in;
-    std::ostringstream out, err;
-    const int code = run_fit_command(args, in, out, err);
-    return {code, out.str() + err.str()};
+    const test::Outcome done = test::fit(args);
+    return {done.code, done.out + done.err};
 }
 
 TEST(CompareCommand, TheComparisonThenTheChosenFamilysReportOrNoEvent)
@@ -48,10 +46,7 @@ TEST(CompareCommand, TheComparisonThenTheChosenFamilysReportOrNoEvent)
     std::vector<std::string> as_model{"--json", "--refine", "--model", "ramp", "--from", "90",
                                       "--to", "210", "--runs", "2", "--trials", "200",
                                       TOLVENAR_SOURCE_DIR "/examples/step_ramp.csv"};
-    std::istringstream in;
-    std::ostringstream out, err;
-    run_fit_command(as_model, in, out, err);
-    const json plain = json::parse(out.str());
+    const json plain = json::parse(test::fit(as_model).out);
     EXPECT_EQ(ramp["best"], plain["best"]);
     EXPECT_EQ(ramp["refined"], plain["refined"]);
 

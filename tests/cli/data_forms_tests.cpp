@@ -2,7 +2,7 @@
 // tolvenar-fit on data as scientists keep it: one series written in every form the reader takes
 // fits as its plain two-column file does; gaps, dates and downward files come back in the
 // outputs; crops keep every row they hold.
-#include "cli/fit_command.h"
+#include "fit_run.h"
 #include "core/runtime/numbers.h"
 
 #include <gtest/gtest.h>
@@ -20,11 +20,7 @@ namespace tolvenar {
 namespace {
 
 using nlohmann::json;
-
-struct FitRun {
-    int code = -1;
-    std::string out, err;
-};
+using FitRun = test::Outcome;
 
 // tolvenar-fit over `text` written as a file, with `args` before the file's name.
 FitRun fit_text(const std::string& text, std::vector<std::string> args)
@@ -32,11 +28,9 @@ FitRun fit_text(const std::string& text, std::vector<std::string> args)
     const std::string path = ::testing::TempDir() + "tolvenar_forms_" + std::to_string(getpid());
     std::ofstream(path, std::ios::binary) << text;
     args.push_back(path);
-    std::istringstream in;
-    std::ostringstream out, err;
-    const int code = run_fit_command(args, in, out, err);
+    const FitRun run = test::fit(args);
     std::filesystem::remove(path);
-    return {code, out.str(), err.str()};
+    return run;
 }
 
 json fit_json(const std::string& text, std::vector<std::string> args = {})

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tolvenar-fit --y A,B --lag-to: each file's lags in every output form, the combined lags after
 // many files, and the refusals of lags that cannot be taken.
-#include "cli/fit_command.h"
+#include "fit_run.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -37,10 +37,8 @@ std::string event_file(const std::string& name)
 std::pair<int, std::string> run(std::vector<std::string> args, bool with_err = false)
 {
     args.insert(args.begin(), {"--runs", "3", "--trials", "300", "--bootstrap", "20"});
-    std::istringstream in;
-    std::ostringstream out, err;
-    const int code = run_fit_command(args, in, out, err);
-    return {code, with_err ? err.str() : out.str()};
+    const test::Outcome done = test::fit(args);
+    return {done.code, with_err ? done.err : done.out};
 }
 
 TEST(LagCommand, GivesEachFilesLagsThenTheirCombination)

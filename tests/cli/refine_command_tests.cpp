@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tolvenar-fit --refine, --bootstrap, --level and --seed: additions after an unchanged report.
-#include "cli/fit_command.h"
+#include "fit_run.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -17,10 +17,8 @@ std::pair<int, std::string> run(std::vector<std::string> args)
 {
     args.insert(args.end(), {"--model", "ramp", "--runs", "2", "--trials", "200", "--from", "90",
                              "--to", "210", TOLVENAR_SOURCE_DIR "/examples/step_ramp.csv"});
-    std::istringstream in;
-    std::ostringstream out, err;
-    const int code = run_fit_command(args, in, out, err);
-    return {code, out.str() + err.str()};
+    const test::Outcome done = test::fit(args);
+    return {done.code, done.out + done.err};
 }
 
 TEST(RefineCommand, AddsTheRefinedFitAndItsIntervalsAfterAnUnchangedReport)

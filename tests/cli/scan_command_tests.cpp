@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tolvenar-fit --scan: each event's object is the single fit of its crop, the crops lie between
-// their neighbours, the table holds each event's own values, a series without events says so,
-// and the scan's options are refused alone.
-#include "cli/fit_command.h"
+// their neighbours, the table holds each event's own values, and a series without events and a
+// stopped scan say so.
+#include "fit_run.h"
+#include "core/data/data_reader.h"
+#include "core/job/scan_job.h"
+#include "core/report/scan_output.h"
 #include "core/runtime/fault.h"
 
 #include <gtest/gtest.h>
@@ -15,19 +18,7 @@ namespace tolvenar {
 namespace {
 
 using json = nlohmann::ordered_json;
-
-struct Outcome {
-    int code = -1;
-    std::string out, err;
-};
-
-Outcome fit(const std::vector<std::string>& args, const std::string& in = "")
-{
-    std::istringstream input(in);
-    std::ostringstream out, err;
-    const int code = run_fit_command(args, input, out, err);
-    return {code, out.str(), err.str()};
-}
+using test::Outcome, test::fit;
 
 std::vector<json> lines_of(const std::string& text)
 {
@@ -122,7 +113,7 @@ TEST(ScanCommand, TheTableHoldsEachEventsOwnValues)
     }
 }
 
-TEST(ScanCommand, SaysWhenNoEventStandsOut)
+TEST(ScanCommand, SaysWhenNoEventStandsOutOrTheScanWasStopped)
 {
     std::mt19937_64 random(3);
     std::normal_distribution<double> noise;
@@ -139,6 +130,11 @@ TEST(ScanCommand, SaysWhenNoEventStandsOut)
     EXPECT_EQ(json_lines[0]["status"], "no event");
     EXPECT_GT(json_lines[0]["scan"]["penalty"].get<double>(), 0.0);
     EXPECT_NEAR(json_lines[0]["scan"]["noise_sd"].get<double>(), 1.0, 0.15);
+    // Stopped before its segmentation ended: the reason alone, no noise or penalty to tell.
+    const std::atomic<bool> stop{true};
+    std::ostringstream said;
+    write_scan_text(said, scan_events(import_data_text(series), {}, "-", {&stop}), false, true);
+    EXPECT_EQ(said.str(), "interrupted during the scan, before any event was found\n");
 }
 
 }  // namespace

@@ -230,6 +230,7 @@ TEST(Choice, LowestBicTiesGoToFewerParametersAndTheTestCanVetoAnEvent)
         EXPECT_TRUE(std::is_sorted(records.begin(), records.end(), [](auto& a, auto& b) { return a.bic < b.bic; }));
     }
     const double total = 1.0 + std::exp(-1.5) + std::exp(-2.5), aic_total = 1.0 + std::exp(-3.0) + std::exp(-5.0);
+    EXPECT_NEAR(first[0].bic_weight, 1.0 / total, 1e-12);  // the least BIC weighs most
     EXPECT_NEAR(first[2].bic_weight, std::exp(-2.5) / total, 1e-12);
     EXPECT_NEAR(first[1].aic_weight, std::exp(-3.0) / aic_total, 1e-12);
 }

@@ -95,6 +95,7 @@ TEST(FieldStream, SplitsAndReadsFields)
         {"1\r\n\r\n2", "1||2|"}, {"1\n\r2", "1||2|"},  // LF CR is two
         {"1,,2", "1||2|"}, {",", "|"}, {"", ""}, {"  \t7  ,\t x y \n", "7|'x y'|"},
         {"\xEF\xBB\xBF\"a, b\",c", "'a, b'|'c'|"},  // a byte order mark is no part of it
+        {"/* to the end */", ""}, {"/* a */\n1", "1|"},  // nor is a description block
         {"+2,-.5,5.,-0,09", "2|-0.5|5|0|9|"},
         {"12abc,.,-,+,1.2.3", "'12abc'|'.'|'-'|'+'|'1.2.3'|"},
         {"0x10,inf,nan,1 2", "'0x10'|'inf'|'nan'|'1 2'|"},
@@ -125,7 +126,7 @@ TEST(DataFile, ImportsPairsOrRefuses)
         {four, rows + ";|"}, {four + "4,7\n", rows + "4;7|;|"},
         {"time,value,0,1,1,3,2,2,3,5,4,7", rows + "4;7|;|"},  // pairs need not sit on lines
         {"\"time\",\"value\"\n 0 , 1\n1,3\n2,2\n3,5\n", rows + ";|"},
-        {"\"a\"\"b\",v\n0,1\n1,3\n2,2\n3,5\n", "'a\"b';'v'|0;1|1;3|2;2|3;5|;|"},
+        {"\"\"\"a\"\"b\",v\n0,1\n1,3\n2,2\n3,5\n", "'\"a\"b';'v'|0;1|1;3|2;2|3;5|;|"},
         // Marker rows are dropped from the sixth pair on: x "Break" or "break", x or y "---".
         {four + "4,7\nBreak,1\n5,8\nbreak,\n---,3\n6,---\n\"---\",\"x\"\n7,9\n",
          rows + "4;7|5;8|7;9|;|"},

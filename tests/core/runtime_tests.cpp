@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/runtime/clock.h"
 #include "core/runtime/numbers.h"
-#include "core/runtime/random_source.h"
 #include "support/fixtures.h"
 
 #include <gtest/gtest.h>
@@ -99,13 +98,6 @@ TEST(CheckedConversion, RoundsHalfEvenAndRaisesWhereTheRuntimeDoes)
     EXPECT_EQ(fault_of([] { checked_divide(1, 0); }), FaultKind::DivisionByZero);
     EXPECT_EQ(fault_of([] { checked_divide(0, 0); }), kOverflow);
     EXPECT_EQ(fault_of([] { checked_divide(1e300, 1e-300); }), kOverflow);
-}
-
-// The stream every window and command line draws: the top 24 bits of the default-seeded
-// Mersenne twister, whose first output is 3499211612.
-TEST(RandomSource, FollowsTheFixedStream)
-{
-    EXPECT_EQ(RandomSource().next(), 13668795.0f / 16777216.0f);
 }
 
 // The local time of day from the epoch seconds and a fixed offset, as the zone rule states it.

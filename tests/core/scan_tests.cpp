@@ -114,28 +114,21 @@ TEST(Segmentation, EqualsTheBestOfEveryKnotSetOnSmallSeries)
 
 }  // namespace
 
-TEST(Segmentation, RejectsWhatItCannotSegment)
+TEST(Segmentation, RefusesWhatItCannotSegmentAndShortSeriesAreTheirOwnPoints)
 {
     const std::vector<double> x{0, 1, 2}, y{0, 1, 0};
-    struct Case {
-        std::vector<double> x, y;
-        SegmentationSettings settings;
-    };
+    struct Case { std::vector<double> x, y; SegmentationSettings settings; };
     for (const Case& c : {Case{x, {0, 1}, {}}, Case{{0, 2, 1}, y, {}}, Case{{0, 1, 1}, y, {}},
                           Case{x, {0, NAN, 0}, {}}, Case{x, y, {.variance = 0.0}},
                           Case{x, y, {.penalty = -1.0}}, Case{x, y, {.min_size = 0}}})
         EXPECT_THROW(segment(c.x, c.y, c.settings), std::invalid_argument);
-}
-
-TEST(Segmentation, ShortSeriesAreTheirOwnPoints)
-{
-    const std::vector<double> x{0.0, 1.5}, y{2.0, -1.0};
+    const std::vector<double> two_x{0.0, 1.5}, two_y{2.0, -1.0};
     for (std::size_t n = 0; n <= 2; ++n) {
-        const Segmentation s = segment(std::span(x).first(n), std::span(y).first(n), {});
+        const Segmentation s = segment(std::span(two_x).first(n), std::span(two_y).first(n), {});
         ASSERT_EQ(s.knots.size(), n);
         for (std::size_t k = 0; k < n; ++k) {
             EXPECT_EQ(s.knots[k], k);
-            EXPECT_NEAR(s.values[k], y[k], 1e-12);
+            EXPECT_NEAR(s.values[k], two_y[k], 1e-12);
         }
     }
 }

@@ -138,6 +138,8 @@ private slots:
         };
         w.mnuCompare1->trigger();
         QVERIFY(w.Busy() && !w.Command2->isEnabled());
+        w.mnuCompare1_AboutToShow();  // nor a second comparison while one runs
+        QVERIFY(!w.mnuCompare1->isEnabled());
         QTRY_VERIFY(w.ProgressBar1->Value() >= 8);  // the families fitted, replicates under way
         QTest::keyClick(w.Picture1, Qt::Key_Escape);
         w.Work->wait_until_idle();
@@ -145,38 +147,28 @@ private slots:
         QVERIFY(w.frmComparison->Note->text().contains(QStringLiteral("Stopped")));
     }
 
-    void compareChoiceRefusesWhatItCannotTake_data()
-    {
-        QTest::addColumn<QString>("replicates");
-        QTest::addColumn<QString>("alpha");
-        QTest::addColumn<QString>("reason");  // a word of it; "" when taken
-        QTest::newRow("taken") << "199" << "0.05" << "";
-        QTest::newRow("BIC alone") << "0" << "0.05" << "";
-        QTest::newRow("negative") << "-1" << "0.05" << "replicates";
-        QTest::newRow("past a million") << "1000001" << "0.05" << "replicates";
-        QTest::newRow("alpha 0") << "199" << "0" << "Alpha";
-        QTest::newRow("alpha in percent") << "199" << "5" << "Alpha";
-    }
-
     // The dialog keeps a refused entry open with its reason, and a cancelled one asks nothing.
     void compareChoiceRefusesWhatItCannotTake()
     {
-        QFETCH(QString, replicates);
-        QFETCH(QString, alpha);
-        QFETCH(QString, reason);
-        CompareDialog dialog(ComparisonRequest{}, nullptr);
-        dialog.Fields[0]->setText(replicates);
-        dialog.Fields[1]->setText(alpha);
-        dialog.show();
-        QTest::keyClick(dialog.Fields[1], Qt::Key_Return);
-        QCOMPARE(dialog.result(), reason.isEmpty() ? QDialog::Accepted : QDialog::Rejected);
-        QVERIFY(dialog.Reason->text().contains(reason));
-        if (reason.isEmpty())
-            QVERIFY(dialog.choice().replicates == replicates.toULongLong() &&
-                    dialog.choice().alpha == alpha.toDouble());
-
-        frmMain w;
-        prepare_search(w, "step_ramp.csv", "0", "300", "2", "200", ModelFamily::SimpleRamp);
+        for (const auto& [replicates, alpha, reason] :  // reason: a word of it; "" when taken
+             std::initializer_list<std::array<QString, 3>>{
+                 {"199", "0.05", ""}, {"0", "0.05", ""}, {"-1", "0.05", "replicates"},
+                 {"1000001", "0.05", "replicates"}, {"199", "0", "Alpha"}, {"199", "5", "Alpha"}}) {
+            CompareDialog dialog(ComparisonRequest{}, nullptr);
+            dialog.Fields[0]->setText(replicates);
+            dialog.Fields[1]->setText(alpha);
+            dialog.show();
+            QTest::keyClick(dialog.Fields[1], Qt::Key_Return);
+            QCOMPARE(dialog.result(), reason.isEmpty() ? QDialog::Accepted : QDialog::Rejected);
+            QVERIFY(dialog.Reason->text().contains(reason));
+            if (reason.isEmpty())
+                QVERIFY(dialog.choice().replicates == replicates.toULongLong() &&
+                        dialog.choice().alpha == alpha.toDouble());
+        }
+        frmMain w;  // on a crop of one point, which compares too
+        prepare_search(w, "step_ramp.csv", "100", "100.4", "2", "200", ModelFamily::SimpleRamp);
+        w.mnuCompare1_AboutToShow();
+        QVERIFY(w.mnuCompare1->isEnabled() && w.session.crop_info().points == 1);
         w.AskCompare = [](const ComparisonRequest&) { return std::optional<ComparisonRequest>(); };
         w.mnuCompare1->trigger();
         QVERIFY(!w.Busy() && !w.Results.comparison && w.CompareChoice.replicates == 199);

@@ -17,35 +17,25 @@ class DataFormsTest : public QObject {
 private slots:
     void init() { m_dialogs = Dialogs(); }
 
-    void dialogShowsTheChoiceAndReturnAccepts_data()
-    {
-        QTest::addColumn<int>("x");
-        QTest::addColumn<int>("y");
-        QTest::addColumn<int>("sigma");  // 0: none
-        QTest::addRow("first two") << 1 << 2 << 0;
-        QTest::addRow("with sigma") << 2 << 3 << 4;
-        QTest::addRow("x after y") << 4 << 1 << 3;
-    }
     void dialogShowsTheChoiceAndReturnAccepts()
     {
-        QFETCH(int, x);
-        QFETCH(int, y);
-        QFETCH(int, sigma);
-        ReadOptions shown;
-        shown.x = {"", x};
-        shown.y = {"", y};
-        if (sigma > 0)
-            shown.sigma = ColumnChoice{"", sigma};
-        ColumnDialog dialog({"depth", "", "d18O", "sd"}, shown, nullptr);
-        QCOMPARE(dialog.XColumn->count(), 4);
-        QCOMPARE(dialog.SigmaColumn->itemText(0), QStringLiteral("none"));
-        QCOMPARE(dialog.YColumn->itemText(1), QStringLiteral("Column 2"));
-        QCOMPARE(dialog.YColumn->itemText(2), QStringLiteral("3: d18O"));
-        dialog.open();
-        QTest::keyClick(dialog.YColumn, Qt::Key_Return);
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        const ReadOptions choice = dialog.choice();
-        QVERIFY(choice.x == shown.x && choice.y == shown.y && choice.sigma == shown.sigma);
+        for (const auto& [x, y, sigma] : {std::tuple{1, 2, 0}, {2, 3, 4}, {4, 1, 3}}) {  // 0: none
+            ReadOptions shown;
+            shown.x = {"", x};
+            shown.y = {"", y};
+            if (sigma > 0)
+                shown.sigma = ColumnChoice{"", sigma};
+            ColumnDialog dialog({"depth", "", "d18O", "sd"}, shown, nullptr);
+            QCOMPARE(dialog.XColumn->count(), 4);
+            QCOMPARE(dialog.SigmaColumn->itemText(0), QStringLiteral("none"));
+            QCOMPARE(dialog.YColumn->itemText(1), QStringLiteral("Column 2"));
+            QCOMPARE(dialog.YColumn->itemText(2), QStringLiteral("3: d18O"));
+            dialog.open();
+            QTest::keyClick(dialog.YColumn, Qt::Key_Return);
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            const ReadOptions choice = dialog.choice();
+            QVERIFY(choice.x == shown.x && choice.y == shown.y && choice.sigma == shown.sigma);
+        }
     }
 
     // The dialog opens for more than two columns only, on the last choice for the same titles.

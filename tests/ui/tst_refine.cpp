@@ -72,43 +72,30 @@ private slots:
         QVERIFY(count_pixels(*w.Picture1, kRed) > 0 && count_pixels(*w.Picture1, kRed) != red_before);
     }
 
-    void intervalChoiceRefusesWhatItCannotTake_data()
-    {
-        QTest::addColumn<QString>("replicates");
-        QTest::addColumn<QString>("level");
-        QTest::addColumn<QString>("seed");
-        QTest::addColumn<QString>("reason");  // "" taken
-        QTest::newRow("defaults") << "200" << "0.9" << "5489" << "";
-        QTest::newRow("fewest") << "20" << "0.5" << "0" << "";
-        QTest::newRow("too few") << "19" << "0.9" << "5489" << "replicates";
-        QTest::newRow("no count") << "2e2" << "0.9" << "5489" << "replicates";
-        QTest::newRow("level 0") << "200" << "0" << "5489" << "level";
-        QTest::newRow("level 1") << "200" << "1" << "5489" << "level";
-        QTest::newRow("percent") << "200" << "90" << "5489" << "level";
-        QTest::newRow("seed past 32 bits") << "200" << "0.9" << "4294967296" << "seed";
-    }
-
     void intervalChoiceRefusesWhatItCannotTake()
     {
-        QFETCH(QString, replicates);
-        QFETCH(QString, level);
-        QFETCH(QString, seed);
-        QFETCH(QString, reason);
-        IntervalRequest choice;
-        const QString said =
-            QString::fromStdString(read_interval_choice(replicates, level, seed, choice));
-        QVERIFY2(reason.isEmpty() ? said.isEmpty() : said.contains(reason), qPrintable(said));
-        if (reason.isEmpty())
-            QCOMPARE(choice.replicates, replicates.toInt());
-        // The dialog keeps a refused entry open with its reason; Return is OK.
-        BootstrapDialog dialog(IntervalRequest{}, nullptr);
-        dialog.Replicates->setText(replicates);
-        dialog.Level->setText(level);
-        dialog.Seed->setText(seed);
-        dialog.show();
-        QTest::keyClick(dialog.Level, Qt::Key_Return);
-        QCOMPARE(dialog.result(), reason.isEmpty() ? QDialog::Accepted : QDialog::Rejected);
-        QCOMPARE(dialog.Reason->text(), reason.isEmpty() ? QString() : said);
+        for (const auto& [replicates, level, seed, reason] :  // reason: a word of it; "" taken
+             std::initializer_list<std::array<QString, 4>>{
+                 {"200", "0.9", "5489", ""}, {"20", "0.5", "0", ""},
+                 {"19", "0.9", "5489", "replicates"}, {"2e2", "0.9", "5489", "replicates"},
+                 {"200", "0", "5489", "level"}, {"200", "1", "5489", "level"},
+                 {"200", "90", "5489", "level"}, {"200", "0.9", "4294967296", "seed"}}) {
+            IntervalRequest choice;
+            const QString said =
+                QString::fromStdString(read_interval_choice(replicates, level, seed, choice));
+            QVERIFY2(reason.isEmpty() ? said.isEmpty() : said.contains(reason), qPrintable(said));
+            if (reason.isEmpty())
+                QCOMPARE(choice.replicates, replicates.toInt());
+            // The dialog keeps a refused entry open with its reason; Return is OK.
+            BootstrapDialog dialog(IntervalRequest{}, nullptr);
+            dialog.Replicates->setText(replicates);
+            dialog.Level->setText(level);
+            dialog.Seed->setText(seed);
+            dialog.show();
+            QTest::keyClick(dialog.Level, Qt::Key_Return);
+            QCOMPARE(dialog.result(), reason.isEmpty() ? QDialog::Accepted : QDialog::Rejected);
+            QCOMPARE(dialog.Reason->text(), reason.isEmpty() ? QString() : said);
+        }
     }
 
     void oneRecordFromTheWindowTheCommandLineAndPython_data()

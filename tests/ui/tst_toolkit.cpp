@@ -34,48 +34,33 @@ class ToolkitTest : public QObject {
 private slots:
     void textWrites_data();
     void textWrites();
-    void checkBoxClicks_data();
     void checkBoxClicks();
-    void scaleWrites_data();
     void scaleWrites();
     void persistClearAndLines_data();
     void persistClearAndLines();
     void drawingRecordJoinsContinuingLines();
-    void messageBox_data();
     void messageBox();
-    void buttonKeys_data();
     void buttonKeys();
     void progressBar();
     void keyCodes();
+    void controlArrayBounds();
     void fileDialogsRememberTheirFolders();
 };
 
-void ToolkitTest::buttonKeys_data()
-{
-    QTest::addColumn<int>("key");
-    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-    QTest::addColumn<bool>("repeated");
-    QTest::addColumn<int>("clicks");
-    QTest::newRow("Return") << int{Qt::Key_Return} << Qt::KeyboardModifiers{} << false << 1;
-    QTest::newRow("keypad Enter") << int{Qt::Key_Enter} << Qt::KeyboardModifiers{} << false << 1;
-    QTest::newRow("held down") << int{Qt::Key_Return} << Qt::KeyboardModifiers{} << true << 0;
-    QTest::newRow("with Shift") << int{Qt::Key_Return} << Qt::KeyboardModifiers{Qt::ShiftModifier}
-                                << false << 0;
-    QTest::newRow("a letter") << int{Qt::Key_A} << Qt::KeyboardModifiers{} << false << 0;
-}
-
 void ToolkitTest::buttonKeys()
 {
-    QFETCH(int, key);
-    QFETCH(Qt::KeyboardModifiers, modifiers);
-    QFETCH(bool, repeated);
-    QFETCH(int, clicks);
-    CommandButton button(QStringLiteral("Run"), nullptr);
-    int seen = 0;
-    button.onClick = [&seen] { ++seen; };
-    QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), repeated);
-    QCoreApplication::sendEvent(&button, &press);
-    QCOMPARE(seen, clicks);
+    struct Row { int key; Qt::KeyboardModifiers modifiers; bool repeated; int clicks; };
+    for (const Row& r : std::initializer_list<Row>{  // held down, with Shift, a letter: no click
+             {Qt::Key_Return, {}, false, 1}, {Qt::Key_Enter, {}, false, 1},
+             {Qt::Key_Return, {}, true, 0}, {Qt::Key_Return, Qt::ShiftModifier, false, 0},
+             {Qt::Key_A, {}, false, 0}}) {
+        CommandButton button(QStringLiteral("Run"), nullptr);
+        int seen = 0;
+        button.onClick = [&seen] { ++seen; };
+        QKeyEvent press(QEvent::KeyPress, r.key, r.modifiers, QString(), r.repeated);
+        QCoreApplication::sendEvent(&button, &press);
+        QCOMPARE(seen, r.clicks);
+    }
 }
 
 // The key codes and shift states a field's key handlers receive.
@@ -105,6 +90,14 @@ void ToolkitTest::keyCodes()
         QCoreApplication::sendEvent(&field, &press);
         QCOMPARE(seen, r.code_and_shift);
     }
+}
+
+// An index outside a control array's bounds raises IndexOutOfRange, as the runtime does.
+void ToolkitTest::controlArrayBounds()
+{
+    const ControlArray<QWidget, 1, 6> array;
+    for (const auto& [index, outside] : {std::pair{0, true}, {1, false}, {6, false}, {7, true}})
+        QCOMPARE(fault_of([&] { array[index]; }).has_value(), outside);
 }
 
 void ToolkitTest::progressBar()
@@ -172,52 +165,37 @@ void ToolkitTest::textWrites()
     QCOMPARE(events, seen);
 }
 
-void ToolkitTest::checkBoxClicks_data()
-{
-    // Values written from code, 9 a click of the user; seen: Value at each click event.
-    QTest::addColumn<QList<int>>("writes");
-    QTest::addColumn<QList<int>>("seen");
-    QTest::newRow("every change") << QList<int>{0, 1, 1, 2, 0} << QList<int>{1, 2, 0};
-    QTest::newRow("user clicks") << QList<int>{9, 9, 2, 9, 9} << QList<int>{1, 0, 2, 1, 0};
-}
-
+// Values written from code, 9 a click of the user; seen: Value at each click event.
 void ToolkitTest::checkBoxClicks()
 {
-    QFETCH(QList<int>, writes);
-    QFETCH(QList<int>, seen);
-    CheckBox box(QStringLiteral("Constrain"), nullptr);
-    QList<int> events;
-    box.onClick = [&] { events << box.Value(); };
-    for (const int value : writes) {
-        value == 9 ? box.click() : box.setValue(value);
+    for (const auto& [writes, seen] : {std::pair{QList<int>{0, 1, 1, 2, 0}, QList<int>{1, 2, 0}},
+                                       {QList<int>{9, 9, 2, 9, 9}, QList<int>{1, 0, 2, 1, 0}}}) {
+        CheckBox box(QStringLiteral("Constrain"), nullptr);
+        QList<int> events;
+        box.onClick = [&] { events << box.Value(); };
+        for (const int value : writes)
+            value == 9 ? box.click() : box.setValue(value);
+        QCOMPARE(events, seen);
     }
-    QCOMPARE(events, seen);
 }
 
-void ToolkitTest::scaleWrites_data()
-{
-    QTest::addColumn<bool>("height");  // ScaleHeight, else ScaleWidth
-    QTest::addColumn<double>("value");
-    QTest::addColumn<bool>("refused");
-    QTest::newRow("zero width") << false << 0.0 << true;
-    QTest::newRow("zero in single") << true << 1e-50 << true;
-    QTest::newRow("beyond single") << false << 1e39 << true;
-    QTest::newRow("mirrored") << false << -200.0 << false;
-}
-
+// A scale of no extent in single precision, or beyond it, is refused and leaves the scale.
 void ToolkitTest::scaleWrites()
 {
-    QFETCH(bool, height);
-    QFETCH(double, value);
-    QFETCH(bool, refused);
-    Plot plot;
-    const std::uint64_t generation = plot.scaleGeneration();
-    const auto read = [&] { return height ? plot.ScaleHeight() : plot.ScaleWidth(); };
-    const float before = read();
-    const auto write = [&] { height ? plot.setScaleHeight(value) : plot.setScaleWidth(value); };
-    QCOMPARE(fault_of(write).has_value(), refused);
-    QCOMPARE(read(), refused ? before : static_cast<float>(value));
-    QCOMPARE(plot.scaleGeneration() == generation, refused);
+    struct Row { bool height; double value; bool refused; };  // height: ScaleHeight, else Width
+    for (const Row& r : std::initializer_list<Row>{{false, 0.0, true}, {true, 1e-50, true},
+                                                   {false, 1e39, true}, {false, -200.0, false}}) {
+        Plot plot;
+        const std::uint64_t generation = plot.scaleGeneration();
+        const auto read = [&] { return r.height ? plot.ScaleHeight() : plot.ScaleWidth(); };
+        const float before = read();
+        const auto write = [&] {
+            r.height ? plot.setScaleHeight(r.value) : plot.setScaleWidth(r.value);
+        };
+        QCOMPARE(fault_of(write).has_value(), r.refused);
+        QCOMPARE(read(), r.refused ? before : static_cast<float>(r.value));
+        QCOMPARE(plot.scaleGeneration() == generation, r.refused);
+    }
 }
 
 void ToolkitTest::persistClearAndLines_data()
@@ -251,6 +229,15 @@ void ToolkitTest::persistClearAndLines()
     plot.setBackColor(kGreen);  // erases the persisted picture too
     plot.Cls();
     QCOMPARE(count_pixels(plot, kGreen), 200 * 100);
+    if (kind != static_cast<int>(LineKind::Box))
+        return;
+    // A thick line's round ends and a box's square corners, in the same colour and width,
+    // whichever is drawn first.
+    Plot line_first, box_first;
+    line_first.setDrawWidth(3), box_first.setDrawWidth(3);
+    line_first.Line(0, 90, 50, 90, kRed), line_first.Line(20, 20, 40, 40, kRed, LineKind::Box);
+    box_first.Line(20, 20, 40, 40, kRed, LineKind::Box), box_first.Line(0, 90, 50, 90, kRed);
+    QCOMPARE(line_first.Image(), box_first.Image());
 }
 
 // A line joins the last one's polyline only where it goes on from its end, in its scale.
@@ -267,38 +254,31 @@ void ToolkitTest::drawingRecordJoinsContinuingLines()
     QCOMPARE(counts, (QList<std::uint32_t>{3, 2, 2}));
 }
 
-void ToolkitTest::messageBox_data()
-{
-    QTest::addColumn<bool>("yesNo");
-    QTest::addColumn<int>("press");  // a QMessageBox::StandardButton
-    QTest::addColumn<int>("answer");
-    QTest::newRow("yes") << true << int{QMessageBox::Yes} << kMsgBoxYes;
-    QTest::newRow("no") << true << int{QMessageBox::No} << kMsgBoxNo;
-    QTest::newRow("ok") << false << int{QMessageBox::Ok} << kMsgBoxOk;
-}
-
 void ToolkitTest::messageBox()
 {
-    QFETCH(bool, yesNo);
-    QFETCH(int, press);
-    QFETCH(int, answer);
-    QWidget window;
-    const Platform platform = desktop_platform(&window);
-    // Every box that opens is answered and closed whatever it shows; the checks come after, so
-    // that a failing one cannot leave the box waiting.
-    QStringList seen;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            seen << box->windowTitle() << QString::number(box->buttons().size());
-            QAbstractButton* button = box->button(QMessageBox::StandardButton(press));
-            button ? button->click() : box->reject();
-        }
-    });
-    closer.start(10);
-    const auto buttons = yesNo ? MsgBoxButtons::YesNo : MsgBoxButtons::OkOnly;
-    QCOMPARE(platform.MsgBox(QStringLiteral("?"), buttons, QStringLiteral("Caution")), answer);
-    QCOMPARE(seen, (QStringList{"Caution", yesNo ? "2" : "1"}));
+    struct Row { bool yes_no; int press; int answer; };  // press: a QMessageBox::StandardButton
+    for (const Row& r : std::initializer_list<Row>{{true, QMessageBox::Yes, kMsgBoxYes},
+                                                   {true, QMessageBox::No, kMsgBoxNo},
+                                                   {false, QMessageBox::Ok, kMsgBoxOk}}) {
+        QWidget window;
+        const Platform platform = desktop_platform(&window);
+        // Every box that opens is answered and closed whatever it shows; the checks come after,
+        // so that a failing one cannot leave the box waiting.
+        QStringList seen;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen << box->windowTitle() << QString::number(box->buttons().size());
+                QAbstractButton* button = box->button(QMessageBox::StandardButton(r.press));
+                button ? button->click() : box->reject();
+            }
+        });
+        closer.start(10);
+        const auto buttons = r.yes_no ? MsgBoxButtons::YesNo : MsgBoxButtons::OkOnly;
+        QCOMPARE(platform.MsgBox(QStringLiteral("?"), buttons, QStringLiteral("Caution")),
+                 r.answer);
+        QCOMPARE(seen, (QStringList{"Caution", r.yes_no ? "2" : "1"}));
+    }
 }
 
 // Open starts in the examples, then where it last opened; Save beside the name suggested, then

@@ -77,7 +77,6 @@ private slots:
     void init();
     void importShowsTheSeries();
     void controlsThroughAWorkflow();
-    void refusedFileKeepsTheData_data();
     void refusedFileKeepsTheData();
     void cropByDragging();
     void cropByTyping();
@@ -88,12 +87,9 @@ private slots:
     void picturesOfAResult();
     void searchCleanup_data();
     void searchCleanup();
-    void generatedSeriesAsTheCommandLine_data();
     void generatedSeriesAsTheCommandLine();
     void reimportShowsTheNewRange();
-    void resultsGoWithTheirCrop_data();
     void resultsGoWithTheirCrop();
-    void searchStopsAndDropsInput_data();
     void searchStopsAndDropsInput();
 
 private:
@@ -158,27 +154,22 @@ void WindowTest::controlsThroughAWorkflow()
                    }));
 }
 
-void WindowTest::refusedFileKeepsTheData_data()
-{
-    QTest::addColumn<QByteArray>("csv");  // "-" no file at all, "" Cancel in the dialog
-    QTest::newRow("text y") << QByteArray("x,y\n1,2\n2,3\n3,high\n4,5\n");
-    QTest::newRow("missing") << QByteArray("-");
-    QTest::newRow("cancel") << QByteArray();
-}
-
 void WindowTest::refusedFileKeepsTheData()
 {
-    QFETCH(QByteArray, csv);
-    frmMain& w = imported();
-    const QStringList before = snapshot(w);
-    QTemporaryDir dir;
-    const QString path = csv == "-" ? dir.filePath(QStringLiteral("none.csv"))
-                                    : write_file(dir, "refused.csv", csv);
-    import_file(w, csv.isEmpty() ? QString() : path);
-    QCOMPARE(snapshot(w), before);
-    QCOMPARE(m_dialogs.prompts, csv.isEmpty() ? QStringList{}  // tolvenar-fit's, for any family
-                                              : fit_report_for(w, path, ModelFamily{1}, false));
-    QVERIFY(!w.ProgressBar1->Visible() && screen_mouse_pointer() == pointer::kDefault);
+    for (const QByteArray& csv :  // "-": no file at all, "": Cancel in the dialog
+         {QByteArray("x,y\n1,2\n2,3\n3,high\n4,5\n"), QByteArray("-"), QByteArray()}) {
+        init();
+        frmMain& w = imported();
+        const QStringList before = snapshot(w);
+        QTemporaryDir dir;
+        const QString path = csv == "-" ? dir.filePath(QStringLiteral("none.csv"))
+                                        : write_file(dir, "refused.csv", csv);
+        import_file(w, csv.isEmpty() ? QString() : path);
+        QCOMPARE(snapshot(w), before);
+        QCOMPARE(m_dialogs.prompts, csv.isEmpty() ? QStringList{}  // tolvenar-fit's, for any family
+                                                  : fit_report_for(w, path, ModelFamily{1}, false));
+        QVERIFY(!w.ProgressBar1->Visible() && screen_mouse_pointer() == pointer::kDefault);
+    }
 }
 
 void WindowTest::cropByDragging()
@@ -472,41 +463,35 @@ void WindowTest::searchCleanup()
         QCOMPARE(count_pixels(*w.Picture1, colour), 0);  // the bare data again
 }
 
-void WindowTest::generatedSeriesAsTheCommandLine_data()
-{
-    QTest::addColumn<double>("start");
-    QTest::addColumn<double>("step");
-    QTest::addColumn<int>("rows");
-    QTest::newRow("Julian days") << 2460000.0 << 1.0 / 24 << 1000;
-    QTest::newRow("Unix seconds") << 1.7e9 << 60.1 << 1000;  // a span that single rounds down
-    QTest::newRow("more points than 32767") << 0.0 << 1.0 << 40000;
-}
-
 // A ramp with noise, cropped whole by its typed ends: the report is tolvenar-fit's, and the
 // working plot, which runs from the crop's origin, shows the data and the best of best.
+// Julian days, Unix seconds (a span that single rounds down) and more points than 32767.
 void WindowTest::generatedSeriesAsTheCommandLine()
 {
-    QFETCH(double, start);
-    QFETCH(double, step);
-    QFETCH(int, rows);
-    QByteArray csv = "x,y\n";
-    const auto x = [&](int i) { return QByteArray::number(start + i * step, 'g', 17); };
-    for (int i = 0; i < rows; ++i) {
-        const double ramp = 10.0 + 10.0 * std::clamp((i - 0.4 * rows) / (0.2 * rows), 0.0, 1.0);
-        csv += x(i) + ',' + QByteArray::number(ramp + 0.3 * std::sin(i * 1.7)) + '\n';
+    for (const auto& [start, step, rows] :
+         {std::tuple{2460000.0, 1.0 / 24, 1000}, {1.7e9, 60.1, 1000}, {0.0, 1.0, 40000}}) {
+        init();
+        QByteArray csv = "x,y\n";
+        const auto x = [&](int i) { return QByteArray::number(start + i * step, 'g', 17); };
+        for (int i = 0; i < rows; ++i) {
+            const double ramp =
+                10.0 + 10.0 * std::clamp((i - 0.4 * rows) / (0.2 * rows), 0.0, 1.0);
+            csv += x(i) + ',' + QByteArray::number(ramp + 0.3 * std::sin(i * 1.7)) + '\n';
+        }
+        QTemporaryDir dir;
+        const QString path = write_file(dir, "ramp.csv", csv);
+        frmMain& w = *m_window;
+        prepare_search(w, path, QString::fromLatin1(x(0)), QString::fromLatin1(x(rows - 1)),
+                       QStringLiteral("2"), QStringLiteral("30"), ModelFamily::SimpleRamp);
+        QCOMPARE(w.session.crop_info().points, rows);
+        click_and_wait(w, w.Command2);
+        QCOMPARE(shown_report(w), fit_report_for(w, path, ModelFamily::SimpleRamp, false));
+        for (const Label* l : w.Label2)  // every digit shown, in a smaller font where needed
+            QVERIFY(l->fontMetrics().horizontalAdvance(l->Caption()) <= l->contentsRect().width());
+        QCOMPARE(w.Picture1->ScaleLeft(), start > 1e6 ? 0.0f : to_single(start));  // model x
+        QVERIFY(count_pixels(*w.Picture1, kBlue) > rows / 40 &&
+                count_pixels(*w.Picture1, kRed) > 0);
     }
-    QTemporaryDir dir;
-    const QString path = write_file(dir, "ramp.csv", csv);
-    frmMain& w = *m_window;
-    prepare_search(w, path, QString::fromLatin1(x(0)), QString::fromLatin1(x(rows - 1)),
-                   QStringLiteral("2"), QStringLiteral("30"), ModelFamily::SimpleRamp);
-    QCOMPARE(w.session.crop_info().points, rows);
-    click_and_wait(w, w.Command2);
-    QCOMPARE(shown_report(w), fit_report_for(w, path, ModelFamily::SimpleRamp, false));
-    for (const Label* l : w.Label2)  // every digit shown, in a smaller font where needed
-        QVERIFY(l->fontMetrics().horizontalAdvance(l->Caption()) <= l->contentsRect().width());
-    QCOMPARE(w.Picture1->ScaleLeft(), start > 1e6 ? 0.0f : to_single(start));  // model x
-    QVERIFY(count_pixels(*w.Picture1, kBlue) > rows / 40 && count_pixels(*w.Picture1, kRed) > 0);
 }
 
 void WindowTest::reimportShowsTheNewRange()
@@ -520,95 +505,86 @@ void WindowTest::reimportShowsTheNewRange()
     QCOMPARE(w.Picture2->Image(), fresh.Picture2->Image());
 }
 
-void WindowTest::resultsGoWithTheirCrop_data()
-{
-    QTest::addColumn<int>("change");  // after a search with "Constrain" ticked
-    QTest::newRow("runs typed") << 0;
-    QTest::newRow("crop dragged past the data") << 1;
-    QTest::newRow("file imported") << 2;
-    QTest::newRow("crop dragged past the data, then its right edge") << 3;
-}
-
+// After a search with "Constrain" ticked: the runs typed (0), the crop dragged past the data (1),
+// then also its right edge (3), a file imported (2).
 void WindowTest::resultsGoWithTheirCrop()
 {
-    QFETCH(int, change);
-    frmMain& w = *m_window;
-    QByteArray csv = "x,y\n";
-    for (int i = 0; i < 40000; ++i)
-        csv += QByteArray::number(i) + (i % 7 ? ",1\n" : ",2\n");
-    QTemporaryDir dir;
-    const QString path = write_file(dir, "long.csv", csv);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-    import_file(w, path);
-    type_into(w.Text8, QStringLiteral("80000"));  // the strip reaches past the data
-    type_into(w.Text3[0], QStringLiteral("60"));
-    click_and_wait(w, w.Command2);
-    QTest::mouseClick(w.Check1, Qt::LeftButton);
-    const QStringList report = shown_report(w);
-    PictureBox& strip = *w.Picture2;
-    switch (change) {
-    case 0:
-        w.Text6->setFocus();
-        type_into(w.Text6, QStringLiteral("3"));
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Text6));
-        break;
-    case 1:  // the window dragged to the strip's end: its reason once, where the mouse let go
-    case 3:
-        drag(&strip, point_at(strip, w.Shape1->Left() + w.Shape1->Width() / 2, 1),
-             point_at(strip, 80000, 1));
-        QCOMPARE(m_dialogs.titles, QStringList{"Crop"});
-        QVERIFY(m_dialogs.prompts[0].endsWith(QStringLiteral("(the last data x is 39999)")));
-        if (change == 3) {  // said again for an edge's drag
-            drag(&strip, point_at(strip, w.Shape1->Left() + w.Shape1->Width(), 1),
-                 point_at(strip, 79000, 1));
-            QCOMPARE(m_dialogs.titles, (QStringList{"Crop", "Crop"}));
+    for (int change = 0; change < 4; ++change) {
+        init();
+        frmMain& w = *m_window;
+        QByteArray csv = "x,y\n";
+        for (int i = 0; i < 40000; ++i)
+            csv += QByteArray::number(i) + (i % 7 ? ",1\n" : ",2\n");
+        QTemporaryDir dir;
+        const QString path = write_file(dir, "long.csv", csv);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        import_file(w, path);
+        type_into(w.Text8, QStringLiteral("80000"));  // the strip reaches past the data
+        type_into(w.Text3[0], QStringLiteral("60"));
+        click_and_wait(w, w.Command2);
+        QTest::mouseClick(w.Check1, Qt::LeftButton);
+        const QStringList report = shown_report(w);
+        PictureBox& strip = *w.Picture2;
+        switch (change) {
+        case 0:
+            w.Text6->setFocus();
+            type_into(w.Text6, QStringLiteral("3"));
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Text6));
+            break;
+        case 1:  // the window dragged to the strip's end: its reason once, where the mouse let go
+        case 3:
+            drag(&strip, point_at(strip, w.Shape1->Left() + w.Shape1->Width() / 2, 1),
+                 point_at(strip, 80000, 1));
+            QCOMPARE(m_dialogs.titles, QStringList{"Crop"});
+            QVERIFY(m_dialogs.prompts[0].endsWith(QStringLiteral("(the last data x is 39999)")));
+            if (change == 3) {  // said again for an edge's drag
+                drag(&strip, point_at(strip, w.Shape1->Left() + w.Shape1->Width(), 1),
+                     point_at(strip, 79000, 1));
+                QCOMPARE(m_dialogs.titles, (QStringList{"Crop", "Crop"}));
+            }
+            break;
+        default: import_file(w, example_path(kSample));
         }
-        break;
-    default: import_file(w, example_path(kSample));
+        QVERIFY(w.Check1->Value() == 0 && !w.Check1->isEnabled());
+        QCOMPARE(w.session.constraint_boxes().xmin[1], kEmptyLowerLimit);
+        QCOMPARE(count_pixels(*w.Picture1, kRed), 0);
+        QCOMPARE(shown_report(w), change == 0 ? report : QStringList{});  // a run count keeps it
+        if (change != 0)  // "Simple ramp" stays selected: its measure's bare caption
+            QCOMPARE(w.Label6->Caption(), QStringLiteral("Duration of change ="));
     }
-    QVERIFY(w.Check1->Value() == 0 && !w.Check1->isEnabled());
-    QCOMPARE(w.session.constraint_boxes().xmin[1], kEmptyLowerLimit);
-    QCOMPARE(count_pixels(*w.Picture1, kRed), 0);
-    QCOMPARE(shown_report(w), change == 0 ? report : QStringList{});  // a run count keeps it
-    if (change != 0)  // "Simple ramp" stays selected: its measure's bare caption
-        QCOMPARE(w.Label6->Caption(), QStringLiteral("Duration of change ="));
-}
-
-void WindowTest::searchStopsAndDropsInput_data()
-{
-    QTest::addColumn<bool>("close");
-    QTest::newRow("Escape") << false;
-    QTest::newRow("window closed") << true;
 }
 
 void WindowTest::searchStopsAndDropsInput()
 {
-    QFETCH(bool, close);
-    frmMain& w = *m_window;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    prepare_search(w, kSample, "150", "450", "3", "100000", ModelFamily::SymmetricEvent);
-    w.platform.MonotonicSeconds = [] { return 0.0; };  // no time estimate to answer
-    // Posted while the search runs: clicks on "Reset" and on another family, then the stop.
-    QTimer::singleShot(0, &w, [&w, close] {
-        for (QWidget* target : std::initializer_list<QWidget*>{w.Command7, w.Option1[3]}) {
-            const QPoint at = target->rect().center();
-            for (const auto& [type, held] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
-                                             {QEvent::MouseButtonRelease, Qt::NoButton}})
-                QCoreApplication::postEvent(target, new QMouseEvent(type, at, target->mapToGlobal(at),
-                                                                    Qt::LeftButton, held, {}));
-        }
-        QCoreApplication::postEvent(&w, close ? static_cast<QEvent*>(new QCloseEvent)
-                                              : new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
-    });
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
-    w.Work->wait_until_idle();
-    QVERIFY(w.session.trials_made() < 100000);  // within the first run
-    QTRY_COMPARE(w.isVisible(), !close);
-    // The best so far is the result, drawn and reported; the clicks never arrive.
-    QVERIFY(w.state.BestOfBestShown && w.Frame6->isEnabled() && w.Label5->Enabled());
-    QVERIFY(count_pixels(*w.Picture1, kRed) > 0 && w.Option1[2]->Value());
+    for (const bool close : {false, true}) {  // Escape, or the window closed
+        init();
+        frmMain& w = *m_window;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        prepare_search(w, kSample, "150", "450", "3", "100000", ModelFamily::SymmetricEvent);
+        w.platform.MonotonicSeconds = [] { return 0.0; };  // no time estimate to answer
+        // Posted while the search runs: clicks on "Reset" and on another family, then the stop.
+        QTimer::singleShot(0, &w, [&w, close] {
+            for (QWidget* target : std::initializer_list<QWidget*>{w.Command7, w.Option1[3]}) {
+                const QPoint at = target->rect().center(), screen = target->mapToGlobal(at);
+                for (const auto [type, held] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
+                                                {QEvent::MouseButtonRelease, Qt::NoButton}})
+                    QCoreApplication::postEvent(
+                        target, new QMouseEvent(type, at, screen, Qt::LeftButton, held, {}));
+            }
+            QCoreApplication::postEvent(
+                &w, close ? static_cast<QEvent*>(new QCloseEvent)
+                          : new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
+        });
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        w.Work->wait_until_idle();
+        QVERIFY(w.session.trials_made() < 100000);  // within the first run
+        QTRY_COMPARE(w.isVisible(), !close);
+        // The best so far is the result, drawn and reported; the clicks never arrive.
+        QVERIFY(w.state.BestOfBestShown && w.Frame6->isEnabled() && w.Label5->Enabled());
+        QVERIFY(count_pixels(*w.Picture1, kRed) > 0 && w.Option1[2]->Value());
+    }
 }
 
 QTEST_MAIN(WindowTest)
