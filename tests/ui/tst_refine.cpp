@@ -191,7 +191,8 @@ private slots:
                        : name.toUpper();
         QCOMPARE(w.frmIntervals->Note->text().section(QLatin1Char('\n'), 1),
                  named.isEmpty() ? QString()
-                                 : named.join(QStringLiteral(", ")) + QStringLiteral(": the replicates' percentiles"));
+                                 : named.join(QStringLiteral(", ")) +
+                                       QStringLiteral(": the replicates' percentiles"));
 #ifdef TOLVENAR_PYTHON
         // fit() on the file's rows, its record with the file's name: the same members, each
         // number the same double.

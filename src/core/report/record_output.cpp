@@ -7,8 +7,8 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <optional>
 #include <cstdio>
+#include <optional>
 
 namespace tolvenar {
 

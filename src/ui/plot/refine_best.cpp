@@ -56,7 +56,7 @@ QString percentile_line(const std::vector<IntervalLine>& lines)
             names << QString::fromStdString(line.name);
     if (names.isEmpty())
         return {};
-    return QStringLiteral("\n%1: the replicates' percentiles").arg(names.join(QStringLiteral(", ")));
+    return QStringLiteral("\n%1: %2").arg(names.join(QStringLiteral(", ")), QString::fromUtf8(kPercentileNote));
 }
 
 // The refined fit on display: " Best fitting ", the plot (with the band when there is one),
