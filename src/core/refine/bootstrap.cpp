@@ -197,8 +197,9 @@ std::optional<Replicate> fit_replicate_y(const FitCrop& crop, const Resampler& r
     replicate.max_y = hi;
     if (!settings.search) {
         // The replicate's own global optimum; the original fit is its start (never worse).
-        const RefinedFit refit = refine_fit(
-            replicate, {settings.family, settings.constrained, fit.model, {}, 1, settings.stop});
+        RefineRequest request{settings.family, settings.constrained, fit.model, {}, 1, settings.stop};
+        request.grid_first = fit.gave_way;
+        const RefinedFit refit = refine_fit(replicate, request);
         return Replicate{refit.model, refit.measure, refit.sq_dist, refit.sq_dist,
                          resampler.errors(replicate, settings.family, refit.model)};
     }
@@ -218,9 +219,10 @@ std::optional<Replicate> fit_replicate_y(const FitCrop& crop, const Resampler& r
     // The original fit is one more start: a search that misses the replicate's optimum would
     // otherwise widen the spread with its own failures.
     observer.bests.push_back(fit.model);
-    const RefinedFit refit =
-        refine_fit(replicate, {settings.family, settings.constrained, searched.best,
-                           std::move(observer.bests), 1, settings.stop, true});
+    RefineRequest request{settings.family, settings.constrained, searched.best,
+                          std::move(observer.bests), 1, settings.stop, true};
+    request.grid_first = fit.gave_way;
+    const RefinedFit refit = refine_fit(replicate, request);
     return Replicate{refit.model, refit.measure, searched.sq_dist, refit.sq_dist,
                      resampler.errors(replicate, settings.family, refit.model)};
 }

@@ -1631,10 +1631,12 @@ OptimumResult global_optimum(const OptimumProblem& problem)
             break;
         if (!result.exhaustive || !search.by_boxes()) {
             best = search.enumerate(grids, result.stopped);
-        } else if (std::optional<Best> boxed = search.best_by_boxes(grids, result.stopped)) {
+        } else if (std::optional<Best> boxed =
+                       problem.grid_first ? std::nullopt : search.best_by_boxes(grids, result.stopped)) {
             best = std::move(*boxed);
         } else {
             result.exhaustive = false;
+            result.gave_way = true;
             again = true;
         }
     }

@@ -32,6 +32,9 @@ struct OptimumProblem {
     // a coarser first pass, refined coarse to fine as usual. 1: the documented search.
     double first_pass = 1.0;
     std::size_t basins = 0;  // separated basins refined coarse to fine; 0: the documented 8
+    // Three or four break points: the grid at once, without first trying boxes of tuples (a
+    // replicate of a series whose boxes gave way, whose own would too, all but always).
+    bool grid_first = false;
 };
 
 struct Minimum {
@@ -44,6 +47,7 @@ struct Minimum {
 struct OptimumResult {
     std::vector<Minimum> minima;  // the best first, then the other basins' ends and the starts'
     bool exhaustive = false;      // every (pair of) data interval(s) was tried at its corners
+    bool gave_way = false;        // boxes of tuples narrowed too little: a grid instead
     std::size_t grid = 0;         // positions per break point of the first pass
     double corner = 0.0;          // the least sum of squares over the first pass's tuples
     bool stopped = false;         // `stop` was set: the minima are the best found until then

@@ -656,6 +656,7 @@ RefinedFit refine_fit(const FitCrop& fit_crop, const RefineRequest& request)
     problem.starts.push_back(moved_of(shape, request.start));
     for (const Model& start : request.restarts)
         problem.starts.push_back(moved_of(shape, start));
+    problem.grid_first = request.grid_first;
     const OptimumResult found = global_optimum(problem);
     // The lowest end whose single-precision model the search's measures score below the start,
     // compared as the search compares: strictly lower, so a tie keeps the start. An end whose
@@ -674,6 +675,7 @@ RefinedFit refine_fit(const FitCrop& fit_crop, const RefineRequest& request)
         if (refined.sq_dist <= end.sq_dist * (1.0 + 1e-3) + 1e-9 * at_start.sq_dist)
             break;
     }
+    result.gave_way = found.gave_way;
     return result;
 }
 

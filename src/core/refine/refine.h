@@ -35,6 +35,8 @@ struct RefineRequest {
     const std::atomic<bool>* stop = nullptr;
     // Descents from the best few starts only: the optimum of their basins, not the global one.
     bool local = false;
+    // Three or four break points: a grid at once (RefinedFit::gave_way of the series replicated).
+    bool grid_first = false;
 };
 
 struct RefinedFit {
@@ -45,6 +47,9 @@ struct RefinedFit {
     std::optional<float> measure;
     bool improved = false;  // false: no better model than the start was found; model = start
     double y_origin = 0.0;  // the crop's: data y = y_origin + model y
+    // Its optimum's boxes of tuples narrowed too little and gave way to a grid: its replicates
+    // take the grid at once.
+    bool gave_way = false;
 };
 
 // The family's optimum over the points of `crop` (at t = x - origin), reading its vertices and
