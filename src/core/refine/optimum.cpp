@@ -702,6 +702,9 @@ public:
     explicit Best(int d) : Best(d, d <= 2 ? kKeptTwo : kKeptMore) {}
     Best(int d, std::size_t kept) : m_d(d), m_kept(kept) {}
     double worst() const { return m_threshold; }
+    // Offers above `ceiling` are not kept: they cannot be among the best of a list whose kept
+    // already lie at or below it.
+    void cap(double ceiling) { m_threshold = std::min(m_threshold, ceiling); }
     void offer(const Entry& e)
     {
         if (!(e.value <= m_threshold))
@@ -819,9 +822,9 @@ public:
         return m_solver.solve(eq, m_sums.yy, levels);
     }
 
-    // The best entries over every increasing tuple of the grids' positions (loop i over
-    // grids[i]), the first loop shared out over the threads.
-    Best enumerate(const std::vector<std::vector<Pos>>& grids, bool& stopped) const
+    // The best entries at or below `ceiling` over every increasing tuple of the grids' positions
+    // (loop i over grids[i]), the first loop shared out over the threads.
+    Best enumerate(const std::vector<std::vector<Pos>>& grids, bool& stopped, double ceiling = kInf) const
     {
         const int d = m_plan.d;
         std::array<double, 7> x{};
@@ -856,6 +859,8 @@ public:
         const std::size_t shares =
             std::clamp<std::size_t>(grids[0].size() / 8, 1, threads_to_use(m_problem.threads));
         std::vector<Best> found(shares, Best(d));
+        for (Best& share : found)
+            share.cap(ceiling);
         std::atomic<std::size_t> next{0};
         std::atomic<bool> halted{false};
         parallel_for(shares, shares, [&](std::size_t share) {
@@ -1655,7 +1660,7 @@ OptimumResult global_optimum(const OptimumProblem& problem)
                 const std::size_t from = at.u > 2 * step ? at.u - 2 * step : 0;
                 local.push_back(grid_of(search, i, from, at.u + 2 * step, finer, {at}));
             }
-            next.merge(search.enumerate(local, result.stopped));
+            next.merge(search.enumerate(local, result.stopped, next.worst()));
         }
         step = finer;
         cells = separated(next.list(), d, 2 * step, basins);
