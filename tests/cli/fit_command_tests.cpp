@@ -146,6 +146,7 @@ TEST(FitCommand, ReportsEachFamilysLabels)
             EXPECT_EQ(lines, report + "\n") << r.model << constrain;
             EXPECT_EQ(fit(args).out, lines);
             EXPECT_EQ(object["trials_made"], constrain ? 20000 : 10000);
+            EXPECT_FALSE(object.contains("searches"));  // plain searches: runs, trials, constrain
             if (constrain)
                 EXPECT_LE(object["best"]["sq_dist"], free["best"]["sq_dist"]) << r.model;
             free = object;
@@ -164,7 +165,7 @@ TEST(FitCommand, ReportsEachFamilysLabels)
 TEST(FitCommand, JsonHoldsTheEnginesNumbersExactly)
 {
     const std::string path = kSource + "/examples/gauge_with_gaps.csv";
-    const json object = json_of({"--model", "asymmetric", "--runs", "3", "--trials", "200",
+    const json object = json_of({"--model", "asymmetric", "--runs", "+3", "--trials", "200",
                                  "--from", "150", "--to", "260.5", path});
     EngineState state;
     state.data = import_data_file(path).series.table;
@@ -191,6 +192,7 @@ TEST(FitCommand, JsonHoldsTheEnginesNumbersExactly)
                                     {"max_y", exact(state.CropMaxY)}}));
     EXPECT_EQ(object["model"], "Asymmetric event");
     EXPECT_EQ(object["trials_made"], 600);
+    EXPECT_EQ(json({object["runs"], object["trials"]}), json({3, 200}));  // counts as numbers
 }
 
 // Hourly Julian days and the same hours from 0 fit alike: model x count from the crop's left

@@ -208,6 +208,9 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
         {head + "2,2\n3,5\n2.5,4\n", "line 6 (data row 5): x = 2.5 is less than the x before it, "
                                        "3: the rows must be in increasing x order"},
         {head + "2,N/A\n3,5\n", "line 4 (data row 3): y is the text \"N/A\", not a number"},
+        // Cut at 40 bytes, before a character the cut would split.
+        {head + "2," + std::string(39, 'a') + "\u00e9\n3,5\n",
+         "line 4 (data row 3): y is the text \"" + std::string(39, 'a') + "...\", not a number"},
         {head + "2,2\n3,5\n-inf,4\n", "line 6 (data row 5): x is the text \"-inf\", not a number"},
         {head + "2,1e39\n3,5\n", "line 4 (data row 3): y = 1E+39 lies beyond the single-precision "
                                 "range"},
@@ -218,6 +221,8 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
         {"t;v\n0,5;1,25\n1;3\n2;2\nabc\n", "the fields are separated by semicolons and the "
          "numbers have decimal commas (\"0,5;1,25\"), where a data file has commas between fields "
          "and decimal points"},
+        {"t;v;note\n0;1;dry, windy\n1;3;\n2;2;\nabc\n", "the fields are separated by semicolons "
+         "(\"0;1;dry, windy\"), where a data file has commas between fields"},  // no digit after
         {head + "2,2\n1,5\n0,4\n", "line 5 (data row 4): x = 1 is less than the x before it, 2: "
                                    "the rows must be in increasing x order"},
         {"t,v\n3,1\n2,3\n2,2\n0,5\n", "line 4 (data row 3): x = 2 is not less than the x before "
@@ -398,7 +403,7 @@ TEST(DataFile, ReadsDatesAsDaysFromTheFirstRow)
         {"2024-02-28", "2024-03-01", 2, "2024-03-01"},  // a leap day between
         {"2023-12-31", "2024-01-01", 1, "2024-01-01"},
         {"2024-03-01T12:30:00Z", "2024-03-02T18:30:00Z", 1.25, "2024-03-02T18:30:00Z"},
-        {"2024-03-01 12:30", "2024-03-01 18:30", 0.25, "2024-03-01 18:30"},
+        {"2024-03-01 17:30", "2024-03-01 23:30", 0.25, "2024-03-01 23:30"},  // the last hour
         {"2024-03-01T06:00", "2024-03-03T06:00:30", 2 + 30 / 86400.0, "2024-03-03T06:00:30"},
         // A change of zone is an hour less; every x is written in data row 1's zone.
         {"2024-03-30T12:00+01:00", "2024-03-31T12:00+0200", 23 / 24.0, "2024-03-31T11:00+01:00"},

@@ -278,6 +278,7 @@ TEST(CombineLags, WeighsEachEventBySpreadAndWidensByTheScatterBetween)
         const char* name;
         std::vector<EventLag> events;
         double lag, half, spread_half;
+        double level = 0.9;
     };
     const double third = 1.0 / std::sqrt(3.0);
     for (const Case& c : {
@@ -290,8 +291,10 @@ TEST(CombineLags, WeighsEachEventBySpreadAndWidensByTheScatterBetween)
                   z / std::sqrt(1.0 / 48.5 + 1.0 / 51.5)},
              Case{"no spread of their own", {event(1.0, 0.0), event(3.0, 0.0)}, 2.0, 0.0,
                   z * std::sqrt(2.0 / 2.0)},
+             // Above about 95 % the quantile comes from its far tail.
+             Case{"99 %", {event(1.0, 0.0), event(3.0, 0.0)}, 2.0, 0.0, 2.5758293035489004, 0.99},
          }) {
-        const CombinedLag combined = combine_lags(c.events, 0.9);
+        const CombinedLag combined = combine_lags(c.events, c.level);
         if (std::string(c.name) == "identical")
             EXPECT_EQ(combined.lag, c.events.front().lag);
         EXPECT_NEAR(combined.lag, c.lag, 1e-12) << c.name;

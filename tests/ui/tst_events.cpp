@@ -54,6 +54,8 @@ private slots:
         frmMain w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.mnuFindEvents_AboutToShow();
+        QVERIFY(!w.mnuFindEvents2->isEnabled());  // no series on the strip yet
         import_file(w, example_path(kRecord));
         type_into(w.Text6, QStringLiteral("2"));
         type_into(w.Text3[0], QStringLiteral("200"));
