@@ -332,6 +332,7 @@ TEST(Optimum, ThreeAndFourBreakPointsReachTheBestOfEveryTupleOfDataPoints)
         std::function<double(double)> curve;
         double spacing;       // 0: even t; else t grows by uneven steps, some repeated
         double sd;
+        std::size_t n = 26;
     };
     const auto ramp = [](double t, double a, double b) { return std::clamp((t - a) / (b - a), 0.0, 1.0); };
     const std::vector<Row> rows{
@@ -339,6 +340,9 @@ TEST(Optimum, ThreeAndFourBreakPointsReachTheBestOfEveryTupleOfDataPoints)
          [&](double t) { return ramp(t, 6, 12) - ramp(t, 12, 21); }, 0, 0.1},
         {"asymmetric event, its peak at the edge", ModelFamily::AsymmetricEvent, 0,
          [&](double t) { return ramp(t, 9, 25); }, 0, 0.05},
+        // A long fall: the last break point far right of most runs of its positions.
+        {"asymmetric event, a slow fall", ModelFamily::AsymmetricEvent, 0,
+         [&](double t) { return ramp(t, 8, 11) - ramp(t, 11, 38); }, 0, 0.02, 44},
         {"free 4 segments, repeated x", ModelFamily::Free4Segments, 0,
          [&](double t) { return 0.1 * t - 2.0 * ramp(t, 8, 15) + 0.05 * std::max(t - 18, 0.0); }, 1, 0.1},
         {"event with duration", ModelFamily::EventWithDuration, 0,
@@ -350,46 +354,51 @@ TEST(Optimum, ThreeAndFourBreakPointsReachTheBestOfEveryTupleOfDataPoints)
          [&](double t) { return std::abs(t - 12.0) / 6.0 - ramp(t, 18, 20); }, 1, 0.1},
     };
     for (const Row& row : rows) {
-        const FamilyShape shape = family_shape(row.family, row.boxes ? row.boxes : node_count_of(row.family));
-        std::vector<double> t, y;
-        const std::vector<double> e = noise(26, row.sd, 17);
-        for (std::size_t i = 0; i < e.size(); ++i) {
-            const double at = row.spacing == 0 ? static_cast<double>(i) : std::floor(0.9 * static_cast<double>(i) + 0.6 * std::sin(static_cast<double>(i)));
-            t.push_back(at);
-            y.push_back(row.curve(at) + e[i]);
-        }
-        OptimumProblem p{t, y, {}, shape, t.front(), t.back()};
-        p.lower.assign(shape.moved.size(), t.front()), p.upper.assign(shape.moved.size(), t.back());
-        p.level_lower.assign(shape.levels(), -INFINITY), p.level_upper.assign(shape.levels(), INFINITY);
-        const OptimumResult found = global_optimum(p);
-        ASSERT_FALSE(found.minima.empty()) << row.name;
-        // A flat series leaves every box's floor at the best kept: it gives way to the grid.
-        EXPECT_EQ(found.exhaustive, row.sd > 0.0) << row.name;
-        // The brute force: every increasing tuple of distinct t (a first segment of no length
-        // with points on it is no model).
-        std::vector<double> u = t;
-        u.erase(std::unique(u.begin(), u.end()), u.end());
-        std::array<double, 7> x{};
-        x.fill(t.back());
-        x[1] = t.front();
-        double best = INFINITY;
-        const std::function<void(std::size_t, std::size_t)> tuples = [&](std::size_t i, std::size_t from) {
-            if (i == shape.moved.size()) {
-                if (x[2] > x[1])
-                    best = std::min(best, least_squares(shape, t, y, x));
-                return;
+        for (const bool grid_first : {false, true}) {
+            const FamilyShape shape = family_shape(row.family, row.boxes ? row.boxes : node_count_of(row.family));
+            std::vector<double> t, y;
+            const std::vector<double> e = noise(row.n, row.sd, 17);
+            for (std::size_t i = 0; i < e.size(); ++i) {
+                const double at = row.spacing == 0 ? static_cast<double>(i) : std::floor(0.9 * static_cast<double>(i) + 0.6 * std::sin(static_cast<double>(i)));
+                t.push_back(at);
+                y.push_back(row.curve(at) + e[i]);
             }
-            for (std::size_t j = from; j < u.size(); ++j)
-                x[static_cast<std::size_t>(shape.moved[i])] = u[j], tuples(i + 1, j);
-        };
-        tuples(0, 0);
-        EXPECT_NEAR(found.corner, best, 1e-9 * best + 1e-12) << row.name;
-        const Minimum& optimum = found.minima.front();
-        EXPECT_LE(optimum.sq_dist, best * (1.0 + 1e-9) + 1e-12) << row.name;
-        std::array<double, 7> at = x;
-        for (std::size_t i = 0; i < shape.moved.size(); ++i)
-            at[static_cast<std::size_t>(shape.moved[i])] = optimum.moved[i];
-        EXPECT_NEAR(optimum.sq_dist, least_squares(shape, t, y, at), 1e-9 * best + 1e-12) << row.name;
+            OptimumProblem p{t, y, {}, shape, t.front(), t.back()};
+            p.lower.assign(shape.moved.size(), t.front()), p.upper.assign(shape.moved.size(), t.back());
+            p.level_lower.assign(shape.levels(), -INFINITY), p.level_upper.assign(shape.levels(), INFINITY);
+            // By boxes, and by the grid at once (here of every data point, its runs of last break
+            // points bounded together).
+            p.grid_first = grid_first;
+            const OptimumResult found = global_optimum(p);
+            ASSERT_FALSE(found.minima.empty()) << row.name << grid_first;
+            // A flat series leaves every box's floor at the best kept: it gives way to the grid.
+            EXPECT_EQ(found.exhaustive, row.sd > 0.0 && !grid_first) << row.name << grid_first;
+            // The brute force: every increasing tuple of distinct t (a first segment of no length
+            // with points on it is no model).
+            std::vector<double> u = t;
+            u.erase(std::unique(u.begin(), u.end()), u.end());
+            std::array<double, 7> x{};
+            x.fill(t.back());
+            x[1] = t.front();
+            double best = INFINITY;
+            const std::function<void(std::size_t, std::size_t)> tuples = [&](std::size_t i, std::size_t from) {
+                if (i == shape.moved.size()) {
+                    if (x[2] > x[1])
+                        best = std::min(best, least_squares(shape, t, y, x));
+                    return;
+                }
+                for (std::size_t j = from; j < u.size(); ++j)
+                    x[static_cast<std::size_t>(shape.moved[i])] = u[j], tuples(i + 1, j);
+            };
+            tuples(0, 0);
+            EXPECT_NEAR(found.corner, best, 1e-9 * best + 1e-12) << row.name << grid_first;
+            const Minimum& optimum = found.minima.front();
+            EXPECT_LE(optimum.sq_dist, best * (1.0 + 1e-9) + 1e-12) << row.name << grid_first;
+            std::array<double, 7> at = x;
+            for (std::size_t i = 0; i < shape.moved.size(); ++i)
+                at[static_cast<std::size_t>(shape.moved[i])] = optimum.moved[i];
+            EXPECT_NEAR(optimum.sq_dist, least_squares(shape, t, y, at), 1e-9 * best + 1e-12) << row.name << grid_first;
+        }
     }
 }
 

@@ -29,7 +29,8 @@ constexpr std::size_t kKeptMore = 256;
 constexpr std::size_t kBasins = 8;
 // Best corners whose every adjacent cell is descended within.
 constexpr std::size_t kCorners = 3;
-// A box's tuples are solved once its last break point has fewer positions than this.
+// A box's tuples, or a run of the innermost loop's positions, are solved once its last break
+// point has fewer positions than this.
 constexpr std::uint32_t kSolvedRun = 4;
 // Floors a pass by boxes may tell before it gives way to the grid (about the cost of the grid's
 // first pass).
@@ -321,11 +322,19 @@ public:
         for (std::size_t j = 0; j < joint.b.size(); ++j)
             joint.b[j] += tail.b[j];
         joint.yy += tail.yy;
-        for (int j = 0; j < P; ++j) {  // a level no point sees: apart from the rest, at 0
-            double& diagonal = joint.g[static_cast<std::size_t>(packed(j, j, P))];
+        return seen_floor<P, true>(joint);
+    }
+
+    // The least sum of the points summed in `eq`, levels unbounded, those no point sees apart
+    // from the rest (at 0); by the chain's solve when Chain. 0 when it cannot be told.
+    template <int P, bool Chain>
+    static double seen_floor(Levels<P> eq)
+    {
+        for (int j = 0; j < P; ++j) {
+            double& diagonal = eq.g[static_cast<std::size_t>(packed(j, j, P))];
             diagonal = diagonal > 0.0 ? diagonal : 1.0;
         }
-        const double sum = chain_sum<P>(joint, joint.yy);
+        const double sum = Chain ? chain_sum<P>(eq, eq.yy) : ldl_all<P>(eq, eq.yy, nullptr);
         return std::isfinite(sum) ? sum : 0.0;
     }
 
@@ -1009,6 +1018,9 @@ private:
         // its baseline): the tail's equations, for the bound of both sets of points together.
         bool shared = false;
         std::vector<Normal> sums;
+        // The segment reaching the last loop's vertex, when runs of its positions are bounded at
+        // once (run_floor): the vertex's level is seen by no point before that segment.
+        std::optional<Step> run;
     };
 
     // The tails of the last loop's positions (the points right of its break point) beside the
@@ -1028,6 +1040,8 @@ private:
         for (int loop = 0; loop < d; ++loop)
             for (const Step& step : m_plan.segments[static_cast<std::size_t>(loop)])
                 seen(step.a) = seen(step.b) = true;
+        if (const auto reaching = run_segment(); reaching && (reaching->a == reaching->b || !seen(reaching->b)))
+            tail.run = reaching;
         for (const int k : m_plan.tail)
             for (const int j : {k, k + 1})
                 tail.shared = tail.shared ||
@@ -1459,6 +1473,33 @@ private:
         std::copy_n(parent.g.begin(), top.g.size(), top.g.begin());
         std::copy_n(parent.b.begin(), top.b.size(), top.b.begin());
         top.yy = parent.yy;
+        // Runs of positions halved until a few are left, each dropped at once when its points
+        // up to its first position (run_floor) and past each position (its tail) alone sum
+        // above the best kept.
+        const auto visit = [&](const auto& self, std::size_t lo, std::size_t hi) -> void {
+            if (tail.run && hi - lo >= kSolvedRun) {
+                const double tails = *std::min_element(tail.floor.begin() + static_cast<std::ptrdiff_t>(lo),
+                                                       tail.floor.begin() + static_cast<std::ptrdiff_t>(hi));
+                const double limit = best.worst() * (1.0 + 1e-9);
+                if (floor + tails > limit || run_floor<P, Chain>(top, *tail.run, x, e, grid[lo]) + tails > limit)
+                    return;
+                const std::size_t mid = lo + (hi - lo) / 2;
+                self(self, lo, mid);
+                self(self, mid, hi);
+                return;
+            }
+            solve_run<P, Chain>(grid, tail, level, lo, hi, top, floor, x, e, entry, best);
+        };
+        visit(visit, from, to);
+    }
+
+    // Every tuple of positions from..to-1 of the innermost loop below `top` (whose points alone
+    // sum to at least `floor`) solved, but those a floor rules out.
+    template <int P, bool Chain>
+    void solve_run(const std::vector<Pos>& grid, const Tails& tail, int level, std::size_t from,
+                   std::size_t to, const Levels<P>& top, double floor, std::array<double, 7>& x,
+                   std::array<std::uint32_t, 7>& e, Entry& entry, Best& best) const
+    {
         for (std::size_t i = from; i < to; ++i) {
             if (floor + tail.floor[i] > best.worst() * (1.0 + 1e-9))
                 continue;
@@ -1480,6 +1521,33 @@ private:
                 best.offer(entry);
         }
     }
+
+    // The segment from the vertex before the last loop's to it (a fixed one, or the loop
+    // before's); none for a midway vertex, which moves with it.
+    std::optional<Step> run_segment() const
+    {
+        const int v = m_plan.d > 0 ? m_problem.shape.moved[static_cast<std::size_t>(m_plan.d - 1)] : 0;
+        if (v < 2 || m_plan.midway)
+            return std::nullopt;
+        const auto& of = m_plan.level_of;
+        return step_of(v - 1, of[static_cast<std::size_t>(v - 1)], of[static_cast<std::size_t>(v)], m_plan.p);
+    }
+
+    // A floor of every tuple below `top` whose last break point lies at or right of `at`: the
+    // points of `top`, and those after the vertex before it up to `at`, on `step` from that
+    // vertex to `at` with its far level free (as the last vertex's level, which no point sees
+    // before, is: each tuple gives the segment's points the line through their vertex and the
+    // value its own segment takes at `at`).
+    template <int P, bool Chain>
+    double run_floor(Levels<P> top, const Step& step, const std::array<double, 7>& x,
+                     const std::array<std::uint32_t, 7>& e, const Pos& at) const
+    {
+        const auto k = static_cast<std::size_t>(step.k);
+        if (at.x > x[k] && at.e > e[k])
+            m_sums.add_segment(top, e[k], at.e, x[k], at.x - x[k], step);
+        return LevelSolver::seen_floor<P, Chain>(top);
+    }
+
     using Innermost = void (Search::*)(const Grids&, const Tails&, int, std::size_t,
                                        std::size_t, const Normal&, double, std::array<double, 7>&,
                                        std::array<std::uint32_t, 7>&, Entry&, Best&) const;
