@@ -1475,26 +1475,32 @@ private:
         top.yy = parent.yy;
         // Runs of positions halved until a few are left, each dropped at once when its points
         // up to its first position (run_floor) and past each position (its tail) alone sum
-        // above the best kept.
-        const auto visit = [&](const auto& self, std::size_t lo, std::size_t hi) -> void {
+        // above the best kept. `reach`: a floor of the points up to a position at or left of
+        // the run's first (`own`: that one), which holds for each of its tuples.
+        const auto visit = [&](const auto& self, std::size_t lo, std::size_t hi, double reach, bool own) -> void {
             if (tail.run && hi - lo >= kSolvedRun) {
                 const double tails = *std::min_element(tail.floor.begin() + static_cast<std::ptrdiff_t>(lo),
                                                        tail.floor.begin() + static_cast<std::ptrdiff_t>(hi));
                 const double limit = best.worst() * (1.0 + 1e-9);
-                if (floor + tails > limit || run_floor<P, Chain>(top, *tail.run, x, e, grid[lo]) + tails > limit)
+                if (reach + tails > limit)
                     return;
+                if (!own) {
+                    reach = std::max(reach, run_floor<P, Chain>(top, *tail.run, x, e, grid[lo]));
+                    if (reach + tails > limit)
+                        return;
+                }
                 const std::size_t mid = lo + (hi - lo) / 2;
-                self(self, lo, mid);
-                self(self, mid, hi);
+                self(self, lo, mid, reach, true);
+                self(self, mid, hi, reach, false);
                 return;
             }
-            solve_run<P, Chain>(grid, tail, level, lo, hi, top, floor, x, e, entry, best);
+            solve_run<P, Chain>(grid, tail, level, lo, hi, top, reach, x, e, entry, best);
         };
-        visit(visit, from, to);
+        visit(visit, from, to, floor, false);
     }
 
-    // Every tuple of positions from..to-1 of the innermost loop below `top` (whose points alone
-    // sum to at least `floor`) solved, but those a floor rules out.
+    // Every tuple of positions from..to-1 of the innermost loop below `top` solved, but those a
+    // floor rules out (`floor`: of the points up to a position at or left of `from`).
     template <int P, bool Chain>
     void solve_run(const std::vector<Pos>& grid, const Tails& tail, int level, std::size_t from,
                    std::size_t to, const Levels<P>& top, double floor, std::array<double, 7>& x,
