@@ -12,7 +12,7 @@
 //
 //   family_coverage [--series S] [--points N] [--replicates B] [--sd SD] [--seed K]
 //                   [--family NAME|all] [--noise white|ar1|all] [--spacing even|uneven|all]
-//                   [--threads T]
+//                   [--threads T] [--blocks yes|no]
 //
 // Prints a row per cell (family, noise, spacing), resampling and break point: for each method
 // the coverage (its standard error is at most 1 point at 1,000 series) and the median width;
@@ -41,6 +41,7 @@ struct Options {
     double sd = 0.2;
     std::uint32_t seed = 1;
     std::string family = "all", noise = "all", spacing = "all";
+    bool blocks = true;  // on even x, moving blocks of rows beside the AR(1) replicates
 };
 
 // The true polyline of a family: its vertices' x as shares of the span, and their y.
@@ -152,8 +153,8 @@ void run_cell(const Truth& truth, bool ar1, bool uneven, const Options& o, std::
     std::sort(vertices.begin(), vertices.end());
     // As --bootstrap makes them (AR(1) noise on x), then on even x moving blocks of rows.
     const std::vector<refine::Resampling> resamplings =
-        uneven ? std::vector{refine::Resampling::Automatic}
-               : std::vector{refine::Resampling::Automatic, refine::Resampling::Blocks};
+        uneven || !o.blocks ? std::vector{refine::Resampling::Automatic}
+                            : std::vector{refine::Resampling::Automatic, refine::Resampling::Blocks};
     std::vector<Tally> tallies(resamplings.size());
     for (Tally& t : tallies) {
         t.covered.assign(vertices.size(), {});
@@ -270,6 +271,8 @@ int main(int argc, char** argv)
             o.noise = value;
         else if (name == "--spacing")
             o.spacing = value;
+        else if (name == "--blocks")
+            o.blocks = value != "no";
         else {
             std::fprintf(stderr, "unknown option %s\n", name.c_str());
             return 2;
