@@ -334,7 +334,8 @@ public:
             double& diagonal = eq.g[static_cast<std::size_t>(packed(j, j, P))];
             diagonal = diagonal > 0.0 ? diagonal : 1.0;
         }
-        const double sum = Chain ? chain_sum<P>(eq, eq.yy) : ldl_all<P>(eq, eq.yy, nullptr);
+        // Apart from the tuples' own solve, which the innermost loop inlines.
+        const double sum = Chain ? chain_sum<P>(eq, eq.yy) : ldl_all<P>(widened(eq), eq.yy, nullptr);
         return std::isfinite(sum) ? sum : 0.0;
     }
 
