@@ -366,8 +366,8 @@ TEST(Optimum, ThreeAndFourBreakPointsReachTheBestOfEveryTupleOfDataPoints)
             OptimumProblem p{t, y, {}, shape, t.front(), t.back()};
             p.lower.assign(shape.moved.size(), t.front()), p.upper.assign(shape.moved.size(), t.back());
             p.level_lower.assign(shape.levels(), -INFINITY), p.level_upper.assign(shape.levels(), INFINITY);
-            // By boxes, and by the grid at once (here of every data point, its runs of last break
-            // points bounded together).
+            // By boxes, and by the grid at once (refined down to every data point here; runs of
+            // the last break point's positions bounded together).
             p.grid_first = grid_first;
             const OptimumResult found = global_optimum(p);
             ASSERT_FALSE(found.minima.empty()) << row.name << grid_first;
