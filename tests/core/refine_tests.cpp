@@ -188,6 +188,19 @@ TEST(Optimum, BeatsEveryGridPointAndIsExactWithinItsCellOnEveryThreadCount)
         EXPECT_NEAR(global_optimum(p).minima.at(0).sq_dist, 2.0 * best.sq_dist, 1e-9 * best.sq_dist);
         p.right = p.left;  // no width: no model
         EXPECT_TRUE(global_optimum(p).minima.empty()) << name;
+        // A box that leaves the first break point no room (pinned away from its best) leaves
+        // the other its optimum still.
+        if (c.moved.size() != 2)
+            continue;
+        OptimumProblem pinned = problem_of(c, t, y);
+        pinned.lower[0] = pinned.upper[0] = 70.5;
+        double fine = INFINITY;
+        for (double a = 70.5; a <= 119.0; a += 0.25)
+            fine = std::min(fine, profiled_sq_dist(pinned, {70.5, a}));
+        const OptimumResult held = global_optimum(pinned);
+        ASSERT_FALSE(held.minima.empty()) << name;
+        EXPECT_EQ(held.minima[0].moved[0], 70.5) << name;
+        EXPECT_LE(held.minima[0].sq_dist, fine * (1.0 + 1e-9)) << name;
     }
 }
 

@@ -1841,8 +1841,10 @@ OptimumResult global_optimum(const OptimumProblem& problem)
     const double spacing = 2.0 / static_cast<double>(std::max<std::size_t>(m, 2));
     // Three or four break points: a cell can hold several minima (a wide one, a peak at the
     // crop's edge) and one lower than its corners, so beyond the cells around the best corners
-    // the basins and the starts are descended from across cells, as after a grid.
-    const bool within_cells = result.exhaustive && !search.by_boxes();
+    // the basins and the starts are descended from across cells, as after a grid. So are they
+    // where no corner had a cell: a break point whose box leaves it no room has no cell beside
+    // its one position, and the best corners would otherwise be lost with their cells.
+    const bool within_cells = result.exhaustive && !search.by_boxes() && !boxes.empty();
     for (std::size_t c = boxes.empty() ? 0 : 1; c < cells.size() && (c < 4 || !within_cells); ++c) {
         const Entry& cell = cells[c];
         std::vector<double> p;
