@@ -94,6 +94,13 @@ struct Interval {
 // "held", "edge", "whole" or "undetermined", as the record writes a reach.
 const char* reach_name(Reach reach);
 
+// Whether an interval lo..hi made by `method` is read off the replicates' percentiles, as the
+// report and the record name it: a fixed vertex's, of no width, is not.
+inline bool by_percentiles(IntervalMethod method, double lo, double hi)
+{
+    return method == IntervalMethod::Percentile && hi > lo;
+}
+
 // `raw` cut to its possible range lo..hi, and its reach; Undetermined when it has no width
 // although the value is free and the data vary.
 Interval held_within(Interval raw, double lo, double hi, bool free_and_varying);

@@ -120,7 +120,7 @@ std::string reach_text(const Intervals& in)
 std::string percentile_text(const Intervals& in)
 {
     return intervals_text(in, [](const Range& range) -> std::optional<std::string> {
-        if (range.method != refine::IntervalMethod::Percentile || !(range.hi > range.lo))
+        if (!refine::by_percentiles(range.method, range.lo, range.hi))
             return std::nullopt;
         return "";
     });

@@ -344,7 +344,7 @@ std::vector<IntervalLine> FitSession::interval_lines(ModelFamily family,
                          const auto& text) {
         const bool shown = range.reach != refine::Reach::Undetermined;
         std::string note = reach_note(range.reach);
-        if (shown && range.method == refine::IntervalMethod::Percentile && range.hi > range.lo)
+        if (shown && refine::by_percentiles(range.method, range.lo, range.hi))
             note += (note.empty() ? "" : "; ") + std::string(kPercentileNote);
         lines.push_back({std::move(name), std::move(estimate), shown ? text(range.lo) : "",
                          shown ? text(range.hi) : "", std::move(note)});
