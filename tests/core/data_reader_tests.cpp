@@ -189,6 +189,8 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
     aged.x = ColumnChoice::of_text("Age");
     named.x = ColumnChoice::of_text("time");
     named.y = ColumnChoice::of_text("4");
+    ReadOptions third;  // a title the words of the first line hold, which no row reaches
+    third.y = ColumnChoice::of_text("w");
     const struct { std::string text, message; ReadOptions options = {}; } cases[] = {
         {"t;v;s\n0;1;0,1\n1;3;0\n", "line 3 (data row 2): sigma = 0 is not positive, where an "
                                     "uncertainty must be", sigma},
@@ -205,6 +207,10 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
          {{"", 2}, {"", 1}}},
         {"t v w\n0 1\n1 2\n2 3\n3 4\n", "not a data file: only 0 data rows hold a y value (4 "
          "are gaps), where four are needed", {{"", 1}, {"", 3}}},  // a title no row reaches
+        {"t v w\n0 1\n1 2\n2 3\n3 4\n", "no column is titled \"w\" for y: the titles are \"t v w\"",
+         third},  // nor by name: blanks read nothing, the comma reads one title
+        {"t;v\n0;1\n1;3\n2;1e999\n3;5\n", "line 4: a number lies beyond the double-precision "
+                                           "range"},  // the semicolons' sample ends before it
         {head + "2,2\n3,5\n2.5,4\n", "line 6 (data row 5): x = 2.5 is less than the x before it, "
                                        "3: the rows must be in increasing x order"},
         {head + "2,N/A\n3,5\n", "line 4 (data row 3): y is the text \"N/A\", not a number"},
