@@ -8,11 +8,11 @@
 // bootstrapped with B replicates as --bootstrap B makes them (AR(1) noise on x) and, on even x,
 // with moving blocks of rows too (what --bootstrap drew there before); the 90 % intervals of every
 // break point the family moves are checked against the truth, by each interval method from the
-// same replicates.
+// same replicates. With --profile yes, two profile intervals beside them (see kProfile).
 //
 //   family_coverage [--series S] [--points N] [--replicates B] [--sd SD] [--seed K]
 //                   [--family NAME|all] [--noise white|ar1|all] [--spacing even|uneven|all]
-//                   [--threads T] [--blocks yes|no]
+//                   [--threads T] [--blocks yes|no] [--profile yes|no]
 //
 // Prints a row per cell (family, noise, spacing), resampling and break point: for each method
 // the coverage (its standard error is at most 1 point at 1,000 series) and the median width;
@@ -21,6 +21,9 @@
 #include "core/job/fit_job.h"
 #include "core/model/family.h"
 #include "core/refine/bootstrap.h"
+#include "core/refine/optimum.h"
+#include "core/refine/refine.h"
+#include "core/session/family_comparison.h"
 
 #include <algorithm>
 #include <array>
@@ -28,6 +31,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -42,6 +47,7 @@ struct Options {
     std::uint32_t seed = 1;
     std::string family = "all", noise = "all", spacing = "all";
     bool blocks = true;  // on even x, moving blocks of rows beside the AR(1) replicates
+    bool profile = false;  // the profile intervals too (B + 1 optima a break point and series more)
 };
 
 // The true polyline of a family: its vertices' x as shares of the span, and their y.
@@ -79,11 +85,189 @@ double polyline(const Truth& truth, double share)
 // percentile interval per break point, on either resampling: the percentile where the
 // estimate's standard error and the replicates' sd differ by more than 1.5 times, or where the
 // studentized is over 1.3 times as wide; and the span of both.
-constexpr int kMethods = 9;
+// Last, with --profile yes: the profile interval of each moved break point, every x whose
+// profiled sum of squares (every other break point and level at their least-squares optimum
+// there) stays within a reach of the least. The reach of an F test, widened by the noise's
+// persistence; or calibrated by B replicates of their own (the optimum's curve plus the AR(1)
+// noise the bootstrap matches to the residuals): the level's quantile of each replicate's profiled
+// sum at its truth over its least. A midway x3 is no moved break point: its columns repeat the
+// first.
+constexpr int kMethods = 11;
+constexpr int kProfile = 9;
+constexpr int kCalibrated = 10;
 const char* const kMethodNames[kMethods] = {"as tolvenar-fit", "symmetric stud.", "percentile",
                                             "studentized", "bias-corrected",
                                             "symmetric, floored", "pct where se/sd off 1.5",
-                                            "pct where 1.3 wider", "span of both"};
+                                            "pct where 1.3 wider", "span of both", "profile, F",
+                                            "profile, calibrated"};
+
+// The least-squares problem of the fit's family over the crop: break points anywhere between
+// its edges, levels unbounded.
+struct CropProblem {
+    std::vector<double> t, y;
+    refine::OptimumProblem problem;
+    std::vector<double> moved;  // the refined fit's break points
+    std::vector<double> best;   // the optimum's
+    std::vector<double> curve;  // its values at t
+    double least = 0.0;         // the least sum of squares
+    double threshold = 0.0;     // profiled sums above it lie outside the interval
+    double rho = 0.0, nu = 1.0;
+    double sd = 0.0;            // the noise's
+};
+
+// The least sum of squares of `p` with moved break point j at g (from `start`, kept in order).
+double pinned(refine::OptimumProblem p, std::size_t j, double g, std::vector<double> start)
+{
+    p.lower[j] = p.upper[j] = g;
+    for (std::size_t i = 0; i < start.size(); ++i)
+        start[i] = i < j ? std::min(start[i], g) : i > j ? std::max(start[i], g) : g;
+    p.starts = {start};
+    const refine::OptimumResult r = refine::global_optimum(p);
+    return r.minima.empty() ? std::numeric_limits<double>::infinity() : r.minima.front().sq_dist;
+}
+
+// t quantile of `nu` degrees of freedom at the normal quantile z (Cornish-Fisher).
+double t_quantile(double z, double nu)
+{
+    const double z3 = z * z * z, z5 = z3 * z * z;
+    return z + (z3 + z) / (4 * nu) + (5 * z5 + 16 * z3 + 3 * z) / (96 * nu * nu);
+}
+
+CropProblem crop_problem(const FitCrop& crop, const refine::RefinedFit& fit, ModelFamily family,
+                         double level)
+{
+    CropProblem c;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(crop.points()); ++i)
+        c.t.push_back(crop.t(i)), c.y.push_back(crop.y(i));
+    refine::OptimumProblem& p = c.problem;
+    p.t = c.t, p.y = c.y;
+    p.shape = family_shape(family, crop.vertices);
+    p.left = fit.model.x[1], p.right = fit.model.x[6];
+    p.lower.assign(p.shape.moved.size(), p.left);
+    p.upper.assign(p.shape.moved.size(), p.right);
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    p.level_lower.assign(p.shape.levels(), -inf);
+    p.level_upper.assign(p.shape.levels(), inf);
+    for (const int v : p.shape.moved)
+        c.moved.push_back(fit.model.x[static_cast<std::size_t>(v)]);
+    p.starts = {c.moved};
+    const refine::OptimumResult best = refine::global_optimum(p);
+    c.least = best.minima.empty() ? refine::profiled_sq_dist(p, c.moved) : best.minima.front().sq_dist;
+    // The optimum's curve, and its residuals' AR(1) as the bootstrap matches it (persistence and
+    // sd of the noise, less what the fit absorbs): the replicates' noise, and the threshold's
+    // widening by the long-run variance's ratio to the variance.
+    const std::vector<double>& at = best.minima.empty() ? c.moved : best.minima.front().moved;
+    const std::vector<double> levels = refine::profiled_levels(p, at);
+    if (!levels.empty()) {
+        FamilyOptimum o;
+        o.x.fill(p.right);
+        o.x[1] = p.left;
+        for (std::size_t i = 0; i < at.size(); ++i)
+            o.x[static_cast<std::size_t>(p.shape.moved[i])] = at[i];
+        if (p.shape.midway)
+            o.x[3] = 0.5 * (o.x[2] + o.x[4]);
+        for (std::size_t k = 1; k <= 6; ++k)
+            o.y[k] = levels[static_cast<std::size_t>(p.shape.level_of[k])];
+        for (const double t : c.t)
+            c.curve.push_back(optimum_at(o, t));
+    }
+    double rho = 0.0;
+    if (const auto noise = refine::residual_noise(crop, family, fit.model)) {
+        rho = std::clamp(noise->phi, 0.0, 0.95);
+        c.sd = std::sqrt(noise->tau ? noise->variance : noise->variance / (1.0 - noise->phi * noise->phi));
+    }
+    const double n = static_cast<double>(c.t.size());
+    const double k = static_cast<double>(p.shape.moved.size() + p.shape.levels());
+    const double nu = std::max(n - k, 1.0);
+    const double q = t_quantile(level == 0.9 ? 1.6448536269514722 : 1.959963984540054, nu);
+    c.threshold = c.least * (1.0 + q * q * (1.0 + rho) / (1.0 - rho) / nu);
+    c.rho = rho, c.nu = nu;
+    c.best = best.minima.empty() ? c.moved : best.minima.front().moved;
+    return c;
+}
+
+// The likelihood ratio's reach, in F units, that holds the truth at `level` on replicates drawn
+// from the optimum's curve with the residuals' matched AR(1) noise: each replicate's profiled sum at its
+// own truth against its least. One per moved break point.
+std::vector<double> calibrated(const CropProblem& c, int replicates, std::uint64_t seed, double level)
+{
+    const std::size_t n = c.t.size(), d = c.best.size();
+    std::vector<std::vector<double>> stats(d);
+    if (c.curve.size() != n || n < 2)
+        return std::vector<double>(d, 0.0);
+    std::mt19937_64 random(seed);
+    std::normal_distribution<double> normal;
+    const double gap = (c.t.back() - c.t.front()) / static_cast<double>(n - 1);
+    const double sigma = c.sd > 0.0 ? c.sd : std::sqrt(c.least / c.nu);
+    std::vector<double> y(n);
+    for (int b = 0; b < replicates; ++b) {
+        double e = 0.0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double a = i == 0 || c.rho <= 0.0 ? 0.0 : std::pow(c.rho, (c.t[i] - c.t[i - 1]) / gap);
+            e = a * e + std::sqrt(1.0 - a * a) * normal(random);
+            y[i] = c.curve[i] + sigma * e;
+        }
+        refine::OptimumProblem p = c.problem;
+        p.y = y;
+        p.starts = {c.best};
+        const refine::OptimumResult r = refine::global_optimum(p);
+        if (r.minima.empty())
+            continue;
+        const double least = r.minima.front().sq_dist;
+        for (std::size_t j = 0; j < d; ++j)
+            stats[j].push_back((pinned(p, j, c.best[j], r.minima.front().moved) - least) / (least / c.nu));
+    }
+    std::vector<double> reach;
+    for (auto& s : stats) {
+        std::sort(s.begin(), s.end());
+        reach.push_back(s.empty() ? 0.0 : s[std::min(s.size() - 1, static_cast<std::size_t>(level * static_cast<double>(s.size())))]);
+    }
+    return reach;
+}
+
+// The profile interval of moved break point j: every x whose profiled sum stays at or below
+// `threshold`.
+refine::Interval profile_interval(const CropProblem& c, std::size_t j, double threshold)
+{
+    const auto profiled = [&](double g) { return pinned(c.problem, j, g, c.best); };
+    const double estimate = c.moved[j];
+    refine::Interval out{estimate, estimate};
+    // Every data point's profile, then the outermost inside on each side halved against the
+    // next point beyond it: the hull of all x the test keeps (the profile can dip twice).
+    std::vector<double> ts{c.problem.left};
+    for (const double t : c.t)
+        if (t > c.problem.left && t < c.problem.right)
+            ts.push_back(t);
+    ts.push_back(c.problem.right);
+    std::vector<char> in(ts.size());
+    for (std::size_t i = 0; i < ts.size(); ++i)
+        in[i] = profiled(ts[i]) <= threshold;
+    std::size_t first = 0, last = ts.size() - 1;
+    while (first < ts.size() && !in[first])
+        ++first;
+    while (last > 0 && !in[last])
+        --last;
+    if (first > last)
+        return out;  // no data point inside: the estimate alone
+    if (ts[first] < out.lo)
+        out.lo = ts[first];
+    if (ts[last] > out.hi)
+        out.hi = ts[last];
+    const auto halve = [&](double inside, double outside) {
+        for (int k = 0; k < 8; ++k) {
+            const double mid = 0.5 * (inside + outside);
+            (profiled(mid) > threshold ? outside : inside) = mid;
+        }
+        return 0.5 * (inside + outside);
+    };
+    if (first > 0 && out.lo == ts[first])
+        out.lo = halve(ts[first], ts[first - 1]);
+    if (last + 1 < ts.size() && out.hi == ts[last])
+        out.hi = halve(ts[last], ts[last + 1]);
+    const bool cut = first == 0 || last + 1 == ts.size();
+    out.reach = cut ? refine::Reach::Edge : refine::Reach::Held;
+    return out;
+}
 
 double sd_of(const std::vector<double>& v)
 {
@@ -133,7 +317,7 @@ struct Tally {
     std::vector<int> edge, undetermined;
     std::vector<std::vector<double>> estimates;
     int fitted = 0;
-    double seconds = 0.0;
+    double seconds = 0.0, profile_seconds = 0.0;
 };
 
 double median(std::vector<double> v)
@@ -208,6 +392,24 @@ void run_cell(const Truth& truth, bool ar1, bool uneven, const Options& o, std::
             Tally& t = tallies[r];
             ++t.fitted;
             t.seconds += fitted + std::chrono::duration<double>(std::chrono::steady_clock::now() - booted).count();
+            // The profile intervals, beside the first resampling's: the same for every one.
+            const auto profiled = std::chrono::steady_clock::now();
+            std::vector<std::array<std::optional<refine::Interval>, kMethods>> by(vertices.size());
+            if (o.profile && r == 0) {
+                const CropProblem problem = crop_problem(kept->crop, fit, truth.family, 0.9);
+                const std::vector<double> reach =
+                    calibrated(problem, o.replicates, request.seed * 7919ULL + cell, 0.9);
+                for (std::size_t k = 0; k < vertices.size(); ++k) {
+                    const auto j = static_cast<std::size_t>(
+                        std::find(shape.moved.begin(), shape.moved.end(), vertices[k]) - shape.moved.begin());
+                    if (j == shape.moved.size())
+                        continue;
+                    by[k][kProfile] = profile_interval(problem, j, problem.threshold);
+                    by[k][kCalibrated] =
+                        profile_interval(problem, j, problem.least * (1.0 + reach[j] / problem.nu));
+                }
+                t.profile_seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - profiled).count();
+            }
             for (std::size_t k = 0; k < vertices.size(); ++k) {
                 const auto v = static_cast<std::size_t>(vertices[k]);
                 const double at = truth.x[v - 1] * span - record.found->origin;
@@ -215,9 +417,10 @@ void run_cell(const Truth& truth, bool ar1, bool uneven, const Options& o, std::
                 t.edge[k] += boot.x[v].reach == refine::Reach::Edge || boot.x[v].reach == refine::Reach::Whole;
                 t.undetermined[k] += boot.x[v].reach == refine::Reach::Undetermined;
                 for (int m = 0; m < kMethods; ++m) {
+                    const auto& own = by[k][static_cast<std::size_t>(m)];
                     const refine::Interval in = refine::held_within(
-                        interval_by(m, boot, fit.model.x[v], v, 0.9), left, right,
-                        kept->crop.max_y > kept->crop.min_y);
+                        own ? *own : interval_by(m >= kProfile ? 0 : m, boot, fit.model.x[v], v, 0.9),
+                        left, right, kept->crop.max_y > kept->crop.min_y);
                     t.covered[k][static_cast<std::size_t>(m)] +=
                         in.reach != refine::Reach::Undetermined && in.lo <= at && at <= in.hi;
                     t.widths[k][static_cast<std::size_t>(m)].push_back(in.hi - in.lo);
@@ -235,12 +438,15 @@ void run_cell(const Truth& truth, bool ar1, bool uneven, const Options& o, std::
                         resamplings[r] == refine::Resampling::Blocks ? "blocks of rows"
                                                                             : "as --bootstrap",
                         vertices[k], t.fitted);
-            for (int m = 0; m < kMethods; ++m)
+            for (int m = 0; m < (o.profile ? kMethods : kProfile); ++m)
                 std::printf(" %.1f %% / %.1f |",
                             100.0 * t.covered[k][static_cast<std::size_t>(m)] / n,
                             median(t.widths[k][static_cast<std::size_t>(m)]));
-            std::printf(" %.2f | %d | %d | %.3f |\n", sd_of(t.estimates[k]), t.edge[k],
+            std::printf(" %.2f | %d | %d | %.3f |", sd_of(t.estimates[k]), t.edge[k],
                         t.undetermined[k], t.seconds / n);
+            if (o.profile)
+                std::printf(" %.3f |", r == 0 ? tallies[0].profile_seconds / n : 0.0);
+            std::printf("\n");
         }
     }
     std::fflush(stdout);
@@ -273,6 +479,8 @@ int main(int argc, char** argv)
             o.spacing = value;
         else if (name == "--blocks")
             o.blocks = value != "no";
+        else if (name == "--profile")
+            o.profile = value == "yes";
         else {
             std::fprintf(stderr, "unknown option %s\n", name.c_str());
             return 2;
@@ -281,13 +489,15 @@ int main(int argc, char** argv)
     std::printf("%d series a cell, %d points, %d replicates, noise sd %g, seed %u\n\n", o.series,
                 o.points, o.replicates, o.sd, o.seed);
     std::printf("| family | noise | x | replicates' noise | break point | series |");
-    for (const char* name : kMethodNames)
-        std::printf(" %s: holds it / median width |", name);
-    std::printf(" sd of the estimate | cut at an edge | not determined | s/series |\n");
+    const int methods = o.profile ? kMethods : kProfile;
+    for (int m = 0; m < methods; ++m)
+        std::printf(" %s: holds it / median width |", kMethodNames[m]);
+    std::printf(" sd of the estimate | cut at an edge | not determined | s/series |%s\n",
+                o.profile ? " profile s/series |" : "");
     std::printf("|---|---|---|---|---|---|");
-    for (int m = 0; m < kMethods; ++m)
+    for (int m = 0; m < methods; ++m)
         std::printf("---|");
-    std::printf("---|---|---|---|\n");
+    std::printf("---|---|---|---|%s\n", o.profile ? "---|" : "");
     std::uint64_t cell = 0;
     for (const Truth& truth : truths()) {
         const auto name = std::string(family_row(truth.family).short_name);
