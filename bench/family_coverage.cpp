@@ -47,7 +47,7 @@ struct Options {
     std::uint32_t seed = 1;
     std::string family = "all", noise = "all", spacing = "all";
     bool blocks = true;  // on even x, moving blocks of rows beside the AR(1) replicates
-    bool profile = false;  // the profile intervals too (B + 1 optima a break point and series more)
+    bool profile = false;  // the profile intervals too (an optimum a data point and replicate more)
 };
 
 // The true polyline of a family: its vertices' x as shares of the span, and their y.
@@ -225,23 +225,37 @@ std::vector<double> calibrated(const CropProblem& c, int replicates, std::uint64
     return reach;
 }
 
+// Moved break point j's profiled sum at every data point of the crop and at its edges.
+struct Profile {
+    std::vector<double> ts, sums;
+};
+
+Profile profile_of(const CropProblem& c, std::size_t j)
+{
+    Profile out{{c.problem.left}, {}};
+    for (const double t : c.t)
+        if (t > c.problem.left && t < c.problem.right)
+            out.ts.push_back(t);
+    out.ts.push_back(c.problem.right);
+    for (const double t : out.ts)
+        out.sums.push_back(pinned(c.problem, j, t, c.best));
+    return out;
+}
+
 // The profile interval of moved break point j: every x whose profiled sum stays at or below
 // `threshold`.
-refine::Interval profile_interval(const CropProblem& c, std::size_t j, double threshold)
+refine::Interval profile_interval(const CropProblem& c, std::size_t j, const Profile& profile,
+                                  double threshold)
 {
     const auto profiled = [&](double g) { return pinned(c.problem, j, g, c.best); };
     const double estimate = c.moved[j];
     refine::Interval out{estimate, estimate};
-    // Every data point's profile, then the outermost inside on each side halved against the
-    // next point beyond it: the hull of all x the test keeps (the profile can dip twice).
-    std::vector<double> ts{c.problem.left};
-    for (const double t : c.t)
-        if (t > c.problem.left && t < c.problem.right)
-            ts.push_back(t);
-    ts.push_back(c.problem.right);
+    // The outermost data points inside on each side, halved against the next point beyond:
+    // the hull of all x the test keeps (the profile can dip twice).
+    const std::vector<double>& ts = profile.ts;
     std::vector<char> in(ts.size());
     for (std::size_t i = 0; i < ts.size(); ++i)
-        in[i] = profiled(ts[i]) <= threshold;
+        in[i] = profile.sums[i] <= threshold;
     std::size_t first = 0, last = ts.size() - 1;
     while (first < ts.size() && !in[first])
         ++first;
@@ -404,9 +418,10 @@ void run_cell(const Truth& truth, bool ar1, bool uneven, const Options& o, std::
                         std::find(shape.moved.begin(), shape.moved.end(), vertices[k]) - shape.moved.begin());
                     if (j == shape.moved.size())
                         continue;
-                    by[k][kProfile] = profile_interval(problem, j, problem.threshold);
-                    by[k][kCalibrated] =
-                        profile_interval(problem, j, problem.least * (1.0 + reach[j] / problem.nu));
+                    const Profile profile = profile_of(problem, j);
+                    by[k][kProfile] = profile_interval(problem, j, profile, problem.threshold);
+                    by[k][kCalibrated] = profile_interval(problem, j, profile,
+                                                          problem.least * (1.0 + reach[j] / problem.nu));
                 }
                 t.profile_seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - profiled).count();
             }
