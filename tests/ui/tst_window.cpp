@@ -321,6 +321,14 @@ void WindowTest::manualBoxes()
         drag(&plot, point_at(plot, 160 + 30 * k, 12), point_at(plot, 180 + 30 * k, 14));
     QCOMPARE(boxes().xmax[6], 450.0f);  // the sixth reaches the right edge
     QCOMPARE(m_dialogs.titles, QStringList{"Caution"});
+    // After "Reset" on a result, and after a new crop, the next box is the first again.
+    click_and_wait(w, w.Command2);
+    QTest::mouseClick(w.Command7, Qt::LeftButton);
+    drag(&plot, point_at(plot, 200, 12), point_at(plot, 230, 11));
+    QCOMPARE(boxes().xmin[1], 150.0f);
+    type_into(w.Text4, "160");
+    drag(&plot, point_at(plot, 200, 12), point_at(plot, 230, 11));
+    QCOMPARE(boxes().xmin[1], 160.0f);
 }
 
 void WindowTest::reportAsTheCommandLine_data()
