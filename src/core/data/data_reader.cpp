@@ -142,7 +142,7 @@ public:
         const std::optional<double> y_value = y_of(y);
         const double previous_x = m_previous_x;
         follow_order(x_value);
-        if (std::exchange(m_marked, false) && m_file_rows > 1)
+        if (std::exchange(m_marked, false))
             m_series.gap_x.push_back((previous_x + x_value) / 2);
         if (!y_value) {
             m_series.gap_x.push_back(x_value);
@@ -155,7 +155,7 @@ public:
     }
 
     // A marker row between the last row and the next: the data break midway between them. One
-    // at the end breaks nothing.
+    // at the end breaks nothing; none comes before the fifth row, so a last row is always there.
     void mark() { m_marked = true; }
 
     // The spare row (unless a final marker row already is), the row count, the order, the y
