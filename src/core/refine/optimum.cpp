@@ -1479,15 +1479,16 @@ private:
         // above the best kept. `reach`: a floor of the points up to a position at or left of
         // the run's first (`own`: that one), which holds for each of its tuples.
         const auto visit = [&](const auto& self, std::size_t lo, std::size_t hi, double reach, bool own) -> void {
+            const double falling = falling_floor(x, grid[lo], grid[hi - 1]);
             if (tail.run && hi - lo >= kSolvedRun) {
                 const double tails = *std::min_element(tail.floor.begin() + static_cast<std::ptrdiff_t>(lo),
                                                        tail.floor.begin() + static_cast<std::ptrdiff_t>(hi));
                 const double limit = best.worst() * (1.0 + 1e-9);
-                if (reach + tails > limit)
+                if (reach + falling + tails > limit)
                     return;
                 if (!own) {
                     reach = std::max(reach, run_floor<P, Chain>(top, *tail.run, x, e, grid[lo]));
-                    if (reach + tails > limit)
+                    if (reach + falling + tails > limit)
                         return;
                 }
                 const std::size_t mid = lo + (hi - lo) / 2;
@@ -1495,7 +1496,7 @@ private:
                 self(self, mid, hi, reach, false);
                 return;
             }
-            solve_run<P, Chain>(grid, tail, level, lo, hi, top, reach, x, e, entry, best);
+            solve_run<P, Chain>(grid, tail, level, lo, hi, top, reach + falling, x, e, entry, best);
         };
         visit(visit, from, to, floor, false);
     }
@@ -1530,13 +1531,19 @@ private:
     }
 
     // The segment from the vertex before the last loop's to it (a fixed one, or the loop
-    // before's); none for a midway vertex, which moves with it.
+    // before's). With a midway x3 that moves with the last loop's x4: the segment from x2 (set
+    // before) to x3, which reaches at least halfway to the run's first x4.
     std::optional<Step> run_segment() const
     {
         const int v = m_plan.d > 0 ? m_problem.shape.moved[static_cast<std::size_t>(m_plan.d - 1)] : 0;
-        if (v < 2 || m_plan.midway)
-            return std::nullopt;
         const auto& of = m_plan.level_of;
+        if (m_plan.midway) {
+            if (v != 4 || m_plan.moved_at[2] == m_plan.d - 1)
+                return std::nullopt;
+            return step_of(2, of[2], of[3], m_plan.p);
+        }
+        if (v < 2)
+            return std::nullopt;
         return step_of(v - 1, of[static_cast<std::size_t>(v - 1)], of[static_cast<std::size_t>(v)], m_plan.p);
     }
 
@@ -1544,15 +1551,35 @@ private:
     // points of `top`, and those after the vertex before it up to `at`, on `step` from that
     // vertex to `at` with its far level free (as the last vertex's level, which no point sees
     // before, is: each tuple gives the segment's points the line through their vertex and the
-    // value its own segment takes at `at`).
+    // value its own segment takes at `at`). A midway x3's segment: up to halfway to `at`.
     template <int P, bool Chain>
     double run_floor(Levels<P> top, const Step& step, const std::array<double, 7>& x,
                      const std::array<std::uint32_t, 7>& e, const Pos& at) const
     {
         const auto k = static_cast<std::size_t>(step.k);
-        if (at.x > x[k] && at.e > e[k])
-            m_sums.add_segment(top, e[k], at.e, x[k], at.x - x[k], step);
+        const double to = m_plan.midway ? 0.5 * (x[k] + at.x) : at.x;
+        const std::uint32_t upto = m_plan.midway ? m_sums.count_upto(to) : at.e;
+        if (to > x[k] && upto > e[k])
+            m_sums.add_segment(top, e[k], upto, x[k], to - x[k], step);
         return LevelSolver::seen_floor<P, Chain>(top);
+    }
+
+    // With a midway x3: a floor of the points every tuple with x4 from `first` to `last` puts
+    // on its falling segment (right of x3 however far x4 goes, up to x4 however near it stays),
+    // on a line of their own. 0 for other families.
+    double falling_floor(const std::array<double, 7>& x, const Pos& first, const Pos& last) const
+    {
+        if (!m_plan.midway || m_plan.moved_at[4] != m_plan.d - 1)
+            return 0.0;
+        const std::uint32_t from = m_sums.count_upto(0.5 * (x[2] + last.x));
+        if (from + 2 >= first.e)
+            return 0.0;
+        const auto s = m_sums.moments(from, first.e, first.x, 1.0);
+        const double det = s.s0 * s.saa - s.sa * s.sa;
+        if (!(det > 1e-12 * s.s0 * s.saa))
+            return 0.0;
+        const double fitted = (s.saa * s.sy * s.sy - 2.0 * s.sa * s.sy * s.say + s.s0 * s.say * s.say) / det;
+        return std::max(0.0, s.syy - fitted);
     }
 
     using Innermost = void (Search::*)(const Grids&, const Tails&, int, std::size_t,
