@@ -1022,6 +1022,9 @@ private:
         // The segment reaching the last loop's vertex, when runs of its positions are bounded at
         // once (run_floor): the vertex's level is seen by no point before that segment.
         std::optional<Step> run;
+        // Else, when that segment's far level is seen before: its first vertex, whose segment
+        // holds the points from there to the last loop's vertex on a line of their own.
+        std::optional<int> line;
     };
 
     // The tails of the last loop's positions (the points right of its break point) beside the
@@ -1043,6 +1046,8 @@ private:
                 seen(step.a) = seen(step.b) = true;
         if (const auto reaching = run_segment(); reaching && (reaching->a == reaching->b || !seen(reaching->b)))
             tail.run = reaching;
+        else if (reaching && !m_plan.midway)
+            tail.line = reaching->k;
         for (const int k : m_plan.tail)
             for (const int j : {k, k + 1})
                 tail.shared = tail.shared ||
@@ -1479,16 +1484,16 @@ private:
         // above the best kept. `reach`: a floor of the points up to a position at or left of
         // the run's first (`own`: that one), which holds for each of its tuples.
         const auto visit = [&](const auto& self, std::size_t lo, std::size_t hi, double reach, bool own) -> void {
-            const double falling = falling_floor(x, grid[lo], grid[hi - 1]);
-            if (tail.run && hi - lo >= kSolvedRun) {
+            const double line = line_floor(tail, x, e, grid[lo], grid[hi - 1]);
+            if ((tail.run || tail.line) && hi - lo >= kSolvedRun) {
                 const double tails = *std::min_element(tail.floor.begin() + static_cast<std::ptrdiff_t>(lo),
                                                        tail.floor.begin() + static_cast<std::ptrdiff_t>(hi));
                 const double limit = best.worst() * (1.0 + 1e-9);
-                if (reach + falling + tails > limit)
+                if (reach + line + tails > limit)
                     return;
-                if (!own) {
+                if (!own && tail.run) {
                     reach = std::max(reach, run_floor<P, Chain>(top, *tail.run, x, e, grid[lo]));
-                    if (reach + falling + tails > limit)
+                    if (reach + line + tails > limit)
                         return;
                 }
                 const std::size_t mid = lo + (hi - lo) / 2;
@@ -1496,7 +1501,7 @@ private:
                 self(self, mid, hi, reach, false);
                 return;
             }
-            solve_run<P, Chain>(grid, tail, level, lo, hi, top, reach + falling, x, e, entry, best);
+            solve_run<P, Chain>(grid, tail, level, lo, hi, top, reach + line, x, e, entry, best);
         };
         visit(visit, from, to, floor, false);
     }
@@ -1564,14 +1569,20 @@ private:
         return LevelSolver::seen_floor<P, Chain>(top);
     }
 
-    // With a midway x3: a floor of the points every tuple with x4 from `first` to `last` puts
-    // on its falling segment (right of x3 however far x4 goes, up to x4 however near it stays),
-    // on a line of their own. 0 for other families.
-    double falling_floor(const std::array<double, 7>& x, const Pos& first, const Pos& last) const
+    // A floor of the points every tuple whose last break point lies from `first` to `last` puts
+    // on one segment, up to `first`, on a line of their own (apart from the points `top`'s
+    // floor holds): with a midway x3, those on the falling segment, right of x3 however far x4
+    // goes; with tail.line, those from its vertex on. 0 elsewhere.
+    double line_floor(const Tails& tail, const std::array<double, 7>& x,
+                      const std::array<std::uint32_t, 7>& e, const Pos& first, const Pos& last) const
     {
-        if (!m_plan.midway || m_plan.moved_at[4] != m_plan.d - 1)
+        std::uint32_t from = 0;
+        if (m_plan.midway && m_plan.moved_at[4] == m_plan.d - 1)
+            from = m_sums.count_upto(0.5 * (x[2] + last.x));
+        else if (tail.line)
+            from = e[static_cast<std::size_t>(*tail.line)];
+        else
             return 0.0;
-        const std::uint32_t from = m_sums.count_upto(0.5 * (x[2] + last.x));
         if (from + 2 >= first.e)
             return 0.0;
         const auto s = m_sums.moments(from, first.e, first.x, 1.0);
