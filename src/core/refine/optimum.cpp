@@ -32,6 +32,8 @@ constexpr std::size_t kCorners = 3;
 // A box's tuples, or a run of the innermost loop's positions, are solved once its last break
 // point has fewer positions than this.
 constexpr std::uint32_t kSolvedRun = 4;
+// The same with a midway x3, whose floors cost more beside the tuples they spare.
+constexpr std::uint32_t kMidwayRun = 16;
 // Floors a pass by boxes may tell before it gives way to the grid (about the cost of the grid's
 // first pass).
 constexpr std::size_t kBoxBudget = 10000;
@@ -1025,6 +1027,8 @@ private:
         // Else, when that segment's far level is seen before: its first vertex, whose segment
         // holds the points from there to the last loop's vertex on a line of their own.
         std::optional<int> line;
+        // A midway x3 moving with the last loop's x4: the points right of it on a line.
+        bool falling = false;
     };
 
     // The tails of the last loop's positions (the points right of its break point) beside the
@@ -1048,6 +1052,7 @@ private:
             tail.run = reaching;
         else if (reaching && !m_plan.midway)
             tail.line = reaching->k;
+        tail.falling = m_plan.midway && m_plan.moved_at[4] == d - 1;
         for (const int k : m_plan.tail)
             for (const int j : {k, k + 1})
                 tail.shared = tail.shared ||
@@ -1480,30 +1485,37 @@ private:
         std::copy_n(parent.b.begin(), top.b.size(), top.b.begin());
         top.yy = parent.yy;
         // Runs of positions halved until a few are left, each dropped at once when its points
-        // up to its first position (run_floor) and past each position (its tail) alone sum
+        // up to its first position (run_floor), those one segment holds (line_floor, dearer
+        // than the tails, so told after them) and past each position (its tail) alone sum
         // above the best kept. `reach`: a floor of the points up to a position at or left of
-        // the run's first (`own`: that one), which holds for each of its tuples.
-        const auto visit = [&](const auto& self, std::size_t lo, std::size_t hi, double reach, bool own) -> void {
-            const double line = line_floor(tail, x, e, grid[lo], grid[hi - 1]);
-            if ((tail.run || tail.line) && hi - lo >= kSolvedRun) {
+        // the run's first (`own`: that one), which holds for each of its tuples; `line`: the
+        // line_floor of a run holding this one, which holds for it too.
+        const auto visit = [&](const auto& self, std::size_t lo, std::size_t hi, double reach,
+                               double line, bool own) -> void {
+            if ((tail.run || tail.line) && hi - lo >= (m_plan.midway ? kMidwayRun : kSolvedRun)) {
                 const double tails = *std::min_element(tail.floor.begin() + static_cast<std::ptrdiff_t>(lo),
                                                        tail.floor.begin() + static_cast<std::ptrdiff_t>(hi));
                 const double limit = best.worst() * (1.0 + 1e-9);
                 if (reach + line + tails > limit)
                     return;
+                if (tail.line || tail.falling) {
+                    line = std::max(line, line_floor(tail, x, e, grid[lo], grid[hi - 1]));
+                    if (reach + line + tails > limit)
+                        return;
+                }
                 if (!own && tail.run) {
                     reach = std::max(reach, run_floor<P, Chain>(top, *tail.run, x, e, grid[lo]));
                     if (reach + line + tails > limit)
                         return;
                 }
                 const std::size_t mid = lo + (hi - lo) / 2;
-                self(self, lo, mid, reach, true);
-                self(self, mid, hi, reach, false);
+                self(self, lo, mid, reach, line, true);
+                self(self, mid, hi, reach, line, false);
                 return;
             }
             solve_run<P, Chain>(grid, tail, level, lo, hi, top, reach + line, x, e, entry, best);
         };
-        visit(visit, from, to, floor, false);
+        visit(visit, from, to, floor, 0.0, false);
     }
 
     // Every tuple of positions from..to-1 of the innermost loop below `top` solved, but those a
@@ -1577,7 +1589,7 @@ private:
                       const std::array<std::uint32_t, 7>& e, const Pos& first, const Pos& last) const
     {
         std::uint32_t from = 0;
-        if (m_plan.midway && m_plan.moved_at[4] == m_plan.d - 1)
+        if (tail.falling)
             from = m_sums.count_upto(0.5 * (x[2] + last.x));
         else if (tail.line)
             from = e[static_cast<std::size_t>(*tail.line)];
