@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -1017,6 +1018,13 @@ private:
     // positions, and the running least of those from the left (a bound that only falls).
     struct Tails {
         std::vector<double> floor, reach;
+        // The least floor over 2^k positions from each: a run's least tail at once.
+        std::vector<std::vector<double>> least;
+        double least_of(std::size_t lo, std::size_t hi) const
+        {
+            const auto k = static_cast<std::size_t>(std::bit_width(hi - lo) - 1);
+            return std::min(least[k][lo], least[k][hi - (std::size_t{1} << k)]);
+        }
         // When the tail shares a level with the points before the last loop (an event back to
         // its baseline): the tail's equations, for the bound of both sets of points together.
         bool shared = false;
@@ -1078,6 +1086,14 @@ private:
         tail.reach = tail.floor;
         for (std::size_t j = 1; j < last.size(); ++j)
             tail.reach[j] = std::min(tail.reach[j], tail.reach[j - 1]);
+        tail.least.push_back(tail.floor);
+        for (std::size_t width = 2; width <= last.size(); width *= 2) {
+            const std::vector<double>& half = tail.least.back();
+            std::vector<double> next(last.size() - width + 1);
+            for (std::size_t j = 0; j < next.size(); ++j)
+                next[j] = std::min(half[j], half[j + width / 2]);
+            tail.least.push_back(std::move(next));
+        }
         return tail;
     }
 
@@ -1493,8 +1509,7 @@ private:
         const auto visit = [&](const auto& self, std::size_t lo, std::size_t hi, double reach,
                                double line, bool own) -> void {
             if ((tail.run || tail.line) && hi - lo >= (m_plan.midway ? kMidwayRun : kSolvedRun)) {
-                const double tails = *std::min_element(tail.floor.begin() + static_cast<std::ptrdiff_t>(lo),
-                                                       tail.floor.begin() + static_cast<std::ptrdiff_t>(hi));
+                const double tails = tail.least_of(lo, hi);
                 const double limit = best.worst() * (1.0 + 1e-9);
                 if (reach + line + tails > limit)
                     return;
