@@ -1513,7 +1513,8 @@ private:
                 const double limit = best.worst() * (1.0 + 1e-9);
                 if (reach + line + tails > limit)
                     return;
-                if (tail.line || tail.falling) {
+                // With tail.line a first half's is its run's (the same first position).
+                if ((tail.line && !own) || tail.falling) {
                     line = std::max(line, line_floor(tail, x, e, grid[lo], grid[hi - 1]));
                     if (reach + line + tails > limit)
                         return;
