@@ -79,7 +79,6 @@ TEST(FamilyComparison, EachFamilysOwnCurveIsAssignedItsFamilyUnderWhiteAndRedNoi
             const auto [t, y] = series(c.curve, phi, 7);
             const FamilyComparison got = compare_crop(t, y, {}, request_of(39));
             EXPECT_EQ(got.chosen().name, c.family) << "phi " << phi;
-            EXPECT_EQ(got.chosen_family(), family_from_name(c.family));
             EXPECT_EQ(got.optima.size(), 6u);
             ASSERT_TRUE(got.comparison.test.has_value());
             EXPECT_LT(got.comparison.test->p, 0.05);
@@ -98,20 +97,15 @@ TEST(FamilyComparison, RedNoiseAboutALineOrAConstantIsRarelyAnEvent)
     EXPECT_LE(events, 1);
 }
 
-TEST(FamilyComparison, TheSameOnAnyThreadCountCountsItsStepsAndStops)
+TEST(FamilyComparison, CountsItsStepsKeepsEachOptimumsResidualsAndStops)
 {
     const auto [t, y] = series({{40, 0}, {60, 3}, {120, 0}}, 0.6, 3);
     std::atomic<std::size_t> done{0};
     ComparisonRequest one = request_of(9, 1);
     one.done = &done;
     FamilyComparison a = compare_crop(t, y, {}, one);
-    const FamilyComparison b = compare_crop(t, y, {}, request_of(9, 2));
     EXPECT_EQ(done.load(), comparison_steps(one));
-    EXPECT_FALSE(a.stopped || b.stopped);
-    ASSERT_EQ(a.comparison.models.size(), b.comparison.models.size());
-    for (std::size_t i = 0; i < a.comparison.models.size(); ++i)
-        EXPECT_EQ(a.comparison.models[i].bic, b.comparison.models[i].bic);
-    EXPECT_EQ(a.comparison.test->lr, b.comparison.test->lr);
+    EXPECT_FALSE(a.stopped);
     // The records' residuals are those of each optimum's curve: its sum of squares.
     for (const FamilyOptimum& o : a.optima) {
         double ss = 0.0;

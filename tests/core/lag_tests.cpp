@@ -216,6 +216,10 @@ TEST(Lags, SeriesOnEvenXMakeTheLagsReplicatesWithTheirOwn)
     const std::vector<std::size_t> shared = refine::shared_block_lengths(joint_of(own_blocks, false));
     ASSERT_EQ(shared.size(), 2u);
     ASSERT_EQ(shared[0], shared[1]);
+    std::vector<refine::JointSeries> halted = joint_of(own_blocks, false);
+    const std::atomic<bool> stop{true};
+    halted[0].settings.stop = &stop;  // the first series' stop halts them all: none made
+    EXPECT_EQ(refine::joint_replicates(halted).done, 0u);
 
     struct Case {
         const char* name;
