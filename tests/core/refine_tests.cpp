@@ -658,13 +658,18 @@ TEST(Bootstrap, TheSameForAnyNumberOfThreadsAndItsIntervalsHoldTheEstimate)
     settings.stop = nullptr;
     settings.seed = 100;
     EXPECT_NE(bootstrap(fit_crop(s), fit, settings).replicates[0]->model.x, one.replicates[0]->model.x);
-    // Residuals off zero on average (levels held off the data's): their blocks are centred.
-    settings.resampling = Resampling::Blocks;
+    // Residuals off zero on average (levels held off the data's): the noise drawn is centred,
+    // by blocks and by AR(1) alike (uncentred: 1 below, or an AR(1) persistent enough to throw
+    // the replicates' levels from -7 to 16).
     RefinedFit raised = fit;
     for (std::size_t k = 1; k <= 6; ++k)
         raised.model.y[k] += 1.0f;
-    const Interval y3 = bootstrap(fit_crop(s), raised, settings, IntervalMethod::Percentile).y[3];
-    EXPECT_NEAR((y3.lo + y3.hi) / 2.0, raised.model.y[3], 0.2);  // uncentred: 1 below
+    for (Resampling resampling : {Resampling::Blocks, Resampling::Ar1}) {
+        settings.resampling = resampling;
+        const Interval y3 = bootstrap(fit_crop(s), raised, settings, IntervalMethod::Percentile).y[3];
+        EXPECT_NEAR(y3.lo, raised.model.y[3], 0.3);
+        EXPECT_NEAR(y3.hi, raised.model.y[3], 0.3);
+    }
 }
 
 TEST(Bootstrap, BlocksGrowWithTheNoisesCorrelation)

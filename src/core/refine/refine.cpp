@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 namespace tolvenar::refine {
 
@@ -517,11 +518,15 @@ compare::NoiseFit matched_ar1(const Linearised& lin)
     const std::size_t n = lin.n;
     compare::NoiseFit fit;
     fit.parameters = 2;
+    // Centred as the blocks are: residuals off zero on average (levels held by their boxes, a
+    // search not refined) are off by the model's misfit, which the AR(1) would take for a
+    // persistence near one and a variance the fit absorbs almost all of.
+    const double offset = std::accumulate(lin.r.begin(), lin.r.end(), 0.0) / static_cast<double>(std::max<std::size_t>(n, 1));
     double squares = 0.0, products = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
-        squares += lin.r[i] * lin.r[i];
+        squares += (lin.r[i] - offset) * (lin.r[i] - offset);
         if (i + 1 < n)
-            products += lin.r[i] * lin.r[i + 1];
+            products += (lin.r[i] - offset) * (lin.r[i + 1] - offset);
     }
     fit.variance = squares / static_cast<double>(std::max<std::size_t>(n, 1));
     if (n < 3 || !(squares > 0.0))
