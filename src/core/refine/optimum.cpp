@@ -1086,6 +1086,8 @@ private:
         tail.reach = tail.floor;
         for (std::size_t j = 1; j < last.size(); ++j)
             tail.reach[j] = std::min(tail.reach[j], tail.reach[j - 1]);
+        if (!tail.run && !tail.line)
+            return tail;  // no run is halved: innermost reads floor and reach alone
         tail.least.push_back(tail.floor);
         for (std::size_t width = 2; width <= last.size(); width *= 2) {
             const std::vector<double>& half = tail.least.back();
