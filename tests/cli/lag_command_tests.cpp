@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -17,11 +18,17 @@ namespace {
 
 using nlohmann::json;
 
-// A file of three noise-free ramps (a, b 6 later, c 3 earlier) over x 0..119, b with gaps.
-std::string event_file(const std::string& name)
+// A file of three noise-free ramps (a, b 6 later, c 3 earlier) over x 0..119, b with gaps,
+// removed with the test.
+struct EventFile {
+    std::string path;
+    explicit EventFile(const std::string& name);
+    ~EventFile() { std::remove(path.c_str()); }
+};
+
+EventFile::EventFile(const std::string& name)
+    : path(::testing::TempDir() + "tolvenar_lags_" + std::to_string(getpid()) + name + ".csv")
 {
-    const std::string path = ::testing::TempDir() + "tolvenar_lags_" + std::to_string(getpid()) +
-                             name + ".csv";
     std::ofstream file(path);
     file << "time,a,b,c\n";
     const auto ramp = [](int x, int start) { return std::clamp((x - start) / 20.0, 0.0, 1.0); };
@@ -31,7 +38,6 @@ std::string event_file(const std::string& name)
             file << ramp(x, 56);
         file << ',' << ramp(x, 47) << '\n';
     }
-    return path;
 }
 
 std::pair<int, std::string> run(std::vector<std::string> args, bool with_err = false)
@@ -43,7 +49,9 @@ std::pair<int, std::string> run(std::vector<std::string> args, bool with_err = f
 
 TEST(LagCommand, GivesEachFilesLagsThenTheirCombination)
 {
-    const std::string one = event_file("one"), two = event_file("two");
+    const EventFile one_file("one"), two_file("two");
+    const std::string& one = one_file.path;
+    const std::string& two = two_file.path;
     const auto [code, text] = run({"--y", "a,b,c", "--lag-to", "a", "--json", one, two});
     ASSERT_EQ(code, 0) << text;
     std::istringstream lines(text);
@@ -88,7 +96,8 @@ TEST(LagCommand, GivesEachFilesLagsThenTheirCombination)
 
 TEST(LagCommand, RefusesLagsThatCannotBeTaken)
 {
-    const std::string file = event_file("refused");
+    const EventFile refused("refused");
+    const std::string& file = refused.path;
     struct Case {
         std::vector<std::string> args;
         std::string says;
