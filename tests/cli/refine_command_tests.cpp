@@ -52,6 +52,12 @@ TEST(RefineCommand, AddsTheRefinedFitAndItsIntervalsAfterAnUnchangedReport)
         EXPECT_EQ(poor["bootstrap"]["replicates"], 20) << more;
     }
 
+    // A ramp the data do not place on a crop from x 5: its duration spans the crop's width.
+    const json loose = json::parse(test::fit({"--json", "--runs", "2", "--trials", "200", "--bootstrap", "20",
+                                              "--from", "5", TOLVENAR_SOURCE_DIR "/examples/noisy_plateau.csv"}).out);
+    EXPECT_EQ(loose["bootstrap"]["duration"], json::parse("[0, 392.5]"));
+    EXPECT_EQ(loose["bootstrap"]["reach"], "measure whole");
+
     // Text: the report, the refined report, then one interval per reported value.
     const std::string text = run({"--bootstrap", "20"}).second;
     EXPECT_EQ(text.find(run({}).second), 0u);
