@@ -231,8 +231,8 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
          "(\"0;1;dry, windy\"), where a data file has commas between fields"},  // no digit after
         {head + "2,2\n1,5\n0,4\n", "line 5 (data row 4): x = 1 is less than the x before it, 2: "
                                    "the rows must be in increasing x order"},
-        {"t,v\n3,1\n2,3\n2,2\n0,5\n", "line 4 (data row 3): x = 2 is not less than the x before "
-                                       "it, 2: rows that run downwards must fall throughout"},
+        {"t,v\n3,1\n2,3\n2,2\n4,5\n", "line 5 (data row 4): x = 4 is more than the x before it, "
+                                       "2: rows that run downwards must keep falling"},
         {head + ",2\n3,5\n", "line 4 (data row 3): x is empty"},
         {head + "na,2\n3,5\n", "line 4 (data row 3): x is missing (\"na\")"},
         {head + "2,\n3,\n4,NaN\n", "not a data file: only 2 data rows hold a y value (3 are gaps), "
@@ -331,6 +331,7 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
         {"t;v;sd\n0;1,5;0,1\n1;3,25;0,2\n2;2;1\n3;5;2\n4;4;1e-3\n",
          "semicolon sigma:0,0.1,0.2,1,2,0.001", sigma},
         {"t,v\n4,4\n3,5\n2,2\n1,3.25\n0,1.5\n", "comma pairs reversed"},
+        {"t,v\n4,4\n4,\n3,5\n3,\n2,2\n1,3.25\n0,1.5\n", "comma pairs reversed gaps:3,4"},  // equal x
         {"t,v\n0,1.5\n.5,\n1,3.25\n1.5,NA\n2,2\n2.5,\"null\"\n3,5\n3.5,-999\n4,4\n",
          "comma pairs gaps:0.5,1.5,2.5,3.5", missing},
         {"t;v\n4;4\n3,5;\n3;5\n2;2\n1;3,25\n0,5;nan\n0;1,5\n", "semicolon reversed gaps:0.5,3.5"},

@@ -307,18 +307,21 @@ private:
                           what + " is the text " + excerpt(field.text) + ", not a number");
     }
 
-    // Increasing x, equal ones allowed; or, when data row 2 falls below row 1, strictly falling.
+    // Increasing x; or falling x, when the first x other than row 1's falls below it. Equal ones
+    // are allowed either way (samples of one age or depth).
     void follow_order(double x)
     {
         const XForm& form = m_series.x_form;
-        if (m_file_rows == 2)
+        if (!m_ordered && m_file_rows > 1 && x != m_previous_x) {
+            m_ordered = true;
             m_downward = x < m_previous_x;
-        if (m_downward && !(x < m_previous_x))
+        }
+        if (m_downward && x > m_previous_x)
             throw ImportError(ImportFailure::XDecreases,
                               where() + ": x = " + x_text(x, form) +
-                                  " is not less than the x before it, " +
+                                  " is more than the x before it, " +
                                   x_text(m_previous_x, form) +
-                                  ": rows that run downwards must fall throughout");
+                                  ": rows that run downwards must keep falling");
         if (x < m_previous_x && !m_downward)
             throw ImportError(ImportFailure::XDecreases,
                               where() + ": x = " + x_text(x, form) +
@@ -338,6 +341,7 @@ private:
     std::size_t m_line = 0;        // where the row being taken starts
     double m_previous_x = -std::numeric_limits<double>::infinity();
     bool m_downward = false;
+    bool m_ordered = false;   // an x other than row 1's has set the direction
     bool m_form_set = false;  // data row 1 has set the x form
     bool m_marked = false;    // a marker row came since the last row
 };
