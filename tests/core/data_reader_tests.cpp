@@ -205,6 +205,11 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
         {"t,v\n0,1\n", "no column is titled \"time\" for x: the titles are \"t\", \"v\"", named},
         {"v,t\n5\n", "line 2 (data row 1): x is missing: the line ends before its column",
          {{"", 2}, {"", 1}}},
+        {"t,v\n0,1\n", "there is no column 0 for y: the title row has 2 (\"t\", \"v\")",
+         {{"", 1}, {"", 0}}},
+        // A spreadsheet's three columns, one row not measured: refused as the table's row.
+        {"t,v,sd\n0,1.5,0.1\n1,,0.2\n2,n.d.,0.1\n",
+         "line 4 (data row 3): y is the text \"n.d.\", not a number"},
         {"t v w\n0 1\n1 2\n2 3\n3 4\n", "not a data file: only 0 data rows hold a y value (4 "
          "are gaps), where four are needed", {{"", 1}, {"", 3}}},  // a title no row reaches
         {"t v w\n0 1\n1 2\n2 3\n3 4\n", "no column is titled \"w\" for y: the titles are \"t v w\"",
@@ -396,8 +401,9 @@ TEST(DataFile, ReadsArchiveFormsAsThePlainCopy)
         const std::string read = import_of(text, options, true);
         EXPECT_EQ(read.substr(read.find('|')), data + " " + facts) << text;
     }
-    // A first line of text is a title row, whatever follows; a date x reads as data.
+    // A first line holding a text is a title row, whichever column holds it; a date x is data.
     EXPECT_EQ(import_of("a,1\n0,1\n1,3\n2,2\n3,5\n"), "'a';1|0;1|1;3|2;2|3;5|;|");
+    EXPECT_EQ(import_of("1,a\n0,1\n1,3\n2,2\n3,5\n"), "1;'a'|0;1|1;3|2;2|3;5|;|");
     EXPECT_EQ(import_of("2024-03-01,1\n2024-03-02,3\n2024-03-03,2\n2024-03-04,5\n"),
               ";|0;1|1;3|2;2|3;5|;|");
 }
