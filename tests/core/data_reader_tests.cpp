@@ -143,7 +143,7 @@ TEST(DataFile, ImportsPairsOrRefuses)
         // A line of three fields shifts the pairing.
         {"t,v\n0,1\n1,3,9\n10,11\n12,13,14\n", "'t';'v'|0;1|1;3|9;10|11;12|13;14|;|"},
         {"", "too few fields"}, {"time,value\n0,1\n1,3\n2,2\n3\n", "too few fields"},  // nine
-        {four + "4\n", "inside a pair"}, {four + "4,7\n8\n", "inside a pair"},
+        {four + "4", "inside a pair"}, {four + "4,7\n8\n", "inside a pair"},  // cut off or not
         {four + "4,7,\n", "inside a pair"},  // an empty 11th field
         // Fields 4, 7 and 10 refuse the file when all three hold equal values.
         {"t,v\n0,5\n1,3\n5,2\n3,5.0\n", "field check"},
@@ -171,7 +171,7 @@ TEST(DataFile, ImportsPairsOrRefuses)
         {"t;v\n0;1\n1;3\n2;2\n3;5\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"},
         {"t;v\n0;1\n1;3\n2;2\n", "too few fields"}, {"t;v\n0;1\n0,1;3\n2;2,\n3\n", "semicolons"},
         {"t,v\n0,\"a;b\"\n1,3\n2,2\n3,5\n", text},  // inside quotes a semicolon is text
-        {"t,v\n0,\"1,5\"\n1,3\n2,2\n3,5\n", "decimal comma"},
+        {"t,v\n0,\"0,5\"\n1,3\n2,2\n3,5\n", "decimal comma"},
         {"\xFF\xFE" + utf16le(four), "utf-16"}, {utf16le(four), "utf-16"},
     };
     for (const auto& [text, outcome] : cases)
@@ -229,11 +229,12 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
                                                "range"},  // a quoted line end counts
         {head + "2,\"2,9\"\n3,5\n", "line 4 (data row 3): y \"2,9\" has a decimal comma, where a "
                                      "comma-separated file has a decimal point"},
-        {"t;v\n0,5;1,25\n1;3\n2;2\nabc\n", "the fields are separated by semicolons and the "
+        {"t;v\n# run 7\n0,5;1,25\n1;3\n2;2\nabc\n", "the fields are separated by semicolons and the "
          "numbers have decimal commas (\"0,5;1,25\"), where a data file has commas between fields "
          "and decimal points"},
-        {"t;v;note\n0;1;dry, windy\n1;3;\n2;2;\nabc\n", "the fields are separated by semicolons "
-         "(\"0;1;dry, windy\"), where a data file has commas between fields"},  // no digit after
+        {"t;v;note\n0;1;core 7,dry,2 cores\n1;3;\n2;2;\nabc\n", "the fields are separated by "
+         "semicolons (\"0;1;core 7,dry,2 cores\"), where a data file has commas between "
+         "fields"},  // a digit on one side only
         {head + "2,2\n1,5\n0,4\n", "line 5 (data row 4): x = 1 is less than the x before it, 2: "
                                    "the rows must be in increasing x order"},
         {"t,v\n3,1\n2,3\n2,2\n0,5\n", "line 4 (data row 3): x = 2 is not less than the x before "
