@@ -397,6 +397,8 @@ TEST(DataFile, ReadsArchiveFormsAsThePlainCopy)
         {"% instrument\n% run 7\nt;v\n0;1,5\n1;3,25\n2;2\n%\n3;5\n4;4\n", "semicolon comments:3",
          percent},
         {"#t,v\n0,1.5\n1,3.25\n2,2\n3,5\n4,4\n", "comma pairs untitled comments:1"},
+        {"0,400.5,500.5\n0,.1,1.5\n1,.2,3.25\n2,.1,2\n3,.3,5\n4,.1,4\n", "comma",
+         {{"", 1}, {"500.5", 0}}},  // a spectrum's wavelengths as titles, one asked for
     };
     for (const auto& [text, facts, options] : cases) {
         const std::string read = import_of(text, options, true);
