@@ -358,6 +358,10 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
     for (int i = 0; i < 32; ++i)
         tabs += std::to_string(i) + "\t1\n";
     EXPECT_EQ(data_layout(tabs + "32\t\t5\n").separator, Separator::Tab);
+    std::string wide = "t v";  // a title row wider than the fields sampled is read past
+    for (int i = 0; i < 1024; ++i)
+        wide += " w";
+    EXPECT_EQ(import_of(wide + "\n0 1.5\n1 3.25\n2 2\n3 5\n4 4\n", {}, true), rows + "blanks");
     EXPECT_EQ(gaps_within({0.5, 1.5, 2.5, 3.5}, 1.5, 3), 2u);
     const DataTable four = import_data_text(pairs).series.table;  // rows 0..6 read, the spares too
     EXPECT_EQ(fault_of([&] { four.x_cell(0), four.y_cell(6); }), std::nullopt);
