@@ -273,9 +273,9 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
         {"# a\n  # b\n#\n", "not a data file: all its 3 lines are comments"},
         {"/* DATA DESCRIPTION:\n0,1\n", "not a data file: the description block opened by \"/*\" "
                                        "on line 1 is never closed by \"*/\""},
-        {"0,1\n1,2\n2,3\n3,4\n", "no column is titled \"time\" for x: the file has no title row "
+        {"0,\n1,2\n2,3\n3,4\n", "no column is titled \"time\" for x: the file has no title row "
                                "(its first line is data), so its columns go by number (1, 2, ...)",
-         timed},
+         timed},  // its first row a gap
         {"0,1\n1,2\n2,3\n", "not a data file: fewer than four data rows (eight fields)"},
         {"1013.25\n", "not a data file: fewer than ten fields (a title row and four data rows are "
                       "needed)"},  // one number alone is no data row
