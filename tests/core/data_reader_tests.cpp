@@ -324,6 +324,7 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
     const std::string rows = "'t';'v'|0;1.5|1;3.25|2;2|3;5|4;4|;| ";
     const std::string pairs = "t,v\n0,1.5\n1,3.25\n2,2\n3,5\n4,4\n";
     ReadOptions named, third, missing, sigma;
+    named.x = ColumnChoice::of_text("T");  // the first column, by its title in another case
     named.y = ColumnChoice::of_text("v");
     third.y = ColumnChoice::of_text("3");
     missing.missing = -999;
