@@ -269,7 +269,7 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
         {"# made by a logger\nt,v\n0,1\n# a note\n1,x\n2,2\n3,3\n", "line 5 (data row 2): y is the text "
                                                      "\"x\", not a number"},
         {"/* a\nb */\n0\t1\n1\tx\n", "line 4 (data row 2): y is the text \"x\", not a number"},
-        {"Tiefe;Wert\n0,5;n.b.\n", "line 2 (data row 1): y is the text \"n.b.\", not a number"},
+        {"Tiefe;Wert\n\n0,5;n.b.\n", "line 3 (data row 1): y is the text \"n.b.\", not a number"},
         {"# a\n  # b\n#\n", "not a data file: all its 3 lines are comments"},
         {"/* DATA DESCRIPTION:\n0,1\n", "not a data file: the description block opened by \"/*\" "
                                        "on line 1 is never closed by \"*/\""},
