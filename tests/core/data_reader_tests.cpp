@@ -143,7 +143,7 @@ TEST(DataFile, ImportsPairsOrRefuses)
         // A line of three fields shifts the pairing.
         {"t,v\n0,1\n1,3,9\n10,11\n12,13,14\n", "'t';'v'|0;1|1;3|9;10|11;12|13;14|;|"},
         {"", "too few fields"}, {"time,value\n0,1\n1,3\n2,2\n3\n", "too few fields"},  // nine
-        {four + "4\n", "inside a pair"}, {four + "4,7\n8\n", "inside a pair"},
+        {four + "4", "inside a pair"}, {four + "4,7\n8\n", "inside a pair"},  // cut off or not
         {four + "4,7,\n", "inside a pair"},  // an empty 11th field
         // Fields 4, 7 and 10 refuse the file when all three hold equal values.
         {"t,v\n0,5\n1,3\n5,2\n3,5.0\n", "field check"},
@@ -171,7 +171,7 @@ TEST(DataFile, ImportsPairsOrRefuses)
         {"t;v\n0;1\n1;3\n2;2\n3;5\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"},
         {"t;v\n0;1\n1;3\n2;2\n", "too few fields"}, {"t;v\n0;1\n0,1;3\n2;2,\n3\n", "semicolons"},
         {"t,v\n0,\"a;b\"\n1,3\n2,2\n3,5\n", text},  // inside quotes a semicolon is text
-        {"t,v\n0,\"1,5\"\n1,3\n2,2\n3,5\n", "decimal comma"},
+        {"t,v\n0,\"0,5\"\n1,3\n2,2\n3,5\n", "decimal comma"},
         {"\xFF\xFE" + utf16le(four), "utf-16"}, {utf16le(four), "utf-16"},
     };
     for (const auto& [text, outcome] : cases)
@@ -188,7 +188,7 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
     ReadOptions aged = timed;
     aged.x = ColumnChoice::of_text("Age");
     named.x = ColumnChoice::of_text("time");
-    named.y = ColumnChoice::of_text("4");
+    named.y = ColumnChoice::of_text("900000000");  // nine digits: still a number
     ReadOptions third;  // a title the words of the first line hold, which no row reaches
     third.y = ColumnChoice::of_text("w");
     const struct { std::string text, message; ReadOptions options = {}; } cases[] = {
@@ -200,11 +200,13 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
         {"t,v,s\n0,1,sd\n", "line 2 (data row 1): sigma is the text \"sd\", not a number", sigma},
         {"t,v,s\n0,1,1e-160\n", "line 2 (data row 1): sigma = 1E-160 is too small to weigh a "
                                  "point (1 / sigma^2 beyond the double range)", sigma},
-        {"t\tv\tTime\n0\t1\t2\n", "there is no column 4 for y: the title row has 3 (\"t\", \"v\", "
-                                   "\"Time\")", named},
+        {"t\tv\tTime\n0\t1\t2\n", "there is no column 900000000 for y: the title row has 3 (\"t\", "
+                                   "\"v\", \"Time\")", named},
         {"t,v\n0,1\n", "no column is titled \"time\" for x: the titles are \"t\", \"v\"", named},
         {"v,t\n5\n", "line 2 (data row 1): x is missing: the line ends before its column",
          {{"", 2}, {"", 1}}},
+        {"a\n", "there is no column 0 for y: the title row has 1 (\"a\")", {{"", 1}, {"", 0}}},
+        {"t,v,s\n0,1,2\n1,n.d.,2\n", "line 3 (data row 2): y is the text \"n.d.\", not a number"},
         {"t v w\n0 1\n1 2\n2 3\n3 4\n", "not a data file: only 0 data rows hold a y value (4 "
          "are gaps), where four are needed", {{"", 1}, {"", 3}}},  // a title no row reaches
         {"t v w\n0 1\n1 2\n2 3\n3 4\n", "no column is titled \"w\" for y: the titles are \"t v w\"",
@@ -224,11 +226,11 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
                                                "range"},  // a quoted line end counts
         {head + "2,\"2,9\"\n3,5\n", "line 4 (data row 3): y \"2,9\" has a decimal comma, where a "
                                      "comma-separated file has a decimal point"},
-        {"t;v\n0,5;1,25\n1;3\n2;2\nabc\n", "the fields are separated by semicolons and the "
-         "numbers have decimal commas (\"0,5;1,25\"), where a data file has commas between fields "
-         "and decimal points"},
-        {"t;v;note\n0;1;dry, windy\n1;3;\n2;2;\nabc\n", "the fields are separated by semicolons "
-         "(\"0;1;dry, windy\"), where a data file has commas between fields"},  // no digit after
+        {"t;v\n# run 7\n0,5;1,25\n1;3\n2;2\nabc\n", "the fields are separated by semicolons and "
+         "the numbers have decimal commas (\"0,5;1,25\"), where a data file has commas between "
+         "fields and decimal points"},
+        {"t;v;note\n0;1;core 7,dry,2\n1;3;\n2;2;\nabc\n", "the fields are separated by semicolons "
+         "(\"0;1;core 7,dry,2\"), where a data file has commas between fields"},  // one digit
         {head + "2,2\n1,5\n0,4\n", "line 5 (data row 4): x = 1 is less than the x before it, 2: "
                                    "the rows must be in increasing x order"},
         {"t,v\n3,1\n2,3\n2,2\n4,5\n", "line 5 (data row 4): x = 4 is more than the x before it, "
@@ -264,12 +266,13 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
         {"# made by a logger\nt,v\n0,1\n# a note\n1,x\n2,2\n3,3\n", "line 5 (data row 2): y is the text "
                                                      "\"x\", not a number"},
         {"/* a\nb */\n0\t1\n1\tx\n", "line 4 (data row 2): y is the text \"x\", not a number"},
+        {"Tiefe;Wert\n\n0,5;n.b.\n", "line 3 (data row 1): y is the text \"n.b.\", not a number"},
         {"# a\n  # b\n#\n", "not a data file: all its 3 lines are comments"},
         {"/* DATA DESCRIPTION:\n0,1\n", "not a data file: the description block opened by \"/*\" "
                                        "on line 1 is never closed by \"*/\""},
-        {"0,1\n1,2\n2,3\n3,4\n", "no column is titled \"time\" for x: the file has no title row "
+        {"0,\n1,2\n2,3\n3,4\n", "no column is titled \"time\" for x: the file has no title row "
                                "(its first line is data), so its columns go by number (1, 2, ...)",
-         timed},
+         timed},  // its first row a gap
         {"0,1\n1,2\n2,3\n", "not a data file: fewer than four data rows (eight fields)"},
         // A word of a title with blanks inside is no title.
         {"Depth [m]\tAge [ka BP]\n0.1\t1\n", "no column is titled \"Age\" for x: the titles are "
@@ -316,6 +319,7 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
     const std::string rows = "'t';'v'|0;1.5|1;3.25|2;2|3;5|4;4|;| ";
     const std::string pairs = "t,v\n0,1.5\n1,3.25\n2,2\n3,5\n4,4\n";
     ReadOptions named, third, missing, sigma;
+    named.x = ColumnChoice::of_text("T");  // the first column, by its title in another case
     named.y = ColumnChoice::of_text("v");
     third.y = ColumnChoice::of_text("3");
     missing.missing = -999;
@@ -325,6 +329,8 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
         {"\xEF\xBB\xBFt;v\r\n0;1,5\r\n1;3,25\r\n2;2\r\n3;5\r\n4;4\r\n", "semicolon"},
         {"t\tv\n0\t1,5\n1\t3.25\n2\t2\n3\t5\n4\t4\n", "tab"},
         {"t  v\n 0   1.5\n1 3.25\n2\t2\n\n3 5  \n4 4\n", "blanks"},
+        {"t v" + std::regex_replace(std::string(1024, 'w'), std::regex("w"), " w") +
+             "\n0 1.5\n1 3.25\n2 2\n3 5\n4 4\n", "blanks"},  // more titles than are sampled
         {"\"t\",\"v\"\n\"0\",\"1.5\"\n1,\"3.25\"\n2,2\n3,5\n4,4\n", "comma pairs"},
         {"t,sd,v\n0,.1,1.5\n1,.2,3.25\n2,.1,2\n3,.3,5\n4,.1,4\n", "comma", named},
         {"t,sd,v\n0,.1,1.5\n1,.2,3.25\n2,.1,2\n3,.3,5\n4,.1,4\n", "comma", third},
@@ -392,13 +398,15 @@ TEST(DataFile, ReadsArchiveFormsAsThePlainCopy)
         {"% instrument\n% run 7\nt;v\n0;1,5\n1;3,25\n2;2\n%\n3;5\n4;4\n", "semicolon comments:3",
          percent},
         {"#t,v\n0,1.5\n1,3.25\n2,2\n3,5\n4,4\n", "comma pairs untitled comments:1"},
+        {"0,400.5,500.5\n0,.1,1.5\n1,.2,3.25\n2,.1,2\n3,.3,5\n4,.1,4\n", "comma",
+         {{"", 1}, {"500.5", 0}}},  // a spectrum's wavelengths as titles, one asked for
     };
     for (const auto& [text, facts, options] : cases) {
         const std::string read = import_of(text, options, true);
         EXPECT_EQ(read.substr(read.find('|')), data + " " + facts) << text;
     }
-    // A first line of text is a title row, whatever follows; a date x reads as data.
-    EXPECT_EQ(import_of("a,1\n0,1\n1,3\n2,2\n3,5\n"), "'a';1|0;1|1;3|2;2|3;5|;|");
+    // A first line holding a text is a title row, whichever column holds it; a date x is data.
+    EXPECT_EQ(import_of("1,a\n0,1\n1,3\n2,2\n3,5\n"), "1;'a'|0;1|1;3|2;2|3;5|;|");
     EXPECT_EQ(import_of("2024-03-01,1\n2024-03-02,3\n2024-03-03,2\n2024-03-04,5\n"),
               ";|0;1|1;3|2;2|3;5|;|");
 }

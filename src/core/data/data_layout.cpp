@@ -13,17 +13,19 @@ namespace tolvenar {
 namespace {
 
 constexpr std::size_t kSampleRows = 32;        // data lines after the title that decide
-constexpr std::size_t kLongestSampled = 1024;  // fields a line may hold; a longer one ends it
+constexpr std::size_t kLongestSampled = 1024;  // fields kept of a line; the rest are read past
 
 constexpr std::array kCandidates = {Separator::Comma, Separator::Semicolon, Separator::Tab,
                                     Separator::Blanks};
 
-// One line's fields, up to kLongestSampled; `cut` when the line holds more.
+// One line's fields, up to kLongestSampled; `cut` when a number beyond the double range ends it.
 struct SampleLine {
     std::vector<Field> fields;
     bool cut = false;
 };
 
+// A wide line is read to its end, so that the next line sampled is the file's next line and not
+// the rest of this one (a title row of a thousand columns and more).
 SampleLine next_line(FieldStream& stream)
 {
     SampleLine line;
@@ -35,11 +37,8 @@ SampleLine next_line(FieldStream& stream)
             line.cut = true;
             return line;
         }
-        if (line.fields.size() == kLongestSampled) {
-            line.cut = true;
-            return line;
-        }
-        line.fields.push_back(field);
+        if (line.fields.size() < kLongestSampled)
+            line.fields.push_back(field);
         if (field.ends_line || stream.at_end())
             return line;
     }
