@@ -24,6 +24,7 @@ struct EventFile {
     std::string path;
     explicit EventFile(const std::string& name);
     ~EventFile() { std::remove(path.c_str()); }
+    operator const std::string&() const { return path; }
 };
 
 EventFile::EventFile(const std::string& name)
@@ -49,9 +50,7 @@ std::pair<int, std::string> run(std::vector<std::string> args, bool with_err = f
 
 TEST(LagCommand, GivesEachFilesLagsThenTheirCombination)
 {
-    const EventFile one_file("one"), two_file("two");
-    const std::string& one = one_file.path;
-    const std::string& two = two_file.path;
+    const EventFile one("one"), two("two");
     const auto [code, text] = run({"--y", "a,b,c", "--lag-to", "a", "--json", one, two});
     ASSERT_EQ(code, 0) << text;
     std::istringstream lines(text);
@@ -96,8 +95,7 @@ TEST(LagCommand, GivesEachFilesLagsThenTheirCombination)
 
 TEST(LagCommand, RefusesLagsThatCannotBeTaken)
 {
-    const EventFile refused("refused");
-    const std::string& file = refused.path;
+    const EventFile file("refused");
     struct Case {
         std::vector<std::string> args;
         std::string says;

@@ -36,14 +36,12 @@ TEST(RefineCommand, AddsTheRefinedFitAndItsIntervalsAfterAnUnchangedReport)
 
     const json boot = json::parse(run({"--json", "--bootstrap", "20", "--level", "0.8"}).second);
     EXPECT_EQ(boot["refined"], json::parse(run({"--json", "--refine"}).second)["refined"]);
-    EXPECT_EQ(boot["bootstrap"]["replicates"], 20);
     EXPECT_EQ(boot["bootstrap"]["replicates_done"], 20);
     EXPECT_EQ(boot["bootstrap"]["level"], 0.8);
     EXPECT_EQ(boot["bootstrap"]["seed"], 5489);
     for (const char* key : {"x", "y"})
         for (const json& pair : boot["bootstrap"][key])
             EXPECT_LE(pair[0], pair[1]) << key;
-    EXPECT_LE(boot["bootstrap"]["duration"][0], boot["bootstrap"]["duration"][1]);
     // A poor search reaches the same optimum, with replicates searched first or not.
     for (const char* more : {"--refine", "--bootstrap-search"}) {
         const json poor = json::parse(
@@ -52,11 +50,10 @@ TEST(RefineCommand, AddsTheRefinedFitAndItsIntervalsAfterAnUnchangedReport)
         EXPECT_EQ(poor["bootstrap"]["replicates"], 20) << more;
     }
 
-    // A ramp the data do not place on a crop from x 5: its duration spans the crop's width.
+    // A ramp the data do not place, on a crop from x 5: its duration spans the crop's width.
     const json loose = json::parse(test::fit({"--json", "--runs", "2", "--trials", "200", "--bootstrap", "20",
-                                              "--from", "5", TOLVENAR_SOURCE_DIR "/examples/noisy_plateau.csv"}).out);
-    EXPECT_EQ(loose["bootstrap"]["duration"], json::parse("[0, 392.5]"));
-    EXPECT_EQ(loose["bootstrap"]["reach"], "measure whole");
+                                              "--from", "5", TOLVENAR_SOURCE_DIR "/examples/noisy_plateau.csv"}).out)["bootstrap"];
+    EXPECT_EQ(loose["reach"].get<std::string>() + loose["duration"].dump(), "measure whole[0,392.5]");
 
     // Text: the report, the refined report, then one interval per reported value.
     const std::string text = run({"--bootstrap", "20"}).second;
