@@ -246,12 +246,11 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
         {"d,v\n2024-03-01,1\n2023-02-29,3\n" + tail,
          "line 3 (data row 2): x is the text \"2023-02-29\", "
                                              "not a number"},
-        {"a\tb\tc\n1\t\t2\n3\t4\t5\n", "the separator is ambiguous: tab and blanks read the "
-                                          "first rows differently"},
+        {"a\tb\tc\n1\t\t2\n3\t4\t5\t6\n", "the separator is ambiguous: tab and blanks read the "
+                                              "first rows differently"},  // neither row for row
         // Tabs beside commas are a comma file's padding: its reason, not the tab reading's.
         {"t,\tv\n0,\t1\n1,\tx\n2,\t2\n3,\t3\n4,\t4\n", "line 3 (data row 2): y is the text \"x\", not a number"},
-        {"t\tv\n0\t1\n\t3\n2\t2\n3\t5\n", "the separator is ambiguous: tab and blanks read the "
-                                          "first rows differently"},  // tab's empty x is read
+        {"t\tv\n0\t1\n\t3\n2\t2\n3\t5\n", "line 3 (data row 2): x is empty"},  // tab's, row for row
         {"t;v\n", "the fields are separated by semicolons (\"t;v\"), where a data file has commas "
                    "between fields"},  // no row to tell a semicolon table by
         // A final marker row is no data row; markers count from the fifth data row on.
@@ -277,8 +276,8 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
         // A word of a title with blanks inside is no title.
         {"Depth [m]\tAge [ka BP]\n0.1\t1\n", "no column is titled \"Age\" for x: the titles are "
                                             "\"Depth [m]\", \"Age [ka BP]\"", aged},
-        {"Depth sed\tAge\n0.1\t1\n", "the separator is ambiguous: tab and blanks read the first "
-                                     "rows differently", {{"sed", 0}}},
+        {"Depth sed\tAge\n0.1\t1\n", "no column is titled \"sed\" for x: the titles are \"Depth "
+                                     "sed\", \"Age\"", {{"sed", 0}}},
     };
     for (const auto& [text, message, options] : cases) {
         try {
@@ -338,6 +337,7 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
          "semicolon sigma:0,0.1,0.2,1,2,0.001", sigma},
         {"t,v\n4,4\n3,5\n2,2\n1,3.25\n0,1.5\n", "comma pairs reversed"},
         {"t,v\n4,4\n4,\n3,5\n3,\n2,2\n1,3.25\n0,1.5\n", "comma pairs reversed gaps:3,4"},  // equal x
+        {"t\tv\tn\n0\t1.5\t7\n1\t3.25\t7\n2\t2\t7\n3\t5\t7\n3.5\t\t7\n4\t4\t7\n", "tab gaps:3.5"},  // not 7
         {"t,v\n0,1.5\n.5,\n1,3.25\n1.5,NA\n2,2\n2.5,\"null\"\n3,5\n3.5,-999\n4,4\n",
          "comma pairs gaps:0.5,1.5,2.5,3.5", missing},
         {"t;v\n4;4\n3,5;\n3;5\n2;2\n1;3,25\n0,5;nan\n0;1,5\n", "semicolon reversed gaps:0.5,3.5"},

@@ -112,6 +112,7 @@ struct Sample {
     bool separates_every = false;  // the separator separates values on every data row
     bool title_row = true;         // false: the first line reads as data
     bool names_found = true;       // the columns asked for by title are among the titles
+    bool even = true;              // every data row holds as many fields as the first line
     std::vector<std::string> titles;
     std::vector<std::pair<std::optional<double>, std::optional<double>>> reading;
 };
@@ -164,6 +165,7 @@ Sample sample(std::string_view text, Separator separator, const ReadOptions& opt
         if (detail::is_marker_row(x, y))
             return;
         ++rows;
+        sample.even = sample.even && line.fields.size() == first.fields.size();
         any_y = any_y || y;
         readable = readable && x && readable_x(x, separator) && readable_y(y, separator);
         sample.reading.emplace_back(sampled_value(x, separator), sampled_value(y, separator));
@@ -336,8 +338,18 @@ DataLayout data_layout(std::string_view text, const ReadOptions& options)
         fitting = named;
     std::size_t chosen = 0;  // comma, when it reads the first rows or nothing else does
     if (!fitting.empty() && fitting.front() != 0) {
+        // Of readings that differ, the one whose every row holds as many fields as the first
+        // line: a tab file's empty cell (two tabs running), which blanks would read one field
+        // short, taking the next column's value for it.
+        const auto differs = [&](std::size_t i) {
+            return samples[i].reading != samples[fitting.front()].reading;
+        };
+        const auto even = std::count_if(fitting.begin(), fitting.end(),
+                                        [&](std::size_t i) { return samples[i].even; });
+        if (even == 1 && std::any_of(fitting.begin(), fitting.end(), differs))
+            std::erase_if(fitting, [&](std::size_t i) { return !samples[i].even; });
         for (const std::size_t i : fitting) {
-            if (samples[i].reading == samples[fitting.front()].reading)
+            if (!differs(i))
                 continue;
             std::string names;
             for (std::size_t k = 0; k < fitting.size(); ++k)
