@@ -519,7 +519,7 @@ compare::NoiseFit matched_ar1(const Linearised& lin)
     compare::NoiseFit fit;
     fit.parameters = 2;
     // Centred as the blocks are: residuals off zero on average (levels held by their boxes, a
-    // search not refined) are off by the model's misfit, which the AR(1) would take for a
+    // model taken as given) are off by the model's misfit, which the AR(1) would take for a
     // persistence near one and a variance the fit absorbs almost all of.
     const double offset = std::accumulate(lin.r.begin(), lin.r.end(), 0.0) / static_cast<double>(std::max<std::size_t>(n, 1));
     double squares = 0.0, products = 0.0;
