@@ -139,7 +139,8 @@ TEST(DataFile, ImportsPairsOrRefuses)
         {"t,v,s\n0,1,9\n1,3,9\n2,2,9\n3,5\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"},
         {"t,v,0\n1,2,3\n4,5,6\n7,8,9\n", "'t';'v'|0;1|2;3|4;5|6;7|8;9|;|"},
         {"t,v,\n0,1,\n1,3,\n2,2,\n3,5,\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"},  // pairs fail: columns
-        {"t,v,\n0,1,\n1,3,\n2,2,\n3,5,\n4,x,\n", "missing x"},  // else the pairs' reason
+        {"t,v,\n0,1,\n1,3,\n2,2,\n3,5,\n4,x,\n", text},  // the columns' reason, not line 1's
+        {"t,v,,\n0,1,,\n1,3,,\n2,2,,\n3,5,,\n,,,\n", "'t';'v'|0;1|1;3|2;2|3;5|;|"},  // an empty row
         // A line of three fields shifts the pairing.
         {"t,v\n0,1\n1,3,9\n10,11\n12,13,14\n", "'t';'v'|0;1|1;3|9;10|11;12|13;14|;|"},
         {"", "too few fields"}, {"time,value\n0,1\n1,3\n2,2\n3\n", "too few fields"},  // nine

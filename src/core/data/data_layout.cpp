@@ -46,8 +46,7 @@ SampleLine next_line(FieldStream& stream)
 
 bool is_blank_line(const SampleLine& line)
 {
-    return line.fields.size() == 1 && line.fields[0].kind == CellKind::Empty &&
-           !line.fields[0].quoted;
+    return detail::is_blank_line(line.fields);
 }
 
 // A field's number; a quoted one beyond the double range counts as one, which the reader refuses.
@@ -379,13 +378,14 @@ DataLayout data_layout(std::string_view text, const ReadOptions& options)
         return layout;
     }
     // The pair stream's titles are its first two fields, on one line or not; a third field of
-    // the first line that is text would be taken for the first data x and refused.
+    // the first line that is text or empty (a spreadsheet's empty columns) would be taken for the
+    // first data x and refused.
     const StreamHead head = stream_head(text, options.comment);
     layout.title_row = !detail::reads_as_data(head.at(0), head.at(1), Separator::Comma);
     if (!layout.title_row)
         layout.titles.assign(layout.titles.size(), "");
     layout.pairs = layout.title_row ? !(head.on_first_line == 3 &&
-                                        head.fields[2].kind == CellKind::Text)
+                                        head.fields[2].kind != CellKind::Number)
                                     : head.on_first_line <= 2;
     return layout;
 }

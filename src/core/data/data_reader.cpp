@@ -625,7 +625,7 @@ void read_lines(std::string_view text, ImportedSeries& series, const ReadOptions
             }
             take_titles(series, nullptr, nullptr, nullptr);
         }
-        if (line.size() == 1 && line[0].kind == CellKind::Empty && !line[0].quoted)
+        if (detail::is_blank_line(line))
             continue;
         marker.drop();
         const Field* x = column(columns->x);
@@ -672,8 +672,8 @@ ImportedSeries read_data_text(std::string_view text, const ReadOptions& options)
             try {
                 read_pairs(text, series, options, layout.title_row);
             } catch (const ImportError&) {
-                // A title of three fields or more, the third a number or empty (a trailing
-                // comma): a table, where the pairs refuse it.
+                // A title of three fields or more, the third a number: a table, where the pairs
+                // refuse it.
                 if (layout.titles.size() < 3)
                     throw;
                 try {

@@ -146,6 +146,12 @@ bool is_marker_row(const Field* x, const Field* y)
     return text(x) == "Break" || text(x) == "break" || text(x) == "---" || text(y) == "---";
 }
 
+bool is_blank_line(const std::vector<Field>& line)
+{
+    return std::all_of(line.begin(), line.end(),
+                       [](const Field& f) { return f.kind == CellKind::Empty && !f.quoted; });
+}
+
 std::optional<double> number_of(const Field& field, Separator separator)
 {
     if (field.kind == CellKind::Number)

@@ -33,6 +33,10 @@ bool is_missing_marker(std::string_view text);
 // or x or y "---", exactly (absent fields are no markers).
 bool is_marker_row(const Field* x, const Field* y);
 
+// A line of nothing: one empty field, or every field empty and unquoted (a spreadsheet's empty
+// row, ",,,"), skipped as a blank line is.
+bool is_blank_line(const std::vector<Field>& line);
+
 // The number a field holds: an unquoted number, or a quoted field that is wholly one (with a
 // decimal comma where `separator` allows it). Overflow as read_number.
 std::optional<double> number_of(const Field& field, Separator separator);
