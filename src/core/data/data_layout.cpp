@@ -44,11 +44,6 @@ SampleLine next_line(FieldStream& stream)
     }
 }
 
-bool is_blank_line(const SampleLine& line)
-{
-    return detail::is_blank_line(line.fields);
-}
-
 // A field's number; a quoted one beyond the double range counts as one, which the reader refuses.
 std::optional<double> quoted_number(const Field& field, Separator separator)
 {
@@ -178,7 +173,7 @@ Sample sample(std::string_view text, Separator separator, const ReadOptions& opt
         const SampleLine line = next_line(stream);
         if (line.cut)
             break;
-        if (!is_blank_line(line))
+        if (!detail::is_blank_line(line.fields))
             take(line);
     }
     // Only a separator between values on some row tells a table from a comma file's padding; a
