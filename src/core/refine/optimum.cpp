@@ -208,6 +208,22 @@ public:
     struct Moments {
         double s0 = 0.0, sa = 0.0, saa = 0.0, sy = 0.0, say = 0.0, syy = 0.0;
     };
+    // The points' own least-squares line c0 + c1 a and the sum of squares it leaves; nothing
+    // where they do not pin a line (too few, or their a all but alike).
+    struct Line {
+        double c0 = 0.0, c1 = 0.0, rest = 0.0;
+    };
+    static std::optional<Line> free_line(const Moments& s, std::uint32_t points)
+    {
+        const double det = s.s0 * s.saa - s.sa * s.sa;
+        if (points <= 2 || !(det > 1e-12 * s.s0 * s.saa))
+            return std::nullopt;
+        Line l;
+        l.c0 = (s.saa * s.sy - s.sa * s.say) / det;
+        l.c1 = (s.s0 * s.say - s.sa * s.sy) / det;
+        l.rest = std::max(s.syy - (s.saa * s.sy * s.sy - 2.0 * s.sa * s.sy * s.say + s.s0 * s.say * s.say) / det, 0.0);
+        return l;
+    }
     Moments moments(std::uint32_t lo, std::uint32_t hi, double x0, double inv) const
     {
         Moments s;
@@ -1284,12 +1300,9 @@ private:
         r.inv = width > 0.0 ? 1.0 / width : 1.0;
         r.m = m_sums.moments(r.from, r.to, r.x0, r.inv);
         const Sums::Moments& s = r.m;
-        const double det = s.s0 * s.saa - s.sa * s.sa;
-        if (r.to - r.from > 2 && det > 1e-12 * s.s0 * s.saa) {
+        if (const auto line = Sums::free_line(s, r.to - r.from)) {
             r.pins = true;
-            r.c0 = (s.saa * s.sy - s.sa * s.say) / det;
-            r.c1 = (s.s0 * s.say - s.sa * s.sy) / det;
-            r.alone = std::max(s.syy - r.c0 * s.sy - r.c1 * s.say, 0.0);
+            r.c0 = line->c0, r.c1 = line->c1, r.alone = line->rest;
         } else if (!(width > 0.0)) {
             r.alone = std::max(s.syy - s.sy * s.sy / s.s0, 0.0);
         }
@@ -1615,12 +1628,8 @@ private:
             return 0.0;
         if (from + 2 >= first.e)
             return 0.0;
-        const auto s = m_sums.moments(from, first.e, first.x, 1.0);
-        const double det = s.s0 * s.saa - s.sa * s.sa;
-        if (!(det > 1e-12 * s.s0 * s.saa))
-            return 0.0;
-        const double fitted = (s.saa * s.sy * s.sy - 2.0 * s.sa * s.sy * s.say + s.s0 * s.say * s.say) / det;
-        return std::max(0.0, s.syy - fitted);
+        const auto line = Sums::free_line(m_sums.moments(from, first.e, first.x, 1.0), first.e - from);
+        return line ? line->rest : 0.0;
     }
 
     using Innermost = void (Search::*)(const Grids&, const Tails&, int, std::size_t,
