@@ -114,8 +114,9 @@ std::size_t comparison_steps(const ComparisonRequest& request)
 double optimum_at(const FamilyOptimum& optimum, double t)
 {
     const auto& x = optimum.x;
+    // The segment holding t; past the last vertex, the last segment's end (flat beyond it).
     std::size_t k = 1;
-    while (k < 6 && t > x[k + 1])
+    while (k < 5 && t > x[k + 1])
         ++k;
     const double dx = x[k + 1] - x[k];
     const double a = dx > 0.0 ? std::clamp((t - x[k]) / dx, 0.0, 1.0) : 1.0;
