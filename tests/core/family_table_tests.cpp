@@ -45,8 +45,8 @@ struct TieChecker : SearchObserver {
 };
 
 // The row's own curve with a little noise: break points at 30 and 60 (and 45, 75 where the
-// family has them), a step up from 1 to 3 and back as its levels allow.
-FitSession session_for(const FamilyRow& row)
+// family has them), a step up from 1 to 3 and back as its levels allow, raised by `offset`.
+FitSession session_for(const FamilyRow& row, double offset = 0.0)
 {
     std::vector<double> x, y;
     for (int i = 0; i < kPoints; ++i) {
@@ -54,7 +54,7 @@ FitSession session_for(const FamilyRow& row)
         const double rise = std::clamp((t - 30.0) / 15.0, 0.0, 1.0);
         const double fall = row.vertices >= 5 ? std::clamp((t - 60.0) / 15.0, 0.0, 1.0) : 0.0;
         x.push_back(t);
-        y.push_back(1.0 + 2.0 * (rise - fall) + 0.05 * std::sin(1.7 * t));
+        y.push_back(offset + 1.0 + 2.0 * (rise - fall) + 0.05 * std::sin(1.7 * t));
     }
     FitSession session;
     session.load(test::table_of(x, y));
@@ -119,15 +119,27 @@ TEST(FamilyTable, RefinementAfterABoxedSearchStaysInTheBoxes)
 {
     FitSession session = session_for(family_row(ModelFamily::SimpleRamp));
     BoxLimits boxes{{0, 0, 10, 50, 99, 99, 99}, {0, 0, 12, 52, 99, 99, 99}, {}, {}};
-    boxes.ymin.fill(0.5f);
-    boxes.ymax.fill(3.5f);
+    boxes.ymin.fill(0.5f), boxes.ymax.fill(3.5f);
     session.set_constraint_boxes(boxes);
     SearchObserver quiet;
     const SearchRequest request{ModelFamily::SimpleRamp, 1, 2.0, 200.0, 0.0f, kPoints - 1.0f};
     ASSERT_EQ(session.search(request, quiet).outcome.end, SearchEnd::Completed);
     const refine::RefinedFit fit = session.refine(ModelFamily::SimpleRamp);
-    EXPECT_GE(fit.model.x[2], 9.8f);
-    EXPECT_LE(fit.model.x[2], 12.2f);
-    EXPECT_GE(fit.model.x[3], 49.8f);
-    EXPECT_LE(fit.model.x[3], 52.2f);
+    EXPECT_TRUE(fit.model.x[2] >= 9.8f && fit.model.x[2] <= 12.2f) << fit.model.x[2];
+    EXPECT_TRUE(fit.model.x[3] >= 49.8f && fit.model.x[3] <= 52.2f) << fit.model.x[3];
+}
+
+// The compared optima the window shows: scored in single precision about the crop's y origin,
+// which a record far from zero moves.
+TEST(FamilyTable, ComparedOptimaKeepTheirLevelsAboutTheYOrigin)
+{
+    const FitSession session = session_for(family_row(ModelFamily::SimpleRamp), 1e6);
+    ComparisonRequest request{0.0, kPoints - 1.0};
+    request.replicates = 0;
+    const FamilyComparison compared = session.compare(request);
+    ASSERT_EQ(compared.fits.size(), 6u);
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_TRUE(compared.fits[i].improved);
+        EXPECT_NEAR(compared.fits[i].model.y[1] + compared.fits[i].y_origin, compared.optima[i].y[1], 1e-3);
+    }
 }
