@@ -32,8 +32,7 @@ std::pair<std::vector<double>, std::vector<double>> series(
     std::vector<double> t(kPoints);
     std::iota(t.begin(), t.end(), 0.0);
     std::mt19937_64 random(seed);
-    std::vector<double> y =
-        compare::simulate_noise(t, {0.0, 1.0, phi, std::nullopt, 2}, {}, random);
+    std::vector<double> y = compare::simulate_noise(t, {0.0, 1.0, phi, std::nullopt, 2}, {}, random);
     for (std::size_t i = 0; i < kPoints; ++i)
         y[i] += polyline(curve, t[i]);
     return {t, y};

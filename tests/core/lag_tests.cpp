@@ -29,8 +29,7 @@ std::vector<double> ramp(const std::vector<double>& x, double start,
 {
     std::vector<double> y;
     for (std::size_t i = 0; i < x.size(); ++i)
-        y.push_back(std::clamp((x[i] - start) / 40.0, 0.0, 1.0) +
-                    (noise.empty() ? 0.0 : noise[i]));
+        y.push_back(std::clamp((x[i] - start) / 40.0, 0.0, 1.0) + (noise.empty() ? 0.0 : noise[i]));
     return y;
 }
 
@@ -127,8 +126,7 @@ double plateau_correlation(const LagRecord& record, const std::vector<double>& x
                            const std::vector<double>& a, const std::vector<double>& x_b,
                            const std::vector<double>& b)
 {
-    const auto kept = kept_fits({import_data_arrays(x_a, a), import_data_arrays(x_b, b)},
-                                record.request);
+    const auto kept = kept_fits({import_data_arrays(x_a, a), import_data_arrays(x_b, b)}, record.request);
     const auto series = joint_of(kept, false);
     const refine::JointReplicates joint = refine::joint_replicates(series);
     std::vector<double> p, q;

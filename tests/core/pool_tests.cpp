@@ -58,8 +58,7 @@ struct Series {
     {
         for (int i = 0; i < 300; ++i) {
             t.push_back(i);
-            y.push_back(std::clamp(std::min(i - 80, 230 - i) / 40.0, 0.0, 1.0) +
-                        0.2 * std::sin(37.0 * i));
+            y.push_back(std::clamp(std::min(i - 80, 230 - i) / 40.0, 0.0, 1.0) + 0.2 * std::sin(37.0 * i));
         }
     }
     EngineState state() const

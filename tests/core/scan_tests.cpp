@@ -103,8 +103,7 @@ TEST(Segmentation, EqualsTheBestOfEveryKnotSetOnSmallSeries)
                     best = std::min(best, knots_cost(x, y, knots, 0.25) +
                                               c.penalty * double(knots.size() - 2));
             }
-            const std::string label = "case tau " + std::to_string(c.tau) + " seed " +
-                                      std::to_string(seed);
+            const std::string label = "case tau " + std::to_string(c.tau) + " seed " + std::to_string(seed);
             EXPECT_NEAR(s.cost, best, 1e-9 * best) << label << " knots " << s.knots.size();
             EXPECT_NEAR(knots_cost(x, y, s.knots, 0.25) +
                             c.penalty * double(s.knots.size() - 2), best, 1e-9 * best) << label;
