@@ -245,8 +245,7 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
         {"d,v\n2024-03-01 10:00,1\n2024-03-02 10:00Z,3\n" + tail, "line 3 (data row 2): x "
          "\"2024-03-02 10:00Z\" has a time zone, where data row 1's has none"},
         {"d,v\n2024-03-01,1\n2023-02-29,3\n" + tail,
-         "line 3 (data row 2): x is the text \"2023-02-29\", "
-                                             "not a number"},
+         "line 3 (data row 2): x is the text \"2023-02-29\", not a number"},
         {"a\tb\tc\n1\t\t2\n3\t4\t5\t6\n", "the separator is ambiguous: tab and blanks read the "
                                               "first rows differently"},  // neither row for row
         // Tabs beside commas are a comma file's padding: its reason, not the tab reading's.
