@@ -484,8 +484,7 @@ TEST(FitBatch, EachFileAsAloneInFileOrder)
     for (const std::string& name : rows[0])
         header += name + " ";
     EXPECT_EQ(header, "file model from to points gaps runs trials seed constrain version x1 x2 x3 x4 "
-                      "x5 "
-                      "x6 y1 y2 y3 y4 y5 y6 r sq_dist duration symmetry_index status reason ");
+                      "x5 x6 y1 y2 y3 y4 y5 y6 r sq_dist duration symmetry_index status reason ");
     std::istringstream objects(lines.out);
     std::string want_text, want_err;
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -733,9 +732,7 @@ TEST(FitBatch, PictureHasAxesTitlesAndLegend)
              {kStep, "depth_m", "temperature_C", false}, {dated, "date", "Level [cm]", true}}) {
         const std::string svg = folder + "/fit.svg";
         ASSERT_EQ(fit({"--runs", "2", "--trials", "50", "--bootstrap", "20", "--plot", svg,
-                       "--plot-size", "1600x1000", "--dpi", "200", file})
-                      .code,
-                  kExitSuccess);
+                       "--plot-size", "1600x1000", "--dpi", "200", file}).code, kExitSuccess);
         const std::string picture = bytes_of(svg);
         EXPECT_NE(picture.find("viewBox=\"0 0 1600 1000\""), std::string::npos);
         EXPECT_NE(picture.find("width=\"203.2mm\""), std::string::npos);  // 8 inches at 200 dpi
@@ -774,8 +771,7 @@ TEST(FitBatch, PictureHasAxesTitlesAndLegend)
     }
     const std::string png = folder + "/fit.png";
     ASSERT_EQ(fit({"--runs", "2", "--trials", "50", "--plot", png, "--plot-size", "1600x1000",
-                   kStep}).code,
-              kExitSuccess);
+                   kStep}).code, kExitSuccess);
     EXPECT_EQ(bytes_of(png).substr(16, 8), std::string("\0\0\x06\x40\0\0\x03\xe8", 8));  // IHDR
     std::filesystem::remove_all(folder);
     FitRequest request;  // the legend: a stroke a line, a box an area

@@ -245,8 +245,7 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
         {"d,v\n2024-03-01 10:00,1\n2024-03-02 10:00Z,3\n" + tail, "line 3 (data row 2): x "
          "\"2024-03-02 10:00Z\" has a time zone, where data row 1's has none"},
         {"d,v\n2024-03-01,1\n2023-02-29,3\n" + tail,
-         "line 3 (data row 2): x is the text \"2023-02-29\", "
-                                             "not a number"},
+         "line 3 (data row 2): x is the text \"2023-02-29\", not a number"},
         {"a\tb\tc\n1\t\t2\n3\t4\t5\t6\n", "the separator is ambiguous: tab and blanks read the "
                                               "first rows differently"},  // neither row for row
         // Tabs beside commas are a comma file's padding: its reason, not the tab reading's.
@@ -334,8 +333,8 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
         {"\"t\",\"v\"\n\"0\",\"1.5\"\n1,\"3.25\"\n2,2\n3,5\n4,4\n", "comma pairs"},
         {"t,sd,v\n0,.1,1.5\n1,.2,3.25\n2,.1,2\n3,.3,5\n4,.1,4\n", "comma", named},
         {"t,sd,v\n0,.1,1.5\n1,.2,3.25\n2,.1,2\n3,.3,5\n4,.1,4\n", "comma", third},
-        {"t;v;sd\n0;1,5;0,1\n1;3,25;0,2\n2;2;1\n3;5;2\n4;4;1e-3\n",
-         "semicolon sigma:0,0.1,0.2,1,2,0.001", sigma},
+        {"t;v;sd\n4;4;1e-3\n3;5;2\n2;2;1\n1;3,25;0,2\n0;1,5;0,1\n",
+         "semicolon reversed sigma:0,0.1,0.2,1,2,0.001", sigma},  // each sigma with its row
         {"t,v\n4,4\n3,5\n2,2\n1,3.25\n0,1.5\n", "comma pairs reversed"},
         {"t,v\n4,4\n4,\n3,5\n3,\n2,2\n1,3.25\n0,1.5\n", "comma pairs reversed gaps:3,4"},  // equal x
         {"t\tv\tn\n0\t1.5\t7\n1\t3.25\t7\n2\t2\t7\n3\t5\t7\n3.5\t\t7\n4\t4\t7\n", "tab gaps:3.5"},  // not 7

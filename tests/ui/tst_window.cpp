@@ -328,7 +328,12 @@ void WindowTest::manualBoxes()
     QCOMPARE(boxes().xmin[1], 150.0f);
     type_into(w.Text4, "160");
     drag(&plot, point_at(plot, 200, 12), point_at(plot, 230, 11));
+    drag(&plot, point_at(plot, 300, 11), point_at(plot, 260, 19));
     QCOMPARE(boxes().xmin[1], 160.0f);
+    click_and_wait(w, w.Command2);
+    type_into(w.Text4, "9");  // a new crop on a result: no box follows the mouse
+    hover(&plot, point_at(plot, 300, 12));
+    QCOMPARE(count_pixels(plot, kPink), 0);
 }
 
 void WindowTest::reportAsTheCommandLine_data()
