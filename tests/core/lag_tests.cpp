@@ -198,13 +198,13 @@ bool same(const std::vector<std::optional<refine::Replicate>>& p,
 
 TEST(Lags, SeriesOnEvenXMakeTheLagsReplicatesWithTheirOwn)
 {
-    // b's noise persists, a's does not: b asks longer blocks, which a then draws too.
+    // a's noise persists, b's does not: a asks longer blocks, which b then draws too.
     const std::vector<double> x = evenly(200, 0.0, 1.0), u = normals(x.size(), 3),
                               v = normals(x.size(), 4);
     std::vector<double> e_a(x.size()), e_b(x.size());
     for (std::size_t i = 0; i < x.size(); ++i) {
-        e_a[i] = 0.05 * u[i];
-        e_b[i] = (i ? 0.8 * e_b[i - 1] : 0.0) + 0.05 * (0.6 * u[i] + 0.8 * v[i]);
+        e_b[i] = 0.05 * u[i];
+        e_a[i] = (i ? 0.8 * e_a[i - 1] : 0.0) + 0.05 * (0.6 * u[i] + 0.8 * v[i]);
     }
     const std::vector<CheckedImport> imports{import_data_arrays(x, ramp(x, 70.0, e_a)),
                                              import_data_arrays(x, ramp(x, 80.0, e_b))};
@@ -225,8 +225,8 @@ TEST(Lags, SeriesOnEvenXMakeTheLagsReplicatesWithTheirOwn)
         bool taken[2];                    // its own replicates are its joint ones
     };
     for (const Case& c : {Case{"the group's blocks", shared, {true, true}},
-                          // a draws shorter blocks alone: made again for the lags
-                          Case{"their own blocks", {0, 0}, {false, true}}}) {
+                          // b draws shorter blocks alone: made again for the lags
+                          Case{"their own blocks", {0, 0}, {true, false}}}) {
         const auto kept = kept_fits(imports, asked, c.blocks);
         const auto with_own = joint_of(kept, true), without = joint_of(kept, false);
         const refine::JointReplicates taken = refine::joint_replicates(with_own),
