@@ -215,6 +215,7 @@ TEST(Lags, SeriesOnEvenXMakeTheLagsReplicatesWithTheirOwn)
     ASSERT_EQ(shared.size(), 2u);
     ASSERT_EQ(shared[0], shared[1]);
     std::vector<refine::JointSeries> halted = joint_of(own_blocks, false);
+    EXPECT_EQ(refine::shared_block_lengths(std::span(halted).first(1))[0], 0u);  // alone: its own length
     const std::atomic<bool> stop{true};
     halted[0].settings.stop = &stop;  // the first series' stop halts them all: none made
     EXPECT_EQ(refine::joint_replicates(halted).done, 0u);
