@@ -221,7 +221,8 @@ public:
         Line l;
         l.c0 = (s.saa * s.sy - s.sa * s.say) / det;
         l.c1 = (s.s0 * s.say - s.sa * s.sy) / det;
-        l.rest = std::max(s.syy - (s.saa * s.sy * s.sy - 2.0 * s.sa * s.sy * s.say + s.s0 * s.say * s.say) / det, 0.0);
+        const double fitted = (s.saa * s.sy * s.sy - 2.0 * s.sa * s.sy * s.say + s.s0 * s.say * s.say) / det;
+        l.rest = std::max(s.syy - fitted, 0.0);
         return l;
     }
     Moments moments(std::uint32_t lo, std::uint32_t hi, double x0, double inv) const
