@@ -273,6 +273,7 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
                                "(its first line is data), so its columns go by number (1, 2, ...)",
          timed},  // its first row a gap
         {"0,1\n1,2\n2,3\n", "not a data file: fewer than four data rows (eight fields)"},
+        {"t v\n1 2\n", "not a data file: fewer than four data rows under the title row"},
         // A word of a title with blanks inside is no title.
         {"Depth [m]\tAge [ka BP]\n0.1\t1\n", "no column is titled \"Age\" for x: the titles are "
                                             "\"Depth [m]\", \"Age [ka BP]\"", aged},
