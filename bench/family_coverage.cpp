@@ -84,7 +84,8 @@ double polyline(const Truth& truth, double share)
 // distance alone). Then three ways of choosing between the symmetric studentized and the
 // percentile interval per break point, on either resampling: the percentile where the
 // estimate's standard error and the replicates' sd differ by more than 1.5 times, or where the
-// studentized is over 1.3 times as wide; and the span of both.
+// studentized is over 1.3 times as wide; the span of both; and the span of both where the
+// standard error and the sd differ by more than 1.5 times.
 // Last, with --profile yes: the profile interval of each moved break point, every x whose
 // profiled sum of squares (every other break point and level at their least-squares optimum
 // there) stays within a reach of the least. The reach of an F test, widened by the noise's
@@ -92,13 +93,14 @@ double polyline(const Truth& truth, double share)
 // noise the bootstrap matches to the residuals): the level's quantile of each replicate's profiled
 // sum at its truth over its least. A midway x3 is no moved break point: its columns repeat the
 // first.
-constexpr int kMethods = 11;
-constexpr int kProfile = 9;
-constexpr int kCalibrated = 10;
+constexpr int kMethods = 12;
+constexpr int kProfile = 10;
+constexpr int kCalibrated = 11;
 const char* const kMethodNames[kMethods] = {"as tolvenar-fit", "symmetric stud.", "percentile",
                                             "studentized", "bias-corrected",
                                             "symmetric, floored", "pct where se/sd off 1.5",
-                                            "pct where 1.3 wider", "span of both", "profile, F",
+                                            "pct where 1.3 wider", "span of both",
+                                            "span where se/sd off 1.5", "profile, F",
                                             "profile, calibrated"};
 
 // The least-squares problem of the fit's family over the crop: break points anywhere between
@@ -310,14 +312,16 @@ refine::Interval interval_by(int method, const refine::BootstrapResult& boot, do
         const refine::Interval sym =
             refine::bootstrap_interval(values, estimate, level, M::Symmetric, errors, error);
         const refine::Interval pct = refine::bootstrap_interval(values, estimate, level, M::Percentile);
+        const refine::Interval both{std::min(sym.lo, pct.lo), std::max(sym.hi, pct.hi)};
         if (method == 8)
-            return {std::min(sym.lo, pct.lo), std::max(sym.hi, pct.hi)};
+            return both;
         if (method == 7)
             return sym.hi - sym.lo > 1.3 * (pct.hi - pct.lo) ? pct : sym;
         const double sd = sd_of(values);
         if (method == 0)
             return refine::chosen_method(boot.resampling, true, error, sd) == M::Percentile ? pct : sym;
-        return error > 1.5 * sd || sd > 1.5 * error ? pct : sym;
+        const bool off = error > 1.5 * sd || sd > 1.5 * error;
+        return off ? (method == 9 ? both : pct) : sym;
     }
     const M kinds[6] = {M::Symmetric, M::Symmetric, M::Percentile, M::Studentized,
                         M::BiasCorrected, M::Symmetric};
