@@ -727,6 +727,7 @@ TEST(FitBatch, PictureHasAxesTitlesAndLegend)
     }
     const std::regex text_element("<text[^>]* y=\"([^\"]+)\"[^>]*>([^<]*)</text>");
     const std::regex date("\\d{4}-\\d{2}-\\d{2}");
+    const std::regex rect("<rect x=\"[^\"]+\" y=\"([^\"]+)\" width=\"[^\"]+\" height=\"([^\"]+)\"");
     for (const auto& [file, x_title, y_title, dates] :
          std::vector<std::tuple<std::string, std::string, std::string, bool>>{
              {kStep, "depth_m", "temperature_C", false}, {dated, "date", "Level [cm]", true}}) {
@@ -737,13 +738,13 @@ TEST(FitBatch, PictureHasAxesTitlesAndLegend)
         EXPECT_NE(picture.find("viewBox=\"0 0 1600 1000\""), std::string::npos);
         EXPECT_NE(picture.find("width=\"203.2mm\""), std::string::npos);  // 8 inches at 200 dpi
         std::map<std::string, int> at_height;  // the x labels share their height, the y's not
-        std::set<std::string> texts;
+        std::map<std::string, double> texts;  // each text's baseline
         std::size_t date_labels = 0;
         double title_y = 0.0, date_y = 0.0;  // the x title's and a date label's baselines
         for (auto it = std::sregex_iterator(picture.begin(), picture.end(), text_element);
              it != std::sregex_iterator(); ++it) {
             const std::string label = (*it)[2];
-            texts.insert(label);
+            texts[label] = std::stod((*it)[1]);
             title_y = label == x_title ? std::stod((*it)[1]) : title_y;
             if (std::regex_match(label, date))
                 ++date_labels, date_y = std::stod((*it)[1]);
@@ -754,6 +755,12 @@ TEST(FitBatch, PictureHasAxesTitlesAndLegend)
              {x_title, y_title, std::string("Data"), std::string("Best of best"),
               std::string("Refined"), std::string("90 % band")})
             EXPECT_TRUE(texts.contains(shown)) << shown;
+        std::vector<double> box;  // y and height of each rectangle: the page, the frame, the legend
+        for (auto it = std::sregex_iterator(picture.begin(), picture.end(), rect);
+             it != std::sregex_iterator(); ++it)
+            box.insert(box.end(), {std::stod((*it)[1]), std::stod((*it)[2])});
+        for (const char* entry : {"Data", "90 % band"})  // on the legend's white box
+            EXPECT_TRUE(box.size() >= 6 && texts[entry] > box[4] && texts[entry] < box[4] + box[5]);
         ASSERT_FALSE(at_height.empty()) << file;
         const auto x_row = std::max_element(at_height.begin(), at_height.end(),
                                             [](auto& a, auto& b) { return a.second < b.second; });

@@ -278,8 +278,7 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
         {"Depth [m]\tAge [ka BP]\n0.1\t1\n", "no column is titled \"Age\" for x: the titles are "
                                             "\"Depth [m]\", \"Age [ka BP]\"", aged},
         {"Depth sed\tAge\n0.1\t1\n", "no column is titled \"sed\" for x: the titles are \"Depth "
-                                     "sed\", \"Age\"", {{"sed", 0}}},
-    };
+                                     "sed\", \"Age\"", {{"sed", 0}}}};
     for (const auto& [text, message, options] : cases) {
         try {
             import_data_text(text, options);
@@ -346,8 +345,7 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
         {"t,v\n0,1.5\n1,3.25\n2,2\n3,5\nBreak,\n4,4\n", "comma pairs gaps:3.5"},
         {"t;v\n0;1,5\n1;3,25\n2;2\n3;5\n---;---\n4;4\n", "semicolon gaps:3.5"},
         {"t,v\n4,4\n3,5\n2,2\n1,3.25\n0.5,\n---,---\n0,1.5\n",
-         "comma pairs reversed gaps:0.25,0.5"},
-    };
+         "comma pairs reversed gaps:0.25,0.5"}};
     for (const auto& [text, facts, options] : cases)
         EXPECT_EQ(import_of(text, options, true), rows + facts) << text;
     // Quoted numbers and gap markers among the first rows leave no text in the table's pool.
@@ -424,8 +422,7 @@ TEST(DataFile, ReadsDatesAsDaysFromTheFirstRow)
         // A change of zone is an hour less; every x is written in data row 1's zone.
         {"2024-03-30T12:00+01:00", "2024-03-31T12:00+0200", 23 / 24.0, "2024-03-31T11:00+01:00"},
         {"2024-03-01T00:00:00.25-05:00", "2024-03-01T00:00:00.75-05:00", 0.5 / 86400,
-         "2024-03-01T00:00:00.75-05:00"},
-    };
+         "2024-03-01T00:00:00.75-05:00"}};
     for (const auto& c : cases) {
         const ImportedSeries series = import_data_text("d,v\n" + c.first + ",1\n" + c.later +
                                                       ",2\n" + c.later + ",3\n" + c.later + ",4\n")

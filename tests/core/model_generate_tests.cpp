@@ -109,8 +109,7 @@ TEST(GenerateModel, BoxedFamiliesTakeTheirLimits)
         // Greyed "Constrain" or no family: nothing drawn; constrained, the reorder pass runs.
         {F::SimpleRamp, 2, 6, xs, ys, 0, {{1, 3, 2, 4, 5, 6}, ys}},
         {std::nullopt, 0, 6, xs, ys, 0, {{1, 3, 2, 4, 5, 6}, ys}},
-        {std::nullopt, 1, 6, xs, ys, 0, {{1, 2.5f, 2.5f, 4, 5, 6}, ys}},
-    };
+        {std::nullopt, 1, 6, xs, ys, 0, {{1, 2.5f, 2.5f, 4, 5, 6}, ys}}};
     for (const auto& c : cases) {
         EngineState s;
         set_model(s, {1, 3, 2, 4, 5, 6}, ys);

@@ -27,8 +27,7 @@ TEST(LeadingNumberParse, ReadsTheLongestLeadingNumber)
         // Exponents: either sign, either letter, digits required, else the mantissa alone.
         {"1.5e5", 150000}, {"2E-3", 0.002}, {"-4.25e+02", -425}, {"  +9.25e+1x", 92.5},
         {"7e", 7}, {"7e+", 7}, {"7E-x", 7}, {"e5", 0}, {"1e0", 1}, {"1E+16", 1e16},
-        {"1e-400", 0}, {"1e400", {}}, {"-1e400", {}},
-    };
+        {"1e-400", 0}, {"1e400", {}}, {"-1e400", {}}};
     for (const auto& [text, value] : cases) {
         std::optional<double> got;
         EXPECT_EQ(fault_of([&] { got = parse_leading_number(text); }).has_value(), !value);
@@ -57,8 +56,7 @@ TEST(NumberText, IsTheShortestGeneralForm)
         {0.1 + 0.2, "0.3"}, {1.0 / 3.0, "0.333333333333333"}, {100, "100"}, {-9999, "-9999"},
         {123456789012345.0, "123456789012345"}, {1e15, "1E+15"}, {1.5e16, "1.5E+16"},
         {1e100, "1E+100"}, {0.0001, "0.0001"}, {0.00001, "1E-05"}, {-2.5e-7, "-2.5E-07"},
-        {1e-10, "1E-10"}, {-0.12, "-0.12"},
-    };
+        {1e-10, "1E-10"}, {-0.12, "-0.12"}};
     for (const auto& [value, text] : doubles) {
         EXPECT_EQ(number_text(value), text);
         EXPECT_NEAR(parse_leading_number(text), value, std::fabs(value) * 1e-14) << text;
