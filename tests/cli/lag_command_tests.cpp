@@ -91,6 +91,7 @@ TEST(LagCommand, GivesEachFilesLagsThenTheirCombination)
                              "\nCombined over events, 90 % intervals\n"})
         EXPECT_NE(table.find(text), std::string::npos) << text << "\n" << table;
     EXPECT_EQ(table.find(" \n"), std::string::npos) << table;  // the last column unpadded
+    EXPECT_EQ(run({"--y", "a,b", "--lag-to", "a", one}).second.find("Combined"), std::string::npos);
 }
 
 TEST(LagCommand, RefusesLagsThatCannotBeTaken)
