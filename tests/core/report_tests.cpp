@@ -2,7 +2,6 @@
 #include "core/report/axis_ticks.h"
 #include "core/search/report.h"
 
-
 #include <gtest/gtest.h>
 
 using namespace tolvenar;
@@ -74,13 +73,14 @@ TEST(Report, ShowsTheFamilysBreakPointsAndMeasure)
     state.model.x.fill(kUnsetVertex);  // every break point unset: 0 / 0
     EXPECT_EQ(result_report(state, AsymmetricEvent).fault->kind(), FaultKind::Overflow);
 
-    // Far from zero a break point shows its data x with every digit; -9999 stays unset.
+    // Far from zero break points and levels show their data x and y in full; -9999 stays unset.
     state.model.x[2] = 12.47f, state.model.x[3] = kUnsetVertex;
     for (const auto& [origin, x2] : std::vector<std::pair<double, std::string>>{
-             {2460000.0, "X2 = 2460012.47"}, {1.7e9, "X2 = 1700000012.47"}, {0.0, "X2 = 12.47"}}) {
-        state.origin = origin;
-        const std::vector<LabelWrite> writes = result_report(state, SimpleRamp).writes;
-        EXPECT_EQ(writes[2].caption + ", " + writes[4].caption, x2 + ", X3 = -9999");
+             {2460000.0, "X2 = 2460012.47, Y2 = 2460000.12"}, {0.0, "X2 = 12.47, Y2 = 0.12"},
+             {1.7e9, "X2 = 1700000012.47, Y2 = 1700000000.12"}}) {
+        state.origin = state.y_origin = origin;
+        const std::vector<LabelWrite> w = result_report(state, SimpleRamp).writes;
+        EXPECT_EQ(w[2].caption + ", " + w[3].caption + ", " + w[4].caption, x2 + ", X3 = -9999");
     }
 
     // Reset and a crop leave every label bare and disabled.
