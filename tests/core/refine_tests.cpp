@@ -250,8 +250,7 @@ TEST(Optimum, NewtonStepsReachTheBoxsOwnMinimum)
          [&](P p) { return sq(p[0] - 0.2) + sq(p[1] - 0.5) + sq(p[2] + 0.3) + 0.3 * p[0] * p[1]; },
          {0.5, 0.5, 0.5}, {0.125 / 0.9775, 0.5 - 0.15 * 0.125 / 0.9775, 0.0}},
         {"a floor", [&](P p) { return sq(p[0] + p[1] - 1.0); }, {0.1, 0.2}, {}},
-        {"flat: no step that does not lower it", [](P) { return 1.0; }, {0.25}, {0.25}},
-    };
+        {"flat: no step that does not lower it", [](P) { return 1.0; }, {0.25}, {0.25}}};
     for (const Row& row : rows) {
         const BoxMinimum end = newton_in_box(row.f, row.start);
         EXPECT_TRUE(end.converged) << row.name;
@@ -672,7 +671,8 @@ TEST(Bootstrap, TheSameForAnyNumberOfThreadsAndItsIntervalsHoldTheEstimate)
 
 TEST(Bootstrap, BlocksGrowWithTheNoisesCorrelation)
 {
-    EXPECT_EQ(block_length_of(noise(7, 1.0, 4, 0.9)), 1u);  // too short to tell
+    for (const std::vector<double>& e : {noise(7, 1.0, 4, 0.9), std::vector<double>(9, 2.0)})
+        EXPECT_EQ(block_length_of(e), 1u);  // too short to tell, or flat
     EXPECT_EQ(block_length_of(std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8}), 2u);  // eight tell
     // Thirteen whose correlation dies out at the last lag looked at.
     EXPECT_EQ(block_length_of(std::vector<double>{0, -0.25, 0.75, -1, -0.75, 0.25, 0.75, -1.75,
