@@ -476,6 +476,16 @@ void run_cell(const Truth& truth, bool ar1, bool uneven, const Options& o, std::
 int main(int argc, char** argv)
 {
     Options o;
+    // A lone word (--help among them) would otherwise be passed over and the whole study run.
+    constexpr const char* usage =
+        "family_coverage [--series S] [--points N] [--replicates B] [--sd SD] [--seed K]\n"
+        "                [--family NAME|all] [--noise white|ar1|all] [--spacing even|uneven|all]\n"
+        "                [--threads T] [--blocks yes|no] [--profile yes|no]\n";
+    if (argc % 2 == 0) {
+        const bool help = std::string(argv[argc - 1]) == "--help";
+        std::fputs(usage, help ? stdout : stderr);
+        return help ? 0 : 2;
+    }
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string name = argv[i], value = argv[i + 1];
         if (name == "--series")
@@ -504,6 +514,18 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "unknown option %s\n", name.c_str());
             return 2;
         }
+    }
+    const auto known = [&](const std::string& family) {
+        const auto& all = truths();
+        return family == "all" || std::any_of(all.begin(), all.end(), [&](const Truth& t) {
+                   return family_row(t.family).short_name == family;
+               });
+    };
+    if (!known(o.family) || (o.noise != "all" && o.noise != "white" && o.noise != "ar1") ||
+        (o.spacing != "all" && o.spacing != "even" && o.spacing != "uneven")) {
+        std::fprintf(stderr, "no such cell: --family %s --noise %s --spacing %s\n%s", o.family.c_str(),
+                     o.noise.c_str(), o.spacing.c_str(), usage);
+        return 2;
     }
     std::printf("%d series a cell, %d points, %d replicates, noise sd %g, seed %u\n\n", o.series,
                 o.points, o.replicates, o.sd, o.seed);
