@@ -12,13 +12,13 @@
 // random-walk Metropolis chain adapted through its burn-in, from the least-squares ramp; the
 // onset's 5-95 % credible interval.
 //
-//   bayes_ramp [--series S] [--points N] [--sd S] [--tau T] [--amplitude A] [--duration D]
-//              [--replicates B] [--steps K] [--seed K]
+//   bayes_ramp [options]  (kUsage below)
 //
 // Prints for each method: coverage of the true onset at 90 % (and its standard error), the
 // median and mean width, and the seconds per series.
 #include "core/data/data_reader.h"
 #include "core/job/fit_job.h"
+#include "study_options.h"
 
 #include <algorithm>
 #include <array>
@@ -32,6 +32,10 @@
 #include <vector>
 
 namespace {
+
+constexpr const char* kUsage =
+    "bayes_ramp [--series S] [--points N] [--sd S] [--tau T] [--amplitude A] [--duration D]\n"
+    "           [--replicates B] [--steps K] [--seed K]\n";
 
 using namespace tolvenar;
 
@@ -176,23 +180,12 @@ double since(std::chrono::steady_clock::time_point start)
 int main(int argc, char** argv)
 {
     Options o;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string name = argv[i];
-        const double value = std::strtod(argv[i + 1], nullptr);
-        if (name == "--series") o.series = static_cast<int>(value);
-        else if (name == "--points") o.points = static_cast<int>(value);
-        else if (name == "--sd") o.sd = value;
-        else if (name == "--tau") o.tau = value;
-        else if (name == "--amplitude") o.amplitude = value;
-        else if (name == "--duration") o.duration = value;
-        else if (name == "--replicates") o.replicates = static_cast<int>(value);
-        else if (name == "--steps") o.steps = static_cast<int>(value);
-        else if (name == "--seed") o.seed = static_cast<std::uint64_t>(value);
-        else {
-            std::fprintf(stderr, "unknown option %s\n", name.c_str());
-            return 2;
-        }
-    }
+    if (const auto stop = study::read_options(
+            argc, argv, 1, kUsage,
+            {{"--series", o.series}, {"--points", o.points}, {"--sd", o.sd}, {"--tau", o.tau},
+             {"--amplitude", o.amplitude}, {"--duration", o.duration},
+             {"--replicates", o.replicates}, {"--steps", o.steps}, {"--seed", o.seed}}))
+        return *stop;
     std::printf("%d series, %d points, sd %.3g, tau %.3g, amplitude %.3g, duration %.3g, "
                 "%d replicates, %d steps\n",
                 o.series, o.points, o.sd, o.tau, o.amplitude, o.duration, o.replicates, o.steps);

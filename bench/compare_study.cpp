@@ -7,12 +7,13 @@
 // symmetric), or a constant or a line of slope --height over the span, plus noise of unit
 // marginal sd, white or AR(1) with phi 0.6.
 //
-//   compare_study [--series S] [--points N] [--height H] [--replicates B] [--seed K]
+//   compare_study [options]  (kUsage below)
 //
 // S series per curve and noise kind. Prints the confusion tables (generating curve against the
 // chosen model) as Markdown, then the CPU seconds per comparison.
 #include "core/compare/noise.h"
 #include "core/session/family_comparison.h"
+#include "study_options.h"
 
 #include <array>
 #include <atomic>
@@ -27,6 +28,9 @@
 #include <vector>
 
 namespace {
+
+constexpr const char* kUsage =
+    "compare_study [--series S] [--points N] [--height H] [--replicates B] [--seed K]\n";
 
 using namespace tolvenar;
 
@@ -153,18 +157,11 @@ void print_tables(const std::vector<Job>& jobs, bool plain)
 int main(int argc, char** argv)
 {
     Options o;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--series"))
-            o.series = std::atoi(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--points"))
-            o.points = std::atoi(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--height"))
-            o.height = std::atof(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--replicates"))
-            o.replicates = static_cast<std::size_t>(std::atol(argv[i + 1]));
-        else if (!std::strcmp(argv[i], "--seed"))
-            o.seed = std::strtoull(argv[i + 1], nullptr, 10);
-    }
+    if (const auto stop = study::read_options(
+            argc, argv, 1, kUsage,
+            {{"--series", o.series}, {"--points", o.points}, {"--height", o.height},
+             {"--replicates", o.replicates}, {"--seed", o.seed}}))
+        return *stop;
     std::vector<Job> jobs;
     for (std::size_t curve = 0; curve < curves().size(); ++curve)
         for (const bool red : {false, true})

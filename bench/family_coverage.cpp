@@ -10,9 +10,7 @@
 // break point the family moves are checked against the truth, by each interval method from the
 // same replicates. With --profile yes, two profile intervals beside them (see kProfile).
 //
-//   family_coverage [--series S] [--points N] [--replicates B] [--sd SD] [--seed K]
-//                   [--family NAME|all] [--noise white|ar1|all] [--spacing even|uneven|all]
-//                   [--threads T] [--blocks yes|no] [--profile yes|no]
+//   family_coverage [options]  (kUsage below)
 //
 // Prints a row per cell (family, noise, spacing), resampling and break point: for each method
 // the coverage (its standard error is at most 1 point at 1,000 series) and the median width;
@@ -24,6 +22,7 @@
 #include "core/refine/optimum.h"
 #include "core/refine/refine.h"
 #include "core/session/family_comparison.h"
+#include "study_options.h"
 
 #include <algorithm>
 #include <array>
@@ -38,6 +37,11 @@
 #include <vector>
 
 namespace {
+
+constexpr const char* kUsage =
+    "family_coverage [--series S] [--points N] [--replicates B] [--sd SD] [--seed K]\n"
+    "                [--family NAME|all] [--noise white|ar1|all] [--spacing even|uneven|all]\n"
+    "                [--threads T] [--blocks yes|no] [--profile yes|no]\n";
 
 using namespace tolvenar;
 
@@ -476,45 +480,19 @@ void run_cell(const Truth& truth, bool ar1, bool uneven, const Options& o, std::
 int main(int argc, char** argv)
 {
     Options o;
-    // A lone word (--help among them) would otherwise be passed over and the whole study run.
-    constexpr const char* usage =
-        "family_coverage [--series S] [--points N] [--replicates B] [--sd SD] [--seed K]\n"
-        "                [--family NAME|all] [--noise white|ar1|all] [--spacing even|uneven|all]\n"
-        "                [--threads T] [--blocks yes|no] [--profile yes|no]\n";
-    if (argc % 2 == 0) {
-        const bool help = std::string(argv[argc - 1]) == "--help";
-        std::fputs(usage, help ? stdout : stderr);
-        return help ? 0 : 2;
-    }
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string name = argv[i], value = argv[i + 1];
-        if (name == "--series")
-            o.series = std::stoi(value);
-        else if (name == "--points")
-            o.points = std::stoi(value);
-        else if (name == "--replicates")
-            o.replicates = std::stoi(value);
-        else if (name == "--sd")
-            o.sd = std::stod(value);
-        else if (name == "--seed")
-            o.seed = static_cast<std::uint32_t>(std::stoul(value));
-        else if (name == "--threads")
-            o.threads = std::stoi(value);
-        else if (name == "--family")
-            o.family = value;
-        else if (name == "--noise")
-            o.noise = value;
-        else if (name == "--spacing")
-            o.spacing = value;
-        else if (name == "--blocks")
-            o.blocks = value != "no";
-        else if (name == "--profile")
-            o.profile = value == "yes";
-        else {
-            std::fprintf(stderr, "unknown option %s\n", name.c_str());
-            return 2;
-        }
-    }
+    const auto yes_no = [](bool& to) {
+        return [&to](std::string_view v) {
+            to = v == "yes";
+            return v == "yes" || v == "no";
+        };
+    };
+    if (const auto stop = study::read_options(
+            argc, argv, 1, kUsage,
+            {{"--series", o.series}, {"--points", o.points}, {"--replicates", o.replicates},
+             {"--sd", o.sd}, {"--seed", o.seed}, {"--threads", o.threads}, {"--family", o.family},
+             {"--noise", o.noise}, {"--spacing", o.spacing}, {"--blocks", yes_no(o.blocks)},
+             {"--profile", yes_no(o.profile)}}))
+        return *stop;
     const auto known = [&](const std::string& family) {
         const auto& all = truths();
         return family == "all" || std::any_of(all.begin(), all.end(), [&](const Truth& t) {
@@ -524,7 +502,7 @@ int main(int argc, char** argv)
     if (!known(o.family) || (o.noise != "all" && o.noise != "white" && o.noise != "ar1") ||
         (o.spacing != "all" && o.spacing != "even" && o.spacing != "uneven")) {
         std::fprintf(stderr, "no such cell: --family %s --noise %s --spacing %s\n%s", o.family.c_str(),
-                     o.noise.c_str(), o.spacing.c_str(), usage);
+                     o.noise.c_str(), o.spacing.c_str(), kUsage);
         return 2;
     }
     std::printf("%d series a cell, %d points, %d replicates, noise sd %g, seed %u\n\n", o.series,

@@ -10,12 +10,12 @@
 // same uneven times: AR(1) innovations shared), "apart" (the other series on times half a
 // spacing later: its replicates drawn on their own, although its noise is correlated).
 //
-//   lag_coverage [--pairs P] [--points N] [--replicates B] [--rho R] [--lag L] [--seed K]
-//                [--kind all|0|1|2]
+//   lag_coverage [options]  (kUsage below)
 //
 // Prints per kind and break point: the coverage at 90 %, the mean width, the lag estimates'
 // bias and spread, and the seconds per pair.
 #include "core/job/lag_job.h"
+#include "study_options.h"
 
 #include <chrono>
 #include <algorithm>
@@ -28,6 +28,10 @@
 #include <vector>
 
 namespace {
+
+constexpr const char* kUsage =
+    "lag_coverage [--pairs P] [--points N] [--replicates B] [--rho R] [--lag L] [--seed K]\n"
+    "             [--kind all|0|1|2]\n";
 
 using namespace tolvenar;
 
@@ -151,28 +155,17 @@ Tally run_kind(const Kind& kind, const Options& options, double& seconds)
 int main(int argc, char** argv)
 {
     Options options;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string name = argv[i];
-        const char* value = argv[i + 1];
-        if (name == "--pairs")
-            options.pairs = std::atoi(value);
-        else if (name == "--replicates")
-            options.replicates = std::atoi(value);
-        else if (name == "--points")
-            options.points = std::atoi(value);
-        else if (name == "--rho")
-            options.rho = std::atof(value);
-        else if (name == "--lag")
-            options.lag = std::atof(value);
-        else if (name == "--seed")
-            options.seed = static_cast<std::uint32_t>(std::atoll(value));
-        else if (name == "--kind")
-            options.kind = std::strcmp(value, "all") == 0 ? -1 : std::atoi(value);
-        else {
-            std::fprintf(stderr, "unknown option %s\n", argv[i]);
-            return 2;
-        }
-    }
+    const auto kind = [&options](std::string_view v) {
+        options.kind = -1;
+        return v == "all" || (study::read_value(v, options.kind) && options.kind >= 0 &&
+                              options.kind <= 2);
+    };
+    if (const auto stop = study::read_options(
+            argc, argv, 1, kUsage,
+            {{"--pairs", options.pairs}, {"--replicates", options.replicates},
+             {"--points", options.points}, {"--rho", options.rho}, {"--lag", options.lag},
+             {"--seed", options.seed}, {"--kind", kind}}))
+        return *stop;
     const Kind kinds[] = {{"joint, even x", false, false},
                           {"joint, uneven x", true, false},
                           {"apart", false, true}};

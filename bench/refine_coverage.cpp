@@ -15,8 +15,7 @@
 // each scaled to a mean spacing of 1. Each series is bootstrapped twice: noise in moving blocks
 // of rows, and from the residuals' AR(1) fitted on x.
 //
-//   refine_coverage [--study intervals|spacing] [--series S] [--replicates B] [--runs R]
-//                   [--trials N] [--block L] [--seed K] [--search 0|1] [--cluster C]
+//   refine_coverage [options]  (kUsage below)
 //
 // Prints, per noise kind: coverage per interval method, the block length, the replicates' bias
 // (their mean minus the estimate) beside the estimates' own bias (their mean minus the truth),
@@ -25,6 +24,7 @@
 #include "core/model/engine_state.h"
 #include "core/refine/bootstrap.h"
 #include "core/search/search.h"
+#include "study_options.h"
 
 #include <chrono>
 #include <cmath>
@@ -36,6 +36,10 @@
 #include <vector>
 
 namespace {
+
+constexpr const char* kUsage =
+    "refine_coverage [--study intervals|spacing] [--series S] [--replicates B] [--runs R]\n"
+    "                [--trials N] [--block L] [--seed K] [--search 0|1] [--cluster C]\n";
 
 using namespace tolvenar;
 using namespace tolvenar::refine;
@@ -238,23 +242,16 @@ void simulate(const Kind& kind, std::uint64_t stream, const std::vector<Resampli
 int main(int argc, char** argv)
 {
     Options o;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string name = argv[i];
-        const long v = std::strtol(argv[i + 1], nullptr, 10);
-        if (name == "--series") o.series = static_cast<int>(v);
-        else if (name == "--replicates") o.replicates = static_cast<int>(v);
-        else if (name == "--runs") o.runs = static_cast<int>(v);
-        else if (name == "--trials") o.trials = static_cast<int>(v);
-        else if (name == "--block") o.block = static_cast<std::size_t>(v);
-        else if (name == "--seed") o.seed = static_cast<std::uint32_t>(v);
-        else if (name == "--search") o.search = v != 0;
-        else if (name == "--study") o.spacing = std::string(argv[i + 1]) == "spacing";
-        else if (name == "--cluster") o.cluster = static_cast<int>(v);
-        else {
-            std::fprintf(stderr, "unknown option %s\n", name.c_str());
-            return 2;
-        }
-    }
+    const auto search = [&o](std::string_view v) { return (o.search = v == "1") || v == "0"; };
+    const auto spacing = [&o](std::string_view v) {
+        return (o.spacing = v == "spacing") || v == "intervals";
+    };
+    if (const auto stop = study::read_options(
+            argc, argv, 1, kUsage,
+            {{"--series", o.series}, {"--replicates", o.replicates}, {"--runs", o.runs},
+             {"--trials", o.trials}, {"--block", o.block}, {"--seed", o.seed},
+             {"--search", search}, {"--study", spacing}, {"--cluster", o.cluster}}))
+        return *stop;
     if (o.spacing) {
         const std::vector<Resampling> both{Resampling::Blocks, Resampling::Ar1};
         simulate({"AR(1) tau 2, even x", 0.0, 2.0, 0}, 21, both, o);

@@ -13,6 +13,7 @@
 //       series of noise alone. Prints Markdown tables.
 #include "core/scan/scan.h"
 #include "scan_records.h"
+#include "study_options.h"
 
 #include <algorithm>
 #include <array>
@@ -24,6 +25,8 @@
 #include <vector>
 
 namespace {
+
+constexpr const char* kUsage = "scan_study calibrate|compare [--constant C] [--series S] [--points N]\n";
 
 using namespace tolvenar;
 
@@ -337,15 +340,14 @@ int main(int argc, char** argv)
     Options o;
     if (argc > 1)
         o.mode = argv[1];
-    for (int i = 2; i + 1 < argc; i += 2) {
-        const std::string key = argv[i];
-        if (key == "--constant")
-            o.constant = std::atof(argv[i + 1]);
-        else if (key == "--series")
-            o.series = std::atoi(argv[i + 1]);
-        else if (key == "--points")
-            o.points = static_cast<std::size_t>(std::atol(argv[i + 1]));
+    if (o.mode != "calibrate" && o.mode != "compare") {
+        std::fputs(kUsage, o.mode == "--help" ? stdout : stderr);
+        return o.mode == "--help" ? 0 : 2;
     }
+    if (const auto stop = study::read_options(
+            argc, argv, std::min(argc, 2), kUsage,
+            {{"--constant", o.constant}, {"--series", o.series}, {"--points", o.points}}))
+        return *stop;
     if (o.mode == "calibrate")
         calibrate(o);
     else
