@@ -136,8 +136,7 @@ TEST(DataForms, EachFormFitsAsThePlainFile)
         {"savetxt header", file_of("# x y\n", [](const Row& r) { return r.x + " " + r.y + "\n"; }),
          {}, 0, 1, true},
         {"% comments", file_of("% instrument 7\n% run 2\nt;v\n", [](const Row& r) {
-             return with_comma(r.x) + ";" + with_comma(r.y) + "\n"; }), {"--comment", "%"}, 0, 2},
-    };
+             return with_comma(r.x) + ";" + with_comma(r.y) + "\n"; }), {"--comment", "%"}, 0, 2}};
     for (const Case& c : cases) {
         const json object = fit_json(c.text, c.args);
         EXPECT_EQ(fit_of(object), plain) << c.name;

@@ -43,8 +43,7 @@ TEST(ScanCommand, EachEventIsTheSingleFitOfItsCropBetweenItsNeighbours)
         {"step_ramp.csv", {"--bootstrap", "40", "--level", "0.95"}, {}, 1},
         {"asymmetric_event.csv", {"--bootstrap", "40", "--seed", "7"}, {"--min-size", "5"}, 2},
         {"gauge_with_gaps.csv", {"--model", "free3"}, {}, 2},
-        {"asymmetric_event.csv", {"--runs", "3"}, {"--max-events", "1"}, 1},
-    };
+        {"asymmetric_event.csv", {"--runs", "3"}, {"--max-events", "1"}, 1}};
     for (const Row& row : rows) {
         const std::string file = kSource + "/examples/" + row.file;
         std::vector<std::string> args{"--scan", "--json", file};

@@ -180,8 +180,7 @@ TEST(PrecisionCheck, WarnsWhereSinglesCannotHoldTheCrop)
         {"Julian minutes at the crop", days, ramp(0, 1), days[0], ""},
         {"x at 1e6 by 0.1", steps(1e6, 0.1), ramp(0, 1), 0, "x is stored in single precision "
                                                               "with its steps of 0.1 rounded"},
-        {"both", seconds, ramp(1e6, 1), 0, "y is stored"},
-    };
+        {"both", seconds, ramp(1e6, 1), 0, "y is stored"}};
     for (const auto& c : cases) {
         std::vector<float> x_held, y_held;
         for (const double x : c.x)

@@ -301,8 +301,7 @@ TEST(DataFile, YRangeAndOverviewScale)
         {"t,v\n0,0.1\n1,-2.5\n2,1e-30\n3,7.5\n", {-2.5f, 7.5f, 0, 8.5f, 3, -12}},
         {"t,v\n0,1\n1,3\n2,\n3,5\n4,2\n", {1, 5, 0, 5.4f, 4, -4.8f}},  // an empty y is a gap
         // Data wholly beyond +-999999 get their own range; the title row takes no part.
-        {"t,-1e9\n0,2e6\n1,3e6\n2,4e6\n3,5e6\n", {2e6f, 5e6f, 0, 5.3e6f, 3, -3.6e6f}},
-    };
+        {"t,-1e9\n0,2e6\n1,3e6\n2,4e6\n3,5e6\n", {2e6f, 5e6f, 0, 5.3e6f, 3, -3.6e6f}}};
     for (const auto& [text, range] : cases) {
         const auto [series, scale] = import_data_text(text);
         EXPECT_EQ((Range{series.smallest_y, series.largest_y, scale.ScaleLeft, scale.ScaleTop,

@@ -71,8 +71,7 @@ TEST(FamilyComparison, EachFamilysOwnCurveIsAssignedItsFamilyUnderWhiteAndRedNoi
         {"asymmetric", {{40, 0}, {60, 16}, {120, 0}}},
         {"duration", {{30, 0}, {50, 16}, {100, 10}, {120, 0}}},
         {"free3", {{0, 0}, {50, 20}, {100, 4}, {149, 12}}},
-        {"free4", {{0, 0}, {40, 16}, {80, 0}, {110, 16}, {149, 4}}},
-    };
+        {"free4", {{0, 0}, {40, 16}, {80, 0}, {110, 16}, {149, 4}}}};
     for (const Case& c : cases)
         for (const double phi : {0.0, 0.6}) {
             const auto [t, y] = series(c.curve, phi, 7);

@@ -51,8 +51,7 @@ TEST(GenerateModel, FreeFamiliesPlaceTheirDraws)
         {F::Free3Segments, 7, [](auto& u, auto& l, auto&) {
              return Model{steps(u, 3), {l[3], l[4], l[5], l[6], l[6], l[6]}}; }},
         {F::EventWithDuration, 8, [](auto& u, auto& l, auto& y) {  // y3, y4: the plateau rule's
-             return Model{steps(u, 5), {l[5], l[5], y[3], y[4], l[5], l[5]}}; }},
-    };
+             return Model{steps(u, 5), {l[5], l[5], y[3], y[4], l[5], l[5]}}; }}};
     RandomSource random;
     EngineState state;
     for (int call = 0; call < 300; ++call) {
@@ -164,8 +163,7 @@ TEST(ReorderPass, ThreeSweepsOfMeans)
         {{0, 0, 5, 3, 6, 7, 8}, {0, 0, 4, 4, 6, 7, 8}},
         // A fourth sweep would move these again: three leave inversions.
         {{0, 10, 0, 0, 0, 0, 0},
-         {0, 3.125f, 2.34375f, 1.640625f, 1.1328125f, 0.87890625f, 0.87890625f}},
-    };
+         {0, 3.125f, 2.34375f, 1.640625f, 1.1328125f, 0.87890625f, 0.87890625f}}};
     for (auto [x, reordered] : cases) {
         reorder_vertices(x);
         EXPECT_EQ(x, reordered);

@@ -60,8 +60,7 @@ const std::vector<Case> kCases{
     {ModelFamily::Free4Segments, {0, 0, 25, 60, 85, 119, 119}, {0, 1, 2, 0.5, 2, 1, 1},
      {{1}, {2}, {3}, {4}, {5, 6}}, {2, 3, 4}, 2},
     {ModelFamily::EventWithDuration, {0, 0, 30, 45, 75, 95, 119}, {0, 1, 1, 3, 2.5, 1, 1},
-     {{1, 2, 5, 6}, {3}, {4}}, {2, 3, 4, 5}, 4},
-};
+     {{1, 2, 5, 6}, {3}, {4}}, {2, 3, 4, 5}, 4}};
 
 // The sum of squares at break points x (x3 midway for "Symmetric event"), the levels solved
 // exactly by normal equations in long double.
@@ -366,8 +365,7 @@ TEST(Optimum, ThreeAndFourBreakPointsReachTheBestOfEveryTupleOfDataPoints)
         {"manual, five vertices", ModelFamily::ManualConstraint, 5,
          [&](double t) { return std::sin(t / 4.0); }, 1, 0.05},
         {"manual, six vertices, repeated x", ModelFamily::ManualConstraint, 6,
-         [&](double t) { return std::abs(t - 12.0) / 6.0 - ramp(t, 18, 20); }, 1, 0.1},
-    };
+         [&](double t) { return std::abs(t - 12.0) / 6.0 - ramp(t, 18, 20); }, 1, 0.1}};
     for (const Row& row : rows) {
         for (const bool grid_first : {false, true}) {
             const FamilyShape shape = family_shape(row.family, row.boxes ? row.boxes : node_count_of(row.family));
@@ -497,8 +495,7 @@ TEST(Refine, EveryFamilysFitAndErrorsAsReviewed)
         {ModelFamily::EventWithDuration,
          "9.03056335 0.918892741 x 2.5 35.3676109 49.1596031 82 84.6666946"
          " | 1.01723 1.72306 0.0330745 0.0872523 -1"
-         " | 0.881581 1.44295 0.0368372 0.103958 -1"},
-    };
+         " | 0.881581 1.44295 0.0368372 0.103958 -1"}};
     for (const auto& [family, expected] : rows) {
         std::vector<double> y;
         EngineState s = series_of(kCases[3], 3, y);
@@ -754,7 +751,7 @@ TEST(Bootstrap, CurveBandOfTheReplicatesCurves)
         EXPECT_NEAR(band.lo[i], lo[i], 1e-12) << i;
         EXPECT_NEAR(band.hi[i], hi[i], 1e-12) << i;
     }
-    EXPECT_EQ(curve_band(result, 0.9, 0, 10, 2).x, (std::vector<double>{0, 10}));
+    EXPECT_EQ(curve_band(result, 0.9, 2, 10, 2).x, (std::vector<double>{2, 10}));
     EXPECT_TRUE(curve_band(result, 0.9, 0, 10, 1).x.empty());
     result.replicates.pop_back();
     EXPECT_TRUE(curve_band(result, 0.9, 0, 10, 3).x.empty());

@@ -139,8 +139,7 @@ TEST(AxisTicks, NiceNumbersAndCalendarDates)
                                                       "2024-03-31 07:00:00+01:00 "
                                                       "2024-03-31 08:00:00+01:00 "
                                                       "2024-03-31 09:00:00+01:00 "
-                                                      "2024-03-31 10:00:00+01:00"},
-    };
+                                                      "2024-03-31 10:00:00+01:00"}};
     for (const auto& c : dates) {
         const std::vector<plot::Tick> ticks = plot::x_ticks(c.lo, c.hi, form(c.first));
         EXPECT_EQ(labels(ticks), c.expected) << c.first << " " << c.hi;

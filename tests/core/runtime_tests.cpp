@@ -63,8 +63,7 @@ TEST(NumberText, IsTheShortestGeneralForm)
     }
     const struct { float value; const char* text; } singles[] = {
         {0.1f, "0.1"}, {1.0f / 3.0f, "0.3333333"}, {1234567, "1234567"}, {3.14159265f, "3.141593"},
-        {12345678, "1.234568E+07"}, {-999999, "-999999"}, {1e8f, "1E+08"},
-    };
+        {12345678, "1.234568E+07"}, {-999999, "-999999"}, {1e8f, "1E+08"}};
     for (const auto& [value, text] : singles)
         EXPECT_EQ(number_text(value), text);
     EXPECT_EQ(number_text(kNaN), "NaN");

@@ -183,8 +183,7 @@ TEST(Events, SteepRunsStandingOutFromTheirBackgroundAreEvents)
         {"an accelerating drift", polyline({0, 250, 500, 750, 1000}, {0, 1, 3, 7, 15}), {}},
         {"one straight segment", polyline({0, 1000}, {0, 50}), {}},
         {"a rise and a fall back", polyline({0, 400, 420, 440, 1000}, {0, 0, 6, 0, 0}),
-         {{400, 420}, {420, 440}}},
-    };
+         {{400, 420}, {420, 440}}}};
     for (const Case& c : cases) {
         const auto events = find_events(x, c.s, 1.0);
         ASSERT_EQ(events.size(), c.want.size()) << c.name;

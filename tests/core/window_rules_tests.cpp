@@ -85,8 +85,7 @@ TEST(StripDragRule, StepsKeepTheWindowOnTheStripAndWiderThanAPercent)
         {"percent of a narrow strip", Drag::LeftEdge, 28.5f, 30, {10, 20}, {0, 100}, 28.5f, 1.5f},
         {"left edge stops at zero", Drag::LeftEdge, -20, 600, {100, 500}, s, 0, 600},
         {"and at nothing", Drag::LeftEdge, -20, 0, {-100, 100}, {-1000, 2000}, 0, 0},
-        {"below zero it stays", Drag::LeftEdge, -950, -900, {-1000, 100}, {-1000, 900}, -950, 50},
-    };
+        {"below zero it stays", Drag::LeftEdge, -950, -900, {-1000, 100}, {-1000, 900}, -950, 50}};
     for (const Case& c : cases) {
         const WindowEdit edit = c.drag == Drag::Window ? move_window(c.x, c.held, c.window, c.strip)
                                 : c.drag == Drag::RightEdge
@@ -115,8 +114,7 @@ TEST(TypedEdgeRule, AppliesOrRepairsOneAndAHalfAwayRoundedHalfEven)
         {false, "200", "600", true, A, {200, 400, 200, 400}, ""},
         {false, "300", "3e2", true, R, none, "302"},  // zero plot width
         {false, "300", "300", true, R, none, "302"}, {false, "100", "200", false, N, none, ""},
-        {false, "300", "6001e38", true, R, none, "302"},
-    };
+        {false, "300", "6001e38", true, R, none, "302"}};
     for (const Case& c : cases) {
         const TypedBound b = c.left_typed ? typed_left_edge(c.left, c.right, c.drawn)
                                           : typed_right_edge(c.left, c.right, c.drawn);

@@ -581,7 +581,7 @@ void WindowTest::searchStopsAndDropsInput()
         QTimer::singleShot(0, &w, [&w, close] {
             for (QWidget* target : std::initializer_list<QWidget*>{w.Command7, w.Option1[3]}) {
                 const QPoint at = target->rect().center(), screen = target->mapToGlobal(at);
-                for (const auto [type, held] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
+                for (const auto& [type, held] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
                                                 {QEvent::MouseButtonRelease, Qt::NoButton}})
                     QCoreApplication::postEvent(
                         target, new QMouseEvent(type, at, screen, Qt::LeftButton, held, {}));

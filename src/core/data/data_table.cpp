@@ -99,9 +99,4 @@ bool cell_at_least(const Cell& cell, double edge)
     return cell.kind == CellKind::Text || cell_number(cell) >= edge;
 }
 
-bool cell_greater_than(const Cell& cell, double edge)
-{
-    return cell.kind == CellKind::Text || cell_number(cell) > edge;
-}
-
 }  // namespace tolvenar

@@ -67,7 +67,6 @@ void include_in_range(double value, float& lowest, float& highest);
 
 // Ordering of a cell against a number in the crop scans: a number compares numerically, an
 // empty cell as 0, and a text cell counts as greater than any number.
-bool cell_at_least(const Cell& cell, double edge);    // cell >= edge
-bool cell_greater_than(const Cell& cell, double edge);  // cell > edge
+bool cell_at_least(const Cell& cell, double edge);  // cell >= edge
 
 }  // namespace tolvenar

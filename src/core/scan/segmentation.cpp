@@ -267,18 +267,4 @@ Segmentation segment(std::span<const double> x, std::span<const double> y,
     return result;  // not reached: n >= 2 returns at its last point
 }
 
-std::vector<double> segmentation_curve(std::span<const double> x, const Segmentation& s)
-{
-    std::vector<double> curve(x.size(), 0.0);
-    for (std::size_t k = 0; k + 1 < s.knots.size(); ++k) {
-        const std::size_t i0 = s.knots[k], i1 = s.knots[k + 1];
-        const double slope = (s.values[k + 1] - s.values[k]) / (x[i1] - x[i0]);
-        for (std::size_t i = i0; i <= i1; ++i)
-            curve[i] = s.values[k] + slope * (x[i] - x[i0]);
-    }
-    if (s.knots.size() == 1)
-        curve[s.knots[0]] = s.values[0];
-    return curve;
-}
-
 }  // namespace tolvenar::scan

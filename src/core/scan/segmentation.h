@@ -43,7 +43,4 @@ struct Segmentation {
 Segmentation segment(std::span<const double> x, std::span<const double> y,
                      const SegmentationSettings& settings);
 
-// The fitted curve of `s` at each x (linear between its knots).
-std::vector<double> segmentation_curve(std::span<const double> x, const Segmentation& s);
-
 }  // namespace tolvenar::scan
