@@ -60,7 +60,6 @@ public:
 
     Model candidate() const { return {m_state.ModelX, m_state.ModelY}; }
     Model run_best() const { return {m_state.BestModelX, m_state.BestModelY}; }
-    float run_best_sq_dist() const { return m_state.BestSqDist; }
     Model best() const { return {m_state.BestOfBestX, m_state.BestOfBestY}; }
     float best_r() const { return m_state.BestOfBestR; }
     float best_sq_dist() const { return m_state.BestOfBestSqDist; }

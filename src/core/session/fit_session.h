@@ -156,7 +156,6 @@ public:
     // `step` is the search as the front end asked it (its counts as typed), for the record.
     SearchResult search(const SearchRequest& request, SearchObserver& observer,
                         const SearchStep& step = {});
-    const SearchRequest& last_search() const { return m_last; }
     // The searches made since the results were last forgotten, the draws of the random stream
     // before the first of them, and the trials made before it: what a record of the best of best
     // names so that the same searches from the same draw reproduce it.
