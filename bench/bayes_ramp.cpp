@@ -25,8 +25,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>

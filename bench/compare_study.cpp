@@ -19,8 +19,6 @@
 #include <atomic>
 #include <ctime>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <map>
 #include <random>
 #include <string>

@@ -21,8 +21,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>

@@ -29,8 +29,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -242,9 +240,13 @@ void simulate(const Kind& kind, std::uint64_t stream, const std::vector<Resampli
 int main(int argc, char** argv)
 {
     Options o;
-    const auto search = [&o](std::string_view v) { return (o.search = v == "1") || v == "0"; };
+    const auto search = [&o](std::string_view v) {
+        o.search = v == "1";
+        return v == "1" || v == "0";
+    };
     const auto spacing = [&o](std::string_view v) {
-        return (o.spacing = v == "spacing") || v == "intervals";
+        o.spacing = v == "spacing";
+        return v == "spacing" || v == "intervals";
     };
     if (const auto stop = study::read_options(
             argc, argv, 1, kUsage,

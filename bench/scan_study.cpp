@@ -19,14 +19,14 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
 
-constexpr const char* kUsage = "scan_study calibrate|compare [--constant C] [--series S] [--points N]\n";
+constexpr const char* kUsage =
+    "scan_study calibrate|compare [--constant C] [--series S] [--points N]\n";
 
 using namespace tolvenar;
 
