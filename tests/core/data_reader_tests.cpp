@@ -324,7 +324,9 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
     missing.missing = -999;
     sigma.sigma = ColumnChoice::of_text("sd");
     const struct { std::string text; std::string facts; ReadOptions options = {}; } cases[] = {
-        {pairs, "comma pairs"}, {"t,v,2000\n0,1.5,7\n1,3.25,7\n2,2,7\n3,5,7\n4,4,7\n", "comma"},
+        {pairs, "comma pairs"},
+        // A third title that is a number: the pairs refuse the file, read then as a table.
+        {"t,v,2000\n0,1.5,7\n1,3.25,7\n2,2,7\n3,5,7\n4,4,7\n", "comma"},
         {"\xEF\xBB\xBFt;v\r\n0;1,5\r\n1;3,25\r\n2;2\r\n3;5\r\n4;4\r\n", "semicolon"},
         {"t\tv\n0\t1,5\n1\t3.25\n2\t2\n3\t5\n4\t4\n", "tab"},
         {"t  v\n 0   1.5\n1 3.25\n2\t2\n\n3 5  \n4 4\n", "blanks"},
