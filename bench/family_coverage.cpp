@@ -95,16 +95,18 @@ double polyline(const Truth& truth, double share)
 // persistence; or calibrated by B replicates of their own (the optimum's curve plus the AR(1)
 // noise the bootstrap matches to the residuals): the level's quantile of each replicate's profiled
 // sum at its truth over its least. A midway x3 is no moved break point: its columns repeat the
-// first.
-constexpr int kMethods = 12;
+// first. And the span of --bootstrap's interval and the calibrated profile's.
+constexpr int kMethods = 13;
 constexpr int kProfile = 10;
 constexpr int kCalibrated = 11;
+constexpr int kSpanned = 12;
 const char* const kMethodNames[kMethods] = {"as tolvenar-fit", "symmetric stud.", "percentile",
                                             "studentized", "bias-corrected",
                                             "symmetric, floored", "pct where se/sd off 1.5",
                                             "pct where 1.3 wider", "span of both",
                                             "span where se/sd off 1.5", "profile, F",
-                                            "profile, calibrated"};
+                                            "profile, calibrated",
+                                            "span of as tolvenar-fit and calibrated"};
 
 // The least-squares problem of the fit's family over the crop: break points anywhere between
 // its edges, levels unbounded.
@@ -302,6 +304,8 @@ double sd_of(const std::vector<double>& v)
 refine::Interval interval_by(int method, const refine::BootstrapResult& boot, double estimate,
                              std::size_t v, double level)
 {
+    if (method == 0)
+        return boot.x[v];  // as --bootstrap made it (a profiled family's spans its profile too)
     std::vector<double> values, errors;
     const double error = boot.errors ? boot.errors->x[v] : 0.0;
     for (const auto& r : boot.replicates)
@@ -311,7 +315,7 @@ refine::Interval interval_by(int method, const refine::BootstrapResult& boot, do
             errors.push_back(method == 5 && own > 0.0 ? std::max(own, error) : own);
         }
     using M = refine::IntervalMethod;
-    if (method == 0 || method >= 6) {
+    if (method >= 6) {
         const refine::Interval sym =
             refine::bootstrap_interval(values, estimate, level, M::Symmetric, errors, error);
         const refine::Interval pct = refine::bootstrap_interval(values, estimate, level, M::Percentile);
@@ -321,8 +325,6 @@ refine::Interval interval_by(int method, const refine::BootstrapResult& boot, do
         if (method == 7)
             return sym.hi - sym.lo > 1.3 * (pct.hi - pct.lo) ? pct : sym;
         const double sd = sd_of(values);
-        if (method == 0)
-            return refine::chosen_method(boot.resampling, true, error, sd) == M::Percentile ? pct : sym;
         const bool off = error > 1.5 * sd || sd > 1.5 * error;
         return off ? (method == 9 ? both : pct) : sym;
     }
@@ -429,6 +431,11 @@ void run_cell(const Truth& truth, bool ar1, bool uneven, const Options& o, std::
                     by[k][kProfile] = profile_interval(problem, j, profile, problem.threshold);
                     by[k][kCalibrated] = profile_interval(problem, j, profile,
                                                           problem.least * (1.0 + reach[j] / problem.nu));
+                    const auto v = static_cast<std::size_t>(vertices[k]);
+                    refine::Interval both = interval_by(0, boot, fit.model.x[v], v, 0.9);
+                    both.lo = std::min(both.lo, by[k][kCalibrated]->lo);
+                    both.hi = std::max(both.hi, by[k][kCalibrated]->hi);
+                    by[k][kSpanned] = both;
                 }
                 t.profile_seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - profiled).count();
             }

@@ -98,7 +98,9 @@ class Bootstrap(Record):
     """The refined fit's intervals: ``replicates``, ``replicates_done``, ``level``, ``seed``,
     ``block_length``, ``x`` and ``y`` (arrays of [lo, hi] rows), the family's measure [lo, hi],
     ``percentile`` (the intervals read off the replicates' percentiles, "x2, x3"; the others
-    are symmetric studentized) and ``reach`` (those cut at their possible range) where any."""
+    are symmetric studentized), ``profile`` (the break points' intervals widened to span their
+    calibrated profile intervals, "x2, x3") and ``reach`` (those cut at their possible range)
+    where any."""
 
 
 class Candidate(Record):

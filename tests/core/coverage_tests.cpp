@@ -56,7 +56,8 @@ TEST(Intervals, HoldTheTrueBreakPointsAsOftenAsTheirLevelSays)
                              Kind{F::SimpleRamp, {0, 0.4, 0.6, 1}, {0, 0, 1, 1}, 0.6, true},
                              Kind{F::AsymmetricEvent, {0, 0.3, 0.45, 0.7, 1}, {0, 0, 1, 0, 0}},
                              Kind{F::SymmetricEvent, {0, 0.3, 0.5, 0.7, 1}, {0, 0, 1, 0, 0},
-                                  0.0, true}}) {
+                                  0.0, true},
+                             Kind{F::Free3Segments, {0, 0.35, 0.65, 1}, {0, 0.1, 1, 1.1}}}) {
         const std::string name = std::string(family_caption(kind.family)) +
                                   (kind.phi > 0.0 ? ", AR(1)" : ", white") +
                                   (kind.uneven ? ", uneven" : ", even");

@@ -666,6 +666,45 @@ TEST(Bootstrap, TheSameForAnyNumberOfThreadsAndItsIntervalsHoldTheEstimate)
     }
 }
 
+TEST(Bootstrap, AFreeKinksIntervalSpansItsProfile)
+{
+    const Case& c = kCases[1];
+    std::vector<double> y;
+    EngineState s = series_of(c, 7, y);
+    const RefinedFit fit = refine_fit(fit_crop(s), {c.family, false, searched(s, c.family, 2), {}});
+    const BootstrapSettings settings{c.family, false, 2, 200, 0.0f, 119.0f, 40, 0.9, 99, 1};
+    const BootstrapResult boot = bootstrap(fit_crop(s), fit, settings);
+    for (std::size_t j = 0; j < 2; ++j) {
+        const auto v = static_cast<std::size_t>(c.moved[j]);
+        const std::vector<double> at{fit.model.x[v], 5.0, 114.0};
+        const HeldSums held = held_sq_dists(fit_crop(s), {c.family, false, fit.model, {}}, j, at);
+        EXPECT_NEAR(held.held[0], held.least, 1e-2 * held.least) << j;  // its own optimum
+        EXPECT_GT(std::min(held.held[1], held.held[2]), 1.1 * held.least) << j;
+        // Wider with its reach; to the crop's edges (where no model holds a kink beyond) at any.
+        const auto narrow = profile_interval(fit_crop(s), fit, settings, j, 0.01);
+        const auto wide = profile_interval(fit_crop(s), fit, settings, j, 0.1);
+        const auto any = profile_interval(fit_crop(s), fit, settings, j, 1e300);
+        ASSERT_TRUE(narrow && wide && any) << j;
+        EXPECT_LT(narrow->lo, fit.model.x[v]);
+        EXPECT_GT(narrow->hi, fit.model.x[v]);
+        EXPECT_LT(wide->lo, narrow->lo);
+        EXPECT_GT(wide->hi, narrow->hi);
+        EXPECT_EQ(any->lo, -INFINITY);
+        EXPECT_EQ(any->hi, INFINITY);
+        // The bootstrap's: the replicates' own interval, or one spanning it and the profile's,
+        // saying so.
+        const Interval& in = boot.x[v];
+        const auto spans = [&](IntervalMethod method, bool alike) {
+            const Interval own = bootstrap(fit_crop(s), fit, settings, method).x[v];
+            return alike ? in.lo == own.lo && in.hi == own.hi : in.lo <= own.lo && in.hi >= own.hi;
+        };
+        EXPECT_TRUE(spans(IntervalMethod::Symmetric, false) || spans(IntervalMethod::Percentile, false));
+        EXPECT_EQ(in.method == IntervalMethod::Profile,
+                  !spans(IntervalMethod::Symmetric, true) && !spans(IntervalMethod::Percentile, true));
+    }
+    EXPECT_EQ(boot.x[2].method, IntervalMethod::Profile);  // reaching further left (reviewed)
+}
+
 TEST(Bootstrap, BlocksGrowWithTheNoisesCorrelation)
 {
     for (const std::vector<double>& e : {noise(7, 1.0, 4, 0.9), std::vector<double>(9, 2.0)})

@@ -88,6 +88,9 @@ struct FamilyRow {
     bool drawn;
     FamilyButton button;
     std::string_view help;  // what the family is, in a line of tolvenar-fit --help
+    // Its break points' bootstrap intervals span their profile intervals too (refine::bootstrap):
+    // slight kinks, which short series place loosely.
+    bool profiled = false;
 };
 
 // Every family in the order of its index (row i is family i).

@@ -181,6 +181,27 @@ struct Resampler {
     }
 };
 
+// The replicate's held_excess at the fit's break points: none unless the family is profiled.
+std::vector<double> held_excess(const FitCrop& replicate, const RefinedFit& refit,
+                                const RefinedFit& fit, const BootstrapSettings& settings)
+{
+    std::vector<double> excess;
+    if (!family_row(settings.family).profiled)
+        return excess;
+    const FamilyShape shape = family_shape(settings.family, replicate.vertices);
+    const RefineRequest request{settings.family, settings.constrained, refit.model, {}, 1, settings.stop};
+    for (std::size_t j = 0; j < shape.moved.size(); ++j) {
+        const double at = fit.model.x[static_cast<std::size_t>(shape.moved[j])];
+        const HeldSums sums = held_sq_dists(replicate, request, j, std::span(&at, 1));
+        const double over = std::max(sums.held.front() - sums.least, 0.0);
+        // No model there, or none but an exact one elsewhere: as far as the profile goes.
+        excess.push_back(over == 0.0                                    ? 0.0
+                         : sums.least > 0.0 && std::isfinite(over) ? over / sums.least
+                                                                    : std::numeric_limits<double>::max());
+    }
+    return excess;
+}
+
 // The replicate of the crop with y, fitted to its optimum (searched first with settings.search,
 // from a random source keyed by `key`).
 std::optional<Replicate> fit_replicate_y(const FitCrop& crop, const Resampler& resampler,
@@ -201,7 +222,8 @@ std::optional<Replicate> fit_replicate_y(const FitCrop& crop, const Resampler& r
         request.grid_first = fit.gave_way;
         const RefinedFit refit = refine_fit(replicate, request);
         return Replicate{refit.model, refit.measure, refit.sq_dist, refit.sq_dist,
-                         resampler.errors(replicate, settings.family, refit.model)};
+                         resampler.errors(replicate, settings.family, refit.model),
+                         held_excess(replicate, refit, fit, settings)};
     }
     // Searched as the original was, on one thread: the replicates themselves share the cores.
     RandomSource search_random(static_cast<std::uint32_t>(key >> 32));
@@ -224,7 +246,8 @@ std::optional<Replicate> fit_replicate_y(const FitCrop& crop, const Resampler& r
     request.grid_first = fit.gave_way;
     const RefinedFit refit = refine_fit(replicate, request);
     return Replicate{refit.model, refit.measure, searched.sq_dist, refit.sq_dist,
-                     resampler.errors(replicate, settings.family, refit.model)};
+                     resampler.errors(replicate, settings.family, refit.model),
+                     held_excess(replicate, refit, fit, settings)};
 }
 
 // Replicate `index`: noise drawn by `resampler` on the refined curve, fitted to its optimum
@@ -427,7 +450,8 @@ Interval bootstrap_interval(std::vector<double> values, double estimate, double 
     }
     case IntervalMethod::Studentized:
     case IntervalMethod::Symmetric:
-        break;  // above
+    case IntervalMethod::Profile:
+        break;  // above, or no interval of the replicates alone
     }
     return {estimate, estimate};
 }
@@ -461,6 +485,47 @@ IntervalMethod chosen_method(Resampling resampling, bool break_point, double err
     const bool agree = error <= kAgreement * spread && spread <= kAgreement * error;
     return resampling == Resampling::Ar1 && break_point && !agree ? IntervalMethod::Percentile
                                                                   : IntervalMethod::Symmetric;
+}
+
+std::optional<Interval> profile_interval(const FitCrop& crop, const RefinedFit& fit,
+                                         const BootstrapSettings& settings, std::size_t j,
+                                         double excess)
+{
+    const double left = fit.model.x[1], right = fit.model.x[6];
+    std::vector<double> at{left, right};
+    for (std::size_t i = 0; i < static_cast<std::size_t>(crop.points()); ++i)
+        if (const double t = crop.t(i); t > left && t < right)
+            at.push_back(t);
+    std::sort(at.begin(), at.end());
+    at.erase(std::unique(at.begin(), at.end()), at.end());
+    const RefineRequest request{settings.family, settings.constrained, fit.model, {},
+                                settings.threads, settings.stop};
+    const HeldSums sums = held_sq_dists(crop, request, j, at);
+    const double threshold = sums.least * (1.0 + excess);
+    // The hull of every x within (the profile can dip twice), its ends halved towards the
+    // points beyond, each a held optimum of its own.
+    std::size_t first = 0, last = at.size();
+    while (first < at.size() && !(sums.held[first] <= threshold))
+        ++first;
+    while (last > first && !(sums.held[last - 1] <= threshold))
+        --last;
+    if (first == at.size())
+        return std::nullopt;
+    const auto halve = [&](double inside, double outside) {
+        for (int k = 0; k < 8; ++k) {
+            const double mid = 0.5 * (inside + outside);
+            (held_sq_dists(crop, request, j, std::span(&mid, 1)).held.front() <= threshold ? inside : outside) = mid;
+        }
+        return 0.5 * (inside + outside);
+    };
+    // Where no model holds it beyond (a first segment of no length at the crop's edge), the
+    // profile reaches the edge all the same.
+    const auto none = [](double held) { return !std::isfinite(held); };
+    const bool left_edge = std::all_of(sums.held.begin(), sums.held.begin() + static_cast<std::ptrdiff_t>(first), none);
+    const bool right_edge = std::all_of(sums.held.begin() + static_cast<std::ptrdiff_t>(last), sums.held.end(), none);
+    return Interval{left_edge ? -kUnbounded : halve(at[first], at[first - 1]),
+                    right_edge ? kUnbounded : halve(at[last - 1], at[last]), Reach::Held,
+                    IntervalMethod::Profile};
 }
 
 BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
@@ -534,11 +599,27 @@ BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
             },
             *fit.measure, error_of(result.errors, m_error), true);
     }
+    const FamilyShape shape = family_shape(settings.family, crop.vertices);
+    for (std::size_t j = 0; j < shape.moved.size() && !method && family_row(settings.family).profiled &&
+                            !stopped(settings.stop);
+         ++j) {
+        std::vector<double> excess;
+        for (const auto& r : result.replicates)
+            if (r && j < r->held_excess.size())
+                excess.push_back(r->held_excess[j]);
+        if (excess.size() < 2)
+            continue;
+        std::sort(excess.begin(), excess.end());
+        Interval& own = result.x[static_cast<std::size_t>(shape.moved[j])];
+        if (const auto profile = profile_interval(crop, fit, settings, j, quantile(excess, settings.level));
+            profile && (profile->lo < own.lo || profile->hi > own.hi))
+            own = {std::min(own.lo, profile->lo), std::max(own.hi, profile->hi), Reach::Held,
+                   IntervalMethod::Profile};
+    }
     // Each interval within what the crop allows: break points between its first and last
     // vertex, a duration up to its width, a symmetry index from 0 to 1; levels unbounded.
     const bool varying = crop.max_y > crop.min_y;
     const double left = fit.model.x[1], right = fit.model.x[6];
-    const FamilyShape shape = family_shape(settings.family, crop.vertices);
     for (std::size_t v = 1; v <= 6; ++v) {
         const bool moved = std::find(shape.moved.begin(), shape.moved.end(), static_cast<int>(v)) !=
                                shape.moved.end() || (shape.midway && v == 3);

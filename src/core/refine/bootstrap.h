@@ -62,8 +62,10 @@ struct BootstrapSettings {
 };
 
 // Studentized: quantiles of the replicates' (value - estimate) / standard error; Symmetric:
-// the same with |value - estimate|, an interval centred on the estimate.
-enum class IntervalMethod { Percentile, Basic, BiasCorrected, Studentized, Symmetric };
+// the same with |value - estimate|, an interval centred on the estimate. Profile: a break
+// point's own interval (chosen_method's) spanned with its calibrated profile interval, where
+// that reaches further (profile_interval).
+enum class IntervalMethod { Percentile, Basic, BiasCorrected, Studentized, Symmetric, Profile };
 
 // The method of a value's interval unless one is asked, from the estimate's standard error
 // `error` and the replicates' standard deviation `spread`. Symmetric studentized, except for a
@@ -112,6 +114,10 @@ struct Replicate {
     float search_sq_dist = 0.0f;  // the replicate search's best (without one: = sq_dist)
     float sq_dist = 0.0f;         // refined
     std::optional<StandardErrors> errors;  // of the refined model, for studentized intervals
+    // A family whose break points are profiled (FamilyRow::profiled): per moved break point,
+    // the replicate's least sum of squares with that break point held at the fit's, over its
+    // own least, less one (how far the fit's break point lies from its optimum in its profile).
+    std::vector<double> held_excess;
 };
 
 struct BootstrapResult {
@@ -126,9 +132,23 @@ struct BootstrapResult {
     std::size_t done = 0;  // replicates made to the end: all of them unless settings.stop came
 };
 
+// The profile interval of moved break point `j` (an index into the family's moved vertices) of
+// `fit`: every x whose least sum of squares with the break point held there (held_sq_dists)
+// stays within 1 + `excess` times the least, hulled over the crop's points and its edges and
+// its ends halved towards the points beyond. Its lo (hi) is minus (plus) infinity where it
+// reaches the crop's left (right) edge, or every point beyond holds no model: the data do not
+// bound it there. nullopt where no point lies within.
+std::optional<Interval> profile_interval(const FitCrop& crop, const RefinedFit& fit,
+                                         const BootstrapSettings& settings, std::size_t j,
+                                         double excess);
+
 // The bootstrap of `fit` over `crop` (its vertices and manual boxes as the original search had
 // them). Intervals by `method` (none: each by chosen_method) at settings.level from the
 // replicates that found a model; with fewer than two, every interval is the estimate itself.
+// Without a method, the break points of a profiled family (FamilyRow::profiled) span their
+// profile interval too, its reach the level's quantile of the replicates' held_excess: where
+// the data place a slight kink loosely, replicates drawn about the fit's sharper kink spread
+// less than the estimates do, while the profile calibrated by them holds the truth.
 BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
                           const BootstrapSettings& settings,
                           std::optional<IntervalMethod> method = std::nullopt);

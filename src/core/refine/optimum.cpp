@@ -1799,6 +1799,17 @@ OptimumResult global_optimum(const OptimumProblem& problem)
         }
     }
 
+    if (problem.corners) {
+        const std::vector<Entry>& list = best.list();
+        if (!list.empty() && std::isfinite(list.front().value)) {
+            Minimum corner{{}, sums.sq_unscaled(list.front().value)};
+            for (int i = 0; i < d; ++i)
+                corner.moved.push_back(sums.unscaled(list.front().at[static_cast<std::size_t>(i)].x));
+            result.minima.push_back(std::move(corner));
+        }
+        return result;
+    }
+
     // Coarse to fine: around each separated basin, positions `step` apart shrink to adjacent t.
     const std::size_t basins = problem.basins ? problem.basins : kBasins;
     std::vector<Entry> cells = separated(best.list(), d, 2 * step, basins);

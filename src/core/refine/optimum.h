@@ -35,6 +35,10 @@ struct OptimumProblem {
     // Three or four break points: the grid at once, without first trying boxes of tuples (a
     // replicate of a series whose boxes gave way, whose own would too, all but always).
     bool grid_first = false;
+    // The first pass's best tuple alone (every data interval's corners, or the coarse grid's),
+    // neither refined nor descended: a profile over the other break points' positions, cheap
+    // enough to tell at every data point.
+    bool corners = false;
 };
 
 struct Minimum {

@@ -7,6 +7,7 @@
 #include "core/refine/optimum.h"
 #include "core/runtime/fault.h"
 #include "core/runtime/numbers.h"
+#include "core/runtime/pool.h"
 
 #include <algorithm>
 #include <atomic>
@@ -210,6 +211,21 @@ std::optional<Model> model_at(const Profile& profile, const Shape& shape, const 
         m.y[k] = static_cast<float>(level);
     }
     return m;
+}
+
+// The optimum's problem of `request` over the crop, its first start the request's.
+OptimumProblem problem_of(const Crop& crop, const Shape& shape, const Profile& profile,
+                          const RefineRequest& request)
+{
+    OptimumProblem problem{crop.t, crop.y, crop.w, shape, profile.left(), profile.right(),
+                           {}, {}, profile.level_lower(), profile.level_upper(), {},
+                           request.local, request.threads, request.stop};
+    for (std::size_t i = 0; i < shape.moved.size(); ++i) {
+        problem.lower.push_back(profile.lower(i));
+        problem.upper.push_back(profile.upper(i));
+    }
+    problem.starts.push_back(moved_of(shape, request.start));
+    return problem;
 }
 
 }  // namespace
@@ -651,14 +667,7 @@ RefinedFit refine_fit(const FitCrop& fit_crop, const RefineRequest& request)
                           request.constrained);
     if (!(profile.width() > 0.0))
         return result;
-    OptimumProblem problem{crop.t, crop.y, crop.w, shape, profile.left(), profile.right(),
-                           {}, {}, profile.level_lower(), profile.level_upper(), {},
-                           request.local, request.threads, request.stop};
-    for (std::size_t i = 0; i < shape.moved.size(); ++i) {
-        problem.lower.push_back(profile.lower(i));
-        problem.upper.push_back(profile.upper(i));
-    }
-    problem.starts.push_back(moved_of(shape, request.start));
+    OptimumProblem problem = problem_of(crop, shape, profile, request);
     for (const Model& start : request.restarts)
         problem.starts.push_back(moved_of(shape, start));
     problem.grid_first = request.grid_first;
@@ -682,6 +691,40 @@ RefinedFit refine_fit(const FitCrop& fit_crop, const RefineRequest& request)
     }
     result.gave_way = found.gave_way;
     return result;
+}
+
+HeldSums held_sq_dists(const FitCrop& fit_crop, const RefineRequest& request, std::size_t j,
+                       std::span<const double> at)
+{
+    HeldSums out{kInf, std::vector<double>(at.size(), kInf)};
+    Crop crop = read_crop(fit_crop);
+    const Shape shape = family_shape(request.family, fit_crop.vertices);
+    if (shape.last < 2 || crop.t.empty() || j >= shape.moved.size())
+        return out;
+    const Profile profile(crop, shape, request.start, fit_crop, request.family,
+                          request.constrained);
+    if (!(profile.width() > 0.0))
+        return out;
+    const OptimumProblem problem = problem_of(crop, shape, profile, request);
+    const std::vector<double>& start = problem.starts.front();
+    out.least = profiled_sq_dist(problem, start);
+    parallel_for(at.size(), request.threads, [&](std::size_t k) {
+        if (!(at[k] >= problem.lower[j] && at[k] <= problem.upper[j]))
+            return;  // outside its box: no model holds it there
+        OptimumProblem held = problem;
+        held.threads = 1;
+        held.corners = true;
+        held.lower[j] = held.upper[j] = at[k];
+        // From the start, the break points before j kept left of it and those after right.
+        std::vector<double> from = start;
+        for (std::size_t i = 0; i < from.size(); ++i)
+            from[i] = i < j ? std::min(from[i], at[k]) : i > j ? std::max(from[i], at[k]) : at[k];
+        held.starts = {from};
+        const OptimumResult found = global_optimum(held);
+        if (!found.minima.empty())
+            out.held[k] = found.minima.front().sq_dist;
+    });
+    return out;
 }
 
 }  // namespace tolvenar::refine

@@ -126,6 +126,16 @@ std::string percentile_text(const Intervals& in)
     });
 }
 
+// "x2, x3": the break points' intervals widened to span their calibrated profile intervals.
+std::string profile_text(const Intervals& in)
+{
+    return intervals_text(in, [](const Range& range) -> std::optional<std::string> {
+        if (range.method != refine::IntervalMethod::Profile)
+            return std::nullopt;
+        return "";
+    });
+}
+
 // "refined" and "bootstrap": the measure under its own name, x in data x.
 void add_refined(Json& object, const FoundModel& found, ModelFamily family)
 {
@@ -156,6 +166,8 @@ void add_refined(Json& object, const FoundModel& found, ModelFamily family)
         boot[measure] = range_of(*in.measure);
     if (const std::string percentile = percentile_text(in); !percentile.empty())
         boot["percentile"] = percentile;
+    if (const std::string profile = profile_text(in); !profile.empty())
+        boot["profile"] = profile;
     if (const std::string reach = reach_text(in); !reach.empty())
         boot["reach"] = reach;
     object["bootstrap"] = std::move(boot);

@@ -346,6 +346,8 @@ std::vector<IntervalLine> FitSession::interval_lines(ModelFamily family,
         std::string note = reach_note(range.reach);
         if (shown && refine::by_percentiles(range.method, range.lo, range.hi))
             note += (note.empty() ? "" : "; ") + std::string(kPercentileNote);
+        if (shown && range.method == refine::IntervalMethod::Profile)
+            note += (note.empty() ? "" : "; ") + std::string(kProfileNote);
         lines.push_back({std::move(name), std::move(estimate), shown ? text(range.lo) : "",
                          shown ? text(range.hi) : "", std::move(note)});
     };

@@ -80,6 +80,8 @@ struct IntervalLine {
 
 // The note of an interval read off the replicates' percentiles rather than studentized.
 inline constexpr const char* kPercentileNote = "the replicates' percentiles";
+// The note of a break point's interval widened to span its calibrated profile interval.
+inline constexpr const char* kProfileNote = "spans its profile";
 
 // The note of an interval's reach: "" when held.
 std::string reach_note(refine::Reach reach);

@@ -46,17 +46,17 @@ void show_interval_tips(frmMain& w, const std::vector<IntervalLine>& lines, doub
     }
 }
 
-// The footer's line naming the values whose intervals are the replicates' percentiles (the
-// rest studentized); empty when there are none.
-QString percentile_line(const std::vector<IntervalLine>& lines)
+// The footer's line naming the values whose intervals were made as `made` says (the
+// replicates' percentiles, a span of the profile; the rest studentized); empty when none were.
+QString made_line(const std::vector<IntervalLine>& lines, const char* made)
 {
     QStringList names;
     for (const IntervalLine& line : lines)
-        if (line.note.find(kPercentileNote) != std::string::npos)
+        if (line.note.find(made) != std::string::npos)
             names << QString::fromStdString(line.name);
     if (names.isEmpty())
         return {};
-    return QStringLiteral("\n%1: %2").arg(names.join(QStringLiteral(", ")), QString::fromUtf8(kPercentileNote));
+    return QStringLiteral("\n%1: %2").arg(names.join(QStringLiteral(", ")), QString::fromUtf8(made));
 }
 
 // The refined fit on display: " Best fitting ", the plot (with the band when there is one),
@@ -89,7 +89,7 @@ void show_refined(frmMain& w, ModelFamily family)
                    .arg(asked)
                    .arg(resampling)
                    .arg(w.IntervalChoice.seed);
-    note += percentile_line(lines);
+    note += made_line(lines, kPercentileNote) + made_line(lines, kProfileNote);
     w.frmIntervals->showLines(lines, w.IntervalChoice.level, note);
     w.frmIntervals->show();
     w.frmIntervals->raise();
