@@ -203,10 +203,11 @@ std::vector<double> held_excess(const FitCrop& replicate, const RefinedFit& refi
 }
 
 // The replicate of the crop with y, fitted to its optimum (searched first with settings.search,
-// from a random source keyed by `key`).
+// from a random source keyed by `key`); with `held`, its held_excess too.
 std::optional<Replicate> fit_replicate_y(const FitCrop& crop, const Resampler& resampler,
                                          const std::vector<double>& y, const RefinedFit& fit,
-                                         const BootstrapSettings& settings, std::uint64_t key)
+                                         const BootstrapSettings& settings, std::uint64_t key,
+                                         bool held)
 {
     FitCrop replicate = crop;
     float lo = kEmptyRangeLowest, hi = kEmptyRangeHighest;
@@ -223,7 +224,7 @@ std::optional<Replicate> fit_replicate_y(const FitCrop& crop, const Resampler& r
         const RefinedFit refit = refine_fit(replicate, request);
         return Replicate{refit.model, refit.measure, refit.sq_dist, refit.sq_dist,
                          resampler.errors(replicate, settings.family, refit.model),
-                         held_excess(replicate, refit, fit, settings)};
+                         held ? held_excess(replicate, refit, fit, settings) : std::vector<double>{}};
     }
     // Searched as the original was, on one thread: the replicates themselves share the cores.
     RandomSource search_random(static_cast<std::uint32_t>(key >> 32));
@@ -247,7 +248,7 @@ std::optional<Replicate> fit_replicate_y(const FitCrop& crop, const Resampler& r
     const RefinedFit refit = refine_fit(replicate, request);
     return Replicate{refit.model, refit.measure, searched.sq_dist, refit.sq_dist,
                      resampler.errors(replicate, settings.family, refit.model),
-                     held_excess(replicate, refit, fit, settings)};
+                     held ? held_excess(replicate, refit, fit, settings) : std::vector<double>{}};
 }
 
 // Replicate `index`: noise drawn by `resampler` on the refined curve, fitted to its optimum
@@ -258,7 +259,7 @@ std::optional<Replicate> fit_replicate(const FitCrop& crop, const Resampler& res
 {
     const std::uint64_t key = stream_key(settings.seed, static_cast<std::uint32_t>(index));
     std::mt19937_64 random(key);
-    return fit_replicate_y(crop, resampler, resampler.draw(random), fit, settings, key);
+    return fit_replicate_y(crop, resampler, resampler.draw(random), fit, settings, key, true);
 }
 
 // The noise of the replicates of `fit` over `crop`, and how it is made, into `result`. The
@@ -749,7 +750,8 @@ JointReplicates joint_replicates(std::span<const JointSeries> series)
             }
             try {
                 out.replicates[s][b] =
-                    fit_replicate_y(*series[s].crop, r, y, *series[s].fit, series[s].settings, own);
+                    fit_replicate_y(*series[s].crop, r, y, *series[s].fit, series[s].settings, own,
+                                    false);  // differences take no profile
             } catch (const Fault&) {
                 out.replicates[s][b].reset();
             }
