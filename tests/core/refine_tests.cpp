@@ -676,8 +676,8 @@ TEST(Bootstrap, AFreeKinksIntervalSpansItsProfile)
     const BootstrapResult boot = bootstrap(fit_crop(s), fit, settings);
     for (std::size_t j = 0; j < 2; ++j) {
         const auto v = static_cast<std::size_t>(c.moved[j]);
-        const std::vector<double> at{fit.model.x[v], 5.0, 114.0};
-        const HeldSums held = held_sq_dists(fit_crop(s), {c.family, false, fit.model, {}}, j, at);
+        const std::vector<HeldAt> at{{j, fit.model.x[v]}, {j, 5.0}, {j, 114.0}};
+        const HeldSums held = held_sq_dists(fit_crop(s), {c.family, false, fit.model, {}}, at);
         EXPECT_NEAR(held.held[0], held.least, 1e-2 * held.least) << j;  // its own optimum
         EXPECT_GT(std::min(held.held[1], held.held[2]), 1.1 * held.least) << j;
         // Wider with its reach; to the crop's edges (where no model holds a kink beyond) at any.

@@ -190,10 +190,12 @@ std::vector<double> held_excess(const FitCrop& replicate, const RefinedFit& refi
         return excess;
     const FamilyShape shape = family_shape(settings.family, replicate.vertices);
     const RefineRequest request{settings.family, settings.constrained, refit.model, {}, 1, settings.stop};
-    for (std::size_t j = 0; j < shape.moved.size(); ++j) {
-        const double at = fit.model.x[static_cast<std::size_t>(shape.moved[j])];
-        const HeldSums sums = held_sq_dists(replicate, request, j, std::span(&at, 1));
-        const double over = std::max(sums.held.front() - sums.least, 0.0);
+    std::vector<HeldAt> at;
+    for (std::size_t j = 0; j < shape.moved.size(); ++j)
+        at.push_back({j, fit.model.x[static_cast<std::size_t>(shape.moved[j])]});
+    const HeldSums sums = held_sq_dists(replicate, request, at);
+    for (const double held : sums.held) {
+        const double over = std::max(held - sums.least, 0.0);
         // No model there, or none but an exact one elsewhere: as far as the profile goes.
         excess.push_back(over == 0.0                                    ? 0.0
                          : sums.least > 0.0 && std::isfinite(over) ? over / sums.least
@@ -493,7 +495,7 @@ std::optional<Interval> profile_interval(const FitCrop& crop, const RefinedFit& 
                                          double excess)
 {
     const double left = fit.model.x[1], right = fit.model.x[6];
-    std::vector<double> at{left, right};
+    std::vector<double> at{left, right};  // the positions of the profile
     for (std::size_t i = 0; i < static_cast<std::size_t>(crop.points()); ++i)
         if (const double t = crop.t(i); t > left && t < right)
             at.push_back(t);
@@ -501,7 +503,10 @@ std::optional<Interval> profile_interval(const FitCrop& crop, const RefinedFit& 
     at.erase(std::unique(at.begin(), at.end()), at.end());
     const RefineRequest request{settings.family, settings.constrained, fit.model, {},
                                 settings.threads, settings.stop};
-    const HeldSums sums = held_sq_dists(crop, request, j, at);
+    std::vector<HeldAt> held;
+    for (const double x : at)
+        held.push_back({j, x});
+    const HeldSums sums = held_sq_dists(crop, request, held);
     const double threshold = sums.least * (1.0 + excess);
     // The hull of every x within (the profile can dip twice), its ends halved towards the
     // points beyond, each a held optimum of its own.
@@ -515,7 +520,9 @@ std::optional<Interval> profile_interval(const FitCrop& crop, const RefinedFit& 
     const auto halve = [&](double inside, double outside) {
         for (int k = 0; k < 8; ++k) {
             const double mid = 0.5 * (inside + outside);
-            (held_sq_dists(crop, request, j, std::span(&mid, 1)).held.front() <= threshold ? inside : outside) = mid;
+            const HeldAt one{j, mid};
+            const bool within = held_sq_dists(crop, request, std::span(&one, 1)).held.front() <= threshold;
+            (within ? inside : outside) = mid;
         }
         return 0.5 * (inside + outside);
     };

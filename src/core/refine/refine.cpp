@@ -693,13 +693,13 @@ RefinedFit refine_fit(const FitCrop& fit_crop, const RefineRequest& request)
     return result;
 }
 
-HeldSums held_sq_dists(const FitCrop& fit_crop, const RefineRequest& request, std::size_t j,
-                       std::span<const double> at)
+HeldSums held_sq_dists(const FitCrop& fit_crop, const RefineRequest& request,
+                       std::span<const HeldAt> at)
 {
     HeldSums out{kInf, std::vector<double>(at.size(), kInf)};
     Crop crop = read_crop(fit_crop);
     const Shape shape = family_shape(request.family, fit_crop.vertices);
-    if (shape.last < 2 || crop.t.empty() || j >= shape.moved.size())
+    if (shape.last < 2 || crop.t.empty())
         return out;
     const Profile profile(crop, shape, request.start, fit_crop, request.family,
                           request.constrained);
@@ -709,16 +709,17 @@ HeldSums held_sq_dists(const FitCrop& fit_crop, const RefineRequest& request, st
     const std::vector<double>& start = problem.starts.front();
     out.least = profiled_sq_dist(problem, start);
     parallel_for(at.size(), request.threads, [&](std::size_t k) {
-        if (!(at[k] >= problem.lower[j] && at[k] <= problem.upper[j]))
-            return;  // outside its box: no model holds it there
+        const auto [j, x] = at[k];
+        if (j >= shape.moved.size() || !(x >= problem.lower[j] && x <= problem.upper[j]))
+            return;  // no such break point, or outside its box: no model holds it there
         OptimumProblem held = problem;
         held.threads = 1;
         held.corners = true;
-        held.lower[j] = held.upper[j] = at[k];
+        held.lower[j] = held.upper[j] = x;
         // From the start, the break points before j kept left of it and those after right.
         std::vector<double> from = start;
         for (std::size_t i = 0; i < from.size(); ++i)
-            from[i] = i < j ? std::min(from[i], at[k]) : i > j ? std::max(from[i], at[k]) : at[k];
+            from[i] = i < j ? std::min(from[i], x) : i > j ? std::max(from[i], x) : x;
         held.starts = {from};
         const OptimumResult found = global_optimum(held);
         if (!found.minima.empty())

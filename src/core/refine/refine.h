@@ -57,19 +57,23 @@ struct RefinedFit {
 // raise them.
 RefinedFit refine_fit(const FitCrop& crop, const RefineRequest& request);
 
-// The family's least sums of squares over the crop with moved break point `j` (an index into
-// its moved vertices) held at each of `at` (model x), every other break point at its best data
-// point (or crop edge) and each level at its optimum there (in order and in their boxes, as
-// refine_fit keeps them), and `least`: the sum at the request's start, the optimum itself when
-// it starts there. In the optimum's own units, so that held sums compare with `least`;
-// infinity where no model holds it (outside its box). Its points are shared out over
-// request.threads.
+// The family's least sums of squares over the crop, for each of `at`, with its moved break
+// point `j` (an index into the moved vertices) held at `x` (model x), every other break point
+// at its best data point (or crop edge) and each level at its optimum there (in order and in
+// their boxes, as refine_fit keeps them); and `least`: the sum at the request's start, the
+// optimum itself when it starts there. In the optimum's own units, so that held sums compare
+// with `least`; infinity where no model holds it (outside its box). Shared out over
+// request.threads; the crop is read once for all of them.
+struct HeldAt {
+    std::size_t j = 0;
+    double x = 0.0;
+};
 struct HeldSums {
     double least = 0.0;
-    std::vector<double> held;
+    std::vector<double> held;  // of each of `at`
 };
-HeldSums held_sq_dists(const FitCrop& crop, const RefineRequest& request, std::size_t j,
-                       std::span<const double> at);
+HeldSums held_sq_dists(const FitCrop& crop, const RefineRequest& request,
+                       std::span<const HeldAt> at);
 
 // Standard errors of a least-squares model's vertices and measure from its linearisation: the
 // sandwich covariance of the moved break points and levels, whose middle sums the residual
