@@ -22,7 +22,8 @@ run: build
 test: build
 	@ctest --preset dev
 
-# The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+# The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer, but the
+# coverage table (thousands of bootstraps through code the other tests run too: minutes there).
 test-sanitize: deps
 	@cmake --preset dev-asan >/dev/null
 	@cmake --build --preset dev-asan
