@@ -8,6 +8,8 @@ all: build
 deps:
 	@scripts/install-deps.sh
 
+# The development build keeps line tables only (-g1): backtraces and profiles by line, in a
+# quarter less time; -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g -DNDEBUG" gives a debugger's locals.
 build: deps
 	@cmake --preset dev >/dev/null
 	@cmake --build --preset dev
