@@ -351,10 +351,13 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
          "comma pairs reversed gaps:0.25,0.5"}};
     for (const auto& [text, facts, options] : cases)
         EXPECT_EQ(import_of(text, options, true), rows + facts) << text;
-    // Quoted numbers and gap markers among the first rows leave no text in the table's pool.
-    for (const auto& [title, texts] : {std::pair{"t,v\n", std::vector<std::string>{"t", "v"}}, {"", {}}})
-        EXPECT_EQ(import_data_text(title + std::string("\"0\",\"1\"\n1,NA\n2,\"3\"\n3,4\n4,5\n"))
-                      .series.table.texts, texts) << title;
+    // Quoted numbers and gap markers among the first rows leave no text in the table's pool; the
+    // pairs' titles are the series' x and y titles.
+    for (const auto& [title, texts] : {std::pair{"t,v\n", std::vector<std::string>{"t", "v"}}, {"", {}}}) {
+        const ImportedSeries series = import_data_text(title + std::string("\"0\",\"1\"\n1,NA\n2,\"3\"\n3,4\n4,5\n")).series;
+        EXPECT_EQ(series.table.texts, texts) << title;
+        EXPECT_EQ(series.x_title + "|" + series.y_title, texts.empty() ? "|" : "t|v");
+    }
     // The title row and the first rows tell the separator, and the layout the reading.
     EXPECT_EQ(data_layout("a;b\n1;2\n").titles, (std::vector<std::string>{"a", "b"}));
     std::string tabs = "t\tv\n";  // 32 data rows decide; the 33rd, which blanks read apart, not
