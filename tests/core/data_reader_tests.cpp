@@ -339,7 +339,8 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
          "semicolon reversed sigma:0,0.1,0.2,1,2,0.001", sigma},  // each sigma with its row
         {"t,v\n4,4\n3,5\n2,2\n1,3.25\n0,1.5\n", "comma pairs reversed"},
         {"t,v\n4,4\n4,\n3,5\n3,\n2,2\n1,3.25\n0,1.5\n", "comma pairs reversed gaps:3,4"},  // equal x
-        {"t\tv\tn\n0\t1.5\t7\n1\t3.25\t7\n2\t2\t7\n3\t5\t7\n3.5\t\t7\n4\t4\t7\n", "tab gaps:3.5"},  // not 7
+        {"t\tv\tn\n0\t1.5\t7\n1\t3.25\t7\n2\t2\t7\n3\t5\t7\n3.5\t\t7\n4\t4\t7\n", "tab gaps:3.5",
+         named},  // not 7; asked by title, y found on a row whose empty cell tabs alone separate
         {"t,v\n0,1.5\n.5,\n1,3.25\n1.5,NA\n2,2\n2.5,\"null\"\n3,5\n3.5,-999\n4,4\n",
          "comma pairs gaps:0.5,1.5,2.5,3.5", missing},
         {"t;v\n4;4\n3,5;\n3;5\n2;2\n1;3,25\n0,5;nan\n0;1,5\n", "semicolon reversed gaps:0.5,3.5"},
@@ -350,9 +351,13 @@ TEST(DataFile, ReadsOneSeriesInEveryForm)
          "comma pairs reversed gaps:0.25,0.5"}};
     for (const auto& [text, facts, options] : cases)
         EXPECT_EQ(import_of(text, options, true), rows + facts) << text;
-    // Quoted numbers and gap markers among the first rows leave no text in the table's pool.
-    EXPECT_EQ(import_data_text("t,v\n\"0\",\"1\"\n1,NA\n2,\"3\"\n3,4\n4,5\n").series.table.texts,
-              (std::vector<std::string>{"t", "v"}));
+    // Quoted numbers and gap markers among the first rows leave no text in the table's pool; the
+    // pairs' titles are the series' x and y titles.
+    for (const auto& [title, texts] : {std::pair{"t,v\n", std::vector<std::string>{"t", "v"}}, {"", {}}}) {
+        const ImportedSeries series = import_data_text(title + std::string("\"0\",\"1\"\n1,NA\n2,\"3\"\n3,4\n4,5\n")).series;
+        EXPECT_EQ(series.table.texts, texts) << title;
+        EXPECT_EQ(series.x_title + "|" + series.y_title, texts.empty() ? "|" : "t|v");
+    }
     // The title row and the first rows tell the separator, and the layout the reading.
     EXPECT_EQ(data_layout("a;b\n1;2\n").titles, (std::vector<std::string>{"a", "b"}));
     std::string tabs = "t\tv\n";  // 32 data rows decide; the 33rd, which blanks read apart, not

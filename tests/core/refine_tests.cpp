@@ -610,12 +610,12 @@ TEST(Bootstrap, TheSameForAnyNumberOfThreadsAndItsIntervalsHoldTheEstimate)
     const BootstrapResult one = bootstrap(fit_crop(s), fit, settings);
     settings.threads = 3;
     const BootstrapResult three = bootstrap(fit_crop(s), fit, settings);
-    ASSERT_EQ(one.replicates.size(), 8u);
+    ASSERT_TRUE(one.replicates.size() == 8u && one.done == 8u);
     for (std::size_t b = 0; b < 8; ++b)
         EXPECT_EQ(one.replicates[b]->model.x, three.replicates[b]->model.x) << b;
-    for (int k : {2, 3}) {
-        EXPECT_LT(one.x[k].lo, fit.model.x[k]);
-        EXPECT_GT(one.x[k].hi, fit.model.x[k]);
+    for (const auto& [in, estimate] : {std::pair{one.x[2], fit.model.x[2]}, {one.x[3], fit.model.x[3]}, {one.y[6], fit.model.y[6]}}) {
+        EXPECT_LT(in.lo, estimate);
+        EXPECT_GT(in.hi, estimate);
     }
     EXPECT_EQ(one.x[1].lo, one.x[1].hi);  // a fixed end has no spread
     EXPECT_FALSE(by_percentiles(one.x[1].method, one.x[1].lo, one.x[1].hi));  // nor named percentiles
@@ -689,6 +689,10 @@ TEST(Bootstrap, AFreeKinksIntervalSpansItsProfile)
         EXPECT_GT(narrow->hi, fit.model.x[v]);
         EXPECT_LT(wide->lo, narrow->lo);
         EXPECT_GT(wide->hi, narrow->hi);
+        for (const double end : {narrow->lo, narrow->hi}) {  // where the profile crosses its reach
+            const HeldAt e{j, end};
+            EXPECT_NEAR(held_sq_dists(fit_crop(s), {c.family, false, fit.model, {}}, std::span(&e, 1)).held[0], 1.01 * held.least, 1e-3 * held.least);
+        }
         EXPECT_EQ(any->lo, -INFINITY);
         EXPECT_EQ(any->hi, INFINITY);
         // The bootstrap's: the replicates' own interval, or one spanning it and the profile's,
@@ -755,7 +759,7 @@ TEST(Bootstrap, IntervalMethodsTable)
     // the replicates' percentiles: their spread, never the estimate alone.
     const std::vector<double> none(99, 0.0);
     for (const auto method : {IntervalMethod::Studentized, IntervalMethod::Symmetric})
-        for (const auto& [each, estimate_error] : {std::pair{errors, 0.0}, std::pair{none, 4.0}}) {
+        for (const auto& [each, estimate_error] : {std::pair{errors, 0.0}, {none, 4.0}, {{}, 4.0}}) {
             const Interval i = bootstrap_interval(values, 40, 0.9, method, each, estimate_error);
             EXPECT_NEAR(i.lo, 5.9, 1e-9) << static_cast<int>(method);
             EXPECT_NEAR(i.hi, 94.1, 1e-9) << static_cast<int>(method);
