@@ -709,6 +709,29 @@ TEST(Bootstrap, AFreeKinksIntervalSpansItsProfile)
     EXPECT_EQ(boot.x[2].method, IntervalMethod::Profile);  // reaching further left (reviewed)
 }
 
+TEST(Bootstrap, AProfileToldAtEveryOtherPointEndsWhereEveryPointsHeldSumSays)
+{
+    const Case& c = kCases[4];  // "Free 4 segments": held sums over pairs, a stride of 2 here
+    std::vector<double> y;
+    EngineState s = series_of(c, 3, y);
+    const RefinedFit fit = refine_fit(fit_crop(s), {c.family, false, searched(s, c.family, 2), {}});
+    const BootstrapSettings settings{c.family, false, 2, 0, 0.0f, 119.0f, 40, 0.9, 99, 1};
+    for (std::size_t j = 0; j < 3; ++j) {
+        std::vector<HeldAt> at;
+        for (int t = 0; t < 120; ++t)
+            at.push_back({j, static_cast<double>(t)});
+        const HeldSums held = held_sq_dists(fit_crop(s), {c.family, false, fit.model, {}}, at);
+        std::vector<double> within;  // every point's held sum within the reach
+        for (std::size_t t = 0; t < 120; ++t)
+            if (held.held[t] <= 1.05 * held.least)
+                within.push_back(static_cast<double>(t));
+        const auto profile = profile_interval(fit_crop(s), fit, settings, j, 0.05);
+        ASSERT_TRUE(profile && within.front() > 0 && within.back() < 119) << j;
+        EXPECT_TRUE(profile->lo > within.front() - 1 && profile->lo <= within.front()) << j;
+        EXPECT_TRUE(profile->hi >= within.back() && profile->hi < within.back() + 1) << j;
+    }
+}
+
 TEST(Bootstrap, BlocksGrowWithTheNoisesCorrelation)
 {
     for (const std::vector<double>& e : {noise(7, 1.0, 4, 0.9), std::vector<double>(9, 2.0)})

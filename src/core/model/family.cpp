@@ -40,7 +40,7 @@ constexpr std::array<FamilyRow, kFamilyCount> kTable{{
      {0, 0, 0, 1, 0, 0, 0}, M::SymmetryIndex, &draws::asymmetric, false,
      {2, 1755, kAsymmetricIcon}, "a peak anywhere, back to the level before"},
     {F::Free4Segments, "Free 4 segments", "free4", 5, {2, 3, 4}, false, {0, 0, 1, 2, 3, 4, 4},
-     M::None, &draws::free4, false, {5, 1755, kFree4Icon}, "four segments, each level free"},
+     M::None, &draws::free4, false, {5, 1755, kFree4Icon}, "four segments, each level free", true},
     {F::Free3Segments, "Free 3 segments", "free3", 4, {2, 3}, false, {0, 0, 1, 2, 3, 3, 3},
      M::None, &draws::free3, false, {4, 1755, kFree3Icon}, "three segments, each level free", true},
     {F::EventWithDuration, "Event with duration", "duration", 6, {2, 3, 4, 5}, false,

@@ -19,6 +19,8 @@
 namespace tolvenar::refine {
 
 constexpr double kUnbounded = std::numeric_limits<double>::infinity();
+// Positions a profile of three or more moved break points is first told at (with the fit's own).
+constexpr std::size_t kProfileTold = 64;
 
 namespace {
 
@@ -503,34 +505,69 @@ std::optional<Interval> profile_interval(const FitCrop& crop, const RefinedFit& 
     at.erase(std::unique(at.begin(), at.end()), at.end());
     const RefineRequest request{settings.family, settings.constrained, fit.model, {},
                                 settings.threads, settings.stop};
-    std::vector<HeldAt> held;
-    for (const double x : at)
-        held.push_back({j, x});
-    const HeldSums sums = held_sq_dists(crop, request, held);
-    const double threshold = sums.least * (1.0 + excess);
+    const FamilyShape shape = family_shape(settings.family, crop.vertices);
+    std::vector<double> held(at.size(), std::numeric_limits<double>::quiet_NaN());  // NaN: untold
+    const auto tell = [&](const std::vector<std::size_t>& which) {
+        std::vector<HeldAt> asked;
+        for (const std::size_t i : which)
+            asked.push_back({j, at[i]});
+        const HeldSums sums = held_sq_dists(crop, request, asked);
+        for (std::size_t k = 0; k < which.size(); ++k)
+            held[which[k]] = sums.held[k];
+        return sums.least;
+    };
+    // With two moved break points a held sum is one pass over the other's positions: told at
+    // every point. With more it is a pass over pairs of them, so told at every stride-th point
+    // and the fit's own, the hull's ends then sought point by point between the last told
+    // within and the first told beyond (a dip narrower than the stride, beyond them, is missed).
+    const std::size_t stride =
+        shape.moved.size() <= 2 ? 1 : (at.size() + kProfileTold - 1) / kProfileTold;
+    std::vector<std::size_t> coarse;
+    for (std::size_t i = 0; i < at.size(); i += stride)
+        coarse.push_back(i);
+    coarse.push_back(at.size() - 1);
+    const double own = fit.model.x[static_cast<std::size_t>(shape.moved[j])];
+    const auto own_at = std::lower_bound(at.begin(), at.end(), own) - at.begin();
+    coarse.push_back(std::min(static_cast<std::size_t>(own_at), at.size() - 1));
+    std::sort(coarse.begin(), coarse.end());
+    coarse.erase(std::unique(coarse.begin(), coarse.end()), coarse.end());
+    const double threshold = tell(coarse) * (1.0 + excess);
+    const auto within = [&](std::size_t i) { return held[i] <= threshold; };
+    const auto first_told = std::find_if(coarse.begin(), coarse.end(), within);
+    if (first_told == coarse.end())
+        return std::nullopt;
+    const auto last_told = std::find_if(coarse.rbegin(), coarse.rend(), within);
+    // The points between each end and its told neighbour beyond, in one reading of the crop.
+    std::vector<std::size_t> between;
+    if (first_told != coarse.begin())
+        for (std::size_t i = *std::prev(first_told) + 1; i < *first_told; ++i)
+            between.push_back(i);
+    if (last_told != coarse.rbegin())
+        for (std::size_t i = *last_told + 1; i < *std::prev(last_told); ++i)
+            between.push_back(i);
+    if (!between.empty())
+        tell(between);
     // The hull of every x within (the profile can dip twice), its ends halved towards the
     // points beyond, each a held optimum of its own.
     std::size_t first = 0, last = at.size();
-    while (first < at.size() && !(sums.held[first] <= threshold))
+    while (first < at.size() && !within(first))
         ++first;
-    while (last > first && !(sums.held[last - 1] <= threshold))
+    while (last > first && !within(last - 1))
         --last;
-    if (first == at.size())
-        return std::nullopt;
     const auto halve = [&](double inside, double outside) {
         for (int k = 0; k < 8; ++k) {
             const double mid = 0.5 * (inside + outside);
             const HeldAt one{j, mid};
-            const bool within = held_sq_dists(crop, request, std::span(&one, 1)).held.front() <= threshold;
-            (within ? inside : outside) = mid;
+            const bool in = held_sq_dists(crop, request, std::span(&one, 1)).held.front() <= threshold;
+            (in ? inside : outside) = mid;
         }
         return 0.5 * (inside + outside);
     };
     // Where no model holds it beyond (a first segment of no length at the crop's edge), the
     // profile reaches the edge all the same.
-    const auto none = [](double held) { return !std::isfinite(held); };
-    const bool left_edge = std::all_of(sums.held.begin(), sums.held.begin() + static_cast<std::ptrdiff_t>(first), none);
-    const bool right_edge = std::all_of(sums.held.begin() + static_cast<std::ptrdiff_t>(last), sums.held.end(), none);
+    const auto none = [](double h) { return !std::isfinite(h); };  // untold too
+    const bool left_edge = std::all_of(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(first), none);
+    const bool right_edge = std::all_of(held.begin() + static_cast<std::ptrdiff_t>(last), held.end(), none);
     return Interval{left_edge ? -kUnbounded : halve(at[first], at[first - 1]),
                     right_edge ? kUnbounded : halve(at[last - 1], at[last]), Reach::Held,
                     IntervalMethod::Profile};
