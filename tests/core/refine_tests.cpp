@@ -691,7 +691,8 @@ TEST(Bootstrap, AFreeKinksIntervalSpansItsProfile)
         EXPECT_GT(wide->hi, narrow->hi);
         for (const double end : {narrow->lo, narrow->hi}) {  // where the profile crosses its reach
             const HeldAt e{j, end};
-            EXPECT_NEAR(held_sq_dists(fit_crop(s), {c.family, false, fit.model, {}}, std::span(&e, 1)).held[0], 1.01 * held.least, 1e-3 * held.least);
+            const double at = held_sq_dists(fit_crop(s), {c.family, false, fit.model, {}}, std::span(&e, 1)).held[0];
+            EXPECT_NEAR(at, 1.01 * held.least, 1e-3 * held.least);
         }
         EXPECT_EQ(any->lo, -INFINITY);
         EXPECT_EQ(any->hi, INFINITY);
