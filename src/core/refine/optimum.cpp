@@ -1181,8 +1181,11 @@ private:
     // The box narrowed to the positions of an increasing tuple; false when none is left.
     static bool tighten(const Order& order, Box& box, int d)
     {
-        for (std::size_t i = 1; i < static_cast<std::size_t>(d); ++i)
+        for (std::size_t i = 1; i < static_cast<std::size_t>(d); ++i) {
             box.lo[i] = std::max(box.lo[i], order.from[i - 1][box.lo[i - 1]]);
+            if (box.lo[i] > box.hi[i])  // before it indexes the next: no position of i is left
+                return false;
+        }
         for (std::size_t i = static_cast<std::size_t>(d) - 1; i-- > 0;) {
             const std::uint32_t end = order.to[i + 1][box.hi[i + 1]];
             if (end == 0)
