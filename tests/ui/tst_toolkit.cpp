@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 
 #include <limits>
@@ -292,13 +293,16 @@ void ToolkitTest::fileDialogsRememberTheirFolders()
     QString answer;  // what the dialog is given; "" cancels
     QStringList started;
     QTimer chooser;
+    QPointer<QFileDialog> seen;
     QObject::connect(&chooser, &QTimer::timeout, [&] {
         if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-            started << dialog->directory().absolutePath();
+            if (dialog != seen)
+                started << dialog->directory().absolutePath(), seen = dialog;
             if (answer.isEmpty())
                 return dialog->reject();
             dialog->selectFile(answer);
-            QMetaObject::invokeMethod(dialog, "accept");
+            if (dialog->selectedFiles() == QStringList{answer})  // else still settling: next tick
+                QMetaObject::invokeMethod(dialog, "accept");
         }
     });
     chooser.start(10);
