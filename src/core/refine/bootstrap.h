@@ -136,9 +136,9 @@ struct BootstrapResult {
 // `fit`: every x whose least sum of squares with the break point held there (held_sq_dists)
 // stays within 1 + `excess` times the least, hulled over the crop's points and its edges (with
 // three or more moved break points told at every stride-th point and the fit's own, the ends
-// then point by point) and its ends halved towards the points beyond. Its lo (hi) is minus (plus) infinity where it
-// reaches the crop's left (right) edge, or every point beyond holds no model: the data do not
-// bound it there. nullopt where no point lies within.
+// then point by point) and its ends halved towards the points beyond. Its lo (hi) is minus
+// (plus) infinity where it reaches the crop's left (right) edge, or every point beyond holds no
+// model: the data do not bound it there. nullopt where no point lies within.
 std::optional<Interval> profile_interval(const FitCrop& crop, const RefinedFit& fit,
                                          const BootstrapSettings& settings, std::size_t j,
                                          double excess);
