@@ -296,8 +296,10 @@ void ToolkitTest::fileDialogsRememberTheirFolders()
     QPointer<QFileDialog> seen;
     QObject::connect(&chooser, &QTimer::timeout, [&] {
         if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-            if (dialog != seen)
-                started << dialog->directory().absolutePath(), seen = dialog;
+            if (dialog != seen) {  // each dialog's folder once, however many ticks it takes
+                started << dialog->directory().absolutePath();
+                seen = dialog;
+            }
             if (answer.isEmpty())
                 return dialog->reject();
             dialog->selectFile(answer);
