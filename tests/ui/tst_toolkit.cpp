@@ -6,7 +6,6 @@
 #include <QAbstractButton>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QPointer>
 #include <QTimer>
 
 #include <limits>
@@ -293,18 +292,13 @@ void ToolkitTest::fileDialogsRememberTheirFolders()
     QString answer;  // what the dialog is given; "" cancels
     QStringList started;
     QTimer chooser;
-    QPointer<QFileDialog> seen;
     QObject::connect(&chooser, &QTimer::timeout, [&] {
         if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-            if (dialog != seen) {  // each dialog's folder once, however many ticks it takes
-                started << dialog->directory().absolutePath();
-                seen = dialog;
-            }
+            started << dialog->directory().absolutePath();
             if (answer.isEmpty())
                 return dialog->reject();
             dialog->selectFile(answer);
-            if (dialog->selectedFiles() == QStringList{answer})  // else still settling: next tick
-                QMetaObject::invokeMethod(dialog, "accept");
+            QMetaObject::invokeMethod(dialog, "accept");
         }
     });
     chooser.start(10);
