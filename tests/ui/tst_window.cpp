@@ -37,16 +37,16 @@ QStringList snapshot(const frmMain& w)
                        QString::number(w.session.crop_info().points)} + view(w);
 }
 
-// Which controls take input, in groups: the buttons 1 to 7; Constrain, Show constraint and the
-// frames 1, 5, 6; the labels 5 to 8; the fields 1, 2, 3(0), 4 to 8; the families 0 to 6; the
-// result labels X1..X6, Y1..Y6. Then the two check boxes' values, the family chosen and the
-// progress bars' values.
+// Which controls are enabled of their own (a disabled frame greys its members, not their flag),
+// in groups: the buttons 1 to 7; Constrain, Show constraint and the frames 1, 5, 6; the labels 5
+// to 8; the fields 1, 2, 3(0), 4 to 8; the families 0 to 6; the result labels X1..X6, Y1..Y6.
+// Then the two check boxes' values, the family chosen and the progress bars' values.
 QString controls(const frmMain& w)
 {
     QString shown;
     const auto flags = [&shown](std::initializer_list<const QWidget*> group) {
         for (const QWidget* control : group)
-            shown += control->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+            shown += control->testAttribute(Qt::WA_ForceDisabled) ? QLatin1Char('0') : QLatin1Char('1');
         shown += QLatin1Char(' ');
     };
     flags({w.Command1, w.Command2, w.Command3, w.Command4, w.Command5, w.Command6, w.Command7});
