@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -295,9 +296,12 @@ void ToolkitTest::fileDialogsRememberTheirFolders()
     QObject::connect(&chooser, &QTimer::timeout, [&] {
         if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
             started << dialog->directory().absolutePath();
-            if (answer.isEmpty())
+            // Typed into its name field, as a user types it: selectFile leaves that field alone
+            // once it has the focus, which under load it can have by the first tick.
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (answer.isEmpty() || !name)
                 return dialog->reject();
-            dialog->selectFile(answer);
+            name->setText(answer);
             QMetaObject::invokeMethod(dialog, "accept");
         }
     });
