@@ -50,7 +50,7 @@ TEST(EventMarkRule, AtLeastAColumnCutAtTheStripsEnds)
              {std::nan(""), 10, None}})
         EXPECT_EQ(event_columns(c.onset, c.end, 0, 1000, 100), c.want) << c.onset << " " << c.end;
     EXPECT_EQ(event_columns(1990, 2000, 1000, 1000, 100), (ColumnSpan{99, 99}));  // from its left
-    EXPECT_EQ(event_columns(100, 200, 0, 0, 100), None);   // no strip to show it on
+    EXPECT_EQ(event_columns(-100, 200, 0, 0, 100), None);  // no strip to show it on
     EXPECT_EQ(event_columns(100, 200, 0, 1000, 0), None);
 }
 
