@@ -863,7 +863,7 @@ public:
         vertices(none.data(), x, e);  // fixed vertices; moved ones are set by the loops
         Normal base;
         add_segments(base, -1, x, e);
-        Best best(d);
+        Best best = kept_best(d);
         if (d == 0) {
             Entry only;
             only.value = m_solver.solve(base, m_sums.yy);
@@ -888,7 +888,7 @@ public:
         // position at a time; each share keeps its own best, merged in share order.
         const std::size_t shares =
             std::clamp<std::size_t>(grids[0].size() / 8, 1, threads_to_use(m_problem.threads));
-        std::vector<Best> found(shares, Best(d));
+        std::vector<Best> found(shares, kept_best(d));
         for (Best& share : found)
             share.cap(ceiling);
         std::atomic<std::size_t> next{0};
@@ -915,6 +915,10 @@ public:
     // vertices).
     bool by_boxes() const { return m_boxes; }
 
+    // The best a pass keeps: its best tuple alone when nothing is refined from it, so that every
+    // floor is held to that tuple's sum and the same best is found sooner.
+    Best kept_best(int d) const { return m_problem.corners ? Best(d, 1) : Best(d); }
+
     // enumerate's best entries, by splitting boxes of positions: first every tuple near the
     // first start, so that the best kept fill early, then the boxes around it, the lowest floor
     // first, each dropped once its floor lies above the best kept. A box whose break points but
@@ -930,7 +934,7 @@ public:
         Normal base;
         add_segments(base, -1, x, e);
         const Tails tail = tails(grids, base, x, e);
-        Best best(d, kKeptTwo);
+        Best best = m_problem.corners ? kept_best(d) : Best(d, kKeptTwo);
         Entry entry;
         const auto solve = [&](const Box& box) {
             std::array<double, 7> bx = x;
