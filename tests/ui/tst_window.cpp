@@ -46,7 +46,8 @@ QString controls(const frmMain& w)
     QString shown;
     const auto flags = [&shown](std::initializer_list<const QWidget*> group) {
         for (const QWidget* control : group)
-            shown += control->testAttribute(Qt::WA_ForceDisabled) ? QLatin1Char('0') : QLatin1Char('1');
+            shown += control->testAttribute(Qt::WA_ForceDisabled) ? QLatin1Char('0')
+                                                                   : QLatin1Char('1');
         shown += QLatin1Char(' ');
     };
     flags({w.Command1, w.Command2, w.Command3, w.Command4, w.Command5, w.Command6, w.Command7});
