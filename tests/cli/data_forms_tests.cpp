@@ -279,6 +279,11 @@ TEST(DataForms, DatesComeBackInTheFilesForm)
             EXPECT_EQ(fitted[2], days[2]);
         }
     }
+    // The replicates' AR(1) on uneven dates: its persistence is in days, in the text and JSON.
+    const std::string uneven = "t,v\n2024-03-01,1\n2024-03-02,1.2\n2024-03-04,1.1\n2024-03-05,4\n"
+                               "2024-03-07,6.2\n2024-03-08,6\n2024-03-10,5.9\n2024-03-11,6.1\n";
+    EXPECT_NE(fit_text(uneven, {"--bootstrap", "20"}).out.find("persistence 0.0498 days,"), std::string::npos);
+    EXPECT_NEAR(fit_json(uneven, {"--bootstrap", "20"})["bootstrap"]["persistence"], 0.0498, 5e-5);
 }
 
 // What cannot be read as asked is refused, naming the option.

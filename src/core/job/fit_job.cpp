@@ -153,6 +153,7 @@ Intervals intervals_of(const refine::BootstrapResult& boot, const IntervalReques
     intervals.level = request.level;
     intervals.seed = request.seed;
     intervals.block_length = boot.block_length;
+    intervals.persistence = boot.persistence;
     for (std::size_t k = 1; k <= 6; ++k) {
         intervals.x[k] = {boot.x[k].lo, boot.x[k].hi, boot.x[k].reach, boot.x[k].method};
         intervals.y[k] = {y_origin + boot.y[k].lo, y_origin + boot.y[k].hi, boot.y[k].reach,
@@ -191,7 +192,7 @@ std::vector<std::string> refined_lines(const FitSession& session, ModelFamily fa
     const Intervals& in = *refined.intervals;
     const std::string done = in.done < in.replicates ? std::to_string(in.done) + " of " : "";
     lines.push_back("Bootstrap = " + done + std::to_string(in.replicates) + " replicates (" +
-                    std::to_string(in.fitted) + " fitted), " + refine::resampling_text(*boot) +
+                    std::to_string(in.fitted) + " fitted), " + refine::resampling_text(*boot, session.x_form().is_date() ? " days" : "") +
                     ", seed " + std::to_string(in.seed));
     const std::string level = " " + percent_text(in.level) + " % interval = ";
     for (const IntervalLine& line : session.interval_lines(family, fit, *boot))

@@ -319,7 +319,7 @@ Resampler resampler_of(const FitCrop& crop, const RefinedFit& fit,
 }
 }  // namespace
 
-std::string resampling_text(const BootstrapResult& result)
+std::string resampling_text(const BootstrapResult& result, std::string_view unit)
 {
     if (result.resampling == Resampling::Blocks)
         return "blocks of " + std::to_string(result.block_length) + " points";
@@ -327,7 +327,7 @@ std::string resampling_text(const BootstrapResult& result)
         return "AR(1) noise";
     char persistence[32];
     std::snprintf(persistence, sizeof persistence, "%.3g", *result.persistence);
-    return std::string("AR(1) noise on x, persistence ") + persistence;
+    return std::string("AR(1) noise on x, persistence ") + persistence + std::string(unit);
 }
 
 std::size_t block_length_of(std::span<const double> residuals)

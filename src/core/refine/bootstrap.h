@@ -19,6 +19,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tolvenar::refine {
@@ -203,8 +204,9 @@ Interval bootstrap_interval(std::vector<double> values, double estimate, double 
                             double error = 0.0);
 
 // How the replicates' noise was made, for a report: "blocks of 9 points", or "AR(1) noise on x,
-// persistence 2.13" (tau in x units, 3 significant digits; "AR(1) noise" without one).
-std::string resampling_text(const BootstrapResult& result);
+// persistence 2.13" (tau in x units, 3 significant digits, then `unit`, " days" for dates;
+// "AR(1) noise" without one).
+std::string resampling_text(const BootstrapResult& result, std::string_view unit = {});
 
 // Block length of the moving-block resampling of `residuals` (see the definition).
 std::size_t block_length_of(std::span<const double> residuals);

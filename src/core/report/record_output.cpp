@@ -162,6 +162,8 @@ void add_refined(Json& object, const FoundModel& found, ModelFamily family)
     Json boot{{"replicates", in.replicates}, {"replicates_done", in.done}, {"level", in.level},
               {"seed", in.seed}, {"block_length", in.block_length}, {"x", std::move(xs)},
               {"y", std::move(ys)}};
+    if (in.persistence)
+        boot["persistence"] = exact(*in.persistence);
     if (in.measure)
         boot[measure] = range_of(*in.measure);
     if (const std::string percentile = percentile_text(in); !percentile.empty())

@@ -78,7 +78,8 @@ void show_refined(frmMain& w, ModelFamily family)
     if (w.frmIntervals == nullptr)
         w.frmIntervals = new IntervalsWindow(&w);
     const std::size_t asked = w.Results.intervals->replicates.size();
-    const QString resampling = QString::fromStdString(refine::resampling_text(*w.Results.intervals));
+    const QString resampling = QString::fromStdString(refine::resampling_text(
+        *w.Results.intervals, w.session.x_form().is_date() ? " days" : ""));
     QString note = QStringLiteral("%1 replicates, %2, seed %3")
                        .arg(asked)
                        .arg(resampling)
