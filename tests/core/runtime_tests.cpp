@@ -70,7 +70,8 @@ TEST(NumberText, IsTheShortestGeneralForm)
     // Rounded first, a single on its own binary value (5.4f lies above 5.4) and to its 7 digits.
     for (const auto& [got, text] : {std::pair{rounded_text(123456.79, 2), "123456.79"},
                                     {rounded_text(0.375f, 2), "0.38"}, {rounded_text(5.4f, 2), "5.4"},
-                                    {rounded_text(123456.79f, 2), "123456.8"}})
+                                    {rounded_text(123456.79f, 2), "123456.8"},
+                                    {significant_text(3104.7, 3), "3100"}, {significant_text(0.0035149, 3), "0.00351"}})
         EXPECT_EQ(got, text);
 }
 

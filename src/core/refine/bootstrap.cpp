@@ -4,6 +4,7 @@
 #include "core/compare/noise.h"
 #include "core/model/fit.h"
 #include "core/runtime/fault.h"
+#include "core/runtime/numbers.h"
 #include "core/runtime/pool.h"
 #include "core/runtime/random_source.h"
 #include "core/search/search.h"
@@ -11,7 +12,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <numeric>
 #include <random>
@@ -325,9 +325,7 @@ std::string resampling_text(const BootstrapResult& result, std::string_view unit
         return "blocks of " + std::to_string(result.block_length) + " points";
     if (!result.persistence)
         return "AR(1) noise";
-    char persistence[32];
-    std::snprintf(persistence, sizeof persistence, "%.3g", *result.persistence);
-    return std::string("AR(1) noise on x, persistence ") + persistence + std::string(unit);
+    return "AR(1) noise on x, persistence " + significant_text(*result.persistence, 3) + std::string(unit);
 }
 
 std::size_t block_length_of(std::span<const double> residuals)

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace tolvenar {
 
@@ -32,12 +31,10 @@ FitRecord scan_provenance(const ScanRecord& record)
     return base;
 }
 
-// "%.3g" of a positive scale such as the noise's sd.
+// Three significant digits of a positive scale such as the noise's sd.
 std::string significant(double value)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3g", value);
-    return text;
+    return significant_text(value, 3);
 }
 
 // "noise sd = 0.88, persistence = 35.2, penalty = 45.8 per break (on means of 3 points)"

@@ -3,9 +3,12 @@
 
 #include "core/runtime/fault.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 namespace tolvenar {
@@ -205,6 +208,14 @@ std::string rounded_text(double value, int decimals)
 std::string rounded_text(float value, int decimals)
 {
     return number_text(static_cast<float>(round_half_even(static_cast<double>(value), decimals)));
+}
+
+std::string significant_text(double value, int digits)
+{
+    // The exponent form's digits are the rounding; the number text then drops its exponent.
+    char text[40];
+    std::snprintf(text, sizeof text, "%.*e", std::clamp(digits, 1, 15) - 1, value);
+    return number_text(std::strtod(text, nullptr));
 }
 
 std::int16_t to_int16(double value)

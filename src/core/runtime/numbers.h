@@ -36,6 +36,10 @@ std::string number_text(float value);
 std::string rounded_text(double value, int decimals);
 std::string rounded_text(float value, int decimals);
 
+// A value rounded to `digits` significant digits (1..15), then written as number text: a scale
+// such as a persistence of 3104.7 reads "3100", of 0.0035149 "0.00351".
+std::string significant_text(double value, int digits);
+
 // Checked conversions. Halves round to even; a result outside the target range (or a NaN)
 // raises FaultKind::Overflow.
 std::int16_t to_int16(double value);
