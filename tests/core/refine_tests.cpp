@@ -790,16 +790,20 @@ TEST(Bootstrap, IntervalMethodsTable)
             EXPECT_EQ(i.method, IntervalMethod::Percentile);
         }
     // The method a value's interval is made by: the percentiles of AR(1) replicates for a break
-    // point whose standard error and replicates' spread disagree, else symmetric studentized.
+    // point whose standard error and replicates' spread disagree, and for a level whose error and
+    // the replicates' typical one disagree; else symmetric studentized.
     using R = Resampling;
-    struct Choice { R resampling; bool break_point; double error, spread; IntervalMethod method; };
-    for (const Choice& c : {Choice{R::Ar1, true, 1.5, 1.0, IntervalMethod::Symmetric},
-                            Choice{R::Ar1, true, 1.0, 1.5, IntervalMethod::Symmetric},
-                            Choice{R::Ar1, true, 1.6, 1.0, IntervalMethod::Percentile},
-                            Choice{R::Ar1, true, 1.0, 1.6, IntervalMethod::Percentile},
-                            Choice{R::Ar1, false, 3.0, 1.0, IntervalMethod::Symmetric},
-                            Choice{R::Blocks, true, 3.0, 1.0, IntervalMethod::Symmetric}})
-        EXPECT_EQ(chosen_method(c.resampling, c.break_point, c.error, c.spread), c.method)
+    struct Choice { R resampling; bool break_point; double error, spread, typical; IntervalMethod method; };
+    for (const Choice& c : {Choice{R::Ar1, true, 1.5, 1.0, 9.0, IntervalMethod::Symmetric},
+                            Choice{R::Ar1, true, 1.0, 1.5, 9.0, IntervalMethod::Symmetric},
+                            Choice{R::Ar1, true, 1.6, 1.0, 1.6, IntervalMethod::Percentile},
+                            Choice{R::Ar1, true, 1.0, 1.6, 1.0, IntervalMethod::Percentile},
+                            Choice{R::Ar1, false, 3.0, 1.0, 2.0, IntervalMethod::Symmetric},
+                            Choice{R::Blocks, false, 2.0, 2.0, 3.0, IntervalMethod::Symmetric},
+                            Choice{R::Ar1, false, 3.0, 3.0, 1.9, IntervalMethod::Percentile},
+                            Choice{R::Blocks, false, 1.0, 1.0, 1.6, IntervalMethod::Percentile},
+                            Choice{R::Blocks, true, 3.0, 1.0, 9.0, IntervalMethod::Symmetric}})
+        EXPECT_EQ(chosen_method(c.resampling, c.break_point, c.error, c.spread, c.typical), c.method)
             << static_cast<int>(c.resampling) << c.break_point << " " << c.error << " " << c.spread;
 }
 

@@ -61,6 +61,16 @@ double spread_of(const std::vector<double>& values)
     return std::sqrt(squares / static_cast<double>(values.size() - 1));
 }
 
+// The median of the positive values (the standard errors a replicate has); 0 without one.
+double median_of(std::vector<double> values)
+{
+    std::erase_if(values, [](double v) { return !(v > 0.0); });
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    return quantile(values, 0.5);
+}
+
 bool stopped(const std::atomic<bool>* stop)
 {
     return stop && stop->load(std::memory_order_relaxed);
@@ -483,11 +493,14 @@ Interval held_within(Interval raw, double lo, double hi, bool free_and_varying)
     return raw;
 }
 
-IntervalMethod chosen_method(Resampling resampling, bool break_point, double error, double spread)
+IntervalMethod chosen_method(Resampling resampling, bool break_point, double error, double spread,
+                             double typical)
 {
-    const bool agree = error <= kAgreement * spread && spread <= kAgreement * error;
-    return resampling == Resampling::Ar1 && break_point && !agree ? IntervalMethod::Percentile
-                                                                  : IntervalMethod::Symmetric;
+    const auto agree = [](double a, double b) { return a <= kAgreement * b && b <= kAgreement * a; };
+    if (break_point)
+        return resampling == Resampling::Ar1 && !agree(error, spread) ? IntervalMethod::Percentile
+                                                                      : IntervalMethod::Symmetric;
+    return agree(error, typical) ? IntervalMethod::Symmetric : IntervalMethod::Percentile;
 }
 
 std::optional<Interval> profile_interval(const FitCrop& crop, const RefinedFit& fit,
@@ -612,8 +625,9 @@ BootstrapResult bootstrap(const FitCrop& crop, const RefinedFit& fit,
                     values.push_back(v->first);
                     errors.push_back(v->second);
                 }
-        const IntervalMethod by =
-            method ? *method : chosen_method(result.resampling, break_point, error, spread_of(values));
+        const IntervalMethod by = method ? *method
+                                         : chosen_method(result.resampling, break_point, error,
+                                                         spread_of(values), median_of(errors));
         return bootstrap_interval(std::move(values), estimate, settings.level, by, errors, error);
     };
     using Value = std::optional<std::pair<double, double>>;

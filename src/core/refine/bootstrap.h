@@ -69,14 +69,18 @@ struct BootstrapSettings {
 enum class IntervalMethod { Percentile, Basic, BiasCorrected, Studentized, Symmetric, Profile };
 
 // The method of a value's interval unless one is asked, from the estimate's standard error
-// `error` and the replicates' standard deviation `spread`. Symmetric studentized, except for a
-// break point (or the measure) of replicates drawn from an AR(1) whose error and spread differ
-// by more than kAgreement times: then the replicates' percentiles. Such replicates spread as
-// the estimates do, while the curvature of a break point the data place loosely is no scale
-// they share; blocks of rows keep only part of persistent noise's spread, which the
-// studentizing restores, and levels are linear in the data.
+// `error`, the replicates' standard deviation `spread` and the median of their own standard
+// errors `typical`. Symmetric studentized, except for a break point (or the measure) of
+// replicates drawn from an AR(1) whose error and spread differ by more than kAgreement times:
+// then the replicates' percentiles. Such replicates spread as the estimates do, while the
+// curvature of a break point the data place loosely is no scale they share; blocks of rows keep
+// only part of persistent noise's spread, which the studentizing restores. Levels are linear in
+// the data, so their errors are a scale the replicates share, unless the noise refitted to each
+// replicate is another (residuals that wander as a random walk): then, where the estimate's
+// error and the replicates' typical one differ by more than kAgreement times, the percentiles.
 inline constexpr double kAgreement = 1.5;
-IntervalMethod chosen_method(Resampling resampling, bool break_point, double error, double spread);
+IntervalMethod chosen_method(Resampling resampling, bool break_point, double error, double spread,
+                             double typical);
 
 // How far the data hold an interval. A break point cannot lie outside the crop, nor a duration
 // beyond its width: an interval that would reach past them is cut at them and says so.
