@@ -184,6 +184,8 @@ private slots:
             nlohmann::json::parse(json.toStdString())["bootstrap"].value("percentile", "");
         QStringList named = QString::fromStdString(listed).split(QStringLiteral(", "), Qt::SkipEmptyParts);
         const std::string_view caption = measure_names(family_row(family).measure).caption;
+        // The window shows the family's own vertices, not the copies of its last.
+        named.removeIf([&](const QString& n) { return n[1].digitValue() > family_row(family).vertices; });
         for (QString& name : named)
             name = name == QStringLiteral("measure")
                        ? QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()))

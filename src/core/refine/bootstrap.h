@@ -76,8 +76,9 @@ enum class IntervalMethod { Percentile, Basic, BiasCorrected, Studentized, Symme
 // curvature of a break point the data place loosely is no scale they share; blocks of rows keep
 // only part of persistent noise's spread, which the studentizing restores. Levels are linear in
 // the data, so their errors are a scale the replicates share, unless the noise refitted to each
-// replicate is another (residuals that wander as a random walk): then, where the estimate's
-// error and the replicates' typical one differ by more than kAgreement times, the percentiles.
+// replicate is another (a family that misses the data's shape leaves residuals that wander as a
+// random walk): then, where the estimate's error and the replicates' typical one differ by more
+// than kAgreement times, the percentiles.
 inline constexpr double kAgreement = 1.5;
 IntervalMethod chosen_method(Resampling resampling, bool break_point, double error, double spread,
                              double typical);
