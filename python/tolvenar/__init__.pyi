@@ -42,7 +42,7 @@ class Bootstrap(Record):
     level: float
     seed: int
     block_length: int
-    persistence: float  # of the replicates' AR(1) noise on uneven x (x units, days for dates), where drawn so
+    persistence: float  # tau of the replicates' AR(1) noise on uneven x (x units, days for dates), where drawn
     percentile: str  # "x2, x3": the intervals that are the replicates' percentiles, where any
     reach: str  # "x5 edge": the intervals cut at their possible range, where any
     x: _X  # shape (6, 2): [lo, hi] of each vertex

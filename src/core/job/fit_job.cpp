@@ -191,8 +191,9 @@ std::vector<std::string> refined_lines(const FitSession& session, ModelFamily fa
 
     const Intervals& in = *refined.intervals;
     const std::string done = in.done < in.replicates ? std::to_string(in.done) + " of " : "";
+    const std::string unit = session.x_form().is_date() ? " days" : "";
     lines.push_back("Bootstrap = " + done + std::to_string(in.replicates) + " replicates (" +
-                    std::to_string(in.fitted) + " fitted), " + refine::resampling_text(*boot, session.x_form().is_date() ? " days" : "") +
+                    std::to_string(in.fitted) + " fitted), " + refine::resampling_text(*boot, unit) +
                     ", seed " + std::to_string(in.seed));
     const std::string level = " " + percent_text(in.level) + " % interval = ";
     for (const IntervalLine& line : session.interval_lines(family, fit, *boot))
