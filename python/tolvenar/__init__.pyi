@@ -43,6 +43,7 @@ class Bootstrap(Record):
     seed: int
     block_length: int
     persistence: float  # tau of the replicates' AR(1) noise on uneven x (x units, days for dates), where drawn
+    drifting: bool  # True where that noise outlasts the crop (the family may miss the data's shape)
     percentile: str  # "x2, x3": the intervals that are the replicates' percentiles, where any
     reach: str  # "x5 edge": the intervals cut at their possible range, where any
     x: _X  # shape (6, 2): [lo, hi] of each vertex

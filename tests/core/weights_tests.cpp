@@ -253,6 +253,17 @@ TEST(UnevenBootstrap, DrawsTheResidualsAr1OnAnyX)
             EXPECT_LT(*one.persistence, 15.0);
             EXPECT_EQ(refine::resampling_text(one).rfind("AR(1) noise on x, persistence ", 0), 0u);
         }
+        // A ramp over a wave leaves residuals that drift over the whole crop: said.
+        std::vector<double> wave;
+        for (const double v : t)
+            wave.push_back(std::sin(3.0 * v / t.back()));
+        EngineState w = test::state_over(t, wave);
+        w.NodeCount = s.NodeCount;
+        settings.resampling = refine::Resampling::Ar1;
+        const refine::BootstrapResult drift = refine::bootstrap(
+            fit_crop(w), refine::refine_fit(fit_crop(w), {ModelFamily::SimpleRamp, false, start, {}}), settings);
+        EXPECT_TRUE(drift.drifting && !one.drifting);
+        EXPECT_NE(refine::resampling_text(drift).find(" the crop: the residuals drift,"), std::string::npos);
         for (int k : {2, 3}) {
             EXPECT_EQ(one.x[k].lo, two.x[k].lo) << k;
             EXPECT_LT(one.x[k].lo, fit.model.x[k]) << k;

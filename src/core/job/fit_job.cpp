@@ -154,6 +154,7 @@ Intervals intervals_of(const refine::BootstrapResult& boot, const IntervalReques
     intervals.seed = request.seed;
     intervals.block_length = boot.block_length;
     intervals.persistence = boot.persistence;
+    intervals.drifting = boot.drifting;
     for (std::size_t k = 1; k <= 6; ++k) {
         intervals.x[k] = {boot.x[k].lo, boot.x[k].hi, boot.x[k].reach, boot.x[k].method};
         intervals.y[k] = {y_origin + boot.y[k].lo, y_origin + boot.y[k].hi, boot.y[k].reach,

@@ -46,6 +46,7 @@ struct Intervals {
     std::uint32_t seed = 0;
     std::size_t block_length = 1;
     std::optional<double> persistence;  // of the replicates' AR(1) noise on x, in x units (days)
+    bool drifting = false;  // that noise outlasts the crop (refine::BootstrapResult::drifting)
     std::array<Range, 7> x{};  // vertices 1..6; element 0 unused
     std::array<Range, 7> y{};
     std::optional<Range> measure;  // duration of change or symmetry index

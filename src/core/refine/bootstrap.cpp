@@ -276,6 +276,17 @@ std::optional<Replicate> fit_replicate(const FitCrop& crop, const Resampler& res
     return fit_replicate_y(crop, resampler, resampler.draw(random), fit, settings, key, true);
 }
 
+// Whether AR(1) noise stays correlated over the whole of x (past 1/e from end to end): a
+// persistence longer than the crop.
+bool outlasts(const compare::NoiseFit& noise, std::span<const double> t)
+{
+    if (t.size() < 2)
+        return false;
+    if (noise.tau)
+        return *noise.tau > std::abs(t.back() - t.front());
+    return noise.phi > std::exp(-1.0 / static_cast<double>(t.size() - 1));
+}
+
 // The noise of the replicates of `fit` over `crop`, and how it is made, into `result`. The
 // curve is the search's own values of the model; they give no value to a point past the last
 // vertex (a point on the crop's right edge that single precision puts just beyond it): the
@@ -319,6 +330,7 @@ Resampler resampler_of(const FitCrop& crop, const RefinedFit& fit,
         const auto noise = residual_noise(crop, settings.family, fit.model);
         resampler.noise = noise ? *noise : compare::fit_noise(resampler.t, residuals);
         result.persistence = resampler.noise.tau;
+        result.drifting = outlasts(resampler.noise, resampler.t);
         result.block_length = 1;
     } else {
         result.block_length = std::min(
@@ -333,9 +345,11 @@ std::string resampling_text(const BootstrapResult& result, std::string_view unit
 {
     if (result.resampling == Resampling::Blocks)
         return "blocks of " + std::to_string(result.block_length) + " points";
+    const std::string_view drift = "longer than the crop: the residuals drift, the family may miss the data's shape)";
     if (!result.persistence)
-        return "AR(1) noise";
-    return "AR(1) noise on x, persistence " + significant_text(*result.persistence, 3) + std::string(unit);
+        return result.drifting ? "AR(1) noise (its persistence " + std::string(drift) : "AR(1) noise";
+    return "AR(1) noise on x, persistence " + significant_text(*result.persistence, 3) + std::string(unit) +
+           (result.drifting ? " (" + std::string(drift) : "");
 }
 
 std::size_t block_length_of(std::span<const double> residuals)

@@ -133,6 +133,9 @@ struct BootstrapResult {
     Resampling resampling = Resampling::Blocks;  // the one used: Blocks or Ar1
     std::size_t block_length = 1;                // Blocks: rows a block; Ar1: 1
     std::optional<double> persistence;           // Ar1 on uneven x: tau in model x units
+    // Ar1 whose persistence outlasts the crop: the residuals drift over all of it, as where the
+    // family misses the data's shape, and the replicates draw such drifts.
+    bool drifting = false;
     std::optional<StandardErrors> errors;  // of the estimate
     std::vector<std::optional<Replicate>> replicates;  // in replicate order; none: no model found
     std::size_t done = 0;  // replicates made to the end: all of them unless settings.stop came
@@ -210,7 +213,7 @@ Interval bootstrap_interval(std::vector<double> values, double estimate, double 
 
 // How the replicates' noise was made, for a report: "blocks of 9 points", or "AR(1) noise on x,
 // persistence 2.13" (tau in x units, 3 significant digits, then `unit`, " days" for dates;
-// "AR(1) noise" without one).
+// "AR(1) noise" without one), a drifting noise named as such.
 std::string resampling_text(const BootstrapResult& result, std::string_view unit = {});
 
 // Block length of the moving-block resampling of `residuals` (see the definition).

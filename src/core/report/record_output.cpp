@@ -164,6 +164,8 @@ void add_refined(Json& object, const FoundModel& found, ModelFamily family)
               {"y", std::move(ys)}};
     if (in.persistence)
         boot["persistence"] = exact(*in.persistence);
+    if (in.drifting)
+        boot["drifting"] = true;
     if (in.measure)
         boot[measure] = range_of(*in.measure);
     if (const std::string percentile = percentile_text(in); !percentile.empty())
