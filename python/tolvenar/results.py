@@ -97,8 +97,8 @@ class Model(Record):
 class Bootstrap(Record):
     """The refined fit's intervals: ``replicates``, ``replicates_done``, ``level``, ``seed``,
     ``block_length``, ``persistence`` (of the replicates' AR(1) noise on uneven x, in x units,
-    days for dates), ``drifting`` (True where that noise outlasts the crop: the residuals drift,
-    the family may miss the data's shape), ``x`` and ``y`` (arrays of [lo, hi] rows), the family's measure [lo, hi],
+    days for dates), ``drifting`` (True where that noise outlasts the crop: the family may miss
+    the data's shape), ``x`` and ``y`` (arrays of [lo, hi] rows), the family's measure [lo, hi],
     ``percentile`` (the intervals read off the replicates' percentiles, "x2, x3"; the others
     are symmetric studentized), ``profile`` (the break points' intervals widened to span their
     calibrated profile intervals, "x2, x3") and ``reach`` (those cut at their possible range)

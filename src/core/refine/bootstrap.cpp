@@ -345,11 +345,11 @@ std::string resampling_text(const BootstrapResult& result, std::string_view unit
 {
     if (result.resampling == Resampling::Blocks)
         return "blocks of " + std::to_string(result.block_length) + " points";
-    const std::string_view drift = "longer than the crop: the family may miss the data's shape)";
+    const std::string shape = " (the family may miss the data's shape)";
     if (!result.persistence)
-        return result.drifting ? "AR(1) noise (its persistence " + std::string(drift) : "AR(1) noise";
+        return result.drifting ? "AR(1) noise, persistence longer than the crop" + shape : "AR(1) noise";
     return "AR(1) noise on x, persistence " + significant_text(*result.persistence, 3) + std::string(unit) +
-           (result.drifting ? " (" + std::string(drift) : "");
+           (result.drifting ? ", longer than the crop" + shape : "");
 }
 
 std::size_t block_length_of(std::span<const double> residuals)
