@@ -76,7 +76,7 @@ TEST(RefineCommand, AddsTheRefinedFitAndItsIntervalsAfterAnUnchangedReport)
               "refined_duration,refined_symmetry_index,replicates_done,x1_lo,x1_hi,x2_lo,x2_hi,"
               "x3_lo,x3_hi,x4_lo,x4_hi,x5_lo,x5_hi,x6_lo,x6_hi,y1_lo,y1_hi,y2_lo,y2_hi,y3_lo,y3_hi,"
               "y4_lo,y4_hi,y5_lo,y5_hi,y6_lo,y6_hi,duration_lo,duration_hi,symmetry_index_lo,"
-              "symmetry_index_hi,intervals_reach,status,reason\r");  // RFC 4180 lines end in CR LF
+              "symmetry_index_hi,intervals_reach,intervals_drifting,status,reason\r");  // CR LF: RFC 4180
     std::istringstream names(header), fields(row);
     std::map<std::string, std::string> cell;
     while (std::getline(names, name, ',') && std::getline(fields, field, ','))
@@ -89,6 +89,7 @@ TEST(RefineCommand, AddsTheRefinedFitAndItsIntervalsAfterAnUnchangedReport)
     for (const char* empty : {"refined_x5", "x5_lo", "y6_hi", "refined_symmetry_index",
                               "symmetry_index_lo"})
         EXPECT_EQ(cell[empty], "") << empty;
+    EXPECT_EQ(cell["intervals_drifting"], "false");
 }
 
 }  // namespace

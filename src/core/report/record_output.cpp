@@ -357,7 +357,7 @@ std::string refine_interruption(const RefinedModel& refined)
 
 // refined_x1..refined_y6, refined_r, refined_sq_dist, refined_duration and
 // refined_symmetry_index; with intervals replicates_done, x1_lo, x1_hi, .., y6_hi, duration_lo,
-// .., symmetry_index_hi. A family's vertices beyond its own, and measures it has none of, stay
+// .., symmetry_index_hi, intervals_reach and intervals_drifting. A family's vertices beyond its own, and measures it has none of, stay
 // empty.
 void add_refined_columns(std::vector<Column>& columns, bool intervals)
 {
@@ -437,6 +437,9 @@ void add_refined_columns(std::vector<Column>& columns, bool intervals)
                 }));
     columns.push_back(refined("intervals_reach", [](const FoundModel&, const RefinedModel& m) {
         return m.intervals ? Json(reach_text(*m.intervals)) : Json();
+    }));
+    columns.push_back(refined("intervals_drifting", [](const FoundModel&, const RefinedModel& m) {
+        return m.intervals ? Json(m.intervals->drifting) : Json();
     }));
 }
 
