@@ -357,8 +357,8 @@ std::string refine_interruption(const RefinedModel& refined)
 
 // refined_x1..refined_y6, refined_r, refined_sq_dist, refined_duration and
 // refined_symmetry_index; with intervals replicates_done, x1_lo, x1_hi, .., y6_hi, duration_lo,
-// .., symmetry_index_hi, intervals_reach and intervals_drifting. A family's vertices beyond its own, and measures it has none of, stay
-// empty.
+// .., symmetry_index_hi, intervals_reach and intervals_drifting. A family's vertices beyond its
+// own, and measures it has none of, stay empty.
 void add_refined_columns(std::vector<Column>& columns, bool intervals)
 {
     using Pick = std::function<Json(const FoundModel&, const RefinedModel&)>;
