@@ -228,8 +228,8 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
                                                "range"},  // a quoted line end counts
         {head + "2,\"2,9\"\n3,5\n", "line 4 (data row 3): y \"2,9\" has a decimal comma, where a "
                                      "comma-separated file has a decimal point"},
-        {"t;v\n# run 7\n0,5;1,25\n1;3\n2;2\nabc\n", "the fields are separated by semicolons and "
-         "the numbers have decimal commas (\"0,5;1,25\"), where a data file has commas between "
+        {"t;v\n# run 7\n0,5;1\n1;3\n2;2\nabc\n", "the fields are separated by semicolons and "
+         "the numbers have decimal commas (\"0,5;1\"), where a data file has commas between "
          "fields and decimal points"},
         {"t;v;note\n0;1;core 7,dry,2\n1;3;\n2;2;\nabc\n", "the fields are separated by semicolons "
          "(\"0;1;core 7,dry,2\"), where a data file has commas between fields"},  // one digit
