@@ -409,6 +409,7 @@ void WindowTest::picturesOfAResult()
     // The sampling frames, a tenth of a box wider each side, of the interior boxes 2 to 4 only.
     for (const double x : {247.0, 297.0, 347.0})
         QCOMPARE(pixel_at(plot, x, 10.95), kPaleGreen);
+    QVERIFY(color_near(plot, 297, 12.1, kPaleGreen));  // the third's top, above its box's
     // Unticking "Show constraint" leaves no green: none of it was the last candidate.
     QTest::mouseClick(w.Check2, Qt::LeftButton);
     QCOMPARE(count_pixels(plot, kGreen) + count_pixels(plot, kPaleGreen), 0);
@@ -545,7 +546,8 @@ void WindowTest::resultsGoWithTheirCrop()
         PictureBox& strip = *w.Picture2;
         switch (change) {
         case 0:
-            w.Text6->setFocus();
+            w.Text3[0]->setFocus();
+            QTest::keyClick(w.Text3[0], Qt::Key_Tab);  // the fields in reading order: the runs next
             type_into(w.Text6, QStringLiteral("3"));
             QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Text6));
             break;
