@@ -208,9 +208,7 @@ TEST(Choice, LowestBicTiesGoToFewerParametersAndTheTestCanVetoAnEvent)
     const std::vector<Row> three{{"constant", 3, 10.0}, {"ramp", 8, 5.0}, {"line", 4, 8.0}};
     std::vector<ModelRecord> first;  // of the first case, for the weights
     for (const Case& c : std::vector<Case>{
-             {three, std::nullopt, "ramp"},
-             {three, 0.01, "ramp"},
-             {three, 0.05, "line"},
+             {three, std::nullopt, "ramp"}, {three, 0.01, "ramp"}, {three, 0.05, "line"},
              {three, 0.3, "line"},
              {{{"ramp", 8, 100.0 - 1e-8}, {"line", 4, 100.0}}, std::nullopt, "line"},
              {{{"ramp", 8, 99.99}, {"line", 4, 100.0}}, std::nullopt, "ramp"},

@@ -157,9 +157,8 @@ TEST_F(Search, TheTimeEstimateAsksAboveTwoMinutesOnTrial999)
     for (const Row& r : std::vector<Row>{
              {5000.0, 5100.0, 10, 1000, 0, 1001},
              {0.0, 120.0, 1, 999, 0, -1},  // exactly 120 s
-             {0.0, 120.01, 1, 999, 0, 120},
+             {0.0, 120.01, 1, 999, 0, 120}, {0.0, 1e6, 1, 10, 989, 10010},
              {0.0, 11.7, 10.5, 1000, 0, 123},  // the half run counts: 10 runs make 117.1 s
-             {0.0, 1e6, 1, 10, 989, 10010},
              {0.0, 1e6, 1, 10, 1000, -1},  // past trial 999
              {0.0, 1000.0, 1, 1000, 0, 1001, true}}) {
         recorder = Recorder();
