@@ -1280,7 +1280,11 @@ private:
     {
         const int p = m_plan.p;
         const auto& ts = m_sums.ts;
-        r.part = Normal{};
+        // The levels' entries alone: the rest stay 0 from the piece's making (a whole Normal
+        // cleared for each of a box's pieces costs more than its floor's sums).
+        std::fill_n(r.part.g.begin(), p * (p + 1) / 2, 0.0);
+        std::fill_n(r.part.b.begin(), p, 0.0);
+        r.part.yy = 0.0;
         r.alone = 0.0;
         r.pins = false;
         const bool left = r.left[0] == r.left[1], right = r.right[0] == r.right[1];
