@@ -132,12 +132,9 @@ TEST(Segmentation, RefusesWhatItCannotSegmentAndShortSeriesAreTheirOwnPoints)
     }
 }
 
-TEST(ScanNoise, EstimatesPersistenceAndVarianceDespiteStepsAndDrift)
+TEST(ScanNoise, EstimatesPersistenceAndVarianceDespiteStepsAndDriftAndOfBlockMeans)
 {
-    struct Case {
-        bool even;
-        double tau, steps;  // steps: their height in noise sd, every 500 points
-    };
+    struct Case { bool even; double tau, steps; };  // steps: their height in noise sd, every 500 points
     for (const Case c : {Case{true, 0.0, 0.0}, {true, 3.0, 0.0}, {false, 3.0, 0.0}, {false, 1.0, 8.0},
                          {true, 3.0, 8.0}}) {
         std::mt19937_64 random(11);
@@ -150,6 +147,14 @@ TEST(ScanNoise, EstimatesPersistenceAndVarianceDespiteStepsAndDrift)
         const double phi = c.tau > 0.0 ? std::exp(-mean_gap / c.tau) : 0.0;
         EXPECT_NEAR(e.phi, phi, 0.05) << c.tau << " " << c.steps;
         EXPECT_NEAR(e.variance, 1.0, 0.12) << c.tau << " " << c.steps;
+    }
+    // Means of blocks of AR(1) noise (phi 0.5 at the gap): the variance and the neighbouring
+    // means' correlation that the points' covariances sum to.
+    struct Means { std::size_t block; double variance, phi; };
+    for (const Means m : {Means{1, 1.0, 0.5}, {2, 0.75, 0.375}, {3, 5.5 / 9.0, 1.53125 / 5.5}}) {
+        const NoiseEstimate e = noise_of_means({1.0, 1.0 / std::log(2.0), 0.5}, 1.0, m.block);
+        EXPECT_NEAR(e.variance, m.variance, 1e-12) << m.block;
+        EXPECT_NEAR(e.phi, m.phi, 1e-12) << m.block;
     }
 }
 
