@@ -471,9 +471,7 @@ TEST(DataFile, ReadsDatesAsDaysFromTheFirstRow)
 TEST(DataArrays, TakeRowsAsTheReaderTakesTheirFile)
 {
     const double nan = std::nan("");
-    struct Rows {
-        std::vector<double> x, y, sigma;
-    };
+    struct Rows { std::vector<double> x, y, sigma; };
     const Rows cases[] = {
         {{0, 1, 1, 2, 3}, {1, 3, 2, 5, 4}, {}},
         {{5, 4, 3, 2, 1}, {1, 3, 2, 5, 4}, {0.5, 1, 1, 2, 3}},  // turned round, sigma too

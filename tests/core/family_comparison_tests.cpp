@@ -60,10 +60,7 @@ TEST(FamilyComparison, AnOptimumsCurveTakesTheRightSideOfAJump)
 
 TEST(FamilyComparison, EachFamilysOwnCurveIsAssignedItsFamilyUnderWhiteAndRedNoise)
 {
-    struct Case {
-        const char* family;
-        std::vector<std::pair<double, double>> curve;
-    };
+    struct Case { const char* family; std::vector<std::pair<double, double>> curve; };
     // Events of 10 to 20 innovations' standard deviations: at half that, on 150 points, an AR(1)
     // constant whose coefficient nears 1 can take the smooth curve of "free4" for noise.
     const std::vector<Case> cases{

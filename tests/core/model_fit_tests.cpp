@@ -101,9 +101,7 @@ TEST(FitMeasures, ModelXFromTheOriginAndNothingWrittenOnAFault)
 // the crop's digits: the midpoint of y far from zero for their spread, else 0 (data as written).
 TEST(FitCrop, TakesYAboutAnOriginOnlyWhereSingleLosesDigits)
 {
-    struct Row {
-        double lowest, highest, origin;
-    };
+    struct Row { double lowest, highest, origin; };
     for (const Row& r : {Row{0, 1, 0}, Row{-1, 1, 0}, Row{300, 301, 0}, Row{4095, 4096, 0},
                          Row{1e6, 1e6 + 0.05, 1e6 + 0.025}, Row{-1e6 - 0.05, -1e6, -1e6 - 0.025},
                          Row{4097, 4098, 4097.5}, Row{5, 5, 5}, Row{0, 0, 0}, Row{2, 1, 0}})
