@@ -239,6 +239,11 @@ void ToolkitTest::persistClearAndLines()
     line_first.Line(0, 90, 50, 90, kRed), line_first.Line(20, 20, 40, 40, kRed, LineKind::Box);
     box_first.Line(20, 20, 40, 40, kRed, LineKind::Box), box_first.Line(0, 90, 50, 90, kRed);
     QCOMPARE(line_first.Image(), box_first.Image());
+    // An outline covers nothing: the line persisted before it is drawn again at a new size.
+    Plot outlined;
+    outlined.Line(0, 10, 199, 10, kBlue), outlined.Line(10, 50, 19, 59, kRed, LineKind::Box);
+    outlined.Persist(), outlined.setGeometry(0, 0, 404, 204);
+    QCOMPARE(count_pixels(outlined, kBlue), 399);
 }
 
 // A line joins the last one's polyline only where it goes on from its end, in its scale.
