@@ -132,7 +132,7 @@ TEST(Segmentation, RefusesWhatItCannotSegmentAndShortSeriesAreTheirOwnPoints)
     }
 }
 
-TEST(ScanNoise, EstimatesPersistenceAndVarianceDespiteStepsAndDriftAndOfBlockMeans)
+TEST(ScanNoise, EstimatesPersistenceAndVarianceDespiteStepsAndDriftAndGivesThoseOfBlockMeans)
 {
     struct Case { bool even; double tau, steps; };  // steps: their height in noise sd, every 500 points
     for (const Case c : {Case{true, 0.0, 0.0}, {true, 3.0, 0.0}, {false, 3.0, 0.0}, {false, 1.0, 8.0},
