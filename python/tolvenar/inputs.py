@@ -67,6 +67,14 @@ def iso_texts(instants, zoned=False):
     return ["NaN" if text == "NaT" else str(text) + ("Z" if zoned else "") for text in texts]
 
 
+def _unequal_to_itself(value):
+    """NaN and NaT, numpy's and pandas' alike."""
+    try:
+        return bool(value != value)
+    except (TypeError, ValueError):  # an array: refused as no number or date after
+        return False
+
+
 class XAxis:
     """How a series' x go to the core and come back: numbers as they are, or datetimes as ISO
     texts, whose results (days from the first) come back as datetime64 from ``origin``."""
@@ -94,6 +102,9 @@ class XAxis:
         reads as it reads --from of a file."""
         if value is None:
             return None
+        if _unequal_to_itself(value):  # NaN or NaT is no edge: None takes the data's own
+            kind = "date" if self.dated else "number"
+            raise ValueError(f"{name} must be a {kind}, not {value!r}")
         if self.dated:
             instants = None if isinstance(value, str) else datetimes(np.atleast_1d(value))
             return str(value) if instants is None else iso_texts(instants, self.zoned)[0]

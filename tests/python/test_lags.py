@@ -43,8 +43,7 @@ RAMP = [0.0, 0.0, 0.0, 1.0, 2.0, 2.0, 2.0, 2.0]
 
 @pytest.mark.parametrize("series, to, reason", [
     ({"a": RAMP}, None, "two series or more"),
-    ({"a": RAMP, "b": RAMP}, "c", 'the reference "c" is not one of the series fitted'),
-])
+    ({"a": RAMP, "b": RAMP}, "c", 'the reference "c" is not one of the series fitted')])
 def test_refused_lags_raise_value_error(series, to, reason):
     with pytest.raises(ValueError, match=reason):
         tolvenar.lags(np.arange(8.0), series, to=to)

@@ -2,6 +2,7 @@
 # Series as Python users hold them, and what a result gives back: its optimum, predict, plot,
 # params, members absent as None, seeds, the comparison's line.
 import json
+import re
 
 import matplotlib
 import numpy as np
@@ -69,6 +70,15 @@ def test_datetimes_fit_as_tolvenar_fit_reads_iso_dates(dates, unit, zone, fit_js
     assert abs(result.predict(inner) - result.refined.y[1]) < 1e-9
 
 
+@pytest.mark.parametrize("lo, reason", [
+    (pd.NaT, "lo must be a date, not NaT"),
+    (5.0, "lo=5.0 is not an ISO date, where the file's x are dates, written as 2001-03-01"),
+    ("2001-03-09T12:00Z", "lo='2001-03-09T12:00Z' has a zone, but the file's date-times have")])
+def test_a_dated_series_refuses_an_edge_that_is_no_date_by_its_reason(lo, reason):
+    with pytest.raises(ValueError, match=f"^{re.escape(reason)}"):
+        tolvenar.fit(pd.date_range("2001-03-01", periods=80, freq="D"), ramp()[1], lo=lo, **FAST)
+
+
 def test_default_fit_is_the_optimum_and_absent_members_are_none():
     x, y = example_rows("step_ramp.csv")
     searched = tolvenar.fit(x, y, refine=False)
@@ -115,11 +125,9 @@ def test_seed_none_draws_one_and_records_it_and_a_generator_draws_from_itself():
 
 
 # compare's chosen model: an event with its optimum, or a line without one with its parameters
-CHOSEN = [
-    ("ramp", lambda x: np.clip((x - 30) / 20, 0, 1), None),
-    ("line", lambda x: 2.0 + 0.25 * x, dict(intercept=2.0, slope=0.25)),
-    ("constant", lambda x: np.full_like(x, 4.0), dict(level=4.0)),
-]
+CHOSEN = [("ramp", lambda x: np.clip((x - 30) / 20, 0, 1), None),
+          ("line", lambda x: 2.0 + 0.25 * x, dict(intercept=2.0, slope=0.25)),
+          ("constant", lambda x: np.full_like(x, 4.0), dict(level=4.0))]
 
 
 @pytest.mark.parametrize("chosen, truth, params", CHOSEN)

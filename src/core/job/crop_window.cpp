@@ -33,8 +33,11 @@ Edge edge_in(const Edge& edge, const XForm& form)
     if (!edge.date)
         return edge;
     const std::optional<double> x = parse_x(edge.text, form);
-    if (!x)
+    if (!x && parse_iso_time(edge.text))
         throw refused(edge.name + " has a zone, but the file's date-times have none");
+    if (!x)  // Python's lo= and hi= come as text on a dated series, whatever was given
+        throw refused(edge.name + " is not an ISO date, where the file's x are dates, written as " +
+                      x_text(0.0, form));
     Edge in_days = edge;
     in_days.value = *x;
     return in_days;
