@@ -134,14 +134,14 @@ TEST(Segmentation, RefusesWhatItCannotSegmentAndShortSeriesAreTheirOwnPoints)
 
 TEST(ScanNoise, EstimatesPersistenceAndVarianceDespiteStepsAndDriftAndGivesThoseOfBlockMeans)
 {
-    struct Case { bool even; double tau, steps; };  // steps: their height in noise sd, every 500 points
+    struct Case { bool even; double tau, steps; };  // steps: their height in noise sd, at 1, 501, ...
     for (const Case c : {Case{true, 0.0, 0.0}, {true, 3.0, 0.0}, {false, 3.0, 0.0}, {false, 1.0, 8.0},
-                         {true, 3.0, 8.0}}) {
+                         {true, 3.0, 1000.0}}) {
         std::mt19937_64 random(11);
         const auto x = abscissae(6000, c.even, random);
         auto y = red_noise(x, c.tau, random);
         for (std::size_t i = 0; i < y.size(); ++i)
-            y[i] += c.steps * static_cast<double>(i / 500 % 2) + 2e-3 * x[i];
+            y[i] += c.steps * static_cast<double>((i + 499) / 500 % 2) + 2e-3 * x[i];
         const NoiseEstimate e = estimate_noise(x, y);
         const double mean_gap = x.back() / static_cast<double>(x.size() - 1);
         const double phi = c.tau > 0.0 ? std::exp(-mean_gap / c.tau) : 0.0;
