@@ -118,16 +118,12 @@ private slots:
                         .arg(day, 2, 10, QLatin1Char('0'))
                         .arg(day < 10 ? 3.0 : day > 18 ? 9.0 : 3.0 + 0.6 * (day - 10))
                         .toUtf8();
-        import_file(w, write_file(dir, "daily.csv", text));
+        prepare_search(w, write_file(dir, "daily.csv", text), "2023-02-03", "2023-02-25", "2",
+                       "200", ModelFamily::SimpleRamp);
         QCOMPARE(w.Text7->Text(), QStringLiteral("2023-02-01"));
         QCOMPARE(w.Text8->Text(), QStringLiteral("2023-02-28"));
-        type_into(w.Text5, QStringLiteral("2023-02-25"));
-        type_into(w.Text4, QStringLiteral("2023-02-03"));
         QVERIFY(w.state.TypedCrop == std::pair(2.0, 24.0));
         QCOMPARE(w.session.crop_info().points, 23);
-        type_into(w.Text6, QStringLiteral("2"));
-        type_into(w.Text3[0], QStringLiteral("200"));
-        QTest::mouseClick(w.Option1[static_cast<int>(ModelFamily::SimpleRamp)], Qt::LeftButton);
         click_and_wait(w, w.Command2);
         QCOMPARE(w.Label2[1]->Caption(), QStringLiteral("X1 = 2023-02-03"));
         QCOMPARE(w.Label2[4]->Caption(), QStringLiteral("X4 = 2023-02-25"));
@@ -150,13 +146,10 @@ private slots:
                         .arg((hour < 8 ? 3.0 : hour > 15 ? 9.0 : 3.0 + 0.75 * (hour - 8)) +
                              0.1 * (hour * 7 % 5 - 2))
                         .toUtf8();
-        import_file(w, write_file(dir, "hourly.csv", text));
-        type_into(w.Text5, QStringLiteral("2024-03-31T23:00:00"));  // its date alone is no bound
-        type_into(w.Text4, QStringLiteral("2024-03-31T00:00:00"));
+        // Typed key by key: a date alone is no bound.
+        prepare_search(w, write_file(dir, "hourly.csv", text), "2024-03-31T00:00:00",
+                       "2024-03-31T23:00:00", "2", "200", ModelFamily::SimpleRamp);
         QCOMPARE(w.session.crop_info().points, 24);
-        type_into(w.Text6, QStringLiteral("2"));
-        type_into(w.Text3[0], QStringLiteral("200"));
-        QTest::mouseClick(w.Option1[static_cast<int>(ModelFamily::SimpleRamp)], Qt::LeftButton);
         click_and_wait(w, w.Command2);
         w.AskIntervals = [](IntervalRequest choice) {
             choice.replicates = 20;
