@@ -204,9 +204,12 @@ Segmentation segment(std::span<const double> x, std::span<const double> y,
             kept_costs.push_back(extensions[k].cost);
             kept_of.push_back(static_cast<std::uint32_t>(k));
             if (level_bound) {
+                // Its least lies below the level whatever rounding tells of the stretch
+                // (at no penalty the stretch is that point alone).
                 const auto [left, right] = below(extensions[k].cost, level, low, high);
-                from = std::min(from, left);
-                to = std::max(to, right);
+                const double least = least_at(extensions[k].cost, low, high);
+                from = std::min({from, left, least});
+                to = std::max({to, right, least});
             }
         }
         lower_envelope(kept_costs, from, to, pieces);
