@@ -25,6 +25,7 @@ TEST(RefineCommand, AddsTheRefinedFitAndItsIntervalsAfterAnUnchangedReport)
 {
     const json plain = json::parse(run({"--json"}).second);
     EXPECT_EQ(json::parse(run({"--json", "--seed", "5489"}).second), plain);
+    EXPECT_EQ(json::parse(run({"--json", "--draws", "0"}).second), plain);  // none stepped over
     EXPECT_NE(json::parse(run({"--json", "--seed", "1"}).second)["best"], plain["best"]);
 
     json refined = json::parse(run({"--json", "--refine"}).second);
@@ -54,6 +55,9 @@ TEST(RefineCommand, AddsTheRefinedFitAndItsIntervalsAfterAnUnchangedReport)
     const json loose = json::parse(test::fit({"--json", "--runs", "2", "--trials", "200", "--bootstrap", "20",
                                               "--from", "5", TOLVENAR_SOURCE_DIR "/examples/noisy_plateau.csv"}).out)["bootstrap"];
     EXPECT_EQ(loose["reach"].get<std::string>() + loose["duration"].dump(), "measure whole[0,392.5]");
+    // A ramp of a gauge record whose AR(1) noise outlasts the crop: said so.
+    EXPECT_EQ(json::parse(test::fit({"--json", "--runs", "2", "--trials", "200", "--bootstrap", "20",
+                                     TOLVENAR_SOURCE_DIR "/examples/gauge_with_gaps.csv"}).out)["bootstrap"]["drifting"], true);
 
     // Text: the report, the refined report, then one interval per reported value.
     const std::string text = run({"--bootstrap", "20"}).second;
