@@ -208,6 +208,7 @@ TEST(DataFile, RefusalsNameTheLineAndTheText)
         {"v,t\n5\n", "line 2 (data row 1): x is missing: the line ends before its column",
          {{"", 2}, {"", 1}}},
         {"a\n", "there is no column 0 for y: the title row has 1 (\"a\")", {{"", 1}, {"", 0}}},
+        {"0 1 2\n1 2 3\n", "there is no column 4 for y: the first line has 3", {{"", 1}, {"", 4}}},
         {"t,v,s\n0,1,2\n1,n.d.,2\n", "line 3 (data row 2): y is the text \"n.d.\", not a number"},
         {"t v w\n0 1\n1 2\n2 3\n3 4\n", "not a data file: only 0 data rows hold a y value (4 "
          "are gaps), where four are needed", {{"", 1}, {"", 3}}},  // a title no row reaches

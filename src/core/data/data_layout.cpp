@@ -112,7 +112,8 @@ struct Sample {
 };
 
 // Whether the first line is data, its x and y taken in the columns chosen by number (the first
-// two for a title asked for that the line does not hold; one it holds makes it a title row).
+// two for a title asked for that the line does not hold, one it holds making it a title row, and
+// for a number beyond the line: refused after as no such column, of a line of data or titles).
 bool first_line_is_data(const std::vector<Field>& line, const std::vector<std::string>& titles,
                         const ReadOptions& options, Separator separator)
 {
@@ -123,8 +124,9 @@ bool first_line_is_data(const std::vector<Field>& line, const std::vector<std::s
         } catch (const ImportError&) {
         }
     }
-    const auto index = [](const ColumnChoice& choice, std::size_t first_two) {
-        return choice.name.empty() ? static_cast<std::size_t>(choice.number) - 1 : first_two;
+    const auto index = [&line](const ColumnChoice& choice, std::size_t first_two) {
+        const auto number = static_cast<std::size_t>(choice.number);
+        return choice.name.empty() && number >= 1 && number <= line.size() ? number - 1 : first_two;
     };
     return detail::reads_as_data(detail::ColumnIndexes::field(line, index(options.x, 0)),
                                  detail::ColumnIndexes::field(line, index(options.y, 1)),
