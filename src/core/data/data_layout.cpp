@@ -111,9 +111,9 @@ struct Sample {
     std::vector<std::pair<std::optional<double>, std::optional<double>>> reading;
 };
 
-// Whether the first line is data, its x and y taken in the columns chosen by number (the first
-// two for a title asked for that the line does not hold, one it holds making it a title row, and
-// for a number beyond the line: refused after as no such column, of a line of data or titles).
+// Whether the first line is data, its x and y taken in the columns chosen by number. The first
+// two stand in for a title asked for that the line does not hold (one it holds makes it a title
+// row) and for a number beyond the line, refused after as no such column.
 bool first_line_is_data(const std::vector<Field>& line, const std::vector<std::string>& titles,
                         const ReadOptions& options, Separator separator)
 {
