@@ -149,6 +149,15 @@ TEST(ScanNoise, EstimatesPersistenceAndVarianceDespiteStepsAndDriftAndGivesThose
         EXPECT_NEAR(e.phi, phi, 0.05) << c.tau << " " << c.steps;
         EXPECT_NEAR(e.variance, 1.0, 0.12) << c.tau << " " << c.steps;
     }
+    // A quiet record, a ramp of 3 over 20 of 200 points, noise sd 0.01: no drift, its event found.
+    std::mt19937_64 quiet_random(5);
+    const auto qx = abscissae(200, true, quiet_random);
+    auto qy = red_noise(qx, 0.0, quiet_random);
+    for (std::size_t i = 0; i < qy.size(); ++i)
+        qy[i] = 0.01 * qy[i] + 3.0 * std::clamp((qx[i] - 80.0) / 20.0, 0.0, 1.0);
+    const NoiseEstimate quiet = estimate_noise(qx, qy);
+    EXPECT_NEAR(std::sqrt(quiet.variance), 0.01, 0.002);
+    EXPECT_EQ(scan_series(qx, qy).events.size(), 1u);
     // Means of blocks of AR(1) noise (phi 0.5 at the gap): the variance and the neighbouring
     // means' correlation that the points' covariances sum to.
     struct Means { std::size_t block; double variance, phi; };

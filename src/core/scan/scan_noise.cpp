@@ -15,7 +15,7 @@ constexpr double kMedianChiSquare1 = 0.45493642311957;
 // a Gaussian loses 6e-5 of its values there and 0.1 % of its variance.
 constexpr double kOutlierChiSquare = 16.0;
 
-// Differences over a gap: e = the change of y less the mean slope times the gap; `kept` marks
+// Differences over a gap: e = the change of y less a background slope times the gap; `kept` marks
 // those the second pass uses.
 struct Differences {
     std::vector<double> e, gap;
@@ -90,19 +90,11 @@ double matching_tau(double least, double most, Variance variance)
     return std::exp(0.5 * (lo + hi));
 }
 
-}  // namespace
-
-NoiseEstimate estimate_noise(std::span<const double> x, std::span<const double> y)
+// The noise of the differences left by a background of `slope`.
+NoiseEstimate noise_about(std::span<const double> x, std::span<const double> y, double slope,
+                          double least, double most, double mean_gap)
 {
-    const std::size_t n = x.size();
-    if (n < 4 || y.size() != n)
-        return {};
-    const double span = x.back() - x.front();
-    const double mean_gap = span / static_cast<double>(n - 1);
-    const double slope = (y.back() - y.front()) / span;
     Differences lags[2] = {differences(x, y, 1, slope), differences(x, y, 2, slope)};
-    const double least = 1e-3 * mean_gap, most = -mean_gap / std::log(kMaxPersistence);
-
     const double first = matching_tau(least, most, [&](int lag, double tau) {
         return median_implied(lags[lag], tau);
     });
@@ -118,6 +110,32 @@ NoiseEstimate estimate_noise(std::span<const double> x, std::span<const double> 
     noise.variance = mean_implied(lags[0], noise.tau);
     noise.phi = noise.tau > 0.0 ? std::exp(-mean_gap / noise.tau) : 0.0;
     return noise;
+}
+
+}  // namespace
+
+NoiseEstimate estimate_noise(std::span<const double> x, std::span<const double> y)
+{
+    const std::size_t n = x.size();
+    if (n < 4 || y.size() != n)
+        return {};
+    const double span = x.back() - x.front();
+    const double mean_gap = span / static_cast<double>(n - 1);
+    const double least = 1e-3 * mean_gap, most = -mean_gap / std::log(kMaxPersistence);
+    const double slope = (y.back() - y.front()) / span;
+    const NoiseEstimate mean = noise_about(x, y, slope, least, most, mean_gap);
+    if (mean.tau < most)
+        return mean;
+    // Beyond the most persistence the differences drift alike: on a quiet record the mean slope
+    // is an event's rise, and the offset it leaves on every step of the flat background reads as
+    // persistence. The median step's slope is that background's.
+    std::vector<double> steps;
+    for (std::size_t i = 1; i < n; ++i)
+        steps.push_back((y[i] - y[i - 1]) / (x[i] - x[i - 1]));
+    const auto middle = steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2);
+    std::nth_element(steps.begin(), middle, steps.end());
+    const NoiseEstimate median = noise_about(x, y, *middle, least, most, mean_gap);
+    return median.variance < mean.variance ? median : mean;
 }
 
 }  // namespace tolvenar::scan
